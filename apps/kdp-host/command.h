@@ -1,0 +1,27 @@
+// The commands of kdp-host. Each command file adds its subcommands to the CLI and sets the action that
+// runs once the stand-in host is up with the package started.
+#pragma once
+
+#include <functional>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+#include "mini_host.h"
+
+namespace kdp::app {
+
+struct Session {
+  minihost::MiniHost& host;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+// The action of the chosen subcommand; returns the process exit status.
+using Action = std::function<int(Session&)>;
+
+// `services`, `security CODE`, and the default demo.
+void AddFrameCommands(CLI::App& app, Action& chosen);
+int RunDemo(Session& session);
+
+}  // namespace kdp::app

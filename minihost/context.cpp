@@ -1,0 +1,93 @@
+#include "context.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "kdp/host/context_services.h"
+#include "kdp/host/log.h"
+
+namespace kdp::minihost {
+namespace {
+
+class BaseLog final : public host::Implements<host::IBaseLog> {
+ public:
+  void WriteLog(std::string_view message, std::string_view source, int level) override {
+    host::AddHQLog(message, source, level);
+  }
+};
+
+class MultiLanguage final : public host::Implements<host::IKrMultiLanguage> {
+ public:
+  explicit MultiLanguage(std::string language) : language_(std::move(language)) {}
+  std::string GetLanguage() override { return language_; }
+
+ private:
+  std::string language_;
+};
+
+class Comm final : public host::Implements<host::IComm> {
+ public:
+  explicit Comm(std::shared_ptr<std::atomic<int>> counter) : counter_(std::move(counter)) {}
+  void NotifyPackageUnloading() override {
+    ++*counter_;
+    host::AddHQLog("IComm: the package is going away", "MiniHost", 0);
+  }
+
+ private:
+  std::shared_ptr<std::atomic<int>> counter_;
+};
+
+}  // namespace
+
+namespace {
+
+// "2026-12-04 10:30:00" (the time may be left out); nullopt when unreadable.
+std::optional<host::DateTime> ParseStartTime(const std::string& text) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  const int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+  if (n != 3 && n != 6) return std::nullopt;
+  auto date = host::DateTime::FromYyyymmddHhmmss(static_cast<std::int64_t>(y) * 10000 + mo * 100 + d,
+                                                 h * 10000 + mi * 100 + s);
+  return date;
+}
+
+host::DateTime ServerTimeAtStart(const HostSettings& settings) {
+  host::DateTime start = host::DateTime::Now();
+  if (!settings.serverTimeStart.empty()) {
+    if (auto fixed = ParseStartTime(settings.serverTimeStart)) {
+      start = *fixed;
+    } else {
+      host::AddHQLog("unreadable serverTimeStart \"" + settings.serverTimeStart + "\", using the local clock",
+                     "MiniHost", 3);
+    }
+  }
+  return start.AddSeconds(settings.serverTimeOffsetSeconds);
+}
+
+}  // namespace
+
+MiniContext::MiniContext(const HostSettings& settings, std::shared_ptr<host::IClock> clock)
+    : names_(std::make_shared<NameRegistry>()),
+      provider_(std::make_shared<MiniServiceProvider>()),
+      user_id_(settings.userId),
+      account_id_(settings.accountId),
+      language_(settings.language),
+      rights_(settings.rights.begin(), settings.rights.end()),
+      login_region_(settings.loginRegion),
+      clock_(std::move(clock)),
+      clock_at_start_(clock_->Now()),
+      server_time_at_start_(ServerTimeAtStart(settings)),
+      unload_notifications_(std::make_shared<std::atomic<int>>(0)) {
+  provider_->Add(host::IBaseLog::IID, std::make_shared<BaseLog>());
+  provider_->Add(host::IKrMultiLanguage::IID, std::make_shared<MultiLanguage>(language_));
+  provider_->Add(host::IComm::IID, std::make_shared<Comm>(unload_notifications_));
+}
+
+bool MiniContext::HasRight(std::string_view right) { return rights_.contains(right); }
+
+host::DateTime MiniContext::GetServerDateTime() {
+  const auto elapsed = std::chrono::duration<double>(clock_->Now() - clock_at_start_).count();
+  return server_time_at_start_.AddSeconds(elapsed);
+}
+
+}  // namespace kdp::minihost

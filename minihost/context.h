@@ -1,0 +1,54 @@
+// MiniContext: the stand-in host's session context: the name registry, the context's own service
+// provider (framework log, multi-language service, IComm), the user's identity and rights, and the
+// server clock. The accessors for identity, rights, language and time are safe from any thread.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "kdp/host/main_loop.h"
+#include "kdp/host/services.h"
+#include "registries.h"
+#include "settings.h"
+
+namespace kdp::minihost {
+
+class MiniContext final : public host::Implements<host::IKrContext> {
+ public:
+  // The server clock starts at the settings' start time (or the local clock now), plus the offset, and
+  // advances with `clock`, so a ManualClock moves server time too.
+  MiniContext(const HostSettings& settings, std::shared_ptr<host::IClock> clock);
+
+  std::shared_ptr<host::IKrIntfRegistry> GetIntfRegistry() override { return names_; }
+  std::shared_ptr<host::IKrServiceProvider> GetServiceProvider() override { return provider_; }
+  std::shared_ptr<host::ISpeed> GetSpeed() override { return nullptr; }
+  std::shared_ptr<host::IBaseLuxClient> GetLuxClient() override { return nullptr; }
+  bool HasRight(std::string_view right) override;
+  host::DateTime GetServerDateTime() override;
+  std::string GetLanguage() override { return language_; }
+  std::string GetUserID() override { return user_id_; }
+  std::string GetAccountID() override { return account_id_; }
+  int GetLoginRegion() override { return login_region_; }
+
+  NameRegistry& Names() { return *names_; }
+  MiniServiceProvider& Provider() { return *provider_; }
+  // How many times the package said it is going away (IComm).
+  int UnloadNotifications() const { return unload_notifications_->load(); }
+
+ private:
+  std::shared_ptr<NameRegistry> names_;
+  std::shared_ptr<MiniServiceProvider> provider_;
+  const std::string user_id_;
+  const std::string account_id_;
+  const std::string language_;
+  const std::set<std::string, std::less<>> rights_;
+  const int login_region_;
+  const std::shared_ptr<host::IClock> clock_;
+  const host::Clock::time_point clock_at_start_;
+  const host::DateTime server_time_at_start_;
+  std::shared_ptr<std::atomic<int>> unload_notifications_;
+};
+
+}  // namespace kdp::minihost

@@ -1,0 +1,98 @@
+#include "mini_host.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "kdp/host/async_runner.h"
+#include "kdp/package.h"
+
+namespace kdp::minihost {
+namespace {
+
+constexpr std::string_view kLogSource = "MiniHost";
+
+std::string ProgramDirectory() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("./") : exe.parent_path().string() + "/";
+}
+
+std::string Join(const std::string& dir, const std::string& relative) {
+  return (std::filesystem::path(dir) / relative).string();
+}
+
+}  // namespace
+
+MiniHost::MiniHost(HostSettings settings, Options options)
+    : settings_(std::move(settings)),
+      paths_{settings_.etcRoot, Join(settings_.dataDir, "users/" + settings_.userId), ProgramDirectory(),
+             Join(settings_.dataDir, "tmp"), Join(settings_.dataDir, "log")},
+      clock_(options.clock ? options.clock : std::make_shared<host::SteadyClock>()),
+      logger_(paths_.log, settings_.detailedLog, options.logEchoLevel),
+      loop_(clock_),
+      guid_registry_(std::make_shared<GuidRegistry>()),
+      provider_(std::make_shared<MiniServiceProvider>(guid_registry_.get())),
+      context_(std::make_shared<MiniContext>(settings_, clock_)),
+      securities_(std::make_shared<MiniSecurityMaster>()),
+      sectors_(std::make_shared<MiniSectorMaster>()) {
+  loop_.SetErrorHandler([this](const std::string& what) { Log("main loop task failed: " + what, kLogSource, 3); });
+  provider_->Add(host::IKrContext::IID, context_);
+  provider_->Add(host::IKrServiceRegistry::IID, guid_registry_);
+  provider_->Add(host::IKrSecurityMgrHQ::IID, securities_);
+  provider_->Add(host::IKrSectorMgrHQ::IID, sectors_);
+}
+
+std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options options, std::string& error) {
+  if (host::InstalledHostEnvironment() != nullptr) {
+    error = "another host is already installed";
+    return nullptr;
+  }
+  std::unique_ptr<MiniHost> h(new MiniHost(std::move(settings), std::move(options)));
+  host::InstallHostEnvironment(h.get());
+  h->runner_ = std::make_shared<MiniAsyncRunner>(h->loop_);
+  h->provider_->Add(host::IKrAsyncRunner::IID, h->runner_);
+
+  if (!h->securities_->Load(Join(h->settings_.etcRoot, h->settings_.securitiesFile), error)) return nullptr;
+  if (!h->sectors_->Load(Join(h->settings_.etcRoot, h->settings_.sectorsFile), error)) return nullptr;
+  for (const std::string& code : h->sectors_->AllMemberCodes()) {
+    if (!h->securities_->GetSecurity(code)) h->Log("sector member without a security: " + code, kLogSource, 2);
+  }
+  h->Log(fmt::format("host started on {}: {} securities, {} system sectors, user {}", h->settings_.etcRoot,
+                     h->securities_->Count(), h->sectors_->SystemSectorCount(), h->settings_.userId),
+         kLogSource, 0);
+  return h;
+}
+
+MiniHost::~MiniHost() {
+  StopPackage();
+  if (runner_) runner_->Stop();
+  logger_.Flush();
+  if (host::InstalledHostEnvironment() == this) host::InstallHostEnvironment(nullptr);
+}
+
+bool MiniHost::StartPackage() {
+  if (package_running_) return true;
+  package_running_ = true;  // a failed start still has to be withdrawn
+  const bool started = Initialize();
+  Log(started ? "package started" : "package start-up failed", kLogSource, started ? 0 : 3);
+  return started;
+}
+
+void MiniHost::StopPackage() {
+  if (!package_running_) return;
+  UnRegisterHQPubIntf();
+  Finalize();
+  package_running_ = false;
+  Log(fmt::format("package stopped; registries hold {} names and {} services", Names().Entries().size(),
+                  guid_registry_->Entries().size()),
+      kLogSource, 0);
+  logger_.Flush();
+}
+
+void MiniHost::Log(std::string_view message, std::string_view source, int level) {
+  logger_.Log(message, source, level);
+}
+
+}  // namespace kdp::minihost

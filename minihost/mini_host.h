@@ -1,0 +1,80 @@
+// MiniHost: a small but real host for the package. It implements the host API (service provider and
+// registries, context, logger, paths, main loop, asynchronous runner, security and sector masters),
+// installs itself as the host environment, and starts and stops the package.
+//
+// One MiniHost may be installed at a time. Construct it, StartPackage, drive Loop(), StopPackage;
+// destruction stops the package if it still runs and uninstalls the host. Main thread only.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "async_runner.h"
+#include "context.h"
+#include "kdp/host/host_environment.h"
+#include "logger.h"
+#include "main_loop.h"
+#include "registries.h"
+#include "sector_master.h"
+#include "security_master.h"
+#include "settings.h"
+
+namespace kdp::minihost {
+
+class MiniHost final : public host::IHostEnvironment {
+ public:
+  struct Options {
+    std::shared_ptr<host::IClock> clock;  // default: the real steady clock
+    int logEchoLevel = 4;                  // lines at or above this level also go to stderr; 4 = none
+  };
+
+  // Builds and installs a host. nullptr, with `error`, when the securities or sectors file cannot be read.
+  static std::unique_ptr<MiniHost> Create(HostSettings settings, Options options, std::string& error);
+  ~MiniHost() override;
+  MiniHost(const MiniHost&) = delete;
+  MiniHost& operator=(const MiniHost&) = delete;
+
+  // Starts the package (Initialize). False when its start-up failed; the reason is in the log.
+  bool StartPackage();
+  // Withdraws and stops the package (UnRegisterHQPubIntf, Finalize) and logs what the registries still
+  // hold. Does nothing when the package is not running.
+  void StopPackage();
+  bool PackageRunning() const { return package_running_; }
+
+  // host::IHostEnvironment
+  std::shared_ptr<host::IKrServiceProvider> ServiceProvider() override { return provider_; }
+  host::InterfacePtr QueryRegisteredService(const host::Guid& iid) override { return guid_registry_->Find(iid); }
+  void Log(std::string_view message, std::string_view source, int level) override;
+  bool IsDetailedLogOn() const override { return logger_.IsDetailed(); }
+  void FlushLog() override { logger_.Flush(); }
+  const host::HostPaths& Paths() const override { return paths_; }
+  MiniMainLoop& Loop() override { return loop_; }
+
+  const HostSettings& Settings() const { return settings_; }
+  MiniLogger& Logger() { return logger_; }
+  GuidRegistry& Registry() { return *guid_registry_; }
+  NameRegistry& Names() { return context_->Names(); }
+  MiniContext& Context() { return *context_; }
+  MiniSecurityMaster& Securities() { return *securities_; }
+  MiniSectorMaster& Sectors() { return *sectors_; }
+  MiniAsyncRunner& Runner() { return *runner_; }
+
+ private:
+  MiniHost(HostSettings settings, Options options);
+
+  HostSettings settings_;
+  host::HostPaths paths_;
+  std::shared_ptr<host::IClock> clock_;
+  MiniLogger logger_;
+  MiniMainLoop loop_;
+  std::shared_ptr<GuidRegistry> guid_registry_;
+  std::shared_ptr<MiniServiceProvider> provider_;
+  std::shared_ptr<MiniContext> context_;
+  std::shared_ptr<MiniSecurityMaster> securities_;
+  std::shared_ptr<MiniSectorMaster> sectors_;
+  std::shared_ptr<MiniAsyncRunner> runner_;
+  bool package_running_ = false;
+};
+
+}  // namespace kdp::minihost

@@ -1,0 +1,74 @@
+#include "registries.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace kdp::minihost {
+namespace {
+
+template <class Entries, class Key>
+auto FindEntry(Entries& entries, const Key& key) {
+  return std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == key; });
+}
+
+std::uint64_t NextSequence() {
+  static std::atomic<std::uint64_t> counter{0};
+  return ++counter;
+}
+
+}  // namespace
+
+bool GuidRegistry::RegisterService(const host::Guid& iid, int /*reserved*/, host::InterfacePtr service) {
+  if (!service) return false;
+  if (auto it = FindEntry(entries_, iid); it != entries_.end()) {
+    it->second = std::move(service);
+  } else {
+    entries_.push_back({iid, std::move(service), NextSequence()});
+  }
+  return true;
+}
+
+bool GuidRegistry::UnregisterService(const host::Guid& iid, int /*reserved*/) {
+  auto it = FindEntry(entries_, iid);
+  if (it == entries_.end()) return false;
+  entries_.erase(it);
+  return true;
+}
+
+host::InterfacePtr GuidRegistry::Find(const host::Guid& iid) const {
+  auto it = FindEntry(entries_, iid);
+  return it == entries_.end() ? nullptr : it->second;
+}
+
+void NameRegistry::AddIntf(const std::string& name, host::InterfacePtr service) {
+  if (auto it = FindEntry(entries_, name); it != entries_.end()) {
+    it->second = std::move(service);
+  } else {
+    entries_.push_back({name, std::move(service), NextSequence()});
+  }
+}
+
+void NameRegistry::RemoveIntf(const std::string& name) {
+  if (auto it = FindEntry(entries_, name); it != entries_.end()) entries_.erase(it);
+}
+
+host::InterfacePtr NameRegistry::GetIntf(const std::string& name) {
+  auto it = FindEntry(entries_, name);
+  return it == entries_.end() ? nullptr : it->second;
+}
+
+void MiniServiceProvider::Add(const host::Guid& iid, host::InterfacePtr service) {
+  Remove(iid);
+  services_.emplace_back(iid, std::move(service));
+}
+
+void MiniServiceProvider::Remove(const host::Guid& iid) {
+  if (auto it = FindEntry(services_, iid); it != services_.end()) services_.erase(it);
+}
+
+host::InterfacePtr MiniServiceProvider::QueryService(const host::Guid& iid) {
+  if (auto it = FindEntry(services_, iid); it != services_.end()) return it->second;
+  return fallback_ ? fallback_->Find(iid) : nullptr;
+}
+
+}  // namespace kdp::minihost

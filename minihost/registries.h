@@ -1,0 +1,62 @@
+// The stand-in host's registries: the GUID registry modules publish into, the context's name registry,
+// and the service providers that answer by Guid. Entries keep their registration order, so the host can
+// list what a package published in the order it was published. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kdp/host/services.h"
+
+namespace kdp::minihost {
+
+// A registration and its place in the host-wide order of publications (both registries share it).
+template <class Key>
+struct Publication {
+  Key first;
+  host::InterfacePtr second;
+  std::uint64_t sequence;
+};
+
+class GuidRegistry final : public host::Implements<host::IKrServiceRegistry> {
+ public:
+  bool RegisterService(const host::Guid& iid, int reserved, host::InterfacePtr service) override;
+  bool UnregisterService(const host::Guid& iid, int reserved) override;
+
+  host::InterfacePtr Find(const host::Guid& iid) const;
+  const std::vector<Publication<host::Guid>>& Entries() const { return entries_; }
+
+ private:
+  std::vector<Publication<host::Guid>> entries_;
+};
+
+class NameRegistry final : public host::Implements<host::IKrIntfRegistry> {
+ public:
+  void AddIntf(const std::string& name, host::InterfacePtr service) override;
+  void RemoveIntf(const std::string& name) override;
+  host::InterfacePtr GetIntf(const std::string& name) override;
+
+  const std::vector<Publication<std::string>>& Entries() const { return entries_; }
+
+ private:
+  std::vector<Publication<std::string>> entries_;
+};
+
+// A provider with a fixed set of services, falling back to a GUID registry when one is given.
+class MiniServiceProvider final : public host::Implements<host::IKrServiceProvider> {
+ public:
+  explicit MiniServiceProvider(const GuidRegistry* fallback = nullptr) : fallback_(fallback) {}
+
+  // Publishes `service` under `iid`. The service must answer `iid`.
+  void Add(const host::Guid& iid, host::InterfacePtr service);
+  void Remove(const host::Guid& iid);
+  host::InterfacePtr QueryService(const host::Guid& iid) override;
+
+ private:
+  std::vector<std::pair<host::Guid, host::InterfacePtr>> services_;
+  const GuidRegistry* fallback_;
+};
+
+}  // namespace kdp::minihost

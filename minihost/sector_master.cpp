@@ -1,0 +1,91 @@
+#include "sector_master.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace kdp::minihost {
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+// Builds a sector and its children, indexing each by upper-case ID.
+std::shared_ptr<MiniSector> Build(const nlohmann::json& j, std::map<std::string, std::shared_ptr<MiniSector>>& index) {
+  auto sector = std::make_shared<MiniSector>(j.at("id").get<std::string>(), j.value("name", std::string()),
+                                             j.value("members", std::vector<std::string>{}));
+  index[Upper(sector->GetID())] = sector;
+  if (j.contains("children")) {
+    for (const nlohmann::json& child : j.at("children")) sector->AddChild(Build(child, index));
+  }
+  return sector;
+}
+
+}  // namespace
+
+MiniSectorMaster::MiniSectorMaster()
+    : custom_root_(std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{})) {}
+
+bool MiniSectorMaster::Load(const std::string& path, std::string& error) {
+  std::ifstream in(path);
+  if (!in) {
+    error = "cannot read sectors file " + path;
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!LoadText(text.str(), error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
+  try {
+    const nlohmann::json j = nlohmann::json::parse(json);
+    std::map<std::string, std::shared_ptr<MiniSector>> system, user;
+    auto root = std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{});
+    for (const nlohmann::json& s : j.value("sectors", nlohmann::json::array())) Build(s, system);
+    for (const nlohmann::json& s : j.value("userSectors", nlohmann::json::array())) root->AddChild(Build(s, user));
+    system_ = std::move(system);
+    user_ = std::move(user);
+    custom_root_ = std::move(root);
+    default_user_sector_ = Upper(j.value("defaultUserSector", std::string()));
+    return true;
+  } catch (const nlohmann::json::exception& e) {
+    error = e.what();
+    return false;
+  }
+}
+
+std::shared_ptr<host::IKrSector> MiniSectorMaster::GetSectorByID(const std::string& id) {
+  auto it = system_.find(Upper(id));
+  return it == system_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<host::IKrSector> MiniSectorMaster::GetUserSectorByID(const std::string& id) {
+  auto it = user_.find(Upper(id));
+  return it == user_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<host::IKrSector> MiniSectorMaster::GetDefaultUserSector() {
+  return default_user_sector_.empty() ? nullptr : GetUserSectorByID(default_user_sector_);
+}
+
+std::vector<std::string> MiniSectorMaster::AllMemberCodes() const {
+  std::vector<std::string> codes;
+  for (const auto* index : {&system_, &user_}) {
+    for (const auto& [id, sector] : *index) {
+      for (const std::string& code : sector->GetMemberCodes()) codes.push_back(code);
+    }
+  }
+  return codes;
+}
+
+}  // namespace kdp::minihost

@@ -1,0 +1,115 @@
+#include "security_master.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include <fmt/format.h>
+
+#include "kdp/host/log.h"
+
+namespace kdp::minihost {
+namespace {
+
+constexpr std::size_t kFieldCount = 13;
+
+std::string Upper(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+std::vector<std::string> SplitFields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = line.find(',', start);
+    fields.emplace_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+    if (comma == std::string_view::npos) return fields;
+    start = comma + 1;
+  }
+}
+
+template <class T>
+bool ReadNumber(const std::string& text, T& out) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+std::string MiniSecurity::GetStockCode() {
+  const std::size_t dot = r_.koraCode.find('.');
+  return dot == std::string::npos ? r_.koraCode : r_.koraCode.substr(0, dot);
+}
+
+bool MiniSecurityMaster::Load(const std::string& path, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read securities file " + path;
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  LoadText(text.str(), path);
+  return true;
+}
+
+std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::string& sourceName) {
+  std::istringstream lines(text);
+  std::string line;
+  std::size_t line_number = 0;
+  std::size_t added = 0;
+  while (std::getline(lines, line)) {
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.front() == '#' || (line_number == 1 && line.rfind("code", 0) == 0)) continue;
+    const std::vector<std::string> f = SplitFields(line);
+    SecurityRecord r;
+    const bool numbers_ok = f.size() == kFieldCount && ReadNumber(f[4], r.category) &&
+                            ReadNumber(f[7], r.priceStep) && ReadNumber(f[9], r.lastClose);
+    if (!numbers_ok || f[0].empty() || f[5].size() != 1) {
+      host::AddHQLog(fmt::format("{}:{}: malformed security line skipped: {}", sourceName, line_number, line),
+                     "SecurityMaster", 3);
+      continue;
+    }
+    r.koraCode = Upper(f[0]);
+    r.name = f[1];
+    r.stockType = f[2];
+    r.exchange = f[3];
+    r.listStatus = f[5][0];
+    r.tradeSpan = f[6];
+    r.currency = f[8];
+    r.enName = f[10];
+    r.fullName = f[11];
+    r.ipoDate = f[12];
+    auto security = std::make_shared<MiniSecurity>(r);
+    auto [it, inserted] = by_code_.try_emplace(r.koraCode, security);
+    if (!inserted) {
+      host::AddHQLog(fmt::format("{}:{}: duplicate code {} skipped", sourceName, line_number, r.koraCode),
+                     "SecurityMaster", 3);
+      continue;
+    }
+    ordered_.push_back(security);
+    ++added;
+  }
+  return added;
+}
+
+std::shared_ptr<host::IKrSecurity> MiniSecurityMaster::GetSecurity(const std::string& code) {
+  auto it = by_code_.find(Upper(code));
+  return it == by_code_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<host::IKrSecuritys> MiniSecurityMaster::GetSecuritys(const std::vector<std::string>& codes) {
+  if (codes.empty()) return nullptr;
+  std::vector<std::shared_ptr<host::IKrSecurity>> found;
+  for (const std::string& code : codes) {
+    if (auto security = GetSecurity(code)) found.push_back(std::move(security));
+  }
+  return std::make_shared<MiniSecuritys>(std::move(found));
+}
+
+}  // namespace kdp::minihost

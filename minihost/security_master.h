@@ -1,0 +1,90 @@
+// The stand-in host's security master, loaded from the securities file of the configuration:
+// UTF-8 text, one security per line, fields separated by ",":
+//   code,name,stock_type,exchange,category,list_status,trade_span,price_step,currency,last_close,
+//   en_name,full_name,ipo_date
+// A first line starting with "code" is the header; blank lines and lines starting with "#" are skipped.
+// A line with another field count or an unreadable number is logged and skipped.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kdp/host/security.h"
+
+namespace kdp::minihost {
+
+struct SecurityRecord {
+  std::string koraCode;  // "600000.SH"
+  std::string name;
+  std::string stockType;
+  std::string exchange;
+  int category = 0;  // the quote category (kind 3)
+  char listStatus = host::kListStatusListed;
+  std::string tradeSpan;
+  double priceStep = 0.01;
+  std::string currency;
+  double lastClose = 0.0;
+  std::string enName;
+  std::string fullName;
+  std::string ipoDate;
+};
+
+class MiniSecurity final : public host::Implements<host::IKrSecurity> {
+ public:
+  explicit MiniSecurity(SecurityRecord record) : r_(std::move(record)) {}
+
+  std::string GetKoraCode() override { return r_.koraCode; }
+  std::string GetStockCode() override;
+  std::string GetStockName() override { return r_.name; }
+  std::string GetStockType() override { return r_.stockType; }
+  char GetListStatus() override { return r_.listStatus; }
+  std::string GetExchange() override { return r_.exchange; }
+  std::string GetCABName() override { return r_.fullName; }
+  std::string GetENName() override { return r_.enName; }
+  std::string GetIPODate() override { return r_.ipoDate; }
+  double GetIPOPrice() override { return 0.0; }
+  int GetSuspensionTime() override { return r_.listStatus == host::kListStatusSuspended ? 930 : 0; }
+  std::string GetTradeSpan() override { return r_.tradeSpan; }
+  int GetCategory(int kind) override { return kind == host::kQuoteCategoryKind ? r_.category : 0; }
+  std::string GetCurrency() override { return r_.currency; }
+  double GetPriceStep() override { return r_.priceStep; }
+
+  const SecurityRecord& Record() const { return r_; }
+
+ private:
+  SecurityRecord r_;
+};
+
+class MiniSecuritys final : public host::Implements<host::IKrSecuritys> {
+ public:
+  explicit MiniSecuritys(std::vector<std::shared_ptr<host::IKrSecurity>> items) : items_(std::move(items)) {}
+  int GetCount() override { return static_cast<int>(items_.size()); }
+  std::shared_ptr<host::IKrSecurity> GetItem(int index) override {
+    return index >= 0 && index < GetCount() ? items_[static_cast<std::size_t>(index)] : nullptr;
+  }
+
+ private:
+  std::vector<std::shared_ptr<host::IKrSecurity>> items_;
+};
+
+class MiniSecurityMaster final : public host::Implements<host::IKrSecurityMgrHQ> {
+ public:
+  // Loads the file; returns false (with `error`) when it cannot be read at all.
+  bool Load(const std::string& path, std::string& error);
+  // Parses one file's text; bad lines are logged and skipped. Returns how many securities were added.
+  std::size_t LoadText(const std::string& text, const std::string& sourceName);
+
+  std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code) override;
+  std::shared_ptr<host::IKrSecuritys> GetSecuritys(const std::vector<std::string>& codes) override;
+
+  std::size_t Count() const { return ordered_.size(); }
+  const std::vector<std::shared_ptr<MiniSecurity>>& All() const { return ordered_; }
+
+ private:
+  std::map<std::string, std::shared_ptr<MiniSecurity>> by_code_;  // upper-case code
+  std::vector<std::shared_ptr<MiniSecurity>> ordered_;
+};
+
+}  // namespace kdp::minihost

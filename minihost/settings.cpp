@@ -1,0 +1,51 @@
+#include "settings.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+namespace kdp::minihost {
+
+std::string DefaultDataDir() {
+  if (const char* dir = std::getenv("KDP_DATA_DIR"); dir && *dir) return dir;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) return std::string(state) + "/kdp";
+  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/state/kdp";
+  return (std::filesystem::temp_directory_path() / "kdp").string();
+}
+
+std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::string& error) {
+  std::error_code ec;
+  if (etcRoot.empty() || !std::filesystem::is_directory(etcRoot, ec)) {
+    error = "configuration root not found: " + (etcRoot.empty() ? std::string("(empty)") : etcRoot);
+    return std::nullopt;
+  }
+  HostSettings settings;
+  settings.etcRoot = std::filesystem::absolute(etcRoot, ec).string();
+  settings.dataDir = DefaultDataDir();
+
+  const std::filesystem::path file = std::filesystem::path(etcRoot) / "Host" / "host.json";
+  if (!std::filesystem::exists(file, ec)) return settings;
+  std::ifstream in(file);
+  try {
+    const nlohmann::json j = nlohmann::json::parse(in);
+    settings.userId = j.value("userId", settings.userId);
+    settings.accountId = j.value("accountId", settings.accountId);
+    settings.language = j.value("language", settings.language);
+    settings.rights = j.value("rights", settings.rights);
+    settings.loginRegion = j.value("loginRegion", settings.loginRegion);
+    settings.serverTimeOffsetSeconds = j.value("serverTimeOffsetSeconds", settings.serverTimeOffsetSeconds);
+    settings.serverTimeStart = j.value("serverTimeStart", settings.serverTimeStart);
+    settings.detailedLog = j.value("detailedLog", settings.detailedLog);
+    settings.securitiesFile = j.value("securitiesFile", settings.securitiesFile);
+    settings.sectorsFile = j.value("sectorsFile", settings.sectorsFile);
+    if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
+  } catch (const nlohmann::json::exception& e) {
+    error = file.string() + ": " + e.what();
+    return std::nullopt;
+  }
+  return settings;
+}
+
+}  // namespace kdp::minihost

@@ -1,0 +1,37 @@
+// HostSettings: what the stand-in host needs to start: the configuration root, where it keeps user data
+// and logs, who the user is (IDs, language, data rights, login region) and the server clock offset.
+//
+// Settings come from "Host/host.json" under the configuration root (when present); the command line
+// overrides single values. Unknown keys are ignored; a value of the wrong type is an error.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kdp::minihost {
+
+struct HostSettings {
+  std::string etcRoot;   // configuration root
+  std::string dataDir;   // user data, temporary files and logs live below it
+  std::string userId = "10000001";
+  std::string accountId = "A10000001";
+  std::string language = "CHS";
+  std::vector<std::string> rights;  // the user's data rights
+  int loginRegion = 0;
+  double serverTimeOffsetSeconds = 0.0;  // server clock minus the local clock
+  // When set ("2026-12-04 10:30:00"), the server clock starts at this time instead of the local clock's.
+  std::string serverTimeStart;
+  bool detailedLog = false;
+  std::string securitiesFile = "Host/Securities.csv";  // relative to the configuration root
+  std::string sectorsFile = "Host/Sectors.json";
+};
+
+// The host's default data directory: $KDP_DATA_DIR, else $XDG_STATE_HOME/kdp, else ~/.local/state/kdp.
+std::string DefaultDataDir();
+
+// Reads "Host/host.json" under `etcRoot` into a settings value whose etcRoot is `etcRoot`.
+// nullopt, with `error` filled, when the root does not exist or the file is malformed.
+std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::string& error);
+
+}  // namespace kdp::minihost

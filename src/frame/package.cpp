@@ -1,0 +1,57 @@
+// The package's module start and stop steps and its exported entry points.
+#include "kdp/package.h"
+
+#include <array>
+#include <exception>
+
+#include "frame/data_cache.h"
+#include "frame/registration.h"
+#include "frame/ui_resources.h"
+#include "kdp/host/log.h"
+
+namespace kdp {
+namespace {
+
+constexpr std::string_view kLogSource = "KDP";
+
+// A unit of the package with work at start or stop; units without such work are not listed.
+struct ModuleStep {
+  std::string_view unit;
+  void (*start)();
+  void (*stop)();
+};
+
+// Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
+// finding nothing).
+void StopRegistrationUnit() { FreeHQCache(); }
+
+// Module order: the registration unit comes after every unit it uses.
+constexpr std::array kModules{
+    ModuleStep{"uHQStrCatch", CreateStrCatch, FreeStrCatch},
+    ModuleStep{"uKrHQRegister", RegisterHQPubIntf, StopRegistrationUnit},
+};
+
+}  // namespace
+
+bool Initialize() {
+  for (const ModuleStep& module : kModules) {
+    try {
+      module.start();
+    } catch (const std::exception& e) {
+      host::AddHQLog(std::string("Initialize failed in ") + std::string(module.unit) + ": " + e.what(), kLogSource, 3);
+      return false;
+    }
+  }
+  return true;
+}
+
+void Finalize() {
+  for (auto it = kModules.rbegin(); it != kModules.rend(); ++it) it->stop();
+}
+
+}  // namespace kdp
+
+void KdpInstallHost(kdp::host::IHostEnvironment* environment) { kdp::host::InstallHostEnvironment(environment); }
+int KdpInitialize(void) { return kdp::Initialize() ? 1 : 0; }
+void UnRegisterHQPubIntf(void) { kdp::UnRegisterHQPubIntf(); }
+void KdpFinalize(void) { kdp::Finalize(); }

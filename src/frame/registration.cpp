@@ -1,0 +1,105 @@
+#include "frame/registration.h"
+
+#include <array>
+
+#include <fmt/format.h>
+
+#include "frame/data_cache.h"
+#include "frame/messaging_services.h"
+#include "frame/package_lookup.h"
+#include "frame/ui_resources.h"
+#include "kdp/host/log.h"
+#include "kdp/host/mem_count.h"
+#include "kdp/host/services.h"
+
+namespace kdp {
+namespace {
+
+constexpr std::string_view kLogSource = "uKrHQRegister";
+
+template <class T, class Face>
+host::InterfacePtr MakeFace(RegistrationScratch&) {
+  return std::static_pointer_cast<Face>(std::make_shared<T>());
+}
+
+// Registration withdrawn by GUID at shut-down, in its fixed places of the sequence.
+void Withdraw(const host::Guid& guid) {
+  if (auto registry = host::KrIntfService<host::IKrServiceRegistry>()) registry->UnregisterService(guid, 0);
+}
+
+// Names withdrawn at shut-down, in order, before the sector tree manager is released.
+constexpr std::array<std::string_view, 17> kNamesWithdrawnFirst{
+    "IRelateIndustry", "IKrStockTypeVariable", "IFundManagementCompany", "IRecommendStockMgr",
+    "IRelatedSymbol", "IWarrantManager", "ISecurityBasicManager", "ICurrencyManager",
+    "ICloudDataMgr", "IIndexSectors", "IURLMgr", "IKrHQDelayLoadEvent",
+    "IKrHQUserConfigListenerMgr", "IKrCloudIndexsMgr", "ITradeDateMgr", "IKrHQFormatManager",
+    "ISectorTreeMgr",
+};
+constexpr std::array<std::string_view, 4> kNamesWithdrawnLast{
+    "IKrLuxIndexNameTable", "IKrWorldClock", "IKrHQSecurityManager", "IFutureRelateIndex"};
+
+// GUIDs of services published by subsystems that withdraw them in the sequence's later steps.
+constexpr host::Guid kSectorCacheGuid = "6E5F9134-6827-4411-AF71-B2716C62FC05";
+constexpr host::Guid kFileWatcherMgrGuid = "D4AABF47-C176-4A2B-BB42-AAF49F1AC0CB";
+
+}  // namespace
+
+const std::vector<PublishedService>& StartupServices() {
+  static const std::vector<PublishedService> table{
+      {"TKrHQStyleMgrProxy", PublishChannel::kGuidRegistry, "IKrHQStyleMgr", IKrHQStyleMgr::IID,
+       MakeFace<TKrHQStyleMgrProxy, IKrHQStyleMgr>},
+      {"TKrHQSkinMgr", PublishChannel::kGuidRegistry, "IKrHQSkinMgr", IKrHQSkinMgr::IID,
+       MakeFace<TKrHQSkinMgr, IKrHQSkinMgr>},
+      {"TKrHQLanguageFormMgr", PublishChannel::kGuidRegistry, "IKrHQLanguageFormMgr", IKrHQLanguageFormMgr::IID,
+       MakeFace<TKrHQLanguageFormMgr, IKrHQLanguageFormMgr>},
+      {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",
+       IKrHQUserConfigListenerMgr::IID, MakeFace<TKrHQUserConfigListenerMgr, IKrHQUserConfigListenerMgr>},
+      {"TKrHQDelayLoadEvent", PublishChannel::kNameRegistry, "IKrHQDelayLoadEvent", IKrHQDelayLoadEvent::IID,
+       MakeFace<TKrHQDelayLoadEvent, IKrHQDelayLoadEvent>},
+  };
+  return table;
+}
+
+void RegisterHQPubIntf() {
+  RegistrationScratch made;
+  for (const PublishedService& row : StartupServices()) {
+    host::InterfacePtr face = row.obtain(made);
+    made[std::string(row.name)] = face;
+    if (row.channel == PublishChannel::kGuidRegistry) {
+      if (auto registry = host::KrIntfService<host::IKrServiceRegistry>()) {
+        registry->RegisterService(row.guid, 0, face);
+      }
+    } else {
+      G_Add(std::string(row.name), face);
+    }
+    if (host::IsNeedWriteHQLog()) {
+      host::AddHQLog(fmt::format("RegisterHQPubIntf {} published as {} ({})", row.implementingClass, row.name,
+                                 row.channel == PublishChannel::kGuidRegistry ? row.guid.ToString() : "by name"),
+                     kLogSource, 0);
+    }
+  }
+}
+
+void UnRegisterHQPubIntf() {
+  // Names first, in the fixed order the widgets' owners expect.
+  for (std::string_view name : kNamesWithdrawnFirst) G_Remove(std::string(name));
+  G_Remove("IKrLuxDataMgr");
+  for (std::string_view name : kNamesWithdrawnLast) G_Remove(std::string(name));
+
+  Withdraw(IKrHQSkinMgr::IID);
+  Withdraw(IKrHQStyleMgr::IID);
+  Withdraw(IKrHQLanguageFormMgr::IID);
+
+  FreeHQCache();
+
+  Withdraw(kSectorCacheGuid);
+  Withdraw(kFileWatcherMgrGuid);
+
+  if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
+
+  host::AddHQLog("UnRegisterHQPubIntf: every published service withdrawn", kLogSource, 0);
+  host::CheckMemLeakOutOnTerminate();
+  host::FreeHQLog();
+}
+
+}  // namespace kdp

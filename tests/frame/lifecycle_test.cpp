@@ -1,0 +1,162 @@
+// Start-up publishes the package's services in table order; shut-down withdraws all of them, tolerates a
+// second pass, and the package can start again in the same process.
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "frame/package_lookup.h"
+#include "frame/registration.h"
+#include "frame/ui_resources.h"
+#include "kdp/frame/messaging.h"
+#include "kdp/frame/related_data.h"
+#include "kdp/package.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using testing::TestHost;
+
+std::size_t RowsOn(PublishChannel channel) {
+  return static_cast<std::size_t>(std::count_if(StartupServices().begin(), StartupServices().end(),
+                                                [&](const PublishedService& row) { return row.channel == channel; }));
+}
+
+TEST(LifecycleTest, StartUpPublishesEveryRowInOrderOnItsChannel) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+
+  std::vector<std::string> published;  // in publication order, across both registries
+  std::vector<std::pair<std::uint64_t, std::string>> merged;
+  for (const auto& e : h->Registry().Entries()) merged.emplace_back(e.sequence, e.first.ToString());
+  for (const auto& e : h->Names().Entries()) merged.emplace_back(e.sequence, e.first);
+  std::sort(merged.begin(), merged.end());
+  for (const auto& [seq, key] : merged) published.push_back(key);
+
+  std::vector<std::string> expected;
+  for (const PublishedService& row : StartupServices()) {
+    expected.push_back(row.channel == PublishChannel::kGuidRegistry ? row.guid.ToString() : std::string(row.name));
+  }
+  EXPECT_EQ(published, expected);
+  // Each published object answers the interface it was published under.
+  for (const PublishedService& row : StartupServices()) {
+    SCOPED_TRACE(row.name);
+    host::InterfacePtr object = row.channel == PublishChannel::kGuidRegistry
+                                    ? h->Registry().Find(row.guid)
+                                    : h->Names().GetIntf(std::string(row.name));
+    ASSERT_NE(object, nullptr);
+    EXPECT_NE(object->QueryInterface(row.guid), nullptr);
+  }
+}
+
+TEST(LifecycleTest, ShutDownWithdrawsEverythingAndToleratesASecondPass) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+  // Services created on demand while in service are withdrawn too.
+  ASSERT_NE(G_QueryInterface("IURLMgr"), nullptr);
+  ASSERT_NE(G_QueryInterface("IFutureRelateIndex"), nullptr);
+  EXPECT_EQ(h->Names().Entries().size(), RowsOn(PublishChannel::kNameRegistry) + 2);
+
+  h->StopPackage();
+  EXPECT_TRUE(h->Names().Entries().empty());
+  EXPECT_TRUE(h->Registry().Entries().empty());
+  EXPECT_EQ(h->Context().UnloadNotifications(), 1);
+  EXPECT_TRUE(h->Logger().Contains("UnRegisterHQPubIntf: every published service withdrawn"));
+  EXPECT_TRUE(h->Logger().Contains("registries hold 0 names and 0 services"));
+
+  // The host's stop entry may run again: nothing is left to free and nothing breaks.
+  Finalize();
+  UnRegisterHQPubIntf();
+  EXPECT_TRUE(h->Names().Entries().empty());
+}
+
+TEST(LifecycleTest, ShutDownWithoutOnDemandServicesAndRestartInTheSameProcess) {
+  TestHost h;
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(h->StartPackage());
+    EXPECT_EQ(h->Registry().Entries().size(), RowsOn(PublishChannel::kGuidRegistry));
+    auto events = G_QueryInterface<IKrHQDelayLoadEvent>("IKrHQDelayLoadEvent");
+    ASSERT_NE(events, nullptr);
+    EXPECT_FALSE(events->HasFired());  // a fresh object each start
+    events->Fire();
+    events.reset();
+    h->StopPackage();
+    EXPECT_TRUE(h->Names().Entries().empty());
+  }
+  EXPECT_EQ(h->Context().UnloadNotifications(), 2);
+}
+
+TEST(LifecycleTest, StringCatalogueAnswersInTheUsersLanguage) {
+  for (const auto& [language, text] : {std::pair{"CHS", "发生错误"}, std::pair{"ENG", "Error"}}) {
+    TestHost h([&](minihost::HostSettings& s) { s.language = language; });
+    ASSERT_TRUE(h->StartPackage());
+    EXPECT_EQ(GetLanguageStrDef(20531, "default"), text);
+    EXPECT_EQ(GetLanguageStrDef(99999, "default"), "default");
+    h->StopPackage();
+    EXPECT_EQ(GetLanguageStrDef(20531, "default"), "default");  // the catalogue is gone with the package
+  }
+}
+
+TEST(LifecycleTest, UserConfigBroadcastsArriveOnTheMainLoopInOrder) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+  auto listeners = G_QueryInterface<IKrHQUserConfigListenerMgr>("IKrHQUserConfigListenerMgr");
+  ASSERT_NE(listeners, nullptr);
+  std::vector<std::string> heard;
+  int second = 0;
+  listeners->AddListener([&](const std::string& k, const std::string& v) {
+    heard.push_back(k + "=" + v);
+    listeners->RemoveListener(second);  // a listener may remove another while being told
+  });
+  second = listeners->AddListener([&](const std::string& k, const std::string&) { heard.push_back("second:" + k); });
+
+  listeners->Broadcast("TimeZone", "Tokyo");
+  listeners->Broadcast("Style", "Light");
+  EXPECT_TRUE(heard.empty());  // nothing happens until the main loop runs
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(heard, (std::vector<std::string>{"TimeZone=Tokyo", "Style=Light"}));
+
+  // A broadcast still queued when the package goes away is dropped with its manager.
+  listeners->Broadcast("Late", "1");
+  listeners.reset();
+  h->StopPackage();
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(heard.size(), 2u);
+}
+
+TEST(LifecycleTest, DelayLoadRunsDeferredWorkOnceAfterFiring) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+  auto event = G_QueryInterface<IKrHQDelayLoadEvent>("IKrHQDelayLoadEvent");
+  int runs = 0;
+  event->AddDelayLoad([&] { ++runs; });
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(runs, 0);
+  event->Fire();
+  event->Fire();
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(runs, 1);
+  event->AddDelayLoad([&] { runs += 10; });  // added after firing: runs at once on the loop
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(runs, 11);
+}
+
+TEST(LifecycleTest, LanguageSwitchRelabelsRegisteredForms) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+  auto forms = host::Query<IKrHQLanguageFormMgr>(h->Registry().Find(IKrHQLanguageFormMgr::IID));
+  ASSERT_NE(forms, nullptr);
+  EXPECT_EQ(forms->GetLanguage(), "CHS");
+  std::vector<std::string> labels;
+  const int id = forms->RegisterForm([&](const std::string& language) { labels.push_back("a:" + language); });
+  forms->RegisterForm([&](const std::string& language) { labels.push_back("b:" + language); });
+  forms->SwitchLanguage("ENG");
+  forms->UnregisterForm(id);
+  forms->SwitchLanguage("CHT");
+  EXPECT_EQ(labels, (std::vector<std::string>{"a:ENG", "b:ENG", "b:CHT"}));
+  EXPECT_EQ(forms->GetLanguage(), "CHT");
+}
+
+}  // namespace
+}  // namespace kdp

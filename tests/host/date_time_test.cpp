@@ -1,0 +1,45 @@
+#include "kdp/host/date_time.h"
+
+#include <gtest/gtest.h>
+
+namespace kdp::host {
+namespace {
+
+TEST(DateTimeTest, EncodesDaysSinceTheTerminalEpoch) {
+  EXPECT_EQ(DateTime::FromParts(1899, 12, 30).value, 0.0);
+  EXPECT_EQ(DateTime::FromParts(1970, 1, 1).value, 25569.0);
+  EXPECT_DOUBLE_EQ(DateTime::FromParts(2024, 3, 15, 12).value, 45366.5);
+}
+
+TEST(DateTimeTest, YyyymmddAndHhmmssRoundTrip) {
+  auto t = DateTime::FromYyyymmddHhmmss(20240229, 235959);
+  ASSERT_TRUE(t.has_value());
+  EXPECT_EQ(t->Yyyymmdd(), 20240229);
+  EXPECT_EQ(t->Hhmmss(), 235959);
+  EXPECT_EQ(t->Hhmm(), 2359);
+  EXPECT_EQ(t->ToString(), "2024-02-29 23:59:59");
+  // One second later is the next day.
+  EXPECT_EQ(t->AddSeconds(1).Yyyymmdd(), 20240301);
+  EXPECT_EQ(t->AddSeconds(1).Hhmmss(), 0);
+
+  EXPECT_FALSE(DateTime::FromYyyymmdd(20230229).has_value());
+  EXPECT_FALSE(DateTime::FromYyyymmdd(0).has_value());
+  EXPECT_FALSE(DateTime::FromYyyymmddHhmmss(20240101, 240000).has_value());
+  EXPECT_FALSE(DateTime::FromYyyymmddHhmmss(20240101, 126000).has_value());
+}
+
+TEST(DateTimeTest, DatePartDayOfWeekAndRoundingToTheMillisecond) {
+  auto t = DateTime::FromYyyymmddHhmmss(20261204, 103000).value();
+  EXPECT_EQ(t.DatePart().Yyyymmdd(), 20261204);
+  EXPECT_EQ(t.DatePart().Hhmmss(), 0);
+  EXPECT_NEAR(t.TimeOfDay(), 10.5 / 24, 1e-12);
+  EXPECT_EQ(t.DayOfWeek(), 6);  // a Friday
+  EXPECT_EQ(DateTime::FromParts(2026, 12, 6).DayOfWeek(), 1);  // a Sunday
+  // A value a hair below midnight decodes as midnight of the next day, not 23:59:60.
+  const DateTime almost(DateTime::FromParts(2026, 12, 5).value - 1e-10);
+  EXPECT_EQ(almost.Yyyymmdd(), 20261205);
+  EXPECT_EQ(almost.Hhmmss(), 0);
+}
+
+}  // namespace
+}  // namespace kdp::host

@@ -1,0 +1,97 @@
+// The stand-in host's main loop and message windows, driven by a manual clock.
+#include "main_loop.h"
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace kdp::minihost {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct LoopTest : ::testing::Test {
+  std::shared_ptr<host::ManualClock> clock = std::make_shared<host::ManualClock>();
+  MiniMainLoop loop{clock};
+};
+
+TEST_F(LoopTest, PostsRunInOrderAndPostsToAReleasedWindowAreDropped) {
+  std::vector<int> ran;
+  host::MessageWindow window(loop);
+  window.Post([&] { ran.push_back(1); });
+  loop.Post([&] { ran.push_back(2); });
+  window.Post([&] { ran.push_back(3); });
+  window.Release();  // the queued 1 and 3 must not run now
+  EXPECT_FALSE(window.Post([&] { ran.push_back(4); }));
+  loop.RunUntilIdle();
+  EXPECT_EQ(ran, (std::vector<int>{2}));
+}
+
+TEST_F(LoopTest, AWindowRefPostsFromAnotherThreadUntilTheWindowGoes) {
+  int ran = 0;
+  auto window = std::make_unique<host::MessageWindow>(loop);
+  host::MessageWindow::Ref ref = window->GetRef();
+  std::thread([&] { EXPECT_TRUE(ref.Post([&] { ++ran; })); }).join();
+  EXPECT_TRUE(loop.RunUntil([&] { return ran == 1; }, 5s));
+  window.reset();
+  EXPECT_FALSE(ref.IsAlive());
+  std::thread([&] { EXPECT_FALSE(ref.Post([&] { ++ran; })); }).join();
+  loop.RunUntilIdle();
+  EXPECT_EQ(ran, 1);
+}
+
+TEST_F(LoopTest, TimersFireAtTheirDueTimesAsTheClockAdvances) {
+  std::vector<std::pair<char, long>> fired;
+  const auto start = clock->Now();
+  auto at = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(clock->Now() - start).count(); };
+  const auto a = loop.SetTimer(1000ms, [&] { fired.emplace_back('a', at()); });
+  loop.SetTimer(2500ms, [&] { fired.emplace_back('b', at()); });
+  loop.AdvanceBy(999ms);
+  EXPECT_TRUE(fired.empty());
+  loop.AdvanceBy(4001ms);
+  EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{{'a', 1000}, {'a', 2000}, {'b', 2500}, {'a', 3000},
+                                                       {'a', 4000}, {'a', 5000}, {'b', 5000}}));
+  loop.KillTimer(a);
+  loop.KillTimer(a);  // harmless
+  fired.clear();
+  loop.AdvanceBy(3000ms);
+  EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{{'b', 7500}}));
+  EXPECT_EQ(loop.SetTimer(0ms, [] {}), 0u);
+  EXPECT_EQ(loop.SetTimer(10ms, nullptr), 0u);
+}
+
+TEST_F(LoopTest, ATimerMayKillItselfAndAThrowingTaskDoesNotStopTheLoop) {
+  std::vector<std::string> errors;
+  loop.SetErrorHandler([&](const std::string& what) { errors.push_back(what); });
+  int ticks = 0, other = 0;
+  host::IMainLoop::TimerId self = 0;
+  self = loop.SetTimer(100ms, [&] {
+    if (++ticks == 2) loop.KillTimer(self);
+  });
+  loop.SetTimer(100ms, [&] {
+    ++other;
+    throw std::runtime_error("handler failed");
+  });
+  loop.AdvanceBy(1s);
+  EXPECT_EQ(ticks, 2);
+  EXPECT_EQ(other, 10);
+  EXPECT_EQ(errors.size(), 10u);
+  EXPECT_EQ(errors.front(), "handler failed");
+  EXPECT_EQ(loop.ActiveTimerCount(), 1u);
+}
+
+TEST(LoopRealTimeTest, RunStopsOnQuitFromAnotherThreadEvenWhenQuitComesFirst) {
+  MiniMainLoop loop;
+  const auto started = std::chrono::steady_clock::now();
+  loop.Quit();
+  loop.Run(30s);  // the quit requested before Run ends it at once
+  std::thread quitter([&] { loop.Quit(); });
+  loop.Run(30s);
+  quitter.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+  // A run without a quit lasts its limit.
+  loop.Run(50ms);
+}
+
+}  // namespace
+}  // namespace kdp::minihost

@@ -1,0 +1,40 @@
+#include "test_host.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "kdp/package.h"
+
+namespace kdp::testing {
+
+std::string MakeTempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kdp-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust)
+    : data_dir_(MakeTempDir()), clock_(std::make_shared<host::ManualClock>()) {
+  std::string error;
+  auto settings = minihost::LoadHostSettings(KDP_SAMPLE_ETC, error);
+  if (!settings) throw std::runtime_error(error);
+  settings->dataDir = data_dir_;
+  settings->serverTimeStart = "2026-12-04 10:30:00";
+  if (adjust) adjust(*settings);
+  minihost::MiniHost::Options options;
+  options.clock = clock_;
+  host_ = minihost::MiniHost::Create(std::move(*settings), options, error);
+  if (!host_) throw std::runtime_error(error);
+}
+
+TestHost::~TestHost() {
+  // Tests also call package functions without starting the package; release the module singletons
+  // those calls created, as a host's stop entry does.
+  if (!host_->PackageRunning()) Finalize();
+  host_.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(data_dir_, ec);
+}
+
+}  // namespace kdp::testing

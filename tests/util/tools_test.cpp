@@ -1,0 +1,151 @@
+#include "util/tools.h"
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "frame/data_cache.h"
+#include "kdp/host/paths.h"
+#include "refdata/security_fake.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using testing::TestHost;
+
+TEST(ToolsTest, CloudIndexRangeIsInclusiveAtBothEnds) {
+  EXPECT_FALSE(IsCloudIndex(10000));
+  EXPECT_TRUE(IsCloudIndex(10001));
+  EXPECT_TRUE(IsCloudIndex(20001));
+  EXPECT_FALSE(IsCloudIndex(20002));
+}
+
+TEST(ToolsTest, FrontAndAfterStrings) {
+  EXPECT_EQ(GetAfterString(",", "a,b,c"), "b,c");
+  EXPECT_EQ(GetAfterString(",", "abc"), "abc");
+  EXPECT_EQ(GetAfterString("::", "abc"), "bc");  // not found: from position length(sub) on
+  EXPECT_EQ(GetAfterString("=", "key="), "");
+  EXPECT_EQ(GetFrontString(",", "abc"), "");
+  EXPECT_EQ(GetFrontString(",", "a,b,c"), "a");
+  EXPECT_EQ(GetFrontString("script{", "x=script{f(a)}"), "x=");
+}
+
+TEST(ToolsTest, WithoutAHostEverythingAnswersSafeDefaults) {
+  ASSERT_EQ(host::InstalledHostEnvironment(), nullptr);
+  const double before = host::DateTime::Now().value;
+  const double server = GetServerDateTime().value;
+  const double after = host::DateTime::Now().value;
+  EXPECT_GE(server, before);
+  EXPECT_LE(server, after);
+  EXPECT_EQ(G_getCurrentLanguage(), "CHS");
+  EXPECT_EQ(GetLoginRegion(), 0);
+  EXPECT_EQ(G_GetSecurity("600000.SH"), nullptr);
+  EXPECT_EQ(G_GetSectorByID("SH_A"), nullptr);
+  EXPECT_EQ(GetKoraCodesBySector("SH_A"), "");
+}
+
+TEST(ToolsTest, ServerTimeLanguageAndRegionComeFromTheContext) {
+  TestHost h([](minihost::HostSettings& s) {
+    s.language = "ENG";
+    s.loginRegion = 2;
+    s.serverTimeOffsetSeconds = 60;
+  });
+  EXPECT_EQ(GetServerDateTime().ToString(), "2026-12-04 10:31:00");
+  h.Clock().Advance(std::chrono::minutes(90));
+  EXPECT_EQ(GetServerDateTime().ToString(), "2026-12-04 12:01:00");
+  EXPECT_EQ(G_getCurrentLanguage(), "ENG");
+  EXPECT_EQ(GetLoginRegion(), 2);
+}
+
+// Counts look-ups, answering for one code only: stands for a security service registered at run time.
+class CountingSecurityService final : public host::Implements<host::IKrSecurityMgrHQ> {
+ public:
+  std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code) override {
+    ++calls;
+    return code == "MYCODE.UD" ? std::make_shared<TKrSecurityFake>() : nullptr;
+  }
+  std::shared_ptr<host::IKrSecuritys> GetSecuritys(const std::vector<std::string>&) override { return nullptr; }
+  int calls = 0;
+};
+
+TEST(ToolsTest, SecurityLookUpOrder) {
+  TestHost h;
+  auto service = std::make_shared<CountingSecurityService>();
+  h->Registry().RegisterService(host::IKrSecurityMgrHQ::IID, 0, service);
+
+  EXPECT_EQ(G_GetSecurity("  "), nullptr);
+  EXPECT_EQ(service->calls, 0);  // a blank code never reaches the host
+
+  auto registered = G_GetSecurity("MYCODE.UD");
+  ASSERT_NE(registered, nullptr);
+  EXPECT_EQ(registered->GetCurrency(), "CNY");
+
+  auto master = G_GetSecurity(" 600000.sh ");
+  ASSERT_NE(master, nullptr);
+  EXPECT_EQ(master->GetStockName(), "浦发银行");
+  EXPECT_EQ(service->calls, 2);
+
+  auto temp = G_GetSecurity(kTempCSSecurityCode);
+  ASSERT_NE(temp, nullptr);
+  EXPECT_EQ(temp->GetKoraCode(), kTempCSSecurityCode);
+  EXPECT_EQ(G_GetSecurity(kTempCSSecurityCode), temp);  // one temporary security per cache
+  EXPECT_EQ(G_GetSecurity("NOSUCH.SH"), nullptr);
+
+  auto list = G_GetSecuritys({"600000.SH", "NOSUCH.SH", "00700.HK"});
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->GetCount(), 2);
+  EXPECT_EQ(list->GetItem(1)->GetKoraCode(), "00700.HK");
+  EXPECT_EQ(G_GetSecuritys({}), nullptr);
+  FreeHQCache();
+}
+
+TEST(ToolsTest, SectorLookUpsAndMemberCodes) {
+  TestHost h;
+  auto watchlist = G_GetSectorByID("default_user_sector_id");
+  ASSERT_NE(watchlist, nullptr);
+  EXPECT_EQ(watchlist->GetID(), "MY_WATCHLIST");
+  EXPECT_EQ(G_GetSectorByID(""), nullptr);
+  EXPECT_EQ(G_GetCustomSectorRoot()->GetChildCount(), 2);
+
+  EXPECT_EQ(GetKoraCodesBySector("IND.LIQUOR"), "600519.SH,600809.SH,000568.SZ,000858.SZ,002304.SZ");
+  EXPECT_EQ(GetKoraCodesBySector("NO_SUCH_SECTOR"), "");
+  EXPECT_TRUE(h->Logger().Contains("GetKoraCodesBySector 该板块NO_SUCH_SECTOR未找到对应的KoraCode"));
+}
+
+TEST(ToolsTest, EtcBaseFilePathPrefersBaseThenRootThenBase) {
+  const std::string etc = testing::MakeTempDir();
+  std::filesystem::create_directories(etc + "/Base");
+  std::ofstream(etc + "/Base/InBoth.dat") << "x";
+  std::ofstream(etc + "/InBoth.dat") << "x";
+  std::ofstream(etc + "/RootOnly.dat") << "x";
+  {
+    TestHost h([&](minihost::HostSettings& s) {
+      s.securitiesFile = std::string(KDP_SAMPLE_ETC) + "/Host/Securities.csv";
+      s.sectorsFile = std::string(KDP_SAMPLE_ETC) + "/Host/Sectors.json";
+      s.etcRoot = etc;
+    });
+    EXPECT_EQ(GetEtcBaseFilePath("InBoth.dat"), etc + "/Base/InBoth.dat");
+    EXPECT_EQ(GetEtcBaseFilePath("RootOnly.dat"), etc + "/RootOnly.dat");
+    EXPECT_EQ(GetEtcBaseFilePath("Nowhere.dat"), etc + "/Base/Nowhere.dat");
+    EXPECT_EQ(GetHQBasePath(), etc + "/HQ/Base/");
+  }
+  std::filesystem::remove_all(etc);
+}
+
+TEST(ToolsTest, SharedDatabaseLivesUnderTheUserDirectory) {
+  TestHost h;
+  auto db = G_GetSqliteDataBase();
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(db->GetPath(), host::GetUserPath("") + kSharedDataBaseFileName);
+  EXPECT_TRUE(db->ExecSQL("CREATE TABLE t (x)"));
+  EXPECT_EQ(G_GetSqliteDataBase(), db);
+  EXPECT_TRUE(std::filesystem::exists(db->GetPath()));
+  FreeHQCache();
+}
+
+}  // namespace
+}  // namespace kdp
