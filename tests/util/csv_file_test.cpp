@@ -1,0 +1,145 @@
+#include "util/csv_file.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "kdp/host/ansi.h"
+#include "test_host.h"
+#include "util/ptr_hash_table.h"
+
+namespace kdp {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+Fields Split(std::string_view line, int maxFieldLength = 255) {
+  Fields recs{"stale", "values", "from", "before"};
+  TCsvFile(maxFieldLength).CsvExtractStrings(line, recs);
+  return recs;
+}
+
+TEST(CsvFileTest, SplitsQuotedFieldsAsTheTerminalDoes) {
+  struct Case {
+    const char* line;
+    Fields fields;
+  };
+  const Case cases[] = {
+      {"a,\"b,c\",d", {"a", "b,c", "d"}},                // a quoted comma stays in its field
+      {"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},     // a doubled quote is one quote
+      {"\"ab\"cd,e", {"abd", "e"}},                      // the character after a closing quote is dropped
+      {"\"ab\"中文,e", {"ab文", "e"}},                   // ... also when it is a multi-byte character
+      {"a,b,", {"a", "b", ""}},                          // a trailing comma gives an empty last field
+      {"", {""}},                                        // an empty line is one empty field
+      {"\"unterminated,still inside", {"unterminated,still inside"}},
+      {"浦发银行,600000.SH", {"浦发银行", "600000.SH"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(Split(c.line), c.fields);
+  }
+}
+
+TEST(CsvFileTest, LongFieldIsCutAndTheRestOfTheLineIgnoredWithOneLogLine) {
+  testing::TestHost h;
+  const std::string line = std::string(300, 'x') + ",next";
+  const Fields fields = Split(line);
+  ASSERT_EQ(fields.size(), 1u);
+  EXPECT_EQ(fields[0].size(), 254u);
+  EXPECT_EQ(h->Logger().CountContaining("数组越界"), 1u);
+
+  // The limit counts UTF-16 characters, not bytes: 254 Chinese characters fit, the 255th does not.
+  std::string chinese;
+  for (int i = 0; i < 255; ++i) chinese += "价";
+  const Fields wide = Split(chinese);
+  EXPECT_EQ(wide[0].size(), 254u * 3);
+  // The check comes before every character, stored or not: even the comma after a full field ends the line.
+  EXPECT_EQ(Split(std::string(254, 'y') + ",z"), (Fields{std::string(254, 'y')}));
+  EXPECT_EQ(Split(std::string(253, 'y') + ",z"), (Fields{std::string(253, 'y'), "z"}));
+  EXPECT_EQ(h->Logger().CountContaining("数组越界"), 3u);
+}
+
+TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
+  testing::TestHost h;
+  const std::string dir = testing::MakeTempDir();
+  const std::string path = dir + "/Currency.dat";
+  std::ofstream(path, std::ios::binary) << host::Utf8ToAnsi("USD,美元,7.1\r\n\nHKD,港币,0.91\nJPY,日元,0.047");
+  TCsvFile csv;
+  ASSERT_TRUE(csv.OpenFile(path));
+  Fields recs;
+  std::vector<Fields> records;
+  while (csv.GetRecord(recs)) records.push_back(recs);
+  EXPECT_EQ(records, (std::vector<Fields>{{"USD", "美元", "7.1"}, {""}, {"HKD", "港币", "0.91"},
+                                          {"JPY", "日元", "0.047"}}));
+  EXPECT_TRUE(recs.empty());
+  csv.MoveFirst();
+  ASSERT_TRUE(csv.GetRecord(recs));
+  EXPECT_EQ(recs[0], "USD");
+  csv.Close();
+  EXPECT_FALSE(csv.GetRecord(recs));
+
+  EXPECT_FALSE(csv.OpenFile(dir + "/Missing.dat"));
+  EXPECT_TRUE(h->Logger().Contains("not FileExists: " + dir + "/Missing.dat"));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PtrHashTableTest, SecondPutShadowsAndRemoveRevealsTheFirst) {
+  int first = 1, second = 2, other = 3;
+  TPtrHashTable<int> table(7);
+  table.Put("600000.SH", &first);
+  table.Put("600000.SH", &second);
+  table.Put("000001.SZ", &other);
+  EXPECT_EQ(table.Get("600000.SH"), &second);
+  EXPECT_EQ(table.Get("600000.sh"), nullptr);  // keys are case-sensitive
+  EXPECT_EQ(table.Size(), 3u);
+  EXPECT_TRUE(table.Remove("600000.SH"));
+  EXPECT_EQ(table.Get("600000.SH"), &first);
+  EXPECT_TRUE(table.Modify("600000.SH", &other));
+  EXPECT_EQ(table.Get("600000.SH"), &other);
+  EXPECT_TRUE(table.Remove("600000.SH"));
+  EXPECT_FALSE(table.Remove("600000.SH"));
+  EXPECT_FALSE(table.Modify("600000.SH", &first));
+  EXPECT_EQ(table.Size(), 1u);
+  table.Clear();
+  EXPECT_EQ(table.Get("000001.SZ"), nullptr);
+}
+
+TEST(PtrHashTableTest, EnumeratesBucketsInOrderAndChainsFromTheHead) {
+  // With one bucket everything chains: the most recent put comes first.
+  int a = 1, b = 2, c = 3;
+  TPtrHashTable<int> one(1);
+  one.Put("a", &a);
+  one.Put("b", &b);
+  one.Put("c", &c);
+  std::string order;
+  one.SetOnEnumProc([&](auto* item) { order += item->Key; });
+  one.StartEnum();
+  EXPECT_EQ(order, "cba");
+
+  // HashOf("a") = 97, "b" = 98, "c" = 99: with 3 buckets they land in 1, 2 and 0.
+  TPtrHashTable<int> three(3);
+  three.Put("a", &a);
+  three.Put("b", &b);
+  three.Put("c", &c);
+  order.clear();
+  three.SetOnEnumProc([&](auto* item) { order += item->Key; });
+  three.StartEnum();
+  EXPECT_EQ(order, "cab");
+}
+
+TEST(PtrHashTableTest, HashOfFollowsUtf16CodeUnits) {
+  EXPECT_EQ(HashOf(""), 0u);
+  EXPECT_EQ(HashOf("A"), 65u);
+  EXPECT_EQ(HashOf("AB"), (65u << 2) ^ 66u);
+  // "价" is U+4EF7: one UTF-16 unit, not its three UTF-8 bytes.
+  EXPECT_EQ(HashOf("价"), 0x4EF7u);
+  EXPECT_EQ(HashOf("A价"), (65u << 2) ^ 0x4EF7u);
+  // The rotation wraps: 17 steps of "A" move bits through the top.
+  std::uint32_t expected = 0;
+  for (int i = 0; i < 17; ++i) expected = ((expected << 2) | (expected >> 30)) ^ 65u;
+  EXPECT_EQ(HashOf(std::string(17, 'A')), expected);
+}
+
+}  // namespace
+}  // namespace kdp
