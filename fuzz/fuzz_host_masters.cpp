@@ -1,8 +1,9 @@
-// The stand-in host's securities and sectors files: bad lines and bad JSON are refused, never fatal.
+// The stand-in host's securities, sectors and market-rules files: bad lines and bad JSON are refused, never fatal.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "market_rules.h"
 #include "sector_master.h"
 #include "security_master.h"
 
@@ -17,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (sectors.LoadText(text, error)) {
     for (const std::string& code : sectors.AllMemberCodes()) securities.GetSecurity(code);
     if (auto sector = sectors.GetDefaultUserSector()) sector->GetMemberCodes();
+  }
+  kdp::minihost::MarketRules rules;
+  if (rules.LoadText(text, error)) {
+    for (const auto& s : securities.All()) rules.Find(s->Record().tradeSpan);
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "kdp/host/context_services.h"
 #include "kdp/host/log.h"
+#include "kdp/host/speed.h"
 
 namespace kdp::minihost {
 namespace {
@@ -81,6 +82,16 @@ MiniContext::MiniContext(const HostSettings& settings, std::shared_ptr<host::ICl
   provider_->Add(host::IBaseLog::IID, std::make_shared<BaseLog>());
   provider_->Add(host::IKrMultiLanguage::IID, std::make_shared<MultiLanguage>(language_));
   provider_->Add(host::IComm::IID, std::make_shared<Comm>(unload_notifications_));
+}
+
+std::shared_ptr<host::ISpeed> MiniContext::GetSpeed() {
+  std::lock_guard lock(speed_mutex_);
+  return speed_;
+}
+
+void MiniContext::SetSpeed(std::shared_ptr<host::ISpeed> speed) {
+  std::lock_guard lock(speed_mutex_);
+  speed_ = std::move(speed);
 }
 
 bool MiniContext::HasRight(std::string_view right) { return rights_.contains(right); }

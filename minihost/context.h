@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -23,7 +24,7 @@ class MiniContext final : public host::Implements<host::IKrContext> {
 
   std::shared_ptr<host::IKrIntfRegistry> GetIntfRegistry() override { return names_; }
   std::shared_ptr<host::IKrServiceProvider> GetServiceProvider() override { return provider_; }
-  std::shared_ptr<host::ISpeed> GetSpeed() override { return nullptr; }
+  std::shared_ptr<host::ISpeed> GetSpeed() override;
   std::shared_ptr<host::IBaseLuxClient> GetLuxClient() override { return nullptr; }
   bool HasRight(std::string_view right) override;
   host::DateTime GetServerDateTime() override;
@@ -31,6 +32,9 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   std::string GetUserID() override { return user_id_; }
   std::string GetAccountID() override { return account_id_; }
   int GetLoginRegion() override { return login_region_; }
+
+  // The host's quote engine; nullptr runs the host without one.
+  void SetSpeed(std::shared_ptr<host::ISpeed> speed);
 
   NameRegistry& Names() { return *names_; }
   MiniServiceProvider& Provider() { return *provider_; }
@@ -49,6 +53,8 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   const host::Clock::time_point clock_at_start_;
   const host::DateTime server_time_at_start_;
   std::shared_ptr<std::atomic<int>> unload_notifications_;
+  mutable std::mutex speed_mutex_;  // guards speed_: the engine's threads read it
+  std::shared_ptr<host::ISpeed> speed_;
 };
 
 }  // namespace kdp::minihost

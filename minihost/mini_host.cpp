@@ -56,6 +56,17 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
 
   if (!h->securities_->Load(Join(h->settings_.etcRoot, h->settings_.securitiesFile), error)) return nullptr;
   if (!h->sectors_->Load(Join(h->settings_.etcRoot, h->settings_.sectorsFile), error)) return nullptr;
+  if (h->settings_.quoteEngine) {
+    auto rules = std::make_shared<MarketRules>();
+    if (!rules->Load(Join(h->settings_.etcRoot, h->settings_.tradeSpansFile), error)) return nullptr;
+    for (const auto& security : h->securities_->All()) {
+      if (rules->Find(security->Record().tradeSpan) == nullptr) {
+        h->Log("security with an unknown trade span: " + security->Record().koraCode, kLogSource, 2);
+      }
+    }
+    h->speed_ = std::make_shared<SimSpeed>(std::move(rules));
+    h->context_->SetSpeed(h->speed_);
+  }
   for (const std::string& code : h->sectors_->AllMemberCodes()) {
     if (!h->securities_->GetSecurity(code)) h->Log("sector member without a security: " + code, kLogSource, 2);
   }
@@ -68,6 +79,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
 MiniHost::~MiniHost() {
   StopPackage();
   if (runner_) runner_->Stop();
+  context_->SetSpeed(nullptr);
   logger_.Flush();
   if (host::InstalledHostEnvironment() == this) host::InstallHostEnvironment(nullptr);
 }

@@ -19,6 +19,7 @@
 #include "sector_master.h"
 #include "security_master.h"
 #include "settings.h"
+#include "sim_speed.h"
 
 namespace kdp::minihost {
 
@@ -59,6 +60,8 @@ class MiniHost final : public host::IHostEnvironment {
   MiniSecurityMaster& Securities() { return *securities_; }
   MiniSectorMaster& Sectors() { return *sectors_; }
   MiniAsyncRunner& Runner() { return *runner_; }
+  // The quote engine; nullptr when the settings run the host without one.
+  SimSpeed* Speed() { return speed_.get(); }
 
  private:
   MiniHost(HostSettings settings, Options options);
@@ -74,6 +77,7 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<MiniSecurityMaster> securities_;
   std::shared_ptr<MiniSectorMaster> sectors_;
   std::shared_ptr<MiniAsyncRunner> runner_;
+  std::shared_ptr<SimSpeed> speed_;
   bool package_running_ = false;
 };
 

@@ -40,6 +40,8 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.detailedLog = j.value("detailedLog", settings.detailedLog);
     settings.securitiesFile = j.value("securitiesFile", settings.securitiesFile);
     settings.sectorsFile = j.value("sectorsFile", settings.sectorsFile);
+    settings.tradeSpansFile = j.value("tradeSpansFile", settings.tradeSpansFile);
+    settings.quoteEngine = j.value("quoteEngine", settings.quoteEngine);
     if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
   } catch (const nlohmann::json::exception& e) {
     error = file.string() + ": " + e.what();

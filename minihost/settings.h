@@ -25,6 +25,8 @@ struct HostSettings {
   bool detailedLog = false;
   std::string securitiesFile = "Host/Securities.csv";  // relative to the configuration root
   std::string sectorsFile = "Host/Sectors.json";
+  std::string tradeSpansFile = "Host/TradeSpans.json";
+  bool quoteEngine = true;  // false runs the host without a quote engine
 };
 
 // The host's default data directory: $KDP_DATA_DIR, else $XDG_STATE_HOME/kdp, else ~/.local/state/kdp.

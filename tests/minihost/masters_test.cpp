@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "kdp/host/log.h"
+#include "kdp/host/speed.h"
 #include "mini_host.h"
 #include "test_host.h"
 
@@ -18,6 +19,7 @@ TEST(MastersTest, SampleConfigurationLoadsConsistently) {
   EXPECT_GE(h->Securities().Count(), 250u);
   EXPECT_FALSE(h->Logger().Contains("malformed security line"));
   EXPECT_FALSE(h->Logger().Contains("sector member without a security"));
+  EXPECT_FALSE(h->Logger().Contains("unknown trade span"));
 
   auto tencent = h->Securities().GetSecurity("00700.hk");
   ASSERT_NE(tencent, nullptr);
@@ -74,6 +76,41 @@ TEST(MastersTest, SettingsAndMissingFilesGiveClearErrors) {
   EXPECT_NE(error.find("Securities.csv"), std::string::npos);
   EXPECT_EQ(host::InstalledHostEnvironment(), nullptr);
   std::filesystem::remove_all(etc);
+}
+
+TEST(MastersTest, QuoteEngineAnswersMarketRulesByTradeSpan) {
+  {
+    TestHost without([](HostSettings& s) { s.quoteEngine = false; });
+    EXPECT_EQ(host::GetHQContext()->GetSpeed(), nullptr);
+  }
+  TestHost h;
+  auto speed = host::GetHQContext()->GetSpeed();
+  ASSERT_NE(speed, nullptr);
+  host::TMarketInfoBuffer buffer;
+  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoSessions, "shfe_night", buffer), 8);
+  EXPECT_EQ(buffer.values, (std::vector<std::int32_t>{2100, 230, 900, 1015, 1030, 1130, 1330, 1500}));
+  speed->FreeMarketInfo(host::kMarketInfoSessions, buffer);
+  EXPECT_TRUE(buffer.values.empty());
+  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoSessions, "NOWHERE", buffer), 0);
+
+  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoExchange, "HK", buffer), 0);
+  EXPECT_STREQ(buffer.text, "HKEX");
+  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoExchange, "NOWHERE", buffer), -1);
+  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoTimeZone, "GI_TOKYO", buffer), 9);
+  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoTimeZone, "US", buffer), -5);
+  EXPECT_EQ(speed->QueryMarketInfo(12345, "SH", buffer), -1);
+}
+
+TEST(MastersTest, MarketRulesRefuseMalformedSpans) {
+  MarketRules rules;
+  std::string error;
+  EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": 8, "sessions": [930]}}})", error));
+  EXPECT_NE(error.find("X"), std::string::npos);
+  EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": 8, "sessions": [930, 1175]}}})", error));
+  EXPECT_FALSE(rules.LoadText(R"({"spans": []})", error));
+  EXPECT_FALSE(rules.LoadText("not json", error));
+  EXPECT_TRUE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": -3, "sessions": [0, 2400]}}})", error));
+  EXPECT_EQ(rules.Find("x")->zone, -3);
 }
 
 TEST(MastersTest, ContextAnswersRightsAndIdentity) {

@@ -126,6 +126,7 @@ TEST(ToolsTest, EtcBaseFilePathPrefersBaseThenRootThenBase) {
     TestHost h([&](minihost::HostSettings& s) {
       s.securitiesFile = std::string(KDP_SAMPLE_ETC) + "/Host/Securities.csv";
       s.sectorsFile = std::string(KDP_SAMPLE_ETC) + "/Host/Sectors.json";
+      s.tradeSpansFile = std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json";
       s.etcRoot = etc;
     });
     EXPECT_EQ(GetEtcBaseFilePath("InBoth.dat"), etc + "/Base/InBoth.dat");

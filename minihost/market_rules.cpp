@@ -1,0 +1,76 @@
+#include "market_rules.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace kdp::minihost {
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+bool ValidTime(int hhmm) { return hhmm >= 0 && hhmm <= 2400 && hhmm % 100 < 60; }
+
+}  // namespace
+
+bool MarketRules::Load(const std::string& path, std::string& error) {
+  std::ifstream in(path);
+  if (!in) {
+    error = "cannot read market rules " + path;
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!LoadText(text.str(), error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+bool MarketRules::LoadText(const std::string& json, std::string& error) {
+  std::map<std::string, MarketRule> rules;
+  try {
+    const nlohmann::json j = nlohmann::json::parse(json);
+    if (!j.is_object() || !j.contains("spans") || !j.at("spans").is_object()) {
+      error = "expected an object with \"spans\" by trade span";
+      return false;
+    }
+    for (const auto& [span, value] : j.at("spans").items()) {
+      MarketRule rule;
+      rule.exchange = value.at("exchange").get<std::string>();
+      rule.zone = value.at("zone").get<int>();
+      rule.sessions = value.at("sessions").get<std::vector<int>>();
+      if (rule.sessions.empty() || rule.sessions.size() % 2 != 0 || rule.zone < -12 || rule.zone > 14 ||
+          rule.exchange.empty() || rule.exchange.size() > 15) {
+        error = "malformed rule for trade span " + span;
+        return false;
+      }
+      for (int t : rule.sessions) {
+        if (!ValidTime(t)) {
+          error = "bad session time " + std::to_string(t) + " for trade span " + span;
+          return false;
+        }
+      }
+      rules.emplace(Upper(span), std::move(rule));
+    }
+  } catch (const nlohmann::json::exception& e) {
+    error = e.what();
+    return false;
+  }
+  rules_ = std::move(rules);
+  return true;
+}
+
+const MarketRule* MarketRules::Find(const std::string& tradeSpan) const {
+  auto it = rules_.find(Upper(tradeSpan));
+  return it == rules_.end() ? nullptr : &it->second;
+}
+
+}  // namespace kdp::minihost
