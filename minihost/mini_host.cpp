@@ -1,5 +1,6 @@
 #include "mini_host.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -64,7 +65,17 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
         h->Log("security with an unknown trade span: " + security->Record().koraCode, kLogSource, 2);
       }
     }
-    h->speed_ = std::make_shared<SimSpeed>(std::move(rules));
+    SimSpeed::Options engine;
+    if (!engine.fields.Load(Join(h->settings_.etcRoot, h->settings_.quoteFieldsFile), error)) return nullptr;
+    engine.seed = h->settings_.quoteSeed;
+    engine.updatesPerSecond = h->settings_.quoteRate;
+    engine.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
+    engine.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
+    engine.securities = h->securities_.get();
+    engine.sectors = h->sectors_.get();
+    engine.rules = std::move(rules);
+    h->speed_ = std::make_shared<SimSpeed>(h->loop_, std::move(engine));
+    h->speed_->Start();
     h->context_->SetSpeed(h->speed_);
   }
   for (const std::string& code : h->sectors_->AllMemberCodes()) {
@@ -80,6 +91,7 @@ MiniHost::~MiniHost() {
   StopPackage();
   if (runner_) runner_->Stop();
   context_->SetSpeed(nullptr);
+  if (speed_) speed_->Stop();
   logger_.Flush();
   if (host::InstalledHostEnvironment() == this) host::InstallHostEnvironment(nullptr);
 }

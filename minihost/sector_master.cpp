@@ -78,6 +78,13 @@ std::shared_ptr<host::IKrSector> MiniSectorMaster::GetDefaultUserSector() {
   return default_user_sector_.empty() ? nullptr : GetUserSectorByID(default_user_sector_);
 }
 
+std::shared_ptr<MiniSector> MiniSectorMaster::Find(const std::string& id) const {
+  const std::string key = Upper(id);
+  if (auto it = system_.find(key); it != system_.end()) return it->second;
+  if (auto it = user_.find(key); it != user_.end()) return it->second;
+  return nullptr;
+}
+
 std::vector<std::string> MiniSectorMaster::AllMemberCodes() const {
   std::vector<std::string> codes;
   for (const auto* index : {&system_, &user_}) {

@@ -50,6 +50,9 @@ class MiniSectorMaster final : public host::Implements<host::IKrSectorMgrHQ> {
   std::shared_ptr<host::IKrSector> GetDefaultUserSector() override;
   std::shared_ptr<host::IKrSector> GetCustomSectorRoot() override { return custom_root_; }
 
+  // A system sector, else a user sector, by ID; nullptr when neither has it.
+  std::shared_ptr<MiniSector> Find(const std::string& id) const;
+
   // Every member code of every sector, for checking against the security master.
   std::vector<std::string> AllMemberCodes() const;
   std::size_t SystemSectorCount() const { return system_.size(); }

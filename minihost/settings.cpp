@@ -42,6 +42,10 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.sectorsFile = j.value("sectorsFile", settings.sectorsFile);
     settings.tradeSpansFile = j.value("tradeSpansFile", settings.tradeSpansFile);
     settings.quoteEngine = j.value("quoteEngine", settings.quoteEngine);
+    settings.quoteFieldsFile = j.value("quoteFieldsFile", settings.quoteFieldsFile);
+    settings.quoteSeed = j.value("quoteSeed", settings.quoteSeed);
+    settings.quoteRate = j.value("quoteRate", settings.quoteRate);
+    settings.quotePollMs = j.value("quotePollMs", settings.quotePollMs);
     if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
   } catch (const nlohmann::json::exception& e) {
     error = file.string() + ": " + e.what();

@@ -5,6 +5,7 @@
 // overrides single values. Unknown keys are ignored; a value of the wrong type is an error.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ struct HostSettings {
   std::string sectorsFile = "Host/Sectors.json";
   std::string tradeSpansFile = "Host/TradeSpans.json";
   bool quoteEngine = true;  // false runs the host without a quote engine
+  std::string quoteFieldsFile = "Host/QuoteFields.json";
+  std::uint64_t quoteSeed = 20261204;  // the simulated market's random seed
+  double quoteRate = 1.0;              // trades per second per security
+  int quotePollMs = 100;               // how often the engine looks at the clock
 };
 
 // The host's default data directory: $KDP_DATA_DIR, else $XDG_STATE_HOME/kdp, else ~/.local/state/kdp.

@@ -21,6 +21,7 @@ TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust)
   if (!settings) throw std::runtime_error(error);
   settings->dataDir = data_dir_;
   settings->serverTimeStart = "2026-12-04 10:30:00";
+  settings->quotePollMs = 3'600'000;  // the engine moves only when a test syncs it
   if (adjust) adjust(*settings);
   minihost::MiniHost::Options options;
   options.clock = clock_;

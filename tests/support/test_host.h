@@ -1,6 +1,7 @@
 // TestHost: a stand-in host for tests, on the built sample configuration, with a ManualClock (tests move
-// time with Loop().AdvanceBy), a server clock fixed at 2026-12-04 10:30:00 and a fresh data directory
-// that is removed afterwards.
+// time with Loop().AdvanceBy), a server clock fixed at 2026-12-04 10:30:00 (a Friday, in the morning
+// session), a quote engine that moves only when a test calls Speed()->SyncNow(), and a fresh data
+// directory that is removed afterwards.
 #pragma once
 
 #include <functional>

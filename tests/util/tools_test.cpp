@@ -127,6 +127,7 @@ TEST(ToolsTest, EtcBaseFilePathPrefersBaseThenRootThenBase) {
       s.securitiesFile = std::string(KDP_SAMPLE_ETC) + "/Host/Securities.csv";
       s.sectorsFile = std::string(KDP_SAMPLE_ETC) + "/Host/Sectors.json";
       s.tradeSpansFile = std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json";
+      s.quoteFieldsFile = std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json";
       s.etcRoot = etc;
     });
     EXPECT_EQ(GetEtcBaseFilePath("InBoth.dat"), etc + "/Base/InBoth.dat");

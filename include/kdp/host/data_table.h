@@ -1,0 +1,52 @@
+// TDataTable: an in-memory IDataSet, the form in which a quote engine builds its replies (and tests build
+// theirs). Columns have a name and a type name ("int", "double", "int64", "string", or "dataset" for
+// nested tables); cells hold a value of any of those kinds or nothing. Reads convert between numbers
+// and text where they can; a cell out of range or without a value reads as 0, "" or nullptr.
+//
+// Built on one thread, then read-only: a finished table may be read from any thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "kdp/host/speed.h"
+
+namespace kdp::host {
+
+class TDataTable final : public Implements<IDataSet> {
+ public:
+  using Cell = std::variant<std::monostate, std::int32_t, std::int64_t, double, std::string, std::shared_ptr<IDataSet>>;
+
+  // Adds a column; the name and type name are cut to 31 bytes. Returns its index.
+  int AddField(std::string_view name, std::string_view typeName);
+  // Adds a row of empty cells; returns its index.
+  int AddRow();
+  // Sets a cell; ignored out of range.
+  void Set(int row, int column, Cell value);
+
+  int GetRowCount() override { return static_cast<int>(rows_.size()); }
+  int GetFieldCount() override { return static_cast<int>(fields_.size()); }
+  PFieldInfo GetFieldInfo(int column) override;
+  std::int32_t GetAsInteger(int row, int column) override;
+  std::int64_t GetAsInt64(int row, int column) override;
+  std::string GetAsString(int row, int column) override;
+  double GetAsDouble(int row, int column) override;
+  std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) override;
+
+ private:
+  const Cell* CellAt(int row, int column) const;
+
+  std::vector<TFieldInfo> fields_;
+  std::vector<std::vector<Cell>> rows_;
+};
+
+// The field name of a column as text ("" when absent).
+std::string FieldName(IDataSet& data, int column);
+// The type name of a column as text ("" when absent).
+std::string FieldTypeName(IDataSet& data, int column);
+
+}  // namespace kdp::host

@@ -1,0 +1,63 @@
+#include "kdp/host/data_table.h"
+
+#include <limits>
+
+#include <gtest/gtest.h>
+
+namespace kdp::host {
+namespace {
+
+TEST(DataTableTest, NestedTablesAndFieldRecords) {
+  auto body = std::make_shared<TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Values", "dataset");
+  auto values = std::make_shared<TDataTable>();
+  values->AddField("6", "double");
+  values->Set(values->AddRow(), 0, 10.36);
+  const int r = body->AddRow();
+  body->Set(r, 0, std::string("600000.SH"));
+  body->Set(r, 1, std::shared_ptr<IDataSet>(values));
+
+  TDataTable reply;
+  reply.AddField("Header", "dataset");
+  reply.AddField("Body", "dataset");
+  reply.Set(reply.AddRow(), 1, std::shared_ptr<IDataSet>(body));
+
+  ASSERT_EQ(reply.GetRowCount(), 1);
+  EXPECT_EQ(reply.GetAsDataSet(0, 0), nullptr);  // an empty cell
+  auto packet_body = reply.GetAsDataSet(0, 1);
+  ASSERT_NE(packet_body, nullptr);
+  EXPECT_EQ(packet_body->GetAsString(0, 0), "600000.SH");
+  EXPECT_EQ(FieldName(*packet_body, 0), "KoraCode");
+  EXPECT_EQ(FieldTypeName(*packet_body, 1), "dataset");
+  // The record keeps the name at offset 0 and the type name at offset 64.
+  const auto* raw = reinterpret_cast<const char*>(packet_body->GetFieldInfo(0));
+  EXPECT_STREQ(raw, "KoraCode");
+  EXPECT_STREQ(raw + 64, "string");
+  EXPECT_DOUBLE_EQ(packet_body->GetAsDataSet(0, 1)->GetAsDouble(0, 0), 10.36);
+  EXPECT_EQ(packet_body->GetFieldInfo(2), nullptr);
+}
+
+TEST(DataTableTest, ReadsConvertAndNeverFailOutOfRange) {
+  TDataTable t;
+  t.AddField(std::string(40, 'n'), "int64");  // cut to 31 bytes
+  t.AddField("text", "string");
+  const int r = t.AddRow();
+  t.Set(r, 0, std::int64_t{5'000'000'000});
+  t.Set(r, 1, std::string("12.5"));
+  t.Set(7, 0, 1.0);  // ignored
+
+  EXPECT_EQ(FieldName(t, 0).size(), 31u);
+  EXPECT_EQ(t.GetAsInt64(0, 0), 5'000'000'000);
+  EXPECT_EQ(t.GetAsInteger(0, 0), std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(t.GetAsString(0, 0), "5000000000");
+  EXPECT_DOUBLE_EQ(t.GetAsDouble(0, 1), 12.5);
+  EXPECT_EQ(t.GetAsInteger(0, 1), 0);  // "12.5" is not an integer
+  EXPECT_EQ(t.GetAsString(5, 5), "");
+  EXPECT_EQ(t.GetAsDouble(-1, 0), 0.0);
+  EXPECT_EQ(t.GetAsDataSet(0, 0), nullptr);
+  EXPECT_EQ(t.GetRowCount(), 1);
+}
+
+}  // namespace
+}  // namespace kdp::host

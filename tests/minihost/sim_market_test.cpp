@@ -1,0 +1,115 @@
+// The stand-in quote engine's market: sessions, trade dates, the random walk's constraints.
+#include "sim_market.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "test_host.h"
+
+namespace kdp::minihost {
+namespace {
+
+using host::DateTime;
+
+DateTime At(int yyyymmdd, int hhmmss) { return DateTime::FromYyyymmddHhmmss(yyyymmdd, hhmmss).value(); }
+
+TEST(SimMarketTest, SessionsAndTradeDatesAcrossMidnightAndWeekends) {
+  const MarketRule night{"SHFE", 8, {2100, 230, 900, 1015, 1030, 1130, 1330, 1500}};
+  const MarketRule day{"SSE", 8, {930, 1130, 1300, 1500}};
+  EXPECT_TRUE(InSessions(night.sessions, 2230));
+  EXPECT_TRUE(InSessions(night.sessions, 130));
+  EXPECT_FALSE(InSessions(night.sessions, 300));
+  EXPECT_FALSE(InSessions(night.sessions, 1020));
+  EXPECT_TRUE(InSessions(day.sessions, 1130));
+  EXPECT_FALSE(InSessions(day.sessions, 1200));
+
+  // 2026-12-04 is a Friday: its night session trades for Monday the 7th, also after midnight.
+  EXPECT_EQ(TradeDateOf(night, At(20261204, 220000)), 20261207);
+  EXPECT_EQ(TradeDateOf(night, At(20261205, 13000)), 20261207);
+  EXPECT_EQ(TradeDateOf(night, At(20261203, 220000)), 20261204);
+  EXPECT_EQ(TradeDateOf(night, At(20261204, 100000)), 20261204);
+  // A day market shows Friday's date over the weekend.
+  EXPECT_EQ(TradeDateOf(day, At(20261206, 100000)), 20261204);
+  EXPECT_EQ(TradeDateOf(day, At(20261207, 100000)), 20261207);
+}
+
+TEST(SimMarketTest, WalkStaysOnTheTickGridWithinLimitsAndIsReproducible) {
+  testing::TestHost h;
+  auto fields = QuoteFieldMap();
+  std::string error;
+  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error)) << error;
+  MarketRules rules;
+  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error)) << error;
+
+  SimMarket a(h->Securities(), rules, fields, 7, 2.0), b(h->Securities(), rules, fields, 7, 2.0);
+  const DateTime start = At(20261204, 100000);  // Friday morning, SH and SZ trade
+  a.AdvanceTo(start);
+  b.AdvanceTo(start);
+  const auto changed = a.AdvanceTo(start.AddSeconds(600));
+  b.AdvanceTo(start.AddSeconds(600));
+
+  const std::uint32_t last = fields.IdOf(QuoteRole::kLast).value();
+  const std::uint32_t volume = fields.IdOf(QuoteRole::kVolume).value();
+  const std::uint32_t up = fields.IdOf(QuoteRole::kLimitUp).value();
+  const std::uint32_t down = fields.IdOf(QuoteRole::kLimitDown).value();
+  EXPECT_NE(std::find(changed.begin(), changed.end(), "600000.SH"), changed.end());
+  EXPECT_EQ(std::find(changed.begin(), changed.end(), "600745.SH"), changed.end());  // suspended
+  EXPECT_EQ(std::find(changed.begin(), changed.end(), "AAPL.O"), changed.end());     // New York is asleep
+
+  for (const char* code : {"600000.SH", "000001.SZ", "600519.SH", "588000.SH"}) {
+    SCOPED_TRACE(code);
+    const double price = std::get<double>(*a.Value(code, last));
+    EXPECT_EQ(price, std::get<double>(*b.Value(code, last)));  // same seed, same walk
+    const double step = h->Securities().GetSecurity(code)->GetPriceStep();
+    EXPECT_NEAR(price / step, std::round(price / step), 1e-6);
+    EXPECT_LE(price, std::get<double>(*a.Value(code, up)) + 1e-9);
+    EXPECT_GE(price, std::get<double>(*a.Value(code, down)) - 1e-9);
+    EXPECT_GT(std::get<std::int64_t>(*a.Value(code, volume)), 0);
+  }
+  // The limit band of an A share is 10% around the previous close.
+  EXPECT_DOUBLE_EQ(std::get<double>(*a.Value("600000.SH", up)), 11.39);
+  EXPECT_DOUBLE_EQ(std::get<double>(*a.Value("600000.SH", down)), 9.33);
+  EXPECT_EQ(std::get<std::int64_t>(*a.Value("600745.SH", volume)), 0);
+  EXPECT_FALSE(a.Value("600745.SH", fields.IdOf(QuoteRole::kOpen).value()).has_value());  // never traded today
+  EXPECT_FALSE(a.Value("NOSUCH.SH", last).has_value());
+  EXPECT_FALSE(a.Value("600000.SH", 9999).has_value());
+}
+
+TEST(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {
+  testing::TestHost h;
+  QuoteFieldMap fields;
+  MarketRules rules;
+  std::string error;
+  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error));
+  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error));
+  SimMarket market(h->Securities(), rules, fields, 1, 1.0);
+  const std::uint32_t last = *fields.IdOf(QuoteRole::kLast), prev = *fields.IdOf(QuoteRole::kPrevClose);
+  const std::uint32_t volume = *fields.IdOf(QuoteRole::kVolume), date = *fields.IdOf(QuoteRole::kTradeDate);
+
+  market.AdvanceTo(At(20261204, 145000));
+  market.AdvanceTo(At(20261204, 150000));  // Friday's close
+  const double friday_close = std::get<double>(*market.Value("600000.SH", last));
+  EXPECT_EQ(std::get<double>(*market.Value("600000.SH", date)), 20261204);
+  market.AdvanceTo(At(20261207, 92950));  // Monday, just before the open
+  market.AdvanceTo(At(20261207, 93100));
+  EXPECT_EQ(std::get<double>(*market.Value("600000.SH", date)), 20261207);
+  EXPECT_DOUBLE_EQ(std::get<double>(*market.Value("600000.SH", prev)), friday_close);
+  EXPECT_LT(std::get<std::int64_t>(*market.Value("600000.SH", volume)), 5000 * 100);  // a fresh day's volume
+}
+
+TEST(SimMarketTest, QuoteFieldMapRefusesUnknownRolesAndRepeatedIds) {
+  QuoteFieldMap map;
+  std::string error;
+  EXPECT_FALSE(map.LoadText(R"({"fields": {"last": 3, "bogus": 4}})", error));
+  EXPECT_NE(error.find("bogus"), std::string::npos);
+  EXPECT_FALSE(map.LoadText(R"({"fields": {"last": 3, "open": 3}})", error));
+  EXPECT_FALSE(map.LoadText(R"({"fields": {"last": 0}})", error));
+  EXPECT_FALSE(map.LoadText(R"([1, 2])", error));
+  ASSERT_TRUE(map.LoadText(R"({"fields": {"last": 3, "volume": 8}})", error));
+  EXPECT_EQ(map.RoleOf(8), QuoteRole::kVolume);
+  EXPECT_FALSE(map.IdOf(QuoteRole::kOpen).has_value());
+}
+
+}  // namespace
+}  // namespace kdp::minihost

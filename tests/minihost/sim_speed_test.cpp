@@ -1,0 +1,258 @@
+// The stand-in quote engine: subscriptions, pushes on the main loop, configuration calls from its own
+// thread, connection switching, and history commands answered on its thread.
+#include "sim_speed.h"
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "kdp/host/data_table.h"
+#include "test_host.h"
+
+namespace kdp::minihost {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingObserver final : public host::Implements<host::IObserver> {
+ public:
+  int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
+    quotes.push_back(data);
+    quote_threads.push_back(std::this_thread::get_id());
+    return 0;
+  }
+  int SetData(const std::shared_ptr<host::IDataSet>& data) override {
+    std::lock_guard lock(mutex);
+    replies.push_back(data);
+    reply_thread = std::this_thread::get_id();
+    return 0;
+  }
+  int NotifyReqResponse(int err, int returnID, int cmd) override {
+    std::lock_guard lock(mutex);
+    responses.push_back({err, returnID, cmd});
+    return 0;
+  }
+  const void* GetQEStatus() override { return nullptr; }
+  int NotifyHisData(int, int) override { return 0; }
+
+  std::size_t ReplyCount() {
+    std::lock_guard lock(mutex);
+    return replies.size();
+  }
+
+  std::vector<std::shared_ptr<host::IDataSet>> quotes;
+  std::vector<std::thread::id> quote_threads;
+  std::mutex mutex;
+  std::vector<std::shared_ptr<host::IDataSet>> replies;
+  std::vector<std::array<int, 3>> responses;
+  std::thread::id reply_thread;
+};
+
+class TestConfig final : public host::Implements<host::IConfig> {
+ public:
+  std::string GetSpeedUserID() override { return "kora1#0203"; }
+  int GetBondPriceType() override { return 0; }
+  std::string GetTradeTime(const std::string&) override { return "930,1130,1300,1500"; }
+  std::string GetStockType(const std::string&) override { return "A"; }
+};
+
+class TestCallBack final : public host::Implements<host::ICallBack> {
+ public:
+  std::shared_ptr<host::IConfig> GetIConfig() override { return config; }
+  int NotifyConnect(int code) override {
+    connect_codes.push_back(code);
+    return 0;
+  }
+  int NotifyLEDChange(int status) override {
+    leds.push_back(status);
+    return 0;
+  }
+  std::shared_ptr<TestConfig> config = std::make_shared<TestConfig>();
+  std::vector<int> connect_codes;  // written on the engine's thread, read after SyncNow
+  std::vector<int> leds;
+};
+
+// Field values of one pushed row, by field ID.
+std::map<std::uint32_t, double> RowValues(host::IDataSet& body, int row) {
+  std::map<std::uint32_t, double> values;
+  auto data = body.GetAsDataSet(row, 1);
+  for (int c = 0; c < data->GetFieldCount(); ++c) {
+    values[static_cast<std::uint32_t>(std::stoul(host::FieldName(*data, c)))] = data->GetAsDouble(0, c);
+  }
+  return values;
+}
+
+struct EngineTest : ::testing::Test {
+  testing::TestHost h;
+  SimSpeed& engine = *h->Speed();
+  std::shared_ptr<RecordingObserver> observer = std::make_shared<RecordingObserver>();
+  std::shared_ptr<TestCallBack> callback = std::make_shared<TestCallBack>();
+
+  void Connect() {
+    engine.SetCallBack(callback);
+    engine.SyncNow();
+  }
+};
+
+TEST_F(EngineTest, SubscriptionGetsASnapshotThenChangesOnTheMainLoop) {
+  Connect();
+  auto request = engine.CreateDataRequest(observer);
+  ASSERT_NE(request, nullptr);
+  ASSERT_EQ(request->Subscribe({{"600000.sh", {3, 4, 8}}, {"600745.SH", {3, 200}}, {"NOSUCH.SH", {3}}}), 0);
+  engine.SyncNow();
+  EXPECT_TRUE(observer->quotes.empty());  // delivered on the main loop only
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(observer->quotes.size(), 1u);
+  EXPECT_EQ(observer->quote_threads[0], std::this_thread::get_id());
+
+  auto packet = observer->quotes[0];
+  ASSERT_EQ(packet->GetRowCount(), 1);
+  EXPECT_EQ(packet->GetAsDataSet(0, 0)->GetAsInteger(0, 0), kQuoteCommand);
+  auto body = packet->GetAsDataSet(0, 1);
+  ASSERT_EQ(body->GetRowCount(), 2);  // the unknown code has nothing to send
+  EXPECT_EQ(body->GetAsString(0, 0), "600000.SH");
+  const auto values = RowValues(*body, 0);
+  EXPECT_DOUBLE_EQ(values.at(3), 10.36);
+  EXPECT_DOUBLE_EQ(values.at(4), 10.36);
+  EXPECT_EQ(values.at(8), 0);
+  EXPECT_EQ(RowValues(*body, 1).at(200), 12041);  // suspended on trade date 20261204
+
+  observer->quotes.clear();
+  h.Clock().Advance(30s);
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(observer->quotes.size(), 1u);
+  body = observer->quotes[0]->GetAsDataSet(0, 1);
+  ASSERT_EQ(body->GetRowCount(), 1);  // the suspended security did not move
+  const auto moved = RowValues(*body, 0);
+  EXPECT_GT(moved.at(8), 0);
+  EXPECT_EQ(moved.at(3), std::get<double>(*engine.CurrentValue("600000.SH", 3)));
+  EXPECT_EQ(moved.count(200), 0u);  // only subscribed fields travel
+
+  // Resubscribing drops pushes made for the old subscription that are still queued.
+  h.Clock().Advance(5s);
+  engine.SyncNow();
+  request->Subscribe({{"000001.SZ", {3}}});
+  engine.SyncNow();
+  observer->quotes.clear();
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(observer->quotes.size(), 1u);
+  EXPECT_EQ(observer->quotes[0]->GetAsDataSet(0, 1)->GetAsString(0, 0), "000001.SZ");
+
+  request->UnSubscribe();
+  observer->quotes.clear();
+  h.Clock().Advance(30s);
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  EXPECT_TRUE(observer->quotes.empty());
+}
+
+TEST_F(EngineTest, ConfigurationIsAskedFromTheEnginesThread) {
+  Connect();
+  EXPECT_EQ(callback->connect_codes, (std::vector<int>{0}));
+  EXPECT_EQ(callback->leds, (std::vector<int>{1}));
+  EXPECT_TRUE(h->Logger().Contains("quote engine login as kora1#0203"));
+  auto request = engine.CreateDataRequest(observer);
+  request->Subscribe({{"600000.SH", {3}}, {"00700.HK", {3}}});
+  engine.SyncNow();
+  EXPECT_EQ(engine.ConfigCalls(), 1 + 2 * 2);  // the user ID, then stock type and sessions per new code
+  request->Subscribe({{"600000.SH", {3}}});
+  engine.SyncNow();
+  EXPECT_EQ(engine.ConfigCalls(), 5);  // codes already asked about are not asked again
+  EXPECT_TRUE(engine.ConfigCalledOnlyOffMainThread());
+}
+
+TEST_F(EngineTest, DisconnectStopsPushesAndReconnectSendsASnapshot) {
+  Connect();
+  auto request = engine.CreateDataRequest(observer);
+  request->Subscribe({{"600000.SH", {3}}});
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  observer->quotes.clear();
+
+  engine.SimulateDisconnect();
+  h.Clock().Advance(30s);
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  EXPECT_TRUE(observer->quotes.empty());
+  EXPECT_FALSE(engine.Connected());
+  EXPECT_EQ(callback->connect_codes.back(), 10054);
+  EXPECT_EQ(callback->leds.back(), -1);
+
+  engine.SimulateReconnect();
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(observer->quotes.size(), 1u);
+  EXPECT_EQ(callback->connect_codes.back(), 0);
+  EXPECT_EQ(RowValues(*observer->quotes[0]->GetAsDataSet(0, 1), 0).at(3),
+            std::get<double>(*engine.CurrentValue("600000.SH", 3)));
+}
+
+TEST_F(EngineTest, HistoryCommandsAreAnsweredOnTheEnginesThread) {
+  Connect();
+  h.Clock().Advance(120s);
+  engine.SyncNow();
+  auto request = engine.CreateDataRequest(observer);
+  std::shared_ptr<host::IParamSerialSet> params;
+  EXPECT_EQ(request->GetParamSerialSet(9999, params), 0);
+  ASSERT_EQ(request->GetParamSerialSet(kSectorRankingCommand, params), 1);
+  params->SetValue("SectorName", "IND.BANK");
+  params->SetValue("SortIDs", "81");
+  params->SetValue("SortDirections", "1");
+  params->SetValue("LinesNumber", "5");
+  const int pid = request->Request(params, nullptr);
+  EXPECT_GT(pid, 0);
+  engine.SyncNow();
+  ASSERT_EQ(observer->ReplyCount(), 1u);
+  EXPECT_NE(observer->reply_thread, std::this_thread::get_id());
+  EXPECT_EQ(observer->responses[0], (std::array<int, 3>{0, pid, kSectorRankingCommand}));
+
+  auto reply = observer->replies[0];
+  EXPECT_EQ(reply->GetAsDataSet(0, 0)->GetAsInteger(0, 1), pid);
+  auto sectors = reply->GetAsDataSet(0, 1);
+  ASSERT_EQ(sectors->GetRowCount(), 1);
+  EXPECT_EQ(sectors->GetAsString(0, 1), "IND.BANK");
+  auto items = sectors->GetAsDataSet(0, 3)->GetAsDataSet(0, 2);
+  ASSERT_EQ(items->GetRowCount(), 5);
+  for (int r = 0; r < items->GetRowCount(); ++r) {
+    const std::string code = items->GetAsString(r, 0);
+    EXPECT_DOUBLE_EQ(items->GetAsDouble(r, 3), std::get<double>(*engine.CurrentValue(code, 81)));
+    if (r > 0) {
+      EXPECT_GE(items->GetAsDouble(r - 1, 3), items->GetAsDouble(r, 3));
+    }
+  }
+
+  // Two requests queued on a group travel together when the group is sent.
+  auto group = engine.CreateDataRequestGroup();
+  std::shared_ptr<host::IParamSerialSet> sort, export_set;
+  request->GetParamSerialSet(kSectorSortCommand, sort);
+  sort->SetValue("SectorName", "IND.LIQUOR");
+  sort->SetValue("SortID", "3");
+  sort->SetValue("SortDirection", "0");
+  request->GetParamSerialSet(kIndicatorExportCommand, export_set);
+  export_set->SetValue("KoraCodeList", "600519.SH,NOSUCH.SH");
+  export_set->SetValue("600519.SH", "3,4,8");
+  request->Request(sort, group);
+  request->Request(export_set, group);
+  engine.SyncNow();
+  EXPECT_EQ(observer->ReplyCount(), 1u);
+  EXPECT_EQ(group->Send(), 2);
+  engine.SyncNow();
+  ASSERT_EQ(observer->ReplyCount(), 3u);
+
+  auto sorted = observer->replies[1]->GetAsDataSet(0, 1);
+  ASSERT_EQ(sorted->GetRowCount(), 5);
+  for (int r = 1; r < sorted->GetRowCount(); ++r) {
+    EXPECT_LE(std::get<double>(*engine.CurrentValue(sorted->GetAsString(r - 1, 1), 3)),
+              std::get<double>(*engine.CurrentValue(sorted->GetAsString(r, 1), 3)));
+  }
+  auto exported = observer->replies[2]->GetAsDataSet(0, 1);
+  ASSERT_EQ(exported->GetRowCount(), 1);
+  auto values = exported->GetAsDataSet(0, 1);
+  EXPECT_EQ(host::FieldName(*values, 2), "8");
+  EXPECT_EQ(host::FieldTypeName(*values, 2), "int64");
+  EXPECT_EQ(observer->responses[2][0], 1);  // the unknown code is reported
+}
+
+}  // namespace
+}  // namespace kdp::minihost
