@@ -47,6 +47,7 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.quoteRate = j.value("quoteRate", settings.quoteRate);
     settings.quotePollMs = j.value("quotePollMs", settings.quotePollMs);
     if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
+    settings.binDir = j.value("binDir", settings.binDir);
   } catch (const nlohmann::json::exception& e) {
     error = file.string() + ": " + e.what();
     return std::nullopt;

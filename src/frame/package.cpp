@@ -8,6 +8,7 @@
 #include "frame/registration.h"
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
+#include "kdp/speed/speed_session.h"
 
 namespace kdp {
 namespace {
@@ -23,7 +24,10 @@ struct ModuleStep {
 
 // Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
 // finding nothing).
-void StopRegistrationUnit() { FreeHQCache(); }
+void StopRegistrationUnit() {
+  FreeHQSpeedImpl();
+  FreeHQCache();
+}
 
 // Module order: the registration unit comes after every unit it uses.
 constexpr std::array kModules{

@@ -11,6 +11,7 @@
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "kdp/host/services.h"
+#include "kdp/speed/speed_session.h"
 
 namespace kdp {
 namespace {
@@ -90,6 +91,7 @@ void UnRegisterHQPubIntf() {
   Withdraw(IKrHQStyleMgr::IID);
   Withdraw(IKrHQLanguageFormMgr::IID);
 
+  FreeHQSpeedImpl();
   FreeHQCache();
 
   Withdraw(kSectorCacheGuid);

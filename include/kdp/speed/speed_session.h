@@ -1,0 +1,121 @@
+// The package's session with the host's quote engine.
+//
+// TKrHQSpeedImpl (one per process, G_GetHQSpeedImpl) attaches to the engine: it hands the engine the
+// package's call-back (TKrSpeedCallBack), which tracks the connection state and hands out the package's
+// configuration answers (TKrSpeedConfig), and it keeps the Speed user ID the engine was given.
+//
+// Thread-safety: the engine calls the call-back and the configuration from threads of its own; their
+// state is atomic or locked. TKrHQSpeedImpl itself is used on the main thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kdp/host/security.h"
+#include "kdp/host/speed.h"
+
+namespace kdp {
+
+// The status handler: (sender, status). Runs on the engine's thread.
+using SpeedStatusHandler = std::function<void(host::IInterface* sender, int status)>;
+
+class TKrSpeedConfig final : public host::Implements<host::IConfig> {
+ public:
+  // Lists the machine's IPv4 addresses in dotted form.
+  using AddressSource = std::function<std::vector<std::string>()>;
+
+  // `addresses` defaults to resolving the machine's host name.
+  explicit TKrSpeedConfig(AddressSource addresses = {});
+
+  // "kora1#" + the last two parts of the first IPv4 address as a 16-bit value in upper-case hex, at
+  // least four digits (10.1.2.3 gives kora1#0203); kora1#0101 when the machine has no address.
+  std::string GetSpeedUserID() override;
+  int GetBondPriceType() override { return 0; }
+  std::string GetTradeTime(const std::string& code) override;
+  std::string GetStockType(const std::string& code) override;
+
+  int GetClientType() const { return 80; }
+  // The member code at `index` of a sector the engine names ("600000.SH" when there is none).
+  std::string GetMember(const std::string& sectorName, int index);
+  int GetMemberTotal(const std::string& sectorName);
+  // 0 for the special sectors and the user's own sectors, -1 for every other name.
+  int IsSystemSector(const std::string& sectorName);
+
+  // The security of a code through a cache of at most 20 entries (a 21st code empties it first).
+  std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code);
+  std::size_t CachedSecurityCount();
+
+ private:
+  AddressSource FAddresses;
+  std::mutex FAddressLock;  // guards the address list, filled on first use
+  std::vector<std::string> FIPList;
+  bool FIPListFilled = false;
+  std::mutex FCacheLock;    // guards FSecurityCache
+  std::map<std::string, std::shared_ptr<host::IKrSecurity>> FSecurityCache;
+};
+
+class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
+ public:
+  std::shared_ptr<host::IConfig> GetIConfig() override;
+  int NotifyConnect(int code) override;
+  int NotifyLEDChange(int status) override;
+
+  // True while the last connect code is 0 (also before the first notification).
+  bool IsConnected() const { return FConnectCode.load() == 0; }
+  int GetStatus() const { return FSpeedStatus.load(); }
+  void UpdateSpeedStatus(int status);
+  void SetStatusHandler(SpeedStatusHandler handler);
+  std::shared_ptr<TKrSpeedConfig> GetConfig();
+
+ private:
+  std::mutex FLock;  // guards FConfig and FStatusHandler
+  std::shared_ptr<TKrSpeedConfig> FConfig;
+  SpeedStatusHandler FStatusHandler;
+  std::atomic<int> FSpeedStatus{-1};
+  std::atomic<int> FConnectCode{0};
+};
+
+class IHQSpeedImpl : public virtual host::IInterface {
+ public:
+  static constexpr host::Guid IID = "F787C0C4-D49B-4490-835C-F0C377F6F31E";
+  virtual std::shared_ptr<host::ISpeed> GetHQSpeed() = 0;
+  virtual bool GetConnected() = 0;
+  virtual std::string GetUserID() = 0;
+  virtual void SetUserID(const std::string& id) = 0;
+  virtual void SetOnUpdataSpeedStatus(SpeedStatusHandler handler) = 0;
+};
+
+class TKrHQSpeedImpl final : public host::Implements<IHQSpeedImpl> {
+ public:
+  TKrHQSpeedImpl();
+  ~TKrHQSpeedImpl() override;
+  std::shared_ptr<host::ISpeed> GetHQSpeed() override { return FSpeed; }
+  bool GetConnected() override { return FCallBack && FCallBack->IsConnected(); }
+  std::string GetUserID() override { return FUserID; }
+  void SetUserID(const std::string& id) override { FUserID = id; }
+  void SetOnUpdataSpeedStatus(SpeedStatusHandler handler) override;
+
+  const std::shared_ptr<TKrSpeedCallBack>& CallBack() const { return FCallBack; }
+
+ private:
+  void InitSpeedCallback();
+
+  std::shared_ptr<host::ISpeed> FSpeed;
+  std::shared_ptr<TKrSpeedCallBack> FCallBack;
+  std::string FUserID;
+  SpeedStatusHandler FStatusHandler;
+};
+
+// The engine, from the host context; nullptr without a context or an engine.
+std::shared_ptr<host::ISpeed> G_GetSpeed();
+// The session singleton, created (and attached to the engine) on first use.
+std::shared_ptr<TKrHQSpeedImpl> G_GetHQSpeedImpl();
+// Releases the session singleton; harmless when there is none.
+void FreeHQSpeedImpl();
+
+}  // namespace kdp

@@ -1,0 +1,196 @@
+#include "kdp/speed/speed_session.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <unistd.h>
+
+#include <array>
+
+#include <fmt/format.h>
+
+#include "frame/package_lookup.h"
+#include "kdp/host/log.h"
+#include "util/strings.h"
+#include "util/tools.h"
+
+namespace kdp {
+namespace {
+
+constexpr std::size_t kSecurityCacheLimit = 20;
+
+// Sectors the engine asks about that are not sectors of the host's sector master.
+constexpr std::string_view kAHSectorA = "HQ_AH_ASECTOR";
+constexpr std::string_view kAHSectorH = "HQ_AH_HSECTOR";
+constexpr std::string_view kBusinessSector = "经济业务专用板块";
+constexpr const char* kDefaultMember = "600000.SH";
+
+std::shared_ptr<TKrHQSpeedImpl> g_HQSpeedImpl;
+
+// Every IPv4 address the machine's host name resolves to, in resolver order.
+std::vector<std::string> ResolveHostAddresses() {
+  std::vector<std::string> addresses;
+  char name[65] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return addresses;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(name, nullptr, &hints, &result) != 0) return addresses;
+  for (addrinfo* a = result; a != nullptr; a = a->ai_next) {
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+    if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr) {
+      if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
+    }
+  }
+  freeaddrinfo(result);
+  return addresses;
+}
+
+std::shared_ptr<host::IKrSector> SectorByName(const std::string& name) { return G_GetSectorByID(name); }
+
+bool IsUserSector(const std::string& name) {
+  auto manager = G_GetHQSectorMgr();
+  return manager && manager->GetUserSectorByID(name) != nullptr;
+}
+
+bool IsCustomSector(const std::string& name) {
+  auto root = G_GetCustomSectorRoot();
+  return root && SameTextAscii(root->GetID(), name);
+}
+
+}  // namespace
+
+TKrSpeedConfig::TKrSpeedConfig(AddressSource addresses)
+    : FAddresses(addresses ? std::move(addresses) : AddressSource(ResolveHostAddresses)) {}
+
+std::string TKrSpeedConfig::GetSpeedUserID() {
+  std::lock_guard lock(FAddressLock);
+  if (!FIPListFilled) {
+    FIPList = FAddresses();
+    FIPListFilled = true;
+  }
+  int a = 1, b = 1;
+  if (!FIPList.empty()) {
+    const auto parts = SplitString(FIPList.front(), '.');
+    if (parts.size() >= 4) {
+      a = StrToIntDef(parts[2], 0);
+      b = StrToIntDef(parts[3], 0);
+    }
+  }
+  return fmt::format("kora1#{:04X}", a * 256 + b);
+}
+
+std::string TKrSpeedConfig::GetTradeTime(const std::string& /*code*/) {
+  // The sessions are the trade date manager's answer; a package without one gives the engine none.
+  return {};
+}
+
+std::string TKrSpeedConfig::GetStockType(const std::string& code) {
+  if (!G_QueryInterface("IKrHQSecurityManager")) return {};
+  auto security = GetSecurity(code);
+  return security ? security->GetStockType() : std::string();
+}
+
+std::shared_ptr<host::IKrSecurity> TKrSpeedConfig::GetSecurity(const std::string& code) {
+  std::lock_guard lock(FCacheLock);
+  auto it = FSecurityCache.find(code);
+  if (it != FSecurityCache.end()) return it->second;
+  if (FSecurityCache.size() >= kSecurityCacheLimit) FSecurityCache.clear();
+  auto security = G_GetSecurity(code);
+  FSecurityCache.emplace(code, security);  // a missing security is remembered too
+  return security;
+}
+
+std::size_t TKrSpeedConfig::CachedSecurityCount() {
+  std::lock_guard lock(FCacheLock);
+  return FSecurityCache.size();
+}
+
+std::string TKrSpeedConfig::GetMember(const std::string& sectorName, int index) {
+  if (sectorName == kAHSectorA || sectorName == kAHSectorH || sectorName == kBusinessSector) return kDefaultMember;
+  auto sector = SectorByName(sectorName);
+  if (!sector || index < 0) return kDefaultMember;
+  const auto members = sector->GetMemberCodes();
+  return static_cast<std::size_t>(index) < members.size() ? members[static_cast<std::size_t>(index)] : kDefaultMember;
+}
+
+int TKrSpeedConfig::GetMemberTotal(const std::string& sectorName) {
+  if (sectorName == kAHSectorA || sectorName == kAHSectorH || sectorName == kBusinessSector) return 0;
+  auto sector = SectorByName(sectorName);
+  return sector ? static_cast<int>(sector->GetMemberCodes().size()) : 0;
+}
+
+int TKrSpeedConfig::IsSystemSector(const std::string& sectorName) {
+  if (sectorName == kAHSectorA || sectorName == kAHSectorH || sectorName == kBusinessSector) return 0;
+  if (IsUserSector(sectorName) || IsCustomSector(sectorName)) return 0;
+  return -1;
+}
+
+std::shared_ptr<TKrSpeedConfig> TKrSpeedCallBack::GetConfig() {
+  std::lock_guard lock(FLock);
+  if (!FConfig) FConfig = std::make_shared<TKrSpeedConfig>();
+  return FConfig;
+}
+
+std::shared_ptr<host::IConfig> TKrSpeedCallBack::GetIConfig() { return GetConfig(); }
+
+int TKrSpeedCallBack::NotifyConnect(int code) {
+  FConnectCode.store(code);
+  return 0;
+}
+
+int TKrSpeedCallBack::NotifyLEDChange(int status) {
+  UpdateSpeedStatus(status);
+  return 0;
+}
+
+void TKrSpeedCallBack::SetStatusHandler(SpeedStatusHandler handler) {
+  std::lock_guard lock(FLock);
+  FStatusHandler = std::move(handler);
+}
+
+void TKrSpeedCallBack::UpdateSpeedStatus(int status) {
+  if (FSpeedStatus.exchange(status) == status) return;
+  SpeedStatusHandler handler;
+  {
+    std::lock_guard lock(FLock);
+    handler = FStatusHandler;
+  }
+  if (handler) {
+    handler(this, status);
+  } else if (status == -1) {
+    host::AddHQLog("[==SpeedState==]   SPEED_DISCONNECTED", "uKrHQSpeedImpl", 2);
+  }
+}
+
+TKrHQSpeedImpl::TKrHQSpeedImpl() : FSpeed(G_GetSpeed()) { InitSpeedCallback(); }
+
+TKrHQSpeedImpl::~TKrHQSpeedImpl() {
+  // The engine must not call into a session that is gone.
+  if (FSpeed) FSpeed->SetCallBack(nullptr);
+}
+
+void TKrHQSpeedImpl::InitSpeedCallback() {
+  if (!FCallBack) FCallBack = std::make_shared<TKrSpeedCallBack>();
+  if (FSpeed) FSpeed->SetCallBack(FCallBack);
+  if (auto config = FCallBack->GetIConfig()) FUserID = config->GetSpeedUserID();
+}
+
+void TKrHQSpeedImpl::SetOnUpdataSpeedStatus(SpeedStatusHandler handler) {
+  FStatusHandler = handler;
+  if (FCallBack) FCallBack->SetStatusHandler(std::move(handler));
+}
+
+std::shared_ptr<host::ISpeed> G_GetSpeed() {
+  auto context = GetHQContext();
+  return context ? context->GetSpeed() : nullptr;
+}
+
+std::shared_ptr<TKrHQSpeedImpl> G_GetHQSpeedImpl() {
+  if (!g_HQSpeedImpl) g_HQSpeedImpl = std::make_shared<TKrHQSpeedImpl>();
+  return g_HQSpeedImpl;
+}
+
+void FreeHQSpeedImpl() { g_HQSpeedImpl.reset(); }
+
+}  // namespace kdp

@@ -1,0 +1,298 @@
+// The package's quote-engine session: user ID, configuration cache, connection state, the per-security
+// history provider, the request group and the quote data set parser.
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "kdp/host/data_table.h"
+#include "kdp/speed/speed_data_provider.h"
+#include "kdp/speed/speed_quote_data.h"
+#include "kdp/speed/speed_session.h"
+#include "sim_speed.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using testing::TestHost;
+using Table = std::shared_ptr<host::TDataTable>;
+
+TEST(SpeedConfigTest, UserIDComesFromTheFirstIPv4Address) {
+  struct Case {
+    std::vector<std::string> addresses;
+    const char* id;
+  };
+  const Case cases[] = {
+      {{"10.1.2.3", "192.168.0.9"}, "kora1#0203"},
+      {{"192.168.255.255"}, "kora1#FFFF"},
+      {{"172.16.0.7"}, "kora1#0007"},
+      {{}, "kora1#0101"},            // no resolvable address
+      {{"10.1.2"}, "kora1#0101"},    // not four parts
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    int calls = 0;
+    TKrSpeedConfig config([&] {
+      ++calls;
+      return c.addresses;
+    });
+    EXPECT_EQ(config.GetSpeedUserID(), c.id);
+    EXPECT_EQ(config.GetSpeedUserID(), c.id);
+    EXPECT_EQ(calls, 1);  // the addresses are collected once
+  }
+  EXPECT_EQ(TKrSpeedConfig().GetSpeedUserID().rfind("kora1#", 0), 0u);  // the machine's own address
+}
+
+TEST(SpeedConfigTest, TheTwentyFirstCodeEmptiesTheSecurityCache) {
+  TestHost h;
+  TKrSpeedConfig config([] { return std::vector<std::string>{}; });
+  const auto& all = h->Securities().All();
+  // The engine asks from its own thread.
+  std::thread engine([&] {
+    for (int i = 0; i < 20; ++i) config.GetSecurity(all[static_cast<std::size_t>(i)]->GetKoraCode());
+  });
+  engine.join();
+  EXPECT_EQ(config.CachedSecurityCount(), 20u);
+  EXPECT_EQ(config.GetSecurity(all[0]->GetKoraCode()), config.GetSecurity(all[0]->GetKoraCode()));
+  EXPECT_EQ(config.CachedSecurityCount(), 20u);  // a cached code does not count again
+  std::thread([&] { EXPECT_NE(config.GetSecurity(all[20]->GetKoraCode()), nullptr); }).join();
+  EXPECT_EQ(config.CachedSecurityCount(), 1u);
+  EXPECT_EQ(config.GetSecurity("NOSUCH.SH"), nullptr);  // remembered as missing
+  EXPECT_EQ(config.CachedSecurityCount(), 2u);
+}
+
+TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
+  TestHost h;
+  TKrSpeedConfig config([] { return std::vector<std::string>{}; });
+  EXPECT_EQ(config.GetMember("IND.LIQUOR", 1), "600809.SH");
+  EXPECT_EQ(config.GetMember("IND.LIQUOR", 99), "600000.SH");
+  EXPECT_EQ(config.GetMember("NO_SUCH_SECTOR", 0), "600000.SH");
+  EXPECT_EQ(config.GetMemberTotal("IND.LIQUOR"), 5);
+  EXPECT_EQ(config.IsSystemSector("HQ_AH_ASECTOR"), 0);
+  EXPECT_EQ(config.IsSystemSector("MY_WATCHLIST"), 0);  // the user's own sector
+  EXPECT_EQ(config.IsSystemSector("CUSTOM_ROOT"), 0);
+  EXPECT_EQ(config.IsSystemSector("SH_A"), -1);
+  EXPECT_EQ(config.GetClientType(), 80);
+}
+
+TEST(SpeedCallBackTest, ConnectionStateAndStatusLogging) {
+  TestHost h;
+  TKrSpeedCallBack callback;
+  EXPECT_TRUE(callback.IsConnected());  // before the first notification
+  EXPECT_EQ(callback.NotifyConnect(10054), 0);
+  EXPECT_FALSE(callback.IsConnected());
+  callback.NotifyConnect(0);
+  EXPECT_TRUE(callback.IsConnected());
+
+  callback.NotifyLEDChange(-1);  // the status starts at -1: no change, nothing logged
+  EXPECT_FALSE(h->Logger().Contains("SPEED_DISCONNECTED"));
+  callback.NotifyLEDChange(1);
+  callback.NotifyLEDChange(-1);
+  callback.NotifyLEDChange(-1);
+  EXPECT_EQ(h->Logger().CountContaining("[==SpeedState==]   SPEED_DISCONNECTED"), 1u);
+
+  std::vector<int> heard;
+  callback.SetStatusHandler([&](host::IInterface* sender, int status) {
+    EXPECT_EQ(sender, &callback);
+    heard.push_back(status);
+  });
+  callback.NotifyLEDChange(1);
+  callback.NotifyLEDChange(-1);
+  EXPECT_EQ(heard, (std::vector<int>{1, -1}));
+  EXPECT_EQ(h->Logger().CountContaining("SPEED_DISCONNECTED"), 1u);  // the handler hears it instead
+}
+
+TEST(SpeedSessionTest, AttachesToTheEngineAndFollowsItsConnection) {
+  TestHost h;
+  auto session = G_GetHQSpeedImpl();
+  EXPECT_EQ(G_GetHQSpeedImpl(), session);
+  EXPECT_EQ(session->GetUserID().rfind("kora1#", 0), 0u);
+  ASSERT_NE(session->GetHQSpeed(), nullptr);
+  h->Speed()->SyncNow();  // the engine reads the configuration and connects on its thread
+  EXPECT_TRUE(session->GetConnected());
+  EXPECT_EQ(session->CallBack()->GetStatus(), 1);
+  EXPECT_TRUE(h->Logger().Contains("quote engine login as " + session->GetUserID()));
+
+  std::vector<int> statuses;
+  std::mutex lock;
+  session->SetOnUpdataSpeedStatus([&](host::IInterface*, int status) {
+    std::lock_guard guard(lock);
+    statuses.push_back(status);
+  });
+
+  h->Speed()->SimulateDisconnect();
+  h->Speed()->SyncNow();
+  EXPECT_FALSE(session->GetConnected());
+  h->Speed()->SimulateReconnect();
+  h->Speed()->SyncNow();
+  EXPECT_TRUE(session->GetConnected());
+  std::lock_guard guard(lock);
+  EXPECT_EQ(statuses, (std::vector<int>{-1, 1}));
+}
+
+TEST(SpeedSessionTest, WithoutAnEngineEverythingDegrades) {
+  TestHost h([](minihost::HostSettings& s) { s.quoteEngine = false; });
+  auto session = G_GetHQSpeedImpl();
+  EXPECT_EQ(session->GetHQSpeed(), nullptr);
+  EXPECT_TRUE(session->GetConnected());  // only the call-back's view, which starts connected
+  TKrHQSpeedDataProvider provider;
+  std::shared_ptr<host::IParamSerialSet> params;
+  EXPECT_FALSE(provider.GetIParamSeriaSetByReqID(3040, params));
+  EXPECT_EQ(provider.Request(params), 0);
+  EXPECT_EQ(TKrHQSpeedDataRequestGroup().Request(), -1);
+}
+
+// An engine that hands its observers to the test, to deliver per-security history replies.
+class CapturingEngine final : public host::Implements<host::ISpeed> {
+ public:
+  class NullRequest final : public host::Implements<host::ISpeedDataRequest> {
+   public:
+    int Subscribe(const host::TKrSpeedSymbolDataList&) override { return 0; }
+    int UnSubscribe() override { return 0; }
+    int GetParamSerialSet(int, std::shared_ptr<host::IParamSerialSet>&) override { return 0; }
+    int Request(const std::shared_ptr<host::IParamSerialSet>&, const std::shared_ptr<host::ISpeedDataRequestGroup>&) override {
+      return 0;
+    }
+  };
+  std::shared_ptr<host::ISpeedDataRequest> CreateDataRequest(const std::shared_ptr<host::IObserver>& o) override {
+    observer = o;
+    return std::make_shared<NullRequest>();
+  }
+  void SetCallBack(const std::shared_ptr<host::ICallBack>&) override {}
+  int QueryMarketInfo(int, const std::string&, host::TMarketInfoBuffer&) override { return -1; }
+  void FreeMarketInfo(int, host::TMarketInfoBuffer&) override {}
+  std::shared_ptr<host::ISpeedDataRequestGroup> CreateDataRequestGroup() override { return nullptr; }
+  std::shared_ptr<host::IObserver> observer;
+};
+
+std::shared_ptr<host::IDataSet> HistoryReply(const std::string& code, int rows) {
+  auto header = std::make_shared<host::TDataTable>();
+  header->AddField("CmdID", "int");
+  header->AddField("PID", "int");
+  header->AddField("koracode", "string");
+  header->AddRow();
+  header->Set(0, 0, 3001);
+  header->Set(0, 1, 42);
+  header->Set(0, 2, code);
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("Close", "double");
+  for (int i = 0; i < rows; ++i) body->Set(body->AddRow(), 0, 10.0 + i);
+  auto reply = std::make_shared<host::TDataTable>();
+  reply->AddField("Header", "dataset");
+  reply->AddField("Body", "dataset");
+  reply->AddRow();
+  reply->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
+  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return reply;
+}
+
+TEST(SpeedDataProviderTest, RepliesReachOnlyTheProviderOfTheirCode) {
+  TestHost h;
+  auto engine = std::make_shared<CapturingEngine>();
+  h->Context().SetSpeed(engine);
+  auto provider = std::make_unique<TKrHQSpeedDataProvider>();
+  provider->SetKoraCode("600000.SH");
+  std::vector<std::string> delivered;
+  std::vector<int> responses;
+  provider->SetOnHisData([&](const std::shared_ptr<host::IDataSet>& data, const std::string& code) {
+    delivered.push_back(code + ":" + std::to_string(data->GetAsDataSet(0, 1)->GetRowCount()));
+  });
+  provider->SetOnResponse([&](int err, int returnID, int cmd, const std::string&) {
+    responses.insert(responses.end(), {err, returnID, cmd});
+  });
+  ASSERT_NE(engine->observer, nullptr);
+
+  engine->observer->SetData(HistoryReply("000001.SZ", 3));  // another security's reply
+  engine->observer->SetData(nullptr);
+  EXPECT_TRUE(delivered.empty());
+  EXPECT_FALSE(h->Logger().Contains("NotifyPID"));
+  engine->observer->SetData(HistoryReply("600000.SH", 3));
+  EXPECT_EQ(delivered, (std::vector<std::string>{"600000.SH:3"}));
+  EXPECT_TRUE(h->Logger().Contains("NotifyPID:42, Cmd:3001, KoraCode:600000.SH, DataCount:3"));
+  engine->observer->NotifyReqResponse(0, 42, 3001);
+  EXPECT_EQ(responses, (std::vector<int>{0, 42, 3001}));
+  EXPECT_TRUE(h->Logger().Contains("NotifyReqResponse, ErrCode:0, KoraCode:600000.SH, CmdID:3001, ReturnID:42"));
+
+  // After the provider is gone the engine's late reply reaches nothing.
+  auto observer = engine->observer;
+  provider.reset();
+  observer->SetData(HistoryReply("600000.SH", 1));
+  EXPECT_EQ(delivered.size(), 1u);
+}
+
+TEST(SpeedDataProviderTest, RequestsAreLoggedWithTheirDetailAndGroupsHonourTheSwitchFile) {
+  const std::string bin = testing::MakeTempDir();
+  {
+    TestHost h([&](minihost::HostSettings& s) { s.binDir = bin; });
+    TKrHQSpeedDataProvider provider;
+    std::shared_ptr<host::IParamSerialSet> params;
+    ASSERT_TRUE(provider.GetIParamSeriaSetByReqID(3050, params));
+    params->SetValue("SectorName", "IND.BANK");
+    params->SetValue("KoraCode", "600000.SH");
+    const int pid = provider.Request(params);
+    EXPECT_GT(pid, 0);
+    EXPECT_TRUE(h->Logger().Contains("RequestPID:" + std::to_string(pid) +
+                                     ", AIGroup:0, ReqDetail:CmdID:3050 KoraCode:600000.SH Count: SubFlag:"));
+
+    TKrHQSpeedDataRequestGroup group;
+    ASSERT_NE(group.GetIGroup(), nullptr);
+    provider.GetIParamSeriaSetByReqID(3050, params);
+    provider.Request(params, group.GetIGroup());
+    EXPECT_EQ(group.Request(), 1);
+    EXPECT_TRUE(h->Logger().Contains("Send Combin Packet req"));
+
+    std::ofstream(bin + "/NoHisCombin.txt") << "";
+    provider.Request(params, group.GetIGroup());
+    EXPECT_EQ(group.Request(), -1);  // combining is switched off: nothing is sent
+  }
+  std::filesystem::remove_all(bin);
+}
+
+TEST(QuoteDataParseTest, ParsesEveryPacketAndSkipsMalformedParts) {
+  auto values = std::make_shared<host::TDataTable>();
+  values->AddField("3", "double");
+  values->AddField("8", "int64");
+  values->AddField("2001", "string");
+  values->AddField("notanid", "double");
+  values->AddField("9", "blob");
+  values->AddRow();
+  values->Set(0, 0, 10.5);
+  values->Set(0, 1, std::int64_t{3'000'000'000});
+  values->Set(0, 2, std::string("\xC6\xD6\xB7\xA2"));
+  values->Set(0, 3, 1.0);
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Data", "dataset");
+  body->AddRow();
+  body->Set(0, 0, std::string("600000.SH"));
+  body->Set(0, 1, std::shared_ptr<host::IDataSet>(values));
+  body->AddRow();  // a row without values
+  body->Set(1, 0, std::string("000001.SZ"));
+  auto reply = std::make_shared<host::TDataTable>();
+  reply->AddField("Header", "dataset");
+  reply->AddField("Body", "dataset");
+  reply->AddRow();
+  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  reply->AddRow();  // a packet without a body
+  reply->AddRow();
+  reply->Set(2, 1, std::shared_ptr<host::IDataSet>(body));
+
+  EXPECT_TRUE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(reply));
+  const TKrSpeedDataSetParseCmdID3070 parsed(reply);
+  ASSERT_EQ(parsed.GetRowCount(), 2);  // one good row from each packet with a body
+  const TSpeedQuoteData& row = parsed.GetQuoteData(0);
+  EXPECT_EQ(row.FKoraCode, "600000.SH");
+  EXPECT_EQ(row.FItemArray, (std::vector<std::uint32_t>{3, 8, 2001}));
+  EXPECT_EQ(std::get<double>(row.FValueArray[0]), 10.5);
+  EXPECT_EQ(std::get<std::int64_t>(row.FValueArray[1]), 3'000'000'000);
+  EXPECT_EQ(std::get<NarrowText>(row.FValueArray[2]).bytes, "\xC6\xD6\xB7\xA2");
+
+  EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(nullptr));
+  EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(std::make_shared<host::TDataTable>()));
+  EXPECT_EQ(TKrSpeedDataSetParseCmdID3070(std::shared_ptr<host::IDataSet>()).GetRowCount(), 0);
+}
+
+}  // namespace
+}  // namespace kdp
