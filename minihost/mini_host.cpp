@@ -71,6 +71,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     engine.seed = h->settings_.quoteSeed;
     engine.updatesPerSecond = h->settings_.quoteRate;
     engine.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
+    engine.warmUp = std::chrono::seconds(std::max(0, h->settings_.quoteWarmUpSeconds));
     engine.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
     engine.securities = h->securities_.get();
     engine.sectors = h->sectors_.get();

@@ -46,6 +46,7 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.quoteSeed = j.value("quoteSeed", settings.quoteSeed);
     settings.quoteRate = j.value("quoteRate", settings.quoteRate);
     settings.quotePollMs = j.value("quotePollMs", settings.quotePollMs);
+    settings.quoteWarmUpSeconds = j.value("quoteWarmUpSeconds", settings.quoteWarmUpSeconds);
     if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
     settings.binDir = j.value("binDir", settings.binDir);
   } catch (const nlohmann::json::exception& e) {

@@ -33,6 +33,7 @@ struct HostSettings {
   std::uint64_t quoteSeed = 20261204;  // the simulated market's random seed
   double quoteRate = 1.0;              // trades per second per security
   int quotePollMs = 100;               // how often the engine looks at the clock
+  int quoteWarmUpSeconds = 0;          // market history simulated before the host starts
 };
 
 // The host's default data directory: $KDP_DATA_DIR, else $XDG_STATE_HOME/kdp, else ~/.local/state/kdp.

@@ -99,9 +99,11 @@ bool QuoteFieldMap::LoadText(const std::string& json, std::string& error) {
       error = "expected an object with \"fields\" by role";
       return false;
     }
-    for (const auto& [name, id] : j.at("fields").items()) {
+    for (const auto& item : j.at("fields").items()) {
+      const std::string name = item.key();
+      const auto& id = item.value();
       auto known = std::find_if(std::begin(kRoleNames), std::end(kRoleNames),
-                                [&](const auto& r) { return name == r.first; });
+                                [&name](const auto& r) { return name == r.first; });
       if (known == std::end(kRoleNames)) {
         error = "unknown quote field role " + name;
         return false;
@@ -172,9 +174,11 @@ SimMarket::SimMarket(const MiniSecurityMaster& securities, const MarketRules& ru
   for (const auto& security : securities.All()) {
     const SecurityRecord& r = security->Record();
     Quote q;
+    q.scale = 1;
     q.code = r.koraCode;
     q.rule = rules.Find(r.tradeSpan);
     q.step = r.priceStep > 0 ? r.priceStep : 0.01;
+    while (q.scale < 1e6 && std::fabs(q.step * q.scale - std::round(q.step * q.scale)) > 1e-9) q.scale *= 10;
     q.prevCloseTicks = std::max<std::int64_t>(1, std::llround(r.lastClose / q.step));
     q.lastTicks = q.prevCloseTicks;
     q.lotSize = LotSize(r.stockType);

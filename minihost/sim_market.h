@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <cmath>
 #include <random>
 #include <string>
 #include <variant>
@@ -74,6 +75,7 @@ class SimMarket {
     std::string code;
     const MarketRule* rule = nullptr;
     double step = 0.01;
+    double scale = 100;  // 10^(decimals of the step)
     std::int64_t prevCloseTicks = 0;
     std::int64_t lastTicks = 0, openTicks = 0, highTicks = 0, lowTicks = 0;
     double limitFraction = 0.1;  // the daily band around the previous close
@@ -100,7 +102,10 @@ class SimMarket {
   void Trade(Quote& q, host::DateTime marketTime);
   void RollTradeDate(Quote& q, int tradeDate);
   static void SetLimits(Quote& q);
-  double Price(const Quote& q, std::int64_t ticks) const { return static_cast<double>(ticks) * q.step; }
+  // A price on the tick grid, rounded to the step's decimals so it prints as the exchange shows it.
+  static double Price(const Quote& q, std::int64_t ticks) {
+    return std::round(static_cast<double>(ticks) * q.step * q.scale) / q.scale;
+  }
   static host::DateTime MarketTime(const Quote& q, host::DateTime serverTime);
 
   QuoteFieldMap fields_;

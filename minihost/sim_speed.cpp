@@ -97,7 +97,9 @@ void SimSpeed::Start() {
   std::lock_guard lock(mutex_);
   if (thread_.joinable()) return;
   stopping_ = false;
-  market_.AdvanceTo(options_.serverTime());
+  const host::DateTime now = options_.serverTime();
+  market_.AdvanceTo(now.AddSeconds(-static_cast<double>(options_.warmUp.count())));
+  market_.AdvanceTo(now);
   thread_ = std::thread([this] { Run(); });
 }
 

@@ -54,6 +54,7 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
     std::uint64_t seed = 20261204;
     double updatesPerSecond = 1.0;                    // trades per second per security
     std::chrono::milliseconds poll{100};              // how often the engine looks at the clock
+    std::chrono::seconds warmUp{0};                   // market history simulated before Start's time
     std::function<host::DateTime()> serverTime;       // required
     const MiniSecurityMaster* securities = nullptr;   // required; must outlive the engine
     const MiniSectorMaster* sectors = nullptr;        // required; must outlive the engine

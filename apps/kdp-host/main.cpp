@@ -14,15 +14,18 @@ int main(int argc, char** argv) {
 
   std::string etc = KDP_DEFAULT_ETC;
   std::string data_dir, user, language;
+  std::string server_time;
   bool detailed_log = false;
   app.add_option("--etc", etc, "configuration root")->capture_default_str();
   app.add_option("--data-dir", data_dir, "where user data and logs are kept (default: the settings', or ~/.local/state/kdp)");
   app.add_option("--user", user, "user ID");
   app.add_option("--language", language, "language code: CHS, CHT or ENG");
   app.add_flag("--detailed-log", detailed_log, "write detailed diagnostic lines to the log");
+  app.add_option("--server-time", server_time, "start the server clock at this time, e.g. \"2026-12-04 10:30:00\"");
 
   kdp::app::Action action = kdp::app::RunDemo;
   kdp::app::AddFrameCommands(app, action);
+  kdp::app::AddSpeedCommands(app, action);
   CLI11_PARSE(app, argc, argv);
 
   std::string error;
@@ -35,6 +38,7 @@ int main(int argc, char** argv) {
   if (!user.empty()) settings->userId = user;
   if (!language.empty()) settings->language = language;
   if (detailed_log) settings->detailedLog = true;
+  if (!server_time.empty()) settings->serverTimeStart = server_time;
 
   kdp::minihost::MiniHost::Options options;
   options.logEchoLevel = 3;  // errors also reach the terminal

@@ -22,6 +22,7 @@ TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust)
   settings->dataDir = data_dir_;
   settings->serverTimeStart = "2026-12-04 10:30:00";
   settings->quotePollMs = 3'600'000;  // the engine moves only when a test syncs it
+  settings->quoteWarmUpSeconds = 0;
   if (adjust) adjust(*settings);
   minihost::MiniHost::Options options;
   options.clock = clock_;

@@ -1,0 +1,158 @@
+// kdp-host rank SECTOR --sort FIELD --top N     (sector ranking, command 3040)
+// kdp-host export CODE... --fields ID,...       (indicator export, command 3080)
+#include <condition_variable>
+#include <mutex>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/host/security.h"
+#include "kdp/speed/speed_history_providers.h"
+#include "kdp/speed/speed_session.h"
+
+namespace kdp::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Replies arrive on the engine's thread; the command waits for one.
+class ReplyWait {
+ public:
+  void Arrived() {
+    std::lock_guard lock(mutex_);
+    arrived_ = true;
+    cv_.notify_all();
+  }
+  bool Wait() {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, 15s, [this] { return arrived_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool arrived_ = false;
+};
+
+std::string NameOf(Session& s, const std::string& code) {
+  auto security = s.host.Securities().GetSecurity(code);
+  return security ? security->GetStockName() : std::string();
+}
+
+int Rank(Session& s, const std::string& sector, const std::string& sortFields, int top, bool ascending) {
+  G_GetHQSpeedImpl();
+  TKrSpeedDataProviderCmd3040 provider;
+  if (provider.GetParams() == nullptr) {
+    fmt::print(s.err, "kdp-host: the quote engine offers no sector ranking\n");
+    return 1;
+  }
+  ReplyWait wait;
+  provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
+  provider.GetParams()->SetSectorName(sector);
+  provider.GetParams()->SetSortIDs(sortFields);
+  provider.GetParams()->SetSortDirections(ascending ? "0" : "1");
+  provider.GetParams()->SetLinesNumber(top);
+  if (provider.FireRequest() <= 0 || !wait.Wait()) {
+    fmt::print(s.err, "kdp-host: no reply to the ranking request\n");
+    return 1;
+  }
+  auto parser = provider.GetParser();
+  const auto& sectors = parser->GetPrimaryInfo(0);
+  if (sectors.GetRowCount() == 0) {
+    fmt::print(s.err, "kdp-host: unknown sector {}\n", sector);
+    return 1;
+  }
+  for (int i = 0; i < sectors.GetRowCount(); ++i) {
+    const auto& charts = sectors.GetSectorChartItems(i);
+    for (int k = 0; k < charts.GetRowCount(); ++k) {
+      const auto& items = charts.GetChartItems(k);
+      fmt::print(s.out, "{} by field {} ({} of {})\n", sectors.GetSectorName(i), charts.GetIndex(k),
+                 items.GetRowCount(), ascending ? "lowest" : "highest");
+      fmt::print(s.out, "{:>4}  {:<12}{:<14}{:>14}{:>12}{:>12}\n", "#", "code", "name", "value", "last", "prev");
+      for (int r = 0; r < items.GetRowCount(); ++r) {
+        const std::string code = items.GetKoraCode(r);
+        fmt::print(s.out, "{:>4}  {:<12}{:<14}{:>14.6g}{:>12.3f}{:>12.3f}\n", r + 1, code, NameOf(s, code),
+                   items.GetValue(r), items.GetNewValue(r), items.GetPreValue(r));
+      }
+    }
+  }
+  return 0;
+}
+
+int Export(Session& s, const std::vector<std::string>& codes, const std::vector<int>& fields) {
+  G_GetHQSpeedImpl();
+  TKrSpeedDataProviderCmd3080 provider;
+  ReplyWait wait;
+  provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
+  std::vector<TKrSpeedIndexRecord> records;
+  for (const std::string& code : codes) records.push_back({code, fields, {}});
+  if (provider.FireExportRequest(records) <= 0 || !wait.Wait()) {
+    fmt::print(s.err, "kdp-host: no reply to the export request\n");
+    return 1;
+  }
+  auto parser = provider.GetParser();
+  fmt::print(s.out, "{:<12}", "code");
+  for (int id : fields) fmt::print(s.out, "{:>16}", id);
+  fmt::print(s.out, "\n");
+  for (const TKrSpeedIndexRecord& record : parser->GetRecords()) {
+    fmt::print(s.out, "{:<12}", record.Code);
+    for (int id : fields) {
+      std::string text = "-";
+      for (std::size_t c = 0; c < record.IDs.size(); ++c) {
+        if (record.IDs[c] != id) continue;
+        std::visit(
+            [&](const auto& v) {
+              using V = std::decay_t<decltype(v)>;
+              if constexpr (std::is_same_v<V, std::string>) {
+                text = v;
+              } else if constexpr (!std::is_same_v<V, std::monostate>) {
+                text = fmt::format("{}", v);
+              }
+            },
+            record.Values[c]);
+      }
+      fmt::print(s.out, "{:>16}", text);
+    }
+    fmt::print(s.out, "\n");
+  }
+  const int answered = parser->GetRowCount();
+  if (answered < static_cast<int>(codes.size())) {
+    fmt::print(s.err, "kdp-host: {} of {} codes are unknown to the quote engine\n",
+               static_cast<int>(codes.size()) - answered, codes.size());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddSpeedCommands(CLI::App& app, Action& chosen) {
+  struct RankOptions {
+    std::string sector;
+    std::string sort = "81";
+    int top = 10;
+    bool ascending = false;
+  };
+  auto rank = std::make_shared<RankOptions>();
+  auto* rank_cmd = app.add_subcommand("rank", "rank a sector's securities by quote fields (command 3040)");
+  rank_cmd->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK; several joined by \",\"")->required();
+  rank_cmd->add_option("--sort", rank->sort, "field IDs to rank by, joined by \",\"")->capture_default_str();
+  rank_cmd->add_option("--top", rank->top, "how many securities per field")->capture_default_str()->check(CLI::Range(1, 500));
+  rank_cmd->add_flag("--ascending", rank->ascending, "lowest first");
+  rank_cmd->callback([&chosen, rank] {
+    chosen = [rank](Session& s) { return Rank(s, rank->sector, rank->sort, rank->top, rank->ascending); };
+  });
+
+  struct ExportOptions {
+    std::vector<std::string> codes;
+    std::vector<int> fields;
+  };
+  auto exp = std::make_shared<ExportOptions>();
+  auto* export_cmd = app.add_subcommand("export", "export quote fields of securities (command 3080)");
+  export_cmd->add_option("CODE", exp->codes, "security codes")->required();
+  export_cmd->add_option("--fields", exp->fields, "field IDs, joined by \",\"")->delimiter(',')->required();
+  export_cmd->callback([&chosen, exp] { chosen = [exp](Session& s) { return Export(s, exp->codes, exp->fields); }; });
+}
+
+}  // namespace kdp::app
