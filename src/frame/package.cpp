@@ -8,6 +8,7 @@
 #include "frame/registration.h"
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
+#include "util/dp_timer.h"
 
 namespace kdp {
 namespace {
@@ -22,8 +23,11 @@ struct ModuleStep {
 };
 
 // Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
-// finding nothing).
-void StopRegistrationUnit() { FreeHQCache(); }
+// finding nothing). The timer manager is bound to the host's loop, so it must not outlive the host.
+void StopRegistrationUnit() {
+  FreeHQCache();
+  FreeDPTimerMgr();
+}
 
 // Module order: the registration unit comes after every unit it uses.
 constexpr std::array kModules{

@@ -11,6 +11,7 @@
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "kdp/host/services.h"
+#include "util/dp_timer.h"
 
 namespace kdp {
 namespace {
@@ -94,6 +95,9 @@ void UnRegisterHQPubIntf() {
 
   Withdraw(kSectorCacheGuid);
   Withdraw(kFileWatcherMgrGuid);
+
+  // The timer manager is freed after the other module singletons: they may unregister timers as they go.
+  FreeDPTimerMgr();
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 
