@@ -23,5 +23,7 @@ using Action = std::function<int(Session&)>;
 // `services`, `security CODE`, and the default demo.
 void AddFrameCommands(CLI::App& app, Action& chosen);
 int RunDemo(Session& session);
+// `ref warrant|basic|currency|index-sector|related CODE` and `ref convert CODE AMOUNT`.
+void AddRefdataCommands(CLI::App& app, Action& chosen);
 
 }  // namespace kdp::app
