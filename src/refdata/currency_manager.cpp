@@ -10,23 +10,22 @@ TkrCurrencyManager::TkrCurrencyManager() : TkrCurrencyManager(GetEtcBaseFilePath
 
 TkrCurrencyManager::TkrCurrencyManager(const std::string& path) {
   LoadCsvTable(path, 3, "TkrCurrencyManager", [this](const std::vector<std::string>& f) {
-    auto item = std::make_shared<TkrCurrencyInfo>();
+    TkrCurrencyInfo* item = &FItems->Emplace();
     item->Code = f[0];
     item->Name = f[1];
     item->Rate = StrToFloat(f[2]);
-    const std::string key = ToUpperAscii(item->Code);
-    FTable.Put(key, &FItems.emplace_back(std::move(item)));
+    FTable.Put(ToUpperAscii(item->Code), item);
   });
 }
 
 std::shared_ptr<ICurrencyInfo> TkrCurrencyManager::GetCurrencyByCode(const std::string& code) {
-  const auto* item = FTable.Get(ToUpperAscii(code));
-  return item ? *item : nullptr;
+  TkrCurrencyInfo* item = FTable.Get(ToUpperAscii(code));
+  return item ? std::shared_ptr<ICurrencyInfo>(FItems, item) : nullptr;
 }
 
 double TkrCurrencyManager::ConvertToCny(const std::string& code, double amount) {
-  const auto* item = FTable.Get(ToUpperAscii(code));
-  return item ? amount * (*item)->Rate : 0.0;
+  const TkrCurrencyInfo* item = FTable.Get(ToUpperAscii(code));
+  return item ? amount * item->Rate : 0.0;
 }
 
 }  // namespace kdp

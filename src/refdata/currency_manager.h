@@ -2,12 +2,12 @@
 // of one unit in CNY (which must parse). Keyed by the upper-cased code. Main thread only.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
 #include "util/ptr_hash_table.h"
+#include "util/stable_store.h"
 
 namespace kdp {
 
@@ -34,8 +34,9 @@ class TkrCurrencyManager final : public host::Implements<ICurrencyManager> {
   std::size_t Count() const { return FTable.Size(); }
 
  private:
-  std::deque<std::shared_ptr<TkrCurrencyInfo>> FItems;
-  TPtrHashTable<std::shared_ptr<TkrCurrencyInfo>> FTable{10};
+  // Handed-out items share ownership of the store, so they outlive the manager if need be.
+  std::shared_ptr<TStableStore<TkrCurrencyInfo>> FItems = std::make_shared<TStableStore<TkrCurrencyInfo>>();
+  TPtrHashTable<TkrCurrencyInfo> FTable{10};
 };
 
 }  // namespace kdp

@@ -47,7 +47,7 @@ TKrIndexSectors::~TKrIndexSectors() {
 std::unique_ptr<TKrIndexSectors::Table> TKrIndexSectors::Load(const std::string& path) {
   auto table = std::make_unique<Table>();
   LoadCsvTable(path, 2, kLogSource, [&table](const std::vector<std::string>& f) {
-    table->FIndex.Put(ToUpperAscii(f[0]), &table->FSectors.emplace_back(f[1]));
+    table->FIndex.Put(ToUpperAscii(f[0]), &table->FSectors.Emplace(f[1]));
   });
   return table;
 }

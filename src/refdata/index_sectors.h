@@ -6,13 +6,13 @@
 // table. The reload runs on the watcher's thread; look-ups and the reload take FLock.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
 #include "util/ptr_hash_table.h"
+#include "util/stable_store.h"
 
 namespace kdp {
 
@@ -39,7 +39,7 @@ class TKrIndexSectors final : public host::Implements<IIndexSectors> {
  private:
   struct Table {
     TPtrHashTable<std::string> FIndex{255};
-    std::deque<std::string> FSectors;
+    TStableStore<std::string> FSectors;
   };
   static std::unique_ptr<Table> Load(const std::string& path);
 

@@ -42,7 +42,7 @@ TKrRelatedSymbol::TKrRelatedSymbol(const std::string& path, const std::string& l
 TKrRelatedSymbol::TRelatedList& TKrRelatedSymbol::ListOf(const std::string& code) {
   const std::string key = ToUpperAscii(code);
   if (TRelatedList* list = FTable.Get(key)) return *list;
-  TRelatedList& list = FLists.emplace_back();
+  TRelatedList& list = FLists.Emplace();
   FTable.Put(key, &list);
   return list;
 }
@@ -63,7 +63,7 @@ void TKrRelatedSymbol::AddPair(const std::string& code, const std::string& relat
 
 void TKrRelatedSymbol::Clear() {
   FTable.Clear();
-  FLists.clear();
+  FLists.Clear();
   FAHKoraCodesA.clear();
   FAHKoraCodesH.clear();
 }

@@ -7,13 +7,13 @@
 // code's relations keep file order. Main thread only.
 #pragma once
 
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "kdp/refdata/reference_tables.h"
 #include "util/ptr_hash_table.h"
+#include "util/stable_store.h"
 
 namespace kdp {
 
@@ -56,7 +56,7 @@ class TKrRelatedSymbol final : public host::Implements<IRelatedSymbol> {
   void AddPair(const std::string& code, const std::string& related, const std::string& type);
   void Clear();
 
-  std::deque<TRelatedList> FLists;
+  TStableStore<TRelatedList> FLists;
   TPtrHashTable<TRelatedList> FTable{4000};
   std::vector<std::string> FAHKoraCodesA;  // the first code of every A/H pair, in reading order
   std::vector<std::string> FAHKoraCodesH;  // the second code

@@ -10,7 +10,7 @@ TkrSecurityBasicManager::TkrSecurityBasicManager() : TkrSecurityBasicManager(Get
 
 TkrSecurityBasicManager::TkrSecurityBasicManager(const std::string& path) {
   LoadCsvTable(path, 9, "TkrSecurityBasicManager", [this](const std::vector<std::string>& f) {
-    auto item = std::make_shared<TkrSecurityBasic>();
+    TkrSecurityBasic* item = &FItems->Emplace();
     item->KoraCode = f[0];
     item->ListedStock = StrToFloatOrZero(f[1]);
     item->CaptilStock = StrToFloatOrZero(f[2]);
@@ -20,14 +20,13 @@ TkrSecurityBasicManager::TkrSecurityBasicManager(const std::string& path) {
     item->EarningPerShareLYR = StrToFloatOrZero(f[6]);
     item->EPSProjected = StrToFloatOrZero(f[7]);
     item->LastReportDate = StrToIntDef(f[8], 0);
-    const std::string key = ToUpperAscii(item->KoraCode);
-    FTable.Put(key, &FItems.emplace_back(std::move(item)));
+    FTable.Put(ToUpperAscii(item->KoraCode), item);
   });
 }
 
 std::shared_ptr<ISecurityBasic> TkrSecurityBasicManager::GetSecurityBasic(const std::string& code) {
-  const auto* item = FTable.Get(ToUpperAscii(code));
-  return item ? *item : nullptr;
+  TkrSecurityBasic* item = FTable.Get(ToUpperAscii(code));
+  return item ? std::shared_ptr<ISecurityBasic>(FItems, item) : nullptr;
 }
 
 }  // namespace kdp

@@ -4,12 +4,12 @@
 // date (yyyymmdd; 0 when it does not parse). Keyed by the upper-cased code. Main thread only.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
 #include "util/ptr_hash_table.h"
+#include "util/stable_store.h"
 
 namespace kdp {
 
@@ -48,8 +48,9 @@ class TkrSecurityBasicManager final : public host::Implements<ISecurityBasicMana
   std::size_t Count() const { return FTable.Size(); }
 
  private:
-  std::deque<std::shared_ptr<TkrSecurityBasic>> FItems;
-  TPtrHashTable<std::shared_ptr<TkrSecurityBasic>> FTable{1700};
+  // Handed-out items share ownership of the store, so they outlive the manager if need be.
+  std::shared_ptr<TStableStore<TkrSecurityBasic>> FItems = std::make_shared<TStableStore<TkrSecurityBasic>>();
+  TPtrHashTable<TkrSecurityBasic> FTable{1700};
 };
 
 }  // namespace kdp

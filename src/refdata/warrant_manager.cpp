@@ -10,7 +10,7 @@ TkrWarrantManager::TkrWarrantManager() : TkrWarrantManager(GetEtcBaseFilePath(kF
 
 TkrWarrantManager::TkrWarrantManager(const std::string& path) {
   LoadCsvTable(path, 13, "TkrWarrantManager", [this](const std::vector<std::string>& f) {
-    auto item = std::make_shared<TkrWarrantInfo>();
+    TkrWarrantInfo* item = &FItems->Emplace();
     item->WarrantCode = f[0];
     item->StockCode = f[1];
     item->FDaysRemain = StrToInt(f[2]);
@@ -24,14 +24,13 @@ TkrWarrantManager::TkrWarrantManager(const std::string& path) {
     item->FPreClose = StrToFloatOrZero(f[10]);
     item->FMaxPrice = StrToFloatOrZero(f[11]);
     item->FMinPrice = StrToFloatOrZero(f[12]);
-    const std::string key = ToUpperAscii(item->WarrantCode);
-    FTable.Put(key, &FItems.emplace_back(std::move(item)));
+    FTable.Put(ToUpperAscii(item->WarrantCode), item);
   });
 }
 
 std::shared_ptr<IWarrantInfo> TkrWarrantManager::GetItemByCode(const std::string& code) {
-  const auto* item = FTable.Get(ToUpperAscii(code));
-  return item ? *item : nullptr;
+  TkrWarrantInfo* item = FTable.Get(ToUpperAscii(code));
+  return item ? std::shared_ptr<IWarrantInfo>(FItems, item) : nullptr;
 }
 
 }  // namespace kdp

@@ -4,12 +4,12 @@
 // Floating fields that do not parse are 0; the whole-number fields must parse. Main thread only.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
 #include "util/ptr_hash_table.h"
+#include "util/stable_store.h"
 
 namespace kdp {
 
@@ -56,8 +56,9 @@ class TkrWarrantManager final : public host::Implements<IWarrantManager> {
   std::size_t Count() const { return FTable.Size(); }
 
  private:
-  std::deque<std::shared_ptr<TkrWarrantInfo>> FItems;
-  TPtrHashTable<std::shared_ptr<TkrWarrantInfo>> FTable{50};
+  // Handed-out items share ownership of the store, so they outlive the manager if need be.
+  std::shared_ptr<TStableStore<TkrWarrantInfo>> FItems = std::make_shared<TStableStore<TkrWarrantInfo>>();
+  TPtrHashTable<TkrWarrantInfo> FTable{50};
 };
 
 }  // namespace kdp

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <list>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -126,6 +128,59 @@ TEST(PtrHashTableTest, EnumeratesBucketsInOrderAndChainsFromTheHead) {
   three.SetOnEnumProc([&](auto* item) { order += item->Key; });
   three.StartEnum();
   EXPECT_EQ(order, "cab");
+}
+
+// Random Put, Remove, Modify and Get on few keys and few buckets, against a plain model of the chains:
+// the look-up index must always name the item the chain order makes first, and enumeration must follow
+// the chains, also after removed items were reused.
+TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
+  constexpr std::size_t kBuckets = 3;
+  const std::string keys[] = {"a", "b", "c", "d", "600000.SH", "600003.SH", "价"};
+  int values[16];
+  std::vector<std::list<std::pair<std::string, int*>>> model(kBuckets);  // each chain, head first
+  auto chainOf = [&](const std::string& key) -> auto& { return model[HashOf(key) % kBuckets]; };
+  auto firstOf = [&](const std::string& key) {
+    auto& chain = chainOf(key);
+    return std::find_if(chain.begin(), chain.end(), [&](const auto& e) { return e.first == key; });
+  };
+
+  TPtrHashTable<int> table(kBuckets);
+  std::mt19937 random(20261204);
+  for (int step = 0; step < 5000; ++step) {
+    const std::string& key = keys[random() % std::size(keys)];
+    int* value = &values[random() % std::size(values)];
+    SCOPED_TRACE(std::to_string(step) + " " + key);
+    switch (random() % 4) {
+      case 0:
+        table.Put(key, value);
+        chainOf(key).emplace_front(key, value);
+        break;
+      case 1: {
+        auto it = firstOf(key);
+        const bool present = it != chainOf(key).end();
+        ASSERT_EQ(table.Remove(key), present);
+        if (present) chainOf(key).erase(it);
+        break;
+      }
+      case 2: {
+        auto it = firstOf(key);
+        const bool present = it != chainOf(key).end();
+        ASSERT_EQ(table.Modify(key, value), present);
+        if (present) it->second = value;
+        break;
+      }
+      default: {
+        auto it = firstOf(key);
+        ASSERT_EQ(table.Get(key), it == chainOf(key).end() ? nullptr : it->second);
+      }
+    }
+  }
+  std::vector<std::pair<std::string, int*>> enumerated, expected;
+  table.SetOnEnumProc([&](auto* item) { enumerated.emplace_back(item->Key, item->Value); });
+  table.StartEnum();
+  for (const auto& chain : model) expected.insert(expected.end(), chain.begin(), chain.end());
+  EXPECT_EQ(enumerated, expected);
+  EXPECT_EQ(table.Size(), expected.size());
 }
 
 TEST(PtrHashTableTest, HashOfFollowsUtf16CodeUnits) {
