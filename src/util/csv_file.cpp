@@ -16,10 +16,6 @@ constexpr int Utf16Units(unsigned char lead) {
   return lead >= 0xF0 ? 2 : 1;
 }
 
-bool IsAscii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 }  // namespace
 
 TCsvFile::TCsvFile(int nMaxFieldLength) : m_nMaxFieldLength(nMaxFieldLength) {}
@@ -31,46 +27,93 @@ bool TCsvFile::OpenFile(const std::string& strFileName) {
     host::AddHQLog("not FileExists: " + strFileName, "UCsvFile", 3);
     return false;
   }
-  std::string raw;
-  std::ifstream in(strFileName, std::ios::binary);
-  const auto size = in ? std::filesystem::file_size(strFileName, ec) : 0;
-  if (in && !ec) {
-    raw.resize(size);
-    in.read(raw.data(), static_cast<std::streamsize>(size));
-    raw.resize(static_cast<std::size_t>(in.gcount()));
-  }
-  if (!in || ec) {
+  m_file.open(strFileName, std::ios::binary);
+  if (!m_file) {
     host::AddHQLog("Open File Error: " + strFileName, "UCsvFile", 3);
     return false;
   }
-  // Most reference files are plain ASCII: keep the bytes as they are instead of copying them.
-  m_text = IsAscii(raw) ? std::move(raw) : host::AnsiToUtf8(raw);
-  m_position = 0;
   m_open = true;
   return true;
 }
 
+void TCsvFile::MoveFirst() {
+  if (!m_open) return;
+  m_file.clear();
+  m_file.seekg(0);
+  m_buffer.clear();
+  m_begin = 0;
+  m_skipLF = false;
+}
+
 void TCsvFile::Close() {
-  m_text.clear();
-  m_position = 0;
+  if (m_file.is_open()) m_file.close();
+  m_file.clear();
   m_open = false;
+  m_buffer.clear();
+  m_begin = 0;
+  m_skipLF = false;
+}
+
+bool TCsvFile::Fill() {
+  constexpr std::size_t kChunk = 64 * 1024;
+  m_buffer.resize(kChunk);
+  m_file.read(m_buffer.data(), static_cast<std::streamsize>(kChunk));
+  m_buffer.resize(static_cast<std::size_t>(m_file.gcount()));
+  m_begin = 0;
+  if (m_skipLF && !m_buffer.empty()) {
+    if (m_buffer[0] == '\n') m_begin = 1;
+    m_skipLF = false;
+  }
+  return m_begin < m_buffer.size();
 }
 
 bool TCsvFile::GetRecord(std::vector<std::string>& recs) {
-  if (!m_open || m_position >= m_text.size()) {
+  if (!m_open || (m_begin >= m_buffer.size() && !Fill())) {
     recs.clear();
     return false;
   }
-  // A plain scan: find_first_of with a set searches the set once per character.
-  const char* const begin = m_text.data() + m_position;
-  const char* const finish = m_text.data() + m_text.size();
-  const char* end = begin;
-  while (end != finish && *end != '\n' && *end != '\r') ++end;
-  const std::string_view line(begin, static_cast<std::size_t>(end - begin));
-  m_position = static_cast<std::size_t>(end - m_text.data());
-  if (m_position < m_text.size() && m_text[m_position] == '\r') ++m_position;
-  if (m_position < m_text.size() && m_text[m_position] == '\n') ++m_position;
-  CsvExtractStrings(line, recs);
+  // Cut the next line; one that spans refills is gathered in m_line. A plain scan: find_first_of
+  // with a set searches the set once per character.
+  bool spanning = false;
+  std::string_view line;
+  while (true) {
+    const char* const begin = m_buffer.data() + m_begin;
+    const char* const finish = m_buffer.data() + m_buffer.size();
+    const char* end = begin;
+    while (end != finish && *end != '\n' && *end != '\r') ++end;
+    const std::string_view piece(begin, static_cast<std::size_t>(end - begin));
+    if (end == finish) {  // no line end in the buffer
+      if (!spanning) m_line.clear();
+      m_line.append(piece);
+      spanning = true;
+      if (!Fill()) {
+        line = m_line;  // the last line has no line end
+        break;
+      }
+      continue;
+    }
+    m_begin = static_cast<std::size_t>(end - m_buffer.data()) + 1;
+    if (*end == '\r') {
+      if (m_begin < m_buffer.size()) {
+        if (m_buffer[m_begin] == '\n') ++m_begin;
+      } else {
+        m_skipLF = true;  // the LF, if any, comes with the next refill
+      }
+    }
+    if (spanning) {
+      m_line.append(piece);
+      line = m_line;
+    } else {
+      line = piece;
+    }
+    break;
+  }
+  if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    CsvExtractStrings(line, recs);
+  } else {
+    m_utf8 = host::AnsiToUtf8(line);
+    CsvExtractStrings(m_utf8, recs);
+  }
   return true;
 }
 

@@ -86,6 +86,55 @@ TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
   std::filesystem::remove_all(dir);
 }
 
+// Files are read in 64 KiB pieces: lines that span pieces, and a CR LF split between two pieces, must
+// read as anywhere else.
+TEST(CsvFileTest, LinesAcrossReadBuffersAndEveryLineEnd) {
+  testing::TestHost h;
+  const std::string dir = testing::MakeTempDir();
+  constexpr std::size_t kPiece = 64 * 1024;
+  const std::string path = dir + "/Secbrief.dat";
+  for (std::size_t crAt : {kPiece - 1, kPiece, kPiece + 1, 2 * kPiece - 1}) {
+    SCOPED_TRACE(crAt);
+    // Lines of three fields, with a Chinese name now and then; a CR LF is placed at byte `crAt`.
+    std::string gbk;
+    std::vector<Fields> expected;
+    int n = 0;
+    while (gbk.size() < 3 * kPiece) {
+      const std::string code = std::to_string(600000 + n);
+      const std::string name = n % 7 == 0 ? "浦发银行" : "SPD";
+      std::string line = host::Utf8ToAnsi(code + "," + name + "," + std::to_string(n));
+      expected.push_back({code, name, std::to_string(n)});
+      ++n;
+      if (gbk.size() <= crAt && crAt - gbk.size() < 2 * line.size() + 40) {
+        // Pad this line so that its CR lands exactly at `crAt`.
+        const std::size_t pad = crAt - gbk.size() - line.size();
+        ASSERT_LT(pad, 100u);
+        line += std::string(pad, 'x');
+        expected.back().back() += std::string(pad, 'x');
+      }
+      const char* ends[] = {"\r\n", "\n", "\r"};
+      gbk += line + (gbk.size() + line.size() == crAt ? "\r\n" : ends[n % 3]);
+    }
+    // A last line without a line end, longer than a piece.
+    gbk += std::string(kPiece + 10, 'z');
+    expected.push_back({std::string(254, 'z')});
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << gbk;
+    ASSERT_EQ(gbk.substr(crAt, 2), "\r\n");
+
+    TCsvFile csv;
+    ASSERT_TRUE(csv.OpenFile(path));
+    Fields recs;
+    std::vector<Fields> records;
+    while (csv.GetRecord(recs)) records.push_back(recs);
+    EXPECT_EQ(records.size(), expected.size());
+    EXPECT_TRUE(records == expected);
+    csv.MoveFirst();
+    ASSERT_TRUE(csv.GetRecord(recs));
+    EXPECT_EQ(recs, expected.front());
+  }
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PtrHashTableTest, SecondPutShadowsAndRemoveRevealsTheFirst) {
   int first = 1, second = 2, other = 3;
   TPtrHashTable<int> table(7);
@@ -135,7 +184,9 @@ TEST(PtrHashTableTest, EnumeratesBucketsInOrderAndChainsFromTheHead) {
 // the chains, also after removed items were reused.
 TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
   constexpr std::size_t kBuckets = 3;
-  const std::string keys[] = {"a", "b", "c", "d", "600000.SH", "600003.SH", "价"};
+  // Few keys shadow and reveal each other often; many keys make the look-up index grow.
+  std::vector<std::string> keys{"a", "b", "c", "d", "600000.SH", "600003.SH", "价"};
+  for (int i = 0; i < 60; ++i) keys.push_back(std::to_string(600100 + i * 3) + ".SH");
   int values[16];
   std::vector<std::list<std::pair<std::string, int*>>> model(kBuckets);  // each chain, head first
   auto chainOf = [&](const std::string& key) -> auto& { return model[HashOf(key) % kBuckets]; };
@@ -146,8 +197,9 @@ TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
 
   TPtrHashTable<int> table(kBuckets);
   std::mt19937 random(20261204);
-  for (int step = 0; step < 5000; ++step) {
-    const std::string& key = keys[random() % std::size(keys)];
+  for (int step = 0; step < 20000; ++step) {
+    // Mostly the first few keys, so that the same key is put several times.
+    const std::string& key = keys[random() % 2 ? random() % 7 : random() % keys.size()];
     int* value = &values[random() % std::size(values)];
     SCOPED_TRACE(std::to_string(step) + " " + key);
     switch (random() % 4) {
