@@ -25,5 +25,7 @@ void AddFrameCommands(CLI::App& app, Action& chosen);
 int RunDemo(Session& session);
 // `rank SECTOR`, `export CODE...`.
 void AddSpeedCommands(CLI::App& app, Action& chosen);
+// `ref warrant|basic|currency|index-sector|related CODE` and `ref convert CODE AMOUNT`.
+void AddRefdataCommands(CLI::App& app, Action& chosen);
 
 }  // namespace kdp::app

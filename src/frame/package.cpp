@@ -9,6 +9,7 @@
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
+#include "util/dp_timer.h"
 
 namespace kdp {
 namespace {
@@ -23,10 +24,11 @@ struct ModuleStep {
 };
 
 // Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
-// finding nothing).
+// finding nothing). The timer manager is bound to the host's loop, so it must not outlive the host.
 void StopRegistrationUnit() {
   FreeHQSpeedImpl();
   FreeHQCache();
+  FreeDPTimerMgr();
 }
 
 // Module order: the registration unit comes after every unit it uses.

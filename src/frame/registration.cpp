@@ -12,6 +12,8 @@
 #include "kdp/host/mem_count.h"
 #include "kdp/host/services.h"
 #include "kdp/speed/speed_session.h"
+#include "util/dp_timer.h"
+#include "util/file_watcher.h"
 
 namespace kdp {
 namespace {
@@ -39,9 +41,8 @@ constexpr std::array<std::string_view, 17> kNamesWithdrawnFirst{
 constexpr std::array<std::string_view, 4> kNamesWithdrawnLast{
     "IKrLuxIndexNameTable", "IKrWorldClock", "IKrHQSecurityManager", "IFutureRelateIndex"};
 
-// GUIDs of services published by subsystems that withdraw them in the sequence's later steps.
+// The GUID of a service published by a subsystem that withdraws it in the sequence's later steps.
 constexpr host::Guid kSectorCacheGuid = "6E5F9134-6827-4411-AF71-B2716C62FC05";
-constexpr host::Guid kFileWatcherMgrGuid = "D4AABF47-C176-4A2B-BB42-AAF49F1AC0CB";
 
 }  // namespace
 
@@ -57,6 +58,8 @@ const std::vector<PublishedService>& StartupServices() {
        IKrHQUserConfigListenerMgr::IID, MakeFace<TKrHQUserConfigListenerMgr, IKrHQUserConfigListenerMgr>},
       {"TKrHQDelayLoadEvent", PublishChannel::kNameRegistry, "IKrHQDelayLoadEvent", IKrHQDelayLoadEvent::IID,
        MakeFace<TKrHQDelayLoadEvent, IKrHQDelayLoadEvent>},
+      {"TKrFileWatcherMgr", PublishChannel::kGuidRegistry, "IKrFileWatcherMgr", IKrFileWatcherMgr::IID,
+       MakeFace<TKrFileWatcherMgr, IKrFileWatcherMgr>},
   };
   return table;
 }
@@ -95,7 +98,10 @@ void UnRegisterHQPubIntf() {
   FreeHQCache();
 
   Withdraw(kSectorCacheGuid);
-  Withdraw(kFileWatcherMgrGuid);
+  Withdraw(IKrFileWatcherMgr::IID);
+
+  // The timer manager is freed after the other module singletons: they may unregister timers as they go.
+  FreeDPTimerMgr();
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 

@@ -5,6 +5,12 @@
 
 #include "frame/related_data_services.h"
 #include "kdp/frame/ui_resources.h"
+#include "refdata/currency_manager.h"
+#include "refdata/fund_management_company.h"
+#include "refdata/index_sectors.h"
+#include "refdata/related_symbol.h"
+#include "refdata/security_basic_manager.h"
+#include "refdata/warrant_manager.h"
 
 namespace kdp {
 namespace {
@@ -34,7 +40,13 @@ constexpr std::array kHostProviderServices{
 std::vector<TKrDataInterfaceRecord> OnDemandServices() {
   return {
       {"IRelateIndustry", IRelateIndustry::IID, Make<TKrRelateIndustry>},
+      {"IFundManagementCompany", IFundManagementCompany::IID, Make<THQFundManagementCompanyImpl>},
       {"IURLMgr", IURLMgr::IID, Make<TURLMgr>},
+      {"IRelatedSymbol", IRelatedSymbol::IID, Make<TKrRelatedSymbol>},
+      {"IWarrantManager", IWarrantManager::IID, Make<TkrWarrantManager>},
+      {"ISecurityBasicManager", ISecurityBasicManager::IID, Make<TkrSecurityBasicManager>},
+      {"ICurrencyManager", ICurrencyManager::IID, Make<TkrCurrencyManager>},
+      {"IIndexSectors", IIndexSectors::IID, Make<TKrIndexSectors>},
       {"IFutureRelateIndex", IFutureRelateIndex::IID, Make<TKrFutureRelateIndex>},
   };
 }

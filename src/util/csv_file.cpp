@@ -1,8 +1,8 @@
 #include "util/csv_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "kdp/host/ansi.h"
 #include "kdp/host/log.h"
@@ -16,16 +16,6 @@ constexpr int Utf16Units(unsigned char lead) {
   return lead >= 0xF0 ? 2 : 1;
 }
 
-// Appends `field` (reusing the slot's storage when the vector already has one).
-void AddField(std::vector<std::string>& recs, std::size_t& count, std::string_view field) {
-  if (count < recs.size()) {
-    recs[count].assign(field);
-  } else {
-    recs.emplace_back(field);
-  }
-  ++count;
-}
-
 }  // namespace
 
 TCsvFile::TCsvFile(int nMaxFieldLength) : m_nMaxFieldLength(nMaxFieldLength) {}
@@ -37,97 +27,179 @@ bool TCsvFile::OpenFile(const std::string& strFileName) {
     host::AddHQLog("not FileExists: " + strFileName, "UCsvFile", 3);
     return false;
   }
-  std::ifstream in(strFileName, std::ios::binary);
-  std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in && !in.eof()) {
+  m_file.open(strFileName, std::ios::binary);
+  if (!m_file) {
     host::AddHQLog("Open File Error: " + strFileName, "UCsvFile", 3);
     return false;
   }
-  m_text = host::AnsiToUtf8(raw);
-  m_position = 0;
   m_open = true;
   return true;
 }
 
+void TCsvFile::MoveFirst() {
+  if (!m_open) return;
+  m_file.clear();
+  m_file.seekg(0);
+  m_buffer.clear();
+  m_begin = 0;
+  m_skipLF = false;
+}
+
 void TCsvFile::Close() {
-  m_text.clear();
-  m_position = 0;
+  if (m_file.is_open()) m_file.close();
+  m_file.clear();
   m_open = false;
+  m_buffer.clear();
+  m_begin = 0;
+  m_skipLF = false;
+}
+
+bool TCsvFile::Fill() {
+  constexpr std::size_t kChunk = 64 * 1024;
+  m_buffer.resize(kChunk);
+  m_file.read(m_buffer.data(), static_cast<std::streamsize>(kChunk));
+  m_buffer.resize(static_cast<std::size_t>(m_file.gcount()));
+  m_begin = 0;
+  if (m_skipLF && !m_buffer.empty()) {
+    if (m_buffer[0] == '\n') m_begin = 1;
+    m_skipLF = false;
+  }
+  return m_begin < m_buffer.size();
 }
 
 bool TCsvFile::GetRecord(std::vector<std::string>& recs) {
-  if (!m_open || m_position >= m_text.size()) {
+  if (!m_open || (m_begin >= m_buffer.size() && !Fill())) {
     recs.clear();
     return false;
   }
-  std::size_t end = m_text.find_first_of("\r\n", m_position);
-  if (end == std::string::npos) end = m_text.size();
-  const std::string_view line(m_text.data() + m_position, end - m_position);
-  m_position = end;
-  if (m_position < m_text.size() && m_text[m_position] == '\r') ++m_position;
-  if (m_position < m_text.size() && m_text[m_position] == '\n') ++m_position;
-  CsvExtractStrings(line, recs);
+  // Cut the next line; one that spans refills is gathered in m_line. A plain scan: find_first_of
+  // with a set searches the set once per character.
+  bool spanning = false;
+  std::string_view line;
+  while (true) {
+    const char* const begin = m_buffer.data() + m_begin;
+    const char* const finish = m_buffer.data() + m_buffer.size();
+    const char* end = begin;
+    while (end != finish && *end != '\n' && *end != '\r') ++end;
+    const std::string_view piece(begin, static_cast<std::size_t>(end - begin));
+    if (end == finish) {  // no line end in the buffer
+      if (!spanning) m_line.clear();
+      m_line.append(piece);
+      spanning = true;
+      if (!Fill()) {
+        line = m_line;  // the last line has no line end
+        break;
+      }
+      continue;
+    }
+    m_begin = static_cast<std::size_t>(end - m_buffer.data()) + 1;
+    if (*end == '\r') {
+      if (m_begin < m_buffer.size()) {
+        if (m_buffer[m_begin] == '\n') ++m_begin;
+      } else {
+        m_skipLF = true;  // the LF, if any, comes with the next refill
+      }
+    }
+    if (spanning) {
+      m_line.append(piece);
+      line = m_line;
+    } else {
+      line = piece;
+    }
+    break;
+  }
+  if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    CsvExtractStrings(line, recs);
+  } else {
+    m_utf8 = host::AnsiToUtf8(line);
+    CsvExtractStrings(m_utf8, recs);
+  }
   return true;
 }
 
 void TCsvFile::CsvExtractStrings(std::string_view line, std::vector<std::string>& recs) const {
-  // The caller's strings are reused slot by slot; the vector is trimmed to the field count at the end.
+  // Fields are written straight into the caller's strings, reusing their storage; the vector is trimmed
+  // to the field count at the end. Runs of ordinary characters are copied at once.
   std::size_t count = 0;
-  std::string field;
-  field.reserve(64);
+  auto slot = [&]() -> std::string& {
+    if (count == recs.size()) recs.emplace_back();
+    std::string& s = recs[count];
+    s.clear();
+    return s;
+  };
+  std::string* field = &slot();
   int written = 0;  // UTF-16 units in the field
   int state = 0;    // 0 outside quotes, 1 inside quotes, 2 just after a quote inside quotes
   const int limit = m_nMaxFieldLength - 1;
+  const std::size_t size = line.size();
 
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    const int units = Utf16Units(static_cast<unsigned char>(c));
+  // True (and logged) when a character of `units` units may not be looked at any more.
+  auto full = [&](int units) {
     if (units > 0 && written + units > limit) {
       host::AddHQLog("数组越界", "UCsvFile", 3);
-      break;
+      return true;
     }
-    auto store = [&] {
-      field.push_back(c);
-      written += units;
-    };
-    auto end_field = [&] {
-      AddField(recs, count, field);
-      field.clear();
+    return false;
+  };
+
+  std::size_t i = 0;
+  while (i < size) {
+    if (state != 2) {
+      // The run of characters stored as they are: up to a quote, or in state 0 a comma.
+      std::size_t j = i;
+      int runUnits = 0;
+      while (j < size && line[j] != '"' && (state == 1 || line[j] != ',')) {
+        runUnits += Utf16Units(static_cast<unsigned char>(line[j]));
+        ++j;
+      }
+      if (written + runUnits <= limit) {
+        field->append(line.data() + i, j - i);
+        written += runUnits;
+        i = j;
+      } else {
+        // The limit falls inside the run: store character by character up to it.
+        for (; i < j; ++i) {
+          const int units = Utf16Units(static_cast<unsigned char>(line[i]));
+          if (full(units)) {
+            ++count;
+            recs.resize(count);
+            return;
+          }
+          field->push_back(line[i]);
+          written += units;
+        }
+      }
+      if (i == size) break;
+    }
+    const char c = line[i];
+    if (full(Utf16Units(static_cast<unsigned char>(c)))) break;
+    if (state == 0) {  // c is a quote or a comma
+      if (c == '"') {
+        state = 1;
+      } else {
+        ++count;
+        field = &slot();
+        written = 0;
+      }
+    } else if (state == 1) {  // c is a quote
+      state = 2;
+    } else if (c == ',') {
+      ++count;
+      field = &slot();
       written = 0;
-    };
-    switch (state) {
-      case 0:
-        if (c == '"') {
-          state = 1;
-        } else if (c == ',') {
-          end_field();
-        } else {
-          store();
-        }
-        break;
-      case 1:
-        if (c == '"') {
-          state = 2;
-        } else {
-          store();
-        }
-        break;
-      default:  // 2
-        if (c == ',') {
-          end_field();
-          state = 0;
-        } else if (c == '"') {
-          store();
-          state = 1;
-        } else {
-          // Dropped; so are the rest of its bytes when it is a multi-byte character.
-          while (i + 1 < line.size() && Utf16Units(static_cast<unsigned char>(line[i + 1])) == 0) ++i;
-          state = 0;
-        }
-        break;
+      state = 0;
+    } else if (c == '"') {
+      field->push_back('"');
+      ++written;
+      state = 1;
+    } else {
+      // Dropped; so are the rest of its bytes when it is a multi-byte character.
+      while (i + 1 < size && Utf16Units(static_cast<unsigned char>(line[i + 1])) == 0) ++i;
+      state = 0;
     }
+    ++i;
   }
-  AddField(recs, count, field);
+  ++count;
   recs.resize(count);
 }
 

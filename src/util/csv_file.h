@@ -6,11 +6,13 @@
 // would exceed it ends the reading of the line (logged once, "数组越界"), and the cut field is the record's
 // last. An empty line is one empty field.
 //
-// The whole file is read and converted to UTF-8 when opened; records are then cut from memory, reusing
-// the caller's vector and strings, so loading a large table allocates little. Not thread-safe.
+// The file is read through a fixed buffer and each line converted to UTF-8 (only when it is not plain
+// ASCII); records reuse the caller's vector and strings, so loading a large table allocates little.
+// Lines end with CR LF, LF or CR. Not thread-safe.
 #pragma once
 
 #include <cstddef>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,17 +30,24 @@ class TCsvFile {
   // Clears `recs`; false at the end of the file; otherwise fills it with the next line's fields.
   bool GetRecord(std::vector<std::string>& recs);
   // Rewinds to the first line.
-  void MoveFirst() { m_position = 0; }
+  void MoveFirst();
   void Close();
 
   // Splits one line (UTF-8) into `recs` (cleared first).
   void CsvExtractStrings(std::string_view line, std::vector<std::string>& recs) const;
 
  private:
+  // Refills the buffer; false at the end of the file.
+  bool Fill();
+
   int m_nMaxFieldLength;
-  std::string m_text;  // the whole file, UTF-8
-  std::size_t m_position = 0;
+  std::ifstream m_file;
   bool m_open = false;
+  std::string m_buffer;       // bytes read and not yet consumed: [m_begin, m_buffer.size())
+  std::size_t m_begin = 0;
+  bool m_skipLF = false;      // the last line ended with a CR that may be the first half of CR LF
+  std::string m_line;         // a line that spans buffer refills
+  std::string m_utf8;         // the current line converted from code page 936
 };
 
 }  // namespace kdp

@@ -5,16 +5,22 @@
 // first for Get, and Remove of the key reveals it again. Keys compare exactly (case-sensitive). Values are
 // pointers the table does not own. Enumeration visits buckets in ascending order, each chain from its head
 // (the most recent Put first). Items come from a pool, so loading allocates little. Not thread-safe.
+//
+// HashOf spreads security codes poorly (codes that differ in a few digits collide: 4,000 codes give about
+// 700 distinct values), so chains grow long. The buckets therefore serve only the order of enumeration;
+// Get, Modify and Remove find the first item of a key through an index on a stronger hash.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "kdp/host/ansi.h"
+#include "util/stable_store.h"
 
 namespace kdp {
 
@@ -45,9 +51,10 @@ class TPtrHashTable {
     std::string Key;
     T* Value;
   };
+  // The call-back may change an item's value, not its key.
   using EnumProc = std::function<void(THashItem*)>;
 
-  explicit TPtrHashTable(std::size_t Size) : Buckets(Size == 0 ? 1 : Size, nullptr) {}
+  explicit TPtrHashTable(std::size_t Size) : Buckets(Size == 0 ? 1 : Size, nullptr) { Index.reserve(Size); }
   TPtrHashTable(const TPtrHashTable&) = delete;
   TPtrHashTable& operator=(const TPtrHashTable&) = delete;
 
@@ -58,38 +65,52 @@ class TPtrHashTable {
     item->Key.assign(Key);
     item->Value = Value;
     head = item;
+    // The newest item of a key is the one Get answers. The index's key views the item's own key.
+    auto [it, inserted] = Index.try_emplace(item->Key, item);
+    if (!inserted) {
+      Index.erase(it);
+      Index.emplace(item->Key, item);
+    }
   }
 
   // The value of the most recently put item with exactly this key, or nullptr.
   T* Get(std::string_view Key) const {
-    const THashItem* item = Find(Key);
-    return item ? item->Value : nullptr;
+    auto it = Index.find(Key);
+    return it == Index.end() ? nullptr : it->second->Value;
   }
 
   // Replaces the value of the first item with this key; false when there is none.
   bool Modify(std::string_view Key, T* Value) {
-    THashItem* item = const_cast<THashItem*>(Find(Key));
-    if (item == nullptr) return false;
-    item->Value = Value;
+    auto it = Index.find(Key);
+    if (it == Index.end()) return false;
+    it->second->Value = Value;
     return true;
   }
 
   // Unlinks the first item with this key; false when there is none.
   bool Remove(std::string_view Key) {
-    for (THashItem** link = &Buckets[BucketOf(Key)]; *link != nullptr; link = &(*link)->Next) {
-      if ((*link)->Key == Key) {
-        THashItem* item = *link;
-        *link = item->Next;
-        Release(item);
-        return true;
+    auto it = Index.find(Key);
+    if (it == Index.end()) return false;
+    THashItem* item = it->second;
+    Index.erase(it);
+    THashItem** link = &Buckets[BucketOf(Key)];
+    while (*link != item) link = &(*link)->Next;
+    *link = item->Next;
+    // An older item of the same key further down the chain is revealed.
+    for (THashItem* older = item->Next; older != nullptr; older = older->Next) {
+      if (older->Key == Key) {
+        Index.emplace(older->Key, older);
+        break;
       }
     }
-    return false;
+    Release(item);
+    return true;
   }
 
   void Clear() {
     std::fill(Buckets.begin(), Buckets.end(), nullptr);
-    Pool.clear();
+    Index.clear();
+    Pool.Clear();
     Free = nullptr;
     Count = 0;
   }
@@ -111,13 +132,6 @@ class TPtrHashTable {
  private:
   std::size_t BucketOf(std::string_view key) const { return HashOf(key) % Buckets.size(); }
 
-  const THashItem* Find(std::string_view key) const {
-    for (const THashItem* item = Buckets[BucketOf(key)]; item != nullptr; item = item->Next) {
-      if (item->Key == key) return item;
-    }
-    return nullptr;
-  }
-
   THashItem* NewItem() {
     ++Count;
     if (Free != nullptr) {
@@ -125,7 +139,7 @@ class TPtrHashTable {
       Free = item->Next;
       return item;
     }
-    return &Pool.emplace_back();
+    return &Pool.Emplace();
   }
 
   void Release(THashItem* item) {
@@ -137,7 +151,8 @@ class TPtrHashTable {
   }
 
   std::vector<THashItem*> Buckets;
-  std::deque<THashItem> Pool;  // stable addresses; removed items are reused through Free
+  std::unordered_map<std::string_view, THashItem*> Index;  // each key's newest item
+  TStableStore<THashItem> Pool;  // removed items are reused through Free
   THashItem* Free = nullptr;
   std::size_t Count = 0;
   EnumProc FOnEnumProc;

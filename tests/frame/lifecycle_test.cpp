@@ -89,7 +89,7 @@ TEST(LifecycleTest, ShutDownWithoutOnDemandServicesAndRestartInTheSameProcess) {
 
 TEST(LifecycleTest, StringCatalogueAnswersInTheUsersLanguage) {
   for (const auto& [language, text] : {std::pair{"CHS", "发生错误"}, std::pair{"ENG", "Error"}}) {
-    TestHost h([&](minihost::HostSettings& s) { s.language = language; });
+    TestHost h([lang = language](minihost::HostSettings& s) { s.language = lang; });
     ASSERT_TRUE(h->StartPackage());
     EXPECT_EQ(GetLanguageStrDef(20531, "default"), text);
     EXPECT_EQ(GetLanguageStrDef(99999, "default"), "default");

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <list>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,55 @@ TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
   std::filesystem::remove_all(dir);
 }
 
+// Files are read in 64 KiB pieces: lines that span pieces, and a CR LF split between two pieces, must
+// read as anywhere else.
+TEST(CsvFileTest, LinesAcrossReadBuffersAndEveryLineEnd) {
+  testing::TestHost h;
+  const std::string dir = testing::MakeTempDir();
+  constexpr std::size_t kPiece = 64 * 1024;
+  const std::string path = dir + "/Secbrief.dat";
+  for (std::size_t crAt : {kPiece - 1, kPiece, kPiece + 1, 2 * kPiece - 1}) {
+    SCOPED_TRACE(crAt);
+    // Lines of three fields, with a Chinese name now and then; a CR LF is placed at byte `crAt`.
+    std::string gbk;
+    std::vector<Fields> expected;
+    int n = 0;
+    while (gbk.size() < 3 * kPiece) {
+      const std::string code = std::to_string(600000 + n);
+      const std::string name = n % 7 == 0 ? "浦发银行" : "SPD";
+      std::string line = host::Utf8ToAnsi(code + "," + name + "," + std::to_string(n));
+      expected.push_back({code, name, std::to_string(n)});
+      ++n;
+      if (gbk.size() <= crAt && crAt - gbk.size() < 2 * line.size() + 40) {
+        // Pad this line so that its CR lands exactly at `crAt`.
+        const std::size_t pad = crAt - gbk.size() - line.size();
+        ASSERT_LT(pad, 100u);
+        line += std::string(pad, 'x');
+        expected.back().back() += std::string(pad, 'x');
+      }
+      const char* ends[] = {"\r\n", "\n", "\r"};
+      gbk += line + (gbk.size() + line.size() == crAt ? "\r\n" : ends[n % 3]);
+    }
+    // A last line without a line end, longer than a piece.
+    gbk += std::string(kPiece + 10, 'z');
+    expected.push_back({std::string(254, 'z')});
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << gbk;
+    ASSERT_EQ(gbk.substr(crAt, 2), "\r\n");
+
+    TCsvFile csv;
+    ASSERT_TRUE(csv.OpenFile(path));
+    Fields recs;
+    std::vector<Fields> records;
+    while (csv.GetRecord(recs)) records.push_back(recs);
+    EXPECT_EQ(records.size(), expected.size());
+    EXPECT_TRUE(records == expected);
+    csv.MoveFirst();
+    ASSERT_TRUE(csv.GetRecord(recs));
+    EXPECT_EQ(recs, expected.front());
+  }
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PtrHashTableTest, SecondPutShadowsAndRemoveRevealsTheFirst) {
   int first = 1, second = 2, other = 3;
   TPtrHashTable<int> table(7);
@@ -126,6 +177,62 @@ TEST(PtrHashTableTest, EnumeratesBucketsInOrderAndChainsFromTheHead) {
   three.SetOnEnumProc([&](auto* item) { order += item->Key; });
   three.StartEnum();
   EXPECT_EQ(order, "cab");
+}
+
+// Random Put, Remove, Modify and Get on few keys and few buckets, against a plain model of the chains:
+// the look-up index must always name the item the chain order makes first, and enumeration must follow
+// the chains, also after removed items were reused.
+TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
+  constexpr std::size_t kBuckets = 3;
+  // Few keys shadow and reveal each other often; many keys make the look-up index grow.
+  std::vector<std::string> keys{"a", "b", "c", "d", "600000.SH", "600003.SH", "价"};
+  for (int i = 0; i < 60; ++i) keys.push_back(std::to_string(600100 + i * 3) + ".SH");
+  int values[16];
+  std::vector<std::list<std::pair<std::string, int*>>> model(kBuckets);  // each chain, head first
+  auto chainOf = [&](const std::string& key) -> auto& { return model[HashOf(key) % kBuckets]; };
+  auto firstOf = [&](const std::string& key) {
+    auto& chain = chainOf(key);
+    return std::find_if(chain.begin(), chain.end(), [&](const auto& e) { return e.first == key; });
+  };
+
+  TPtrHashTable<int> table(kBuckets);
+  std::mt19937 random(20261204);
+  for (int step = 0; step < 20000; ++step) {
+    // Mostly the first few keys, so that the same key is put several times.
+    const std::string& key = keys[random() % 2 ? random() % 7 : random() % keys.size()];
+    int* value = &values[random() % std::size(values)];
+    SCOPED_TRACE(std::to_string(step) + " " + key);
+    switch (random() % 4) {
+      case 0:
+        table.Put(key, value);
+        chainOf(key).emplace_front(key, value);
+        break;
+      case 1: {
+        auto it = firstOf(key);
+        const bool present = it != chainOf(key).end();
+        ASSERT_EQ(table.Remove(key), present);
+        if (present) chainOf(key).erase(it);
+        break;
+      }
+      case 2: {
+        auto it = firstOf(key);
+        const bool present = it != chainOf(key).end();
+        ASSERT_EQ(table.Modify(key, value), present);
+        if (present) it->second = value;
+        break;
+      }
+      default: {
+        auto it = firstOf(key);
+        ASSERT_EQ(table.Get(key), it == chainOf(key).end() ? nullptr : it->second);
+      }
+    }
+  }
+  std::vector<std::pair<std::string, int*>> enumerated, expected;
+  table.SetOnEnumProc([&](auto* item) { enumerated.emplace_back(item->Key, item->Value); });
+  table.StartEnum();
+  for (const auto& chain : model) expected.insert(expected.end(), chain.begin(), chain.end());
+  EXPECT_EQ(enumerated, expected);
+  EXPECT_EQ(table.Size(), expected.size());
 }
 
 TEST(PtrHashTableTest, HashOfFollowsUtf16CodeUnits) {
