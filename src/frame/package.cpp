@@ -8,6 +8,8 @@
 #include "frame/registration.h"
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
+#include "rtd/hq_dictionary.h"
+#include "rtd/hq_expressions.h"
 
 namespace kdp {
 namespace {
@@ -23,7 +25,11 @@ struct ModuleStep {
 
 // Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
 // finding nothing).
-void StopRegistrationUnit() { FreeHQCache(); }
+void StopRegistrationUnit() {
+  FreeHQCache();
+  FreeHQDictionaryImpl();
+  FreeHQExpressionsImpl();
+}
 
 // Module order: the registration unit comes after every unit it uses.
 constexpr std::array kModules{

@@ -11,6 +11,8 @@
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "kdp/host/services.h"
+#include "rtd/hq_dictionary.h"
+#include "rtd/hq_expressions.h"
 
 namespace kdp {
 namespace {
@@ -94,6 +96,9 @@ void UnRegisterHQPubIntf() {
 
   Withdraw(kSectorCacheGuid);
   Withdraw(kFileWatcherMgrGuid);
+
+  FreeHQDictionaryImpl();
+  FreeHQExpressionsImpl();
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 
