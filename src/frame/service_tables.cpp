@@ -5,6 +5,7 @@
 
 #include "frame/related_data_services.h"
 #include "kdp/frame/ui_resources.h"
+#include "refdata/stock_type_variable.h"
 
 namespace kdp {
 namespace {
@@ -34,6 +35,7 @@ constexpr std::array kHostProviderServices{
 std::vector<TKrDataInterfaceRecord> OnDemandServices() {
   return {
       {"IRelateIndustry", IRelateIndustry::IID, Make<TKrRelateIndustry>},
+      {"IKrStockTypeVariable", IKrStockTypeVariable::IID, Make<TStockTypeVariable>},
       {"IURLMgr", IURLMgr::IID, Make<TURLMgr>},
       {"IFutureRelateIndex", IFutureRelateIndex::IID, Make<TKrFutureRelateIndex>},
   };
