@@ -7,6 +7,7 @@
 #include "frame/data_cache.h"
 #include "frame/messaging_services.h"
 #include "frame/package_lookup.h"
+#include "format/format_manager.h"
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
@@ -36,6 +37,11 @@ host::InterfacePtr MakeStockTypeManager(RegistrationScratch&) {
 // The world clock is the stock type manager's other face.
 host::InterfacePtr WorldClockFace(RegistrationScratch& made) {
   return host::Query<IKrWorldClock>(made.at("IKrHQSecurityManager"));
+}
+
+// The format manager finds the security manager published before it.
+host::InterfacePtr MakeFormatManager(RegistrationScratch&) {
+  return std::static_pointer_cast<IKrHQFormatManager>(TKrHQFormatManager::CreateInstance());
 }
 
 // Registration withdrawn by GUID at shut-down, in its fixed places of the sequence.
@@ -72,6 +78,8 @@ const std::vector<PublishedService>& StartupServices() {
        MakeStockTypeManager},
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID,
        WorldClockFace},
+      {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,
+       MakeFormatManager},
       {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",
        IKrHQUserConfigListenerMgr::IID, MakeFace<TKrHQUserConfigListenerMgr, IKrHQUserConfigListenerMgr>},
       {"TKrHQDelayLoadEvent", PublishChannel::kNameRegistry, "IKrHQDelayLoadEvent", IKrHQDelayLoadEvent::IID,
