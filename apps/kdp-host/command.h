@@ -23,5 +23,7 @@ using Action = std::function<int(Session&)>;
 // `services`, `security CODE`, and the default demo.
 void AddFrameCommands(CLI::App& app, Action& chosen);
 int RunDemo(Session& session);
+// `resolve CODE`, `format CODE FIELD VALUE`, `clock CITY DATETIME`.
+void AddReferenceCommands(CLI::App& app, Action& chosen);
 
 }  // namespace kdp::app

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
 
   kdp::app::Action action = kdp::app::RunDemo;
   kdp::app::AddFrameCommands(app, action);
+  kdp::app::AddReferenceCommands(app, action);
   CLI11_PARSE(app, argc, argv);
 
   std::string error;
