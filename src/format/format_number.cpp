@@ -1,5 +1,6 @@
 #include "format/format_number.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -38,6 +39,9 @@ std::string_view WordOf(const Level& level, const TUnitWords& words) {
       return level.english;
   }
 }
+
+// Room for "%.20f" of the largest double.
+constexpr std::size_t kFixedBufferSize = 352;
 
 int ToIntArg(const std::string& text) {
   const std::string_view t = TrimView(text);
@@ -102,16 +106,15 @@ const TUnitWords& EnglishUnitWords() {
 }
 
 const TUnitWords& CurrentUnitWords() {
-  // The words depend on the language and the catalogue of this run; both are looked up once per change.
-  static std::string cachedLanguage;
+  // The user's language is the host context's for the whole session, and each start of the package makes
+  // a new string catalogue: the words are taken once per catalogue. Without a catalogue (the package is
+  // not started) they are looked up every time.
   static const void* cachedCatalogue = nullptr;
   static TUnitWords words;
-  const std::string language = G_getCurrentLanguage();
   const void* catalogue = G_GetStrCatch().get();
-  if (language != cachedLanguage || catalogue != cachedCatalogue) {
-    cachedLanguage = language;
+  if (catalogue == nullptr || catalogue != cachedCatalogue) {
     cachedCatalogue = catalogue;
-    words.chinese = SameTextAscii(language, "CHS");
+    words.chinese = SameTextAscii(G_getCurrentLanguage(), "CHS");
     words.tenThousand = GetLanguageStrDef(38701, "万");
     words.hundredMillion = GetLanguageStrDef(38702, "亿");
     words.trillion = GetLanguageStrDef(38703, "万亿");
@@ -126,10 +129,28 @@ const TUnitWords& ChineseUnitWords() {
   return chinese;
 }
 
+namespace {
+
+// "%.<point>f" of the value into `buffer`; the length written.
+std::size_t FixedChars(char* buffer, std::size_t size, double value, int point) {
+  if (point > kMaxDecimals) point = kMaxDecimals;
+  if (point < 0) point = 0;
+  const auto [end, ec] = std::to_chars(buffer, buffer + size, value, std::chars_format::fixed, point);
+  if (ec != std::errc()) {  // only a non-finite value or a too small buffer: fall back to the general routine
+    const std::string text = fmt::format("{:.{}f}", value, point);
+    const std::size_t n = std::min(size, text.size());
+    std::copy_n(text.data(), n, buffer);
+    return n;
+  }
+  return static_cast<std::size_t>(end - buffer);
+}
+
+}  // namespace
+
 std::string FixedText(double value, int point) {
   if (point < 0) return FloatToText(value);
-  if (point > kMaxDecimals) point = kMaxDecimals;
-  return fmt::format("{:.{}f}", value, point);
+  char buffer[kFixedBufferSize];
+  return std::string(buffer, FixedChars(buffer, sizeof buffer, value, point));
 }
 
 std::string FormatNumber(double value, const TKrFormatNumberParams& p, const TUnitWords& words) {
@@ -149,14 +170,21 @@ std::string FormatNumber(double value, const TKrFormatNumberParams& p, const TUn
     default:
       break;
   }
-  std::string text = p.Point == -1 ? FloatToText(value) : FixedText(value, p.Point < 0 ? 0 : p.Point);
   if (p.Suffix >= 1 && p.Suffix <= 3) {
     // The units apply to the rounded number, so 99999999.996 at two decimals is 1.00亿, not 10000.00万.
     double rounded = 0.0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), rounded);
-    if (ec != std::errc() || end != text.data() + text.size()) rounded = 0.0;
+    if (p.Point == -1) {
+      const std::string text = FloatToText(value);
+      rounded = StrToFloatDef(text, 0.0);
+    } else {
+      char buffer[kFixedBufferSize];
+      const std::size_t n = FixedChars(buffer, sizeof buffer, value, p.Point);
+      const auto [end, ec] = std::from_chars(buffer, buffer + n, rounded);
+      if (ec != std::errc() || end != buffer + n) rounded = 0.0;
+    }
     return FormatNumberUnit(rounded, p, words);
   }
+  std::string text = p.Point == -1 ? FloatToText(value) : FixedText(value, p.Point < 0 ? 0 : p.Point);
   if (p.Suffix == 4) text += '%';
   return text;
 }

@@ -33,6 +33,7 @@ struct Case {
 const Case kChineseCases[] = {
     {"", 1.5, "1.5"},
     {"%.3f", 1.5, "1.500"},
+    {"%.99f", 1.5, "1.5"},  // a pattern asking for too wide a text shows the value as it is
     {"NEEDYEAR", 20261204, "2026-12-04"},
     {"needyear2", 20261204, "2026/12/04"},
     {"CHAR8DATE", 20261204, "20261204"},
