@@ -72,7 +72,6 @@ class TKrHQFormatManager final : public host::Implements<IKrHQFormatManager>,
   std::vector<std::unique_ptr<Group>> FLstAllItems;  // owner of the groups
   std::string Ffilename;
   std::shared_ptr<IKrHQSecurityManager> FHQSecInfo;
-  std::map<std::string, std::string> FTextList;
   std::map<int, std::string> FDicMarketID2Name;
   TKrHQDictionaryImpl* FDictionary = nullptr;
 };
