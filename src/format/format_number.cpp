@@ -107,13 +107,15 @@ const TUnitWords& EnglishUnitWords() {
 
 const TUnitWords& CurrentUnitWords() {
   // The user's language is the host context's for the whole session, and each start of the package makes
-  // a new string catalogue: the words are taken once per catalogue. Without a catalogue (the package is
-  // not started) they are looked up every time.
-  static const void* cachedCatalogue = nullptr;
+  // a new string catalogue: the words are taken once per catalogue (a catalogue that is gone, even if a new
+  // one took its address, counts as a change). Without a catalogue they are looked up every time.
+  static std::weak_ptr<IHQStrCatch> cachedCatalogue;
+  static const IHQStrCatch* cachedAddress = nullptr;
   static TUnitWords words;
-  const void* catalogue = G_GetStrCatch().get();
-  if (catalogue == nullptr || catalogue != cachedCatalogue) {
+  const std::shared_ptr<IHQStrCatch> catalogue = G_GetStrCatch();
+  if (!catalogue || catalogue.get() != cachedAddress || cachedCatalogue.expired()) {
     cachedCatalogue = catalogue;
+    cachedAddress = catalogue.get();
     words.chinese = SameTextAscii(G_getCurrentLanguage(), "CHS");
     words.tenThousand = GetLanguageStrDef(38701, "万");
     words.hundredMillion = GetLanguageStrDef(38702, "亿");
