@@ -31,6 +31,7 @@ class MiniLogger {
   void Log(std::string_view message, std::string_view source, int level);
   bool IsDetailed() const { return detailed_; }
   void SetDetailed(bool on) { detailed_ = on; }
+  int EchoLevel() const { return echo_level_; }
   void Flush();
   const std::string& FilePath() const { return file_path_; }
 

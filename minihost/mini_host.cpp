@@ -38,12 +38,15 @@ MiniHost::MiniHost(HostSettings settings, Options options)
       provider_(std::make_shared<MiniServiceProvider>(guid_registry_.get())),
       context_(std::make_shared<MiniContext>(settings_, clock_)),
       securities_(std::make_shared<MiniSecurityMaster>()),
-      sectors_(std::make_shared<MiniSectorMaster>()) {
+      sectors_(std::make_shared<MiniSectorMaster>()),
+      scripts_(std::make_shared<MiniScriptServer>()) {
   loop_.SetErrorHandler([this](const std::string& what) { Log("main loop task failed: " + what, kLogSource, 3); });
   provider_->Add(host::IKrContext::IID, context_);
   provider_->Add(host::IKrServiceRegistry::IID, guid_registry_);
   provider_->Add(host::IKrSecurityMgrHQ::IID, securities_);
   provider_->Add(host::IKrSectorMgrHQ::IID, sectors_);
+  provider_->Add(host::IKrExpressionEngine::IID, std::make_shared<MiniExpressionEngine>());
+  provider_->Add(host::IKrScriptServer::IID, scripts_);
 }
 
 std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options options, std::string& error) {
@@ -119,6 +122,12 @@ void MiniHost::StopPackage() {
 
 void MiniHost::Log(std::string_view message, std::string_view source, int level) {
   logger_.Log(message, source, level);
+}
+
+void MiniHost::ShowErrorMessage(std::string_view caption, std::string_view text) {
+  error_messages_.emplace_back(caption, text);
+  logger_.Log(fmt::format("{}: {}", caption, text), "MessageBox", 3);
+  if (logger_.EchoLevel() > 3) fmt::print(stderr, "{}: {}\n", caption, text);
 }
 
 }  // namespace kdp::minihost

@@ -9,13 +9,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "async_runner.h"
 #include "context.h"
+#include "expression_engine.h"
 #include "kdp/host/host_environment.h"
 #include "logger.h"
 #include "main_loop.h"
 #include "registries.h"
+#include "script_server.h"
 #include "sector_master.h"
 #include "security_master.h"
 #include "settings.h"
@@ -51,10 +55,15 @@ class MiniHost final : public host::IHostEnvironment {
   void FlushLog() override { logger_.Flush(); }
   const host::HostPaths& Paths() const override { return paths_; }
   MiniMainLoop& Loop() override { return loop_; }
+  // The stand-in host has no windows: an error box is logged at level 3 and printed on stderr (unless the
+  // log already echoes errors there), and remembered for tests.
+  void ShowErrorMessage(std::string_view caption, std::string_view text) override;
 
   const HostSettings& Settings() const { return settings_; }
   MiniLogger& Logger() { return logger_; }
   GuidRegistry& Registry() { return *guid_registry_; }
+  // The host service provider (KrIntfService); tests may replace a host facility in it.
+  MiniServiceProvider& Provider() { return *provider_; }
   NameRegistry& Names() { return context_->Names(); }
   MiniContext& Context() { return *context_; }
   MiniSecurityMaster& Securities() { return *securities_; }
@@ -62,6 +71,9 @@ class MiniHost final : public host::IHostEnvironment {
   MiniAsyncRunner& Runner() { return *runner_; }
   // The quote engine; nullptr when the settings run the host without one.
   SimSpeed* Speed() { return speed_.get(); }
+  MiniScriptServer& Scripts() { return *scripts_; }
+  // Every error box shown so far: (caption, text), oldest first.
+  const std::vector<std::pair<std::string, std::string>>& ErrorMessages() const { return error_messages_; }
 
  private:
   MiniHost(HostSettings settings, Options options);
@@ -78,6 +90,8 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<MiniSectorMaster> sectors_;
   std::shared_ptr<MiniAsyncRunner> runner_;
   std::shared_ptr<SimSpeed> speed_;
+  std::shared_ptr<MiniScriptServer> scripts_;
+  std::vector<std::pair<std::string, std::string>> error_messages_;
   bool package_running_ = false;
 };
 

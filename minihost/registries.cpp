@@ -41,6 +41,7 @@ host::InterfacePtr GuidRegistry::Find(const host::Guid& iid) const {
 }
 
 void NameRegistry::AddIntf(const std::string& name, host::InterfacePtr service) {
+  if (add_observer_) add_observer_(name, service);
   if (auto it = FindEntry(entries_, name); it != entries_.end()) {
     it->second = std::move(service);
   } else {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,8 +41,14 @@ class NameRegistry final : public host::Implements<host::IKrIntfRegistry> {
 
   const std::vector<Publication<std::string>>& Entries() const { return entries_; }
 
+  // Called with each name and service as it is added, before anybody can look it up (tests watch what a
+  // service looks like at the moment it becomes visible).
+  using AddObserver = std::function<void(const std::string& name, const host::InterfacePtr& service)>;
+  void SetAddObserver(AddObserver observer) { add_observer_ = std::move(observer); }
+
  private:
   std::vector<Publication<std::string>> entries_;
+  AddObserver add_observer_;
 };
 
 // A provider with a fixed set of services, falling back to a GUID registry when one is given.

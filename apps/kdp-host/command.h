@@ -27,5 +27,7 @@ int RunDemo(Session& session);
 void AddSpeedCommands(CLI::App& app, Action& chosen);
 // `ref warrant|basic|currency|index-sector|related CODE` and `ref convert CODE AMOUNT`.
 void AddRefdataCommands(CLI::App& app, Action& chosen);
+// `resolve CODE`, `format CODE FIELD VALUE`, `clock CITY DATETIME`.
+void AddReferenceCommands(CLI::App& app, Action& chosen);
 
 }  // namespace kdp::app

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   kdp::app::AddFrameCommands(app, action);
   kdp::app::AddSpeedCommands(app, action);
   kdp::app::AddRefdataCommands(app, action);
+  kdp::app::AddReferenceCommands(app, action);
   CLI11_PARSE(app, argc, argv);
 
   std::string error;

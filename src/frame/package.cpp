@@ -10,6 +10,8 @@
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
 #include "util/dp_timer.h"
+#include "rtd/hq_dictionary.h"
+#include "rtd/hq_expressions.h"
 
 namespace kdp {
 namespace {
@@ -28,6 +30,8 @@ struct ModuleStep {
 void StopRegistrationUnit() {
   FreeHQSpeedImpl();
   FreeHQCache();
+  FreeHQDictionaryImpl();
+  FreeHQExpressionsImpl();
   FreeDPTimerMgr();
 }
 

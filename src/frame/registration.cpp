@@ -7,13 +7,18 @@
 #include "frame/data_cache.h"
 #include "frame/messaging_services.h"
 #include "frame/package_lookup.h"
+#include "format/format_manager.h"
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
+#include "kdp/host/paths.h"
 #include "kdp/host/services.h"
 #include "kdp/speed/speed_session.h"
 #include "util/dp_timer.h"
 #include "util/file_watcher.h"
+#include "rtd/hq_dictionary.h"
+#include "refdata/stock_type_manager.h"
+#include "rtd/hq_expressions.h"
 
 namespace kdp {
 namespace {
@@ -23,6 +28,23 @@ constexpr std::string_view kLogSource = "uKrHQRegister";
 template <class T, class Face>
 host::InterfacePtr MakeFace(RegistrationScratch&) {
   return std::static_pointer_cast<Face>(std::make_shared<T>());
+}
+
+// The stock type manager loads its map before anybody can see it.
+host::InterfacePtr MakeStockTypeManager(RegistrationScratch&) {
+  auto manager = std::make_shared<TKrHQStockTypeManagerImpl>();
+  manager->LoadStockTypeMap(host::GetEtcPath() + host::ToNativePath("HQ\\Base\\StockTypeMap.xml"));
+  return std::static_pointer_cast<IKrHQSecurityManager>(manager);
+}
+
+// The world clock is the stock type manager's other face.
+host::InterfacePtr WorldClockFace(RegistrationScratch& made) {
+  return host::Query<IKrWorldClock>(made.at("IKrHQSecurityManager"));
+}
+
+// The format manager finds the security manager published before it.
+host::InterfacePtr MakeFormatManager(RegistrationScratch&) {
+  return std::static_pointer_cast<IKrHQFormatManager>(TKrHQFormatManager::CreateInstance());
 }
 
 // Registration withdrawn by GUID at shut-down, in its fixed places of the sequence.
@@ -54,6 +76,12 @@ const std::vector<PublishedService>& StartupServices() {
        MakeFace<TKrHQSkinMgr, IKrHQSkinMgr>},
       {"TKrHQLanguageFormMgr", PublishChannel::kGuidRegistry, "IKrHQLanguageFormMgr", IKrHQLanguageFormMgr::IID,
        MakeFace<TKrHQLanguageFormMgr, IKrHQLanguageFormMgr>},
+      {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrHQSecurityManager", IKrHQSecurityManager::IID,
+       MakeStockTypeManager},
+      {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID,
+       WorldClockFace},
+      {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,
+       MakeFormatManager},
       {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",
        IKrHQUserConfigListenerMgr::IID, MakeFace<TKrHQUserConfigListenerMgr, IKrHQUserConfigListenerMgr>},
       {"TKrHQDelayLoadEvent", PublishChannel::kNameRegistry, "IKrHQDelayLoadEvent", IKrHQDelayLoadEvent::IID,
@@ -102,6 +130,9 @@ void UnRegisterHQPubIntf() {
 
   // The timer manager is freed after the other module singletons: they may unregister timers as they go.
   FreeDPTimerMgr();
+
+  FreeHQDictionaryImpl();
+  FreeHQExpressionsImpl();
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 

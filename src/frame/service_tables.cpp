@@ -11,6 +11,7 @@
 #include "refdata/related_symbol.h"
 #include "refdata/security_basic_manager.h"
 #include "refdata/warrant_manager.h"
+#include "refdata/stock_type_variable.h"
 
 namespace kdp {
 namespace {
@@ -40,6 +41,7 @@ constexpr std::array kHostProviderServices{
 std::vector<TKrDataInterfaceRecord> OnDemandServices() {
   return {
       {"IRelateIndustry", IRelateIndustry::IID, Make<TKrRelateIndustry>},
+      {"IKrStockTypeVariable", IKrStockTypeVariable::IID, Make<TStockTypeVariable>},
       {"IFundManagementCompany", IFundManagementCompany::IID, Make<THQFundManagementCompanyImpl>},
       {"IURLMgr", IURLMgr::IID, Make<TURLMgr>},
       {"IRelatedSymbol", IRelatedSymbol::IID, Make<TKrRelatedSymbol>},

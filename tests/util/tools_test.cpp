@@ -10,6 +10,7 @@
 #include "frame/data_cache.h"
 #include "kdp/host/paths.h"
 #include "refdata/security_fake.h"
+#include "config_files.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -123,13 +124,7 @@ TEST(ToolsTest, EtcBaseFilePathPrefersBaseThenRootThenBase) {
   std::ofstream(etc + "/InBoth.dat") << "x";
   std::ofstream(etc + "/RootOnly.dat") << "x";
   {
-    TestHost h([&](minihost::HostSettings& s) {
-      s.securitiesFile = std::string(KDP_SAMPLE_ETC) + "/Host/Securities.csv";
-      s.sectorsFile = std::string(KDP_SAMPLE_ETC) + "/Host/Sectors.json";
-      s.tradeSpansFile = std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json";
-      s.quoteFieldsFile = std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json";
-      s.etcRoot = etc;
-    });
+    TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc); });
     EXPECT_EQ(GetEtcBaseFilePath("InBoth.dat"), etc + "/Base/InBoth.dat");
     EXPECT_EQ(GetEtcBaseFilePath("RootOnly.dat"), etc + "/RootOnly.dat");
     EXPECT_EQ(GetEtcBaseFilePath("Nowhere.dat"), etc + "/Base/Nowhere.dat");

@@ -41,6 +41,9 @@ class IHostEnvironment {
 
   virtual const HostPaths& Paths() const = 0;
   virtual IMainLoop& Loop() = 0;
+
+  // Shows a modal error message box (error icon) and returns when the user closed it.
+  virtual void ShowErrorMessage(std::string_view caption, std::string_view text) = 0;
 };
 
 // Installs the environment the glue forwards to; nullptr uninstalls.

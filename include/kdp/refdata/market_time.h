@@ -1,0 +1,62 @@
+// Trading sessions as the terminal writes them: a market time separation is an even-length list of
+// times of day written as HHMM integers (930 is 09:30), session start and end pairs in trading order:
+// 930,1130,1300,1500 is two sessions. A time smaller than or equal to the first start belongs to the next
+// calendar day (a session that crosses midnight), and hours of 24 or more are read on the next day too
+// (2530 is 01:30 of the next day).
+//
+// These unit functions are published for widgets; they are pure and thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kdp/host/date_time.h"
+
+namespace kdp {
+
+using TArrayMarketTimeSep = std::vector<int>;
+
+// A date-time as a day count since 0001-01-01 (day 1) and milliseconds since midnight.
+struct TTimeStamp {
+  int Time = 0;
+  int Date = 0;
+  friend bool operator==(const TTimeStamp&, const TTimeStamp&) = default;
+};
+
+// At least 2 values, an even count, and the last value equals the first (24-hour trading).
+bool IsFullDayTrade(const TArrayMarketTimeSep& sep);
+// At least 2 values, an even count, and some later value is less than or equal to the first.
+bool IsCrossDayTrade(const TArrayMarketTimeSep& sep);
+// The clearing time: the first start less 55 minutes (HHMM); a first start at or before 00:55 is returned
+// unchanged; 0 for an empty list.
+int GenMarketCleanTime(const TArrayMarketTimeSep& sep);
+// Each value as a time of day on day 0 (1899-12-30); values after the first that are not greater than the
+// first, and values of 24 hours or more, fall on day 1.
+std::vector<host::DateTime> TransMarketTimeSepToDate(const TArrayMarketTimeSep& sep);
+std::vector<TTimeStamp> TransMarketTimeSepDateTimeToTimeStamp(const std::vector<host::DateTime>& dates);
+// Minutes since day 0 00:00 (21:00 is 1260, 02:30 of day 1 is 1590).
+std::vector<int> TransMarketTimeSepDateTimeToMinute(const std::vector<host::DateTime>& dates);
+// True when `t` equals a session end (odd positions).
+bool IsInEndSepCycle(const TArrayMarketTimeSep& sep, int t);
+// The 0-based number of the first session with start <= t <= end; 0 when none.
+int GetMinuteIncFix(const TArrayMarketTimeSep& sep, int t);
+// The 1-based number of the first session with start <= t <= end; 0 when none.
+int GetCycleSep(const TArrayMarketTimeSep& sep, int t);
+// Clamps `t` into [first value, last value]. When `t` lies strictly inside a break between two sessions it
+// moves to the end of the earlier session and the result is true.
+bool RoundToSepEnd(const TArrayMarketTimeSep& sep, int& t);
+// Both outputs start at 0. For the first session with start <= t <= end: `start` is its start and
+// `offset` is t - start; true when found.
+bool GetCycleRoundToSep(int t, const TArrayMarketTimeSep& sep, int& offset, int& start);
+
+// The code from its first "." on (".SH" for "600000.SH"); the whole code when it has no ".".
+std::string GetSuffixString(std::string_view code);
+// The code before its first "."; empty when it has no ".".
+std::string GetCodeString(std::string_view code);
+// For codes containing "FP_", "NP_" or "YTM_": the text after the first "_" up to two characters past the
+// first "." ("FP_600000.SH" gives "600000.SH"); other codes unchanged.
+std::string StripQuotePrefix(std::string_view code);
+
+}  // namespace kdp

@@ -1,0 +1,119 @@
+// TKrHQStockTypeManagerImpl: the stock type map and the world clock (IKrHQSecurityManager and
+// IKrWorldClock, kdp/refdata/security_manager.h).
+//
+// The map file ("HQ/Base/StockTypeMap.xml") has up to four kinds of elements under its root:
+//   <worldclock>   zones: <zone city="New York" gmt="-5" summerdiff="1"
+//                           summerstart="2016-03-13 02:00:00" summerend="2016-11-06 02:00:00"/>
+//                  (then the supplementary file "TimzZone.dat" adds or replaces zones)
+//   <globalindex>  per-code overrides: <index code="DJI.GI" StockType=".." Suffix=".." IndexCode=".."
+//                           defaultSector=".." HisDir=".." MarketClean=".." MarketTimeSep=".." clock=".."/>
+//   <HardCodes>    codes the host does not know: <code name="USDCNY.FX" MapStockType="FX" MapSuffix=".FX"/>
+//   <StockTypeMap> entries: <type id="1" StockType="A" Suffix=".SH" HQType="A.SH" MarketTimeSep="930,1130,.."
+//                           clock="Beijing" ...><F5Page permission="default">F5_A</F5Page>...</type>
+//                  or by quote category: <type id="60" Category="300" HQType="I.KI" .../>
+// Loading is done once, before the object is published; the maps are read-only afterwards.
+//
+// A security resolves through: user-defined codes (".UD") -> the "S..SH" entry; the quote category; the
+// stock type and the code's suffix ("A..SH"); the stock type alone ("A."); "A..SH". Codes the host does
+// not know are looked up in the hard codes; quote prefixes (FP_, NP_, YTM_) are stripped first; a global
+// index entry overrides the result.
+//
+// Main thread only.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kdp/refdata/security_manager.h"
+#include "util/case_less.h"
+
+namespace pugi {
+class xml_document;
+}
+
+namespace kdp {
+
+// An error that ends the loading of the stock type map (an unreadable number, summer date or session
+// list, or a duplicate key). What was read before it stays loaded.
+class EStockTypeMapError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TKrStockHardCode {
+  std::string Code;
+  std::string MapStockType;
+  std::string MapSuffix;
+};
+
+class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityManager, IKrWorldClock> {
+ public:
+  // The machine's standard zone comes from the operating system.
+  TKrHQStockTypeManagerImpl();
+  // The machine's standard zone given in whole hours east of UTC.
+  explicit TKrHQStockTypeManagerImpl(int localTimeZone);
+
+  // Loads the map file. A missing file loads nothing, silently. Throws EStockTypeMapError for the errors
+  // that end the load (a file that is not XML is one).
+  void LoadStockTypeMap(const std::string& path);
+  // The same from XML text.
+  void LoadStockTypeMapXml(std::string_view xml);
+
+  // IKrHQSecurityManager
+  std::shared_ptr<IKrHQSecurityInfo> GetSecurityInfo(const std::string& code) override;
+  std::shared_ptr<IKrHQSecurityInfo> GetSecurityInfo(const std::shared_ptr<host::IKrSecurity>& security) override;
+  std::string GetHQTypeByID(int id) override;
+  int GetHQTypeIDByName(const std::string& name) override;
+  int GetHQMarketOpenByID(int id) override;
+  int GetHQMarketCleanByID(int id) override;
+  int GetHQMarketCloseByID(int id) override;
+  int GetCount() override;
+  TKrStockTypeDataItem GetItem(int index) override;
+
+  // IKrWorldClock
+  bool GetTimeZoneInfoByCity(const std::string& city, TTimeZoneInfo& info) override;
+  bool ShiftDateTime(const std::string& city, host::DateTime& dateTime) override;
+  bool ShiftDateTimeEx(double fromZone, double toZone, host::DateTime& dateTime) override;
+  bool KoraCodeNow(const std::string& code, host::DateTime& now) override;
+  bool IsNeedShowDate(const std::string& code, host::DateTime dateTime) override;
+  bool IsNeedShowDate(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime dateTime) override;
+  bool GetLocalTimeZoneInfo(TTimeZoneInfo& info) override;
+
+  // Not published: the current time of a security object's market.
+  bool KoraCodeNow(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime& now);
+  int GetLocalTimeZone() const { return FLocalTimeZone; }
+  // Every zone of the world clock, by city.
+  std::vector<TTimeZoneInfo> GetCityTimeZones() const;
+  bool IsHardCode(std::string_view code) const;
+
+  // True when the date falls in the zone's summer period (months and days only).
+  static bool IsInSummerTimeZone(host::DateTime dateTime, const TTimeZoneInfo& zone);
+
+ private:
+  void LoadDocument(const pugi::xml_document& document);
+  void LoadTimeZoneFile();
+  std::shared_ptr<IKrHQSecurityInfo> Resolve(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
+  const TKrStockTypeDataItem* FindMapEntry(std::string_view key) const;
+
+  std::map<std::string, TKrStockTypeDataItem> FMapList;  // upper-case "StockType.Suffix"
+  std::map<int, TKrStockTypeDataItem> FMapListCategory;
+  int FLocalTimeZone = 8;
+  std::map<std::string, TTimeZoneInfo, CaseLess> FDicCityTimeZone;
+  std::map<double, TTimeZoneInfo> FDicGmtTimeZone;
+  std::map<std::string, TKrStockTypeDataItem> FDicIndexCode;  // upper-case code
+  std::map<std::string, TKrStockHardCode> FDicHardCodes;      // upper-case code
+};
+
+// The map key of the fallback entry and of user-defined codes.
+inline constexpr const char* kDefaultMapKey = "A..SH";
+inline constexpr const char* kUserDefinedMapKey = "S..SH";
+inline constexpr const char* kDefaultSecurityCode = "600000.SH";
+// The supplementary zone file.
+inline constexpr const char* kTimeZoneFileName = "TimzZone.dat";
+
+}  // namespace kdp

@@ -1,0 +1,432 @@
+// The stock type map: loading (every element kind, the errors that end a load and what stays), the
+// resolution chain, the map queries, the F5 page choice, and start-up publication after loading.
+#include "refdata/stock_type_manager.h"
+
+#include <clocale>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "config_files.h"
+#include "frame/package_lookup.h"
+#include "refdata/permission.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::TestHost;
+
+// A host security object with the fields resolution reads.
+class TestSecurity final : public host::Implements<host::IKrSecurity> {
+ public:
+  TestSecurity(std::string code, std::string type, int category = 0, std::string span = {})
+      : code_(std::move(code)), type_(std::move(type)), category_(category), span_(std::move(span)) {}
+  std::string GetKoraCode() override { return code_; }
+  std::string GetStockCode() override { return code_.substr(0, code_.find('.')); }
+  std::string GetStockName() override { return "测试" + code_; }
+  std::string GetStockType() override { return type_; }
+  char GetListStatus() override { return 'L'; }
+  std::string GetExchange() override { return {}; }
+  std::string GetCABName() override { return {}; }
+  std::string GetENName() override { return {}; }
+  std::string GetIPODate() override { return {}; }
+  double GetIPOPrice() override { return 0; }
+  int GetSuspensionTime() override { return 0; }
+  std::string GetTradeSpan() override { return span_; }
+  int GetCategory(int kind) override { return kind == host::kQuoteCategoryKind ? category_ : 0; }
+  std::string GetCurrency() override { return "CNY"; }
+  double GetPriceStep() override { return 0.01; }
+
+ private:
+  std::string code_, type_;
+  int category_;
+  std::string span_;
+};
+
+std::shared_ptr<host::IKrSecurity> Sec(std::string code, std::string type, int category = 0) {
+  return std::make_shared<TestSecurity>(std::move(code), std::move(type), category);
+}
+
+constexpr const char* kMapXml = R"xml(<?xml version="1.0"?>
+<Map>
+  <!-- a comment between the elements is skipped -->
+  <worldclock>
+    <zone city="Beijing" gmt="8"/>
+    <zone city="New York" gmt="-5" summerdiff="1" summerstart="2016-03-13 02:00:00" summerend="2016-11-06 02:00:00"/>
+    <zone city="Kolkata" gmt="5.5"/>
+  </worldclock>
+  <globalindex>
+    <index code="DJI.GI" StockType="GIDX" Suffix=".GI" IndexCode="DJI.GI" defaultSector="GI_US" HisDir="GI_NY" MarketTimeSep="930,1600" clock="New York"/>
+    <index code="bare.gi" MarketClean="1234"/>
+  </globalindex>
+  <HardCodes>
+    <code name="USDCNY.FX" MapStockType="FX" MapSuffix=".FX"/>
+    <code name="019547.SH" MapStockType="BOND" MapSuffix=".SH"/>
+    <code name="LOST.XX" MapStockType="NONE" MapSuffix=".XX"/>
+  </HardCodes>
+  <StockTypeMap>
+    <type id="1" StockType="A" Suffix=".SH" HQType="A.SH" IndexCode="000001.SH" defaultSector="SH_A" HisDir="SHase" MarketTimeSep="930, 1130 ,1300,1500" AllowTrade="true" menuState="5" KLineHisVolumeDiv="100" defaultCode="600000.SH">
+      <F5Page permission="default">F5_A</F5Page>
+      <F5Page permission="EQ_HQ_SH_L2">F5_A_L2</F5Page>
+    </type>
+    <!-- comments inside the map are skipped -->
+    <type id="2" StockType="A" Suffix=".SZ" HQType="A.SZ" MarketTimeSep="930,1130,1300,1500"/>
+    <type id="41" StockType="FUT" Suffix=".SHF" HQType="SHF" MarketTimeSep="2100,230,900,1015,1030,1130,1330,1500" menuState="x"/>
+    <type id="44" StockType="FUT" Suffix="" HQType="FUT" MarketTimeSep="900,1500"/>
+    <type id="45" StockType="FUT" Suffix=".EMPTY" HQType="FUT"/>
+    <type id="7" StockType="BOND" Suffix=".SH" HQType="Z.SH" MarketTimeSep="930,1130,1300,1500"/>
+    <type id="91" StockType="FX" Suffix=".FX" HQType="FX.FX" MarketTimeSep="600,600" clock="London"/>
+    <type id="50" StockType="GIDX" Suffix=".GI" HQType="GI" MarketTimeSep="900,1600" clock="Tokyo"/>
+    <type id="90" StockType="S" Suffix=".SH" HQType="UD"><F5Page permission="">F5_UD</F5Page></type>
+    <type id="60" Category="300" HQType="I.KI" MarketTimeSep="930,1130,1300,1500"><F5Page permission="default"/></type>
+    <type id="61" Category="300" HQType="DROPPED"/>
+    <type id="62" Category="200" HQType="A.SH"/>
+  </StockTypeMap>
+  <unknown><type id="x"/></unknown>
+</Map>)xml";
+
+class StockTypeManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { manager_->LoadStockTypeMapXml(kMapXml); }
+
+  TestHost host_;
+  std::shared_ptr<TKrHQStockTypeManagerImpl> manager_ = std::make_shared<TKrHQStockTypeManagerImpl>(8);
+};
+
+TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThenTheDefault) {
+  struct Case {
+    std::shared_ptr<host::IKrSecurity> security;
+    const char* hqType;
+    int id;
+    const char* suffix;
+    const char* stockType;
+  };
+  const Case cases[] = {
+      {Sec("600000.SH", "A"), "A.SH", 1, ".SH", "A"},
+      {Sec("000001.SZ", "a"), "A.SZ", 2, ".SZ", "A"},                  // keys compare in upper case
+      {Sec("881001.KI", "IDX", 300), "I.KI", 60, "", "IDX"},          // the category wins; its type stays the host's
+      {Sec("600001.SH", "A", 999), "A.SH", 1, ".SH", "A"},            // an unknown category is ignored
+      {Sec("AU2702.SHF", "FUT"), "SHF", 41, ".SHF", "FUT"},
+      {Sec("SC2703.INE", "FUT"), "FUT", 44, "", "FUT"},               // the type alone
+      {Sec("XYZ.QQ", "ZZZ"), "A.SH", 1, ".SH", "A"},                  // the default entry
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.security->GetKoraCode());
+    auto info = manager_->GetSecurityInfo(c.security);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->GetHQType(), c.hqType);
+    EXPECT_EQ(info->GetHQTypeID(), c.id);
+    EXPECT_EQ(info->GetExchange(), c.suffix);
+    EXPECT_EQ(info->GetStockType(), c.stockType);
+    EXPECT_EQ(info->GetKoraCode(), c.security->GetKoraCode());
+    EXPECT_EQ(info->GetISecurity(), c.security);
+    EXPECT_FALSE(info->GetUseOwnMarketTimeSep());
+  }
+
+  auto a = manager_->GetSecurityInfo(Sec("600000.SH", "A"));
+  EXPECT_THAT(a->GetMarketTimeSep(), ElementsAre(930, 1130, 1300, 1500));  // blanks in the list are ignored
+  EXPECT_EQ(a->GetMarketClean(), 835);
+  EXPECT_EQ(a->GetCity(), "Beijing");  // the default clock
+  EXPECT_EQ(a->GetIndexCode(), "000001.SH");
+  EXPECT_EQ(a->GetdefaultSector(), "SH_A");
+  EXPECT_EQ(a->GetHisDir(), "SHase");
+  EXPECT_TRUE(a->GetAllowTrade());
+  EXPECT_EQ(a->GetMenuState(), 5);
+  EXPECT_DOUBLE_EQ(a->GetKLineHisVolumeDiv(), 100.0);
+  EXPECT_DOUBLE_EQ(a->GetKLineRealTimeVolumeDiv(), 1.0);
+  EXPECT_EQ(a->GetMarketOpen(), 0);  // open and close are not filled from the map
+  EXPECT_EQ(a->GetMarketClose(), 0);
+  EXPECT_EQ(a->GetCategory(), 0);
+  EXPECT_EQ(a->GetListStatus(), 'L');
+
+  // Setters change the info, never the map.
+  a->SetCity("Tokyo");
+  a->SetMarketTimeSep({900, 1000});
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SH", "A"))->GetCity(), "Beijing");
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SH", "A"))->GetMarketTimeSep().size(), 4u);
+
+  // Cross-day sessions: the clearing time comes from the night session's start.
+  auto night = manager_->GetSecurityInfo(Sec("AU2702.SHF", "FUT"));
+  EXPECT_EQ(night->GetMarketClean(), 2005);
+  EXPECT_TRUE(IsCrossDayTrade(night->GetMarketTimeSep()));
+  EXPECT_EQ(night->GetMenuState(), 2147483647);  // an unreadable menu state gives the default
+  EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(night->GetMarketTimeSepDate()),
+              ElementsAre(1260, 1590, 1980, 2055, 2070, 2130, 2250, 2340));
+}
+
+TEST_F(StockTypeManagerTest, CodesTheHostDoesNotKnow) {
+  // User-defined codes: the "S..SH" entry and a substitute security with empty codes.
+  for (const char* code : {"MYBASKET.UD", "x.ud"}) {
+    SCOPED_TRACE(code);
+    auto info = manager_->GetSecurityInfo(code);
+    EXPECT_EQ(info->GetHQType(), "UD");
+    EXPECT_EQ(info->GetF5Page(), "F5_UD");
+    ASSERT_NE(info->GetISecurity(), nullptr);
+    EXPECT_EQ(info->GetStockCode(), "");
+    EXPECT_EQ(info->GetKoraCode(), "");
+    EXPECT_EQ(info->GetTradeSpan(), "");
+  }
+  // Hard codes, also behind a quote prefix; the substitute carries the stripped code.
+  struct Case {
+    const char* code;
+    const char* hqType;
+    const char* stockCode;
+  };
+  for (const Case& c : {Case{"USDCNY.FX", "FX.FX", "USDCNY.FX"}, Case{"usdcny.fx", "FX.FX", "usdcny.fx"},
+                        Case{"YTM_019547.SH", "Z.SH", "019547.SH"}, Case{"LOST.XX", "", "LOST.XX"}}) {
+    SCOPED_TRACE(c.code);
+    auto info = manager_->GetSecurityInfo(c.code);
+    EXPECT_EQ(info->GetHQType(), c.hqType);  // a hard code whose map entry is missing stays unfilled
+    EXPECT_EQ(info->GetStockCode(), c.stockCode);
+    EXPECT_EQ(info->GetCategory(), 0);
+  }
+  EXPECT_EQ(manager_->GetSecurityInfo("USDCNY.FX")->GetCity(), "London");
+  EXPECT_TRUE(manager_->IsHardCode("YTM_019547.SH"));
+  EXPECT_FALSE(manager_->IsHardCode("019548.SH"));
+
+  // Anything else resolves as the host's 600000.SH.
+  for (const char* code : {"NOPE.XX", "FP_600000.SH", "", "NP_XYZ.QQ"}) {
+    SCOPED_TRACE(code);
+    auto info = manager_->GetSecurityInfo(code);
+    EXPECT_EQ(info->GetKoraCode(), "600000.SH");
+    EXPECT_EQ(info->GetHQType(), "A.SH");
+  }
+  // A host security object for the code is used as it is (019547.SH is a known bond, not hard-coded).
+  auto bond = manager_->GetSecurityInfo("019547.SH");
+  EXPECT_EQ(bond->GetHQType(), "Z.SH");
+  EXPECT_EQ(bond->GetStockName(), "16国债19");
+  // No object at all resolves 600000.SH too.
+  EXPECT_EQ(manager_->GetSecurityInfo(std::shared_ptr<host::IKrSecurity>())->GetKoraCode(), "600000.SH");
+}
+
+TEST_F(StockTypeManagerTest, GlobalIndexEntriesOverrideTheResolvedType) {
+  auto dji = manager_->GetSecurityInfo("DJI.GI");  // a host security of type GIDX
+  EXPECT_EQ(dji->GetHQType(), "GI");
+  EXPECT_EQ(dji->GetCity(), "New York");  // not Tokyo, the type's clock
+  EXPECT_THAT(dji->GetMarketTimeSep(), ElementsAre(930, 1600));
+  EXPECT_EQ(dji->GetMarketClean(), 835);
+  EXPECT_EQ(dji->GetHisDir(), "GI_NY");
+  EXPECT_EQ(dji->GetdefaultSector(), "GI_US");
+  EXPECT_TRUE(dji->GetUseOwnMarketTimeSep());
+
+  // Behind a quote prefix, on the default entry.
+  auto prefixed = manager_->GetSecurityInfo("NP_DJI.GI");
+  EXPECT_EQ(prefixed->GetHQType(), "A.SH");
+  EXPECT_EQ(prefixed->GetExchange(), ".GI");
+  EXPECT_EQ(prefixed->GetCity(), "New York");
+
+  // An entry without values keeps the type's, but its (empty) sessions decide the clearing time.
+  auto bare = manager_->GetSecurityInfo(Sec("BARE.GI", "GIDX"));
+  EXPECT_EQ(bare->GetCity(), "Tokyo");
+  EXPECT_THAT(bare->GetMarketTimeSep(), ElementsAre(900, 1600));
+  EXPECT_EQ(bare->GetMarketClean(), 0);
+  EXPECT_TRUE(bare->GetUseOwnMarketTimeSep());
+}
+
+TEST_F(StockTypeManagerTest, MapQueriesByIDAndName) {
+  EXPECT_EQ(manager_->GetHQTypeByID(41), "SHF");
+  EXPECT_EQ(manager_->GetHQTypeByID(60), "I.KI");  // category entries are searched too
+  EXPECT_EQ(manager_->GetHQTypeByID(61), "");      // the duplicate category was dropped
+  EXPECT_EQ(manager_->GetHQTypeByID(12345), "");
+
+  EXPECT_EQ(manager_->GetHQTypeIDByName("A.SH"), 62);  // a category entry answers first
+  EXPECT_EQ(manager_->GetHQTypeIDByName("a.sh"), 0);   // exact names
+  // Two map entries with one HQ type: the last in key order ("FUT." before "FUT..EMPTY").
+  EXPECT_EQ(manager_->GetHQTypeIDByName("FUT"), 45);
+  EXPECT_EQ(manager_->GetHQTypeIDByName("SHF"), 41);
+
+  EXPECT_EQ(manager_->GetHQMarketOpenByID(41), 2100);
+  EXPECT_EQ(manager_->GetHQMarketCloseByID(41), 1500);
+  EXPECT_EQ(manager_->GetHQMarketCleanByID(41), 2005);
+  EXPECT_EQ(manager_->GetHQMarketOpenByID(45), 0);  // no sessions
+  EXPECT_EQ(manager_->GetHQMarketCloseByID(45), 0);
+  EXPECT_EQ(manager_->GetHQMarketCleanByID(45), 0);
+  EXPECT_EQ(manager_->GetHQMarketOpenByID(60), 0);  // category entries are not searched
+  EXPECT_EQ(manager_->GetHQMarketCleanByID(999), 0);
+
+  ASSERT_EQ(manager_->GetCount(), 11);
+  EXPECT_EQ(manager_->GetItem(0).Category, 200);  // categories first, in order
+  EXPECT_EQ(manager_->GetItem(1).HQType, "I.KI");
+  EXPECT_EQ(manager_->GetItem(1).F5Page, "F5_A");  // an empty F5Page text means F5_A
+  EXPECT_EQ(manager_->GetItem(2).HQType, "A.SH");  // then the map by key: "A..SH"
+  EXPECT_EQ(manager_->GetItem(2).DefaultCode, "600000.SH");
+  EXPECT_EQ(manager_->GetItem(2).F5PageNamesStr, ";F5_A_L2");
+  EXPECT_EQ(manager_->GetItem(2).F5PermissionsStr, ";EQ_HQ_SH_L2");
+  EXPECT_EQ(manager_->GetItem(10).HQType, "UD");  // "S..SH" sorts last
+  EXPECT_EQ(manager_->GetItem(11).HQType, "");
+  EXPECT_EQ(manager_->GetItem(-1).StockID, 0);
+}
+
+TEST(StockTypeMapLoadTest, ErrorsEndTheLoadAndKeepWhatWasRead) {
+  testing::ScratchDir etc;  // no zone file
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  const std::string zones = R"xml(<worldclock><zone city="Beijing" gmt="8"/></worldclock>)xml";
+  const std::string entry = R"xml(<type id="1" StockType="A" Suffix=".SH" HQType="A.SH"/>)xml";
+  struct Case {
+    const char* name;
+    std::string body;
+    const char* message;  // "" when the load succeeds
+    int count;            // map entries afterwards
+    int zones;            // world clock zones afterwards
+  };
+  const Case cases[] = {
+      {"bad gmt", "<worldclock><zone city='X' gmt='8,5'/></worldclock>", "'8,5' is not a valid floating point value", 0, 0},
+      {"comment in worldclock", "<worldclock><zone city='A' gmt='1'/><!-- note --></worldclock>", "is not a valid floating point", 0, 1},
+      {"bad summer start", "<worldclock><zone city='A' gmt='1' summerstart='2016-13-40' summerend='2016-10-01'/></worldclock>",
+       "TransSummerStr error. summerstr=2016-13-40", 0, 0},
+      {"missing summer end", "<worldclock><zone city='A' gmt='1' summerstart='2016-03-13 02:00:00'/></worldclock>",
+       "TransSummerStr error. summerstr=", 0, 0},
+      {"bad sessions", "<StockTypeMap>" + entry + "<type id='2' StockType='A' Suffix='.SZ' MarketTimeSep='930,abc'/></StockTypeMap>",
+       "DecodeMarketTimeSep error. MarketTime=930,abc", 1, 0},
+      {"empty session piece", "<StockTypeMap><type id='2' StockType='A' Suffix='.SZ' MarketTimeSep='930,,1500'/></StockTypeMap>",
+       "DecodeMarketTimeSep error. MarketTime=930,,1500", 0, 0},
+      {"bad id", "<StockTypeMap>" + entry + "<type id='two' StockType='A' Suffix='.SZ'/></StockTypeMap>",
+       "'two' is not a valid integer value", 1, 0},
+      {"missing id", "<StockTypeMap><type StockType='A' Suffix='.SZ'/></StockTypeMap>", "is not a valid integer value", 0, 0},
+      {"duplicate key", "<StockTypeMap>" + entry + "<type id='3' StockType='a' Suffix='.sh'/></StockTypeMap>",
+       "Duplicates not allowed", 1, 0},
+      {"duplicate global index", "<globalindex><index code='DJI.GI'/><index code='dji.gi'/></globalindex>",
+       "Duplicates not allowed", 0, 0},
+      {"zones stay after a later error", zones + "<StockTypeMap><type id='x'/></StockTypeMap>", "not a valid integer", 0, 1},
+      {"bad divisor", "<StockTypeMap><type id='2' StockType='A' Suffix='.SZ' KLineHisVolumeDiv='ten'/></StockTypeMap>",
+       "'ten' is not a valid floating point value", 0, 0},
+      {"comments and unknown elements", zones + "<!-- c --><other/><StockTypeMap><!-- c -->" + entry + "</StockTypeMap>", "", 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TKrHQStockTypeManagerImpl manager(8);
+    std::string message;
+    try {
+      manager.LoadStockTypeMapXml("<Map>" + c.body + "</Map>");
+    } catch (const EStockTypeMapError& e) {
+      message = e.what();
+    }
+    if (std::string(c.message).empty()) {
+      EXPECT_EQ(message, "");
+    } else {
+      EXPECT_THAT(message, HasSubstr(c.message));
+    }
+    EXPECT_EQ(manager.GetCount(), c.count);
+    EXPECT_EQ(static_cast<int>(manager.GetCityTimeZones().size()), c.zones);
+  }
+
+  TKrHQStockTypeManagerImpl manager(8);
+  EXPECT_THROW(manager.LoadStockTypeMapXml("<Map><worldclock>"), EStockTypeMapError);
+  EXPECT_NO_THROW(manager.LoadStockTypeMap("/nonexistent/StockTypeMap.xml"));  // missing: nothing, silently
+  EXPECT_EQ(manager.GetCount(), 0);
+}
+
+TEST(StockTypeMapLoadTest, NumbersReadTheSameUnderACommaLocale) {
+  TestHost h;
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+  TKrHQStockTypeManagerImpl manager(8);
+  std::string error;
+  try {
+    manager.LoadStockTypeMapXml(
+        "<Map><worldclock><zone city='Kolkata' gmt='5.5'/></worldclock><StockTypeMap>"
+        "<type id='1' StockType='A' Suffix='.SH' KLineHisVolumeDiv='0.5'/></StockTypeMap></Map>");
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  std::setlocale(LC_ALL, previous.c_str());
+  EXPECT_EQ(error, "");
+  TTimeZoneInfo zone;
+  ASSERT_TRUE(manager.GetTimeZoneInfoByCity("Kolkata", zone));
+  EXPECT_DOUBLE_EQ(zone.TimeZone, 5.5);
+  EXPECT_DOUBLE_EQ(manager.GetItem(0).klinehisvolumediv, 0.5);
+}
+
+TEST_F(StockTypeManagerTest, F5PageFollowsTheUsersRights) {
+  // The sample user holds EQ_HQ_SH_L1 but not EQ_HQ_SH_L2.
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SH", "A"))->GetF5Page(), "F5_A");
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("000300.SH", "A"))->GetF5Page(), "F5_S_A");
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("881001.ki", "IDX", 300))->GetF5Page(), "F5_S_A");
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("000688.SH", "A"))->GetF5Page(), "F5_S_K");
+  EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SZ", "A"))->GetF5Page(), "");  // A..SZ has no pages
+  auto a = manager_->GetSecurityInfo(Sec("600000.SH", "A"));
+  EXPECT_EQ(a->GetF5PageFreePad(" "), "F5_A");
+  EXPECT_EQ(a->GetF5PageFreePad("pad1"), "F5_A");  // the map never fills pad permissions
+}
+
+TEST(F5PageTest, TheBestRatedPageWinsAndFreeHongKongQuotesNeedTheMainland) {
+  struct Case {
+    std::vector<std::string> rights;
+    int region;
+    const char* page;
+  };
+  const Case cases[] = {
+      {{"EQ_HQ_HK_DELAY"}, 0, "F5_HK_DELAY"},
+      {{"EQ_HQ_HK_FREERQ"}, 0, "F5_HK"},
+      {{"EQ_HQ_HK_FREERQ"}, 1, "F5_HK_DELAY"},  // free quotes do not count outside the mainland
+      {{"EQ_HQ_HK_FREERQ", "CM_HQ_HKPRS_MAINLAND_FREE"}, 0, "F5_HK"},
+      {{"EQ_HQ_HK_FREERQ", "EQ_HQ_HK_L1"}, 0, "F5_HK"},          // a tie keeps the earlier page
+      {{"EQ_HQ_HK_FREERQ", "EQ_HQ_HK_L1", "EQ_HQ_HK_L2"}, 0, "F5_HK_L2"},  // two rights beat one
+      {{"EQ_HQ_HK_L2"}, 3, "F5_HK_L2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.rights) + " region " + std::to_string(c.region));
+    TestHost h([&](minihost::HostSettings& s) {
+      s.rights = c.rights;
+      s.loginRegion = c.region;
+    });
+    auto manager = std::make_shared<TKrHQStockTypeManagerImpl>(8);
+    manager->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+    EXPECT_EQ(manager->GetSecurityInfo("00700.HK")->GetF5Page(), c.page);
+  }
+}
+
+TEST(PermissionTest, MatchPermissionCountsHeldRights) {
+  TestHost h([](minihost::HostSettings& s) {
+    s.rights = {"EQ_HQ_SH_L1", "EQ_HQ_SZ_L1", "EQ_HQ_HK_FREERQ"};
+    s.loginRegion = 2;
+  });
+  EXPECT_EQ(MatchPermission(""), 0);
+  EXPECT_EQ(MatchPermission("EQ_HQ_SH_L1,EQ_HQ_SZ_L1"), 2);
+  EXPECT_EQ(MatchPermission(" EQ_HQ_SH_L1 , EQ_HQ_SH_L2 ,,"), 1);
+  EXPECT_EQ(MatchPermission("EQ_HQ_HK_FREERQ"), 0);  // held, but not logged in from the mainland
+  EXPECT_EQ(MatchPermission("eq_hq_sh_l1"), 0);      // rights are exact names
+
+  EXPECT_THAT(FastSplit("  ;a;;b ", ";"), ElementsAre("", "a", "", "b"));
+  EXPECT_THAT(FastSplit("x}{y:z", "}{"), ElementsAre("x", "y:z"));
+  EXPECT_TRUE(FastSplit("   ", ";").empty());
+}
+
+TEST(StockTypeManagerStartupTest, TheMapIsLoadedBeforeTheManagerBecomesVisible) {
+  TestHost h;
+  int seenCount = -1;
+  std::string seenType;
+  h->Names().SetAddObserver([&](const std::string& name, const host::InterfacePtr& service) {
+    if (name != "IKrHQSecurityManager") return;
+    auto manager = host::Query<IKrHQSecurityManager>(service);
+    seenCount = manager->GetCount();
+    seenType = manager->GetSecurityInfo("AU2702.SHF")->GetHQType();
+  });
+  ASSERT_TRUE(h->StartPackage());
+  EXPECT_GT(seenCount, 20);
+  EXPECT_EQ(seenType, "SHF");
+  // Both names answer one object.
+  auto manager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  auto clock = G_QueryInterface<IKrWorldClock>("IKrWorldClock");
+  ASSERT_NE(manager, nullptr);
+  ASSERT_NE(clock, nullptr);
+  EXPECT_EQ(host::Query<IKrWorldClock>(manager), clock);
+}
+
+TEST(StockTypeManagerStartupTest, ABrokenMapFailsTheStartUpBeforePublication) {
+  testing::ScratchDir etc;
+  testing::WriteTextFile(etc.File("HQ/Base/StockTypeMap.xml"),
+                         "<Map><StockTypeMap><type id='1' StockType='A' Suffix='.SH'/><type id='oops'/></StockTypeMap></Map>");
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  EXPECT_FALSE(h->StartPackage());
+  EXPECT_EQ(h->Names().GetIntf("IKrHQSecurityManager"), nullptr);
+  EXPECT_EQ(h->Names().GetIntf("IKrWorldClock"), nullptr);
+  EXPECT_EQ(h->Registry().Entries().size(), 3u);  // the rows before it stay published
+  EXPECT_TRUE(h->Logger().Contains("'oops' is not a valid integer value"));
+}
+
+}  // namespace
+}  // namespace kdp

@@ -1,0 +1,266 @@
+// The world clock: zone shifts with the summer rule, unknown zones, the supplementary zone file, the
+// current time of a market; the trade-rule questions; and the stock type variables.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "config_files.h"
+#include "frame/package_lookup.h"
+#include "kdp/host/ansi.h"
+#include "refdata/stock_type_manager.h"
+#include "refdata/stock_type_variable.h"
+#include "refdata/trade_rules.h"
+#include "test_host.h"
+#include "util/tools.h"
+
+namespace kdp {
+namespace {
+
+using ::testing::ElementsAre;
+using host::DateTime;
+using testing::ScratchDir;
+using testing::TestHost;
+
+constexpr const char* kZonesXml = R"xml(<Map><worldclock>
+  <zone city="Beijing" gmt="8"/>
+  <zone city="New York" gmt="-5" summerdiff="1" summerstart="2016-03-13 02:00:00" summerend="2016-11-06 02:00:00"/>
+  <zone city="London" gmt="0" summerdiff="1" summerstart="2016-03-27 01:00" summerend="2016-10-30 02:00"/>
+</worldclock></Map>)xml";
+
+TEST(WorldClockTest, SummerPeriodCountsWholeDaysAtBothEdges) {
+  TTimeZoneInfo zone;
+  zone.SummerStartMon = 3;
+  zone.SummerStartDay = 13;
+  zone.SummerEndMon = 11;
+  zone.SummerEndDay = 6;
+  struct Case {
+    DateTime when;
+    bool inside;
+  };
+  for (const Case& c : {Case{DateTime::FromParts(2026, 3, 12, 23, 59), false}, Case{DateTime::FromParts(2026, 3, 13), true},
+                        Case{DateTime::FromParts(2026, 7, 1), true}, Case{DateTime::FromParts(2026, 11, 6, 23, 0), true},
+                        Case{DateTime::FromParts(2026, 11, 7), false}, Case{DateTime::FromParts(2026, 1, 20), false}}) {
+    SCOPED_TRACE(c.when.ToString());
+    EXPECT_EQ(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(c.when, zone), c.inside);
+  }
+  // A period across the new year never matches in its middle months.
+  TTimeZoneInfo south{"Auckland", 12, 9, 25, 0, 4, 3, 1, 0};
+  EXPECT_FALSE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 12, 25), south));
+  EXPECT_TRUE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 9, 30), south));
+  EXPECT_FALSE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 6, 1), TTimeZoneInfo{}));
+}
+
+TEST(WorldClockTest, ShiftsBetweenZonesWithSummerTimeAndRefusesUnknownZones) {
+  ScratchDir etc;  // no zone file
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  TKrHQStockTypeManagerImpl clock(8);
+  clock.LoadStockTypeMapXml(kZonesXml);
+  struct Case {
+    double from, to;
+    DateTime in;
+    bool ok;
+    const char* out;
+  };
+  const Case cases[] = {
+      {-5, 8, DateTime::FromParts(2026, 12, 3, 21, 30), true, "2026-12-04 10:30:00"},  // New York winter
+      {-5, 8, DateTime::FromParts(2026, 7, 1, 9, 30), true, "2026-07-01 21:30:00"},    // New York summer
+      {8, -5, DateTime::FromParts(2026, 7, 1, 21, 30), true, "2026-07-01 09:30:00"},
+      {8, 0, DateTime::FromParts(2026, 3, 27, 9, 0), true, "2026-03-27 02:00:00"},     // London's first summer day
+      {8, 0, DateTime::FromParts(2026, 3, 26, 9, 0), true, "2026-03-26 01:00:00"},
+      {8, 8, DateTime::FromParts(2026, 1, 1, 9, 0), true, "2026-01-01 09:00:00"},      // equal offsets
+      {7, 7, DateTime::FromParts(2026, 1, 1, 9, 0), true, "2026-01-01 09:00:00"},      // even unknown ones
+      {8, 9, DateTime::FromParts(2026, 1, 1, 9, 0), false, "2026-01-01 09:00:00"},     // Tokyo is unknown here
+      {9, 8, DateTime::FromParts(2026, 1, 1, 9, 0), false, "2026-01-01 09:00:00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + " -> " + std::to_string(c.to) + " " + c.in.ToString());
+    DateTime value = c.in;
+    EXPECT_EQ(clock.ShiftDateTimeEx(c.from, c.to, value), c.ok);
+    EXPECT_EQ(value.ToString(), c.out);
+  }
+
+  TTimeZoneInfo info;
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("new york", info));  // cities compare without regard to case
+  EXPECT_EQ(info.City, "New York");
+  EXPECT_DOUBLE_EQ(info.TimeZone, -5);
+  EXPECT_EQ(info.SummerStartMon, 3);
+  EXPECT_EQ(info.SummerEndDay, 6);
+  EXPECT_EQ(info.SummerDiff, 1);
+  EXPECT_DOUBLE_EQ(info.SummerStartTime, host::EncodeTime(2, 0));
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("Atlantis", info));
+  TTimeZoneInfo local;
+  local.City = "untouched";
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Local", local));
+  EXPECT_EQ(local.City, "untouched");
+
+  DateTime value = DateTime::FromParts(2026, 12, 3, 21, 30);
+  ASSERT_TRUE(clock.ShiftDateTime("New York", value));  // to the machine's zone (8 here)
+  EXPECT_EQ(value.ToString(), "2026-12-04 10:30:00");
+  EXPECT_FALSE(clock.ShiftDateTime("Atlantis", value));
+  ASSERT_TRUE(clock.GetLocalTimeZoneInfo(info));
+  EXPECT_EQ(info.City, "Beijing");
+
+  TKrHQStockTypeManagerImpl elsewhere(3);  // a machine whose zone the world clock lacks
+  elsewhere.LoadStockTypeMapXml(kZonesXml);
+  value = DateTime::FromParts(2026, 12, 3, 21, 30);
+  EXPECT_FALSE(elsewhere.ShiftDateTime("New York", value));
+  EXPECT_EQ(value.ToString(), "2026-12-03 21:30:00");
+  EXPECT_FALSE(elsewhere.GetLocalTimeZoneInfo(info));
+}
+
+TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
+  ScratchDir etc;
+  // Code page 936, a record of the wrong length, a short date, a zone replacing a city and an offset.
+  const std::string text = host::Utf8ToAnsi(
+      "孟买,5.5,0,,\r\n"
+      "broken,1,2\r\n"
+      "Santiago,-4,1.4,20160814,2016051\r\n"
+      "New York,-5,2,20160301,20161101\r\n"
+      "Fiji,abc,x,,\r\n");
+  testing::WriteTextFile(etc.File("HQ/Base/TimzZone.dat"), text);
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  TKrHQStockTypeManagerImpl clock(8);
+  clock.LoadStockTypeMapXml(kZonesXml);
+
+  TTimeZoneInfo info;
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("孟买", info));
+  EXPECT_DOUBLE_EQ(info.TimeZone, 5.5);
+  EXPECT_EQ(info.SummerStartMon, 0);
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("broken", info));
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Santiago", info));
+  EXPECT_EQ(info.SummerDiff, 1);
+  EXPECT_EQ(info.SummerStartMon, 8);
+  EXPECT_EQ(info.SummerStartDay, 14);
+  EXPECT_EQ(info.SummerEndMon, 0);  // "2016051" is too short
+  EXPECT_EQ(info.SummerEndDay, 0);
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", info));
+  EXPECT_EQ(info.SummerDiff, 2);
+  EXPECT_EQ(info.SummerEndDay, 1);
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Fiji", info));
+  EXPECT_DOUBLE_EQ(info.TimeZone, 0);  // an unreadable offset reads 0 ...
+  DateTime value = DateTime::FromParts(2026, 7, 1, 8, 0);
+  ASSERT_TRUE(clock.ShiftDateTimeEx(8, 0, value));  // ... and replaces London under offset 0: no summer
+  EXPECT_EQ(value.ToString(), "2026-07-01 00:00:00");
+  value = DateTime::FromParts(2026, 7, 1, 8, 0);
+  ASSERT_TRUE(clock.ShiftDateTimeEx(8, -5, value));  // the file's New York summer adds 2 hours
+  EXPECT_EQ(value.ToString(), "2026-06-30 21:00:00");
+}
+
+TEST(WorldClockTest, ZoneFileInTheBaseFolderIsTheFallback) {
+  ScratchDir etc;
+  testing::WriteTextFile(etc.File("Base/TimzZone.dat"), "Dubai,4,0,,\r\n");
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  TKrHQStockTypeManagerImpl clock(8);
+  clock.LoadStockTypeMapXml(kZonesXml);
+  TTimeZoneInfo info;
+  EXPECT_TRUE(clock.GetTimeZoneInfoByCity("Dubai", info));
+  // Without a worldclock element the file is not read.
+  TKrHQStockTypeManagerImpl none(8);
+  none.LoadStockTypeMapXml("<Map/>");
+  EXPECT_FALSE(none.GetTimeZoneInfoByCity("Dubai", info));
+}
+
+TEST(WorldClockTest, MarketNowFollowsTheTradeSpanZone) {
+  TestHost h;  // server time 2026-12-04 10:30:00
+  auto clock = std::make_shared<TKrHQStockTypeManagerImpl>(8);
+  clock->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  struct Case {
+    const char* code;
+    const char* now;
+  };
+  for (const Case& c : {Case{"600000.SH", "2026-12-04 10:30:00"}, Case{"AAPL.O", "2026-12-03 21:30:00"},
+                        Case{"N225.GI", "2026-12-04 11:30:00"}, Case{"FTSE.GI", "2026-12-04 02:30:00"},
+                        Case{"GDAXI.GI", "2026-12-04 03:30:00"}, Case{"NOPE.XX", "2026-12-04 10:30:00"}}) {
+    SCOPED_TRACE(c.code);
+    DateTime now;
+    EXPECT_TRUE(clock->KoraCodeNow(c.code, now));
+    EXPECT_EQ(now.ToString(), c.now);
+  }
+  DateTime now;
+  EXPECT_TRUE(clock->KoraCodeNow(G_GetSecurity("MSFT.O"), now));
+  EXPECT_EQ(now.ToString(), "2026-12-03 21:30:00");
+
+  const DateTime morning = DateTime::FromParts(2026, 12, 4, 9, 0);
+  EXPECT_FALSE(clock->IsNeedShowDate("600000.SH", morning));
+  EXPECT_TRUE(clock->IsNeedShowDate("AAPL.O", morning));  // still the 3rd in New York
+  EXPECT_FALSE(clock->IsNeedShowDate(G_GetSecurity("AAPL.O"), DateTime::FromParts(2026, 12, 3, 23, 0)));
+
+  // In summer New York is 12 hours behind.
+  h.Clock().Advance(std::chrono::hours(24 * 200));
+  EXPECT_TRUE(clock->KoraCodeNow("AAPL.O", now));
+  EXPECT_EQ(now.ToString(), "2027-06-21 22:30:00");
+}
+
+TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
+  {
+    TestHost h;
+    TArrayMarketTimeSep sessions{1};
+    EXPECT_TRUE(GetMarketTime_New(602, "SHFE_NIGHT", sessions));
+    EXPECT_THAT(sessions, ElementsAre(2100, 230, 900, 1015, 1030, 1130, 1330, 1500));
+    EXPECT_FALSE(GetMarketTime_New(602, "NOWHERE", sessions));
+    EXPECT_TRUE(sessions.empty());
+    std::string exchange = "x";
+    EXPECT_TRUE(GetStockExchange_New(604, "HK", exchange));
+    EXPECT_EQ(exchange, "HKEX");
+    EXPECT_FALSE(GetStockExchange_New(604, "NOWHERE", exchange));
+    EXPECT_EQ(exchange, "");
+    EXPECT_EQ(GetStockTimeZone_New(606, "US"), -5);
+    EXPECT_EQ(GetStockTimeZone_New(606, "GI_TOKYO"), 9);
+  }
+  {
+    TestHost h([](minihost::HostSettings& s) { s.quoteEngine = false; });
+    TArrayMarketTimeSep sessions{1};
+    EXPECT_FALSE(GetMarketTime_New(602, "SH", sessions));
+    EXPECT_TRUE(sessions.empty());
+    std::string exchange = "x";
+    EXPECT_FALSE(GetStockExchange_New(604, "SH", exchange));
+    EXPECT_EQ(exchange, "");
+    EXPECT_EQ(GetStockTimeZone_New(606, "SH"), kUnknownMarketTimeZone);
+    // Without a zone the market's time is the server's.
+    TKrHQStockTypeManagerImpl clock(8);
+    clock.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+    DateTime now;
+    EXPECT_TRUE(clock.KoraCodeNow("AAPL.O", now));
+    EXPECT_EQ(now.ToString(), "2026-12-04 10:30:00");
+  }
+}
+
+TEST(StockTypeVariableTest, TypeVariablesFallBackToDefault) {
+  ScratchDir dir;
+  testing::WriteTextFile(dir.File("vars.xml"), R"xml(<Vars>
+    <!-- comment -->
+    <Types name=" A.SH , A.SZ "><V name=" LotSize " value=" 100 "/><V name="Unit" value="手"/><!-- c --></Types>
+    <Types name="a.sh"><V name="LotSize" value="999"/></Types>
+    <Types name="default"><V name="LotSize" value="1"/><V name="Currency" value="CNY"/></Types>
+    <Types name="HK"><V name="Currency" value="HKD"/></Types>
+  </Vars>)xml");
+  TestHost h;
+  auto manager = std::make_shared<TKrHQStockTypeManagerImpl>(8);
+  manager->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  TStockTypeVariable variables(dir.File("vars.xml"), manager);
+  EXPECT_EQ(variables.GetVariableByHQType("A.SH", "LotSize"), "100");  // trimmed; the first value stays
+  EXPECT_EQ(variables.GetVariableByHQType("a.sz", "lotsize"), "100");
+  EXPECT_EQ(variables.GetVariableByHQType("HK", "LotSize"), "1");      // from default
+  EXPECT_EQ(variables.GetVariableByHQType("CFE", "Currency"), "CNY");
+  EXPECT_EQ(variables.GetVariableByHQType("HK", "Currency"), "HKD");
+  EXPECT_EQ(variables.GetVariableByHQType("HK", "Unit"), "");
+  EXPECT_EQ(variables.GetVariableByStockType("600000.SH", "Unit"), "手");
+  EXPECT_EQ(variables.GetVariableByStockType("00700.HK", "Currency"), "HKD");
+  EXPECT_EQ(variables.GetVariableByStockType(std::shared_ptr<IKrHQSecurityInfo>(), "Currency"), "");
+  variables.SetHQSecurityManager(nullptr);
+  EXPECT_EQ(variables.GetVariableByStockType("00700.HK", "Currency"), "");
+}
+
+TEST(StockTypeVariableTest, CreatedOnDemandOverThePublishedManager) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+  auto variables = G_QueryInterface<IKrStockTypeVariable>("IKrStockTypeVariable");
+  ASSERT_NE(variables, nullptr);
+  EXPECT_EQ(variables->GetHQSecurityManager(), G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
+  EXPECT_EQ(variables->GetVariableByStockType("688981.SH", "LotSize"), "200");
+  EXPECT_EQ(variables->GetVariableByStockType("CU2701.SHF", "HasNightSession"), "1");
+  EXPECT_EQ(variables->GetVariableByStockType("IF2612.CFE", "HasNightSession"), "0");
+  EXPECT_EQ(G_QueryInterface<IKrStockTypeVariable>("IKrStockTypeVariable"), variables);
+}
+
+}  // namespace
+}  // namespace kdp
