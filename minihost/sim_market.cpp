@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kdp/host/ansi.h"
+
 namespace kdp::minihost {
 namespace {
 
@@ -23,7 +25,9 @@ constexpr std::pair<const char*, QuoteRole> kRoleNames[] = {
     {"limitUp", QuoteRole::kLimitUp},           {"limitDown", QuoteRole::kLimitDown},
     {"changeRatio", QuoteRole::kChangeRatio},   {"turnoverRate", QuoteRole::kTurnoverRate},
     {"suspensionFlag", QuoteRole::kSuspensionFlag}, {"openTime", QuoteRole::kOpenTime},
-    {"lastTradeTime", QuoteRole::kLastTradeTime},
+    {"lastTradeTime", QuoteRole::kLastTradeTime}, {"quoteTime", QuoteRole::kQuoteTime},
+    {"name", QuoteRole::kName},                 {"tradingStatus", QuoteRole::kTradingStatus},
+    {"floatShares", QuoteRole::kFloatShares},
 };
 
 std::string Upper(std::string s) {
@@ -176,6 +180,7 @@ SimMarket::SimMarket(const MiniSecurityMaster& securities, const MarketRules& ru
     Quote q;
     q.scale = 1;
     q.code = r.koraCode;
+    q.nameAnsi = host::Utf8ToAnsi(r.name);
     q.rule = rules.Find(r.tradeSpan);
     q.step = r.priceStep > 0 ? r.priceStep : 0.01;
     while (q.scale < 1e6 && std::fabs(q.step * q.scale - std::round(q.step * q.scale)) > 1e-9) q.scale *= 10;
@@ -369,6 +374,13 @@ std::optional<QuoteValue> SimMarket::Value(const std::string& code, std::uint32_
     case QuoteRole::kOpenTime: return traded ? std::optional<QuoteValue>(static_cast<double>(q.openTime)) : std::nullopt;
     case QuoteRole::kLastTradeTime:
       return traded ? std::optional<QuoteValue>(static_cast<double>(q.lastTradeTime)) : std::nullopt;
+    case QuoteRole::kQuoteTime: return static_cast<double>(q.time);
+    case QuoteRole::kName: return q.nameAnsi;
+    case QuoteRole::kTradingStatus:
+      // 0 trading, 1 suspended, 2 outside the sessions.
+      return static_cast<std::int64_t>(q.suspended ? 1 : IsTrading(q.code, now_) ? 0 : 2);
+    case QuoteRole::kFloatShares:
+      return q.floatShares > 0 ? std::optional<QuoteValue>(q.floatShares) : std::nullopt;
   }
   return std::nullopt;
 }

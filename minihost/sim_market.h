@@ -27,7 +27,7 @@ namespace kdp::minihost {
 enum class QuoteRole {
   kTradeDate, kTime, kLast, kPrevClose, kOpen, kHigh, kLow, kVolume, kAmount, kChange, kBid1, kAsk1,
   kBidVolume1, kAskVolume1, kAveragePrice, kAmplitude, kLimitUp, kLimitDown, kChangeRatio, kTurnoverRate,
-  kSuspensionFlag, kOpenTime, kLastTradeTime,
+  kSuspensionFlag, kOpenTime, kLastTradeTime, kQuoteTime, kName, kTradingStatus, kFloatShares,
 };
 
 class QuoteFieldMap {
@@ -73,6 +73,7 @@ class SimMarket {
  private:
   struct Quote {
     std::string code;
+    std::string nameAnsi;  // the short name in code page 936, as the engine sends texts
     const MarketRule* rule = nullptr;
     double step = 0.01;
     double scale = 100;  // 10^(decimals of the step)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kdp/host/ansi.h"
 #include "kdp/host/data_table.h"
 #include "test_host.h"
 
@@ -98,7 +99,7 @@ TEST_F(EngineTest, SubscriptionGetsASnapshotThenChangesOnTheMainLoop) {
   Connect();
   auto request = engine.CreateDataRequest(observer);
   ASSERT_NE(request, nullptr);
-  ASSERT_EQ(request->Subscribe({{"600000.sh", {3, 4, 8}}, {"600745.SH", {3, 200}}, {"NOSUCH.SH", {3}}}), 0);
+  ASSERT_EQ(request->Subscribe({{"600000.sh", {3, 4, 8, 11}}, {"600745.SH", {3, 18}}, {"NOSUCH.SH", {3}}}), 0);
   engine.SyncNow();
   EXPECT_TRUE(observer->quotes.empty());  // delivered on the main loop only
   h->Loop().RunUntilIdle();
@@ -115,7 +116,10 @@ TEST_F(EngineTest, SubscriptionGetsASnapshotThenChangesOnTheMainLoop) {
   EXPECT_DOUBLE_EQ(values.at(3), 10.36);
   EXPECT_DOUBLE_EQ(values.at(4), 10.36);
   EXPECT_EQ(values.at(8), 0);
-  EXPECT_EQ(RowValues(*body, 1).at(200), 12041);  // suspended on trade date 20261204
+  auto row0 = body->GetAsDataSet(0, 1);
+  EXPECT_EQ(host::FieldTypeName(*row0, 3), "string");
+  EXPECT_EQ(row0->GetAsString(0, 3), host::Utf8ToAnsi("浦发银行"));  // texts travel in code page 936
+  EXPECT_EQ(RowValues(*body, 1).at(18), 12041);  // suspended on trade date 20261204
 
   observer->quotes.clear();
   h.Clock().Advance(30s);
@@ -127,7 +131,7 @@ TEST_F(EngineTest, SubscriptionGetsASnapshotThenChangesOnTheMainLoop) {
   const auto moved = RowValues(*body, 0);
   EXPECT_GT(moved.at(8), 0);
   EXPECT_EQ(moved.at(3), std::get<double>(*engine.CurrentValue("600000.SH", 3)));
-  EXPECT_EQ(moved.count(200), 0u);  // only subscribed fields travel
+  EXPECT_EQ(moved.count(18), 0u);  // only subscribed fields travel
 
   // Resubscribing drops pushes made for the old subscription that are still queued.
   h.Clock().Advance(5s);
