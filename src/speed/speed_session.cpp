@@ -10,6 +10,7 @@
 
 #include "frame/package_lookup.h"
 #include "kdp/host/log.h"
+#include "kdp/refdata/security_manager.h"
 #include "util/strings.h"
 #include "util/tools.h"
 
@@ -86,9 +87,10 @@ std::string TKrSpeedConfig::GetTradeTime(const std::string& /*code*/) {
 }
 
 std::string TKrSpeedConfig::GetStockType(const std::string& code) {
-  if (!G_QueryInterface("IKrHQSecurityManager")) return {};
-  auto security = GetSecurity(code);
-  return security ? security->GetStockType() : std::string();
+  auto manager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  if (!manager) return {};
+  auto info = manager->GetSecurityInfo(GetSecurity(code));
+  return info ? info->GetStockType() : std::string();
 }
 
 std::shared_ptr<host::IKrSecurity> TKrSpeedConfig::GetSecurity(const std::string& code) {

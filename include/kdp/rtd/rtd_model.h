@@ -1,0 +1,184 @@
+// TKrRTDModel: what a widget that shows real-time quotes owns. The widget hands the model a subscription
+// (per security the field IDs wanted); the model keeps its own real-time cache filled from the quote
+// engine (field IDs 0 to 9999) and the cloud index manager (10001 to 20000), and tells the widget when
+// new data arrived. Values come back raw or formatted and coloured through per-security format items.
+// In history play the model subscribes nothing: it registers with a history-play provider and lets the
+// cache items read through it.
+//
+// Main thread only: the quote engine delivers on the host's main loop and the model writes its cache
+// inside that delivery, without locks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kdp/rtd/rtd_format_item.h"
+#include "kdp/rtd/rtd_item.h"
+#include "kdp/speed/speed_observer.h"
+#include "kdp/speed/speed_quote_data.h"
+
+namespace kdp {
+
+struct TRTDIndexRegion {
+  std::int32_t Low = 0;
+  std::int32_t High = 0;
+  bool Checkd(std::int64_t id) const { return Low <= id && id <= High; }
+  void SetRegion(std::int32_t low, std::int32_t high) {
+    Low = low;
+    High = high;
+  }
+};
+
+using TRTDUpdate = std::function<void(const TKrSpeedDataSetParseCmdID3070& rows)>;
+// Per security code, the field IDs (decimal texts) the user may not see.
+using TRTDCloudPressionsCallBack = std::function<void(const std::map<std::string, std::vector<std::string>>&)>;
+using TNotifyRTDUpdate = std::function<void()>;
+using TGetSecurity = std::function<std::shared_ptr<host::IKrSecurity>(const std::string& code)>;
+
+// One data source of the provider, serving the field IDs of its region.
+class TKrRTDSubscriber {
+ public:
+  virtual ~TKrRTDSubscriber() = default;
+  virtual std::int32_t Subscrible(const TKrRealTimeParamStructure& params);
+  virtual std::int32_t UnSubscrible();
+  const TRTDIndexRegion& GetIndexRegion() const { return FIndexRegion; }
+  // The IDs of `ids` inside the region, in their order.
+  std::vector<std::uint32_t> FiltIndexByRegion(const std::vector<std::uint32_t>& ids) const;
+  // The subscription with every security's IDs reduced to the region.
+  TKrRealTimeParamStructure Filter(const TKrRealTimeParamStructure& params) const;
+  void SetUpdateCallback(TRTDUpdate callback) { FUpdateCallback = std::move(callback); }
+  void SetPressionsCallback(TRTDCloudPressionsCallBack callback) { FPressionsCallback = std::move(callback); }
+
+ protected:
+  TRTDIndexRegion FIndexRegion;
+  TRTDUpdate FUpdateCallback;
+  TRTDCloudPressionsCallBack FPressionsCallback;
+};
+
+// Quote-engine fields, 0 to 9999.
+class TKrSpeedRTDSubscriber final : public TKrRTDSubscriber {
+ public:
+  TKrSpeedRTDSubscriber();
+  ~TKrSpeedRTDSubscriber() override;
+  std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
+  std::int32_t UnSubscrible() override;
+  // Whether the engine gave the subscriber a request (false without an engine).
+  bool HasRequest() const { return FISpeedDataRequest != nullptr; }
+
+ private:
+  void OnSpeedUpdate(const std::shared_ptr<host::IDataSet>& data);
+
+  std::shared_ptr<TKrHQSpeedObserver> FISpeedObserver;
+  std::shared_ptr<host::ISpeedDataRequest> FISpeedDataRequest;
+};
+
+// Cloud indicator fields, 10001 to 20000. Its request comes from the cloud index manager, which the
+// package does not publish yet: without it the subscriber subscribes nothing and answers -1.
+class TKrCloudRTDSubscriber final : public TKrRTDSubscriber {
+ public:
+  TKrCloudRTDSubscriber();
+  std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
+  std::int32_t UnSubscrible() override;
+
+  // What the cloud observer hands over: indicator rows (forwarded as a parsed quote data set) and
+  // permission reports (forwarded unchanged).
+  void NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows);
+  void NotifyCloudDataPermissionInfo(const std::map<std::string, std::vector<std::string>>& denied);
+};
+
+class TKrRTDProvider {
+ public:
+  TKrRTDProvider();
+  // -1 for an empty subscription; otherwise both subscribers subscribe and the result is 0.
+  std::int32_t Subscrible(const TKrRealTimeParamStructure& params);
+  std::int32_t UnSubscrible();
+  // The codes of the last subscription; nullopt when there are none.
+  std::optional<std::vector<std::string>> GetSubCodes() const;
+  void SaveCodes(const TKrRealTimeParamStructure& params);
+  // "code: id,id,..." per security, one per line.
+  static std::string GetSubInfo(const TKrRealTimeParamStructure& params);
+  const std::string& ToReqString() const { return FSubInfo; }
+  void SetUpdateCallBack(TRTDUpdate callback) { FRTDUpdateCallBack = std::move(callback); }
+  void SetPressionsCallback(TRTDCloudPressionsCallBack callback) { FPressionsCallback = std::move(callback); }
+  const TKrSpeedRTDSubscriber& SpeedSubscriber() const { return *FSpeedSubr; }
+  TKrCloudRTDSubscriber& CloudSubscriber() { return *FCloudSubr; }
+
+ private:
+  void OnSubrUpdata(const TKrSpeedDataSetParseCmdID3070& rows);
+
+  std::string FSubInfo;
+  std::vector<std::string> FSubCodes;
+  std::unique_ptr<TKrSpeedRTDSubscriber> FSpeedSubr;
+  std::unique_ptr<TKrCloudRTDSubscriber> FCloudSubr;
+  TRTDUpdate FRTDUpdateCallBack;
+  TRTDCloudPressionsCallBack FPressionsCallback;
+};
+
+class TKrRTDModel {
+ public:
+  TKrRTDModel();
+  ~TKrRTDModel();
+  TKrRTDModel(const TKrRTDModel&) = delete;
+  TKrRTDModel& operator=(const TKrRTDModel&) = delete;
+
+  void SetUpdateNotify(TNotifyRTDUpdate notify) { FUpdateNotify = std::move(notify); }
+  void SetOnGetSecurity(TGetSecurity lookup) { FOnGetSecurity = std::move(lookup); }
+  void SetHostName(std::string name) { FHostName = std::move(name); }
+  // History play: set before subscribing.
+  void SetIsHisPlay(bool on) { FIsHisPlay = on; }
+  void SetPlayType(int type) { FPlayType = type; }
+  void SetHisPlayDataProvider(std::shared_ptr<IKrHisPlayDataProvider> provider) {
+    FIKrHisPlayDataProvider = std::move(provider);
+  }
+
+  std::int32_t Subscrible(const TKrRealTimeParamStructure& params);
+  std::int32_t UnSubscrible();
+
+  double GetDoubleVal(const std::string& code, std::uint32_t id, double defaultValue);
+  double GetDoubleVal2(const std::string& code, std::uint32_t id, double defaultValue);
+  std::string GetStringVal(const std::string& code, std::uint32_t id);
+  std::string GetStringVal(const std::string& code, const std::string& name);
+  bool IsNull(const std::string& code, std::uint32_t id);
+  bool IsNull(const std::string& code, const std::string& name);
+
+  // The format item of the code's cache item (one per code, re-pointed at the current item); nullptr
+  // when the cache has no item for the code.
+  std::shared_ptr<IRTDFormatItem> GetRTDFormatItem(const std::string& code);
+  std::string GetFormatVal(const std::string& code, const std::string& name, bool checkNull = true);
+  std::string GetDateTimeFormatVal(const std::string& code, const std::string& name, bool checkNull = true);
+  std::uint32_t GetFormatColor(const std::string& code, const std::string& name, bool checkNull,
+                               const std::shared_ptr<IKrHQStyle>& style);
+
+  std::shared_ptr<IRTDItem> GetRTDItem(const std::string& code) { return FRTDCache->GetRealTimeItem(code); }
+  const std::vector<std::string>& GetRTDItemList() { return FRTDCache->GetRealTimeItemList(); }
+  const std::vector<std::string>& GetUpdateSecurityList() { return FRTDCache->GetUpdateSecurityList(); }
+  std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code);
+  std::string ToReqString() const { return FRTDProv ? FRTDProv->ToReqString() : std::string(); }
+  const std::shared_ptr<IRTDCache>& Cache() const { return FRTDCache; }
+  TKrRTDProvider* Provider() { return FRTDProv.get(); }
+
+ private:
+  void OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows);
+  void OnPressions(const std::map<std::string, std::vector<std::string>>& denied);
+  void SaveToCache(const TKrSpeedDataSetParseCmdID3070& rows);
+  std::shared_ptr<IRTDItem> ItemFor(const std::string& code);
+  void NotifyHisPlayDataCallBack(const std::string& codes);
+
+  std::unique_ptr<TKrRTDProvider> FRTDProv;
+  std::shared_ptr<IRTDCache> FRTDCache;
+  std::map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;
+  TNotifyRTDUpdate FUpdateNotify;
+  std::string FHostName;
+  TGetSecurity FOnGetSecurity;
+  std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;
+  std::int32_t FHisPlayDataRegId = -1;
+  bool FIsHisPlay = false;
+  std::int32_t FPlayType = 0;
+};
+
+}  // namespace kdp

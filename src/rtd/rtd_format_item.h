@@ -1,0 +1,46 @@
+// TKrRTDFormatItem: see include/kdp/rtd/rtd_format_item.h.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "kdp/format/hq_format_manager.h"
+#include "kdp/refdata/security_manager.h"
+#include "kdp/rtd/rtd_format_item.h"
+#include "kdp/rtd/rtd_item.h"
+
+namespace kdp {
+
+class TKrRTDFormatItem final : public host::Implements<IRTDFormatItem> {
+ public:
+  explicit TKrRTDFormatItem(std::shared_ptr<IRTDItem> item);
+
+  std::string GetFormatValueByName(const std::string& name, bool checkNull) override;
+  std::string GetDateTimeFormatValueByName(const std::string& name, bool checkNull) override;
+  std::uint32_t GetFormatColorByName(const std::string& name, bool checkNull,
+                                     const std::shared_ptr<IKrHQStyle>& style) override;
+  std::string GetFormatColorNameByName(const std::string& name, bool checkNull) override;
+  void ResetRTDItem(std::shared_ptr<IRTDItem> item) override { FRTDItem = std::move(item); }
+
+  // The dictionary ID of a name; for a computed field the first field it reads; 0 when neither.
+  int GetHQDictIDByName(const std::string& name);
+  // The format manager's item for the name (asked once per name); nullptr when there is none.
+  std::shared_ptr<IKrHQFormatItem> GetFormatItemByName(const std::string& name);
+  // How many times the format manager was asked, for tests of the once-per-name rule.
+  int FormatLookups() const { return FLookups; }
+
+ private:
+  std::string FormatDoubleValue(const std::string& name, bool checkNull);
+  std::string FormatStringValue(const std::string& name, bool checkNull);
+  double PriceStep();
+  IKrHQFormatItem::FieldValueReader FieldReader();
+
+  std::shared_ptr<IRTDItem> FRTDItem;
+  double FPriceStep = 0;  // fetched from the security on first need
+  // Field name -> format item; a null entry marks a name known to have none.
+  std::map<std::string, std::shared_ptr<IKrHQFormatItem>> FDataFormatDict;
+  int FLookups = 0;
+};
+
+}  // namespace kdp

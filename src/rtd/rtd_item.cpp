@@ -1,0 +1,341 @@
+#include "rtd/rtd_item.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "format/format_exp.h"
+#include "frame/data_cache.h"
+#include "frame/package_lookup.h"
+#include "kdp/format/hq_format_manager.h"
+#include "kdp/host/ansi.h"
+#include "kdp/host/mem_count.h"
+#include "kdp/rtd/hq_field_types.h"
+#include "refdata/trade_rules.h"
+#include "rtd/hq_dictionary.h"
+#include "util/case_less.h"
+#include "util/float_text.h"
+#include "util/strings.h"
+#include "util/tools.h"
+
+namespace kdp {
+namespace {
+
+constexpr std::uint8_t kDeliveredBits =
+    GLOBALRT_DATA_FLAGS_SUBSCRIBE | GLOBALRT_DATA_FLAGS_LASTUPDATE | GLOBALRT_DATA_FLAGS_HASVALUE;
+constexpr std::uint32_t kTradeDateField = 1;
+constexpr std::uint32_t kTradeTimeField = 2;
+constexpr int kMaxExpressionDepth = 8;  // computed fields built on computed fields, with a guard against cycles
+
+bool IsText(const QuoteVariant& v) {
+  return std::holds_alternative<NarrowText>(v) || std::holds_alternative<WideText>(v);
+}
+
+double NumberOf(const QuoteVariant& v) {
+  if (const auto* d = std::get_if<double>(&v)) return *d;
+  return static_cast<double>(std::get<std::int64_t>(v));
+}
+
+bool IsShiftedTimeField(std::uint32_t id) { return id == 1 || id == 2 || id == 1027 || id == 1028; }
+
+std::shared_ptr<IKrHQFormatItem> FormatItemFor(const std::shared_ptr<host::IKrSecurity>& security,
+                                               const std::string& name) {
+  auto manager = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  return manager ? manager->GetDataFormatObjByName(security, name) : nullptr;
+}
+
+}  // namespace
+
+int SuspensionMinuteOf(const std::string& flag, const std::string& tradeDate) {
+  if (flag.empty()) return 0;
+  const std::string datePart = flag.substr(0, flag.size() - 1);
+  if (!datePart.empty()) {
+    auto tail = [&](std::size_t from, std::size_t count) {
+      return tradeDate.size() >= from + count ? tradeDate.substr(from, count) : std::string();
+    };
+    if (datePart.size() == 3 && datePart != tail(5, 3)) return 0;
+    if (datePart.size() == 4 && datePart != tail(4, 4)) return 0;
+    if (datePart.size() == 8 && datePart != tradeDate) return 0;
+  }
+  return StrToIntDef(flag.substr(flag.size() - 1), 0);
+}
+
+TKrRTDItem::TKrRTDItem() {
+  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  FSuspensionFlagID = static_cast<std::uint32_t>(dictionary.GetIDByName("SuspensionFlag"));
+  FTradeDateID = static_cast<std::uint32_t>(dictionary.GetIDByName("TradeDate"));
+  host::IncMem("TKrRTDItem");
+}
+
+TKrRTDItem::~TKrRTDItem() {
+  ClearAllData();
+  host::DecMem("TKrRTDItem");
+}
+
+std::shared_ptr<host::IKrSecurity> TKrRTDItem::GetIKrSecurity() {
+  if (!FISecurity) FISecurity = G_GetSecurity(FKoraCode);
+  return FISecurity;
+}
+
+bool TKrRTDItem::HasPermissionByID(std::uint32_t id) {
+  const TFieldStore::Cell* cell = FStore.Find(id);
+  return !(cell && (cell->present & TFieldStore::kHasFlag) && (cell->flags & GLOBALRT_DATA_FLAGS_NORIGHT));
+}
+
+bool TKrRTDItem::HasPermissionByName(const std::string& name) {
+  const int id = KrHQDictionaryImpl().GetIDByName(name);
+  return id == 0 || HasPermissionByID(static_cast<std::uint32_t>(id));
+}
+
+void TKrRTDItem::SetHasPermissionByID(std::uint32_t id, bool allowed) {
+  TFieldStore::Cell& cell = FStore.Get(id);
+  if (!(cell.present & TFieldStore::kHasFlag)) {
+    cell.flags = 0;
+    cell.present |= TFieldStore::kHasFlag;
+  }
+  if (allowed) {
+    cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_NORIGHT);
+  } else {
+    cell.flags |= GLOBALRT_DATA_FLAGS_NORIGHT;
+  }
+}
+
+void TKrRTDItem::SetHasPermissionByName(const std::string& name, bool allowed) {
+  if (const int id = KrHQDictionaryImpl().GetIDByName(name); id != 0) {
+    SetHasPermissionByID(static_cast<std::uint32_t>(id), allowed);
+  }
+}
+
+double TKrRTDItem::StoredDouble(std::uint32_t id, double whenMissing) {
+  const TFieldStore::Cell* cell = FStore.Find(id);
+  return cell && (cell->present & TFieldStore::kHasNumber) ? cell->number : whenMissing;
+}
+
+double TKrRTDItem::GetDoubleDataByID(std::uint32_t id) {
+  const double value = InHistoryMode() ? FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType)
+                                       : StoredDouble(id, 0.0);
+  return IsShiftedTimeField(id) ? ShiftTimeZone(id, value) : value;
+}
+
+double TKrRTDItem::GetDoubleDataByID2(std::uint32_t id) {
+  if (InHistoryMode()) return FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType);
+  return StoredDouble(id, kHQNullValue);
+}
+
+std::int32_t TKrRTDItem::GetIntDataByID(std::uint32_t id) {
+  if (InHistoryMode()) return FIKrHisPlayDataProvider->GetIntValue(id, FKoraCode, FPlayType);
+  const TFieldStore::Cell* cell = FStore.Find(id);
+  return cell && (cell->present & TFieldStore::kHasInteger) ? cell->integer : 0;
+}
+
+std::string TKrRTDItem::GetStringDataByID(std::uint32_t id) {
+  if (InHistoryMode()) return FIKrHisPlayDataProvider->GetStringValue(id, FKoraCode, FPlayType);
+  const std::string* text = FStore.Text(id);
+  return text ? *text : std::string();
+}
+
+double TKrRTDItem::GetDoubleDataByName(const std::string& name) {
+  const int id = KrHQDictionaryImpl().GetIDByName(name);
+  return id != 0 ? GetDoubleDataByID(static_cast<std::uint32_t>(id)) : ExpGetDoubleDataByName(name, 0);
+}
+
+std::string TKrRTDItem::GetStringDataByName(const std::string& name) {
+  const int id = KrHQDictionaryImpl().GetIDByName(name);
+  return id != 0 ? GetStringDataByID(static_cast<std::uint32_t>(id)) : std::string();
+}
+
+bool TKrRTDItem::IsNullByID(std::uint32_t id) {
+  if (InHistoryMode()) return id >= static_cast<std::uint32_t>(kFirstCloudFieldID);
+  const TFieldStore::Cell* cell = FStore.Find(id);
+  constexpr std::uint8_t kDeliveredWithValue = GLOBALRT_DATA_FLAGS_SUBSCRIBE | GLOBALRT_DATA_FLAGS_HASVALUE;
+  return !(cell && (cell->present & TFieldStore::kHasFlag) &&
+           (cell->flags & kDeliveredWithValue) == kDeliveredWithValue);
+}
+
+bool TKrRTDItem::IsNullByName(const std::string& name) {
+  if (const int id = KrHQDictionaryImpl().GetIDByName(name); id != 0) {
+    return IsNullByID(static_cast<std::uint32_t>(id));
+  }
+  auto item = FormatItemFor(GetIKrSecurity(), name);
+  if (!item) return true;
+  for (int id : item->GetDataList()) {
+    if (IsNullByID(static_cast<std::uint32_t>(id))) return true;
+  }
+  return false;
+}
+
+void TKrRTDItem::SetRealTimeData(const TSpeedQuoteData& quoteData) {
+  if (quoteData.FItemArray.empty()) return;
+  FStore.ForEach([](std::uint32_t, TFieldStore::Cell& cell) {
+    cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE);
+  });
+  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t id = quoteData.FItemArray[i];
+    const QuoteVariant& v = quoteData.FValueArray[i];
+    TFieldStore::Cell& cell = FStore.Get(id);
+    switch (dictionary.GetTypeByID(static_cast<int>(id))) {
+      case HQDICDATA_TYPE_DOUBLE:
+        if (!IsText(v)) {
+          cell.number = NumberOf(v);
+          cell.present |= TFieldStore::kHasNumber;
+        }
+        break;
+      case HQDICDATA_TYPE_STRING:
+        if (const auto* narrow = std::get_if<NarrowText>(&v)) {
+          // Quote-engine texts come in the code page; cloud indicator texts are already wide.
+          FStore.SetText(id, IsCloudIndex(id) ? narrow->bytes : host::AnsiToUtf8(narrow->bytes));
+          cell.present |= TFieldStore::kHasText;
+        } else if (const auto* wide = std::get_if<WideText>(&v)) {
+          FStore.SetText(id, wide->utf8);
+          cell.present |= TFieldStore::kHasText;
+        }
+        break;
+      case HQDICDATA_TYPE_INTEGER:
+        if (!IsText(v)) {
+          const double number = NumberOf(v);
+          if (number <= std::numeric_limits<std::int32_t>::max() && number >= std::numeric_limits<std::int32_t>::min()) {
+            cell.integer = static_cast<std::int32_t>(std::llround(number));
+            cell.present |= TFieldStore::kHasInteger;
+          }
+        }
+        break;
+      default:
+        break;
+    }
+    cell.flags = static_cast<std::uint8_t>(((cell.present & TFieldStore::kHasFlag) ? cell.flags : 0) | kDeliveredBits);
+    cell.present |= TFieldStore::kHasFlag;
+  }
+}
+
+std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
+  std::vector<std::uint32_t> ids;
+  FStore.ForEach([&ids](std::uint32_t id, TFieldStore::Cell& cell) {
+    if ((cell.present & TFieldStore::kHasFlag) && (cell.flags & GLOBALRT_DATA_FLAGS_LASTUPDATE)) ids.push_back(id);
+  });
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
+  TFieldStore::Cell* cell = FStore.Find(id);
+  if (!cell) return;
+  switch (KrHQDictionaryImpl().GetTypeByID(static_cast<int>(id))) {
+    case HQDICDATA_TYPE_DOUBLE: cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasNumber); break;
+    case HQDICDATA_TYPE_STRING:
+      FStore.EraseText(id);
+      cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasText);
+      break;
+    case HQDICDATA_TYPE_INTEGER: cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasInteger); break;
+    default: break;
+  }
+  cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasFlag);
+  cell->flags = 0;
+}
+
+void TKrRTDItem::ClearAllData() {
+  std::vector<std::uint32_t> ids;
+  FStore.ForEach([&](std::uint32_t id, TFieldStore::Cell& cell) {
+    const bool keeps_trade_date = id == FTradeDateID && (cell.present & TFieldStore::kHasNumber);
+    if (cell.present & (TFieldStore::kHasNumber | TFieldStore::kHasText | TFieldStore::kHasInteger) && !keeps_trade_date) {
+      ids.push_back(id);
+    }
+  });
+  for (std::uint32_t id : ids) ClearSpecialData(id);
+}
+
+void TKrRTDItem::Reset() {
+  ClearAllData();
+  FStore.Clear();
+}
+
+double TKrRTDItem::GetDoubleSpecialDataByID(int id) {
+  if (id != REALTIME_SPECIALDATA_SUSPENSIONMINUTE || FTradeDateID == 0 || FSuspensionFlagID == 0) return 0;
+  if (IsNullByID(FTradeDateID) || IsNullByID(FSuspensionFlagID)) return 0;
+  return SuspensionMinuteOf(FloatToText(StoredDouble(FSuspensionFlagID, 0)), FloatToText(StoredDouble(FTradeDateID, 0)));
+}
+
+double TKrRTDItem::ShiftTimeZone(std::uint32_t id, double value) {
+  const std::string& zoneName = GetHQCach().GetTimeZoneEnName();
+  if (zoneName == "Default") return value;
+  auto clock = G_QueryInterface<IKrWorldClock>("IKrWorldClock");
+  TTimeZoneInfo target;
+  if (!clock || !clock->GetTimeZoneInfoByCity(zoneName, target)) return value;
+  auto security = GetIKrSecurity();
+  const int marketZone = GetStockTimeZone_New(host::kMarketInfoTimeZone, security ? security->GetTradeSpan() : "");
+
+  if (id == kTradeDateField) {
+    const TFieldStore::Cell* time = FStore.Find(kTradeTimeField);
+    if (!time || !(time->present & TFieldStore::kHasNumber) || value == 0) return value;
+    auto at = host::DateTime::FromYyyymmddHhmmss(std::llround(value), std::llround(time->number));
+    if (!at || !clock->ShiftDateTimeEx(marketZone, target.TimeZone, *at)) return value;
+    return at->Yyyymmdd();
+  }
+  double date = StoredDouble(kTradeDateField, 0);
+  if (date == 0) date = GetServerDateTime().Yyyymmdd();
+  auto at = host::DateTime::FromYyyymmddHhmmss(std::llround(date), std::llround(value));
+  if (!at || !clock->ShiftDateTimeEx(marketZone, target.TimeZone, *at)) return value;
+  return at->Hhmmss();
+}
+
+double TKrRTDItem::ExpGetDoubleDataByName(const std::string& name, int depth) {
+  auto item = FormatItemFor(GetIKrSecurity(), name);
+  TKrHQFormatExp* expression = item ? item->GetHQFormatExp() : nullptr;
+  if (!expression || depth > kMaxExpressionDepth) return 0;
+  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  for (int i = 1; i < expression->GetVarCount(); ++i) {
+    const std::string variable = expression->GetVarName(i);
+    const int id = dictionary.GetIDByName(TrimSecondGuide(variable));
+    expression->SetVarValue(i, id != 0 ? GetDoubleDataByID(static_cast<std::uint32_t>(id))
+                                       : ExpGetDoubleDataByName(variable, depth + 1));
+  }
+  try {
+    return expression->Exec() ? expression->ResultValue() : 0;
+  } catch (const std::exception&) {
+    return 0;  // a computed field that cannot run has no value
+  }
+}
+
+std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItem(const std::string& code) {
+  auto it = FRTDItemDict.find(ToUpperAscii(code));
+  return it == FRTDItemDict.end() ? nullptr : it->second;
+}
+
+TKrRTDItem* TKrRTDCache::FindItem(const std::string& code) {
+  auto it = FRTDItemDict.find(ToUpperAscii(code));
+  return it == FRTDItemDict.end() ? nullptr : it->second.get();
+}
+
+std::shared_ptr<IRTDItem> TKrRTDCache::AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) {
+  auto item = std::make_shared<TKrRTDItem>();
+  item->SetHQSecurityManager(FHQSecurityManager);
+  item->SetIKrSecurity(std::move(security));
+  item->SetKoraCode(code);
+  item->SetIsValid(true);
+  FRTDItemDict[code] = item;
+  auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
+  if (pos == FKoraCodeList.end() || !SameTextAscii(*pos, code)) FKoraCodeList.insert(pos, code);
+  return item;
+}
+
+void TKrRTDCache::RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) {
+  if (!item) return;
+  const std::string code = item->GetKoraCode();
+  auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
+  if (pos != FKoraCodeList.end() && SameTextAscii(*pos, code)) FKoraCodeList.erase(pos);
+  auto it = FRTDItemDict.find(code);
+  if (it != FRTDItemDict.end() && it->second.get() == item.get()) FRTDItemDict.erase(it);
+}
+
+void TKrRTDCache::ClearDiffCodes(const std::vector<std::string>& codes, const TKrRealTimeParamStructure& wanted) {
+  for (const std::string& code : codes) {
+    const bool still_wanted = std::any_of(wanted.Symbols().begin(), wanted.Symbols().end(),
+                                          [&](const TKrRealTimeSymbolData& s) { return s.FKoraCode == code; });
+    if (!still_wanted) RemoveRealTimeItem(GetRealTimeItem(code));
+  }
+}
+
+std::shared_ptr<IRTDCache> CreateRTDCache() { return std::make_shared<TKrRTDCache>(); }
+
+}  // namespace kdp

@@ -1,0 +1,123 @@
+// TKrRTDItem and TKrRTDCache: the real-time item and cache (see include/kdp/rtd/rtd_item.h).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "kdp/refdata/security_manager.h"
+#include "kdp/rtd/rtd_item.h"
+#include "rtd/field_store.h"
+
+namespace kdp {
+
+class TKrRTDItem final : public host::Implements<IRTDItem> {
+ public:
+  TKrRTDItem();
+  ~TKrRTDItem() override;
+
+  // Also answers its permission face.
+  void* QueryInterface(const host::Guid& iid) override {
+    if (iid == IRTDPermission::IID) return static_cast<IRTDPermission*>(this);
+    return Implements<IRTDItem>::QueryInterface(iid);
+  }
+
+  bool HasPermissionByID(std::uint32_t id) override;
+  bool HasPermissionByName(const std::string& name) override;
+  void SetHasPermissionByID(std::uint32_t id, bool allowed) override;
+  void SetHasPermissionByName(const std::string& name, bool allowed) override;
+
+  std::string GetSecondarySecurityID() override { return FSecondarySecurityID; }
+  void SetSecondarySecurityID(const std::string& id) override { FSecondarySecurityID = id; }
+  std::shared_ptr<host::IKrSecurity> GetIKrSecurity() override;
+  void SetIKrSecurity(std::shared_ptr<host::IKrSecurity> security) override { FISecurity = std::move(security); }
+  std::string GetKoraCode() override { return FKoraCode; }
+  void SetKoraCode(const std::string& code) override { FKoraCode = code; }
+  std::shared_ptr<IKrHQSecurityManager> GetIKrHQSecurityMgr() override { return FHQSecurityManager; }
+
+  double GetDoubleDataByID(std::uint32_t id) override;
+  double GetDoubleDataByName(const std::string& name) override;
+  std::string GetStringDataByID(std::uint32_t id) override;
+  std::string GetStringDataByName(const std::string& name) override;
+  std::int32_t GetIntDataByID(std::uint32_t id) override;
+  bool IsNullByID(std::uint32_t id) override;
+  bool IsNullByName(const std::string& name) override;
+  void ClearAllData() override;
+  void SetRealTimeData(const TSpeedQuoteData& quoteData) override;
+  void UpdateRealTimeDataItem(const TSpeedQuoteData&) override {}
+  std::vector<std::uint32_t> GetUpdateIndexList() override;
+  int RefCount() override { return FRef; }
+  bool IsValid() override { return FIsValid; }
+  void SetIsValid(bool valid) override { FIsValid = valid; }
+  void Reset() override;
+  void SetHQSecurityManager(std::shared_ptr<IKrHQSecurityManager> manager) override {
+    FHQSecurityManager = std::move(manager);
+  }
+  double GetDoubleSpecialDataByID(int id) override;
+  bool GetIsHisPlay() override { return FIsHisPlay; }
+  void SetIsHisPlay(bool value) override { FIsHisPlay = value; }
+  int GetPlayType() override { return FPlayType; }
+  void SetPlayType(int value) override { FPlayType = value; }
+  std::shared_ptr<IKrHisPlayDataProvider> GetIKrHisPlayDataProvider() override { return FIKrHisPlayDataProvider; }
+  void SetIKrHisPlayDataProvider(std::shared_ptr<IKrHisPlayDataProvider> provider) override {
+    FIKrHisPlayDataProvider = std::move(provider);
+  }
+  double GetDoubleDataByID2(std::uint32_t id) override;
+
+  // Removes the value of `id` (from the store of its dictionary type) and its flag byte.
+  void ClearSpecialData(std::uint32_t id);
+  // Bytes this item holds for its fields, for memory accounting.
+  std::size_t MemoryBytes() const { return sizeof(*this) + FStore.MemoryBytes(); }
+
+ private:
+  bool InHistoryMode() const { return FIsHisPlay && FIKrHisPlayDataProvider != nullptr; }
+  double StoredDouble(std::uint32_t id, double whenMissing);
+  double ShiftTimeZone(std::uint32_t id, double value);
+  double ExpGetDoubleDataByName(const std::string& name, int depth);
+  double SuspensionMinute();
+
+  bool FIsValid = false;
+  int FRef = 0;
+  std::string FSecondarySecurityID;
+  std::shared_ptr<IKrHQSecurityManager> FHQSecurityManager;
+  TFieldStore FStore;  // numbers, integers, texts and flag bytes by field ID
+  std::shared_ptr<host::IKrSecurity> FISecurity;
+  std::string FKoraCode;
+  std::uint32_t FSuspensionFlagID = 0;
+  std::uint32_t FTradeDateID = 0;
+  bool FIsHisPlay = false;
+  std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;
+  int FPlayType = 0;
+};
+
+class TKrRTDCache final : public host::Implements<IRTDCache> {
+ public:
+  void SetUpdateList(const std::vector<std::string>& codes) override { FUpdatedCodeList = codes; }
+  std::shared_ptr<IRTDItem> GetRealTimeItem(const std::string& code) override;
+  void UpdateRealTimeDataCode(const TKrRealTimeParamStructure&) override {}
+  const std::vector<std::string>& GetUpdateSecurityList() override { return FUpdatedCodeList; }
+  void RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) override;
+  std::shared_ptr<IRTDItem> AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) override;
+  void SetHQSecurityManager(std::shared_ptr<IKrHQSecurityManager> manager) override {
+    FHQSecurityManager = std::move(manager);
+  }
+  std::shared_ptr<IKrHQSecurityManager> GetHQSecurityManager() override { return FHQSecurityManager; }
+  const std::vector<std::string>& GetRealTimeItemList() override { return FKoraCodeList; }
+  void ClearDiffCodes(const std::vector<std::string>& codes, const TKrRealTimeParamStructure& wanted) override;
+
+  // The concrete item, for callers inside the package that write updates.
+  TKrRTDItem* FindItem(const std::string& code);
+
+ private:
+  std::unordered_map<std::string, std::shared_ptr<TKrRTDItem>> FRTDItemDict;
+  std::vector<std::string> FUpdatedCodeList;
+  std::shared_ptr<IKrHQSecurityManager> FHQSecurityManager;
+  std::vector<std::string> FKoraCodeList;  // sorted without regard to case
+};
+
+// The suspension minute of a suspension-flag text and a trade-date text (see GetDoubleSpecialDataByID).
+int SuspensionMinuteOf(const std::string& flag, const std::string& tradeDate);
+
+}  // namespace kdp

@@ -1,0 +1,300 @@
+#include "kdp/rtd/rtd_model.h"
+
+#include <algorithm>
+
+#include "frame/package_lookup.h"
+#include "kdp/host/log.h"
+#include "kdp/refdata/security_manager.h"
+#include "kdp/rtd/hq_field_types.h"
+#include "kdp/speed/speed_session.h"
+#include "rtd/rtd_item.h"
+#include "util/strings.h"
+#include "util/tools.h"
+
+namespace kdp {
+namespace {
+
+constexpr std::size_t kMaxCodeLength = 30;
+
+}  // namespace
+
+// ---- subscribers ----
+
+std::int32_t TKrRTDSubscriber::Subscrible(const TKrRealTimeParamStructure&) { return -1; }
+std::int32_t TKrRTDSubscriber::UnSubscrible() { return -1; }
+
+std::vector<std::uint32_t> TKrRTDSubscriber::FiltIndexByRegion(const std::vector<std::uint32_t>& ids) const {
+  std::vector<std::uint32_t> inside;
+  for (std::uint32_t id : ids) {
+    if (FIndexRegion.Checkd(id)) inside.push_back(id);
+  }
+  return inside;
+}
+
+TKrRealTimeParamStructure TKrRTDSubscriber::Filter(const TKrRealTimeParamStructure& params) const {
+  TKrRealTimeParamStructure filtered(params.GetCount());
+  for (int i = 0; i < params.GetCount(); ++i) {
+    filtered.SetKoraCode(i, params.GetKoraCode(i));
+    filtered.SetItemArray(i, FiltIndexByRegion(params.GetItemArray(i)));
+  }
+  return filtered;
+}
+
+TKrSpeedRTDSubscriber::TKrSpeedRTDSubscriber() : FISpeedObserver(std::make_shared<TKrHQSpeedObserver>()) {
+  FIndexRegion.SetRegion(0, 9999);
+  FISpeedObserver->SetOnQuoteData([this](const std::shared_ptr<host::IDataSet>& data) { OnSpeedUpdate(data); });
+  FISpeedObserver->SetOnReqResponse([](int, int, int) {});  // responses to quote subscriptions carry nothing
+  // The session attaches the package to the engine, which serves nobody before that.
+  if (auto speed = G_GetHQSpeedImpl()->GetHQSpeed()) FISpeedDataRequest = speed->CreateDataRequest(FISpeedObserver);
+}
+
+TKrSpeedRTDSubscriber::~TKrSpeedRTDSubscriber() {
+  FISpeedObserver->ClearEvents();
+  if (FISpeedDataRequest) FISpeedDataRequest->UnSubscribe();
+}
+
+std::int32_t TKrSpeedRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
+  if (!FISpeedDataRequest) return -1;
+  host::TKrSpeedSymbolDataList symbols;
+  symbols.reserve(params.Symbols().size());
+  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
+    symbols.push_back({s.FKoraCode, FiltIndexByRegion(s.FItemArray)});
+  }
+  return FISpeedDataRequest->Subscribe(symbols);
+}
+
+std::int32_t TKrSpeedRTDSubscriber::UnSubscrible() {
+  return FISpeedDataRequest ? FISpeedDataRequest->UnSubscribe() : -1;
+}
+
+void TKrSpeedRTDSubscriber::OnSpeedUpdate(const std::shared_ptr<host::IDataSet>& data) {
+  if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
+  const TKrSpeedDataSetParseCmdID3070 rows(data);
+  if (FUpdateCallback) FUpdateCallback(rows);
+}
+
+TKrCloudRTDSubscriber::TKrCloudRTDSubscriber() { FIndexRegion.SetRegion(10001, 20000); }
+
+std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure&) { return -1; }
+
+std::int32_t TKrCloudRTDSubscriber::UnSubscrible() { return -1; }
+
+void TKrCloudRTDSubscriber::NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows) {
+  const TKrSpeedDataSetParseCmdID3070 parsed(std::move(rows));
+  if (FUpdateCallback) FUpdateCallback(parsed);
+}
+
+void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(const std::map<std::string, std::vector<std::string>>& denied) {
+  if (FPressionsCallback) FPressionsCallback(denied);
+}
+
+// ---- provider ----
+
+TKrRTDProvider::TKrRTDProvider()
+    : FSpeedSubr(std::make_unique<TKrSpeedRTDSubscriber>()), FCloudSubr(std::make_unique<TKrCloudRTDSubscriber>()) {
+  for (TKrRTDSubscriber* subscriber : {static_cast<TKrRTDSubscriber*>(FSpeedSubr.get()),
+                                       static_cast<TKrRTDSubscriber*>(FCloudSubr.get())}) {
+    subscriber->SetUpdateCallback([this](const TKrSpeedDataSetParseCmdID3070& rows) { OnSubrUpdata(rows); });
+    subscriber->SetPressionsCallback([this](const std::map<std::string, std::vector<std::string>>& denied) {
+      if (FPressionsCallback) FPressionsCallback(denied);
+    });
+  }
+}
+
+std::int32_t TKrRTDProvider::Subscrible(const TKrRealTimeParamStructure& params) {
+  if (params.GetCount() == 0) return -1;
+  FSpeedSubr->Subscrible(params);
+  FCloudSubr->Subscrible(params);
+  SaveCodes(params);
+  FSubInfo = GetSubInfo(params);
+  return 0;
+}
+
+std::int32_t TKrRTDProvider::UnSubscrible() {
+  const std::int32_t speed = FSpeedSubr->UnSubscrible();
+  FCloudSubr->UnSubscrible();
+  return speed;
+}
+
+std::optional<std::vector<std::string>> TKrRTDProvider::GetSubCodes() const {
+  if (FSubCodes.empty()) return std::nullopt;
+  return FSubCodes;
+}
+
+void TKrRTDProvider::SaveCodes(const TKrRealTimeParamStructure& params) {
+  FSubCodes.clear();
+  for (const TKrRealTimeSymbolData& s : params.Symbols()) FSubCodes.push_back(s.FKoraCode);
+}
+
+std::string TKrRTDProvider::GetSubInfo(const TKrRealTimeParamStructure& params) {
+  std::string info;
+  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
+    if (!info.empty()) info += '\n';
+    info += s.FKoraCode + ": ";
+    for (std::size_t i = 0; i < s.FItemArray.size(); ++i) info += (i ? "," : "") + std::to_string(s.FItemArray[i]);
+  }
+  return info;
+}
+
+void TKrRTDProvider::OnSubrUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
+  if (rows.GetRowCount() > 0 && FRTDUpdateCallBack) FRTDUpdateCallBack(rows);
+}
+
+// ---- model ----
+
+TKrRTDModel::TKrRTDModel() : FRTDProv(std::make_unique<TKrRTDProvider>()), FRTDCache(CreateRTDCache()) {
+  FRTDCache->SetHQSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
+  FRTDProv->SetUpdateCallBack([this](const TKrSpeedDataSetParseCmdID3070& rows) { OnUpdata(rows); });
+  FRTDProv->SetPressionsCallback(
+      [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
+}
+
+TKrRTDModel::~TKrRTDModel() {
+  if (FIKrHisPlayDataProvider && FHisPlayDataRegId != -1) FIKrHisPlayDataProvider->Drop(FHisPlayDataRegId);
+  FRTDProv.reset();  // stops deliveries before the cache goes
+}
+
+std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& params) {
+  if (FIsHisPlay) {
+    if (!FIKrHisPlayDataProvider) FIKrHisPlayDataProvider = host::KrIntfService<IKrHisPlayDataProvider>();
+    if (FIKrHisPlayDataProvider) {
+      if (FHisPlayDataRegId == -1) {
+        FHisPlayDataRegId = FIKrHisPlayDataProvider->RegisterNotify(
+            [this](const std::string& codes) { NotifyHisPlayDataCallBack(codes); });
+      }
+      if (FPlayType == 0 && params.GetCount() > 0) {
+        FIKrHisPlayDataProvider->Play(params.GetKoraCode(0), FHisPlayDataRegId, 0);
+      } else if (FPlayType == 3) {
+        std::string codes;
+        for (const auto& s : params.Symbols()) codes += (codes.empty() ? "" : ",") + s.FKoraCode;
+        FIKrHisPlayDataProvider->Play(codes, FHisPlayDataRegId, 3);
+      }
+    }
+    return 0;
+  }
+  if (auto old = FRTDProv->GetSubCodes(); old && !FRTDCache->GetRealTimeItemList().empty()) {
+    FRTDCache->ClearDiffCodes(*old, params);
+  }
+  const std::int32_t result = FRTDProv->Subscrible(params);
+  host::AddHQLog("TKrRTDModel Subscrible !", "TKrRTDModel", 0);
+  return result;
+}
+
+std::int32_t TKrRTDModel::UnSubscrible() {
+  if (FIsHisPlay) {
+    if (FIKrHisPlayDataProvider && FHisPlayDataRegId != -1) FIKrHisPlayDataProvider->Drop(FHisPlayDataRegId);
+    return FHisPlayDataRegId;
+  }
+  return FRTDProv->UnSubscrible();
+}
+
+std::shared_ptr<host::IKrSecurity> TKrRTDModel::GetSecurity(const std::string& code) {
+  if (FOnGetSecurity) {
+    if (auto security = FOnGetSecurity(code)) return security;
+  }
+  return G_GetSecurity(code);
+}
+
+std::shared_ptr<IRTDItem> TKrRTDModel::ItemFor(const std::string& code) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return item ? item : FRTDCache->AddRTDItem(code, GetSecurity(code));
+}
+
+void TKrRTDModel::OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
+  if (rows.GetRowCount() == 0) return;
+  SaveToCache(rows);
+  if (FUpdateNotify) FUpdateNotify();
+}
+
+void TKrRTDModel::SaveToCache(const TKrSpeedDataSetParseCmdID3070& rows) {
+  std::vector<std::string> codes;
+  codes.reserve(rows.Rows().size());
+  for (const TSpeedQuoteData& row : rows.Rows()) {
+    std::string code = row.FKoraCode.substr(0, kMaxCodeLength);
+    ItemFor(code)->SetRealTimeData(row);
+    codes.push_back(std::move(code));
+  }
+  FRTDCache->SetUpdateList(codes);
+}
+
+void TKrRTDModel::OnPressions(const std::map<std::string, std::vector<std::string>>& denied) {
+  for (const auto& [code, ids] : denied) {
+    auto item = ItemFor(code);
+    for (const std::string& id : ids) {
+      if (auto parsed = ParseInt64(id); parsed && *parsed > 0) item->SetHasPermissionByID(static_cast<std::uint32_t>(*parsed), false);
+    }
+  }
+}
+
+void TKrRTDModel::NotifyHisPlayDataCallBack(const std::string& codes) {
+  if (FPlayType == 0 || FPlayType == 3) {
+    for (const std::string& code : FPlayType == 3 ? SplitString(codes, ',') : std::vector<std::string>{codes}) {
+      if (code.empty()) continue;
+      auto item = ItemFor(code);
+      item->SetIsHisPlay(true);
+      item->SetPlayType(FPlayType);
+      item->SetIKrHisPlayDataProvider(FIKrHisPlayDataProvider);
+    }
+  }
+  if (FUpdateNotify) FUpdateNotify();
+}
+
+double TKrRTDModel::GetDoubleVal(const std::string& code, std::uint32_t id, double defaultValue) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return item ? item->GetDoubleDataByID(id) : defaultValue;
+}
+
+double TKrRTDModel::GetDoubleVal2(const std::string& code, std::uint32_t id, double defaultValue) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return item ? item->GetDoubleDataByID2(id) : defaultValue;
+}
+
+std::string TKrRTDModel::GetStringVal(const std::string& code, std::uint32_t id) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return item ? item->GetStringDataByID(id) : std::string();
+}
+
+std::string TKrRTDModel::GetStringVal(const std::string& code, const std::string& name) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return item ? item->GetStringDataByName(name) : std::string();
+}
+
+bool TKrRTDModel::IsNull(const std::string& code, std::uint32_t id) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return !item || item->IsNullByID(id);
+}
+
+bool TKrRTDModel::IsNull(const std::string& code, const std::string& name) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  return !item || item->IsNullByName(name);
+}
+
+std::shared_ptr<IRTDFormatItem> TKrRTDModel::GetRTDFormatItem(const std::string& code) {
+  auto item = FRTDCache->GetRealTimeItem(code);
+  if (!item) return nullptr;
+  auto& format = FFormatDict[ToUpperAscii(code)];
+  if (!format) {
+    format = CreateRTDFormatItem(item);
+  } else {
+    format->ResetRTDItem(item);
+  }
+  return format;
+}
+
+std::string TKrRTDModel::GetFormatVal(const std::string& code, const std::string& name, bool checkNull) {
+  auto format = GetRTDFormatItem(code);
+  return format ? format->GetFormatValueByName(name, checkNull) : std::string();
+}
+
+std::string TKrRTDModel::GetDateTimeFormatVal(const std::string& code, const std::string& name, bool checkNull) {
+  auto format = GetRTDFormatItem(code);
+  return format ? format->GetDateTimeFormatValueByName(name, checkNull) : std::string();
+}
+
+std::uint32_t TKrRTDModel::GetFormatColor(const std::string& code, const std::string& name, bool checkNull,
+                                          const std::shared_ptr<IKrHQStyle>& style) {
+  auto format = GetRTDFormatItem(code);
+  return format ? format->GetFormatColorByName(name, checkNull, style) : 0;
+}
+
+}  // namespace kdp

@@ -1,0 +1,196 @@
+// Real-time items and the cache: the update algorithm and its flag bytes, typed stores, permissions,
+// history play, the time-zone shift, the suspension minute and the cache's keys.
+#include "rtd/rtd_item.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/data_cache.h"
+#include "kdp/host/ansi.h"
+#include "kdp/rtd/hq_field_types.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using testing::TestHost;
+
+// Field IDs of the sample dictionary.
+constexpr std::uint32_t kTradeDate = 1, kTime = 2, kNewPrice = 3, kVolume = 8, kName = 11, kStatus = 17,
+                        kSuspension = 18, kLastTradeTime = 1027, kCloudText = 10001;
+
+TSpeedQuoteData Quote(std::string code, std::vector<std::pair<std::uint32_t, QuoteVariant>> fields) {
+  TSpeedQuoteData q;
+  q.FKoraCode = std::move(code);
+  for (auto& [id, value] : fields) {
+    q.FItemArray.push_back(id);
+    q.FValueArray.push_back(std::move(value));
+  }
+  return q;
+}
+
+struct RTDItemTest : ::testing::Test {
+  TestHost h;
+  std::shared_ptr<IRTDCache> cache = CreateRTDCache();
+  std::shared_ptr<IRTDItem> item = cache->AddRTDItem("600000.SH", h->Securities().GetSecurity("600000.SH"));
+};
+
+TEST_F(RTDItemTest, FlagBytesFollowTheUpdates) {
+  item->SetRealTimeData(Quote("600000.SH", {{kNewPrice, 10.5}, {kVolume, std::int64_t{1200}}}));
+  EXPECT_FALSE(item->IsNullByID(kNewPrice));
+  EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 10.5);
+  EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{kNewPrice, kVolume}));
+
+  // An update naming no field leaves every flag as it was, the last-update bit included.
+  item->SetRealTimeData(Quote("600000.SH", {}));
+  EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{kNewPrice, kVolume}));
+
+  // A text for a number field stores nothing but still marks the field.
+  item->SetRealTimeData(Quote("600000.SH", {{kNewPrice, NarrowText{"oops"}}}));
+  EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 10.5);
+  EXPECT_FALSE(item->IsNullByID(kNewPrice));
+  EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{kNewPrice}));
+
+  // An integer field accepts values up to 2147483647 only.
+  item->SetRealTimeData(Quote("600000.SH", {{kStatus, std::int64_t{3'000'000'000}}}));
+  EXPECT_EQ(item->GetIntDataByID(kStatus), 0);
+  EXPECT_FALSE(item->IsNullByID(kStatus));  // marked all the same
+  item->SetRealTimeData(Quote("600000.SH", {{kStatus, 2.0}}));
+  EXPECT_EQ(item->GetIntDataByID(kStatus), 2);
+  EXPECT_EQ(item->GetDoubleDataByID(kStatus), 0);  // an integer field keeps no number
+
+  // Texts arrive narrow from the engine and wide from the cloud.
+  item->SetRealTimeData(Quote("600000.SH", {{kName, NarrowText{host::Utf8ToAnsi("浦发银行")}},
+                                            {kCloudText, NarrowText{"already wide"}}}));
+  EXPECT_EQ(item->GetStringDataByName("StockName"), "浦发银行");
+  EXPECT_EQ(item->GetStringDataByID(kName), "浦发银行");
+  EXPECT_TRUE(item->IsNullByID(9999));  // never delivered
+  EXPECT_EQ(item->GetDoubleDataByID2(9999), kHQNullValue);
+  EXPECT_EQ(item->GetDoubleDataByID(9999), 0);
+}
+
+TEST_F(RTDItemTest, PermissionBitsAndClearing) {
+  EXPECT_TRUE(item->HasPermissionByID(kNewPrice));  // no flag byte yet
+  item->SetHasPermissionByID(kNewPrice, false);
+  EXPECT_FALSE(item->HasPermissionByID(kNewPrice));
+  EXPECT_TRUE(item->IsNullByID(kNewPrice));  // a flag byte holding only the no-right bit
+  item->SetRealTimeData(Quote("600000.SH", {{kNewPrice, 10.0}, {kTradeDate, 20261204.0}}));
+  EXPECT_FALSE(item->HasPermissionByID(kNewPrice));  // an update keeps the bit
+  EXPECT_FALSE(item->HasPermissionByName("newprice"));
+  item->SetHasPermissionByName("NewPrice", true);
+  EXPECT_TRUE(item->HasPermissionByID(kNewPrice));
+  EXPECT_TRUE(item->HasPermissionByName("NoSuchField"));
+
+  item->ClearAllData();
+  EXPECT_TRUE(item->IsNullByID(kNewPrice));
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261204.0);  // the trade date survives
+  EXPECT_FALSE(item->IsNullByID(kTradeDate));
+  item->Reset();
+  EXPECT_TRUE(item->IsNullByID(kTradeDate));
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 0);
+}
+
+class FixedPlay final : public host::Implements<IKrHisPlayDataProvider> {
+ public:
+  int RegisterNotify(NotifyCallback cb) override {
+    notify = std::move(cb);
+    return 7;
+  }
+  double GetPlayDateTime() override { return 0; }
+  void Play(const std::string& c, int id, int type) override { played.push_back(c + "/" + std::to_string(id) + "/" + std::to_string(type)); }
+  void Drop(int id) override { dropped.push_back(id); }
+  double GetDoubleValue(std::uint32_t id, const std::string&, int type) override { return id * 100.0 + type; }
+  std::string GetStringValue(std::uint32_t id, const std::string& code, int) override { return code + "#" + std::to_string(id); }
+  std::int32_t GetIntValue(std::uint32_t id, const std::string&, int) override { return static_cast<std::int32_t>(id); }
+  NotifyCallback notify;
+  std::vector<std::string> played;
+  std::vector<int> dropped;
+};
+
+TEST_F(RTDItemTest, HistoryPlayReadsThroughTheProvider) {
+  item->SetRealTimeData(Quote("600000.SH", {{kNewPrice, 10.0}}));
+  item->SetIsHisPlay(true);
+  EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 10.0);  // no provider yet: still live
+  item->SetIKrHisPlayDataProvider(std::make_shared<FixedPlay>());
+  item->SetPlayType(3);
+  EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 303);
+  EXPECT_EQ(item->GetDoubleDataByID2(kVolume), 803);
+  EXPECT_EQ(item->GetStringDataByID(kName), "600000.SH#11");
+  EXPECT_EQ(item->GetIntDataByID(kStatus), 17);
+  EXPECT_FALSE(item->IsNullByID(10000));
+  EXPECT_TRUE(item->IsNullByID(10001));
+  item->SetIsHisPlay(false);
+  EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 10.0);
+}
+
+TEST_F(RTDItemTest, TimesShiftIntoTheChosenZone) {
+  item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20261204.0}, {kTime, 233015.0}, {kLastTradeTime, 103000.0}}));
+  ASSERT_TRUE(h->StartPackage());  // the world clock
+  EXPECT_EQ(GetHQCach().GetTimeZoneEnName(), "Default");
+  EXPECT_EQ(item->GetDoubleDataByID(kTime), 233015);  // exactly as stored
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261204);
+
+  GetHQCach().SetTimeZoneEnName("Tokyo");  // one hour ahead of Shanghai
+  EXPECT_EQ(item->GetDoubleDataByID(kTime), 3015);
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261205);  // 23:30 in Shanghai is tomorrow in Tokyo
+  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 113000);
+  EXPECT_EQ(item->GetDoubleDataByID2(kTime), 233015);  // the second read never shifts
+
+  GetHQCach().SetTimeZoneEnName("New York");  // 13 hours behind in December
+  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 213000);
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261204);
+  GetHQCach().SetTimeZoneEnName("Atlantis");  // an unknown zone leaves values alone
+  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 103000);
+}
+
+TEST(SuspensionMinuteTest, DatePartMustMatchTheTradeDate) {
+  struct Case {
+    const char* flag;
+    const char* date;
+    int minute;
+  };
+  const Case cases[] = {
+      {"1053", "20240105", 3}, {"1053", "20240106", 0}, {"11053", "20241105", 3}, {"11053", "20241106", 0},
+      {"7", "20240105", 7},    {"", "20240105", 0},     {"202401059", "20240105", 9}, {"202401069", "20240105", 0},
+      {"12345", "2024", 0},    {"99x", "20240105", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.flag) + " " + c.date);
+    EXPECT_EQ(SuspensionMinuteOf(c.flag, c.date), c.minute);
+  }
+}
+
+TEST_F(RTDItemTest, SuspensionMinuteNeedsBothFields) {
+  EXPECT_EQ(item->GetDoubleSpecialDataByID(REALTIME_SPECIALDATA_SUSPENSIONMINUTE), 0);
+  item->SetRealTimeData(Quote("600000.SH", {{kSuspension, 1053.0}}));
+  EXPECT_EQ(item->GetDoubleSpecialDataByID(REALTIME_SPECIALDATA_SUSPENSIONMINUTE), 0);  // no trade date
+  item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20240105.0}}));
+  EXPECT_EQ(item->GetDoubleSpecialDataByID(REALTIME_SPECIALDATA_SUSPENSIONMINUTE), 3);
+  EXPECT_EQ(item->GetDoubleSpecialDataByID(2), 0);
+}
+
+TEST_F(RTDItemTest, CacheKeysAndDiffs) {
+  auto lower = cache->AddRTDItem("600001.sh", nullptr);
+  EXPECT_EQ(cache->GetRealTimeItem("600000.sh"), item);  // looked up upper-cased
+  EXPECT_EQ(cache->GetRealTimeItem("600001.sh"), nullptr);  // stored as given, never found
+  cache->AddRTDItem("000001.SZ", nullptr);
+  EXPECT_EQ(cache->GetRealTimeItemList(), (std::vector<std::string>{"000001.SZ", "600000.SH", "600001.sh"}));
+  EXPECT_TRUE(item->IsValid());
+
+  TKrRealTimeParamStructure wanted(1);
+  wanted.SetKoraCode(0, "600000.SH");
+  cache->ClearDiffCodes({"600000.SH", "000001.SZ", "600000.sh"}, wanted);
+  EXPECT_EQ(cache->GetRealTimeItemList(), (std::vector<std::string>{"600001.sh"}));
+  EXPECT_EQ(cache->GetRealTimeItem("600000.SH"), nullptr);  // "600000.sh" is not "600000.SH": removed
+
+  // A replaced item is released and the code listed once.
+  auto first = cache->AddRTDItem("300750.SZ", nullptr);
+  auto second = cache->AddRTDItem("300750.SZ", nullptr);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(cache->GetRealTimeItem("300750.SZ"), second);
+  EXPECT_EQ(std::count(cache->GetRealTimeItemList().begin(), cache->GetRealTimeItemList().end(), "300750.SZ"), 1);
+  cache->RemoveRealTimeItem(first);  // no longer the stored one: only its code goes
+  EXPECT_EQ(cache->GetRealTimeItem("300750.SZ"), second);
+}
+
+}  // namespace
+}  // namespace kdp

@@ -1,0 +1,241 @@
+// The RTD model against the stand-in quote engine: subscriptions split by field range, resubscription
+// trimming, update lists, permission reports, history play, format items, and an end-to-end check that
+// every cached value equals what the engine sent.
+#include "kdp/rtd/rtd_model.h"
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "kdp/host/ansi.h"
+
+#include "kdp/rtd/hq_field_types.h"
+#include "kdp/speed/speed_session.h"
+#include "rtd/rtd_format_item.h"
+#include "sim_speed.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TestHost;
+
+TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, const std::vector<std::uint32_t>& ids) {
+  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
+  for (int i = 0; i < params.GetCount(); ++i) {
+    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
+    params.SetItemArray(i, ids);
+  }
+  return params;
+}
+
+struct ModelTest : ::testing::Test {
+  ModelTest() {
+    h->StartPackage();
+    h->Speed()->SyncNow();  // the engine connects once the session attached
+  }
+  // Lets the engine move `d` of server time and delivers what it pushed.
+  void Run(std::chrono::seconds d) {
+    h.Clock().Advance(d);
+    h->Speed()->SyncNow();
+    h->Loop().RunUntilIdle();
+  }
+  TestHost h;
+};
+
+TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
+  TKrRTDModel model;
+  const auto params = Subscription({"600000.SH"}, {3, 10005, 8});
+  EXPECT_EQ(model.Provider()->SpeedSubscriber().FiltIndexByRegion(params.GetItemArray(0)),
+            (std::vector<std::uint32_t>{3, 8}));
+  TKrCloudRTDSubscriber cloud;
+  EXPECT_EQ(cloud.FiltIndexByRegion(params.GetItemArray(0)), (std::vector<std::uint32_t>{10005}));
+  EXPECT_EQ(cloud.Subscrible(params), -1);  // no cloud index manager yet
+  EXPECT_EQ(cloud.UnSubscrible(), -1);
+
+  EXPECT_EQ(model.Subscrible(params), 0);
+  EXPECT_EQ(model.ToReqString(), "600000.SH: 3,10005,8");
+  h->Speed()->SyncNow();
+  h->Loop().RunUntilIdle();
+  auto item = model.GetRTDItem("600000.SH");
+  ASSERT_NE(item, nullptr);
+  EXPECT_FALSE(item->IsNullByID(3));
+  EXPECT_TRUE(item->IsNullByID(10005));  // the engine never heard of it
+  EXPECT_EQ(model.Subscrible(TKrRealTimeParamStructure()), -1);
+}
+
+TEST_F(ModelTest, ResubscribingKeepsSurvivingItemsAndTheirValues) {
+  TKrRTDModel model;
+  int notified = 0;
+  model.SetUpdateNotify([&] { ++notified; });
+  model.Subscrible(Subscription({"600000.SH", "000001.SZ"}, {3, 4}));
+  Run(10s);
+  ASSERT_GT(notified, 0);
+  auto kept = model.GetRTDItem("000001.SZ");
+  ASSERT_NE(kept, nullptr);
+  const double price = kept->GetDoubleDataByID(3);
+
+  model.Subscrible(Subscription({"000001.SZ", "300750.SZ"}, {3, 4}));
+  EXPECT_EQ(model.GetRTDItem("600000.SH"), nullptr);  // dropped at once
+  EXPECT_EQ(model.GetRTDItem("000001.SZ"), kept);     // the same item, values intact
+  EXPECT_EQ(kept->GetDoubleDataByID(3), price);
+  h->Speed()->SyncNow();
+  h->Loop().RunUntilIdle();  // the snapshot of the new subscription
+  EXPECT_NE(model.GetRTDItem("300750.SZ"), nullptr);
+  EXPECT_EQ(model.GetRTDItemList(), (std::vector<std::string>{"000001.SZ", "300750.SZ"}));
+  const auto& updated = model.GetUpdateSecurityList();
+  EXPECT_EQ(std::set<std::string>(updated.begin(), updated.end()), (std::set<std::string>{"000001.SZ", "300750.SZ"}));
+
+  EXPECT_EQ(model.UnSubscrible(), 0);
+  notified = 0;
+  Run(30s);
+  EXPECT_EQ(notified, 0);
+}
+
+TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
+  TKrRTDModel model;
+  model.Subscrible(Subscription({"600000.SH", "600745.SH"}, {2, 3, 4, 8, 10, 11, 81}));
+  Run(60s);
+  EXPECT_EQ(model.GetFormatVal("NOSUCH.SH", "NewPrice"), "");
+  auto format = model.GetRTDFormatItem("600000.SH");
+  ASSERT_NE(format, nullptr);
+  EXPECT_EQ(model.GetRTDFormatItem("600000.sh"), format);
+  auto* concrete = dynamic_cast<TKrRTDFormatItem*>(format.get());
+  ASSERT_NE(concrete, nullptr);
+
+  const std::string price = model.GetFormatVal("600000.SH", "NewPrice");
+  EXPECT_FALSE(price.empty());
+  EXPECT_EQ(price.find('.'), price.size() - 3);  // two decimals: the price step of 0.01
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName"), "浦发银行");
+  EXPECT_FALSE(model.GetFormatColor("600000.SH", "ChangeRatio", true, nullptr) == 0 &&
+               model.GetDoubleVal("600000.SH", 81, 0) != 0);
+  const int lookups = concrete->FormatLookups();
+  for (int i = 0; i < 3; ++i) {
+    model.GetFormatVal("600000.SH", "NewPrice");
+    EXPECT_EQ(concrete->GetHQDictIDByName("NoSuchName"), 0);  // a name without a format is asked once too
+  }
+  EXPECT_EQ(concrete->FormatLookups(), lookups + 1);
+
+  // A field never delivered is empty whatever checkNull says.
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", true), "");
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", false), "");
+  // The suspended security has no trades: no open price, an empty name with "-" when asked to check.
+  EXPECT_EQ(model.GetFormatVal("600745.SH", "High"), "");
+}
+
+TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {
+  TKrRTDModel model;
+  int notified = 0;
+  model.SetUpdateNotify([&] { ++notified; });
+  auto& cloud = model.Provider()->CloudSubscriber();
+  cloud.NotifyCloudDataPermissionInfo({{"600000.SH", {"10002", "not a number"}}});
+  auto item = model.GetRTDItem("600000.SH");  // created by the report
+  ASSERT_NE(item, nullptr);
+  EXPECT_FALSE(item->HasPermissionByID(10002));
+  EXPECT_TRUE(item->HasPermissionByID(10001));
+  EXPECT_EQ(notified, 0);
+
+  TSpeedQuoteData row;
+  row.FKoraCode = "000001.SZ";
+  row.FItemArray = {10001};
+  row.FValueArray = {1.25e8};
+  cloud.NotifyUpdateCloudData({row});
+  EXPECT_EQ(notified, 1);
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 10001, -1), 1.25e8);
+  EXPECT_EQ(model.GetDoubleVal("NOSUCH.SZ", 10001, -1), -1);  // no item: the default
+  EXPECT_EQ(model.GetUpdateSecurityList(), (std::vector<std::string>{"000001.SZ"}));
+  cloud.NotifyUpdateCloudData({});  // empty updates notify nobody
+  EXPECT_EQ(notified, 1);
+}
+
+class RecordingPlay final : public host::Implements<IKrHisPlayDataProvider> {
+ public:
+  int RegisterNotify(NotifyCallback cb) override {
+    notify = std::move(cb);
+    return 7;
+  }
+  double GetPlayDateTime() override { return 0; }
+  void Play(const std::string& codes, int id, int type) override {
+    played.push_back(codes + "/" + std::to_string(id) + "/" + std::to_string(type));
+  }
+  void Drop(int id) override { dropped.push_back(id); }
+  double GetDoubleValue(std::uint32_t id, const std::string&, int) override { return id + 0.5; }
+  std::string GetStringValue(std::uint32_t, const std::string&, int) override { return {}; }
+  std::int32_t GetIntValue(std::uint32_t, const std::string&, int) override { return 0; }
+  NotifyCallback notify;
+  std::vector<std::string> played;
+  std::vector<int> dropped;
+};
+
+TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
+  auto play = std::make_shared<RecordingPlay>();
+  TKrRTDModel model;
+  int notified = 0;
+  model.SetUpdateNotify([&] { ++notified; });
+  model.SetIsHisPlay(true);
+  model.SetPlayType(3);
+  model.SetHisPlayDataProvider(play);
+  EXPECT_EQ(model.Subscrible(Subscription({"600000.SH", "000001.SZ"}, {3})), 0);
+  EXPECT_EQ(play->played, (std::vector<std::string>{"600000.SH,000001.SZ/7/3"}));
+  model.Subscrible(Subscription({"600000.SH"}, {3}));  // registered once, played again
+  EXPECT_EQ(play->played.size(), 2u);
+
+  Run(30s);
+  EXPECT_EQ(model.GetRTDItem("600000.SH"), nullptr);  // nothing subscribed at the engine
+  play->notify("600000.SH,000001.SZ");
+  EXPECT_EQ(notified, 1);
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, 0), 3.5);
+  EXPECT_FALSE(model.IsNull("000001.SZ", 3));
+  EXPECT_EQ(model.UnSubscrible(), 7);
+  EXPECT_EQ(play->dropped, (std::vector<int>{7}));
+
+  TKrRTDModel single;
+  single.SetIsHisPlay(true);
+  single.SetHisPlayDataProvider(play);
+  single.Subscrible(Subscription({"00700.HK", "600000.SH"}, {3}));
+  EXPECT_EQ(play->played.back(), "00700.HK/7/0");  // play type 0 plays the first security only
+}
+
+TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {
+  const std::vector<std::uint32_t> fields{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 25, 26, 81, 187, 1027, 1028};
+  std::vector<std::string> codes;
+  for (const auto& security : h->Securities().All()) {
+    if (codes.size() < 50) codes.push_back(security->GetKoraCode());
+  }
+  TKrRTDModel model;
+  int updates = 0;
+  model.SetUpdateNotify([&] { ++updates; });
+  ASSERT_EQ(model.Subscrible(Subscription(codes, fields)), 0);
+  auto& engine = *h->Speed();
+  for (int step = 0; step < 5; ++step) {
+    Run(step == 0 ? 0s : 3s);
+    for (const std::string& code : codes) {
+      auto item = model.GetRTDItem(code);
+      ASSERT_NE(item, nullptr) << code;
+      for (std::uint32_t id : fields) {
+        SCOPED_TRACE(::testing::Message() << code << " field " << id << " step " << step);
+        const auto sent = engine.CurrentValue(code, id);
+        if (!sent) {
+          EXPECT_TRUE(item->IsNullByID(id));
+        } else if (const auto* text = std::get_if<std::string>(&*sent)) {
+          EXPECT_EQ(item->GetStringDataByID(id), host::AnsiToUtf8(*text));
+        } else if (id == 17) {  // the dictionary's integer field
+          EXPECT_EQ(item->GetIntDataByID(id), std::get<std::int64_t>(*sent));
+        } else {
+          const double number = std::holds_alternative<double>(*sent) ? std::get<double>(*sent)
+                                                                      : static_cast<double>(std::get<std::int64_t>(*sent));
+          EXPECT_EQ(item->GetDoubleDataByID2(id), number);
+        }
+      }
+    }
+  }
+  EXPECT_GE(updates, 5);
+  // The engine asked the configuration about each of the 50 codes from its own thread; the cache kept at
+  // most 20, starting afresh at the 21st and the 41st.
+  EXPECT_EQ(G_GetHQSpeedImpl()->CallBack()->GetConfig()->CachedSecurityCount(), 10u);
+  EXPECT_TRUE(engine.ConfigCalledOnlyOffMainThread());
+}
+
+}  // namespace
+}  // namespace kdp
