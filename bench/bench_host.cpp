@@ -29,6 +29,7 @@ minihost::MiniHost& BenchHost() {
     auto settings = minihost::LoadHostSettings(KDP_SAMPLE_ETC, error);
     if (!settings) throw std::runtime_error(error);
     settings->dataDir = instance.dir;
+    settings->quoteEngine = false;  // no engine thread competing with the measurements
     instance.host = minihost::MiniHost::Create(std::move(*settings), {}, error);
     if (!instance.host || !instance.host->StartPackage()) throw std::runtime_error("the bench host did not start: " + error);
   }

@@ -27,6 +27,8 @@ int RunDemo(Session& session);
 void AddSpeedCommands(CLI::App& app, Action& chosen);
 // `ref warrant|basic|currency|index-sector|related CODE` and `ref convert CODE AMOUNT`.
 void AddRefdataCommands(CLI::App& app, Action& chosen);
+// `board CODE... [--seconds N] [--once]`.
+void AddBoardCommands(CLI::App& app, Action& chosen);
 // `resolve CODE`, `format CODE FIELD VALUE`, `clock CITY DATETIME`.
 void AddReferenceCommands(CLI::App& app, Action& chosen);
 

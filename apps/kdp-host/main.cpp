@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   kdp::app::Action action = kdp::app::RunDemo;
   kdp::app::AddFrameCommands(app, action);
   kdp::app::AddSpeedCommands(app, action);
+  kdp::app::AddBoardCommands(app, action);
   kdp::app::AddRefdataCommands(app, action);
   kdp::app::AddReferenceCommands(app, action);
   CLI11_PARSE(app, argc, argv);

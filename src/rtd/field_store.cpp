@@ -2,65 +2,57 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace kdp {
 namespace {
 
-// Field IDs below this bound map through a direct table; larger (Lux) IDs through a hash map.
-constexpr std::uint32_t kDirectIds = 1u << 16;
-constexpr std::uint32_t kNoSlot = 0xFFFFFFFFu;
+constexpr std::uint32_t kDirect = 1u << 16;
+constexpr std::uint32_t kMaxSlots = 1u << 16;  // distinct field IDs one process can hold
+constexpr std::uint32_t kUnassigned = 0xFFFFFFFFu;
 
 struct SlotTable {
   SlotTable() {
-    for (auto& s : direct) s.store(kNoSlot, std::memory_order_relaxed);
+    for (auto& s : direct) s.store(kUnassigned, std::memory_order_relaxed);
   }
-  std::array<std::atomic<std::uint32_t>, kDirectIds> direct;
-  std::mutex mutex;  // guards assignment, large and ids
+  std::array<std::atomic<std::uint32_t>, kDirect> direct;  // field ID -> slot
+  std::array<std::atomic<std::uint32_t>, kMaxSlots> ids;   // slot -> field ID
+  std::mutex mutex;  // guards assignment and large
   std::unordered_map<std::uint32_t, std::uint32_t> large;
-  std::vector<std::uint32_t> ids;  // slot -> field ID
-  std::atomic<std::size_t> count{0};
+  std::uint32_t count = 0;
 };
 
+// Never destroyed: items may outlive other statics at exit.
 SlotTable& Slots() {
-  static auto* table = new SlotTable();  // lives for the process: items may outlive static destruction order
+  static auto* table = new SlotTable();
   return *table;
 }
 
 }  // namespace
 
-bool TFieldStore::FindSlot(std::uint32_t id, std::size_t& slot) {
+std::uint32_t TFieldStore::LargeSlot(std::uint32_t id) {
   SlotTable& t = Slots();
-  if (id < kDirectIds) {
-    const std::uint32_t s = t.direct[id].load(std::memory_order_acquire);
-    if (s == kNoSlot) return false;
-    slot = s;
-    return true;
-  }
   std::lock_guard lock(t.mutex);
   auto it = t.large.find(id);
-  if (it == t.large.end()) return false;
-  slot = it->second;
-  return true;
+  return it == t.large.end() ? kNoSlot : it->second;
 }
 
-std::size_t TFieldStore::SlotOf(std::uint32_t id) {
-  std::size_t slot;
-  if (FindSlot(id, slot)) return slot;
+std::size_t TFieldStore::AssignSlot(std::uint32_t id) {
   SlotTable& t = Slots();
   std::lock_guard lock(t.mutex);
-  if (id < kDirectIds) {
+  if (id < kDirect) {
     const std::uint32_t s = t.direct[id].load(std::memory_order_acquire);
-    if (s != kNoSlot) return s;
+    if (s != kUnassigned) return s;
   } else if (auto it = t.large.find(id); it != t.large.end()) {
     return it->second;
   }
-  const auto fresh = static_cast<std::uint32_t>(t.ids.size());
-  t.ids.push_back(id);
-  if (id < kDirectIds) {
+  direct_slots_.store(t.direct.data(), std::memory_order_release);
+  if (t.count == kMaxSlots) throw std::length_error("more distinct field IDs than the real-time store holds");
+  const std::uint32_t fresh = t.count++;
+  t.ids[fresh].store(id, std::memory_order_release);
+  if (id < kDirect) {
     t.direct[id].store(fresh, std::memory_order_release);
   } else {
     t.large.emplace(id, fresh);
@@ -69,26 +61,7 @@ std::size_t TFieldStore::SlotOf(std::uint32_t id) {
 }
 
 std::uint32_t TFieldStore::IdOfSlot(std::size_t slot) {
-  SlotTable& t = Slots();
-  std::lock_guard lock(t.mutex);
-  return slot < t.ids.size() ? t.ids[slot] : 0;
-}
-
-const TFieldStore::Cell* TFieldStore::Find(std::uint32_t id) const {
-  std::size_t slot;
-  if (!FindSlot(id, slot) || slot >= cells_.size()) return nullptr;
-  const Cell& cell = cells_[slot];
-  return cell.present != 0 ? &cell : nullptr;
-}
-
-TFieldStore::Cell* TFieldStore::Find(std::uint32_t id) {
-  return const_cast<Cell*>(static_cast<const TFieldStore*>(this)->Find(id));
-}
-
-TFieldStore::Cell& TFieldStore::Get(std::uint32_t id) {
-  const std::size_t slot = SlotOf(id);
-  if (slot >= cells_.size()) cells_.resize(slot + 1);
-  return cells_[slot];
+  return slot < kMaxSlots ? Slots().ids[slot].load(std::memory_order_acquire) : 0;
 }
 
 const std::string* TFieldStore::Text(std::uint32_t id) const {

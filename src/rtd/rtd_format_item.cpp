@@ -8,27 +8,60 @@ namespace kdp {
 
 TKrRTDFormatItem::TKrRTDFormatItem(std::shared_ptr<IRTDItem> item) : FRTDItem(std::move(item)) {}
 
-std::shared_ptr<IKrHQFormatItem> TKrRTDFormatItem::GetFormatItemByName(const std::string& name) {
+TKrRTDFormatItem::NameInfo& TKrRTDFormatItem::Info(const std::string& name) {
   auto it = FDataFormatDict.find(name);
   if (it != FDataFormatDict.end()) return it->second;
-  std::shared_ptr<IKrHQFormatItem> found;
-  // "StockCode" is the code itself, which no format describes.
-  if (name != "StockCode" && FRTDItem) {
-    ++FLookups;
-    if (auto manager = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager")) {
-      found = manager->GetDataFormatObjByName(FRTDItem->GetIKrSecurity(), name);
+  NameInfo info;
+  info.id = KrHQDictionaryImpl().GetIDByName(name);
+  return FDataFormatDict.emplace(name, std::move(info)).first->second;
+}
+
+const std::shared_ptr<IKrHQFormatItem>& TKrRTDFormatItem::Format(NameInfo& info, const std::string& name) {
+  if (!info.formatAsked) {
+    info.formatAsked = true;
+    // "StockCode" is the code itself, which no format describes.
+    if (name != "StockCode" && FRTDItem) {
+      ++FLookups;
+      if (auto manager = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager")) {
+        info.format = manager->GetDataFormatObjByName(FRTDItem->GetIKrSecurity(), name);
+      }
     }
   }
-  FDataFormatDict.emplace(name, found);
-  return found;
+  return info.format;
+}
+
+std::shared_ptr<IKrHQFormatItem> TKrRTDFormatItem::GetFormatItemByName(const std::string& name) {
+  return Format(Info(name), name);
+}
+
+int TKrRTDFormatItem::TypeOf(NameInfo& info, const std::string& name) {
+  if (!info.typeKnown) {
+    info.typeKnown = true;
+    info.typeID = info.id;
+    if (info.typeID == 0) {
+      // A computed field takes the type of the first field it reads.
+      if (const auto& format = Format(info, name)) {
+        const auto ids = format->GetDataList();
+        info.typeID = ids.empty() ? 0 : ids.front();
+      }
+    }
+  }
+  return KrHQDictionaryImpl().GetTypeByID(info.typeID);
 }
 
 int TKrRTDFormatItem::GetHQDictIDByName(const std::string& name) {
-  if (const int id = KrHQDictionaryImpl().GetIDByName(name); id != 0) return id;
-  auto item = GetFormatItemByName(name);
-  if (!item) return 0;
-  const auto ids = item->GetDataList();
-  return ids.empty() ? 0 : ids.front();
+  NameInfo& info = Info(name);
+  TypeOf(info, name);
+  return info.typeID;
+}
+
+bool TKrRTDFormatItem::IsNull(const NameInfo& info, const std::string& name) {
+  return info.id != 0 ? FRTDItem->IsNullByID(static_cast<std::uint32_t>(info.id)) : FRTDItem->IsNullByName(name);
+}
+
+double TKrRTDFormatItem::Number(const NameInfo& info, const std::string& name) {
+  return info.id != 0 ? FRTDItem->GetDoubleDataByID(static_cast<std::uint32_t>(info.id))
+                      : FRTDItem->GetDoubleDataByName(name);
 }
 
 double TKrRTDFormatItem::PriceStep() {
@@ -43,61 +76,69 @@ IKrHQFormatItem::FieldValueReader TKrRTDFormatItem::FieldReader() {
 }
 
 std::string TKrRTDFormatItem::GetFormatValueByName(const std::string& name, bool checkNull) {
-  if (!FRTDItem || FRTDItem->IsNullByName(name)) return {};
-  switch (KrHQDictionaryImpl().GetTypeByID(GetHQDictIDByName(name))) {
-    case HQDICDATA_TYPE_DOUBLE: return FormatDoubleValue(name, checkNull);
-    case HQDICDATA_TYPE_STRING: return FormatStringValue(name, checkNull);
+  if (!FRTDItem) return {};
+  NameInfo& info = Info(name);
+  if (IsNull(info, name)) return {};
+  switch (TypeOf(info, name)) {
+    case HQDICDATA_TYPE_DOUBLE: return FormatDoubleValue(info, name, checkNull);
+    case HQDICDATA_TYPE_STRING: return FormatStringValue(info, name, checkNull);
     default: return {};
   }
 }
 
-std::string TKrRTDFormatItem::FormatStringValue(const std::string& name, bool checkNull) {
-  const std::string text = FRTDItem->GetStringDataByName(name);
+std::string TKrRTDFormatItem::FormatStringValue(NameInfo& info, const std::string& name, bool checkNull) {
+  const std::string text = info.id != 0 ? FRTDItem->GetStringDataByID(static_cast<std::uint32_t>(info.id))
+                                        : FRTDItem->GetStringDataByName(name);
   if (checkNull && text.empty()) return "-";
-  auto item = GetFormatItemByName(name);
-  return item ? item->FormatSpecString(text) : text;
+  const auto& format = Format(info, name);
+  return format ? format->FormatSpecString(text) : text;
 }
 
-std::string TKrRTDFormatItem::FormatDoubleValue(const std::string& name, bool checkNull) {
-  const double value = FRTDItem->GetDoubleDataByName(name);
+std::string TKrRTDFormatItem::FormatDoubleValue(NameInfo& info, const std::string& name, bool checkNull) {
+  const double value = Number(info, name);
   if (checkNull && IsNullValue(value)) return "-";
-  auto item = GetFormatItemByName(name);
-  if (!item) return {};
+  const auto& format = Format(info, name);
+  if (!format) return {};
   try {
-    return item->CalcAndFormat(value, std::string(), item->GetUsePriceStep() ? PriceStep() : 0.0);
+    return format->CalcAndFormat(value, std::string(), format->GetUsePriceStep() ? PriceStep() : 0.0);
   } catch (const std::exception&) {
     return "-";  // a broken number instruction shows no number rather than a wrong one
   }
 }
 
 std::string TKrRTDFormatItem::GetDateTimeFormatValueByName(const std::string& name, bool checkNull) {
-  if (!FRTDItem || FRTDItem->IsNullByName(name)) return {};
-  const double value = FRTDItem->GetDoubleDataByName(name);
+  if (!FRTDItem) return {};
+  NameInfo& info = Info(name);
+  if (IsNull(info, name)) return {};
+  const double value = Number(info, name);
   if (checkNull && (value == 0 || IsNullValue(value))) return "-";
-  auto item = GetFormatItemByName(name);
-  return item ? item->CalcAndFormat(value, false) : std::string();
+  const auto& format = Format(info, name);
+  return format ? format->CalcAndFormat(value, false) : std::string();
 }
 
 std::string TKrRTDFormatItem::GetFormatColorNameByName(const std::string& name, bool /*checkNull*/) {
-  if (!FRTDItem || FRTDItem->IsNullByName(name)) return {};
-  auto item = GetFormatItemByName(name);
-  if (!item) return {};
-  switch (KrHQDictionaryImpl().GetTypeByID(GetHQDictIDByName(name))) {
-    case HQDICDATA_TYPE_DOUBLE: return item->GetDoubleFormatColorName(FRTDItem->GetDoubleDataByName(name), FieldReader());
-    case HQDICDATA_TYPE_STRING: return item->GetColorName(0, true);
+  if (!FRTDItem) return {};
+  NameInfo& info = Info(name);
+  if (IsNull(info, name)) return {};
+  const auto& format = Format(info, name);
+  if (!format) return {};
+  switch (TypeOf(info, name)) {
+    case HQDICDATA_TYPE_DOUBLE: return format->GetDoubleFormatColorName(Number(info, name), FieldReader());
+    case HQDICDATA_TYPE_STRING: return format->GetColorName(0, true);
     default: return {};
   }
 }
 
 std::uint32_t TKrRTDFormatItem::GetFormatColorByName(const std::string& name, bool /*checkNull*/,
                                                      const std::shared_ptr<IKrHQStyle>& style) {
-  if (!FRTDItem || FRTDItem->IsNullByName(name)) return 0;
-  auto item = GetFormatItemByName(name);
-  if (!item) return 0;
-  switch (KrHQDictionaryImpl().GetTypeByID(GetHQDictIDByName(name))) {
-    case HQDICDATA_TYPE_DOUBLE:
-      return item->GetDoubleFormatColor(style, FRTDItem->GetDoubleDataByName(name), FieldReader());
-    case HQDICDATA_TYPE_STRING: return item->GetColor(style, 0, true);
+  if (!FRTDItem) return 0;
+  NameInfo& info = Info(name);
+  if (IsNull(info, name)) return 0;
+  const auto& format = Format(info, name);
+  if (!format) return 0;
+  switch (TypeOf(info, name)) {
+    case HQDICDATA_TYPE_DOUBLE: return format->GetDoubleFormatColor(style, Number(info, name), FieldReader());
+    case HQDICDATA_TYPE_STRING: return format->GetColor(style, 0, true);
     default: return 0;
   }
 }

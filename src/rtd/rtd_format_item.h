@@ -1,9 +1,9 @@
 // TKrRTDFormatItem: see include/kdp/rtd/rtd_format_item.h.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/refdata/security_manager.h"
@@ -21,7 +21,9 @@ class TKrRTDFormatItem final : public host::Implements<IRTDFormatItem> {
   std::uint32_t GetFormatColorByName(const std::string& name, bool checkNull,
                                      const std::shared_ptr<IKrHQStyle>& style) override;
   std::string GetFormatColorNameByName(const std::string& name, bool checkNull) override;
-  void ResetRTDItem(std::shared_ptr<IRTDItem> item) override { FRTDItem = std::move(item); }
+  void ResetRTDItem(std::shared_ptr<IRTDItem> item) override {
+    if (item != FRTDItem) FRTDItem = std::move(item);
+  }
 
   // The dictionary ID of a name; for a computed field the first field it reads; 0 when neither.
   int GetHQDictIDByName(const std::string& name);
@@ -31,15 +33,28 @@ class TKrRTDFormatItem final : public host::Implements<IRTDFormatItem> {
   int FormatLookups() const { return FLookups; }
 
  private:
-  std::string FormatDoubleValue(const std::string& name, bool checkNull);
-  std::string FormatStringValue(const std::string& name, bool checkNull);
+  // What the item learned about a field name: its dictionary ID (0 for a computed field), the ID its
+  // type comes from, and its format item once asked for.
+  struct NameInfo {
+    int id = 0;
+    int typeID = 0;
+    bool typeKnown = false;
+    bool formatAsked = false;
+    std::shared_ptr<IKrHQFormatItem> format;
+  };
+  NameInfo& Info(const std::string& name);
+  const std::shared_ptr<IKrHQFormatItem>& Format(NameInfo& info, const std::string& name);
+  int TypeOf(NameInfo& info, const std::string& name);
+  bool IsNull(const NameInfo& info, const std::string& name);
+  double Number(const NameInfo& info, const std::string& name);
+  std::string FormatDoubleValue(NameInfo& info, const std::string& name, bool checkNull);
+  std::string FormatStringValue(NameInfo& info, const std::string& name, bool checkNull);
   double PriceStep();
   IKrHQFormatItem::FieldValueReader FieldReader();
 
   std::shared_ptr<IRTDItem> FRTDItem;
   double FPriceStep = 0;  // fetched from the security on first need
-  // Field name -> format item; a null entry marks a name known to have none.
-  std::map<std::string, std::shared_ptr<IKrHQFormatItem>> FDataFormatDict;
+  std::unordered_map<std::string, NameInfo> FDataFormatDict;
   int FLookups = 0;
 };
 

@@ -166,16 +166,17 @@ bool TKrRTDItem::IsNullByName(const std::string& name) {
 
 void TKrRTDItem::SetRealTimeData(const TSpeedQuoteData& quoteData) {
   if (quoteData.FItemArray.empty()) return;
-  FStore.ForEach([](std::uint32_t, TFieldStore::Cell& cell) {
+  FStore.ForEachCell([](TFieldStore::Cell& cell) {
     cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE);
   });
-  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();  // asked once per field of the item
   const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t id = quoteData.FItemArray[i];
     const QuoteVariant& v = quoteData.FValueArray[i];
     TFieldStore::Cell& cell = FStore.Get(id);
-    switch (dictionary.GetTypeByID(static_cast<int>(id))) {
+    if (cell.type == TFieldStore::kTypeUnknown) cell.type = static_cast<std::uint8_t>(dictionary.GetTypeByID(static_cast<int>(id)));
+    switch (cell.type) {
       case HQDICDATA_TYPE_DOUBLE:
         if (!IsText(v)) {
           cell.number = NumberOf(v);
@@ -299,6 +300,11 @@ double TKrRTDItem::ExpGetDoubleDataByName(const std::string& name, int depth) {
 
 std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItem(const std::string& code) {
   auto it = FRTDItemDict.find(ToUpperAscii(code));
+  return it == FRTDItemDict.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItemByUpperCode(const std::string& upperCode) {
+  auto it = FRTDItemDict.find(upperCode);
   return it == FRTDItemDict.end() ? nullptr : it->second;
 }
 

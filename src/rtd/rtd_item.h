@@ -109,6 +109,8 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
 
   // The concrete item, for callers inside the package that write updates.
   TKrRTDItem* FindItem(const std::string& code);
+  // GetRealTimeItem for a code the caller already upper-cased.
+  std::shared_ptr<IRTDItem> GetRealTimeItemByUpperCode(const std::string& upperCode);
 
  private:
   std::unordered_map<std::string, std::shared_ptr<TKrRTDItem>> FRTDItemDict;

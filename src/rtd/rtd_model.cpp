@@ -142,7 +142,10 @@ void TKrRTDProvider::OnSubrUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
 
 // ---- model ----
 
-TKrRTDModel::TKrRTDModel() : FRTDProv(std::make_unique<TKrRTDProvider>()), FRTDCache(CreateRTDCache()) {
+TKrRTDModel::TKrRTDModel() : FRTDProv(std::make_unique<TKrRTDProvider>()) {
+  auto cache = std::make_shared<TKrRTDCache>();
+  FCache = cache.get();
+  FRTDCache = std::move(cache);
   FRTDCache->SetHQSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
   FRTDProv->SetUpdateCallBack([this](const TKrSpeedDataSetParseCmdID3070& rows) { OnUpdata(rows); });
   FRTDProv->SetPressionsCallback(
@@ -270,9 +273,10 @@ bool TKrRTDModel::IsNull(const std::string& code, const std::string& name) {
 }
 
 std::shared_ptr<IRTDFormatItem> TKrRTDModel::GetRTDFormatItem(const std::string& code) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  const std::string upper = ToUpperAscii(code);
+  auto item = FCache->GetRealTimeItemByUpperCode(upper);
   if (!item) return nullptr;
-  auto& format = FFormatDict[ToUpperAscii(code)];
+  auto& format = FFormatDict[upper];
   if (!format) {
     format = CreateRTDFormatItem(item);
   } else {

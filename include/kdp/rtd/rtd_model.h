@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "kdp/rtd/rtd_format_item.h"
@@ -171,7 +172,8 @@ class TKrRTDModel {
 
   std::unique_ptr<TKrRTDProvider> FRTDProv;
   std::shared_ptr<IRTDCache> FRTDCache;
-  std::map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;
+  class TKrRTDCache* FCache;  // FRTDCache's implementation, for look-ups by upper-cased code
+  std::unordered_map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;  // by upper-cased code
   TNotifyRTDUpdate FUpdateNotify;
   std::string FHostName;
   TGetSecurity FOnGetSecurity;

@@ -1,0 +1,175 @@
+// kdp-host board CODE... [--seconds N] [--once]
+// A live price board: one line per security (name, last price, change, change %, volume, time), formatted
+// and coloured by the package's format items, repainted as quotes arrive.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/frame/ui_resources.h"
+#include "kdp/host/ansi.h"
+#include "kdp/host/services.h"
+#include "kdp/rtd/rtd_model.h"
+
+namespace kdp::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Column {
+  const char* title;
+  const char* field;  // the dictionary name
+  int width;
+  bool right;
+};
+
+constexpr Column kColumns[] = {
+    {"code", nullptr, 12, false},      {"name", "StockName", 14, false}, {"last", "NewPrice", 11, true},
+    {"change", "Change", 10, true},    {"change %", "ChangeRatio", 10, true}, {"volume", "Volume", 12, true},
+    {"time", "TradeTime", 10, true},
+};
+// Field IDs of the sample dictionary the board subscribes: the columns' fields and the previous close the
+// colours compare with.
+const std::vector<std::uint32_t> kBoardFields{2, 3, 4, 8, 10, 11, 81};
+
+std::atomic<bool> g_interrupted{false};
+
+// Terminal columns a text takes: East Asian wide characters take two.
+int DisplayWidth(const std::string& utf8) {
+  int width = 0;
+  for (char16_t unit : host::Utf8ToUtf16(utf8)) {
+    if (unit >= 0xDC00 && unit <= 0xDFFF) continue;  // the second half of a surrogate pair
+    const bool wide = (unit >= 0x1100 && unit <= 0x115F) || (unit >= 0x2E80 && unit <= 0xA4CF) ||
+                      (unit >= 0xAC00 && unit <= 0xD7A3) || (unit >= 0xF900 && unit <= 0xFAFF) ||
+                      (unit >= 0xFE30 && unit <= 0xFE4F) || (unit >= 0xFF00 && unit <= 0xFF60) ||
+                      (unit >= 0xFFE0 && unit <= 0xFFE6);
+    width += wide ? 2 : 1;
+  }
+  return width;
+}
+
+std::string Pad(const std::string& text, int width, bool right) {
+  const std::string padding(static_cast<std::size_t>(std::max(0, width - DisplayWidth(text))), ' ');
+  return right ? padding + text : text + padding;
+}
+
+class Board {
+ public:
+  Board(Session& s, std::vector<std::string> codes, bool colour)
+      : s_(s), codes_(std::move(codes)), colour_(colour) {
+    if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
+  }
+
+  // The board's text: a header and one line per code.
+  std::string Render(TKrRTDModel& model) {
+    std::string out;
+    for (const Column& c : kColumns) out += Pad(c.title, c.width, c.right) + "  ";
+    out += '\n';
+    for (const std::string& code : codes_) {
+      for (const Column& c : kColumns) {
+        if (c.field == nullptr) {
+          out += Pad(code, c.width, c.right) + "  ";
+          continue;
+        }
+        std::string text = model.GetFormatVal(code, c.field, true);
+        if (text.empty()) text = "-";
+        const std::string cell = Pad(text, c.width, c.right);
+        const std::uint32_t rgb = colour_ && style_ ? model.GetFormatColor(code, c.field, true, style_) : 0;
+        out += rgb != 0 ? fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell)
+                        : cell;
+        out += "  ";
+      }
+      out += '\n';
+    }
+    return out;
+  }
+
+  void Paint(TKrRTDModel& model) {
+    if (colour_) fmt::print(s_.out, "\x1b[H\x1b[2J");
+    fmt::print(s_.out, "{}", Render(model));
+    s_.out.flush();
+  }
+
+ private:
+  Session& s_;
+  std::vector<std::string> codes_;
+  bool colour_;
+  std::shared_ptr<IKrHQStyle> style_;
+};
+
+int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds, bool once) {
+  std::vector<std::string> codes;
+  for (const std::string& code : requested) {
+    auto security = s.host.Securities().GetSecurity(code);
+    if (!security) {
+      fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
+      return 1;
+    }
+    codes.push_back(security->GetKoraCode());
+  }
+  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
+  for (int i = 0; i < params.GetCount(); ++i) {
+    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
+    params.SetItemArray(i, kBoardFields);
+  }
+
+  TKrRTDModel model;
+  bool dirty = false;
+  model.SetUpdateNotify([&] { dirty = true; });
+  Board board(s, codes, !once && isatty(STDOUT_FILENO) == 1);
+  model.Subscrible(params);
+
+  auto& loop = s.host.Loop();
+  if (once) {
+    // The first snapshot carries every subscribed field.
+    const bool complete = loop.RunUntil(
+        [&] {
+          for (const std::string& code : codes) {
+            if (model.IsNull(code, "NewPrice")) return false;
+          }
+          return true;
+        },
+        10s);
+    board.Paint(model);
+    if (!complete) fmt::print(s.err, "kdp-host: not every security had a quote yet\n");
+    return complete ? 0 : 1;
+  }
+
+  g_interrupted = false;
+  std::signal(SIGINT, [](int) { g_interrupted = true; });
+  const auto repaint = loop.SetTimer(250ms, [&] {
+    if (g_interrupted) loop.Quit();
+    if (!dirty) return;
+    dirty = false;
+    board.Paint(model);
+  });
+  loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds)) : std::chrono::milliseconds::max());
+  loop.KillTimer(repaint);
+  std::signal(SIGINT, SIG_DFL);
+  model.UnSubscrible();
+  return 0;
+}
+
+}  // namespace
+
+void AddBoardCommands(CLI::App& app, Action& chosen) {
+  struct Options {
+    std::vector<std::string> codes;
+    int seconds = 0;
+    bool once = false;
+  };
+  auto options = std::make_shared<Options>();
+  auto* board = app.add_subcommand("board", "a live price board of securities, repainted as quotes arrive");
+  board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK")->required();
+  board->add_option("--seconds", options->seconds, "stop after this many seconds (default: until Ctrl-C)");
+  board->add_flag("--once", options->once, "print one snapshot and exit");
+  board->callback([&chosen, options] {
+    chosen = [options](Session& s) { return RunBoard(s, options->codes, options->seconds, options->once); };
+  });
+}
+
+}  // namespace kdp::app
