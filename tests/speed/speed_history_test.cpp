@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "kdp/host/data_table.h"
+#include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_history_providers.h"
 #include "kdp/speed/speed_request_config.h"
 #include "sim_speed.h"
@@ -220,6 +221,44 @@ TEST(SpeedHistoryProvidersTest, SectorRankingIsOrderedAndMatchesTheLiveMarket) {
     }
   }
   EXPECT_TRUE(h->Logger().Contains("NotifyPID:" + std::to_string(pid) + ", DataCount:2"));
+}
+
+TEST(SpeedHistoryProvidersTest, RankingAgreesWithTheLiveCacheOfAModel) {
+  TestHost h;
+  ASSERT_TRUE(h->StartPackage());
+  const auto members = h->Sectors().GetSectorByID("IND.BANK")->GetMemberCodes();
+  TKrRealTimeParamStructure params(static_cast<int>(members.size()));
+  for (int i = 0; i < params.GetCount(); ++i) {
+    params.SetKoraCode(i, members[static_cast<std::size_t>(i)]);
+    params.SetItemArray(i, {3, 4, 81});
+  }
+  TKrRTDModel model;
+  model.Subscrible(params);
+  h.Clock().Advance(120s);
+  h->Speed()->SyncNow();
+  h->Loop().RunUntilIdle();  // the cache now holds the quotes of this moment
+
+  TKrSpeedDataProviderCmd3040 ranking;
+  ReplyWaiter waiter;
+  ranking.SetOnDataNotify([&](bool) { waiter.Notify(); });
+  ranking.GetParams()->SetSectorName("IND.BANK");
+  ranking.GetParams()->SetSortIDs("81");
+  ranking.GetParams()->SetSortDirections("1");
+  ranking.GetParams()->SetLinesNumber(static_cast<int>(members.size()));
+  ASSERT_GT(ranking.FireRequest(), 0);
+  ASSERT_TRUE(waiter.WaitFor(1));
+  const auto& items = ranking.GetParser()->GetPrimaryInfo(0).GetSectorChartItems(0).GetChartItems(0);
+  ASSERT_EQ(items.GetRowCount(), static_cast<int>(members.size()));
+  for (int r = 0; r < items.GetRowCount(); ++r) {
+    const std::string code = items.GetKoraCode(r);
+    SCOPED_TRACE(code);
+    EXPECT_DOUBLE_EQ(items.GetValue(r), model.GetDoubleVal(code, 81, -1));
+    EXPECT_DOUBLE_EQ(items.GetNewValue(r), model.GetDoubleVal(code, 3, -1));
+    EXPECT_DOUBLE_EQ(items.GetPreValue(r), model.GetDoubleVal(code, 4, -1));
+    if (r > 0) {
+      EXPECT_GE(model.GetDoubleVal(items.GetKoraCode(r - 1), 81, 0), model.GetDoubleVal(code, 81, 0));
+    }
+  }
 }
 
 TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {
