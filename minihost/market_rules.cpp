@@ -1,37 +1,18 @@
 #include "market_rules.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+
+#include "text_files.h"
 
 namespace kdp::minihost {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 bool ValidTime(int hhmm) { return hhmm >= 0 && hhmm <= 2400 && hhmm % 100 < 60; }
 
 }  // namespace
 
 bool MarketRules::Load(const std::string& path, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read market rules " + path;
-    return false;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
-  if (!LoadText(text.str(), error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  return true;
+  return LoadTextFile(path, "market rules", error, [this](const std::string& text, std::string& e) { return LoadText(text, e); });
 }
 
 bool MarketRules::LoadText(const std::string& json, std::string& error) {
@@ -58,7 +39,7 @@ bool MarketRules::LoadText(const std::string& json, std::string& error) {
           return false;
         }
       }
-      rules.emplace(Upper(span), std::move(rule));
+      rules.emplace(UpperAscii(span), std::move(rule));
     }
   } catch (const nlohmann::json::exception& e) {
     error = e.what();
@@ -69,7 +50,7 @@ bool MarketRules::LoadText(const std::string& json, std::string& error) {
 }
 
 const MarketRule* MarketRules::Find(const std::string& tradeSpan) const {
-  auto it = rules_.find(Upper(tradeSpan));
+  auto it = rules_.find(UpperAscii(tradeSpan));
   return it == rules_.end() ? nullptr : &it->second;
 }
 

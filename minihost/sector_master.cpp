@@ -1,25 +1,17 @@
 #include "sector_master.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+
+#include "text_files.h"
 
 namespace kdp::minihost {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 // Builds a sector and its children, indexing each by upper-case ID.
 std::shared_ptr<MiniSector> Build(const nlohmann::json& j, std::map<std::string, std::shared_ptr<MiniSector>>& index) {
   auto sector = std::make_shared<MiniSector>(j.at("id").get<std::string>(), j.value("name", std::string()),
                                              j.value("members", std::vector<std::string>{}));
-  index[Upper(sector->GetID())] = sector;
+  index[UpperAscii(sector->GetID())] = sector;
   if (j.contains("children")) {
     for (const nlohmann::json& child : j.at("children")) sector->AddChild(Build(child, index));
   }
@@ -32,18 +24,7 @@ MiniSectorMaster::MiniSectorMaster()
     : custom_root_(std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{})) {}
 
 bool MiniSectorMaster::Load(const std::string& path, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read sectors file " + path;
-    return false;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
-  if (!LoadText(text.str(), error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  return true;
+  return LoadTextFile(path, "sectors file", error, [this](const std::string& text, std::string& e) { return LoadText(text, e); });
 }
 
 bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
@@ -56,7 +37,7 @@ bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
     system_ = std::move(system);
     user_ = std::move(user);
     custom_root_ = std::move(root);
-    default_user_sector_ = Upper(j.value("defaultUserSector", std::string()));
+    default_user_sector_ = UpperAscii(j.value("defaultUserSector", std::string()));
     return true;
   } catch (const nlohmann::json::exception& e) {
     error = e.what();
@@ -65,12 +46,12 @@ bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
 }
 
 std::shared_ptr<host::IKrSector> MiniSectorMaster::GetSectorByID(const std::string& id) {
-  auto it = system_.find(Upper(id));
+  auto it = system_.find(UpperAscii(id));
   return it == system_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<host::IKrSector> MiniSectorMaster::GetUserSectorByID(const std::string& id) {
-  auto it = user_.find(Upper(id));
+  auto it = user_.find(UpperAscii(id));
   return it == user_.end() ? nullptr : it->second;
 }
 
@@ -79,7 +60,7 @@ std::shared_ptr<host::IKrSector> MiniSectorMaster::GetDefaultUserSector() {
 }
 
 std::shared_ptr<MiniSector> MiniSectorMaster::Find(const std::string& id) const {
-  const std::string key = Upper(id);
+  const std::string key = UpperAscii(id);
   if (auto it = system_.find(key); it != system_.end()) return it->second;
   if (auto it = user_.find(key); it != user_.end()) return it->second;
   return nullptr;

@@ -1,24 +1,17 @@
 #include "security_master.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 #include <fmt/format.h>
 
 #include "kdp/host/log.h"
+#include "text_files.h"
 
 namespace kdp::minihost {
 namespace {
 
 constexpr std::size_t kFieldCount = 13;
-
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 std::vector<std::string> SplitFields(std::string_view line) {
   std::vector<std::string> fields;
@@ -46,14 +39,9 @@ std::string MiniSecurity::GetStockCode() {
 }
 
 bool MiniSecurityMaster::Load(const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read securities file " + path;
-    return false;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
-  LoadText(text.str(), path);
+  std::string text;
+  if (!ReadTextFile(path, "securities file", text, error)) return false;
+  LoadText(text, path);
   return true;
 }
 
@@ -75,7 +63,7 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
                      "SecurityMaster", 3);
       continue;
     }
-    r.koraCode = Upper(f[0]);
+    r.koraCode = UpperAscii(f[0]);
     r.name = f[1];
     r.stockType = f[2];
     r.exchange = f[3];
@@ -99,7 +87,7 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
 }
 
 std::shared_ptr<host::IKrSecurity> MiniSecurityMaster::GetSecurity(const std::string& code) {
-  auto it = by_code_.find(Upper(code));
+  auto it = by_code_.find(UpperAscii(code));
   return it == by_code_.end() ? nullptr : it->second;
 }
 

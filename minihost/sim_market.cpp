@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "kdp/host/ansi.h"
+#include "text_files.h"
 
 namespace kdp::minihost {
 namespace {
@@ -29,13 +28,6 @@ constexpr std::pair<const char*, QuoteRole> kRoleNames[] = {
     {"name", QuoteRole::kName},                 {"tradingStatus", QuoteRole::kTradingStatus},
     {"floatShares", QuoteRole::kFloatShares},
 };
-
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 std::uint64_t Fnv1a(const std::string& s) {
   std::uint64_t h = 1469598103934665603ull;
@@ -129,18 +121,7 @@ bool QuoteFieldMap::LoadText(const std::string& json, std::string& error) {
 }
 
 bool QuoteFieldMap::Load(const std::string& path, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read quote fields " + path;
-    return false;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
-  if (!LoadText(text.str(), error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  return true;
+  return LoadTextFile(path, "quote fields", error, [this](const std::string& text, std::string& e) { return LoadText(text, e); });
 }
 
 std::optional<QuoteRole> QuoteFieldMap::RoleOf(std::uint32_t id) const {
@@ -195,7 +176,7 @@ SimMarket::SimMarket(const MiniSecurityMaster& securities, const MarketRules& ru
     if (r.stockType != "IDX" && r.stockType != "GIDX" && r.stockType != "FUT") {
       q.floatShares = 1e8 * static_cast<double>(1 + q.rng() % 50);
     }
-    index_.emplace(Upper(r.koraCode), quotes_.size());
+    index_.emplace(UpperAscii(r.koraCode), quotes_.size());
     quotes_.push_back(std::move(q));
   }
 }
@@ -205,10 +186,10 @@ host::DateTime SimMarket::MarketTime(const Quote& q, host::DateTime serverTime) 
   return serverTime.AddDays((zone - 8) / 24.0);
 }
 
-bool SimMarket::IsKnownCode(const std::string& code) const { return index_.contains(Upper(code)); }
+bool SimMarket::IsKnownCode(const std::string& code) const { return index_.contains(UpperAscii(code)); }
 
 bool SimMarket::IsTrading(const std::string& code, host::DateTime now) const {
-  auto it = index_.find(Upper(code));
+  auto it = index_.find(UpperAscii(code));
   if (it == index_.end()) return false;
   const Quote& q = quotes_[it->second];
   if (q.suspended || q.rule == nullptr) return false;
@@ -274,7 +255,7 @@ void SimMarket::Trade(Quote& q, host::DateTime marketTime) {
 std::vector<std::pair<int, double>> SimMarket::MinuteSeries(const std::string& code, std::uint32_t id,
                                                             int startHhmm, int endHhmm) const {
   std::vector<std::pair<int, double>> series;
-  auto it = index_.find(Upper(code));
+  auto it = index_.find(UpperAscii(code));
   const auto role = fields_.RoleOf(id);
   if (it == index_.end() || !role) return series;
   const Quote& q = quotes_[it->second];
@@ -336,7 +317,7 @@ std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
 }
 
 std::optional<QuoteValue> SimMarket::Value(const std::string& code, std::uint32_t id) const {
-  auto it = index_.find(Upper(code));
+  auto it = index_.find(UpperAscii(code));
   const auto role = fields_.RoleOf(id);
   if (it == index_.end() || !role) return std::nullopt;
   const Quote& q = quotes_[it->second];

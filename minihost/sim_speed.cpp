@@ -9,6 +9,7 @@
 #include "kdp/host/data_table.h"
 #include "kdp/host/log.h"
 #include "sim_commands.h"
+#include "text_files.h"
 
 namespace kdp::minihost {
 namespace {
@@ -17,13 +18,6 @@ constexpr std::string_view kLogSource = "SimSpeed";
 constexpr int kDisconnectCode = 10054;  // the code a dropped connection reports
 constexpr int kLedConnected = 1;
 constexpr int kLedDisconnected = -1;
-
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 // A parameter set remembers the command it was handed out for.
 class SimParamSet final : public host::Implements<host::IParamSerialSet> {
@@ -248,7 +242,7 @@ void SimSpeed::PushChanges(const std::vector<std::string>& changed) {
       if (!request || request->Subscription().empty()) continue;
       std::vector<std::pair<std::string, std::vector<std::uint32_t>>> rows;
       for (const std::string& code : changed) {
-        auto it = request->Subscription().find(Upper(code));
+        auto it = request->Subscription().find(UpperAscii(code));
         if (it != request->Subscription().end()) rows.emplace_back(it->first, it->second);
       }
       if (!rows.empty()) pushes.emplace_back(request, BuildQuotes(request->Serial(), rows));
@@ -437,7 +431,7 @@ int SimDataRequest::Subscribe(const host::TKrSpeedSymbolDataList& symbols) {
     subscription_.clear();
     for (const auto& symbol : symbols) {
       if (symbol.KoraCode.empty() || symbol.ItemIDs.empty()) continue;
-      auto& ids = subscription_[Upper(symbol.KoraCode)];
+      auto& ids = subscription_[UpperAscii(symbol.KoraCode)];
       ids.insert(ids.end(), symbol.ItemIDs.begin(), symbol.ItemIDs.end());
     }
     ++generation_;
