@@ -156,6 +156,10 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
 
 }  // namespace
 
+int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) {
+  return RunBoard(session, codes, 0, true);
+}
+
 void AddBoardCommands(CLI::App& app, Action& chosen) {
   struct Options {
     std::vector<std::string> codes;

@@ -29,6 +29,8 @@ void AddSpeedCommands(CLI::App& app, Action& chosen);
 void AddRefdataCommands(CLI::App& app, Action& chosen);
 // `board CODE... [--seconds N] [--once]`.
 void AddBoardCommands(CLI::App& app, Action& chosen);
+// One price-board snapshot of `codes` (as `board --once`); the exit status.
+int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes);
 // `resolve CODE`, `format CODE FIELD VALUE`, `clock CITY DATETIME`.
 void AddReferenceCommands(CLI::App& app, Action& chosen);
 

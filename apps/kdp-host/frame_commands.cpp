@@ -63,17 +63,11 @@ void AddFrameCommands(CLI::App& app, Action& chosen) {
 }
 
 int RunDemo(Session& s) {
-  fmt::print(s.out, "KDP on {} ({} securities)\n\nPublished services:\n", s.host.Settings().etcRoot,
-             s.host.Securities().Count());
+  fmt::print(s.out, "KDP on {} ({} securities, server time {})\n\nPublished services:\n", s.host.Settings().etcRoot,
+             s.host.Securities().Count(), s.host.Context().GetServerDateTime().ToString());
   ListServices(s);
-  fmt::print(s.out, "\nA few securities:\n");
-  for (const char* code : {"600000.SH", "000001.SZ", "00700.HK"}) {
-    if (auto security = s.host.Securities().GetSecurity(code)) {
-      fmt::print(s.out, "  {:<12}{}  {}  step {}\n", security->GetKoraCode(), security->GetStockName(),
-                 security->GetCurrency(), security->GetPriceStep());
-    }
-  }
-  return 0;
+  fmt::print(s.out, "\nA price board from the simulated quote engine:\n");
+  return PrintBoardSnapshot(s, {"600000.SH", "000001.SZ", "300750.SZ", "00700.HK", "AAPL.O", "IF2612.CFE", "000300.SH"});
 }
 
 }  // namespace kdp::app
