@@ -10,6 +10,7 @@
 
 #include "frame/package_lookup.h"
 #include "kdp/host/log.h"
+#include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
 #include "util/strings.h"
 #include "util/tools.h"
@@ -109,7 +110,13 @@ std::size_t TKrSpeedConfig::CachedSecurityCount() {
 }
 
 std::string TKrSpeedConfig::GetMember(const std::string& sectorName, int index) {
-  if (sectorName == kAHSectorA || sectorName == kAHSectorH || sectorName == kBusinessSector) return kDefaultMember;
+  if (sectorName == kAHSectorA || sectorName == kAHSectorH) {
+    auto related = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+    const std::string code = related ? related->GetAHKoraCodeByIndex(sectorName == kAHSectorA ? "A" : "H", index) : "";
+    return code.empty() ? kDefaultMember : code;
+  }
+  // The business sector belongs to the recommended-stock service, which this terminal does not publish.
+  if (sectorName == kBusinessSector) return kDefaultMember;
   auto sector = SectorByName(sectorName);
   if (!sector || index < 0) return kDefaultMember;
   const auto members = sector->GetMemberCodes();
@@ -117,7 +124,11 @@ std::string TKrSpeedConfig::GetMember(const std::string& sectorName, int index) 
 }
 
 int TKrSpeedConfig::GetMemberTotal(const std::string& sectorName) {
-  if (sectorName == kAHSectorA || sectorName == kAHSectorH || sectorName == kBusinessSector) return 0;
+  if (sectorName == kAHSectorA || sectorName == kAHSectorH) {
+    auto related = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+    return related ? related->GetAHKoraCodeCount() : 0;
+  }
+  if (sectorName == kBusinessSector) return 0;
   auto sector = SectorByName(sectorName);
   return sector ? static_cast<int>(sector->GetMemberCodes().size()) : 0;
 }

@@ -117,6 +117,14 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   }
   EXPECT_EQ(concrete->FormatLookups(), lookups + 1);
 
+  // An empty text is "-" when asked to check, and left empty otherwise.
+  TSpeedQuoteData blank;
+  blank.FKoraCode = "600000.SH";
+  blank.FItemArray = {11};
+  blank.FValueArray = {NarrowText{""}};
+  model.GetRTDItem("600000.SH")->SetRealTimeData(blank);
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName", true), "-");
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName", false), "");
   // A field never delivered is empty whatever checkNull says.
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", true), "");
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", false), "");

@@ -70,6 +70,18 @@ TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
   EXPECT_EQ(config.GetMember("IND.LIQUOR", 99), "600000.SH");
   EXPECT_EQ(config.GetMember("NO_SUCH_SECTOR", 0), "600000.SH");
   EXPECT_EQ(config.GetMemberTotal("IND.LIQUOR"), 5);
+  // The A/H sectors are the pairs of the related-securities table.
+  EXPECT_GT(config.GetMemberTotal("HQ_AH_ASECTOR"), 3);
+  std::vector<std::string> a_shares, h_shares;
+  for (int i = 0; i < config.GetMemberTotal("HQ_AH_ASECTOR"); ++i) {
+    a_shares.push_back(config.GetMember("HQ_AH_ASECTOR", i));
+    h_shares.push_back(config.GetMember("HQ_AH_HSECTOR", i));
+  }
+  EXPECT_NE(std::find(a_shares.begin(), a_shares.end(), "601318.SH"), a_shares.end());
+  const auto pos = std::find(a_shares.begin(), a_shares.end(), "601318.SH") - a_shares.begin();
+  EXPECT_EQ(h_shares[static_cast<std::size_t>(pos)], "02318.HK");  // pairs line up by index
+  EXPECT_EQ(config.GetMember("HQ_AH_ASECTOR", 999), "600000.SH");
+  EXPECT_EQ(config.GetMember("经济业务专用板块", 0), "600000.SH");
   EXPECT_EQ(config.IsSystemSector("HQ_AH_ASECTOR"), 0);
   EXPECT_EQ(config.IsSystemSector("MY_WATCHLIST"), 0);  // the user's own sector
   EXPECT_EQ(config.IsSystemSector("CUSTOM_ROOT"), 0);
