@@ -80,6 +80,7 @@ class CountingHost final : public kdp::host::IHostEnvironment {
   void FlushLog() override {}
   const kdp::host::HostPaths& Paths() const override { return paths_; }
   kdp::host::IMainLoop& Loop() override { std::abort(); }  // the splitter never needs the loop
+  void ShowErrorMessage(std::string_view, std::string_view) override {}
 
   int cuts = 0;
 
