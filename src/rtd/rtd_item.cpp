@@ -299,18 +299,12 @@ double TKrRTDItem::ExpGetDoubleDataByName(const std::string& name, int depth) {
 }
 
 std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItem(const std::string& code) {
-  auto it = FRTDItemDict.find(ToUpperAscii(code));
-  return it == FRTDItemDict.end() ? nullptr : it->second;
+  return GetRealTimeItemByUpperCode(ToUpperAscii(code));
 }
 
 std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItemByUpperCode(const std::string& upperCode) {
   auto it = FRTDItemDict.find(upperCode);
   return it == FRTDItemDict.end() ? nullptr : it->second;
-}
-
-TKrRTDItem* TKrRTDCache::FindItem(const std::string& code) {
-  auto it = FRTDItemDict.find(ToUpperAscii(code));
-  return it == FRTDItemDict.end() ? nullptr : it->second.get();
 }
 
 std::shared_ptr<IRTDItem> TKrRTDCache::AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) {

@@ -107,8 +107,6 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
   const std::vector<std::string>& GetRealTimeItemList() override { return FKoraCodeList; }
   void ClearDiffCodes(const std::vector<std::string>& codes, const TKrRealTimeParamStructure& wanted) override;
 
-  // The concrete item, for callers inside the package that write updates.
-  TKrRTDItem* FindItem(const std::string& code);
   // GetRealTimeItem for a code the caller already upper-cased.
   std::shared_ptr<IRTDItem> GetRealTimeItemByUpperCode(const std::string& upperCode);
 

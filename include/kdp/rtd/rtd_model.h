@@ -129,7 +129,6 @@ class TKrRTDModel {
 
   void SetUpdateNotify(TNotifyRTDUpdate notify) { FUpdateNotify = std::move(notify); }
   void SetOnGetSecurity(TGetSecurity lookup) { FOnGetSecurity = std::move(lookup); }
-  void SetHostName(std::string name) { FHostName = std::move(name); }
   // History play: set before subscribing.
   void SetIsHisPlay(bool on) { FIsHisPlay = on; }
   void SetPlayType(int type) { FPlayType = type; }
@@ -175,7 +174,6 @@ class TKrRTDModel {
   class TKrRTDCache* FCache;  // FRTDCache's implementation, for look-ups by upper-cased code
   std::unordered_map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;  // by upper-cased code
   TNotifyRTDUpdate FUpdateNotify;
-  std::string FHostName;
   TGetSecurity FOnGetSecurity;
   std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;
   std::int32_t FHisPlayDataRegId = -1;
