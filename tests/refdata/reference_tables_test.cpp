@@ -15,6 +15,7 @@
 #include "refdata/related_symbol.h"
 #include "refdata/security_basic_manager.h"
 #include "refdata/warrant_manager.h"
+#include "config_files.h"
 #include "test_host.h"
 #include "util/file_watcher.h"
 
@@ -26,18 +27,15 @@ namespace fs = std::filesystem;
 
 class ReferenceTablesTest : public ::testing::Test {
  protected:
-  ReferenceTablesTest() : dir_(testing::MakeTempDir()) {}
-  ~ReferenceTablesTest() override { fs::remove_all(dir_); }
-
   // Writes `utf8` as a code page 936 file and returns its path.
   std::string Write(const std::string& name, const std::string& utf8) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << host::Utf8ToAnsi(utf8);
+    const std::string path = scratch_.File(name);
+    testing::WriteAnsiFile(path, utf8);
     return path;
   }
 
   testing::TestHost h;
-  std::string dir_;
+  testing::ScratchDir scratch_;
 };
 
 TEST_F(ReferenceTablesTest, WarrantRecordsOfTheWrongShapeAreSkippedAndABadWholeNumberEndsTheLoad) {
@@ -150,7 +148,7 @@ TEST_F(ReferenceTablesTest, ConvertingToCnyUsesTheRateAndUnknownCurrenciesGiveZe
 }
 
 TEST_F(ReferenceTablesTest, MissingFilesLeaveEmptyTablesAndAreLogged) {
-  const std::string missing = dir_ + "/none.dat";
+  const std::string missing = scratch_.File("none.dat");
   TkrWarrantManager warrants(missing);
   TkrSecurityBasicManager basics(missing);
   TkrCurrencyManager currencies(missing);

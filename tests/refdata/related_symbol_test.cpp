@@ -2,35 +2,31 @@
 // from fresher data with the after-loaded call-backs.
 #include "refdata/related_symbol.h"
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
 
 #include "kdp/host/ansi.h"
 #include "refdata/security_fake.h"
+#include "config_files.h"
 #include "test_host.h"
 
 namespace kdp {
 namespace {
 
-namespace fs = std::filesystem;
 using Codes = std::vector<std::string>;
 
 class RelatedSymbolTest : public ::testing::Test {
  protected:
-  RelatedSymbolTest() : dir_(testing::MakeTempDir()) {}
-  ~RelatedSymbolTest() override { fs::remove_all(dir_); }
-
+  // Writes `utf8` as a code page 936 file and returns its path.
   std::string Write(const std::string& name, const std::string& utf8) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << host::Utf8ToAnsi(utf8);
+    const std::string path = scratch_.File(name);
+    testing::WriteAnsiFile(path, utf8);
     return path;
   }
 
   testing::TestHost h;
-  std::string dir_;
+  testing::ScratchDir scratch_;
 };
 
 TEST_F(RelatedSymbolTest, PairsRelateBothWaysAndLocalRowsOneWay) {

@@ -11,6 +11,7 @@
 #include "kdp/speed/speed_history_providers.h"
 #include "kdp/speed/speed_request_config.h"
 #include "sim_speed.h"
+#include "scripted_speed.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -300,43 +301,9 @@ TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {
   EXPECT_EQ(TKrSpeedDataProviderCmd3080::RequestDetail(*set), "");
 }
 
-// An engine that hands out parameter sets for 3040 only and lets the test deliver replies.
-class ScriptedEngine final : public host::Implements<host::ISpeed> {
- public:
-  class Params final : public host::Implements<host::IParamSerialSet> {
-   public:
-    std::string GetValue(const std::string& key) override { return values[key]; }
-    void SetValue(const std::string& key, const std::string& value) override { values[key] = value; }
-    void Reset() override { values.clear(); }
-    std::map<std::string, std::string> values;
-  };
-  class FixedRequest final : public host::Implements<host::ISpeedDataRequest> {
-   public:
-    int Subscribe(const host::TKrSpeedSymbolDataList&) override { return 0; }
-    int UnSubscribe() override { return 0; }
-    int GetParamSerialSet(int command, std::shared_ptr<host::IParamSerialSet>& set) override {
-      if (command != 3040) return 0;
-      set = std::make_shared<Params>();
-      return 1;
-    }
-    int Request(const std::shared_ptr<host::IParamSerialSet>&, const std::shared_ptr<host::ISpeedDataRequestGroup>&) override {
-      return 77;
-    }
-  };
-  std::shared_ptr<host::ISpeedDataRequest> CreateDataRequest(const std::shared_ptr<host::IObserver>& o) override {
-    observers.push_back(o);
-    return std::make_shared<FixedRequest>();
-  }
-  void SetCallBack(const std::shared_ptr<host::ICallBack>&) override {}
-  int QueryMarketInfo(int, const std::string&, host::TMarketInfoBuffer&) override { return -1; }
-  void FreeMarketInfo(int, host::TMarketInfoBuffer&) override {}
-  std::shared_ptr<host::ISpeedDataRequestGroup> CreateDataRequestGroup() override { return nullptr; }
-  std::vector<std::shared_ptr<host::IObserver>> observers;
-};
-
 TEST(SpeedHistoryProvidersTest, AReplyWithoutPacketsStillNotifiesAndMissingCommandsSendNothing) {
   TestHost h;
-  auto engine = std::make_shared<ScriptedEngine>();
+  auto engine = std::make_shared<testing::ScriptedSpeed>(std::set<int>{3040});  // no 3050 or 3080
   h->Context().SetSpeed(engine);
   TKrSpeedDataProviderCmd3040 ranking;
   int notified = 0;

@@ -11,6 +11,7 @@
 #include "kdp/speed/speed_quote_data.h"
 #include "kdp/speed/speed_session.h"
 #include "sim_speed.h"
+#include "scripted_speed.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -156,29 +157,6 @@ TEST(SpeedSessionTest, WithoutAnEngineEverythingDegrades) {
   EXPECT_EQ(TKrHQSpeedDataRequestGroup().Request(), -1);
 }
 
-// An engine that hands its observers to the test, to deliver per-security history replies.
-class CapturingEngine final : public host::Implements<host::ISpeed> {
- public:
-  class NullRequest final : public host::Implements<host::ISpeedDataRequest> {
-   public:
-    int Subscribe(const host::TKrSpeedSymbolDataList&) override { return 0; }
-    int UnSubscribe() override { return 0; }
-    int GetParamSerialSet(int, std::shared_ptr<host::IParamSerialSet>&) override { return 0; }
-    int Request(const std::shared_ptr<host::IParamSerialSet>&, const std::shared_ptr<host::ISpeedDataRequestGroup>&) override {
-      return 0;
-    }
-  };
-  std::shared_ptr<host::ISpeedDataRequest> CreateDataRequest(const std::shared_ptr<host::IObserver>& o) override {
-    observer = o;
-    return std::make_shared<NullRequest>();
-  }
-  void SetCallBack(const std::shared_ptr<host::ICallBack>&) override {}
-  int QueryMarketInfo(int, const std::string&, host::TMarketInfoBuffer&) override { return -1; }
-  void FreeMarketInfo(int, host::TMarketInfoBuffer&) override {}
-  std::shared_ptr<host::ISpeedDataRequestGroup> CreateDataRequestGroup() override { return nullptr; }
-  std::shared_ptr<host::IObserver> observer;
-};
-
 std::shared_ptr<host::IDataSet> HistoryReply(const std::string& code, int rows) {
   auto header = std::make_shared<host::TDataTable>();
   header->AddField("CmdID", "int");
@@ -202,7 +180,7 @@ std::shared_ptr<host::IDataSet> HistoryReply(const std::string& code, int rows) 
 
 TEST(SpeedDataProviderTest, RepliesReachOnlyTheProviderOfTheirCode) {
   TestHost h;
-  auto engine = std::make_shared<CapturingEngine>();
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
   h->Context().SetSpeed(engine);
   auto provider = std::make_unique<TKrHQSpeedDataProvider>();
   provider->SetKoraCode("600000.SH");
@@ -214,21 +192,21 @@ TEST(SpeedDataProviderTest, RepliesReachOnlyTheProviderOfTheirCode) {
   provider->SetOnResponse([&](int err, int returnID, int cmd, const std::string&) {
     responses.insert(responses.end(), {err, returnID, cmd});
   });
-  ASSERT_NE(engine->observer, nullptr);
+  ASSERT_EQ(engine->observers.size(), 1u);
 
-  engine->observer->SetData(HistoryReply("000001.SZ", 3));  // another security's reply
-  engine->observer->SetData(nullptr);
+  engine->observers[0]->SetData(HistoryReply("000001.SZ", 3));  // another security's reply
+  engine->observers[0]->SetData(nullptr);
   EXPECT_TRUE(delivered.empty());
   EXPECT_FALSE(h->Logger().Contains("NotifyPID"));
-  engine->observer->SetData(HistoryReply("600000.SH", 3));
+  engine->observers[0]->SetData(HistoryReply("600000.SH", 3));
   EXPECT_EQ(delivered, (std::vector<std::string>{"600000.SH:3"}));
   EXPECT_TRUE(h->Logger().Contains("NotifyPID:42, Cmd:3001, KoraCode:600000.SH, DataCount:3"));
-  engine->observer->NotifyReqResponse(0, 42, 3001);
+  engine->observers[0]->NotifyReqResponse(0, 42, 3001);
   EXPECT_EQ(responses, (std::vector<int>{0, 42, 3001}));
   EXPECT_TRUE(h->Logger().Contains("NotifyReqResponse, ErrCode:0, KoraCode:600000.SH, CmdID:3001, ReturnID:42"));
 
   // After the provider is gone the engine's late reply reaches nothing.
-  auto observer = engine->observer;
+  auto observer = engine->observers[0];
   provider.reset();
   observer->SetData(HistoryReply("600000.SH", 1));
   EXPECT_EQ(delivered.size(), 1u);

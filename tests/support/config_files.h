@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "kdp/host/ansi.h"
 #include "kdp/host/bin_document.h"
 #include "test_host.h"
 
@@ -20,6 +21,9 @@ inline void WriteTextFile(const std::string& path, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
+
+// Writes UTF-8 `text` to `path` in code page 936, as the reference files are written.
+inline void WriteAnsiFile(const std::string& path, std::string_view utf8) { WriteTextFile(path, host::Utf8ToAnsi(utf8)); }
 
 // Writes the binary document of `xml` to `path`.
 inline void WriteHqcFile(const std::string& path, std::string_view xml) {

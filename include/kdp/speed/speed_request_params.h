@@ -41,34 +41,36 @@ class TKrSpeedReqParamCmdID97Fix : public TKrSpeedReqParamParse {
   void SetEndTime(int v) { SetInt("EndTime", v); }
 };
 
-class TKrSpeedReqParamCmdID3040 : public TKrSpeedReqParamParse {
+// The two keys that name what 3040 and 3050 sort: a sector, or an explicit code list.
+class TKrSpeedReqParamSectorCodes : public TKrSpeedReqParamParse {
  public:
   using TKrSpeedReqParamParse::TKrSpeedReqParamParse;
   std::string GetSectorName() const { return GetText("SectorName"); }
   void SetSectorName(const std::string& v) { SetText("SectorName", v); }
+  std::string GetKoraCodeList() const { return GetText("KoraCodeList"); }
+  void SetKoraCodeList(const std::string& v) { SetText("KoraCodeList", v); }
+};
+
+class TKrSpeedReqParamCmdID3040 : public TKrSpeedReqParamSectorCodes {
+ public:
+  using TKrSpeedReqParamSectorCodes::TKrSpeedReqParamSectorCodes;
   std::string GetSortIDs() const { return GetText("SortIDs"); }
   void SetSortIDs(const std::string& v) { SetText("SortIDs", v); }
   std::string GetSortDirections() const { return GetText("SortDirections"); }
   void SetSortDirections(const std::string& v) { SetText("SortDirections", v); }
   int GetLinesNumber() const { return GetInt("LinesNumber"); }
   void SetLinesNumber(int v) { SetInt("LinesNumber", v); }
-  std::string GetKoraCodeList() const { return GetText("KoraCodeList"); }
-  void SetKoraCodeList(const std::string& v) { SetText("KoraCodeList", v); }
 };
 
-class TKrSpeedReqParamCmdID3050 : public TKrSpeedReqParamParse {
+class TKrSpeedReqParamCmdID3050 : public TKrSpeedReqParamSectorCodes {
  public:
-  using TKrSpeedReqParamParse::TKrSpeedReqParamParse;
-  std::string GetSectorName() const { return GetText("SectorName"); }
-  void SetSectorName(const std::string& v) { SetText("SectorName", v); }
+  using TKrSpeedReqParamSectorCodes::TKrSpeedReqParamSectorCodes;
   int GetSortID() const { return GetInt("SortID"); }
   void SetSortID(int v) { SetInt("SortID", v); }
   int GetSortDirection() const { return GetInt("SortDirection"); }
   void SetSortDirection(int v) { SetInt("SortDirection", v); }
   int GetBondPriceType() const { return GetInt("BondPriceType"); }
   void SetBondPriceType(int v) { SetInt("BondPriceType", v); }
-  std::string GetKoraCodeList() const { return GetText("KoraCodeList"); }
-  void SetKoraCodeList(const std::string& v) { SetText("KoraCodeList", v); }
   int GetFlag() const { return GetInt("Flag"); }
   void SetFlag(int v) { SetInt("Flag", v); }
 };

@@ -1,0 +1,65 @@
+// ScriptedSpeed: a quote engine for tests that hands its observers to the test, so replies can be
+// delivered exactly as a test wants them. It hands out parameter sets for the commands it is given and
+// answers every request with a fixed PID; it has no market and no groups.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "kdp/host/speed.h"
+
+namespace kdp::testing {
+
+class ScriptedSpeed final : public host::Implements<host::ISpeed> {
+ public:
+  explicit ScriptedSpeed(std::set<int> commands = {}) : commands_(std::move(commands)) {}
+
+  std::shared_ptr<host::ISpeedDataRequest> CreateDataRequest(const std::shared_ptr<host::IObserver>& o) override {
+    observers.push_back(o);
+    return std::make_shared<ScriptedRequest>(commands_);
+  }
+  void SetCallBack(const std::shared_ptr<host::ICallBack>&) override {}
+  int QueryMarketInfo(int, const std::string&, host::TMarketInfoBuffer&) override { return -1; }
+  void FreeMarketInfo(int, host::TMarketInfoBuffer&) override {}
+  std::shared_ptr<host::ISpeedDataRequestGroup> CreateDataRequestGroup() override { return nullptr; }
+
+  // Every observer a data request was created for, in order.
+  std::vector<std::shared_ptr<host::IObserver>> observers;
+  static constexpr int kPid = 77;
+
+ private:
+  class Params final : public host::Implements<host::IParamSerialSet> {
+   public:
+    std::string GetValue(const std::string& key) override { return values_[key]; }
+    void SetValue(const std::string& key, const std::string& value) override { values_[key] = value; }
+    void Reset() override { values_.clear(); }
+
+   private:
+    std::map<std::string, std::string> values_;
+  };
+
+  class ScriptedRequest final : public host::Implements<host::ISpeedDataRequest> {
+   public:
+    explicit ScriptedRequest(std::set<int> commands) : commands_(std::move(commands)) {}
+    int Subscribe(const host::TKrSpeedSymbolDataList&) override { return 0; }
+    int UnSubscribe() override { return 0; }
+    int GetParamSerialSet(int command, std::shared_ptr<host::IParamSerialSet>& set) override {
+      if (!commands_.contains(command)) return 0;
+      set = std::make_shared<Params>();
+      return 1;
+    }
+    int Request(const std::shared_ptr<host::IParamSerialSet>&, const std::shared_ptr<host::ISpeedDataRequestGroup>&) override {
+      return kPid;
+    }
+
+   private:
+    std::set<int> commands_;
+  };
+
+  std::set<int> commands_;
+};
+
+}  // namespace kdp::testing
