@@ -31,7 +31,8 @@ minihost::MiniHost& BenchHost() {
     settings->dataDir = instance.dir;
     settings->quoteEngine = false;  // no engine thread competing with the measurements
     instance.host = minihost::MiniHost::Create(std::move(*settings), {}, error);
-    if (!instance.host || !instance.host->StartPackage()) throw std::runtime_error("the bench host did not start: " + error);
+    if (!instance.host || !instance.host->StartPackage())
+      throw std::runtime_error("the bench host did not start: " + error);
   }
   return *instance.host;
 }

@@ -13,8 +13,9 @@ const std::string& DictionaryXml() {
   static const std::string xml = [] {
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<HQDictionary>\n";
     for (int id = 1; id <= 5000; ++id) {
-      s += fmt::format("  <Item id=\"{}\" name=\"Field{}\" cname=\"字段{}\" caption=\"标题{}\" type=\"{}\" MapIndex=\"m{}\"/>\n",
-                       id, id, id, id, id % 3 == 0 ? "string" : "double", id % 97);
+      s += fmt::format(
+          "  <Item id=\"{}\" name=\"Field{}\" cname=\"字段{}\" caption=\"标题{}\" type=\"{}\" MapIndex=\"m{}\"/>\n", id,
+          id, id, id, id % 3 == 0 ? "string" : "double", id % 97);
     }
     return s + "</HQDictionary>\n";
   }();

@@ -26,9 +26,15 @@ std::vector<std::string> Codes(int count) {
   codes.reserve(static_cast<std::size_t>(count));
   for (int i = 0; static_cast<int>(codes.size()) < count; ++i) {
     switch (i % 3) {
-      case 0: codes.push_back(fmt::format("{:06}.SH", 600000 + i)); break;
-      case 1: codes.push_back(fmt::format("{:06}.SZ", i)); break;
-      default: codes.push_back(fmt::format("{:05}.HK", i)); break;
+      case 0:
+        codes.push_back(fmt::format("{:06}.SH", 600000 + i));
+        break;
+      case 1:
+        codes.push_back(fmt::format("{:06}.SZ", i));
+        break;
+      default:
+        codes.push_back(fmt::format("{:05}.HK", i));
+        break;
     }
   }
   return codes;

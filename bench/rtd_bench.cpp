@@ -52,7 +52,8 @@ void BM_SetRealTimeData(benchmark::State& state) {
   std::vector<std::shared_ptr<TKrRTDItem>> items;
   for (int s = 0; s < kSecurities; ++s) items.push_back(std::make_shared<TKrRTDItem>());
   for (auto _ : state) {
-    for (int s = 0; s < kSecurities; ++s) items[static_cast<std::size_t>(s)]->SetRealTimeData(updates[static_cast<std::size_t>(s)]);
+    for (int s = 0; s < kSecurities; ++s)
+      items[static_cast<std::size_t>(s)]->SetRealTimeData(updates[static_cast<std::size_t>(s)]);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * kSecurities * static_cast<std::int64_t>(ids.size()));
@@ -76,10 +77,10 @@ void BM_SetRealTimeData_UnorderedMapBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_SetRealTimeData_UnorderedMapBaseline)->Unit(benchmark::kMicrosecond);
 
-constexpr const char* kBoardFields[] = {
-    "NewPrice", "PreClose", "Open", "High", "Low", "Volume", "Amount", "Change", "ChangeRatio", "BuyPrice1",
-    "SellPrice1", "BuyVolume1", "SellVolume1", "AvgPrice", "TurnoverRate", "LimitUp", "LimitDown", "StockName",
-    "TradeTime", "TradeDate"};
+constexpr const char* kBoardFields[] = {"NewPrice",   "PreClose",   "Open",        "High",        "Low",
+                                        "Volume",     "Amount",     "Change",      "ChangeRatio", "BuyPrice1",
+                                        "SellPrice1", "BuyVolume1", "SellVolume1", "AvgPrice",    "TurnoverRate",
+                                        "LimitUp",    "LimitDown",  "StockName",   "TradeTime",   "TradeDate"};
 constexpr int kBoardRows = 500;
 
 // A model whose cache holds every sample security with a full quote.

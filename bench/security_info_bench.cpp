@@ -18,8 +18,8 @@ const std::vector<std::string>& Codes() {
   static const std::vector<std::string> codes = [] {
     std::vector<std::string> known;
     for (const auto& security : kdp::bench::BenchHost().Securities().All()) known.push_back(security->GetKoraCode());
-    const std::vector<std::string> odd{"MYBASKET.UD", "USDCNY.FX", "YTM_019547.SH", "FP_600000.SH", "NP_DJI.GI",
-                                       "NOPE.XX", "cgb10y.ib", "600000.sh"};
+    const std::vector<std::string> odd{"MYBASKET.UD", "USDCNY.FX", "YTM_019547.SH", "FP_600000.SH",
+                                       "NP_DJI.GI",   "NOPE.XX",   "cgb10y.ib",     "600000.sh"};
     std::vector<std::string> mix;
     for (std::size_t i = 0; mix.size() < 10000; ++i) {
       mix.push_back(i % 10 == 9 ? odd[(i / 10) % odd.size()] : known[(i * 7) % known.size()]);

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   item.SetUsePriceStep(size % 2 == 0);
   item.SetColors("RiseColor", "FallColor", "EqualColor", "DefaultColor");
   item.SetCompareTo(text.substr(0, 12));
-  const double values[] = {fuzzed, 0.0, -1.5, 123456789.0, 20261204.0, 93005.0, 1e20, -1e-300,
-                           std::numeric_limits<double>::quiet_NaN()};
+  const double values[] = {
+      fuzzed, 0.0, -1.5, 123456789.0, 20261204.0, 93005.0, 1e20, -1e-300, std::numeric_limits<double>::quiet_NaN()};
   for (double v : values) {
     try {
       item.CalcAndFormat(v);

@@ -19,10 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Read a mix of fields until the body runs out; every read either succeeds or stops cleanly.
   while (in.ReadByte(b)) {
     switch (b % 4) {
-      case 0: if (!in.ReadAnsiString(text)) return 0; break;
-      case 1: if (!in.ReadString(text)) return 0; break;
-      case 2: if (!in.ReadLongWord(lw)) return 0; break;
-      default: if (!in.ReadDouble(d)) return 0; break;
+      case 0:
+        if (!in.ReadAnsiString(text)) return 0;
+        break;
+      case 1:
+        if (!in.ReadString(text)) return 0;
+        break;
+      case 2:
+        if (!in.ReadLongWord(lw)) return 0;
+        break;
+      default:
+        if (!in.ReadDouble(d)) return 0;
+        break;
     }
   }
   kdp::host::MemoryStream inflated;

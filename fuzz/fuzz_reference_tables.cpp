@@ -34,8 +34,8 @@ const std::string& ScratchFile() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string& path = ScratchFile();
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                 static_cast<std::streamsize>(size));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   // Codes to ask for: the first field of every line, as the file has it.
   std::vector<std::string> codes{"", "600000.SH"};
   const std::string text(reinterpret_cast<const char*>(data), size);

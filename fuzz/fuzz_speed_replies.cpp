@@ -29,14 +29,23 @@ class Builder {
       table->AddRow();
       for (int c = 0; c < columns; ++c) {
         switch (Next() % 7) {
-          case 0: table->Set(r, c, static_cast<std::int32_t>(Next() * 1000 - 7)); break;
-          case 1: table->Set(r, c, Next() / 7.0); break;
-          case 2: table->Set(r, c, static_cast<std::int64_t>(Next()) << 33); break;
-          case 3: table->Set(r, c, std::string(Next() % 40, static_cast<char>('0' + Next() % 75))); break;
+          case 0:
+            table->Set(r, c, static_cast<std::int32_t>(Next() * 1000 - 7));
+            break;
+          case 1:
+            table->Set(r, c, Next() / 7.0);
+            break;
+          case 2:
+            table->Set(r, c, static_cast<std::int64_t>(Next()) << 33);
+            break;
+          case 3:
+            table->Set(r, c, std::string(Next() % 40, static_cast<char>('0' + Next() % 75)));
+            break;
           case 4:
             if (depth < 5) table->Set(r, c, Table(depth + 1));
             break;
-          default: break;  // an empty cell
+          default:
+            break;  // an empty cell
         }
       }
     }
@@ -74,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       sink = sink + body.GetSectorName(s).size();
       for (int k = 0; k <= charts.GetRowCount(); ++k) {
         const auto& items = charts.GetChartItems(k);
-        for (int r = 0; r <= items.GetRowCount(); ++r) sink = sink + items.GetKoraCode(r).size() + (items.GetValue(r) > 0);
+        for (int r = 0; r <= items.GetRowCount(); ++r)
+          sink = sink + items.GetKoraCode(r).size() + (items.GetValue(r) > 0);
       }
     }
   }

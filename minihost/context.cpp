@@ -47,8 +47,8 @@ std::optional<host::DateTime> ParseStartTime(const std::string& text) {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   const int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
   if (n != 3 && n != 6) return std::nullopt;
-  auto date = host::DateTime::FromYyyymmddHhmmss(static_cast<std::int64_t>(y) * 10000 + mo * 100 + d,
-                                                 h * 10000 + mi * 100 + s);
+  auto date =
+      host::DateTime::FromYyyymmddHhmmss(static_cast<std::int64_t>(y) * 10000 + mo * 100 + d, h * 10000 + mi * 100 + s);
   return date;
 }
 

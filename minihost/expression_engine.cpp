@@ -132,6 +132,8 @@ class MuExpression final : public host::ICExpression {
 
 }  // namespace
 
-std::unique_ptr<host::ICExpression> MiniExpressionEngine::CreateExpression() { return std::make_unique<MuExpression>(); }
+std::unique_ptr<host::ICExpression> MiniExpressionEngine::CreateExpression() {
+  return std::make_unique<MuExpression>();
+}
 
 }  // namespace kdp::minihost

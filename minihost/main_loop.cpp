@@ -103,8 +103,8 @@ bool MiniMainLoop::RunUntil(const std::function<bool()>& done, std::chrono::mill
     const auto next = NextDue();
     if (next != host::Clock::time_point::max()) {
       const auto until_timer = next - clock_->Now();
-      wait_until = std::min(deadline, std::chrono::steady_clock::now() +
-                                          std::max(until_timer, host::Clock::duration::zero()));
+      wait_until =
+          std::min(deadline, std::chrono::steady_clock::now() + std::max(until_timer, host::Clock::duration::zero()));
     }
     bool idle_at_deadline = false;
     {
@@ -125,10 +125,10 @@ void MiniMainLoop::Run(std::chrono::milliseconds limit) {
     return quit_;
   };
   while (!quitting() && std::chrono::steady_clock::now() < deadline) {
-    const auto remaining = deadline == std::chrono::steady_clock::time_point::max()
-                               ? std::chrono::milliseconds(60'000)
-                               : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     deadline - std::chrono::steady_clock::now());
+    const auto remaining =
+        deadline == std::chrono::steady_clock::time_point::max()
+            ? std::chrono::milliseconds(60'000)
+            : std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     RunUntil(quitting, std::max(remaining, std::chrono::milliseconds(0)));
   }
   // A Quit ends this run only; the next Run starts afresh.

@@ -12,7 +12,8 @@ bool ValidTime(int hhmm) { return hhmm >= 0 && hhmm <= 2400 && hhmm % 100 < 60; 
 }  // namespace
 
 bool MarketRules::Load(const std::string& path, std::string& error) {
-  return LoadTextFile(path, "market rules", error, [this](const std::string& text, std::string& e) { return LoadText(text, e); });
+  return LoadTextFile(path, "market rules", error,
+                      [this](const std::string& text, std::string& e) { return LoadText(text, e); });
 }
 
 bool MarketRules::LoadText(const std::string& json, std::string& error) {

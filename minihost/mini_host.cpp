@@ -29,8 +29,8 @@ std::string Join(const std::string& dir, const std::string& relative) {
 MiniHost::MiniHost(HostSettings settings, Options options)
     : settings_(std::move(settings)),
       paths_{settings_.etcRoot, Join(settings_.dataDir, "users/" + settings_.userId),
-             settings_.binDir.empty() ? ProgramDirectory() : settings_.binDir,
-             Join(settings_.dataDir, "tmp"), Join(settings_.dataDir, "log")},
+             settings_.binDir.empty() ? ProgramDirectory() : settings_.binDir, Join(settings_.dataDir, "tmp"),
+             Join(settings_.dataDir, "log")},
       clock_(options.clock ? options.clock : std::make_shared<host::SteadyClock>()),
       logger_(paths_.log, settings_.detailedLog, options.logEchoLevel),
       loop_(clock_),

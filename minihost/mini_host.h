@@ -31,7 +31,7 @@ class MiniHost final : public host::IHostEnvironment {
  public:
   struct Options {
     std::shared_ptr<host::IClock> clock;  // default: the real steady clock
-    int logEchoLevel = 4;                  // lines at or above this level also go to stderr; 4 = none
+    int logEchoLevel = 4;                 // lines at or above this level also go to stderr; 4 = none
   };
 
   // Builds and installs a host. nullptr, with `error`, when the securities or sectors file cannot be read.

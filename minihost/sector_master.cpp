@@ -24,7 +24,8 @@ MiniSectorMaster::MiniSectorMaster()
     : custom_root_(std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{})) {}
 
 bool MiniSectorMaster::Load(const std::string& path, std::string& error) {
-  return LoadTextFile(path, "sectors file", error, [this](const std::string& text, std::string& e) { return LoadText(text, e); });
+  return LoadTextFile(path, "sectors file", error,
+                      [this](const std::string& text, std::string& e) { return LoadText(text, e); });
 }
 
 bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {

@@ -56,8 +56,8 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
     if (line.empty() || line.front() == '#' || (line_number == 1 && line.rfind("code", 0) == 0)) continue;
     const std::vector<std::string> f = SplitFields(line);
     SecurityRecord r;
-    const bool numbers_ok = f.size() == kFieldCount && ReadNumber(f[4], r.category) &&
-                            ReadNumber(f[7], r.priceStep) && ReadNumber(f[9], r.lastClose);
+    const bool numbers_ok = f.size() == kFieldCount && ReadNumber(f[4], r.category) && ReadNumber(f[7], r.priceStep) &&
+                            ReadNumber(f[9], r.lastClose);
     if (!numbers_ok || f[0].empty() || f[5].size() != 1) {
       host::AddHQLog(fmt::format("{}:{}: malformed security line skipped: {}", sourceName, line_number, line),
                      "SecurityMaster", 3);

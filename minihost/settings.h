@@ -13,9 +13,9 @@
 namespace kdp::minihost {
 
 struct HostSettings {
-  std::string etcRoot;   // configuration root
-  std::string dataDir;   // user data, temporary files and logs live below it
-  std::string binDir;    // the host's program directory; empty: the running program's
+  std::string etcRoot;  // configuration root
+  std::string dataDir;  // user data, temporary files and logs live below it
+  std::string binDir;   // the host's program directory; empty: the running program's
   std::string userId = "10000001";
   std::string accountId = "A10000001";
   std::string language = "CHS";

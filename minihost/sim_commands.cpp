@@ -84,8 +84,8 @@ std::shared_ptr<host::IDataSet> SectorRanking(const SimMarket& market, const Min
   header->Set(h, 0, kSectorRankingCommand);
   header->Set(h, 1, pid);
 
-  auto body = NewTable({{"ModleID", "int"}, {"SectorName", "string"}, {"SectorChartItemNum", "int"},
-                        {"SectorChartItems", "dataset"}});
+  auto body = NewTable(
+      {{"ModleID", "int"}, {"SectorName", "string"}, {"SectorChartItemNum", "int"}, {"SectorChartItems", "dataset"}});
   const auto sort_ids = SplitList(params.GetValue("SortIDs"));
   const auto directions = SplitList(params.GetValue("SortDirections"));
   const int lines = std::max(0, ToInt(params.GetValue("LinesNumber"), 10));
@@ -102,7 +102,8 @@ std::shared_ptr<host::IDataSet> SectorRanking(const SimMarket& market, const Min
     for (std::size_t k = 0; k < sort_ids.size(); ++k) {
       const int sort_id = ToInt(sort_ids[k], 0);
       const bool descending = k >= directions.size() || directions[k] != "0";
-      auto items = NewTable({{"KoraCode", "string"}, {"NewValue", "double"}, {"PreValue", "double"}, {"Value", "double"}});
+      auto items =
+          NewTable({{"KoraCode", "string"}, {"NewValue", "double"}, {"PreValue", "double"}, {"Value", "double"}});
       const auto last_id = market.Fields().IdOf(QuoteRole::kLast);
       const auto prev_id = market.Fields().IdOf(QuoteRole::kPrevClose);
       for (const auto& [code, value] : Ranked(market, codes, static_cast<std::uint32_t>(sort_id), descending)) {
@@ -188,8 +189,8 @@ std::shared_ptr<host::IDataSet> IndicatorTables(const SimMarket& market, const M
   const int sort_id = ToInt(params.GetValue("SortID"), 0);
   const int start = ToInt(params.GetValue("StartTime"), 0);
   const int end = ToInt(params.GetValue("EndTime"), 2359);
-  auto header = NewTable({{"ReqID", "int"}, {"SectorName", "string"}, {"SortSymbolID", "int"}, {"StartTime", "int"},
-                          {"EndTime", "int"}});
+  auto header = NewTable(
+      {{"ReqID", "int"}, {"SectorName", "string"}, {"SortSymbolID", "int"}, {"StartTime", "int"}, {"EndTime", "int"}});
   const int h = header->AddRow();
   header->Set(h, 0, kIndicatorTableCommand);
   header->Set(h, 1, sector);
@@ -216,19 +217,22 @@ std::shared_ptr<host::IDataSet> IndicatorTables(const SimMarket& market, const M
 }  // namespace
 
 bool IsHistoryCommand(int commandID) {
-  return commandID == kIndicatorTableCommand || commandID == kSectorRankingCommand ||
-         commandID == kSectorSortCommand || commandID == kIndicatorExportCommand;
+  return commandID == kIndicatorTableCommand || commandID == kSectorRankingCommand || commandID == kSectorSortCommand ||
+         commandID == kIndicatorExportCommand;
 }
 
 std::shared_ptr<host::IDataSet> BuildHistoryReply(const SimMarket& market, const MiniSectorMaster& sectors,
-                                                  int commandID, int pid, host::IParamSerialSet& params,
-                                                  int& error) {
+                                                  int commandID, int pid, host::IParamSerialSet& params, int& error) {
   error = 0;
   switch (commandID) {
-    case kSectorRankingCommand: return SectorRanking(market, sectors, pid, params, error);
-    case kSectorSortCommand: return SectorSort(market, sectors, pid, params, error);
-    case kIndicatorExportCommand: return IndicatorExport(market, pid, params, error);
-    case kIndicatorTableCommand: return IndicatorTables(market, sectors, pid, params, error);
+    case kSectorRankingCommand:
+      return SectorRanking(market, sectors, pid, params, error);
+    case kSectorSortCommand:
+      return SectorSort(market, sectors, pid, params, error);
+    case kIndicatorExportCommand:
+      return IndicatorExport(market, pid, params, error);
+    case kIndicatorTableCommand:
+      return IndicatorTables(market, sectors, pid, params, error);
     default:
       error = 1;
       return nullptr;

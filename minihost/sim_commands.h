@@ -21,7 +21,6 @@ bool IsHistoryCommand(int commandID);
 // Builds the reply to `commandID`. `error` becomes 0, or 1 when the request names nothing the engine
 // knows (the reply then holds its header and an empty body).
 std::shared_ptr<host::IDataSet> BuildHistoryReply(const SimMarket& market, const MiniSectorMaster& sectors,
-                                                  int commandID, int pid, host::IParamSerialSet& params,
-                                                  int& error);
+                                                  int commandID, int pid, host::IParamSerialSet& params, int& error);
 
 }  // namespace kdp::minihost

@@ -13,19 +13,32 @@ namespace kdp::minihost {
 namespace {
 
 constexpr std::pair<const char*, QuoteRole> kRoleNames[] = {
-    {"tradeDate", QuoteRole::kTradeDate},       {"time", QuoteRole::kTime},
-    {"last", QuoteRole::kLast},                 {"prevClose", QuoteRole::kPrevClose},
-    {"open", QuoteRole::kOpen},                 {"high", QuoteRole::kHigh},
-    {"low", QuoteRole::kLow},                   {"volume", QuoteRole::kVolume},
-    {"amount", QuoteRole::kAmount},             {"change", QuoteRole::kChange},
-    {"bid1", QuoteRole::kBid1},                 {"ask1", QuoteRole::kAsk1},
-    {"bidVolume1", QuoteRole::kBidVolume1},     {"askVolume1", QuoteRole::kAskVolume1},
-    {"averagePrice", QuoteRole::kAveragePrice}, {"amplitude", QuoteRole::kAmplitude},
-    {"limitUp", QuoteRole::kLimitUp},           {"limitDown", QuoteRole::kLimitDown},
-    {"changeRatio", QuoteRole::kChangeRatio},   {"turnoverRate", QuoteRole::kTurnoverRate},
-    {"suspensionFlag", QuoteRole::kSuspensionFlag}, {"openTime", QuoteRole::kOpenTime},
-    {"lastTradeTime", QuoteRole::kLastTradeTime}, {"quoteTime", QuoteRole::kQuoteTime},
-    {"name", QuoteRole::kName},                 {"tradingStatus", QuoteRole::kTradingStatus},
+    {"tradeDate", QuoteRole::kTradeDate},
+    {"time", QuoteRole::kTime},
+    {"last", QuoteRole::kLast},
+    {"prevClose", QuoteRole::kPrevClose},
+    {"open", QuoteRole::kOpen},
+    {"high", QuoteRole::kHigh},
+    {"low", QuoteRole::kLow},
+    {"volume", QuoteRole::kVolume},
+    {"amount", QuoteRole::kAmount},
+    {"change", QuoteRole::kChange},
+    {"bid1", QuoteRole::kBid1},
+    {"ask1", QuoteRole::kAsk1},
+    {"bidVolume1", QuoteRole::kBidVolume1},
+    {"askVolume1", QuoteRole::kAskVolume1},
+    {"averagePrice", QuoteRole::kAveragePrice},
+    {"amplitude", QuoteRole::kAmplitude},
+    {"limitUp", QuoteRole::kLimitUp},
+    {"limitDown", QuoteRole::kLimitDown},
+    {"changeRatio", QuoteRole::kChangeRatio},
+    {"turnoverRate", QuoteRole::kTurnoverRate},
+    {"suspensionFlag", QuoteRole::kSuspensionFlag},
+    {"openTime", QuoteRole::kOpenTime},
+    {"lastTradeTime", QuoteRole::kLastTradeTime},
+    {"quoteTime", QuoteRole::kQuoteTime},
+    {"name", QuoteRole::kName},
+    {"tradingStatus", QuoteRole::kTradingStatus},
     {"floatShares", QuoteRole::kFloatShares},
 };
 
@@ -121,7 +134,8 @@ bool QuoteFieldMap::LoadText(const std::string& json, std::string& error) {
 }
 
 bool QuoteFieldMap::Load(const std::string& path, std::string& error) {
-  return LoadTextFile(path, "quote fields", error, [this](const std::string& text, std::string& e) { return LoadText(text, e); });
+  return LoadTextFile(path, "quote fields", error,
+                      [this](const std::string& text, std::string& e) { return LoadText(text, e); });
 }
 
 std::optional<QuoteRole> QuoteFieldMap::RoleOf(std::uint32_t id) const {
@@ -220,7 +234,8 @@ void SimMarket::RollTradeDate(Quote& q, int tradeDate) {
 void SimMarket::SetLimits(Quote& q) {
   const auto prev = static_cast<double>(q.prevCloseTicks);
   q.limitUpTicks = static_cast<std::int64_t>(std::floor(prev * (1 + q.limitFraction) + 1e-9));
-  q.limitDownTicks = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(prev * (1 - q.limitFraction) - 1e-9)));
+  q.limitDownTicks =
+      std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(prev * (1 - q.limitFraction) - 1e-9)));
 }
 
 void SimMarket::Trade(Quote& q, host::DateTime marketTime) {
@@ -252,8 +267,8 @@ void SimMarket::Trade(Quote& q, host::DateTime marketTime) {
   q.minutes.back() = {minute, Price(q, q.lastTicks), q.volume, q.amount};
 }
 
-std::vector<std::pair<int, double>> SimMarket::MinuteSeries(const std::string& code, std::uint32_t id,
-                                                            int startHhmm, int endHhmm) const {
+std::vector<std::pair<int, double>> SimMarket::MinuteSeries(const std::string& code, std::uint32_t id, int startHhmm,
+                                                            int endHhmm) const {
   std::vector<std::pair<int, double>> series;
   auto it = index_.find(UpperAscii(code));
   const auto role = fields_.RoleOf(id);
@@ -263,12 +278,23 @@ std::vector<std::pair<int, double>> SimMarket::MinuteSeries(const std::string& c
   for (const auto& p : q.minutes) {
     if (p.hhmm < startHhmm || p.hhmm > endHhmm) continue;
     switch (*role) {
-      case QuoteRole::kLast: series.emplace_back(p.hhmm, p.last); break;
-      case QuoteRole::kVolume: series.emplace_back(p.hhmm, static_cast<double>(p.volume)); break;
-      case QuoteRole::kAmount: series.emplace_back(p.hhmm, p.amount); break;
-      case QuoteRole::kChange: series.emplace_back(p.hhmm, p.last - prev); break;
-      case QuoteRole::kChangeRatio: series.emplace_back(p.hhmm, (p.last - prev) / prev); break;
-      default: return {};
+      case QuoteRole::kLast:
+        series.emplace_back(p.hhmm, p.last);
+        break;
+      case QuoteRole::kVolume:
+        series.emplace_back(p.hhmm, static_cast<double>(p.volume));
+        break;
+      case QuoteRole::kAmount:
+        series.emplace_back(p.hhmm, p.amount);
+        break;
+      case QuoteRole::kChange:
+        series.emplace_back(p.hhmm, p.last - prev);
+        break;
+      case QuoteRole::kChangeRatio:
+        series.emplace_back(p.hhmm, (p.last - prev) / prev);
+        break;
+      default:
+        return {};
     }
   }
   return series;
@@ -325,38 +351,58 @@ std::optional<QuoteValue> SimMarket::Value(const std::string& code, std::uint32_
   const double last = Price(q, q.lastTicks);
   const double prev = Price(q, q.prevCloseTicks);
   switch (*role) {
-    case QuoteRole::kTradeDate: return static_cast<double>(q.tradeDate);
-    case QuoteRole::kTime: return static_cast<double>(q.time);
-    case QuoteRole::kLast: return last;
-    case QuoteRole::kPrevClose: return prev;
-    case QuoteRole::kOpen: return traded ? std::optional<QuoteValue>(Price(q, q.openTicks)) : std::nullopt;
-    case QuoteRole::kHigh: return traded ? std::optional<QuoteValue>(Price(q, q.highTicks)) : std::nullopt;
-    case QuoteRole::kLow: return traded ? std::optional<QuoteValue>(Price(q, q.lowTicks)) : std::nullopt;
-    case QuoteRole::kVolume: return q.volume;
-    case QuoteRole::kAmount: return q.amount;
-    case QuoteRole::kChange: return last - prev;
-    case QuoteRole::kChangeRatio: return (last - prev) / prev;
-    case QuoteRole::kBid1: return Price(q, std::max<std::int64_t>(1, q.lastTicks - 1));
-    case QuoteRole::kAsk1: return Price(q, q.lastTicks + 1);
-    case QuoteRole::kBidVolume1: return static_cast<std::int64_t>(q.lotSize * (1 + q.volume % 97));
-    case QuoteRole::kAskVolume1: return static_cast<std::int64_t>(q.lotSize * (1 + q.volume % 89));
+    case QuoteRole::kTradeDate:
+      return static_cast<double>(q.tradeDate);
+    case QuoteRole::kTime:
+      return static_cast<double>(q.time);
+    case QuoteRole::kLast:
+      return last;
+    case QuoteRole::kPrevClose:
+      return prev;
+    case QuoteRole::kOpen:
+      return traded ? std::optional<QuoteValue>(Price(q, q.openTicks)) : std::nullopt;
+    case QuoteRole::kHigh:
+      return traded ? std::optional<QuoteValue>(Price(q, q.highTicks)) : std::nullopt;
+    case QuoteRole::kLow:
+      return traded ? std::optional<QuoteValue>(Price(q, q.lowTicks)) : std::nullopt;
+    case QuoteRole::kVolume:
+      return q.volume;
+    case QuoteRole::kAmount:
+      return q.amount;
+    case QuoteRole::kChange:
+      return last - prev;
+    case QuoteRole::kChangeRatio:
+      return (last - prev) / prev;
+    case QuoteRole::kBid1:
+      return Price(q, std::max<std::int64_t>(1, q.lastTicks - 1));
+    case QuoteRole::kAsk1:
+      return Price(q, q.lastTicks + 1);
+    case QuoteRole::kBidVolume1:
+      return static_cast<std::int64_t>(q.lotSize * (1 + q.volume % 97));
+    case QuoteRole::kAskVolume1:
+      return static_cast<std::int64_t>(q.lotSize * (1 + q.volume % 89));
     case QuoteRole::kAveragePrice:
       return traded ? std::optional<QuoteValue>(q.amount / static_cast<double>(q.volume)) : std::nullopt;
     case QuoteRole::kAmplitude:
       return traded ? std::optional<QuoteValue>(Price(q, q.highTicks - q.lowTicks) / prev) : std::nullopt;
-    case QuoteRole::kLimitUp: return Price(q, q.limitUpTicks);
-    case QuoteRole::kLimitDown: return Price(q, q.limitDownTicks);
+    case QuoteRole::kLimitUp:
+      return Price(q, q.limitUpTicks);
+    case QuoteRole::kLimitDown:
+      return Price(q, q.limitDownTicks);
     case QuoteRole::kTurnoverRate:
       return q.floatShares > 0 ? std::optional<QuoteValue>(static_cast<double>(q.volume) / q.floatShares)
                                : std::nullopt;
     case QuoteRole::kSuspensionFlag:
       // Date part (mmdd of the trade date) and the suspension digit; 0 while trading.
       return q.suspended ? static_cast<double>((q.tradeDate % 10000) * 10 + 1) : 0.0;
-    case QuoteRole::kOpenTime: return traded ? std::optional<QuoteValue>(static_cast<double>(q.openTime)) : std::nullopt;
+    case QuoteRole::kOpenTime:
+      return traded ? std::optional<QuoteValue>(static_cast<double>(q.openTime)) : std::nullopt;
     case QuoteRole::kLastTradeTime:
       return traded ? std::optional<QuoteValue>(static_cast<double>(q.lastTradeTime)) : std::nullopt;
-    case QuoteRole::kQuoteTime: return static_cast<double>(q.time);
-    case QuoteRole::kName: return q.nameAnsi;
+    case QuoteRole::kQuoteTime:
+      return static_cast<double>(q.time);
+    case QuoteRole::kName:
+      return q.nameAnsi;
     case QuoteRole::kTradingStatus:
       // 0 trading, 1 suspended, 2 outside the sessions.
       return static_cast<std::int64_t>(q.suspended ? 1 : IsTrading(q.code, now_) ? 0 : 2);

@@ -8,10 +8,10 @@
 // Not thread-safe: the engine's thread owns it.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <cmath>
 #include <random>
 #include <string>
 #include <variant>
@@ -25,9 +25,33 @@ namespace kdp::minihost {
 
 // What each simulated field means; the engine's field IDs for them come from "Host/QuoteFields.json".
 enum class QuoteRole {
-  kTradeDate, kTime, kLast, kPrevClose, kOpen, kHigh, kLow, kVolume, kAmount, kChange, kBid1, kAsk1,
-  kBidVolume1, kAskVolume1, kAveragePrice, kAmplitude, kLimitUp, kLimitDown, kChangeRatio, kTurnoverRate,
-  kSuspensionFlag, kOpenTime, kLastTradeTime, kQuoteTime, kName, kTradingStatus, kFloatShares,
+  kTradeDate,
+  kTime,
+  kLast,
+  kPrevClose,
+  kOpen,
+  kHigh,
+  kLow,
+  kVolume,
+  kAmount,
+  kChange,
+  kBid1,
+  kAsk1,
+  kBidVolume1,
+  kAskVolume1,
+  kAveragePrice,
+  kAmplitude,
+  kLimitUp,
+  kLimitDown,
+  kChangeRatio,
+  kTurnoverRate,
+  kSuspensionFlag,
+  kOpenTime,
+  kLastTradeTime,
+  kQuoteTime,
+  kName,
+  kTradingStatus,
+  kFloatShares,
 };
 
 class QuoteFieldMap {
@@ -48,8 +72,8 @@ using QuoteValue = std::variant<double, std::int64_t, std::string>;
 
 class SimMarket {
  public:
-  SimMarket(const MiniSecurityMaster& securities, const MarketRules& rules, QuoteFieldMap fields,
-            std::uint64_t seed, double updatesPerSecond);
+  SimMarket(const MiniSecurityMaster& securities, const MarketRules& rules, QuoteFieldMap fields, std::uint64_t seed,
+            double updatesPerSecond);
 
   // Moves the market to server time `now` (the host's time, UTC+8). Returns the codes whose quotes
   // changed, in security-master order. Time never moves backwards; an earlier `now` changes nothing.
@@ -86,10 +110,10 @@ class SimMarket {
     double floatShares = 0.0;
     int lotSize = 100;
     bool suspended = false;
-    int tradeDate = 0;       // yyyymmdd in the market's zone
-    int time = 0;            // hhmmss of the last quote
-    int openTime = 0;        // hhmmss of the first trade of the trade date
-    int lastTradeTime = 0;   // hhmmss of the last trade
+    int tradeDate = 0;      // yyyymmdd in the market's zone
+    int time = 0;           // hhmmss of the last quote
+    int openTime = 0;       // hhmmss of the first trade of the trade date
+    int lastTradeTime = 0;  // hhmmss of the last trade
     struct MinutePoint {
       int hhmm;
       double last;

@@ -226,7 +226,7 @@ void SimSpeed::PushSnapshot(const std::shared_ptr<SimDataRequest>& request) {
     std::lock_guard lock(mutex_);
     if (!connected_) return;
     std::vector<std::pair<std::string, std::vector<std::uint32_t>>> rows(request->Subscription().begin(),
-                                                                        request->Subscription().end());
+                                                                         request->Subscription().end());
     data = BuildQuotes(request->Serial(), rows);
   }
   Post(request, data);

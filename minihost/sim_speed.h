@@ -52,13 +52,13 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
  public:
   struct Options {
     std::uint64_t seed = 20261204;
-    double updatesPerSecond = 1.0;                    // trades per second per security
-    std::chrono::milliseconds poll{100};              // how often the engine looks at the clock
-    std::chrono::seconds warmUp{0};                   // market history simulated before Start's time
-    std::function<host::DateTime()> serverTime;       // required
-    const MiniSecurityMaster* securities = nullptr;   // required; must outlive the engine
-    const MiniSectorMaster* sectors = nullptr;        // required; must outlive the engine
-    std::shared_ptr<const MarketRules> rules;         // required
+    double updatesPerSecond = 1.0;                   // trades per second per security
+    std::chrono::milliseconds poll{100};             // how often the engine looks at the clock
+    std::chrono::seconds warmUp{0};                  // market history simulated before Start's time
+    std::function<host::DateTime()> serverTime;      // required
+    const MiniSecurityMaster* securities = nullptr;  // required; must outlive the engine
+    const MiniSectorMaster* sectors = nullptr;       // required; must outlive the engine
+    std::shared_ptr<const MarketRules> rules;        // required
     QuoteFieldMap fields;
   };
 
@@ -109,7 +109,8 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   void PushSnapshot(const std::shared_ptr<SimDataRequest>& request);
   void PushChanges(const std::vector<std::string>& changed);
   void Post(const std::shared_ptr<SimDataRequest>& request, const std::shared_ptr<host::IDataSet>& data);
-  std::shared_ptr<host::IDataSet> BuildQuotes(int pid, const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& rows) const;
+  std::shared_ptr<host::IDataSet> BuildQuotes(
+      int pid, const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& rows) const;
   void AskConfigAbout(const std::vector<std::string>& codes);
   void AnswerHistory(const HistoryJob& job);
   void NotifyConnection(bool connected);

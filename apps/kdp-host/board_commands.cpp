@@ -28,8 +28,8 @@ struct Column {
 };
 
 constexpr Column kColumns[] = {
-    {"code", nullptr, 12, false},      {"name", "StockName", 14, false}, {"last", "NewPrice", 11, true},
-    {"change", "Change", 10, true},    {"change %", "ChangeRatio", 10, true}, {"volume", "Volume", 12, true},
+    {"code", nullptr, 12, false},    {"name", "StockName", 14, false},      {"last", "NewPrice", 11, true},
+    {"change", "Change", 10, true},  {"change %", "ChangeRatio", 10, true}, {"volume", "Volume", 12, true},
     {"time", "TradeTime", 10, true},
 };
 // Field IDs of the sample dictionary the board subscribes: the columns' fields and the previous close the
@@ -59,8 +59,7 @@ std::string Pad(const std::string& text, int width, bool right) {
 
 class Board {
  public:
-  Board(Session& s, std::vector<std::string> codes, bool colour)
-      : s_(s), codes_(std::move(codes)), colour_(colour) {
+  Board(Session& s, std::vector<std::string> codes, bool colour) : s_(s), codes_(std::move(codes)), colour_(colour) {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
   }
 

@@ -53,8 +53,9 @@ int ShowSecurity(Session& s, const std::string& code) {
 }  // namespace
 
 void AddFrameCommands(CLI::App& app, Action& chosen) {
-  app.add_subcommand("services", "list every service the package published, in publication order")
-      ->callback([&chosen] { chosen = ListServices; });
+  app.add_subcommand("services", "list every service the package published, in publication order")->callback([&chosen] {
+    chosen = ListServices;
+  });
 
   auto* security = app.add_subcommand("security", "show the host security object of a code");
   auto code = std::make_shared<std::string>();
@@ -67,7 +68,8 @@ int RunDemo(Session& s) {
              s.host.Securities().Count(), s.host.Context().GetServerDateTime().ToString());
   ListServices(s);
   fmt::print(s.out, "\nA price board from the simulated quote engine:\n");
-  return PrintBoardSnapshot(s, {"600000.SH", "000001.SZ", "300750.SZ", "00700.HK", "AAPL.O", "IF2612.CFE", "000300.SH"});
+  return PrintBoardSnapshot(s,
+                            {"600000.SH", "000001.SZ", "300750.SZ", "00700.HK", "AAPL.O", "IF2612.CFE", "000300.SH"});
 }
 
 }  // namespace kdp::app

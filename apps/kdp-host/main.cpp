@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   std::string server_time;
   bool detailed_log = false;
   app.add_option("--etc", etc, "configuration root")->capture_default_str();
-  app.add_option("--data-dir", data_dir, "where user data and logs are kept (default: the settings', or ~/.local/state/kdp)");
+  app.add_option("--data-dir", data_dir,
+                 "where user data and logs are kept (default: the settings', or ~/.local/state/kdp)");
   app.add_option("--user", user, "user ID");
   app.add_option("--language", language, "language code: CHS, CHT or ENG");
   app.add_flag("--detailed-log", detailed_log, "write detailed diagnostic lines to the log");

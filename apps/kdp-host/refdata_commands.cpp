@@ -142,9 +142,8 @@ void AddRefdataCommands(CLI::App& app, Action& chosen) {
     auto* sub = ref->add_subcommand(name, entry.first);
     auto code = std::make_shared<std::string>();
     sub->add_option("CODE", *code, "the code to look up")->required();
-    sub->callback([&chosen, code, show = entry.second] {
-      chosen = [code, show](Session& s) { return show(s, *code); };
-    });
+    sub->callback(
+        [&chosen, code, show = entry.second] { chosen = [code, show](Session& s) { return show(s, *code); }; });
   }
 
   auto* convert = ref->add_subcommand("convert", "convert an amount of a currency to CNY");
@@ -152,9 +151,8 @@ void AddRefdataCommands(CLI::App& app, Action& chosen) {
   auto amount = std::make_shared<double>(0.0);
   convert->add_option("CODE", *code, "currency code, e.g. HKD")->required();
   convert->add_option("AMOUNT", *amount, "the amount to convert")->required();
-  convert->callback([&chosen, code, amount] {
-    chosen = [code, amount](Session& s) { return Convert(s, *code, *amount); };
-  });
+  convert->callback(
+      [&chosen, code, amount] { chosen = [code, amount](Session& s) { return Convert(s, *code, *amount); }; });
 }
 
 }  // namespace kdp::app

@@ -178,9 +178,8 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
     if (!entry.HQType.empty()) markets[entry.clock].insert(entry.HQType);
   }
   std::vector<TTimeZoneInfo> zones = manager->GetCityTimeZones();
-  std::stable_sort(zones.begin(), zones.end(), [](const TTimeZoneInfo& a, const TTimeZoneInfo& b) {
-    return a.TimeZone > b.TimeZone;
-  });
+  std::stable_sort(zones.begin(), zones.end(),
+                   [](const TTimeZoneInfo& a, const TTimeZoneInfo& b) { return a.TimeZone > b.TimeZone; });
   for (const TTimeZoneInfo& zone : zones) {
     host::DateTime there = *instant;
     const bool ok = manager->ShiftDateTimeEx(from.TimeZone, zone.TimeZone, there);
@@ -217,7 +216,9 @@ void AddReferenceCommands(CLI::App& app, Action& chosen) {
   format->callback([&chosen, args, compareOption] {
     const std::optional<std::string> compare =
         compareOption->count() > 0 ? std::optional<std::string>(args->compare) : std::nullopt;
-    chosen = [args, compare](Session& s) { return Format(s, args->code, args->field, args->value, compare, args->needYear); };
+    chosen = [args, compare](Session& s) {
+      return Format(s, args->code, args->field, args->value, compare, args->needYear);
+    };
   });
 
   auto* clock = app.add_subcommand("clock", "show one instant in the machine's zone and every market's zone");

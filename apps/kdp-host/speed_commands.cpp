@@ -138,7 +138,9 @@ void AddSpeedCommands(CLI::App& app, Action& chosen) {
   auto* rank_cmd = app.add_subcommand("rank", "rank a sector's securities by quote fields (command 3040)");
   rank_cmd->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK; several joined by \",\"")->required();
   rank_cmd->add_option("--sort", rank->sort, "field IDs to rank by, joined by \",\"")->capture_default_str();
-  rank_cmd->add_option("--top", rank->top, "how many securities per field")->capture_default_str()->check(CLI::Range(1, 500));
+  rank_cmd->add_option("--top", rank->top, "how many securities per field")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 500));
   rank_cmd->add_flag("--ascending", rank->ascending, "lowest first");
   rank_cmd->callback([&chosen, rank] {
     chosen = [rank](Session& s) { return Rank(s, rank->sector, rank->sort, rank->top, rank->ascending); };

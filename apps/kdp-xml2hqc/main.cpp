@@ -8,7 +8,6 @@
 
 namespace {
 
-
 std::string DefaultTarget(const std::string& source) {
   const std::size_t dot = source.find_last_of('.');
   const std::size_t slash = source.find_last_of('/');

@@ -33,7 +33,8 @@ std::string VariableName(std::string_view piece) {
 }  // namespace
 
 bool IsSecondGuide(std::string_view name) {
-  return name.size() > kSecondGuidePrefix.size() && SameTextAscii(name.substr(0, kSecondGuidePrefix.size()), kSecondGuidePrefix);
+  return name.size() > kSecondGuidePrefix.size() &&
+         SameTextAscii(name.substr(0, kSecondGuidePrefix.size()), kSecondGuidePrefix);
 }
 
 std::string TrimSecondGuide(std::string_view name) {

@@ -16,17 +16,54 @@ namespace kdp {
 enum class TFormatKeyword {
   kUnknown,
   // texts without brackets
-  kNone, kPattern, kNeedYear, kNeedYear2, kChar8Date,
+  kNone,
+  kPattern,
+  kNeedYear,
+  kNeedYear2,
+  kChar8Date,
   // numbers and units
-  kFormatNumber, kCalcUnit, kCalcUnitE, kRoundUnit, kRoundUnitC, kRoundUnitE, kRoundUnitS, kRoundUnitSEx,
-  kRoundUnitSymbol, kRoundUnitPlus, kRoundIncome, kRoundUPercent, kFormatFloat, kLfAddZero, kLimitedValue,
-  kRangeValueUnit, kRangeValueUnitMarketValue, kRangeValueUnitStockVol, kBbqHqField, kUnmatchedStr,
+  kFormatNumber,
+  kCalcUnit,
+  kCalcUnitE,
+  kRoundUnit,
+  kRoundUnitC,
+  kRoundUnitE,
+  kRoundUnitS,
+  kRoundUnitSEx,
+  kRoundUnitSymbol,
+  kRoundUnitPlus,
+  kRoundIncome,
+  kRoundUPercent,
+  kFormatFloat,
+  kLfAddZero,
+  kLimitedValue,
+  kRangeValueUnit,
+  kRangeValueUnitMarketValue,
+  kRangeValueUnitStockVol,
+  kBbqHqField,
+  kUnmatchedStr,
   // dates, times and periods
-  kFormatDate, kFormatDateTime, kFormatTime, kLastFormatDate, kShscFormatDate, kEpsDate, kEstData,
-  kFormatSeasonRpt, kFormatYearRpt, kSwapPeriod, kTermNote,
+  kFormatDate,
+  kFormatDateTime,
+  kFormatTime,
+  kLastFormatDate,
+  kShscFormatDate,
+  kEpsDate,
+  kEstData,
+  kFormatSeasonRpt,
+  kFormatYearRpt,
+  kSwapPeriod,
+  kTermNote,
   // enumerated texts
-  kFormatString, kTradingStatus, kFundFaces, kManagementCompany, kTrueFalse, kNeeqAllowStatus, kNeeqExtType,
-  kNeeqTradeType, kProfitEffect,
+  kFormatString,
+  kTradingStatus,
+  kFundFaces,
+  kManagementCompany,
+  kTrueFalse,
+  kNeeqAllowStatus,
+  kNeeqExtType,
+  kNeeqTradeType,
+  kProfitEffect,
 };
 
 // The longest keyword or argument text read.
@@ -38,10 +75,10 @@ bool ParseFormatFast(std::string_view text, std::string& keyword, std::string& a
 
 struct TFormatInstruction {
   TFormatKeyword keyword = TFormatKeyword::kNone;
-  std::string keywordText;         // upper case, as written
-  std::string argumentText;        // as written
-  std::vector<std::string> args;   // argumentText split at ":"
-  std::string pattern;             // the text itself, for kPattern
+  std::string keywordText;        // upper case, as written
+  std::string argumentText;       // as written
+  std::vector<std::string> args;  // argumentText split at ":"
+  std::string pattern;            // the text itself, for kPattern
 };
 
 TFormatInstruction ParseFormatInstruction(std::string_view formatText);

@@ -193,8 +193,7 @@ std::string TKrHQFormatItem::Format(double value, const Request& request) {
       return value <= 0 ? "--" : FixedText(value, PointArg(4));
     case TFormatKeyword::kUnmatchedStr: {
       if (std::fabs(value) < 1e-8) {
-        return FInstruction.args.empty() || Trim(FInstruction.args[0]).empty() ? UnmatchedText()
-                                                                               : FInstruction.args[0];
+        return FInstruction.args.empty() || Trim(FInstruction.args[0]).empty() ? UnmatchedText() : FInstruction.args[0];
       }
       const int point = FInstruction.args.size() > 1 ? StrToIntDef(FInstruction.args[1], kDefaultPoint) : kDefaultPoint;
       return FixedText(value, std::clamp(point, -1, kMaxDecimals));
@@ -288,9 +287,9 @@ std::string TKrHQFormatItem::FormatUnits(double value, const Request& request) {
     case TFormatKeyword::kRoundUnitPlus:
       return value > 0 && !text.empty() && text[0] != '-' && StrToFloatDef(rounded, 0.0) != 0.0 ? "+" + text : text;
     case TFormatKeyword::kRoundUnitSymbol: {
-      const std::string_view currency =
-          FInstruction.args.size() > 1 && !Trim(FInstruction.args[1]).empty() ? std::string_view(FInstruction.args[1])
-                                                                               : request.param;
+      const std::string_view currency = FInstruction.args.size() > 1 && !Trim(FInstruction.args[1]).empty()
+                                            ? std::string_view(FInstruction.args[1])
+                                            : request.param;
       const std::string symbol = CurrencySymbol(currency);
       if (text.starts_with('-')) return "-" + symbol + text.substr(1);
       return symbol + text;
@@ -313,7 +312,8 @@ std::string TKrHQFormatItem::FormatDate(double value, const Request& request) {
     return time ? FormatQuoteDateTime(*time, argument.empty() ? "HH:NN:SS" : argument) : "-";
   }
   if (keyword == TFormatKeyword::kEstData) {
-    if (const auto year = WholeNumber(value); year && *year >= 1900 && *year <= 9999) return std::to_string(*year) + "E";
+    if (const auto year = WholeNumber(value); year && *year >= 1900 && *year <= 9999)
+      return std::to_string(*year) + "E";
     const auto date = QuoteDate(value);
     return date ? std::to_string(date->year) + "E" : "-";
   }

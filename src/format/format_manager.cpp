@@ -49,8 +49,8 @@ TKrHQFormatManager::TKrHQFormatManager(const std::string& fileName,
   }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   host::AddHQLog(fmt::format(" TKrHQFormatManager.LoadFile end: {}", ms.count()), "TimeTest", 0);
-  FHQSecInfo = securityManager ? std::move(securityManager)
-                               : G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  FHQSecInfo =
+      securityManager ? std::move(securityManager) : G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
   InitExpressions();
 }
 
@@ -88,8 +88,9 @@ void TKrHQFormatManager::LoadBinData(const host::IBinNode& root) {
       item->SetIndexId(name);
       item->SetFormatText(std::string(child->GetAttributeNoCase("format")));
       item->SetCompareTo(std::string(child->GetAttributeNoCase("compareto")));
-      item->SetColors(std::string(child->GetAttributeNoCase("gtcolor")), std::string(child->GetAttributeNoCase("ltcolor")),
-                      std::string(child->GetAttributeNoCase("eqcolor")), std::string(child->GetAttributeNoCase("defcolor")));
+      item->SetColors(
+          std::string(child->GetAttributeNoCase("gtcolor")), std::string(child->GetAttributeNoCase("ltcolor")),
+          std::string(child->GetAttributeNoCase("eqcolor")), std::string(child->GetAttributeNoCase("defcolor")));
       item->SetUsePriceStep(IsTrueText(child->GetAttributeNoCase("UsePriceStep")));
       item->SetCaption(std::string(child->GetAttributeNoCase("caption")));
       const std::string expressions(child->GetAttributeNoCase("expressions"));

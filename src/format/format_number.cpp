@@ -17,8 +17,8 @@ namespace {
 
 struct Level {
   double size;
-  int forcedBy;             // the UnitLevel that forces this level
-  int chineseWord;          // 0 万, 1 亿, 2 万亿; -1 on the English ladder
+  int forcedBy;     // the UnitLevel that forces this level
+  int chineseWord;  // 0 万, 1 亿, 2 万亿; -1 on the English ladder
   std::string_view english;
 };
 

@@ -34,9 +34,9 @@ std::string FormatStringText(std::string_view subKeyword, double value);
 // Report periods: "2026三季报" / "2026 Q3" for a quarter end; nullopt for other dates.
 std::optional<std::string> SeasonReportText(const TQuoteDateTime& date);
 // Catalogue texts used by number instructions.
-std::string LimitFreeText();     // "无限制"
-std::string ShareWord();         // "股"
-std::string UnmatchedText();     // "未匹配"
+std::string LimitFreeText();  // "无限制"
+std::string ShareWord();      // "股"
+std::string UnmatchedText();  // "未匹配"
 std::string FiscalYearText(int year);
 
 }  // namespace kdp

@@ -66,9 +66,7 @@ void TKrHQDataCache::RegisterDataIntf(TKrDataInterfaceRecord record) {
   }
 }
 
-void TKrHQDataCache::AddPlainObject(const std::string& name, host::IInterface* object) {
-  m_lstData[name] = object;
-}
+void TKrHQDataCache::AddPlainObject(const std::string& name, host::IInterface* object) { m_lstData[name] = object; }
 
 void TKrHQDataCache::RemovePlainObject(const std::string& name) { m_lstData.erase(name); }
 

@@ -55,10 +55,10 @@ class TKrHQDataCache {
   std::shared_ptr<host::IKrSecurity> GetTempCSSecurity();
 
  private:
-  std::map<std::string, Guid> m_dicKeyOfGUID;                                // host context's provider
-  std::map<std::string, Guid> FKeyOfGUIDIntfService;                        // KrIntfService
+  std::map<std::string, Guid> m_dicKeyOfGUID;                             // host context's provider
+  std::map<std::string, Guid> FKeyOfGUIDIntfService;                      // KrIntfService
   std::map<std::string, TKrDataInterfaceRecord> FKeyOfDataInterfaceDict;  // created on demand
-  std::map<std::string, host::IInterface*> m_lstData;                      // plain objects (not owned)
+  std::map<std::string, host::IInterface*> m_lstData;                     // plain objects (not owned)
 
   std::string FTimeZoneEnName = "Default";
   std::shared_ptr<host::ISqliteDataBase> FDataBase;

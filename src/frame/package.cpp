@@ -9,9 +9,9 @@
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
-#include "util/dp_timer.h"
 #include "rtd/hq_dictionary.h"
 #include "rtd/hq_expressions.h"
+#include "util/dp_timer.h"
 
 namespace kdp {
 namespace {

@@ -4,21 +4,21 @@
 
 #include <fmt/format.h>
 
+#include "format/format_manager.h"
 #include "frame/data_cache.h"
 #include "frame/messaging_services.h"
 #include "frame/package_lookup.h"
-#include "format/format_manager.h"
 #include "frame/ui_resources.h"
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/services.h"
 #include "kdp/speed/speed_session.h"
+#include "refdata/stock_type_manager.h"
+#include "rtd/hq_dictionary.h"
+#include "rtd/hq_expressions.h"
 #include "util/dp_timer.h"
 #include "util/file_watcher.h"
-#include "rtd/hq_dictionary.h"
-#include "refdata/stock_type_manager.h"
-#include "rtd/hq_expressions.h"
 
 namespace kdp {
 namespace {
@@ -54,14 +54,26 @@ void Withdraw(const host::Guid& guid) {
 
 // Names withdrawn at shut-down, in order, before the sector tree manager is released.
 constexpr std::array<std::string_view, 17> kNamesWithdrawnFirst{
-    "IRelateIndustry", "IKrStockTypeVariable", "IFundManagementCompany", "IRecommendStockMgr",
-    "IRelatedSymbol", "IWarrantManager", "ISecurityBasicManager", "ICurrencyManager",
-    "ICloudDataMgr", "IIndexSectors", "IURLMgr", "IKrHQDelayLoadEvent",
-    "IKrHQUserConfigListenerMgr", "IKrCloudIndexsMgr", "ITradeDateMgr", "IKrHQFormatManager",
+    "IRelateIndustry",
+    "IKrStockTypeVariable",
+    "IFundManagementCompany",
+    "IRecommendStockMgr",
+    "IRelatedSymbol",
+    "IWarrantManager",
+    "ISecurityBasicManager",
+    "ICurrencyManager",
+    "ICloudDataMgr",
+    "IIndexSectors",
+    "IURLMgr",
+    "IKrHQDelayLoadEvent",
+    "IKrHQUserConfigListenerMgr",
+    "IKrCloudIndexsMgr",
+    "ITradeDateMgr",
+    "IKrHQFormatManager",
     "ISectorTreeMgr",
 };
-constexpr std::array<std::string_view, 4> kNamesWithdrawnLast{
-    "IKrLuxIndexNameTable", "IKrWorldClock", "IKrHQSecurityManager", "IFutureRelateIndex"};
+constexpr std::array<std::string_view, 4> kNamesWithdrawnLast{"IKrLuxIndexNameTable", "IKrWorldClock",
+                                                              "IKrHQSecurityManager", "IFutureRelateIndex"};
 
 // The GUID of a service published by a subsystem that withdraws it in the sequence's later steps.
 constexpr host::Guid kSectorCacheGuid = "6E5F9134-6827-4411-AF71-B2716C62FC05";
@@ -78,8 +90,7 @@ const std::vector<PublishedService>& StartupServices() {
        MakeFace<TKrHQLanguageFormMgr, IKrHQLanguageFormMgr>},
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrHQSecurityManager", IKrHQSecurityManager::IID,
        MakeStockTypeManager},
-      {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID,
-       WorldClockFace},
+      {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID, WorldClockFace},
       {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,
        MakeFormatManager},
       {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",

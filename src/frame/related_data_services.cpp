@@ -53,8 +53,10 @@ std::string TKrFutureRelateIndex::GetRelateIndexCode(const std::string& futureCo
     std::string_view index;
   };
   static constexpr std::array kIndexFutures{
-      Product{"IF", "000300.SH"}, Product{"IH", "000016.SH"},
-      Product{"IC", "000905.SH"}, Product{"IM", "000852.SH"},
+      Product{"IF", "000300.SH"},
+      Product{"IH", "000016.SH"},
+      Product{"IC", "000905.SH"},
+      Product{"IM", "000852.SH"},
   };
   const std::string code = ToUpperAscii(Trim(futureCode));
   // The product is the letters before the contract month: "IF2412.CFE" -> "IF".

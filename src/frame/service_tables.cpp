@@ -10,8 +10,8 @@
 #include "refdata/index_sectors.h"
 #include "refdata/related_symbol.h"
 #include "refdata/security_basic_manager.h"
-#include "refdata/warrant_manager.h"
 #include "refdata/stock_type_variable.h"
+#include "refdata/warrant_manager.h"
 
 namespace kdp {
 namespace {

@@ -22,13 +22,13 @@ struct NamedColor {
 
 // Rise is red and fall is green, as the terminal's users read quotes.
 constexpr std::array kPalette{
-    NamedColor{"RiseColor", 0xFF3232, 0xD00000},      NamedColor{"FallColor", 0x00E600, 0x008A00},
-    NamedColor{"EqualColor", 0xE6E6E6, 0x333333},     NamedColor{"DefaultColor", 0xE6E6E6, 0x333333},
-    NamedColor{"TextColor", 0xE6E6E6, 0x1A1A1A},      NamedColor{"VolumeColor", 0xFFFF00, 0x8A6D00},
-    NamedColor{"AmountColor", 0x00FFFF, 0x006E8A},    NamedColor{"TimeColor", 0xC0C0C0, 0x555555},
-    NamedColor{"NameColor", 0xFFFF80, 0x202080},      NamedColor{"BackgroundColor", 0x000000, 0xFFFFFF},
-    NamedColor{"SelectedColor", 0x1E3C78, 0xCCE0FF},  NamedColor{"TitleColor", 0xC8C8C8, 0x404040},
-    NamedColor{"WarningColor", 0xFFA500, 0xC06000},   NamedColor{"SuspendedColor", 0x808080, 0x909090},
+    NamedColor{"RiseColor", 0xFF3232, 0xD00000},     NamedColor{"FallColor", 0x00E600, 0x008A00},
+    NamedColor{"EqualColor", 0xE6E6E6, 0x333333},    NamedColor{"DefaultColor", 0xE6E6E6, 0x333333},
+    NamedColor{"TextColor", 0xE6E6E6, 0x1A1A1A},     NamedColor{"VolumeColor", 0xFFFF00, 0x8A6D00},
+    NamedColor{"AmountColor", 0x00FFFF, 0x006E8A},   NamedColor{"TimeColor", 0xC0C0C0, 0x555555},
+    NamedColor{"NameColor", 0xFFFF80, 0x202080},     NamedColor{"BackgroundColor", 0x000000, 0xFFFFFF},
+    NamedColor{"SelectedColor", 0x1E3C78, 0xCCE0FF}, NamedColor{"TitleColor", 0xC8C8C8, 0x404040},
+    NamedColor{"WarningColor", 0xFFA500, 0xC06000},  NamedColor{"SuspendedColor", 0x808080, 0x909090},
 };
 
 class TKrHQStyle final : public host::Implements<IKrHQStyle> {

@@ -58,8 +58,7 @@ std::optional<DateTime> DateTime::FromYyyymmddHhmmss(std::int64_t yyyymmdd, std:
 DateTime DateTime::FromTimeT(std::time_t t) {
   std::tm local{};
   localtime_r(&t, &local);
-  return FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                   local.tm_sec);
+  return FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 DateTime DateTime::Now() {

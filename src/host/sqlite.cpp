@@ -48,8 +48,7 @@ class Connection {
 
   bool Bind(sqlite3_stmt* stmt, std::span<const SqlValue> values) {
     if (static_cast<int>(values.size()) != sqlite3_bind_parameter_count(stmt)) {
-      last_error_ = fmt::format("bind: {} values for {} parameters", values.size(),
-                                sqlite3_bind_parameter_count(stmt));
+      last_error_ = fmt::format("bind: {} values for {} parameters", values.size(), sqlite3_bind_parameter_count(stmt));
       AddHQLog(last_error_, kLogSource, 3);
       return false;
     }
@@ -122,9 +121,7 @@ class DataSet final : public Implements<ISqliteDataSet> {
     return HasRow(column) ? sqlite3_column_int64(stmt_.get(), column) : 0;
   }
   int GetAsInteger(int column) override { return HasRow(column) ? sqlite3_column_int(stmt_.get(), column) : 0; }
-  double GetAsDouble(int column) override {
-    return HasRow(column) ? sqlite3_column_double(stmt_.get(), column) : 0.0;
-  }
+  double GetAsDouble(int column) override { return HasRow(column) ? sqlite3_column_double(stmt_.get(), column) : 0.0; }
   SqlValue GetValue(int column) override {
     if (!HasRow(column)) return nullptr;
     switch (sqlite3_column_type(stmt_.get(), column)) {
@@ -252,11 +249,10 @@ class DataBase final : public Implements<ISqliteDataBase> {
 
 std::shared_ptr<ISqliteDataBase> OpenDB(const std::string& path) {
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    AddHQLog(fmt::format("OpenDB failed: {} [{}]", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), path), kLogSource,
-             3);
+    AddHQLog(fmt::format("OpenDB failed: {} [{}]", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), path), kLogSource, 3);
     sqlite3_close_v2(db);
     return nullptr;
   }

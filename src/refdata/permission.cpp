@@ -34,7 +34,8 @@ int MatchPermission(std::string_view rights) {
     const std::string right = Trim(piece);
     if (right.empty() || !context->HasRight(right)) continue;
     // Free Hong Kong quotes are a mainland offer: they do not count for users logged in elsewhere.
-    const bool mainlandOnly = SameTextAscii(right, "EQ_HQ_HK_FREERQ") || SameTextAscii(right, "CM_HQ_HKPRS_MAINLAND_FREE");
+    const bool mainlandOnly =
+        SameTextAscii(right, "EQ_HQ_HK_FREERQ") || SameTextAscii(right, "CM_HQ_HKPRS_MAINLAND_FREE");
     if (mainlandOnly && GetLoginRegion() != 0) continue;
     ++count;
   }

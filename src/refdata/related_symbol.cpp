@@ -29,8 +29,7 @@ TKrRelatedSymbol::TKrRelatedSymbol()
     : TKrRelatedSymbol(GetEtcBaseFilePath(kFileName), GetEtcBaseFilePath(kLocalFileName)) {}
 
 TKrRelatedSymbol::TKrRelatedSymbol(const std::string& path, const std::string& localPath) {
-  LoadCsvTable(path, 3, kLogSource,
-               [this](const std::vector<std::string>& f) { AddPair(f[0], f[1], f[2]); });
+  LoadCsvTable(path, 3, kLogSource, [this](const std::vector<std::string>& f) { AddPair(f[0], f[1], f[2]); });
   LoadCsvTable(localPath, 3, kLogSource, [this](const std::vector<std::string>& f) {
     ListOf(f[0]).push_back({f[1], StrToInt(f[2])});
   });
@@ -156,8 +155,7 @@ int TKrRelatedSymbol::RegAfterLoadedCallBack(TNotifyEvent callback) {
 
 void TKrRelatedSymbol::UnRegAfterLoadedCallBack(int id) { FCallBacks.erase(id); }
 
-void TKrRelatedSymbol::NotifyHqRelatedData(std::size_t columnCount,
-                                           const std::vector<std::vector<std::string>>& rows) {
+void TKrRelatedSymbol::NotifyHqRelatedData(std::size_t columnCount, const std::vector<std::vector<std::string>>& rows) {
   if (columnCount < 3) return;
   Clear();
   std::size_t rowNumber = 0;
@@ -167,9 +165,9 @@ void TKrRelatedSymbol::NotifyHqRelatedData(std::size_t columnCount,
       if (row.size() >= 3) AddPair(row[0], row[1], row[2]);
     }
   } catch (const EConvertError& e) {
-    host::AddHQLog(fmt::format("related symbols from the cloud: row {}: {}; the rest is not loaded", rowNumber,
-                               e.what()),
-                   kLogSource, 3);
+    host::AddHQLog(
+        fmt::format("related symbols from the cloud: row {}: {}; the rest is not loaded", rowNumber, e.what()),
+        kLogSource, 3);
   }
   // Copy: a call-back may unregister itself.
   const auto callbacks = FCallBacks;

@@ -290,7 +290,7 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(
 }
 
 std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::Resolve(const std::string& code,
-                                                                       std::shared_ptr<host::IKrSecurity> security) {
+                                                                      std::shared_ptr<host::IKrSecurity> security) {
   // User-defined codes all share one classification.
   if (SameTextAscii(GetAfterString(".", code), "UD") && code.find('.') != std::string::npos) {
     auto info = std::make_shared<TKrHQStockTypeInfoImpl>(std::move(security));

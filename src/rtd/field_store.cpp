@@ -19,7 +19,7 @@ struct SlotTable {
   }
   std::array<std::atomic<std::uint32_t>, kDirect> direct;  // field ID -> slot
   std::array<std::atomic<std::uint32_t>, kMaxSlots> ids;   // slot -> field ID
-  std::mutex mutex;  // guards assignment and large
+  std::mutex mutex;                                        // guards assignment and large
   std::unordered_map<std::uint32_t, std::uint32_t> large;
   std::uint32_t count = 0;
 };

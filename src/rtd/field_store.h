@@ -23,8 +23,8 @@ class TFieldStore {
   struct Cell {
     double number = 0.0;
     std::int32_t integer = 0;
-    std::uint8_t flags = 0;    // the field's flag byte (valid when kHasFlag)
-    std::uint8_t present = 0;  // kHas... bits
+    std::uint8_t flags = 0;            // the field's flag byte (valid when kHasFlag)
+    std::uint8_t present = 0;          // kHas... bits
     std::uint8_t type = kTypeUnknown;  // the field's dictionary type, once looked up
   };
   static constexpr std::uint8_t kHasFlag = 1, kHasNumber = 2, kHasInteger = 4, kHasText = 8;

@@ -66,9 +66,9 @@ TKrHQDictionaryImpl::TKrHQDictionaryImpl(const std::string& fileName) {
   auto document = host::HQQueryBinDocInterface();
   if (!std::filesystem::exists(fileName, ec) || !document || !document->LoadFromFile(fileName) ||
       document->GetRoot() == nullptr) {
-    host::AddHQLog("TKrHQDictionaryImpl cannot read " + fileName +
-                       (document ? ": " + document->GetLastError() : std::string()),
-                   kLogSource, 3);
+    host::AddHQLog(
+        "TKrHQDictionaryImpl cannot read " + fileName + (document ? ": " + document->GetLastError() : std::string()),
+        kLogSource, 3);
     ShowReadError();
     return;
   }
@@ -76,8 +76,9 @@ TKrHQDictionaryImpl::TKrHQDictionaryImpl(const std::string& fileName) {
   host::AddHQLog("TKrHQDictionaryImpl.LoadBinDictionaryData FileName:" + fileName, kLogSource, 0);
   LoadBinDictionaryData(*document->GetRoot());
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-  host::AddHQLog(fmt::format("TKrHQDictionaryImpl.LoadBinDictionaryData end: {} ms, {} fields", ms.count(), FList.size()),
-                 kLogSource, 0);
+  host::AddHQLog(
+      fmt::format("TKrHQDictionaryImpl.LoadBinDictionaryData end: {} ms, {} fields", ms.count(), FList.size()),
+      kLogSource, 0);
 }
 
 void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
@@ -92,8 +93,8 @@ void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
     item->FCName = std::string(node->GetAttribute("cname"));
     item->FCaption = std::string(node->GetAttribute("caption"));
     item->FType = DictionaryTypeFromText(node->GetAttribute("type"));
-    item->FCloudType = host::GetBinNodeValueInt(node, "CloudType", 0) == 1 ? TCloudIndexType::itReal
-                                                                          : TCloudIndexType::itStub;
+    item->FCloudType =
+        host::GetBinNodeValueInt(node, "CloudType", 0) == 1 ? TCloudIndexType::itReal : TCloudIndexType::itStub;
     item->FCloudCommandID = host::GetBinNodeValueInt(node, "CloudCommandID", 0);
     item->FMatrixFunction = std::string(node->GetAttribute("MatrixFunction"));
     item->FKssFunction = std::string(node->GetAttribute("KssFunction"));
@@ -102,7 +103,8 @@ void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
 
     const int id = item->FID;
     if (id < 0) {
-      host::AddHQLog(fmt::format("HQDictionary: field {} has the negative ID {}; skipped", item->FName, id), kLogSource, 1);
+      host::AddHQLog(fmt::format("HQDictionary: field {} has the negative ID {}; skipped", item->FName, id), kLogSource,
+                     1);
       continue;
     }
     TKrHQDictionaryItem* raw = item.get();
@@ -116,7 +118,8 @@ void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
       if (id > FMaxIndex) FMaxIndex = id;
     }
     if (!FList.emplace(raw->FName, raw).second && host::IsNeedWriteHQLog()) {
-      host::AddHQLog("HQDictionary: duplicate field name " + raw->FName + "; the first one answers by name", kLogSource, 1);
+      host::AddHQLog("HQDictionary: duplicate field name " + raw->FName + "; the first one answers by name", kLogSource,
+                     1);
     }
     FItems.push_back(std::move(item));
   }

@@ -136,7 +136,8 @@ std::string HQExpressionsFileName() {
 }
 
 TKrHQExpressionsImpl& KrHQExpressionsImpl() {
-  if (!g_HQExpressions) g_HQExpressions = std::make_unique<TKrHQExpressionsImpl>(HQExpressionsFileName(), KrHQDictionaryImpl());
+  if (!g_HQExpressions)
+    g_HQExpressions = std::make_unique<TKrHQExpressionsImpl>(HQExpressionsFileName(), KrHQDictionaryImpl());
   return *g_HQExpressions;
 }
 

@@ -80,9 +80,12 @@ std::string TKrRTDFormatItem::GetFormatValueByName(const std::string& name, bool
   NameInfo& info = Info(name);
   if (IsNull(info, name)) return {};
   switch (TypeOf(info, name)) {
-    case HQDICDATA_TYPE_DOUBLE: return FormatDoubleValue(info, name, checkNull);
-    case HQDICDATA_TYPE_STRING: return FormatStringValue(info, name, checkNull);
-    default: return {};
+    case HQDICDATA_TYPE_DOUBLE:
+      return FormatDoubleValue(info, name, checkNull);
+    case HQDICDATA_TYPE_STRING:
+      return FormatStringValue(info, name, checkNull);
+    default:
+      return {};
   }
 }
 
@@ -123,9 +126,12 @@ std::string TKrRTDFormatItem::GetFormatColorNameByName(const std::string& name, 
   const auto& format = Format(info, name);
   if (!format) return {};
   switch (TypeOf(info, name)) {
-    case HQDICDATA_TYPE_DOUBLE: return format->GetDoubleFormatColorName(Number(info, name), FieldReader());
-    case HQDICDATA_TYPE_STRING: return format->GetColorName(0, true);
-    default: return {};
+    case HQDICDATA_TYPE_DOUBLE:
+      return format->GetDoubleFormatColorName(Number(info, name), FieldReader());
+    case HQDICDATA_TYPE_STRING:
+      return format->GetColorName(0, true);
+    default:
+      return {};
   }
 }
 
@@ -137,9 +143,12 @@ std::uint32_t TKrRTDFormatItem::GetFormatColorByName(const std::string& name, bo
   const auto& format = Format(info, name);
   if (!format) return 0;
   switch (TypeOf(info, name)) {
-    case HQDICDATA_TYPE_DOUBLE: return format->GetDoubleFormatColor(style, Number(info, name), FieldReader());
-    case HQDICDATA_TYPE_STRING: return format->GetColor(style, 0, true);
-    default: return 0;
+    case HQDICDATA_TYPE_DOUBLE:
+      return format->GetDoubleFormatColor(style, Number(info, name), FieldReader());
+    case HQDICDATA_TYPE_STRING:
+      return format->GetColor(style, 0, true);
+    default:
+      return 0;
   }
 }
 

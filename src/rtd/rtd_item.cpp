@@ -112,8 +112,8 @@ double TKrRTDItem::StoredDouble(std::uint32_t id, double whenMissing) {
 }
 
 double TKrRTDItem::GetDoubleDataByID(std::uint32_t id) {
-  const double value = InHistoryMode() ? FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType)
-                                       : StoredDouble(id, 0.0);
+  const double value =
+      InHistoryMode() ? FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType) : StoredDouble(id, 0.0);
   return IsShiftedTimeField(id) ? ShiftTimeZone(id, value) : value;
 }
 
@@ -166,16 +166,16 @@ bool TKrRTDItem::IsNullByName(const std::string& name) {
 
 void TKrRTDItem::SetRealTimeData(const TSpeedQuoteData& quoteData) {
   if (quoteData.FItemArray.empty()) return;
-  FStore.ForEachCell([](TFieldStore::Cell& cell) {
-    cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE);
-  });
+  FStore.ForEachCell(
+      [](TFieldStore::Cell& cell) { cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE); });
   const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();  // asked once per field of the item
   const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t id = quoteData.FItemArray[i];
     const QuoteVariant& v = quoteData.FValueArray[i];
     TFieldStore::Cell& cell = FStore.Get(id);
-    if (cell.type == TFieldStore::kTypeUnknown) cell.type = static_cast<std::uint8_t>(dictionary.GetTypeByID(static_cast<int>(id)));
+    if (cell.type == TFieldStore::kTypeUnknown)
+      cell.type = static_cast<std::uint8_t>(dictionary.GetTypeByID(static_cast<int>(id)));
     switch (cell.type) {
       case HQDICDATA_TYPE_DOUBLE:
         if (!IsText(v)) {
@@ -196,7 +196,8 @@ void TKrRTDItem::SetRealTimeData(const TSpeedQuoteData& quoteData) {
       case HQDICDATA_TYPE_INTEGER:
         if (!IsText(v)) {
           const double number = NumberOf(v);
-          if (number <= std::numeric_limits<std::int32_t>::max() && number >= std::numeric_limits<std::int32_t>::min()) {
+          if (number <= std::numeric_limits<std::int32_t>::max() &&
+              number >= std::numeric_limits<std::int32_t>::min()) {
             cell.integer = static_cast<std::int32_t>(std::llround(number));
             cell.present |= TFieldStore::kHasInteger;
           }
@@ -223,13 +224,18 @@ void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
   TFieldStore::Cell* cell = FStore.Find(id);
   if (!cell) return;
   switch (KrHQDictionaryImpl().GetTypeByID(static_cast<int>(id))) {
-    case HQDICDATA_TYPE_DOUBLE: cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasNumber); break;
+    case HQDICDATA_TYPE_DOUBLE:
+      cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasNumber);
+      break;
     case HQDICDATA_TYPE_STRING:
       FStore.EraseText(id);
       cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasText);
       break;
-    case HQDICDATA_TYPE_INTEGER: cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasInteger); break;
-    default: break;
+    case HQDICDATA_TYPE_INTEGER:
+      cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasInteger);
+      break;
+    default:
+      break;
   }
   cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasFlag);
   cell->flags = 0;
@@ -239,7 +245,8 @@ void TKrRTDItem::ClearAllData() {
   std::vector<std::uint32_t> ids;
   FStore.ForEach([&](std::uint32_t id, TFieldStore::Cell& cell) {
     const bool keeps_trade_date = id == FTradeDateID && (cell.present & TFieldStore::kHasNumber);
-    if (cell.present & (TFieldStore::kHasNumber | TFieldStore::kHasText | TFieldStore::kHasInteger) && !keeps_trade_date) {
+    if (cell.present & (TFieldStore::kHasNumber | TFieldStore::kHasText | TFieldStore::kHasInteger) &&
+        !keeps_trade_date) {
       ids.push_back(id);
     }
   });
@@ -254,7 +261,8 @@ void TKrRTDItem::Reset() {
 double TKrRTDItem::GetDoubleSpecialDataByID(int id) {
   if (id != REALTIME_SPECIALDATA_SUSPENSIONMINUTE || FTradeDateID == 0 || FSuspensionFlagID == 0) return 0;
   if (IsNullByID(FTradeDateID) || IsNullByID(FSuspensionFlagID)) return 0;
-  return SuspensionMinuteOf(FloatToText(StoredDouble(FSuspensionFlagID, 0)), FloatToText(StoredDouble(FTradeDateID, 0)));
+  return SuspensionMinuteOf(FloatToText(StoredDouble(FSuspensionFlagID, 0)),
+                            FloatToText(StoredDouble(FTradeDateID, 0)));
 }
 
 double TKrRTDItem::ShiftTimeZone(std::uint32_t id, double value) {
@@ -288,8 +296,8 @@ double TKrRTDItem::ExpGetDoubleDataByName(const std::string& name, int depth) {
   for (int i = 1; i < expression->GetVarCount(); ++i) {
     const std::string variable = expression->GetVarName(i);
     const int id = dictionary.GetIDByName(TrimSecondGuide(variable));
-    expression->SetVarValue(i, id != 0 ? GetDoubleDataByID(static_cast<std::uint32_t>(id))
-                                       : ExpGetDoubleDataByName(variable, depth + 1));
+    expression->SetVarValue(
+        i, id != 0 ? GetDoubleDataByID(static_cast<std::uint32_t>(id)) : ExpGetDoubleDataByName(variable, depth + 1));
   }
   try {
     return expression->Exec() ? expression->ResultValue() : 0;
@@ -307,7 +315,8 @@ std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItemByUpperCode(const std::str
   return it == FRTDItemDict.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<IRTDItem> TKrRTDCache::AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) {
+std::shared_ptr<IRTDItem> TKrRTDCache::AddRTDItem(const std::string& code,
+                                                  std::shared_ptr<host::IKrSecurity> security) {
   auto item = std::make_shared<TKrRTDItem>();
   item->SetHQSecurityManager(FHQSecurityManager);
   item->SetIKrSecurity(std::move(security));

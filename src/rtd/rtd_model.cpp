@@ -84,7 +84,8 @@ void TKrCloudRTDSubscriber::NotifyUpdateCloudData(std::vector<TSpeedQuoteData> r
   if (FUpdateCallback) FUpdateCallback(parsed);
 }
 
-void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(const std::map<std::string, std::vector<std::string>>& denied) {
+void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(
+    const std::map<std::string, std::vector<std::string>>& denied) {
   if (FPressionsCallback) FPressionsCallback(denied);
 }
 
@@ -92,8 +93,8 @@ void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(const std::map<std::st
 
 TKrRTDProvider::TKrRTDProvider()
     : FSpeedSubr(std::make_unique<TKrSpeedRTDSubscriber>()), FCloudSubr(std::make_unique<TKrCloudRTDSubscriber>()) {
-  for (TKrRTDSubscriber* subscriber : {static_cast<TKrRTDSubscriber*>(FSpeedSubr.get()),
-                                       static_cast<TKrRTDSubscriber*>(FCloudSubr.get())}) {
+  for (TKrRTDSubscriber* subscriber :
+       {static_cast<TKrRTDSubscriber*>(FSpeedSubr.get()), static_cast<TKrRTDSubscriber*>(FCloudSubr.get())}) {
     subscriber->SetUpdateCallback([this](const TKrSpeedDataSetParseCmdID3070& rows) { OnSubrUpdata(rows); });
     subscriber->SetPressionsCallback([this](const std::map<std::string, std::vector<std::string>>& denied) {
       if (FPressionsCallback) FPressionsCallback(denied);
@@ -224,7 +225,8 @@ void TKrRTDModel::OnPressions(const std::map<std::string, std::vector<std::strin
   for (const auto& [code, ids] : denied) {
     auto item = ItemFor(code);
     for (const std::string& id : ids) {
-      if (auto parsed = ParseInt64(id); parsed && *parsed > 0) item->SetHasPermissionByID(static_cast<std::uint32_t>(*parsed), false);
+      if (auto parsed = ParseInt64(id); parsed && *parsed > 0)
+        item->SetHasPermissionByID(static_cast<std::uint32_t>(*parsed), false);
     }
   }
 }

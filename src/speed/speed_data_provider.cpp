@@ -15,9 +15,9 @@ namespace {
 constexpr std::string_view kProviderSource = "uKrHQSpeedDataProvider";
 
 // The keys a history request may carry, in the order its log line lists them.
-constexpr const char* kDetailKeys[] = {"KoraCode", "Count", "SubFlag", "Period", "PriceType", "RequestType",
-                                       "Date", "DateStart", "DateEnd", "SerialNumStart", "SerialNumEnd",
-                                       "Params", "AFType", "AFDateTime", "IsSuspention", "Subsection"};
+constexpr const char* kDetailKeys[] = {
+    "KoraCode", "Count",          "SubFlag",      "Period", "PriceType", "RequestType", "Date",         "DateStart",
+    "DateEnd",  "SerialNumStart", "SerialNumEnd", "Params", "AFType",    "AFDateTime",  "IsSuspention", "Subsection"};
 
 }  // namespace
 

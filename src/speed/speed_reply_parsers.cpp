@@ -8,10 +8,14 @@ namespace {
 
 bool TypeFits(TKrReplyTable::Column column, const std::string& type) {
   switch (column) {
-    case TKrReplyTable::Column::kInt: return type == "int" || type == "int64";
-    case TKrReplyTable::Column::kDouble: return type == "double" || type == "int" || type == "int64";
-    case TKrReplyTable::Column::kText: return type == "string";
-    case TKrReplyTable::Column::kNested: return true;  // checked cell by cell: a missing table is empty
+    case TKrReplyTable::Column::kInt:
+      return type == "int" || type == "int64";
+    case TKrReplyTable::Column::kDouble:
+      return type == "double" || type == "int" || type == "int64";
+    case TKrReplyTable::Column::kText:
+      return type == "string";
+    case TKrReplyTable::Column::kNested:
+      return true;  // checked cell by cell: a missing table is empty
   }
   return false;
 }
@@ -45,8 +49,12 @@ TKrReplyTable::TKrReplyTable(std::shared_ptr<host::IDataSet> data, std::initiali
 }
 
 int TKrReplyTable::GetRowCount() const { return FData ? FData->GetRowCount() : 0; }
-std::int32_t TKrReplyTable::Int(int row, int column) const { return ValidRow(row) ? FData->GetAsInteger(row, column) : 0; }
-double TKrReplyTable::Double(int row, int column) const { return ValidRow(row) ? FData->GetAsDouble(row, column) : 0.0; }
+std::int32_t TKrReplyTable::Int(int row, int column) const {
+  return ValidRow(row) ? FData->GetAsInteger(row, column) : 0;
+}
+double TKrReplyTable::Double(int row, int column) const {
+  return ValidRow(row) ? FData->GetAsDouble(row, column) : 0.0;
+}
 std::string TKrReplyTable::Text(int row, int column) const {
   return ValidRow(row) ? FData->GetAsString(row, column) : std::string();
 }
@@ -58,7 +66,8 @@ TKrBasicInfo97Fix::TKrBasicInfo97Fix(std::shared_ptr<host::IDataSet> data)
     : TKrReplyTable(std::move(data), {C::kInt, C::kText, C::kInt, C::kInt, C::kInt}) {}
 
 TKrPrimaryInfo97Fix::TKrPrimaryInfo97Fix(std::shared_ptr<host::IDataSet> data)
-    : TKrReplyTable(std::move(data), {C::kText, C::kNested}), FIndicators(WrapNested<TKrIndicators_DataSet>(*this, 1)) {}
+    : TKrReplyTable(std::move(data), {C::kText, C::kNested}),
+      FIndicators(WrapNested<TKrIndicators_DataSet>(*this, 1)) {}
 
 const TKrIndicators_DataSet& TKrPrimaryInfo97Fix::GetIndicators(int row) const { return At(FIndicators, row); }
 
@@ -66,7 +75,8 @@ TKrChartItems::TKrChartItems(std::shared_ptr<host::IDataSet> data)
     : TKrReplyTable(std::move(data), {C::kText, C::kDouble, C::kDouble, C::kDouble}) {}
 
 TKrSectorChartItems::TKrSectorChartItems(std::shared_ptr<host::IDataSet> data)
-    : TKrReplyTable(std::move(data), {C::kInt, C::kInt, C::kNested}), FChartItems(WrapNested<TKrChartItems>(*this, 2)) {}
+    : TKrReplyTable(std::move(data), {C::kInt, C::kInt, C::kNested}),
+      FChartItems(WrapNested<TKrChartItems>(*this, 2)) {}
 
 const TKrChartItems& TKrSectorChartItems::GetChartItems(int row) const { return At(FChartItems, row); }
 

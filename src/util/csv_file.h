@@ -43,11 +43,11 @@ class TCsvFile {
   int m_nMaxFieldLength;
   std::ifstream m_file;
   bool m_open = false;
-  std::string m_buffer;       // bytes read and not yet consumed: [m_begin, m_buffer.size())
+  std::string m_buffer;  // bytes read and not yet consumed: [m_begin, m_buffer.size())
   std::size_t m_begin = 0;
-  bool m_skipLF = false;      // the last line ended with a CR that may be the first half of CR LF
-  std::string m_line;         // a line that spans buffer refills
-  std::string m_utf8;         // the current line converted from code page 936
+  bool m_skipLF = false;  // the last line ended with a CR that may be the first half of CR LF
+  std::string m_line;     // a line that spans buffer refills
+  std::string m_utf8;     // the current line converted from code page 936
 };
 
 }  // namespace kdp

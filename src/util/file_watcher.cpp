@@ -24,8 +24,8 @@ std::optional<std::string> GetFileLastWriteText(const std::string& path) {
   const auto written = std::filesystem::last_write_time(path, ec);
   if (ec) return std::nullopt;
   const auto system = std::chrono::file_clock::to_sys(written);
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(
-      std::chrono::time_point_cast<std::chrono::system_clock::duration>(system));
+  const std::time_t seconds =
+      std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::system_clock::duration>(system));
   std::tm local{};
   if (localtime_r(&seconds, &local) == nullptr) return std::nullopt;
   return fmt::format("{:04}/{:02}/{:02},{:02}:{:02}:{:02}", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
@@ -108,8 +108,8 @@ void TKrFileWatcherMgr::OnTimer() {
   }
   FState->FFinish.store(false);
   // The task and its end hold the state block, not the manager, which may be gone when they run.
-  const bool accepted = runner->RunAsync([state = FState] { WatchFileEvent(*state); },
-                                         [state = FState] { state->FFinish.store(true); });
+  const bool accepted =
+      runner->RunAsync([state = FState] { WatchFileEvent(*state); }, [state = FState] { state->FFinish.store(true); });
   if (!accepted) FState->FFinish.store(true);
 }
 

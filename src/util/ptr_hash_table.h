@@ -152,7 +152,7 @@ class TPtrHashTable {
 
   std::vector<THashItem*> Buckets;
   std::unordered_map<std::string_view, THashItem*> Index;  // each key's newest item
-  TStableStore<THashItem> Pool;  // removed items are reused through Free
+  TStableStore<THashItem> Pool;                            // removed items are reused through Free
   THashItem* Free = nullptr;
   std::size_t Count = 0;
   EnumProc FOnEnumProc;

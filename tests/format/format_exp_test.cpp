@@ -70,8 +70,8 @@ TEST(FormatExpTest, NumbersInExpressionsUseAPointWhateverTheLocale) {
 TEST(FormatExpTest, ParseFailuresLeaveNothingToSetOrRun) {
   TestHost h;
   TKrHQFormatExp e;
-  for (const char* text : {"", "   ", "(a + ", "a +* b", "1bad = a", "x = ", "sin(", "script{Result FN(a)}",
-                           "script{ = }"}) {
+  for (const char* text :
+       {"", "   ", "(a + ", "a +* b", "1bad = a", "x = ", "sin(", "script{Result FN(a)}", "script{ = }"}) {
     SCOPED_TRACE(text);
     EXPECT_FALSE(e.ParserHQExp(text));
     EXPECT_FALSE(e.IsParserSucceed());
@@ -107,12 +107,14 @@ TEST(FormatExpTest, ScriptExpressionsCallTheHQFormatScriptOfTheHost) {
   EXPECT_FALSE(e.Exec());
 
   std::vector<double> seen;
-  h->Scripts().AddNativeScript("HQFormat", {{"CalcPremium", [&](const std::vector<double>& args) {
-                                               seen = args;
-                                               return std::optional<std::string>(std::to_string(args[0] / args[1]));
-                                             }},
-                                            {"Null", [](const std::vector<double>&) { return std::optional<std::string>(); }},
-                                            {"Text", [](const std::vector<double>&) { return std::optional<std::string>("n/a"); }}});
+  h->Scripts().AddNativeScript(
+      "HQFormat", {{"CalcPremium",
+                    [&](const std::vector<double>& args) {
+                      seen = args;
+                      return std::optional<std::string>(std::to_string(args[0] / args[1]));
+                    }},
+                   {"Null", [](const std::vector<double>&) { return std::optional<std::string>(); }},
+                   {"Text", [](const std::vector<double>&) { return std::optional<std::string>("n/a"); }}});
   ASSERT_TRUE(e.Exec());
   EXPECT_THAT(seen, ElementsAre(110.0, 10.0));
   EXPECT_DOUBLE_EQ(e.ResultValue(), 11.0);
@@ -162,9 +164,9 @@ TEST(FormatExpTest, SecondGuideAndPlaceholderHelpers) {
     bool second;
     const char* trimmed;
   };
-  for (const Case& c : {Case{"Ref_NewPrice", true, "NewPrice"}, Case{"REF_high", true, "high"},
-                        Case{"Ref_", false, "Ref_"}, Case{"NewPrice", false, "NewPrice"},
-                        Case{"Refund", false, "Refund"}, Case{"", false, ""}}) {
+  for (const Case& c :
+       {Case{"Ref_NewPrice", true, "NewPrice"}, Case{"REF_high", true, "high"}, Case{"Ref_", false, "Ref_"},
+        Case{"NewPrice", false, "NewPrice"}, Case{"Refund", false, "Refund"}, Case{"", false, ""}}) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(IsSecondGuide(c.name), c.second);
     EXPECT_EQ(TrimSecondGuide(c.name), c.trimmed);

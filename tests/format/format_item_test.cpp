@@ -180,8 +180,9 @@ TEST(FormatItemTest, NumberTextsDoNotDependOnTheLocale) {
 
 TEST(FormatItemTest, ValuesThatAreNotNumbersShowADash) {
   TestHost h;
-  for (const char* format : {"", "%.2f", "[FORMATNUMBER:0:0:2:1]", "[FORMATNUMBER:x]", "[ROUNDUPERCENT]", "[FORMATDATE]",
-                             "[TRADINGSTATUS]", "[FORMATSTRING:FUNDRATING]", "[ROUNDUNITPLUS:2]", "NEEDYEAR"}) {
+  for (const char* format :
+       {"", "%.2f", "[FORMATNUMBER:0:0:2:1]", "[FORMATNUMBER:x]", "[ROUNDUPERCENT]", "[FORMATDATE]", "[TRADINGSTATUS]",
+        "[FORMATSTRING:FUNDRATING]", "[ROUNDUNITPLUS:2]", "NEEDYEAR"}) {
     SCOPED_TRACE(format);
     auto item = Item(format);
     for (double value : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
@@ -216,7 +217,7 @@ TEST(FormatItemTest, RangesDatesWithTheYearAndPriceSteps) {
   EXPECT_EQ(price->CalcAndFormat(3986.4, "", 0.2), "3986.4");
   EXPECT_EQ(Item("[FORMATNUMBER:0:0:2]", false)->CalcAndFormat(12.3456, "", 0.001), "12.35");
   EXPECT_EQ(Item("%.2f", true)->CalcAndFormat(12.34, "", 0.5), "12.3");
-  EXPECT_EQ(price->CalcAndFormatByKoraCode(418.2, "", "00700.HK"), "418.2");  // step 0.2
+  EXPECT_EQ(price->CalcAndFormatByKoraCode(418.2, "", "00700.HK"), "418.2");   // step 0.2
   EXPECT_EQ(price->CalcAndFormatByKoraCode(3.456, "", "510050.SH"), "3.456");  // step 0.001
   EXPECT_EQ(price->CalcAndFormatByKoraCode(3.456, "", "NOPE.XX"), "3.46");     // no security: no step
   EXPECT_EQ(price->CalcAndFormatBySecurity(3.456, "", nullptr), "3.46");
@@ -273,9 +274,9 @@ TEST(FormatItemTest, ColoursCompareWithZeroAFieldOrAValue) {
     double value;
     const char* name;
   };
-  for (const ColourCase& c : {ColourCase{0.5, "RiseColor"}, ColourCase{-0.5, "FallColor"}, ColourCase{0, "EqualColor"},
-                              ColourCase{5e-9, "EqualColor"}, ColourCase{-2e-8, "FallColor"},
-                              ColourCase{std::nan(""), "VolumeColor"}}) {
+  for (const ColourCase& c :
+       {ColourCase{0.5, "RiseColor"}, ColourCase{-0.5, "FallColor"}, ColourCase{0, "EqualColor"},
+        ColourCase{5e-9, "EqualColor"}, ColourCase{-2e-8, "FallColor"}, ColourCase{std::nan(""), "VolumeColor"}}) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(item->GetColorName(c.value, false), c.name);
     EXPECT_EQ(item->GetColorName(c.value, true), "VolumeColor");

@@ -80,11 +80,12 @@ TEST_F(FormatManagerTest, ByNameTheGroupThenTheSupermarket) {
     const char* name;
     const char* format;
   };
-  for (const Case& c : {Case{"A.SH", "newprice", "[FORMATNUMBER:0:0:2]"}, Case{"a.sz", "NEWPRICE", "[FORMATNUMBER:0:0:2]"},
-                        Case{"A.SH", "TradeDate", "[FORMATDATE]"},  // not in the group
-                        Case{"HK", "NewPrice", "[FORMATNUMBER:0:0:3]"}, Case{"XX", "NewPrice", "[FORMATNUMBER:0:0:4]"},
-                        Case{"XX", "Volume", "(none)"}, Case{"BARE", "NewPrice", "[FORMATNUMBER:0:0:4]"},
-                        Case{"", "TradeDate", "[FORMATDATE]"}}) {
+  for (const Case& c :
+       {Case{"A.SH", "newprice", "[FORMATNUMBER:0:0:2]"}, Case{"a.sz", "NEWPRICE", "[FORMATNUMBER:0:0:2]"},
+        Case{"A.SH", "TradeDate", "[FORMATDATE]"},  // not in the group
+        Case{"HK", "NewPrice", "[FORMATNUMBER:0:0:3]"}, Case{"XX", "NewPrice", "[FORMATNUMBER:0:0:4]"},
+        Case{"XX", "Volume", "(none)"}, Case{"BARE", "NewPrice", "[FORMATNUMBER:0:0:4]"},
+        Case{"", "TradeDate", "[FORMATDATE]"}}) {
     SCOPED_TRACE(std::string(c.hqType) + "/" + c.name);
     EXPECT_EQ(FormatOf(manager_->GetItemByHQType(c.hqType, c.name)), c.format);
   }
@@ -108,11 +109,11 @@ TEST_F(FormatManagerTest, ByFieldIDTheGroupOrASHThenNewPriceThenTheSupermarket) 
     const char* format;
   };
   for (const Case& c : {Case{"A.SH", 8, "[FORMATNUMBER:0:0:2:1]"},
-                        Case{"A.SH", 1, "[FORMATNUMBER:0:0:2]"},    // the group's NewPrice before the supermarket
-                        Case{"XX", 8, "[FORMATNUMBER:0:0:2:1]"},    // no group: "A.SH"'s
-                        Case{"HK", 8, "[FORMATNUMBER:0:0:3]"},      // the group has no Volume: its NewPrice
+                        Case{"A.SH", 1, "[FORMATNUMBER:0:0:2]"},      // the group's NewPrice before the supermarket
+                        Case{"XX", 8, "[FORMATNUMBER:0:0:2:1]"},      // no group: "A.SH"'s
+                        Case{"HK", 8, "[FORMATNUMBER:0:0:3]"},        // the group has no Volume: its NewPrice
                         Case{"A.SH", 12345, "[FORMATNUMBER:0:0:2]"},  // a field the dictionary does not know
-                        Case{"BARE", 1, "[FORMATDATE]"},            // neither field nor NewPrice: the supermarket
+                        Case{"BARE", 1, "[FORMATDATE]"},              // neither field nor NewPrice: the supermarket
                         Case{"BARE", 99, "[FORMATNUMBER:0:0:4]"}}) {  // ... and its NewPrice
     SCOPED_TRACE(std::string(c.hqType) + "/" + std::to_string(c.id));
     EXPECT_EQ(FormatOf(manager_->GetItemByHQTypeAndID(c.hqType, c.id)), c.format);

@@ -34,16 +34,16 @@ TEST(FormatNumberTest, UnitLaddersAtTheirBoundaries) {
       {10000, Params(2), "1.00万", "10.00K"},
       {999, Params(2), "999", "999"},
       {1000, Params(2), "1000", "1.00K"},
-      {99999999, Params(2), "10000.00万", "100.00M"},   // still ten-thousands
-      {123456789, Params(2), "1.23亿", "123.46M"},      // hundreds of millions
+      {99999999, Params(2), "10000.00万", "100.00M"},  // still ten-thousands
+      {123456789, Params(2), "1.23亿", "123.46M"},     // hundreds of millions
       {-123456789, Params(2), "-1.23亿", "-123.46M"},
       {999999999, Params(2), "10.00亿", "1000.00M"},
       {1e9, Params(2), "10.00亿", "1.00B"},
       {999999999999, Params(2), "10000.00亿", "1000.00B"},
       {1e12, Params(2), "1.00万亿", "1.00T"},
-      {99999999.996, Params(2), "1.00亿", "100.00M"},   // rounded to two decimals first: 100000000.00
-      {9999.5, Params(0), "1万", "10K"},                // rounded to 10000 first
-      {12345, Params(-1), "1.2345万", "12.345K"},       // the shortest text
+      {99999999.996, Params(2), "1.00亿", "100.00M"},  // rounded to two decimals first: 100000000.00
+      {9999.5, Params(0), "1万", "10K"},               // rounded to 10000 first
+      {12345, Params(-1), "1.2345万", "12.345K"},      // the shortest text
       {0, Params(2), "0", "0"},
       {-0.4, Params(2), "-0", "-0"},
       // UnitLevel 5 with two decimals: a level needs its size times 100.
@@ -51,7 +51,7 @@ TEST(FormatNumberTest, UnitLaddersAtTheirBoundaries) {
       {999999, Params(2, 5), "999999", "1000.00K"},
       {1000000, Params(2, 5), "100.00万", "1000.00K"},
       {1e10, Params(2, 5), "100.00亿", "10000.00M"},
-      {1e10, Params(0, 5), "1000000万", "10000M"},    // with no decimals the levels need 10^4 times their size
+      {1e10, Params(0, 5), "1000000万", "10000M"},  // with no decimals the levels need 10^4 times their size
       // UnitLevel 6: always hundreds of millions (billions), without decimals up to 10^12.
       {123456789, Params(2, 6), "1亿", "0B"},
       {1e12, Params(2, 6), "10000亿", "1000B"},
@@ -89,22 +89,24 @@ TEST(FormatNumberTest, InstructionArgumentsAndCalculations) {
       {{"1", "10", "2"}, 1.5, "-8.50"},
       {{"2", "100", "2", "4"}, 0.01234, "1.23%"},
       {{"3", "100", "3"}, 1234, "12.340"},
-      {{"3", "0", "2"}, 12.5, "12.50"},       // dividing by 0 leaves the value undivided
+      {{"3", "0", "2"}, 12.5, "12.50"},                 // dividing by 0 leaves the value undivided
       {{"3", "10000", "2", "1"}, 123456789, "1.23万"},  // divided first, then the ladder
       {{"0", "0", "-1"}, 0.1 + 0.2, "0.3"},
-      {{}, 12.5, "12"},                        // missing parts are 0: no decimals (half to even)
-      {{"", "", "3"}, 1.0, "1.000"},           // empty parts too
+      {{}, 12.5, "12"},                                   // missing parts are 0: no decimals (half to even)
+      {{"", "", "3"}, 1.0, "1.000"},                      // empty parts too
       {{"0", "0", "99"}, 1.0, "1.00000000000000000000"},  // decimals are capped at 20
-      {{" 2 ", "+3", "1"}, 1.25, "3.8"},       // blanks and a plus sign are fine
-      {{"9", "5", "1"}, 1.25, "1.2"},          // an unknown calculation leaves the value
+      {{" 2 ", "+3", "1"}, 1.25, "3.8"},                  // blanks and a plus sign are fine
+      {{"9", "5", "1"}, 1.25, "1.2"},                     // an unknown calculation leaves the value
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
     EXPECT_EQ(FormatNumber(c.value, ParseFormatNumberParams(c.args), kChinese), c.text);
   }
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"x"}, {"0", "1.5"}, {"0", "0", "two"}, {"0", "0", "2", "1", "0", "0", "1,5"},
-        {"0", "0", "2", "99999999999"}}) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"x"},
+                                              {"0", "1.5"},
+                                              {"0", "0", "two"},
+                                              {"0", "0", "2", "1", "0", "0", "1,5"},
+                                              {"0", "0", "2", "99999999999"}}) {
     SCOPED_TRACE(::testing::PrintToString(bad));
     EXPECT_THROW(ParseFormatNumberParams(bad), EHQFormatError);
   }
@@ -116,9 +118,9 @@ TEST(FormatNumberTest, RoundPercentEdges) {
     double value;
     const char* text;
   };
-  for (const Case& c : {Case{150, "150%"}, Case{100.04, "100%"}, Case{100, "100.0%"}, Case{10.01, "10.0%"},
-                        Case{10, "10.00%"}, Case{9.5, "9.50%"}, Case{0, "0.00%"}, Case{-150, "-150%"},
-                        Case{-10.5, "-10.5%"}, Case{-0.126, "-0.13%"}}) {
+  for (const Case& c :
+       {Case{150, "150%"}, Case{100.04, "100%"}, Case{100, "100.0%"}, Case{10.01, "10.0%"}, Case{10, "10.00%"},
+        Case{9.5, "9.50%"}, Case{0, "0.00%"}, Case{-150, "-150%"}, Case{-10.5, "-10.5%"}, Case{-0.126, "-0.13%"}}) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(RoundPercent(c.value), c.text);
   }
@@ -130,9 +132,9 @@ TEST(FormatNumberTest, DecimalsFollowThePriceStep) {
     int decimals;
     const char* pattern;
   };
-  for (const Case& c : {Case{0.01, 2, "%.2f"}, Case{0.5, 1, "%.1f"}, Case{5, 0, "%.0f"}, Case{2.5, 1, "%.1f"},
-                        Case{0.001, 3, "%.3f"}, Case{0.00001, 5, "%.5f"}, Case{0.000025, 6, "%.6f"}, Case{0, -1, ""},
-                        Case{-1, -1, ""}}) {
+  for (const Case& c :
+       {Case{0.01, 2, "%.2f"}, Case{0.5, 1, "%.1f"}, Case{5, 0, "%.0f"}, Case{2.5, 1, "%.1f"}, Case{0.001, 3, "%.3f"},
+        Case{0.00001, 5, "%.5f"}, Case{0.000025, 6, "%.6f"}, Case{0, -1, ""}, Case{-1, -1, ""}}) {
     SCOPED_TRACE(c.step);
     EXPECT_EQ(PriceStepDecimals(c.step), c.decimals);
     EXPECT_EQ(PriceStepFormat(c.step), c.pattern);

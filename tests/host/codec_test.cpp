@@ -15,7 +15,8 @@ namespace {
 
 TEST(AnsiTest, ConvertsChineseTextToAndFromGbk) {
   const std::string gbk = Utf8ToAnsi("中文A");
-  EXPECT_EQ(gbk, std::string("\xD6\xD0\xCE\xC4" "A"));
+  EXPECT_EQ(gbk, std::string("\xD6\xD0\xCE\xC4"
+                             "A"));
   EXPECT_EQ(AnsiToUtf8(gbk), "中文A");
   EXPECT_EQ(AnsiToUtf8(Utf8ToAnsi("浦发银行,600000")), "浦发银行,600000");
   EXPECT_EQ(Utf8ToAnsi("plain ascii"), "plain ascii");
@@ -24,7 +25,10 @@ TEST(AnsiTest, ConvertsChineseTextToAndFromGbk) {
 TEST(AnsiTest, InvalidInputBecomesQuestionMarks) {
   // A lone lead byte at the end and an undefined byte value.
   EXPECT_EQ(AnsiToUtf8(std::string("\xD6\xD0\xD6", 3)), "中?");
-  EXPECT_EQ(AnsiToUtf8(std::string("a\xFF" "b", 3)), "a?b");
+  EXPECT_EQ(AnsiToUtf8(std::string("a\xFF"
+                                   "b",
+                                   3)),
+            "a?b");
   // A character outside code page 936 and broken UTF-8.
   EXPECT_EQ(Utf8ToAnsi("x\xF0\x9F\x98\x80y"), "x?y");
   EXPECT_EQ(Utf8ToAnsi(std::string("\xC3", 1)), "?");

@@ -33,7 +33,7 @@ TEST(DateTimeTest, DatePartDayOfWeekAndRoundingToTheMillisecond) {
   EXPECT_EQ(t.DatePart().Yyyymmdd(), 20261204);
   EXPECT_EQ(t.DatePart().Hhmmss(), 0);
   EXPECT_NEAR(t.TimeOfDay(), 10.5 / 24, 1e-12);
-  EXPECT_EQ(t.DayOfWeek(), 6);  // a Friday
+  EXPECT_EQ(t.DayOfWeek(), 6);                                 // a Friday
   EXPECT_EQ(DateTime::FromParts(2026, 12, 6).DayOfWeek(), 1);  // a Sunday
   // A value a hair below midnight decodes as midnight of the next day, not 23:59:60.
   const DateTime almost(DateTime::FromParts(2026, 12, 5).value - 1e-10);

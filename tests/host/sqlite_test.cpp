@@ -82,7 +82,7 @@ TEST_F(SqliteTest, ErrorsAreReturnValuesWithMessages) {
   auto strict = db_->PrepareInsert("quotes", columns, /*replace=*/false);
   const SqlValue code[] = {std::string("dup")};
   EXPECT_TRUE(strict->Execute(code));
-  EXPECT_FALSE(strict->Execute(code));  // primary key violated
+  EXPECT_FALSE(strict->Execute(code));                                        // primary key violated
   EXPECT_TRUE(strict->Execute(std::vector<SqlValue>{std::string("other")}));  // the statement is still usable
 
   EXPECT_TRUE(db_->BeginTransaction());

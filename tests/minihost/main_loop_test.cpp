@@ -49,8 +49,8 @@ TEST_F(LoopTest, TimersFireAtTheirDueTimesAsTheClockAdvances) {
   loop.AdvanceBy(999ms);
   EXPECT_TRUE(fired.empty());
   loop.AdvanceBy(4001ms);
-  EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{{'a', 1000}, {'a', 2000}, {'b', 2500}, {'a', 3000},
-                                                       {'a', 4000}, {'a', 5000}, {'b', 5000}}));
+  EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{
+                       {'a', 1000}, {'a', 2000}, {'b', 2500}, {'a', 3000}, {'a', 4000}, {'a', 5000}, {'b', 5000}}));
   loop.KillTimer(a);
   loop.KillTimer(a);  // harmless
   fired.clear();

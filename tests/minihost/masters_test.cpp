@@ -33,7 +33,7 @@ TEST(MastersTest, SampleConfigurationLoadsConsistently) {
   auto industries = h->Sectors().GetSectorByID("INDUSTRY");
   ASSERT_NE(industries, nullptr);
   EXPECT_GT(industries->GetChildCount(), 5);
-  EXPECT_NE(h->Sectors().GetSectorByID("ind.bank"), nullptr);  // children are found by ID too
+  EXPECT_NE(h->Sectors().GetSectorByID("ind.bank"), nullptr);      // children are found by ID too
   EXPECT_EQ(h->Sectors().GetSectorByID("MY_WATCHLIST"), nullptr);  // user sectors are not system sectors
   EXPECT_EQ(h->Sectors().GetUserSectorByID("my_watchlist")->GetName(), "自选股");
 }

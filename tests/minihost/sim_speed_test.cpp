@@ -119,7 +119,7 @@ TEST_F(EngineTest, SubscriptionGetsASnapshotThenChangesOnTheMainLoop) {
   auto row0 = body->GetAsDataSet(0, 1);
   EXPECT_EQ(host::FieldTypeName(*row0, 3), "string");
   EXPECT_EQ(row0->GetAsString(0, 3), host::Utf8ToAnsi("浦发银行"));  // texts travel in code page 936
-  EXPECT_EQ(RowValues(*body, 1).at(18), 12041);  // suspended on trade date 20261204
+  EXPECT_EQ(RowValues(*body, 1).at(18), 12041);                      // suspended on trade date 20261204
 
   observer->quotes.clear();
   h.Clock().Advance(30s);

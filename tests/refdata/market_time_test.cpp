@@ -23,7 +23,7 @@ TEST(MarketTimeTest, CrossDayAndFullDayLists) {
       {kStocks, false, false},
       {kNightFutures, true, false},
       {{2100, 230}, true, false},
-      {{600, 600}, true, true},  // 24 hours from 06:00: the end is not after the start either
+      {{600, 600}, true, true},          // 24 hours from 06:00: the end is not after the start either
       {{930, 1130, 930}, false, false},  // odd count
       {{930}, false, false},
       {{}, false, false},
@@ -40,9 +40,9 @@ TEST(MarketTimeTest, ClearingTimeIsFiftyFiveMinutesBeforeTheFirstStart) {
     TArrayMarketTimeSep sep;
     int clean;
   };
-  for (const Case& c : {Case{kStocks, 835}, Case{kNightFutures, 2005}, Case{{900, 1500}, 805},
-                        Case{{1000, 1500}, 905}, Case{{56, 300}, 1}, Case{{55, 300}, 55}, Case{{0, 2400}, 0},
-                        Case{{30, 100}, 30}, Case{{}, 0}}) {
+  for (const Case& c :
+       {Case{kStocks, 835}, Case{kNightFutures, 2005}, Case{{900, 1500}, 805}, Case{{1000, 1500}, 905},
+        Case{{56, 300}, 1}, Case{{55, 300}, 55}, Case{{0, 2400}, 0}, Case{{30, 100}, 30}, Case{{}, 0}}) {
     SCOPED_TRACE(::testing::PrintToString(c.sep));
     EXPECT_EQ(GenMarketCleanTime(c.sep), c.clean);
   }
@@ -52,8 +52,7 @@ TEST(MarketTimeTest, SessionsAfterMidnightFallOnTheNextDay) {
   EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(TransMarketTimeSepToDate(kNightFutures)),
               ElementsAre(21 * 60, 23 * 60 + 30, 1440 + 9 * 60, 1440 + 10 * 60 + 15, 1440 + 10 * 60 + 30,
                           1440 + 11 * 60 + 30, 1440 + 13 * 60 + 30, 1440 + 15 * 60));
-  EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(TransMarketTimeSepToDate(kStocks)),
-              ElementsAre(570, 690, 780, 900));
+  EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(TransMarketTimeSepToDate(kStocks)), ElementsAre(570, 690, 780, 900));
   // 2100 to 0230 and a value written past 24 hours (2530 is 01:30 of the next day).
   EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(TransMarketTimeSepToDate({2100, 230})), ElementsAre(1260, 1440 + 150));
   EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(TransMarketTimeSepToDate({2100, 2530})), ElementsAre(1260, 1440 + 90));
@@ -76,14 +75,14 @@ TEST(MarketTimeTest, SessionLookUps) {
     int offset, start;
   };
   const Case cases[] = {
-      {900, 0, 0, false, 930, false, 0, 0},      // before the open: clamped
+      {900, 0, 0, false, 930, false, 0, 0},  // before the open: clamped
       {930, 1, 0, false, 930, false, 0, 930},
       {1000, 1, 0, false, 1000, false, 70, 930},  // offsets are HHMM differences
       {1130, 1, 0, true, 1130, false, 200, 930},
-      {1200, 0, 0, false, 1130, true, 0, 0},      // lunch break: to the morning's end
+      {1200, 0, 0, false, 1130, true, 0, 0},  // lunch break: to the morning's end
       {1300, 2, 1, false, 1300, false, 0, 1300},
       {1500, 2, 1, true, 1500, false, 200, 1300},
-      {1600, 0, 0, false, 1500, false, 0, 0},     // after the close: clamped
+      {1600, 0, 0, false, 1500, false, 0, 0},  // after the close: clamped
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.t);
@@ -110,13 +109,13 @@ TEST(MarketTimeTest, CodeHelpers) {
     const char* symbol;
     const char* stripped;
   };
-  for (const Case& c : {Case{"600000.SH", ".SH", "600000", "600000.SH"}, Case{"FP_600000.SH", ".SH", "FP_600000", "600000.SH"},
-                        Case{"NP_00700.HK", ".HK", "NP_00700", "00700.HK"},
-                        Case{"YTM_019547.SH", ".SH", "YTM_019547", "019547.SH"},
-                        Case{"YTM_IF2612.CFE", ".CFE", "YTM_IF2612", "IF2612.CF"},  // two characters past the point
-                        Case{"FP_NODOT", "FP_NODOT", "", "NODOT"}, Case{"AAPL.O", ".O", "AAPL", "AAPL.O"},
-                        Case{"fp_600000.sh", ".sh", "fp_600000", "fp_600000.sh"},  // prefixes are upper-case
-                        Case{"", "", "", ""}}) {
+  for (const Case& c :
+       {Case{"600000.SH", ".SH", "600000", "600000.SH"}, Case{"FP_600000.SH", ".SH", "FP_600000", "600000.SH"},
+        Case{"NP_00700.HK", ".HK", "NP_00700", "00700.HK"}, Case{"YTM_019547.SH", ".SH", "YTM_019547", "019547.SH"},
+        Case{"YTM_IF2612.CFE", ".CFE", "YTM_IF2612", "IF2612.CF"},  // two characters past the point
+        Case{"FP_NODOT", "FP_NODOT", "", "NODOT"}, Case{"AAPL.O", ".O", "AAPL", "AAPL.O"},
+        Case{"fp_600000.sh", ".sh", "fp_600000", "fp_600000.sh"},  // prefixes are upper-case
+        Case{"", "", "", ""}}) {
     SCOPED_TRACE(c.code);
     EXPECT_EQ(GetSuffixString(c.code), c.suffix);
     EXPECT_EQ(GetCodeString(c.code), c.symbol);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config_files.h"
 #include "frame/package_lookup.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/services.h"
@@ -15,7 +16,6 @@
 #include "refdata/related_symbol.h"
 #include "refdata/security_basic_manager.h"
 #include "refdata/warrant_manager.h"
-#include "config_files.h"
 #include "test_host.h"
 #include "util/file_watcher.h"
 
@@ -39,14 +39,15 @@ class ReferenceTablesTest : public ::testing::Test {
 };
 
 TEST_F(ReferenceTablesTest, WarrantRecordsOfTheWrongShapeAreSkippedAndABadWholeNumberEndsTheLoad) {
-  const std::string path = Write("Warrantinfo.dat",
-                                 "13521.HK,00700.HK,206,200000000,\"腾讯购A,欧式\",20270622,20270628,0.01,588.88,"
-                                 "153200000,0.184,0.262,0.051\r\n"
-                                 "\r\n"
-                                 "14873.HK,00700.HK,206,150000000,memo,20270622,20270628,0.01,420\r\n"  // 9 fields
-                                 "16288.hk,09988.HK,237,300000000,,20270723,20270729,n/a,128.8,226400000,,0.188,-\r\n"
-                                 "21506.HK,03690.HK,soon,180000000,,20270324,20270330,0.05,188.88,40120000,0.03,0.09,0.02\r\n"
-                                 "25901.HK,00005.HK,82,100000000,,20270219,20270225,0.1,105,77000000,0.1,0.14,0.06\r\n");
+  const std::string path =
+      Write("Warrantinfo.dat",
+            "13521.HK,00700.HK,206,200000000,\"腾讯购A,欧式\",20270622,20270628,0.01,588.88,"
+            "153200000,0.184,0.262,0.051\r\n"
+            "\r\n"
+            "14873.HK,00700.HK,206,150000000,memo,20270622,20270628,0.01,420\r\n"  // 9 fields
+            "16288.hk,09988.HK,237,300000000,,20270723,20270729,n/a,128.8,226400000,,0.188,-\r\n"
+            "21506.HK,03690.HK,soon,180000000,,20270324,20270330,0.05,188.88,40120000,0.03,0.09,0.02\r\n"
+            "25901.HK,00005.HK,82,100000000,,20270219,20270225,0.1,105,77000000,0.1,0.14,0.06\r\n");
   TkrWarrantManager manager(path);
   EXPECT_EQ(manager.Count(), 2u);
 
@@ -134,10 +135,10 @@ TEST_F(ReferenceTablesTest, ConvertingToCnyUsesTheRateAndUnknownCurrenciesGiveZe
     double cny;
   };
   const Case cases[] = {
-      {"HKD", 1000, 913.7}, {"hkd", -2, -1.8274}, {"GBP", 0, 0},  {"USD", 1, 7.1128},
-      {"JPY", 1000, 0},     // skipped: two fields
-      {"EUR", 1000, 0},     // the rate does not parse, which ends the load ...
-      {"CHF", 1000, 0},     // ... before this one
+      {"HKD", 1000, 913.7}, {"hkd", -2, -1.8274}, {"GBP", 0, 0},
+      {"USD", 1, 7.1128},   {"JPY", 1000, 0},  // skipped: two fields
+      {"EUR", 1000, 0},                        // the rate does not parse, which ends the load ...
+      {"CHF", 1000, 0},                        // ... before this one
       {"XYZ", 1e9, 0},      {"", 5, 0},
   };
   for (const Case& c : cases) {
@@ -187,13 +188,19 @@ TEST_F(ReferenceTablesTest, IndexesOfASectorComeInTableOrderEachFollowedByAComma
 }
 
 TEST_F(ReferenceTablesTest, FundCompaniesAreAskedForByLineNumber) {
-  const std::string path = Write("FundManagementCompany.dat",
-                                 "华夏基金管理有限公司\r\n南方基金管理股份有限公司, \"A\"\r\n\r\n易方达基金管理有限公司\r\n");
+  const std::string path =
+      Write("FundManagementCompany.dat",
+            "华夏基金管理有限公司\r\n南方基金管理股份有限公司, \"A\"\r\n\r\n易方达基金管理有限公司\r\n");
   THQFundManagementCompanyImpl companies(path);
   EXPECT_EQ(companies.Count(), 4u);
   const std::pair<int, const char*> cases[] = {
-      {0, ""}, {-1, ""}, {1, "华夏基金管理有限公司"}, {2, "南方基金管理股份有限公司, \"A\""},  // lines are not split
-      {3, ""}, {4, "易方达基金管理有限公司"}, {5, ""},
+      {0, ""},
+      {-1, ""},
+      {1, "华夏基金管理有限公司"},
+      {2, "南方基金管理股份有限公司, \"A\""},  // lines are not split
+      {3, ""},
+      {4, "易方达基金管理有限公司"},
+      {5, ""},
   };
   for (const auto& [index, name] : cases) {
     SCOPED_TRACE(index);
@@ -268,7 +275,8 @@ TEST(ReferenceTablesServiceTest, TablesArePublishedOnFirstLookUpFromTheSampleCon
   auto warrant = G_QueryInterface<IWarrantManager>("IWarrantManager")->GetItemByCode("13521.HK");
   ASSERT_NE(warrant, nullptr);
   EXPECT_NE(h->Securities().GetSecurity(warrant->GetStockCode()), nullptr);
-  EXPECT_EQ(G_QueryInterface<ISecurityBasicManager>("ISecurityBasicManager")->GetSecurityBasic("600519.SH")
+  EXPECT_EQ(G_QueryInterface<ISecurityBasicManager>("ISecurityBasicManager")
+                ->GetSecurityBasic("600519.SH")
                 ->GetLatestAnnualReportYear(),
             2026);
   EXPECT_NEAR(G_QueryInterface<ICurrencyManager>("ICurrencyManager")->ConvertToCny("HKD", 100), 91.37, 1e-9);

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "config_files.h"
 #include "kdp/host/ansi.h"
 #include "refdata/security_fake.h"
-#include "config_files.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -36,7 +36,7 @@ TEST_F(RelatedSymbolTest, PairsRelateBothWaysAndLocalRowsOneWay) {
                                  "601318.SH,000001.SZ,3\n"
                                  "601318.sh,02318.HK,4\n"
                                  "601318.SH,82318.HK,1\n"
-                                 "110059.SH,600000.SH\n"      // two fields: skipped
+                                 "110059.SH,600000.SH\n"  // two fields: skipped
                                  "113052.SH,601166.SH,2\n"),
                            Write("RelatedSymbolsLocal.dat",
                                  "000300.SH,510300.SH,4\n"
@@ -133,12 +133,12 @@ TEST_F(RelatedSymbolTest, AllRelatedPutsAHPartnersThenAThenBSharesThenTheRest) {
   TKrRelatedSymbol related(Write("RelatedSymbols.dat",
                                  // a group headed by GRP.SH, listed in file order
                                  "600000.SH,GRP.SH,3\n"
-                                 "900901.SH,GRP.SH,3\n"   // B share
-                                 "600036.SH,GRP.SH,3\n"   // A share
-                                 "00001.HK,GRP.SH,3\n"    // neither
-                                 "200002.SZ,GRP.SH,3\n"   // B share
-                                 "688008.SH,GRP.SH,3\n"   // STAR share: class A
-                                 "NOSUCH.SH,GRP.SH,3\n"   // unknown to the host: left out
+                                 "900901.SH,GRP.SH,3\n"  // B share
+                                 "600036.SH,GRP.SH,3\n"  // A share
+                                 "00001.HK,GRP.SH,3\n"   // neither
+                                 "200002.SZ,GRP.SH,3\n"  // B share
+                                 "688008.SH,GRP.SH,3\n"  // STAR share: class A
+                                 "NOSUCH.SH,GRP.SH,3\n"  // unknown to the host: left out
                                  // the asked code's own relations after its group
                                  "600000.SH,00939.HK,1\n"
                                  "600000.SH,BABA.N,4\n"
@@ -173,8 +173,8 @@ TEST_F(RelatedSymbolTest, FresherDataRebuildsTheTableAndCallsTheAfterLoadedCallB
   EXPECT_EQ(first, 0);
   EXPECT_EQ(related.GetAHRelateCode("601318.SH"), "02318.HK");
 
-  related.NotifyHqRelatedData(3, {{"600028.SH", "00386.HK", "1", "extra"}, {"short", "row"},
-                                  {"601988.SH", "03988.HK", "3"}});
+  related.NotifyHqRelatedData(
+      3, {{"600028.SH", "00386.HK", "1", "extra"}, {"short", "row"}, {"601988.SH", "03988.HK", "3"}});
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 0);
   EXPECT_EQ(sender, static_cast<host::IInterface*>(static_cast<IRelatedSymbol*>(&related)));
@@ -188,8 +188,10 @@ TEST_F(RelatedSymbolTest, FresherDataRebuildsTheTableAndCallsTheAfterLoadedCallB
   EXPECT_EQ(list, (Codes{"601988.SH"}));
 
   // Row updates go to the front of the code's list, once.
-  related.OnCloudDataUpdate({{"600028.SH", "600028.HK", "4"}, {"600028.SH", "00386.HK", "1"},
-                             {"600028.SH", "600028.HK", "4"}, {"600028.SH", "x", "bad"}});
+  related.OnCloudDataUpdate({{"600028.SH", "600028.HK", "4"},
+                             {"600028.SH", "00386.HK", "1"},
+                             {"600028.SH", "600028.HK", "4"},
+                             {"600028.SH", "x", "bad"}});
   related.GetRelatedSymbol("600028.SH", 0, list);
   EXPECT_EQ(list, (Codes{"600028.HK", "00386.HK"}));
 }

@@ -106,12 +106,12 @@ TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThe
   };
   const Case cases[] = {
       {Sec("600000.SH", "A"), "A.SH", 1, ".SH", "A"},
-      {Sec("000001.SZ", "a"), "A.SZ", 2, ".SZ", "A"},                  // keys compare in upper case
-      {Sec("881001.KI", "IDX", 300), "I.KI", 60, "", "IDX"},          // the category wins; its type stays the host's
-      {Sec("600001.SH", "A", 999), "A.SH", 1, ".SH", "A"},            // an unknown category is ignored
+      {Sec("000001.SZ", "a"), "A.SZ", 2, ".SZ", "A"},         // keys compare in upper case
+      {Sec("881001.KI", "IDX", 300), "I.KI", 60, "", "IDX"},  // the category wins; its type stays the host's
+      {Sec("600001.SH", "A", 999), "A.SH", 1, ".SH", "A"},    // an unknown category is ignored
       {Sec("AU2702.SHF", "FUT"), "SHF", 41, ".SHF", "FUT"},
-      {Sec("SC2703.INE", "FUT"), "FUT", 44, "", "FUT"},               // the type alone
-      {Sec("XYZ.QQ", "ZZZ"), "A.SH", 1, ".SH", "A"},                  // the default entry
+      {Sec("SC2703.INE", "FUT"), "FUT", 44, "", "FUT"},  // the type alone
+      {Sec("XYZ.QQ", "ZZZ"), "A.SH", 1, ".SH", "A"},     // the default entry
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.security->GetKoraCode());
@@ -273,27 +273,35 @@ TEST(StockTypeMapLoadTest, ErrorsEndTheLoadAndKeepWhatWasRead) {
     int zones;            // world clock zones afterwards
   };
   const Case cases[] = {
-      {"bad gmt", "<worldclock><zone city='X' gmt='8,5'/></worldclock>", "'8,5' is not a valid floating point value", 0, 0},
-      {"comment in worldclock", "<worldclock><zone city='A' gmt='1'/><!-- note --></worldclock>", "is not a valid floating point", 0, 1},
-      {"bad summer start", "<worldclock><zone city='A' gmt='1' summerstart='2016-13-40' summerend='2016-10-01'/></worldclock>",
+      {"bad gmt", "<worldclock><zone city='X' gmt='8,5'/></worldclock>", "'8,5' is not a valid floating point value", 0,
+       0},
+      {"comment in worldclock", "<worldclock><zone city='A' gmt='1'/><!-- note --></worldclock>",
+       "is not a valid floating point", 0, 1},
+      {"bad summer start",
+       "<worldclock><zone city='A' gmt='1' summerstart='2016-13-40' summerend='2016-10-01'/></worldclock>",
        "TransSummerStr error. summerstr=2016-13-40", 0, 0},
       {"missing summer end", "<worldclock><zone city='A' gmt='1' summerstart='2016-03-13 02:00:00'/></worldclock>",
        "TransSummerStr error. summerstr=", 0, 0},
-      {"bad sessions", "<StockTypeMap>" + entry + "<type id='2' StockType='A' Suffix='.SZ' MarketTimeSep='930,abc'/></StockTypeMap>",
+      {"bad sessions",
+       "<StockTypeMap>" + entry + "<type id='2' StockType='A' Suffix='.SZ' MarketTimeSep='930,abc'/></StockTypeMap>",
        "DecodeMarketTimeSep error. MarketTime=930,abc", 1, 0},
-      {"empty session piece", "<StockTypeMap><type id='2' StockType='A' Suffix='.SZ' MarketTimeSep='930,,1500'/></StockTypeMap>",
+      {"empty session piece",
+       "<StockTypeMap><type id='2' StockType='A' Suffix='.SZ' MarketTimeSep='930,,1500'/></StockTypeMap>",
        "DecodeMarketTimeSep error. MarketTime=930,,1500", 0, 0},
       {"bad id", "<StockTypeMap>" + entry + "<type id='two' StockType='A' Suffix='.SZ'/></StockTypeMap>",
        "'two' is not a valid integer value", 1, 0},
-      {"missing id", "<StockTypeMap><type StockType='A' Suffix='.SZ'/></StockTypeMap>", "is not a valid integer value", 0, 0},
+      {"missing id", "<StockTypeMap><type StockType='A' Suffix='.SZ'/></StockTypeMap>", "is not a valid integer value",
+       0, 0},
       {"duplicate key", "<StockTypeMap>" + entry + "<type id='3' StockType='a' Suffix='.sh'/></StockTypeMap>",
        "Duplicates not allowed", 1, 0},
       {"duplicate global index", "<globalindex><index code='DJI.GI'/><index code='dji.gi'/></globalindex>",
        "Duplicates not allowed", 0, 0},
-      {"zones stay after a later error", zones + "<StockTypeMap><type id='x'/></StockTypeMap>", "not a valid integer", 0, 1},
+      {"zones stay after a later error", zones + "<StockTypeMap><type id='x'/></StockTypeMap>", "not a valid integer",
+       0, 1},
       {"bad divisor", "<StockTypeMap><type id='2' StockType='A' Suffix='.SZ' KLineHisVolumeDiv='ten'/></StockTypeMap>",
        "'ten' is not a valid floating point value", 0, 0},
-      {"comments and unknown elements", zones + "<!-- c --><other/><StockTypeMap><!-- c -->" + entry + "</StockTypeMap>", "", 1, 1},
+      {"comments and unknown elements",
+       zones + "<!-- c --><other/><StockTypeMap><!-- c -->" + entry + "</StockTypeMap>", "", 1, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -363,7 +371,7 @@ TEST(F5PageTest, TheBestRatedPageWinsAndFreeHongKongQuotesNeedTheMainland) {
       {{"EQ_HQ_HK_FREERQ"}, 0, "F5_HK"},
       {{"EQ_HQ_HK_FREERQ"}, 1, "F5_HK_DELAY"},  // free quotes do not count outside the mainland
       {{"EQ_HQ_HK_FREERQ", "CM_HQ_HKPRS_MAINLAND_FREE"}, 0, "F5_HK"},
-      {{"EQ_HQ_HK_FREERQ", "EQ_HQ_HK_L1"}, 0, "F5_HK"},          // a tie keeps the earlier page
+      {{"EQ_HQ_HK_FREERQ", "EQ_HQ_HK_L1"}, 0, "F5_HK"},                    // a tie keeps the earlier page
       {{"EQ_HQ_HK_FREERQ", "EQ_HQ_HK_L1", "EQ_HQ_HK_L2"}, 0, "F5_HK_L2"},  // two rights beat one
       {{"EQ_HQ_HK_L2"}, 3, "F5_HK_L2"},
   };
@@ -418,8 +426,9 @@ TEST(StockTypeManagerStartupTest, TheMapIsLoadedBeforeTheManagerBecomesVisible) 
 
 TEST(StockTypeManagerStartupTest, ABrokenMapFailsTheStartUpBeforePublication) {
   testing::ScratchDir etc;
-  testing::WriteTextFile(etc.File("HQ/Base/StockTypeMap.xml"),
-                         "<Map><StockTypeMap><type id='1' StockType='A' Suffix='.SH'/><type id='oops'/></StockTypeMap></Map>");
+  testing::WriteTextFile(
+      etc.File("HQ/Base/StockTypeMap.xml"),
+      "<Map><StockTypeMap><type id='1' StockType='A' Suffix='.SH'/><type id='oops'/></StockTypeMap></Map>");
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
   EXPECT_FALSE(h->StartPackage());
   EXPECT_EQ(h->Names().GetIntf("IKrHQSecurityManager"), nullptr);

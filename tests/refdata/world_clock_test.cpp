@@ -15,8 +15,8 @@
 namespace kdp {
 namespace {
 
-using ::testing::ElementsAre;
 using host::DateTime;
+using ::testing::ElementsAre;
 using testing::ScratchDir;
 using testing::TestHost;
 
@@ -36,9 +36,10 @@ TEST(WorldClockTest, SummerPeriodCountsWholeDaysAtBothEdges) {
     DateTime when;
     bool inside;
   };
-  for (const Case& c : {Case{DateTime::FromParts(2026, 3, 12, 23, 59), false}, Case{DateTime::FromParts(2026, 3, 13), true},
-                        Case{DateTime::FromParts(2026, 7, 1), true}, Case{DateTime::FromParts(2026, 11, 6, 23, 0), true},
-                        Case{DateTime::FromParts(2026, 11, 7), false}, Case{DateTime::FromParts(2026, 1, 20), false}}) {
+  for (const Case& c :
+       {Case{DateTime::FromParts(2026, 3, 12, 23, 59), false}, Case{DateTime::FromParts(2026, 3, 13), true},
+        Case{DateTime::FromParts(2026, 7, 1), true}, Case{DateTime::FromParts(2026, 11, 6, 23, 0), true},
+        Case{DateTime::FromParts(2026, 11, 7), false}, Case{DateTime::FromParts(2026, 1, 20), false}}) {
     SCOPED_TRACE(c.when.ToString());
     EXPECT_EQ(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(c.when, zone), c.inside);
   }
@@ -64,11 +65,11 @@ TEST(WorldClockTest, ShiftsBetweenZonesWithSummerTimeAndRefusesUnknownZones) {
       {-5, 8, DateTime::FromParts(2026, 12, 3, 21, 30), true, "2026-12-04 10:30:00"},  // New York winter
       {-5, 8, DateTime::FromParts(2026, 7, 1, 9, 30), true, "2026-07-01 21:30:00"},    // New York summer
       {8, -5, DateTime::FromParts(2026, 7, 1, 21, 30), true, "2026-07-01 09:30:00"},
-      {8, 0, DateTime::FromParts(2026, 3, 27, 9, 0), true, "2026-03-27 02:00:00"},     // London's first summer day
+      {8, 0, DateTime::FromParts(2026, 3, 27, 9, 0), true, "2026-03-27 02:00:00"},  // London's first summer day
       {8, 0, DateTime::FromParts(2026, 3, 26, 9, 0), true, "2026-03-26 01:00:00"},
-      {8, 8, DateTime::FromParts(2026, 1, 1, 9, 0), true, "2026-01-01 09:00:00"},      // equal offsets
-      {7, 7, DateTime::FromParts(2026, 1, 1, 9, 0), true, "2026-01-01 09:00:00"},      // even unknown ones
-      {8, 9, DateTime::FromParts(2026, 1, 1, 9, 0), false, "2026-01-01 09:00:00"},     // Tokyo is unknown here
+      {8, 8, DateTime::FromParts(2026, 1, 1, 9, 0), true, "2026-01-01 09:00:00"},   // equal offsets
+      {7, 7, DateTime::FromParts(2026, 1, 1, 9, 0), true, "2026-01-01 09:00:00"},   // even unknown ones
+      {8, 9, DateTime::FromParts(2026, 1, 1, 9, 0), false, "2026-01-01 09:00:00"},  // Tokyo is unknown here
       {9, 8, DateTime::FromParts(2026, 1, 1, 9, 0), false, "2026-01-01 09:00:00"},
   };
   for (const Case& c : cases) {
@@ -239,7 +240,7 @@ TEST(StockTypeVariableTest, TypeVariablesFallBackToDefault) {
   TStockTypeVariable variables(dir.File("vars.xml"), manager);
   EXPECT_EQ(variables.GetVariableByHQType("A.SH", "LotSize"), "100");  // trimmed; the first value stays
   EXPECT_EQ(variables.GetVariableByHQType("a.sz", "lotsize"), "100");
-  EXPECT_EQ(variables.GetVariableByHQType("HK", "LotSize"), "1");      // from default
+  EXPECT_EQ(variables.GetVariableByHQType("HK", "LotSize"), "1");  // from default
   EXPECT_EQ(variables.GetVariableByHQType("CFE", "Currency"), "CNY");
   EXPECT_EQ(variables.GetVariableByHQType("HK", "Currency"), "HKD");
   EXPECT_EQ(variables.GetVariableByHQType("HK", "Unit"), "");

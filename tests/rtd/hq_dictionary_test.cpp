@@ -48,7 +48,7 @@ TEST(HQDictionaryTest, LooksUpNamesCaseInsensitivelyAndIDsInTheirRanges) {
     EXPECT_EQ(dictionary.GetIDByName(name), 5);
   }
   EXPECT_EQ(dictionary.GetIDByName("Opening"), 0);
-  EXPECT_EQ(dictionary.GetIDByName("NoID"), 0);  // a node without an id is skipped
+  EXPECT_EQ(dictionary.GetIDByName("NoID"), 0);          // a node without an id is skipped
   EXPECT_EQ(dictionary.GetDictionaryItem(41), nullptr);  // and one without a name
 
   EXPECT_EQ(dictionary.GetNameByID(3), "最新价");
@@ -60,10 +60,10 @@ TEST(HQDictionaryTest, LooksUpNamesCaseInsensitivelyAndIDsInTheirRanges) {
     int id;
     int type;
   };
-  for (const TypeCase& c : {TypeCase{3, HQDICDATA_TYPE_DOUBLE}, TypeCase{11, HQDICDATA_TYPE_STRING},
-                            TypeCase{17, HQDICDATA_TYPE_INTEGER}, TypeCase{40, HQDICDATA_TYPE_DOUBLE},
-                            TypeCase{15000, HQDICDATA_TYPE_DOUBLE}, TypeCase{4, HQDICDATA_TYPE_INTEGER},
-                            TypeCase{-7, HQDICDATA_TYPE_INTEGER}}) {
+  for (const TypeCase& c :
+       {TypeCase{3, HQDICDATA_TYPE_DOUBLE}, TypeCase{11, HQDICDATA_TYPE_STRING}, TypeCase{17, HQDICDATA_TYPE_INTEGER},
+        TypeCase{40, HQDICDATA_TYPE_DOUBLE}, TypeCase{15000, HQDICDATA_TYPE_DOUBLE},
+        TypeCase{4, HQDICDATA_TYPE_INTEGER}, TypeCase{-7, HQDICDATA_TYPE_INTEGER}}) {
     SCOPED_TRACE(c.id);
     EXPECT_EQ(dictionary.GetTypeByID(c.id), c.type);
   }
@@ -163,18 +163,16 @@ TEST(HQDictionaryTest, SampleDictionaryHasTheFieldsWidgetsAndRemindersUse) {
     int id;
     int type;
   };
-  for (const Field& f : {Field{"TradeDate", 1, HQDICDATA_TYPE_DOUBLE}, Field{"TradeTime", 2, HQDICDATA_TYPE_DOUBLE},
-                         Field{"NewPrice", 3, HQDICDATA_TYPE_DOUBLE}, Field{"PreClose", 4, HQDICDATA_TYPE_DOUBLE},
-                         Field{"High", 6, HQDICDATA_TYPE_DOUBLE}, Field{"Low", 7, HQDICDATA_TYPE_DOUBLE},
-                         Field{"Volume", 8, HQDICDATA_TYPE_DOUBLE}, Field{"Change", 10, HQDICDATA_TYPE_DOUBLE},
-                         Field{"StockName", 11, HQDICDATA_TYPE_STRING},
-                         Field{"SuspensionFlag", 18, HQDICDATA_TYPE_DOUBLE},
-                         Field{"ChangeRatio", 81, HQDICDATA_TYPE_DOUBLE}, Field{"MA5", 101, HQDICDATA_TYPE_DOUBLE},
-                         Field{"TurnoverRate", 187, HQDICDATA_TYPE_DOUBLE},
-                         Field{"LastTradeTime", 1027, HQDICDATA_TYPE_DOUBLE},
-                         Field{"QuoteTime", 1028, HQDICDATA_TYPE_DOUBLE},
-                         Field{"MainNetInflow", 10001, HQDICDATA_TYPE_DOUBLE},
-                         Field{"NewsTitle", 20001, HQDICDATA_TYPE_STRING}}) {
+  for (const Field& f :
+       {Field{"TradeDate", 1, HQDICDATA_TYPE_DOUBLE}, Field{"TradeTime", 2, HQDICDATA_TYPE_DOUBLE},
+        Field{"NewPrice", 3, HQDICDATA_TYPE_DOUBLE}, Field{"PreClose", 4, HQDICDATA_TYPE_DOUBLE},
+        Field{"High", 6, HQDICDATA_TYPE_DOUBLE}, Field{"Low", 7, HQDICDATA_TYPE_DOUBLE},
+        Field{"Volume", 8, HQDICDATA_TYPE_DOUBLE}, Field{"Change", 10, HQDICDATA_TYPE_DOUBLE},
+        Field{"StockName", 11, HQDICDATA_TYPE_STRING}, Field{"SuspensionFlag", 18, HQDICDATA_TYPE_DOUBLE},
+        Field{"ChangeRatio", 81, HQDICDATA_TYPE_DOUBLE}, Field{"MA5", 101, HQDICDATA_TYPE_DOUBLE},
+        Field{"TurnoverRate", 187, HQDICDATA_TYPE_DOUBLE}, Field{"LastTradeTime", 1027, HQDICDATA_TYPE_DOUBLE},
+        Field{"QuoteTime", 1028, HQDICDATA_TYPE_DOUBLE}, Field{"MainNetInflow", 10001, HQDICDATA_TYPE_DOUBLE},
+        Field{"NewsTitle", 20001, HQDICDATA_TYPE_STRING}}) {
     SCOPED_TRACE(f.name);
     EXPECT_EQ(dictionary.GetIDByName(f.name), f.id);
     EXPECT_EQ(dictionary.GetTypeByID(f.id), f.type);

@@ -66,7 +66,7 @@ TEST_F(HQExpressionsTest, ItemsLiveInEveryListedMarketAndUnknownMarketsFallBackT
   EXPECT_NE(sh, sz);  // one item per market
   EXPECT_EQ(sh->FCaption, "振幅");
   EXPECT_EQ(sh->FExpression, "Amplitude = (High - Low) / PreClose * 100");  // the node text, trimmed
-  EXPECT_EQ(hk->FCaption, "振幅HK");  // HK has its own
+  EXPECT_EQ(hk->FCaption, "振幅HK");                                        // HK has its own
 
   // A market without the item answers from "A.SH"; a name nobody defines is null.
   EXPECT_EQ(expressions_.GetExpItemByMarket("Amplitude", "US"), sh);

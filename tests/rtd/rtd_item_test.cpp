@@ -59,8 +59,8 @@ TEST_F(RTDItemTest, FlagBytesFollowTheUpdates) {
   EXPECT_EQ(item->GetDoubleDataByID(kStatus), 0);  // an integer field keeps no number
 
   // Texts arrive narrow from the engine and wide from the cloud.
-  item->SetRealTimeData(Quote("600000.SH", {{kName, NarrowText{host::Utf8ToAnsi("浦发银行")}},
-                                            {kCloudText, NarrowText{"already wide"}}}));
+  item->SetRealTimeData(Quote(
+      "600000.SH", {{kName, NarrowText{host::Utf8ToAnsi("浦发银行")}}, {kCloudText, NarrowText{"already wide"}}}));
   EXPECT_EQ(item->GetStringDataByName("StockName"), "浦发银行");
   EXPECT_EQ(item->GetStringDataByID(kName), "浦发银行");
   EXPECT_TRUE(item->IsNullByID(9999));  // never delivered
@@ -96,10 +96,14 @@ class FixedPlay final : public host::Implements<IKrHisPlayDataProvider> {
     return 7;
   }
   double GetPlayDateTime() override { return 0; }
-  void Play(const std::string& c, int id, int type) override { played.push_back(c + "/" + std::to_string(id) + "/" + std::to_string(type)); }
+  void Play(const std::string& c, int id, int type) override {
+    played.push_back(c + "/" + std::to_string(id) + "/" + std::to_string(type));
+  }
   void Drop(int id) override { dropped.push_back(id); }
   double GetDoubleValue(std::uint32_t id, const std::string&, int type) override { return id * 100.0 + type; }
-  std::string GetStringValue(std::uint32_t id, const std::string& code, int) override { return code + "#" + std::to_string(id); }
+  std::string GetStringValue(std::uint32_t id, const std::string& code, int) override {
+    return code + "#" + std::to_string(id);
+  }
   std::int32_t GetIntValue(std::uint32_t id, const std::string&, int) override { return static_cast<std::int32_t>(id); }
   NotifyCallback notify;
   std::vector<std::string> played;
@@ -149,7 +153,7 @@ TEST(SuspensionMinuteTest, DatePartMustMatchTheTradeDate) {
     int minute;
   };
   const Case cases[] = {
-      {"1053", "20240105", 3}, {"1053", "20240106", 0}, {"11053", "20241105", 3}, {"11053", "20241106", 0},
+      {"1053", "20240105", 3}, {"1053", "20240106", 0}, {"11053", "20241105", 3},     {"11053", "20241106", 0},
       {"7", "20240105", 7},    {"", "20240105", 0},     {"202401059", "20240105", 9}, {"202401069", "20240105", 0},
       {"12345", "2024", 0},    {"99x", "20240105", 0},
   };
@@ -170,7 +174,7 @@ TEST_F(RTDItemTest, SuspensionMinuteNeedsBothFields) {
 
 TEST_F(RTDItemTest, CacheKeysAndDiffs) {
   auto lower = cache->AddRTDItem("600001.sh", nullptr);
-  EXPECT_EQ(cache->GetRealTimeItem("600000.sh"), item);  // looked up upper-cased
+  EXPECT_EQ(cache->GetRealTimeItem("600000.sh"), item);     // looked up upper-cased
   EXPECT_EQ(cache->GetRealTimeItem("600001.sh"), nullptr);  // stored as given, never found
   cache->AddRTDItem("000001.SZ", nullptr);
   EXPECT_EQ(cache->GetRealTimeItemList(), (std::vector<std::string>{"000001.SZ", "600000.SH", "600001.sh"}));

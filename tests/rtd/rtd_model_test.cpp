@@ -206,7 +206,8 @@ TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
 }
 
 TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {
-  const std::vector<std::uint32_t> fields{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 25, 26, 81, 187, 1027, 1028};
+  const std::vector<std::uint32_t> fields{1,  2,  3,  4,  5,  6,  7,  8,   9,    10,  11,
+                                          12, 13, 17, 18, 25, 26, 81, 187, 1027, 1028};
   std::vector<std::string> codes;
   for (const auto& security : h->Securities().All()) {
     if (codes.size() < 50) codes.push_back(security->GetKoraCode());
@@ -231,8 +232,9 @@ TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {
         } else if (id == 17) {  // the dictionary's integer field
           EXPECT_EQ(item->GetIntDataByID(id), std::get<std::int64_t>(*sent));
         } else {
-          const double number = std::holds_alternative<double>(*sent) ? std::get<double>(*sent)
-                                                                      : static_cast<double>(std::get<std::int64_t>(*sent));
+          const double number = std::holds_alternative<double>(*sent)
+                                    ? std::get<double>(*sent)
+                                    : static_cast<double>(std::get<std::int64_t>(*sent));
           EXPECT_EQ(item->GetDoubleDataByID2(id), number);
         }
       }

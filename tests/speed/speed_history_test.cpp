@@ -10,8 +10,8 @@
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_history_providers.h"
 #include "kdp/speed/speed_request_config.h"
-#include "sim_speed.h"
 #include "scripted_speed.h"
+#include "sim_speed.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -52,7 +52,7 @@ TEST(SpeedRequestConfigTest, CommentsSharedReqIDsAndNonNumericIDs) {
   EXPECT_EQ(config.GetCmdIDByReqID(3040), "3041");
   EXPECT_EQ(config.GetReqIDByCmdID("3040"), "3040");
   EXPECT_EQ(config.GetIndicatorParamsByCmdID("3041")->GetParamCount(), 2);  // the later list replaced
-  EXPECT_EQ(config.GetCmdIDByReqID(0), "97Fix");                             // "abc" files under 0
+  EXPECT_EQ(config.GetCmdIDByReqID(0), "97Fix");                            // "abc" files under 0
   EXPECT_EQ(config.GetIndicatorParamsByCmdID("missing"), nullptr);
   EXPECT_EQ(config.GetReqIDByCmdID("missing"), "");
 
@@ -111,7 +111,8 @@ TEST(SpeedReplyParsersTest, BadLayoutsGiveEmptyWrappers) {
   auto charts = MakeTable({{"Index", "int"}, {"chartItemNum", "int"}, {"ChartItems", "dataset"}});
   charts->Set(charts->AddRow(), 2, std::shared_ptr<host::IDataSet>(items));
   charts->AddRow();  // no nested table at all
-  auto body = MakeTable({{"ModleID", "int"}, {"SectorName", "string"}, {"SectorChartItemNum", "int"}, {"Items", "dataset"}});
+  auto body =
+      MakeTable({{"ModleID", "int"}, {"SectorName", "string"}, {"SectorChartItemNum", "int"}, {"Items", "dataset"}});
   body->Set(body->AddRow(), 3, std::shared_ptr<host::IDataSet>(charts));
   body->AddRow();
   auto header = MakeTable({{"Id", "int"}});  // too few columns
@@ -273,8 +274,9 @@ TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {
   sort.GetParams()->SetSortID(8);
   sort.GetParams()->SetSortDirection(1);
   sort.FireRequest();
-  EXPECT_TRUE(h->Logger().Contains("ReqDetail:Cmd:3050 SectorName:IND.LIQUOR SortID:8 SortDirection:1 "
-                                   "BondPriceType:0 Flag:0 KoraCodeList:"));
+  EXPECT_TRUE(
+      h->Logger().Contains("ReqDetail:Cmd:3050 SectorName:IND.LIQUOR SortID:8 SortDirection:1 "
+                           "BondPriceType:0 Flag:0 KoraCodeList:"));
   ASSERT_TRUE(waiter.WaitFor(1));
   auto sorted = sort.GetParser();
   EXPECT_EQ(sorted->GetBasicInfo(0).GetNum(0), 5);
@@ -291,8 +293,8 @@ TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {
   EXPECT_EQ(exported->GetRecords()[1].Code, "00700.HK");
   EXPECT_EQ(std::get<double>(exported->GetRecords()[1].Values[0]),
             std::get<double>(*h->Speed()->CurrentValue("00700.HK", 3)));
-  EXPECT_TRUE(h->Logger().Contains("Returnid:" + std::to_string(pid) + ", NotifyPID:" + std::to_string(pid) +
-                                   ", DataCount:2"));
+  EXPECT_TRUE(
+      h->Logger().Contains("Returnid:" + std::to_string(pid) + ", NotifyPID:" + std::to_string(pid) + ", DataCount:2"));
 
   std::shared_ptr<host::IParamSerialSet> set;
   h->Speed()->CreateDataRequest(std::make_shared<TKrHQSpeedObserver>())->GetParamSerialSet(3080, set);
@@ -313,7 +315,7 @@ TEST(SpeedHistoryProvidersTest, AReplyWithoutPacketsStillNotifiesAndMissingComma
   });
   ASSERT_EQ(engine->observers.size(), 1u);
   engine->observers[0]->SetData(MakeTable({{"Header", "dataset"}, {"Body", "dataset"}}));  // no packets
-  engine->observers[0]->SetData(nullptr);                                                 // ignored
+  engine->observers[0]->SetData(nullptr);                                                  // ignored
   EXPECT_EQ(notified, 1);
   EXPECT_EQ(ranking.GetParser()->GetRowCount(), 0);
   EXPECT_FALSE(h->Logger().Contains("NotifyPID"));

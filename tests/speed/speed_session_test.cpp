@@ -10,8 +10,8 @@
 #include "kdp/speed/speed_data_provider.h"
 #include "kdp/speed/speed_quote_data.h"
 #include "kdp/speed/speed_session.h"
-#include "sim_speed.h"
 #include "scripted_speed.h"
+#include "sim_speed.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -29,8 +29,8 @@ TEST(SpeedConfigTest, UserIDComesFromTheFirstIPv4Address) {
       {{"10.1.2.3", "192.168.0.9"}, "kora1#0203"},
       {{"192.168.255.255"}, "kora1#FFFF"},
       {{"172.16.0.7"}, "kora1#0007"},
-      {{}, "kora1#0101"},            // no resolvable address
-      {{"10.1.2"}, "kora1#0101"},    // not four parts
+      {{}, "kora1#0101"},          // no resolvable address
+      {{"10.1.2"}, "kora1#0101"},  // not four parts
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);

@@ -23,7 +23,9 @@ inline void WriteTextFile(const std::string& path, std::string_view text) {
 }
 
 // Writes UTF-8 `text` to `path` in code page 936, as the reference files are written.
-inline void WriteAnsiFile(const std::string& path, std::string_view utf8) { WriteTextFile(path, host::Utf8ToAnsi(utf8)); }
+inline void WriteAnsiFile(const std::string& path, std::string_view utf8) {
+  WriteTextFile(path, host::Utf8ToAnsi(utf8));
+}
 
 // Writes the binary document of `xml` to `path`.
 inline void WriteHqcFile(const std::string& path, std::string_view xml) {

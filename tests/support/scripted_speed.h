@@ -51,7 +51,8 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
       set = std::make_shared<Params>();
       return 1;
     }
-    int Request(const std::shared_ptr<host::IParamSerialSet>&, const std::shared_ptr<host::ISpeedDataRequestGroup>&) override {
+    int Request(const std::shared_ptr<host::IParamSerialSet>&,
+                const std::shared_ptr<host::ISpeedDataRequestGroup>&) override {
       return kPid;
     }
 

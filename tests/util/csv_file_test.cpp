@@ -28,12 +28,12 @@ TEST(CsvFileTest, SplitsQuotedFieldsAsTheTerminalDoes) {
     Fields fields;
   };
   const Case cases[] = {
-      {"a,\"b,c\",d", {"a", "b,c", "d"}},                // a quoted comma stays in its field
-      {"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},     // a doubled quote is one quote
-      {"\"ab\"cd,e", {"abd", "e"}},                      // the character after a closing quote is dropped
-      {"\"ab\"中文,e", {"ab文", "e"}},                   // ... also when it is a multi-byte character
-      {"a,b,", {"a", "b", ""}},                          // a trailing comma gives an empty last field
-      {"", {""}},                                        // an empty line is one empty field
+      {"a,\"b,c\",d", {"a", "b,c", "d"}},             // a quoted comma stays in its field
+      {"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},  // a doubled quote is one quote
+      {"\"ab\"cd,e", {"abd", "e"}},                   // the character after a closing quote is dropped
+      {"\"ab\"中文,e", {"ab文", "e"}},                // ... also when it is a multi-byte character
+      {"a,b,", {"a", "b", ""}},                       // a trailing comma gives an empty last field
+      {"", {""}},                                     // an empty line is one empty field
       {"\"unterminated,still inside", {"unterminated,still inside"}},
       {"浦发银行,600000.SH", {"浦发银行", "600000.SH"}},
   };
@@ -72,8 +72,8 @@ TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
   Fields recs;
   std::vector<Fields> records;
   while (csv.GetRecord(recs)) records.push_back(recs);
-  EXPECT_EQ(records, (std::vector<Fields>{{"USD", "美元", "7.1"}, {""}, {"HKD", "港币", "0.91"},
-                                          {"JPY", "日元", "0.047"}}));
+  EXPECT_EQ(records,
+            (std::vector<Fields>{{"USD", "美元", "7.1"}, {""}, {"HKD", "港币", "0.91"}, {"JPY", "日元", "0.047"}}));
   EXPECT_TRUE(recs.empty());
   csv.MoveFirst();
   ASSERT_TRUE(csv.GetRecord(recs));

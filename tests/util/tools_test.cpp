@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "config_files.h"
 #include "frame/data_cache.h"
 #include "kdp/host/paths.h"
 #include "refdata/security_fake.h"
-#include "config_files.h"
 #include "test_host.h"
 
 namespace kdp {

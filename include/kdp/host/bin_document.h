@@ -36,7 +36,7 @@ class IBinNode {
   virtual std::string GetText() const = 0;
 
   virtual int GetChildCount() const = 0;
-  virtual const IBinNode* GetChild(int index) const = 0;                // nullptr out of range
+  virtual const IBinNode* GetChild(int index) const = 0;               // nullptr out of range
   virtual const IBinNode* FindChild(std::string_view name) const = 0;  // first element child so named
 
   virtual int GetAttributeCount() const = 0;

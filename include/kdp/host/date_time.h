@@ -39,9 +39,9 @@ struct DateTime {
   };
   Parts Decode() const;
 
-  int Yyyymmdd() const;  // 20240315
-  int Hhmmss() const;    // 93015 for 09:30:15
-  int Hhmm() const;      // 930 for 09:30
+  int Yyyymmdd() const;   // 20240315
+  int Hhmmss() const;     // 93015 for 09:30:15
+  int Hhmm() const;       // 930 for 09:30
   int DayOfWeek() const;  // 1 = Sunday ... 7 = Saturday
 
   DateTime AddDays(double days) const { return DateTime(value + days); }

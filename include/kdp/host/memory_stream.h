@@ -43,9 +43,7 @@ class MemoryStream {
   }
   const std::uint8_t* Data() const { return bytes_.data(); }
   std::span<const std::uint8_t> Bytes() const { return bytes_; }
-  std::string_view AsStringView() const {
-    return {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()};
-  }
+  std::string_view AsStringView() const { return {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()}; }
 
  private:
   std::vector<std::uint8_t> bytes_;

@@ -28,21 +28,21 @@ inline constexpr int kQuoteCategoryKind = 3;
 class IKrSecurity : public virtual IInterface {
  public:
   static constexpr Guid IID = "DB3A5989-58CC-4826-AB1F-14CA7CC583AE";
-  virtual std::string GetKoraCode() = 0;    // "600000.SH"
-  virtual std::string GetStockCode() = 0;   // "600000"
-  virtual std::string GetStockName() = 0;   // short display name
-  virtual std::string GetStockType() = 0;   // the host's type letter(s): "A", "HK", "IDX", ...
-  virtual char GetListStatus() = 0;         // one of kListStatus...
-  virtual std::string GetExchange() = 0;    // "SH"
-  virtual std::string GetCABName() = 0;     // full Chinese name
+  virtual std::string GetKoraCode() = 0;   // "600000.SH"
+  virtual std::string GetStockCode() = 0;  // "600000"
+  virtual std::string GetStockName() = 0;  // short display name
+  virtual std::string GetStockType() = 0;  // the host's type letter(s): "A", "HK", "IDX", ...
+  virtual char GetListStatus() = 0;        // one of kListStatus...
+  virtual std::string GetExchange() = 0;   // "SH"
+  virtual std::string GetCABName() = 0;    // full Chinese name
   virtual std::string GetENName() = 0;
-  virtual std::string GetIPODate() = 0;     // "yyyymmdd", empty when unknown
+  virtual std::string GetIPODate() = 0;  // "yyyymmdd", empty when unknown
   virtual double GetIPOPrice() = 0;
-  virtual int GetSuspensionTime() = 0;      // hhmm the trading stopped today; 0 when trading
-  virtual std::string GetTradeSpan() = 0;   // the market's session key, e.g. "SH" or "HKEX"
-  virtual int GetCategory(int kind) = 0;    // 0 when the security has no category of that kind
-  virtual std::string GetCurrency() = 0;    // "CNY", "HKD", "USD"
-  virtual double GetPriceStep() = 0;        // minimum price change
+  virtual int GetSuspensionTime() = 0;     // hhmm the trading stopped today; 0 when trading
+  virtual std::string GetTradeSpan() = 0;  // the market's session key, e.g. "SH" or "HKEX"
+  virtual int GetCategory(int kind) = 0;   // 0 when the security has no category of that kind
+  virtual std::string GetCurrency() = 0;   // "CNY", "HKD", "USD"
+  virtual double GetPriceStep() = 0;       // minimum price change
 };
 
 class IKrSecuritys : public virtual IInterface {

@@ -19,8 +19,8 @@
 
 namespace kdp::host {
 
-class ISpeed;           // the quote engine
-class IBaseLuxClient;   // the Lux information-service client
+class ISpeed;          // the quote engine
+class IBaseLuxClient;  // the Lux information-service client
 
 // Answers services by interface Guid.
 class IKrServiceProvider : public virtual IInterface {

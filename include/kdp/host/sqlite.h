@@ -55,12 +55,10 @@ class ISqliteDataBase : public virtual IInterface {
   // Runs one statement with bound parameters.
   virtual bool Execute(std::string_view sql, std::span<const SqlValue> params) = 0;
   // Runs a query; nullptr on error. The data set keeps the database alive.
-  virtual std::shared_ptr<ISqliteDataSet> Query(std::string_view sql,
-                                                std::span<const SqlValue> params = {}) = 0;
+  virtual std::shared_ptr<ISqliteDataSet> Query(std::string_view sql, std::span<const SqlValue> params = {}) = 0;
   virtual std::unique_ptr<ISqliteStatement> Prepare(std::string_view sql) = 0;
   // "INSERT OR REPLACE INTO table (columns...) VALUES (?, ...)" prepared for `columns`.
-  virtual std::unique_ptr<ISqliteStatement> PrepareInsert(std::string_view table,
-                                                          std::span<const std::string> columns,
+  virtual std::unique_ptr<ISqliteStatement> PrepareInsert(std::string_view table, std::span<const std::string> columns,
                                                           bool replace) = 0;
 
   virtual bool BeginTransaction() = 0;
@@ -68,8 +66,8 @@ class ISqliteDataBase : public virtual IInterface {
   virtual bool Rollback() = 0;
 
   virtual bool TableExists(std::string_view table) = 0;
-  virtual bool CreateIndex(std::string_view indexName, std::string_view table,
-                           std::span<const std::string> columns, bool unique) = 0;
+  virtual bool CreateIndex(std::string_view indexName, std::string_view table, std::span<const std::string> columns,
+                           bool unique) = 0;
 
   virtual std::int64_t LastInsertRowId() = 0;
   virtual int Changes() = 0;

@@ -113,10 +113,10 @@ class IFundManagementCompany : public virtual host::IInterface {
 // ---- related securities ("RelatedSymbols.dat", "RelatedSymbolsLocal.dat") ----
 
 // Relation types of the related-securities tables.
-inline constexpr int kRelationAH = 1;            // A/H share pair of one company
-inline constexpr int kRelationConvertible = 2;   // a convertible bond and its stock
-inline constexpr int kRelationGroup = 3;         // member of a group; the related code heads the group
-inline constexpr int kRelationOther = 4;         // another listing or product on the same security
+inline constexpr int kRelationAH = 1;           // A/H share pair of one company
+inline constexpr int kRelationConvertible = 2;  // a convertible bond and its stock
+inline constexpr int kRelationGroup = 3;        // member of a group; the related code heads the group
+inline constexpr int kRelationOther = 4;        // another listing or product on the same security
 
 class IRelatedSymbol : public virtual host::IInterface {
  public:

@@ -163,7 +163,8 @@ class IRTDCache : public virtual host::IInterface {
   virtual const std::vector<std::string>& GetUpdateSecurityList() = 0;
   virtual void RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) = 0;
   // A new valid item stored under `code` exactly as given (replacing one stored there).
-  virtual std::shared_ptr<IRTDItem> AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) = 0;
+  virtual std::shared_ptr<IRTDItem> AddRTDItem(const std::string& code,
+                                               std::shared_ptr<host::IKrSecurity> security) = 0;
   virtual void SetHQSecurityManager(std::shared_ptr<IKrHQSecurityManager> manager) = 0;
   virtual std::shared_ptr<IKrHQSecurityManager> GetHQSecurityManager() = 0;
   // The cached codes, sorted without regard to case. Valid until the cache changes.

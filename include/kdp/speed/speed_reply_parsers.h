@@ -155,7 +155,9 @@ class TKrSpeedReplyParser {
   // The number of packets.
   int GetRowCount() const { return static_cast<int>(FBasic.size()); }
   // REQUIRES: i < GetRowCount(); an index out of range gives an empty wrapper.
-  const Basic& GetBasicInfo(int i) const { return i >= 0 && i < GetRowCount() ? FBasic[static_cast<std::size_t>(i)] : kEmptyBasic; }
+  const Basic& GetBasicInfo(int i) const {
+    return i >= 0 && i < GetRowCount() ? FBasic[static_cast<std::size_t>(i)] : kEmptyBasic;
+  }
   const Primary& GetPrimaryInfo(int i) const {
     return i >= 0 && i < GetRowCount() ? FPrimary[static_cast<std::size_t>(i)] : kEmptyPrimary;
   }

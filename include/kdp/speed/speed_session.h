@@ -55,7 +55,7 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
   std::mutex FAddressLock;  // guards the address list, filled on first use
   std::vector<std::string> FIPList;
   bool FIPListFilled = false;
-  std::mutex FCacheLock;    // guards FSecurityCache
+  std::mutex FCacheLock;  // guards FSecurityCache
   std::map<std::string, std::shared_ptr<host::IKrSecurity>> FSecurityCache;
 };
 
