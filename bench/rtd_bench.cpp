@@ -10,9 +10,9 @@
 #include <fmt/format.h>
 
 #include "bench_host.h"
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/rtd/rtd_model.h"
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 #include "rtd/rtd_item.h"
 
 namespace kdp::bench {

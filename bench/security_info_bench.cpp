@@ -8,7 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_host.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/refdata/security_manager.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include "format/format_manager.h"
 #include "kdp/host/bin_document.h"
-#include "rtd/hq_dictionary.h"
-#include "rtd/hq_expressions.h"
+#include "fields/hq_dictionary.h"
+#include "fields/hq_expressions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "refdata/security_fake.h"
+#include "core/security_fake.h"
 #include "refdata/stock_type_manager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,7 +10,7 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
-#include "kdp/frame/ui_resources.h"
+#include "kdp/ui/ui_resources.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/services.h"
 #include "kdp/rtd/rtd_model.h"

@@ -8,7 +8,7 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/refdata/reference_tables.h"
 #include "util/float_text.h"
 

@@ -9,11 +9,12 @@
 
 #include "command.h"
 #include "format/format_item.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/refdata/security_manager.h"
 #include "refdata/stock_type_manager.h"
 #include "util/strings.h"
+#include "core/host_lookups.h"
 #include "util/tools.h"
 
 namespace kdp::app {

@@ -5,14 +5,14 @@
 #include <fmt/format.h>
 
 #include "format/format_texts.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/host/services.h"
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "util/float_text.h"
 #include "util/hq_format.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

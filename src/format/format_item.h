@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "format/format_exp.h"
+#include "fields/format_exp.h"
 #include "format/format_instruction.h"
 #include "format/format_number.h"
 #include "kdp/format/hq_format_manager.h"

@@ -5,15 +5,14 @@
 
 #include <fmt/format.h>
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/script_server.h"
 #include "kdp/host/services.h"
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 #include "util/hqc_twin.h"
 #include "util/strings.h"
-#include "util/tools.h"
 
 namespace kdp {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "frame/ui_resources.h"
+#include "core/string_catalog.h"
 #include "kdp/host/date_time.h"
 #include "util/hq_format.h"
 #include "util/strings.h"

@@ -4,13 +4,13 @@
 #include <array>
 #include <exception>
 
-#include "frame/data_cache.h"
+#include "core/data_cache.h"
 #include "frame/registration.h"
-#include "frame/ui_resources.h"
+#include "core/string_catalog.h"
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
-#include "rtd/hq_dictionary.h"
-#include "rtd/hq_expressions.h"
+#include "fields/hq_dictionary.h"
+#include "fields/hq_expressions.h"
 #include "util/dp_timer.h"
 
 namespace kdp {

@@ -1,10 +1,10 @@
-#include "frame/service_tables.h"
+#include "core/service_catalog.h"
 
 #include <array>
 #include <memory>
 
-#include "frame/related_data_services.h"
-#include "kdp/frame/ui_resources.h"
+#include "refdata/related_data_services.h"
+#include "kdp/ui/ui_resources.h"
 #include "refdata/currency_manager.h"
 #include "refdata/fund_management_company.h"
 #include "refdata/index_sectors.h"

@@ -2,7 +2,7 @@
 
 #include "refdata/csv_table_loader.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 

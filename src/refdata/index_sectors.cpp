@@ -9,7 +9,7 @@
 #include "refdata/csv_table_loader.h"
 #include "util/file_watcher.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

@@ -1,8 +1,8 @@
 #include "refdata/permission.h"
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 

@@ -8,7 +8,7 @@
 #include "kdp/host/log.h"
 #include "refdata/csv_table_loader.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

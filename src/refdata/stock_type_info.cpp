@@ -4,7 +4,7 @@
 
 #include "refdata/permission.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

@@ -9,16 +9,17 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
-#include "frame/ui_resources.h"
+#include "core/string_catalog.h"
 #include "kdp/host/dialogs.h"
 #include "kdp/host/log.h"
 #include "kdp/host/speed.h"
 #include "kdp/host/xml.h"
-#include "refdata/security_fake.h"
+#include "core/security_fake.h"
 #include "refdata/stock_type_info.h"
 #include "refdata/trade_rules.h"
 #include "util/csv_file.h"
 #include "util/strings.h"
+#include "core/host_lookups.h"
 #include "util/tools.h"
 
 namespace kdp {

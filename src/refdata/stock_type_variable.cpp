@@ -2,7 +2,7 @@
 
 #include <pugixml.hpp>
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/xml.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/speed.h"
 
 namespace kdp {

@@ -1,8 +1,8 @@
 #include "rtd/rtd_format_item.h"
 
-#include "frame/package_lookup.h"
-#include "kdp/rtd/hq_field_types.h"
-#include "rtd/hq_dictionary.h"
+#include "core/package_lookup.h"
+#include "kdp/fields/hq_field_types.h"
+#include "fields/hq_dictionary.h"
 
 namespace kdp {
 

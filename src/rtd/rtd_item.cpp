@@ -4,18 +4,19 @@
 #include <cmath>
 #include <limits>
 
-#include "format/format_exp.h"
-#include "frame/data_cache.h"
-#include "frame/package_lookup.h"
+#include "fields/format_exp.h"
+#include "core/data_cache.h"
+#include "core/package_lookup.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/mem_count.h"
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "refdata/trade_rules.h"
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 #include "util/case_less.h"
 #include "util/float_text.h"
 #include "util/strings.h"
+#include "core/host_lookups.h"
 #include "util/tools.h"
 
 namespace kdp {

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/security_manager.h"
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_item.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

@@ -8,12 +8,12 @@
 
 #include <fmt/format.h>
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

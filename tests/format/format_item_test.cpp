@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "test_host.h"
 
 namespace kdp {

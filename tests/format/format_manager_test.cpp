@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "refdata/stock_type_manager.h"
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 #include "test_host.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

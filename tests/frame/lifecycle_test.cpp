@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "frame/registration.h"
-#include "frame/ui_resources.h"
-#include "kdp/frame/messaging.h"
-#include "kdp/frame/related_data.h"
+#include "core/string_catalog.h"
+#include "ui/ui_resources.h"
+#include "kdp/messaging/messaging.h"
+#include "kdp/refdata/related_data.h"
 #include "kdp/package.h"
 #include "test_host.h"
 

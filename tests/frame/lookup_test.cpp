@@ -1,12 +1,12 @@
 // The package's name look-up: the host registries first, services created on demand once per process,
 // Guid-published services and the context's provider by name, and plain objects.
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 
 #include <gtest/gtest.h>
 
-#include "frame/service_tables.h"
-#include "kdp/frame/related_data.h"
-#include "kdp/frame/ui_resources.h"
+#include "core/service_catalog.h"
+#include "kdp/refdata/related_data.h"
+#include "kdp/ui/ui_resources.h"
 #include "kdp/host/context_services.h"
 #include "test_host.h"
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/services.h"
 #include "refdata/currency_manager.h"

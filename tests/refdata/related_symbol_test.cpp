@@ -8,7 +8,7 @@
 
 #include "config_files.h"
 #include "kdp/host/ansi.h"
-#include "refdata/security_fake.h"
+#include "core/security_fake.h"
 #include "test_host.h"
 
 namespace kdp {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "refdata/permission.h"
 #include "test_host.h"
 

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 #include "kdp/host/ansi.h"
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "refdata/trade_rules.h"
 #include "test_host.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

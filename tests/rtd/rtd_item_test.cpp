@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/data_cache.h"
+#include "core/data_cache.h"
 #include "kdp/host/ansi.h"
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "test_host.h"
 
 namespace kdp {

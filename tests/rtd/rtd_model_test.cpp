@@ -9,7 +9,7 @@
 
 #include "kdp/host/ansi.h"
 
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_format_item.h"
 #include "sim_speed.h"

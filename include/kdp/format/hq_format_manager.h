@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "kdp/frame/ui_resources.h"
+#include "kdp/ui/ui_resources.h"
 #include "kdp/host/interface.h"
 #include "kdp/host/security.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "kdp/frame/ui_resources.h"
+#include "kdp/ui/ui_resources.h"
 #include "kdp/host/interface.h"
 
 namespace kdp {

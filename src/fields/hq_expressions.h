@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 
 namespace kdp {
 

@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "format/format_exp.h"
+#include "fields/format_exp.h"
 #include "kdp/host/bin_document.h"
-#include "kdp/rtd/hq_field_types.h"
+#include "kdp/fields/hq_field_types.h"
 #include "util/case_less.h"
 
 namespace kdp {

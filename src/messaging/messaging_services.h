@@ -4,7 +4,7 @@
 #include <map>
 #include <vector>
 
-#include "kdp/frame/messaging.h"
+#include "kdp/messaging/messaging.h"
 #include "kdp/host/main_loop.h"
 
 namespace kdp {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "frame/data_cache.h"
+#include "core/data_cache.h"
 #include "kdp/host/services.h"
 
 namespace kdp {

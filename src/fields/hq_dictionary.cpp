@@ -1,11 +1,11 @@
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 
 #include <chrono>
 #include <filesystem>
 
 #include <fmt/format.h>
 
-#include "frame/ui_resources.h"
+#include "core/string_catalog.h"
 #include "kdp/host/dialogs.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"

@@ -1,5 +1,5 @@
 // UI resources the package publishes for the terminal's widgets: the colour style manager, the skin
-// manager, the language form manager and the string catalogue.
+// manager and the language form manager.
 //
 // Colours are 0xRRGGBB values looked up by the style's colour names ("RiseColor", "FallColor", ...).
 // All of these are used on the main thread only.
@@ -55,14 +55,6 @@ class IKrHQLanguageFormMgr : public virtual IInterface {
   virtual void UnregisterForm(int id) = 0;
   // Stores the language and relabels every registered form, in registration order.
   virtual void SwitchLanguage(const std::string& language) = 0;
-};
-
-// Language texts by number: the message boxes and captions the package shows.
-class IHQStrCatch : public virtual IInterface {
- public:
-  static constexpr Guid IID = "9ABC9A1D-571E-40D1-AA85-D015A27417CC";
-  // The text numbered `id` in the current language, or `defaultText` when the catalogue has none.
-  virtual std::string GetLanguageStrDef(int id, const std::string& defaultText) = 0;
 };
 
 }  // namespace kdp

@@ -1,4 +1,4 @@
-#include "format/format_exp.h"
+#include "fields/format_exp.h"
 
 #include <exception>
 

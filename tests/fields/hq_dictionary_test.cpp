@@ -1,12 +1,11 @@
 // The field dictionary: name and ID look-ups across the three ID ranges, the Lux and cloud attributes,
 // the read error of a missing or broken document, the expression pool, and the shipped sample.
-#include "rtd/hq_dictionary.h"
+#include "fields/hq_dictionary.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "frame/ui_resources.h"
 #include "kdp/package.h"
 #include "test_host.h"
 

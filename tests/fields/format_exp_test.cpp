@@ -1,6 +1,6 @@
 // Format expressions: plain expressions on the host's engine, script expressions on the host's script
 // server, the second-guide and placeholder helpers, and engine failures surfacing as "Exec error.".
-#include "format/format_exp.h"
+#include "fields/format_exp.h"
 
 #include <clocale>
 #include <cmath>

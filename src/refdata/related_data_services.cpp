@@ -1,4 +1,4 @@
-#include "frame/related_data_services.h"
+#include "refdata/related_data_services.h"
 
 #include <array>
 
@@ -7,7 +7,7 @@
 #include "kdp/host/log.h"
 #include "kdp/host/xml.h"
 #include "util/strings.h"
-#include "util/tools.h"
+#include "core/host_lookups.h"
 
 namespace kdp {
 

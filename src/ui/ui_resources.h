@@ -1,11 +1,11 @@
-// The UI resource services: colour styles, skins, language switching of forms, the string catalogue.
+// The UI resource services: colour styles, skins and language switching of forms.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "kdp/frame/ui_resources.h"
+#include "kdp/ui/ui_resources.h"
 
 namespace kdp {
 
@@ -44,23 +44,5 @@ class TKrHQLanguageFormMgr final : public host::Implements<IKrHQLanguageFormMgr>
   int FLastID = 0;
   std::map<int, Relabel> FForms;
 };
-
-// Language texts by number, loaded from "HQ\Base\HQStrings.xml": <String id="..." CHS="..." ENG="..."/>.
-class THQStrCatch final : public host::Implements<IHQStrCatch> {
- public:
-  THQStrCatch();
-  std::string GetLanguageStrDef(int id, const std::string& defaultText) override;
-
- private:
-  // (id, language code) -> text
-  std::map<std::pair<int, std::string>, std::string> FTexts;
-};
-
-// The module's string catalogue, created at start-up and released at stop.
-std::shared_ptr<IHQStrCatch> G_GetStrCatch();
-void CreateStrCatch();
-void FreeStrCatch();
-// The catalogue's text, or `defaultText` when there is no catalogue or no such text.
-std::string GetLanguageStrDef(int id, const std::string& defaultText);
 
 }  // namespace kdp

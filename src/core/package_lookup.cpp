@@ -1,4 +1,4 @@
-#include "frame/package_lookup.h"
+#include "core/package_lookup.h"
 
 namespace kdp {
 namespace {

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "kdp/frame/related_data.h"
+#include "kdp/refdata/related_data.h"
 
 namespace kdp {
 

@@ -1,13 +1,15 @@
 // The tables of services the package knows by name: those it creates on demand, and those that the
-// host context's provider or the host service provider answer. Each subsystem that provides an
-// on-demand service adds one line to the table in service_tables.cpp.
+// host context's provider or the host service provider answer. The data cache reads them; they are
+// defined with the publication tables (frame/service_tables.cpp), the one place that knows every
+// subsystem, so that this layer depends on none of them. Each subsystem that provides an on-demand
+// service adds one line there.
 #pragma once
 
 #include <span>
 #include <string_view>
 #include <vector>
 
-#include "frame/data_cache.h"
+#include "core/data_cache.h"
 
 namespace kdp {
 

@@ -1,11 +1,11 @@
-#include "frame/ui_resources.h"
+#include "ui/ui_resources.h"
 
 #include <algorithm>
 #include <array>
 
 #include <pugixml.hpp>
 
-#include "frame/package_lookup.h"
+#include "core/host_lookups.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/xml.h"
@@ -48,13 +48,6 @@ class TKrHQStyle final : public host::Implements<IKrHQStyle> {
   std::map<std::string, std::uint32_t> FColors;
 };
 
-std::shared_ptr<IHQStrCatch> g_StrCatch;
-
-std::string CurrentLanguage() {
-  auto context = GetHQContext();
-  return context ? context->GetLanguage() : "CHS";
-}
-
 }  // namespace
 
 TKrHQStyleMgrProxy::TKrHQStyleMgrProxy()
@@ -79,7 +72,7 @@ bool TKrHQStyleMgrProxy::SetCurrentStyle(const std::string& name) {
   return false;
 }
 
-TKrHQLanguageFormMgr::TKrHQLanguageFormMgr() : FLanguage(CurrentLanguage()) {}
+TKrHQLanguageFormMgr::TKrHQLanguageFormMgr() : FLanguage(G_getCurrentLanguage()) {}
 
 int TKrHQLanguageFormMgr::RegisterForm(Relabel relabel) {
   FForms.emplace(++FLastID, std::move(relabel));
@@ -95,36 +88,6 @@ void TKrHQLanguageFormMgr::SwitchLanguage(const std::string& language) {
   for (const auto& [id, relabel] : forms) {
     if (relabel) relabel(language);
   }
-}
-
-THQStrCatch::THQStrCatch() {
-  const std::string path = host::GetEtcPath() + host::ToNativePath("HQ\\Base\\HQStrings.xml");
-  pugi::xml_document doc;
-  std::string error;
-  if (!host::LoadXmlFile(doc, path, &error)) {
-    host::AddHQLog("THQStrCatch cannot read " + path + ": " + error, "THQStrCatch", 1);
-    return;
-  }
-  for (const pugi::xml_node& node : doc.document_element().children("String")) {
-    const int id = host::GetNodeAttributeInteger(node, "id", -1);
-    if (id < 0) continue;
-    for (const pugi::xml_attribute& attr : node.attributes()) {
-      if (std::string_view(attr.name()) != "id") FTexts[{id, ToUpperAscii(attr.name())}] = attr.value();
-    }
-  }
-}
-
-std::string THQStrCatch::GetLanguageStrDef(int id, const std::string& defaultText) {
-  auto it = FTexts.find({id, ToUpperAscii(CurrentLanguage())});
-  return it == FTexts.end() || it->second.empty() ? defaultText : it->second;
-}
-
-std::shared_ptr<IHQStrCatch> G_GetStrCatch() { return g_StrCatch; }
-void CreateStrCatch() { g_StrCatch = std::make_shared<THQStrCatch>(); }
-void FreeStrCatch() { g_StrCatch.reset(); }
-
-std::string GetLanguageStrDef(int id, const std::string& defaultText) {
-  return g_StrCatch ? g_StrCatch->GetLanguageStrDef(id, defaultText) : defaultText;
 }
 
 }  // namespace kdp

@@ -1,6 +1,6 @@
 // The expression dictionary: per-market lists, the fallback to market "A.SH", and the dependency lists
 // with second-guide variables and references to other expressions of the same market.
-#include "rtd/hq_expressions.h"
+#include "fields/hq_expressions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

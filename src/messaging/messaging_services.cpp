@@ -1,4 +1,4 @@
-#include "frame/messaging_services.h"
+#include "messaging/messaging_services.h"
 
 namespace kdp {
 

@@ -1,3 +1,4 @@
+#include "core/host_lookups.h"
 #include "util/tools.h"
 
 #include <atomic>
@@ -8,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "frame/data_cache.h"
+#include "core/data_cache.h"
 #include "kdp/host/paths.h"
-#include "refdata/security_fake.h"
+#include "core/security_fake.h"
 #include "test_host.h"
 
 namespace kdp {

@@ -1,12 +1,12 @@
-#include "frame/data_cache.h"
+#include "core/data_cache.h"
 
 #include <stdexcept>
 
-#include "frame/package_lookup.h"
-#include "frame/service_tables.h"
+#include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
-#include "refdata/security_fake.h"
+#include "core/security_fake.h"
 
 namespace kdp {
 namespace {

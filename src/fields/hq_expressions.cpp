@@ -1,4 +1,4 @@
-#include "rtd/hq_expressions.h"
+#include "fields/hq_expressions.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,0 +1,49 @@
+// The host look-ups every subsystem calls: configuration paths, the server time, security and sector
+// look-ups, the language and login region, and the shared database. Each wraps the host and the package
+// data cache so that callers get a plain answer (empty, nullptr, false), never an error.
+// Main thread, except GetServerDateTime and the path getters, which any thread may call.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kdp/host/date_time.h"
+#include "kdp/host/security.h"
+#include "kdp/host/sqlite.h"
+
+namespace kdp {
+
+// ---- paths (each ends in "/") ----
+std::string GetEtcBasePath();  // configuration root + "Base/"
+std::string GetHQBasePath();   // configuration root + "HQ/Base/"
+// "Base/" + name when that file exists, else root + name when that exists, else "Base/" + name.
+std::string GetEtcBaseFilePath(std::string_view name);
+
+// ---- time ----
+// The host context's server time; the local clock when there is no context.
+host::DateTime GetServerDateTime();
+
+// ---- securities and sectors ----
+std::shared_ptr<host::IKrSecurityMgrHQ> G_GetHQSecurityMgr();
+std::shared_ptr<host::IKrSectorMgrHQ> G_GetHQSectorMgr();
+std::shared_ptr<host::IKrSecurity> G_GetSecurity(const std::string& code);
+std::shared_ptr<host::IKrSecuritys> G_GetSecuritys(const std::vector<std::string>& codes);
+std::shared_ptr<host::IKrSector> G_GetSectorByID(const std::string& id);
+std::shared_ptr<host::IKrSector> G_GetDefaultUserSector();
+std::shared_ptr<host::IKrSector> G_GetCustomSectorRoot();
+// The member codes joined by ",", in the sector's order; "" (and a log line) for an unknown sector.
+std::string GetKoraCodesBySector(const std::string& id);
+
+// The ID that names the user's default sector in G_GetSectorByID.
+inline constexpr const char* kDefaultUserSectorID = "DEFAULT_USER_SECTOR_ID";
+
+// ---- language and identity ----
+std::string G_getCurrentLanguage();  // "CHS" without a context
+int GetLoginRegion();                // 0 without a context
+
+// ---- data cache shortcuts ----
+std::shared_ptr<host::ISqliteDataBase> G_GetSqliteDataBase();
+
+}  // namespace kdp
