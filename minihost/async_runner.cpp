@@ -43,9 +43,9 @@ void MiniAsyncRunner::WorkerLoop() {
     try {
       if (job.run) job.run();
     } catch (const std::exception& e) {
-      host::AddHQLog(std::string("asynchronous task failed: ") + e.what(), "AsyncRunner", 3);
+      host::AddHQLog(std::string("asynchronous task failed: ") + e.what(), "AsyncRunner", host::LogSeverity::kError);
     } catch (...) {
-      host::AddHQLog("asynchronous task failed", "AsyncRunner", 3);
+      host::AddHQLog("asynchronous task failed", "AsyncRunner", host::LogSeverity::kError);
     }
     if (job.on_terminate) loop_.Post(std::move(job.on_terminate));
   }

@@ -31,7 +31,7 @@ class Comm final : public host::Implements<host::IComm> {
   explicit Comm(std::shared_ptr<std::atomic<int>> counter) : counter_(std::move(counter)) {}
   void NotifyPackageUnloading() override {
     ++*counter_;
-    host::AddHQLog("IComm: the package is going away", "MiniHost", 0);
+    host::AddHQLog("IComm: the package is going away", "MiniHost", host::LogSeverity::kInfo);
   }
 
  private:
@@ -59,7 +59,7 @@ host::DateTime ServerTimeAtStart(const HostSettings& settings) {
       start = *fixed;
     } else {
       host::AddHQLog("unreadable serverTimeStart \"" + settings.serverTimeStart + "\", using the local clock",
-                     "MiniHost", 3);
+                     "MiniHost", host::LogSeverity::kError);
     }
   }
   return start.AddSeconds(settings.serverTimeOffsetSeconds);

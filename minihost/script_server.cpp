@@ -7,7 +7,7 @@ namespace kdp::minihost {
 
 bool MiniScriptServer::LoadScript(const std::string& name, const std::string&, std::string& error) {
   error = "the stand-in host has no script engine; script \"" + name + "\" not loaded";
-  host::AddHQLog(error, "MiniScriptServer", 2);
+  host::AddHQLog(error, "MiniScriptServer", host::LogSeverity::kWarning);
   return false;
 }
 

@@ -1,11 +1,11 @@
 #include "security_master.h"
 
-#include <charconv>
 #include <sstream>
 
 #include <fmt/format.h>
 
 #include "kdp/host/log.h"
+#include "kdp/host/number_text.h"
 #include "text_files.h"
 
 namespace kdp::minihost {
@@ -24,11 +24,16 @@ std::vector<std::string> SplitFields(std::string_view line) {
   }
 }
 
-template <class T>
-bool ReadNumber(const std::string& text, T& out) {
-  if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && end == text.data() + text.size();
+bool ReadNumber(const std::string& text, int& out) {
+  const auto value = host::ParseInt32(text);
+  if (value) out = *value;
+  return value.has_value();
+}
+
+bool ReadNumber(const std::string& text, double& out) {
+  const auto value = host::ParseDouble(text);
+  if (value) out = *value;
+  return value.has_value();
 }
 
 }  // namespace
@@ -60,7 +65,7 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
                             ReadNumber(f[9], r.lastClose);
     if (!numbers_ok || f[0].empty() || f[5].size() != 1) {
       host::AddHQLog(fmt::format("{}:{}: malformed security line skipped: {}", sourceName, line_number, line),
-                     "SecurityMaster", 3);
+                     "SecurityMaster", host::LogSeverity::kError);
       continue;
     }
     r.koraCode = UpperAscii(f[0]);
@@ -77,7 +82,7 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
     auto [it, inserted] = by_code_.try_emplace(r.koraCode, security);
     if (!inserted) {
       host::AddHQLog(fmt::format("{}:{}: duplicate code {} skipped", sourceName, line_number, r.koraCode),
-                     "SecurityMaster", 3);
+                     "SecurityMaster", host::LogSeverity::kError);
       continue;
     }
     ordered_.push_back(security);

@@ -1,10 +1,10 @@
 #include "sim_commands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "kdp/host/data_table.h"
+#include "kdp/host/number_text.h"
 #include "sim_speed.h"
 
 namespace kdp::minihost {
@@ -28,11 +28,7 @@ std::vector<std::string> SplitList(const std::string& text) {
   return items;
 }
 
-int ToInt(const std::string& text, int fallback) {
-  int value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() ? value : fallback;
-}
+int ToInt(const std::string& text, int fallback) { return host::ParseInt32(text).value_or(fallback); }
 
 std::optional<double> Numeric(const SimMarket& market, const std::string& code, std::uint32_t id) {
   const auto value = market.Value(code, id);

@@ -266,7 +266,7 @@ void SimSpeed::AskConfigAbout(const std::vector<std::string>& codes) {
     config_on_main_thread_ = config_on_main_thread_ || loop_.IsMainThread();
     if (host::IsNeedWriteHQLog()) {
       host::AddHQLog(fmt::format("config for {}: stock type \"{}\", sessions \"{}\"", code, stockType, sessions),
-                     kLogSource, 0);
+                     kLogSource, host::LogSeverity::kInfo);
     }
   }
 }
@@ -320,7 +320,7 @@ void SimSpeed::SetCallBack(const std::shared_ptr<host::ICallBack>& callback) {
       std::lock_guard lock(mutex_);
       ++config_calls_;
       config_on_main_thread_ = config_on_main_thread_ || loop_.IsMainThread();
-      host::AddHQLog("quote engine login as " + user, kLogSource, 0);
+      host::AddHQLog("quote engine login as " + user, kLogSource, host::LogSeverity::kInfo);
     }
     NotifyConnection(true);
   });
@@ -338,7 +338,8 @@ void SimSpeed::NotifyConnection(bool connected) {
       if (auto r = weak.lock()) live.push_back(std::move(r));
     }
   }
-  host::AddHQLog(connected ? "quote engine connected" : "quote engine disconnected", kLogSource, connected ? 0 : 2);
+  host::AddHQLog(connected ? "quote engine connected" : "quote engine disconnected", kLogSource,
+                 connected ? host::LogSeverity::kInfo : host::LogSeverity::kWarning);
   if (cb) {
     cb->NotifyConnect(connected ? 0 : kDisconnectCode);
     cb->NotifyLEDChange(connected ? kLedConnected : kLedDisconnected);

@@ -1,12 +1,11 @@
 #include "core/data_cache.h"
 
-#include <stdexcept>
-
 #include "core/package_lookup.h"
+#include "core/security_fake.h"
 #include "core/service_catalog.h"
+#include "kdp/error.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
-#include "core/security_fake.h"
 
 namespace kdp {
 namespace {
@@ -62,7 +61,7 @@ InterfacePtr TKrHQDataCache::GetDataItem(const std::string& name) {
 void TKrHQDataCache::RegisterDataIntf(TKrDataInterfaceRecord record) {
   const std::string name = record.Name;
   if (!FKeyOfDataInterfaceDict.emplace(name, std::move(record)).second) {
-    throw std::invalid_argument("Duplicates not allowed: data interface " + name);
+    throw Error(ErrorKind::kInvalidArgument, "Duplicates not allowed: data interface " + name);
   }
 }
 

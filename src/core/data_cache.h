@@ -40,7 +40,7 @@ class TKrHQDataCache {
   // The look-up behind G_QueryInterface for names the host registry does not hold.
   InterfacePtr GetDataItem(const std::string& name);
 
-  // Throws std::invalid_argument for a name already registered.
+  // Throws kdp::Error (kInvalidArgument) for a name already registered.
   void RegisterDataIntf(TKrDataInterfaceRecord record);
   void AddPlainObject(const std::string& name, host::IInterface* object);
   void RemovePlainObject(const std::string& name);

@@ -80,7 +80,8 @@ std::shared_ptr<host::IKrSector> G_GetCustomSectorRoot() {
 std::string GetKoraCodesBySector(const std::string& id) {
   auto sector = G_GetSectorByID(id);
   if (!sector) {
-    host::AddHQLog(fmt::format("GetKoraCodesBySector 该板块{}未找到对应的KoraCode", id), "uKrToolsFunc", 0);
+    host::AddHQLog(fmt::format("GetKoraCodesBySector 该板块{}未找到对应的KoraCode", id), "uKrToolsFunc",
+                   host::LogSeverity::kInfo);
     return {};
   }
   std::string joined;

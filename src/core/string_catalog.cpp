@@ -20,7 +20,7 @@ THQStrCatch::THQStrCatch() {
   pugi::xml_document doc;
   std::string error;
   if (!host::LoadXmlFile(doc, path, &error)) {
-    host::AddHQLog("THQStrCatch cannot read " + path + ": " + error, "THQStrCatch", 1);
+    host::AddHQLog("THQStrCatch cannot read " + path + ": " + error, "THQStrCatch", host::LogSeverity::kNotice);
     return;
   }
   for (const pugi::xml_node& node : doc.document_element().children("String")) {

@@ -169,7 +169,7 @@ bool TKrHQFormatExp::Exec() {
     FResultValue = result;
     return true;
   } catch (const std::exception& e) {
-    host::AddHQLog(std::string("TKrHQFormatExp.Exec: ") + e.what(), "uKrHQFormatExp", 1);
+    host::AddHQLog(std::string("TKrHQFormatExp.Exec: ") + e.what(), "uKrHQFormatExp", host::LogSeverity::kNotice);
     throw EHQExpExecError();
   }
 }

@@ -16,20 +16,14 @@
 
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "kdp/error.h"
 #include "kdp/host/expression_engine.h"
 
 namespace kdp {
-
-// Raised by TKrHQFormatExp::Exec when the engine fails while running ("Exec error.").
-class EHQExpExecError : public std::runtime_error {
- public:
-  EHQExpExecError() : std::runtime_error("Exec error.") {}
-};
 
 // The marker of a second-guide variable.
 inline constexpr std::string_view kSecondGuidePrefix = "Ref_";

@@ -68,17 +68,18 @@ TKrHQDictionaryImpl::TKrHQDictionaryImpl(const std::string& fileName) {
       document->GetRoot() == nullptr) {
     host::AddHQLog(
         "TKrHQDictionaryImpl cannot read " + fileName + (document ? ": " + document->GetLastError() : std::string()),
-        kLogSource, 3);
+        kLogSource, host::LogSeverity::kError);
     ShowReadError();
     return;
   }
   const auto start = std::chrono::steady_clock::now();
-  host::AddHQLog("TKrHQDictionaryImpl.LoadBinDictionaryData FileName:" + fileName, kLogSource, 0);
+  host::AddHQLog("TKrHQDictionaryImpl.LoadBinDictionaryData FileName:" + fileName, kLogSource,
+                 host::LogSeverity::kInfo);
   LoadBinDictionaryData(*document->GetRoot());
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   host::AddHQLog(
       fmt::format("TKrHQDictionaryImpl.LoadBinDictionaryData end: {} ms, {} fields", ms.count(), FList.size()),
-      kLogSource, 0);
+      kLogSource, host::LogSeverity::kInfo);
 }
 
 void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
@@ -104,7 +105,7 @@ void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
     const int id = item->FID;
     if (id < 0) {
       host::AddHQLog(fmt::format("HQDictionary: field {} has the negative ID {}; skipped", item->FName, id), kLogSource,
-                     1);
+                     host::LogSeverity::kNotice);
       continue;
     }
     TKrHQDictionaryItem* raw = item.get();
@@ -119,7 +120,7 @@ void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
     }
     if (!FList.emplace(raw->FName, raw).second && host::IsNeedWriteHQLog()) {
       host::AddHQLog("HQDictionary: duplicate field name " + raw->FName + "; the first one answers by name", kLogSource,
-                     1);
+                     host::LogSeverity::kNotice);
     }
     FItems.push_back(std::move(item));
   }
@@ -225,7 +226,8 @@ std::shared_ptr<TCHQExp> TKrHQDictionaryImpl::GetOrCreateExpressionObj(const std
   if (auto it = m_lstExpPool.find(text); it != m_lstExpPool.end()) return it->second;
   auto expression = std::make_shared<TCHQExp>();
   if (!expression->ParserHQExp(text)) {
-    if (host::IsNeedWriteHQLog()) host::AddHQLog("expression does not parse: " + text, kLogSource, 1);
+    if (host::IsNeedWriteHQLog())
+      host::AddHQLog("expression does not parse: " + text, kLogSource, host::LogSeverity::kNotice);
     return nullptr;
   }
   m_lstExpPool.emplace(text, expression);

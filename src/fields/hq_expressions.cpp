@@ -35,15 +35,16 @@ TKrHQExpressionsImpl::TKrHQExpressionsImpl(TKrHQDictionaryImpl& dictionary) : FD
 
 TKrHQExpressionsImpl::TKrHQExpressionsImpl(const std::string& fileName, TKrHQDictionaryImpl& dictionary)
     : FDictionary(dictionary) {
-  host::AddHQLog("TKrHQExpressionsImpl FileName:" + fileName, kLogSource, 0);
+  host::AddHQLog("TKrHQExpressionsImpl FileName:" + fileName, kLogSource, host::LogSeverity::kInfo);
   std::error_code ec;
   if (!std::filesystem::exists(fileName, ec)) {
-    host::AddHQLog("not FileExists: " + fileName, kLogSource, 1);
+    host::AddHQLog("not FileExists: " + fileName, kLogSource, host::LogSeverity::kNotice);
     return;
   }
   auto document = host::HQQueryBinDocInterface();
   if (!document->LoadFromFile(fileName) || document->GetRoot() == nullptr) {
-    host::AddHQLog("TKrHQExpressionsImpl cannot read " + fileName + ": " + document->GetLastError(), kLogSource, 3);
+    host::AddHQLog("TKrHQExpressionsImpl cannot read " + fileName + ": " + document->GetLastError(), kLogSource,
+                   host::LogSeverity::kError);
     return;
   }
   LoadBinData(*document->GetRoot());
@@ -68,7 +69,7 @@ void TKrHQExpressionsImpl::LoadBinData(const host::IBinNode& root) {
       MarketList& list = FSecTypeList[market];
       if (!list.emplace(name, std::move(item)).second) {
         host::AddHQLog("HQExpressions: " + name + " is defined twice for " + market + "; the first one stays",
-                       kLogSource, 1);
+                       kLogSource, host::LogSeverity::kNotice);
       }
     }
   }
@@ -87,7 +88,8 @@ void TKrHQExpressionsImpl::AnalyseExpressionDataList(TKrHQExpDictionaryItem& ite
   Analysis& mine = state[&item];
   if (mine != Analysis::kNotYet) {
     if (mine == Analysis::kRunning) {
-      host::AddHQLog("HQExpressions: " + item.FName + " refers to itself through other expressions", kLogSource, 1);
+      host::AddHQLog("HQExpressions: " + item.FName + " refers to itself through other expressions", kLogSource,
+                     host::LogSeverity::kNotice);
     }
     return;
   }

@@ -4,15 +4,15 @@
 
 #include <fmt/format.h>
 
-#include "format/format_texts.h"
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "format/format_texts.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/host/log.h"
 #include "kdp/host/services.h"
-#include "kdp/fields/hq_field_types.h"
 #include "util/float_text.h"
 #include "util/hq_format.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -105,7 +105,7 @@ void TKrHQFormatItem::SetFormatText(const std::string& text) {
   if (FInstruction.keyword == TFormatKeyword::kPattern && !IsSanePattern(FInstruction.pattern)) {
     host::AddHQLog(fmt::format("{}: the pattern {} asks for too wide a text; the value is shown as it is", FIndexId,
                                FInstruction.pattern),
-                   kLogSource, 1);
+                   kLogSource, host::LogSeverity::kNotice);
     FInstruction.keyword = TFormatKeyword::kNone;
   }
   if (FInstruction.keyword == TFormatKeyword::kFormatNumber) {
@@ -251,7 +251,8 @@ std::string TKrHQFormatItem::Format(double value, const Request& request) {
       break;
   }
   if (host::IsNeedWriteHQLog()) {
-    host::AddHQLog(fmt::format("{}: unknown format instruction {}", FIndexId, FFormatText), kLogSource, 1);
+    host::AddHQLog(fmt::format("{}: unknown format instruction {}", FIndexId, FFormatText), kLogSource,
+                   host::LogSeverity::kNotice);
   }
   return FloatToText(value);
 }
@@ -457,7 +458,8 @@ void TKrHQFormatItem::SetExpressions(const std::string& text) {
   if (Trim(text).empty()) return;
   FHQFormatExp = std::make_unique<TKrHQFormatExp>();
   if (!FHQFormatExp->ParserHQExp(text)) {
-    host::AddHQLog(fmt::format("{}: the expression does not parse: {}", FIndexId, text), kLogSource, 1);
+    host::AddHQLog(fmt::format("{}: the expression does not parse: {}", FIndexId, text), kLogSource,
+                   host::LogSeverity::kNotice);
   }
 }
 

@@ -6,11 +6,11 @@
 #include <fmt/format.h>
 
 #include "core/package_lookup.h"
+#include "fields/hq_dictionary.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/script_server.h"
 #include "kdp/host/services.h"
-#include "fields/hq_dictionary.h"
 #include "util/hqc_twin.h"
 #include "util/strings.h"
 
@@ -36,18 +36,19 @@ TKrHQFormatManager::TKrHQFormatManager(const std::string& fileName,
                                        TKrHQDictionaryImpl* dictionary)
     : Ffilename(fileName), FDictionary(dictionary) {
   const auto start = std::chrono::steady_clock::now();
-  host::AddHQLog("TKrHQFormatManager.LoadBinData FileName:" + fileName, "TimeTest", 0);
+  host::AddHQLog("TKrHQFormatManager.LoadBinData FileName:" + fileName, "TimeTest", host::LogSeverity::kInfo);
   std::error_code ec;
   auto document = host::HQQueryBinDocInterface();
   if (!std::filesystem::exists(fileName, ec)) {
-    host::AddHQLog("not FileExists: " + fileName, kLogSource, 3);
+    host::AddHQLog("not FileExists: " + fileName, kLogSource, host::LogSeverity::kError);
   } else if (!document->LoadFromFile(fileName) || document->GetRoot() == nullptr) {
-    host::AddHQLog("TKrHQFormatManager cannot read " + fileName + ": " + document->GetLastError(), kLogSource, 3);
+    host::AddHQLog("TKrHQFormatManager cannot read " + fileName + ": " + document->GetLastError(), kLogSource,
+                   host::LogSeverity::kError);
   } else {
     LoadBinData(*document->GetRoot());
   }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-  host::AddHQLog(fmt::format(" TKrHQFormatManager.LoadFile end: {}", ms.count()), "TimeTest", 0);
+  host::AddHQLog(fmt::format(" TKrHQFormatManager.LoadFile end: {}", ms.count()), "TimeTest", host::LogSeverity::kInfo);
   FHQSecInfo =
       securityManager ? std::move(securityManager) : G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
   InitExpressions();
@@ -95,12 +96,14 @@ void TKrHQFormatManager::LoadBinData(const host::IBinNode& root) {
       const std::string expressions(child->GetAttributeNoCase("expressions"));
       if (!expressions.empty()) item->SetExpressions(expressions);
       if (!group->emplace(ToUpperAscii(name), std::move(item)).second && host::IsNeedWriteHQLog()) {
-        host::AddHQLog("FormatColumns: " + name + " twice in one group; the first one stays", kLogSource, 1);
+        host::AddHQLog("FormatColumns: " + name + " twice in one group; the first one stays", kLogSource,
+                       host::LogSeverity::kNotice);
       }
     }
     for (const std::string& type : types) {
       if (!FMarketList.emplace(type, group.get()).second) {
-        host::AddHQLog("FormatColumns: the HQ type " + type + " is in two groups; the first one stays", kLogSource, 1);
+        host::AddHQLog("FormatColumns: the HQ type " + type + " is in two groups; the first one stays", kLogSource,
+                       host::LogSeverity::kNotice);
       }
     }
     FLstAllItems.push_back(std::move(group));
@@ -113,7 +116,7 @@ void TKrHQFormatManager::AnalyseScript(const host::IBinNode& node) {
   auto server = host::KrIntfService<host::IKrScriptServer>();
   std::string error = "the host has no script server";
   if (!server || !server->LoadScript(name, node.GetText(), error)) {
-    host::AddHQLog("FormatColumns: script " + name + " not loaded: " + error, kLogSource, 2);
+    host::AddHQLog("FormatColumns: script " + name + " not loaded: " + error, kLogSource, host::LogSeverity::kWarning);
   }
 }
 

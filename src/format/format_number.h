@@ -8,18 +8,12 @@
 // Thread-safe except CurrentUnitWords (main thread).
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+#include "kdp/error.h"
 
 namespace kdp {
-
-// A bad argument of a number instruction.
-class EHQFormatError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Parameters of "[FORMATNUMBER:CalcType:CalcNumber:Point:Suffix:UnitOnly:UnitLevel:PointRef]".
 struct TKrFormatNumberParams {

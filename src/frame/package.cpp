@@ -5,12 +5,12 @@
 #include <exception>
 
 #include "core/data_cache.h"
-#include "frame/registration.h"
 #include "core/string_catalog.h"
-#include "kdp/host/log.h"
-#include "kdp/speed/speed_session.h"
 #include "fields/hq_dictionary.h"
 #include "fields/hq_expressions.h"
+#include "frame/registration.h"
+#include "kdp/host/log.h"
+#include "kdp/speed/speed_session.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -48,7 +48,8 @@ bool Initialize() {
     try {
       module.start();
     } catch (const std::exception& e) {
-      host::AddHQLog(std::string("Initialize failed in ") + std::string(module.unit) + ": " + e.what(), kLogSource, 3);
+      host::AddHQLog(std::string("Initialize failed in ") + std::string(module.unit) + ": " + e.what(), kLogSource,
+                     host::LogSeverity::kError);
       return false;
     }
   }

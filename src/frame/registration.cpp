@@ -4,19 +4,19 @@
 
 #include <fmt/format.h>
 
-#include "format/format_manager.h"
 #include "core/data_cache.h"
-#include "messaging/messaging_services.h"
 #include "core/package_lookup.h"
-#include "ui/ui_resources.h"
+#include "fields/hq_dictionary.h"
+#include "fields/hq_expressions.h"
+#include "format/format_manager.h"
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/services.h"
 #include "kdp/speed/speed_session.h"
+#include "messaging/messaging_services.h"
 #include "refdata/stock_type_manager.h"
-#include "fields/hq_dictionary.h"
-#include "fields/hq_expressions.h"
+#include "ui/ui_resources.h"
 #include "util/dp_timer.h"
 #include "util/file_watcher.h"
 
@@ -118,7 +118,7 @@ void RegisterHQPubIntf() {
     if (host::IsNeedWriteHQLog()) {
       host::AddHQLog(fmt::format("RegisterHQPubIntf {} published as {} ({})", row.implementingClass, row.name,
                                  row.channel == PublishChannel::kGuidRegistry ? row.guid.ToString() : "by name"),
-                     kLogSource, 0);
+                     kLogSource, host::LogSeverity::kInfo);
     }
   }
 }
@@ -147,7 +147,7 @@ void UnRegisterHQPubIntf() {
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 
-  host::AddHQLog("UnRegisterHQPubIntf: every published service withdrawn", kLogSource, 0);
+  host::AddHQLog("UnRegisterHQPubIntf: every published service withdrawn", kLogSource, host::LogSeverity::kInfo);
   host::CheckMemLeakOutOnTerminate();
   host::FreeHQLog();
 }

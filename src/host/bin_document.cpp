@@ -362,19 +362,19 @@ bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string*
 bool TransXml2Bin(const std::string& source, const std::string& target) {
   std::ifstream in(source, std::ios::binary);
   if (!in) {
-    AddHQLog("TransXml2Bin cannot open " + source, "BinDocument", 3);
+    AddHQLog("TransXml2Bin cannot open " + source, "BinDocument", host::LogSeverity::kError);
     return false;
   }
   const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string encoded, error;
   if (!EncodeXmlAsBinDocument(xml, encoded, &error)) {
-    AddHQLog("TransXml2Bin " + source + ": " + error, "BinDocument", 3);
+    AddHQLog("TransXml2Bin " + source + ": " + error, "BinDocument", host::LogSeverity::kError);
     return false;
   }
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
   out.write(encoded.data(), static_cast<std::streamsize>(encoded.size()));
   if (!out) {
-    AddHQLog("TransXml2Bin cannot write " + target, "BinDocument", 3);
+    AddHQLog("TransXml2Bin cannot write " + target, "BinDocument", host::LogSeverity::kError);
     return false;
   }
   return true;

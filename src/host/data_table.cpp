@@ -1,11 +1,12 @@
 #include "kdp/host/data_table.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include <fmt/format.h>
+
+#include "kdp/host/number_text.h"
 
 namespace kdp::host {
 namespace {
@@ -21,13 +22,6 @@ Int ClampToInt(double v) {
   if (v >= static_cast<double>(std::numeric_limits<Int>::max())) return std::numeric_limits<Int>::max();
   if (v <= static_cast<double>(std::numeric_limits<Int>::min())) return std::numeric_limits<Int>::min();
   return static_cast<Int>(v);
-}
-
-template <class Number>
-Number ParseOrZero(const std::string& s) {
-  Number value{};
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return ec == std::errc() && end == s.data() + s.size() ? value : Number{};
 }
 
 }  // namespace
@@ -68,7 +62,7 @@ std::int64_t TDataTable::GetAsInt64(int row, int column) {
   if (const auto* v = std::get_if<std::int32_t>(cell)) return *v;
   if (const auto* v = std::get_if<std::int64_t>(cell)) return *v;
   if (const auto* v = std::get_if<double>(cell)) return ClampToInt<std::int64_t>(*v);
-  if (const auto* v = std::get_if<std::string>(cell)) return ParseOrZero<std::int64_t>(*v);
+  if (const auto* v = std::get_if<std::string>(cell)) return ParseInt64(*v).value_or(0);
   return 0;
 }
 
@@ -89,7 +83,7 @@ double TDataTable::GetAsDouble(int row, int column) {
   if (const auto* v = std::get_if<double>(cell)) return *v;
   if (const auto* v = std::get_if<std::int32_t>(cell)) return *v;
   if (const auto* v = std::get_if<std::int64_t>(cell)) return static_cast<double>(*v);
-  if (const auto* v = std::get_if<std::string>(cell)) return ParseOrZero<double>(*v);
+  if (const auto* v = std::get_if<std::string>(cell)) return ParseDouble(*v).value_or(0.0);
   return 0.0;
 }
 

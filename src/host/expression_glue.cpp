@@ -18,7 +18,7 @@ constexpr std::string_view kLogSource = "cexp";
 
 void LogFailure(std::string_view what, std::string_view text, const std::string& error) {
   if (IsNeedWriteHQLog()) {
-    AddHQLog(std::string(what) + " \"" + std::string(text) + "\": " + error, kLogSource, 1);
+    AddHQLog(std::string(what) + " \"" + std::string(text) + "\": " + error, kLogSource, host::LogSeverity::kNotice);
   }
 }
 

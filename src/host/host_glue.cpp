@@ -22,7 +22,7 @@ std::string EnsureDirectory(std::string path) {
   if (path.back() != '/') path.push_back('/');
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
-  if (ec) AddHQLog("cannot create directory " + path + ": " + ec.message(), "HostPaths", 3);
+  if (ec) AddHQLog("cannot create directory " + path + ": " + ec.message(), "HostPaths", host::LogSeverity::kError);
   return path;
 }
 

@@ -54,9 +54,10 @@ int CheckMemLeakOutOnTerminate() {
   for (const auto& [name, count] : r.live) {
     if (count == 0) continue;
     ++leaked;
-    AddHQLog(fmt::format("CheckMemLeakOutOnTerminate {} live objects: {}", name, count), "MemCheck", 2);
+    AddHQLog(fmt::format("CheckMemLeakOutOnTerminate {} live objects: {}", name, count), "MemCheck",
+             host::LogSeverity::kWarning);
   }
-  if (leaked == 0) AddHQLog("CheckMemLeakOutOnTerminate no live objects left", "MemCheck", 0);
+  if (leaked == 0) AddHQLog("CheckMemLeakOutOnTerminate no live objects left", "MemCheck", host::LogSeverity::kInfo);
   return leaked;
 }
 

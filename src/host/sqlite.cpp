@@ -31,7 +31,7 @@ class Connection {
 
   bool Fail(std::string_view what) {
     last_error_ = fmt::format("{}: {}", what, sqlite3_errmsg(db_));
-    AddHQLog(last_error_ + " [" + path_ + "]", kLogSource, 3);
+    AddHQLog(last_error_ + " [" + path_ + "]", kLogSource, host::LogSeverity::kError);
     return false;
   }
   void ClearError() { last_error_.clear(); }
@@ -49,7 +49,7 @@ class Connection {
   bool Bind(sqlite3_stmt* stmt, std::span<const SqlValue> values) {
     if (static_cast<int>(values.size()) != sqlite3_bind_parameter_count(stmt)) {
       last_error_ = fmt::format("bind: {} values for {} parameters", values.size(), sqlite3_bind_parameter_count(stmt));
-      AddHQLog(last_error_, kLogSource, 3);
+      AddHQLog(last_error_, kLogSource, host::LogSeverity::kError);
       return false;
     }
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -252,7 +252,8 @@ std::shared_ptr<ISqliteDataBase> OpenDB(const std::string& path) {
   const int rc =
       sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    AddHQLog(fmt::format("OpenDB failed: {} [{}]", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), path), kLogSource, 3);
+    AddHQLog(fmt::format("OpenDB failed: {} [{}]", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), path), kLogSource,
+             host::LogSeverity::kError);
     sqlite3_close_v2(db);
     return nullptr;
   }

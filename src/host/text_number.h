@@ -1,27 +1,16 @@
-// Locale-independent reading of numbers and booleans from configuration text (host layer only).
+// Defaulted reading of numbers and switches from configuration text, and a case-blind name comparison
+// (host layer only).
 #pragma once
 
 #include <cctype>
-#include <charconv>
 #include <string_view>
+
+#include "kdp/host/number_text.h"
 
 namespace kdp::host {
 
-inline std::string_view TrimAsciiSpace(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-// A decimal integer, surrounding blanks and a leading "+" allowed; `fallback` for anything else.
-inline int ParseIntOr(std::string_view text, int fallback) {
-  text = TrimAsciiSpace(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return fallback;
-  return value;
-}
+// A decimal integer; `fallback` for anything else.
+inline int ParseIntOr(std::string_view text, int fallback) { return ParseInt32(text).value_or(fallback); }
 
 inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -33,11 +22,6 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-inline bool ParseBoolOr(std::string_view text, bool fallback) {
-  text = TrimAsciiSpace(text);
-  if (EqualsNoCase(text, "true") || text == "1" || EqualsNoCase(text, "yes")) return true;
-  if (EqualsNoCase(text, "false") || text == "0" || EqualsNoCase(text, "no")) return false;
-  return fallback;
-}
+inline bool ParseBoolOr(std::string_view text, bool fallback) { return ParseBool(text).value_or(fallback); }
 
 }  // namespace kdp::host

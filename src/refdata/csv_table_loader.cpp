@@ -1,8 +1,6 @@
 #include "refdata/csv_table_loader.h"
 
-#include <cmath>
 #include <filesystem>
-#include <limits>
 
 #include <fmt/format.h>
 
@@ -12,8 +10,8 @@
 namespace kdp {
 
 int StrToInt(std::string_view text) {
-  const auto value = ParseInt64(text);
-  if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max()) {
+  const auto value = ParseInt32(text);
+  if (!value) {
     throw EConvertError(fmt::format("'{}' is not a valid integer value", text));
   }
   return static_cast<int>(*value);
@@ -27,16 +25,11 @@ std::int64_t StrToInt64(std::string_view text) {
 
 double StrToFloat(std::string_view text) {
   const auto value = ParseDouble(text);
-  if (!value || !std::isfinite(*value)) {
-    throw EConvertError(fmt::format("'{}' is not a valid floating point value", text));
-  }
+  if (!value) throw EConvertError(fmt::format("'{}' is not a valid floating point value", text));
   return *value;
 }
 
-double StrToFloatOrZero(std::string_view text) {
-  const auto value = ParseDouble(text);
-  return value && std::isfinite(*value) ? *value : 0.0;
-}
+double StrToFloatOrZero(std::string_view text) { return ParseDouble(text).value_or(0.0); }
 
 namespace detail {
 
@@ -44,13 +37,13 @@ void LogSkipped(const std::string& path, std::string_view source, std::size_t sk
                 std::size_t fieldCount) {
   host::AddHQLog(fmt::format("{}: {} record(s) without {} fields skipped, the first at line {}",
                              std::filesystem::path(path).filename().string(), skipped, fieldCount, firstLine),
-                 source, 2);
+                 source, host::LogSeverity::kWarning);
 }
 
 void LogStopped(const std::string& path, std::string_view source, std::size_t line, const char* what) {
   host::AddHQLog(fmt::format("{}: line {}: {}; the rest of the file is not loaded",
                              std::filesystem::path(path).filename().string(), line, what),
-                 source, 3);
+                 source, host::LogSeverity::kError);
 }
 
 }  // namespace detail

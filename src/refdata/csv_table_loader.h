@@ -6,20 +6,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "kdp/error.h"
 #include "util/csv_file.h"
 
 namespace kdp {
-
-// A field that must hold a number does not.
-class EConvertError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Required fields: throw EConvertError ("'abc' is not a valid integer value") when the text is not one.
 int StrToInt(std::string_view text);

@@ -24,13 +24,13 @@ THQFundManagementCompanyImpl::THQFundManagementCompanyImpl() : THQFundManagement
 THQFundManagementCompanyImpl::THQFundManagementCompanyImpl(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
-    host::AddHQLog("not FileExists: " + path, kLogSource, 3);
+    host::AddHQLog("not FileExists: " + path, kLogSource, host::LogSeverity::kError);
     return;
   }
   std::ifstream in(path, std::ios::binary);
   const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in && !in.eof()) {
-    host::AddHQLog("Open File Error: " + path, kLogSource, 3);
+    host::AddHQLog("Open File Error: " + path, kLogSource, host::LogSeverity::kError);
     return;
   }
   // Lines end with CR LF, LF or CR; a final line break does not start another line.

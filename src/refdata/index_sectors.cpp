@@ -4,12 +4,12 @@
 
 #include <fmt/format.h>
 
+#include "core/host_lookups.h"
 #include "kdp/host/log.h"
 #include "kdp/host/services.h"
 #include "refdata/csv_table_loader.h"
 #include "util/file_watcher.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -61,7 +61,7 @@ void TKrIndexSectors::Reload() {
     FTable.swap(fresh);
   }
   host::AddHQLog(fmt::format("{} reloaded: {} indexes", std::filesystem::path(FFileName).filename().string(), count),
-                 kLogSource, 1);
+                 kLogSource, host::LogSeverity::kNotice);
 }
 
 std::string TKrIndexSectors::GetSectorByIndex(const std::string& indexCode) {

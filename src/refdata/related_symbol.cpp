@@ -5,10 +5,10 @@
 
 #include <fmt/format.h>
 
+#include "core/host_lookups.h"
 #include "kdp/host/log.h"
 #include "refdata/csv_table_loader.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -167,7 +167,7 @@ void TKrRelatedSymbol::NotifyHqRelatedData(std::size_t columnCount, const std::v
   } catch (const EConvertError& e) {
     host::AddHQLog(
         fmt::format("related symbols from the cloud: row {}: {}; the rest is not loaded", rowNumber, e.what()),
-        kLogSource, 3);
+        kLogSource, host::LogSeverity::kError);
   }
   // Copy: a call-back may unregister itself.
   const auto callbacks = FCallBacks;

@@ -9,17 +9,17 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "core/host_lookups.h"
+#include "core/security_fake.h"
 #include "core/string_catalog.h"
 #include "kdp/host/dialogs.h"
 #include "kdp/host/log.h"
 #include "kdp/host/speed.h"
 #include "kdp/host/xml.h"
-#include "core/security_fake.h"
 #include "refdata/stock_type_info.h"
 #include "refdata/trade_rules.h"
 #include "util/csv_file.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 #include "util/tools.h"
 
 namespace kdp {
@@ -120,7 +120,7 @@ void TKrHQStockTypeManagerImpl::LoadStockTypeMap(const std::string& path) {
   if (!host::LoadXmlFile(document, path, &error)) {
     throw EStockTypeMapError("StockTypeMap.xml is not a readable XML document: " + error);
   }
-  host::AddHQLog("LoadStockTypeMap " + path, kLogSource, 0);
+  host::AddHQLog("LoadStockTypeMap " + path, kLogSource, host::LogSeverity::kInfo);
   LoadDocument(document);
 }
 

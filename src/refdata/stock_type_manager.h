@@ -24,11 +24,11 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "kdp/error.h"
 #include "kdp/refdata/security_manager.h"
 #include "util/case_less.h"
 
@@ -37,13 +37,6 @@ class xml_document;
 }
 
 namespace kdp {
-
-// An error that ends the loading of the stock type map (an unreadable number, summer date or session
-// list, or a duplicate key). What was read before it stays loaded.
-class EStockTypeMapError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct TKrStockHardCode {
   std::string Code;

@@ -29,7 +29,7 @@ void TStockTypeVariable::Load(const std::string& path) {
   pugi::xml_document document;
   std::string error;
   if (!host::LoadXmlFile(document, path, &error)) {
-    host::AddHQLog("StockTypeVariables cannot be read: " + path + ": " + error, kLogSource, 1);
+    host::AddHQLog("StockTypeVariables cannot be read: " + path + ": " + error, kLogSource, host::LogSeverity::kNotice);
     return;
   }
   for (const pugi::xml_node& types : document.document_element().children()) {

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/security_manager.h"
-#include "kdp/fields/hq_field_types.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_item.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -180,7 +180,7 @@ std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& params) {
     FRTDCache->ClearDiffCodes(*old, params);
   }
   const std::int32_t result = FRTDProv->Subscrible(params);
-  host::AddHQLog("TKrRTDModel Subscrible !", "TKrRTDModel", 0);
+  host::AddHQLog("TKrRTDModel Subscrible !", "TKrRTDModel", host::LogSeverity::kInfo);
   return result;
 }
 

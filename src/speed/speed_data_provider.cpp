@@ -44,7 +44,8 @@ int TKrHQSpeedDataProvider::Request(const std::shared_ptr<host::IParamSerialSet>
   const int pid = FRequest->Request(paramSet, group);
   std::string detail = "CmdID:" + std::to_string(FCurrentCmdID);
   for (const char* key : kDetailKeys) detail += std::string(" ") + key + ":" + paramSet->GetValue(key);
-  host::AddHQLog(HQFormat("RequestPID:%d, AIGroup:%d, ReqDetail:%s", pid, group ? 1 : 0, detail), kProviderSource, 1);
+  host::AddHQLog(HQFormat("RequestPID:%d, AIGroup:%d, ReqDetail:%s", pid, group ? 1 : 0, detail), kProviderSource,
+                 host::LogSeverity::kNotice);
   return pid;
 }
 
@@ -63,17 +64,17 @@ void TKrHQSpeedDataProvider::NotifyHisData(const std::shared_ptr<host::IDataSet>
   auto body = data->GetAsDataSet(0, 1);
   host::AddHQLog(HQFormat("NotifyPID:%d, Cmd:%d, KoraCode:%s, DataCount:%d", header->GetAsInteger(0, 1),
                           header->GetAsInteger(0, 0), FKoraCode, body ? body->GetRowCount() : 0),
-                 kProviderSource, 1);
+                 kProviderSource, host::LogSeverity::kNotice);
   if (FOnHisData) FOnHisData(data, FKoraCode);
-  host::AddHQLog("CallBack End.", kProviderSource, 1);
+  host::AddHQLog("CallBack End.", kProviderSource, host::LogSeverity::kNotice);
 }
 
 void TKrHQSpeedDataProvider::NotifyReqResponse(int errCode, int returnID, int cmdID) {
   host::AddHQLog(HQFormat("NotifyReqResponse, ErrCode:%d, KoraCode:%s, CmdID:%d, ReturnID:%d", errCode, FKoraCode,
                           cmdID, returnID),
-                 kProviderSource, 1);
+                 kProviderSource, host::LogSeverity::kNotice);
   if (FOnResponse) FOnResponse(errCode, returnID, cmdID, FKoraCode);
-  host::AddHQLog("CallBack End.", kProviderSource, 1);
+  host::AddHQLog("CallBack End.", kProviderSource, host::LogSeverity::kNotice);
 }
 
 TKrHQSpeedDataRequestGroup::TKrHQSpeedDataRequestGroup() {
@@ -84,7 +85,7 @@ int TKrHQSpeedDataRequestGroup::Request() {
   std::error_code ec;
   if (!FGroup || std::filesystem::exists(host::GetBinPath() + kNoHisCombinFile, ec)) return -1;
   const int sent = FGroup->Send();
-  host::AddHQLog("Send Combin Packet req", "uKrHQSpeedDataRequestGroup", 1);
+  host::AddHQLog("Send Combin Packet req", "uKrHQSpeedDataRequestGroup", host::LogSeverity::kNotice);
   return sent;
 }
 

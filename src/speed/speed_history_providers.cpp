@@ -31,7 +31,7 @@ void TKrSpeedHisDataProviderBase::CallDataNotify(const char* logSource) {
     event = FOnDataNotify;
   }
   if (event) event(false);
-  host::AddHQLog("CallBack End.", logSource, 1);
+  host::AddHQLog("CallBack End.", logSource, host::LogSeverity::kNotice);
 }
 
 template <class Params, class Parser>
@@ -45,7 +45,7 @@ template <class Params, class Parser>
 int TKrSpeedSortProvider<Params, Parser>::FireRequest() {
   if (!FRequest || !FParams || !FParams->GetParamSerialSet()) return -1;
   const int pid = FRequest->Request(FParams->GetParamSerialSet(), nullptr);
-  host::AddHQLog(HQFormat("RequestPID:%d, ReqDetail:%s", pid, Detail()), FLogSource, 1);
+  host::AddHQLog(HQFormat("RequestPID:%d, ReqDetail:%s", pid, Detail()), FLogSource, host::LogSeverity::kNotice);
   return pid;
 }
 
@@ -60,7 +60,7 @@ void TKrSpeedSortProvider<Params, Parser>::NotifyHisData(const std::shared_ptr<h
   if (parser->GetRowCount() > 0 && parser->GetBasicInfo(0).GetRowCount() > 0) {
     host::AddHQLog(HQFormat("NotifyPID:%d, DataCount:%d", parser->GetBasicInfo(0).GetPacketID(0),
                             parser->GetPrimaryInfo(0).GetRowCount()),
-                   FLogSource, 1);
+                   FLogSource, host::LogSeverity::kNotice);
   }
   CallDataNotify(FLogSource);
 }
@@ -104,7 +104,8 @@ std::string TKrSpeedDataProviderCmd3080::RequestDetail(host::IParamSerialSet& pa
 int TKrSpeedDataProviderCmd3080::FireExportRequest(const std::vector<TKrSpeedIndexRecord>& records) {
   std::shared_ptr<host::IParamSerialSet> set;
   if (!FRequest || FRequest->GetParamSerialSet(3080, set) == 0 || !set) {
-    host::AddHQLog("ISpeedDataRequest接口中未找到Cmd3080对应的ParamSerialSet", "TKrSpeedDataProviderCmd3080", 1);
+    host::AddHQLog("ISpeedDataRequest接口中未找到Cmd3080对应的ParamSerialSet", "TKrSpeedDataProviderCmd3080",
+                   host::LogSeverity::kNotice);
     return -1;
   }
   std::string codes;
@@ -116,7 +117,8 @@ int TKrSpeedDataProviderCmd3080::FireExportRequest(const std::vector<TKrSpeedInd
     set->SetValue(record.Code, ids);
   }
   const int pid = FRequest->Request(set, nullptr);
-  host::AddHQLog(HQFormat("RequestPID:%d, ReqDetail:%s", pid, RequestDetail(*set)), "Cmd3080", 1);
+  host::AddHQLog(HQFormat("RequestPID:%d, ReqDetail:%s", pid, RequestDetail(*set)), "Cmd3080",
+                 host::LogSeverity::kNotice);
   return pid;
 }
 
@@ -132,7 +134,7 @@ void TKrSpeedDataProviderCmd3080::NotifyHisData(const std::shared_ptr<host::IDat
     auto body = data->GetAsDataSet(0, 1);
     host::AddHQLog(HQFormat("Returnid:%d, NotifyPID:%d, DataCount:%d", header->GetAsInteger(0, 2),
                             header->GetAsInteger(0, 1), body ? body->GetRowCount() : 0),
-                   "Cmd3080", 1);
+                   "Cmd3080", host::LogSeverity::kNotice);
   }
   CallDataNotify("Cmd3080");
 }

@@ -37,13 +37,15 @@ TKrSpeedReqParamAnalyse::TKrSpeedReqParamAnalyse(const std::string& path) { Load
 void TKrSpeedReqParamAnalyse::LoadSpeedProtocolConfigure(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
-    host::AddHQLog("LoadSpeedProtocolConfigure HisDataReqCfg.xml 不存在!", "uKrSpeedProtocolAnalyse", 1);
+    host::AddHQLog("LoadSpeedProtocolConfigure HisDataReqCfg.xml 不存在!", "uKrSpeedProtocolAnalyse",
+                   host::LogSeverity::kNotice);
     return;
   }
   pugi::xml_document doc;
   std::string error;
   if (!host::LoadXmlFile(doc, path, &error)) {
-    host::AddHQLog("LoadSpeedProtocolConfigure " + path + ": " + error, "uKrSpeedProtocolAnalyse", 1);
+    host::AddHQLog("LoadSpeedProtocolConfigure " + path + ": " + error, "uKrSpeedProtocolAnalyse",
+                   host::LogSeverity::kNotice);
     return;
   }
   for (const pugi::xml_node& command : doc.document_element().children()) {

@@ -8,12 +8,12 @@
 
 #include <fmt/format.h>
 
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -172,7 +172,7 @@ void TKrSpeedCallBack::UpdateSpeedStatus(int status) {
   if (handler) {
     handler(this, status);
   } else if (status == -1) {
-    host::AddHQLog("[==SpeedState==]   SPEED_DISCONNECTED", "uKrHQSpeedImpl", 2);
+    host::AddHQLog("[==SpeedState==]   SPEED_DISCONNECTED", "uKrHQSpeedImpl", host::LogSeverity::kWarning);
   }
 }
 

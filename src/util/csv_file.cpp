@@ -24,12 +24,12 @@ bool TCsvFile::OpenFile(const std::string& strFileName) {
   Close();
   std::error_code ec;
   if (!std::filesystem::exists(strFileName, ec)) {
-    host::AddHQLog("not FileExists: " + strFileName, "UCsvFile", 3);
+    host::AddHQLog("not FileExists: " + strFileName, "UCsvFile", host::LogSeverity::kError);
     return false;
   }
   m_file.open(strFileName, std::ios::binary);
   if (!m_file) {
-    host::AddHQLog("Open File Error: " + strFileName, "UCsvFile", 3);
+    host::AddHQLog("Open File Error: " + strFileName, "UCsvFile", host::LogSeverity::kError);
     return false;
   }
   m_open = true;
@@ -136,7 +136,7 @@ void TCsvFile::CsvExtractStrings(std::string_view line, std::vector<std::string>
   // True (and logged) when a character of `units` units may not be looked at any more.
   auto full = [&](int units) {
     if (units > 0 && written + units > limit) {
-      host::AddHQLog("数组越界", "UCsvFile", 3);
+      host::AddHQLog("数组越界", "UCsvFile", host::LogSeverity::kError);
       return true;
     }
     return false;

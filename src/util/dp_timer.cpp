@@ -101,9 +101,10 @@ void TKrDPTimerMgr::Timer(unsigned id) {
   try {
     handler(timer.get());
   } catch (const std::exception& e) {
-    host::AddHQLog(fmt::format("timer {} handler failed: {}", id, e.what()), kLogSource, 3);
+    host::AddHQLog(fmt::format("timer {} handler failed: {}", id, e.what()), kLogSource, host::LogSeverity::kError);
   } catch (...) {
-    host::AddHQLog(fmt::format("timer {} handler failed with an unknown exception", id), kLogSource, 3);
+    host::AddHQLog(fmt::format("timer {} handler failed with an unknown exception", id), kLogSource,
+                   host::LogSeverity::kError);
   }
 }
 

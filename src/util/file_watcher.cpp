@@ -103,7 +103,7 @@ void TKrFileWatcherMgr::OnTimer() {
   if (!FState->FFinish.load()) return;  // the previous check is still queued or running
   auto runner = host::KrIntfService<host::IKrAsyncRunner>();
   if (!runner) {
-    host::AddHQLog("no asynchronous runner: watched files are not checked", kLogSource, 2);
+    host::AddHQLog("no asynchronous runner: watched files are not checked", kLogSource, host::LogSeverity::kWarning);
     return;
   }
   FState->FFinish.store(false);
@@ -128,9 +128,9 @@ void TKrFileWatcherMgr::WatchFileEvent(State& state) {
         try {
           handler(state.FSender);
         } catch (const std::exception& e) {
-          host::AddHQLog(fmt::format("reloading {} failed: {}", path, e.what()), kLogSource, 3);
+          host::AddHQLog(fmt::format("reloading {} failed: {}", path, e.what()), kLogSource, host::LogSeverity::kError);
         } catch (...) {
-          host::AddHQLog(fmt::format("reloading {} failed", path), kLogSource, 3);
+          host::AddHQLog(fmt::format("reloading {} failed", path), kLogSource, host::LogSeverity::kError);
         }
       }
     }

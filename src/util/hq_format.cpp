@@ -5,7 +5,8 @@
 namespace kdp::detail {
 
 void LogHQFormatError(std::string_view pattern, std::string_view why) {
-  host::AddHQLog(std::string("HQFormat \"") + std::string(pattern) + "\": " + std::string(why), "HQFormat", 1);
+  host::AddHQLog(std::string("HQFormat \"") + std::string(pattern) + "\": " + std::string(why), "HQFormat",
+                 host::LogSeverity::kNotice);
 }
 
 }  // namespace kdp::detail

@@ -6,17 +6,11 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 
+#include "kdp/error.h"
 #include "kdp/host/main_loop.h"
 
 namespace kdp {
-
-// Raised when the main loop cannot create another timer.
-class EOutOfResources : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // The message of EOutOfResources for a timer that could not be created.
 inline constexpr const char* SNoTimers = "Not enough timers available";

@@ -1,7 +1,5 @@
 #include "util/strings.h"
 
-#include <charconv>
-
 namespace kdp {
 namespace {
 
@@ -53,31 +51,7 @@ std::vector<std::string> SplitString(std::string_view text, char separator) {
   }
 }
 
-std::optional<std::int64_t> ParseInt64(std::string_view text) {
-  text = TrimView(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  std::int64_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-int StrToIntDef(std::string_view text, int fallback) {
-  const auto value = ParseInt64(text);
-  if (!value || *value < INT32_MIN || *value > INT32_MAX) return fallback;
-  return static_cast<int>(*value);
-}
-
-std::optional<double> ParseDouble(std::string_view text) {
-  text = TrimView(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  double value = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
+int StrToIntDef(std::string_view text, int fallback) { return ParseInt32(text).value_or(fallback); }
 
 double StrToFloatDef(std::string_view text, double fallback) { return ParseDouble(text).value_or(fallback); }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kdp/host/number_text.h"
+
 namespace kdp {
 
 std::string ToUpperAscii(std::string_view s);
@@ -21,11 +23,12 @@ std::string Trim(std::string_view s);
 // An empty text gives one empty piece.
 std::vector<std::string> SplitString(std::string_view text, char separator);
 
-// Reads a whole decimal integer (blanks around it allowed); nullopt for anything else.
-std::optional<std::int64_t> ParseInt64(std::string_view text);
+// Numbers are read by the one checked parser (kdp/host/number_text.h): whole text, "." as the decimal
+// point whatever the locale, no infinities or NaN.
+using host::ParseDouble;
+using host::ParseInt32;
+using host::ParseInt64;
 int StrToIntDef(std::string_view text, int fallback);
-// Reads a decimal number with "." as the separator whatever the locale; nullopt for anything else.
-std::optional<double> ParseDouble(std::string_view text);
 double StrToFloatDef(std::string_view text, double fallback);
 
 }  // namespace kdp

@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "core/service_catalog.h"
+#include "kdp/error.h"
+#include "kdp/host/context_services.h"
 #include "kdp/refdata/related_data.h"
 #include "kdp/ui/ui_resources.h"
-#include "kdp/host/context_services.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -57,7 +58,7 @@ TEST(LookupTest, OnDemandServiceIsCreatedOnceAndThenAnsweredByTheHostRegistry) {
   EXPECT_NE(G_QueryInterface<ILookupProbe>("ILookupProbe"), first);
   EXPECT_EQ(LookupProbe::constructed, 2);
 
-  EXPECT_THROW(G_RegisterDataIntf({"ILookupProbe", ILookupProbe::IID, nullptr}), std::invalid_argument);
+  EXPECT_THROW(G_RegisterDataIntf({"ILookupProbe", ILookupProbe::IID, nullptr}), kdp::Error);
 }
 
 TEST(LookupTest, OnDemandObjectWithoutTheRecordedGuidIsNotPublished) {

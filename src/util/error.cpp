@@ -1,0 +1,25 @@
+#include "kdp/error.h"
+
+namespace kdp {
+
+std::string_view ErrorKindName(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kOutOfResources:
+      return "out of resources";
+    case ErrorKind::kExpressionExec:
+      return "expression execution";
+    case ErrorKind::kFormat:
+      return "format instruction";
+    case ErrorKind::kConvert:
+      return "conversion";
+    case ErrorKind::kStockTypeMap:
+      return "stock type map";
+    case ErrorKind::kRequestFailed:
+      return "request failed";
+    case ErrorKind::kInvalidArgument:
+      return "invalid argument";
+  }
+  return "unknown";
+}
+
+}  // namespace kdp
