@@ -25,11 +25,7 @@ int main(int argc, char** argv) {
   app.add_option("--server-time", server_time, "start the server clock at this time, e.g. \"2026-12-04 10:30:00\"");
 
   kdp::app::Action action = kdp::app::RunDemo;
-  kdp::app::AddFrameCommands(app, action);
-  kdp::app::AddSpeedCommands(app, action);
-  kdp::app::AddBoardCommands(app, action);
-  kdp::app::AddRefdataCommands(app, action);
-  kdp::app::AddReferenceCommands(app, action);
+  for (const auto add : kdp::app::kCommands) add(app, action);
   CLI11_PARSE(app, argc, argv);
 
   std::string error;

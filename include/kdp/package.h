@@ -6,7 +6,11 @@
 // All entry points run on the host's main thread.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "kdp/host/host_environment.h"
+#include "kdp/host/interface.h"
 
 namespace kdp {
 
@@ -17,6 +21,16 @@ bool Initialize();
 void UnRegisterHQPubIntf();
 // Runs the module stop steps in reverse order; tolerates a package already withdrawn.
 void Finalize();
+
+// A service by its interface name, found as the package's own widgets find it: the host's name registry
+// first, then the services the package creates on their first look-up (published then). nullptr for a
+// name nobody answers. Main thread.
+host::InterfacePtr QueryPackageInterface(const std::string& name);
+
+template <class I>
+std::shared_ptr<I> QueryPackageInterface(const std::string& name) {
+  return host::Query<I>(QueryPackageInterface(name));
+}
 
 }  // namespace kdp
 

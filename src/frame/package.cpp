@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "core/data_cache.h"
+#include "core/package_lookup.h"
 #include "core/string_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "fields/hq_expressions.h"
@@ -55,6 +56,8 @@ bool Initialize() {
   }
   return true;
 }
+
+host::InterfacePtr QueryPackageInterface(const std::string& name) { return G_QueryInterface(name); }
 
 void Finalize() {
   for (auto it = kModules.rbegin(); it != kModules.rend(); ++it) it->stop();

@@ -343,7 +343,7 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::Resolve(const std:
   return info;
 }
 
-bool TKrHQStockTypeManagerImpl::IsHardCode(std::string_view code) const {
+bool TKrHQStockTypeManagerImpl::IsHardCode(const std::string& code) {
   return FDicHardCodes.contains(ToUpperAscii(StripQuotePrefix(code)));
 }
 
@@ -475,7 +475,7 @@ bool TKrHQStockTypeManagerImpl::GetLocalTimeZoneInfo(TTimeZoneInfo& info) {
   return true;
 }
 
-std::vector<TTimeZoneInfo> TKrHQStockTypeManagerImpl::GetCityTimeZones() const {
+std::vector<TTimeZoneInfo> TKrHQStockTypeManagerImpl::GetCityTimeZones() {
   std::vector<TTimeZoneInfo> zones;
   for (const auto& [city, zone] : FDicCityTimeZone) zones.push_back(zone);
   return zones;

@@ -67,6 +67,7 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   int GetHQMarketCloseByID(int id) override;
   int GetCount() override;
   TKrStockTypeDataItem GetItem(int index) override;
+  bool IsHardCode(const std::string& code) override;
 
   // IKrWorldClock
   bool GetTimeZoneInfoByCity(const std::string& city, TTimeZoneInfo& info) override;
@@ -76,13 +77,14 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   bool IsNeedShowDate(const std::string& code, host::DateTime dateTime) override;
   bool IsNeedShowDate(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime dateTime) override;
   bool GetLocalTimeZoneInfo(TTimeZoneInfo& info) override;
+  std::vector<TTimeZoneInfo> GetCityTimeZones() override;
+  bool IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) override {
+    return IsInSummerTimeZone(dateTime, zone);
+  }
 
   // Not published: the current time of a security object's market.
   bool KoraCodeNow(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime& now);
   int GetLocalTimeZone() const { return FLocalTimeZone; }
-  // Every zone of the world clock, by city.
-  std::vector<TTimeZoneInfo> GetCityTimeZones() const;
-  bool IsHardCode(std::string_view code) const;
 
   // True when the date falls in the zone's summer period (months and days only).
   static bool IsInSummerTimeZone(host::DateTime dateTime, const TTimeZoneInfo& zone);

@@ -136,6 +136,8 @@ class IKrHQSecurityManager : public virtual host::IInterface {
   virtual int GetCount() = 0;
   // Category entries first (by category), then the others (by map key); an empty record out of range.
   virtual TKrStockTypeDataItem GetItem(int index) = 0;
+  // True for a code the map classifies by its hard-code list (after any quote prefix).
+  virtual bool IsHardCode(const std::string& code) = 0;
 };
 
 class IKrWorldClock : public virtual host::IInterface {
@@ -156,6 +158,10 @@ class IKrWorldClock : public virtual host::IInterface {
   virtual bool IsNeedShowDate(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime dateTime) = 0;
   // The zone of the machine's standard offset; false when the world clock has none.
   virtual bool GetLocalTimeZoneInfo(TTimeZoneInfo& info) = 0;
+  // Every zone of the world clock, by city (for a clock pane that lists them).
+  virtual std::vector<TTimeZoneInfo> GetCityTimeZones() = 0;
+  // True when `dateTime`, a date-time of the zone, falls in its summer time.
+  virtual bool IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) = 0;
 };
 
 class IKrStockTypeVariable : public virtual host::IInterface {

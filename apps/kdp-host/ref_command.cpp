@@ -8,7 +8,7 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
-#include "core/package_lookup.h"
+#include "kdp/package.h"
 #include "kdp/refdata/reference_tables.h"
 #include "util/float_text.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 template <class I>
 std::shared_ptr<I> Service(Session& s, const char* name) {
-  auto service = G_QueryInterface<I>(name);
+  auto service = QueryPackageInterface<I>(name);
   if (!service) fmt::print(s.err, "kdp-host: the service {} is not available\n", name);
   return service;
 }
@@ -126,7 +126,7 @@ int Convert(Session& s, const std::string& code, double amount) {
 
 }  // namespace
 
-void AddRefdataCommands(CLI::App& app, Action& chosen) {
+void AddRefCommand(CLI::App& app, Action& chosen) {
   auto* ref = app.add_subcommand("ref", "look a code up in the CSV reference tables");
   ref->require_subcommand(1);
 

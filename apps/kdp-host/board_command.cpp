@@ -10,10 +10,10 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
-#include "kdp/ui/ui_resources.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/services.h"
 #include "kdp/rtd/rtd_model.h"
+#include "kdp/ui/ui_resources.h"
 
 namespace kdp::app {
 namespace {
@@ -159,7 +159,7 @@ int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) 
   return RunBoard(session, codes, 0, true);
 }
 
-void AddBoardCommands(CLI::App& app, Action& chosen) {
+void AddBoardCommand(CLI::App& app, Action& chosen) {
   struct Options {
     std::vector<std::string> codes;
     int seconds = 0;

@@ -1,7 +1,4 @@
-// kdp-host services | security CODE | (demo)
-#include <algorithm>
-#include <variant>
-
+// kdp-host security CODE: the host security object of a code.
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -10,22 +7,6 @@
 
 namespace kdp::app {
 namespace {
-
-int ListServices(Session& s) {
-  struct Row {
-    std::uint64_t sequence;
-    std::string channel;
-    std::string key;
-  };
-  std::vector<Row> rows;
-  for (const auto& e : s.host.Registry().Entries()) rows.push_back({e.sequence, "GUID", e.first.ToString()});
-  for (const auto& e : s.host.Names().Entries()) rows.push_back({e.sequence, "name", e.first});
-  std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.sequence < b.sequence; });
-  fmt::print(s.out, "{:>3}  {:<7} {}\n", "#", "channel", "published as");
-  int n = 0;
-  for (const Row& r : rows) fmt::print(s.out, "{:>3}  {:<7} {}\n", ++n, r.channel, r.key);
-  return 0;
-}
 
 int ShowSecurity(Session& s, const std::string& code) {
   auto security = s.host.Securities().GetSecurity(code);
@@ -52,24 +33,11 @@ int ShowSecurity(Session& s, const std::string& code) {
 
 }  // namespace
 
-void AddFrameCommands(CLI::App& app, Action& chosen) {
-  app.add_subcommand("services", "list every service the package published, in publication order")->callback([&chosen] {
-    chosen = ListServices;
-  });
-
+void AddSecurityCommand(CLI::App& app, Action& chosen) {
   auto* security = app.add_subcommand("security", "show the host security object of a code");
   auto code = std::make_shared<std::string>();
   security->add_option("CODE", *code, "security code, e.g. 600000.SH")->required();
   security->callback([&chosen, code] { chosen = [code](Session& s) { return ShowSecurity(s, *code); }; });
-}
-
-int RunDemo(Session& s) {
-  fmt::print(s.out, "KDP on {} ({} securities, server time {})\n\nPublished services:\n", s.host.Settings().etcRoot,
-             s.host.Securities().Count(), s.host.Context().GetServerDateTime().ToString());
-  ListServices(s);
-  fmt::print(s.out, "\nA price board from the simulated quote engine:\n");
-  return PrintBoardSnapshot(s,
-                            {"600000.SH", "000001.SZ", "300750.SZ", "00700.HK", "AAPL.O", "IF2612.CFE", "000300.SH"});
 }
 
 }  // namespace kdp::app

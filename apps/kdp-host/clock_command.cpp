@@ -1,0 +1,102 @@
+// kdp-host clock CITY DATETIME: one instant in the machine's zone and in every world-clock city, with the
+// markets that keep each city's time.
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/package.h"
+#include "kdp/refdata/security_manager.h"
+#include "util/case_less.h"
+#include "util/strings.h"
+
+namespace kdp::app {
+namespace {
+
+std::string Offset(double hours) {
+  const double whole = std::trunc(hours);
+  const int minutes = static_cast<int>(std::lround(std::fabs(hours - whole) * 60));
+  std::string text = fmt::format("UTC{}{}", hours < 0 ? "-" : "+", static_cast<int>(std::fabs(whole)));
+  if (minutes != 0) text += fmt::format(":{:02}", minutes);
+  return text;
+}
+
+// "2026-12-04 10:30:00", "2026-12-04T10:30" or "2026-12-04 10:30".
+std::optional<host::DateTime> ParseDateTime(const std::string& text) {
+  std::string t = Trim(text);
+  for (char& c : t) {
+    if (c == 'T') c = ' ';
+  }
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+  char tail = 0;
+  const int n = std::sscanf(t.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &sec, &tail);
+  if (n != 5 && n != 6) return std::nullopt;
+  return host::DateTime::FromYyyymmddHhmmss(static_cast<std::int64_t>(y) * 10000 + mo * 100 + d,
+                                            h * 10000 + mi * 100 + sec);
+}
+
+int Clock(Session& s, const std::string& city, const std::string& when) {
+  auto manager = SecurityManager(s);
+  auto clock = QueryPackageInterface<IKrWorldClock>("IKrWorldClock");
+  if (!manager || !clock) return 3;
+  TTimeZoneInfo from;
+  if (!clock->GetTimeZoneInfoByCity(city, from) || SameTextAscii(city, "Local")) {
+    fmt::print(s.err, "kdp-host: unknown city {}; the world clock knows:", city);
+    for (const TTimeZoneInfo& zone : clock->GetCityTimeZones()) fmt::print(s.err, " \"{}\"", zone.City);
+    fmt::print(s.err, "\n");
+    return 1;
+  }
+  const auto instant = ParseDateTime(when);
+  if (!instant) {
+    fmt::print(s.err, "kdp-host: {} is not a date-time (write 2026-12-04 10:30:00)\n", when);
+    return 1;
+  }
+  const bool summer = clock->IsInSummerTime(from, *instant);
+  fmt::print(s.out, "{} in {} ({}{})\n\n", instant->ToString(), from.City, Offset(from.TimeZone),
+             summer ? fmt::format(", summer time +{}h", from.SummerDiff) : std::string());
+
+  host::DateTime local = *instant;
+  const bool shifted = clock->ShiftDateTime(from.City, local);
+  TTimeZoneInfo machine;
+  const bool machineKnown = clock->GetLocalTimeZoneInfo(machine);
+  fmt::print(s.out, "{:<22}{:<10}{}\n", "this machine", machineKnown ? Offset(machine.TimeZone) : "?",
+             shifted ? local.ToString() : "(its zone is not in the world clock)");
+
+  // The markets that keep each city's time.
+  std::map<std::string, std::set<std::string>, CaseLess> markets;
+  for (int i = 0; i < manager->GetCount(); ++i) {
+    const TKrStockTypeDataItem entry = manager->GetItem(i);
+    if (!entry.HQType.empty()) markets[entry.clock].insert(entry.HQType);
+  }
+  std::vector<TTimeZoneInfo> zones = clock->GetCityTimeZones();
+  std::stable_sort(zones.begin(), zones.end(),
+                   [](const TTimeZoneInfo& a, const TTimeZoneInfo& b) { return a.TimeZone > b.TimeZone; });
+  for (const TTimeZoneInfo& zone : zones) {
+    host::DateTime there = *instant;
+    const bool ok = clock->ShiftDateTimeEx(from.TimeZone, zone.TimeZone, there);
+    std::string types;
+    if (auto it = markets.find(zone.City); it != markets.end()) {
+      for (const std::string& type : it->second) types += (types.empty() ? "" : ", ") + type;
+    }
+    fmt::print(s.out, "{:<22}{:<10}{:<21}{}\n", zone.City, Offset(zone.TimeZone),
+               ok ? there.ToString() : "(zone unknown)", types);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddClockCommand(CLI::App& app, Action& chosen) {
+  auto* clock = app.add_subcommand("clock", "show one instant in the machine's zone and every market's zone");
+  auto city = std::make_shared<std::string>();
+  auto when = std::make_shared<std::string>();
+  clock->add_option("CITY", *city, "the city whose time DATETIME is, e.g. \"New York\"")->required();
+  clock->add_option("DATETIME", *when, "e.g. \"2026-12-04 10:30:00\"")->required();
+  clock->callback([&chosen, city, when] { chosen = [city, when](Session& s) { return Clock(s, *city, *when); }; });
+}
+
+}  // namespace kdp::app

@@ -1,0 +1,73 @@
+// kdp-host export CODE... --fields ID,...: quote fields of securities (command 3080).
+#include <variant>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/speed/speed_history_providers.h"
+#include "kdp/speed/speed_session.h"
+
+namespace kdp::app {
+namespace {
+
+int Export(Session& s, const std::vector<std::string>& codes, const std::vector<int>& fields) {
+  G_GetHQSpeedImpl();
+  TKrSpeedDataProviderCmd3080 provider;
+  ReplyWait wait;
+  provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
+  std::vector<TKrSpeedIndexRecord> records;
+  for (const std::string& code : codes) records.push_back({code, fields, {}});
+  if (provider.FireExportRequest(records) <= 0 || !wait.Wait()) {
+    fmt::print(s.err, "kdp-host: no reply to the export request\n");
+    return 1;
+  }
+  auto parser = provider.GetParser();
+  fmt::print(s.out, "{:<12}", "code");
+  for (int id : fields) fmt::print(s.out, "{:>16}", id);
+  fmt::print(s.out, "\n");
+  for (const TKrSpeedIndexRecord& record : parser->GetRecords()) {
+    fmt::print(s.out, "{:<12}", record.Code);
+    for (int id : fields) {
+      std::string text = "-";
+      for (std::size_t c = 0; c < record.IDs.size(); ++c) {
+        if (record.IDs[c] != id) continue;
+        std::visit(
+            [&](const auto& v) {
+              using V = std::decay_t<decltype(v)>;
+              if constexpr (std::is_same_v<V, std::string>) {
+                text = v;
+              } else if constexpr (!std::is_same_v<V, std::monostate>) {
+                text = fmt::format("{}", v);
+              }
+            },
+            record.Values[c]);
+      }
+      fmt::print(s.out, "{:>16}", text);
+    }
+    fmt::print(s.out, "\n");
+  }
+  const int answered = parser->GetRowCount();
+  if (answered < static_cast<int>(codes.size())) {
+    fmt::print(s.err, "kdp-host: {} of {} codes are unknown to the quote engine\n",
+               static_cast<int>(codes.size()) - answered, codes.size());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddExportCommand(CLI::App& app, Action& chosen) {
+  struct ExportOptions {
+    std::vector<std::string> codes;
+    std::vector<int> fields;
+  };
+  auto exp = std::make_shared<ExportOptions>();
+  auto* export_cmd = app.add_subcommand("export", "export quote fields of securities (command 3080)");
+  export_cmd->add_option("CODE", exp->codes, "security codes")->required();
+  export_cmd->add_option("--fields", exp->fields, "field IDs, joined by \",\"")->delimiter(',')->required();
+  export_cmd->callback([&chosen, exp] { chosen = [exp](Session& s) { return Export(s, exp->codes, exp->fields); }; });
+}
+
+}  // namespace kdp::app

@@ -1,0 +1,62 @@
+// kdp-host resolve CODE: the code's classification by the stock type map.
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/refdata/market_time.h"
+#include "kdp/refdata/security_manager.h"
+
+namespace kdp::app {
+namespace {
+
+std::string HhMm(int hhmm) { return fmt::format("{:02}:{:02}", hhmm / 100 % 100, hhmm % 100); }
+
+std::string Sessions(const TArrayMarketTimeSep& sep) {
+  if (sep.empty()) return "(none)";
+  std::string text;
+  for (std::size_t i = 0; i + 1 < sep.size(); i += 2) {
+    if (!text.empty()) text += ", ";
+    text += HhMm(sep[i]) + "-" + HhMm(sep[i + 1]);
+  }
+  if (sep.size() % 2 != 0) text += ", " + HhMm(sep.back()) + "-?";
+  if (IsFullDayTrade(sep)) {
+    text += " (around the clock)";
+  } else if (IsCrossDayTrade(sep)) {
+    text += " (crosses midnight)";
+  }
+  return text;
+}
+
+int Resolve(Session& s, const std::string& code) {
+  auto manager = SecurityManager(s);
+  if (!manager) return 3;
+  if (!IsKnownCode(s, *manager, code)) {
+    fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
+    return 1;
+  }
+  auto info = manager->GetSecurityInfo(code);
+  auto line = [&](std::string_view label, const std::string& value) { fmt::print(s.out, "{:<16}{}\n", label, value); };
+  line("code", code);
+  line("name", info->GetStockName());
+  line("HQ type", info->GetHQType());
+  line("HQ type ID", std::to_string(info->GetHQTypeID()));
+  line("stock type", info->GetStockType());
+  line("suffix", info->GetExchange());
+  line("sessions", Sessions(info->GetMarketTimeSep()));
+  line("clearing time", HhMm(info->GetMarketClean()));
+  line("city", info->GetCity());
+  line("F5 page", info->GetF5Page());
+  line("history dir", info->GetHisDir());
+  return 0;
+}
+
+}  // namespace
+
+void AddResolveCommand(CLI::App& app, Action& chosen) {
+  auto* resolve = app.add_subcommand("resolve", "classify a security code: HQ type, sessions, clock city, F5 page");
+  auto code = std::make_shared<std::string>();
+  resolve->add_option("CODE", *code, "security code, e.g. 600000.SH")->required();
+  resolve->callback([&chosen, code] { chosen = [code](Session& s) { return Resolve(s, *code); }; });
+}
+
+}  // namespace kdp::app

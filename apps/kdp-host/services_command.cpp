@@ -1,0 +1,33 @@
+// kdp-host services: every service the package published, in publication order, with its channel.
+#include <algorithm>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+
+namespace kdp::app {
+
+int ListServices(Session& s) {
+  struct Row {
+    std::uint64_t sequence;
+    std::string channel;
+    std::string key;
+  };
+  std::vector<Row> rows;
+  for (const auto& e : s.host.Registry().Entries()) rows.push_back({e.sequence, "GUID", e.first.ToString()});
+  for (const auto& e : s.host.Names().Entries()) rows.push_back({e.sequence, "name", e.first});
+  std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.sequence < b.sequence; });
+  fmt::print(s.out, "{:>3}  {:<7} {}\n", "#", "channel", "published as");
+  int n = 0;
+  for (const Row& r : rows) fmt::print(s.out, "{:>3}  {:<7} {}\n", ++n, r.channel, r.key);
+  return 0;
+}
+
+void AddServicesCommand(CLI::App& app, Action& chosen) {
+  app.add_subcommand("services", "list every service the package published, in publication order")->callback([&chosen] {
+    chosen = ListServices;
+  });
+}
+
+}  // namespace kdp::app
