@@ -10,8 +10,6 @@ std::shared_ptr<host::IKrIntfRegistry> NameRegistry() {
 
 }  // namespace
 
-std::shared_ptr<host::IKrContext> GetHQContext() { return host::KrIntfService<host::IKrContext>(); }
-
 void G_Add(const std::string& name, InterfacePtr service) {
   if (name.empty() || !service) return;
   if (auto registry = NameRegistry()) registry->AddIntf(name, std::move(service));

@@ -13,8 +13,8 @@
 
 namespace kdp {
 
-// The host context, asked from the host service provider; nullptr when the host has none.
-std::shared_ptr<host::IKrContext> GetHQContext();
+// The host context (nullptr when the host has none) is host::GetHQContext().
+using host::GetHQContext;
 
 // Publishes `service` under `name`; does nothing for an empty name or a null service.
 void G_Add(const std::string& name, InterfacePtr service);
