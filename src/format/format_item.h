@@ -67,10 +67,7 @@ class TKrHQFormatItem final : public host::Implements<IKrHQFormatItem> {
     bool needYear = false;
   };
   std::string Format(double value, const Request& request);
-  std::string FormatDate(double value, const Request& request);
-  std::string FormatUnits(double value, const Request& request);
   std::string ColorNameOf(double difference, bool useDefault) const;
-  int PointArg(int fallback) const;
 
   std::string FExpressions;
   std::vector<int> FDataList;

@@ -7,10 +7,10 @@
 
 #include <fmt/format.h>
 
+#include "core/host_lookups.h"
 #include "core/string_catalog.h"
 #include "util/float_text.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

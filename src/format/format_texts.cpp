@@ -187,41 +187,41 @@ bool PatternIsYearMonth(std::string_view pattern) {
          upper.find("DD") == std::string::npos;
 }
 
-std::string EnumeratedText(TFormatKeyword keyword, double value) {
-  switch (keyword) {
-    case TFormatKeyword::kTradingStatus:
-      if (WholeNumber(value) == 0) return "-";
-      return Lookup(kTradingStatus, value);
-    case TFormatKeyword::kNeeqAllowStatus: {
-      constexpr EnumText kAllow[] = {{1, 123053, "允许协议"}, {0, 123062, "不允许协议"}};
-      return Lookup(kAllow, value);
-    }
-    case TFormatKeyword::kNeeqExtType:
-      return Lookup(kNeeqExtType, value);
-    case TFormatKeyword::kNeeqTradeType:
-      return Lookup(kNeeqTradeType, value);
-    case TFormatKeyword::kTrueFalse: {
-      constexpr EnumText kTrueFalse[] = {{1, 13467, "是"}, {0, 5826, "否"}};
-      return Lookup(kTrueFalse, value);
-    }
-    case TFormatKeyword::kProfitEffect:
-      if (value >= 6) return GetLanguageStrDef(134554, "极好");
-      if (value >= 5) return GetLanguageStrDef(134555, "偏好");
-      if (value >= 4) return GetLanguageStrDef(134556, "好");
-      if (value >= 3) return GetLanguageStrDef(134559, "偏差");
-      if (value >= 2) return GetLanguageStrDef(134557, "差");
-      if (value >= 0) return GetLanguageStrDef(134558, "极差");
-      return {};
-    case TFormatKeyword::kFundFaces:
-      return OrDash(Lookup(kFundFaces, value));
-    case TFormatKeyword::kManagementCompany: {
-      const auto code = WholeNumber(value);
-      if (!code || *code <= 0 || *code > 9999) return "-";
-      return GetLanguageStrDef(920000 + *code, "-");
-    }
-    default:
-      return {};
-  }
+std::string TradingStatusText(double value) {
+  if (WholeNumber(value) == 0) return "-";
+  return Lookup(kTradingStatus, value);
+}
+
+std::string NeeqAllowStatusText(double value) {
+  constexpr EnumText kAllow[] = {{1, 123053, "允许协议"}, {0, 123062, "不允许协议"}};
+  return Lookup(kAllow, value);
+}
+
+std::string NeeqExtTypeText(double value) { return Lookup(kNeeqExtType, value); }
+
+std::string NeeqTradeTypeText(double value) { return Lookup(kNeeqTradeType, value); }
+
+std::string TrueFalseText(double value) {
+  constexpr EnumText kTrueFalse[] = {{1, 13467, "是"}, {0, 5826, "否"}};
+  return Lookup(kTrueFalse, value);
+}
+
+std::string ProfitEffectText(double value) {
+  if (value >= 6) return GetLanguageStrDef(134554, "极好");
+  if (value >= 5) return GetLanguageStrDef(134555, "偏好");
+  if (value >= 4) return GetLanguageStrDef(134556, "好");
+  if (value >= 3) return GetLanguageStrDef(134559, "偏差");
+  if (value >= 2) return GetLanguageStrDef(134557, "差");
+  if (value >= 0) return GetLanguageStrDef(134558, "极差");
+  return {};
+}
+
+std::string FundFacesText(double value) { return OrDash(Lookup(kFundFaces, value)); }
+
+std::string ManagementCompanyText(double value) {
+  const auto code = WholeNumber(value);
+  if (!code || *code <= 0 || *code > 9999) return "-";
+  return GetLanguageStrDef(920000 + *code, "-");
 }
 
 std::string FormatStringText(std::string_view subKeyword, double value) {

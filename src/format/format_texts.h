@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "format/format_instruction.h"
-
 namespace kdp {
 
 // A civil date-time read from a quote value: yyyymmdd, yyyymmddhhmmss, or hhmmss for times.
@@ -26,8 +24,15 @@ std::string FormatQuoteDateTime(const TQuoteDateTime& when, std::string_view pat
 bool PatternIsYearMonth(std::string_view pattern);
 bool PatternHasYear(std::string_view pattern);
 
-// The text of an enumerated code for one of the enumeration keywords; "" for an unlisted code.
-std::string EnumeratedText(TFormatKeyword keyword, double value);
+// The texts of the enumeration keywords; "" (or "-" where the keyword shows one) for an unlisted code.
+std::string TradingStatusText(double value);
+std::string NeeqAllowStatusText(double value);
+std::string NeeqExtTypeText(double value);
+std::string NeeqTradeTypeText(double value);
+std::string TrueFalseText(double value);
+std::string ProfitEffectText(double value);
+std::string FundFacesText(double value);
+std::string ManagementCompanyText(double value);
 // "[FORMATSTRING:SUB]" texts; "-" for an unlisted code or an unknown sub-keyword.
 std::string FormatStringText(std::string_view subKeyword, double value);
 
