@@ -136,114 +136,133 @@ void TKrHQStockTypeManagerImpl::LoadStockTypeMapXml(std::string_view xml) {
 }
 
 void TKrHQStockTypeManagerImpl::LoadDocument(const pugi::xml_document& document) {
+  using SectionLoader = void (TKrHQStockTypeManagerImpl::*)(const pugi::xml_node&);
+  static constexpr std::pair<std::string_view, SectionLoader> kSections[] = {
+      {"worldclock", &TKrHQStockTypeManagerImpl::LoadWorldClock},
+      {"globalindex", &TKrHQStockTypeManagerImpl::LoadGlobalIndexes},
+      {"HardCodes", &TKrHQStockTypeManagerImpl::LoadHardCodes},
+      {"StockTypeMap", &TKrHQStockTypeManagerImpl::LoadMapEntries},
+  };
   for (const pugi::xml_node& element : document.document_element().children()) {
     if (element.type() == pugi::node_comment) continue;
-    const std::string_view name = element.name();
+    for (const auto& [name, load] : kSections) {
+      if (name == element.name()) (this->*load)(element);
+    }
+  }
+}
 
-    if (name == "worldclock") {
-      FDicCityTimeZone.clear();
-      for (const pugi::xml_node& node : element.children()) {  // every child: a stray node is an error
-        TTimeZoneInfo zone;
-        zone.City = Attr(node, "city");
-        zone.TimeZone = ToFloat(Attr(node, "gmt"));
-        zone.SummerDiff = StrToIntDef(Attr(node, "summerdiff"), 0);
-        const std::string start = Attr(node, "summerstart");
-        if (!start.empty()) {
-          const SummerPoint from = TransSummerStr(start);
-          const SummerPoint to = TransSummerStr(Attr(node, "summerend"));
-          zone.SummerStartMon = from.month;
-          zone.SummerStartDay = from.day;
-          zone.SummerStartTime = from.time;
-          zone.SummerEndMon = to.month;
-          zone.SummerEndDay = to.day;
-          zone.SummerEndTime = to.time;
-        } else {
-          zone.SummerDiff = 0;
-        }
-        FDicGmtTimeZone[zone.TimeZone] = zone;
-        FDicCityTimeZone[zone.City] = zone;
-      }
-      LoadTimeZoneFile();
+void TKrHQStockTypeManagerImpl::LoadWorldClock(const pugi::xml_node& element) {
+  FDicCityTimeZone.clear();
+  for (const pugi::xml_node& node : element.children()) {  // every child: a stray node is an error
+    TTimeZoneInfo zone;
+    zone.City = Attr(node, "city");
+    zone.TimeZone = ToFloat(Attr(node, "gmt"));
+    zone.SummerDiff = StrToIntDef(Attr(node, "summerdiff"), 0);
+    const std::string start = Attr(node, "summerstart");
+    if (!start.empty()) {
+      const SummerPoint from = TransSummerStr(start);
+      const SummerPoint to = TransSummerStr(Attr(node, "summerend"));
+      zone.SummerStartMon = from.month;
+      zone.SummerStartDay = from.day;
+      zone.SummerStartTime = from.time;
+      zone.SummerEndMon = to.month;
+      zone.SummerEndDay = to.day;
+      zone.SummerEndTime = to.time;
+    } else {
+      zone.SummerDiff = 0;
+    }
+    FDicGmtTimeZone[zone.TimeZone] = zone;
+    FDicCityTimeZone[zone.City] = zone;
+  }
+  LoadTimeZoneFile();
+}
 
-    } else if (name == "globalindex") {
-      FDicIndexCode.clear();
-      for (const pugi::xml_node& node : element.children()) {
-        const std::string code = ToUpperAscii(Attr(node, "code"));
-        TKrStockTypeDataItem entry;
-        entry.StockType = Attr(node, "StockType");
-        entry.ExChange = Attr(node, "Suffix");
-        entry.IndexCode = Attr(node, "IndexCode");
-        entry.defaultSector = Attr(node, "defaultSector");
-        entry.HisDir = Attr(node, "HisDir");
-        entry.MarketClean = StrToIntDef(Attr(node, "MarketClean"), 0);
-        entry.MarketTimeSep = DecodeMarketTimeSep(Attr(node, "MarketTimeSep"));
-        entry.clock = Attr(node, "clock");
-        if (!FDicIndexCode.emplace(code, std::move(entry)).second) {
-          throw EStockTypeMapError("Duplicates not allowed: global index " + code);
-        }
-      }
+void TKrHQStockTypeManagerImpl::LoadGlobalIndexes(const pugi::xml_node& element) {
+  FDicIndexCode.clear();
+  for (const pugi::xml_node& node : element.children()) {
+    const std::string code = ToUpperAscii(Attr(node, "code"));
+    TKrStockTypeDataItem entry;
+    entry.StockType = Attr(node, "StockType");
+    entry.ExChange = Attr(node, "Suffix");
+    entry.IndexCode = Attr(node, "IndexCode");
+    entry.defaultSector = Attr(node, "defaultSector");
+    entry.HisDir = Attr(node, "HisDir");
+    entry.MarketClean = StrToIntDef(Attr(node, "MarketClean"), 0);
+    entry.MarketTimeSep = DecodeMarketTimeSep(Attr(node, "MarketTimeSep"));
+    entry.clock = Attr(node, "clock");
+    if (!FDicIndexCode.emplace(code, std::move(entry)).second) {
+      throw EStockTypeMapError("Duplicates not allowed: global index " + code);
+    }
+  }
+}
 
-    } else if (name == "HardCodes") {
-      FDicHardCodes.clear();
-      for (const pugi::xml_node& node : element.children()) {
-        if (node.type() != pugi::node_element) continue;
-        TKrStockHardCode code{Attr(node, "name"), Attr(node, "MapStockType"), Attr(node, "MapSuffix")};
-        FDicHardCodes[ToUpperAscii(code.Code)] = std::move(code);
-      }
+void TKrHQStockTypeManagerImpl::LoadHardCodes(const pugi::xml_node& element) {
+  FDicHardCodes.clear();
+  for (const pugi::xml_node& node : element.children()) {
+    if (node.type() != pugi::node_element) continue;
+    TKrStockHardCode code{Attr(node, "name"), Attr(node, "MapStockType"), Attr(node, "MapSuffix")};
+    FDicHardCodes[ToUpperAscii(code.Code)] = std::move(code);
+  }
+}
 
-    } else if (name == "StockTypeMap") {
-      for (const pugi::xml_node& node : element.children()) {
-        if (node.type() != pugi::node_element) continue;
-        TKrStockTypeDataItem entry;
-        entry.StockID = ToInteger(Attr(node, "id"));
-        entry.HQTypeID = entry.StockID;
-        if (node.attribute("StockType") && node.attribute("Suffix")) {
-          entry.StockType = Attr(node, "StockType");
-          entry.ExChange = Attr(node, "Suffix");
-        } else if (node.attribute("Category")) {
-          entry.Category = ToInteger(Attr(node, "Category"));
-        }
-        entry.HQType = Attr(node, "HQType");
-        for (const pugi::xml_node& page : node.children("F5Page")) {
-          const std::string permission = Attr(page, "permission");
-          std::string text = Trim(page.text().get());
-          if (text.empty()) text = "F5_A";
-          if (permission.empty() || permission == "default") {
-            entry.F5Page = text;
-          } else {
-            entry.F5PageNamesStr += ";" + text;
-            entry.F5PermissionsStr += ";" + permission;
-          }
-        }
-        entry.IndexCode = Attr(node, "IndexCode");
-        entry.defaultSector = Attr(node, "defaultSector");
-        entry.MenuState = StrToIntDef(Attr(node, "menuState"), std::numeric_limits<int>::max());
-        entry.AllowTrade = host::GetNodeAttributeBoolean(node, "AllowTrade", false);
-        entry.HisDir = Attr(node, "HisDir");
-        entry.MarketTimeSep = DecodeMarketTimeSep(Attr(node, "MarketTimeSep"));
-        entry.defaultSectorName = Attr(node, "defaultSectorName");
-        if (node.attribute("defaultCode")) entry.DefaultCode = Attr(node, "defaultCode");
-        entry.MarketClean = GenMarketCleanTime(entry.MarketTimeSep);
-        entry.clock = Attr(node, "clock");
-        if (entry.clock.empty()) entry.clock = "Beijing";
-        const std::string hisDiv = Attr(node, "KLineHisVolumeDiv");
-        entry.klinehisvolumediv = hisDiv.empty() ? 1.0 : ToFloat(hisDiv);
-        const std::string realTimeDiv = Attr(node, "KLineRealTimeVolumeDiv");
-        entry.klinerealtimevolumediv = realTimeDiv.empty() ? 1.0 : ToFloat(realTimeDiv);
+void TKrHQStockTypeManagerImpl::LoadMapEntries(const pugi::xml_node& element) {
+  for (const pugi::xml_node& node : element.children()) {
+    if (node.type() != pugi::node_element) continue;
+    AddMapEntry(ReadMapEntry(node));
+  }
+}
 
-        if (entry.Category == 0) {
-          const std::string key = ToUpperAscii(entry.StockType + "." + entry.ExChange);
-          if (!FMapList.emplace(key, std::move(entry)).second) {
-            throw EStockTypeMapError("Duplicates not allowed: stock type map key " + key);
-          }
-        } else {
-          try {
-            if (!FMapListCategory.contains(entry.Category)) FMapListCategory.emplace(entry.Category, std::move(entry));
-          } catch (const std::exception&) {
-            host::ShowErrorMessage(GetLanguageStrDef(20531, "发生错误"), "stocktypemap category duplicate.");
-          }
-        }
-      }
+TKrStockTypeDataItem TKrHQStockTypeManagerImpl::ReadMapEntry(const pugi::xml_node& node) {
+  TKrStockTypeDataItem entry;
+  entry.StockID = ToInteger(Attr(node, "id"));
+  entry.HQTypeID = entry.StockID;
+  if (node.attribute("StockType") && node.attribute("Suffix")) {
+    entry.StockType = Attr(node, "StockType");
+    entry.ExChange = Attr(node, "Suffix");
+  } else if (node.attribute("Category")) {
+    entry.Category = ToInteger(Attr(node, "Category"));
+  }
+  entry.HQType = Attr(node, "HQType");
+  for (const pugi::xml_node& page : node.children("F5Page")) {
+    const std::string permission = Attr(page, "permission");
+    std::string text = Trim(page.text().get());
+    if (text.empty()) text = "F5_A";
+    if (permission.empty() || permission == "default") {
+      entry.F5Page = text;
+    } else {
+      entry.F5PageNamesStr += ";" + text;
+      entry.F5PermissionsStr += ";" + permission;
+    }
+  }
+  entry.IndexCode = Attr(node, "IndexCode");
+  entry.defaultSector = Attr(node, "defaultSector");
+  entry.MenuState = StrToIntDef(Attr(node, "menuState"), std::numeric_limits<int>::max());
+  entry.AllowTrade = host::GetNodeAttributeBoolean(node, "AllowTrade", false);
+  entry.HisDir = Attr(node, "HisDir");
+  entry.MarketTimeSep = DecodeMarketTimeSep(Attr(node, "MarketTimeSep"));
+  entry.defaultSectorName = Attr(node, "defaultSectorName");
+  if (node.attribute("defaultCode")) entry.DefaultCode = Attr(node, "defaultCode");
+  entry.MarketClean = GenMarketCleanTime(entry.MarketTimeSep);
+  entry.clock = Attr(node, "clock");
+  if (entry.clock.empty()) entry.clock = "Beijing";
+  const std::string hisDiv = Attr(node, "KLineHisVolumeDiv");
+  entry.klinehisvolumediv = hisDiv.empty() ? 1.0 : ToFloat(hisDiv);
+  const std::string realTimeDiv = Attr(node, "KLineRealTimeVolumeDiv");
+  entry.klinerealtimevolumediv = realTimeDiv.empty() ? 1.0 : ToFloat(realTimeDiv);
+  return entry;
+}
+
+void TKrHQStockTypeManagerImpl::AddMapEntry(TKrStockTypeDataItem entry) {
+  if (entry.Category == 0) {
+    const std::string key = ToUpperAscii(entry.StockType + "." + entry.ExChange);
+    if (!FMapList.emplace(key, std::move(entry)).second) {
+      throw EStockTypeMapError("Duplicates not allowed: stock type map key " + key);
+    }
+  } else {
+    try {
+      if (!FMapListCategory.contains(entry.Category)) FMapListCategory.emplace(entry.Category, std::move(entry));
+    } catch (const std::exception&) {
+      host::ShowErrorMessage(GetLanguageStrDef(20531, "发生错误"), "stocktypemap category duplicate.");
     }
   }
 }

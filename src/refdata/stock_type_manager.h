@@ -90,7 +90,14 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   static bool IsInSummerTimeZone(host::DateTime dateTime, const TTimeZoneInfo& zone);
 
  private:
+  // One loader per section of the map; each replaces what its section held.
   void LoadDocument(const pugi::xml_document& document);
+  void LoadWorldClock(const pugi::xml_node& element);
+  void LoadGlobalIndexes(const pugi::xml_node& element);
+  void LoadHardCodes(const pugi::xml_node& element);
+  void LoadMapEntries(const pugi::xml_node& element);
+  static TKrStockTypeDataItem ReadMapEntry(const pugi::xml_node& node);
+  void AddMapEntry(TKrStockTypeDataItem entry);
   void LoadTimeZoneFile();
   std::shared_ptr<IKrHQSecurityInfo> Resolve(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
   const TKrStockTypeDataItem* FindMapEntry(std::string_view key) const;
