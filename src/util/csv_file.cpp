@@ -16,6 +16,65 @@ constexpr int Utf16Units(unsigned char lead) {
   return lead >= 0xF0 ? 2 : 1;
 }
 
+enum class QuoteState { kOutside, kInside, kAfterQuote };
+
+// Writes one line's fields straight into the caller's strings, reusing their storage, and counts each
+// field's UTF-16 units against the limit.
+class FieldWriter {
+ public:
+  FieldWriter(std::vector<std::string>& recs, int limit) : recs_(recs), limit_(limit) { field_ = &Slot(); }
+
+  // False (and logged) when a character of `units` units may not be stored any more.
+  bool Fits(int units) {
+    if (units > 0 && written_ + units > limit_) {
+      host::AddHQLog("数组越界", "UCsvFile", host::LogSeverity::kError);
+      return false;
+    }
+    return true;
+  }
+
+  // Stores `run`, or the part of it that fits; false when the limit cut it.
+  bool Append(std::string_view run) {
+    int units = 0;
+    for (char c : run) units += Utf16Units(static_cast<unsigned char>(c));
+    if (written_ + units <= limit_) {
+      field_->append(run);
+      written_ += units;
+      return true;
+    }
+    for (char c : run) {
+      const int u = Utf16Units(static_cast<unsigned char>(c));
+      if (!Fits(u)) return false;
+      field_->push_back(c);
+      written_ += u;
+    }
+    return true;
+  }
+
+  void NextField() {
+    ++count_;
+    field_ = &Slot();
+    written_ = 0;
+  }
+
+  // Ends the line: the field being written is the last.
+  void Finish() { recs_.resize(count_ + 1); }
+
+ private:
+  std::string& Slot() {
+    if (count_ == recs_.size()) recs_.emplace_back();
+    std::string& s = recs_[count_];
+    s.clear();
+    return s;
+  }
+
+  std::vector<std::string>& recs_;
+  const int limit_;
+  std::size_t count_ = 0;
+  std::string* field_ = nullptr;
+  int written_ = 0;  // UTF-16 units in the field
+};
+
 }  // namespace
 
 TCsvFile::TCsvFile(int nMaxFieldLength) : m_nMaxFieldLength(nMaxFieldLength) {}
@@ -118,89 +177,48 @@ bool TCsvFile::GetRecord(std::vector<std::string>& recs) {
 }
 
 void TCsvFile::CsvExtractStrings(std::string_view line, std::vector<std::string>& recs) const {
-  // Fields are written straight into the caller's strings, reusing their storage; the vector is trimmed
-  // to the field count at the end. Runs of ordinary characters are copied at once.
-  std::size_t count = 0;
-  auto slot = [&]() -> std::string& {
-    if (count == recs.size()) recs.emplace_back();
-    std::string& s = recs[count];
-    s.clear();
-    return s;
-  };
-  std::string* field = &slot();
-  int written = 0;  // UTF-16 units in the field
-  int state = 0;    // 0 outside quotes, 1 inside quotes, 2 just after a quote inside quotes
-  const int limit = m_nMaxFieldLength - 1;
-  const std::size_t size = line.size();
-
-  // True (and logged) when a character of `units` units may not be looked at any more.
-  auto full = [&](int units) {
-    if (units > 0 && written + units > limit) {
-      host::AddHQLog("数组越界", "UCsvFile", host::LogSeverity::kError);
-      return true;
-    }
-    return false;
-  };
-
+  FieldWriter out(recs, m_nMaxFieldLength - 1);
+  QuoteState state = QuoteState::kOutside;
   std::size_t i = 0;
-  while (i < size) {
-    if (state != 2) {
-      // The run of characters stored as they are: up to a quote, or in state 0 a comma.
-      std::size_t j = i;
-      int runUnits = 0;
-      while (j < size && line[j] != '"' && (state == 1 || line[j] != ',')) {
-        runUnits += Utf16Units(static_cast<unsigned char>(line[j]));
-        ++j;
-      }
-      if (written + runUnits <= limit) {
-        field->append(line.data() + i, j - i);
-        written += runUnits;
-        i = j;
-      } else {
-        // The limit falls inside the run: store character by character up to it.
-        for (; i < j; ++i) {
-          const int units = Utf16Units(static_cast<unsigned char>(line[i]));
-          if (full(units)) {
-            ++count;
-            recs.resize(count);
-            return;
-          }
-          field->push_back(line[i]);
-          written += units;
-        }
-      }
-      if (i == size) break;
+  while (i < line.size()) {
+    if (state != QuoteState::kAfterQuote) {
+      // The run of characters stored as they are: up to a quote, or outside quotes a comma.
+      const std::size_t end = line.find_first_of(state == QuoteState::kInside ? "\"" : "\",", i);
+      const std::string_view run = line.substr(i, end == std::string_view::npos ? line.size() - i : end - i);
+      if (!out.Append(run)) break;
+      i += run.size();
+      if (i == line.size()) break;
     }
     const char c = line[i];
-    if (full(Utf16Units(static_cast<unsigned char>(c)))) break;
-    if (state == 0) {  // c is a quote or a comma
-      if (c == '"') {
-        state = 1;
-      } else {
-        ++count;
-        field = &slot();
-        written = 0;
-      }
-    } else if (state == 1) {  // c is a quote
-      state = 2;
-    } else if (c == ',') {
-      ++count;
-      field = &slot();
-      written = 0;
-      state = 0;
-    } else if (c == '"') {
-      field->push_back('"');
-      ++written;
-      state = 1;
-    } else {
-      // Dropped; so are the rest of its bytes when it is a multi-byte character.
-      while (i + 1 < size && Utf16Units(static_cast<unsigned char>(line[i + 1])) == 0) ++i;
-      state = 0;
+    if (!out.Fits(Utf16Units(static_cast<unsigned char>(c)))) break;
+    switch (state) {
+      case QuoteState::kOutside:  // c is a quote or a comma
+        if (c == '"') {
+          state = QuoteState::kInside;
+        } else {
+          out.NextField();
+        }
+        break;
+      case QuoteState::kInside:  // c is a quote: it closes the field's quotes, or is the first of a pair
+        state = QuoteState::kAfterQuote;
+        break;
+      case QuoteState::kAfterQuote:
+        if (c == ',') {
+          out.NextField();
+          state = QuoteState::kOutside;
+        } else if (c == '"') {
+          out.Append("\"");
+          state = QuoteState::kInside;
+        } else {
+          // Dropped; so are the rest of its bytes when it is a multi-byte character.
+          while (i + 1 < line.size() && Utf16Units(static_cast<unsigned char>(line[i + 1])) == 0) ++i;
+          state = QuoteState::kOutside;
+        }
+        break;
     }
     ++i;
   }
-  ++count;
-  recs.resize(count);
+  out.Finish();
 }
 
 }  // namespace kdp
