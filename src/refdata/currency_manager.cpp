@@ -1,30 +1,32 @@
 #include "refdata/currency_manager.h"
 
-#include "refdata/csv_table_loader.h"
-#include "util/strings.h"
 #include "core/host_lookups.h"
+#include "util/strings.h"
 
 namespace kdp {
+
+namespace {
+
+void ReadCurrencyInfo(const std::vector<std::string>& f, TkrCurrencyInfo& item) {
+  item.Code = f[0];
+  item.Name = f[1];
+  item.Rate = StrToFloat(f[2]);
+}
+
+}  // namespace
 
 TkrCurrencyManager::TkrCurrencyManager() : TkrCurrencyManager(GetEtcBaseFilePath(kFileName)) {}
 
 TkrCurrencyManager::TkrCurrencyManager(const std::string& path) {
-  LoadCsvTable(path, 3, "TkrCurrencyManager", [this](const std::vector<std::string>& f) {
-    TkrCurrencyInfo* item = &FItems->Emplace();
-    item->Code = f[0];
-    item->Name = f[1];
-    item->Rate = StrToFloat(f[2]);
-    FTable.Put(ToUpperAscii(item->Code), item);
-  });
+  FTable.Load(path, 3, "TkrCurrencyManager", ReadCurrencyInfo);
 }
 
 std::shared_ptr<ICurrencyInfo> TkrCurrencyManager::GetCurrencyByCode(const std::string& code) {
-  TkrCurrencyInfo* item = FTable.Get(ToUpperAscii(code));
-  return item ? std::shared_ptr<ICurrencyInfo>(FItems, item) : nullptr;
+  return FTable.Find<ICurrencyInfo>(code);
 }
 
 double TkrCurrencyManager::ConvertToCny(const std::string& code, double amount) {
-  const TkrCurrencyInfo* item = FTable.Get(ToUpperAscii(code));
+  const TkrCurrencyInfo* item = FTable.Get(code);
   return item ? amount * item->Rate : 0.0;
 }
 

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
-#include "util/ptr_hash_table.h"
-#include "util/stable_store.h"
+#include "refdata/keyed_csv_table.h"
 
 namespace kdp {
 
@@ -31,12 +30,10 @@ class TkrCurrencyManager final : public host::Implements<ICurrencyManager> {
 
   std::shared_ptr<ICurrencyInfo> GetCurrencyByCode(const std::string& code) override;
   double ConvertToCny(const std::string& code, double amount) override;
-  std::size_t Count() const { return FTable.Size(); }
+  std::size_t Count() const { return FTable.Count(); }
 
  private:
-  // Handed-out items share ownership of the store, so they outlive the manager if need be.
-  std::shared_ptr<TStableStore<TkrCurrencyInfo>> FItems = std::make_shared<TStableStore<TkrCurrencyInfo>>();
-  TPtrHashTable<TkrCurrencyInfo> FTable{10};
+  TKeyedCsvTable<TkrCurrencyInfo> FTable{10};
 };
 
 }  // namespace kdp

@@ -1,8 +1,8 @@
 #include "refdata/permission.h"
 
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 

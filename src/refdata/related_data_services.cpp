@@ -4,10 +4,10 @@
 
 #include <pugixml.hpp>
 
+#include "core/host_lookups.h"
 #include "kdp/host/log.h"
 #include "kdp/host/xml.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 

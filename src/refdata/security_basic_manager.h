@@ -8,8 +8,7 @@
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
-#include "util/ptr_hash_table.h"
-#include "util/stable_store.h"
+#include "refdata/keyed_csv_table.h"
 
 namespace kdp {
 
@@ -45,12 +44,10 @@ class TkrSecurityBasicManager final : public host::Implements<ISecurityBasicMana
   explicit TkrSecurityBasicManager(const std::string& path);
 
   std::shared_ptr<ISecurityBasic> GetSecurityBasic(const std::string& code) override;
-  std::size_t Count() const { return FTable.Size(); }
+  std::size_t Count() const { return FTable.Count(); }
 
  private:
-  // Handed-out items share ownership of the store, so they outlive the manager if need be.
-  std::shared_ptr<TStableStore<TkrSecurityBasic>> FItems = std::make_shared<TStableStore<TkrSecurityBasic>>();
-  TPtrHashTable<TkrSecurityBasic> FTable{1700};
+  TKeyedCsvTable<TkrSecurityBasic> FTable{1700};
 };
 
 }  // namespace kdp

@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include "core/host_lookups.h"
 #include "refdata/permission.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {

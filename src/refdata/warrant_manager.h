@@ -8,8 +8,7 @@
 #include <string>
 
 #include "kdp/refdata/reference_tables.h"
-#include "util/ptr_hash_table.h"
-#include "util/stable_store.h"
+#include "refdata/keyed_csv_table.h"
 
 namespace kdp {
 
@@ -53,12 +52,10 @@ class TkrWarrantManager final : public host::Implements<IWarrantManager> {
   explicit TkrWarrantManager(const std::string& path);
 
   std::shared_ptr<IWarrantInfo> GetItemByCode(const std::string& code) override;
-  std::size_t Count() const { return FTable.Size(); }
+  std::size_t Count() const { return FTable.Count(); }
 
  private:
-  // Handed-out items share ownership of the store, so they outlive the manager if need be.
-  std::shared_ptr<TStableStore<TkrWarrantInfo>> FItems = std::make_shared<TStableStore<TkrWarrantInfo>>();
-  TPtrHashTable<TkrWarrantInfo> FTable{50};
+  TKeyedCsvTable<TkrWarrantInfo> FTable{50};
 };
 
 }  // namespace kdp
