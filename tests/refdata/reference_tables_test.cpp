@@ -25,18 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class ReferenceTablesTest : public ::testing::Test {
- protected:
-  // Writes `utf8` as a code page 936 file and returns its path.
-  std::string Write(const std::string& name, const std::string& utf8) {
-    const std::string path = scratch_.File(name);
-    testing::WriteAnsiFile(path, utf8);
-    return path;
-  }
-
-  testing::TestHost h;
-  testing::ScratchDir scratch_;
-};
+using ReferenceTablesTest = testing::ReferenceFileTest;
 
 TEST_F(ReferenceTablesTest, WarrantRecordsOfTheWrongShapeAreSkippedAndABadWholeNumberEndsTheLoad) {
   const std::string path =

@@ -16,18 +16,7 @@ namespace {
 
 using Codes = std::vector<std::string>;
 
-class RelatedSymbolTest : public ::testing::Test {
- protected:
-  // Writes `utf8` as a code page 936 file and returns its path.
-  std::string Write(const std::string& name, const std::string& utf8) {
-    const std::string path = scratch_.File(name);
-    testing::WriteAnsiFile(path, utf8);
-    return path;
-  }
-
-  testing::TestHost h;
-  testing::ScratchDir scratch_;
-};
+using RelatedSymbolTest = testing::ReferenceFileTest;
 
 TEST_F(RelatedSymbolTest, PairsRelateBothWaysAndLocalRowsOneWay) {
   TKrRelatedSymbol related(Write("RelatedSymbols.dat",

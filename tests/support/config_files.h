@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include <gtest/gtest.h>
+
 #include "kdp/host/ansi.h"
 #include "kdp/host/bin_document.h"
 #include "test_host.h"
@@ -61,5 +63,20 @@ inline void UseConfigurationRoot(minihost::HostSettings& s, const std::string& e
   }
   s.etcRoot = etcRoot;
 }
+
+// The fixture of the reference-table tests: a stand-in host on the sample configuration and a scratch
+// directory for the ".dat" files a test writes.
+class ReferenceFileTest : public ::testing::Test {
+ protected:
+  // Writes `utf8` as a code page 936 file in the scratch directory and returns its path.
+  std::string Write(const std::string& name, const std::string& utf8) {
+    const std::string path = scratch_.File(name);
+    WriteAnsiFile(path, utf8);
+    return path;
+  }
+
+  TestHost h;
+  ScratchDir scratch_;
+};
 
 }  // namespace kdp::testing
