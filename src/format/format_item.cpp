@@ -7,6 +7,7 @@
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "format/format_keywords.h"
+#include "format/format_texts.h"
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/log.h"
 #include "kdp/host/services.h"

@@ -34,7 +34,8 @@
 
 namespace pugi {
 class xml_document;
-}
+class xml_node;
+}  // namespace pugi
 
 namespace kdp {
 
