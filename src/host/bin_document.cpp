@@ -1,10 +1,15 @@
-// The ".hqc" binary document: encoder from XML and decoder into an in-memory node tree.
+// The ".hqc" binary document: the encoder from XML, and a reader that validates a block once and then serves
+// its nodes straight from it.
 #include "kdp/host/bin_document.h"
 
-#include <deque>
+#include <algorithm>
+#include <array>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <limits>
+#include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -18,320 +23,400 @@ namespace kdp::host {
 namespace {
 
 constexpr char kMagic[4] = {'K', 'H', 'Q', 'C'};
-constexpr std::uint8_t kVersion = 1;
+constexpr std::uint8_t kVersion = 2;
 constexpr int kMaxDepth = 256;
+// Far above any configuration document; a larger file is refused before it is read.
+constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{256} << 20;
+
+constexpr std::size_t kHeaderSize = 24;
+constexpr std::size_t kIntSize = 4;
+// The integers of a node record, in the order they are stored.
+enum NodeField : std::size_t {
+  kType,
+  kString,
+  kFirstAttribute,
+  kAttributeCount,
+  kFirstChild,
+  kChildCount,
+  kNodeFields
+};
+constexpr std::size_t kNodeSize = kNodeFields * kIntSize;
+constexpr std::size_t kAttributeSize = 2 * kIntSize;
+// Counts stay within what the interface's int indexes reach.
+constexpr std::uint64_t kMaxCount = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+
+std::uint32_t ReadU32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void WriteU32(std::string& out, std::uint64_t v) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+bool IsTextual(std::uint32_t type) {
+  return type == static_cast<std::uint32_t>(BinNodeType::kText) ||
+         type == static_cast<std::uint32_t>(BinNodeType::kCData);
+}
 
 // ---- encoding ----
 
+// The node's type in a document; nullopt for what a document leaves out (declarations, doctypes, PIs).
+std::optional<BinNodeType> KeptType(const pugi::xml_node& n) {
+  switch (n.type()) {
+    case pugi::node_document:
+    case pugi::node_element:
+      return BinNodeType::kElement;
+    case pugi::node_pcdata:
+      return BinNodeType::kText;
+    case pugi::node_cdata:
+      return BinNodeType::kCData;
+    case pugi::node_comment:
+      return BinNodeType::kComment;
+    default:
+      return std::nullopt;
+  }
+}
+
 class Encoder {
  public:
-  std::string Encode(const pugi::xml_document& doc) {
-    WriteChildren(doc, 0);
-    std::string out(kMagic, sizeof kMagic);
-    out.push_back(static_cast<char>(kVersion));
-    out.push_back(0);  // flags
-    WriteVarint(out, strings_.size());
-    for (const std::string& s : strings_) {
-      WriteVarint(out, s.size());
-      out += s;
+  // False with a reason when elements nest deeper than a reader accepts or the tree outgrows 32-bit offsets.
+  bool Encode(const pugi::xml_document& doc, std::string& out, std::string& error) {
+    // Breadth first, without recursion however deep the XML: `order` is the node table being filled, and the
+    // children a node appends are its consecutive child range.
+    std::vector<pugi::xml_node> order{doc};
+    std::size_t levelEnd = 1;
+    int depth = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      if (i == levelEnd) {
+        ++depth;
+        levelEnd = order.size();
+      }
+      const pugi::xml_node n = order[i];
+      const BinNodeType type = *KeptType(n);
+      if (type == BinNodeType::kElement && depth > kMaxDepth) {
+        error = fmt::format("elements nested more than {} levels deep, which readers refuse (<{}> at offset {})",
+                            kMaxDepth, n.name(), n.offset_debug());
+        return false;
+      }
+      Record& record = nodes_.emplace_back();
+      record[kType] = static_cast<std::size_t>(type);
+      record[kString] = Intern(type == BinNodeType::kElement ? n.name() : n.value());
+      record[kFirstAttribute] = attributes_.size();
+      for (const pugi::xml_attribute& a : n.attributes()) attributes_.push_back({Intern(a.name()), Intern(a.value())});
+      record[kAttributeCount] = attributes_.size() - record[kFirstAttribute];
+      record[kFirstChild] = order.size();
+      for (const pugi::xml_node& child : n.children()) {
+        if (KeptType(child)) order.push_back(child);
+      }
+      record[kChildCount] = order.size() - record[kFirstChild];
     }
-    out += body_;
-    return out;
+    // Every stored integer is an index or offset bounded by one of these.
+    if (std::max({text_.size(), offsets_.size(), nodes_.size(), attributes_.size()}) > kMaxCount) {
+      error = "the document is too large for a binary document";
+      return false;
+    }
+    Write(out);
+    return true;
   }
 
  private:
-  static void WriteVarint(std::string& out, std::uint64_t v) {
-    do {
-      std::uint8_t byte = v & 0x7F;
-      v >>= 7;
-      if (v != 0) byte |= 0x80;
-      out.push_back(static_cast<char>(byte));
-    } while (v != 0);
-  }
+  using Record = std::array<std::size_t, kNodeFields>;
 
-  std::uint32_t Intern(std::string_view s) {
-    auto [it, inserted] = index_.try_emplace(std::string(s), static_cast<std::uint32_t>(strings_.size()));
-    if (inserted) strings_.emplace_back(s);
+  std::size_t Intern(std::string_view s) {
+    const auto [it, inserted] = index_.try_emplace(s, offsets_.size() - 1);
+    if (inserted) {
+      text_ += s;
+      offsets_.push_back(text_.size());
+    }
     return it->second;
   }
 
-  static bool IsKept(const pugi::xml_node& n) {
-    switch (n.type()) {
-      case pugi::node_element:
-      case pugi::node_pcdata:
-      case pugi::node_cdata:
-      case pugi::node_comment:
-        return true;
-      default:
-        return false;
+  void Write(std::string& out) const {
+    out.clear();
+    out.reserve(kHeaderSize + offsets_.size() * kIntSize + nodes_.size() * kNodeSize +
+                attributes_.size() * kAttributeSize + text_.size());
+    out.append(kMagic, sizeof kMagic);
+    out.push_back(static_cast<char>(kVersion));
+    out.append(3, '\0');  // flags and two reserved bytes
+    for (std::size_t count : {offsets_.size() - 1, nodes_.size(), attributes_.size(), text_.size()}) {
+      WriteU32(out, count);
     }
+    for (std::size_t offset : offsets_) WriteU32(out, offset);
+    for (const Record& record : nodes_) {
+      for (std::size_t field : record) WriteU32(out, field);
+    }
+    for (const auto& [name, value] : attributes_) {
+      WriteU32(out, name);
+      WriteU32(out, value);
+    }
+    out += text_;
   }
 
-  void WriteChildren(const pugi::xml_node& parent, int depth) {
-    std::size_t count = 0;
-    for (const pugi::xml_node& child : parent.children()) count += IsKept(child) ? 1 : 0;
-    WriteVarint(body_, count);
-    for (const pugi::xml_node& child : parent.children()) {
-      if (IsKept(child)) WriteNode(child, depth + 1);
-    }
-  }
-
-  void WriteNode(const pugi::xml_node& n, int depth) {
-    switch (n.type()) {
-      case pugi::node_element: {
-        body_.push_back(static_cast<char>(BinNodeType::kElement));
-        WriteVarint(body_, Intern(n.name()));
-        std::size_t attrs = 0;
-        for (auto a = n.first_attribute(); a; a = a.next_attribute()) ++attrs;
-        WriteVarint(body_, attrs);
-        for (auto a = n.first_attribute(); a; a = a.next_attribute()) {
-          WriteVarint(body_, Intern(a.name()));
-          WriteVarint(body_, Intern(a.value()));
-        }
-        WriteChildren(n, depth);
-        break;
-      }
-      case pugi::node_pcdata:
-        body_.push_back(static_cast<char>(BinNodeType::kText));
-        WriteVarint(body_, Intern(n.value()));
-        break;
-      case pugi::node_cdata:
-        body_.push_back(static_cast<char>(BinNodeType::kCData));
-        WriteVarint(body_, Intern(n.value()));
-        break;
-      default:
-        body_.push_back(static_cast<char>(BinNodeType::kComment));
-        WriteVarint(body_, Intern(n.value()));
-        break;
-    }
-  }
-
-  std::vector<std::string> strings_;
-  std::unordered_map<std::string, std::uint32_t> index_;
-  std::string body_;
+  std::vector<std::size_t> offsets_{0};  // string i is text_[offsets_[i], offsets_[i + 1])
+  std::string text_;
+  std::unordered_map<std::string_view, std::size_t> index_;  // views into the pugixml document
+  std::vector<Record> nodes_;
+  std::vector<std::pair<std::size_t, std::size_t>> attributes_;
 };
 
-// ---- decoded tree ----
+// ---- reading ----
+
+class BinNode;
+
+// Views into a validated block: every index and offset they lead to was checked at load.
+struct Tables {
+  const unsigned char* offsets = nullptr;
+  const unsigned char* nodes = nullptr;
+  const unsigned char* attributes = nullptr;
+  const char* text = nullptr;
+  const BinNode* nodeObjects = nullptr;  // one per node record, in the same order
+
+  std::string_view String(std::uint32_t index) const {
+    const unsigned char* entry = offsets + std::size_t{index} * kIntSize;
+    const std::uint32_t begin = ReadU32(entry);
+    return {text + begin, ReadU32(entry + kIntSize) - begin};
+  }
+};
+
+// An empty document: a document node without children, named by the one (empty) string.
+constexpr unsigned char kEmptyDocumentNode[kNodeSize] = {static_cast<unsigned char>(BinNodeType::kElement)};
+constexpr unsigned char kEmptyStringOffsets[2 * kIntSize] = {};
+constexpr Tables kEmptyTables{kEmptyStringOffsets, kEmptyDocumentNode, nullptr, "", nullptr};
 
 class BinNode final : public IBinNode {
  public:
-  BinNodeType type = BinNodeType::kElement;
-  std::string_view name;
-  std::string_view value;
-  std::vector<std::pair<std::string_view, std::string_view>> attributes;
-  std::vector<const BinNode*> children;
+  BinNode(const Tables& tables, std::size_t index) : tables_(&tables), record_(tables.nodes + index * kNodeSize) {}
 
-  BinNodeType GetNodeType() const override { return type; }
-  std::string_view GetNodeName() const override { return type == BinNodeType::kElement ? name : std::string_view(); }
+  BinNodeType GetNodeType() const override { return static_cast<BinNodeType>(Field(kType)); }
+  std::string_view GetNodeName() const override { return IsElement() ? Content() : std::string_view(); }
   std::string GetText() const override {
-    if (type != BinNodeType::kElement) return std::string(value);
+    if (!IsElement()) return std::string(Content());
     std::string text;
-    for (const BinNode* c : children) {
-      if (c->type == BinNodeType::kText || c->type == BinNodeType::kCData) text += c->value;
+    for (const BinNode& child : Children()) {
+      if (IsTextual(child.Field(kType))) text += child.Content();
     }
     return text;
   }
-  int GetChildCount() const override { return static_cast<int>(children.size()); }
+
+  int GetChildCount() const override { return static_cast<int>(Field(kChildCount)); }
   const IBinNode* GetChild(int index) const override {
-    return index >= 0 && index < GetChildCount() ? children[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && index < GetChildCount() ? &Children()[static_cast<std::size_t>(index)] : nullptr;
   }
-  const IBinNode* FindChild(std::string_view childName) const override {
-    for (const BinNode* c : children) {
-      if (c->type == BinNodeType::kElement && c->name == childName) return c;
+  const IBinNode* FindChild(std::string_view name) const override {
+    for (const BinNode& child : Children()) {
+      if (child.IsElement() && child.Content() == name) return &child;
     }
     return nullptr;
   }
-  int GetAttributeCount() const override { return static_cast<int>(attributes.size()); }
+
+  int GetAttributeCount() const override { return static_cast<int>(Field(kAttributeCount)); }
   std::string_view GetAttributeName(int index) const override {
-    return index >= 0 && index < GetAttributeCount() ? attributes[static_cast<std::size_t>(index)].first
-                                                     : std::string_view();
+    return index >= 0 && index < GetAttributeCount() ? AttributeName(Attribute(index)) : std::string_view();
   }
   std::string_view GetAttributeValue(int index) const override {
-    return index >= 0 && index < GetAttributeCount() ? attributes[static_cast<std::size_t>(index)].second
-                                                     : std::string_view();
+    return index >= 0 && index < GetAttributeCount() ? AttributeValue(Attribute(index)) : std::string_view();
   }
-  bool HasAttribute(std::string_view attrName) const override {
-    for (const auto& [n, v] : attributes) {
-      if (n == attrName) return true;
-    }
-    return false;
+  bool HasAttribute(std::string_view name) const override {
+    return FindAttribute([name](std::string_view n) { return n == name; }) != nullptr;
   }
-  std::string_view GetAttribute(std::string_view attrName) const override {
-    for (const auto& [n, v] : attributes) {
-      if (n == attrName) return v;
-    }
-    return {};
+  std::string_view GetAttribute(std::string_view name) const override {
+    return ValueOf(FindAttribute([name](std::string_view n) { return n == name; }));
   }
-  std::string_view GetAttributeNoCase(std::string_view attrName) const override {
-    for (const auto& [n, v] : attributes) {
-      if (EqualsNoCase(n, attrName)) return v;
-    }
-    return {};
-  }
-};
-
-class Decoder {
- public:
-  Decoder(std::string_view bytes, std::deque<BinNode>& nodes) : bytes_(bytes), nodes_(nodes) {}
-
-  // Fills `document` with the top-level nodes; false with a reason on any malformation.
-  bool Decode(BinNode& document, std::string& error) {
-    if (bytes_.size() < 6 || bytes_.substr(0, 4) != std::string_view(kMagic, 4)) {
-      error = "not a binary document (bad magic)";
-      return false;
-    }
-    if (static_cast<std::uint8_t>(bytes_[4]) != kVersion) {
-      error = fmt::format("unsupported binary document version {}", static_cast<int>(bytes_[4]));
-      return false;
-    }
-    pos_ = 6;
-    std::uint64_t count = 0;
-    if (!ReadVarint(count) || count > bytes_.size()) return Fail(error, "bad string table size");
-    strings_.reserve(static_cast<std::size_t>(count));
-    for (std::uint64_t i = 0; i < count; ++i) {
-      std::uint64_t length = 0;
-      if (!ReadVarint(length) || length > bytes_.size() - pos_) return Fail(error, "truncated string table");
-      strings_.push_back(bytes_.substr(pos_, static_cast<std::size_t>(length)));
-      pos_ += static_cast<std::size_t>(length);
-    }
-    document.type = BinNodeType::kElement;
-    if (!ReadChildren(document, 0)) return Fail(error, failure_);
-    if (pos_ != bytes_.size()) return Fail(error, "trailing bytes after the document");
-    return true;
+  std::string_view GetAttributeNoCase(std::string_view name) const override {
+    return ValueOf(FindAttribute([name](std::string_view n) { return EqualsNoCase(n, name); }));
   }
 
  private:
-  bool Fail(std::string& error, std::string_view why) {
-    error = fmt::format("{} (offset {})", why, pos_);
-    return false;
+  std::uint32_t Field(NodeField field) const { return ReadU32(record_ + field * kIntSize); }
+  bool IsElement() const { return Field(kType) == static_cast<std::uint32_t>(BinNodeType::kElement); }
+  std::string_view Content() const { return tables_->String(Field(kString)); }
+  std::span<const BinNode> Children() const { return {tables_->nodeObjects + Field(kFirstChild), Field(kChildCount)}; }
+
+  const unsigned char* Attribute(int index) const {
+    return tables_->attributes +
+           (std::size_t{Field(kFirstAttribute)} + static_cast<std::size_t>(index)) * kAttributeSize;
+  }
+  std::string_view AttributeName(const unsigned char* attribute) const { return tables_->String(ReadU32(attribute)); }
+  std::string_view AttributeValue(const unsigned char* attribute) const {
+    return tables_->String(ReadU32(attribute + kIntSize));
+  }
+  std::string_view ValueOf(const unsigned char* attribute) const {
+    return attribute != nullptr ? AttributeValue(attribute) : std::string_view();
+  }
+  // The first attribute whose name satisfies `matches`; nullptr when none does.
+  template <typename Match>
+  const unsigned char* FindAttribute(Match matches) const {
+    for (int i = 0; i < GetAttributeCount(); ++i) {
+      if (matches(AttributeName(Attribute(i)))) return Attribute(i);
+    }
+    return nullptr;
   }
 
-  bool ReadVarint(std::uint64_t& v) {
-    v = 0;
-    for (int shift = 0; shift < 35; shift += 7) {
-      if (pos_ >= bytes_.size()) return false;
-      const auto byte = static_cast<std::uint8_t>(bytes_[pos_++]);
-      v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
-      if ((byte & 0x80) == 0) return v <= 0xFFFFFFFFu;
-    }
-    return false;
-  }
-
-  bool ReadString(std::string_view& out) {
-    std::uint64_t index = 0;
-    if (!ReadVarint(index) || index >= strings_.size()) {
-      failure_ = "bad string index";
-      return false;
-    }
-    out = strings_[static_cast<std::size_t>(index)];
-    return true;
-  }
-
-  bool ReadChildren(BinNode& parent, int depth) {
-    if (depth > kMaxDepth) {
-      failure_ = "nesting too deep";
-      return false;
-    }
-    std::uint64_t count = 0;
-    // Every child takes at least two bytes, which bounds the count before anything is allocated.
-    if (!ReadVarint(count) || count > (bytes_.size() - pos_) / 2) {
-      failure_ = "bad child count";
-      return false;
-    }
-    parent.children.reserve(static_cast<std::size_t>(count));
-    for (std::uint64_t i = 0; i < count; ++i) {
-      if (pos_ >= bytes_.size()) {
-        failure_ = "truncated node";
-        return false;
-      }
-      const auto type = static_cast<std::uint8_t>(bytes_[pos_++]);
-      BinNode& node = nodes_.emplace_back();
-      switch (type) {
-        case static_cast<std::uint8_t>(BinNodeType::kElement): {
-          node.type = BinNodeType::kElement;
-          if (!ReadString(node.name)) return false;
-          std::uint64_t attrs = 0;
-          if (!ReadVarint(attrs) || attrs > (bytes_.size() - pos_) / 2) {
-            failure_ = "bad attribute count";
-            return false;
-          }
-          node.attributes.reserve(static_cast<std::size_t>(attrs));
-          for (std::uint64_t a = 0; a < attrs; ++a) {
-            std::string_view n, v;
-            if (!ReadString(n) || !ReadString(v)) return false;
-            node.attributes.emplace_back(n, v);
-          }
-          if (!ReadChildren(node, depth + 1)) return false;
-          break;
-        }
-        case static_cast<std::uint8_t>(BinNodeType::kText):
-        case static_cast<std::uint8_t>(BinNodeType::kCData):
-        case static_cast<std::uint8_t>(BinNodeType::kComment):
-          node.type = static_cast<BinNodeType>(type);
-          if (!ReadString(node.value)) return false;
-          break;
-        default:
-          failure_ = fmt::format("unknown node type {}", type);
-          return false;
-      }
-      parent.children.push_back(&node);
-    }
-    return true;
-  }
-
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-  std::vector<std::string_view> strings_;
-  std::deque<BinNode>& nodes_;
-  std::string failure_;
+  const Tables* tables_;
+  const unsigned char* record_;
 };
+
+// Checks the whole block once and points `tables` into it; false with a reason on any malformation.
+// Children ranges must follow one another in node order, each past its parent, so every node but the
+// document node has exactly one parent that precedes it: the nodes form one tree, without cycles.
+// Breadth-first order lets the depth be counted level by level on the way.
+bool ReadTables(std::string_view block, Tables& tables, std::size_t& nodeCount, std::string& error) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+  if (block.size() < sizeof kMagic || block.substr(0, sizeof kMagic) != std::string_view(kMagic, sizeof kMagic)) {
+    error = "not a binary document (no \"KHQC\" magic)";
+    return false;
+  }
+  if (block.size() > sizeof kMagic && bytes[4] != kVersion) {
+    error = fmt::format(
+        "binary document version {} is not read by this build (it reads version {}): regenerate the file from its "
+        "XML source with kdp-xml2hqc",
+        bytes[4], kVersion);
+    return false;
+  }
+  if (block.size() < kHeaderSize) {
+    error = fmt::format("truncated binary document: {} bytes, shorter than its header", block.size());
+    return false;
+  }
+  if (bytes[5] != 0 || bytes[6] != 0 || bytes[7] != 0) {
+    error = "binary document with unknown flags";
+    return false;
+  }
+  const std::uint64_t strings = ReadU32(bytes + 8), nodes = ReadU32(bytes + 12), attributes = ReadU32(bytes + 16),
+                      textSize = ReadU32(bytes + 20);
+  const std::uint64_t expected =
+      kHeaderSize + (strings + 1) * kIntSize + nodes * kNodeSize + attributes * kAttributeSize + textSize;
+  if (block.size() != expected) {
+    error = fmt::format("{} binary document: {} bytes where its header announces {}",
+                        block.size() < expected ? "truncated" : "overlong", block.size(), expected);
+    return false;
+  }
+  if (nodes == 0 || std::max({strings, nodes, attributes}) > kMaxCount) {
+    error = fmt::format("binary document with {} nodes, {} attributes and {} strings", nodes, attributes, strings);
+    return false;
+  }
+  tables.offsets = bytes + kHeaderSize;
+  tables.nodes = tables.offsets + (strings + 1) * kIntSize;
+  tables.attributes = tables.nodes + nodes * kNodeSize;
+  tables.text = block.data() + (block.size() - textSize);
+
+  const auto fail = [&error](std::string_view what, std::uint64_t index) {
+    error = fmt::format("corrupt binary document: {} {}", what, index);
+    return false;
+  };
+  for (std::uint64_t i = 0; i <= strings; ++i) {
+    const std::uint32_t offset = ReadU32(tables.offsets + i * kIntSize);
+    const std::uint32_t previous = i == 0 ? 0 : ReadU32(tables.offsets + (i - 1) * kIntSize);
+    if (offset < previous || offset > textSize || (i == strings && offset != textSize)) {
+      return fail("string offset out of order at string", i);
+    }
+  }
+  std::uint64_t nextChild = 1, nextAttribute = 0, levelEnd = 1;
+  int depth = 0;
+  for (std::uint64_t i = 0; i < nodes; ++i) {
+    const unsigned char* record = tables.nodes + i * kNodeSize;
+    const auto field = [record](NodeField f) -> std::uint64_t { return ReadU32(record + f * kIntSize); };
+    if (i > 0 && i >= nextChild) return fail("no parent for node", i);
+    if (i == levelEnd) {
+      ++depth;
+      levelEnd = nextChild;
+    }
+    const auto type = static_cast<std::uint32_t>(field(kType));
+    const bool element = type == static_cast<std::uint32_t>(BinNodeType::kElement);
+    const bool known = element || IsTextual(type) || type == static_cast<std::uint32_t>(BinNodeType::kComment);
+    if (!known || (i == 0 && !element)) return fail("unexpected type of node", i);
+    if (element && depth > kMaxDepth) {
+      error =
+          fmt::format("binary document nesting too deep: elements more than {} levels deep (node {})", kMaxDepth, i);
+      return false;
+    }
+    if (field(kString) >= strings) return fail("string index out of range in node", i);
+    const std::uint64_t attributeCount = field(kAttributeCount), childCount = field(kChildCount);
+    if (field(kFirstAttribute) != nextAttribute || (!element && attributeCount != 0) ||
+        nextAttribute + attributeCount > attributes) {
+      return fail("attribute range out of place in node", i);
+    }
+    if (field(kFirstChild) != nextChild || (!element && childCount != 0) || nextChild + childCount > nodes) {
+      return fail("child range out of place in node", i);
+    }
+    nextAttribute += attributeCount;
+    nextChild += childCount;
+  }
+  if (nextAttribute != attributes) return fail("attributes that belong to no element, from attribute", nextAttribute);
+  for (std::uint64_t i = 0; i < attributes; ++i) {
+    const unsigned char* attribute = tables.attributes + i * kAttributeSize;
+    if (ReadU32(attribute) >= strings || ReadU32(attribute + kIntSize) >= strings) {
+      return fail("string index out of range in attribute", i);
+    }
+  }
+  nodeCount = static_cast<std::size_t>(nodes);
+  return true;
+}
 
 class BinDocument final : public Implements<IBinDocument> {
  public:
+  BinDocument() { Clear(); }
+
   bool LoadFromFile(const std::string& path) override {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxFileSize) {
       Clear();
-      error_ = "cannot open " + path;
+      error_ = fmt::format("{} is {} bytes, more than a binary document may be", path, size);
       return false;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return Load(std::move(bytes));
+    std::ifstream in(path, std::ios::binary);
+    std::string block(ec ? 0 : static_cast<std::size_t>(size), '\0');
+    if (ec || !in || !in.read(block.data(), static_cast<std::streamsize>(block.size()))) {
+      Clear();
+      error_ = "cannot read " + path;
+      return false;
+    }
+    buffer_ = std::move(block);
+    return Load();
   }
 
-  bool LoadFromBytes(std::string_view bytes) override { return Load(std::string(bytes)); }
+  bool LoadFromBytes(std::string_view bytes) override {
+    buffer_.assign(bytes);
+    return Load();
+  }
 
   const IBinNode* GetRoot() const override {
-    for (const BinNode* child : document_.children) {
-      if (child->type == BinNodeType::kElement) return child;
+    const IBinNode& document = nodes_.front();
+    for (int i = 0; i < document.GetChildCount(); ++i) {
+      const IBinNode* child = document.GetChild(i);
+      if (child->GetNodeType() == BinNodeType::kElement) return child;
     }
     return nullptr;
   }
-  const IBinNode* GetDocumentNode() const override { return &document_; }
+  const IBinNode* GetDocumentNode() const override { return &nodes_.front(); }
   std::string GetLastError() const override { return error_; }
 
  private:
-  void Clear() {
-    document_ = BinNode();
-    nodes_.clear();
-    buffer_.clear();
-  }
-
-  bool Load(std::string bytes) {
-    Clear();
-    buffer_ = std::move(bytes);
-    Decoder decoder(buffer_, nodes_);
+  // Validates `buffer_` and makes one node object per record; on failure the document is left empty.
+  bool Load() {
     error_.clear();
-    if (!decoder.Decode(document_, error_)) {
+    std::size_t nodeCount = 0;
+    if (!ReadTables(buffer_, tables_, nodeCount, error_)) {
       Clear();
       return false;
     }
+    nodes_.clear();
+    nodes_.reserve(nodeCount);
+    for (std::size_t i = 0; i < nodeCount; ++i) nodes_.emplace_back(tables_, i);
+    tables_.nodeObjects = nodes_.data();
     return true;
   }
 
-  std::string buffer_;  // owns every string the nodes view
-  std::deque<BinNode> nodes_;
-  BinNode document_;
+  void Clear() {
+    buffer_.clear();
+    tables_ = kEmptyTables;
+    nodes_.assign(1, BinNode(tables_, 0));
+  }
+
+  std::string buffer_;  // the block every node and string views
+  Tables tables_;
+  std::vector<BinNode> nodes_;
   std::string error_;
 };
 
@@ -351,12 +436,14 @@ bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string*
   pugi::xml_document doc;
   const pugi::xml_parse_result result =
       doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_comments, pugi::encoding_auto);
+  std::string why;
   if (!result) {
-    if (error != nullptr) *error = fmt::format("{} at offset {}", result.description(), result.offset);
-    return false;
+    why = fmt::format("{} at offset {}", result.description(), result.offset);
+  } else if (Encoder().Encode(doc, out, why)) {
+    return true;
   }
-  out = Encoder().Encode(doc);
-  return true;
+  if (error != nullptr) *error = why;
+  return false;
 }
 
 bool TransXml2Bin(const std::string& source, const std::string& target) {

@@ -5,14 +5,21 @@
 // type 8, which readers skip). `TransXml2Bin` converts an XML file; `HQQueryBinDocInterface` hands out a
 // document object that loads one. Nodes are owned by their document and valid while it lives.
 //
-// File layout, version 1 (all counts and indexes are unsigned LEB128 varints):
-//   "KHQC" magic, version byte (1), flags byte (0),
-//   string table: count, then per string its byte length and UTF-8 bytes,
-//   document node: child count, then each child:
-//     node type byte (1 element, 3 text, 4 CDATA, 8 comment);
-//     element: name index, attribute count, (name index, value index) per attribute, child count, children;
-//     text, CDATA, comment: value index.
-// A reader rejects any other version, out-of-range indexes, nesting deeper than 256 and trailing bytes.
+// File layout, version 2. One block, read once and validated once at load; nodes then read their fields
+// straight from it, and names and values are views into it. Integers are unsigned 32-bit little-endian.
+//   header (24 bytes): "KHQC" magic, version byte (2), flags byte (0), two zero bytes,
+//     string count S, node count N, attribute count A, string byte count B;
+//   string offsets: S + 1 offsets into the string bytes, starting at 0, never decreasing, the last one B;
+//     string i is bytes [offset i, offset i + 1); every distinct name and value is stored once;
+//   nodes: N records of six integers: type (1 element, 3 text, 4 CDATA, 8 comment), string index (the
+//     element's name; the content of the others), first attribute, attribute count, first child, child count;
+//   attributes: A records of two string indexes (name, value), each element's attributes consecutive, in order;
+//   string bytes: B bytes of UTF-8.
+// Node 0 is the document node (an element named ""). Nodes are stored breadth first: the children of each
+// node are consecutive records, and the child ranges follow one another in node order, each past its parent,
+// so the nodes form one tree. Attribute ranges follow one another the same way. A reader rejects any other
+// version (older files are regenerated with kdp-xml2hqc), a size other than the header announces, indexes or
+// ranges out of place, and elements nested more than 256 levels deep.
 #pragma once
 
 #include <cstdint>
@@ -68,7 +75,8 @@ std::shared_ptr<IBinDocument> HQQueryBinDocInterface(const Guid& iid = IBinDocum
 // The attribute read as an integer; `defaultValue` when absent or not a number.
 int GetBinNodeValueInt(const IBinNode* node, std::string_view name, int defaultValue);
 
-// Encodes XML text as a binary document. False (reason in `error`) when the XML does not parse.
+// Encodes XML text as a binary document. False (reason in `error`) when the XML does not parse or nests its
+// elements deeper than a reader accepts.
 bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string* error = nullptr);
 
 // Converts the XML file `source` into the binary document `target`. Logs and returns false on failure.
