@@ -61,7 +61,7 @@ bool TKrUserDealerIDProcessor::ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) {
   std::string_view body;
   const TReplyBody status = ReadReplyBody(ARecvMsg, II_DECODE_OFFSET, body);
   if (status != TReplyBody::kOk) {
-    host::AddHQLog(fmt::format("ProcessRpMsg 应答无法读取 ({})", static_cast<int>(status)), kLogSource,
+    host::AddHQLog(fmt::format("ProcessRpMsg 应答无法读取: {}", DescribeReplyBody(status)), kLogSource,
                    host::LogSeverity::kNotice);
     SetAnalyseLuxData(std::make_shared<TKrLuxDataTable>());
     return false;

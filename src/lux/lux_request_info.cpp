@@ -57,6 +57,20 @@ std::uint32_t TKrLuxDataRequestInfo::GetReqInfoHashCode() { return host::StrHash
 
 bool IsEnsEdition() { return G_getCurrentLanguage() == "ENS"; }
 
+std::string_view DescribeReplyBody(TReplyBody status) {
+  switch (status) {
+    case TReplyBody::kOk:
+      return "";
+    case TReplyBody::kErrorReply:
+      return "mpError";
+    case TReplyBody::kUndecodable:
+      return "Deserialize failed";
+    case TReplyBody::kTooShort:
+      return "MessageBody.Size < II_DECODE_OFFSET";
+  }
+  return "";
+}
+
 TReplyBody ReadReplyBody(host::TBaseLuxMessage& reply, std::size_t offset, std::string_view& body) {
   body = {};
   if (reply.GetMessageProp() == host::mpError) return TReplyBody::kErrorReply;

@@ -110,6 +110,9 @@ bool IsEnsEdition();
 // What reading a reply's body gave.
 enum class TReplyBody { kOk, kErrorReply, kUndecodable, kTooShort };
 
+// What went wrong, for log lines ("" for kOk).
+std::string_view DescribeReplyBody(TReplyBody status);
+
 // Decodes a reply that is not an error reply and gives its body from byte `offset` on; the view lives as
 // long as the reply.
 TReplyBody ReadReplyBody(host::TBaseLuxMessage& reply, std::size_t offset, std::string_view& body);
