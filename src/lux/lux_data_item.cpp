@@ -1,5 +1,6 @@
 #include "lux/lux_data_item.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kdp {
@@ -76,15 +77,19 @@ std::string_view TKrLuxDataItem::FindIndexValue(std::string_view name) const {
 }
 
 void TKrLuxDataItem::Append(std::string_view name, std::string_view value) {
-  if (!FFields.empty()) FText += kLuxPairSeparator;
+  const std::size_t lead = FFields.empty() ? 0 : kSeparatorSize;
+  const std::size_t start = FText.size();
+  FText.resize(start + lead + name.size() + kSeparatorSize + value.size());
+  char* out = FText.data() + start;
+  if (lead != 0) out = std::copy(kLuxPairSeparator.begin(), kLuxPairSeparator.end(), out);
   Field f{};
-  f.NamePos = static_cast<std::uint32_t>(FText.size());
+  f.NamePos = static_cast<std::uint32_t>(out - FText.data());
   f.NameLen = static_cast<std::uint32_t>(name.size());
-  FText += name;
-  FText += kLuxNameValueSeparator;
-  f.ValuePos = static_cast<std::uint32_t>(FText.size());
+  out = std::copy(name.begin(), name.end(), out);
+  out = std::copy(kLuxNameValueSeparator.begin(), kLuxNameValueSeparator.end(), out);
+  f.ValuePos = static_cast<std::uint32_t>(out - FText.data());
   f.ValueLen = static_cast<std::uint32_t>(value.size());
-  FText += value;
+  std::copy(value.begin(), value.end(), out);
   FFields.push_back(f);
   if (name.empty()) ++FEmptyNames;
 }

@@ -41,6 +41,11 @@ class TKrLuxDataItem final : public host::Implements<IKrLuxDataItem> {
   std::string_view NameAt(std::size_t index) const { return NameOf(FFields[index]); }
   std::string_view ValueAt(std::size_t index) const { return ValueOf(FFields[index]); }
   void Clear();
+  // Room for `bytes` of serial text and `fields` fields, for parsers that know roughly what comes.
+  void Reserve(std::size_t bytes, std::size_t fields) {
+    FText.reserve(bytes);
+    FFields.reserve(fields);
+  }
 
  private:
   struct Field {

@@ -19,6 +19,9 @@ namespace kdp {
 namespace {
 
 constexpr std::string_view kLogSource = "uKrLuxNewsDataProcessor";
+// A news row holds about ten fields and a few hundred bytes; reserving once saves the growth steps.
+constexpr std::size_t kItemTextGuess = 512;
+constexpr std::size_t kItemFieldGuess = 12;
 constexpr std::string_view kBrokerReportPath = "/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=";
 
 // The catalogue number and default text of each channel; the last entry answers any other channel.
@@ -48,29 +51,46 @@ enum class NewsElement {
   kSentence
 };
 
-constexpr std::array<std::pair<std::string_view, NewsElement>, 10> kElements{{
-    {"id", NewsElement::kId},
-    {"title", NewsElement::kTitle},
-    {"date", NewsElement::kDate},
-    {"snap", NewsElement::kSnap},
-    {"channel", NewsElement::kChannel},
-    {"sitename", NewsElement::kSiteName},
-    {"keyword", NewsElement::kKeyword},
-    {"broker", NewsElement::kBroker},
-    {"attechmenturl", NewsElement::kAttachment},
-    {"sentence", NewsElement::kSentence},
-}};
-
-NewsElement Classify(std::string_view name) {
-  for (const auto& [text, kind] : kElements) {
-    if (SameTextAscii(name, text)) return kind;
+// Whether an element or attribute name is `known` (lower-case letters), ignoring ASCII case. Reads the
+// name only as far as it needs: most names are told apart by their first letters.
+bool NameIs(const char* name, std::string_view known) {
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    if ((name[i] | 0x20) != known[i]) return false;  // the terminator never matches a letter
   }
-  return NewsElement::kOther;
+  return name[known.size()] == '\0';
+}
+
+// Element names by their first letter, so an element is compared with one or three names.
+NewsElement Classify(const char* name) {
+  auto is = [name](std::string_view known) { return NameIs(name, known); };
+  switch (name[0] | 0x20) {
+    case 'i':
+      return is("id") ? NewsElement::kId : NewsElement::kOther;
+    case 't':
+      return is("title") ? NewsElement::kTitle : NewsElement::kOther;
+    case 'd':
+      return is("date") ? NewsElement::kDate : NewsElement::kOther;
+    case 'c':
+      return is("channel") ? NewsElement::kChannel : NewsElement::kOther;
+    case 'k':
+      return is("keyword") ? NewsElement::kKeyword : NewsElement::kOther;
+    case 'b':
+      return is("broker") ? NewsElement::kBroker : NewsElement::kOther;
+    case 'a':
+      return is("attechmenturl") ? NewsElement::kAttachment : NewsElement::kOther;
+    case 's':
+      if (is("snap")) return NewsElement::kSnap;
+      if (is("sitename")) return NewsElement::kSiteName;
+      if (is("sentence")) return NewsElement::kSentence;
+      return NewsElement::kOther;
+    default:
+      return NewsElement::kOther;
+  }
 }
 
 std::string_view Attribute(const pugi::xml_node& node, std::string_view name) {
   for (pugi::xml_attribute attribute : node.attributes()) {
-    if (SameTextAscii(attribute.name(), name)) return attribute.value();
+    if (NameIs(attribute.name(), name)) return attribute.value();
   }
   return {};
 }
@@ -89,12 +109,13 @@ std::string_view FirstListEntry(std::string_view text) {
 void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context, std::string_view requestCodes,
                    TKrLuxDataTable& table) {
   auto item = std::make_shared<TKrLuxDataItem>();
+  item->Reserve(kItemTextGuess, kItemFieldGuess);
   bool fromBroker = false;
   std::string sections;
   std::string link;
   for (pugi::xml_node child : node.children()) {
     if (child.type() != pugi::node_element) continue;
-    const std::string_view text = child.text().get();
+    const std::string_view text = child.child_value();
     switch (Classify(child.name())) {
       case NewsElement::kId:
         item->SetIndexValue("ID", text);
