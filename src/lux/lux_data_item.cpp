@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace kdp {
 namespace {
@@ -111,6 +112,16 @@ void TKrLuxDataItem::Rebuild(int index, std::string_view value) {
 }
 
 void TKrLuxDataItem::SetIndexValue(std::string_view name, std::string_view value) {
+  // A name or value read from this item (FindIndexValue) would move while the buffer grows.
+  auto inside = [this](std::string_view text) {
+    const std::less<const char*> before;
+    return !text.empty() && !before(text.data(), FText.data()) && before(text.data(), FText.data() + FText.size());
+  };
+  if (inside(name) || inside(value)) {
+    const std::string ownName(name), ownValue(value);
+    SetIndexValue(ownName, ownValue);
+    return;
+  }
   const int index = Find(name);
   if (index < 0) {
     Append(name, value);

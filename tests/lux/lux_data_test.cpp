@@ -114,6 +114,16 @@ TEST(LuxDataItem, SetSerialStrRepairsWhatItCannotTakeAsItIs) {
   }
 }
 
+TEST(LuxDataItem, AValueReadFromTheItemItselfCanBeSetAgain) {
+  TKrLuxDataItem item;
+  item.SetIndexValue("ID", "N2026120400017");
+  for (int i = 0; i < 40; ++i) item.SetIndexValue("Copy" + std::to_string(i), item.FindIndexValue("ID"));
+  item.SetIndexValue("ID", item.FindIndexValue("Copy39").substr(1));  // shorter: the buffer is laid out again
+  EXPECT_EQ(item.GetIndexValue("Copy0"), "N2026120400017");
+  EXPECT_EQ(item.GetIndexValue("Copy39"), "N2026120400017");
+  EXPECT_EQ(item.GetIndexValue("ID"), "2026120400017");
+}
+
 TEST(LuxDataItem, CloneIsIndependent) {
   TKrLuxDataItem item;
   item.SetIndexValue("ID", "1");
