@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -25,16 +26,19 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   std::shared_ptr<host::IKrIntfRegistry> GetIntfRegistry() override { return names_; }
   std::shared_ptr<host::IKrServiceProvider> GetServiceProvider() override { return provider_; }
   std::shared_ptr<host::ISpeed> GetSpeed() override;
-  std::shared_ptr<host::IBaseLuxClient> GetLuxClient() override { return nullptr; }
+  std::shared_ptr<host::IBaseLuxClient> GetLuxClient() override;
   bool HasRight(std::string_view right) override;
   host::DateTime GetServerDateTime() override;
   std::string GetLanguage() override { return language_; }
   std::string GetUserID() override { return user_id_; }
   std::string GetAccountID() override { return account_id_; }
   int GetLoginRegion() override { return login_region_; }
+  std::string GetServerAddressByName(std::string_view name) override;
 
   // The host's quote engine; nullptr runs the host without one.
   void SetSpeed(std::shared_ptr<host::ISpeed> speed);
+  // The host's Lux client; none until one is set.
+  void SetLuxClient(std::shared_ptr<host::IBaseLuxClient> client);
 
   NameRegistry& Names() { return *names_; }
   MiniServiceProvider& Provider() { return *provider_; }
@@ -49,12 +53,14 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   const std::string language_;
   const std::set<std::string, std::less<>> rights_;
   const int login_region_;
+  const std::map<std::string, std::string, std::less<>> servers_;
   const std::shared_ptr<host::IClock> clock_;
   const host::Clock::time_point clock_at_start_;
   const host::DateTime server_time_at_start_;
   std::shared_ptr<std::atomic<int>> unload_notifications_;
-  mutable std::mutex speed_mutex_;  // guards speed_: the engine's threads read it
+  mutable std::mutex speed_mutex_;  // guards speed_ and lux_client_: other threads read them
   std::shared_ptr<host::ISpeed> speed_;
+  std::shared_ptr<host::IBaseLuxClient> lux_client_;
 };
 
 }  // namespace kdp::minihost

@@ -1,5 +1,6 @@
 #include "main_loop.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -90,8 +91,22 @@ void MiniMainLoop::AdvanceBy(host::Clock::duration d) {
     if (next > manual_clock_->Now()) manual_clock_->Set(next);
     RunUntilIdle();
   }
-  manual_clock_->Set(target);
+  // A nested wait inside a task may already have moved the clock past the target.
+  if (manual_clock_->Now() < target) manual_clock_->Set(target);
   RunUntilIdle();
+}
+
+bool MiniMainLoop::ProcessMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  if (manual_clock_ == nullptr) return RunUntil(done, timeout);
+  constexpr std::chrono::milliseconds kStep{10};
+  const auto deadline = manual_clock_->Now() + timeout;
+  while (true) {
+    RunUntilIdle();
+    if (done()) return true;
+    const auto now = manual_clock_->Now();
+    if (now >= deadline) return false;
+    AdvanceBy(std::min<host::Clock::duration>(kStep, deadline - now));
+  }
 }
 
 bool MiniMainLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

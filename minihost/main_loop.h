@@ -29,6 +29,10 @@ class MiniMainLoop final : public host::IMainLoop {
   void Post(Task task) override;
   TimerId SetTimer(std::chrono::milliseconds interval, Task tick) override;
   void KillTimer(TimerId id) override;
+  // With a ManualClock the waiting thread's time passes: the clock moves in steps of 10 ms (firing the
+  // timers due on the way) until done() holds or the timeout is used up, so an unanswered wait ends at
+  // once in real time. With a real clock it waits for posts from other threads as RunUntil does.
+  bool ProcessMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override;
   bool IsMainThread() const override { return std::this_thread::get_id() == owner_; }
   host::Clock::time_point Now() const override { return clock_->Now(); }
 

@@ -12,6 +12,7 @@
 #include "frame/registration.h"
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
+#include "lux/lux_dealer_id.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -30,6 +31,7 @@ struct ModuleStep {
 // finding nothing). The timer manager is bound to the host's loop, so it must not outlive the host.
 void StopRegistrationUnit() {
   FreeHQSpeedImpl();
+  TKrUserDealerIDProvider::FreeInstance();
   FreeHQCache();
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();

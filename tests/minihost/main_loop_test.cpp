@@ -80,6 +80,34 @@ TEST_F(LoopTest, ATimerMayKillItselfAndAThrowingTaskDoesNotStopTheLoop) {
   EXPECT_EQ(loop.ActiveTimerCount(), 1u);
 }
 
+TEST_F(LoopTest, ANestedWaitTurnsTheLoopAndSpendsTheWaitOnAManualClock) {
+  const auto start = clock->Now();
+  bool answered = false;
+  loop.Post([&] { answered = true; });
+  EXPECT_TRUE(loop.ProcessMessagesUntil([&] { return answered; }, 1000ms));
+  EXPECT_EQ(clock->Now(), start);  // answered at once: no time passed
+
+  // Nobody answers: the whole wait passes, and timers due on the way fire.
+  int ticks = 0;
+  loop.SetTimer(100ms, [&] { ++ticks; });
+  EXPECT_FALSE(loop.ProcessMessagesUntil([] { return false; }, 1010ms));
+  EXPECT_EQ(clock->Now() - start, 1010ms);
+  EXPECT_EQ(ticks, 10);
+
+  // An answer that a timer brings ends the wait at that timer.
+  bool late = false;
+  loop.SetTimer(250ms, [&] { late = true; });
+  const auto before = clock->Now();
+  EXPECT_TRUE(loop.ProcessMessagesUntil([&] { return late; }, 1000ms));
+  EXPECT_EQ(clock->Now() - before, 250ms);
+
+  // A wait inside a stepped advance does not turn the clock back afterwards.
+  loop.SetTimer(2000ms, [&] { loop.ProcessMessagesUntil([] { return false; }, 900ms); });
+  const auto outer = clock->Now();
+  loop.AdvanceBy(2100ms);
+  EXPECT_GE(clock->Now() - outer, 2100ms);
+}
+
 TEST(LoopRealTimeTest, RunStopsOnQuitFromAnotherThreadEvenWhenQuitComesFirst) {
   MiniMainLoop loop;
   const auto started = std::chrono::steady_clock::now();

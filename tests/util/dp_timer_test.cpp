@@ -186,6 +186,9 @@ class RefusingLoop final : public host::IMainLoop {
     return refuse ? 0 : inner_.SetTimer(interval, std::move(tick));
   }
   void KillTimer(TimerId id) override { inner_.KillTimer(id); }
+  bool ProcessMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) override {
+    return inner_.ProcessMessagesUntil(done, timeout);
+  }
   bool IsMainThread() const override { return inner_.IsMainThread(); }
   host::Clock::time_point Now() const override { return inner_.Now(); }
 

@@ -69,6 +69,11 @@ class IMainLoop {
   // Stops a timer; an unknown or already stopped ID is ignored. REQUIRES: main thread.
   virtual void KillTimer(TimerId id) = 0;
 
+  // Keeps the loop turning while the main thread waits for an answer that arrives through it: posted
+  // tasks and due timers run until `done()` holds or `timeout` has passed on the loop's clock.
+  // Returns done(). REQUIRES: main thread.
+  virtual bool ProcessMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) = 0;
+
   virtual bool IsMainThread() const = 0;
   virtual Clock::time_point Now() const = 0;
 };

@@ -1,0 +1,32 @@
+// A host for the Lux fuzz targets: counts the log lines of level 1 and above (what the package logs when
+// it refuses outside bytes) and answers nothing else.
+#pragma once
+
+#include <cstdlib>
+#include <string_view>
+
+#include "kdp/host/host_environment.h"
+#include "kdp/host/main_loop.h"
+
+namespace kdp::fuzzing {
+
+class NoticeCountingHost final : public host::IHostEnvironment {
+ public:
+  std::shared_ptr<host::IKrServiceProvider> ServiceProvider() override { return nullptr; }
+  host::InterfacePtr QueryRegisteredService(const host::Guid&) override { return nullptr; }
+  void Log(std::string_view, std::string_view, int level) override {
+    if (level >= 1) ++notices;
+  }
+  bool IsDetailedLogOn() const override { return true; }  // so the costly diagnostic lines are built too
+  void FlushLog() override {}
+  const host::HostPaths& Paths() const override { return paths_; }
+  host::IMainLoop& Loop() override { std::abort(); }  // the parsers never need the loop
+  void ShowErrorMessage(std::string_view, std::string_view) override {}
+
+  int notices = 0;
+
+ private:
+  host::HostPaths paths_;
+};
+
+}  // namespace kdp::fuzzing

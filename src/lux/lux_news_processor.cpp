@@ -1,0 +1,295 @@
+#include "lux/lux_news_processor.h"
+
+#include <array>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "core/host_lookups.h"
+#include "kdp/host/log.h"
+#include "kdp/host/str_hash.h"
+#include "lux/lux_dealer_id.h"
+#include "util/strings.h"
+
+namespace kdp {
+namespace {
+
+constexpr std::string_view kLogSource = "uKrLuxNewsDataProcessor";
+constexpr std::string_view kReturnFields =
+    "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
+constexpr std::string_view kDefaultPageSize = "50";
+
+constexpr TNewsQueryStyle kNewsStyle{
+    "name=getlist&mediatype=01&lng=01&param_v2=", "name=getlist&mediatype=01&param_v2=", "&pagesize=", true, true};
+constexpr TNewsQueryStyle kSubjectStyle{
+    "name=getlist&mediatype=13&param_v2=", "name=getlist&mediatype=13&param_v2=", "&pagesize=", false, false};
+constexpr TNewsQueryStyle kCommStyle{
+    "name=getlist&mediatype=16&lng=01&param_v2=", "name=getlist&mediatype=16&param_v2=", "&pagesize=", true, true};
+constexpr TNewsQueryStyle kLedStyle{
+    "name=getlist&mediatype=01&lng=01&returnfields=&param_v2=", "name=getlist&mediatype=01&returnfields=&param_v2=",
+    "&type=01,03,16&pagesize=", true, true};
+
+// What a parameter is to the query.
+enum class Role {
+  kCondition,
+  kNotSent,
+  kPageSize,
+  kPageNo,
+  kStartNum,
+  kStartDate,
+  kEndDate,
+  kCodes,
+  kSort,
+  kSortBegin,
+  kSortEnd
+};
+
+struct KnownParameter {
+  std::string_view Name;
+  Role Use;
+  bool HistoryOnly;  // a search sends it as a condition
+};
+
+constexpr std::array<KnownParameter, 15> kKnownParameters{{
+    {"pagesize", Role::kPageSize, false},
+    {"newstype", Role::kNotSent, false},
+    {"datasize", Role::kNotSent, false},
+    {"startid", Role::kNotSent, false},
+    {"uniquetag", Role::kNotSent, false},
+    {"SaveData", Role::kNotSent, true},
+    {"SaveHisNum", Role::kNotSent, true},
+    {"startDate", Role::kStartDate, false},
+    {"endDate", Role::kEndDate, false},
+    {"koracode", Role::kCodes, false},
+    {"pageno", Role::kPageNo, false},
+    {"Sort", Role::kSort, true},
+    {"SortBeginDate", Role::kSortBegin, true},
+    {"SortEndDate", Role::kSortEnd, true},
+    {"StartNum", Role::kStartNum, true},
+}};
+
+Role RoleOf(std::string_view name, bool search) {
+  for (const KnownParameter& known : kKnownParameters) {
+    if (SameTextAscii(name, known.Name)) {
+      return search && known.HistoryOnly ? Role::kCondition : known.Use;
+    }
+  }
+  return Role::kCondition;
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+// "N:V", every "," of V starting another "N:" alternative.
+std::string Condition(std::string_view name, std::string_view value) {
+  std::string condition(name);
+  condition += ':';
+  condition += value;
+  ReplaceAll(condition, ",", fmt::format(" OR {}:", name));
+  return condition;
+}
+
+// The security condition: "&" escaped for the search engine, brackets made "_", a list made alternatives.
+std::string CodesCondition(std::string_view codes) {
+  std::string value(codes);
+  ReplaceAll(value, "&", "\\\\&");
+  for (char& c : value) {
+    if (c == '(' || c == ')') c = '_';
+  }
+  ReplaceAll(value, ",", " OR koracode:");
+  return "koracode:" + value;
+}
+
+// The page to ask for: the number given, or the page after the rows the caller already has.
+int PageNumber(const std::string* pageNo, int startNum, std::string_view pageSize) {
+  if (pageNo != nullptr && !pageNo->empty()) return ParseInt32(*pageNo).value_or(0);
+  const int size = ParseInt32(pageSize).value_or(0);
+  if (size <= 0 || startNum <= 0) return 1;
+  return (startNum + size - 1) / size + 1;
+}
+
+std::string BuildQuery(const TKrLuxDataRequestInfo::Params& params, const TNewsQueryStyle& style, bool edition,
+                       bool search, const std::string& conditionSuffix) {
+  std::string pageSize(kDefaultPageSize);
+  const std::string* pageNo = nullptr;
+  int startNum = 0;
+  std::string startDate, endDate, sort, sortBegin, sortEnd;
+  std::vector<std::string> conditions;
+  for (const auto& [name, value] : params) {
+    Role role = RoleOf(name, search);
+    if (!style.DatesSortAndCodes && role == Role::kCodes) role = Role::kCondition;
+    switch (role) {
+      case Role::kPageSize:
+        pageSize = value.empty() ? std::string(kDefaultPageSize) : value;
+        break;
+      case Role::kPageNo:
+        pageNo = &value;
+        break;
+      case Role::kStartNum:
+        startNum = ParseInt32(value).value_or(0);
+        break;
+      case Role::kStartDate:
+        startDate = value;
+        break;
+      case Role::kEndDate:
+        endDate = value;
+        break;
+      case Role::kSort:
+        sort = value;
+        break;
+      case Role::kSortBegin:
+        sortBegin = value;
+        break;
+      case Role::kSortEnd:
+        sortEnd = value;
+        break;
+      case Role::kCodes:
+        conditions.push_back(CodesCondition(value));
+        break;
+      case Role::kCondition:
+        conditions.push_back(Condition(name, value));
+        break;
+      case Role::kNotSent:
+        break;
+    }
+  }
+
+  std::string query(edition ? style.EditionPrefix : style.Prefix);
+  const std::size_t conditionsStart = query.size();
+  for (std::size_t i = 0; i < conditions.size(); ++i) {
+    if (i == 0) {
+      query += conditions[i];
+    } else if (style.BracketConditions) {
+      query += fmt::format(" AND ({})", conditions[i]);
+    } else {
+      query += " AND " + conditions[i];
+    }
+  }
+  query += conditionSuffix;
+  if (style.DatesSortAndCodes && !startDate.empty() && !endDate.empty()) {
+    if (query.size() > conditionsStart) query += ';';
+    query += fmt::format("date1:[{} TO {}]", startDate, endDate);
+  }
+  query += style.PageSizeKey;
+  query += pageSize;
+  query += "&pageno=";
+  query +=
+      std::to_string(search ? (pageNo ? ParseInt32(*pageNo).value_or(0) : 0) : PageNumber(pageNo, startNum, pageSize));
+  if (!search && style.DatesSortAndCodes) {
+    if (!TrimView(sortBegin).empty()) query += "&begindate=" + sortBegin;
+    if (!TrimView(sortEnd).empty()) query += "&enddate=" + sortEnd;
+    if (!TrimView(sort).empty()) query += "&sort=" + sort;
+  }
+  query += kReturnFields;
+  return query;
+}
+
+}  // namespace
+
+TKrLuxNewsDataProcessor::TKrLuxNewsDataProcessor() : TKrLuxNewsDataProcessor(kNewsStyle) {}
+
+TKrLuxNewsDataProcessor::TKrLuxNewsDataProcessor(const TNewsQueryStyle& style)
+    : FStyle(style), FReplyContext(TNewsReplyContext::FromHost()) {}
+
+std::unique_ptr<TKrLuxDataReqMessage> TKrLuxNewsDataProcessor::BuildMessage(bool search) {
+  const std::string query = BuildQuery(SnapshotIndex(), FStyle, IsEnsEdition(), search, ConditionSuffix());
+  auto message = std::make_unique<TKrLuxDataReqMessage>();
+  message->MakeEmptyRequest();
+  message->SetCommand(kLuxNewsAppClass, kLuxNewsCommandID);
+  message->SetMsgContext(query);
+  host::AddHQLog(fmt::format("CreateReqMsg MessageFormat={} 序列化成功", query), kLogSource, host::LogSeverity::kInfo);
+  return message;
+}
+
+std::unique_ptr<TKrLuxDataReqMessage> TKrLuxNewsDataProcessor::CreateReqMsg() { return BuildMessage(false); }
+std::unique_ptr<TKrLuxDataReqMessage> TKrLuxNewsDataProcessor::CreateSearchMsg() { return BuildMessage(true); }
+
+std::shared_ptr<IKrLuxDataIndexQuotaSubInfo> TKrLuxNewsDataProcessor::CreateSubInfo(TSubInfoType subInfoType) {
+  auto subInfo = std::make_shared<TKrLuxDataIndexQuotaSubInfo>();
+  if (subInfoType == SITIndex) {
+    host::AddHQLog("TKrLuxNewsDataProcessor.CreateSubInfo 设置订阅内容", kLogSource, host::LogSeverity::kInfo);
+    // The fields a push should carry.
+    for (std::string_view field : {"2001", "2007", "2008", "2009", "2010", "2011", "2012", "2005"}) {
+      subInfo->SetIndexQuotaValue(field, "");
+    }
+    return subInfo;
+  }
+  for (const auto& [name, value] : SnapshotIndex()) {
+    if (SameTextAscii(name, "koracode")) {
+      subInfo->SetIndexQuotaValue("2002", value);
+      host::AddHQLog(fmt::format("TKrLuxNewsDataProcessor.CreateSubInfo KoraCode: {}", value), kLogSource,
+                     host::LogSeverity::kInfo);
+    } else if (!SameTextAscii(name, "SaveData") && !SameTextAscii(name, "uniquetag")) {
+      subInfo->SetIndexQuotaValue(name, value);
+    }
+  }
+  host::AddHQLog("TKrLuxNewsDataProcessor.CreateSubInfo 设置订阅条件", kLogSource, host::LogSeverity::kInfo);
+  return subInfo;
+}
+
+bool TKrLuxNewsDataProcessor::ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) {
+  host::AddHQLog("ProcessRpMsg 开始解析新闻数据", kLogSource, host::LogSeverity::kInfo);
+  auto table = std::make_shared<TKrLuxDataTable>();
+  std::string_view body;
+  const TReplyBody status = ReadReplyBody(ARecvMsg, II_DECODE_OFFSET, body);
+  switch (status) {
+    case TReplyBody::kOk:
+      ParseNewsReply(body, FReplyContext, GetIndexValue("koracode"), *table);
+      break;
+    case TReplyBody::kErrorReply:
+      host::AddHQLog("ProcessRpMsg 错误应答(mpError)，不解析", kLogSource, host::LogSeverity::kNotice);
+      break;
+    case TReplyBody::kUndecodable:
+      host::AddHQLog("ProcessRpMsg 应答反序列化失败", kLogSource, host::LogSeverity::kNotice);
+      break;
+    case TReplyBody::kTooShort:
+      host::AddHQLog("ProcessRpMsg MessageBody.Size < II_DECODE_OFFSET", kLogSource, host::LogSeverity::kNotice);
+      break;
+  }
+  SetAnalyseLuxData(std::move(table));
+  return status == TReplyBody::kOk;
+}
+
+bool TKrLuxNewsDataProcessor::ProcessPublishMsg(host::MemoryStream& record) {
+  host::AddHQLog("ProcessPublishMsg Receive one Publish msg", kLogSource, host::LogSeverity::kInfo);
+  auto table = std::make_shared<TKrLuxDataTable>();
+  const bool parsed = ParseNewsPublishRecord(record, FReplyContext, *table);
+  SetAnalyseLuxData(std::move(table));
+  return parsed;
+}
+
+std::string TKrLuxNewsDataProcessor::GetSectorID() { return std::to_string(GetReqInfoHashCode()); }
+
+std::uint32_t TKrLuxNewsDataProcessor::GetReqInfoHashCode() {
+  const std::string tag = GetIndexValue("uniquetag");
+  if (TrimView(tag).empty()) return TKrLuxDataRequestInfo::GetReqInfoHashCode();
+  const std::string codes = GetKoraCodesBySector(tag);
+  if (codes.empty()) return host::StrHash(GetSectorName() + tag);
+  return host::StrHash(tag + GetSectorName() + codes);
+}
+
+TKrLuxSubjectNewsDataProcessor::TKrLuxSubjectNewsDataProcessor() : TKrLuxNewsDataProcessor(kSubjectStyle) {}
+
+TKrLuxCommNewsDataProcessor::TKrLuxCommNewsDataProcessor() : TKrLuxNewsDataProcessor(kCommStyle) {}
+
+std::string TKrLuxCommNewsDataProcessor::ConditionSuffix() {
+  TKrUserDealerIDProvider& provider = TKrUserDealerIDProvider::GetInstance();
+  const std::string dealer = provider.GetUserDealerID();
+  if (dealer.empty() || provider.IsIDIncluded()) return {};
+  return fmt::format(" AND (!siteid:{})", dealer);
+}
+
+TKrLuxLEDNewsDataProcessor::TKrLuxLEDNewsDataProcessor() : TKrLuxNewsDataProcessor(kLedStyle) {}
+
+void TKrLuxUserDefineNewsDataProcessor::SetIndexValue(std::string_view name, std::string_view value) {
+  if (name == "USER_DEFINE_NODE_NAME") {
+    FUserDefineNodeName = value;
+    return;
+  }
+  TKrLuxNewsDataProcessor::SetIndexValue(name, value);
+}
+
+}  // namespace kdp

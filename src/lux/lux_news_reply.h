@@ -1,0 +1,45 @@
+// Reading news: the XML reply of a news list and the record the server pushes for a news subscription,
+// each into rows of a TKrLuxDataTable.
+//
+// A news reply document holds a "result" element with one child per news item; an item's values are its
+// sub-elements ("id", "title", "date", "snap", "channel", "sitename", "keyword", "broker",
+// "attechmenturl", "sentence"), names compared without regard to ASCII case. A pushed record is a list of
+// indicators: 2001 ID, 2005 Tagcode, 2007 Title, 2008 NewsDate, 2009 Source, 2010 URL, 2011 Column.
+//
+// The context (channel texts, report server) is taken from the host on the main thread when a processor
+// is made; parsing then needs nothing but its arguments and runs on the Lux client's thread.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "kdp/host/memory_stream.h"
+#include "lux/lux_data_table.h"
+
+namespace kdp {
+
+struct TNewsReplyContext {
+  // Channels 0 to 7, then the text of any other channel.
+  std::array<std::string, 9> ChannelTexts;
+  // The research-report server as a URL ("" when the host does not know it).
+  std::string ReportServer;
+
+  // Channel texts from the string catalogue in the current language, the report server
+  // ("korareportserver") from the host. REQUIRES: main thread.
+  static TNewsReplyContext FromHost();
+  // The column text of a channel number (decimal text).
+  const std::string& MapIndexType(std::string_view channel) const;
+};
+
+// Parses a news reply document into rows appended to `table`. `requestCodes` is the request's "koracode"
+// parameter: a sentence adds its section to an item only when it concerns one of those codes.
+// Malformed documents give the rows read so far and a log line.
+void ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
+                    TKrLuxDataTable& table);
+
+// Parses one pushed news record into a row appended to `table`. False, with a log line and no row, when
+// the record cannot be decoded.
+bool ParseNewsPublishRecord(host::MemoryStream& record, const TNewsReplyContext& context, TKrLuxDataTable& table);
+
+}  // namespace kdp

@@ -1,0 +1,157 @@
+// The request registry, and the subscription history with its pending pushes on the stand-in host's main
+// loop.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lux/lux_news_processor.h"
+#include "lux/lux_req_record_mgr.h"
+#include "lux/lux_sub_history.h"
+#include "lux_test_support.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+TEST(LuxReqRecordMgr, OneRecordPerSerialNumber) {
+  TKrLuxReqRecordMgr registry;
+  auto first = std::make_shared<TKrLuxDataRequestInfo>();
+  auto second = std::make_shared<TKrLuxDataRequestInfo>();
+  EXPECT_TRUE(registry.TryAddReqRecord(7, {11, first, LDRTGet}));
+  EXPECT_FALSE(registry.TryAddReqRecord(7, {12, second, LDRTSearch}));
+  TReqRecordItem found;
+  ASSERT_TRUE(registry.TryGetReqRecord(7, found));
+  EXPECT_EQ(found.WidgetID, 11u);
+  EXPECT_EQ(found.IProcessor, first);
+  EXPECT_EQ(found.ReqType, LDRTGet);
+  EXPECT_FALSE(registry.TryGetReqRecord(8, found));
+
+  EXPECT_TRUE(registry.TryAddReqRecord(8, {13, second, LDRTRawMsg}));
+  ASSERT_TRUE(registry.TryTakeReqRecord(8, found));
+  EXPECT_EQ(found.WidgetID, 13u);
+  EXPECT_FALSE(registry.TryTakeReqRecord(8, found));  // a reply is matched once
+  registry.RemoveReqRecord(7);
+  registry.RemoveReqRecord(7);
+  EXPECT_EQ(registry.Count(), 0u);
+}
+
+TEST(LuxSubHistory, SectorsAndWidgetsBothWays) {
+  TKrLuxDataSubHistoryMgr history;
+  EXPECT_TRUE(history.IsNeedDeSubFromServer("S1"));  // nobody ever subscribed it
+  history.AddSubSectorWidgets("S1", 1);
+  history.AddSubSectorWidgets("S1", 1);
+  history.AddSubSectorWidgets("S1", 2);
+  history.AddWidgetSubSectorHis(1, "S1");
+  history.AddWidgetSubSectorHis(1, "S2");
+  history.AddWidgetSubSectorHis(1, "S1");
+  EXPECT_EQ(history.GetSectorSubWidgets("S1"), (std::vector<std::uint32_t>{1, 2}));
+  EXPECT_EQ(history.GetWidgetSubSectors(1), (std::vector<std::string>{"S1", "S2"}));
+  EXPECT_TRUE(history.IsWidgetAlreadySub("S1", 2));
+  EXPECT_FALSE(history.IsWidgetAlreadySub("S2", 1));  // only widget -> sector was recorded for S2
+  EXPECT_TRUE(history.IsSectorAlreadySub("S1"));
+
+  // Widget 1 still has S1 in its history: the sector stays subscribed.
+  EXPECT_FALSE(history.IsNeedDeSubFromServer("S1"));
+  history.DeWidgetSubSectorHis(1, "S1");
+  EXPECT_TRUE(history.IsNeedDeSubFromServer("S1"));  // widget 2 never recorded S1 in its history
+  history.ClearWidgetSubHis(1);
+  EXPECT_TRUE(history.GetWidgetSubSectors(1).empty());
+
+  history.DeSubWidgetSector("S1", 1);
+  history.DeSubWidgetSector("S1", 2);
+  EXPECT_FALSE(history.IsSectorAlreadySub("S1"));  // the emptied list is gone
+  EXPECT_TRUE(history.GetSectorSubWidgets("S1").empty());
+  history.DeSubWidgetSector("S1", 2);
+}
+
+TEST(LuxSubHistory, SubscriptionsAndTheirRequestHashes) {
+  TKrLuxDataSubHistoryMgr history;
+  EXPECT_FALSE(history.IsSectorSubInfoChange("S1", 5));  // no code stored
+  history.SetSectorSubInfoHashCode("S1", 5);
+  EXPECT_FALSE(history.IsSectorSubInfoChange("S1", 5));
+  EXPECT_TRUE(history.IsSectorSubInfoChange("S1", 6));
+
+  auto sub = std::make_unique<TKrLuxSubInfo>();
+  sub->SetTopicIndex(3);
+  history.AddSubSectorNotifyObj("S1", std::move(sub));
+  ASSERT_NE(history.GetSubInfoBySectorID("S1"), nullptr);
+  EXPECT_EQ(history.GetSubInfoBySectorID("S1")->GetTopicIndex(), 3);
+  history.DeSubSector("S1");
+  EXPECT_EQ(history.GetSubInfoBySectorID("S1"), nullptr);
+  EXPECT_FALSE(history.IsSectorSubInfoChange("S1", 6));  // the code went with it
+
+  history.SetAuthLevelReqed(true);
+  history.SetAuthLevelReqTimes(4);
+  EXPECT_TRUE(history.GetAuthLevelReqed());
+  EXPECT_EQ(history.GetAuthLevelReqTimes(), 4);
+  EXPECT_FALSE(history.GetNewsSectorReqed());
+}
+
+class LuxPublishTest : public ::testing::Test {
+ protected:
+  LuxPublishTest() {
+    processor_ = std::make_shared<TKrLuxNewsDataProcessor>();
+    sub_.SetDataSubMgr(&history_);
+    sub_.SetLuxDataProcessor({21, processor_, LDRTSub});
+    sub_.SetHwndWindow(TLuxDispatchWindow(window_.GetRef(), [this](unsigned msg, TDataProcessMsg* record) {
+      // The dispatcher's part: take the record back from the pending list.
+      auto owned = history_.RemoveDataProcessMsg(record);
+      ASSERT_NE(owned, nullptr);
+      dispatched_.push_back({msg, std::move(owned)});
+    }));
+  }
+
+  static host::MemoryStream Push(const std::string& id) {
+    host::MemoryStream record;
+    host::EncodeLuxPublishRecord(std::vector<host::TLuxIndicator>{{2001, {id}}, {2007, {"title " + id}}}, record);
+    record.SetPosition(0);
+    return record;
+  }
+
+  testing::TestHost h;
+  host::MessageWindow window_;
+  TKrLuxDataSubHistoryMgr history_;
+  std::shared_ptr<TKrLuxNewsDataProcessor> processor_;
+  TKrLuxSubInfo sub_;
+  std::vector<std::pair<unsigned, std::unique_ptr<TDataProcessMsg>>> dispatched_;
+};
+
+TEST_F(LuxPublishTest, APushIsPendingUntilTheDispatcherTakesIt) {
+  auto record = Push("N1");
+  sub_.OnPublish(record);
+  EXPECT_EQ(history_.PendingCount(), 1u);
+  EXPECT_TRUE(dispatched_.empty());
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(dispatched_.size(), 1u);
+  EXPECT_EQ(history_.PendingCount(), 0u);
+  const auto& [msg, data] = dispatched_[0];
+  EXPECT_EQ(msg, WM_LUX_SUBSCRIBE);
+  EXPECT_EQ(data->ReqRcItem.WidgetID, 21u);
+  EXPECT_EQ(data->ReqRcItem.ReqType, LDRTSub);
+  EXPECT_EQ(data->MessageType, LMTOK);
+  EXPECT_EQ(data->LParam, 0);
+  ASSERT_NE(data->ReceiveDataTable, nullptr);
+  EXPECT_EQ(data->ReceiveDataTable->GetIndexValue(0, "ID"), "N1");
+  EXPECT_EQ(data->ReceiveDataTable->GetIndexValue(0, "Title"), "title N1");
+}
+
+TEST_F(LuxPublishTest, AWindowGoneBeforeOrAfterThePostLeavesNothingBehind) {
+  auto early = Push("N1");
+  sub_.OnPublish(early);
+  window_.Release();  // the posted message is dropped; the record stays pending
+  h->Loop().RunUntilIdle();
+  EXPECT_TRUE(dispatched_.empty());
+  EXPECT_EQ(history_.PendingCount(), 1u);
+
+  auto late = Push("N2");
+  sub_.OnPublish(late);  // the post itself fails now
+  EXPECT_EQ(history_.PendingCount(), 1u);
+  EXPECT_TRUE(h->Logger().Contains("OnPublish, WM_LUX_SUBSCRIBE PostMessage Fail!"));
+  history_.ClearDataProcessMsg();
+  EXPECT_EQ(history_.PendingCount(), 0u);
+  EXPECT_EQ(history_.RemoveDataProcessMsg(nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace kdp

@@ -1,0 +1,312 @@
+// Replies and pushes into tables: the news document, pushed news records, raw messages, the sector tree
+// and the dealer documents, each also with the malformed forms they must survive.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kdp/host/ansi.h"
+#include "lux/lux_async_message.h"
+#include "lux/lux_dealer_id.h"
+#include "lux/lux_news_processor.h"
+#include "lux/lux_sector_tree_processor.h"
+#include "lux_test_support.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+using testing::NewsReply;
+
+std::string ReadData(const std::string& name) {
+  std::ifstream in(std::string(KDP_LUX_TEST_DATA) + "/" + name, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+Pairs Fields(IKrLuxDataTable& table, int row) {
+  Pairs pairs;
+  for (int col = 0; col < table.GetColCount(row); ++col) {
+    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
+  }
+  return pairs;
+}
+
+class LuxNewsReplyTest : public ::testing::Test {
+ protected:
+  // Made inside the host, so the report server is the sample's.
+  std::shared_ptr<TKrLuxNewsDataProcessor> Processor(const std::string& codes) {
+    auto processor = std::make_shared<TKrLuxNewsDataProcessor>();
+    processor->SetIndexValue("koracode", codes);
+    return processor;
+  }
+
+  testing::TestHost h;
+};
+
+TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRows) {
+  auto processor = Processor("600000.SH,600036.SH");
+  auto reply = NewsReply(ReadData("news_reply.xml"));
+  ASSERT_TRUE(processor->ProcessRpMsg(reply));
+  auto table = processor->GetAnalyseLuxData();
+  ASSERT_EQ(table->GetRowCount(), 4);
+
+  EXPECT_EQ(Fields(*table, 0),
+            (Pairs{{"ID", "N2026120400017"},
+                   {"Title", "浦发银行前三季度净利润同比增长5.2%，资产质量保持稳定"},
+                   {"NewsDate", "2026-12-04 09:31:05"},
+                   {"URL", "http://news.kora.example/snap/view.php?id=N2026120400017&src=kora&t=1"},
+                   {"Column", "新闻"},
+                   {"Source", "证券时报网"},
+                   {"Tagcode", "600000.SH"},
+                   {"section", "337010,337045"},  // sentences of a requested code whose section starts 337
+                   {"UserStockType", "News"}}));
+  // Upper-case elements; the broker replaces the site and the snap link.
+  EXPECT_EQ(Fields(*table, 1),
+            (Pairs{{"ID", "R88812"},
+                   {"Title", "银行业深度报告：息差企稳，估值修复可期"},
+                   {"NewsDate", "2026-12-03 18:00:00"},
+                   {"URL", "http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R88812"},
+                   {"Column", "研究报告"},
+                   {"Source", "华泰证券"},
+                   {"AttechmentUrl", "http://files.kora.example/rpt/R88812.pdf"},
+                   {"AttechmentType", "PDF"},
+                   {"UserStockType", "News"}}));
+  // "?" as the first character is no query part; channel 9 is "other".
+  EXPECT_EQ(Fields(*table, 2), (Pairs{{"ID", "N2026120400009"},
+                                      {"Title", "Morning brief: index futures & \"blue chips\""},
+                                      {"NewsDate", "2026-12-04 08:02:11"},
+                                      {"URL", "?id=N2026120400009"},
+                                      {"Column", "新闻"},
+                                      {"Source", "Kora Wire"},
+                                      {"AttechmentUrl", "http://files.kora.example/brief.html"},
+                                      {"UserStockType", "News"}}));
+  // A channel that is not a number; a sentence code without a comma names nothing.
+  EXPECT_EQ(table->GetIndexValue(3, "Column"), "新闻");
+  EXPECT_EQ(table->GetIndexValue(3, "section"), "");
+  EXPECT_TRUE(h->Logger().Contains("AnalyseAndSaveLuxNews 新闻数量：4"));
+
+  // Sentences are matched against the request's codes: another request keeps other sections.
+  auto other = Processor("000001.SZ");
+  auto again = NewsReply(ReadData("news_reply.xml"));
+  ASSERT_TRUE(other->ProcessRpMsg(again));
+  EXPECT_EQ(other->GetAnalyseLuxData()->GetIndexValue(0, "section"), "337020");
+}
+
+TEST_F(LuxNewsReplyTest, ChannelTextsCoverEveryChannel) {
+  const std::vector<std::pair<std::string, std::string>> channels{
+      {"0", "论坛"},     {"1", "新闻"},     {"2", "博客"}, {"3", "文化财经"}, {"4", "经济通新闻"}, {"5", "研究报告"},
+      {"6", "英文新闻"}, {"7", "视频新闻"}, {"8", "新闻"}, {"-1", "新闻"},    {" 3 ", "文化财经"}, {"", "新闻"}};
+  const TNewsReplyContext context = TNewsReplyContext::FromHost();
+  for (const auto& [channel, text] : channels) {
+    SCOPED_TRACE(channel);
+    EXPECT_EQ(context.MapIndexType(channel), text);
+  }
+}
+
+TEST_F(LuxNewsReplyTest, EachParseReplacesTheTableWithoutTouchingTheOneHandedOut) {
+  auto processor = Processor("600000.SH");
+  auto first = NewsReply(ReadData("news_reply.xml"));
+  processor->ProcessRpMsg(first);
+  auto handedOut = processor->GetAnalyseLuxData();
+  auto empty = NewsReply("<response><result/></response>");
+  EXPECT_TRUE(processor->ProcessRpMsg(empty));
+  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
+  EXPECT_EQ(handedOut->GetRowCount(), 4);
+}
+
+TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
+  const std::string document = ReadData("news_reply.xml");
+  struct Case {
+    const char* what;
+    host::TBaseLuxMessage reply;
+    int rows;
+    const char* logged;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"cut inside the second item", NewsReply(document.substr(0, document.find("<Broker>"))), 2,
+                   "AnalyseAndSaveLuxNews 新闻数据不是完整的XML"});
+  cases.push_back({"no result element", NewsReply("<response><total>0</total></response>"), 0,
+                   "AnalyseAndSaveLuxNews 未找到Result节点"});
+  cases.push_back({"not XML", NewsReply("\xFF\xFE\x00<<&&>>"), 0, "AnalyseAndSaveLuxNews 未找到Result节点"});
+  cases.push_back({"an error reply", NewsReply(document, host::mpError), 0, "ProcessRpMsg 错误应答(mpError)"});
+  cases.push_back({"a time-out", host::TBaseLuxMessage({}, 3, host::mpTimeout), 0, "ProcessRpMsg 应答反序列化失败"});
+  cases.push_back({"a body shorter than its prefix", host::TBaseLuxMessage(testing::ReplyWire("ab"), 4, host::mpNormal),
+                   0, "ProcessRpMsg MessageBody.Size < II_DECODE_OFFSET"});
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    h->Logger().ClearRecords();
+    auto processor = Processor("600000.SH");
+    processor->ProcessRpMsg(c.reply);
+    EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), c.rows);
+    EXPECT_TRUE(h->Logger().Contains(c.logged));
+  }
+  // The partial second item keeps what was read before the cut.
+  auto processor = Processor("600000.SH");
+  auto cut = NewsReply(document.substr(0, document.find("<Broker>")));
+  processor->ProcessRpMsg(cut);
+  EXPECT_EQ(processor->GetAnalyseLuxData()->GetIndexValue(1, "Source"), "研报中心");
+}
+
+TEST_F(LuxNewsReplyTest, ADocumentDeclaredInCodePage936IsConverted) {
+  const std::string utf8 =
+      "<?xml version=\"1.0\" encoding=\"GB2312\"?><response><result><item><id>G1</id><title>沪深两市成交额突破万亿"
+      "</title><channel>3</channel></item></result></response>";
+  auto processor = Processor("");
+  auto reply = NewsReply(host::Utf8ToAnsi(utf8));
+  ASSERT_TRUE(processor->ProcessRpMsg(reply));
+  auto table = processor->GetAnalyseLuxData();
+  ASSERT_EQ(table->GetRowCount(), 1);
+  EXPECT_EQ(table->GetIndexValue(0, "Title"), "沪深两市成交额突破万亿");
+  EXPECT_EQ(table->GetIndexValue(0, "Column"), "文化财经");
+}
+
+TEST_F(LuxNewsReplyTest, PushedRecordsBecomeOneRowEach) {
+  auto processor = Processor("600000.SH");
+  const std::vector<host::TLuxIndicator> indicators{{2001, {"N77"}},      {2002, {"600000.SH"}},
+                                                    {2007, {"盘中快讯"}}, {2008, {"2026-12-04 10:31:00"}},
+                                                    {2009, {"快讯中心"}}, {2010, {"http://news.kora.example/N77"}},
+                                                    {2011, {"4"}},        {2005, {"600000.SH", "600036.SH"}},
+                                                    {2012, {"ignored"}}};
+  host::MemoryStream record;
+  host::EncodeLuxPublishRecord(indicators, record);
+  record.SetPosition(0);
+  ASSERT_TRUE(processor->ProcessPublishMsg(record));
+  auto table = processor->GetAnalyseLuxData();
+  ASSERT_EQ(table->GetRowCount(), 1);
+  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "N77"},
+                                      {"Title", "盘中快讯"},
+                                      {"NewsDate", "2026-12-04 10:31:00"},
+                                      {"Source", "快讯中心"},
+                                      {"URL", "http://news.kora.example/N77"},
+                                      {"Column", "经济通新闻"},
+                                      {"Tagcode", "600000.SH,600036.SH"}}));
+
+  // The next push replaces the table; a record that cannot be decoded leaves it empty.
+  host::MemoryStream garbage(std::string_view("\x05\x00\x00\x00\x01", 5));
+  EXPECT_FALSE(processor->ProcessPublishMsg(garbage));
+  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
+  EXPECT_EQ(table->GetRowCount(), 1);
+  EXPECT_TRUE(h->Logger().Contains("ProcessPublishMsg 推送记录无法解码 (5 字节)"));
+}
+
+TEST(LuxAsyncMessage, KeepsTheBodyAfterItsPrefixOrWholeForCloudReports) {
+  testing::TestHost h;
+  TKrLuxDataAsyncMessage plain;
+  TKrLuxCloudPRDataAsyncMessage cloud;
+  host::MessageWindow window;
+  ASSERT_TRUE(plain.CreatAsyncMessage(1079, 12, "report=1", TLuxDispatchWindow(window.GetRef(), nullptr), 4367));
+  EXPECT_EQ(plain.GetSendMsg().GetCommandWord(), host::MakeLuxCommandWord(1079, 12));
+  EXPECT_EQ(testing::ContextText(plain.GetSendMsg()), "report=1");
+  EXPECT_EQ(plain.GetUserData(), 4367u);
+  host::MemoryStream bytes(std::string_view("\x01\x02", 2));
+  ASSERT_TRUE(cloud.CreatAsyncMessage(1079, 13, bytes, {}, 1));
+  EXPECT_EQ(cloud.GetSendMsg().GetMsgContext().AsStringView(), std::string_view("\x01\x02", 2));
+
+  auto asFace = host::Query<IKrLuxDataAsyncMessage>(std::make_shared<TKrLuxCloudPRDataAsyncMessage>());
+  EXPECT_NE(asFace, nullptr);
+
+  struct Case {
+    const char* what;
+    host::TBaseLuxMessage reply;
+    bool plainOk;
+    std::string plainKept;
+    bool cloudOk;
+    std::string cloudKept;
+    const char* logged;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"normal", host::TBaseLuxMessage(testing::ReplyWire("HEADbody"), 1, host::mpNormal), true, "body",
+                   true, "HEADbody", ""});
+  cases.push_back({"short", host::TBaseLuxMessage(testing::ReplyWire("ab"), 1, host::mpNormal), false, "", true, "ab",
+                   "PostAsyncMessage: MessageBody.Size is invalid"});
+  cases.push_back({"error", host::TBaseLuxMessage(testing::ReplyWire("HEADbody"), 1, host::mpError), false, "", false,
+                   "", "PostAsyncMessage: mpError"});
+  cases.push_back(
+      {"time-out", host::TBaseLuxMessage({}, 1, host::mpTimeout), false, "", false, "", "PostAsyncMessage: mpTimeOut"});
+  cases.push_back({"undecodable", host::TBaseLuxMessage({1, 2, 3}, 1, host::mpNormal), false, "", false, "",
+                   "PostAsyncMessage: Deserialize failed"});
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    h->Logger().ClearRecords();
+    host::TBaseLuxMessage copy = c.reply;
+    EXPECT_EQ(plain.ProcessRpMsg(c.reply), c.plainOk);
+    EXPECT_EQ(plain.GetDataStream().AsStringView(), c.plainKept);
+    EXPECT_EQ(plain.GetMsgProp(), c.reply.GetMessageProp());
+    EXPECT_EQ(cloud.ProcessRpMsg(copy), c.cloudOk);
+    EXPECT_EQ(cloud.GetDataStream().AsStringView(), c.cloudKept);
+    if (*c.logged) {
+      EXPECT_TRUE(h->Logger().Contains(c.logged));
+    }
+  }
+}
+
+TEST(LuxSectorTree, RequestAndNodes) {
+  testing::TestHost h([](minihost::HostSettings& s) { s.language = "ENS"; });
+  TKrLuxSectorTreeProcessor tree;
+  EXPECT_EQ(tree.GetSectorID(), "{FEF825A1-42AA-4F84-AF8F-AF18935492E3}");
+  tree.SetIndexValue("SectorTreeType", "27");
+  auto message = tree.CreateReqMsg();
+  EXPECT_EQ(testing::ContextText(*message), "calltype=C#&name=code&param=type:27;subnode:N1071;lng:01");
+  EXPECT_EQ(message->GetCommandWord(), 0x58301771u);
+  tree.SetIndexValue("SectorTreeType", "12");
+  EXPECT_EQ(testing::ContextText(*tree.CreateReqMsg()), "calltype=C#&name=code&param=type:12;lng:01");
+
+  auto reply = NewsReply(
+      "<root><result><node code=\"N1071\" name=\"要闻\" parentcode=\"\" level=\"1\" isleaf=\"0\"/>"
+      "<node code=\"N1072\" name=\"公司新闻\" parentcode=\"N1071\" level=\"2\" isleaf=\"1\"/></result></root>");
+  ASSERT_TRUE(tree.ProcessRpMsg(reply));
+  auto table = tree.GetAnalyseLuxData();
+  ASSERT_EQ(table->GetRowCount(), 2);
+  EXPECT_EQ(Fields(*table, 1),
+            (Pairs{{"code", "N1072"}, {"name", "公司新闻"}, {"parentcode", "N1071"}, {"level", "2"}, {"isleaf", "1"}}));
+
+  auto missing = NewsReply("<root/>");
+  EXPECT_FALSE(tree.ProcessRpMsg(missing));
+  EXPECT_EQ(tree.GetAnalyseLuxData()->GetRowCount(), 0);
+  EXPECT_TRUE(h->Logger().Contains("SectorTree LResultNode is nil!"));
+  auto error = NewsReply("<result/>", host::mpError);
+  EXPECT_FALSE(tree.ProcessRpMsg(error));
+  EXPECT_TRUE(h->Logger().Contains("SectorTree ProcessRpMsg ARecvMsg.MessageProp = mpError"));
+}
+
+TEST(LuxDealerDocuments, DealerIDDictionaryAndReports) {
+  TKrUserDealerIDProcessor user(1403, 6405, "<Report/>");
+  EXPECT_EQ(user.CreateReqMsg()->GetCommandWord(), 0x57B01905u);
+  EXPECT_EQ(testing::ContextText(*user.CreateReqMsg()), "<Report/>");
+  for (const std::string document :
+       {"<DataSet><Data><Body><Record><User_DealerId>D0301</User_DealerId></Record></Body></Data></DataSet>",
+        "<?xml version=\"1.0\"?><DateSet><Data><Body><Record User_dealerId=\"D0301\"/></Body></Data></DateSet>"}) {
+    SCOPED_TRACE(document);
+    auto table = user.GetInfoFromMsg(document);
+    ASSERT_EQ(table->GetRowCount(), 1);
+    EXPECT_EQ(Fields(*table, 0), (Pairs{{"User_dealerId", "D0301"}}));
+  }
+  EXPECT_EQ(user.GetInfoFromMsg("<DataSet><Data><Record/></Data></DataSet>")->GetRowCount(), 0);
+  auto reply =
+      NewsReply("<DataSet><Data><Body><Record><User_dealerId>D9</User_dealerId></Record></Body></Data></DataSet>");
+  ASSERT_TRUE(user.ProcessRpMsg(reply));
+  EXPECT_EQ(user.GetAnalyseLuxData()->GetIndexValue(0, "User_dealerId"), "D9");
+
+  TKrAllDealersProcessor dealers;
+  auto list = dealers.GetInfoFromMsg(
+      "<Result><item code=\"D0101\" name=\"华泰证券\"/><item><code>D0301</code><name>国泰君安</name></item>"
+      "<!-- none --></Result>");
+  ASSERT_EQ(list->GetRowCount(), 2);
+  EXPECT_EQ(Fields(*list, 0), (Pairs{{"code", "D0101"}, {"name", "华泰证券"}}));
+  EXPECT_EQ(Fields(*list, 1), (Pairs{{"code", "D0301"}, {"name", "国泰君安"}}));
+  EXPECT_EQ(dealers.GetInfoFromMsg("not xml")->GetRowCount(), 0);
+
+  TKrRPReportProcessor reports;
+  auto titles =
+      reports.GetInfoFromMsg("<x><result><r date=\"2026-12-01\" title=\"年度策略\" extra=\"no\"/></result></x>");
+  ASSERT_EQ(titles->GetRowCount(), 1);
+  EXPECT_EQ(Fields(*titles, 0), (Pairs{{"NewsDate", "2026-12-01"}, {"Title", "年度策略"}}));
+}
+
+}  // namespace
+}  // namespace kdp

@@ -1,0 +1,129 @@
+// Helpers the Lux tests share: reply messages built from a body, the text a request carries, and a
+// fake data manager whose request objects record what a widget or provider sends.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kdp/host/lux.h"
+#include "kdp/host/serializer.h"
+#include "kdp/lux/lux_data.h"
+#include "kdp/lux/lux_requests.h"
+#include "lux/lux_req_message.h"
+
+namespace kdp::testing {
+
+// The bytes of a reply whose body is `body`.
+inline std::vector<std::uint8_t> ReplyWire(std::string_view body, std::int32_t serial = 1) {
+  host::TBaseMessage reply;
+  reply.Header().MessageKind = 2;
+  reply.SetSerialNumber(serial);
+  reply.MessageBody().Write(body.data(), body.size());
+  host::MemoryStream wire;
+  reply.Serialize(wire);
+  return std::vector<std::uint8_t>(wire.Bytes().begin(), wire.Bytes().end());
+}
+
+// A reply as the client delivers it: the 4-byte prefix the news replies carry (the document's length),
+// then the document.
+inline host::TBaseLuxMessage NewsReply(std::string_view document, host::TMessageProperty prop = host::mpNormal) {
+  host::MemoryStream body;
+  host::TStreamSerializer(body).WriteLongWord(static_cast<std::uint32_t>(document.size()));
+  body.Write(document.data(), document.size());
+  return host::TBaseLuxMessage(ReplyWire(body.AsStringView()), 1, prop);
+}
+
+// The text context of a request message (written as an AnsiString).
+inline std::string ContextText(const TKrLuxDataReqMessage& message) {
+  host::MemoryStream context(message.GetMsgContext().Bytes());
+  std::string text;
+  host::TStreamSerializer(context).ReadAnsiString(text);
+  return text;
+}
+
+// A table of rows with the given IDs, each with a title.
+inline std::shared_ptr<IKrLuxDataTable> TableOf(const std::vector<std::string>& ids) {
+  auto table = NewLuxDataTable();
+  for (const std::string& id : ids) {
+    const int row = table->AddRow();
+    table->SetIndexValue(row, "ID", id);
+    table->SetIndexValue(row, "Title", "title of " + id);
+  }
+  return table;
+}
+
+// The IDs prefix + from ... prefix + (to - 1).
+inline std::vector<std::string> Range(int from, int to, const std::string& prefix = "N") {
+  std::vector<std::string> ids;
+  for (int i = from; i < to; ++i) ids.push_back(prefix + std::to_string(i));
+  return ids;
+}
+
+// The IDs of a table's rows, top first.
+inline std::vector<std::string> IdsOf(const std::shared_ptr<IKrLuxDataTable>& table) {
+  std::vector<std::string> ids;
+  for (int row = 0; table && row < table->GetRowCount(); ++row) ids.push_back(table->GetIndexValue(row, "ID"));
+  return ids;
+}
+
+// A data manager whose message requests record each raw message and answer through `onRawSend`.
+class FakeLuxDataManager final : public host::Implements<IKrLuxDataManager> {
+ public:
+  struct RawMessage {
+    std::uint32_t appClass, commandID;
+    std::string content;
+    std::int32_t serial;
+  };
+  // Called after a raw message is recorded, with the observer of the request object that sent it.
+  std::function<void(const RawMessage&, const std::shared_ptr<IKrLuxDataNotifyObserver>&)> onRawSend;
+  std::vector<RawMessage> sent;
+  std::vector<std::shared_ptr<IKrLuxDataNotifyObserver>> observers;
+
+  std::shared_ptr<IKrLuxNewsReq> GetLuxNewsRequest(std::shared_ptr<IKrLuxDataNotifyObserver> observer) override {
+    if (!observer) return nullptr;
+    observers.push_back(observer);
+    return std::make_shared<Request>(*this, observer);
+  }
+  std::shared_ptr<IKrLuxMsgReq> GetLuxMsgRequest(std::shared_ptr<IKrLuxDataNotifyObserver> observer) override {
+    if (!observer) return nullptr;
+    observers.push_back(observer);
+    return std::make_shared<Request>(*this, observer);
+  }
+  ReqInfoPtr GetLuxDataReqInfo(const std::string&, TLuxDataReqType) override { return nullptr; }
+  void AppendLuxInfoConfigure(const std::string&, const std::string&) override {}
+
+ private:
+  class Request final : public host::Implements<IKrLuxNewsReq, IKrLuxMsgReq> {
+   public:
+    Request(FakeLuxDataManager& owner, std::shared_ptr<IKrLuxDataNotifyObserver> observer)
+        : owner_(owner), observer_(std::move(observer)) {}
+    bool Subscribe(const ReqInfoPtr& info) override { return info != nullptr; }
+    bool DeSubscribe(const ReqInfoPtr& info) override { return info != nullptr; }
+    bool RemoveSectorByID(const ReqInfoPtr&) override { return true; }
+    bool IsAlreadySub(const ReqInfoPtr&) override { return false; }
+    std::int32_t GetHisData(const ReqInfoPtr& info) override { return info ? 41 : -1; }
+    std::int32_t SearchData(const ReqInfoPtr& info) override { return info ? 42 : -1; }
+    bool SetItemBrowsed(const ReqInfoPtr&, const std::string& id) override { return !id.empty(); }
+    std::int32_t SendMsg(const ReqInfoPtr& info) override { return info ? 43 : -1; }
+    std::int32_t RawSendMsg(std::uint32_t appClass, std::uint32_t commandID, const std::string& content,
+                            std::uint32_t) override {
+      owner_.sent.push_back({appClass, commandID, content, 100 + static_cast<std::int32_t>(owner_.sent.size())});
+      if (owner_.onRawSend) owner_.onRawSend(owner_.sent.back(), observer_);
+      return owner_.sent.back().serial;
+    }
+    std::int32_t RawSendMsg(std::uint32_t appClass, std::uint32_t commandID, const host::MemoryStream& content,
+                            std::uint32_t userData) override {
+      return RawSendMsg(appClass, commandID, std::string(content.AsStringView()), userData);
+    }
+
+   private:
+    FakeLuxDataManager& owner_;
+    std::shared_ptr<IKrLuxDataNotifyObserver> observer_;
+  };
+};
+
+}  // namespace kdp::testing
