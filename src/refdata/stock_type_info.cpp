@@ -4,7 +4,6 @@
 
 #include "refdata/permission.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -14,8 +13,6 @@ constexpr std::array<std::string_view, 2> kStarIndexCodes{"000688.SH", "000680.S
 constexpr std::string_view kMarketIndexCodes = "881001.KI,000300.SH,000001.SH,399106.SZ,399001.SZ,399101.SZ,399102.SZ";
 
 }  // namespace
-
-TKrHQStockTypeInfoImpl::TKrHQStockTypeInfoImpl(const std::string& code) : TKrHQStockTypeInfoImpl(G_GetSecurity(code)) {}
 
 TKrHQStockTypeInfoImpl::TKrHQStockTypeInfoImpl(std::shared_ptr<host::IKrSecurity> security)
     : FISecurity(std::move(security)), FIsValid(FISecurity != nullptr) {}

@@ -1,6 +1,7 @@
 // ScriptedSpeed: a quote engine for tests that hands its observers to the test, so replies can be
 // delivered exactly as a test wants them. It hands out parameter sets for the commands it is given and
-// answers every request with a fixed PID; it has no market and no groups.
+// answers every request with a fixed PID; it has no market and no groups. Main thread only, except that a
+// test may deliver replies from any thread.
 #pragma once
 
 #include <map>
@@ -9,9 +10,33 @@
 #include <string>
 #include <vector>
 
+#include "kdp/host/data_table.h"
 #include "kdp/host/speed.h"
 
 namespace kdp::testing {
+
+// A history reply for `code`: a header of "CmdID" 3001, "PID" 42 and "koracode", and a body of `rows`
+// closing prices 10, 11, ...
+inline std::shared_ptr<host::IDataSet> HistoryReply(const std::string& code, int rows) {
+  auto header = std::make_shared<host::TDataTable>();
+  header->AddField("CmdID", "int");
+  header->AddField("PID", "int");
+  header->AddField("koracode", "string");
+  header->AddRow();
+  header->Set(0, 0, 3001);
+  header->Set(0, 1, 42);
+  header->Set(0, 2, code);
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("Close", "double");
+  for (int i = 0; i < rows; ++i) body->Set(body->AddRow(), 0, 10.0 + i);
+  auto reply = std::make_shared<host::TDataTable>();
+  reply->AddField("Header", "dataset");
+  reply->AddField("Body", "dataset");
+  reply->AddRow();
+  reply->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
+  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return reply;
+}
 
 class ScriptedSpeed final : public host::Implements<host::ISpeed> {
  public:
