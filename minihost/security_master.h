@@ -4,6 +4,9 @@
 //   en_name,full_name,ipo_date
 // A first line starting with "code" is the header; blank lines and lines starting with "#" are skipped.
 // A line with another field count or an unreadable number is logged and skipped.
+//
+// Loaded when the host is made, before anything else runs, and read-only afterwards: look-ups may come
+// from any thread (the quote engine asks about securities from its own).
 #pragma once
 
 #include <map>

@@ -332,7 +332,7 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::Resolve(const std:
       }
       hardCoded = true;
     } else {
-      info = std::make_shared<TKrHQStockTypeInfoImpl>(std::string(kDefaultSecurityCode));
+      info = std::make_shared<TKrHQStockTypeInfoImpl>(G_GetHostSecurity(kDefaultSecurityCode));
     }
   }
 

@@ -18,7 +18,7 @@
 // not know are looked up in the hard codes; quote prefixes (FP_, NP_, YTM_) are stripped first; a global
 // index entry overrides the result.
 //
-// Main thread only.
+// Main thread only, except GetSecurityInfo of a security object (see kdp/refdata/security_manager.h).
 #pragma once
 
 #include <map>

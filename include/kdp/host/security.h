@@ -5,7 +5,8 @@
 // securities up by code. IKrSector is a sector (a named, ordered list of member codes, possibly with child
 // sectors), and IKrSectorMgrHQ looks sectors up.
 //
-// Thread-safety: the objects are immutable once handed out; look-ups happen on the main thread.
+// Thread-safety: the objects are immutable once handed out, and the masters' look-ups may be made from
+// any thread (the quote engine asks about securities and sectors from threads of its own).
 #pragma once
 
 #include <memory>

@@ -8,8 +8,10 @@
 // publishes it at start-up under the names "IKrHQSecurityManager" and "IKrWorldClock".
 // IKrStockTypeVariable answers named per-HQ-type variables ("HQ/Base/StockTypeVariables.xml").
 //
-// All of these are used on the main thread. Info objects are made fresh per resolution and belong to the
-// caller.
+// All of these are used on the main thread, except GetSecurityInfo of a security object, which the quote
+// engine's configuration calls from the engine's threads: it reads only what the manager loaded before it
+// was published, and asks nothing but the host. Info objects are made fresh per resolution and belong to
+// the caller.
 #pragma once
 
 #include <limits>
