@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -38,7 +39,7 @@ constexpr int kLastCachedYear = 2200;
 constexpr std::size_t kMaxSpansPerYear = 64;
 // Where Debian's tzdata keeps the files the database reads (date/tz reads the same folder).
 constexpr const char* kZoneInfoDir = "/usr/share/zoneinfo/";
-constexpr std::streamoff kMaxZoneFileSize = 1 << 20;
+constexpr std::uintmax_t kMaxZoneFileSize = 1 << 20;
 
 Millis ToMillis(host::DateTime t) {
   double days = t.value;
@@ -66,16 +67,16 @@ Millis YearStart(int year) { return ToMillis(date::sys_days(date::year(year) / d
 // The rule for times after the last listed transition: the POSIX TZ text on the last line of a zone file
 // of format version 2 or later ("EST5EDT,M3.2.0,M11.1.0"); "" when the file has none or cannot be read.
 std::string LaterYearsRuleText(const std::string& zoneName) {
-  std::ifstream file(kZoneInfoDir + zoneName, std::ios::binary);
-  if (!file) return {};
+  const std::string path = kZoneInfoDir + zoneName;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || size < 6 || size > kMaxZoneFileSize) return {};
+  std::ifstream file(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 6 || static_cast<std::streamoff>(bytes.size()) > kMaxZoneFileSize ||
-      bytes.compare(0, 4, "TZif") != 0 || bytes[4] < '2' || bytes.back() != '\n') {
-    return {};
-  }
-  const std::size_t open = bytes.rfind('\n', bytes.size() - 2);
-  if (open == std::string::npos) return {};
-  return bytes.substr(open + 1, bytes.size() - open - 2);
+  if (bytes.size() < 6 || bytes.compare(0, 4, "TZif") != 0 || bytes[4] < '2' || bytes.back() != '\n') return {};
+  const std::size_t lineBreak = bytes.rfind('\n', bytes.size() - 2);
+  if (lineBreak == std::string::npos) return {};
+  return bytes.substr(lineBreak + 1, bytes.size() - lineBreak - 2);
 }
 
 }  // namespace
