@@ -46,6 +46,7 @@ bool MarketRules::LoadText(const std::string& json, std::string& error) {
         const std::string name = value.at("tz").get<std::string>();
         try {
           rule.tz = date::locate_zone(name);
+          rule.tz->get_info(date::sys_seconds{});  // reads the zone's file now rather than on the engine's thread
         } catch (const std::exception& e) {
           error = "unknown time zone " + name + " for trade span " + span + " (" + e.what() + ")";
           return false;
