@@ -109,8 +109,15 @@ TEST(MastersTest, MarketRulesRefuseMalformedSpans) {
   EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": 8, "sessions": [930, 1175]}}})", error));
   EXPECT_FALSE(rules.LoadText(R"({"spans": []})", error));
   EXPECT_FALSE(rules.LoadText("not json", error));
+  EXPECT_FALSE(rules.LoadText(
+      R"({"spans": {"X": {"exchange": "E", "zone": -5, "sessions": [930, 1600], "tz": "America/Nowhere"}}})", error));
+  EXPECT_NE(error.find("unknown time zone America/Nowhere for trade span X"), std::string::npos);
+  EXPECT_FALSE(
+      rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": -5, "sessions": [930, 1600], "tz": 5}}})", error));
   EXPECT_TRUE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": -3, "sessions": [0, 2400]}}})", error));
   EXPECT_EQ(rules.Find("x")->zone, -3);
+  // Without a database zone the market keeps its standard zone all year.
+  EXPECT_EQ(rules.Find("x")->LocalTime(host::DateTime::FromParts(2026, 7, 1, 21, 0)).ToString(), "2026-07-01 10:00:00");
 }
 
 TEST(MastersTest, ContextAnswersRightsAndIdentity) {
