@@ -75,6 +75,7 @@ MiniContext::MiniContext(const HostSettings& settings, std::shared_ptr<host::ICl
       language_(settings.language),
       rights_(settings.rights.begin(), settings.rights.end()),
       login_region_(settings.loginRegion),
+      servers_(settings.servers),
       clock_(std::move(clock)),
       clock_at_start_(clock_->Now()),
       server_time_at_start_(ServerTimeAtStart(settings)),
@@ -92,6 +93,11 @@ std::shared_ptr<host::ISpeed> MiniContext::GetSpeed() {
 void MiniContext::SetSpeed(std::shared_ptr<host::ISpeed> speed) {
   std::lock_guard lock(speed_mutex_);
   speed_ = std::move(speed);
+}
+
+std::string MiniContext::GetServerAddressByName(std::string_view name) {
+  auto it = servers_.find(name);
+  return it == servers_.end() ? std::string() : it->second;
 }
 
 bool MiniContext::HasRight(std::string_view right) { return rights_.contains(right); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -32,6 +33,7 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   std::string GetUserID() override { return user_id_; }
   std::string GetAccountID() override { return account_id_; }
   int GetLoginRegion() override { return login_region_; }
+  std::string GetServerAddressByName(std::string_view name) override;
 
   // The host's quote engine; nullptr runs the host without one.
   void SetSpeed(std::shared_ptr<host::ISpeed> speed);
@@ -49,6 +51,7 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   const std::string language_;
   const std::set<std::string, std::less<>> rights_;
   const int login_region_;
+  const std::map<std::string, std::string, std::less<>> servers_;
   const std::shared_ptr<host::IClock> clock_;
   const host::Clock::time_point clock_at_start_;
   const host::DateTime server_time_at_start_;

@@ -47,6 +47,9 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.quoteRate = j.value("quoteRate", settings.quoteRate);
     settings.quotePollMs = j.value("quotePollMs", settings.quotePollMs);
     settings.quoteWarmUpSeconds = j.value("quoteWarmUpSeconds", settings.quoteWarmUpSeconds);
+    if (j.contains("servers")) {
+      for (const auto& [name, address] : j.at("servers").items()) settings.servers[name] = address.get<std::string>();
+    }
     if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
     settings.binDir = j.value("binDir", settings.binDir);
   } catch (const nlohmann::json::exception& e) {

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +36,8 @@ struct HostSettings {
   double quoteRate = 1.0;              // trades per second per security
   int quotePollMs = 100;               // how often the engine looks at the clock
   int quoteWarmUpSeconds = 0;          // market history simulated before the host starts
+  // The terminal's server list: name -> address ("korareportserver" -> "10.1.2.3:8080").
+  std::map<std::string, std::string, std::less<>> servers;
 };
 
 // The host's default data directory: $KDP_DATA_DIR, else $XDG_STATE_HOME/kdp, else ~/.local/state/kdp.

@@ -43,6 +43,14 @@ std::shared_ptr<IKrServiceProvider> KrIntfService() {
 
 std::shared_ptr<IKrContext> GetHQContext() { return KrIntfService<IKrContext>(); }
 
+std::string GetServerAddressByNameWithHttpPrefix(std::string_view name) {
+  auto context = GetHQContext();
+  if (!context) return {};
+  std::string address = context->GetServerAddressByName(name);
+  if (address.empty() || address.starts_with("http://") || address.starts_with("https://")) return address;
+  return "http://" + address;
+}
+
 InterfacePtr QueryServiceIntf(const Guid& iid) {
   auto* env = g_environment.load();
   return env ? env->QueryRegisteredService(iid) : nullptr;

@@ -122,6 +122,20 @@ TEST(MastersTest, ContextAnswersRightsAndIdentity) {
   EXPECT_EQ(context->GetUserID(), "10000001");
   EXPECT_EQ(context->GetAccountID(), "A10000001");
   EXPECT_EQ(context->GetServerDateTime().ToString(), "2026-12-04 10:30:00");
+  // The sample's server list.
+  EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("korareportserver"), "http://report.kora.example:8080");
+  EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("KORAREPORTSERVER"), "");
+  EXPECT_EQ(context->GetLuxClient(), nullptr);
+}
+
+TEST(MastersTest, ServerAddressesGetAnHttpPrefixUnlessTheyNameAScheme) {
+  TestHost h([](HostSettings& s) {
+    s.servers = {{"plain", "10.1.2.3:8080"}, {"web", "http://w.example"}, {"secure", "https://s.example:443"}};
+  });
+  EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("plain"), "http://10.1.2.3:8080");
+  EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("web"), "http://w.example");
+  EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("secure"), "https://s.example:443");
+  EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("korareportserver"), "");
 }
 
 }  // namespace

@@ -70,6 +70,9 @@ class IKrContext : public virtual IInterface {
   virtual std::string GetAccountID() = 0;
   // The region the user logged in from; 0 is the mainland.
   virtual int GetLoginRegion() = 0;
+  // The address of a server of the terminal's server list by its name ("korareportserver"), as the
+  // host keeps it ("10.1.2.3:8080" or a URL); "" when the host knows no such server.
+  virtual std::string GetServerAddressByName(std::string_view name) = 0;
 };
 
 // The host notification channel, answered by the context's service provider.
@@ -92,6 +95,10 @@ std::shared_ptr<I> KrIntfService() {
 
 // The host context, or nullptr.
 std::shared_ptr<IKrContext> GetHQContext();
+
+// The named server's address as a URL: "http://" is put in front unless the address already names a
+// scheme ("http://", "https://"); "" when there is no context or no such server.
+std::string GetServerAddressByNameWithHttpPrefix(std::string_view name);
 
 // Asks the host's registered services (those other modules registered at run time) for `iid`.
 InterfacePtr QueryServiceIntf(const Guid& iid);
