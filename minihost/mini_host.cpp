@@ -39,6 +39,7 @@ MiniHost::MiniHost(HostSettings settings, Options options)
       context_(std::make_shared<MiniContext>(settings_, clock_)),
       securities_(std::make_shared<MiniSecurityMaster>()),
       sectors_(std::make_shared<MiniSectorMaster>()),
+      downloads_(std::make_shared<MiniDownloadService>()),
       scripts_(std::make_shared<MiniScriptServer>()) {
   loop_.SetErrorHandler([this](const std::string& what) { Log("main loop task failed: " + what, kLogSource, 3); });
   provider_->Add(host::IKrContext::IID, context_);
@@ -47,6 +48,7 @@ MiniHost::MiniHost(HostSettings settings, Options options)
   provider_->Add(host::IKrSectorMgrHQ::IID, sectors_);
   provider_->Add(host::IKrExpressionEngine::IID, std::make_shared<MiniExpressionEngine>());
   provider_->Add(host::IKrScriptServer::IID, scripts_);
+  provider_->Add(host::IKrDownloadService::IID, downloads_);
 }
 
 std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options options, std::string& error) {
@@ -95,6 +97,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
 MiniHost::~MiniHost() {
   StopPackage();
   if (runner_) runner_->Stop();
+  downloads_->Stop();
   context_->SetSpeed(nullptr);
   if (speed_) speed_->Stop();
   logger_.Flush();
