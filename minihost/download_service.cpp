@@ -229,6 +229,11 @@ std::size_t MiniDownloadService::RunningCount() {
   return running_.size();
 }
 
+bool MiniDownloadService::WaitUntilIdle(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return idle_.wait_for(lock, timeout, [this] { return running_.empty(); });
+}
+
 void MiniDownloadService::Stop() {
   {
     std::lock_guard lock(mutex_);
@@ -305,18 +310,20 @@ void MiniDownloadService::WorkerLoop() {
 }
 
 void MiniDownloadService::Finish(std::unique_ptr<Transfer> transfer, host::TDownloadResult result) {
-  {
-    std::lock_guard lock(mutex_);
-    running_.erase(transfer->handle);
-  }
-  if (!transfer->onEnd) return;
   try {
-    transfer->onEnd(std::move(result));
+    if (transfer->onEnd) transfer->onEnd(std::move(result));
   } catch (const std::exception& e) {
     host::AddHQLog(std::string("download completion failed: ") + e.what(), kLogSource, host::LogSeverity::kError);
   } catch (...) {
     host::AddHQLog("download completion failed", kLogSource, host::LogSeverity::kError);
   }
+  // Running until the call-back has returned: whoever sees the service idle sees every completion made.
+  {
+    std::lock_guard lock(mutex_);
+    running_.erase(transfer->handle);
+    cancelling_.erase(transfer->handle);
+  }
+  idle_.notify_all();
 }
 
 bool MiniDownloadService::RequestSync(host::TPublisherDataReq& record) {

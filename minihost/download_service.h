@@ -12,6 +12,8 @@
 // the transfers themselves belong to the worker thread alone. Every public operation is thread-safe.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -42,8 +44,10 @@ class MiniDownloadService final : public host::Implements<host::IKrDownloadServi
 
   // Refuses new requests, completes every running one as cancelled and joins the worker. Idempotent.
   void Stop();
-  // Requests started and not yet completed.
+  // Requests started whose completion call-back has not returned yet.
   std::size_t RunningCount();
+  // Blocks until no request runs, so every completion call-back has been made; false after `timeout`.
+  bool WaitUntilIdle(std::chrono::milliseconds timeout);
 
  private:
   struct Transfer;
@@ -61,7 +65,8 @@ class MiniDownloadService final : public host::Implements<host::IKrDownloadServi
 
   std::mutex mutex_;  // guards everything down to worker_
   std::deque<std::unique_ptr<Transfer>> queued_;
-  std::set<host::DownloadHandle> running_;     // started, not yet completed
+  std::condition_variable idle_;               // notified whenever a request leaves running_
+  std::set<host::DownloadHandle> running_;     // started, completion call-back not yet returned
   std::set<host::DownloadHandle> cancelling_;  // asked to stop, not yet taken by the worker
   host::DownloadHandle last_handle_ = 0;
   bool stopping_ = false;

@@ -105,6 +105,7 @@ TEST_F(DownloadServiceTest, GetAndPostCompleteOnAHostThreadWithTheReply) {
 
   EXPECT_TRUE(post.result.success);
   EXPECT_EQ(Text(post.result.reply), "application/octet-stream|" + body);
+  EXPECT_TRUE(service_.WaitUntilIdle(10s));
   EXPECT_EQ(service_.RunningCount(), 0u);
 }
 
@@ -119,6 +120,7 @@ TEST_F(DownloadServiceTest, FailuresSayWhy) {
   service_.Request({"127.0.0.1", server_.Port(), "/hello", 7}, EndInto(badKind), nullptr);
   service_.Request({"", 0, "/hello"}, EndInto(badAddress), nullptr);
   for (Outcome* outcome : {&missing, &refused, &badKind, &badAddress}) ASSERT_TRUE(Await(*outcome));
+  ASSERT_TRUE(service_.WaitUntilIdle(10s));
 
   EXPECT_FALSE(missing.result.success);
   EXPECT_EQ(missing.result.message, "HTTP 404");
@@ -148,6 +150,7 @@ TEST_F(DownloadServiceTest, ACancelledRequestStillCompletesOnceAndUnsuccessfully
   ASSERT_TRUE(Await(outcome));
   EXPECT_FALSE(outcome.result.success);
   EXPECT_EQ(outcome.result.message, "cancelled");
+  ASSERT_TRUE(service_.WaitUntilIdle(10s));
   EXPECT_FALSE(service_.IsRunning(handle));
   EXPECT_FALSE(service_.Cancel(handle));
   held_.Open();

@@ -70,7 +70,7 @@ class IKrDownloadService : public virtual IInterface {
   // Starts a request that posts `body` (all of it, from its start); the service owns the body from here.
   virtual DownloadHandle RequestWithBody(const THttpTarget& target, MemoryStream body, TDownloadEnd onEnd,
                                          TDownloadProgress onProgress) = 0;
-  // True from the start of a request until its completion call-back has begun.
+  // True from the start of a request until its completion call-back has returned.
   virtual bool IsRunning(DownloadHandle handle) = 0;
   // Asks a running request to stop; false when it was not running. Its completion still comes.
   virtual bool Cancel(DownloadHandle handle) = 0;
