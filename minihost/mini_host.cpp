@@ -123,6 +123,19 @@ void MiniHost::StopPackage() {
   logger_.Flush();
 }
 
+const SampleReportData& MiniHost::Reports() {
+  std::call_once(reports_loaded_, [this] {
+    const std::string path = Join(settings_.etcRoot, settings_.reportsFile);
+    std::string error;
+    if (std::error_code ec; !std::filesystem::exists(path, ec)) {
+      Log("no report data: " + path, kLogSource, 1);
+    } else if (!reports_.Load(path, error)) {
+      Log("report data not loaded: " + error, kLogSource, 3);
+    }
+  });
+  return reports_;
+}
+
 void MiniHost::Log(std::string_view message, std::string_view source, int level) {
   logger_.Log(message, source, level);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "logger.h"
 #include "main_loop.h"
 #include "registries.h"
+#include "report_data.h"
 #include "script_server.h"
 #include "sector_master.h"
 #include "security_master.h"
@@ -72,6 +74,9 @@ class MiniHost final : public host::IHostEnvironment {
   MiniSectorMaster& Sectors() { return *sectors_; }
   MiniAsyncRunner& Runner() { return *runner_; }
   MiniDownloadService& Downloads() { return *downloads_; }
+  // The report data the host answers report commands from, loaded on the first call (from any thread);
+  // empty, with a log line, when the configuration has none or it does not load.
+  const SampleReportData& Reports();
   // The quote engine; nullptr when the settings run the host without one.
   SimSpeed* Speed() { return speed_.get(); }
   MiniScriptServer& Scripts() { return *scripts_; }
@@ -93,6 +98,8 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<MiniSectorMaster> sectors_;
   std::shared_ptr<MiniAsyncRunner> runner_;
   std::shared_ptr<MiniDownloadService> downloads_;
+  std::once_flag reports_loaded_;
+  SampleReportData reports_;  // written once, under reports_loaded_
   std::shared_ptr<SimSpeed> speed_;
   std::shared_ptr<MiniScriptServer> scripts_;
   std::vector<std::pair<std::string, std::string>> error_messages_;

@@ -13,17 +13,6 @@ namespace {
 
 constexpr std::size_t kFieldCount = 13;
 
-std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = line.find(',', start);
-    fields.emplace_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-    if (comma == std::string_view::npos) return fields;
-    start = comma + 1;
-  }
-}
-
 bool ReadNumber(const std::string& text, int& out) {
   const auto value = host::ParseInt32(text);
   if (value) out = *value;
