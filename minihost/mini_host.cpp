@@ -63,14 +63,17 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
 
   if (!h->securities_->Load(Join(h->settings_.etcRoot, h->settings_.securitiesFile), error)) return nullptr;
   if (!h->sectors_->Load(Join(h->settings_.etcRoot, h->settings_.sectorsFile), error)) return nullptr;
+  // The market rules answer the quote engine's trade-rule questions and the securities' trading hours.
+  auto rules = std::make_shared<MarketRules>();
+  if (!rules->Load(Join(h->settings_.etcRoot, h->settings_.tradeSpansFile), error)) return nullptr;
+  for (const std::string& code : h->securities_->AttachMarketRules(rules)) {
+    h->Log("security with an unknown trade span: " + code, kLogSource, 2);
+  }
+  const std::string extensions = Join(h->settings_.etcRoot, h->settings_.securityExtensionsFile);
+  if (std::error_code ec; std::filesystem::exists(extensions, ec)) {
+    if (!h->securities_->LoadExtensions(extensions, error)) return nullptr;
+  }
   if (h->settings_.quoteEngine) {
-    auto rules = std::make_shared<MarketRules>();
-    if (!rules->Load(Join(h->settings_.etcRoot, h->settings_.tradeSpansFile), error)) return nullptr;
-    for (const auto& security : h->securities_->All()) {
-      if (rules->Find(security->Record().tradeSpan) == nullptr) {
-        h->Log("security with an unknown trade span: " + security->Record().koraCode, kLogSource, 2);
-      }
-    }
     SimSpeed::Options engine;
     if (!engine.fields.Load(Join(h->settings_.etcRoot, h->settings_.quoteFieldsFile), error)) return nullptr;
     engine.seed = h->settings_.quoteSeed;

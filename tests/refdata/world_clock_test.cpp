@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "kdp/host/ansi.h"
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "refdata/trade_rules.h"
 #include "test_host.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -206,6 +206,7 @@ TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
     EXPECT_EQ(exchange, "");
     EXPECT_EQ(GetStockTimeZone_New(606, "US"), -5);
     EXPECT_EQ(GetStockTimeZone_New(606, "GI_TOKYO"), 9);
+    EXPECT_EQ(h->Speed()->LentMarketInfoBuffers(), 0u);  // every session array went back
   }
   {
     TestHost h([](minihost::HostSettings& s) { s.quoteEngine = false; });
