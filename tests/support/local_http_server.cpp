@@ -30,6 +30,9 @@ LocalHttpServer::~LocalHttpServer() {
 }
 
 void LocalHttpServer::Start() {
+  // One request per connection: a client's idle kept-alive connections would otherwise hold the server's
+  // few worker threads while new connections wait.
+  server_.set_keep_alive_max_count(1);
   port_ = server_.bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("cannot bind a port on 127.0.0.1");
   // The socket listens from here on; connections wait in its backlog until the thread accepts them.

@@ -195,6 +195,44 @@ TEST_F(HttpDownLoaderTest, DestructionWithARequestInFlightRunsNoHandlerAndLeaves
   EXPECT_EQ(h_->Downloads().RunningCount(), 0u);
 }
 
+TEST_F(HttpDownLoaderTest, CompletionsRaceNewRequestsAndTheEndOfTheirOwners) {
+  // The host completes requests on its thread while the main thread supersedes them and destroys their
+  // owners: every owner that lives on hears exactly once, of its last request; none hears twice.
+  constexpr int kOwners = 120;
+  std::vector<std::vector<std::uint32_t>> heard(kOwners);
+  std::vector<std::unique_ptr<TKrHttpDownLoader>> owners;
+  std::vector<int> living;
+  for (int i = 0; i < kOwners; ++i) {
+    auto owner = std::make_unique<TKrHttpDownLoader>();
+    owner->SetOnDownLoaderEndEvent(
+        [&heard, i](bool success, host::MemoryStream*, const std::string& message, std::uint32_t tag) {
+          EXPECT_TRUE(success) << message;
+          heard[static_cast<std::size_t>(i)].push_back(tag);
+        });
+    Target(*owner, "/hello");
+    owner->FireRequest(static_cast<std::uint32_t>(i));
+    if (i % 3 == 0) owner->FireRequest(static_cast<std::uint32_t>(1000 + i));
+    h_->Loop().RunUntilIdle();  // whatever the host has completed by now
+    if (i % 2 == 0) continue;   // the owner goes, its request possibly still in flight
+    living.push_back(i);
+    owners.push_back(std::move(owner));
+  }
+  ASSERT_TRUE(h_->Loop().RunUntil(
+      [&] { return std::all_of(living.begin(), living.end(), [&](int i) { return !heard[i].empty(); }); }, 10s));
+  ASSERT_TRUE(AwaitHostIdle());
+  for (int i = 0; i < kOwners; ++i) {
+    SCOPED_TRACE(i);
+    const bool lives = i % 2 == 1;
+    const std::uint32_t last = static_cast<std::uint32_t>(i % 3 == 0 ? 1000 + i : i);
+    if (lives) {
+      EXPECT_EQ(heard[i], std::vector<std::uint32_t>{last});
+    } else {
+      EXPECT_LE(heard[i].size(), 1u);
+      if (!heard[i].empty()) EXPECT_EQ(heard[i][0], last);
+    }
+  }
+}
+
 TEST_F(HttpDownLoaderTest, ARequestCancelledAfterThirtySecondsCompletesUnsuccessfully) {
   Target(d_, "/held");
   d_.FireRequest(9);
