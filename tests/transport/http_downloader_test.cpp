@@ -228,7 +228,9 @@ TEST_F(HttpDownLoaderTest, CompletionsRaceNewRequestsAndTheEndOfTheirOwners) {
       EXPECT_EQ(heard[i], std::vector<std::uint32_t>{last});
     } else {
       EXPECT_LE(heard[i].size(), 1u);
-      if (!heard[i].empty()) EXPECT_EQ(heard[i][0], last);
+      if (!heard[i].empty()) {
+        EXPECT_EQ(heard[i][0], last);
+      }
     }
   }
 }
