@@ -59,6 +59,14 @@ std::shared_ptr<host::IKrSecuritys> G_GetSecuritys(const std::vector<std::string
   return nullptr;
 }
 
+std::string G_GetServerAddressByAlias(const std::string& alias) {
+  std::string address = host::GetServerAddressByNameWithHttpPrefix(alias);
+  if (address.empty()) {
+    host::AddHQLog("server alias not in the host's server list: " + alias, "uKrToolsFunc", host::LogSeverity::kNotice);
+  }
+  return address;
+}
+
 std::shared_ptr<host::IKrSector> G_GetDefaultUserSector() {
   auto manager = G_GetHQSectorMgr();
   return manager ? manager->GetDefaultUserSector() : nullptr;

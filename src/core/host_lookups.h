@@ -1,6 +1,6 @@
 // The host look-ups every subsystem calls: configuration paths, the server time, security and sector
-// look-ups, the language and login region, and the shared database. Each wraps the host and the package
-// data cache so that callers get a plain answer (empty, nullptr, false), never an error.
+// look-ups, server addresses, the language and login region, and the shared database. Each wraps the host
+// and the package data cache so that callers get a plain answer (empty, nullptr, false), never an error.
 // Main thread, except where a function says that any thread may call it: those ask the host only, never
 // the package's name look-up or data cache.
 #pragma once
@@ -44,6 +44,11 @@ std::string GetKoraCodesBySector(const std::string& id);
 
 // The ID that names the user's default sector in G_GetSectorByID.
 inline constexpr const char* kDefaultUserSectorID = "DEFAULT_USER_SECTOR_ID";
+
+// ---- servers ----
+// The address of a server of the host's server list by its alias, as a URL ("http://10.1.2.3:8080"); ""
+// (and a log line) when the host knows no such server.
+std::string G_GetServerAddressByAlias(const std::string& alias);
 
 // ---- language and identity ----
 std::string G_getCurrentLanguage();  // "CHS" without a context

@@ -377,6 +377,7 @@ TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
     EXPECT_EQ(exchange, "");
     EXPECT_EQ(GetStockTimeZone_New(606, "US"), -5);
     EXPECT_EQ(GetStockTimeZone_New(606, "GI_TOKYO"), 9);
+    EXPECT_EQ(h->Speed()->LentMarketInfoBuffers(), 0u);  // every session array went back
   }
   {
     TestHost h([](minihost::HostSettings& s) { s.quoteEngine = false; });
