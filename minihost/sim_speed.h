@@ -88,6 +88,9 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   // The engine's current value of a field, as it would send it; nullopt when it does not simulate it.
   std::optional<QuoteValue> CurrentValue(const std::string& code, std::uint32_t id) const;
   const MarketRules& Rules() const { return *options_.rules; }
+  // The trading sessions the package's configuration gave for a code when it was first subscribed;
+  // "" when it gave none or the code was never subscribed.
+  std::string SessionsOf(const std::string& code) const;
   // How many IConfig calls the engine made, and from which threads (none of them the main thread).
   int ConfigCalls() const;
   bool ConfigCalledOnlyOffMainThread() const;
@@ -132,6 +135,7 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   std::vector<std::weak_ptr<SimDataRequest>> requests_;
   std::shared_ptr<host::ICallBack> callback_;
   std::set<std::string> asked_codes_;
+  std::map<std::string, std::string> sessions_;  // upper-case code -> the sessions the configuration gave
   int config_calls_ = 0;
   bool config_on_main_thread_ = false;
   int last_pid_ = 0;

@@ -82,9 +82,24 @@ std::string TKrSpeedConfig::GetSpeedUserID() {
   return fmt::format("kora1#{:04X}", a * 256 + b);
 }
 
-std::string TKrSpeedConfig::GetTradeTime(const std::string& /*code*/) {
-  // The sessions are the trade date manager's answer; a package without one gives the engine none.
-  return {};
+std::string TKrSpeedConfig::GetTradeTime(const std::string& code) {
+  // The trade date manager will answer with the exchange calendar's sessions; until the package has one,
+  // the sessions of the security's type are the best answer, and the engine needs some to know when a
+  // code trades. The stock type map is read-only once published, so the engine's thread may read it.
+  auto manager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  if (!manager) return {};
+  // A code neither the host nor the hard-code list knows would fall back to the default entry's
+  // sessions, which say nothing about it.
+  auto security = GetSecurity(code);
+  if (!security && !manager->IsHardCode(code)) return {};
+  auto info = security ? manager->GetSecurityInfo(security) : manager->GetSecurityInfo(code);
+  if (!info) return {};
+  std::string sessions;
+  for (int hhmm : info->GetMarketTimeSep()) {
+    if (!sessions.empty()) sessions += ',';
+    sessions += std::to_string(hhmm);
+  }
+  return sessions;
 }
 
 std::string TKrSpeedConfig::GetStockType(const std::string& code) {

@@ -205,6 +205,28 @@ TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
   EXPECT_EQ(play->played.back(), "00700.HK/7/0");  // play type 0 plays the first security only
 }
 
+// The live board's path: a host on the real clock, an engine looking at the clock more often than a
+// security trades, and a model told of every push. The last price or the volume must keep changing.
+TEST(LiveModelTest, QuotesKeepMovingOnTheRealClock) {
+  TestHost live(
+      [](minihost::HostSettings& s) {
+        s.quotePollMs = 20;  // five looks per trade
+        s.quoteRate = 10;
+      },
+      TestHost::ClockKind::kReal);
+  live->StartPackage();
+  TKrRTDModel model;
+  std::set<std::pair<double, double>> seen;  // (last price, volume) at each notification
+  model.SetUpdateNotify(
+      [&] { seen.emplace(model.GetDoubleVal("600000.SH", 3, 0), model.GetDoubleVal("600000.SH", 8, 0)); });
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH"}, {3, 8})), 0);
+  EXPECT_TRUE(live->Loop().RunUntil([&] { return seen.size() >= 4; }, 20s))
+      << "the board saw " << seen.size() << " distinct quotes";
+  // The engine heard the security's sessions from the package when it subscribed.
+  EXPECT_EQ(live->Speed()->SessionsOf("600000.SH"), "930,1130,1300,1500");
+  model.UnSubscrible();
+}
+
 TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {
   const std::vector<std::uint32_t> fields{1,  2,  3,  4,  5,  6,  7,  8,   9,    10,  11,
                                           12, 13, 17, 18, 25, 26, 81, 187, 1027, 1028};

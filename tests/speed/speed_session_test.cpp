@@ -90,6 +90,27 @@ TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
   EXPECT_EQ(config.GetClientType(), 80);
 }
 
+TEST(SpeedConfigTest, TradeTimeIsTheSessionListOfTheSecurityType) {
+  TestHost h;
+  TKrSpeedConfig config([] { return std::vector<std::string>{}; });
+  EXPECT_EQ(config.GetTradeTime("600000.SH"), "");  // no security manager published yet
+  ASSERT_TRUE(h->StartPackage());
+  std::string shanghai, hongKong, nightFutures, hardCode, unknown;
+  std::thread([&] {  // the engine asks from its own thread
+    shanghai = config.GetTradeTime("600000.SH");
+    hongKong = config.GetTradeTime("00700.HK");
+    nightFutures = config.GetTradeTime("AU2702.SHF");
+    hardCode = config.GetTradeTime("USDCNY.FX");
+    unknown = config.GetTradeTime("NOSUCH.XX");
+  })
+      .join();
+  EXPECT_EQ(shanghai, "930,1130,1300,1500");
+  EXPECT_EQ(hongKong, "930,1200,1300,1600");
+  EXPECT_EQ(nightFutures.rfind("2100,230,", 0), 0u) << nightFutures;
+  EXPECT_EQ(hardCode, "600,600");  // a hard code of the map: classified without a host security
+  EXPECT_EQ(unknown, "");
+}
+
 TEST(SpeedCallBackTest, ConnectionStateAndStatusLogging) {
   TestHost h;
   TKrSpeedCallBack callback;
