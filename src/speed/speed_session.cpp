@@ -48,16 +48,26 @@ std::vector<std::string> ResolveHostAddresses() {
   return addresses;
 }
 
-std::shared_ptr<host::IKrSector> SectorByName(const std::string& name) { return G_GetSectorByID(name); }
-
-bool IsUserSector(const std::string& name) {
+std::shared_ptr<host::IKrSector> UserSector(const std::string& name) {
   auto manager = G_GetHQSectorMgr();
-  return manager && manager->GetUserSectorByID(name) != nullptr;
+  return manager ? manager->GetUserSectorByID(name) : nullptr;
 }
 
-bool IsCustomSector(const std::string& name) {
+std::shared_ptr<host::IKrSector> CustomSector(const std::string& name) {
   auto root = G_GetCustomSectorRoot();
-  return root && SameTextAscii(root->GetID(), name);
+  return root && SameTextAscii(root->GetID(), name) ? root : nullptr;
+}
+
+bool IsUserSector(const std::string& name) { return UserSector(name) != nullptr; }
+
+bool IsCustomSector(const std::string& name) { return CustomSector(name) != nullptr; }
+
+// A sector the engine names: a system sector, else one of the user's own (the watch list, the user's
+// sectors and their root), with the members the host's sector master holds.
+std::shared_ptr<host::IKrSector> SectorByName(const std::string& name) {
+  if (auto sector = G_GetSectorByID(name)) return sector;
+  if (auto sector = UserSector(name)) return sector;
+  return CustomSector(name);
 }
 
 }  // namespace

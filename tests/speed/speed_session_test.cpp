@@ -83,6 +83,12 @@ TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
   EXPECT_EQ(h_shares[static_cast<std::size_t>(pos)], "02318.HK");  // pairs line up by index
   EXPECT_EQ(config.GetMember("HQ_AH_ASECTOR", 999), "600000.SH");
   EXPECT_EQ(config.GetMember("经济业务专用板块", 0), "600000.SH");
+  // The user's own sectors answer their members as the host's sector master holds them.
+  EXPECT_EQ(config.GetMemberTotal("MY_WATCHLIST"), 8);
+  EXPECT_EQ(config.GetMember("MY_WATCHLIST", 2), "000001.SZ");
+  EXPECT_EQ(config.GetMemberTotal("my_hk"), 4);
+  EXPECT_EQ(config.GetMember("MY_HK", 3), "01810.HK");
+  EXPECT_EQ(config.GetMemberTotal("DEFAULT_USER_SECTOR_ID"), 8);  // the watch list by its standing name
   EXPECT_EQ(config.IsSystemSector("HQ_AH_ASECTOR"), 0);
   EXPECT_EQ(config.IsSystemSector("MY_WATCHLIST"), 0);  // the user's own sector
   EXPECT_EQ(config.IsSystemSector("CUSTOM_ROOT"), 0);
