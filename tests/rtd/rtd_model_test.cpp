@@ -128,6 +128,16 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   // A field never delivered is empty whatever checkNull says.
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", true), "");
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", false), "");
+  // Dates and times show in their column's pattern; one never delivered is "-" when asked to check.
+  TSpeedQuoteData clock;
+  clock.FKoraCode = "600000.SH";
+  clock.FItemArray = {1, 2};
+  clock.FValueArray = {20261204.0, 103005.0};
+  model.GetRTDItem("600000.SH")->SetRealTimeData(clock);
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "TradeDate"), "2026-12-04");
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "TradeTime"), "10:30:05");
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "LastTradeTime", true), "-");
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "LastTradeTime", false), "");
   // The suspended security has no trades: no open price, an empty name with "-" when asked to check.
   EXPECT_EQ(model.GetFormatVal("600745.SH", "High"), "");
 }
@@ -161,7 +171,7 @@ class RecordingPlay final : public host::Implements<IKrHisPlayDataProvider> {
  public:
   int RegisterNotify(NotifyCallback cb) override {
     notify = std::move(cb);
-    return 7;
+    return next_id++;
   }
   double GetPlayDateTime() override { return 0; }
   void Play(const std::string& codes, int id, int type) override {
@@ -172,6 +182,7 @@ class RecordingPlay final : public host::Implements<IKrHisPlayDataProvider> {
   std::string GetStringValue(std::uint32_t, const std::string&, int) override { return {}; }
   std::int32_t GetIntValue(std::uint32_t, const std::string&, int) override { return 0; }
   NotifyCallback notify;
+  int next_id = 7;
   std::vector<std::string> played;
   std::vector<int> dropped;
 };
@@ -198,11 +209,31 @@ TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
   EXPECT_EQ(model.UnSubscrible(), 7);
   EXPECT_EQ(play->dropped, (std::vector<int>{7}));
 
-  TKrRTDModel single;
-  single.SetIsHisPlay(true);
-  single.SetHisPlayDataProvider(play);
-  single.Subscrible(Subscription({"00700.HK", "600000.SH"}, {3}));
-  EXPECT_EQ(play->played.back(), "00700.HK/7/0");  // play type 0 plays the first security only
+  // Playing again after an unsubscription registers afresh, and the new registration notifies.
+  model.Subscrible(Subscription({"600519.SH"}, {3}));
+  EXPECT_EQ(play->played.back(), "600519.SH/8/3");
+  play->notify("600519.SH");
+  EXPECT_EQ(notified, 2);
+  EXPECT_EQ(model.GetDoubleVal("600519.SH", 4, 0), 4.5);
+  EXPECT_EQ(model.UnSubscrible(), 8);
+  EXPECT_EQ(model.UnSubscrible(), -1);  // nothing registered any more: nothing dropped twice
+  EXPECT_EQ(play->dropped, (std::vector<int>{7, 8}));
+
+  {
+    TKrRTDModel single;
+    int singleNotified = 0;
+    single.SetUpdateNotify([&] { ++singleNotified; });
+    single.SetIsHisPlay(true);
+    single.SetHisPlayDataProvider(play);
+    single.Subscrible(Subscription({"00700.HK", "600000.SH"}, {3}));
+    EXPECT_EQ(play->played.back(), "00700.HK/9/0");  // play type 0 plays the first security only
+    play->notify("00700.HK");                        // and its notification names that one code
+    EXPECT_EQ(singleNotified, 1);
+    ASSERT_NE(single.GetRTDItem("00700.HK"), nullptr);
+    EXPECT_EQ(single.GetDoubleVal("00700.HK", 3, 0), 3.5);
+    EXPECT_EQ(single.GetRTDItem("600000.SH"), nullptr);
+  }
+  EXPECT_EQ(play->dropped, (std::vector<int>{7, 8, 9}));  // the model going away drops its registration
 }
 
 // The live board's path: a host on the real clock, an engine looking at the clock more often than a
