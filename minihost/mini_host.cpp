@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "kdp/host/async_runner.h"
+#include "kdp/host/display_text.h"
 #include "kdp/package.h"
 
 namespace kdp::minihost {
@@ -127,7 +128,9 @@ void MiniHost::Log(std::string_view message, std::string_view source, int level)
 void MiniHost::ShowErrorMessage(std::string_view caption, std::string_view text) {
   error_messages_.emplace_back(caption, text);
   logger_.Log(fmt::format("{}: {}", caption, text), "MessageBox", 3);
-  if (logger_.EchoLevel() > 3) fmt::print(stderr, "{}: {}\n", caption, text);
+  if (logger_.EchoLevel() > 3) {
+    fmt::print(stderr, "{}: {}\n", host::EscapeControlChars(caption), host::EscapeControlChars(text));
+  }
 }
 
 }  // namespace kdp::minihost
