@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "kdp/host/file_io.h"
 #include "kdp/host/log.h"
 #include "text_number.h"
 
@@ -25,9 +26,13 @@ constexpr int kMaxDepth = 256;
 
 class Encoder {
  public:
-  std::string Encode(const pugi::xml_document& doc) {
-    WriteChildren(doc, 0);
-    std::string out(kMagic, sizeof kMagic);
+  // False, with `error`, for a document the reader would refuse: elements nested deeper than kMaxDepth.
+  bool Encode(const pugi::xml_document& doc, std::string& out, std::string& error) {
+    if (!WriteChildren(doc, 0)) {
+      error = fmt::format("elements are nested deeper than {} levels, which no reader accepts", kMaxDepth);
+      return false;
+    }
+    out.assign(kMagic, sizeof kMagic);
     out.push_back(static_cast<char>(kVersion));
     out.push_back(0);  // flags
     WriteVarint(out, strings_.size());
@@ -36,7 +41,7 @@ class Encoder {
       out += s;
     }
     out += body_;
-    return out;
+    return true;
   }
 
  private:
@@ -67,18 +72,21 @@ class Encoder {
     }
   }
 
-  void WriteChildren(const pugi::xml_node& parent, int depth) {
+  // The recursion stops at the reader's depth limit, so no document can exhaust the stack.
+  bool WriteChildren(const pugi::xml_node& parent, int depth) {
     std::size_t count = 0;
     for (const pugi::xml_node& child : parent.children()) count += IsKept(child) ? 1 : 0;
     WriteVarint(body_, count);
     for (const pugi::xml_node& child : parent.children()) {
-      if (IsKept(child)) WriteNode(child, depth + 1);
+      if (IsKept(child) && !WriteNode(child, depth + 1)) return false;
     }
+    return true;
   }
 
-  void WriteNode(const pugi::xml_node& n, int depth) {
+  bool WriteNode(const pugi::xml_node& n, int depth) {
     switch (n.type()) {
       case pugi::node_element: {
+        if (depth > kMaxDepth) return false;
         body_.push_back(static_cast<char>(BinNodeType::kElement));
         WriteVarint(body_, Intern(n.name()));
         std::size_t attrs = 0;
@@ -88,8 +96,7 @@ class Encoder {
           WriteVarint(body_, Intern(a.name()));
           WriteVarint(body_, Intern(a.value()));
         }
-        WriteChildren(n, depth);
-        break;
+        return WriteChildren(n, depth);
       }
       case pugi::node_pcdata:
         body_.push_back(static_cast<char>(BinNodeType::kText));
@@ -104,6 +111,7 @@ class Encoder {
         WriteVarint(body_, Intern(n.value()));
         break;
     }
+    return true;
   }
 
   std::vector<std::string> strings_;
@@ -289,13 +297,11 @@ class Decoder {
 class BinDocument final : public Implements<IBinDocument> {
  public:
   bool LoadFromFile(const std::string& path) override {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, error_)) {
       Clear();
-      error_ = "cannot open " + path;
       return false;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return Load(std::move(bytes));
   }
 
@@ -355,18 +361,20 @@ bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string*
     if (error != nullptr) *error = fmt::format("{} at offset {}", result.description(), result.offset);
     return false;
   }
-  out = Encoder().Encode(doc);
+  std::string why;
+  if (!Encoder().Encode(doc, out, why)) {
+    if (error != nullptr) *error = why;
+    return false;
+  }
   return true;
 }
 
 bool TransXml2Bin(const std::string& source, const std::string& target) {
-  std::ifstream in(source, std::ios::binary);
-  if (!in) {
-    AddHQLog("TransXml2Bin cannot open " + source, "BinDocument", host::LogSeverity::kError);
+  std::string xml, encoded, error;
+  if (!ReadWholeFile(source, xml, error)) {
+    AddHQLog("TransXml2Bin cannot read " + source + ": " + error, "BinDocument", host::LogSeverity::kError);
     return false;
   }
-  const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string encoded, error;
   if (!EncodeXmlAsBinDocument(xml, encoded, &error)) {
     AddHQLog("TransXml2Bin " + source + ": " + error, "BinDocument", host::LogSeverity::kError);
     return false;

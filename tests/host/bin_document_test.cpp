@@ -79,15 +79,39 @@ TEST(BinDocumentTest, RejectsGarbageWithoutCrashing) {
   EXPECT_TRUE(doc->LoadFromBytes(good));
 }
 
-TEST(BinDocumentTest, RejectsNestingBeyondTheLimit) {
-  std::string deep;
-  for (int i = 0; i < 300; ++i) deep += "<n>";
-  for (int i = 0; i < 300; ++i) deep += "</n>";
+std::string Nested(int levels) {
+  std::string xml;
+  for (int i = 0; i < levels; ++i) xml += "<n>";
+  xml += "text";
+  for (int i = 0; i < levels; ++i) xml += "</n>";
+  return xml;
+}
+
+// 256 levels of elements are the limit on both sides: the encoder refuses what the reader would, and a
+// document nested a hundred thousand levels deep is refused without exhausting the stack.
+TEST(BinDocumentTest, NestingBeyondTheLimitIsRefusedWhenEncodedAndWhenRead) {
   std::string bytes, error;
-  ASSERT_TRUE(EncodeXmlAsBinDocument(deep, bytes, &error));
+  ASSERT_TRUE(EncodeXmlAsBinDocument(Nested(256), bytes, &error)) << error;
   auto doc = HQQueryBinDocInterface();
-  EXPECT_FALSE(doc->LoadFromBytes(bytes));
-  EXPECT_NE(doc->GetLastError().find("deep"), std::string::npos);
+  ASSERT_TRUE(doc->LoadFromBytes(bytes)) << doc->GetLastError();
+  const IBinNode* node = doc->GetRoot();
+  for (int level = 1; level < 256; ++level) node = node->GetChild(0);
+  EXPECT_EQ(node->GetText(), "text");
+
+  for (int levels : {257, 100000}) {
+    SCOPED_TRACE(levels);
+    bytes = "untouched";
+    EXPECT_FALSE(EncodeXmlAsBinDocument(Nested(levels), bytes, &error));
+    EXPECT_NE(error.find("nested deeper than 256 levels"), std::string::npos) << error;
+  }
+
+  // A document written by something else: 257 levels of <n/> built byte by byte.
+  std::string deep("KHQC\x01\x00", 6);
+  deep += "\x01\x01n";                                                       // the string table: one string, "n"
+  for (int i = 0; i < 257; ++i) deep += std::string("\x01\x01\x00\x00", 4);  // one child: element "n"
+  deep += '\0';                                                              // the innermost element has no children
+  EXPECT_FALSE(doc->LoadFromBytes(deep));
+  EXPECT_NE(doc->GetLastError().find("deep"), std::string::npos) << doc->GetLastError();
 }
 
 TEST(BinDocumentTest, TransXml2BinWritesALoadableFileAndReportsBadXml) {
