@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kdp/host/display_text.h"
+
 #include "text_files.h"
 
 namespace kdp::minihost {
@@ -26,17 +28,23 @@ bool MarketRules::LoadText(const std::string& json, std::string& error) {
     }
     for (const auto& [span, value] : j.at("spans").items()) {
       MarketRule rule;
-      rule.exchange = value.at("exchange").get<std::string>();
-      rule.zone = value.at("zone").get<int>();
-      rule.sessions = value.at("sessions").get<std::vector<int>>();
+      try {
+        rule.exchange = value.at("exchange").get<std::string>();
+        rule.zone = value.at("zone").get<int>();
+        rule.sessions = value.at("sessions").get<std::vector<int>>();
+      } catch (const nlohmann::json::exception& e) {
+        error = "trade span " + host::EscapeControlChars(span) + ": " + e.what();
+        return false;
+      }
       if (rule.sessions.empty() || rule.sessions.size() % 2 != 0 || rule.zone < -12 || rule.zone > 14 ||
-          rule.exchange.empty() || rule.exchange.size() > 15) {
-        error = "malformed rule for trade span " + span;
+          rule.exchange.empty() || rule.exchange.size() > 15 || !host::IsPlainText(span) ||
+          !host::IsPlainText(rule.exchange)) {
+        error = "malformed rule for trade span " + host::EscapeControlChars(span);
         return false;
       }
       for (int t : rule.sessions) {
         if (!ValidTime(t)) {
-          error = "bad session time " + std::to_string(t) + " for trade span " + span;
+          error = "bad session time " + std::to_string(t) + " for trade span " + host::EscapeControlChars(span);
           return false;
         }
       }

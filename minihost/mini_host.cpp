@@ -55,6 +55,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     error = "another host is already installed";
     return nullptr;
   }
+  if (!CheckHostSettings(settings, error)) return nullptr;
   std::unique_ptr<MiniHost> h(new MiniHost(std::move(settings), std::move(options)));
   host::InstallHostEnvironment(h.get());
   h->runner_ = std::make_shared<MiniAsyncRunner>(h->loop_);

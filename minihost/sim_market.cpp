@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kdp/host/ansi.h"
+#include "kdp/host/display_text.h"
 #include "text_files.h"
 
 namespace kdp::minihost {
@@ -114,15 +115,16 @@ bool QuoteFieldMap::LoadText(const std::string& json, std::string& error) {
       auto known = std::find_if(std::begin(kRoleNames), std::end(kRoleNames),
                                 [&name](const auto& r) { return name == r.first; });
       if (known == std::end(kRoleNames)) {
-        error = "unknown quote field role " + name;
+        error = "unknown quote field role " + host::EscapeControlChars(name);
         return false;
       }
-      const auto field_id = id.get<std::uint32_t>();
-      if (field_id == 0 || field_id > 10000 || !by_id.emplace(field_id, known->second).second) {
-        error = "bad or repeated field ID for " + name;
+      const std::uint64_t field_id = id.is_number_unsigned() ? id.get<std::uint64_t>() : 0;
+      if (field_id == 0 || field_id > 9999 ||
+          !by_id.emplace(static_cast<std::uint32_t>(field_id), known->second).second) {
+        error = "bad or repeated field ID for " + name + " (a whole number from 1 to 9999, once each)";
         return false;
       }
-      by_role.emplace(known->second, field_id);
+      by_role.emplace(known->second, static_cast<std::uint32_t>(field_id));
     }
   } catch (const nlohmann::json::exception& e) {
     error = e.what();

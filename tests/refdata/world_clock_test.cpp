@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "kdp/host/ansi.h"
+#include "kdp/host/display_text.h"
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "refdata/trade_rules.h"
 #include "test_host.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -110,13 +111,17 @@ TEST(WorldClockTest, ShiftsBetweenZonesWithSummerTimeAndRefusesUnknownZones) {
 
 TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
   ScratchDir etc;
-  // Code page 936, a record of the wrong length, a short date, a zone replacing a city and an offset.
+  // Code page 936, a record of the wrong length, a short date, a zone replacing a city, and junk: an
+  // offset that is no number, binary bytes and control characters never become cities.
   const std::string text = host::Utf8ToAnsi(
-      "孟买,5.5,0,,\r\n"
-      "broken,1,2\r\n"
-      "Santiago,-4,1.4,20160814,2016051\r\n"
-      "New York,-5,2,20160301,20161101\r\n"
-      "Fiji,abc,x,,\r\n");
+                               "孟买,5.5,0,,\r\n"
+                               "broken,1,2\r\n"
+                               "Santiago,-4,1.4,20160814,2016051\r\n"
+                               "New York,-5,2,20160301,20161101\r\n"
+                               "Fiji,abc,x,,\r\n"
+                               "Atlantis,99,0,,\r\n"
+                               "\x1b]0;owned\x07,1,0,,\r\n") +
+                           std::string("\x01\x02\x03,2,0,,\r\n", 12);
   testing::WriteTextFile(etc.File("HQ/Base/TimzZone.dat"), text);
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
   TKrHQStockTypeManagerImpl clock(8);
@@ -136,11 +141,19 @@ TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
   ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", info));
   EXPECT_EQ(info.SummerDiff, 2);
   EXPECT_EQ(info.SummerEndDay, 1);
-  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Fiji", info));
-  EXPECT_DOUBLE_EQ(info.TimeZone, 0);  // an unreadable offset reads 0 ...
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("Fiji", info));
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("Atlantis", info));
+  EXPECT_EQ(clock.GetCityTimeZones().size(), 5u);  // Beijing, New York, London, 孟买, Santiago
+  for (const TTimeZoneInfo& zone : clock.GetCityTimeZones()) EXPECT_TRUE(host::IsPlainText(zone.City)) << zone.City;
+  const std::string file = etc.File("HQ/Base/TimzZone.dat");
+  EXPECT_TRUE(h->Logger().Contains(file + ":2: zone record skipped: 3 fields instead of 5"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":5: zone record skipped: the offset is not a number of hours"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":6: zone record skipped: the offset is not a number of hours"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":7: zone record skipped: a field is not text: \\e]0;owned\\x07"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":8: zone record skipped: a field is not text"));
   DateTime value = DateTime::FromParts(2026, 7, 1, 8, 0);
-  ASSERT_TRUE(clock.ShiftDateTimeEx(8, 0, value));  // ... and replaces London under offset 0: no summer
-  EXPECT_EQ(value.ToString(), "2026-07-01 00:00:00");
+  ASSERT_TRUE(clock.ShiftDateTimeEx(8, 0, value));  // London keeps offset 0, with its summer hour
+  EXPECT_EQ(value.ToString(), "2026-07-01 01:00:00");
   value = DateTime::FromParts(2026, 7, 1, 8, 0);
   ASSERT_TRUE(clock.ShiftDateTimeEx(8, -5, value));  // the file's New York summer adds 2 hours
   EXPECT_EQ(value.ToString(), "2026-06-30 21:00:00");
