@@ -88,6 +88,8 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   // The engine's current value of a field, as it would send it; nullopt when it does not simulate it.
   std::optional<QuoteValue> CurrentValue(const std::string& code, std::uint32_t id) const;
   const MarketRules& Rules() const { return *options_.rules; }
+  // The field IDs the engine simulates; fixed once the engine is made, so any thread may read them.
+  const QuoteFieldMap& Fields() const { return options_.fields; }
   // The trading sessions the package's configuration gave for a code when it was first subscribed;
   // "" when it gave none or the code was never subscribed.
   std::string SessionsOf(const std::string& code) const;
