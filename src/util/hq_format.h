@@ -1,7 +1,9 @@
 // HQFormat: the one printf-style formatting routine of the package ("%.2f", "%d", "%s", "%5.1f%%", ...).
 // Fixed settings: "." as the decimal separator whatever the process or user locale, and floating
 // conversions (%f, %e, %g) round exact ties away from zero (util/float_text.h). A pattern that does not
-// fit its arguments gives an empty text and a log line, never an exception. Thread-safe.
+// fit its arguments, or asks for a width or precision above kMaxPatternNumber, gives an empty text and a
+// log line, never an exception: patterns come from configuration and catalogues, and "%.999999999f"
+// would take seconds and hundreds of megabytes. Thread-safe.
 #pragma once
 
 #include <array>
@@ -15,6 +17,11 @@
 #include <fmt/printf.h>
 
 namespace kdp {
+
+// The largest width or precision a pattern may ask for: a few dozen characters per conversion.
+inline constexpr long kMaxPatternNumber = 64;
+// False when some conversion of `pattern` asks for a width or precision above kMaxPatternNumber.
+bool IsBoundedPattern(std::string_view pattern);
 
 namespace detail {
 
@@ -62,6 +69,10 @@ std::string FormatRounded(std::string_view pattern, std::index_sequence<I...>, c
 
 template <class... Args>
 std::string HQFormat(std::string_view pattern, const Args&... args) {
+  if (!IsBoundedPattern(pattern)) {
+    detail::LogHQFormatError(pattern, "the width or precision is too large");
+    return {};
+  }
   try {
     if constexpr ((std::is_floating_point_v<Args> || ...)) {
       return detail::FormatRounded(pattern, std::index_sequence_for<Args...>(), args...);

@@ -72,5 +72,17 @@ TEST(HQFormatTest, MismatchedPatternGivesEmptyTextNotAnException) {
   EXPECT_EQ(HQFormat("plain"), "plain");
 }
 
+// Patterns come from configuration and catalogues: an absurd width or precision is refused at once
+// instead of formatting hundreds of megabytes.
+TEST(HQFormatTest, WidthsAndPrecisionsAreBounded) {
+  EXPECT_EQ(HQFormat("%.999999999f", 1.0), "");
+  EXPECT_EQ(HQFormat("%1$222222225f", 1.0), "");
+  EXPECT_EQ(HQFormat("%65d|", 1), "");
+  EXPECT_EQ(HQFormat("%64d|", 1), std::string(63, ' ') + "1|");
+  EXPECT_EQ(HQFormat("%-10.3s|%%65", "abcdef"), "abc       |%65");  // "%%" is no conversion
+  EXPECT_TRUE(IsBoundedPattern("%1$.64f %2$64s"));
+  EXPECT_FALSE(IsBoundedPattern("%*.65f"));
+}
+
 }  // namespace
 }  // namespace kdp
