@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 
 #include "kdp/host/ansi.h"
+#include "kdp/host/services.h"
+#include "kdp/ui/ui_resources.h"
 
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_format_item.h"
+#include "scripted_speed.h"
 #include "sim_speed.h"
 #include "test_host.h"
 
@@ -28,6 +31,13 @@ TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, co
     params.SetItemArray(i, ids);
   }
   return params;
+}
+
+// A colour of the current style, by name.
+std::uint32_t StyleColour(const char* name) {
+  auto styles = host::KrIntfService<IKrHQStyleMgr>();
+  auto style = styles ? styles->GetCurrentStyle() : nullptr;
+  return style ? style->GetColor(name, 0) : 0;
 }
 
 struct ModelTest : ::testing::Test {
@@ -61,8 +71,22 @@ TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
   auto item = model.GetRTDItem("600000.SH");
   ASSERT_NE(item, nullptr);
   EXPECT_FALSE(item->IsNullByID(3));
-  EXPECT_TRUE(item->IsNullByID(10005));  // the engine never heard of it
   EXPECT_EQ(model.Subscrible(TKrRealTimeParamStructure()), -1);
+}
+
+// What reaches the engine is each code with its fields of the engine's range (0 to 9999) only.
+TEST(ModelSubscriptionTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
+  TestHost h;
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  h->Context().SetSpeed(engine);
+  TKrRTDModel model;
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "00700.HK"}, {3, 10005, 8, 20000, 9999, 10000})), 0);
+  ASSERT_EQ(engine->subscriptions->size(), 1u);
+  const host::TKrSpeedSymbolDataList& symbols = engine->subscriptions->front();
+  ASSERT_EQ(symbols.size(), 2u);
+  EXPECT_EQ(symbols[0].KoraCode, "600000.SH");
+  EXPECT_EQ(symbols[1].KoraCode, "00700.HK");
+  for (const auto& symbol : symbols) EXPECT_EQ(symbol.ItemIDs, (std::vector<std::uint32_t>{3, 8, 9999}));
 }
 
 TEST_F(ModelTest, ResubscribingKeepsSurvivingItemsAndTheirValues) {
@@ -108,8 +132,17 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   EXPECT_FALSE(price.empty());
   EXPECT_EQ(price.find('.'), price.size() - 3);  // two decimals: the price step of 0.01
   EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName"), "浦发银行");
-  EXPECT_FALSE(model.GetFormatColor("600000.SH", "ChangeRatio", true, nullptr) == 0 &&
-               model.GetDoubleVal("600000.SH", 81, 0) != 0);
+  // The change ratio is coloured against zero, whatever the market did.
+  for (const auto& [ratio, colour] : {std::pair{0.0154, "RiseColor"}, {-0.0154, "FallColor"}, {0.0, "EqualColor"}}) {
+    TSpeedQuoteData change;
+    change.FKoraCode = "600000.SH";
+    change.FItemArray = {81};
+    change.FValueArray = {ratio};
+    model.GetRTDItem("600000.SH")->SetRealTimeData(change);
+    EXPECT_EQ(concrete->GetFormatColorNameByName("ChangeRatio", true), colour) << ratio;
+    EXPECT_EQ(model.GetFormatColor("600000.SH", "ChangeRatio", true, nullptr), StyleColour(colour));
+  }
+  EXPECT_NE(StyleColour("RiseColor"), StyleColour("FallColor"));
   const int lookups = concrete->FormatLookups();
   for (int i = 0; i < 3; ++i) {
     model.GetFormatVal("600000.SH", "NewPrice");
@@ -140,6 +173,24 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "LastTradeTime", false), "");
   // The suspended security has no trades: no open price, an empty name with "-" when asked to check.
   EXPECT_EQ(model.GetFormatVal("600745.SH", "High"), "");
+}
+
+// Hong Kong prices show the decimals of each security's own price step, not the column's three.
+TEST_F(ModelTest, PricesShowTheDecimalsOfTheSecuritysStepWhereTheColumnSaysSo) {
+  TKrRTDModel model;
+  auto row = [](const char* code, double price) {
+    TSpeedQuoteData q;
+    q.FKoraCode = code;
+    q.FItemArray = {3, 4};
+    q.FValueArray = {price, price};
+    return q;
+  };
+  model.Provider()->CloudSubscriber().NotifyUpdateCloudData(
+      {row("00700.HK", 430.6), row("00003.HK", 6.125), row("00005.HK", 88.45), row("600000.SH", 10.005)});
+  EXPECT_EQ(model.GetFormatVal("00700.HK", "NewPrice"), "430.6");   // step 0.2
+  EXPECT_EQ(model.GetFormatVal("00003.HK", "NewPrice"), "6.13");    // step 0.01; the tie rounds up
+  EXPECT_EQ(model.GetFormatVal("00005.HK", "PreClose"), "88.45");   // step 0.05
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "NewPrice"), "10.01");  // A shares: the column's two decimals
 }
 
 TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {

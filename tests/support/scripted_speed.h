@@ -1,6 +1,6 @@
 // ScriptedSpeed: a quote engine for tests that hands its observers to the test, so replies can be
-// delivered exactly as a test wants them. It hands out parameter sets for the commands it is given and
-// answers every request with a fixed PID; it has no market and no groups.
+// delivered exactly as a test wants them, and keeps what was subscribed. It hands out parameter sets for the commands
+// it is given and answers every request with a fixed PID; it has no market and no groups.
 #pragma once
 
 #include <map>
@@ -19,7 +19,7 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
   std::shared_ptr<host::ISpeedDataRequest> CreateDataRequest(const std::shared_ptr<host::IObserver>& o) override {
     observers.push_back(o);
-    return std::make_shared<ScriptedRequest>(commands_);
+    return std::make_shared<ScriptedRequest>(commands_, subscriptions);
   }
   void SetCallBack(const std::shared_ptr<host::ICallBack>&) override {}
   int QueryMarketInfo(int, const std::string&, host::TMarketInfoBuffer&) override { return -1; }
@@ -28,6 +28,9 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
   // Every observer a data request was created for, in order.
   std::vector<std::shared_ptr<host::IObserver>> observers;
+  // Every symbol list a data request subscribed, in order (shared with the requests).
+  std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions =
+      std::make_shared<std::vector<host::TKrSpeedSymbolDataList>>();
   static constexpr int kPid = 77;
 
  private:
@@ -43,8 +46,12 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
   class ScriptedRequest final : public host::Implements<host::ISpeedDataRequest> {
    public:
-    explicit ScriptedRequest(std::set<int> commands) : commands_(std::move(commands)) {}
-    int Subscribe(const host::TKrSpeedSymbolDataList&) override { return 0; }
+    ScriptedRequest(std::set<int> commands, std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions)
+        : commands_(std::move(commands)), subscriptions_(std::move(subscriptions)) {}
+    int Subscribe(const host::TKrSpeedSymbolDataList& symbols) override {
+      subscriptions_->push_back(symbols);
+      return 0;
+    }
     int UnSubscribe() override { return 0; }
     int GetParamSerialSet(int command, std::shared_ptr<host::IParamSerialSet>& set) override {
       if (!commands_.contains(command)) return 0;
@@ -58,6 +65,7 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
    private:
     std::set<int> commands_;
+    std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions_;
   };
 
   std::set<int> commands_;
