@@ -5,6 +5,30 @@
 #include "kdp/host/log.h"
 #include "util/float_text.h"
 
+namespace kdp {
+
+bool IsBoundedPattern(std::string_view pattern) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%') continue;
+    long number = 0;
+    for (std::size_t j = i + 1; j < pattern.size(); ++j) {
+      const char c = pattern[j];
+      if (c >= '0' && c <= '9') {
+        number = number * 10 + (c - '0');
+        if (number > kMaxPatternNumber) return false;
+      } else if (c == '.' || c == '-' || c == '+' || c == ' ' || c == '#' || c == '$' || c == '*') {
+        number = 0;
+      } else {
+        i = j;
+        break;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace kdp
+
 namespace kdp::detail {
 namespace {
 
@@ -38,33 +62,6 @@ int ReadStar(std::string_view text, std::size_t& i, int& next) {
 }
 
 }  // namespace
-}  // namespace kdp::detail
-
-namespace kdp {
-
-bool IsBoundedPattern(std::string_view pattern) {
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] != '%') continue;
-    long number = 0;
-    for (std::size_t j = i + 1; j < pattern.size(); ++j) {
-      const char c = pattern[j];
-      if (c >= '0' && c <= '9') {
-        number = number * 10 + (c - '0');
-        if (number > kMaxPatternNumber) return false;
-      } else if (c == '.' || c == '-' || c == '+' || c == ' ' || c == '#' || c == '$' || c == '*') {
-        number = 0;
-      } else {
-        i = j;
-        break;
-      }
-    }
-  }
-  return true;
-}
-
-}  // namespace kdp
-
-namespace kdp::detail {
 
 void LogHQFormatError(std::string_view pattern, std::string_view why) {
   host::AddHQLog(std::string("HQFormat \"") + std::string(pattern) + "\": " + std::string(why), "HQFormat",
