@@ -35,7 +35,7 @@
 namespace {
 
 // Just enough host for the loaders: a configuration root in a scratch directory, the expression engine
-// and the script server. The log is dropped.
+// and the script server. The log is dropped; the scratch directory goes when the run ends.
 class FuzzHost final : public kdp::host::IHostEnvironment {
  public:
   FuzzHost() : provider_(std::make_shared<kdp::minihost::MiniServiceProvider>()) {
@@ -46,6 +46,11 @@ class FuzzHost final : public kdp::host::IHostEnvironment {
     provider_->Add(kdp::host::IKrExpressionEngine::IID, std::make_shared<kdp::minihost::MiniExpressionEngine>());
     provider_->Add(kdp::host::IKrScriptServer::IID, std::make_shared<kdp::minihost::MiniScriptServer>());
     kdp::host::InstallHostEnvironment(this);
+  }
+  ~FuzzHost() override {
+    kdp::host::InstallHostEnvironment(nullptr);
+    std::error_code ec;
+    std::filesystem::remove_all(paths_.etc, ec);
   }
   std::shared_ptr<kdp::host::IKrServiceProvider> ServiceProvider() override { return provider_; }
   kdp::host::InterfacePtr QueryRegisteredService(const kdp::host::Guid&) override { return nullptr; }
