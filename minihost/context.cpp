@@ -1,6 +1,5 @@
 #include "context.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "kdp/host/context_services.h"
@@ -42,27 +41,10 @@ class Comm final : public host::Implements<host::IComm> {
 
 namespace {
 
-// "2026-12-04 10:30:00" (the time may be left out); nullopt when unreadable.
-std::optional<host::DateTime> ParseStartTime(const std::string& text) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  const int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
-  if (n != 3 && n != 6) return std::nullopt;
-  auto date =
-      host::DateTime::FromYyyymmddHhmmss(static_cast<std::int64_t>(y) * 10000 + mo * 100 + d, h * 10000 + mi * 100 + s);
-  return date;
-}
-
+// The settings are checked before the context is made: a start time given is a date-time.
 host::DateTime ServerTimeAtStart(const HostSettings& settings) {
-  host::DateTime start = host::DateTime::Now();
-  if (!settings.serverTimeStart.empty()) {
-    if (auto fixed = ParseStartTime(settings.serverTimeStart)) {
-      start = *fixed;
-    } else {
-      host::AddHQLog("unreadable serverTimeStart \"" + settings.serverTimeStart + "\", using the local clock",
-                     "MiniHost", host::LogSeverity::kError);
-    }
-  }
-  return start.AddSeconds(settings.serverTimeOffsetSeconds);
+  const auto fixed = settings.serverTimeStart.empty() ? std::nullopt : host::DateTime::Parse(settings.serverTimeStart);
+  return fixed.value_or(host::DateTime::Now()).AddSeconds(settings.serverTimeOffsetSeconds);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
 
+#include "kdp/host/display_text.h"
+
 namespace kdp::minihost {
 namespace {
 
@@ -46,13 +48,14 @@ MiniLogger::MiniLogger(const std::string& logDirectory, bool detailed, int echoL
 MiniLogger::~MiniLogger() { Flush(); }
 
 void MiniLogger::Log(std::string_view message, std::string_view source, int level) {
-  if (file_) file_->log(ToSpdlogLevel(level), "{}: {}", source, message);
-  if (level >= echo_level_) {
-    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(source.size()), source.data(),
-                 static_cast<int>(message.size()), message.data());
-  }
+  // Messages quote configuration, replies and command lines: one line each, and no control character
+  // reaches the file or the terminal.
+  std::string shown = host::EscapeControlChars(message);
+  std::string from = host::EscapeControlChars(source);
+  if (file_) file_->log(ToSpdlogLevel(level), "{}: {}", from, shown);
+  if (level >= echo_level_) std::fprintf(stderr, "%s: %s\n", from.c_str(), shown.c_str());
   std::lock_guard lock(mutex_);
-  records_.push_back(LogRecord{std::string(message), std::string(source), level});
+  records_.push_back(LogRecord{std::move(shown), std::move(from), level});
   if (records_.size() > kMaxRecords) records_.pop_front();
 }
 

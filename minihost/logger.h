@@ -1,5 +1,7 @@
 // MiniLogger: the stand-in host's log. Lines go to a file under the log directory through spdlog and are
-// kept in memory (the last 10,000) so tests can check the messages that matter. Thread-safe.
+// kept in memory (the last 10,000) so tests can check the messages that matter. Control characters and
+// bytes that are not UTF-8 are written escaped ("\e", "\x07"), in the file, on the terminal and in the
+// records alike. Thread-safe.
 #pragma once
 
 #include <atomic>

@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include <date/tz.h>
 #include <nlohmann/json.hpp>
+
+#include "kdp/host/display_text.h"
 
 #include "text_files.h"
 
@@ -39,27 +42,35 @@ bool MarketRules::LoadText(const std::string& json, std::string& error) {
     }
     for (const auto& [span, value] : j.at("spans").items()) {
       MarketRule rule;
-      rule.exchange = value.at("exchange").get<std::string>();
-      rule.zone = value.at("zone").get<int>();
-      rule.sessions = value.at("sessions").get<std::vector<int>>();
-      if (value.contains("tz")) {
-        const std::string name = value.at("tz").get<std::string>();
+      std::optional<std::string> tzName;
+      try {
+        rule.exchange = value.at("exchange").get<std::string>();
+        rule.zone = value.at("zone").get<int>();
+        rule.sessions = value.at("sessions").get<std::vector<int>>();
+        if (value.contains("tz")) tzName = value.at("tz").get<std::string>();
+      } catch (const nlohmann::json::exception& e) {
+        error = "trade span " + host::EscapeControlChars(span) + ": " + e.what();
+        return false;
+      }
+      if (tzName) {
         try {
-          rule.tz = date::locate_zone(name);
+          rule.tz = date::locate_zone(*tzName);
           rule.tz->get_info(date::sys_seconds{});  // reads the zone's file now rather than on the engine's thread
         } catch (const std::exception& e) {
-          error = "unknown time zone " + name + " for trade span " + span + " (" + e.what() + ")";
+          error = "unknown time zone " + host::EscapeControlChars(*tzName) + " for trade span " +
+                  host::EscapeControlChars(span) + " (" + e.what() + ")";
           return false;
         }
       }
       if (rule.sessions.empty() || rule.sessions.size() % 2 != 0 || rule.zone < -12 || rule.zone > 14 ||
-          rule.exchange.empty() || rule.exchange.size() > 15) {
-        error = "malformed rule for trade span " + span;
+          rule.exchange.empty() || rule.exchange.size() > 15 || !host::IsPlainText(span) ||
+          !host::IsPlainText(rule.exchange)) {
+        error = "malformed rule for trade span " + host::EscapeControlChars(span);
         return false;
       }
       for (int t : rule.sessions) {
         if (!ValidTime(t)) {
-          error = "bad session time " + std::to_string(t) + " for trade span " + span;
+          error = "bad session time " + std::to_string(t) + " for trade span " + host::EscapeControlChars(span);
           return false;
         }
       }

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "kdp/host/async_runner.h"
+#include "kdp/host/display_text.h"
 #include "kdp/package.h"
 
 namespace kdp::minihost {
@@ -56,6 +57,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     error = "another host is already installed";
     return nullptr;
   }
+  if (!CheckHostSettings(settings, error)) return nullptr;
   std::unique_ptr<MiniHost> h(new MiniHost(std::move(settings), std::move(options)));
   host::InstallHostEnvironment(h.get());
   h->runner_ = std::make_shared<MiniAsyncRunner>(h->loop_);
@@ -146,7 +148,9 @@ void MiniHost::Log(std::string_view message, std::string_view source, int level)
 void MiniHost::ShowErrorMessage(std::string_view caption, std::string_view text) {
   error_messages_.emplace_back(caption, text);
   logger_.Log(fmt::format("{}: {}", caption, text), "MessageBox", 3);
-  if (logger_.EchoLevel() > 3) fmt::print(stderr, "{}: {}\n", caption, text);
+  if (logger_.EchoLevel() > 3) {
+    fmt::print(stderr, "{}: {}\n", host::EscapeControlChars(caption), host::EscapeControlChars(text));
+  }
 }
 
 }  // namespace kdp::minihost

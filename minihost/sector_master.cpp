@@ -1,21 +1,93 @@
 #include "sector_master.h"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
+
+#include "kdp/host/display_text.h"
 
 #include "text_files.h"
 
 namespace kdp::minihost {
 namespace {
 
-// Builds a sector and its children, indexing each by upper-case ID.
-std::shared_ptr<MiniSector> Build(const nlohmann::json& j, std::map<std::string, std::shared_ptr<MiniSector>>& index) {
-  auto sector = std::make_shared<MiniSector>(j.at("id").get<std::string>(), j.value("name", std::string()),
-                                             j.value("members", std::vector<std::string>{}));
-  index[UpperAscii(sector->GetID())] = sector;
-  if (j.contains("children")) {
-    for (const nlohmann::json& child : j.at("children")) sector->AddChild(Build(child, index));
+// Sector trees deeper than this are refused rather than walked.
+constexpr int kMaxSectorDepth = 32;
+
+// A text field of a sector: absent gives `fallback`; anything but plain text is refused.
+bool TextField(const nlohmann::json& j, const char* key, std::string& value, std::string& error) {
+  const auto it = j.find(key);
+  if (it == j.end()) return true;
+  if (!it->is_string() || !host::IsPlainText(it->get_ref<const std::string&>())) {
+    error = fmt::format("\"{}\" is not text: {}", key, host::EscapeControlChars(it->dump()));
+    return false;
+  }
+  value = it->get<std::string>();
+  return true;
+}
+
+// Builds a sector and its children, indexing each by upper-case ID; nullptr, with `error`, for a sector
+// whose ID, name or members are not text.
+std::shared_ptr<MiniSector> Build(const nlohmann::json& j, std::map<std::string, std::shared_ptr<MiniSector>>& index,
+                                  int depth, std::string& error) {
+  std::string id, name;
+  std::vector<std::string> members;
+  if (!j.is_object()) {
+    error = "a sector is not an object";
+    return nullptr;
+  }
+  if (!TextField(j, "id", id, error) || !TextField(j, "name", name, error)) return nullptr;
+  if (id.empty()) {
+    error = "a sector has no \"id\"";
+    return nullptr;
+  }
+  if (depth > kMaxSectorDepth) {
+    error = fmt::format("sector {} is nested deeper than {} levels", id, kMaxSectorDepth);
+    return nullptr;
+  }
+  if (const auto it = j.find("members"); it != j.end()) {
+    if (!it->is_array()) {
+      error = fmt::format("sector {}: \"members\" is not a list", id);
+      return nullptr;
+    }
+    for (const nlohmann::json& member : *it) {
+      if (!member.is_string() || !host::IsPlainText(member.get_ref<const std::string&>())) {
+        error = fmt::format("sector {}: a member is not a code: {}", id, host::EscapeControlChars(member.dump()));
+        return nullptr;
+      }
+      members.push_back(member.get<std::string>());
+    }
+  }
+  auto sector = std::make_shared<MiniSector>(id, name, std::move(members));
+  index[UpperAscii(id)] = sector;
+  if (const auto it = j.find("children"); it != j.end()) {
+    if (!it->is_array()) {
+      error = fmt::format("sector {}: \"children\" is not a list", id);
+      return nullptr;
+    }
+    for (const nlohmann::json& child : *it) {
+      auto built = Build(child, index, depth + 1, error);
+      if (!built) return nullptr;
+      sector->AddChild(std::move(built));
+    }
   }
   return sector;
+}
+
+// The sectors of one list of the file ("sectors" or "userSectors"); false with `error` for a bad one.
+bool BuildList(const nlohmann::json& j, const char* key, std::map<std::string, std::shared_ptr<MiniSector>>& index,
+               MiniSector* parent, std::string& error) {
+  const auto it = j.find(key);
+  if (it == j.end()) return true;
+  if (!it->is_array()) {
+    error = fmt::format("\"{}\" is not a list", key);
+    return false;
+  }
+  for (const nlohmann::json& item : *it) {
+    auto sector = Build(item, index, 1, error);
+    if (!sector) return false;
+    if (parent != nullptr) parent->AddChild(std::move(sector));
+  }
+  return true;
 }
 
 }  // namespace
@@ -29,21 +101,23 @@ bool MiniSectorMaster::Load(const std::string& path, std::string& error) {
 }
 
 bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
-  try {
-    const nlohmann::json j = nlohmann::json::parse(json);
-    std::map<std::string, std::shared_ptr<MiniSector>> system, user;
-    auto root = std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{});
-    for (const nlohmann::json& s : j.value("sectors", nlohmann::json::array())) Build(s, system);
-    for (const nlohmann::json& s : j.value("userSectors", nlohmann::json::array())) root->AddChild(Build(s, user));
-    system_ = std::move(system);
-    user_ = std::move(user);
-    custom_root_ = std::move(root);
-    default_user_sector_ = UpperAscii(j.value("defaultUserSector", std::string()));
-    return true;
-  } catch (const nlohmann::json::exception& e) {
-    error = e.what();
+  const nlohmann::json j = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
+  if (j.is_discarded() || !j.is_object()) {
+    error = "not a JSON object";
     return false;
   }
+  std::map<std::string, std::shared_ptr<MiniSector>> system, user;
+  auto root = std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{});
+  std::string defaultUserSector;
+  if (!BuildList(j, "sectors", system, nullptr, error) || !BuildList(j, "userSectors", user, root.get(), error) ||
+      !TextField(j, "defaultUserSector", defaultUserSector, error)) {
+    return false;
+  }
+  system_ = std::move(system);
+  user_ = std::move(user);
+  custom_root_ = std::move(root);
+  default_user_sector_ = UpperAscii(defaultUserSector);
+  return true;
 }
 
 std::shared_ptr<host::IKrSector> MiniSectorMaster::GetSectorByID(const std::string& id) {

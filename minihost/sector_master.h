@@ -2,8 +2,10 @@
 //   { "defaultUserSector": "<id>",
 //     "sectors":     [ { "id": "...", "name": "...", "members": ["600000.SH", ...], "children": [ ... ] } ],
 //     "userSectors": [ ...same shape... ] }
-// System sectors (and their children, at any depth) are found by GetSectorByID; the user's own sectors
+// System sectors (and their children, up to 32 levels) are found by GetSectorByID; the user's own sectors
 // hang under the custom sector root and are found by GetUserSectorByID. IDs compare case-insensitively.
+// IDs, names and member codes must be plain text (no control characters, UTF-8): a file with any other
+// value is refused with the sector it was found in.
 //
 // Loaded when the host is made, before anything else runs, and read-only afterwards: look-ups may come
 // from any thread (the quote engine asks about sectors from its own).

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kdp/host/date_time.h"
+#include "kdp/host/display_text.h"
 #include "kdp/host/log.h"
 #include "kdp/host/number_text.h"
 #include "text_files.h"
@@ -14,6 +15,9 @@ namespace kdp::minihost {
 namespace {
 
 constexpr std::size_t kFieldCount = 13;
+constexpr const char* kColumns[kFieldCount] = {"code",        "name",       "stock_type", "exchange", "category",
+                                               "list_status", "trade_span", "price_step", "currency", "last_close",
+                                               "en_name",     "full_name",  "ipo_date"};
 
 bool ReadNumber(const std::string& text, int& out) {
   const auto value = host::ParseInt32(text);
@@ -25,6 +29,21 @@ bool ReadNumber(const std::string& text, double& out) {
   const auto value = host::ParseDouble(text);
   if (value) out = *value;
   return value.has_value();
+}
+
+// Why a line's fields make no security ("" when they do); the numbers are read into `r`. Every field
+// is text a terminal may show, a price step is above 0 and a close not below 0.
+std::string Refusal(const std::vector<std::string>& f, SecurityRecord& r) {
+  if (f.size() != kFieldCount) return fmt::format("{} fields instead of {}", f.size(), kFieldCount);
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    if (!host::IsPlainText(f[i])) return fmt::format("{} is not text", kColumns[i]);
+  }
+  if (f[0].empty()) return "the code is empty";
+  if (f[5].size() != 1) return "list_status is not one letter";
+  if (!ReadNumber(f[4], r.category)) return "category is not a whole number";
+  if (!ReadNumber(f[7], r.priceStep) || !(r.priceStep > 0)) return "price_step is not a number above 0";
+  if (!ReadNumber(f[9], r.lastClose) || r.lastClose < 0) return "last_close is not a number of at least 0";
+  return {};
 }
 
 }  // namespace
@@ -67,10 +86,9 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
     if (line.empty() || line.front() == '#' || (line_number == 1 && line.rfind("code", 0) == 0)) continue;
     const std::vector<std::string> f = SplitFields(line);
     SecurityRecord r;
-    const bool numbers_ok = f.size() == kFieldCount && ReadNumber(f[4], r.category) && ReadNumber(f[7], r.priceStep) &&
-                            ReadNumber(f[9], r.lastClose);
-    if (!numbers_ok || f[0].empty() || f[5].size() != 1) {
-      host::AddHQLog(fmt::format("{}:{}: malformed security line skipped: {}", sourceName, line_number, line),
+    const std::string why = Refusal(f, r);
+    if (!why.empty()) {
+      host::AddHQLog(fmt::format("{}:{}: malformed security line skipped ({}): {}", sourceName, line_number, why, line),
                      "SecurityMaster", host::LogSeverity::kError);
       continue;
     }
@@ -140,7 +158,8 @@ bool MiniSecurityMaster::LoadExtensionsText(const std::string& json, std::string
   }
   for (const auto& [code, underlying] : underlyings) {
     if (!by_code_.contains(code) || !by_code_.contains(underlying)) {
-      error = fmt::format("underlying {} of {}: no such security", underlying, code);
+      error = fmt::format("underlying {} of {}: no such security", host::EscapeControlChars(underlying),
+                          host::EscapeControlChars(code));
       return false;
     }
   }

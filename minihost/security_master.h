@@ -3,7 +3,9 @@
 //   code,name,stock_type,exchange,category,list_status,trade_span,price_step,currency,last_close,
 //   en_name,full_name,ipo_date
 // A first line starting with "code" is the header; blank lines and lines starting with "#" are skipped.
-// A line with another field count or an unreadable number is logged and skipped.
+// A line with another field count, a field that is not plain text (control characters, bytes that are not
+// UTF-8), an unreadable number, a price step not above 0 or a negative close is logged with the file, the
+// line number and the reason, and skipped.
 //
 // Loaded when the host is made, before anything else runs, and read-only afterwards: look-ups may come
 // from any thread (the quote engine asks about securities from its own).

@@ -2,11 +2,129 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <functional>
+#include <map>
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "kdp/host/date_time.h"
+#include "kdp/host/display_text.h"
+#include "sim_market.h"
+#include "text_files.h"
+
 namespace kdp::minihost {
+namespace {
+
+using nlohmann::json;
+
+// The JSON kind a setting takes, and the words an error uses for it.
+template <class T>
+struct Kind;
+template <>
+struct Kind<std::string> {
+  static bool Fits(const json& v) { return v.is_string(); }
+  static constexpr const char* kWords = "a text";
+};
+template <>
+struct Kind<bool> {
+  static bool Fits(const json& v) { return v.is_boolean(); }
+  static constexpr const char* kWords = "true or false";
+};
+template <>
+struct Kind<int> {
+  static bool Fits(const json& v) {
+    return v.is_number_integer() && v.get<std::int64_t>() >= INT32_MIN && v.get<std::int64_t>() <= INT32_MAX;
+  }
+  static constexpr const char* kWords = "a whole number";
+};
+template <>
+struct Kind<std::uint64_t> {
+  static bool Fits(const json& v) { return v.is_number_unsigned(); }
+  static constexpr const char* kWords = "a whole number of at least 0";
+};
+template <>
+struct Kind<double> {
+  static bool Fits(const json& v) { return v.is_number(); }
+  static constexpr const char* kWords = "a number";
+};
+template <>
+struct Kind<std::vector<std::string>> {
+  static bool Fits(const json& v) {
+    if (!v.is_array()) return false;
+    for (const json& item : v) {
+      if (!item.is_string()) return false;
+    }
+    return true;
+  }
+  static constexpr const char* kWords = "a list of texts";
+};
+template <>
+struct Kind<std::map<std::string, std::string, std::less<>>> {
+  static bool Fits(const json& v) {
+    if (!v.is_object()) return false;
+    for (const json& item : v) {
+      if (!item.is_string()) return false;
+    }
+    return true;
+  }
+  static constexpr const char* kWords = "an object of texts";
+};
+
+// Reads `key` into `value` when the object has it. A value of another kind is an error naming the key.
+template <class T>
+bool Read(const json& settings, const char* key, T& value, std::string& error) {
+  const auto it = settings.find(key);
+  if (it == settings.end()) return true;
+  if (!Kind<T>::Fits(*it)) {
+    error = fmt::format("\"{}\" must be {}, not {}", key, Kind<T>::kWords, host::EscapeControlChars(it->dump()));
+    return false;
+  }
+  value = it->template get<T>();
+  return true;
+}
+
+bool ReadAll(const json& j, HostSettings& s, std::string& error) {
+  if (!j.is_object()) {
+    error = "the settings must be a JSON object";
+    return false;
+  }
+  return Read(j, "userId", s.userId, error) && Read(j, "accountId", s.accountId, error) &&
+         Read(j, "language", s.language, error) && Read(j, "rights", s.rights, error) &&
+         Read(j, "loginRegion", s.loginRegion, error) &&
+         Read(j, "serverTimeOffsetSeconds", s.serverTimeOffsetSeconds, error) &&
+         Read(j, "serverTimeStart", s.serverTimeStart, error) && Read(j, "detailedLog", s.detailedLog, error) &&
+         Read(j, "securitiesFile", s.securitiesFile, error) && Read(j, "sectorsFile", s.sectorsFile, error) &&
+         Read(j, "tradeSpansFile", s.tradeSpansFile, error) &&
+         Read(j, "securityExtensionsFile", s.securityExtensionsFile, error) &&
+         Read(j, "reportsFile", s.reportsFile, error) && Read(j, "quoteEngine", s.quoteEngine, error) &&
+         Read(j, "quoteFieldsFile", s.quoteFieldsFile, error) && Read(j, "quoteSeed", s.quoteSeed, error) &&
+         Read(j, "quoteRate", s.quoteRate, error) && Read(j, "quotePollMs", s.quotePollMs, error) &&
+         Read(j, "quoteWarmUpSeconds", s.quoteWarmUpSeconds, error) && Read(j, "dataDir", s.dataDir, error) &&
+         Read(j, "binDir", s.binDir, error) && Read(j, "servers", s.servers, error);
+}
+
+std::string Quoted(const std::string& text) { return "\"" + host::EscapeControlChars(text) + "\""; }
+
+// NaN is in no range.
+template <class T>
+bool InRange(const char* key, T value, T low, T high, const char* unit, std::string& error) {
+  if (value >= low && value <= high) return true;
+  error = fmt::format("\"{}\" must be from {} to {}{}, not {}", key, low, high, unit, value);
+  return false;
+}
+
+bool IsText(const char* key, const std::string& value, bool required, std::string& error) {
+  if (required && value.empty()) {
+    error = fmt::format("\"{}\" must not be empty", key);
+    return false;
+  }
+  if (host::IsPlainText(value)) return true;
+  error = fmt::format("\"{}\" holds control characters or bytes that are not UTF-8: {}", key, Quoted(value));
+  return false;
+}
+
+}  // namespace
 
 std::string DefaultDataDir() {
   if (const char* dir = std::getenv("KDP_DATA_DIR"); dir && *dir) return dir;
@@ -15,50 +133,89 @@ std::string DefaultDataDir() {
   return (std::filesystem::temp_directory_path() / "kdp").string();
 }
 
+bool IsPlainName(std::string_view name) {
+  if (name.empty() || name.size() > 64 || name == "." || name == "..") return false;
+  for (char c : name) {
+    const bool allowed =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+    if (!allowed) return false;
+  }
+  return true;
+}
+
+bool CheckHostSettings(const HostSettings& s, std::string& error) {
+  if (!IsPlainName(s.userId)) {
+    error = fmt::format(
+        "\"userId\" must be a plain name of letters, digits, \"_\", \"-\" and \".\" (at most 64), "
+        "not {}",
+        Quoted(s.userId));
+    return false;
+  }
+  if (s.language != "CHS" && s.language != "CHT" && s.language != "ENG" && s.language != "ENS") {
+    error = fmt::format("\"language\" must be CHS, CHT, ENG or ENS, not {}", Quoted(s.language));
+    return false;
+  }
+  if (!IsText("accountId", s.accountId, false, error)) return false;
+  for (const std::string& right : s.rights) {
+    if (!IsText("rights", right, true, error)) return false;
+  }
+  if (!InRange("loginRegion", s.loginRegion, 0, 9999, "", error)) return false;
+  // Ten years either way is far more than any server clock is off by.
+  if (!InRange("serverTimeOffsetSeconds", s.serverTimeOffsetSeconds, -315576000.0, 315576000.0, " seconds", error)) {
+    return false;
+  }
+  if (!s.serverTimeStart.empty() && !host::DateTime::Parse(s.serverTimeStart)) {
+    error = fmt::format("\"serverTimeStart\" is not a date-time (write \"2026-12-04 10:30:00\"): {}",
+                        Quoted(s.serverTimeStart));
+    return false;
+  }
+  for (const auto& [key, file] : {std::pair{"securitiesFile", &s.securitiesFile},
+                                  {"sectorsFile", &s.sectorsFile},
+                                  {"tradeSpansFile", &s.tradeSpansFile},
+                                  {"securityExtensionsFile", &s.securityExtensionsFile},
+                                  {"reportsFile", &s.reportsFile},
+                                  {"quoteFieldsFile", &s.quoteFieldsFile}}) {
+    if (!IsText(key, *file, true, error)) return false;
+  }
+  if (!IsText("dataDir", s.dataDir, true, error) || !IsText("binDir", s.binDir, false, error)) return false;
+  for (const auto& [name, address] : s.servers) {
+    if (!IsText("servers", name, true, error) || !IsText("servers", address, true, error)) return false;
+  }
+  // A date resolves about a microsecond: a thousand trades a second per security is the most a tick
+  // can still be told apart from the next.
+  return InRange("quoteRate", s.quoteRate, SimMarket::kMinRate, SimMarket::kMaxRate, " trades a second", error) &&
+         InRange("quotePollMs", s.quotePollMs, 1, 3'600'000, " ms", error) &&
+         InRange("quoteWarmUpSeconds", s.quoteWarmUpSeconds, 0, 604'800, " seconds", error);
+}
+
 std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::string& error) {
   std::error_code ec;
   if (etcRoot.empty() || !std::filesystem::is_directory(etcRoot, ec)) {
-    error = "configuration root not found: " + (etcRoot.empty() ? std::string("(empty)") : etcRoot);
+    error = "configuration root not found: " + (etcRoot.empty() ? std::string("(empty)") : Quoted(etcRoot));
     return std::nullopt;
   }
   HostSettings settings;
   settings.etcRoot = std::filesystem::absolute(etcRoot, ec).string();
   settings.dataDir = DefaultDataDir();
 
-  const std::filesystem::path file = std::filesystem::path(etcRoot) / "Host" / "host.json";
+  const std::string file = (std::filesystem::path(etcRoot) / "Host" / "host.json").string();
   if (!std::filesystem::exists(file, ec)) return settings;
-  std::ifstream in(file);
-  try {
-    const nlohmann::json j = nlohmann::json::parse(in);
-    settings.userId = j.value("userId", settings.userId);
-    settings.accountId = j.value("accountId", settings.accountId);
-    settings.language = j.value("language", settings.language);
-    settings.rights = j.value("rights", settings.rights);
-    settings.loginRegion = j.value("loginRegion", settings.loginRegion);
-    settings.serverTimeOffsetSeconds = j.value("serverTimeOffsetSeconds", settings.serverTimeOffsetSeconds);
-    settings.serverTimeStart = j.value("serverTimeStart", settings.serverTimeStart);
-    settings.detailedLog = j.value("detailedLog", settings.detailedLog);
-    settings.securitiesFile = j.value("securitiesFile", settings.securitiesFile);
-    settings.sectorsFile = j.value("sectorsFile", settings.sectorsFile);
-    settings.tradeSpansFile = j.value("tradeSpansFile", settings.tradeSpansFile);
-    settings.securityExtensionsFile = j.value("securityExtensionsFile", settings.securityExtensionsFile);
-    settings.reportsFile = j.value("reportsFile", settings.reportsFile);
-    settings.quoteEngine = j.value("quoteEngine", settings.quoteEngine);
-    settings.quoteFieldsFile = j.value("quoteFieldsFile", settings.quoteFieldsFile);
-    settings.quoteSeed = j.value("quoteSeed", settings.quoteSeed);
-    settings.quoteRate = j.value("quoteRate", settings.quoteRate);
-    settings.quotePollMs = j.value("quotePollMs", settings.quotePollMs);
-    settings.quoteWarmUpSeconds = j.value("quoteWarmUpSeconds", settings.quoteWarmUpSeconds);
-    if (j.contains("servers")) {
-      for (const auto& [name, address] : j.at("servers").items()) settings.servers[name] = address.get<std::string>();
-    }
-    if (j.contains("dataDir")) settings.dataDir = j.at("dataDir").get<std::string>();
-    settings.binDir = j.value("binDir", settings.binDir);
-  } catch (const nlohmann::json::exception& e) {
-    error = file.string() + ": " + e.what();
+  std::string text;
+  if (!ReadTextFile(file, "host settings", text, error)) return std::nullopt;
+  if (!ParseHostSettings(text, settings, error)) {
+    error = file + ": " + error;
     return std::nullopt;
   }
   return settings;
+}
+
+bool ParseHostSettings(const std::string& text, HostSettings& settings, std::string& error) {
+  const json j = json::parse(text, nullptr, /*allow_exceptions=*/false);
+  if (j.is_discarded()) {
+    error = "not JSON";
+    return false;
+  }
+  return ReadAll(j, settings, error) && CheckHostSettings(settings, error);
 }
 
 }  // namespace kdp::minihost

@@ -2,7 +2,8 @@
 // and logs, who the user is (IDs, language, data rights, login region) and the server clock offset.
 //
 // Settings come from "Host/host.json" under the configuration root (when present); the command line
-// overrides single values. Unknown keys are ignored; a value of the wrong type is an error.
+// overrides single values. Unknown keys are ignored; a value of the wrong kind or out of its range is an
+// error naming the key.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kdp::minihost {
@@ -35,9 +37,9 @@ struct HostSettings {
   bool quoteEngine = true;                                              // false runs the host without a quote engine
   std::string quoteFieldsFile = "Host/QuoteFields.json";
   std::uint64_t quoteSeed = 20261204;  // the simulated market's random seed
-  double quoteRate = 1.0;              // trades per second per security
-  int quotePollMs = 100;               // how often the engine looks at the clock
-  int quoteWarmUpSeconds = 0;          // market history simulated before the host starts
+  double quoteRate = 1.0;              // trades per second per security, 0.001 to 1000
+  int quotePollMs = 100;               // how often the engine looks at the clock, 1 ms to an hour
+  int quoteWarmUpSeconds = 0;          // market history simulated before the host starts, up to a week
   // The terminal's server list: name -> address ("korareportserver" -> "10.1.2.3:8080").
   std::map<std::string, std::string, std::less<>> servers;
 };
@@ -46,7 +48,21 @@ struct HostSettings {
 std::string DefaultDataDir();
 
 // Reads "Host/host.json" under `etcRoot` into a settings value whose etcRoot is `etcRoot`.
-// nullopt, with `error` filled, when the root does not exist or the file is malformed.
+// nullopt, with `error` filled, when the root does not exist, the file cannot be read or is not JSON, or
+// a setting is of the wrong kind or fails CheckHostSettings.
 std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::string& error);
+
+// The settings of a "Host/host.json" text over `settings` (keys absent keep their values). False, with
+// `error`, for text that is not a JSON object, a value of the wrong kind, or a failed CheckHostSettings.
+bool ParseHostSettings(const std::string& text, HostSettings& settings, std::string& error);
+
+// Every setting in its range: the user ID a plain name (it names a directory), the language CHS, CHT,
+// ENG or ENS, texts without control characters, the start time a date-time, the quote rate from 0.001 to 1000
+// a second, and so on. False with `error` naming the key and the value.
+bool CheckHostSettings(const HostSettings& settings, std::string& error);
+
+// Letters, digits, "_", "-" and ".", 1 to 64 of them, and neither "." nor "..": a name that stays one
+// directory below wherever it is joined.
+bool IsPlainName(std::string_view name);
 
 }  // namespace kdp::minihost

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kdp/host/ansi.h"
+#include "kdp/host/display_text.h"
 #include "text_files.h"
 
 namespace kdp::minihost {
@@ -114,15 +115,16 @@ bool QuoteFieldMap::LoadText(const std::string& json, std::string& error) {
       auto known = std::find_if(std::begin(kRoleNames), std::end(kRoleNames),
                                 [&name](const auto& r) { return name == r.first; });
       if (known == std::end(kRoleNames)) {
-        error = "unknown quote field role " + name;
+        error = "unknown quote field role " + host::EscapeControlChars(name);
         return false;
       }
-      const auto field_id = id.get<std::uint32_t>();
-      if (field_id == 0 || field_id > 10000 || !by_id.emplace(field_id, known->second).second) {
-        error = "bad or repeated field ID for " + name;
+      const std::uint64_t field_id = id.is_number_unsigned() ? id.get<std::uint64_t>() : 0;
+      if (field_id == 0 || field_id > 9999 ||
+          !by_id.emplace(static_cast<std::uint32_t>(field_id), known->second).second) {
+        error = "bad or repeated field ID for " + name + " (a whole number from 1 to 9999, once each)";
         return false;
       }
-      by_role.emplace(known->second, field_id);
+      by_role.emplace(known->second, static_cast<std::uint32_t>(field_id));
     }
   } catch (const nlohmann::json::exception& e) {
     error = e.what();
@@ -169,7 +171,7 @@ int TradeDateOf(const MarketRule& rule, host::DateTime marketTime) {
 
 SimMarket::SimMarket(const MiniSecurityMaster& securities, const MarketRules& rules, QuoteFieldMap fields,
                      std::uint64_t seed, double updatesPerSecond)
-    : fields_(std::move(fields)), tick_days_(1.0 / std::max(updatesPerSecond, 0.001) / 86400.0) {
+    : fields_(std::move(fields)), tick_days_(1.0 / std::clamp(updatesPerSecond, kMinRate, kMaxRate) / 86400.0) {
   for (const auto& security : securities.All()) {
     const SecurityRecord& r = security->Record();
     Quote q;
@@ -303,7 +305,8 @@ std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
   std::vector<std::string> changed;
   if (!started_) {
     started_ = true;
-    now_ = now;
+    now_ = origin_ = now;
+    last_tick_ = 0;
     for (Quote& q : quotes_) {
       if (q.rule != nullptr) q.tradeDate = TradeDateOf(*q.rule, MarketTime(q, now));
       q.time = MarketTime(q, now).Hhmmss();
@@ -311,13 +314,21 @@ std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
     return changed;
   }
   if (now.value <= now_.value) return changed;
+  now_ = now;
+  // Counting trades on the grid rather than adding steps to a date keeps every trade, however small the
+  // step is against the date's own precision. A millionth of a step absorbs the rounding of a date that
+  // lies on the grid.
+  const double due = std::floor((now.value - origin_.value) / tick_days_ + 1e-6);
+  if (!(due > static_cast<double>(last_tick_))) return changed;
   // After a long pause (a suspended laptop, a test jumping hours) only the last stretch is simulated.
-  constexpr double kMaxTicks = 3600;
-  if ((now.value - now_.value) / tick_days_ > kMaxTicks) now_ = host::DateTime(now.value - kMaxTicks * tick_days_);
+  constexpr std::int64_t kMaxTicks = 3600;
+  const auto target = static_cast<std::int64_t>(std::min(due, 9e15));
+  std::int64_t tick = std::max(last_tick_, target - kMaxTicks);
+  last_tick_ = target;
 
   std::vector<bool> touched(quotes_.size(), false);
-  for (double t = now_.value + tick_days_; t <= now.value + 1e-12; t += tick_days_) {
-    const host::DateTime at(t);
+  while (++tick <= target) {
+    const host::DateTime at(origin_.value + static_cast<double>(tick) * tick_days_);
     for (std::size_t i = 0; i < quotes_.size(); ++i) {
       Quote& q = quotes_[i];
       if (q.rule == nullptr) continue;
@@ -332,9 +343,7 @@ std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
         touched[i] = true;
       }
     }
-    now_ = at;
   }
-  now_ = now;
   for (std::size_t i = 0; i < quotes_.size(); ++i) {
     if (touched[i]) changed.push_back(quotes_[i].code);
   }

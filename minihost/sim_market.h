@@ -72,11 +72,18 @@ using QuoteValue = std::variant<double, std::int64_t, std::string>;
 
 class SimMarket {
  public:
+  // The trade rates (trades per second per security) the market accepts.
+  static constexpr double kMinRate = 0.001;
+  static constexpr double kMaxRate = 1000;
+
   SimMarket(const MiniSecurityMaster& securities, const MarketRules& rules, QuoteFieldMap fields, std::uint64_t seed,
             double updatesPerSecond);
 
   // Moves the market to server time `now` (the host's time, UTC+8). Returns the codes whose quotes
   // changed, in security-master order. Time never moves backwards; an earlier `now` changes nothing.
+  // Trades happen on a fixed grid (one per security every 1 / rate seconds from the first call), so
+  // the market moves at its rate however often or seldom it is advanced: a call that ends between two
+  // trades keeps the part of the interval already passed for the next call.
   std::vector<std::string> AdvanceTo(host::DateTime now);
 
   // The current value of field `id` of a code; nullopt for an unknown code or a field not simulated.
@@ -137,7 +144,9 @@ class SimMarket {
   std::vector<Quote> quotes_;
   std::map<std::string, std::size_t> index_;  // upper-case code -> quotes_
   host::DateTime now_;
-  double tick_days_;  // simulated time between trades of one security
+  host::DateTime origin_;       // the time of the first call: trade k happens at origin_ + k * tick_days_
+  std::int64_t last_tick_ = 0;  // the last trade simulated
+  double tick_days_;            // simulated time between trades of one security
   bool started_ = false;
 };
 

@@ -264,6 +264,7 @@ void SimSpeed::AskConfigAbout(const std::vector<std::string>& codes) {
     std::lock_guard lock(mutex_);
     config_calls_ += 2;
     config_on_main_thread_ = config_on_main_thread_ || loop_.IsMainThread();
+    sessions_[UpperAscii(code)] = sessions;
     if (host::IsNeedWriteHQLog()) {
       host::AddHQLog(fmt::format("config for {}: stock type \"{}\", sessions \"{}\"", code, stockType, sessions),
                      kLogSource, host::LogSeverity::kInfo);
@@ -361,6 +362,12 @@ void SimSpeed::SimulateReconnect() {
 bool SimSpeed::Connected() const {
   std::lock_guard lock(mutex_);
   return connected_;
+}
+
+std::string SimSpeed::SessionsOf(const std::string& code) const {
+  std::lock_guard lock(mutex_);
+  auto it = sessions_.find(UpperAscii(code));
+  return it == sessions_.end() ? std::string() : it->second;
 }
 
 int SimSpeed::ConfigCalls() const {

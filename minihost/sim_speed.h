@@ -90,6 +90,11 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   const MarketRules& Rules() const { return *options_.rules; }
   // Session arrays QueryMarketInfo lent and FreeMarketInfo has not taken back.
   std::size_t LentMarketInfoBuffers() const;
+  // The field IDs the engine simulates; fixed once the engine is made, so any thread may read them.
+  const QuoteFieldMap& Fields() const { return options_.fields; }
+  // The trading sessions the package's configuration gave for a code when it was first subscribed;
+  // "" when it gave none or the code was never subscribed.
+  std::string SessionsOf(const std::string& code) const;
   // How many IConfig calls the engine made, and from which threads (none of them the main thread).
   int ConfigCalls() const;
   bool ConfigCalledOnlyOffMainThread() const;
@@ -137,6 +142,7 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   std::vector<std::weak_ptr<SimDataRequest>> requests_;
   std::shared_ptr<host::ICallBack> callback_;
   std::set<std::string> asked_codes_;
+  std::map<std::string, std::string> sessions_;  // upper-case code -> the sessions the configuration gave
   int config_calls_ = 0;
   bool config_on_main_thread_ = false;
   int last_pid_ = 0;

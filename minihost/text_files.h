@@ -3,11 +3,11 @@
 // maps are keyed by.
 #pragma once
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "kdp/host/file_io.h"
 
 namespace kdp::minihost {
 
@@ -30,17 +30,13 @@ inline std::vector<std::string> SplitFields(std::string_view line) {
   }
 }
 
-// The whole file as bytes; false, with `error` naming what was being read, when it cannot be opened.
+// The whole file as bytes; false, with `error` naming what was being read and the system's reason
+// ("cannot read securities file /x/Securities.csv: Permission denied"), when it cannot be read.
 inline bool ReadTextFile(const std::string& path, const char* what, std::string& text, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = std::string("cannot read ") + what + " " + path;
-    return false;
-  }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+  std::string reason;
+  if (host::ReadWholeFile(path, text, reason)) return true;
+  error = std::string("cannot read ") + what + " " + path + ": " + reason;
+  return false;
 }
 
 // Reads a file and hands its text to `load(text, error)`; a load error is prefixed with the path.

@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "kdp/host/ansi.h"
+#include "kdp/host/display_text.h"
 #include "kdp/host/services.h"
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/ui/ui_resources.h"
@@ -63,7 +64,8 @@ class Board {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
   }
 
-  // The board's text: a header and one line per code.
+  // The board's text: a header and one line per code. Cells are escaped here, since the colours around
+  // them must reach the terminal as they are.
   std::string Render(TKrRTDModel& model) {
     std::string out;
     for (const Column& c : kColumns) out += Pad(c.title, c.width, c.right) + "  ";
@@ -71,11 +73,15 @@ class Board {
     for (const std::string& code : codes_) {
       for (const Column& c : kColumns) {
         if (c.field == nullptr) {
-          out += Pad(code, c.width, c.right) + "  ";
+          out += Pad(host::EscapeControlChars(code), c.width, c.right) + "  ";
           continue;
         }
-        std::string text = model.GetFormatVal(code, c.field, true);
-        if (text.empty()) text = "-";
+        std::string text = host::EscapeControlChars(model.GetFormatVal(code, c.field, true));
+        if (text.empty() || text == "-") {
+          text = "-";
+        } else {
+          ++shown_;
+        }
         const std::string cell = Pad(text, c.width, c.right);
         const std::uint32_t rgb = colour_ && style_ ? model.GetFormatColor(code, c.field, true, style_) : 0;
         out += rgb != 0 ? fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell)
@@ -88,17 +94,32 @@ class Board {
   }
 
   void Paint(TKrRTDModel& model) {
-    if (colour_) fmt::print(s_.out, "\x1b[H\x1b[2J");
-    fmt::print(s_.out, "{}", Render(model));
-    s_.out.flush();
+    std::ostream& to = colour_ ? s_.terminal : s_.out;
+    if (colour_) fmt::print(to, "\x1b[H\x1b[2J");
+    fmt::print(to, "{}", Render(model));
+    to.flush();
   }
+
+  // How many field cells showed a value, over every paint so far.
+  int ShownCells() const { return shown_; }
 
  private:
   Session& s_;
+  int shown_ = 0;
   std::vector<std::string> codes_;
   bool colour_;
   std::shared_ptr<IKrHQStyle> style_;
 };
+
+// A board whose every cell is "-" answers nothing: the field dictionary or the format columns are
+// missing or broken (the log line before says which), or no quote arrived.
+int NothingShown(Session& s) {
+  fmt::print(s.err,
+             "kdp-host: no field of the board could be shown: the field dictionary or the format columns are missing "
+             "or unreadable, or no quote arrived; see {}\n",
+             s.host.Logger().FilePath());
+  return 1;
+}
 
 int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds, bool once) {
   std::vector<std::string> codes;
@@ -134,6 +155,7 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
         },
         10s);
     board.Paint(model);
+    if (board.ShownCells() == 0) return NothingShown(s);
     if (!complete) fmt::print(s.err, "kdp-host: not every security had a quote yet\n");
     return complete ? 0 : 1;
   }
@@ -150,7 +172,7 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
   loop.KillTimer(repaint);
   std::signal(SIGINT, SIG_DFL);
   model.UnSubscrible();
-  return 0;
+  return board.ShownCells() == 0 ? NothingShown(s) : 0;
 }
 
 }  // namespace
@@ -168,7 +190,8 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
   auto options = std::make_shared<Options>();
   auto* board = app.add_subcommand("board", "a live price board of securities, repainted as quotes arrive");
   board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK")->required();
-  board->add_option("--seconds", options->seconds, "stop after this many seconds (default: until Ctrl-C)");
+  board->add_option("--seconds", options->seconds, "stop after this many seconds, 1 to 86400 (default: until Ctrl-C)")
+      ->check(CLI::Range(1, 86400));
   board->add_flag("--once", options->once, "print one snapshot and exit");
   board->callback([&chosen, options] {
     chosen = [options](Session& s) { return RunBoard(s, options->codes, options->seconds, options->once); };

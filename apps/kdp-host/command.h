@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,44 @@
 
 namespace kdp::app {
 
+// `out` and `err` escape control characters line by line (EscapingStreamBuf), so no code, name or
+// configuration text a command echoes can drive the terminal. `terminal` is the raw standard output, for
+// the board's own colour and cursor sequences; whatever else goes there is escaped by the writer.
 struct Session {
   minihost::MiniHost& host;
   std::ostream& out;
   std::ostream& err;
+  std::ostream& terminal;
 };
+
+// Passes text on to `target` a line at a time with control characters escaped (host::EscapeControlChars);
+// line ends pass as they are. Whatever is left of a line is written on flush.
+class EscapingStreamBuf final : public std::streambuf {
+ public:
+  explicit EscapingStreamBuf(std::streambuf* target) : target_(target) {}
+  ~EscapingStreamBuf() override { sync(); }
+
+ protected:
+  int_type overflow(int_type ch) override;
+  std::streamsize xsputn(const char* text, std::streamsize count) override;
+  int sync() override;
+
+ private:
+  void WriteLine(bool lineEnd);
+
+  std::streambuf* target_;
+  std::string line_;
+};
+
+// ---- argument checks shared by the commands (CLI11 validators) ----
+// A finite decimal number ("12.5", "-3", "1e3"; not "inf" or "nan").
+const CLI::Validator& FiniteNumber();
+// A date-time as "2026-12-04 10:30:00", "2026-12-04 10:30" or "2026-12-04".
+const CLI::Validator& DateTimeText();
+// A quote-engine field ID, 0 to 9999.
+const CLI::Validator& FieldId();
+// A user ID that stays a plain name when joined to a directory.
+const CLI::Validator& PlainName();
 
 // The action of the chosen subcommand; returns the process exit status.
 using Action = std::function<int(Session&)>;

@@ -3,12 +3,83 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/host/date_time.h"
+#include "kdp/host/display_text.h"
+#include "kdp/host/number_text.h"
 #include "kdp/package.h"
 #include "kdp/refdata/market_time.h"
+#include "settings.h"
 #include "util/strings.h"
 #include "util/tools.h"
 
 namespace kdp::app {
+
+EscapingStreamBuf::int_type EscapingStreamBuf::overflow(int_type ch) {
+  if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
+  const char c = traits_type::to_char_type(ch);
+  if (c == '\n') {
+    WriteLine(true);
+  } else {
+    line_ += c;
+  }
+  return ch;
+}
+
+std::streamsize EscapingStreamBuf::xsputn(const char* text, std::streamsize count) {
+  for (std::streamsize i = 0; i < count; ++i) overflow(traits_type::to_int_type(text[i]));
+  return count;
+}
+
+int EscapingStreamBuf::sync() {
+  if (!line_.empty()) WriteLine(false);
+  return target_->pubsync();
+}
+
+void EscapingStreamBuf::WriteLine(bool lineEnd) {
+  std::string shown = host::EscapeControlChars(line_);
+  if (lineEnd) shown += '\n';
+  target_->sputn(shown.data(), static_cast<std::streamsize>(shown.size()));
+  line_.clear();
+}
+
+namespace {
+
+CLI::Validator Check(std::string description, bool (*valid)(const std::string&), std::string what) {
+  return CLI::Validator(
+      [valid, what](std::string& text) {
+        return valid(text) ? std::string() : host::EscapeControlChars(text) + " is not " + what;
+      },
+      std::move(description));
+}
+
+}  // namespace
+
+const CLI::Validator& FiniteNumber() {
+  static const CLI::Validator check = Check(
+      "NUMBER", [](const std::string& t) { return host::ParseDouble(t).has_value(); }, "a finite number");
+  return check;
+}
+
+const CLI::Validator& DateTimeText() {
+  static const CLI::Validator check = Check(
+      "DATETIME", [](const std::string& t) { return host::DateTime::Parse(t).has_value(); },
+      "a date-time (write \"2026-12-04 10:30:00\")");
+  return check;
+}
+
+const CLI::Validator& FieldId() {
+  static const CLI::Validator check = Check(
+      "ID", [](const std::string& t) { return host::ParseInt32(t).value_or(-1) >= 0 && *host::ParseInt32(t) <= 9999; },
+      "a field ID from 0 to 9999");
+  return check;
+}
+
+const CLI::Validator& PlainName() {
+  static const CLI::Validator check = Check(
+      "NAME", [](const std::string& t) { return minihost::IsPlainName(t); },
+      "a plain name (letters, digits, \"_\", \"-\" and \".\", at most 64)");
+  return check;
+}
 
 std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& s) {
   auto manager = QueryPackageInterface<IKrHQSecurityManager>("IKrHQSecurityManager");

@@ -66,7 +66,10 @@ void AddExportCommand(CLI::App& app, Action& chosen) {
   auto exp = std::make_shared<ExportOptions>();
   auto* export_cmd = app.add_subcommand("export", "export quote fields of securities (command 3080)");
   export_cmd->add_option("CODE", exp->codes, "security codes")->required();
-  export_cmd->add_option("--fields", exp->fields, "field IDs, joined by \",\"")->delimiter(',')->required();
+  export_cmd->add_option("--fields", exp->fields, "field IDs (0 to 9999), joined by \",\"")
+      ->delimiter(',')
+      ->check(FieldId())
+      ->required();
   export_cmd->callback([&chosen, exp] { chosen = [exp](Session& s) { return Export(s, exp->codes, exp->fields); }; });
 }
 

@@ -37,9 +37,8 @@ int Format(Session& s, const std::string& code, const std::string& field, const 
     fmt::print(s.err, "kdp-host: the package published no format manager\n");
     return 3;
   }
-  const auto fieldID = ParseInt64(field);
-  auto item = fieldID ? formats->GetDataFormatObjByID(code, static_cast<int>(*fieldID))
-                      : formats->GetDataFormatObjByName(code, field);
+  const auto fieldID = ParseInt32(field);
+  auto item = fieldID ? formats->GetDataFormatObjByID(code, *fieldID) : formats->GetDataFormatObjByName(code, field);
   if (!item) {
     fmt::print(s.err, "kdp-host: no format for field {} of {}\n", field, code);
     return 1;

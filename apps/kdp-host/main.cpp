@@ -5,10 +5,15 @@
 #include <CLI/CLI.hpp>
 
 #include "command.h"
+#include "kdp/host/display_text.h"
 #include "mini_host.h"
 #include "settings.h"
 
 int main(int argc, char** argv) {
+  // Everything printed goes through these: echoed arguments and configuration texts stay inert.
+  kdp::app::EscapingStreamBuf outBuffer(std::cout.rdbuf()), errBuffer(std::cerr.rdbuf());
+  std::ostream out(&outBuffer), err(&errBuffer);
+
   CLI::App app{"kdp-host: the KDP quotes data-provider package in a stand-in terminal host"};
   app.require_subcommand(0, 1);
 
@@ -19,19 +24,28 @@ int main(int argc, char** argv) {
   app.add_option("--etc", etc, "configuration root")->capture_default_str();
   app.add_option("--data-dir", data_dir,
                  "where user data and logs are kept (default: the settings', or ~/.local/state/kdp)");
-  app.add_option("--user", user, "user ID");
-  app.add_option("--language", language, "language code: CHS, CHT or ENG");
+  app.add_option("--user", user, "user ID, a plain name")->check(kdp::app::PlainName());
+  app.add_option("--language", language, "language code: CHS, CHT, ENG or ENS (the English edition)")
+      ->check(CLI::IsMember({"CHS", "CHT", "ENG", "ENS"}));
   app.add_flag("--detailed-log", detailed_log, "write detailed diagnostic lines to the log");
-  app.add_option("--server-time", server_time, "start the server clock at this time, e.g. \"2026-12-04 10:30:00\"");
+  app.add_option("--server-time", server_time, "start the server clock at this time, e.g. \"2026-12-04 10:30:00\"")
+      ->check(kdp::app::DateTimeText());
 
   kdp::app::Action action = kdp::app::RunDemo;
   for (const auto add : kdp::app::kCommands) add(app, action);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e, out, err);
+    out.flush();
+    err.flush();
+    return status;
+  }
 
   std::string error;
   auto settings = kdp::minihost::LoadHostSettings(etc, error);
   if (!settings) {
-    std::cerr << "kdp-host: " << error << '\n';
+    err << "kdp-host: " << error << std::endl;
     return 2;
   }
   if (!data_dir.empty()) settings->dataDir = data_dir;
@@ -44,17 +58,19 @@ int main(int argc, char** argv) {
   options.logEchoLevel = 3;  // errors also reach the terminal
   auto host = kdp::minihost::MiniHost::Create(std::move(*settings), options, error);
   if (!host) {
-    std::cerr << "kdp-host: " << error << '\n';
+    err << "kdp-host: " << error << std::endl;
     return 2;
   }
   if (!host->StartPackage()) {
-    std::cerr << "kdp-host: the package failed to start; see " << host->Logger().FilePath() << '\n';
+    err << "kdp-host: the package failed to start; see " << host->Logger().FilePath() << std::endl;
     return 3;
   }
   host->Loop().RunUntilIdle();
 
-  kdp::app::Session session{*host, std::cout, std::cerr};
+  kdp::app::Session session{*host, out, err, std::cout};
   const int status = action(session);
   host->StopPackage();
+  out.flush();
+  err.flush();
   return status;
 }

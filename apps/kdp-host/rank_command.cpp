@@ -1,6 +1,7 @@
 // kdp-host rank SECTOR --sort FIELD --top N: a sector ranking by quote fields (command 3040).
 #include <fmt/format.h>
 #include <fmt/ostream.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
 #include "kdp/host/security.h"
@@ -15,7 +16,16 @@ std::string NameOf(Session& s, const std::string& code) {
   return security ? security->GetStockName() : std::string();
 }
 
-int Rank(Session& s, const std::string& sector, const std::string& sortFields, int top, bool ascending) {
+int Rank(Session& s, const std::string& sector, const std::vector<int>& sortFields, int top, bool ascending) {
+  // A field the engine does not simulate would rank every security by nothing.
+  if (s.host.Speed() != nullptr) {
+    for (int id : sortFields) {
+      if (!s.host.Speed()->Fields().RoleOf(static_cast<std::uint32_t>(id))) {
+        fmt::print(s.err, "kdp-host: the quote engine has no field {} to rank by\n", id);
+        return 1;
+      }
+    }
+  }
   G_GetHQSpeedImpl();
   TKrSpeedDataProviderCmd3040 provider;
   if (provider.GetParams() == nullptr) {
@@ -25,7 +35,7 @@ int Rank(Session& s, const std::string& sector, const std::string& sortFields, i
   ReplyWait wait;
   provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
   provider.GetParams()->SetSectorName(sector);
-  provider.GetParams()->SetSortIDs(sortFields);
+  provider.GetParams()->SetSortIDs(fmt::format("{}", fmt::join(sortFields, ",")));
   provider.GetParams()->SetSortDirections(ascending ? "0" : "1");
   provider.GetParams()->SetLinesNumber(top);
   if (provider.FireRequest() <= 0 || !wait.Wait()) {
@@ -60,14 +70,17 @@ int Rank(Session& s, const std::string& sector, const std::string& sortFields, i
 void AddRankCommand(CLI::App& app, Action& chosen) {
   struct RankOptions {
     std::string sector;
-    std::string sort = "81";
+    std::vector<int> sort{81};
     int top = 10;
     bool ascending = false;
   };
   auto rank = std::make_shared<RankOptions>();
   auto* rank_cmd = app.add_subcommand("rank", "rank a sector's securities by quote fields (command 3040)");
   rank_cmd->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK; several joined by \",\"")->required();
-  rank_cmd->add_option("--sort", rank->sort, "field IDs to rank by, joined by \",\"")->capture_default_str();
+  rank_cmd->add_option("--sort", rank->sort, "field IDs to rank by (0 to 9999), joined by \",\"")
+      ->delimiter(',')
+      ->check(FieldId())
+      ->capture_default_str();
   rank_cmd->add_option("--top", rank->top, "how many securities per field")
       ->capture_default_str()
       ->check(CLI::Range(1, 500));

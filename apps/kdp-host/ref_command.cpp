@@ -150,7 +150,7 @@ void AddRefCommand(CLI::App& app, Action& chosen) {
   auto code = std::make_shared<std::string>();
   auto amount = std::make_shared<double>(0.0);
   convert->add_option("CODE", *code, "currency code, e.g. HKD")->required();
-  convert->add_option("AMOUNT", *amount, "the amount to convert")->required();
+  convert->add_option("AMOUNT", *amount, "the amount to convert")->required()->check(FiniteNumber());
   convert->callback(
       [&chosen, code, amount] { chosen = [code, amount](Session& s) { return Convert(s, *code, *amount); }; });
 }

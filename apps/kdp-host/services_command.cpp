@@ -5,6 +5,7 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/package.h"
 
 namespace kdp::app {
 
@@ -15,7 +16,11 @@ int ListServices(Session& s) {
     std::string key;
   };
   std::vector<Row> rows;
-  for (const auto& e : s.host.Registry().Entries()) rows.push_back({e.sequence, "GUID", e.first.ToString()});
+  for (const auto& e : s.host.Registry().Entries()) {
+    // A GUID alone tells a reader nothing: the interface name goes beside it.
+    const std::string name = InterfaceNameOf(e.first);
+    rows.push_back({e.sequence, "GUID", fmt::format("{}  {}", e.first.ToString(), name.empty() ? "(unknown)" : name)});
+  }
   for (const auto& e : s.host.Names().Entries()) rows.push_back({e.sequence, "name", e.first});
   std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.sequence < b.sequence; });
   fmt::print(s.out, "{:>3}  {:<7} {}\n", "#", "channel", "published as");

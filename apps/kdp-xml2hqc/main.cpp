@@ -4,6 +4,8 @@
 #include <string>
 
 #include "kdp/host/bin_document.h"
+#include "kdp/host/display_text.h"
+#include "kdp/host/file_io.h"
 #include "kdp/host/host_environment.h"
 
 namespace {
@@ -24,25 +26,20 @@ int main(int argc, char** argv) {
   }
   const std::string source = argv[1];
   const std::string target = argc == 3 ? argv[2] : DefaultTarget(source);
-  std::FILE* in = std::fopen(source.c_str(), "rb");
-  if (in == nullptr) {
-    std::fprintf(stderr, "kdp-xml2hqc: cannot open %s\n", source.c_str());
+  std::string xml, encoded, error;
+  if (!kdp::host::ReadWholeFile(source, xml, error)) {
+    std::fprintf(stderr, "kdp-xml2hqc: cannot read %s: %s\n", kdp::host::EscapeControlChars(source).c_str(),
+                 error.c_str());
     return 1;
   }
-  std::string xml;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) xml.append(buffer, n);
-  std::fclose(in);
-
-  std::string encoded, error;
+  // Nothing is written for a document the readers would refuse (bad XML, nesting beyond their limit).
   if (!kdp::host::EncodeXmlAsBinDocument(xml, encoded, &error)) {
-    std::fprintf(stderr, "kdp-xml2hqc: %s: %s\n", source.c_str(), error.c_str());
+    std::fprintf(stderr, "kdp-xml2hqc: %s: %s\n", kdp::host::EscapeControlChars(source).c_str(), error.c_str());
     return 1;
   }
   std::FILE* out = std::fopen(target.c_str(), "wb");
   if (out == nullptr || std::fwrite(encoded.data(), 1, encoded.size(), out) != encoded.size()) {
-    std::fprintf(stderr, "kdp-xml2hqc: cannot write %s\n", target.c_str());
+    std::fprintf(stderr, "kdp-xml2hqc: cannot write %s\n", kdp::host::EscapeControlChars(target).c_str());
     if (out) std::fclose(out);
     return 1;
   }

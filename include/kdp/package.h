@@ -32,6 +32,9 @@ std::shared_ptr<I> QueryPackageInterface(const std::string& name) {
   return host::Query<I>(QueryPackageInterface(name));
 }
 
+// The interface name of a GUID the package publishes or knows ("IKrHQStyleMgr"); "" for any other.
+std::string InterfaceNameOf(const host::Guid& iid);
+
 }  // namespace kdp
 
 #define KDP_EXPORT extern "C" __attribute__((visibility("default")))

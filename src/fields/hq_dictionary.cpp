@@ -63,12 +63,18 @@ void TKrHQDictionaryItem::Dup(const TKrHQDictionaryItem& other) {
 
 TKrHQDictionaryImpl::TKrHQDictionaryImpl(const std::string& fileName) {
   std::error_code ec;
+  if (!std::filesystem::exists(fileName, ec)) {
+    // A terminal without a field dictionary is a set-up matter for the log, not an error box.
+    host::AddHQLog("TKrHQDictionaryImpl cannot read " + fileName + ": the file does not exist", kLogSource,
+                   host::LogSeverity::kError);
+    return;
+  }
   auto document = host::HQQueryBinDocInterface();
-  if (!std::filesystem::exists(fileName, ec) || !document || !document->LoadFromFile(fileName) ||
-      document->GetRoot() == nullptr) {
-    host::AddHQLog(
-        "TKrHQDictionaryImpl cannot read " + fileName + (document ? ": " + document->GetLastError() : std::string()),
-        kLogSource, host::LogSeverity::kError);
+  if (!document || !document->LoadFromFile(fileName) || document->GetRoot() == nullptr) {
+    const std::string why = !document                          ? std::string("no binary document reader")
+                            : document->GetLastError().empty() ? std::string("the document is empty")
+                                                               : document->GetLastError();
+    host::AddHQLog("TKrHQDictionaryImpl cannot read " + fileName + ": " + why, kLogSource, host::LogSeverity::kError);
     ShowReadError();
     return;
   }

@@ -22,29 +22,6 @@ constexpr std::string_view kLogSource = "uKrHQFormatItem";
 
 bool IsShowable(double value) { return std::isfinite(value) && !IsNullValue(value); }
 
-// A printf pattern whose widths and precisions stay readable (a text of a few dozen characters per
-// conversion); "%.999999999f" is refused rather than allocated.
-bool IsSanePattern(std::string_view pattern) {
-  constexpr long kMaxSpecNumber = 64;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] != '%') continue;
-    long number = 0;
-    for (std::size_t j = i + 1; j < pattern.size(); ++j) {
-      const char c = pattern[j];
-      if (c >= '0' && c <= '9') {
-        number = number * 10 + (c - '0');
-        if (number > kMaxSpecNumber) return false;
-      } else if (c == '.' || c == '-' || c == '+' || c == ' ' || c == '#') {
-        number = 0;
-      } else {
-        i = j;
-        break;
-      }
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 std::shared_ptr<IKrHQStyle> ResolveStyle(const std::shared_ptr<IKrHQStyle>& style) {
@@ -59,7 +36,7 @@ void TKrHQFormatItem::SetFormatText(const std::string& text) {
   FInstruction = ParseFormatInstruction(text);
   FNumberParams.reset();
   FNumberError.clear();
-  if (FInstruction.keyword == TFormatKeyword::kPattern && !IsSanePattern(FInstruction.pattern)) {
+  if (FInstruction.keyword == TFormatKeyword::kPattern && !IsBoundedPattern(FInstruction.pattern)) {
     host::AddHQLog(fmt::format("{}: the pattern {} asks for too wide a text; the value is shown as it is", FIndexId,
                                FInstruction.pattern),
                    kLogSource, host::LogSeverity::kNotice);

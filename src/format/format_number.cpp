@@ -17,15 +17,17 @@ namespace {
 
 struct Level {
   double size;
-  int forcedBy;     // the UnitLevel that forces this level
-  int chineseWord;  // 0 万, 1 亿, 2 万亿; -1 on the English ladder
+  int decimalExponent;  // size = 10^decimalExponent
+  int forcedBy;         // the UnitLevel that forces this level
+  int chineseWord;      // 0 万, 1 亿, 2 万亿; -1 on the English ladder
   std::string_view english;
 };
 
 // Largest first; index 1 is the level UnitLevel 6 always shows (亿, B).
-constexpr std::array<Level, 3> kChineseLadder{Level{1e12, 4, 2, ""}, Level{1e8, 3, 1, ""}, Level{1e4, 2, 0, ""}};
-constexpr std::array<Level, 4> kEnglishLadder{Level{1e12, 4, -1, "T"}, Level{1e9, 3, -1, "B"}, Level{1e6, 2, -1, "M"},
-                                              Level{1e3, 1, -1, "K"}};
+constexpr std::array<Level, 3> kChineseLadder{Level{1e12, 12, 4, 2, ""}, Level{1e8, 8, 3, 1, ""},
+                                              Level{1e4, 4, 2, 0, ""}};
+constexpr std::array<Level, 4> kEnglishLadder{Level{1e12, 12, 4, -1, "T"}, Level{1e9, 9, 3, -1, "B"},
+                                              Level{1e6, 6, 2, -1, "M"}, Level{1e3, 3, 1, -1, "K"}};
 
 std::string_view WordOf(const Level& level, const TUnitWords& words) {
   switch (level.chineseWord) {
@@ -61,21 +63,35 @@ double ToFloatArg(const std::string& text) {
   return *value;
 }
 
+// The value in units of the level. A tie is judged on the value itself, whose decimals the division only
+// shifts: 10050 at two places of 万 is the tie 1.005万 and shows "1.01万", although the quotient's binary
+// value lies below 1.005.
+double Scaled(double value, const Level& level, int point, double pointRef) {
+  const double scaled = value / level.size;
+  if (point < 0) return scaled;
+  const int decimals = pointRef > 0 && std::fabs(scaled) >= pointRef ? 0 : std::min(point, kMaxDecimals);
+  if (!IsDecimalTie(value, decimals - level.decimalExponent)) return scaled;
+  return std::nextafter(scaled, scaled > 0 ? HUGE_VAL : -HUGE_VAL);
+}
+
+std::string LevelText(double value, const Level& level, int point, double pointRef, const TUnitWords& words) {
+  return FormatPointByNum(Scaled(value, level, point, pointRef), point, pointRef).append(WordOf(level, words));
+}
+
 template <std::size_t N>
 std::string Ladder(double value, const TKrFormatNumberParams& p, const std::array<Level, N>& ladder,
                    const TUnitWords& words) {
   const double magnitude = std::fabs(value);
   if (p.UnitLevel == 6) {
     const Level& top = ladder[1];
-    const double scaled = value / top.size;
-    std::string text = magnitude <= 1e12 ? FixedText(scaled, 0) : FormatPointByNum(scaled, p.Point, p.PointRef);
-    return text.append(WordOf(top, words));
+    if (magnitude <= 1e12) return FixedText(Scaled(value, top, 0, 0.0), 0).append(WordOf(top, words));
+    return LevelText(value, top, p.Point, p.PointRef, words);
   }
   for (const Level& level : ladder) {
     const bool take = (p.UnitLevel == 0 && magnitude >= level.size) ||
                       (p.UnitLevel == 5 && magnitude >= level.size * std::pow(10.0, 4 - p.Point)) ||
                       p.UnitLevel == level.forcedBy;
-    if (take) return FormatPointByNum(value / level.size, p.Point, p.PointRef).append(WordOf(level, words));
+    if (take) return LevelText(value, level, p.Point, p.PointRef, words);
   }
   return FixedText(value, 0);
 }
@@ -137,6 +153,7 @@ namespace {
 std::size_t FixedChars(char* buffer, std::size_t size, double value, int point) {
   if (point > kMaxDecimals) point = kMaxDecimals;
   if (point < 0) point = 0;
+  value = TieAwayFromZero(value, point);
   const auto [end, ec] = std::to_chars(buffer, buffer + size, value, std::chars_format::fixed, point);
   if (ec != std::errc()) {  // only a non-finite value or a too small buffer: fall back to the general routine
     const std::string text = fmt::format("{:.{}f}", value, point);
@@ -195,7 +212,7 @@ std::string FormatNumberUnit(double value, const TKrFormatNumberParams& p, const
   if (p.UnitOnly != 0 && p.Suffix >= 1 && p.Suffix <= 3) {
     const Level& level = words.chinese ? kChineseLadder[static_cast<std::size_t>(3 - p.Suffix)]
                                        : kEnglishLadder[static_cast<std::size_t>(4 - p.Suffix)];
-    return FormatPointByNum(value / level.size, p.Point, p.PointRef).append(WordOf(level, words));
+    return LevelText(value, level, p.Point, p.PointRef, words);
   }
   return words.chinese ? Ladder(value, p, kChineseLadder, words) : Ladder(value, p, kEnglishLadder, words);
 }

@@ -6,6 +6,7 @@
 
 #include "core/data_cache.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "core/string_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "fields/hq_expressions.h"
@@ -60,6 +61,21 @@ bool Initialize() {
 }
 
 host::InterfacePtr QueryPackageInterface(const std::string& name) { return G_QueryInterface(name); }
+
+std::string InterfaceNameOf(const host::Guid& iid) {
+  for (const PublishedService& row : StartupServices()) {
+    if (row.guid == iid) return std::string(row.name);
+  }
+  for (const TKrDataInterfaceRecord& record : OnDemandServices()) {
+    if (record.GUID == iid) return record.Name;
+  }
+  for (const auto table : {ContextProviderServices(), HostProviderServices()}) {
+    for (const NamedGuid& known : table) {
+      if (known.guid == iid) return std::string(known.name);
+    }
+  }
+  return {};
+}
 
 void Finalize() {
   for (auto it = kModules.rbegin(); it != kModules.rend(); ++it) it->stop();

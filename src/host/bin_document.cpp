@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -16,6 +15,7 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "kdp/host/file_io.h"
 #include "kdp/host/log.h"
 #include "text_number.h"
 
@@ -25,8 +25,6 @@ namespace {
 constexpr char kMagic[4] = {'K', 'H', 'Q', 'C'};
 constexpr std::uint8_t kVersion = 2;
 constexpr int kMaxDepth = 256;
-// Far above any configuration document; a larger file is refused before it is read.
-constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{256} << 20;
 
 constexpr std::size_t kHeaderSize = 24;
 constexpr std::size_t kIntSize = 4;
@@ -358,21 +356,13 @@ class BinDocument final : public Implements<IBinDocument> {
   BinDocument() { Clear(); }
 
   bool LoadFromFile(const std::string& path) override {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxFileSize) {
+    std::string bytes, reason;
+    if (!ReadWholeFile(path, bytes, reason)) {
       Clear();
-      error_ = fmt::format("{} is {} bytes, more than a binary document may be", path, size);
+      error_ = "cannot read " + path + ": " + reason;
       return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::string block(ec ? 0 : static_cast<std::size_t>(size), '\0');
-    if (ec || !in || !in.read(block.data(), static_cast<std::streamsize>(block.size()))) {
-      Clear();
-      error_ = "cannot read " + path;
-      return false;
-    }
-    buffer_ = std::move(block);
+    buffer_ = std::move(bytes);
     return Load();
   }
 
@@ -447,13 +437,11 @@ bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string*
 }
 
 bool TransXml2Bin(const std::string& source, const std::string& target) {
-  std::ifstream in(source, std::ios::binary);
-  if (!in) {
-    AddHQLog("TransXml2Bin cannot open " + source, "BinDocument", host::LogSeverity::kError);
+  std::string xml, encoded, error;
+  if (!ReadWholeFile(source, xml, error)) {
+    AddHQLog("TransXml2Bin cannot read " + source + ": " + error, "BinDocument", host::LogSeverity::kError);
     return false;
   }
-  const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string encoded, error;
   if (!EncodeXmlAsBinDocument(xml, encoded, &error)) {
     AddHQLog("TransXml2Bin " + source + ": " + error, "BinDocument", host::LogSeverity::kError);
     return false;

@@ -55,6 +55,57 @@ std::optional<DateTime> DateTime::FromYyyymmddHhmmss(std::int64_t yyyymmdd, std:
   return DateTime(date->value + EncodeTime(hour, minute, second));
 }
 
+namespace {
+
+// Reads between `min` and `max` decimal digits at `i`; -1 when there are fewer.
+int ReadDigits(std::string_view text, std::size_t& i, std::size_t min, std::size_t max) {
+  int value = 0;
+  std::size_t n = 0;
+  while (n < max && i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    value = value * 10 + (text[i++] - '0');
+    ++n;
+  }
+  return n >= min ? value : -1;
+}
+
+bool Expect(std::string_view text, std::size_t& i, char c) {
+  if (i >= text.size() || text[i] != c) return false;
+  ++i;
+  return true;
+}
+
+}  // namespace
+
+std::optional<DateTime> DateTime::Parse(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  std::size_t i = 0;
+  const int year = ReadDigits(text, i, 4, 4);
+  if (year < 0 || !Expect(text, i, '-')) return std::nullopt;
+  const int month = ReadDigits(text, i, 1, 2);
+  if (month < 0 || !Expect(text, i, '-')) return std::nullopt;
+  const int day = ReadDigits(text, i, 1, 2);
+  if (day < 0) return std::nullopt;
+  int hour = 0, minute = 0, second = 0;
+  if (i < text.size()) {
+    if (text[i] != ' ' && text[i] != 'T') return std::nullopt;
+    ++i;
+    hour = ReadDigits(text, i, 1, 2);
+    if (hour < 0 || !Expect(text, i, ':')) return std::nullopt;
+    minute = ReadDigits(text, i, 2, 2);
+    if (minute < 0) return std::nullopt;
+    if (i < text.size()) {
+      if (!Expect(text, i, ':')) return std::nullopt;
+      second = ReadDigits(text, i, 2, 2);
+      if (second < 0) return std::nullopt;
+    }
+  }
+  if (i != text.size() || year < 1) return std::nullopt;
+  return FromYyyymmddHhmmss(static_cast<std::int64_t>(year) * 10000 + month * 100 + day,
+                            hour * 10000 + minute * 100 + second);
+}
+
 DateTime DateTime::FromTimeT(std::time_t t) {
   std::tm local{};
   localtime_r(&t, &local);

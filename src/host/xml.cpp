@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "kdp/host/file_io.h"
 #include "text_number.h"
 
 namespace kdp::host {
@@ -11,8 +12,15 @@ namespace kdp::host {
 std::unique_ptr<pugi::xml_document> CreateXMLDomDocment() { return std::make_unique<pugi::xml_document>(); }
 
 bool LoadXmlFile(pugi::xml_document& document, const std::string& path, std::string* error) {
+  // Read here rather than by the parser, which reports any file it cannot open as "File was not found".
+  std::string bytes, reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    document.reset();
+    if (error != nullptr) *error = reason;
+    return false;
+  }
   const pugi::xml_parse_result result =
-      document.load_file(path.c_str(), pugi::parse_default | pugi::parse_comments, pugi::encoding_auto);
+      document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_comments, pugi::encoding_auto);
   if (!result && error != nullptr) {
     *error = fmt::format("{} at offset {}", result.description(), result.offset);
   }

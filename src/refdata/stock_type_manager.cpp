@@ -13,6 +13,7 @@
 #include "core/security_fake.h"
 #include "core/string_catalog.h"
 #include "kdp/host/dialogs.h"
+#include "kdp/host/display_text.h"
 #include "kdp/host/log.h"
 #include "kdp/host/speed.h"
 #include "kdp/host/xml.h"
@@ -295,6 +296,42 @@ void TKrHQStockTypeManagerImpl::AddMapEntry(TKrStockTypeDataItem entry) {
   }
 }
 
+std::optional<TTimeZoneInfo> TimeZoneFromRecord(const std::vector<std::string>& record, std::string& why) {
+  if (record.size() != 5 && record.size() != 6) {
+    why = fmt::format("{} fields instead of 5 or 6", record.size());
+    return std::nullopt;
+  }
+  for (const std::string& field : record) {
+    if (!host::IsPlainText(field)) {
+      why = "a field is not text: " + host::EscapeControlChars(field);
+      return std::nullopt;
+    }
+  }
+  TTimeZoneInfo zone;
+  zone.City = Trim(record[0]);
+  const auto hours = ParseDouble(record[1]);
+  const auto summer = Trim(record[2]).empty() ? std::optional<double>(0.0) : ParseDouble(record[2]);
+  if (zone.City.empty()) {
+    why = "the city is empty";
+  } else if (!hours || *hours < -12 || *hours > 14) {
+    why = "the offset is not a number of hours from -12 to 14";
+  } else if (!summer || *summer < 0 || *summer > 2) {
+    why = "the summer difference is not a number of hours from 0 to 2";
+  }
+  if (!why.empty()) return std::nullopt;
+  zone.TimeZone = *hours;
+  zone.SummerDiff = static_cast<int>(std::lround(*summer));
+  const std::string start = Trim(record[3]);
+  if (start.empty()) {
+    zone.SummerDiff = 0;
+  } else {
+    std::tie(zone.SummerStartMon, zone.SummerStartDay) = MonthDayOf(start);
+    std::tie(zone.SummerEndMon, zone.SummerEndDay) = MonthDayOf(Trim(record[4]));
+  }
+  if (record.size() == 6) zone.TzName = Trim(record[5]);
+  return zone;
+}
+
 void TKrHQStockTypeManagerImpl::LoadTimeZoneFile() {
   std::error_code ec;
   std::string path = GetHQBasePath() + kTimeZoneFileName;
@@ -303,20 +340,17 @@ void TKrHQStockTypeManagerImpl::LoadTimeZoneFile() {
   TCsvFile file;
   if (!file.OpenFile(path)) return;
   std::vector<std::string> record;
-  while (file.GetRecord(record)) {
-    if (record.size() != 5 && record.size() != 6) continue;
-    TTimeZoneInfo zone;
-    zone.City = Trim(record[0]);
-    zone.TimeZone = StrToFloatDef(record[1], 0.0);
-    zone.SummerDiff = static_cast<int>(std::lround(StrToFloatDef(record[2], 0.0)));
-    const std::string start = Trim(record[3]);
-    if (start.empty()) {
-      zone.SummerDiff = 0;
-    } else {
-      std::tie(zone.SummerStartMon, zone.SummerStartDay) = MonthDayOf(start);
-      std::tie(zone.SummerEndMon, zone.SummerEndDay) = MonthDayOf(Trim(record[4]));
+  for (int line = 1; file.GetRecord(record); ++line) {
+    if (record.size() == 1 && Trim(record[0]).empty()) continue;  // a blank line
+    std::string why;
+    auto zone = TimeZoneFromRecord(record, why);
+    if (!zone) {
+      host::AddHQLog(fmt::format("{}:{}: zone record skipped: {}", path, line, why), kLogSource,
+                     host::LogSeverity::kNotice);
+      continue;
     }
-    AddZone(std::move(zone), record.size() == 6 ? Trim(record[5]) : std::string());
+    const std::string tzName = zone->TzName;
+    AddZone(std::move(*zone), tzName);
   }
 }
 

@@ -142,4 +142,10 @@ inline constexpr const char* kDefaultSecurityCode = "600000.SH";
 // The supplementary zone file.
 inline constexpr const char* kTimeZoneFileName = "TimzZone.dat";
 
+// One record of the supplementary zone file ("city,hours,summer hours,yyyymmdd start,yyyymmdd end", and
+// optionally ",IANA zone") as a zone, TzName holding the sixth field as written. nullopt, with `why`, for a
+// record that is none: another field count, a field that is not plain text, an empty city, hours that are
+// not a number from -12 to 14, summer hours not from 0 to 2.
+std::optional<TTimeZoneInfo> TimeZoneFromRecord(const std::vector<std::string>& record, std::string& why);
+
 }  // namespace kdp

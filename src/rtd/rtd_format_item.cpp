@@ -1,8 +1,8 @@
 #include "rtd/rtd_format_item.h"
 
 #include "core/package_lookup.h"
-#include "kdp/fields/hq_field_types.h"
 #include "fields/hq_dictionary.h"
+#include "kdp/fields/hq_field_types.h"
 
 namespace kdp {
 
@@ -112,7 +112,8 @@ std::string TKrRTDFormatItem::FormatDoubleValue(NameInfo& info, const std::strin
 std::string TKrRTDFormatItem::GetDateTimeFormatValueByName(const std::string& name, bool checkNull) {
   if (!FRTDItem) return {};
   NameInfo& info = Info(name);
-  if (IsNull(info, name)) return {};
+  // A date or time never delivered is an empty value like a zero one.
+  if (IsNull(info, name)) return checkNull ? "-" : "";
   const double value = Number(info, name);
   if (checkNull && (value == 0 || IsNullValue(value))) return "-";
   const auto& format = Format(info, name);

@@ -209,8 +209,12 @@ std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested)
 
 std::int32_t TKrRTDModel::UnSubscrible() {
   if (FIsHisPlay) {
-    if (FIKrHisPlayDataProvider && FHisPlayDataRegId != -1) FIKrHisPlayDataProvider->Drop(FHisPlayDataRegId);
-    return FHisPlayDataRegId;
+    // The registration is gone once dropped: the next subscription registers afresh, and neither a
+    // second unsubscription nor the model's end drops it again.
+    const std::int32_t dropped = FHisPlayDataRegId;
+    if (FIKrHisPlayDataProvider && dropped != -1) FIKrHisPlayDataProvider->Drop(dropped);
+    FHisPlayDataRegId = -1;
+    return dropped;
   }
   return FRTDProv->UnSubscrible();
 }

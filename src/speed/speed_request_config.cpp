@@ -44,7 +44,7 @@ void TKrSpeedReqParamAnalyse::LoadSpeedProtocolConfigure(const std::string& path
   pugi::xml_document doc;
   std::string error;
   if (!host::LoadXmlFile(doc, path, &error)) {
-    host::AddHQLog("LoadSpeedProtocolConfigure " + path + ": " + error, "uKrSpeedProtocolAnalyse",
+    host::AddHQLog("LoadSpeedProtocolConfigure cannot read " + path + ": " + error, "uKrSpeedProtocolAnalyse",
                    host::LogSeverity::kNotice);
     return;
   }

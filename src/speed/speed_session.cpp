@@ -48,14 +48,26 @@ std::vector<std::string> ResolveHostAddresses() {
   return addresses;
 }
 
-bool IsUserSector(const std::string& name) {
+std::shared_ptr<host::IKrSector> UserSector(const std::string& name) {
   auto manager = G_GetHQSectorMgr();
-  return manager && manager->GetUserSectorByID(name) != nullptr;
+  return manager ? manager->GetUserSectorByID(name) : nullptr;
 }
 
-bool IsCustomSector(const std::string& name) {
+std::shared_ptr<host::IKrSector> CustomSector(const std::string& name) {
   auto root = G_GetCustomSectorRoot();
-  return root && SameTextAscii(root->GetID(), name);
+  return root && SameTextAscii(root->GetID(), name) ? root : nullptr;
+}
+
+bool IsUserSector(const std::string& name) { return UserSector(name) != nullptr; }
+
+bool IsCustomSector(const std::string& name) { return CustomSector(name) != nullptr; }
+
+// A sector the engine names: a system sector, else one of the user's own (the watch list, the user's
+// sectors and their root), with the members the host's sector master holds.
+std::shared_ptr<host::IKrSector> SectorByName(const std::string& name) {
+  if (auto sector = G_GetSectorByID(name)) return sector;
+  if (auto sector = UserSector(name)) return sector;
+  return CustomSector(name);
 }
 
 }  // namespace
@@ -80,9 +92,24 @@ std::string TKrSpeedConfig::GetSpeedUserID() {
   return fmt::format("kora1#{:04X}", a * 256 + b);
 }
 
-std::string TKrSpeedConfig::GetTradeTime(const std::string& /*code*/) {
-  // The sessions are the trade date manager's answer; a package without one gives the engine none.
-  return {};
+std::string TKrSpeedConfig::GetTradeTime(const std::string& code) {
+  // The trade date manager will answer with the exchange calendar's sessions; until the package has one,
+  // the sessions of the security's type are the best answer, and the engine needs some to know when a
+  // code trades. The stock type map is read-only once published, so the engine's thread may read it.
+  const auto manager = Sources()->SecurityManager;
+  if (!manager) return {};
+  // A code neither the host nor the hard-code list knows would fall back to the default entry's
+  // sessions, which say nothing about it.
+  auto security = GetSecurity(code);
+  if (!security && !manager->IsHardCode(code)) return {};
+  auto info = security ? manager->GetSecurityInfo(security) : manager->GetSecurityInfo(code);
+  if (!info) return {};
+  std::string sessions;
+  for (int hhmm : info->GetMarketTimeSep()) {
+    if (!sessions.empty()) sessions += ',';
+    sessions += std::to_string(hhmm);
+  }
+  return sessions;
 }
 
 void TKrSpeedConfig::PrepareSources() {
@@ -128,7 +155,7 @@ std::string TKrSpeedConfig::GetMember(const std::string& sectorName, int index) 
   }
   // The business sector belongs to the recommended-stock service, which this terminal does not publish.
   if (sectorName == kBusinessSector) return kDefaultMember;
-  auto sector = G_GetSectorByID(sectorName);
+  auto sector = SectorByName(sectorName);
   if (!sector || index < 0) return kDefaultMember;
   const auto members = sector->GetMemberCodes();
   return static_cast<std::size_t>(index) < members.size() ? members[static_cast<std::size_t>(index)] : kDefaultMember;
@@ -140,7 +167,7 @@ int TKrSpeedConfig::GetMemberTotal(const std::string& sectorName) {
     return related ? related->GetAHKoraCodeCount() : 0;
   }
   if (sectorName == kBusinessSector) return 0;
-  auto sector = G_GetSectorByID(sectorName);
+  auto sector = SectorByName(sectorName);
   return sector ? static_cast<int>(sector->GetMemberCodes().size()) : 0;
 }
 

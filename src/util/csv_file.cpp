@@ -1,6 +1,8 @@
 #include "util/csv_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -82,13 +84,24 @@ TCsvFile::TCsvFile(int nMaxFieldLength) : m_nMaxFieldLength(nMaxFieldLength) {}
 bool TCsvFile::OpenFile(const std::string& strFileName) {
   Close();
   std::error_code ec;
-  if (!std::filesystem::exists(strFileName, ec)) {
+  const auto status = std::filesystem::status(strFileName, ec);
+  if (!std::filesystem::exists(status)) {
     host::AddHQLog("not FileExists: " + strFileName, "UCsvFile", host::LogSeverity::kError);
     return false;
   }
+  // A directory opens as a stream on this platform and then reads as empty: refuse it here.
+  if (std::filesystem::is_directory(status)) {
+    host::AddHQLog("Open File Error: " + strFileName + " (" + std::strerror(EISDIR) + ")", "UCsvFile",
+                   host::LogSeverity::kError);
+    return false;
+  }
+  errno = 0;
   m_file.open(strFileName, std::ios::binary);
   if (!m_file) {
-    host::AddHQLog("Open File Error: " + strFileName, "UCsvFile", host::LogSeverity::kError);
+    const int why = errno;
+    host::AddHQLog("Open File Error: " + strFileName + (why != 0 ? " (" + std::string(std::strerror(why)) + ")" : ""),
+                   "UCsvFile", host::LogSeverity::kError);
+    m_file.clear();
     return false;
   }
   m_open = true;

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-
 namespace kdp {
 
 // ---- classification ----
@@ -16,7 +15,9 @@ constexpr bool IsCloudIndex(long long id) { return id >= 10001 && id <= 20001; }
 // The part of `text` before the first `sub`; empty when `sub` does not occur.
 std::string GetFrontString(std::string_view sub, std::string_view text);
 // The part of `text` after the first `sub`. When `sub` does not occur, `text` from position
-// length(sub) on (1-based), which for a one-character `sub` is the whole text.
+// length(sub) on (1-based), which for a one-character `sub` is the whole text. Lengths and positions
+// count UTF-16 units, as the terminal's strings do, so the answer is always whole UTF-8 characters; a
+// character of two units that the position would split is skipped whole.
 std::string GetAfterString(std::string_view sub, std::string_view text);
 
 }  // namespace kdp

@@ -10,8 +10,8 @@
 
 #include "config_files.h"
 #include "core/data_cache.h"
-#include "kdp/host/paths.h"
 #include "core/security_fake.h"
+#include "kdp/host/paths.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -31,6 +31,15 @@ TEST(ToolsTest, FrontAndAfterStrings) {
   EXPECT_EQ(GetAfterString(",", "abc"), "abc");
   EXPECT_EQ(GetAfterString("::", "abc"), "bc");  // not found: from position length(sub) on
   EXPECT_EQ(GetAfterString("=", "key="), "");
+  EXPECT_EQ(GetAfterString("", "abc"), "abc");
+  // Lengths count UTF-16 units, never bytes: an absent "。" (one unit, three bytes) skips nothing, an
+  // absent "：：" one character, and a character outside the basic plane counts two.
+  EXPECT_EQ(GetAfterString("。", "浦发银行"), "浦发银行");
+  EXPECT_EQ(GetAfterString("：：", "浦发银行"), "发银行");
+  EXPECT_EQ(GetAfterString("，", "a，b"), "b");
+  EXPECT_EQ(GetAfterString("::", "𠀀x"), "x");   // the pair is skipped whole
+  EXPECT_EQ(GetAfterString("𠀀", "abc"), "bc");  // a two-unit separator skips one unit
+  EXPECT_EQ(GetAfterString("。。", "é"), "");    // nothing left after the skip
   EXPECT_EQ(GetFrontString(",", "abc"), "");
   EXPECT_EQ(GetFrontString(",", "a,b,c"), "a");
   EXPECT_EQ(GetFrontString("script{", "x=script{f(a)}"), "x=");

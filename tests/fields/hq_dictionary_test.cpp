@@ -2,6 +2,8 @@
 // the read error of a missing or broken document, the expression pool, and the shipped sample.
 #include "fields/hq_dictionary.h"
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -101,6 +103,8 @@ TEST(HQDictionaryTest, LooksUpNamesCaseInsensitivelyAndIDsInTheirRanges) {
   EXPECT_EQ(dictionary.GetLuxIdByLuxName("nothing"), 0);
 }
 
+// A dictionary file that is not there is logged with its cause; only one that exists but cannot be read
+// shows the error box. Either way the dictionary answers "not found".
 TEST(HQDictionaryTest, MissingOrBrokenDocumentShowsTheReadErrorAndAnswersNotFound) {
   ScratchDir dir;
   testing::WriteTextFile(dir.File("broken.hqc"), "KHQC\x01garbage");
@@ -110,8 +114,22 @@ TEST(HQDictionaryTest, MissingOrBrokenDocumentShowsTheReadErrorAndAnswersNotFoun
     ASSERT_TRUE(h->StartPackage());  // the string catalogue comes with the package
     for (const std::string& file : {dir.File("missing.hqc"), dir.File("broken.hqc")}) {
       SCOPED_TRACE(file);
+      const bool exists = file == dir.File("broken.hqc");
       const std::size_t before = h->ErrorMessages().size();
       TKrHQDictionaryImpl dictionary(file);
+      EXPECT_EQ(dictionary.Count(), 0u);
+      EXPECT_EQ(dictionary.GetIDByName("NewPrice"), 0);
+      const std::string said = "TKrHQDictionaryImpl cannot read " + file + ": ";
+      const auto records = h->Logger().Records();
+      const auto line =
+          std::find_if(records.rbegin(), records.rend(), [&](const auto& r) { return r.message.rfind(said, 0) == 0; });
+      ASSERT_NE(line, records.rend());
+      EXPECT_GT(line->message.size(), said.size());  // the cause is named
+      if (!exists) {
+        EXPECT_TRUE(h->Logger().Contains("cannot read " + file + ": the file does not exist"));
+        EXPECT_EQ(h->ErrorMessages().size(), before);
+        continue;
+      }
       ASSERT_EQ(h->ErrorMessages().size(), before + 1);
       const auto& [caption, text] = h->ErrorMessages().back();
       if (std::string(language) == "CHS") {

@@ -92,11 +92,11 @@ TEST(FormatNumberTest, InstructionArgumentsAndCalculations) {
       {{"3", "0", "2"}, 12.5, "12.50"},                 // dividing by 0 leaves the value undivided
       {{"3", "10000", "2", "1"}, 123456789, "1.23万"},  // divided first, then the ladder
       {{"0", "0", "-1"}, 0.1 + 0.2, "0.3"},
-      {{}, 12.5, "12"},                                   // missing parts are 0: no decimals (half to even)
+      {{}, 12.5, "13"},                                   // missing parts are 0: no decimals
       {{"", "", "3"}, 1.0, "1.000"},                      // empty parts too
       {{"0", "0", "99"}, 1.0, "1.00000000000000000000"},  // decimals are capped at 20
       {{" 2 ", "+3", "1"}, 1.25, "3.8"},                  // blanks and a plus sign are fine
-      {{"9", "5", "1"}, 1.25, "1.2"},                     // an unknown calculation leaves the value
+      {{"9", "5", "1"}, 1.25, "1.3"},                     // an unknown calculation leaves the value
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -124,6 +124,41 @@ TEST(FormatNumberTest, RoundPercentEdges) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(RoundPercent(c.value), c.text);
   }
+}
+
+// Exact ties round away from zero in every number text; values stored just below a tie keep their true
+// rounding. The ladders judge a tie on the value before it is divided into units: 10050 is 1.005万
+// exactly, although 10050 / 10^4 is stored below 1.005.
+TEST(FormatNumberTest, TiesRoundAwayFromZeroInEveryNumberText) {
+  EXPECT_EQ(FixedText(0.125, 2), "0.13");
+  EXPECT_EQ(FixedText(-0.125, 2), "-0.13");
+  EXPECT_EQ(FixedText(1.5, 0), "2");
+  EXPECT_EQ(FixedText(-0.5, 0), "-1");
+  EXPECT_EQ(FixedText(2.675, 2), "2.67");
+  EXPECT_EQ(FormatNumber(0.125, Params(2, 0, 0), kChinese), "0.13");
+  EXPECT_EQ(FormatNumber(0.125, Params(2, 0, 4), kChinese), "0.13%");
+  EXPECT_EQ(FormatPointByNum(2.5, 0, 0), "3");
+  EXPECT_EQ(FormatPointByNum(1001.5, 2, 1000), "1002");  // PointRef drops the decimals: a tie at none
+
+  const LadderCase ladder[] = {
+      {10050, Params(2), "1.01万", "10.05K"},
+      {-10050, Params(2), "-1.01万", "-10.05K"},
+      {1125, Params(2), "1125", "1.13K"},
+      {1005, Params(2), "1005", "1.01K"},  // 1005 / 1000 is stored below 1.005
+      {150000000, Params(0), "2亿", "150M"},
+      {2.5e8, Params(0, 6), "3亿", "0B"},  // UnitLevel 6 without decimals
+      {12350, Params(2, 0, 1, 1), "1.24万", "12.35K"},
+      {1500, Params(2, 0, 1, 0, 1), "1500", "2K"},  // PointRef 1: 1.5K shows without decimals
+  };
+  for (const LadderCase& c : ladder) {
+    SCOPED_TRACE(std::to_string(c.value));
+    EXPECT_EQ(FormatNumber(c.value, c.params, kChinese), c.chinese);
+    EXPECT_EQ(FormatNumber(c.value, c.params, EnglishUnitWords()), c.english);
+  }
+
+  EXPECT_EQ(RoundPercent(0.125), "0.13%");
+  EXPECT_EQ(RoundPercent(10.25), "10.3%");
+  EXPECT_EQ(RoundPercent(-100.5), "-101%");
 }
 
 TEST(FormatNumberTest, DecimalsFollowThePriceStep) {

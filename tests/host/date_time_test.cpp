@@ -41,5 +41,41 @@ TEST(DateTimeTest, DatePartDayOfWeekAndRoundingToTheMillisecond) {
   EXPECT_EQ(almost.Hhmmss(), 0);
 }
 
+TEST(DateTimeTest, ParsesTheDateTimesAUserTypes) {
+  struct Case {
+    const char* text;
+    const char* parsed;  // nullptr: refused
+  };
+  const Case cases[] = {
+      {"2026-12-04 10:30:00", "2026-12-04 10:30:00"},
+      {"2026-12-04T10:30", "2026-12-04 10:30:00"},
+      {"  2026-7-1 9:05  ", "2026-07-01 09:05:00"},
+      {"2026-12-04", "2026-12-04 00:00:00"},
+      {"2024-02-29 23:59:59", "2024-02-29 23:59:59"},
+      {"2023-02-29", nullptr},  // not a leap year
+      {"2026-13-01", nullptr},
+      {"2026-12-04 24:00", nullptr},
+      {"2026-12-04 10:60", nullptr},
+      {"2026-12-04 10:30:00 junk", nullptr},
+      {"2026-12-04 10", nullptr},
+      {"2026-12-04 10:3", nullptr},
+      {"26-12-04", nullptr},
+      {"0000-01-01", nullptr},
+      {"tomorrow", nullptr},
+      {"", nullptr},
+      {"2026-12-04\n10:30", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto parsed = DateTime::Parse(c.text);
+    if (c.parsed == nullptr) {
+      EXPECT_FALSE(parsed.has_value());
+    } else {
+      ASSERT_TRUE(parsed.has_value());
+      EXPECT_EQ(parsed->ToString(), c.parsed);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kdp::host

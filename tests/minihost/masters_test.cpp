@@ -102,6 +102,135 @@ TEST(MastersTest, SecuritiesAnswerTheirExtensions) {
   EXPECT_EQ(host::Query<host::IKrSecurityTradeHours>(own.GetSecurity("X1.XX")), nullptr);
 }
 
+// Rows a careless operator could write: each is refused with the file, the line and the reason, and a
+// name with an escape sequence never reaches the log as one.
+TEST(MastersTest, SecurityRowsWithImpossibleNumbersOrControlCharactersAreRefused) {
+  TestHost h;
+  MiniSecurityMaster master;
+  const std::size_t added = master.LoadText(
+      "600001.SH,a,A,SH,0,L,SH,0.01,CNY,nan,E,F,19990101\n"
+      "600002.SH,b,A,SH,0,L,SH,0.01,CNY,inf,E,F,19990101\n"
+      "600003.SH,c,A,SH,0,L,SH,0.01,CNY,-5,E,F,19990101\n"
+      "600004.SH,d,A,SH,0,L,SH,0,CNY,5,E,F,19990101\n"
+      "600005.SH,e,A,SH,0,L,SH,-0.01,CNY,5,E,F,19990101\n"
+      "600006.SH,\x1b]0;owned\x07,A,SH,0,L,SH,0.01,CNY,5,E,F,19990101\n"
+      "600007.SH,\xff\xfe,A,SH,0,L,SH,0.01,CNY,5,E,F,19990101\n"
+      "600008.SH,fine,A,SH,0,L,SH,0.01,CNY,0,E,F,19990101\n",
+      "Securities.csv");
+  EXPECT_EQ(added, 1u);  // a close of 0 is a price, if a poor one
+  EXPECT_NE(master.GetSecurity("600008.SH"), nullptr);
+  const char* expected[] = {
+      "Securities.csv:1: malformed security line skipped (last_close is not a number of at least 0)",
+      "Securities.csv:2: malformed security line skipped (last_close is not a number of at least 0)",
+      "Securities.csv:3: malformed security line skipped (last_close is not a number of at least 0)",
+      "Securities.csv:4: malformed security line skipped (price_step is not a number above 0)",
+      "Securities.csv:5: malformed security line skipped (price_step is not a number above 0)",
+      "Securities.csv:6: malformed security line skipped (name is not text)",
+      "Securities.csv:7: malformed security line skipped (name is not text)",
+  };
+  for (const char* line : expected) EXPECT_TRUE(h->Logger().Contains(line)) << line;
+  EXPECT_TRUE(h->Logger().Contains("\\e]0;owned\\x07"));
+  for (const LogRecord& r : h->Logger().Records()) {
+    EXPECT_EQ(r.message.find('\x1b'), std::string::npos) << r.message;
+  }
+}
+
+TEST(MastersTest, SectorsWhoseFieldsAreNotTextAreRefusedWithTheirSector) {
+  MiniSectorMaster sectors;
+  std::string error;
+  EXPECT_FALSE(sectors.LoadText(R"({"sectors": [{"id": "A", "members": ["600000.SH", 7]}]})", error));
+  EXPECT_NE(error.find("sector A: a member is not a code: 7"), std::string::npos) << error;
+  EXPECT_FALSE(sectors.LoadText(R"({"sectors": [{"id": 5}]})", error));
+  EXPECT_NE(error.find("\"id\" is not text"), std::string::npos) << error;
+  EXPECT_FALSE(sectors.LoadText(R"({"sectors": [{"id": "A", "name": "\u001b]0;x\u0007"}]})", error));
+  EXPECT_NE(error.find("\"name\" is not text: \"\\u001b]0;x\\u0007\""), std::string::npos) << error;
+  EXPECT_FALSE(sectors.LoadText(R"({"sectors": {"id": "A"}})", error));
+  EXPECT_NE(error.find("\"sectors\" is not a list"), std::string::npos) << error;
+  std::string nested = R"({"sectors": [)";
+  for (int i = 0; i < 40; ++i) nested += R"({"id": "S)" + std::to_string(i) + R"(", "children": [)";
+  for (int i = 0; i < 40; ++i) nested += "]}";
+  nested += "]}";
+  EXPECT_FALSE(sectors.LoadText(nested, error));
+  EXPECT_NE(error.find("nested deeper than 32 levels"), std::string::npos) << error;
+  // A refused file leaves what was loaded before.
+  ASSERT_TRUE(sectors.LoadText(R"({"sectors": [{"id": "A", "members": ["600000.SH"]}]})", error)) << error;
+  EXPECT_FALSE(sectors.LoadText(R"({"sectors": [{"id": "B", "members": [1]}]})", error));
+  EXPECT_NE(sectors.GetSectorByID("A"), nullptr);
+}
+
+// Every setting is checked, and a refusal names the key: a rate too high for the date's precision hung
+// the start, a user ID with "../" escaped the data directory, a start time that does not parse was
+// ignored.
+TEST(MastersTest, EverySettingIsCheckedAndARefusalNamesItsKey) {
+  const std::string etc = kdp::testing::MakeTempDir();
+  std::filesystem::create_directories(etc + "/Host");
+  struct Case {
+    const char* json;
+    const char* error;  // nullptr: accepted
+  };
+  const Case cases[] = {
+      {R"({"quoteRate": 0})", "\"quoteRate\" must be from 0.001 to 1000 trades a second, not 0"},
+      {R"({"quoteRate": -2})", "\"quoteRate\" must be from 0.001 to 1000"},
+      {R"({"quoteRate": 1e9})", "\"quoteRate\" must be from 0.001 to 1000"},
+      {R"({"quoteRate": "fast"})", "\"quoteRate\" must be a number, not \"fast\""},
+      {R"({"quoteRate": 1000})", nullptr},
+      {R"({"quotePollMs": 0})", "\"quotePollMs\" must be from 1 to 3600000 ms, not 0"},
+      {R"({"quoteWarmUpSeconds": -1})", "\"quoteWarmUpSeconds\" must be from 0 to 604800"},
+      {R"({"quoteSeed": -1})", "\"quoteSeed\" must be a whole number of at least 0"},
+      {R"({"userId": "../../x"})", "\"userId\" must be a plain name"},
+      {R"({"userId": ".."})", "\"userId\" must be a plain name"},
+      {R"({"userId": ""})", "\"userId\" must be a plain name"},
+      {R"({"userId": 12})", "\"userId\" must be a text, not 12"},
+      {R"({"userId": "u-1.b_2"})", nullptr},
+      {R"({"language": "FR"})", "\"language\" must be CHS, CHT, ENG or ENS, not \"FR\""},
+      {R"({"rights": ["A", 3]})", "\"rights\" must be a list of texts"},
+      {R"({"loginRegion": 1.5})", "\"loginRegion\" must be a whole number"},
+      {R"({"serverTimeStart": "tomorrow"})", "\"serverTimeStart\" is not a date-time"},
+      {R"({"serverTimeStart": "2026-12-04 10:30"})", nullptr},
+      {R"({"serverTimeOffsetSeconds": 1e12})", "\"serverTimeOffsetSeconds\" must be from"},
+      {R"({"accountId": "\u001b[2J"})", "\"accountId\" holds control characters"},
+      {R"({"securitiesFile": ""})", "\"securitiesFile\" must not be empty"},
+      {R"({"detailedLog": "yes"})", "\"detailedLog\" must be true or false"},
+      {R"({"servers": {"report": 8080}})", "\"servers\" must be an object of texts"},
+      {R"({"servers": ["10.1.2.3"]})", "\"servers\" must be an object of texts"},
+      {R"({"servers": {"report": "10.1.2.3\u001b[2J"}})", "\"servers\" holds control characters"},
+      {R"({"servers": {"report": "10.1.2.3:8080"}})", nullptr},
+      {R"({"reportsFile": 3})", "\"reportsFile\" must be a text"},
+      {R"([1, 2])", "the settings must be a JSON object"},
+      {R"({"userId": )", "not JSON"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    std::ofstream(etc + "/Host/host.json", std::ios::trunc) << c.json;
+    std::string error;
+    const auto settings = LoadHostSettings(etc, error);
+    if (c.error == nullptr) {
+      EXPECT_TRUE(settings.has_value()) << error;
+    } else {
+      EXPECT_FALSE(settings.has_value());
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+      EXPECT_EQ(error.rfind(etc + "/Host/host.json: ", 0), 0u) << error;  // the file is named first
+    }
+  }
+  // Values set by a program rather than read from the file are checked as the host is made.
+  std::filesystem::remove(etc + "/Host/host.json");
+  std::string error;
+  auto settings = LoadHostSettings(etc, error);
+  ASSERT_TRUE(settings.has_value()) << error;
+  settings->userId = "../escape";
+  settings->dataDir = etc + "/data";
+  EXPECT_EQ(MiniHost::Create(*settings, {}, error), nullptr);
+  EXPECT_NE(error.find("\"userId\" must be a plain name"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(etc + "/escape"));
+
+  // A settings file that cannot be read says so, with the system's reason.
+  std::filesystem::create_directory(etc + "/Host/host.json");
+  EXPECT_FALSE(LoadHostSettings(etc, error).has_value());
+  EXPECT_NE(error.find("cannot read host settings " + etc + "/Host/host.json: Is a directory"), std::string::npos)
+      << error;
+  std::filesystem::remove_all(etc);
+}
+
 TEST(MastersTest, SettingsAndMissingFilesGiveClearErrors) {
   std::string error;
   EXPECT_FALSE(LoadHostSettings("/no/such/root", error).has_value());
@@ -120,7 +249,9 @@ TEST(MastersTest, SettingsAndMissingFilesGiveClearErrors) {
   EXPECT_EQ(settings->rights.size(), 2u);
   settings->dataDir = etc + "/data";
   EXPECT_EQ(MiniHost::Create(*settings, {}, error), nullptr);  // no securities file in this root
-  EXPECT_NE(error.find("Securities.csv"), std::string::npos);
+  EXPECT_NE(error.find("cannot read securities file " + etc + "/Host/Securities.csv: No such file or directory"),
+            std::string::npos)
+      << error;
   EXPECT_EQ(host::InstalledHostEnvironment(), nullptr);
   std::filesystem::remove_all(etc);
 }
@@ -163,6 +294,10 @@ TEST(MastersTest, QuoteEngineAnswersMarketRulesByTradeSpan) {
 TEST(MastersTest, MarketRulesRefuseMalformedSpans) {
   MarketRules rules;
   std::string error;
+  EXPECT_FALSE(
+      rules.LoadText(R"({"spans": {"X": {"exchange": "E\u0007", "zone": 8, "sessions": [930, 1130]}}})", error));
+  EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": "8", "sessions": [930, 1130]}}})", error));
+  EXPECT_NE(error.find("trade span X: "), std::string::npos) << error;
   EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": 8, "sessions": [930]}}})", error));
   EXPECT_NE(error.find("X"), std::string::npos);
   EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": 8, "sessions": [930, 1175]}}})", error));

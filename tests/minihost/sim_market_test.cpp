@@ -1,6 +1,7 @@
 // The stand-in quote engine's market: sessions, trade dates, the random walk's constraints.
 #include "sim_market.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -134,6 +135,39 @@ TEST(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {
   EXPECT_EQ(std::get<double>(*market.Value("600000.SH", date)), 20261207);
   EXPECT_DOUBLE_EQ(std::get<double>(*market.Value("600000.SH", prev)), friday_close);
   EXPECT_LT(std::get<std::int64_t>(*market.Value("600000.SH", volume)), 5000 * 100);  // a fresh day's volume
+}
+
+// An engine looks at the clock more often than a security trades: the time between two looks must add up
+// rather than be dropped at each look.
+TEST(SimMarketTest, TradesAtItsRateHoweverOftenItIsAdvanced) {
+  testing::TestHost h;
+  QuoteFieldMap fields;
+  MarketRules rules;
+  std::string error;
+  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error));
+  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error));
+  const std::uint32_t last = *fields.IdOf(QuoteRole::kLast), volume = *fields.IdOf(QuoteRole::kVolume);
+  const DateTime start = At(20261204, 103000);
+
+  SimMarket polled(h->Securities(), rules, fields, 3, 1.0), once(h->Securities(), rules, fields, 3, 1.0);
+  polled.AdvanceTo(start);
+  once.AdvanceTo(start);
+  int changes = 0;
+  for (int tenth = 1; tenth <= 200; ++tenth) {  // every 100 ms for 20 s
+    const auto changed = polled.AdvanceTo(start.AddSeconds(tenth / 10.0));
+    changes += std::count(changed.begin(), changed.end(), "600000.SH");
+  }
+  EXPECT_EQ(changes, 20);  // one trade a second
+  once.AdvanceTo(start.AddSeconds(20));
+  EXPECT_EQ(std::get<double>(*polled.Value("600000.SH", last)), std::get<double>(*once.Value("600000.SH", last)));
+  EXPECT_EQ(std::get<std::int64_t>(*polled.Value("600000.SH", volume)),
+            std::get<std::int64_t>(*once.Value("600000.SH", volume)));
+
+  // A rate far beyond what a date can resolve is capped, and a long advance simulates a bounded stretch.
+  SimMarket fast(h->Securities(), rules, fields, 3, 1e12);
+  fast.AdvanceTo(start);
+  const auto changed = fast.AdvanceTo(start.AddSeconds(3600));
+  EXPECT_NE(std::find(changed.begin(), changed.end(), "600000.SH"), changed.end());
 }
 
 TEST(SimMarketTest, QuoteFieldMapRefusesUnknownRolesAndRepeatedIds) {

@@ -12,6 +12,7 @@
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "kdp/host/ansi.h"
+#include "kdp/host/display_text.h"
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "refdata/trade_rules.h"
@@ -259,15 +260,19 @@ TEST(WorldClockTest, MissingOrUnknownZoneNamesAreLoggedOnceAndKeepTheMonthAndDay
 
 TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
   ScratchDir etc;
-  // Code page 936, a record of the wrong length, a short date, a zone replacing a city and an offset.
+  // Code page 936, a record of the wrong length, a short date, a zone replacing a city, and junk: an
+  // offset that is no number, binary bytes and control characters never become cities.
   const std::string text = host::Utf8ToAnsi(
-      "孟买,5.5,0,,\r\n"
-      "broken,1,2\r\n"
-      "Santiago,-4,1.4,20160814,2016051\r\n"
-      "New York,-5,2,20160301,20161101\r\n"
-      "Fiji,abc,x,,\r\n"
-      "Sydney,10,1,20161002,20170402,Australia/Sydney\r\n"
-      "Auckland,12,1,20160925,20170402,Pacific/Auckland,extra\r\n");
+                               "孟买,5.5,0,,\r\n"
+                               "broken,1,2\r\n"
+                               "Santiago,-4,1.4,20160814,2016051\r\n"
+                               "New York,-5,2,20160301,20161101\r\n"
+                               "Fiji,abc,x,,\r\n"
+                               "Atlantis,99,0,,\r\n"
+                               "\x1b]0;owned\x07,1,0,,\r\n") +
+                           std::string("\x01\x02\x03\0,2,0,,\r\n", 12) +
+                           "Sydney,10,1,20161002,20170402,Australia/Sydney\r\n"
+                           "Auckland,12,1,20160925,20170402,Pacific/Auckland,extra\r\n";
   testing::WriteTextFile(etc.File("HQ/Base/TimzZone.dat"), text);
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
   TKrHQStockTypeManagerImpl clock(8);
@@ -287,11 +292,20 @@ TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
   ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", info));
   EXPECT_EQ(info.SummerDiff, 2);
   EXPECT_EQ(info.SummerEndDay, 1);
-  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Fiji", info));
-  EXPECT_DOUBLE_EQ(info.TimeZone, 0);  // an unreadable offset reads 0 ...
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("Fiji", info));
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("Atlantis", info));
+  EXPECT_EQ(clock.GetCityTimeZones().size(), 6u);  // Beijing, New York, London, 孟买, Santiago, Sydney
+  for (const TTimeZoneInfo& zone : clock.GetCityTimeZones()) EXPECT_TRUE(host::IsPlainText(zone.City)) << zone.City;
+  const std::string file = etc.File("HQ/Base/TimzZone.dat");
+  EXPECT_TRUE(h->Logger().Contains(file + ":2: zone record skipped: 3 fields instead of 5 or 6"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":5: zone record skipped: the offset is not a number of hours"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":6: zone record skipped: the offset is not a number of hours"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":7: zone record skipped: a field is not text: \\e]0;owned\\x07"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":8: zone record skipped: a field is not text"));
+  EXPECT_TRUE(h->Logger().Contains(file + ":10: zone record skipped: 7 fields instead of 5 or 6"));
   DateTime value = DateTime::FromParts(2026, 7, 1, 8, 0);
-  ASSERT_TRUE(clock.ShiftDateTimeEx(8, 0, value));  // ... and replaces London under offset 0: no summer
-  EXPECT_EQ(value.ToString(), "2026-07-01 00:00:00");
+  ASSERT_TRUE(clock.ShiftDateTimeEx(8, 0, value));  // London keeps offset 0, with its summer hour
+  EXPECT_EQ(value.ToString(), "2026-07-01 01:00:00");
   value = DateTime::FromParts(2026, 7, 1, 8, 0);
   ASSERT_TRUE(clock.ShiftDateTimeEx(8, -5, value));  // the file's New York summer adds 2 hours
   EXPECT_EQ(value.ToString(), "2026-06-30 21:00:00");

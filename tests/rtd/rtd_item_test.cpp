@@ -15,8 +15,9 @@ namespace {
 using testing::TestHost;
 
 // Field IDs of the sample dictionary.
-constexpr std::uint32_t kTradeDate = 1, kTime = 2, kNewPrice = 3, kVolume = 8, kName = 11, kStatus = 17,
-                        kSuspension = 18, kLastTradeTime = 1027, kCloudText = 10001;
+constexpr std::uint32_t kTradeDate = 1, kTime = 2, kNewPrice = 3, kPreClose = 4, kHigh = 6, kLow = 7, kVolume = 8,
+                        kName = 11, kStatus = 17, kSuspension = 18, kConversionPrice = 32, kLastTradeTime = 1027,
+                        kCloudText = 10001;
 
 TSpeedQuoteData Quote(std::string code, std::vector<std::pair<std::uint32_t, QuoteVariant>> fields) {
   TSpeedQuoteData q;
@@ -145,11 +146,40 @@ TEST_F(RTDItemTest, TimesShiftIntoTheChosenZone) {
   GetHQCach().SetTimeZoneEnName("Atlantis");  // an unknown zone leaves values alone
   EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 103000);
 
+  // A time is shifted on its own trade date, not the server's: on 1 July New York keeps summer time, 12
+  // hours behind, although the server's December date would say 13.
+  GetHQCach().SetTimeZoneEnName("New York");
+  item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20260701.0}}));
+  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 223000);  // of 30 June there
+  EXPECT_EQ(item->GetDoubleDataByID(kTime), 113015);
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20260701);
+
   // New York keeps daylight time from 8 March 2026: 10:10 on the 10th in Shanghai is 22:10 the day before.
   item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20260310.0}, {kTime, 101000.0}}));
   GetHQCach().SetTimeZoneEnName("New York");
   EXPECT_EQ(item->GetDoubleDataByID(kTime), 221000);
   EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20260309);
+}
+
+// Computed fields run their expression over the item's own fields (a "Ref_" variable reads the field of
+// that name), build on other computed fields, and are null until every field they read has arrived.
+TEST_F(RTDItemTest, ComputedFieldsRunTheirExpressionsAndAreNullUntilTheirFieldsArrive) {
+  ASSERT_TRUE(h->StartPackage());  // the format manager and its expressions
+  // Amplitude = (High - Low) / PreClose * 100
+  item->SetRealTimeData(Quote("600000.SH", {{kHigh, 10.5}, {kPreClose, 10.0}}));
+  EXPECT_TRUE(item->IsNullByName("Amplitude"));  // Low has not arrived
+  item->SetRealTimeData(Quote("600000.SH", {{kLow, 10.2}}));
+  EXPECT_FALSE(item->IsNullByName("Amplitude"));
+  EXPECT_NEAR(item->GetDoubleDataByName("Amplitude"), 3.0, 1e-9);
+  EXPECT_TRUE(item->IsNullByName("NoSuchField"));
+  EXPECT_EQ(item->GetDoubleDataByName("NoSuchField"), 0);
+
+  auto bond = cache->AddRTDItem("110059.SH", h->Securities().GetSecurity("110059.SH"));
+  bond->SetRealTimeData(Quote("110059.SH", {{kNewPrice, 111.5}, {kConversionPrice, 10.0}}));
+  // ConversionValue = 100 / ConversionPrice * Ref_NewPrice = 100 / 10 * 111.5
+  EXPECT_NEAR(bond->GetDoubleDataByName("ConversionValue"), 1115.0, 1e-9);
+  // PremiumRate = (NewPrice / ConversionValue - 1) * 100 = (111.5 / 1115 - 1) * 100
+  EXPECT_NEAR(bond->GetDoubleDataByName("PremiumRate"), -90.0, 1e-9);
 }
 
 TEST(SuspensionMinuteTest, DatePartMustMatchTheTradeDate) {

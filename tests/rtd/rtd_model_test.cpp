@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "kdp/host/ansi.h"
+#include "kdp/host/services.h"
+#include "kdp/ui/ui_resources.h"
 
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/data_table.h"
@@ -67,6 +69,13 @@ std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
   return push;
 }
 
+// A colour of the current style, by name.
+std::uint32_t StyleColour(const char* name) {
+  auto styles = host::KrIntfService<IKrHQStyleMgr>();
+  auto style = styles ? styles->GetCurrentStyle() : nullptr;
+  return style ? style->GetColor(name, 0) : 0;
+}
+
 struct ModelTest : ::testing::Test {
   ModelTest() {
     h->StartPackage();
@@ -98,8 +107,22 @@ TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
   auto item = model.GetRTDItem("600000.SH");
   ASSERT_NE(item, nullptr);
   EXPECT_FALSE(item->IsNullByID(3));
-  EXPECT_TRUE(item->IsNullByID(10005));  // the engine never heard of it
   EXPECT_EQ(model.Subscrible(TKrRealTimeParamStructure()), -1);
+}
+
+// What reaches the engine is each code with its fields of the engine's range (0 to 9999) only.
+TEST(ModelSubscriptionTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
+  TestHost h;
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  h->Context().SetSpeed(engine);
+  TKrRTDModel model;
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "00700.HK"}, {3, 10005, 8, 20000, 9999, 10000})), 0);
+  ASSERT_EQ(engine->Subscriptions().size(), 1u);
+  const host::TKrSpeedSymbolDataList& symbols = engine->Subscriptions().front();
+  ASSERT_EQ(symbols.size(), 2u);
+  EXPECT_EQ(symbols[0].KoraCode, "600000.SH");
+  EXPECT_EQ(symbols[1].KoraCode, "00700.HK");
+  for (const auto& symbol : symbols) EXPECT_EQ(symbol.ItemIDs, (std::vector<std::uint32_t>{3, 8, 9999}));
 }
 
 TEST_F(ModelTest, ResubscribingKeepsSurvivingItemsAndTheirValues) {
@@ -145,8 +168,17 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   EXPECT_FALSE(price.empty());
   EXPECT_EQ(price.find('.'), price.size() - 3);  // two decimals: the price step of 0.01
   EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName"), "浦发银行");
-  EXPECT_FALSE(model.GetFormatColor("600000.SH", "ChangeRatio", true, nullptr) == 0 &&
-               model.GetDoubleVal("600000.SH", 81, 0) != 0);
+  // The change ratio is coloured against zero, whatever the market did.
+  for (const auto& [ratio, colour] : {std::pair{0.0154, "RiseColor"}, {-0.0154, "FallColor"}, {0.0, "EqualColor"}}) {
+    TSpeedQuoteData change;
+    change.FKoraCode = "600000.SH";
+    change.FItemArray = {81};
+    change.FValueArray = {ratio};
+    model.GetRTDItem("600000.SH")->SetRealTimeData(change);
+    EXPECT_EQ(concrete->GetFormatColorNameByName("ChangeRatio", true), colour) << ratio;
+    EXPECT_EQ(model.GetFormatColor("600000.SH", "ChangeRatio", true, nullptr), StyleColour(colour));
+  }
+  EXPECT_NE(StyleColour("RiseColor"), StyleColour("FallColor"));
   const int lookups = concrete->FormatLookups();
   for (int i = 0; i < 3; ++i) {
     model.GetFormatVal("600000.SH", "NewPrice");
@@ -165,8 +197,36 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   // A field never delivered is empty whatever checkNull says.
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", true), "");
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", false), "");
+  // Dates and times show in their column's pattern; one never delivered is "-" when asked to check.
+  TSpeedQuoteData clock;
+  clock.FKoraCode = "600000.SH";
+  clock.FItemArray = {1, 2};
+  clock.FValueArray = {20261204.0, 103005.0};
+  model.GetRTDItem("600000.SH")->SetRealTimeData(clock);
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "TradeDate"), "2026-12-04");
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "TradeTime"), "10:30:05");
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "LastTradeTime", true), "-");
+  EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "LastTradeTime", false), "");
   // The suspended security has no trades: no open price, an empty name with "-" when asked to check.
   EXPECT_EQ(model.GetFormatVal("600745.SH", "High"), "");
+}
+
+// Hong Kong prices show the decimals of each security's own price step, not the column's three.
+TEST_F(ModelTest, PricesShowTheDecimalsOfTheSecuritysStepWhereTheColumnSaysSo) {
+  TKrRTDModel model;
+  auto row = [](const char* code, double price) {
+    TSpeedQuoteData q;
+    q.FKoraCode = code;
+    q.FItemArray = {3, 4};
+    q.FValueArray = {price, price};
+    return q;
+  };
+  model.Provider()->CloudSubscriber().NotifyUpdateCloudData(
+      {row("00700.HK", 430.6), row("00003.HK", 6.125), row("00005.HK", 88.45), row("600000.SH", 10.005)});
+  EXPECT_EQ(model.GetFormatVal("00700.HK", "NewPrice"), "430.6");   // step 0.2
+  EXPECT_EQ(model.GetFormatVal("00003.HK", "NewPrice"), "6.13");    // step 0.01; the tie rounds up
+  EXPECT_EQ(model.GetFormatVal("00005.HK", "PreClose"), "88.45");   // step 0.05
+  EXPECT_EQ(model.GetFormatVal("600000.SH", "NewPrice"), "10.01");  // A shares: the column's two decimals
 }
 
 TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {
@@ -290,7 +350,7 @@ class RecordingPlay final : public host::Implements<IKrHisPlayDataProvider> {
  public:
   int RegisterNotify(NotifyCallback cb) override {
     notify = std::move(cb);
-    return 7;
+    return next_id++;
   }
   double GetPlayDateTime() override { return 0; }
   void Play(const std::string& codes, int id, int type) override {
@@ -301,6 +361,7 @@ class RecordingPlay final : public host::Implements<IKrHisPlayDataProvider> {
   std::string GetStringValue(std::uint32_t, const std::string&, int) override { return {}; }
   std::int32_t GetIntValue(std::uint32_t, const std::string&, int) override { return 0; }
   NotifyCallback notify;
+  int next_id = 7;
   std::vector<std::string> played;
   std::vector<int> dropped;
 };
@@ -327,11 +388,53 @@ TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
   EXPECT_EQ(model.UnSubscrible(), 7);
   EXPECT_EQ(play->dropped, (std::vector<int>{7}));
 
-  TKrRTDModel single;
-  single.SetIsHisPlay(true);
-  single.SetHisPlayDataProvider(play);
-  single.Subscrible(Subscription({"00700.HK", "600000.SH"}, {3}));
-  EXPECT_EQ(play->played.back(), "00700.HK/7/0");  // play type 0 plays the first security only
+  // Playing again after an unsubscription registers afresh, and the new registration notifies.
+  model.Subscrible(Subscription({"600519.SH"}, {3}));
+  EXPECT_EQ(play->played.back(), "600519.SH/8/3");
+  play->notify("600519.SH");
+  EXPECT_EQ(notified, 2);
+  EXPECT_EQ(model.GetDoubleVal("600519.SH", 4, 0), 4.5);
+  EXPECT_EQ(model.UnSubscrible(), 8);
+  EXPECT_EQ(model.UnSubscrible(), -1);  // nothing registered any more: nothing dropped twice
+  EXPECT_EQ(play->dropped, (std::vector<int>{7, 8}));
+
+  {
+    TKrRTDModel single;
+    int singleNotified = 0;
+    single.SetUpdateNotify([&] { ++singleNotified; });
+    single.SetIsHisPlay(true);
+    single.SetHisPlayDataProvider(play);
+    single.Subscrible(Subscription({"00700.HK", "600000.SH"}, {3}));
+    EXPECT_EQ(play->played.back(), "00700.HK/9/0");  // play type 0 plays the first security only
+    play->notify("00700.HK");                        // and its notification names that one code
+    EXPECT_EQ(singleNotified, 1);
+    ASSERT_NE(single.GetRTDItem("00700.HK"), nullptr);
+    EXPECT_EQ(single.GetDoubleVal("00700.HK", 3, 0), 3.5);
+    EXPECT_EQ(single.GetRTDItem("600000.SH"), nullptr);
+  }
+  EXPECT_EQ(play->dropped, (std::vector<int>{7, 8, 9}));  // the model going away drops its registration
+}
+
+// The live board's path: a host on the real clock, an engine looking at the clock more often than a
+// security trades, and a model told of every push. The last price or the volume must keep changing.
+TEST(LiveModelTest, QuotesKeepMovingOnTheRealClock) {
+  TestHost live(
+      [](minihost::HostSettings& s) {
+        s.quotePollMs = 20;  // five looks per trade
+        s.quoteRate = 10;
+      },
+      TestHost::ClockKind::kReal);
+  live->StartPackage();
+  TKrRTDModel model;
+  std::set<std::pair<double, double>> seen;  // (last price, volume) at each notification
+  model.SetUpdateNotify(
+      [&] { seen.emplace(model.GetDoubleVal("600000.SH", 3, 0), model.GetDoubleVal("600000.SH", 8, 0)); });
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH"}, {3, 8})), 0);
+  EXPECT_TRUE(live->Loop().RunUntil([&] { return seen.size() >= 4; }, 20s))
+      << "the board saw " << seen.size() << " distinct quotes";
+  // The engine heard the security's sessions from the package when it subscribed.
+  EXPECT_EQ(live->Speed()->SessionsOf("600000.SH"), "930,1130,1300,1500");
+  model.UnSubscrible();
 }
 
 TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {

@@ -90,11 +90,40 @@ TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
   EXPECT_EQ(h_shares[static_cast<std::size_t>(pos)], "02318.HK");  // pairs line up by index
   EXPECT_EQ(config.GetMember("HQ_AH_ASECTOR", 999), "600000.SH");
   EXPECT_EQ(config.GetMember("经济业务专用板块", 0), "600000.SH");
+  // The user's own sectors answer their members as the host's sector master holds them.
+  EXPECT_EQ(config.GetMemberTotal("MY_WATCHLIST"), 8);
+  EXPECT_EQ(config.GetMember("MY_WATCHLIST", 2), "000001.SZ");
+  EXPECT_EQ(config.GetMemberTotal("my_hk"), 4);
+  EXPECT_EQ(config.GetMember("MY_HK", 3), "01810.HK");
+  EXPECT_EQ(config.GetMemberTotal("DEFAULT_USER_SECTOR_ID"), 8);  // the watch list by its standing name
   EXPECT_EQ(config.IsSystemSector("HQ_AH_ASECTOR"), 0);
   EXPECT_EQ(config.IsSystemSector("MY_WATCHLIST"), 0);  // the user's own sector
   EXPECT_EQ(config.IsSystemSector("CUSTOM_ROOT"), 0);
   EXPECT_EQ(config.IsSystemSector("SH_A"), -1);
   EXPECT_EQ(config.GetClientType(), 80);
+}
+
+TEST(SpeedConfigTest, TradeTimeIsTheSessionListOfTheSecurityType) {
+  TestHost h;
+  TKrSpeedConfig config([] { return std::vector<std::string>{}; });
+  ASSERT_TRUE(h->StartPackage());
+  // The security manager is handed over on the main thread; until then the engine hears no sessions.
+  EXPECT_EQ(config.GetTradeTime("600000.SH"), "");
+  config.PrepareSources();
+  std::string shanghai, hongKong, nightFutures, hardCode, unknown;
+  std::thread([&] {  // the engine asks from its own thread
+    shanghai = config.GetTradeTime("600000.SH");
+    hongKong = config.GetTradeTime("00700.HK");
+    nightFutures = config.GetTradeTime("AU2702.SHF");
+    hardCode = config.GetTradeTime("USDCNY.FX");
+    unknown = config.GetTradeTime("NOSUCH.XX");
+  })
+      .join();
+  EXPECT_EQ(shanghai, "930,1130,1300,1500");
+  EXPECT_EQ(hongKong, "930,1200,1300,1600");
+  EXPECT_EQ(nightFutures.rfind("2100,230,", 0), 0u) << nightFutures;
+  EXPECT_EQ(hardCode, "600,600");  // a hard code of the map: classified without a host security
+  EXPECT_EQ(unknown, "");
 }
 
 TEST(SpeedCallBackTest, ConnectionStateAndStatusLogging) {

@@ -14,8 +14,8 @@ std::string MakeTempDir() {
   return pattern;
 }
 
-TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust)
-    : data_dir_(MakeTempDir()), clock_(std::make_shared<host::ManualClock>()) {
+TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust, ClockKind clock)
+    : data_dir_(MakeTempDir()), clock_(clock == ClockKind::kManual ? std::make_shared<host::ManualClock>() : nullptr) {
   std::string error;
   auto settings = minihost::LoadHostSettings(KDP_SAMPLE_ETC, error);
   if (!settings) throw std::runtime_error(error);
@@ -25,7 +25,7 @@ TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust)
   settings->quoteWarmUpSeconds = 0;
   if (adjust) adjust(*settings);
   minihost::MiniHost::Options options;
-  options.clock = clock_;
+  if (clock_) options.clock = clock_;
   host_ = minihost::MiniHost::Create(std::move(*settings), options, error);
   if (!host_) throw std::runtime_error(error);
 }

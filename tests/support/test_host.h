@@ -14,14 +14,20 @@ namespace kdp::testing {
 
 class TestHost {
  public:
+  // kReal runs the host on the real steady clock, as kdp-host does: the quote engine then moves by
+  // itself, at its poll interval; tests wait for it with Loop().RunUntil and a deadline.
+  enum class ClockKind { kManual, kReal };
+
   // `adjust` may change the settings before the host is built.
-  explicit TestHost(const std::function<void(minihost::HostSettings&)>& adjust = {});
+  explicit TestHost(const std::function<void(minihost::HostSettings&)>& adjust = {},
+                    ClockKind clock = ClockKind::kManual);
   ~TestHost();
   TestHost(const TestHost&) = delete;
   TestHost& operator=(const TestHost&) = delete;
 
   minihost::MiniHost& operator*() { return *host_; }
   minihost::MiniHost* operator->() { return host_.get(); }
+  // REQUIRES: a host on the manual clock.
   host::ManualClock& Clock() { return *clock_; }
   const std::string& DataDir() const { return data_dir_; }
 

@@ -86,6 +86,31 @@ TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
   std::filesystem::remove_all(dir);
 }
 
+// A path that exists but is no readable file fails to open and says so; nothing is read from it.
+TEST(CsvFileTest, ADirectoryOrAnUnreadableFileIsAnOpenError) {
+  testing::TestHost h;
+  const std::string dir = testing::MakeTempDir();
+  std::filesystem::create_directory(dir + "/Currency.dat");
+  TCsvFile csv;
+  Fields recs{"stale"};
+  EXPECT_FALSE(csv.OpenFile(dir + "/Currency.dat"));
+  EXPECT_TRUE(h->Logger().Contains("Open File Error: " + dir + "/Currency.dat"));
+  EXPECT_FALSE(csv.GetRecord(recs));
+  EXPECT_TRUE(recs.empty());
+
+  const std::string locked = dir + "/Locked.dat";
+  std::ofstream(locked) << "USD,美元,7.1\n";
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  if (std::ifstream(locked)) {
+    // The super-user reads any file: the permission case cannot happen for this process.
+    EXPECT_TRUE(csv.OpenFile(locked));
+  } else {
+    EXPECT_FALSE(csv.OpenFile(locked));
+    EXPECT_TRUE(h->Logger().Contains("Open File Error: " + locked + " (Permission denied)"));
+  }
+  std::filesystem::remove_all(dir);
+}
+
 // Files are read in 64 KiB pieces: lines that span pieces, and a CR LF split between two pieces, must
 // read as anywhere else.
 TEST(CsvFileTest, LinesAcrossReadBuffersAndEveryLineEnd) {

@@ -34,6 +34,44 @@ TEST(FloatTextTest, ShortestTextAcrossTheNotationBoundaries) {
   }
 }
 
+// An exact tie is a value whose binary form ends exactly on the half: 0.125 = 1 * 2^-3 is a tie at two
+// places, 2.675 (stored as 2.67499999999999982...) is not; for tens and hundreds the value must be an odd
+// number of halves of them (25 = 2.5 tens, 250 = 2.5 hundreds, but not 20 or 100).
+TEST(FloatTextTest, ExactDecimalTiesAreFoundOnTheBinaryValue) {
+  struct Case {
+    double value;
+    int fractionDigits;
+    bool tie;
+  };
+  const Case cases[] = {
+      {0.125, 2, true}, {-0.125, 2, true},  {0.125, 1, false}, {0.125, 3, false},   {2.5, 0, true},
+      {-0.5, 0, true},  {1.0, 0, false},    {2.675, 2, false}, {1.005, 2, false},   {0.0078125, 6, true},
+      {25, -1, true},   {35, -1, true},     {20, -1, false},   {250, -2, true},     {150, -2, true},
+      {100, -2, false}, {12350, -1, false}, {0.0, 0, false},   {1e300, -22, false}, {5e-324, 1074, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.value) + " at " + std::to_string(c.fractionDigits));
+    EXPECT_EQ(IsDecimalTie(c.value, c.fractionDigits), c.tie);
+    const double moved = TieAwayFromZero(c.value, c.fractionDigits);
+    if (c.tie) {
+      EXPECT_GT(std::fabs(moved), std::fabs(c.value));
+      EXPECT_EQ(std::nextafter(moved, c.value), c.value);  // one binary step, no more
+    } else {
+      EXPECT_EQ(moved, c.value);
+    }
+  }
+  EXPECT_FALSE(IsDecimalTie(std::numeric_limits<double>::quiet_NaN(), 0));
+  EXPECT_FALSE(IsDecimalTie(std::numeric_limits<double>::infinity(), 0));
+}
+
+TEST(FloatTextTest, ShortestTextRoundsTiesAwayFromZero) {
+  // Sixteen significant digits ending in 5, exact in binary: the fifteenth digit rounds up (even rounding
+  // would keep ...344).
+  EXPECT_EQ(FloatToText(123456789012344.5), "123456789012345");
+  EXPECT_EQ(FloatToText(-123456789012344.5), "-123456789012345");
+  EXPECT_EQ(FloatToText(123456789012345.25), "123456789012345");  // below the tie
+}
+
 TEST(FloatTextTest, NonFiniteValuesHaveNames) {
   EXPECT_EQ(FloatToText(std::numeric_limits<double>::quiet_NaN()), "NAN");
   EXPECT_EQ(FloatToText(std::numeric_limits<double>::infinity()), "INF");

@@ -75,8 +75,8 @@ std::shared_ptr<IBinDocument> HQQueryBinDocInterface(const Guid& iid = IBinDocum
 // The attribute read as an integer; `defaultValue` when absent or not a number.
 int GetBinNodeValueInt(const IBinNode* node, std::string_view name, int defaultValue);
 
-// Encodes XML text as a binary document. False (reason in `error`) when the XML does not parse or nests its
-// elements deeper than a reader accepts.
+// Encodes XML text as a binary document. False (reason in `error`) when the XML does not parse or nests
+// elements deeper than a reader accepts (256 levels).
 bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string* error = nullptr);
 
 // Converts the XML file `source` into the binary document `target`. Logs and returns false on failure.

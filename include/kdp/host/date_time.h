@@ -9,6 +9,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kdp::host {
 
@@ -25,6 +26,10 @@ struct DateTime {
   static std::optional<DateTime> FromYyyymmdd(std::int64_t yyyymmdd);
   // 20240315 and 93015 -> 2024-03-15 09:30:15; nullopt for an invalid date or time.
   static std::optional<DateTime> FromYyyymmddHhmmss(std::int64_t yyyymmdd, std::int64_t hhmmss);
+  // A date-time as a user or a settings file writes it: "2026-12-04", "2026-12-04 10:30" or
+  // "2026-12-04 10:30:00" (a "T" may stand for the blank; blanks around the text are allowed). nullopt for
+  // any other text and for an impossible date or time.
+  static std::optional<DateTime> Parse(std::string_view text);
   // The machine's local wall clock now.
   static DateTime Now();
   // Seconds since the Unix epoch, read as a local wall-clock time.

@@ -15,7 +15,8 @@ namespace kdp::host {
 std::unique_ptr<pugi::xml_document> CreateXMLDomDocment();
 
 // Parses a file keeping comments (node type 8 readers skip them). On failure returns false and, when
-// `error` is given, fills it with the parser's description and the byte offset.
+// `error` is given, fills it with the system's reason for a file that cannot be read ("Permission
+// denied"), else with the parser's description and the byte offset.
 bool LoadXmlFile(pugi::xml_document& document, const std::string& path, std::string* error = nullptr);
 
 std::string GetNodeAttributeValue(const pugi::xml_node& node, std::string_view name);  // "" when absent

@@ -54,6 +54,8 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
   // least four digits (10.1.2.3 gives kora1#0203); kora1#0101 when the machine has no address.
   std::string GetSpeedUserID() override;
   int GetBondPriceType() override { return 0; }
+  // The code's trading sessions as HHMM values joined by "," ("930,1130,1300,1500"): the sessions of the
+  // security's type in the stock type map; "" for a code neither the host nor the map's hard codes know.
   std::string GetTradeTime(const std::string& code) override;
   std::string GetStockType(const std::string& code) override;
 
