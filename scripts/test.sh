@@ -14,7 +14,7 @@ case "${1:-}" in
     dir="$root/build-asan" ;;
   --tsan)
     "$root/scripts/build.sh" tsan kdp_threaded_tests
-    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/sanitizers/tsan.supp"
     labels=(-L threads)
     dir="$root/build-tsan" ;;
   "")
