@@ -42,6 +42,7 @@ void TKrHQFormatItem::SetFormatText(const std::string& text) {
                    kLogSource, host::LogSeverity::kNotice);
     FInstruction.keyword = TFormatKeyword::kNone;
   }
+  FRow = FormatKeywordRow(FInstruction.keyword);
   if (FInstruction.keyword == TFormatKeyword::kFormatNumber) {
     try {
       FNumberParams = ParseFormatNumberParams(FInstruction.args);
@@ -65,7 +66,7 @@ std::string TKrHQFormatItem::CalcAndFormat(double value, const std::string& para
 }
 
 std::string TKrHQFormatItem::CalcAndFormat(double value, double otherValue) {
-  const TFormatKeywordRow* row = FormatKeywordRow(FInstruction.keyword);
+  const TFormatKeywordRow* row = FRow;
   if (row && row->showsRange) return Format(value, Request{}) + "~" + Format(otherValue, Request{});
   return Format(value, Request{});
 }
@@ -85,7 +86,7 @@ std::string TKrHQFormatItem::CalcAndFormatBySecurity(double value, const std::st
 
 std::string TKrHQFormatItem::Format(double value, const Request& request) {
   if (!IsShowable(value)) return "-";
-  const TFormatKeywordRow* row = FormatKeywordRow(FInstruction.keyword);
+  const TFormatKeywordRow* row = FRow;
   if (!row) {
     if (host::IsNeedWriteHQLog()) {
       host::AddHQLog(fmt::format("{}: unknown format instruction {}", FIndexId, FFormatText), kLogSource,
@@ -106,7 +107,7 @@ std::string TKrHQFormatItem::FormatSpecString(const std::string& text) {
   if (FInstruction.keyword == TFormatKeyword::kPattern) {
     return FInstruction.pattern.find("%s") != std::string::npos ? HQFormat(FInstruction.pattern, text) : text;
   }
-  const TFormatKeywordRow* row = FormatKeywordRow(FInstruction.keyword);
+  const TFormatKeywordRow* row = FRow;
   if (row && row->family == TFormatFamily::kEnumerated) {
     if (const auto number = ParseDouble(text)) return Format(*number, Request{});
   }

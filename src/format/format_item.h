@@ -9,6 +9,7 @@
 
 #include "fields/format_exp.h"
 #include "format/format_instruction.h"
+#include "format/format_keywords.h"
 #include "format/format_number.h"
 #include "kdp/format/hq_format_manager.h"
 
@@ -81,6 +82,8 @@ class TKrHQFormatItem final : public host::Implements<IKrHQFormatItem> {
   std::string FCaption;
 
   TFormatInstruction FInstruction;
+  // The instruction's keyword row, found once per format text rather than per value.
+  const TFormatKeywordRow* FRow = FormatKeywordRow(TFormatKeyword::kNone);
   std::optional<TKrFormatNumberParams> FNumberParams;
   std::string FNumberError;  // why the number instruction's arguments do not read
 };

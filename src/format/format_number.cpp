@@ -166,6 +166,28 @@ std::size_t FixedChars(char* buffer, std::size_t size, double value, int point) 
 
 }  // namespace
 
+// Where value * 10^point is below 2^52 the product is rounded directly: its nearest double can only fall on the
+// other side of a half when it is that half itself, and the quotient of two exact numbers is the double
+// nearest to the decimal, as reading the text would give. Otherwise the text is written and read.
+double RoundedAt(double value, int point) {
+  static constexpr std::array<double, 23> kPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  point = std::clamp(point, 0, kMaxDecimals);
+  if (static_cast<std::size_t>(point) < kPowersOfTen.size()) {
+    const double scale = kPowersOfTen[static_cast<std::size_t>(point)];
+    const double product = TieAwayFromZero(value, point) * scale;
+    if (std::fabs(product) < 0x1p52 && std::fabs(product - std::trunc(product)) != 0.5) {
+      return std::round(product) / scale;
+    }
+  }
+  char buffer[kFixedBufferSize];
+  const std::size_t n = FixedChars(buffer, sizeof buffer, value, point);
+  double rounded = 0.0;
+  const auto [end, ec] = std::from_chars(buffer, buffer + n, rounded);
+  return ec == std::errc() && end == buffer + n ? rounded : 0.0;
+}
+
 std::string FixedText(double value, int point) {
   if (point < 0) return FloatToText(value);
   char buffer[kFixedBufferSize];
@@ -191,16 +213,7 @@ std::string FormatNumber(double value, const TKrFormatNumberParams& p, const TUn
   }
   if (p.Suffix >= 1 && p.Suffix <= 3) {
     // The units apply to the rounded number, so 99999999.996 at two decimals is 1.00亿, not 10000.00万.
-    double rounded = 0.0;
-    if (p.Point == -1) {
-      const std::string text = FloatToText(value);
-      rounded = StrToFloatDef(text, 0.0);
-    } else {
-      char buffer[kFixedBufferSize];
-      const std::size_t n = FixedChars(buffer, sizeof buffer, value, p.Point);
-      const auto [end, ec] = std::from_chars(buffer, buffer + n, rounded);
-      if (ec != std::errc() || end != buffer + n) rounded = 0.0;
-    }
+    const double rounded = p.Point == -1 ? StrToFloatDef(FloatToText(value), 0.0) : RoundedAt(value, p.Point);
     return FormatNumberUnit(rounded, p, words);
   }
   std::string text = p.Point == -1 ? FloatToText(value) : FixedText(value, p.Point < 0 ? 0 : p.Point);

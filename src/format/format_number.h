@@ -51,6 +51,9 @@ inline constexpr int kMaxDecimals = 20;
 
 // "%.<point>f" of the value; `point` below 0 gives the shortest text.
 std::string FixedText(double value, int point);
+// The number FixedText shows, as a double: `value` rounded at `point` decimals (0 to kMaxDecimals), ties
+// away from zero. FORMATNUMBER chooses its unit by it.
+double RoundedAt(double value, int point);
 // The number instruction on `value`.
 std::string FormatNumber(double value, const TKrFormatNumberParams& params, const TUnitWords& words);
 // The value with the unit the ladder and the parameters choose.

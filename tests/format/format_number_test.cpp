@@ -2,8 +2,12 @@
 // instruction's arguments, percentages and price steps, and locale independence.
 #include "format/format_number.h"
 
+#include <charconv>
 #include <clocale>
+#include <cmath>
+#include <random>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace kdp {
@@ -159,6 +163,35 @@ TEST(FormatNumberTest, TiesRoundAwayFromZeroInEveryNumberText) {
   EXPECT_EQ(RoundPercent(0.125), "0.13%");
   EXPECT_EQ(RoundPercent(10.25), "10.3%");
   EXPECT_EQ(RoundPercent(-100.5), "-101%");
+}
+
+// The unit is chosen by the value as its text shows it. RoundedAt takes a shortcut past the text; it must
+// agree with reading the text back for every value, near halves and ties most of all.
+TEST(FormatNumberTest, RoundedValueIsTheShownTextReadBack) {
+  const auto readBack = [](double value, int point) {
+    const std::string text = FixedText(value, point);
+    double parsed = 0;
+    std::from_chars(text.data(), text.data() + text.size(), parsed);
+    return parsed;
+  };
+  std::mt19937_64 rng(7);
+  std::uniform_int_distribution<std::int64_t> hundredths(-2'000'000'000'000, 2'000'000'000'000);
+  std::uniform_int_distribution<int> points(0, 6);
+  for (int i = 0; i < 200'000; ++i) {
+    const int point = points(rng);
+    // Halves of the last shown place and their neighbours, where a shortcut would round the wrong way.
+    const double half = (static_cast<double>(hundredths(rng)) + 0.5) / std::pow(10.0, point);
+    for (double value : {half, std::nextafter(half, 0.0), std::nextafter(half, HUGE_VAL)}) {
+      ASSERT_EQ(RoundedAt(value, point), readBack(value, point)) << fmt::format("{:.17g} at {}", value, point);
+    }
+  }
+  for (double value : {0.125, -0.125, 2.675, 1.005, -0.5, 4503599627370495.5, 1e300, -1e-300, 0.0}) {
+    for (int point = 0; point <= kMaxDecimals; ++point) {
+      ASSERT_EQ(RoundedAt(value, point), readBack(value, point)) << value << " at " << point;
+    }
+  }
+  EXPECT_EQ(RoundedAt(0.125, 2), 0.13);  // the tie goes away from zero
+  EXPECT_EQ(RoundedAt(2.675, 2), 2.67);  // stored below the half
 }
 
 TEST(FormatNumberTest, DecimalsFollowThePriceStep) {
