@@ -1,5 +1,5 @@
 // The stock type map loader: any text either loads or ends with EStockTypeMapError; whatever loaded then
-// answers resolutions, queries and zone shifts.
+// answers resolutions, queries and zone shifts (time-zone database names included, at odd date-times too).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,9 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kdp::GetCycleRoundToSep(1000, item.MarketTimeSep, offset, start);
   }
   for (const kdp::TTimeZoneInfo& zone : manager->GetCityTimeZones()) {
-    kdp::host::DateTime when = kdp::host::DateTime::FromParts(2026, 7, 1, 9, 30);
-    manager->ShiftDateTime(zone.City, when);
-    manager->ShiftDateTimeEx(zone.TimeZone, 8, when);
+    for (double day : {kdp::host::DateTime::FromParts(2026, 7, 1, 9, 30).value, zone.TimeZone * 1e4, -1e300}) {
+      kdp::host::DateTime when(day);
+      manager->ShiftDateTime(zone.City, when);
+      manager->ShiftDateTimeEx(zone.TimeZone, 8, when);
+      manager->ShiftCityDateTime(zone.City, "Beijing", when);
+      manager->GetZoneOffset(zone, when);
+      manager->IsInSummerTime(zone, when);
+    }
   }
   return 0;
 }

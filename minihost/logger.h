@@ -2,6 +2,7 @@
 // kept in memory (the last 10,000) so tests can check the messages that matter. Thread-safe.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -29,8 +30,8 @@ class MiniLogger {
   ~MiniLogger();
 
   void Log(std::string_view message, std::string_view source, int level);
-  bool IsDetailed() const { return detailed_; }
-  void SetDetailed(bool on) { detailed_ = on; }
+  bool IsDetailed() const { return detailed_.load(); }
+  void SetDetailed(bool on) { detailed_.store(on); }
   int EchoLevel() const { return echo_level_; }
   void Flush();
   const std::string& FilePath() const { return file_path_; }
@@ -44,7 +45,7 @@ class MiniLogger {
  private:
   std::shared_ptr<spdlog::logger> file_;
   std::string file_path_;
-  bool detailed_;
+  std::atomic<bool> detailed_;  // read by every thread that logs
   int echo_level_;
   mutable std::mutex mutex_;  // guards records_
   std::deque<LogRecord> records_;

@@ -1,5 +1,6 @@
 // MarketRules: the stand-in quote engine's market rules by trade span (the security's session key):
-// the exchange name, the standard time zone in whole hours, and the sessions as HHMM start/end pairs.
+// the exchange name, the standard time zone in whole hours, the sessions as HHMM start/end pairs, and the
+// market's zone in the IANA time-zone database, whose summer time moves the sessions against server time.
 // Loaded from "Host/TradeSpans.json" of the configuration. Read-only after loading; thread-safe to read.
 #pragma once
 
@@ -8,12 +9,25 @@
 #include <string>
 #include <vector>
 
+#include "kdp/host/date_time.h"
+
+namespace date {
+class time_zone;
+}
+
 namespace kdp::minihost {
+
+// The host's server time is Beijing time, UTC+8.
+inline constexpr int kServerTimeZone = 8;
 
 struct MarketRule {
   std::string exchange;
-  int zone = 8;
-  std::vector<int> sessions;  // HHMM pairs in trading order
+  int zone = 8;                         // the standard zone, what the engine answers when asked for the market's zone
+  std::vector<int> sessions;            // HHMM pairs in trading order
+  const date::time_zone* tz = nullptr;  // the market's IANA zone; without one the standard zone all year
+
+  // The market's wall-clock time at a server time.
+  host::DateTime LocalTime(host::DateTime serverTime) const;
 };
 
 class MarketRules {

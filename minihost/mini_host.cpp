@@ -39,6 +39,7 @@ MiniHost::MiniHost(HostSettings settings, Options options)
       context_(std::make_shared<MiniContext>(settings_, clock_)),
       securities_(std::make_shared<MiniSecurityMaster>()),
       sectors_(std::make_shared<MiniSectorMaster>()),
+      downloads_(std::make_shared<MiniDownloadService>()),
       scripts_(std::make_shared<MiniScriptServer>()) {
   loop_.SetErrorHandler([this](const std::string& what) { Log("main loop task failed: " + what, kLogSource, 3); });
   provider_->Add(host::IKrContext::IID, context_);
@@ -47,6 +48,7 @@ MiniHost::MiniHost(HostSettings settings, Options options)
   provider_->Add(host::IKrSectorMgrHQ::IID, sectors_);
   provider_->Add(host::IKrExpressionEngine::IID, std::make_shared<MiniExpressionEngine>());
   provider_->Add(host::IKrScriptServer::IID, scripts_);
+  provider_->Add(host::IKrDownloadService::IID, downloads_);
 }
 
 std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options options, std::string& error) {
@@ -61,14 +63,17 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
 
   if (!h->securities_->Load(Join(h->settings_.etcRoot, h->settings_.securitiesFile), error)) return nullptr;
   if (!h->sectors_->Load(Join(h->settings_.etcRoot, h->settings_.sectorsFile), error)) return nullptr;
+  // The market rules answer the quote engine's trade-rule questions and the securities' trading hours.
+  auto rules = std::make_shared<MarketRules>();
+  if (!rules->Load(Join(h->settings_.etcRoot, h->settings_.tradeSpansFile), error)) return nullptr;
+  for (const std::string& code : h->securities_->AttachMarketRules(rules)) {
+    h->Log("security with an unknown trade span: " + code, kLogSource, 2);
+  }
+  const std::string extensions = Join(h->settings_.etcRoot, h->settings_.securityExtensionsFile);
+  if (std::error_code ec; std::filesystem::exists(extensions, ec)) {
+    if (!h->securities_->LoadExtensions(extensions, error)) return nullptr;
+  }
   if (h->settings_.quoteEngine) {
-    auto rules = std::make_shared<MarketRules>();
-    if (!rules->Load(Join(h->settings_.etcRoot, h->settings_.tradeSpansFile), error)) return nullptr;
-    for (const auto& security : h->securities_->All()) {
-      if (rules->Find(security->Record().tradeSpan) == nullptr) {
-        h->Log("security with an unknown trade span: " + security->Record().koraCode, kLogSource, 2);
-      }
-    }
     SimSpeed::Options engine;
     if (!engine.fields.Load(Join(h->settings_.etcRoot, h->settings_.quoteFieldsFile), error)) return nullptr;
     engine.seed = h->settings_.quoteSeed;
@@ -95,6 +100,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
 MiniHost::~MiniHost() {
   StopPackage();
   if (runner_) runner_->Stop();
+  downloads_->Stop();
   context_->SetSpeed(nullptr);
   if (speed_) speed_->Stop();
   logger_.Flush();
@@ -118,6 +124,19 @@ void MiniHost::StopPackage() {
                   guid_registry_->Entries().size()),
       kLogSource, 0);
   logger_.Flush();
+}
+
+const SampleReportData& MiniHost::Reports() {
+  std::call_once(reports_loaded_, [this] {
+    const std::string path = Join(settings_.etcRoot, settings_.reportsFile);
+    std::string error;
+    if (std::error_code ec; !std::filesystem::exists(path, ec)) {
+      Log("no report data: " + path, kLogSource, 1);
+    } else if (!reports_.Load(path, error)) {
+      Log("report data not loaded: " + error, kLogSource, 3);
+    }
+  });
+  return reports_;
 }
 
 void MiniHost::Log(std::string_view message, std::string_view source, int level) {

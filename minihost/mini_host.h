@@ -1,5 +1,6 @@
 // MiniHost: a small but real host for the package. It implements the host API (service provider and
-// registries, context, logger, paths, main loop, asynchronous runner, security and sector masters),
+// registries, context, logger, paths, main loop, asynchronous runner, download service, security and sector
+// masters),
 // installs itself as the host environment, and starts and stops the package.
 //
 // One MiniHost may be installed at a time. Construct it, StartPackage, drive Loop(), StopPackage;
@@ -7,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,11 +16,13 @@
 
 #include "async_runner.h"
 #include "context.h"
+#include "download_service.h"
 #include "expression_engine.h"
 #include "kdp/host/host_environment.h"
 #include "logger.h"
 #include "main_loop.h"
 #include "registries.h"
+#include "report_data.h"
 #include "script_server.h"
 #include "sector_master.h"
 #include "security_master.h"
@@ -69,6 +73,10 @@ class MiniHost final : public host::IHostEnvironment {
   MiniSecurityMaster& Securities() { return *securities_; }
   MiniSectorMaster& Sectors() { return *sectors_; }
   MiniAsyncRunner& Runner() { return *runner_; }
+  MiniDownloadService& Downloads() { return *downloads_; }
+  // The report data the host answers report commands from, loaded on the first call (from any thread);
+  // empty, with a log line, when the configuration has none or it does not load.
+  const SampleReportData& Reports();
   // The quote engine; nullptr when the settings run the host without one.
   SimSpeed* Speed() { return speed_.get(); }
   MiniScriptServer& Scripts() { return *scripts_; }
@@ -89,6 +97,9 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<MiniSecurityMaster> securities_;
   std::shared_ptr<MiniSectorMaster> sectors_;
   std::shared_ptr<MiniAsyncRunner> runner_;
+  std::shared_ptr<MiniDownloadService> downloads_;
+  std::once_flag reports_loaded_;
+  SampleReportData reports_;  // written once, under reports_loaded_
   std::shared_ptr<SimSpeed> speed_;
   std::shared_ptr<MiniScriptServer> scripts_;
   std::vector<std::pair<std::string, std::string>> error_messages_;

@@ -1,10 +1,15 @@
 // The stand-in host's registries: the GUID registry modules publish into, the context's name registry,
 // and the service providers that answer by Guid. Entries keep their registration order, so the host can
-// list what a package published in the order it was published. Main thread only.
+// list what a package published in the order it was published.
+//
+// Thread-safe, as a real host's registries are: an engine's or a service's thread may look services up
+// while the main thread publishes and withdraws them. Each registry guards its entries with its own mutex
+// and calls no service while holding it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,9 +32,11 @@ class GuidRegistry final : public host::Implements<host::IKrServiceRegistry> {
   bool UnregisterService(const host::Guid& iid, int reserved) override;
 
   host::InterfacePtr Find(const host::Guid& iid) const;
-  const std::vector<Publication<host::Guid>>& Entries() const { return entries_; }
+  // A copy of the entries, in registration order.
+  std::vector<Publication<host::Guid>> Entries() const;
 
  private:
+  mutable std::mutex mutex_;  // guards entries_
   std::vector<Publication<host::Guid>> entries_;
 };
 
@@ -39,14 +46,16 @@ class NameRegistry final : public host::Implements<host::IKrIntfRegistry> {
   void RemoveIntf(const std::string& name) override;
   host::InterfacePtr GetIntf(const std::string& name) override;
 
-  const std::vector<Publication<std::string>>& Entries() const { return entries_; }
+  // A copy of the entries, in registration order.
+  std::vector<Publication<std::string>> Entries() const;
 
   // Called with each name and service as it is added, before anybody can look it up (tests watch what a
-  // service looks like at the moment it becomes visible).
+  // service looks like at the moment it becomes visible). Set it before anything is published.
   using AddObserver = std::function<void(const std::string& name, const host::InterfacePtr& service)>;
   void SetAddObserver(AddObserver observer) { add_observer_ = std::move(observer); }
 
  private:
+  mutable std::mutex mutex_;  // guards entries_
   std::vector<Publication<std::string>> entries_;
   AddObserver add_observer_;
 };
@@ -62,6 +71,7 @@ class MiniServiceProvider final : public host::Implements<host::IKrServiceProvid
   host::InterfacePtr QueryService(const host::Guid& iid) override;
 
  private:
+  std::mutex mutex_;  // guards services_
   std::vector<std::pair<host::Guid, host::InterfacePtr>> services_;
   const GuidRegistry* fallback_;
 };

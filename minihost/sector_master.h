@@ -4,6 +4,9 @@
 //     "userSectors": [ ...same shape... ] }
 // System sectors (and their children, at any depth) are found by GetSectorByID; the user's own sectors
 // hang under the custom sector root and are found by GetUserSectorByID. IDs compare case-insensitively.
+//
+// Loaded when the host is made, before anything else runs, and read-only afterwards: look-ups may come
+// from any thread (the quote engine asks about sectors from its own).
 #pragma once
 
 #include <map>

@@ -3,7 +3,9 @@
 #include <sstream>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
+#include "kdp/host/date_time.h"
 #include "kdp/host/log.h"
 #include "kdp/host/number_text.h"
 #include "text_files.h"
@@ -12,17 +14,6 @@ namespace kdp::minihost {
 namespace {
 
 constexpr std::size_t kFieldCount = 13;
-
-std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = line.find(',', start);
-    fields.emplace_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-    if (comma == std::string_view::npos) return fields;
-    start = comma + 1;
-  }
-}
 
 bool ReadNumber(const std::string& text, int& out) {
   const auto value = host::ParseInt32(text);
@@ -37,6 +28,21 @@ bool ReadNumber(const std::string& text, double& out) {
 }
 
 }  // namespace
+
+void* MiniSecurity::QueryInterface(const host::Guid& iid) {
+  if (iid == host::IKrSecurityUnderlying::IID && underlying_.empty()) return nullptr;
+  if (iid == host::IKrSecurityTradeHours::IID && rule_ == nullptr) return nullptr;
+  return Implements::QueryInterface(iid);
+}
+
+bool MiniSecurity::GetSession(int index, double& start, double& end) {
+  if (index < 0 || index >= GetSessionCount()) return false;
+  const int from = rule_->sessions[static_cast<std::size_t>(index) * 2];
+  const int to = rule_->sessions[static_cast<std::size_t>(index) * 2 + 1];
+  start = host::EncodeTime(from / 100, from % 100);
+  end = host::EncodeTime(to / 100, to % 100);
+  return true;
+}
 
 std::string MiniSecurity::GetStockCode() {
   const std::size_t dot = r_.koraCode.find('.');
@@ -103,6 +109,43 @@ std::shared_ptr<host::IKrSecuritys> MiniSecurityMaster::GetSecuritys(const std::
     if (auto security = GetSecurity(code)) found.push_back(std::move(security));
   }
   return std::make_shared<MiniSecuritys>(std::move(found));
+}
+
+std::vector<std::string> MiniSecurityMaster::AttachMarketRules(std::shared_ptr<const MarketRules> rules) {
+  rules_ = std::move(rules);
+  std::vector<std::string> unknown;
+  for (const auto& security : ordered_) {
+    security->rule_ = rules_ ? rules_->Find(security->r_.tradeSpan) : nullptr;
+    if (security->rule_ == nullptr) unknown.push_back(security->r_.koraCode);
+  }
+  return unknown;
+}
+
+bool MiniSecurityMaster::LoadExtensions(const std::string& path, std::string& error) {
+  return LoadTextFile(path, "security extensions", error,
+                      [this](const std::string& text, std::string& e) { return LoadExtensionsText(text, e); });
+}
+
+bool MiniSecurityMaster::LoadExtensionsText(const std::string& json, std::string& error) {
+  std::map<std::string, std::string> underlyings;
+  try {
+    const nlohmann::json j = nlohmann::json::parse(json);
+    const nlohmann::json listed = j.value("underlying", nlohmann::json::object());
+    for (const auto& [code, underlying] : listed.items()) {
+      underlyings[UpperAscii(code)] = UpperAscii(underlying.get<std::string>());
+    }
+  } catch (const nlohmann::json::exception& e) {
+    error = e.what();
+    return false;
+  }
+  for (const auto& [code, underlying] : underlyings) {
+    if (!by_code_.contains(code) || !by_code_.contains(underlying)) {
+      error = fmt::format("underlying {} of {}: no such security", underlying, code);
+      return false;
+    }
+  }
+  for (const auto& [code, underlying] : underlyings) by_code_.at(code)->underlying_ = underlying;
+  return true;
 }
 
 }  // namespace kdp::minihost

@@ -4,6 +4,14 @@
 //   en_name,full_name,ipo_date
 // A first line starting with "code" is the header; blank lines and lines starting with "#" are skipped.
 // A line with another field count or an unreadable number is logged and skipped.
+//
+// Loaded when the host is made, before anything else runs, and read-only afterwards: look-ups may come
+// from any thread (the quote engine asks about securities from its own).
+//
+// Security extensions: a security whose trade span has a market rule answers IKrSecurityTradeHours from
+// it; one listed with an underlying in the extensions file ("Host/SecurityExtensions.json":
+// {"underlying": {"IF2612.CFE": "000300.SH"}}) answers IKrSecurityUnderlying. Both are set while the host
+// starts, before anybody can look a security up.
 #pragma once
 
 #include <map>
@@ -12,6 +20,7 @@
 #include <vector>
 
 #include "kdp/host/security.h"
+#include "market_rules.h"
 
 namespace kdp::minihost {
 
@@ -31,9 +40,13 @@ struct SecurityRecord {
   std::string ipoDate;
 };
 
-class MiniSecurity final : public host::Implements<host::IKrSecurity> {
+class MiniSecurity final
+    : public host::Implements<host::IKrSecurity, host::IKrSecurityUnderlying, host::IKrSecurityTradeHours> {
  public:
   explicit MiniSecurity(SecurityRecord record) : r_(std::move(record)) {}
+
+  // The extensions are faces of the securities that have them.
+  void* QueryInterface(const host::Guid& iid) override;
 
   std::string GetKoraCode() override { return r_.koraCode; }
   std::string GetStockCode() override;
@@ -51,10 +64,20 @@ class MiniSecurity final : public host::Implements<host::IKrSecurity> {
   std::string GetCurrency() override { return r_.currency; }
   double GetPriceStep() override { return r_.priceStep; }
 
+  // host::IKrSecurityUnderlying
+  std::string GetUnderlyingCode() override { return underlying_; }
+  // host::IKrSecurityTradeHours, from the trade span's rule
+  int GetTimeZone() override { return rule_ ? rule_->zone : 8; }
+  int GetSessionCount() override { return rule_ ? static_cast<int>(rule_->sessions.size() / 2) : 0; }
+  bool GetSession(int index, double& start, double& end) override;
+
   const SecurityRecord& Record() const { return r_; }
 
  private:
+  friend class MiniSecurityMaster;
   SecurityRecord r_;
+  std::string underlying_;
+  const MarketRule* rule_ = nullptr;  // owned by the master's rules
 };
 
 class MiniSecuritys final : public host::Implements<host::IKrSecuritys> {
@@ -82,7 +105,16 @@ class MiniSecurityMaster final : public host::Implements<host::IKrSecurityMgrHQ>
   std::size_t Count() const { return ordered_.size(); }
   const std::vector<std::shared_ptr<MiniSecurity>>& All() const { return ordered_; }
 
+  // Gives every security the rule of its trade span (the master keeps the rules alive). Returns the codes
+  // whose trade span has no rule.
+  std::vector<std::string> AttachMarketRules(std::shared_ptr<const MarketRules> rules);
+  // Reads the extensions file. False, with `error`, when it is not the expected JSON or names a security
+  // the master does not have.
+  bool LoadExtensions(const std::string& path, std::string& error);
+  bool LoadExtensionsText(const std::string& json, std::string& error);
+
  private:
+  std::shared_ptr<const MarketRules> rules_;
   std::map<std::string, std::shared_ptr<MiniSecurity>> by_code_;  // upper-case code
   std::vector<std::shared_ptr<MiniSecurity>> ordered_;
 };

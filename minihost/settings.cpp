@@ -41,6 +41,8 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.securitiesFile = j.value("securitiesFile", settings.securitiesFile);
     settings.sectorsFile = j.value("sectorsFile", settings.sectorsFile);
     settings.tradeSpansFile = j.value("tradeSpansFile", settings.tradeSpansFile);
+    settings.securityExtensionsFile = j.value("securityExtensionsFile", settings.securityExtensionsFile);
+    settings.reportsFile = j.value("reportsFile", settings.reportsFile);
     settings.quoteEngine = j.value("quoteEngine", settings.quoteEngine);
     settings.quoteFieldsFile = j.value("quoteFieldsFile", settings.quoteFieldsFile);
     settings.quoteSeed = j.value("quoteSeed", settings.quoteSeed);

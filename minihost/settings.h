@@ -30,7 +30,9 @@ struct HostSettings {
   std::string securitiesFile = "Host/Securities.csv";  // relative to the configuration root
   std::string sectorsFile = "Host/Sectors.json";
   std::string tradeSpansFile = "Host/TradeSpans.json";
-  bool quoteEngine = true;  // false runs the host without a quote engine
+  std::string securityExtensionsFile = "Host/SecurityExtensions.json";  // optional
+  std::string reportsFile = "Host/Reports/Reports.json";                // the report data; optional
+  bool quoteEngine = true;                                              // false runs the host without a quote engine
   std::string quoteFieldsFile = "Host/QuoteFields.json";
   std::uint64_t quoteSeed = 20261204;  // the simulated market's random seed
   double quoteRate = 1.0;              // trades per second per security

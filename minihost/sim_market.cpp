@@ -196,8 +196,7 @@ SimMarket::SimMarket(const MiniSecurityMaster& securities, const MarketRules& ru
 }
 
 host::DateTime SimMarket::MarketTime(const Quote& q, host::DateTime serverTime) {
-  const int zone = q.rule ? q.rule->zone : 8;
-  return serverTime.AddDays((zone - 8) / 24.0);
+  return q.rule ? q.rule->LocalTime(serverTime) : serverTime;
 }
 
 bool SimMarket::IsKnownCode(const std::string& code) const { return index_.contains(UpperAscii(code)); }

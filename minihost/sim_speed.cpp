@@ -400,10 +400,15 @@ void SimSpeed::AnswerHistory(const HistoryJob& job) {
 int SimSpeed::QueryMarketInfo(int kind, const std::string& argument, host::TMarketInfoBuffer& buffer) {
   const MarketRule* rule = options_.rules->Find(argument);
   switch (kind) {
-    case host::kMarketInfoSessions:
+    case host::kMarketInfoSessions: {
       if (rule == nullptr) return 0;
-      buffer.values.assign(rule->sessions.begin(), rule->sessions.end());
-      return static_cast<int>(buffer.values.size());
+      auto values = std::make_unique<std::int32_t[]>(rule->sessions.size());
+      std::copy(rule->sessions.begin(), rule->sessions.end(), values.get());
+      buffer.values = values.get();
+      std::lock_guard lock(lent_mutex_);
+      lent_.emplace(values.get(), std::move(values));
+      return static_cast<int>(rule->sessions.size());
+    }
     case host::kMarketInfoExchange: {
       if (rule == nullptr) return -1;
       std::memset(buffer.text, 0, sizeof buffer.text);
@@ -420,8 +425,13 @@ int SimSpeed::QueryMarketInfo(int kind, const std::string& argument, host::TMark
 }
 
 void SimSpeed::FreeMarketInfo(int /*kind*/, host::TMarketInfoBuffer& buffer) {
-  buffer.values.clear();
-  buffer.values.shrink_to_fit();
+  std::lock_guard lock(lent_mutex_);
+  if (lent_.erase(buffer.values) != 0) buffer.values = nullptr;
+}
+
+std::size_t SimSpeed::LentMarketInfoBuffers() const {
+  std::lock_guard lock(lent_mutex_);
+  return lent_.size();
 }
 
 int SimDataRequest::Subscribe(const host::TKrSpeedSymbolDataList& symbols) {

@@ -88,6 +88,8 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   // The engine's current value of a field, as it would send it; nullopt when it does not simulate it.
   std::optional<QuoteValue> CurrentValue(const std::string& code, std::uint32_t id) const;
   const MarketRules& Rules() const { return *options_.rules; }
+  // Session arrays QueryMarketInfo lent and FreeMarketInfo has not taken back.
+  std::size_t LentMarketInfoBuffers() const;
   // How many IConfig calls the engine made, and from which threads (none of them the main thread).
   int ConfigCalls() const;
   bool ConfigCalledOnlyOffMainThread() const;
@@ -122,6 +124,9 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
 
   host::IMainLoop& loop_;
   Options options_;
+
+  mutable std::mutex lent_mutex_;                                        // guards lent_
+  std::map<const std::int32_t*, std::unique_ptr<std::int32_t[]>> lent_;  // session arrays of question 602
 
   mutable std::mutex mutex_;  // guards everything below
   std::condition_variable wake_;

@@ -2,6 +2,7 @@
 # Configures and builds one flavour of the project. Used by demo.sh, test.sh and fuzz.sh.
 #   scripts/build.sh default   [targets...]   build/        g++, everything
 #   scripts/build.sh sanitize  [targets...]   build-asan/   g++ with AddressSanitizer + UBSan, tests only
+#   scripts/build.sh tsan      [targets...]   build-tsan/   g++ with ThreadSanitizer, tests only
 #   scripts/build.sh fuzz      [targets...]   build-fuzz/   clang with libFuzzer, fuzz targets only
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,10 +16,11 @@ common=(-G Ninja -DKDP_WERROR="${KDP_WERROR:-OFF}")
 case "$flavour" in
   default)  dir="$root/build";      flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   sanitize) dir="$root/build-asan"; flags=(-DCMAKE_BUILD_TYPE=Debug -DKDP_SANITIZE=ON -DKDP_BUILD_BENCH=OFF) ;;
+  tsan)     dir="$root/build-tsan"; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKDP_TSAN=ON -DKDP_BUILD_BENCH=OFF) ;;
   fuzz)     dir="$root/build-fuzz"; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++
                                            -DKDP_BUILD_FUZZ=ON -DKDP_BUILD_TESTS=OFF -DKDP_BUILD_BENCH=OFF
                                            -DKDP_BUILD_APPS=OFF) ;;
-  *) echo "usage: $0 default|sanitize|fuzz [targets...]" >&2; exit 2 ;;
+  *) echo "usage: $0 default|sanitize|tsan|fuzz [targets...]" >&2; exit 2 ;;
 esac
 
 cmake -S "$root" -B "$dir" "${common[@]}" "${flags[@]}" >/dev/null

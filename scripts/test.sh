@@ -2,15 +2,24 @@
 # Sets up, builds, and runs the whole test suite.
 #   scripts/test.sh              the normal build (everything: package, host, tools, tests, benchmarks)
 #   scripts/test.sh --sanitize   the tests again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/test.sh --tsan       the tests labelled "threads" under ThreadSanitizer; any report fails them
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-if [ "${1:-}" = "--sanitize" ]; then
-  "$root/scripts/build.sh" sanitize kdp_all_tests
-  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-  dir="$root/build-asan"
-else
-  "$root/scripts/build.sh" default
-  dir="$root/build"
-fi
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
+labels=()
+case "${1:-}" in
+  --sanitize)
+    "$root/scripts/build.sh" sanitize kdp_all_tests
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    dir="$root/build-asan" ;;
+  --tsan)
+    "$root/scripts/build.sh" tsan kdp_threaded_tests
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tools/sanitizers/tsan.supp"
+    labels=(-L threads)
+    dir="$root/build-tsan" ;;
+  "")
+    "$root/scripts/build.sh" default
+    dir="$root/build" ;;
+  *) echo "usage: $0 [--sanitize|--tsan]" >&2; exit 2 ;;
+esac
+ctest --test-dir "$dir" "${labels[@]}" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"

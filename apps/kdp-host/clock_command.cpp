@@ -1,5 +1,5 @@
 // kdp-host clock CITY DATETIME: one instant in the machine's zone and in every world-clock city, with the
-// markets that keep each city's time.
+// offset from UTC each keeps at that instant and the markets that keep each city's time.
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -18,6 +18,7 @@ namespace kdp::app {
 namespace {
 
 std::string Offset(double hours) {
+  hours = std::round(hours * 60) / 60;  // whole minutes: offsets worked out from two date-times carry noise
   const double whole = std::trunc(hours);
   const int minutes = static_cast<int>(std::lround(std::fabs(hours - whole) * 60));
   std::string text = fmt::format("UTC{}{}", hours < 0 ? "-" : "+", static_cast<int>(std::fabs(whole)));
@@ -55,15 +56,15 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
     fmt::print(s.err, "kdp-host: {} is not a date-time (write 2026-12-04 10:30:00)\n", when);
     return 1;
   }
-  const bool summer = clock->IsInSummerTime(from, *instant);
-  fmt::print(s.out, "{} in {} ({}{})\n\n", instant->ToString(), from.City, Offset(from.TimeZone),
-             summer ? fmt::format(", summer time +{}h", from.SummerDiff) : std::string());
+  // Every other zone's offset follows from how far its time is from this one's.
+  const double fromOffset = clock->GetZoneOffset(from, *instant);
+  const auto offsetOf = [&](host::DateTime there) { return fromOffset + (there.value - instant->value) * 24.0; };
+  fmt::print(s.out, "{} in {} ({}{})\n\n", instant->ToString(), from.City, Offset(fromOffset),
+             clock->IsInSummerTime(from, *instant) ? ", summer time" : "");
 
   host::DateTime local = *instant;
   const bool shifted = clock->ShiftDateTime(from.City, local);
-  TTimeZoneInfo machine;
-  const bool machineKnown = clock->GetLocalTimeZoneInfo(machine);
-  fmt::print(s.out, "{:<22}{:<10}{}\n", "this machine", machineKnown ? Offset(machine.TimeZone) : "?",
+  fmt::print(s.out, "{:<22}{:<10}{}\n", "this machine", shifted ? Offset(offsetOf(local)) : "?",
              shifted ? local.ToString() : "(its zone is not in the world clock)");
 
   // The markets that keep each city's time.
@@ -77,12 +78,12 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
                    [](const TTimeZoneInfo& a, const TTimeZoneInfo& b) { return a.TimeZone > b.TimeZone; });
   for (const TTimeZoneInfo& zone : zones) {
     host::DateTime there = *instant;
-    const bool ok = clock->ShiftDateTimeEx(from.TimeZone, zone.TimeZone, there);
+    const bool ok = clock->ShiftCityDateTime(from.City, zone.City, there);
     std::string types;
     if (auto it = markets.find(zone.City); it != markets.end()) {
       for (const std::string& type : it->second) types += (types.empty() ? "" : ", ") + type;
     }
-    fmt::print(s.out, "{:<22}{:<10}{:<21}{}\n", zone.City, Offset(zone.TimeZone),
+    fmt::print(s.out, "{:<22}{:<10}{:<21}{}\n", zone.City, ok ? Offset(offsetOf(there)) : "?",
                ok ? there.ToString() : "(zone unknown)", types);
   }
   return 0;

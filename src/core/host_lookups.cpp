@@ -34,17 +34,19 @@ std::shared_ptr<host::IKrSecurityMgrHQ> G_GetHQSecurityMgr() { return host::KrIn
 
 std::shared_ptr<host::IKrSectorMgrHQ> G_GetHQSectorMgr() { return host::KrIntfService<host::IKrSectorMgrHQ>(); }
 
-std::shared_ptr<host::IKrSecurity> G_GetSecurity(const std::string& code) {
+std::shared_ptr<host::IKrSecurity> G_GetHostSecurity(const std::string& code) {
   const std::string trimmed = Trim(code);
   if (trimmed.empty()) return nullptr;
-  // A security service registered at run time answers first, then the host's security master.
   if (auto service = host::QueryServiceIntf<host::IKrSecurityMgrHQ>()) {
     if (auto security = service->GetSecurity(trimmed)) return security;
   }
-  if (auto master = G_GetHQSecurityMgr()) {
-    if (auto security = master->GetSecurity(trimmed)) return security;
-  }
-  if (trimmed == kTempCSSecurityCode) return GetHQCach().GetTempCSSecurity();
+  auto master = G_GetHQSecurityMgr();
+  return master ? master->GetSecurity(trimmed) : nullptr;
+}
+
+std::shared_ptr<host::IKrSecurity> G_GetSecurity(const std::string& code) {
+  if (auto security = G_GetHostSecurity(code)) return security;
+  if (Trim(code) == kTempCSSecurityCode) return GetHQCach().GetTempCSSecurity();
   return nullptr;
 }
 
@@ -55,6 +57,14 @@ std::shared_ptr<host::IKrSecuritys> G_GetSecuritys(const std::vector<std::string
   }
   if (auto master = G_GetHQSecurityMgr()) return master->GetSecuritys(codes);
   return nullptr;
+}
+
+std::string G_GetServerAddressByAlias(const std::string& alias) {
+  std::string address = host::GetServerAddressByNameWithHttpPrefix(alias);
+  if (address.empty()) {
+    host::AddHQLog("server alias not in the host's server list: " + alias, "uKrToolsFunc", host::LogSeverity::kNotice);
+  }
+  return address;
 }
 
 std::shared_ptr<host::IKrSector> G_GetDefaultUserSector() {

@@ -1,5 +1,8 @@
 #include "core/package_lookup.h"
 
+#include "kdp/host/log.h"
+#include "kdp/host/main_loop.h"
+
 namespace kdp {
 namespace {
 
@@ -18,6 +21,11 @@ void G_Add(const std::string& name, InterfacePtr service) {
 void G_Add(const std::string& name, host::IInterface* plainObject) { GetHQCach().AddPlainObject(name, plainObject); }
 
 InterfacePtr G_QueryInterface(const std::string& name) {
+  if (!host::IsMainThread()) {
+    host::AddHQLog("G_QueryInterface " + name + ": refused off the main thread", "uKrHQDataCache",
+                   host::LogSeverity::kError);
+    return nullptr;
+  }
   if (auto registry = NameRegistry()) {
     if (InterfacePtr published = registry->GetIntf(name)) return published;
   }

@@ -2,7 +2,10 @@
 //
 // G_Add publishes an interface under a name in the host context's name registry; G_QueryInterface
 // answers from that registry first and from the package data cache second (which may create the
-// service on demand); G_Remove withdraws a name. Main thread only.
+// service on demand); G_Remove withdraws a name.
+//
+// Main thread only: services are created and published there. G_QueryInterface called on another thread
+// answers nullptr and logs the refusal; such a thread works with services handed to it on the main thread.
 #pragma once
 
 #include <memory>

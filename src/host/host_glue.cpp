@@ -117,4 +117,9 @@ IMainLoop& MainLoop() {
   return env->Loop();
 }
 
+bool IsMainThread() {
+  auto* env = g_environment.load();
+  return env == nullptr || env->Loop().IsMainThread();
+}
+
 }  // namespace kdp::host

@@ -29,7 +29,10 @@ TKrRelatedSymbol::TKrRelatedSymbol()
     : TKrRelatedSymbol(GetEtcBaseFilePath(kFileName), GetEtcBaseFilePath(kLocalFileName)) {}
 
 TKrRelatedSymbol::TKrRelatedSymbol(const std::string& path, const std::string& localPath) {
-  LoadCsvTable(path, 3, kLogSource, [this](const std::vector<std::string>& f) { AddPair(f[0], f[1], f[2]); });
+  TAHPairs pairs;
+  LoadCsvTable(path, 3, kLogSource,
+               [this, &pairs](const std::vector<std::string>& f) { AddPair(f[0], f[1], f[2], pairs); });
+  PublishAHPairs(std::move(pairs));
   LoadCsvTable(localPath, 3, kLogSource, [this](const std::vector<std::string>& f) {
     ListOf(f[0]).push_back({f[1], StrToInt(f[2])});
   });
@@ -50,21 +53,20 @@ const TKrRelatedSymbol::TRelatedList* TKrRelatedSymbol::Find(const std::string& 
   return FTable.Get(ToUpperAscii(code));
 }
 
-void TKrRelatedSymbol::AddPair(const std::string& code, const std::string& related, const std::string& type) {
+void TKrRelatedSymbol::AddPair(const std::string& code, const std::string& related, const std::string& type,
+                               TAHPairs& pairs) {
   const int relation = StrToInt(type);
   if (type == "1") {
-    FAHKoraCodesA.push_back(code);
-    FAHKoraCodesH.push_back(related);
+    pairs.A.push_back(code);
+    pairs.H.push_back(related);
   }
   ListOf(code).push_back({related, relation});
   ListOf(related).push_back({code, relation});
 }
 
-void TKrRelatedSymbol::Clear() {
-  FTable.Clear();
-  FLists.Clear();
-  FAHKoraCodesA.clear();
-  FAHKoraCodesH.clear();
+void TKrRelatedSymbol::PublishAHPairs(TAHPairs pairs) {
+  std::lock_guard lock(FAHLock);
+  FAHPairs = std::move(pairs);
 }
 
 void TKrRelatedSymbol::GetRelatedSymbol(const std::string& code, int type, std::vector<std::string>& list) {
@@ -127,7 +129,8 @@ void TKrRelatedSymbol::GetAllRelatedSymbol(const std::string& code, std::vector<
 }
 
 void TKrRelatedSymbol::GetAHKoraCodeList(const std::string& code, std::vector<std::string>& list) {
-  list = code == "A" ? FAHKoraCodesA : FAHKoraCodesH;
+  std::lock_guard lock(FAHLock);
+  list = code == "A" ? FAHPairs.A : FAHPairs.H;
 }
 
 std::string TKrRelatedSymbol::GetAHRelateCode(const std::string& code) {
@@ -140,12 +143,16 @@ std::string TKrRelatedSymbol::GetAHRelateCode(const std::string& code) {
 }
 
 std::string TKrRelatedSymbol::GetAHKoraCodeByIndex(const std::string& code, int index) {
-  const std::vector<std::string>& codes = code == "A" ? FAHKoraCodesA : FAHKoraCodesH;
+  std::lock_guard lock(FAHLock);
+  const std::vector<std::string>& codes = code == "A" ? FAHPairs.A : FAHPairs.H;
   if (index < 0 || static_cast<std::size_t>(index) >= codes.size()) return {};
   return codes[static_cast<std::size_t>(index)];
 }
 
-int TKrRelatedSymbol::GetAHKoraCodeCount() { return static_cast<int>(FAHKoraCodesA.size()); }
+int TKrRelatedSymbol::GetAHKoraCodeCount() {
+  std::lock_guard lock(FAHLock);
+  return static_cast<int>(FAHPairs.A.size());
+}
 
 int TKrRelatedSymbol::RegAfterLoadedCallBack(TNotifyEvent callback) {
   const int id = ++FLastCallBackID;
@@ -157,18 +164,21 @@ void TKrRelatedSymbol::UnRegAfterLoadedCallBack(int id) { FCallBacks.erase(id); 
 
 void TKrRelatedSymbol::NotifyHqRelatedData(std::size_t columnCount, const std::vector<std::vector<std::string>>& rows) {
   if (columnCount < 3) return;
-  Clear();
+  FTable.Clear();
+  FLists.Clear();
+  TAHPairs pairs;
   std::size_t rowNumber = 0;
   try {
     for (const auto& row : rows) {
       ++rowNumber;
-      if (row.size() >= 3) AddPair(row[0], row[1], row[2]);
+      if (row.size() >= 3) AddPair(row[0], row[1], row[2], pairs);
     }
   } catch (const EConvertError& e) {
     host::AddHQLog(
         fmt::format("related symbols from the cloud: row {}: {}; the rest is not loaded", rowNumber, e.what()),
         kLogSource, host::LogSeverity::kError);
   }
+  PublishAHPairs(std::move(pairs));
   // Copy: a call-back may unregister itself.
   const auto callbacks = FCallBacks;
   for (const auto& [id, callback] : callbacks) {

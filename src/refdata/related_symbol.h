@@ -4,10 +4,14 @@
 //
 // A row of the first file relates both codes to each other, and a type-1 row (type field "1") also adds
 // the pair to the A/H lists; a row of the local file relates the first code to the second only. Each
-// code's relations keep file order. Main thread only.
+// code's relations keep file order.
+//
+// Main thread only, except the A/H pair reads, which any thread may make: the pair lists are replaced
+// whole under their own lock, so a reader sees the pairs before or after a rebuild, never half of one.
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,17 +53,21 @@ class TKrRelatedSymbol final : public host::Implements<IRelatedSymbol> {
 
  private:
   using TRelatedList = std::vector<TKrRelatedInfo>;
+  struct TAHPairs {
+    std::vector<std::string> A;  // the first code of every A/H pair, in reading order
+    std::vector<std::string> H;  // the second code
+  };
 
   TRelatedList& ListOf(const std::string& code);
   const TRelatedList* Find(const std::string& code) const;
-  // A row of the first file (or of the cloud data): both directions, and the A/H lists for type "1".
-  void AddPair(const std::string& code, const std::string& related, const std::string& type);
-  void Clear();
+  // A row of the first file (or of the cloud data): both directions; a type "1" row also joins `pairs`.
+  void AddPair(const std::string& code, const std::string& related, const std::string& type, TAHPairs& pairs);
+  void PublishAHPairs(TAHPairs pairs);
 
   TStableStore<TRelatedList> FLists;
   TPtrHashTable<TRelatedList> FTable{4000};
-  std::vector<std::string> FAHKoraCodesA;  // the first code of every A/H pair, in reading order
-  std::vector<std::string> FAHKoraCodesH;  // the second code
+  mutable std::mutex FAHLock;  // guards FAHPairs
+  TAHPairs FAHPairs;
   std::map<int, TNotifyEvent> FCallBacks;
   int FLastCallBackID = 0;
 };

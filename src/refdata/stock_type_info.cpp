@@ -15,8 +15,6 @@ constexpr std::string_view kMarketIndexCodes = "881001.KI,000300.SH,000001.SH,39
 
 }  // namespace
 
-TKrHQStockTypeInfoImpl::TKrHQStockTypeInfoImpl(const std::string& code) : TKrHQStockTypeInfoImpl(G_GetSecurity(code)) {}
-
 TKrHQStockTypeInfoImpl::TKrHQStockTypeInfoImpl(std::shared_ptr<host::IKrSecurity> security)
     : FISecurity(std::move(security)), FIsValid(FISecurity != nullptr) {}
 

@@ -12,8 +12,6 @@ namespace kdp {
 
 class TKrHQStockTypeInfoImpl final : public host::Implements<IKrHQSecurityInfo> {
  public:
-  // Fetches the host security object of the code (none for an unknown code).
-  explicit TKrHQStockTypeInfoImpl(const std::string& code);
   explicit TKrHQStockTypeInfoImpl(std::shared_ptr<host::IKrSecurity> security);
 
   // Copies the classification of a map entry.

@@ -171,10 +171,38 @@ void TKrHQStockTypeManagerImpl::LoadWorldClock(const pugi::xml_node& element) {
     } else {
       zone.SummerDiff = 0;
     }
-    FDicGmtTimeZone[zone.TimeZone] = zone;
-    FDicCityTimeZone[zone.City] = zone;
+    AddZone(std::move(zone), Trim(Attr(node, "tz")));
   }
   LoadTimeZoneFile();
+}
+
+TIanaZone* TKrHQStockTypeManagerImpl::LocateIanaZone(const std::string& city, const std::string& name) {
+  if (name.empty()) {
+    host::AddHQLog(fmt::format("worldclock: {} names no IANA time zone; its summer time follows the month-and-day "
+                               "rule",
+                               city),
+                   kLogSource, host::LogSeverity::kNotice);
+    return nullptr;
+  }
+  if (auto known = FIanaZones.find(name); known != FIanaZones.end()) return known->second.get();
+  std::string error;
+  std::unique_ptr<TIanaZone> zone = TIanaZone::Locate(name, error);
+  if (!zone) {
+    host::AddHQLog(fmt::format("worldclock: unknown IANA time zone \"{}\" for {} ({}); its summer time follows "
+                               "the month-and-day rule",
+                               name, city, error),
+                   kLogSource, host::LogSeverity::kWarning);
+    return nullptr;
+  }
+  return FIanaZones.emplace(name, std::move(zone)).first->second.get();
+}
+
+void TKrHQStockTypeManagerImpl::AddZone(TTimeZoneInfo zone, const std::string& tzName) {
+  TIanaZone* iana = LocateIanaZone(zone.City, tzName);
+  TClockZone entry{std::move(zone), iana};
+  entry.info.TzName = entry.iana != nullptr ? tzName : std::string();
+  FDicGmtTimeZone[entry.info.TimeZone] = entry;
+  FDicCityTimeZone[entry.info.City] = std::move(entry);
 }
 
 void TKrHQStockTypeManagerImpl::LoadGlobalIndexes(const pugi::xml_node& element) {
@@ -276,7 +304,7 @@ void TKrHQStockTypeManagerImpl::LoadTimeZoneFile() {
   if (!file.OpenFile(path)) return;
   std::vector<std::string> record;
   while (file.GetRecord(record)) {
-    if (record.size() != 5) continue;
+    if (record.size() != 5 && record.size() != 6) continue;
     TTimeZoneInfo zone;
     zone.City = Trim(record[0]);
     zone.TimeZone = StrToFloatDef(record[1], 0.0);
@@ -288,8 +316,7 @@ void TKrHQStockTypeManagerImpl::LoadTimeZoneFile() {
       std::tie(zone.SummerStartMon, zone.SummerStartDay) = MonthDayOf(start);
       std::tie(zone.SummerEndMon, zone.SummerEndDay) = MonthDayOf(Trim(record[4]));
     }
-    FDicCityTimeZone[zone.City] = zone;
-    FDicGmtTimeZone[zone.TimeZone] = zone;
+    AddZone(std::move(zone), record.size() == 6 ? Trim(record[5]) : std::string());
   }
 }
 
@@ -332,7 +359,7 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::Resolve(const std:
       }
       hardCoded = true;
     } else {
-      info = std::make_shared<TKrHQStockTypeInfoImpl>(std::string(kDefaultSecurityCode));
+      info = std::make_shared<TKrHQStockTypeInfoImpl>(G_GetHostSecurity(kDefaultSecurityCode));
     }
   }
 
@@ -429,14 +456,14 @@ bool TKrHQStockTypeManagerImpl::GetTimeZoneInfoByCity(const std::string& city, T
   }
   auto it = FDicCityTimeZone.find(city);
   if (it == FDicCityTimeZone.end()) return false;
-  info = it->second;
+  info = it->second.info;
   return true;
 }
 
 bool TKrHQStockTypeManagerImpl::ShiftDateTime(const std::string& city, host::DateTime& dateTime) {
   auto it = FDicCityTimeZone.find(city);
   if (it == FDicCityTimeZone.end() || !FDicGmtTimeZone.contains(FLocalTimeZone)) return false;
-  return ShiftDateTimeEx(it->second.TimeZone, FLocalTimeZone, dateTime);
+  return ShiftDateTimeEx(it->second.info.TimeZone, FLocalTimeZone, dateTime);
 }
 
 bool TKrHQStockTypeManagerImpl::IsInSummerTimeZone(host::DateTime dateTime, const TTimeZoneInfo& zone) {
@@ -447,17 +474,53 @@ bool TKrHQStockTypeManagerImpl::IsInSummerTimeZone(host::DateTime dateTime, cons
   return false;
 }
 
+// The month-and-day rule tests the given date on the way in, and the date in standard time on the way out.
+host::DateTime TKrHQStockTypeManagerImpl::ToUtc(const TClockZone& zone, host::DateTime local) {
+  if (zone.iana != nullptr) return local.AddSeconds(-zone.iana->AtLocal(local).seconds);
+  double utc = local.value - zone.info.TimeZone / 24.0;
+  if (IsInSummerTimeZone(local, zone.info)) utc -= zone.info.SummerDiff / 24.0;
+  return host::DateTime(utc);
+}
+
+host::DateTime TKrHQStockTypeManagerImpl::FromUtc(const TClockZone& zone, host::DateTime utc) {
+  if (zone.iana != nullptr) return utc.AddSeconds(zone.iana->AtUtc(utc).seconds);
+  host::DateTime result(utc.value + zone.info.TimeZone / 24.0);
+  if (IsInSummerTimeZone(result, zone.info)) result.value += zone.info.SummerDiff / 24.0;
+  return result;
+}
+
 bool TKrHQStockTypeManagerImpl::ShiftDateTimeEx(double fromZone, double toZone, host::DateTime& dateTime) {
   if (fromZone == toZone) return true;
   auto from = FDicGmtTimeZone.find(fromZone);
   auto to = FDicGmtTimeZone.find(toZone);
   if (from == FDicGmtTimeZone.end() || to == FDicGmtTimeZone.end()) return false;
-  double utc = dateTime.value - from->second.TimeZone / 24.0;
-  if (IsInSummerTimeZone(dateTime, from->second)) utc -= from->second.SummerDiff / 24.0;
-  host::DateTime result(utc + to->second.TimeZone / 24.0);
-  if (IsInSummerTimeZone(result, to->second)) result.value += to->second.SummerDiff / 24.0;
-  dateTime = result;
+  dateTime = FromUtc(to->second, ToUtc(from->second, dateTime));
   return true;
+}
+
+bool TKrHQStockTypeManagerImpl::ShiftCityDateTime(const std::string& fromCity, const std::string& toCity,
+                                                  host::DateTime& dateTime) {
+  auto from = FDicCityTimeZone.find(fromCity);
+  auto to = FDicCityTimeZone.find(toCity);
+  if (from == FDicCityTimeZone.end() || to == FDicCityTimeZone.end()) return false;
+  dateTime = FromUtc(to->second, ToUtc(from->second, dateTime));
+  return true;
+}
+
+TIanaZone* TKrHQStockTypeManagerImpl::LoadedIanaZone(const TTimeZoneInfo& zone) const {
+  if (zone.TzName.empty()) return nullptr;
+  auto it = FIanaZones.find(zone.TzName);
+  return it == FIanaZones.end() ? nullptr : it->second.get();
+}
+
+bool TKrHQStockTypeManagerImpl::IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) {
+  if (TIanaZone* iana = LoadedIanaZone(zone)) return iana->AtLocal(dateTime).summer;
+  return IsInSummerTimeZone(dateTime, zone);
+}
+
+double TKrHQStockTypeManagerImpl::GetZoneOffset(const TTimeZoneInfo& zone, host::DateTime dateTime) {
+  if (TIanaZone* iana = LoadedIanaZone(zone)) return iana->AtLocal(dateTime).seconds / 3600.0;
+  return zone.TimeZone + (IsInSummerTimeZone(dateTime, zone) ? zone.SummerDiff : 0);
 }
 
 bool TKrHQStockTypeManagerImpl::KoraCodeNow(const std::string& code, host::DateTime& now) {
@@ -490,13 +553,13 @@ bool TKrHQStockTypeManagerImpl::IsNeedShowDate(const std::shared_ptr<host::IKrSe
 bool TKrHQStockTypeManagerImpl::GetLocalTimeZoneInfo(TTimeZoneInfo& info) {
   auto it = FDicGmtTimeZone.find(FLocalTimeZone);
   if (it == FDicGmtTimeZone.end()) return false;
-  info = it->second;
+  info = it->second.info;
   return true;
 }
 
 std::vector<TTimeZoneInfo> TKrHQStockTypeManagerImpl::GetCityTimeZones() {
   std::vector<TTimeZoneInfo> zones;
-  for (const auto& [city, zone] : FDicCityTimeZone) zones.push_back(zone);
+  for (const auto& [city, zone] : FDicCityTimeZone) zones.push_back(zone.info);
   return zones;
 }
 

@@ -2,9 +2,10 @@
 // IKrWorldClock, kdp/refdata/security_manager.h).
 //
 // The map file ("HQ/Base/StockTypeMap.xml") has up to four kinds of elements under its root:
-//   <worldclock>   zones: <zone city="New York" gmt="-5" summerdiff="1"
+//   <worldclock>   zones: <zone city="New York" gmt="-5" tz="America/New_York" summerdiff="1"
 //                           summerstart="2016-03-13 02:00:00" summerend="2016-11-06 02:00:00"/>
-//                  (then the supplementary file "TimzZone.dat" adds or replaces zones)
+//                  (then the supplementary file "TimzZone.dat" adds or replaces zones: city, gmt,
+//                  summerdiff, summer start and end as yyyymmdd, and optionally the IANA zone)
 //   <globalindex>  per-code overrides: <index code="DJI.GI" StockType=".." Suffix=".." IndexCode=".."
 //                           defaultSector=".." HisDir=".." MarketClean=".." MarketTimeSep=".." clock=".."/>
 //   <HardCodes>    codes the host does not know: <code name="USDCNY.FX" MapStockType="FX" MapSuffix=".FX"/>
@@ -18,7 +19,13 @@
 // not know are looked up in the hard codes; quote prefixes (FP_, NP_, YTM_) are stripped first; a global
 // index entry overrides the result.
 //
-// Main thread only.
+// A zone whose IANA name the time-zone database knows takes its offset and summer time at every instant from
+// the database (TIanaZone, with its transitions cached by year); the others keep the month-and-day rule.
+// A missing or unknown name is logged once, when the zone is loaded. Zones are also found by their gmt
+// offset (ShiftDateTimeEx, KoraCodeNow): the offset's zone converts with its own rules.
+//
+// Main thread only (the zones' year caches are unlocked), except GetSecurityInfo of a security object,
+// which reads no zone (see kdp/refdata/security_manager.h).
 #pragma once
 
 #include <map>
@@ -30,6 +37,7 @@
 
 #include "kdp/error.h"
 #include "kdp/refdata/security_manager.h"
+#include "refdata/iana_zone.h"
 #include "util/case_less.h"
 
 namespace pugi {
@@ -79,9 +87,9 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   bool IsNeedShowDate(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime dateTime) override;
   bool GetLocalTimeZoneInfo(TTimeZoneInfo& info) override;
   std::vector<TTimeZoneInfo> GetCityTimeZones() override;
-  bool IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) override {
-    return IsInSummerTimeZone(dateTime, zone);
-  }
+  bool IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) override;
+  bool ShiftCityDateTime(const std::string& fromCity, const std::string& toCity, host::DateTime& dateTime) override;
+  double GetZoneOffset(const TTimeZoneInfo& zone, host::DateTime dateTime) override;
 
   // Not published: the current time of a security object's market.
   bool KoraCodeNow(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime& now);
@@ -91,6 +99,20 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   static bool IsInSummerTimeZone(host::DateTime dateTime, const TTimeZoneInfo& zone);
 
  private:
+  // A zone of the world clock with the database zone it follows (owned by FIanaZones), if any.
+  struct TClockZone {
+    TTimeZoneInfo info;
+    TIanaZone* iana = nullptr;
+  };
+  // Finds the database zone a loaded zone names; nullptr (logged) when the name is missing or unknown.
+  TIanaZone* LocateIanaZone(const std::string& city, const std::string& name);
+  void AddZone(TTimeZoneInfo zone, const std::string& tzName);
+  // The database zone of a zone handed back by a caller, when the world clock loaded it.
+  TIanaZone* LoadedIanaZone(const TTimeZoneInfo& zone) const;
+  // A wall-clock date-time of the zone as UTC, and back.
+  static host::DateTime ToUtc(const TClockZone& zone, host::DateTime local);
+  static host::DateTime FromUtc(const TClockZone& zone, host::DateTime utc);
+
   // One loader per section of the map; each replaces what its section held.
   void LoadDocument(const pugi::xml_document& document);
   void LoadWorldClock(const pugi::xml_node& element);
@@ -106,10 +128,11 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   std::map<std::string, TKrStockTypeDataItem> FMapList;  // upper-case "StockType.Suffix"
   std::map<int, TKrStockTypeDataItem> FMapListCategory;
   int FLocalTimeZone = 8;
-  std::map<std::string, TTimeZoneInfo, CaseLess> FDicCityTimeZone;
-  std::map<double, TTimeZoneInfo> FDicGmtTimeZone;
-  std::map<std::string, TKrStockTypeDataItem> FDicIndexCode;  // upper-case code
-  std::map<std::string, TKrStockHardCode> FDicHardCodes;      // upper-case code
+  std::map<std::string, TClockZone, CaseLess> FDicCityTimeZone;
+  std::map<double, TClockZone> FDicGmtTimeZone;
+  std::map<std::string, std::unique_ptr<TIanaZone>> FIanaZones;  // by IANA name; kept for the object's life
+  std::map<std::string, TKrStockTypeDataItem> FDicIndexCode;     // upper-case code
+  std::map<std::string, TKrStockHardCode> FDicHardCodes;         // upper-case code
 };
 
 // The map key of the fallback entry and of user-defined codes.

@@ -22,8 +22,7 @@ bool GetMarketTime_New(int question, const std::string& tradeSpan, TArrayMarketT
   host::TMarketInfoBuffer buffer;
   const int count = speed->QueryMarketInfo(question, tradeSpan, buffer);
   if (count <= 0) return false;
-  const auto n = std::min(static_cast<std::size_t>(count), buffer.values.size());
-  sessions.assign(buffer.values.begin(), buffer.values.begin() + static_cast<std::ptrdiff_t>(n));
+  if (buffer.values != nullptr) sessions.assign(buffer.values, buffer.values + count);
   speed->FreeMarketInfo(question, buffer);
   return !sessions.empty();
 }

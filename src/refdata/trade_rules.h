@@ -12,8 +12,8 @@ namespace kdp {
 // The answer of GetStockTimeZone_New when the host has no quote engine (below -12: not a zone).
 inline constexpr int kUnknownMarketTimeZone = -100;
 
-// Question 602: the sessions of the trade span (HHMM values). Empty when the service answers no count or
-// the host has no quote engine.
+// Question 602: the sessions of the trade span (HHMM values), copied out of the engine's buffer, which is
+// handed back at once. Empty when the service answers no count or the host has no quote engine.
 bool GetMarketTime_New(int question, const std::string& tradeSpan, TArrayMarketTimeSep& sessions);
 // Question 604: the exchange of the trade span; "" unless the service answers 0.
 bool GetStockExchange_New(int question, const std::string& tradeSpan, std::string& exchange);

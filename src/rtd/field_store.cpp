@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
-#include <stdexcept>
 #include <unordered_map>
 
 namespace kdp {
@@ -39,7 +38,7 @@ std::uint32_t TFieldStore::LargeSlot(std::uint32_t id) {
   return it == t.large.end() ? kNoSlot : it->second;
 }
 
-std::size_t TFieldStore::AssignSlot(std::uint32_t id) {
+std::uint32_t TFieldStore::AssignSlot(std::uint32_t id) {
   SlotTable& t = Slots();
   std::lock_guard lock(t.mutex);
   if (id < kDirect) {
@@ -49,7 +48,7 @@ std::size_t TFieldStore::AssignSlot(std::uint32_t id) {
     return it->second;
   }
   direct_slots_.store(t.direct.data(), std::memory_order_release);
-  if (t.count == kMaxSlots) throw std::length_error("more distinct field IDs than the real-time store holds");
+  if (t.count == kMaxSlots) return kNoSlot;
   const std::uint32_t fresh = t.count++;
   t.ids[fresh].store(id, std::memory_order_release);
   if (id < kDirect) {

@@ -3,9 +3,10 @@
 // updates a second.
 //
 // Every field ID gets a dense slot number, shared by the whole process, on first use; an item keeps one
-// 16-byte cell per slot (its number, its integer, its flag byte, which of them are present, and the
-// field's dictionary type, looked up once), so a read or a write is two array indexes. Texts, which few
-// fields carry, live beside the cells. Iteration is in slot order.
+// 16-byte cell per slot (its number, its integer, its flag byte and which of them are present), so a read
+// or a write is two array indexes. An item's cells reach up to the highest slot it uses, so the owner
+// stores only field IDs from a bounded set (the field dictionary's): every new ID makes every later item
+// bigger. Texts, which few fields carry, live beside the cells. Iteration is in slot order.
 //
 // Main thread only, like the items that own the stores; slot numbers may be assigned from any thread.
 #pragma once
@@ -23,12 +24,10 @@ class TFieldStore {
   struct Cell {
     double number = 0.0;
     std::int32_t integer = 0;
-    std::uint8_t flags = 0;            // the field's flag byte (valid when kHasFlag)
-    std::uint8_t present = 0;          // kHas... bits
-    std::uint8_t type = kTypeUnknown;  // the field's dictionary type, once looked up
+    std::uint8_t flags = 0;    // the field's flag byte (valid when kHasFlag)
+    std::uint8_t present = 0;  // kHas... bits
   };
   static constexpr std::uint8_t kHasFlag = 1, kHasNumber = 2, kHasInteger = 4, kHasText = 8;
-  static constexpr std::uint8_t kTypeUnknown = 0xFF;
 
   // The cell of a field, or nullptr when the item has none.
   const Cell* Find(std::uint32_t id) const {
@@ -38,11 +37,13 @@ class TFieldStore {
     return cell.present != 0 ? &cell : nullptr;
   }
   Cell* Find(std::uint32_t id) { return const_cast<Cell*>(static_cast<const TFieldStore*>(this)->Find(id)); }
-  // The cell of a field, created empty when missing.
-  Cell& Get(std::uint32_t id) {
-    const std::size_t slot = SlotOf(id);
+  // The cell of a field, created empty when missing; nullptr when the process has no slot left for a
+  // new field ID.
+  Cell* Get(std::uint32_t id) {
+    const std::uint32_t slot = SlotOf(id);
+    if (slot == kNoSlot) return nullptr;
     if (slot >= cells_.size()) cells_.resize(slot + 1);
-    return cells_[slot];
+    return &cells_[slot];
   }
 
   const std::string* Text(std::uint32_t id) const;
@@ -66,8 +67,10 @@ class TFieldStore {
   // Bytes held by this store (cells and texts), for memory accounting.
   std::size_t MemoryBytes() const;
 
-  // The process-wide slot of a field ID (assigned on first use) and back.
-  static std::size_t SlotOf(std::uint32_t id) {
+  // The process-wide slot of a field ID (assigned on first use), or kNoSlot once every slot is taken;
+  // and back.
+  static constexpr std::uint32_t kNoSlot = 0xFFFFFFFFu;
+  static std::uint32_t SlotOf(std::uint32_t id) {
     const std::uint32_t slot = KnownSlot(id);
     return slot != kNoSlot ? slot : AssignSlot(id);
   }
@@ -75,7 +78,6 @@ class TFieldStore {
 
  private:
   static constexpr std::uint32_t kDirectIds = 1u << 16;  // IDs below map through a direct table
-  static constexpr std::uint32_t kNoSlot = 0xFFFFFFFFu;
 
   // The slot of an ID already assigned one, or kNoSlot.
   static std::uint32_t KnownSlot(std::uint32_t id) {
@@ -86,7 +88,7 @@ class TFieldStore {
   // The direct table, published once the first slot is assigned.
   static inline std::atomic<const std::atomic<std::uint32_t>*> direct_slots_{nullptr};
   static std::uint32_t LargeSlot(std::uint32_t id);
-  static std::size_t AssignSlot(std::uint32_t id);
+  static std::uint32_t AssignSlot(std::uint32_t id);
 
   std::vector<Cell> cells_;
   std::vector<std::pair<std::uint32_t, std::string>> texts_;

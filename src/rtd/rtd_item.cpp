@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include "fields/format_exp.h"
 #include "core/data_cache.h"
 #include "core/package_lookup.h"
@@ -47,6 +50,33 @@ std::shared_ptr<IKrHQFormatItem> FormatItemFor(const std::shared_ptr<host::IKrSe
 
 }  // namespace
 
+void TRealTimeDrops::AddField(std::uint32_t id) {
+  if (fields++ == 0) firstField = id;
+}
+
+TRealTimeDrops& TRealTimeDrops::operator+=(const TRealTimeDrops& other) {
+  if (fields == 0) firstField = other.firstField;
+  fields += other.fields;
+  unpaired += other.unpaired;
+  rowsWithoutCode += other.rowsWithoutCode;
+  return *this;
+}
+
+std::string TRealTimeDrops::Describe() const {
+  std::vector<std::string> parts;
+  if (fields > 0) {
+    parts.push_back(
+        fmt::format("{} {} not in the dictionary (first ID {})", fields, fields == 1 ? "field" : "fields", firstField));
+  }
+  if (unpaired > 0) {
+    parts.push_back(fmt::format("{} {} without a pair", unpaired, unpaired == 1 ? "ID or value" : "IDs or values"));
+  }
+  if (rowsWithoutCode > 0) {
+    parts.push_back(fmt::format("{} {} without a usable code", rowsWithoutCode, rowsWithoutCode == 1 ? "row" : "rows"));
+  }
+  return fmt::format("{}", fmt::join(parts, ", "));
+}
+
 int SuspensionMinuteOf(const std::string& flag, const std::string& tradeDate) {
   if (flag.empty()) return 0;
   const std::string datePart = flag.substr(0, flag.size() - 1);
@@ -89,15 +119,18 @@ bool TKrRTDItem::HasPermissionByName(const std::string& name) {
 }
 
 void TKrRTDItem::SetHasPermissionByID(std::uint32_t id, bool allowed) {
-  TFieldStore::Cell& cell = FStore.Get(id);
-  if (!(cell.present & TFieldStore::kHasFlag)) {
-    cell.flags = 0;
-    cell.present |= TFieldStore::kHasFlag;
+  // A field the dictionary does not define has no value to hide, and must not cost the item a cell.
+  if (!KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id))) return;
+  TFieldStore::Cell* cell = FStore.Get(id);
+  if (!cell) return;
+  if (!(cell->present & TFieldStore::kHasFlag)) {
+    cell->flags = 0;
+    cell->present |= TFieldStore::kHasFlag;
   }
   if (allowed) {
-    cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_NORIGHT);
+    cell->flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_NORIGHT);
   } else {
-    cell.flags |= GLOBALRT_DATA_FLAGS_NORIGHT;
+    cell->flags |= GLOBALRT_DATA_FLAGS_NORIGHT;
   }
 }
 
@@ -165,19 +198,25 @@ bool TKrRTDItem::IsNullByName(const std::string& name) {
   return false;
 }
 
-void TKrRTDItem::SetRealTimeData(const TSpeedQuoteData& quoteData) {
-  if (quoteData.FItemArray.empty()) return;
+TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
+  TRealTimeDrops drops;
+  const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
+  drops.unpaired = std::max(quoteData.FItemArray.size(), quoteData.FValueArray.size()) - n;
+  if (quoteData.FItemArray.empty()) return drops;
   FStore.ForEachCell(
       [](TFieldStore::Cell& cell) { cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE); });
-  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();  // asked once per field of the item
-  const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
+  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t id = quoteData.FItemArray[i];
     const QuoteVariant& v = quoteData.FValueArray[i];
-    TFieldStore::Cell& cell = FStore.Get(id);
-    if (cell.type == TFieldStore::kTypeUnknown)
-      cell.type = static_cast<std::uint8_t>(dictionary.GetTypeByID(static_cast<int>(id)));
-    switch (cell.type) {
+    const TKrHQDictionaryItem* field = dictionary.GetDictionaryItem(static_cast<int>(id));
+    TFieldStore::Cell* slot = field ? FStore.Get(id) : nullptr;
+    if (!slot) {
+      drops.AddField(id);
+      continue;
+    }
+    TFieldStore::Cell& cell = *slot;
+    switch (field->FType) {
       case HQDICDATA_TYPE_DOUBLE:
         if (!IsText(v)) {
           cell.number = NumberOf(v);
@@ -210,6 +249,7 @@ void TKrRTDItem::SetRealTimeData(const TSpeedQuoteData& quoteData) {
     cell.flags = static_cast<std::uint8_t>(((cell.present & TFieldStore::kHasFlag) ? cell.flags : 0) | kDeliveredBits);
     cell.present |= TFieldStore::kHasFlag;
   }
+  return drops;
 }
 
 std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
@@ -311,13 +351,12 @@ std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItem(const std::string& code) 
   return GetRealTimeItemByUpperCode(ToUpperAscii(code));
 }
 
-std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItemByUpperCode(const std::string& upperCode) {
+std::shared_ptr<TKrRTDItem> TKrRTDCache::GetRealTimeItemByUpperCode(const std::string& upperCode) {
   auto it = FRTDItemDict.find(upperCode);
   return it == FRTDItemDict.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<IRTDItem> TKrRTDCache::AddRTDItem(const std::string& code,
-                                                  std::shared_ptr<host::IKrSecurity> security) {
+std::shared_ptr<TKrRTDItem> TKrRTDCache::AddItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) {
   auto item = std::make_shared<TKrRTDItem>();
   item->SetHQSecurityManager(FHQSecurityManager);
   item->SetIKrSecurity(std::move(security));

@@ -13,6 +13,21 @@
 
 namespace kdp {
 
+// What updates could not store, summed over one reply so that the reply is logged once.
+struct TRealTimeDrops {
+  std::size_t fields = 0;           // values of field IDs the dictionary does not define
+  std::uint32_t firstField = 0;     // the first such ID
+  std::size_t unpaired = 0;         // IDs without a value and values without an ID
+  std::size_t rowsWithoutCode = 0;  // rows whose code is empty or has no printable character
+
+  bool Any() const { return fields + unpaired + rowsWithoutCode > 0; }
+  void AddField(std::uint32_t id);
+  TRealTimeDrops& operator+=(const TRealTimeDrops& other);
+  // "40000 fields not in the dictionary (first ID 100000), 2 IDs or values without a pair, 1 row
+  // without a usable code", listing only what happened.
+  std::string Describe() const;
+};
+
 class TKrRTDItem final : public host::Implements<IRTDItem> {
  public:
   TKrRTDItem();
@@ -45,7 +60,7 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   bool IsNullByID(std::uint32_t id) override;
   bool IsNullByName(const std::string& name) override;
   void ClearAllData() override;
-  void SetRealTimeData(const TSpeedQuoteData& quoteData) override;
+  void SetRealTimeData(const TSpeedQuoteData& quoteData) override { WriteRealTimeData(quoteData); }
   void UpdateRealTimeDataItem(const TSpeedQuoteData&) override {}
   std::vector<std::uint32_t> GetUpdateIndexList() override;
   int RefCount() override { return FRef; }
@@ -66,6 +81,10 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   }
   double GetDoubleDataByID2(std::uint32_t id) override;
 
+  // SetRealTimeData, answering what it could not store. Only field IDs the dictionary defines are kept
+  // (so an item's memory is bounded by the dictionary, whatever a reply holds); an ID and value count
+  // that differ keep the pairs they have. Never throws for what a reply holds.
+  TRealTimeDrops WriteRealTimeData(const TSpeedQuoteData& quoteData);
   // Removes the value of `id` (from the store of its dictionary type) and its flag byte.
   void ClearSpecialData(std::uint32_t id);
   // Bytes this item holds for its fields, for memory accounting.
@@ -99,7 +118,9 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
   void UpdateRealTimeDataCode(const TKrRealTimeParamStructure&) override {}
   const std::vector<std::string>& GetUpdateSecurityList() override { return FUpdatedCodeList; }
   void RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) override;
-  std::shared_ptr<IRTDItem> AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) override;
+  std::shared_ptr<IRTDItem> AddRTDItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security) override {
+    return AddItem(code, std::move(security));
+  }
   void SetHQSecurityManager(std::shared_ptr<IKrHQSecurityManager> manager) override {
     FHQSecurityManager = std::move(manager);
   }
@@ -107,8 +128,9 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
   const std::vector<std::string>& GetRealTimeItemList() override { return FKoraCodeList; }
   void ClearDiffCodes(const std::vector<std::string>& codes, const TKrRealTimeParamStructure& wanted) override;
 
-  // GetRealTimeItem for a code the caller already upper-cased.
-  std::shared_ptr<IRTDItem> GetRealTimeItemByUpperCode(const std::string& upperCode);
+  // GetRealTimeItem for a code the caller already upper-cased, and AddRTDItem, as the cache's own items.
+  std::shared_ptr<TKrRTDItem> GetRealTimeItemByUpperCode(const std::string& upperCode);
+  std::shared_ptr<TKrRTDItem> AddItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
 
  private:
   std::unordered_map<std::string, std::shared_ptr<TKrRTDItem>> FRTDItemDict;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "fields/hq_dictionary.h"
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/security_manager.h"
@@ -15,6 +18,25 @@ namespace kdp {
 namespace {
 
 constexpr std::size_t kMaxCodeLength = 30;
+constexpr std::string_view kLogSource = "TKrRTDModel";
+
+// Security codes are at most 30 characters, in replies and requests alike.
+std::string CutCode(const std::string& code) { return code.substr(0, kMaxCodeLength); }
+
+// A code an item can be kept under: not empty, not blank, no control characters.
+bool IsUsableCode(std::string_view code) {
+  const auto printable = [](unsigned char c) { return c > ' ' && c != 0x7F; };
+  const auto control = [](unsigned char c) { return c < ' ' || c == 0x7F; };
+  return std::any_of(code.begin(), code.end(), printable) && std::none_of(code.begin(), code.end(), control);
+}
+
+// The subscription with every code cut to its longest length, so that requests name the codes that
+// replies (and so the cache) carry.
+TKrRealTimeParamStructure WithCodesCut(const TKrRealTimeParamStructure& params) {
+  TKrRealTimeParamStructure cut = params.Clone();
+  for (int i = 0; i < cut.GetCount(); ++i) cut.SetKoraCode(i, CutCode(cut.GetKoraCode(i)));
+  return cut;
+}
 
 }  // namespace
 
@@ -158,7 +180,8 @@ TKrRTDModel::~TKrRTDModel() {
   FRTDProv.reset();  // stops deliveries before the cache goes
 }
 
-std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& params) {
+std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested) {
+  const TKrRealTimeParamStructure params = WithCodesCut(requested);
   if (FIsHisPlay) {
     if (!FIKrHisPlayDataProvider) FIKrHisPlayDataProvider = host::KrIntfService<IKrHisPlayDataProvider>();
     if (FIKrHisPlayDataProvider) {
@@ -199,9 +222,9 @@ std::shared_ptr<host::IKrSecurity> TKrRTDModel::GetSecurity(const std::string& c
   return G_GetSecurity(code);
 }
 
-std::shared_ptr<IRTDItem> TKrRTDModel::ItemFor(const std::string& code) {
-  auto item = FRTDCache->GetRealTimeItem(code);
-  return item ? item : FRTDCache->AddRTDItem(code, GetSecurity(code));
+std::shared_ptr<TKrRTDItem> TKrRTDModel::ItemFor(const std::string& code) {
+  auto item = FCache->GetRealTimeItemByUpperCode(ToUpperAscii(code));
+  return item ? item : FCache->AddItem(code, GetSecurity(code));
 }
 
 void TKrRTDModel::OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
@@ -213,21 +236,47 @@ void TKrRTDModel::OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
 void TKrRTDModel::SaveToCache(const TKrSpeedDataSetParseCmdID3070& rows) {
   std::vector<std::string> codes;
   codes.reserve(rows.Rows().size());
+  TRealTimeDrops drops;
   for (const TSpeedQuoteData& row : rows.Rows()) {
-    std::string code = row.FKoraCode.substr(0, kMaxCodeLength);
-    ItemFor(code)->SetRealTimeData(row);
+    std::string code = CutCode(row.FKoraCode);
+    if (!IsUsableCode(code)) {
+      ++drops.rowsWithoutCode;
+      continue;
+    }
+    drops += ItemFor(code)->WriteRealTimeData(row);
     codes.push_back(std::move(code));
   }
   FRTDCache->SetUpdateList(codes);
+  if (drops.Any()) {
+    host::AddHQLog(fmt::format("SaveToCache: a reply of {} {} dropped {}", rows.GetRowCount(),
+                               rows.GetRowCount() == 1 ? "row" : "rows", drops.Describe()),
+                   kLogSource, host::LogSeverity::kWarning);
+  }
 }
 
 void TKrRTDModel::OnPressions(const std::map<std::string, std::vector<std::string>>& denied) {
+  const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  TRealTimeDrops drops;
   for (const auto& [code, ids] : denied) {
-    auto item = ItemFor(code);
-    for (const std::string& id : ids) {
-      if (auto parsed = ParseInt64(id); parsed && *parsed > 0)
-        item->SetHasPermissionByID(static_cast<std::uint32_t>(*parsed), false);
+    const std::string kept = CutCode(code);
+    if (!IsUsableCode(kept)) {
+      ++drops.rowsWithoutCode;
+      continue;
     }
+    auto item = ItemFor(kept);
+    for (const std::string& text : ids) {
+      const auto parsed = ParseInt64(text);
+      const auto id = parsed && *parsed > 0 && *parsed <= UINT32_MAX ? static_cast<std::uint32_t>(*parsed) : 0u;
+      if (id != 0 && dictionary.GetDictionaryItem(static_cast<int>(id))) {
+        item->SetHasPermissionByID(id, false);
+      } else {
+        drops.AddField(id);
+      }
+    }
+  }
+  if (drops.Any()) {
+    host::AddHQLog("OnPressions: a permission report dropped " + drops.Describe(), kLogSource,
+                   host::LogSeverity::kWarning);
   }
 }
 

@@ -33,6 +33,26 @@ TKrHQSpeedDataProvider::~TKrHQSpeedDataProvider() {
   FRequest.reset();
 }
 
+std::string TKrHQSpeedDataProvider::GetKoraCode() {
+  std::lock_guard lock(FLock);
+  return FKoraCode;
+}
+
+void TKrHQSpeedDataProvider::SetKoraCode(std::string code) {
+  std::lock_guard lock(FLock);
+  FKoraCode = std::move(code);
+}
+
+void TKrHQSpeedDataProvider::SetOnHisData(HisDataEvent e) {
+  std::lock_guard lock(FLock);
+  FOnHisData = std::move(e);
+}
+
+void TKrHQSpeedDataProvider::SetOnResponse(ResponseEvent e) {
+  std::lock_guard lock(FLock);
+  FOnResponse = std::move(e);
+}
+
 bool TKrHQSpeedDataProvider::GetIParamSeriaSetByReqID(int reqID, std::shared_ptr<host::IParamSerialSet>& paramSet) {
   FCurrentCmdID = reqID;
   return FRequest && FRequest->GetParamSerialSet(reqID, paramSet) != 0;
@@ -60,20 +80,32 @@ void TKrHQSpeedDataProvider::NotifyHisData(const std::shared_ptr<host::IDataSet>
       break;
     }
   }
-  if (code != FKoraCode) return;
+  HisDataEvent event;
+  {
+    std::lock_guard lock(FLock);
+    if (code != FKoraCode) return;
+    event = FOnHisData;
+  }
   auto body = data->GetAsDataSet(0, 1);
   host::AddHQLog(HQFormat("NotifyPID:%d, Cmd:%d, KoraCode:%s, DataCount:%d", header->GetAsInteger(0, 1),
-                          header->GetAsInteger(0, 0), FKoraCode, body ? body->GetRowCount() : 0),
+                          header->GetAsInteger(0, 0), code, body ? body->GetRowCount() : 0),
                  kProviderSource, host::LogSeverity::kNotice);
-  if (FOnHisData) FOnHisData(data, FKoraCode);
+  if (event) event(data, code);
   host::AddHQLog("CallBack End.", kProviderSource, host::LogSeverity::kNotice);
 }
 
 void TKrHQSpeedDataProvider::NotifyReqResponse(int errCode, int returnID, int cmdID) {
-  host::AddHQLog(HQFormat("NotifyReqResponse, ErrCode:%d, KoraCode:%s, CmdID:%d, ReturnID:%d", errCode, FKoraCode,
-                          cmdID, returnID),
-                 kProviderSource, host::LogSeverity::kNotice);
-  if (FOnResponse) FOnResponse(errCode, returnID, cmdID, FKoraCode);
+  std::string code;
+  ResponseEvent event;
+  {
+    std::lock_guard lock(FLock);
+    code = FKoraCode;
+    event = FOnResponse;
+  }
+  host::AddHQLog(
+      HQFormat("NotifyReqResponse, ErrCode:%d, KoraCode:%s, CmdID:%d, ReturnID:%d", errCode, code, cmdID, returnID),
+      kProviderSource, host::LogSeverity::kNotice);
+  if (event) event(errCode, returnID, cmdID, code);
   host::AddHQLog("CallBack End.", kProviderSource, host::LogSeverity::kNotice);
 }
 

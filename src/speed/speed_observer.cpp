@@ -1,6 +1,23 @@
 #include "kdp/speed/speed_observer.h"
 
+#include <exception>
+
+#include "kdp/host/log.h"
+
 namespace kdp {
+
+template <class E, class... Args>
+void TKrHQSpeedObserver::Run(const char* name, const E& event, const Args&... args) {
+  std::lock_guard lock(FLock);
+  if (!event) return;
+  try {
+    event(args...);
+  } catch (const std::exception& e) {
+    host::AddHQLog(std::string(name) + " failed: " + e.what(), "TKrHQSpeedObserver", host::LogSeverity::kError);
+  } catch (...) {
+    host::AddHQLog(std::string(name) + " failed", "TKrHQSpeedObserver", host::LogSeverity::kError);
+  }
+}
 
 void TKrHQSpeedObserver::ClearEvents() {
   std::lock_guard lock(FLock);
@@ -11,26 +28,22 @@ void TKrHQSpeedObserver::ClearEvents() {
 }
 
 int TKrHQSpeedObserver::SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) {
-  std::lock_guard lock(FLock);
-  if (FOnQuoteData) FOnQuoteData(data);
+  Run("SaveQuoteData", FOnQuoteData, data);
   return 0;
 }
 
 int TKrHQSpeedObserver::SetData(const std::shared_ptr<host::IDataSet>& data) {
-  std::lock_guard lock(FLock);
-  if (FOnSetData) FOnSetData(data);
+  Run("SetData", FOnSetData, data);
   return 0;
 }
 
 int TKrHQSpeedObserver::NotifyReqResponse(int errCode, int returnID, int cmdID) {
-  std::lock_guard lock(FLock);
-  if (FOnReqResponse) FOnReqResponse(errCode, returnID, cmdID);
+  Run("NotifyReqResponse", FOnReqResponse, errCode, returnID, cmdID);
   return 0;
 }
 
 int TKrHQSpeedObserver::NotifyHisData(int a, int b) {
-  std::lock_guard lock(FLock);
-  if (FOnHisData) FOnHisData(a, b);
+  Run("NotifyHisData", FOnHisData, a, b);
   return 0;
 }
 

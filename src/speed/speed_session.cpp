@@ -48,8 +48,6 @@ std::vector<std::string> ResolveHostAddresses() {
   return addresses;
 }
 
-std::shared_ptr<host::IKrSector> SectorByName(const std::string& name) { return G_GetSectorByID(name); }
-
 bool IsUserSector(const std::string& name) {
   auto manager = G_GetHQSectorMgr();
   return manager && manager->GetUserSectorByID(name) != nullptr;
@@ -87,8 +85,21 @@ std::string TKrSpeedConfig::GetTradeTime(const std::string& /*code*/) {
   return {};
 }
 
+void TKrSpeedConfig::PrepareSources() {
+  auto sources = std::make_shared<TKrSpeedConfigSources>();
+  sources->SecurityManager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  sources->RelatedSymbol = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+  std::lock_guard lock(FSourcesLock);
+  FSources = std::move(sources);
+}
+
+std::shared_ptr<const TKrSpeedConfigSources> TKrSpeedConfig::Sources() {
+  std::lock_guard lock(FSourcesLock);
+  return FSources;
+}
+
 std::string TKrSpeedConfig::GetStockType(const std::string& code) {
-  auto manager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  const auto manager = Sources()->SecurityManager;
   if (!manager) return {};
   auto info = manager->GetSecurityInfo(GetSecurity(code));
   return info ? info->GetStockType() : std::string();
@@ -99,7 +110,7 @@ std::shared_ptr<host::IKrSecurity> TKrSpeedConfig::GetSecurity(const std::string
   auto it = FSecurityCache.find(code);
   if (it != FSecurityCache.end()) return it->second;
   if (FSecurityCache.size() >= kSecurityCacheLimit) FSecurityCache.clear();
-  auto security = G_GetSecurity(code);
+  auto security = G_GetHostSecurity(code);
   FSecurityCache.emplace(code, security);  // a missing security is remembered too
   return security;
 }
@@ -111,13 +122,13 @@ std::size_t TKrSpeedConfig::CachedSecurityCount() {
 
 std::string TKrSpeedConfig::GetMember(const std::string& sectorName, int index) {
   if (sectorName == kAHSectorA || sectorName == kAHSectorH) {
-    auto related = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+    const auto related = Sources()->RelatedSymbol;
     const std::string code = related ? related->GetAHKoraCodeByIndex(sectorName == kAHSectorA ? "A" : "H", index) : "";
     return code.empty() ? kDefaultMember : code;
   }
   // The business sector belongs to the recommended-stock service, which this terminal does not publish.
   if (sectorName == kBusinessSector) return kDefaultMember;
-  auto sector = SectorByName(sectorName);
+  auto sector = G_GetSectorByID(sectorName);
   if (!sector || index < 0) return kDefaultMember;
   const auto members = sector->GetMemberCodes();
   return static_cast<std::size_t>(index) < members.size() ? members[static_cast<std::size_t>(index)] : kDefaultMember;
@@ -125,11 +136,11 @@ std::string TKrSpeedConfig::GetMember(const std::string& sectorName, int index) 
 
 int TKrSpeedConfig::GetMemberTotal(const std::string& sectorName) {
   if (sectorName == kAHSectorA || sectorName == kAHSectorH) {
-    auto related = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+    const auto related = Sources()->RelatedSymbol;
     return related ? related->GetAHKoraCodeCount() : 0;
   }
   if (sectorName == kBusinessSector) return 0;
-  auto sector = SectorByName(sectorName);
+  auto sector = G_GetSectorByID(sectorName);
   return sector ? static_cast<int>(sector->GetMemberCodes().size()) : 0;
 }
 
@@ -138,14 +149,6 @@ int TKrSpeedConfig::IsSystemSector(const std::string& sectorName) {
   if (IsUserSector(sectorName) || IsCustomSector(sectorName)) return 0;
   return -1;
 }
-
-std::shared_ptr<TKrSpeedConfig> TKrSpeedCallBack::GetConfig() {
-  std::lock_guard lock(FLock);
-  if (!FConfig) FConfig = std::make_shared<TKrSpeedConfig>();
-  return FConfig;
-}
-
-std::shared_ptr<host::IConfig> TKrSpeedCallBack::GetIConfig() { return GetConfig(); }
 
 int TKrSpeedCallBack::NotifyConnect(int code) {
   FConnectCode.store(code);
@@ -185,6 +188,8 @@ TKrHQSpeedImpl::~TKrHQSpeedImpl() {
 
 void TKrHQSpeedImpl::InitSpeedCallback() {
   if (!FCallBack) FCallBack = std::make_shared<TKrSpeedCallBack>();
+  // Before the engine can ask anything.
+  FCallBack->GetConfig()->PrepareSources();
   if (FSpeed) FSpeed->SetCallBack(FCallBack);
   if (auto config = FCallBack->GetIConfig()) FUserID = config->GetSpeedUserID();
 }

@@ -96,6 +96,11 @@ TEST(ToolsTest, SecurityLookUpOrder) {
   EXPECT_EQ(temp->GetKoraCode(), kTempCSSecurityCode);
   EXPECT_EQ(G_GetSecurity(kTempCSSecurityCode), temp);  // one temporary security per cache
   EXPECT_EQ(G_GetSecurity("NOSUCH.SH"), nullptr);
+  // The host-only look-up, which other threads use, never reaches the package's data cache.
+  FreeHQCache();
+  EXPECT_EQ(G_GetHostSecurity(kTempCSSecurityCode), nullptr);
+  EXPECT_FALSE(HQCacheExists());
+  EXPECT_EQ(G_GetHostSecurity(" 600000.sh "), master);
 
   auto list = G_GetSecuritys({"600000.SH", "NOSUCH.SH", "00700.HK"});
   ASSERT_NE(list, nullptr);

@@ -2,6 +2,8 @@
 // Guid-published services and the context's provider by name, and plain objects.
 #include "core/package_lookup.h"
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "core/service_catalog.h"
@@ -59,6 +61,20 @@ TEST(LookupTest, OnDemandServiceIsCreatedOnceAndThenAnsweredByTheHostRegistry) {
   EXPECT_EQ(LookupProbe::constructed, 2);
 
   EXPECT_THROW(G_RegisterDataIntf({"ILookupProbe", ILookupProbe::IID, nullptr}), kdp::Error);
+}
+
+TEST(LookupTest, AnotherThreadIsRefusedAndCreatesNothing) {
+  TestHost h;
+  LookupProbe::constructed = 0;
+  G_RegisterDataIntf({"ILookupProbe", ILookupProbe::IID, [] { return std::make_shared<LookupProbe>(); }});
+  host::InterfacePtr fromEngine = std::make_shared<LookupProbe>();
+  std::thread([&] { fromEngine = G_QueryInterface("ILookupProbe"); }).join();
+  EXPECT_EQ(fromEngine, nullptr);
+  EXPECT_EQ(LookupProbe::constructed, 1);  // only the test's own probe
+  EXPECT_EQ(h->Names().GetIntf("ILookupProbe"), nullptr);
+  EXPECT_TRUE(h->Logger().Contains("G_QueryInterface ILookupProbe: refused off the main thread"));
+  EXPECT_NE(G_QueryInterface("ILookupProbe"), nullptr);  // the main thread's first look-up creates it
+  EXPECT_EQ(LookupProbe::constructed, 2);
 }
 
 TEST(LookupTest, OnDemandObjectWithoutTheRecordedGuidIsNotPublished) {

@@ -55,6 +55,53 @@ TEST(MastersTest, MalformedSecurityLinesAreLoggedAndSkipped) {
   EXPECT_EQ(master.GetSecuritys({}), nullptr);
 }
 
+TEST(MastersTest, SecuritiesAnswerTheirExtensions) {
+  // The extensions come from the host's market rules, with or without a quote engine.
+  TestHost h([](HostSettings& s) { s.quoteEngine = false; });
+  auto master = host::KrIntfService<host::IKrSecurityMgrHQ>();
+  auto underlying = host::Query<host::IKrSecurityUnderlying>(master->GetSecurity("IF2612.CFE"));
+  ASSERT_NE(underlying, nullptr);
+  EXPECT_EQ(underlying->GetUnderlyingCode(), "000300.SH");
+  EXPECT_EQ(host::Query<host::IKrSecurityUnderlying>(master->GetSecurity("600000.SH")), nullptr);
+
+  // Gold trades 21:00 to 02:30 at night, then three day sessions; times of day are fractions of a day.
+  auto gold = host::Query<host::IKrSecurityTradeHours>(master->GetSecurity("AU2702.SHF"));
+  ASSERT_NE(gold, nullptr);
+  EXPECT_EQ(gold->GetTimeZone(), 8);
+  ASSERT_EQ(gold->GetSessionCount(), 4);
+  double start = -1, end = -1;
+  ASSERT_TRUE(gold->GetSession(0, start, end));
+  EXPECT_DOUBLE_EQ(start, 21.0 / 24);
+  EXPECT_DOUBLE_EQ(end, 2.5 / 24);
+  ASSERT_TRUE(gold->GetSession(3, start, end));
+  EXPECT_DOUBLE_EQ(start, 13.5 / 24);
+  EXPECT_DOUBLE_EQ(end, 15.0 / 24);
+  EXPECT_FALSE(gold->GetSession(4, start, end));
+  EXPECT_FALSE(gold->GetSession(-1, start, end));
+  auto apple = host::Query<host::IKrSecurityTradeHours>(master->GetSecurity("AAPL.O"));
+  ASSERT_NE(apple, nullptr);
+  EXPECT_EQ(apple->GetTimeZone(), -5);
+  EXPECT_EQ(apple->GetSessionCount(), 1);
+
+  // A trade span without a rule gives no trading hours; an underlying must be a known security.
+  MiniSecurityMaster own;
+  own.LoadText(
+      "600000.SH,浦发银行,A,SH,0,L,SH,0.01,CNY,10.36,SPD,浦发,19991110\n"
+      "X1.XX,x,A,XX,0,L,NOWHERE,0.01,CNY,1,X,X,20000101\n",
+      "inline");
+  auto rules = std::make_shared<MarketRules>();
+  std::string error;
+  ASSERT_TRUE(rules->LoadText(R"({"spans": {"SH": {"exchange": "SSE", "zone": 8, "sessions": [930, 1500]}}})", error));
+  EXPECT_EQ(own.AttachMarketRules(rules), std::vector<std::string>{"X1.XX"});
+  EXPECT_NE(host::Query<host::IKrSecurityTradeHours>(own.GetSecurity("600000.SH")), nullptr);
+  EXPECT_FALSE(own.LoadExtensionsText(R"({"underlying": {"X1.XX": "NOPE.SH"}})", error));
+  EXPECT_NE(error.find("NOPE.SH"), std::string::npos) << error;
+  EXPECT_EQ(host::Query<host::IKrSecurityUnderlying>(own.GetSecurity("X1.XX")), nullptr);
+  ASSERT_TRUE(own.LoadExtensionsText(R"({"underlying": {"x1.xx": "600000.sh"}})", error)) << error;
+  EXPECT_EQ(host::Query<host::IKrSecurityUnderlying>(own.GetSecurity("X1.XX"))->GetUnderlyingCode(), "600000.SH");
+  EXPECT_EQ(host::Query<host::IKrSecurityTradeHours>(own.GetSecurity("X1.XX")), nullptr);
+}
+
 TEST(MastersTest, SettingsAndMissingFilesGiveClearErrors) {
   std::string error;
   EXPECT_FALSE(LoadHostSettings("/no/such/root", error).has_value());
@@ -86,12 +133,24 @@ TEST(MastersTest, QuoteEngineAnswersMarketRulesByTradeSpan) {
   TestHost h;
   auto speed = host::GetHQContext()->GetSpeed();
   ASSERT_NE(speed, nullptr);
-  host::TMarketInfoBuffer buffer;
-  EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoSessions, "shfe_night", buffer), 8);
-  EXPECT_EQ(buffer.values, (std::vector<std::int32_t>{2100, 230, 900, 1015, 1030, 1130, 1330, 1500}));
+  // Session arrays are lent until they are handed back; each question lends its own.
+  host::TMarketInfoBuffer buffer, other;
+  ASSERT_EQ(speed->QueryMarketInfo(host::kMarketInfoSessions, "shfe_night", buffer), 8);
+  ASSERT_NE(buffer.values, nullptr);
+  EXPECT_EQ(std::vector<std::int32_t>(buffer.values, buffer.values + 8),
+            (std::vector<std::int32_t>{2100, 230, 900, 1015, 1030, 1130, 1330, 1500}));
+  ASSERT_EQ(speed->QueryMarketInfo(host::kMarketInfoSessions, "SH", other), 4);
+  EXPECT_NE(other.values, buffer.values);
+  EXPECT_EQ(h->Speed()->LentMarketInfoBuffers(), 2u);
   speed->FreeMarketInfo(host::kMarketInfoSessions, buffer);
-  EXPECT_TRUE(buffer.values.empty());
+  EXPECT_EQ(buffer.values, nullptr);
+  speed->FreeMarketInfo(host::kMarketInfoSessions, buffer);  // handing back twice takes nothing else
+  EXPECT_EQ(h->Speed()->LentMarketInfoBuffers(), 1u);
+  EXPECT_EQ(other.values[3], 1500);
+  speed->FreeMarketInfo(host::kMarketInfoSessions, other);
+  EXPECT_EQ(h->Speed()->LentMarketInfoBuffers(), 0u);
   EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoSessions, "NOWHERE", buffer), 0);
+  EXPECT_EQ(buffer.values, nullptr);
 
   EXPECT_EQ(speed->QueryMarketInfo(host::kMarketInfoExchange, "HK", buffer), 0);
   EXPECT_STREQ(buffer.text, "HKEX");
@@ -109,8 +168,15 @@ TEST(MastersTest, MarketRulesRefuseMalformedSpans) {
   EXPECT_FALSE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": 8, "sessions": [930, 1175]}}})", error));
   EXPECT_FALSE(rules.LoadText(R"({"spans": []})", error));
   EXPECT_FALSE(rules.LoadText("not json", error));
+  EXPECT_FALSE(rules.LoadText(
+      R"({"spans": {"X": {"exchange": "E", "zone": -5, "sessions": [930, 1600], "tz": "America/Nowhere"}}})", error));
+  EXPECT_NE(error.find("unknown time zone America/Nowhere for trade span X"), std::string::npos);
+  EXPECT_FALSE(
+      rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": -5, "sessions": [930, 1600], "tz": 5}}})", error));
   EXPECT_TRUE(rules.LoadText(R"({"spans": {"X": {"exchange": "E", "zone": -3, "sessions": [0, 2400]}}})", error));
   EXPECT_EQ(rules.Find("x")->zone, -3);
+  // Without a database zone the market keeps its standard zone all year.
+  EXPECT_EQ(rules.Find("x")->LocalTime(host::DateTime::FromParts(2026, 7, 1, 21, 0)).ToString(), "2026-07-01 10:00:00");
 }
 
 TEST(MastersTest, ContextAnswersRightsAndIdentity) {

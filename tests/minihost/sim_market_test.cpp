@@ -15,8 +15,8 @@ using host::DateTime;
 DateTime At(int yyyymmdd, int hhmmss) { return DateTime::FromYyyymmddHhmmss(yyyymmdd, hhmmss).value(); }
 
 TEST(SimMarketTest, SessionsAndTradeDatesAcrossMidnightAndWeekends) {
-  const MarketRule night{"SHFE", 8, {2100, 230, 900, 1015, 1030, 1130, 1330, 1500}};
-  const MarketRule day{"SSE", 8, {930, 1130, 1300, 1500}};
+  const MarketRule night{"SHFE", 8, {2100, 230, 900, 1015, 1030, 1130, 1330, 1500}, nullptr};
+  const MarketRule day{"SSE", 8, {930, 1130, 1300, 1500}, nullptr};
   EXPECT_TRUE(InSessions(night.sessions, 2230));
   EXPECT_TRUE(InSessions(night.sessions, 130));
   EXPECT_FALSE(InSessions(night.sessions, 300));
@@ -74,6 +74,44 @@ TEST(SimMarketTest, WalkStaysOnTheTickGridWithinLimitsAndIsReproducible) {
   EXPECT_FALSE(a.Value("600745.SH", fields.IdOf(QuoteRole::kOpen).value()).has_value());  // never traded today
   EXPECT_FALSE(a.Value("NOSUCH.SH", last).has_value());
   EXPECT_FALSE(a.Value("600000.SH", 9999).has_value());
+}
+
+TEST(SimMarketTest, SessionsMoveWithTheMarketsSummerTime) {
+  testing::TestHost h;
+  std::string error;
+  auto fields = QuoteFieldMap();
+  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error)) << error;
+  MarketRules rules;
+  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error)) << error;
+  const SimMarket market(h->Securities(), rules, fields, 7, 1.0);
+  struct Case {
+    const char* code;
+    DateTime serverTime;  // Beijing
+    bool trading;
+  };
+  const Case cases[] = {
+      // New York opens at 09:30: 21:30 in Beijing in summer, 22:30 in winter; it closes at 16:00.
+      {"AAPL.O", At(20260701, 212959), false},
+      {"AAPL.O", At(20260701, 213000), true},
+      {"AAPL.O", At(20260702, 40000), true},
+      {"AAPL.O", At(20260702, 40100), false},
+      {"AAPL.O", At(20261203, 222959), false},
+      {"AAPL.O", At(20261203, 223000), true},
+      // Daylight time from Sunday 8 March 2026: the Friday before opens at 22:30, the Monday after at 21:30.
+      {"AAPL.O", At(20260306, 213000), false},
+      {"AAPL.O", At(20260306, 223000), true},
+      {"AAPL.O", At(20260309, 213000), true},
+      {"DJI.GI", At(20260309, 213000), true},
+      // London opens at 08:00: 16:00 in Beijing until 29 March 2026, 15:00 after.
+      {"FTSE.GI", At(20260327, 150000), false},
+      {"FTSE.GI", At(20260327, 160000), true},
+      {"FTSE.GI", At(20260330, 150000), true},
+      {"600000.SH", At(20260701, 93000), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + " " + c.serverTime.ToString());
+    EXPECT_EQ(market.IsTrading(c.code, c.serverTime), c.trading);
+  }
 }
 
 TEST(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {

@@ -1,16 +1,21 @@
-// The world clock: zone shifts with the summer rule, unknown zones, the supplementary zone file, the
+// The world clock: zone shifts with the summer rule and with the time-zone database (against the database
+// itself around every transition of every sample city), unknown zones, the supplementary zone file, the
 // current time of a market; the trade-rule questions; and the stock type variables.
+#include <chrono>
+#include <map>
+
+#include <date/tz.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "config_files.h"
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "kdp/host/ansi.h"
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "refdata/trade_rules.h"
 #include "test_host.h"
-#include "core/host_lookups.h"
 
 namespace kdp {
 namespace {
@@ -44,7 +49,7 @@ TEST(WorldClockTest, SummerPeriodCountsWholeDaysAtBothEdges) {
     EXPECT_EQ(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(c.when, zone), c.inside);
   }
   // A period across the new year never matches in its middle months.
-  TTimeZoneInfo south{"Auckland", 12, 9, 25, 0, 4, 3, 1, 0};
+  TTimeZoneInfo south{"Auckland", 12, 9, 25, 0, 4, 3, 1, 0, ""};
   EXPECT_FALSE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 12, 25), south));
   EXPECT_TRUE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 9, 30), south));
   EXPECT_FALSE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 6, 1), TTimeZoneInfo{}));
@@ -108,6 +113,150 @@ TEST(WorldClockTest, ShiftsBetweenZonesWithSummerTimeAndRefusesUnknownZones) {
   EXPECT_FALSE(elsewhere.GetLocalTimeZoneInfo(info));
 }
 
+// Milliseconds since 1970 of a date-time, to compare it with the database's instants exactly.
+std::int64_t MillisOf(DateTime t) { return std::llround((t.value - 25569.0) * 86400000.0); }
+
+DateTime DateTimeOf(date::sys_seconds t) {
+  return DateTime(25569.0 + static_cast<double>(t.time_since_epoch().count()) / 86400.0);
+}
+
+TEST(WorldClockTest, EverySampleCityAgreesWithTheDatabaseAroundEveryTransition) {
+  TestHost h;
+  TKrHQStockTypeManagerImpl clock(8);
+  clock.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  const std::vector<TTimeZoneInfo> zones = clock.GetCityTimeZones();
+  ASSERT_GE(zones.size(), 12u);
+  std::map<double, int> citiesPerOffset;
+  for (const TTimeZoneInfo& zone : zones) ++citiesPerOffset[zone.TimeZone];
+  const date::time_zone* beijing = date::locate_zone("Asia/Shanghai");
+
+  const auto from = date::sys_seconds(date::sys_days(date::year(2020) / 1 / 1));
+  const auto until = date::sys_seconds(date::sys_days(date::year(2036) / 1 / 1));
+  int transitions = 0;
+  for (const TTimeZoneInfo& zone : zones) {
+    SCOPED_TRACE(zone.City);
+    ASSERT_FALSE(zone.TzName.empty());  // the sample names the zone of every city
+    const date::time_zone* database = date::locate_zone(zone.TzName);
+    for (date::sys_info info = database->get_info(from); info.end < until; info = database->get_info(info.end)) {
+      ++transitions;
+      for (const auto utc : {info.end - std::chrono::hours(1), info.end + std::chrono::hours(1)}) {
+        const date::sys_info there = database->get_info(utc);
+        const DateTime local = DateTimeOf(utc + there.offset);
+        const DateTime inBeijing = DateTimeOf(utc + beijing->get_info(utc).offset);
+        SCOPED_TRACE(local.ToString());
+
+        DateTime value = inBeijing;
+        ASSERT_TRUE(clock.ShiftCityDateTime("Beijing", zone.City, value));
+        EXPECT_EQ(MillisOf(value), MillisOf(local));
+        value = local;
+        ASSERT_TRUE(clock.ShiftCityDateTime(zone.City, "Beijing", value));
+        EXPECT_EQ(MillisOf(value), MillisOf(inBeijing));
+        EXPECT_EQ(clock.IsInSummerTime(zone, local), there.save != std::chrono::minutes(0));
+        EXPECT_DOUBLE_EQ(clock.GetZoneOffset(zone, local), there.offset.count() / 3600.0);
+        // A city alone at its offset is the zone the markets' offsets name.
+        if (citiesPerOffset[zone.TimeZone] == 1) {
+          value = inBeijing;
+          ASSERT_TRUE(clock.ShiftDateTimeEx(8, zone.TimeZone, value));
+          EXPECT_EQ(MillisOf(value), MillisOf(local));
+          value = local;
+          ASSERT_TRUE(clock.ShiftDateTimeEx(zone.TimeZone, 8, value));
+          EXPECT_EQ(MillisOf(value), MillisOf(inBeijing));
+        }
+      }
+    }
+  }
+  // New York, Chicago, London, Frankfurt and Sydney change twice a year.
+  EXPECT_EQ(transitions, 5 * 2 * 16);
+}
+
+TEST(WorldClockTest, DatabaseZonesAroundTheTransitionsTheMonthAndDayRuleMisses) {
+  TestHost h;
+  TKrHQStockTypeManagerImpl clock(8);
+  clock.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  struct Case {
+    const char* from;
+    const char* to;
+    DateTime in;
+    const char* out;
+  };
+  const Case cases[] = {
+      // New York keeps daylight time from 8 March 2026; the sample's month and day say 13 March.
+      {"Beijing", "New York", DateTime::FromParts(2026, 3, 10, 22, 30), "2026-03-10 10:30:00"},
+      // London is back on GMT from 25 October 2026; the month and day say 30 October.
+      {"Beijing", "London", DateTime::FromParts(2026, 10, 27, 22, 30), "2026-10-27 14:30:00"},
+      // The month and day would put London on summer time from 27 March 2026 (the database: 29 March).
+      {"London", "New York", DateTime::FromParts(2026, 3, 27, 12, 0), "2026-03-27 08:00:00"},
+      {"Beijing", "Sydney", DateTime::FromParts(2027, 1, 10, 9, 0), "2027-01-10 12:00:00"},  // summer at new year
+      {"Beijing", "Sydney", DateTime::FromParts(2026, 7, 10, 9, 0), "2026-07-10 11:00:00"},
+      // Wall times a transition skips or repeats read with the offset before it.
+      {"New York", "Beijing", DateTime::FromParts(2026, 3, 8, 2, 30), "2026-03-08 15:30:00"},
+      {"New York", "Beijing", DateTime::FromParts(2026, 11, 1, 1, 30), "2026-11-01 13:30:00"},
+      {"New York", "Beijing", DateTime::FromParts(2026, 11, 1, 2, 30), "2026-11-01 15:30:00"},
+      {"New York", "New York", DateTime::FromParts(2026, 3, 8, 2, 30), "2026-03-08 03:30:00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " -> " + c.to + " " + c.in.ToString());
+    DateTime value = c.in;
+    ASSERT_TRUE(clock.ShiftCityDateTime(c.from, c.to, value));
+    EXPECT_EQ(value.ToString(), c.out);
+  }
+  DateTime value = DateTime::FromParts(2026, 7, 1, 9, 0);
+  EXPECT_FALSE(clock.ShiftCityDateTime("Beijing", "Atlantis", value));
+  EXPECT_FALSE(clock.ShiftCityDateTime("Atlantis", "Beijing", value));
+  EXPECT_EQ(value.ToString(), "2026-07-01 09:00:00");
+
+  // Markets found by their offset convert the same way (a US market answers -5).
+  value = DateTime::FromParts(2026, 3, 10, 22, 30);
+  ASSERT_TRUE(clock.ShiftDateTimeEx(8, -5, value));
+  EXPECT_EQ(value.ToString(), "2026-03-10 10:30:00");
+  value = DateTime::FromParts(2026, 3, 10, 9, 30);
+  ASSERT_TRUE(clock.ShiftDateTime("New York", value));  // into the machine's zone, 8 here
+  EXPECT_EQ(value.ToString(), "2026-03-10 21:30:00");
+
+  // The zone's own answers, for a zone handed back by the clock.
+  TTimeZoneInfo newYork;
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", newYork));
+  EXPECT_EQ(newYork.TzName, "America/New_York");
+  EXPECT_TRUE(clock.IsInSummerTime(newYork, DateTime::FromParts(2026, 3, 10, 9, 30)));
+  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(newYork, DateTime::FromParts(2026, 3, 10, 9, 30)), -4);
+  EXPECT_FALSE(clock.IsInSummerTime(newYork, DateTime::FromParts(2026, 11, 2, 9, 30)));
+  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(newYork, DateTime::FromParts(2026, 11, 2, 9, 30)), -5);
+  // A zone naming a database zone the clock never loaded keeps its month-and-day fields.
+  TTimeZoneInfo stranger = newYork;
+  stranger.TzName = "Europe/Paris";
+  EXPECT_FALSE(clock.IsInSummerTime(stranger, DateTime::FromParts(2026, 3, 10, 9, 30)));
+  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(stranger, DateTime::FromParts(2026, 3, 10, 9, 30)), -5);
+  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(stranger, DateTime::FromParts(2026, 3, 13, 9, 30)), -4);
+}
+
+TEST(WorldClockTest, MissingOrUnknownZoneNamesAreLoggedOnceAndKeepTheMonthAndDayRule) {
+  ScratchDir etc;  // no zone file
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  TKrHQStockTypeManagerImpl clock(8);
+  clock.LoadStockTypeMapXml(R"xml(<Map><worldclock>
+    <zone city="Beijing" gmt="8" tz="Asia/Shanghai"/>
+    <zone city="New York" gmt="-5" tz="America/Nowhere" summerdiff="1" summerstart="2016-03-13 02:00:00"
+          summerend="2016-11-06 02:00:00"/>
+    <zone city="London" gmt="0" summerdiff="1" summerstart="2016-03-27 01:00" summerend="2016-10-30 02:00"/>
+  </worldclock></Map>)xml");
+  for (int i = 0; i < 3; ++i) {
+    DateTime value = DateTime::FromParts(2026, 3, 10, 22, 30);
+    ASSERT_TRUE(clock.ShiftCityDateTime("Beijing", "New York", value));
+    EXPECT_EQ(value.ToString(), "2026-03-10 09:30:00");  // 13 March starts summer time here
+    value = DateTime::FromParts(2026, 10, 27, 22, 30);
+    ASSERT_TRUE(clock.ShiftCityDateTime("Beijing", "London", value));
+    EXPECT_EQ(value.ToString(), "2026-10-27 15:30:00");  // summer time until 30 October here
+  }
+  EXPECT_EQ(h->Logger().CountContaining("America/Nowhere"), 1u);
+  EXPECT_EQ(h->Logger().CountContaining("London names no IANA time zone"), 1u);
+  EXPECT_EQ(h->Logger().CountContaining("Beijing"), 0u);
+  TTimeZoneInfo info;
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", info));
+  EXPECT_EQ(info.TzName, "");
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Beijing", info));
+  EXPECT_EQ(info.TzName, "Asia/Shanghai");
+}
+
 TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
   ScratchDir etc;
   // Code page 936, a record of the wrong length, a short date, a zone replacing a city and an offset.
@@ -116,7 +265,9 @@ TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
       "broken,1,2\r\n"
       "Santiago,-4,1.4,20160814,2016051\r\n"
       "New York,-5,2,20160301,20161101\r\n"
-      "Fiji,abc,x,,\r\n");
+      "Fiji,abc,x,,\r\n"
+      "Sydney,10,1,20161002,20170402,Australia/Sydney\r\n"
+      "Auckland,12,1,20160925,20170402,Pacific/Auckland,extra\r\n");
   testing::WriteTextFile(etc.File("HQ/Base/TimzZone.dat"), text);
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
   TKrHQStockTypeManagerImpl clock(8);
@@ -144,6 +295,17 @@ TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
   value = DateTime::FromParts(2026, 7, 1, 8, 0);
   ASSERT_TRUE(clock.ShiftDateTimeEx(8, -5, value));  // the file's New York summer adds 2 hours
   EXPECT_EQ(value.ToString(), "2026-06-30 21:00:00");
+
+  // A sixth field names the database zone, whose summer time runs across the new year.
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("Sydney", info));
+  EXPECT_EQ(info.TzName, "Australia/Sydney");
+  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(info, DateTime::FromParts(2026, 12, 25, 12, 0)), 11);
+  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(info, DateTime::FromParts(2026, 6, 25, 12, 0)), 10);
+  EXPECT_FALSE(clock.GetTimeZoneInfoByCity("Auckland", info));  // seven fields: skipped
+  // The five-field New York replaced the XML one: the month-and-day rule, and a note in the log.
+  ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", info));
+  EXPECT_EQ(info.TzName, "");
+  EXPECT_EQ(h->Logger().CountContaining("New York names no IANA time zone"), 2u);  // the XML's and the file's
 }
 
 TEST(WorldClockTest, ZoneFileInTheBaseFolderIsTheFallback) {
@@ -185,10 +347,19 @@ TEST(WorldClockTest, MarketNowFollowsTheTradeSpanZone) {
   EXPECT_TRUE(clock->IsNeedShowDate("AAPL.O", morning));  // still the 3rd in New York
   EXPECT_FALSE(clock->IsNeedShowDate(G_GetSecurity("AAPL.O"), DateTime::FromParts(2026, 12, 3, 23, 0)));
 
+  // 14 March 2027, 10:30 in Beijing: New York starts daylight time that morning at 02:00, so its evening
+  // before is still 13 hours behind (the month and day of the sample's rule would say 13 March).
+  h.Clock().Advance(std::chrono::hours(24 * 100));
+  EXPECT_TRUE(clock->KoraCodeNow("AAPL.O", now));
+  EXPECT_EQ(now.ToString(), "2027-03-13 21:30:00");
+  EXPECT_TRUE(clock->KoraCodeNow("FTSE.GI", now));
+  EXPECT_EQ(now.ToString(), "2027-03-14 02:30:00");
   // In summer New York is 12 hours behind.
-  h.Clock().Advance(std::chrono::hours(24 * 200));
+  h.Clock().Advance(std::chrono::hours(24 * 100));
   EXPECT_TRUE(clock->KoraCodeNow("AAPL.O", now));
   EXPECT_EQ(now.ToString(), "2027-06-21 22:30:00");
+  EXPECT_TRUE(clock->KoraCodeNow("FTSE.GI", now));
+  EXPECT_EQ(now.ToString(), "2027-06-22 03:30:00");
 }
 
 TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
@@ -206,6 +377,7 @@ TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
     EXPECT_EQ(exchange, "");
     EXPECT_EQ(GetStockTimeZone_New(606, "US"), -5);
     EXPECT_EQ(GetStockTimeZone_New(606, "GI_TOKYO"), 9);
+    EXPECT_EQ(h->Speed()->LentMarketInfoBuffers(), 0u);  // every session array went back
   }
   {
     TestHost h([](minihost::HostSettings& s) { s.quoteEngine = false; });

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/data_cache.h"
-#include "kdp/host/ansi.h"
 #include "kdp/fields/hq_field_types.h"
+#include "kdp/host/ansi.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -144,6 +144,12 @@ TEST_F(RTDItemTest, TimesShiftIntoTheChosenZone) {
   EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261204);
   GetHQCach().SetTimeZoneEnName("Atlantis");  // an unknown zone leaves values alone
   EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 103000);
+
+  // New York keeps daylight time from 8 March 2026: 10:10 on the 10th in Shanghai is 22:10 the day before.
+  item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20260310.0}, {kTime, 101000.0}}));
+  GetHQCach().SetTimeZoneEnName("New York");
+  EXPECT_EQ(item->GetDoubleDataByID(kTime), 221000);
+  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20260309);
 }
 
 TEST(SuspensionMinuteTest, DatePartMustMatchTheTradeDate) {

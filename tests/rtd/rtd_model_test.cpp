@@ -10,8 +10,11 @@
 #include "kdp/host/ansi.h"
 
 #include "kdp/fields/hq_field_types.h"
+#include "kdp/host/data_table.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_format_item.h"
+#include "rtd/rtd_item.h"
+#include "scripted_speed.h"
 #include "sim_speed.h"
 #include "test_host.h"
 
@@ -28,6 +31,40 @@ TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, co
     params.SetItemArray(i, ids);
   }
   return params;
+}
+
+// One security's row of a quote push: numbers and texts by field ID, in column order.
+struct QuoteRow {
+  std::string code;
+  std::vector<std::pair<std::uint32_t, double>> numbers;
+  std::vector<std::pair<std::uint32_t, std::string>> texts;  // in the engine's code page
+};
+
+// A quote push of one packet, laid out as the engine lays it out.
+std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Data", "dataset");
+  for (const QuoteRow& row : rows) {
+    auto values = std::make_shared<host::TDataTable>();
+    values->AddRow();
+    for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
+    for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
+    const int r = body->AddRow();
+    body->Set(r, 0, row.code);
+    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+  }
+  auto header = std::make_shared<host::TDataTable>();
+  header->AddField("CmdID", "int");
+  header->AddRow();
+  header->Set(0, 0, 3070);
+  auto push = std::make_shared<host::TDataTable>();
+  push->AddField("Header", "dataset");
+  push->AddField("Body", "dataset");
+  push->AddRow();
+  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
+  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return push;
 }
 
 struct ModelTest : ::testing::Test {
@@ -155,6 +192,98 @@ TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {
   EXPECT_EQ(model.GetUpdateSecurityList(), (std::vector<std::string>{"000001.SZ"}));
   cloud.NotifyUpdateCloudData({});  // empty updates notify nobody
   EXPECT_EQ(notified, 1);
+}
+
+// Replies no engine should send: they are dropped where they cannot be stored, logged once each, and
+// leave the cache, and what an item costs, as a normal update left them.
+TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  h->Context().SetSpeed(engine);  // the model's session attaches to it
+  TKrRTDModel model;
+  ASSERT_EQ(engine->observers.size(), 1u);
+  const auto deliver = [&](const std::vector<QuoteRow>& rows) {
+    return engine->observers[0]->SaveQuoteData(QuotePush(rows));
+  };
+  const auto itemOf = [&](const std::string& code) {
+    return std::dynamic_pointer_cast<TKrRTDItem>(model.GetRTDItem(code));
+  };
+  // Last price, volume and trading status (an integer field), and the name.
+  const QuoteRow normal{"600000.SH", {{3, 10.5}, {8, 1200}, {17, 2}}, {{11, host::Utf8ToAnsi("浦发银行")}}};
+  deliver({normal});
+  auto item = itemOf("600000.SH");
+  ASSERT_NE(item, nullptr);
+  const std::size_t itemBytes = item->MemoryBytes();
+
+  // Seventy thousand numeric column names the dictionary never defined, around one real field: more
+  // distinct IDs than the process-wide field slots hold.
+  QuoteRow flood{"600000.SH", {{3, 11.0}}, {}};
+  for (std::uint32_t id = 100000; id < 170000; ++id) flood.numbers.emplace_back(id, 1.0);
+  h->Logger().ClearRecords();
+  EXPECT_EQ(deliver({flood}), 0);
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, 0), 11.0);  // what can be stored is
+  EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{3}));
+  EXPECT_TRUE(item->IsNullByID(100000));
+  EXPECT_EQ(item->MemoryBytes(), itemBytes);
+  EXPECT_EQ(h->Logger().CountContaining("SaveToCache: a reply of"), 1u);
+  EXPECT_TRUE(h->Logger().Contains("70000 fields not in the dictionary (first ID 100000)"));
+
+  // Rows without a usable code: blank, and control characters only.
+  h->Logger().ClearRecords();
+  deliver({{"   ", {{3, 99.0}}, {}}, {"\t\r", {{3, 99.0}}, {}}, {"000001.SZ", {{3, 9.5}}, {}}});
+  EXPECT_EQ(model.GetRTDItemList(), (std::vector<std::string>{"000001.SZ", "600000.SH"}));
+  EXPECT_EQ(model.GetUpdateSecurityList(), (std::vector<std::string>{"000001.SZ"}));
+  EXPECT_TRUE(h->Logger().Contains("a reply of 3 rows dropped 2 rows without a usable code"));
+
+  // Cloud rows whose ID and value counts differ keep the pairs they have; a row without a code is dropped.
+  h->Logger().ClearRecords();
+  TSpeedQuoteData uneven{"000001.SZ", {10001, 10002, 10003}, {1.5}};
+  TSpeedQuoteData spare{"000001.SZ", {10004}, {2.5, 3.5}};
+  TSpeedQuoteData nameless{"", {10001}, {7.0}};
+  model.Provider()->CloudSubscriber().NotifyUpdateCloudData({uneven, spare, nameless});
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 10001, -1), 1.5);
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 10004, -1), 2.5);
+  EXPECT_TRUE(model.IsNull("000001.SZ", 10002));
+  EXPECT_TRUE(h->Logger().Contains("3 IDs or values without a pair, 1 row without a usable code"));
+
+  // Permission reports name fields the same way.
+  model.Provider()->CloudSubscriber().NotifyCloudDataPermissionInfo({{"000001.SZ", {"10002", "99999999", "x"}}});
+  EXPECT_FALSE(itemOf("000001.SZ")->HasPermissionByID(10002));
+  EXPECT_TRUE(h->Logger().Contains("OnPressions: a permission report dropped 2 fields not in the dictionary"));
+
+  // A normal update lands whole, and a security first seen now costs what the first one did.
+  deliver({normal});
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, 0), 10.5);
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 8, 0), 1200);
+  EXPECT_EQ(item->GetIntDataByID(17), 2);
+  EXPECT_EQ(model.GetStringVal("600000.SH", 11), "浦发银行");
+  EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{3, 8, 11, 17}));
+  EXPECT_EQ(item->MemoryBytes(), itemBytes);
+  QuoteRow another = normal;
+  another.code = "600004.SH";
+  deliver({another});
+  ASSERT_NE(itemOf("600004.SH"), nullptr);
+  EXPECT_EQ(itemOf("600004.SH")->MemoryBytes(), itemBytes);
+}
+
+TEST_F(ModelTest, CodesLongerThanThirtyCharactersAreCutInRequestsAsInReplies) {
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  h->Context().SetSpeed(engine);
+  TKrRTDModel model;
+  ASSERT_EQ(engine->observers.size(), 1u);
+  const std::string longCode = "600000.SH" + std::string(31, 'Z');  // 40 characters
+  const std::string cut = longCode.substr(0, 30);
+  ASSERT_EQ(model.Subscrible(Subscription({longCode}, {3})), 0);
+  ASSERT_EQ(engine->Subscriptions().size(), 1u);
+  ASSERT_EQ(engine->Subscriptions()[0].size(), 1u);
+  EXPECT_EQ(engine->Subscriptions()[0][0].KoraCode, cut);
+  EXPECT_EQ(model.ToReqString(), cut + ": 3");
+
+  engine->observers[0]->SaveQuoteData(QuotePush({{longCode, {{3, 12.0}}, {}}}));
+  EXPECT_EQ(model.GetDoubleVal(cut, 3, 0), 12.0);
+  EXPECT_EQ(model.GetRTDItemList(), (std::vector<std::string>{cut}));
+  // The item is the subscription's: a new subscription without the code drops it.
+  model.Subscrible(Subscription({"000001.SZ"}, {3}));
+  EXPECT_EQ(model.GetRTDItem(cut), nullptr);
 }
 
 class RecordingPlay final : public host::Implements<IKrHisPlayDataProvider> {

@@ -17,6 +17,7 @@
 namespace kdp {
 namespace {
 
+using testing::HistoryReply;
 using testing::TestHost;
 using Table = std::shared_ptr<host::TDataTable>;
 
@@ -67,6 +68,12 @@ TEST(SpeedConfigTest, TheTwentyFirstCodeEmptiesTheSecurityCache) {
 TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
   TestHost h;
   TKrSpeedConfig config([] { return std::vector<std::string>{}; });
+  // The A/H pairs come from the related-securities service, which the configuration is handed on the
+  // main thread; before that it answers as without one (it never looks services up itself).
+  EXPECT_EQ(config.GetMemberTotal("HQ_AH_ASECTOR"), 0);
+  EXPECT_EQ(config.GetMember("HQ_AH_ASECTOR", 0), "600000.SH");
+  EXPECT_EQ(h->Names().GetIntf("IRelatedSymbol"), nullptr);
+  config.PrepareSources();
   EXPECT_EQ(config.GetMember("IND.LIQUOR", 1), "600809.SH");
   EXPECT_EQ(config.GetMember("IND.LIQUOR", 99), "600000.SH");
   EXPECT_EQ(config.GetMember("NO_SUCH_SECTOR", 0), "600000.SH");
@@ -157,27 +164,6 @@ TEST(SpeedSessionTest, WithoutAnEngineEverythingDegrades) {
   EXPECT_EQ(TKrHQSpeedDataRequestGroup().Request(), -1);
 }
 
-std::shared_ptr<host::IDataSet> HistoryReply(const std::string& code, int rows) {
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddField("PID", "int");
-  header->AddField("koracode", "string");
-  header->AddRow();
-  header->Set(0, 0, 3001);
-  header->Set(0, 1, 42);
-  header->Set(0, 2, code);
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("Close", "double");
-  for (int i = 0; i < rows; ++i) body->Set(body->AddRow(), 0, 10.0 + i);
-  auto reply = std::make_shared<host::TDataTable>();
-  reply->AddField("Header", "dataset");
-  reply->AddField("Body", "dataset");
-  reply->AddRow();
-  reply->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return reply;
-}
-
 TEST(SpeedDataProviderTest, RepliesReachOnlyTheProviderOfTheirCode) {
   TestHost h;
   auto engine = std::make_shared<testing::ScriptedSpeed>();
@@ -204,6 +190,12 @@ TEST(SpeedDataProviderTest, RepliesReachOnlyTheProviderOfTheirCode) {
   engine->observers[0]->NotifyReqResponse(0, 42, 3001);
   EXPECT_EQ(responses, (std::vector<int>{0, 42, 3001}));
   EXPECT_TRUE(h->Logger().Contains("NotifyReqResponse, ErrCode:0, KoraCode:600000.SH, CmdID:3001, ReturnID:42"));
+
+  // A widget's handler that throws is logged; the engine's call-back returns normally.
+  provider->SetOnHisData(
+      [](const std::shared_ptr<host::IDataSet>&, const std::string&) { throw std::runtime_error("chart not ready"); });
+  EXPECT_EQ(engine->observers[0]->SetData(HistoryReply("600000.SH", 2)), 0);
+  EXPECT_TRUE(h->Logger().Contains("SetData failed: chart not ready"));
 
   // After the provider is gone the engine's late reply reaches nothing.
   auto observer = engine->observers[0];

@@ -1,6 +1,7 @@
 // ScriptedSpeed: a quote engine for tests that hands its observers to the test, so replies can be
-// delivered exactly as a test wants them. It hands out parameter sets for the commands it is given and
-// answers every request with a fixed PID; it has no market and no groups.
+// delivered exactly as a test wants them, and keeps every subscription it was sent. It hands out
+// parameter sets for the commands it is given and answers every request with a fixed PID; it has no
+// market and no groups. Main thread only, except that a test may deliver replies from any thread.
 #pragma once
 
 #include <map>
@@ -9,9 +10,33 @@
 #include <string>
 #include <vector>
 
+#include "kdp/host/data_table.h"
 #include "kdp/host/speed.h"
 
 namespace kdp::testing {
+
+// A history reply for `code`: a header of "CmdID" 3001, "PID" 42 and "koracode", and a body of `rows`
+// closing prices 10, 11, ...
+inline std::shared_ptr<host::IDataSet> HistoryReply(const std::string& code, int rows) {
+  auto header = std::make_shared<host::TDataTable>();
+  header->AddField("CmdID", "int");
+  header->AddField("PID", "int");
+  header->AddField("koracode", "string");
+  header->AddRow();
+  header->Set(0, 0, 3001);
+  header->Set(0, 1, 42);
+  header->Set(0, 2, code);
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("Close", "double");
+  for (int i = 0; i < rows; ++i) body->Set(body->AddRow(), 0, 10.0 + i);
+  auto reply = std::make_shared<host::TDataTable>();
+  reply->AddField("Header", "dataset");
+  reply->AddField("Body", "dataset");
+  reply->AddRow();
+  reply->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
+  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return reply;
+}
 
 class ScriptedSpeed final : public host::Implements<host::ISpeed> {
  public:
@@ -19,7 +44,7 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
   std::shared_ptr<host::ISpeedDataRequest> CreateDataRequest(const std::shared_ptr<host::IObserver>& o) override {
     observers.push_back(o);
-    return std::make_shared<ScriptedRequest>(commands_);
+    return std::make_shared<ScriptedRequest>(commands_, subscriptions_);
   }
   void SetCallBack(const std::shared_ptr<host::ICallBack>&) override {}
   int QueryMarketInfo(int, const std::string&, host::TMarketInfoBuffer&) override { return -1; }
@@ -28,6 +53,8 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
   // Every observer a data request was created for, in order.
   std::vector<std::shared_ptr<host::IObserver>> observers;
+  // Every subscription any of its requests was sent, in order.
+  const std::vector<host::TKrSpeedSymbolDataList>& Subscriptions() const { return *subscriptions_; }
   static constexpr int kPid = 77;
 
  private:
@@ -43,8 +70,12 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
   class ScriptedRequest final : public host::Implements<host::ISpeedDataRequest> {
    public:
-    explicit ScriptedRequest(std::set<int> commands) : commands_(std::move(commands)) {}
-    int Subscribe(const host::TKrSpeedSymbolDataList&) override { return 0; }
+    ScriptedRequest(std::set<int> commands, std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions)
+        : commands_(std::move(commands)), subscriptions_(std::move(subscriptions)) {}
+    int Subscribe(const host::TKrSpeedSymbolDataList& symbols) override {
+      subscriptions_->push_back(symbols);
+      return 0;
+    }
     int UnSubscribe() override { return 0; }
     int GetParamSerialSet(int command, std::shared_ptr<host::IParamSerialSet>& set) override {
       if (!commands_.contains(command)) return 0;
@@ -58,9 +89,12 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
 
    private:
     std::set<int> commands_;
+    std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions_;
   };
 
   std::set<int> commands_;
+  std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions_ =
+      std::make_shared<std::vector<host::TKrSpeedSymbolDataList>>();
 };
 
 }  // namespace kdp::testing

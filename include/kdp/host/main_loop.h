@@ -80,6 +80,8 @@ class IMainLoop {
 
 // The installed host's main loop. REQUIRES: a host environment is installed.
 IMainLoop& MainLoop();
+// Whether the caller runs on the installed host's main thread; true when no host is installed.
+bool IsMainThread();
 
 // A private message window: closures posted to it run on the main thread unless the window has been
 // released by then. Posting is thread-safe; Release and destruction happen on the main thread.

@@ -1,11 +1,13 @@
 // The host's security and sector masters as the package sees them.
 //
 // IKrSecurity is one security by code ("600000.SH"): its names, stock type, exchange, listing status, trade
-// span, categories, currency and price step. IKrSecuritys is an ordered list of them. IKrSecurityMgrHQ looks
-// securities up by code. IKrSector is a sector (a named, ordered list of member codes, possibly with child
-// sectors), and IKrSectorMgrHQ looks sectors up.
+// span, categories, currency and price step; some securities also answer the extensions below (their
+// underlying security, their own trading hours). IKrSecuritys is an ordered list of them. IKrSecurityMgrHQ
+// looks securities up by code. IKrSector is a sector (a named, ordered list of member codes, possibly with
+// child sectors), and IKrSectorMgrHQ looks sectors up.
 //
-// Thread-safety: the objects are immutable once handed out; look-ups happen on the main thread.
+// Thread-safety: the objects are immutable once handed out, and the masters' look-ups may be made from
+// any thread (the quote engine asks about securities and sectors from threads of its own).
 #pragma once
 
 #include <memory>
@@ -43,6 +45,27 @@ class IKrSecurity : public virtual IInterface {
   virtual int GetCategory(int kind) = 0;   // 0 when the security has no category of that kind
   virtual std::string GetCurrency() = 0;   // "CNY", "HKD", "USD"
   virtual double GetPriceStep() = 0;       // minimum price change
+};
+
+// Extensions a security object may answer through QueryInterface; securities without them answer nullptr.
+
+// The security whose market this one follows (an index future follows its index, a continuous contract
+// its current month): the package asks it for the zone and sessions of such a security.
+class IKrSecurityUnderlying : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "29F672A0-4973-4BC5-BDC7-CDF1B8C9E40C";
+  virtual std::string GetUnderlyingCode() = 0;  // "000300.SH"
+};
+
+// The trading hours a security keeps itself, for securities whose hours are not those of an exchange.
+class IKrSecurityTradeHours : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "42BAAE51-1420-4E52-AD16-8DE9836B1454";
+  virtual int GetTimeZone() = 0;  // whole hours east of UTC
+  virtual int GetSessionCount() = 0;
+  // Session `index`'s start and end as times of day (fractions of a day, in the security's zone); a
+  // session that crosses midnight ends before it starts. False for an index out of range.
+  virtual bool GetSession(int index, double& start, double& end) = 0;
 };
 
 class IKrSecuritys : public virtual IInterface {

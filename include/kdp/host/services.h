@@ -6,8 +6,10 @@
 // per-session facts the package needs: the quote engine, the Lux client, the user's rights, the server
 // time, the language and the user's identity.
 //
-// Thread-safety: look-ups and registrations are made on the host's main thread. The context's accessors
-// (server time, language, rights, user IDs) may be called from any thread.
+// Thread-safety: the service provider, the GUID registry and the name registry may be used from any
+// thread (the host guards them), so an engine's thread may look services up while the main thread
+// publishes; the package itself publishes and withdraws on the main thread only. The context's accessors
+// (server time, language, rights, user IDs, the engine) may be called from any thread.
 #pragma once
 
 #include <memory>

@@ -117,13 +117,16 @@ class ICallBack : public virtual IInterface {
   virtual int NotifyLEDChange(int status) = 0;  // -1: disconnected
 };
 
-// Questions to the engine's market rules, by a security's trade span text.
-inline constexpr int kMarketInfoSessions = 602;  // answers a count; fills `values` with HHMM session bounds
+// Questions to the engine's market rules (the host's trade-rule service), by a security's trade span text.
+inline constexpr int kMarketInfoSessions = 602;  // answers a count n; `values` points at n HHMM session bounds
 inline constexpr int kMarketInfoExchange = 604;  // answers 0 and fills `text` with the exchange name
 inline constexpr int kMarketInfoTimeZone = 606;  // answers the zone in whole hours east of UTC
 
+// What QueryMarketInfo fills. For question 602 the engine lends an array: `values` stays valid until the
+// buffer is handed back to FreeMarketInfo with the same question, which the asker must do whenever the
+// answer was positive. For 604, `text` holds the name, zero-terminated.
 struct TMarketInfoBuffer {
-  std::vector<std::int32_t> values;
+  const std::int32_t* values = nullptr;
   char text[16] = {};
 };
 
@@ -135,7 +138,8 @@ class ISpeed : public virtual IInterface {
   virtual void SetCallBack(const std::shared_ptr<ICallBack>& callback) = 0;
   // Answers a market-rule question (kMarketInfo...); a negative answer means unknown.
   virtual int QueryMarketInfo(int kind, const std::string& argument, TMarketInfoBuffer& buffer) = 0;
-  // Releases what QueryMarketInfo filled.
+  // Takes back the array QueryMarketInfo lent (`buffer.values` becomes nullptr); a buffer it did not lend
+  // is left alone.
   virtual void FreeMarketInfo(int kind, TMarketInfoBuffer& buffer) = 0;
   virtual std::shared_ptr<ISpeedDataRequestGroup> CreateDataRequestGroup() = 0;
 };

@@ -7,7 +7,9 @@
 // (ASCII); a code that is not in a table answers nullptr, an empty string or 0.
 //
 // Threads: main thread only, except IIndexSectors, whose table the file watcher reloads off the main
-// thread; its look-ups and the reload are serialised by its own lock.
+// thread (its look-ups and the reload are serialised by its own lock), and the A/H pair reads of
+// IRelatedSymbol (GetAHKoraCodeList, GetAHKoraCodeByIndex, GetAHKoraCodeCount), which the quote engine's
+// sector questions make from the engine's threads (the pair lists have their own lock).
 #pragma once
 
 #include <cstdint>

@@ -4,12 +4,15 @@
 // quote type (HQ type) and its numeric ID, the exchange suffix, the trading sessions, the history
 // directory, the time zone city, the K-line volume divisors, the F5 detail page and a few flags, as the
 // stock type map ("HQ/Base/StockTypeMap.xml") classifies it. IKrWorldClock converts date-times between the
-// zones of cities and markets, with a simple summer-time rule. One object implements both; the package
+// zones of cities and markets: a zone that names an IANA zone follows the machine's time-zone database in
+// every year, the others a simple month-and-day summer-time rule. One object implements both; the package
 // publishes it at start-up under the names "IKrHQSecurityManager" and "IKrWorldClock".
 // IKrStockTypeVariable answers named per-HQ-type variables ("HQ/Base/StockTypeVariables.xml").
 //
-// All of these are used on the main thread. Info objects are made fresh per resolution and belong to the
-// caller.
+// All of these are used on the main thread, except GetSecurityInfo of a security object, which the quote
+// engine's configuration calls from the engine's threads: it reads only what the manager loaded before it
+// was published, and asks nothing but the host. Info objects are made fresh per resolution and belong to
+// the caller.
 #pragma once
 
 #include <limits>
@@ -26,7 +29,9 @@ namespace kdp {
 
 using host::Guid;
 
-// A time zone of the world clock. A zone without summer time has all summer fields 0.
+// A time zone of the world clock. A zone without summer time has all summer fields 0. A zone with TzName
+// takes its offset and summer time at every instant from the time-zone database; its summer fields are then
+// not consulted.
 struct TTimeZoneInfo {
   std::string City;
   double TimeZone = 0.0;  // hours east of UTC
@@ -37,6 +42,7 @@ struct TTimeZoneInfo {
   int SummerEndDay = 0;
   int SummerDiff = 0;  // hours
   double SummerEndTime = 0.0;
+  std::string TzName;  // the IANA zone ("America/New_York"); "" when the zone follows the month-and-day rule
 };
 
 // One entry of the stock type map.
@@ -140,6 +146,9 @@ class IKrHQSecurityManager : public virtual host::IInterface {
   virtual bool IsHardCode(const std::string& code) = 0;
 };
 
+// Wall-clock date-times that a zone's transition skips (02:30 on a spring-forward night) or repeats (01:30 on
+// a fall-back night) are read with the offset in effect before the transition: a skipped time moves forward
+// by the length of the gap, a repeated one names the earlier instant.
 class IKrWorldClock : public virtual host::IInterface {
  public:
   static constexpr Guid IID = "F56CA3B3-546E-48CB-9ADE-C893237F05F3";
@@ -148,8 +157,9 @@ class IKrWorldClock : public virtual host::IInterface {
   // Converts a date-time of the city's zone into the machine's zone; false (value unchanged) when the city
   // or the machine's zone is unknown.
   virtual bool ShiftDateTime(const std::string& city, host::DateTime& dateTime) = 0;
-  // Converts a date-time between two zones given by their offsets; false (value unchanged) when either
-  // zone is unknown. Equal offsets leave the value unchanged and answer true.
+  // Converts a date-time between two zones given by their offsets (the last zone listed with an offset
+  // answers for it); false (value unchanged) when either zone is unknown. Equal offsets leave the value
+  // unchanged and answer true.
   virtual bool ShiftDateTimeEx(double fromZone, double toZone, host::DateTime& dateTime) = 0;
   // The server's current date-time in the security's own zone. Always true.
   virtual bool KoraCodeNow(const std::string& code, host::DateTime& now) = 0;
@@ -162,6 +172,12 @@ class IKrWorldClock : public virtual host::IInterface {
   virtual std::vector<TTimeZoneInfo> GetCityTimeZones() = 0;
   // True when `dateTime`, a date-time of the zone, falls in its summer time.
   virtual bool IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) = 0;
+  // Converts a date-time of one city's zone into another city's; false (value unchanged) when either city
+  // is unknown.
+  virtual bool ShiftCityDateTime(const std::string& fromCity, const std::string& toCity, host::DateTime& dateTime) = 0;
+  // The zone's offset in hours east of UTC at `dateTime`, a date-time of the zone: the standard offset,
+  // plus the summer difference while summer time is in effect.
+  virtual double GetZoneOffset(const TTimeZoneInfo& zone, host::DateTime dateTime) = 0;
 };
 
 class IKrStockTypeVariable : public virtual host::IInterface {

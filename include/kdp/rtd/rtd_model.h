@@ -7,6 +7,11 @@
 //
 // Main thread only: the quote engine delivers on the host's main loop and the model writes its cache
 // inside that delivery, without locks.
+//
+// Replies are outside bytes: a delivery never throws back into its source and never leaves an update
+// half written. What the cache cannot keep (fields the dictionary does not define, IDs or values without
+// a pair, rows without a usable code) is dropped and logged once per reply; the rest is stored. Codes are
+// cut to 30 characters in replies and in subscriptions alike.
 #pragma once
 
 #include <cstdint>
@@ -166,7 +171,7 @@ class TKrRTDModel {
   void OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows);
   void OnPressions(const std::map<std::string, std::vector<std::string>>& denied);
   void SaveToCache(const TKrSpeedDataSetParseCmdID3070& rows);
-  std::shared_ptr<IRTDItem> ItemFor(const std::string& code);
+  std::shared_ptr<class TKrRTDItem> ItemFor(const std::string& code);
   void NotifyHisPlayDataCallBack(const std::string& codes);
 
   std::unique_ptr<TKrRTDProvider> FRTDProv;

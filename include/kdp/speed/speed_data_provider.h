@@ -2,12 +2,16 @@
 // delivers the replies for that security; TKrHQSpeedDataRequestGroup sends several requests as one
 // combined packet (unless "NoHisCombin.txt" in the program directory switches combining off).
 //
-// Replies and responses arrive on the engine's thread; the events run there. Destroying a provider
-// clears its events first, so a reply arriving during destruction reaches nothing.
+// Replies and responses arrive on the engine's thread; the events run there, with the code the reply was
+// matched against (a chart may switch its security on the main thread while a reply is in flight: the
+// reply then reaches the event under the code it was sent for, or not at all). The code and the events are
+// guarded by the provider's lock. Destroying a provider clears its events first, so a reply arriving
+// during destruction reaches nothing.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "kdp/host/speed.h"
@@ -25,10 +29,10 @@ class TKrHQSpeedDataProvider {
   TKrHQSpeedDataProvider(const TKrHQSpeedDataProvider&) = delete;
   TKrHQSpeedDataProvider& operator=(const TKrHQSpeedDataProvider&) = delete;
 
-  const std::string& GetKoraCode() const { return FKoraCode; }
-  void SetKoraCode(std::string code) { FKoraCode = std::move(code); }
-  void SetOnHisData(HisDataEvent e) { FOnHisData = std::move(e); }
-  void SetOnResponse(ResponseEvent e) { FOnResponse = std::move(e); }
+  std::string GetKoraCode();
+  void SetKoraCode(std::string code);
+  void SetOnHisData(HisDataEvent e);
+  void SetOnResponse(ResponseEvent e);
 
   // Remembers `reqID` as the current command and asks the engine for its parameter set.
   bool GetIParamSeriaSetByReqID(int reqID, std::shared_ptr<host::IParamSerialSet>& paramSet);
@@ -40,6 +44,7 @@ class TKrHQSpeedDataProvider {
   void NotifyHisData(const std::shared_ptr<host::IDataSet>& data);
   void NotifyReqResponse(int errCode, int returnID, int cmdID);
 
+  std::mutex FLock;  // guards FKoraCode and the two events
   std::string FKoraCode;
   HisDataEvent FOnHisData;
   ResponseEvent FOnResponse;

@@ -3,7 +3,8 @@
 //
 // Thread-safety: the engine calls it on threads of its choosing while the owner sets or clears events on
 // the main thread. Events are guarded: clearing them waits for a call in progress to finish, so an owner
-// that clears its events before going away never sees a late call.
+// that clears its events before going away never sees a late call. An exception escaping an event is
+// logged and goes no further: the engine's call-back never sees it.
 #pragma once
 
 #include <functional>
@@ -39,6 +40,9 @@ class TKrHQSpeedObserver final : public host::Implements<host::IObserver> {
     std::lock_guard lock(FLock);
     event = std::move(value);
   }
+  // Runs `event` (when set) under the lock; logs what it throws.
+  template <class E, class... Args>
+  void Run(const char* name, const E& event, const Args&... args);
 
   std::recursive_mutex FLock;  // guards the events and is held while one runs
   DataEvent FOnQuoteData;

@@ -5,7 +5,10 @@
 // configuration answers (TKrSpeedConfig), and it keeps the Speed user ID the engine was given.
 //
 // Thread-safety: the engine calls the call-back and the configuration from threads of its own; their
-// state is atomic or locked. TKrHQSpeedImpl itself is used on the main thread.
+// state is atomic or locked. The configuration answers from the host (any thread may ask it) and from
+// package services it was handed on the main thread when the session attached (PrepareSources), never
+// through the package's name look-up, which is main-thread only and may create services.
+// TKrHQSpeedImpl itself is used on the main thread.
 #pragma once
 
 #include <atomic>
@@ -21,6 +24,16 @@
 
 namespace kdp {
 
+class IKrHQSecurityManager;
+class IRelatedSymbol;
+
+// The package services the configuration's answers need, looked up on the main thread and then only
+// read. Each may be nullptr (a package that is not started has no security manager).
+struct TKrSpeedConfigSources {
+  std::shared_ptr<IKrHQSecurityManager> SecurityManager;  // stock types; its resolution reads are read-only
+  std::shared_ptr<IRelatedSymbol> RelatedSymbol;          // the A/H pairs; their reads are locked
+};
+
 // The status handler: (sender, status). Runs on the engine's thread.
 using SpeedStatusHandler = std::function<void(host::IInterface* sender, int status)>;
 
@@ -29,8 +42,13 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
   // Lists the machine's IPv4 addresses in dotted form.
   using AddressSource = std::function<std::vector<std::string>()>;
 
-  // `addresses` defaults to resolving the machine's host name.
+  // `addresses` defaults to resolving the machine's host name. Answers without sources until
+  // PrepareSources runs.
   explicit TKrSpeedConfig(AddressSource addresses = {});
+
+  // Looks up (creating on demand) the services the answers need and hands them to the engine's threads.
+  // REQUIRES: the main thread.
+  void PrepareSources();
 
   // "kora1#" + the last two parts of the first IPv4 address as a 16-bit value in upper-case hex, at
   // least four digits (10.1.2.3 gives kora1#0203); kora1#0101 when the machine has no address.
@@ -46,11 +64,15 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
   // 0 for the special sectors and the user's own sectors, -1 for every other name.
   int IsSystemSector(const std::string& sectorName);
 
-  // The security of a code through a cache of at most 20 entries (a 21st code empties it first).
+  // The host's security of a code through a cache of at most 20 entries (a 21st code empties it first).
   std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code);
   std::size_t CachedSecurityCount();
 
  private:
+  std::shared_ptr<const TKrSpeedConfigSources> Sources();
+
+  std::mutex FSourcesLock;  // guards FSources (the pointer; what it points to is not changed)
+  std::shared_ptr<const TKrSpeedConfigSources> FSources = std::make_shared<TKrSpeedConfigSources>();
   AddressSource FAddresses;
   std::mutex FAddressLock;  // guards the address list, filled on first use
   std::vector<std::string> FIPList;
@@ -61,7 +83,7 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
 
 class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
  public:
-  std::shared_ptr<host::IConfig> GetIConfig() override;
+  std::shared_ptr<host::IConfig> GetIConfig() override { return FConfig; }
   int NotifyConnect(int code) override;
   int NotifyLEDChange(int status) override;
 
@@ -70,11 +92,11 @@ class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
   int GetStatus() const { return FSpeedStatus.load(); }
   void UpdateSpeedStatus(int status);
   void SetStatusHandler(SpeedStatusHandler handler);
-  std::shared_ptr<TKrSpeedConfig> GetConfig();
+  const std::shared_ptr<TKrSpeedConfig>& GetConfig() const { return FConfig; }
 
  private:
-  std::mutex FLock;  // guards FConfig and FStatusHandler
-  std::shared_ptr<TKrSpeedConfig> FConfig;
+  const std::shared_ptr<TKrSpeedConfig> FConfig = std::make_shared<TKrSpeedConfig>();  // made with the call-back
+  std::mutex FLock;  // guards FStatusHandler
   SpeedStatusHandler FStatusHandler;
   std::atomic<int> FSpeedStatus{-1};
   std::atomic<int> FConnectCode{0};
