@@ -19,15 +19,61 @@ constexpr std::string_view kReturnFields =
     "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
 constexpr std::string_view kDefaultPageSize = "50";
 
-constexpr TNewsQueryStyle kNewsStyle{
-    "name=getlist&mediatype=01&lng=01&param_v2=", "name=getlist&mediatype=01&param_v2=", "&pagesize=", true, true};
-constexpr TNewsQueryStyle kSubjectStyle{
-    "name=getlist&mediatype=13&param_v2=", "name=getlist&mediatype=13&param_v2=", "&pagesize=", false, false};
-constexpr TNewsQueryStyle kCommStyle{
-    "name=getlist&mediatype=16&lng=01&param_v2=", "name=getlist&mediatype=16&param_v2=", "&pagesize=", true, true};
-constexpr TNewsQueryStyle kLedStyle{
-    "name=getlist&mediatype=01&lng=01&returnfields=&param_v2=", "name=getlist&mediatype=01&returnfields=&param_v2=",
-    "&type=01,03,16&pagesize=", true, true};
+constexpr std::string_view kListReturnFields =
+    "&returnfields=id,title,date,snap,channel,sitename,keyword,section,sentence";
+
+constexpr TNewsQueryStyle kNewsStyle{"name=getlist&mediatype=01&lng=01&param_v2=",
+                                     "name=getlist&mediatype=01&param_v2=",
+                                     "&pagesize=",
+                                     true,
+                                     true,
+                                     &KoraCodeCondition,
+                                     kReturnFields};
+constexpr TNewsQueryStyle kSubjectStyle{"name=getlist&mediatype=13&param_v2=",
+                                        "name=getlist&mediatype=13&param_v2=",
+                                        "&pagesize=",
+                                        false,
+                                        false,
+                                        &KoraCodeCondition,
+                                        kReturnFields};
+constexpr TNewsQueryStyle kCommStyle{"name=getlist&mediatype=16&lng=01&param_v2=",
+                                     "name=getlist&mediatype=16&param_v2=",
+                                     "&pagesize=",
+                                     true,
+                                     true,
+                                     &KoraCodeCondition,
+                                     kReturnFields};
+constexpr TNewsQueryStyle kLedStyle{"name=getlist&mediatype=01&lng=01&returnfields=&param_v2=",
+                                    "name=getlist&mediatype=01&returnfields=&param_v2=",
+                                    "&type=01,03,16&pagesize=",
+                                    true,
+                                    true,
+                                    &KoraCodeCondition,
+                                    kReturnFields};
+constexpr TNewsQueryStyle kAnnouncementStyle{"name=getlist&mediatype=03&lng=01&param_v2=",
+                                             "name=getlist&mediatype=03&param_v2=",
+                                             "&pagesize=",
+                                             true,
+                                             true,
+                                             &KoraCodeCondition,
+                                             kReturnFields};
+constexpr TNewsQueryStyle kNegativeStyle{"name=getlist&mediatype=01&lng=01&param_v2=",
+                                         "name=getlist&mediatype=01&param_v2=",
+                                         "&pagesize=",
+                                         true,
+                                         true,
+                                         &NegativeNewsCondition,
+                                         kListReturnFields};
+constexpr TNewsQueryStyle kStockNewsStyle{"calltype=C#&name=livenewsinfo&param=",
+                                          "calltype=C#&name=livenewsinfo&param=",
+                                          "&pagesize=",
+                                          true,
+                                          true,
+                                          &LiveNewsCodeCondition,
+                                          ""};
+
+constexpr TNewsReplyOptions kAnnouncementReply{"Announcement", true, false, true};
+constexpr TNewsReplyOptions kLiveNewsReply{"News", true, true, false};
 
 // What a parameter is to the query.
 enum class Role {
@@ -92,15 +138,14 @@ std::string Condition(std::string_view name, std::string_view value) {
   return condition;
 }
 
-// The security condition: "&" escaped for the search engine, brackets made "_", a list made alternatives.
-std::string CodesCondition(std::string_view codes) {
+// Codes as the search engine reads them: "&" escaped, brackets made "_".
+std::string EscapedCodes(std::string_view codes) {
   std::string value(codes);
   ReplaceAll(value, "&", "\\\\&");
   for (char& c : value) {
     if (c == '(' || c == ')') c = '_';
   }
-  ReplaceAll(value, ",", " OR koracode:");
-  return "koracode:" + value;
+  return value;
 }
 
 // The page to ask for: the number given, or the page after the rows the caller already has.
@@ -111,8 +156,36 @@ int PageNumber(const std::string* pageNo, int startNum, std::string_view pageSiz
   return (startNum + size - 1) / size + 1;
 }
 
-std::string BuildQuery(const TKrLuxDataRequestInfo::Params& params, const TNewsQueryStyle& style, bool edition,
-                       bool search, const std::string& conditionSuffix) {
+}  // namespace
+
+std::string KoraCodeCondition(std::string_view codes) {
+  std::string value = EscapedCodes(codes);
+  ReplaceAll(value, ",", " OR koracode:");
+  return "koracode:" + value;
+}
+
+std::string NegativeNewsCondition(std::string_view codes) {
+  std::string value = EscapedCodes(codes);
+  ReplaceAll(value, ",", "0402 OR v2025:");
+  return "v2025:" + value + "0402";
+}
+
+std::string LiveNewsCodeCondition(std::string_view codes) { return "v2002:" + std::string(codes); }
+
+int NewsPageNumber(const TKrLuxDataRequestInfo::Params& params) {
+  const std::string* pageNo = nullptr;
+  int startNum = 0;
+  std::string pageSize(kDefaultPageSize);
+  for (const auto& [name, value] : params) {
+    if (SameTextAscii(name, "pageno")) pageNo = &value;
+    if (SameTextAscii(name, "StartNum")) startNum = ParseInt32(value).value_or(0);
+    if (SameTextAscii(name, "pagesize") && !value.empty()) pageSize = value;
+  }
+  return PageNumber(pageNo, startNum, pageSize);
+}
+
+std::string BuildNewsQuery(const TKrLuxDataRequestInfo::Params& params, const TNewsQueryStyle& style, bool edition,
+                           bool search, const std::string& conditionSuffix) {
   std::string pageSize(kDefaultPageSize);
   const std::string* pageNo = nullptr;
   int startNum = 0;
@@ -147,7 +220,7 @@ std::string BuildQuery(const TKrLuxDataRequestInfo::Params& params, const TNewsQ
         sortEnd = value;
         break;
       case Role::kCodes:
-        conditions.push_back(CodesCondition(value));
+        conditions.push_back(style.CodesCondition(value));
         break;
       case Role::kCondition:
         conditions.push_back(Condition(name, value));
@@ -183,19 +256,19 @@ std::string BuildQuery(const TKrLuxDataRequestInfo::Params& params, const TNewsQ
     if (!TrimView(sortEnd).empty()) query += "&enddate=" + sortEnd;
     if (!TrimView(sort).empty()) query += "&sort=" + sort;
   }
-  query += kReturnFields;
+  query += style.ReturnFields;
   return query;
 }
 
-}  // namespace
+TKrLuxNewsDataProcessor::TKrLuxNewsDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxNewsDataProcessor", kNewsStyle, kNewsReplyOptions) {}
 
-TKrLuxNewsDataProcessor::TKrLuxNewsDataProcessor() : TKrLuxNewsDataProcessor(kNewsStyle) {}
-
-TKrLuxNewsDataProcessor::TKrLuxNewsDataProcessor(const TNewsQueryStyle& style)
-    : FStyle(style), FReplyContext(TNewsReplyContext::FromHost()) {}
+TKrLuxNewsDataProcessor::TKrLuxNewsDataProcessor(std::string_view name, const TNewsQueryStyle& style,
+                                                 const TNewsReplyOptions& options)
+    : FName(name), FStyle(style), FReplyOptions(options), FReplyContext(TNewsReplyContext::FromHost()) {}
 
 std::unique_ptr<TKrLuxDataReqMessage> TKrLuxNewsDataProcessor::BuildMessage(bool search) {
-  const std::string query = BuildQuery(SnapshotIndex(), FStyle, IsEnsEdition(), search, ConditionSuffix());
+  const std::string query = BuildNewsQuery(SnapshotIndex(), FStyle, IsEnsEdition(), search, ConditionSuffix());
   auto message = std::make_unique<TKrLuxDataReqMessage>();
   message->MakeEmptyRequest();
   message->SetCommand(kLuxNewsAppClass, kLuxNewsCommandID);
@@ -237,16 +310,18 @@ bool TKrLuxNewsDataProcessor::ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) {
   const TReplyBody status = ReadReplyBody(ARecvMsg, II_DECODE_OFFSET, body);
   switch (status) {
     case TReplyBody::kOk:
-      ParseNewsReply(body, FReplyContext, GetIndexValue("koracode"), *table);
+      ParseNewsReply(body, FReplyContext, GetIndexValue("koracode"), *table, FReplyOptions);
       break;
     case TReplyBody::kErrorReply:
-      host::AddHQLog("ProcessRpMsg 错误应答(mpError)，不解析", kLogSource, host::LogSeverity::kNotice);
+      host::AddHQLog(fmt::format("{}.ProcessRpMsg 错误应答(mpError)，不解析", FName), kLogSource,
+                     host::LogSeverity::kNotice);
       break;
     case TReplyBody::kUndecodable:
-      host::AddHQLog("ProcessRpMsg 应答反序列化失败", kLogSource, host::LogSeverity::kNotice);
+      host::AddHQLog(fmt::format("{}.ProcessRpMsg 应答反序列化失败", FName), kLogSource, host::LogSeverity::kNotice);
       break;
     case TReplyBody::kTooShort:
-      host::AddHQLog("ProcessRpMsg MessageBody.Size < II_DECODE_OFFSET", kLogSource, host::LogSeverity::kNotice);
+      host::AddHQLog(fmt::format("{}.ProcessRpMsg MessageBody.Size < II_DECODE_OFFSET", FName), kLogSource,
+                     host::LogSeverity::kNotice);
       break;
   }
   SetAnalyseLuxData(std::move(table));
@@ -271,9 +346,11 @@ std::uint32_t TKrLuxNewsDataProcessor::GetReqInfoHashCode() {
   return host::StrHash(tag + GetSectorName() + codes);
 }
 
-TKrLuxSubjectNewsDataProcessor::TKrLuxSubjectNewsDataProcessor() : TKrLuxNewsDataProcessor(kSubjectStyle) {}
+TKrLuxSubjectNewsDataProcessor::TKrLuxSubjectNewsDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxSubjectNewsDataProcessor", kSubjectStyle, kNewsReplyOptions) {}
 
-TKrLuxCommNewsDataProcessor::TKrLuxCommNewsDataProcessor() : TKrLuxNewsDataProcessor(kCommStyle) {}
+TKrLuxCommNewsDataProcessor::TKrLuxCommNewsDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxCommNewsDataProcessor", kCommStyle, kNewsReplyOptions) {}
 
 std::string TKrLuxCommNewsDataProcessor::ConditionSuffix() {
   TKrUserDealerIDProvider& provider = TKrUserDealerIDProvider::GetInstance();
@@ -282,7 +359,34 @@ std::string TKrLuxCommNewsDataProcessor::ConditionSuffix() {
   return fmt::format(" AND (!siteid:{})", dealer);
 }
 
-TKrLuxLEDNewsDataProcessor::TKrLuxLEDNewsDataProcessor() : TKrLuxNewsDataProcessor(kLedStyle) {}
+TKrLuxLEDNewsDataProcessor::TKrLuxLEDNewsDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxLEDNewsDataProcessor", kLedStyle, kNewsReplyOptions) {}
+
+TKrLuxUserDefineNewsDataProcessor::TKrLuxUserDefineNewsDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxUserDefineNewsDataProcessor", kNewsStyle, kNewsReplyOptions) {}
+
+TKrLuxAnnouncementDataProcessor::TKrLuxAnnouncementDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxAnnouncementDataProcessor", kAnnouncementStyle, kAnnouncementReply) {}
+
+TKrLuxNegativeNewsDataProcessor::TKrLuxNegativeNewsDataProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxNegativeNewsDataProcessor", kNegativeStyle, kNewsReplyOptions) {}
+
+TKrLuxStockNewsProcessor::TKrLuxStockNewsProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxStockNewsProcessor", kStockNewsStyle, kNewsReplyOptions) {}
+
+TKrLuxLiveNewsProcessor::TKrLuxLiveNewsProcessor()
+    : TKrLuxNewsDataProcessor("TKrLuxLiveNewsProcessor", kNewsStyle, kLiveNewsReply) {}
+
+std::shared_ptr<IKrLuxDataIndexQuotaSubInfo> TKrLuxLiveNewsProcessor::CreateSubInfo(TSubInfoType subInfoType) {
+  auto news = TKrLuxNewsDataProcessor::CreateSubInfo(subInfoType);
+  auto subInfo = std::make_shared<TKrLuxDataIndexQuotaSubInfo>();
+  if (subInfoType == SITIndexQuota) subInfo->SetIndexQuotaValue("2041", "ON3101");
+  for (int i = 0; i < news->GetIndexQuotaCount(); ++i) {
+    subInfo->SetIndexQuotaValue(news->GetIndexQuotaByOrder(i), news->GetIndexQuotaValueByOrder(i));
+  }
+  if (subInfoType == SITIndex) subInfo->SetIndexQuotaValue("v2041", "");
+  return subInfo;
+}
 
 void TKrLuxUserDefineNewsDataProcessor::SetIndexValue(std::string_view name, std::string_view value) {
   if (name == "USER_DEFINE_NODE_NAME") {

@@ -7,14 +7,15 @@
 // "startid", "SaveData", "SaveHisNum" and "uniquetag" serve the data manager and are not sent; every other
 // parameter N with value V is the condition "N:V" (a comma list in V becomes "N:a OR N:b"). Parameter
 // names are recognised without regard to ASCII case. The family's members differ only in their query
-// style (the request prefix, how conditions are joined, whether dates, sort and codes are handled) and
-// the comm processor's dealer exclusion.
+// style (the request prefix, how conditions and codes are written, whether dates and sort are sent, the
+// return fields), in what their replies keep (TNewsReplyOptions), and in two behaviours of their own: the
+// comm processor's dealer exclusion and the live-news subscription.
 //
 // A news processor's sector ID is the decimal StrHash of its request (see GetReqInfoHashCode), so two
 // requests of one column for different security sectors have stores of their own.
 //
-// Threads: as TKrLuxDataRequestInfo. The channel texts and the report server are read from the host when
-// the processor is made (main thread); replies and pushes are parsed on the Lux client's thread with them.
+// Threads: as TKrLuxDataRequestInfo. The channel texts and the servers are read from the host when the
+// processor is made (main thread); replies and pushes are parsed on the Lux client's thread with them.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,27 @@ struct TNewsQueryStyle {
   std::string_view Prefix;         // otherwise
   std::string_view PageSizeKey;
   bool BracketConditions;  // later conditions as " AND (c)" rather than " AND c"
-  bool DatesSortAndCodes;  // date range, sort and security-code escaping
+  bool DatesSortAndCodes;  // date range, sort and the security condition below
+  // The security condition of a "koracode" list ("koracode:a OR koracode:b" for the news).
+  std::string (*CodesCondition)(std::string_view codes);
+  std::string_view ReturnFields;  // "&returnfields=..." at the end of the query; "" for none
 };
+
+// The security conditions of the family: "koracode:" alternatives with "&" escaped and brackets made
+// "_"; the negative-news class index "v2025" (each code followed by the negative class 0402); the
+// live-news code index "v2002" with the list as given.
+std::string KoraCodeCondition(std::string_view codes);
+std::string NegativeNewsCondition(std::string_view codes);
+std::string LiveNewsCodeCondition(std::string_view codes);
+
+// The query of a history request (`search` false) or a search, from the parameters in order.
+// `conditionSuffix` follows the conditions.
+std::string BuildNewsQuery(const TKrLuxDataRequestInfo::Params& params, const TNewsQueryStyle& style, bool edition,
+                           bool search, const std::string& conditionSuffix);
+
+// The page a history request asks for: "pageno" when given, else the page after the "StartNum" rows the
+// caller already has, pages of "pagesize" rows (page 1 when either is not a positive number).
+int NewsPageNumber(const TKrLuxDataRequestInfo::Params& params);
 
 class TKrLuxNewsDataProcessor : public TKrLuxDataRequestInfo {
  public:
@@ -51,16 +71,19 @@ class TKrLuxNewsDataProcessor : public TKrLuxDataRequestInfo {
   // looked up, and the hash is StrHash(sector name + tag) when there are none, else
   // StrHash(tag + sector name + codes). REQUIRES: main thread (the sector look-up).
   std::uint32_t GetReqInfoHashCode() override;
+  std::string_view ProcessorName() const override { return FName; }
 
  protected:
-  explicit TKrLuxNewsDataProcessor(const TNewsQueryStyle& style);
+  TKrLuxNewsDataProcessor(std::string_view name, const TNewsQueryStyle& style, const TNewsReplyOptions& options);
   // Text that follows the conditions; none by default.
   virtual std::string ConditionSuffix() { return {}; }
 
  private:
   std::unique_ptr<TKrLuxDataReqMessage> BuildMessage(bool search);
 
+  const std::string_view FName;
   const TNewsQueryStyle& FStyle;
+  const TNewsReplyOptions& FReplyOptions;
   const TNewsReplyContext FReplyContext;
 };
 
@@ -87,10 +110,41 @@ class TKrLuxLEDNewsDataProcessor final : public TKrLuxNewsDataProcessor {
   TKrLuxLEDNewsDataProcessor();
 };
 
+// Announcements (media type 03): the news query; replies keep the abstract, the content and the
+// attachments, with "UserStockType" "Announcement".
+class TKrLuxAnnouncementDataProcessor final : public TKrLuxNewsDataProcessor {
+ public:
+  TKrLuxAnnouncementDataProcessor();
+};
+
+// Negative news: the codes are asked for under the negative-news class index ("v2025:<code>0402"), and
+// the reply's fields are those the news list returns.
+class TKrLuxNegativeNewsDataProcessor final : public TKrLuxNewsDataProcessor {
+ public:
+  TKrLuxNegativeNewsDataProcessor();
+};
+
+// The news of securities as the live-news service lists them: "calltype=C#&name=livenewsinfo&param=",
+// the codes under "v2002", an optional date range, the page size and number.
+class TKrLuxStockNewsProcessor final : public TKrLuxNewsDataProcessor {
+ public:
+  TKrLuxStockNewsProcessor();
+};
+
+// Live news: the news query; replies also keep the abstract and the importance mark. Its subscription
+// asks for the live-news index: the index parameters add "v2041" to the pushed news fields, and the
+// conditions begin with field 2041 = "ON3101" (the live-news channel) before the request's own.
+class TKrLuxLiveNewsProcessor final : public TKrLuxNewsDataProcessor {
+ public:
+  TKrLuxLiveNewsProcessor();
+  std::shared_ptr<IKrLuxDataIndexQuotaSubInfo> CreateSubInfo(TSubInfoType subInfoType) override;
+};
+
 // A news column the user defined: the parameter "USER_DEFINE_NODE_NAME" names the user's node and is
 // kept apart from the request parameters; the sector ID is the sector name followed by that node name.
 class TKrLuxUserDefineNewsDataProcessor final : public TKrLuxNewsDataProcessor {
  public:
+  TKrLuxUserDefineNewsDataProcessor();
   void SetIndexValue(std::string_view name, std::string_view value) override;
   std::string GetSectorID() override { return GetSectorName() + FUserDefineNodeName; }
 

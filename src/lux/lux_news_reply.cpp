@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
 #include "core/string_catalog.h"
@@ -23,6 +24,7 @@ constexpr std::string_view kLogSource = "uKrLuxNewsDataProcessor";
 constexpr std::size_t kItemTextGuess = 512;
 constexpr std::size_t kItemFieldGuess = 12;
 constexpr std::string_view kBrokerReportPath = "/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=";
+constexpr std::string_view kAttachmentPath = "/ns/getatt.php?id=";
 
 // The catalogue number and default text of each channel; the last entry answers any other channel.
 constexpr std::array<std::pair<int, std::string_view>, 9> kChannels{{
@@ -47,8 +49,12 @@ enum class NewsElement {
   kSiteName,
   kKeyword,
   kBroker,
-  kAttachment,
-  kSentence
+  kAttachmentUrl,
+  kSentence,
+  kAbstract,
+  kImportantMark,
+  kContent,
+  kAttachment
 };
 
 // Whether an element or attribute name is `known` (lower-case letters), ignoring ASCII case. Reads the
@@ -71,13 +77,18 @@ NewsElement Classify(const char* name) {
     case 'd':
       return is("date") ? NewsElement::kDate : NewsElement::kOther;
     case 'c':
-      return is("channel") ? NewsElement::kChannel : NewsElement::kOther;
+      if (is("channel")) return NewsElement::kChannel;
+      return is("content") ? NewsElement::kContent : NewsElement::kOther;
     case 'k':
       return is("keyword") ? NewsElement::kKeyword : NewsElement::kOther;
     case 'b':
       return is("broker") ? NewsElement::kBroker : NewsElement::kOther;
     case 'a':
-      return is("attechmenturl") ? NewsElement::kAttachment : NewsElement::kOther;
+      if (is("attechmenturl")) return NewsElement::kAttachmentUrl;
+      if (is("abstract")) return NewsElement::kAbstract;
+      return is("attachment") ? NewsElement::kAttachment : NewsElement::kOther;
+    case 'l':
+      return is("luximportantmark") ? NewsElement::kImportantMark : NewsElement::kOther;
     case 's':
       if (is("snap")) return NewsElement::kSnap;
       if (is("sitename")) return NewsElement::kSiteName;
@@ -106,13 +117,40 @@ std::string_view FirstListEntry(std::string_view text) {
   return comma == std::string_view::npos ? std::string_view() : text.substr(first, comma - first);
 }
 
+struct Attachment {
+  std::string_view Id, Name, FileType;
+};
+
+// The attachment fields of an announcement (see TNewsReplyOptions).
+void SetAttachments(const std::vector<Attachment>& attachments, const std::string& server, TKrLuxDataItem& item) {
+  const std::string id(item.FindIndexValue("ID"));
+  auto link = [&](const Attachment& a) { return fmt::format("{}{}{}&att_id={}", server, kAttachmentPath, id, a.Id); };
+  const Attachment& first = attachments.front();
+  item.SetIndexValue("AttechmentID", first.Id);
+  item.SetIndexValue("AttechmentName", first.Name);
+  item.SetIndexValue("AttechmentBaseUrl", server);
+  item.SetIndexValue("AttechmentUrl", link(first));
+  if (attachments.size() == 1) {
+    item.SetIndexValue("AttechmentType", StrToAttechmentType(first.FileType));
+    return;
+  }
+  item.SetIndexValue("AttechmentType", "MANY");
+  nlohmann::json list = nlohmann::json::array();
+  for (const Attachment& a : attachments) {
+    list.push_back({{"id", a.Id}, {"name", a.Name}, {"type", StrToAttechmentType(a.FileType)}, {"url", link(a)}});
+  }
+  // Reply text is not checked for UTF-8; a bad byte becomes U+FFFD rather than an exception.
+  item.SetIndexValue("ManyAttechments", list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
 void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context, std::string_view requestCodes,
-                   TKrLuxDataTable& table) {
+                   const TNewsReplyOptions& options, TKrLuxDataTable& table) {
   auto item = std::make_shared<TKrLuxDataItem>();
   item->Reserve(kItemTextGuess, kItemFieldGuess);
   bool fromBroker = false;
   std::string sections;
   std::string link;
+  std::vector<Attachment> attachments;
   for (pugi::xml_node child : node.children()) {
     if (child.type() != pugi::node_element) continue;
     const std::string_view text = child.child_value();
@@ -148,7 +186,7 @@ void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context,
         item->SetIndexValue("Source", text);
         fromBroker = true;
         break;
-      case NewsElement::kAttachment:
+      case NewsElement::kAttachmentUrl:
         item->SetIndexValue("AttechmentUrl", text);
         if (pugi::xml_attribute type = child.attribute("filetype")) {
           item->SetIndexValue("AttechmentType", StrToAttechmentType(type.value()));
@@ -163,10 +201,26 @@ void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context,
         sections += section;
         break;
       }
+      case NewsElement::kAbstract:
+        if (options.KeepAbstract) item->SetIndexValue("Abstract", text);
+        break;
+      case NewsElement::kImportantMark:
+        if (options.KeepImportantMark) item->SetIndexValue("luximportantmark", text);
+        break;
+      case NewsElement::kContent:
+        if (options.KeepContentAndAttachments) item->SetIndexValue("Content", text);
+        break;
+      case NewsElement::kAttachment:
+        if (options.KeepContentAndAttachments) {
+          attachments.push_back(
+              {child.attribute("id").value(), child.attribute("name").value(), child.attribute("filetype").value()});
+        }
+        break;
       case NewsElement::kOther:
         break;
     }
   }
+  if (!attachments.empty()) SetAttachments(attachments, context.AttachmentServer, *item);
   // A broker's report opens on the report server, whatever order the item's elements came in.
   if (fromBroker) {
     link = context.ReportServer;
@@ -174,7 +228,7 @@ void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context,
     item->SetIndexValue("URL", link);
   }
   if (!sections.empty()) item->SetIndexValue("section", sections);
-  item->SetIndexValue("UserStockType", "News");
+  item->SetIndexValue("UserStockType", options.UserStockType);
   table.AddRow(std::move(item));
 }
 
@@ -186,6 +240,7 @@ TNewsReplyContext TNewsReplyContext::FromHost() {
     context.ChannelTexts[i] = GetLanguageStrDef(kChannels[i].first, std::string(kChannels[i].second));
   }
   context.ReportServer = host::GetServerAddressByNameWithHttpPrefix("korareportserver");
+  context.AttachmentServer = host::GetServerAddressByNameWithHttpPrefix("koranewsserver");
   return context;
 }
 
@@ -197,7 +252,7 @@ const std::string& TNewsReplyContext::MapIndexType(std::string_view channel) con
 }
 
 void ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
-                    TKrLuxDataTable& table) {
+                    TKrLuxDataTable& table, const TNewsReplyOptions& options) {
   host::AddHQLog("AnalyseAndSaveLuxNews 新闻数据反序列化处理", kLogSource, host::LogSeverity::kInfo);
   pugi::xml_document doc;
   std::string error;
@@ -215,7 +270,7 @@ void ParseNewsReply(std::string_view document, const TNewsReplyContext& context,
   host::AddHQLog(fmt::format("AnalyseAndSaveLuxNews 新闻数量：{}", count), kLogSource, host::LogSeverity::kInfo);
   table.Reserve(table.GetRowCount() + count);
   for (pugi::xml_node child : result.children()) {
-    if (child.type() == pugi::node_element) ParseNewsItem(child, context, requestCodes, table);
+    if (child.type() == pugi::node_element) ParseNewsItem(child, context, requestCodes, options, table);
   }
   host::AddHQLog("AnalyseAndSaveLuxNews 完成新闻数据解析", kLogSource, host::LogSeverity::kInfo);
 }

@@ -1,6 +1,7 @@
 #include "lux/lux_request_info.h"
 
 #include "core/host_lookups.h"
+#include "kdp/host/services.h"
 #include "kdp/host/str_hash.h"
 #include "lux/lux_data_table.h"
 
@@ -56,6 +57,11 @@ void TKrLuxDataRequestInfo::SetAnalyseLuxData(std::shared_ptr<IKrLuxDataTable> t
 std::uint32_t TKrLuxDataRequestInfo::GetReqInfoHashCode() { return host::StrHash(FSectorName); }
 
 bool IsEnsEdition() { return G_getCurrentLanguage() == "ENS"; }
+
+std::string CurrentUserID() {
+  auto context = host::GetHQContext();
+  return context ? context->GetUserID() : std::string();
+}
 
 std::string_view DescribeReplyBody(TReplyBody status) {
   switch (status) {

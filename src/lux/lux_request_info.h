@@ -82,6 +82,9 @@ class TKrLuxDataRequestInfo : public host::Implements<IKrLuxDataProcessor, IKrLu
   // StrHash of the sector name by default.
   virtual std::uint32_t GetReqInfoHashCode();
 
+  // The processor's class name, for the log lines that tell which processor met a bad reply.
+  virtual std::string_view ProcessorName() const { return "TKrLuxDataRequestInfo"; }
+
   const std::string& GetSectorName() const { return FSectorName; }
   void SetSectorName(std::string name) { FSectorName = std::move(name); }
   bool GetIsTestModeState() const { return FIsTestMode; }
@@ -106,6 +109,9 @@ class TKrLuxDataRequestInfo : public host::Implements<IKrLuxDataProcessor, IKrLu
 // The edition test: requests of the English edition (the context's language "ENS") carry a language
 // parameter. Main thread.
 bool IsEnsEdition();
+
+// The user's ID from the host context; "" without a context.
+std::string CurrentUserID();
 
 // What reading a reply's body gave.
 enum class TReplyBody { kOk, kErrorReply, kUndecodable, kTooShort };

@@ -13,15 +13,19 @@ constexpr std::string_view kLogSource = "uKrLuxSectorTreeProcessor";
 
 }  // namespace
 
-std::unique_ptr<TKrLuxDataReqMessage> TKrLuxSectorTreeProcessor::CreateReqMsg() {
+std::string TKrLuxSectorTreeProcessor::Query() {
   const std::string type = GetIndexValue("SectorTreeType");
   std::string query = "calltype=C#&name=code&param=type:" + type;
   if (type == "27") query += ";subnode:N1071";
   if (IsEnsEdition()) query += ";lng:01";
+  return query;
+}
+
+std::unique_ptr<TKrLuxDataReqMessage> TKrLuxSectorTreeProcessor::CreateReqMsg() {
   auto message = std::make_unique<TKrLuxDataReqMessage>();
   message->MakeEmptyRequest();
   message->SetCommand(kLuxNewsAppClass, kLuxNewsCommandID);
-  message->SetMsgContext(query);
+  message->SetMsgContext(Query());
   return message;
 }
 

@@ -1,10 +1,13 @@
-// Helpers the Lux tests share: reply messages built from a body, the text a request carries, and a
-// fake data manager whose request objects record what a widget or provider sends.
+// Helpers the Lux tests share: reply messages built from a body or read from the sample replies, the text
+// a request carries, and a fake data manager whose request objects record what a widget or provider sends.
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +38,36 @@ inline host::TBaseLuxMessage NewsReply(std::string_view document, host::TMessage
   host::TStreamSerializer(body).WriteLongWord(static_cast<std::uint32_t>(document.size()));
   body.Write(document.data(), document.size());
   return host::TBaseLuxMessage(ReplyWire(body.AsStringView()), 1, prop);
+}
+
+// A reply of the bond services: the code header (LongWord code, AnsiString message), then the document.
+inline host::TBaseLuxMessage CodedReply(std::string_view document, std::uint32_t code = 0,
+                                        std::string_view message = {}) {
+  host::MemoryStream body;
+  host::TStreamSerializer writer(body);
+  writer.WriteLongWord(code);
+  writer.WriteAnsiString(message);
+  body.Write(document.data(), document.size());
+  return host::TBaseLuxMessage(ReplyWire(body.AsStringView()), 1, host::mpNormal);
+}
+
+// The text of a file of the sample Lux replies (sample/scenario/lux).
+inline std::string SampleDocument(const std::string& file) {
+  std::ifstream in(std::string(KDP_LUX_SAMPLE_REPLIES) + "/" + file, std::ios::binary);
+  if (!in) throw std::runtime_error("no sample reply " + file);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The sample reply of a processor as the client delivers it: "<name>.coded.json" behind a code header,
+// "<name>.xml" and "<name>.json" behind their 4-byte prefix.
+inline host::TBaseLuxMessage SampleReply(const std::string& name) {
+  for (const char* extension : {".xml", ".json"}) {
+    std::ifstream probe(std::string(KDP_LUX_SAMPLE_REPLIES) + "/" + name + extension);
+    if (probe) return NewsReply(SampleDocument(name + extension));
+  }
+  return CodedReply(SampleDocument(name + ".coded.json"));
 }
 
 // The text context of a request message (written as an AnsiString).

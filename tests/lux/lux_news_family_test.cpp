@@ -1,0 +1,233 @@
+// The news family's other members (announcements, negative, stock and live news) and the subject sector
+// tree: the request each builds and its sample reply read into the named fields.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lux/lux_news_processor.h"
+#include "lux/lux_sector_tree_processor.h"
+#include "lux_test_support.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+using testing::ContextText;
+using testing::SampleReply;
+
+constexpr std::string_view kNewsFields =
+    "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
+
+Pairs Fields(IKrLuxDataTable& table, int row) {
+  Pairs pairs;
+  for (int col = 0; col < table.GetColCount(row); ++col) {
+    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
+  }
+  return pairs;
+}
+
+Pairs Fields(IKrLuxDataIndexQuotaSubInfo& subInfo) {
+  Pairs pairs;
+  for (int i = 0; i < subInfo.GetIndexQuotaCount(); ++i) {
+    pairs.emplace_back(subInfo.GetIndexQuotaByOrder(i), subInfo.GetIndexQuotaValueByOrder(i));
+  }
+  return pairs;
+}
+
+template <class Processor>
+std::shared_ptr<Processor> With(const Pairs& params) {
+  auto processor = std::make_shared<Processor>();
+  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
+  return processor;
+}
+
+std::string Query(std::unique_ptr<TKrLuxDataReqMessage> message) {
+  return message ? ContextText(*message) : "(no message)";
+}
+
+// Parses the processor's sample reply and hands back the table.
+std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
+  auto reply = SampleReply(name);
+  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
+  return processor.GetAnalyseLuxData();
+}
+
+class LuxNewsFamilyTest : public ::testing::Test {
+ protected:
+  testing::TestHost h;
+};
+
+TEST_F(LuxNewsFamilyTest, AnnouncementsKeepContentAndBuildAttachmentLinks) {
+  auto processor = With<TKrLuxAnnouncementDataProcessor>({{"koracode", "600000.SH"}, {"pagesize", "20"}});
+  EXPECT_EQ(Query(processor->CreateReqMsg()),
+            "name=getlist&mediatype=03&param_v2=koracode:600000.SH&pagesize=20&pageno=1" + std::string(kNewsFields));
+
+  auto table = ParseSample(*processor, "LuxAnnouncementDataProcessor");
+  ASSERT_EQ(table->GetRowCount(), 2);
+  EXPECT_EQ(Fields(*table, 0),
+            (Pairs{{"ID", "A2026120400311"},
+                   {"Title", "浦发银行关于召开2026年第二次临时股东大会的通知"},
+                   {"NewsDate", "2026-12-04 17:45:10"},
+                   {"URL", "http://news.kora.example/ann/view.php?id=A2026120400311&t=1"},
+                   {"Column", "新闻"},
+                   {"Source", "上海证券交易所"},
+                   {"Abstract", "公司定于2026年12月22日召开临时股东大会。"},
+                   {"Content", "会议召开时间：2026年12月22日14点30分\r\n会议地点：上海市中山东一路12号"},
+                   {"AttechmentID", "1"},
+                   {"AttechmentName", "股东大会通知.pdf"},
+                   {"AttechmentBaseUrl", "http://ann.kora.example"},
+                   {"AttechmentUrl", "http://ann.kora.example/ns/getatt.php?id=A2026120400311&att_id=1"},
+                   {"AttechmentType", "PDF"},
+                   {"UserStockType", "Announcement"}}));
+  // Two attachments: the first one's fields, the kind MANY and the list.
+  auto second = table->GetRowItem(1);
+  EXPECT_EQ(GetAttechmentTypeFromDataItem(second), atMany);
+  EXPECT_EQ(GetAttechmentUrlFromDataItem(second), "http://ann.kora.example/ns/getatt.php?id=A2026120400298&att_id=1");
+  EXPECT_EQ(second->GetIndexValue("ManyAttechments"),
+            "[{\"id\":\"1\",\"name\":\"第三季度报告全文.pdf\",\"type\":\"PDF\",\"url\":\"http://ann.kora.example/ns/"
+            "getatt.php?id=A2026120400298&att_id=1\"},{\"id\":\"2\",\"name\":\"第三季度报告正文.docx\",\"type\":"
+            "\"DOC\",\"url\":\"http://ann.kora.example/ns/getatt.php?id=A2026120400298&att_id=2\"}]");
+  EXPECT_EQ(GetAnnouncementContentFromDataItem(second), "");
+}
+
+TEST_F(LuxNewsFamilyTest, NegativeNewsAsksForTheNegativeClassOfEachCode) {
+  auto processor = With<TKrLuxNegativeNewsDataProcessor>(
+      {{"koracode", "601997.SH,600000.SH"}, {"pagesize", "20"}, {"newstype", "9"}});
+  EXPECT_EQ(Query(processor->CreateReqMsg()),
+            "name=getlist&mediatype=01&param_v2=v2025:601997.SH0402 OR v2025:600000.SH0402&pagesize=20&pageno=1"
+            "&returnfields=id,title,date,snap,channel,sitename,keyword,section,sentence");
+
+  auto table = ParseSample(*processor, "LuxNegativeNewsDataProcessor");
+  ASSERT_EQ(table->GetRowCount(), 1);
+  // Only the sentence whose section begins with 337 adds to "section"; the element "section" is not kept.
+  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "N2026120400077"},
+                                      {"Title", "某城商行因违规放贷被罚没1200万元"},
+                                      {"NewsDate", "2026-12-04 14:22:08"},
+                                      {"URL", "http://news.kora.example/snap/view.php?id=N2026120400077&src=kora&t=1"},
+                                      {"Column", "新闻"},
+                                      {"Source", "金融时报"},
+                                      {"Tagcode", "601997.SH"},
+                                      {"section", "337108"},
+                                      {"UserStockType", "News"}}));
+}
+
+TEST_F(LuxNewsFamilyTest, StockNewsUsesTheLiveNewsQuery) {
+  auto dated = With<TKrLuxStockNewsProcessor>({{"koracode", "00700.HK"},
+                                               {"startDate", "20261201"},
+                                               {"endDate", "20261204"},
+                                               {"pagesize", "30"},
+                                               {"StartNum", "30"}});
+  EXPECT_EQ(Query(dated->CreateReqMsg()),
+            "calltype=C#&name=livenewsinfo&param=v2002:00700.HK;date1:[20261201 TO 20261204]&pagesize=30&pageno=2");
+  auto plain = With<TKrLuxStockNewsProcessor>({{"koracode", "00700.HK,TME.N"}, {"pageno", "4"}});
+  EXPECT_EQ(Query(plain->CreateSearchMsg()),
+            "calltype=C#&name=livenewsinfo&param=v2002:00700.HK,TME.N&pagesize=50&pageno=4");
+
+  auto table = ParseSample(*plain, "LuxStockNewsProcessor");
+  ASSERT_EQ(table->GetRowCount(), 2);
+  EXPECT_EQ(Fields(*table, 1), (Pairs{{"ID", "L2026120400388"},
+                                      {"Title", "腾讯音乐第三季度在线音乐付费用户增至1.2亿"},
+                                      {"NewsDate", "2026-12-04 14:02:31"},
+                                      {"URL", "http://news.kora.example/live/L2026120400388.html"},
+                                      {"Column", "英文新闻"},
+                                      {"Source", "Kora Wire"},
+                                      {"Tagcode", "00700.HK,TME.N"},
+                                      {"UserStockType", "News"}}));
+}
+
+TEST_F(LuxNewsFamilyTest, LiveNewsKeepsTheMarkAndSubscribesTheLiveIndex) {
+  auto processor = With<TKrLuxLiveNewsProcessor>({{"koracode", "000001.SH"}, {"SaveData", "True"}});
+  auto index = processor->CreateSubInfo(SITIndex);
+  EXPECT_EQ(Fields(*index), (Pairs{{"2001", ""},
+                                   {"2007", ""},
+                                   {"2008", ""},
+                                   {"2009", ""},
+                                   {"2010", ""},
+                                   {"2011", ""},
+                                   {"2012", ""},
+                                   {"2005", ""},
+                                   {"v2041", ""}}));
+  auto conditions = processor->CreateSubInfo(SITIndexQuota);
+  EXPECT_EQ(Fields(*conditions), (Pairs{{"2041", "ON3101"}, {"2002", "000001.SH"}}));
+
+  auto table = ParseSample(*processor, "LuxLiveNewsProcessor");
+  ASSERT_EQ(table->GetRowCount(), 2);
+  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "L2026120400412"},
+                                      {"Title", "央行开展3000亿元MLF操作，利率持平"},
+                                      {"NewsDate", "2026-12-04 15:32:00"},
+                                      {"URL", "http://news.kora.example/live/view.php?id=L2026120400412&t=1"},
+                                      {"Column", "新闻"},
+                                      {"Source", "Kora快讯"},
+                                      {"Tagcode", "000001.SH"},
+                                      {"Abstract", "本月MLF到期2500亿元，实现净投放500亿元。"},
+                                      {"luximportantmark", "1"},
+                                      {"UserStockType", "News"}}));
+  EXPECT_TRUE(GetLuxImportantMark(table->GetRowItem(0)));
+  EXPECT_FALSE(GetLuxImportantMark(table->GetRowItem(1)));
+}
+
+TEST_F(LuxNewsFamilyTest, TheNewsColumnsReadTheirSampleReplies) {
+  struct Case {
+    std::string name;
+    std::function<std::shared_ptr<TKrLuxDataRequestInfo>()> make;
+    int rows;
+    std::string firstId;
+    std::string firstUrl;
+  };
+  const std::vector<Case> cases{
+      {"LuxNewsDataProcessor", [] { return std::make_shared<TKrLuxNewsDataProcessor>(); }, 3, "N2026120400031",
+       "http://news.kora.example/snap/view.php?id=N2026120400031&src=kora&t=1"},
+      {"LuxLEDNewsDataProcessor", [] { return std::make_shared<TKrLuxLEDNewsDataProcessor>(); }, 3, "N2026120400044",
+       ""},
+      {"LuxSubjectNewsDataProcessor", [] { return std::make_shared<TKrLuxSubjectNewsDataProcessor>(); }, 2,
+       "S2026120400007", "http://news.kora.example/subject/S2026120400007.html"},
+      // A broker's comment opens on the report server.
+      {"LuxCommNewsDataProcessor", [] { return std::make_shared<TKrLuxCommNewsDataProcessor>(); }, 2, "C2026120400015",
+       "http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=C2026120400015"},
+      {"LuxUserDefineNewsDataProcessor", [] { return std::make_shared<TKrLuxUserDefineNewsDataProcessor>(); }, 1,
+       "N2026120400052", "http://news.kora.example/snap/view.php?id=N2026120400052&src=kora&t=1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto processor = c.make();
+    auto table = ParseSample(*processor, c.name);
+    ASSERT_EQ(table->GetRowCount(), c.rows);
+    EXPECT_EQ(table->GetIndexValue(0, "ID"), c.firstId);
+    EXPECT_EQ(table->GetIndexValue(0, "URL"), c.firstUrl);
+  }
+}
+
+TEST_F(LuxNewsFamilyTest, AnUnreadableReplyIsLoggedUnderTheProcessorsName) {
+  auto processor = std::make_shared<TKrLuxNegativeNewsDataProcessor>();
+  host::TBaseLuxMessage timeout({}, 7, host::mpTimeout);
+  EXPECT_FALSE(processor->ProcessRpMsg(timeout));
+  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
+  EXPECT_TRUE(h->Logger().Contains("TKrLuxNegativeNewsDataProcessor.ProcessRpMsg"));
+}
+
+TEST_F(LuxNewsFamilyTest, TheSubjectTreeIsAskedForAndKeptApartFromTheNewsTree) {
+  TKrLuxSubjectSectorTreeDataProcessor subject;
+  subject.SetSectorName("SUBJECT_TREE");
+  subject.SetIndexValue("SectorTreeType", "27");  // the subject tree has its own query whatever the type says
+  EXPECT_EQ(Query(subject.CreateReqMsg()), "calltype=C#&name=code&param=type:22;subnode:N0001");
+  EXPECT_EQ(subject.GetSectorID(), "SUBJECT_TREE");
+  TKrLuxSectorTreeProcessor news;
+  news.SetIndexValue("SectorTreeType", "27");
+  EXPECT_EQ(Query(news.CreateReqMsg()), "calltype=C#&name=code&param=type:27;subnode:N1071");
+  EXPECT_EQ(news.GetSectorID(), "{FEF825A1-42AA-4F84-AF8F-AF18935492E3}");
+
+  auto table = ParseSample(subject, "TKrLuxSubjectSectorTreeDataProcessor");
+  ASSERT_EQ(table->GetRowCount(), 3);
+  EXPECT_EQ(
+      Fields(*table, 1),
+      (Pairs{{"code", "N000101"}, {"name", "新能源汽车"}, {"parentcode", "N0001"}, {"level", "1"}, {"isleaf", "1"}}));
+  EXPECT_EQ(ParseSample(news, "TKrLuxSectorTreeProcessor")->GetRowCount(), 4);
+}
+
+}  // namespace
+}  // namespace kdp
