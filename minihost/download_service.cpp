@@ -19,6 +19,7 @@ constexpr long kConnectTimeoutSeconds = 15;
 constexpr long kAsyncTimeoutSeconds = 120;
 constexpr long kSyncTimeoutSeconds = 30;
 constexpr int kIdlePollMs = 1000;
+constexpr long kConnectionsPerServer = 6;
 
 CURLM* Multi(void* multi) { return static_cast<CURLM*>(multi); }
 
@@ -168,6 +169,9 @@ MiniDownloadService::MiniDownloadService() {
   GlobalInit();
   multi_ = curl_multi_init();
   if (multi_ == nullptr) throw std::runtime_error("curl_multi_init failed");
+  // Like a browser, a few connections per server at a time; the rest wait in curl's queue rather than in
+  // the server's listen backlog, where a refused connection is only retried after seconds.
+  curl_multi_setopt(Multi(multi_), CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerServer);
   worker_ = std::thread([this] { WorkerLoop(); });
 }
 

@@ -217,8 +217,15 @@ TEST_F(HttpDownLoaderTest, CompletionsRaceNewRequestsAndTheEndOfTheirOwners) {
     living.push_back(i);
     owners.push_back(std::move(owner));
   }
-  ASSERT_TRUE(h_->Loop().RunUntil(
-      [&] { return std::all_of(living.begin(), living.end(), [&](int i) { return !heard[i].empty(); }); }, 10s));
+  const auto silent = [&] {
+    std::string owners;
+    for (int i : living) {
+      if (heard[static_cast<std::size_t>(i)].empty()) owners += std::to_string(i) + " ";
+    }
+    return owners;
+  };
+  ASSERT_TRUE(h_->Loop().RunUntil([&] { return silent().empty(); }, 10s))
+      << "owners not heard: " << silent() << "; requests running at the host: " << h_->Downloads().RunningCount();
   ASSERT_TRUE(AwaitHostIdle());
   for (int i = 0; i < kOwners; ++i) {
     SCOPED_TRACE(i);
