@@ -40,11 +40,12 @@ void AddRefCommand(CLI::App& app, Action& chosen);       // ref TABLE CODE, ref 
 void AddResolveCommand(CLI::App& app, Action& chosen);   // resolve CODE
 void AddFormatCommand(CLI::App& app, Action& chosen);    // format CODE FIELD VALUE
 void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
+void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [--audit]
 
 // Every command, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 9> kCommands{
+inline constexpr std::array<AddCommand, 10> kCommands{
     AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,  AddExportCommand,
-    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand,
+    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand, AddFuncIDCommand,
 };
 
 // Without a command: the published services and a price-board snapshot.
@@ -59,6 +60,11 @@ std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& session);
 // True for codes the stock type map can classify: known to the host, user-defined, hard-coded, or one of
 // those behind a quote prefix.
 bool IsKnownCode(Session& session, IKrHQSecurityManager& manager, const std::string& code);
+
+// Terminal columns a text takes: East Asian wide characters take two.
+int DisplayWidth(const std::string& utf8);
+// The text padded with blanks to `width` terminal columns, on the left when `right`.
+std::string Pad(const std::string& text, int width, bool right);
 
 // Replies of the quote engine arrive on its thread; a command waits for one, at most 15 seconds.
 class ReplyWait {

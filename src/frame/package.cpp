@@ -13,6 +13,8 @@
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
 #include "lux/lux_dealer_id.h"
+#include "refdata/function_id_dic.h"
+#include "refdata/permission.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -35,6 +37,8 @@ void StopRegistrationUnit() {
   FreeHQCache();
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();
+  FreeFunctionIDDic();
+  FreeHQPermissionDict();
   FreeDPTimerMgr();
 }
 
