@@ -1,7 +1,6 @@
 // kdp-host clock CITY DATETIME: one instant in the machine's zone and in every world-clock city, with the
 // offset from UTC each keeps at that instant and the markets that keep each city's time.
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <set>
 
@@ -13,6 +12,7 @@
 #include "kdp/refdata/security_manager.h"
 #include "util/case_less.h"
 #include "util/strings.h"
+#include "util/tools.h"
 
 namespace kdp::app {
 namespace {
@@ -26,20 +26,6 @@ std::string Offset(double hours) {
   return text;
 }
 
-// "2026-12-04 10:30:00", "2026-12-04T10:30" or "2026-12-04 10:30".
-std::optional<host::DateTime> ParseDateTime(const std::string& text) {
-  std::string t = Trim(text);
-  for (char& c : t) {
-    if (c == 'T') c = ' ';
-  }
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-  char tail = 0;
-  const int n = std::sscanf(t.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &sec, &tail);
-  if (n != 5 && n != 6) return std::nullopt;
-  return host::DateTime::FromYyyymmddHhmmss(static_cast<std::int64_t>(y) * 10000 + mo * 100 + d,
-                                            h * 10000 + mi * 100 + sec);
-}
-
 int Clock(Session& s, const std::string& city, const std::string& when) {
   auto manager = SecurityManager(s);
   auto clock = QueryPackageInterface<IKrWorldClock>("IKrWorldClock");
@@ -51,7 +37,7 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
     fmt::print(s.err, "\n");
     return 1;
   }
-  const auto instant = ParseDateTime(when);
+  const auto instant = ParseDateTimeText(when);
   if (!instant) {
     fmt::print(s.err, "kdp-host: {} is not a date-time (write 2026-12-04 10:30:00)\n", when);
     return 1;

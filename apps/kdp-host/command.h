@@ -40,12 +40,13 @@ void AddRefCommand(CLI::App& app, Action& chosen);       // ref TABLE CODE, ref 
 void AddResolveCommand(CLI::App& app, Action& chosen);   // resolve CODE
 void AddFormatCommand(CLI::App& app, Action& chosen);    // format CODE FIELD VALUE
 void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
+void AddAlertCommand(CLI::App& app, Action& chosen);     // alert add|list|remove|watch
 void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [--audit]
 
 // Every command, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 10> kCommands{
-    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,  AddExportCommand,
-    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand, AddFuncIDCommand,
+inline constexpr std::array<AddCommand, 11> kCommands{
+    AddServicesCommand, AddSecurityCommand, AddBoardCommand, AddRankCommand,  AddExportCommand, AddRefCommand,
+    AddResolveCommand,  AddFormatCommand,   AddClockCommand, AddAlertCommand, AddFuncIDCommand,
 };
 
 // Without a command: the published services and a price-board snapshot.

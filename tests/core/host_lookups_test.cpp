@@ -10,8 +10,8 @@
 
 #include "config_files.h"
 #include "core/data_cache.h"
-#include "kdp/host/paths.h"
 #include "core/security_fake.h"
+#include "kdp/host/paths.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -34,6 +34,21 @@ TEST(ToolsTest, FrontAndAfterStrings) {
   EXPECT_EQ(GetFrontString(",", "abc"), "");
   EXPECT_EQ(GetFrontString(",", "a,b,c"), "a");
   EXPECT_EQ(GetFrontString("script{", "x=script{f(a)}"), "x=");
+}
+
+TEST(ToolsTest, DateTimeTexts) {
+  const auto at = [](int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return std::optional<host::DateTime>(host::DateTime::FromParts(y, mo, d, h, mi, s));
+  };
+  EXPECT_EQ(ParseDateTimeText("2026-12-04 10:30:15"), at(2026, 12, 4, 10, 30, 15));
+  EXPECT_EQ(ParseDateTimeText(" 2026-12-04T10:30 "), at(2026, 12, 4, 10, 30));
+  EXPECT_EQ(ParseDateTimeText("2026-12-04"), at(2026, 12, 4));
+  EXPECT_EQ(ParseDateTimeText("1899-12-30 00:00:00"), std::optional<host::DateTime>(host::DateTime(0.0)));
+  for (const char* bad : {"", "2026-12-04 10", "2026-13-01", "2026-02-30", "2026-12-04 24:00", "2026-12-04 10:60",
+                          "2026-12-04 10:30:00 x", "2026-12-+4", "2026/12/04", "20261204", "2026-12-04 10:30:00:00"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(ParseDateTimeText(bad), std::nullopt);
+  }
 }
 
 TEST(ToolsTest, WithoutAHostEverythingAnswersSafeDefaults) {
