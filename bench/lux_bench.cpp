@@ -7,8 +7,6 @@
 //   1.5x; the difference is the walk over the items and the rows it builds);
 // - the serial-string round trip of a 1,000-row table (each row written and read into a new row),
 //   against writing the same names and values into a std::string per row (goal: within 2x).
-#include <time.h>
-
 #include <chrono>
 #include <string>
 #include <utility>
@@ -18,6 +16,7 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "bench_host.h"
 #include "kdp/host/serializer.h"
 #include "lux/lux_data_item.h"
 #include "lux/lux_data_table.h"
@@ -28,32 +27,7 @@ namespace {
 
 using kdp::TKrLuxDataItem;
 using kdp::TKrLuxDataTable;
-
-// The calling thread's CPU time in microseconds: the machine's other work does not count.
-double ThreadMicros() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
-
-// Runs `baseline` and `measured` once per iteration and reports both and their ratio.
-template <class Baseline, class Measured>
-void Interleave(benchmark::State& state, Baseline baseline, Measured measured) {
-  double baselineMicros = 0, measuredMicros = 0;
-  for (auto _ : state) {
-    const double t0 = ThreadMicros();
-    baseline();
-    const double t1 = ThreadMicros();
-    measured();
-    const double t2 = ThreadMicros();
-    baselineMicros += t1 - t0;
-    measuredMicros += t2 - t1;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["baseline_us"] = baselineMicros / n;
-  state.counters["measured_us"] = measuredMicros / n;
-  state.counters["ratio"] = measuredMicros / baselineMicros;
-}
+using kdp::bench::Interleave;
 
 // A reply of 200 news items as the news server writes them: ids, titles, dates, snap links, channels,
 // sites, keywords, abstracts and a few sentences each; every tenth item a broker's report.

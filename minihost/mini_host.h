@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "async_runner.h"
+#include "audit_trail.h"
 #include "context.h"
 #include "download_service.h"
 #include "expression_engine.h"
@@ -80,6 +81,8 @@ class MiniHost final : public host::IHostEnvironment {
   // The quote engine; nullptr when the settings run the host without one.
   SimSpeed* Speed() { return speed_.get(); }
   MiniScriptServer& Scripts() { return *scripts_; }
+  // The business audit trail (IKrBAuditWriter).
+  MiniAuditTrail& AuditTrail() { return *audit_; }
   // Every error box shown so far: (caption, text), oldest first.
   const std::vector<std::pair<std::string, std::string>>& ErrorMessages() const { return error_messages_; }
 
@@ -102,6 +105,7 @@ class MiniHost final : public host::IHostEnvironment {
   SampleReportData reports_;  // written once, under reports_loaded_
   std::shared_ptr<SimSpeed> speed_;
   std::shared_ptr<MiniScriptServer> scripts_;
+  std::shared_ptr<MiniAuditTrail> audit_;
   std::vector<std::pair<std::string, std::string>> error_messages_;
   bool package_running_ = false;
 };

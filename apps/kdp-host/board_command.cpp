@@ -39,25 +39,6 @@ const std::vector<std::uint32_t> kBoardFields{2, 3, 4, 8, 10, 11, 81};
 
 std::atomic<bool> g_interrupted{false};
 
-// Terminal columns a text takes: East Asian wide characters take two.
-int DisplayWidth(const std::string& utf8) {
-  int width = 0;
-  for (char16_t unit : host::Utf8ToUtf16(utf8)) {
-    if (unit >= 0xDC00 && unit <= 0xDFFF) continue;  // the second half of a surrogate pair
-    const bool wide = (unit >= 0x1100 && unit <= 0x115F) || (unit >= 0x2E80 && unit <= 0xA4CF) ||
-                      (unit >= 0xAC00 && unit <= 0xD7A3) || (unit >= 0xF900 && unit <= 0xFAFF) ||
-                      (unit >= 0xFE30 && unit <= 0xFE4F) || (unit >= 0xFF00 && unit <= 0xFF60) ||
-                      (unit >= 0xFFE0 && unit <= 0xFFE6);
-    width += wide ? 2 : 1;
-  }
-  return width;
-}
-
-std::string Pad(const std::string& text, int width, bool right) {
-  const std::string padding(static_cast<std::size_t>(std::max(0, width - DisplayWidth(text))), ' ');
-  return right ? padding + text : text + padding;
-}
-
 class Board {
  public:
   Board(Session& s, std::vector<std::string> codes, bool colour) : s_(s), codes_(std::move(codes)), colour_(colour) {

@@ -74,11 +74,13 @@ void AddRefCommand(CLI::App& app, Action& chosen);       // ref TABLE CODE, ref 
 void AddResolveCommand(CLI::App& app, Action& chosen);   // resolve CODE
 void AddFormatCommand(CLI::App& app, Action& chosen);    // format CODE FIELD VALUE
 void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
+void AddAlertCommand(CLI::App& app, Action& chosen);     // alert add|list|remove|watch
+void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [--audit]
 
 // Every command, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 9> kCommands{
-    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,  AddExportCommand,
-    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand,
+inline constexpr std::array<AddCommand, 11> kCommands{
+    AddServicesCommand, AddSecurityCommand, AddBoardCommand, AddRankCommand,  AddExportCommand, AddRefCommand,
+    AddResolveCommand,  AddFormatCommand,   AddClockCommand, AddAlertCommand, AddFuncIDCommand,
 };
 
 // Without a command: the published services and a price-board snapshot.
@@ -93,6 +95,11 @@ std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& session);
 // True for codes the stock type map can classify: known to the host, user-defined, hard-coded, or one of
 // those behind a quote prefix.
 bool IsKnownCode(Session& session, IKrHQSecurityManager& manager, const std::string& code);
+
+// Terminal columns a text takes: East Asian wide characters take two.
+int DisplayWidth(const std::string& utf8);
+// The text padded with blanks to `width` terminal columns, on the left when `right`.
+std::string Pad(const std::string& text, int width, bool right);
 
 // Replies of the quote engine arrive on its thread; a command waits for one, at most 15 seconds.
 class ReplyWait {

@@ -14,6 +14,8 @@
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
 #include "lux/lux_dealer_id.h"
+#include "refdata/function_id_dic.h"
+#include "refdata/permission.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -36,6 +38,8 @@ void StopRegistrationUnit() {
   FreeHQCache();
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();
+  FreeFunctionIDDic();
+  FreeHQPermissionDict();
   FreeDPTimerMgr();
 }
 

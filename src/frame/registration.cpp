@@ -15,6 +15,8 @@
 #include "kdp/host/services.h"
 #include "kdp/speed/speed_session.h"
 #include "messaging/messaging_services.h"
+#include "refdata/function_id_dic.h"
+#include "refdata/permission.h"
 #include "refdata/stock_type_manager.h"
 #include "ui/ui_resources.h"
 #include "util/dp_timer.h"
@@ -144,6 +146,8 @@ void UnRegisterHQPubIntf() {
 
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();
+  FreeFunctionIDDic();
+  FreeHQPermissionDict();
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 

@@ -79,6 +79,24 @@ int GetCycleSep(const TArrayMarketTimeSep& sep, int t) {
   return 0;
 }
 
+bool IsInMarketTimeSep(const TArrayMarketTimeSep& sep, int hhmm) {
+  if (!IsPairList(sep)) return false;
+  // Minutes since 00:00 of day 0, laid out as TransMarketTimeSepToDate lays the values out.
+  const auto minuteOf = [&sep](std::size_t i) {
+    const int value = sep[i];
+    const int hours = value / 100;
+    const bool nextDay = (i > 0 && value <= sep.front()) || hours >= 24;
+    return (nextDay ? 1440 : 0) + ((hours % 24) + 24) % 24 * 60 + ((value % 100) % 60 + 60) % 60;
+  };
+  const int t = hhmm / 100 * 60 + hhmm % 100;
+  for (std::size_t i = 0; i + 1 < sep.size(); i += 2) {
+    const int start = minuteOf(i);
+    const int end = minuteOf(i + 1);
+    if ((start <= t && t <= end) || (start <= t + 1440 && t + 1440 <= end)) return true;
+  }
+  return false;
+}
+
 bool RoundToSepEnd(const TArrayMarketTimeSep& sep, int& t) {
   if (sep.empty()) return false;
   if (t < sep.front()) t = sep.front();

@@ -1,10 +1,24 @@
 #include "refdata/permission.h"
 
+#include <map>
+#include <memory>
+
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "util/strings.h"
 
 namespace kdp {
+namespace {
+
+// The command permission dictionary: command ID -> right. Main thread only.
+std::unique_ptr<std::map<int, std::string>> g_HQPermissionDict;
+
+const std::map<int, std::string>& PermissionDict() {
+  if (!g_HQPermissionDict) InitHQPermissionDict();
+  return *g_HQPermissionDict;
+}
+
+}  // namespace
 
 std::vector<std::string> FastSplit(std::string_view text, std::string_view separator) {
   std::vector<std::string> pieces;
@@ -40,6 +54,22 @@ int MatchPermission(std::string_view rights) {
     ++count;
   }
   return count;
+}
+
+void InitHQPermissionDict() {
+  auto dict = std::make_unique<std::map<int, std::string>>();
+  for (const TCommandRight& entry : CommandRightCatalog()) dict->emplace(entry.commandID, entry.right);
+  g_HQPermissionDict = std::move(dict);
+}
+
+void FreeHQPermissionDict() { g_HQPermissionDict.reset(); }
+
+bool IsHavePermissionByCommandID(int commandID) { return PermissionDict().contains(commandID); }
+
+std::string GetPermissionByCommandID(int commandID) {
+  const auto& dict = PermissionDict();
+  auto it = dict.find(commandID);
+  return it == dict.end() ? std::string("F_BASE") : it->second;
 }
 
 }  // namespace kdp

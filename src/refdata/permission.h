@@ -1,20 +1,27 @@
-// The permission helpers: a permission text lists data rights of the user's account (","-separated), and
-// MatchPermission counts how many of them the current user holds. The F5 page choice rates pages by it.
+// The permission helpers (kdp/refdata/permissions.h) and the life of the command permission dictionary,
+// a module-wide map filled from the deployment's right catalogue on first use.
 // Main thread only.
 #pragma once
 
-#include <string>
+#include <span>
 #include <string_view>
-#include <vector>
+
+#include "kdp/refdata/permissions.h"
 
 namespace kdp {
 
-// The pieces of the trimmed text split at `separator`, empty pieces kept ("a;;b" gives "a", "", "b");
-// no pieces for a text that is empty after trimming.
-std::vector<std::string> FastSplit(std::string_view text, std::string_view separator);
+// One entry of the right catalogue: a numbered terminal command and the data right it needs.
+struct TCommandRight {
+  int commandID;
+  std::string_view right;
+};
 
-// The number of the ","-separated rights in `rights` that the user holds (the host context's rights).
-// "EQ_HQ_HK_FREERQ" and "CM_HQ_HKPRS_MAINLAND_FREE" count only for users logged in from region 0.
-int MatchPermission(std::string_view rights);
+// The deployment's right catalogue, in command order.
+std::span<const TCommandRight> CommandRightCatalog();
+
+// Fills the command permission dictionary from the catalogue (done on first use; again after a free).
+void InitHQPermissionDict();
+// Releases the dictionary (package shut-down); harmless when it was never made.
+void FreeHQPermissionDict();
 
 }  // namespace kdp

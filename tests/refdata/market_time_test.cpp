@@ -102,6 +102,38 @@ TEST(MarketTimeTest, SessionLookUps) {
   EXPECT_EQ(t, 1000);
 }
 
+TEST(MarketTimeTest, TimesInsideTheSessionsEndsIncluded) {
+  struct Case {
+    TArrayMarketTimeSep sep;
+    int hhmm;
+    bool inside;
+  };
+  const Case cases[] = {
+      {kStocks, 929, false},
+      {kStocks, 930, true},
+      {kStocks, 1130, true},
+      {kStocks, 1200, false},
+      {kStocks, 1300, true},
+      {kStocks, 1500, true},
+      {kStocks, 1501, false},
+      {kNightFutures, 2200, true},  // the night session
+      {kNightFutures, 2331, false},
+      {kNightFutures, 1020, false},  // the morning break
+      {kNightFutures, 1100, true},
+      {{2100, 230}, 30, true},  // past midnight
+      {{2100, 230}, 231, false},
+      {{2100, 230}, 2059, false},
+      {{600, 600}, 559, true},  // 24 hours
+      {{600, 600}, 1200, true},
+      {{930, 1130, 1300}, 1000, false},  // not pairs
+      {{}, 1000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.sep) + " at " + std::to_string(c.hhmm));
+    EXPECT_EQ(IsInMarketTimeSep(c.sep, c.hhmm), c.inside);
+  }
+}
+
 TEST(MarketTimeTest, CodeHelpers) {
   struct Case {
     const char* code;

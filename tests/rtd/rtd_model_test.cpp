@@ -24,6 +24,8 @@ namespace kdp {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::QuotePush;
+using testing::QuoteRow;
 using testing::TestHost;
 
 TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, const std::vector<std::uint32_t>& ids) {
@@ -33,40 +35,6 @@ TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, co
     params.SetItemArray(i, ids);
   }
   return params;
-}
-
-// One security's row of a quote push: numbers and texts by field ID, in column order.
-struct QuoteRow {
-  std::string code;
-  std::vector<std::pair<std::uint32_t, double>> numbers;
-  std::vector<std::pair<std::uint32_t, std::string>> texts;  // in the engine's code page
-};
-
-// A quote push of one packet, laid out as the engine lays it out.
-std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  for (const QuoteRow& row : rows) {
-    auto values = std::make_shared<host::TDataTable>();
-    values->AddRow();
-    for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
-    for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
-    const int r = body->AddRow();
-    body->Set(r, 0, row.code);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
-  }
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddRow();
-  header->Set(0, 0, 3070);
-  auto push = std::make_shared<host::TDataTable>();
-  push->AddField("Header", "dataset");
-  push->AddField("Body", "dataset");
-  push->AddRow();
-  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return push;
 }
 
 // A colour of the current style, by name.

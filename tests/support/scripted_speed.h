@@ -2,18 +2,55 @@
 // delivered exactly as a test wants them, and keeps every subscription it was sent. It hands out
 // parameter sets for the commands it is given and answers every request with a fixed PID; it has no
 // market and no groups. Main thread only, except that a test may deliver replies from any thread.
+// QuotePush builds the quote data set a test delivers to an observer.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kdp/host/data_table.h"
 #include "kdp/host/speed.h"
 
 namespace kdp::testing {
+
+// One security's row of a quote push: numbers and texts by field ID, in column order.
+struct QuoteRow {
+  std::string code;
+  std::vector<std::pair<std::uint32_t, double>> numbers;
+  std::vector<std::pair<std::uint32_t, std::string>> texts;  // in the engine's code page
+};
+
+// A quote push of one packet, laid out as the engine lays it out.
+inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Data", "dataset");
+  for (const QuoteRow& row : rows) {
+    auto values = std::make_shared<host::TDataTable>();
+    values->AddRow();
+    for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
+    for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
+    const int r = body->AddRow();
+    body->Set(r, 0, row.code);
+    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+  }
+  auto header = std::make_shared<host::TDataTable>();
+  header->AddField("CmdID", "int");
+  header->AddRow();
+  header->Set(0, 0, 3070);
+  auto push = std::make_shared<host::TDataTable>();
+  push->AddField("Header", "dataset");
+  push->AddField("Body", "dataset");
+  push->AddRow();
+  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
+  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return push;
+}
 
 // A history reply for `code`: a header of "CmdID" 3001, "PID" 42 and "koracode", and a body of `rows`
 // closing prices 10, 11, ...

@@ -44,6 +44,9 @@ bool IsInEndSepCycle(const TArrayMarketTimeSep& sep, int t);
 int GetMinuteIncFix(const TArrayMarketTimeSep& sep, int t);
 // The 1-based number of the first session with start <= t <= end; 0 when none.
 int GetCycleSep(const TArrayMarketTimeSep& sep, int t);
+// True when the time of day `hhmm` (HHMM, below 2400) lies inside one of the sessions, ends included; a
+// session that crosses midnight holds the times on both sides of it. False for a list that is not pairs.
+bool IsInMarketTimeSep(const TArrayMarketTimeSep& sep, int hhmm);
 // Clamps `t` into [first value, last value]. When `t` lies strictly inside a break between two sessions it
 // moves to the end of the earlier session and the result is true.
 bool RoundToSepEnd(const TArrayMarketTimeSep& sep, int& t);

@@ -1,0 +1,284 @@
+// kdp-host alert add TYPE [CODE] [NAME=VALUE...] [--memo TEXT] [--once] [--paused]
+// kdp-host alert list [--json]
+// kdp-host alert remove ID
+// kdp-host alert watch [--seconds N]
+// The user's condition reminders, kept in "ConditionRemind.xml" in the user directory. `watch` monitors
+// them on the live simulated market and prints each trigger as it happens.
+#include <atomic>
+#include <csignal>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/alerts/price_alert.h"
+#include "kdp/alerts/remind_file.h"
+#include "kdp/host/number_text.h"
+#include "kdp/rtd/rtd_model.h"
+#include "util/strings.h"
+#include "util/tools.h"
+
+namespace kdp::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct TypeAlias {
+  const char* alias;
+  TKrRemindType type;
+};
+
+constexpr TypeAlias kTypeAliases[] = {
+    {"time", TKrRemindType::rtTimeArrive},      {"price", TKrRemindType::rtPriceArrive},
+    {"diff", TKrRemindType::rtPriceDiffArrive}, {"range", TKrRemindType::rtRangeArrive},
+    {"volume", TKrRemindType::rtVolumeArrive},  {"loss", TKrRemindType::rtLossBlow},
+    {"win", TKrRemindType::rtWinAbove},         {"rebound", TKrRemindType::rtPriceDownUp},
+    {"fallback", TKrRemindType::rtPriceUpDown}, {"above-ma", TKrRemindType::rtAboveMA},
+    {"below-ma", TKrRemindType::rtBelowMA},
+};
+
+TKrRemindType TypeOf(const std::string& text) {
+  for (const TypeAlias& a : kTypeAliases) {
+    if (SameTextAscii(text, a.alias)) return a.type;
+  }
+  return RemindTypeByName(text);
+}
+
+std::atomic<bool> g_interrupted{false};
+
+// The reminders of the file; a corrupt file is reported (it was kept aside) and the list starts empty.
+TKrRemindList LoadReminds(Session& s, TKrRemindFile& file) {
+  TKrRemindFileLoad load = file.Load();
+  if (load.corrupt) {
+    fmt::print(s.err, "kdp-host: {} does not read ({})", file.Path(), load.error);
+    if (!load.keptAside.empty()) fmt::print(s.err, "; kept aside as {}; starting with no reminders", load.keptAside);
+    fmt::print(s.err, "\n");
+  }
+  return std::move(load.reminds);
+}
+
+bool SaveReminds(Session& s, TKrRemindFile& file, const TKrRemindList& reminds) {
+  std::string error;
+  if (file.Save(reminds, error)) return true;
+  fmt::print(s.err, "kdp-host: reminders not saved: {}\n", error);
+  return false;
+}
+
+std::string NextID(const TKrRemindList& reminds) {
+  std::int64_t highest = 0;
+  for (const auto& r : reminds) {
+    if (auto id = host::ParseInt64(r->GetID()); id && *id > highest) highest = *id;
+  }
+  return std::to_string(highest + 1);
+}
+
+std::string Describe(TKrConditionsRemindBase& r) {
+  const std::string code = r.GetKoraCode().empty() ? std::string() : " " + r.GetKoraCode();
+  return fmt::format("{}{}: {}", r.GetRemindTypeStr(), code, r.GetTriggerConditionDesc());
+}
+
+// ---- add ----
+
+struct AddOptions {
+  std::string type;
+  std::vector<std::string> words;  // [CODE] NAME=VALUE...
+  std::string memo;
+  bool once = false;
+  bool paused = false;
+};
+
+// A time of day alone ("14:55") is today's, by the server's date.
+std::string WithServerDate(Session& s, const std::string& value) {
+  if (value.find('-') != std::string::npos) return value;
+  return fmt::format("{} {}", s.host.Context().GetServerDateTime().ToString().substr(0, 10), value);
+}
+
+int Add(Session& s, const AddOptions& o) {
+  auto manager = SecurityManager(s);
+  if (!manager) return 3;
+  auto remind = TKrConditionsRemindBase::CreateConditionsRemind(TypeOf(o.type));
+  if (!remind) {
+    fmt::print(s.err, "kdp-host: unknown reminder type {}; the types are:", o.type);
+    for (const TypeAlias& a : kTypeAliases) fmt::print(s.err, " {}", a.alias);
+    fmt::print(s.err, "\n");
+    return 1;
+  }
+  remind->SetState(TKrTriggerState::tsMonitor);
+  remind->SetTriggerFrequency(TKrTriggerFrequency::tfManyVeryDay);
+  auto params = remind->GetParams();
+  bool timeGiven = false;
+  for (const std::string& word : o.words) {
+    const std::size_t eq = word.find('=');
+    if (eq == std::string::npos) {
+      remind->SetKoraCode(word);
+      continue;
+    }
+    const std::string name = word.substr(0, eq);
+    std::string value = word.substr(eq + 1);
+    auto param = std::find_if(params.begin(), params.end(), [&](const TKrRemindParam& p) { return p.name == name; });
+    if (param == params.end()) {
+      fmt::print(s.err, "kdp-host: {} has no setting {}; its settings are:", RemindTypeName(remind->GetRemindType()),
+                 name);
+      for (const TKrRemindParam& p : params) fmt::print(s.err, " {}", p.name);
+      fmt::print(s.err, "\n");
+      return 1;
+    }
+    if (remind->GetRemindType() == TKrRemindType::rtTimeArrive && name == "Time") {
+      value = WithServerDate(s, value);
+      timeGiven = true;
+    }
+    if (!param->Set(value)) {
+      fmt::print(s.err, "kdp-host: {}={} does not read\n", name, value);
+      return 1;
+    }
+  }
+  const bool timed = remind->GetRemindType() == TKrRemindType::rtTimeArrive;
+  if (!timed && remind->GetKoraCode().empty()) {
+    fmt::print(s.err, "kdp-host: a {} reminder needs a security code\n", o.type);
+    return 1;
+  }
+  if (timed && !timeGiven) {
+    fmt::print(s.err, "kdp-host: a time reminder needs Time=HH:MM (or a date and time)\n");
+    return 1;
+  }
+  if (!remind->GetKoraCode().empty() && !IsKnownCode(s, *manager, remind->GetKoraCode())) {
+    fmt::print(s.err, "kdp-host: unknown security code {}\n", remind->GetKoraCode());
+    return 1;
+  }
+  if (auto* diff = dynamic_cast<TKrPriceDiffArriveRemind*>(remind.get());
+      diff && (diff->FSecondKoraCode.empty() || !IsKnownCode(s, *manager, diff->FSecondKoraCode))) {
+    fmt::print(s.err, "kdp-host: a price difference needs a known SecondCode\n");
+    return 1;
+  }
+  if (!o.memo.empty()) remind->SetMemo(o.memo);
+  if (o.once) remind->SetTriggerFrequency(TKrTriggerFrequency::tfOnceVeryDay);
+  if (o.paused) remind->SetState(TKrTriggerState::tsPause);
+
+  TKrRemindFile file(TKrRemindFile::DefaultPath());
+  TKrRemindList reminds = LoadReminds(s, file);
+  remind->SetID(NextID(reminds));
+  fmt::print(s.out, "added #{} {}\n", remind->GetID(), Describe(*remind));
+  reminds.push_back(std::move(remind));
+  return SaveReminds(s, file, reminds) ? 0 : 1;
+}
+
+// ---- list and remove ----
+
+int List(Session& s, bool json) {
+  TKrRemindFile file(TKrRemindFile::DefaultPath());
+  TKrRemindList reminds = LoadReminds(s, file);
+  if (json) {
+    std::vector<TKrConditionsRemindBase*> raw;
+    for (const auto& r : reminds) raw.push_back(r.get());
+    for (const TKrPriceAlert& alert : TKrPriceAlert::FromReminds(raw)) fmt::print(s.out, "{}\n", alert.ToJSonStr());
+    return 0;
+  }
+  if (reminds.empty()) {
+    fmt::print(s.out, "no reminders in {}\n", file.Path());
+    return 0;
+  }
+  fmt::print(s.out, "{}{}{}{}{}{}last fired\n", Pad("#", 5, false), Pad("type", 12, false), Pad("code", 12, false),
+             Pad("state", 9, false), Pad("frequency", 11, false), Pad("condition", 34, false));
+  for (const auto& r : reminds) {
+    const bool fired = r->GetLastTradeDate().value != 0.0;
+    fmt::print(
+        s.out, "{}{}{}{}{}{}{}\n", Pad(r->GetID(), 5, false), Pad(r->GetRemindTypeStr(), 12, false),
+        Pad(r->GetKoraCode().empty() ? "-" : r->GetKoraCode(), 12, false),
+        Pad(r->GetState() == TKrTriggerState::tsMonitor ? "monitor" : "paused", 9, false),
+        Pad(r->GetTriggerFrequency() == TKrTriggerFrequency::tfOnceVeryDay ? "once/day" : "each time", 11, false),
+        Pad(r->GetTriggerConditionDesc(), 34, false), fired ? r->GetLastTradeDate().ToString() : "-");
+  }
+  return 0;
+}
+
+int Remove(Session& s, const std::string& id) {
+  TKrRemindFile file(TKrRemindFile::DefaultPath());
+  TKrRemindList reminds = LoadReminds(s, file);
+  const auto it = std::find_if(reminds.begin(), reminds.end(), [&](const auto& r) { return r->GetID() == id; });
+  if (it == reminds.end()) {
+    fmt::print(s.err, "kdp-host: no reminder #{}\n", id);
+    return 1;
+  }
+  fmt::print(s.out, "removed #{} {}\n", id, Describe(**it));
+  reminds.erase(it);
+  return SaveReminds(s, file, reminds) ? 0 : 1;
+}
+
+// ---- watch ----
+
+int Watch(Session& s, int seconds) {
+  TKrRemindFile file(TKrRemindFile::DefaultPath());
+  TKrRemindList reminds = LoadReminds(s, file);
+  bool changed = false;
+  int watched = 0;
+  for (const auto& r : reminds) {
+    if (r->GetState() != TKrTriggerState::tsMonitor) continue;
+    r->SetOnTriggerred([&](TKrConditionsRemindBase& fired) {
+      std::string price;
+      if (TKrRTDModel* model = fired.GetRTDModel(); model && !fired.GetKoraCode().empty()) {
+        price = "  last " + model->GetFormatVal(fired.GetKoraCode(), "NewPrice");
+      }
+      fmt::print(s.out, "{}  #{} {}{}\n", fired.GetLastTradeDate().ToString(), fired.GetID(), Describe(fired), price);
+      s.out.flush();
+      if (!fired.GetContinueMonitor()) fired.SetState(TKrTriggerState::tsPause);
+      changed = true;
+    });
+    r->StartMonitor();
+    ++watched;
+  }
+  fmt::print(s.out, "watching {} of {} reminders from {} (server time){}\n", watched, reminds.size(),
+             s.host.Context().GetServerDateTime().ToString(), seconds > 0 ? "" : "; Ctrl-C stops");
+  s.out.flush();
+
+  auto& loop = s.host.Loop();
+  g_interrupted = false;
+  std::signal(SIGINT, [](int) { g_interrupted = true; });
+  // Triggers change what the file keeps (the last trigger, the re-arm flag): saved once a second.
+  const auto saver = loop.SetTimer(1s, [&] {
+    if (g_interrupted) loop.Quit();
+    if (changed) changed = !SaveReminds(s, file, reminds);
+  });
+  loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds)) : std::chrono::milliseconds::max());
+  loop.KillTimer(saver);
+  std::signal(SIGINT, SIG_DFL);
+  for (const auto& r : reminds) r->StopMonitor();
+  return SaveReminds(s, file, reminds) ? 0 : 1;
+}
+
+}  // namespace
+
+void AddAlertCommand(CLI::App& app, Action& chosen) {
+  auto* alert =
+      app.add_subcommand("alert", "condition reminders: add, list, remove, and watch them on the live market");
+  alert->require_subcommand(1);
+
+  auto add = std::make_shared<AddOptions>();
+  auto* addCommand = alert->add_subcommand("add", "add a reminder (settings as NAME=VALUE, e.g. CustomPrice=10.5)");
+  addCommand
+      ->add_option("TYPE", add->type,
+                   "time, price, diff, range, volume, loss, win, rebound, fallback, "
+                   "above-ma, below-ma")
+      ->required();
+  addCommand->add_option("SETTINGS", add->words, "the security code, then NAME=VALUE settings");
+  addCommand->add_option("--memo", add->memo, "a note kept with the reminder");
+  addCommand->add_flag("--once", add->once, "fire at most once a day");
+  addCommand->add_flag("--paused", add->paused, "add it paused");
+  addCommand->callback([&chosen, add] { chosen = [add](Session& s) { return Add(s, *add); }; });
+
+  auto json = std::make_shared<bool>(false);
+  auto* listCommand = alert->add_subcommand("list", "list the reminders");
+  listCommand->add_flag("--json", *json, "print price-alert records, one JSON line per security");
+  listCommand->callback([&chosen, json] { chosen = [json](Session& s) { return List(s, *json); }; });
+
+  auto id = std::make_shared<std::string>();
+  auto* removeCommand = alert->add_subcommand("remove", "remove a reminder");
+  removeCommand->add_option("ID", *id, "the reminder's number (alert list shows it)")->required();
+  removeCommand->callback([&chosen, id] { chosen = [id](Session& s) { return Remove(s, *id); }; });
+
+  auto seconds = std::make_shared<int>(0);
+  auto* watchCommand = alert->add_subcommand("watch", "monitor the reminders and print each trigger as it happens");
+  watchCommand->add_option("--seconds", *seconds, "stop after this many seconds (default: until Ctrl-C)");
+  watchCommand->callback([&chosen, seconds] { chosen = [seconds](Session& s) { return Watch(s, *seconds); }; });
+}
+
+}  // namespace kdp::app

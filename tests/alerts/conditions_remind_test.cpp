@@ -1,0 +1,451 @@
+// Condition reminders against quotes a test delivers: firing, no refiring, re-arming after the value went
+// back, once a day, prices that are zero or missing, the sign of every comparison, the session test, the
+// time reminder on the package timer, and a run on the stand-in engine's live market.
+#include "kdp/alerts/conditions_remind.h"
+
+#include <gtest/gtest.h>
+
+#include "kdp/rtd/rtd_model.h"
+#include "scripted_speed.h"
+#include "sim_speed.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::QuotePush;
+using testing::QuoteRow;
+using testing::TestHost;
+
+using Fields = std::vector<std::pair<std::uint32_t, double>>;
+
+// Field IDs of the sample dictionary.
+constexpr std::uint32_t kPrice = 3, kPreClose = 4, kHigh = 6, kLow = 7, kVolume = 8, kChangeRatio = 81, kMA5 = 101,
+                        kTurnover = 187;
+
+struct RemindTest : ::testing::Test {
+  RemindTest() {
+    h->StartPackage();
+    h->Context().SetSpeed(engine);  // each reminder's model gets its requests from this engine
+  }
+
+  // Monitors the reminder and returns the observer of its model's request (none for the time reminder).
+  std::shared_ptr<host::IObserver> Start(TKrConditionsRemindBase& remind) {
+    const std::size_t before = engine->observers.size();
+    remind.SetOnTriggerred([this](TKrConditionsRemindBase& fired) { triggers.push_back(&fired); });
+    remind.SetState(TKrTriggerState::tsMonitor);
+    remind.StartMonitor();
+    return engine->observers.size() > before ? engine->observers.back() : nullptr;
+  }
+
+  // Delivers one quote per row, stamped 2026-12-04 10:30:00 (the morning session) unless the row has its own
+  // trade date (field 1) and time (field 2).
+  static void Deliver(host::IObserver& observer, std::vector<QuoteRow> rows, double date = 20261204,
+                      double time = 103000) {
+    for (QuoteRow& row : rows) row.numbers.insert(row.numbers.begin(), {{1, date}, {2, time}});
+    observer.SaveQuoteData(QuotePush(rows));
+  }
+  static void Deliver(host::IObserver& observer, const std::string& code, const Fields& fields, double date = 20261204,
+                      double time = 103000) {
+    Deliver(observer, {QuoteRow{code, fields, {}}}, date, time);
+  }
+
+  TestHost h;
+  std::shared_ptr<testing::ScriptedSpeed> engine = std::make_shared<testing::ScriptedSpeed>();
+  std::vector<TKrConditionsRemindBase*> triggers;
+};
+
+TEST_F(RemindTest, APriceLevelFiresOnceAndAgainOnlyAfterThePriceWentBack) {
+  for (const auto direction : {TMonitorPriceType::ptPriceUp, TMonitorPriceType::ptPriceDown}) {
+    SCOPED_TRACE(direction == TMonitorPriceType::ptPriceUp ? "up" : "down");
+    triggers.clear();
+    TKrPriceArriveRemind remind;
+    remind.SetKoraCode("600000.SH");
+    remind.FCustomPrice = 10.00;
+    remind.FMonitorPriceType = direction;
+    auto observer = Start(remind);
+    // Up: 9.99, 10.00, 10.01 (fires), 10.02, 9.99 (re-arms), 10.01 (fires). Down mirrors it around 10.
+    const double sign = direction == TMonitorPriceType::ptPriceUp ? 1.0 : -1.0;
+    const auto at = [&](double offset) { return 10.0 + sign * offset; };
+    const std::vector<std::pair<double, std::size_t>> steps{{at(-0.01), 0}, {at(0.0), 0},   {at(0.01), 1},
+                                                            {at(0.02), 1},  {at(-0.01), 1}, {at(0.01), 2}};
+    for (const auto& [price, expected] : steps) {
+      Deliver(*observer, "600000.SH", {{kPrice, price}});
+      EXPECT_EQ(triggers.size(), expected) << "after " << price;
+    }
+    ASSERT_EQ(triggers.size(), 2u);
+    EXPECT_EQ(triggers[0], &remind);
+    EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 4, 10, 30, 0));
+    EXPECT_FALSE(remind.GetFitRemindAgain());
+  }
+}
+
+TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
+  TKrPriceArriveRemind remind;
+  remind.SetKoraCode("600000.SH");
+  remind.FCustomPrice = 10.0;
+  remind.SetTriggerFrequency(TKrTriggerFrequency::tfOnceVeryDay);
+  auto observer = Start(remind);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}});
+  ASSERT_EQ(triggers.size(), 1u);
+  // The frequency is tested before the condition: on the same server date going back below does not
+  // even re-arm the reminder.
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}});
+  EXPECT_FALSE(remind.GetFitRemindAgain());
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}});
+  EXPECT_EQ(triggers.size(), 1u);
+
+  h.Clock().Advance(24h);  // the server's date is 2026-12-05 now
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205);
+  EXPECT_EQ(triggers.size(), 2u);
+  EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 5, 10, 30, 0));
+
+  // With many triggers a day the same crossing fires again at once.
+  remind.SetTriggerFrequency(TKrTriggerFrequency::tfManyVeryDay);
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205);
+  EXPECT_EQ(triggers.size(), 3u);
+}
+
+// Each reminder, set up so that a valid price would fire it, first sees a zero price, a price that rounds
+// to zero and a quote without a price: nothing fires. The valid quote afterwards fires it, so the setup
+// was live all along.
+TEST_F(RemindTest, AZeroOrMissingPriceNeverFires) {
+  struct Case {
+    const char* name;
+    std::function<std::unique_ptr<TKrConditionsRemindBase>()> make;
+    Fields others;  // the quote's fields besides the price
+  };
+  const auto priceDown = [] {
+    auto r = std::make_unique<TKrPriceArriveRemind>();
+    r->FCustomPrice = 10;
+    r->FMonitorPriceType = TMonitorPriceType::ptPriceDown;
+    return r;
+  };
+  const auto loss = [] {
+    auto r = std::make_unique<TKrLossBlowRemind>();
+    r->FLossPrice = 10;
+    return r;
+  };
+  const auto fallBack = [] {
+    auto r = std::make_unique<TKrPriceUpDownRemind>();
+    r->FReturnRange = 5;
+    return r;
+  };
+  const auto range = [] {
+    auto r = std::make_unique<TKrRangeArriveRemind>();
+    r->FRange = 1;
+    return r;
+  };
+  const auto volume = [] {
+    auto r = std::make_unique<TKrVolumeArriveRemind>();
+    r->FTotalVolume = 100;
+    return r;
+  };
+  const auto belowMA = [] {
+    auto r = std::make_unique<TKrBelowMARemind>();
+    r->FMAType = TKrMAType::mtMA5;
+    return r;
+  };
+  const std::vector<Case> cases{
+      {"price down to 10", priceDown, {}},
+      {"stop-loss at 10", loss, {}},
+      {"5% below the high of 10", fallBack, {{kHigh, 10}}},
+      {"change ratio above 1%", range, {{kChangeRatio, 0.05}}},
+      {"volume 100", volume, {{kVolume, 1e6}}},
+      {"below an MA5 of 10", belowMA, {{kPreClose, 11}, {kMA5, 10}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    triggers.clear();
+    auto remind = c.make();
+    remind->SetKoraCode("600000.SH");
+    auto observer = Start(*remind);
+    Deliver(*observer, "600000.SH", c.others);  // no price at all
+    for (double price : {0.0, 0.0000004}) {
+      Fields fields = c.others;
+      fields.emplace_back(kPrice, price);
+      Deliver(*observer, "600000.SH", fields);
+    }
+    Deliver(*observer, "000001.SZ", {{kPrice, 5.0}});  // another security's price is not this one's
+    EXPECT_TRUE(triggers.empty());
+    Fields valid = c.others;
+    valid.emplace_back(kPrice, 5.0);
+    Deliver(*observer, "600000.SH", valid);
+    EXPECT_EQ(triggers.size(), 1u);
+  }
+
+  // Two securities: either price missing is no difference.
+  triggers.clear();
+  TKrPriceDiffArriveRemind diff;
+  diff.SetKoraCode("600000.SH");
+  diff.FSecondKoraCode = "000001.SZ";
+  diff.FPriceDiff = -1;  // the first 1.00 or more below the second
+  auto observer = Start(diff);
+  Deliver(*observer, {{"600000.SH", {{kPrice, 0.0}}, {}}, {"000001.SZ", {{kPrice, 5.0}}, {}}});
+  EXPECT_TRUE(triggers.empty());
+  Deliver(*observer, "600000.SH", {{kPrice, 3.0}});
+  EXPECT_EQ(triggers.size(), 1u);
+}
+
+// Each comparison with a quote just short of its level and one at it, worked out by hand: short of it
+// nothing fires (and re-arms), at it the reminder fires once, the same quote again does not fire, and
+// after going back and returning it fires again.
+TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
+  struct Case {
+    const char* name;
+    std::function<std::unique_ptr<TKrConditionsRemindBase>()> make;
+    std::vector<QuoteRow> shortOf;
+    std::vector<QuoteRow> at;
+  };
+  const auto loss = [](TMonitorLossBlowType type) {
+    auto r = std::make_unique<TKrLossBlowRemind>();
+    r->FMonitorLossBlowType = type;
+    r->FLossPrice = 9.5;
+    r->FCostPrice = 10;
+    r->FCostPriceBlow = 0.8;     // 9.20
+    r->FCostPriceRangeBlow = 5;  // 9.50
+    return r;
+  };
+  const auto win = [](TMonitorWinAboveType type) {
+    auto r = std::make_unique<TKrWinAboveRemind>();
+    r->FMonitorWinAboveType = type;
+    r->FWinPrice = 11;
+    r->FCostPrice = 10;
+    r->FCostPriceAbove = 0.5;      // 10.50
+    r->FCostPriceRangeAbove = 10;  // 11.00
+    return r;
+  };
+  const auto range = [](TMonitorRangeType type) {
+    auto r = std::make_unique<TKrRangeArriveRemind>();
+    r->FMonitorRangeType = type;
+    r->FRange = -2;  // the sign is not the direction: |range| is
+    return r;
+  };
+  const auto volume = [](TMonitorVolumeType type) {
+    auto r = std::make_unique<TKrVolumeArriveRemind>();
+    r->FMonitorVolumeType = type;
+    r->FTotalVolume = 10000;
+    r->FChangeHandRate = 1.5;
+    return r;
+  };
+  const auto diff = [](TMonitorPriceDiffType type, double level) {
+    auto r = std::make_unique<TKrPriceDiffArriveRemind>();
+    r->FSecondKoraCode = "000001.SZ";
+    r->FMonitorPriceDiffType = type;
+    (type == TMonitorPriceDiffType::pdtPriceDiff ? r->FPriceDiff : r->FPriceRate) = level;
+    return r;
+  };
+  const auto q = [](double price, Fields more = {}) {
+    more.emplace_back(kPrice, price);
+    return std::vector<QuoteRow>{{"600000.SH", more, {}}};
+  };
+  const auto pair = [](double first, double second) {
+    return std::vector<QuoteRow>{{"000001.SZ", {{kPrice, second}}, {}}, {"600000.SH", {{kPrice, first}}, {}}};
+  };
+  const std::vector<Case> cases{
+      {"stop-loss at 9.50", [&] { return loss(TMonitorLossBlowType::lbtLossPrice); }, q(9.51), q(9.50)},
+      {"stop-loss at cost 10 less 0.80", [&] { return loss(TMonitorLossBlowType::lbtCostPriceBlow); }, q(9.21),
+       q(9.19)},
+      {"stop-loss at 95% of cost 10", [&] { return loss(TMonitorLossBlowType::lbtCostPriceRangeBlow); }, q(9.51),
+       q(9.49)},
+      {"take-profit at 11", [&] { return win(TMonitorWinAboveType::watWinPrice); }, q(10.99), q(11.00)},
+      {"take-profit at cost 10 plus 0.50", [&] { return win(TMonitorWinAboveType::watCostPriceAbove); }, q(10.49),
+       q(10.51)},
+      {"take-profit at 110% of cost 10", [&] { return win(TMonitorWinAboveType::watCostPriceRangeAbove); }, q(10.99),
+       q(11.00)},
+      {"rebound of 2% from a low of 10",
+       [] {
+         auto r = std::make_unique<TKrPriceDownUpRemind>();
+         r->FAntimissileRange = -2;
+         return r;
+       },
+       q(10.19, {{kLow, 10}}), q(10.20, {{kLow, 10}})},
+      {"fall-back of 3% from a high of 10",
+       [] {
+         auto r = std::make_unique<TKrPriceUpDownRemind>();
+         r->FReturnRange = 3;
+         return r;
+       },
+       q(9.71, {{kHigh, 10}}), q(9.70, {{kHigh, 10}})},
+      {"change ratio above 2%", [&] { return range(TMonitorRangeType::rtRangeAbove); }, q(10, {{kChangeRatio, 0.0199}}),
+       q(10, {{kChangeRatio, 0.0201}})},
+      {"change ratio below -2%", [&] { return range(TMonitorRangeType::rtRangeBlow); },
+       q(10, {{kChangeRatio, -0.0199}}), q(10, {{kChangeRatio, -0.021}})},
+      {"volume of 10000", [&] { return volume(TMonitorVolumeType::vtTotalVolume); }, q(10, {{kVolume, 9999}}),
+       q(10, {{kVolume, 10000}})},
+      {"turnover of 1.5%", [&] { return volume(TMonitorVolumeType::vtChangeHandRate); }, q(10, {{kTurnover, 0.0149}}),
+       q(10, {{kTurnover, 0.0151}})},
+      {"above MA5 after a close below it",
+       [] {
+         auto r = std::make_unique<TKrAboveMARemind>();
+         r->FFloatValue = 0.05;  // fires 0.05 short of the average
+         return r;
+       },
+       q(9.94, {{kPreClose, 9.8}, {kMA5, 10}}), q(9.96, {{kPreClose, 9.8}, {kMA5, 10}})},
+      {"below MA5 after a close above it", [] { return std::make_unique<TKrBelowMARemind>(); },
+       q(10.01, {{kPreClose, 10.2}, {kMA5, 10}}), q(9.99, {{kPreClose, 10.2}, {kMA5, 10}})},
+      {"first 0.50 over the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceDiff, 0.5); }, pair(10.49, 10),
+       pair(10.51, 10)},
+      {"first 0.50 under the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceDiff, -0.5); }, pair(9.51, 10),
+       pair(9.49, 10)},
+      {"first 5% over the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceRate, 5); }, pair(10.49, 10),
+       pair(10.51, 10)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    triggers.clear();
+    auto remind = c.make();
+    remind->SetKoraCode("600000.SH");
+    auto observer = Start(*remind);
+    Deliver(*observer, c.shortOf);
+    EXPECT_EQ(triggers.size(), 0u);
+    Deliver(*observer, c.at);
+    EXPECT_EQ(triggers.size(), 1u);
+    Deliver(*observer, c.at);
+    EXPECT_EQ(triggers.size(), 1u);
+    Deliver(*observer, c.shortOf);
+    EXPECT_TRUE(remind->GetFitRemindAgain());
+    Deliver(*observer, c.at);
+    EXPECT_EQ(triggers.size(), 2u);
+  }
+}
+
+TEST_F(RemindTest, TheMovingAverageOnTheOtherSideOfTheCloseNeverFires) {
+  TKrAboveMARemind above;
+  above.SetKoraCode("600000.SH");
+  auto observer = Start(above);
+  // The previous close was above the average already: crossing it is not "going above".
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}, {kPreClose, 10.2}, {kMA5, 10}});
+  EXPECT_TRUE(triggers.empty());
+  EXPECT_EQ(above.GetCurMAIndex(), kMA5);
+  above.FMAType = TKrMAType::mtMA1;
+  EXPECT_EQ(above.GetCurMAIndex(), 16u);  // the day's average price
+}
+
+TEST_F(RemindTest, OnlyMonitoringRemindersWithQuotesInsideTheSessionsFire) {
+  TKrPriceArriveRemind remind;
+  remind.SetKoraCode("600000.SH");
+  remind.FCustomPrice = 10.0;
+  auto observer = Start(remind);
+
+  // 12:00 is the lunch break and 09:20 before the open: the sessions are 09:30-11:30 and 13:00-15:00.
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 120000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 92000);
+  EXPECT_TRUE(triggers.empty());
+  EXPECT_TRUE(remind.GetFitRemindAgain());  // an untested quote changes nothing
+
+  // A time that is not a time is logged once, however often it comes.
+  h->Logger().ClearRecords();
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 256100);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 256100);
+  EXPECT_TRUE(triggers.empty());
+  EXPECT_EQ(h->Logger().CountContaining("TradeTime: 20261204.256100 is error"), 1u);
+
+  remind.SetState(TKrTriggerState::tsPause);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 130000);
+  EXPECT_TRUE(triggers.empty());
+
+  remind.SetState(TKrTriggerState::tsMonitor);
+  h->Logger().SetDetailed(true);                                        // triggers are logged in detail
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 150000);  // the close is inside
+  ASSERT_EQ(triggers.size(), 1u);
+  EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 4, 15, 0, 0));
+  EXPECT_TRUE(h->Logger().Contains("600000.SH: 最新价上涨到10.00 at 2026-12-04 15:00:00"));
+}
+
+TEST_F(RemindTest, ATimeReminderFiresOnceADayAtItsTime) {
+  TKrTimeArriveRemind remind;
+  remind.FTime = host::DateTime::FromParts(2026, 12, 4, 10, 30, 5);
+  Start(remind);
+  EXPECT_EQ(remind.GetTimeDue(), remind.FTime);
+
+  h->Loop().AdvanceBy(4s);
+  EXPECT_TRUE(triggers.empty());
+  h->Loop().AdvanceBy(2s);
+  ASSERT_EQ(triggers.size(), 1u);
+  EXPECT_GE(remind.GetLastTradeDate(), remind.FTime);
+  EXPECT_NEAR(remind.GetTimeDue().value, host::DateTime::FromParts(2026, 12, 5, 10, 30, 5).value, 1e-8);
+  h->Loop().AdvanceBy(1h);
+  EXPECT_EQ(triggers.size(), 1u);
+
+  // Paused over its time the next day, it does not fire late when it monitors again.
+  remind.SetState(TKrTriggerState::tsPause);
+  h->Loop().AdvanceBy(24h);
+  remind.SetState(TKrTriggerState::tsMonitor);
+  h->Loop().AdvanceBy(10s);
+  EXPECT_EQ(triggers.size(), 1u);
+  // And fires on the day after.
+  h->Loop().AdvanceBy(23h);
+  EXPECT_EQ(triggers.size(), 2u);
+
+  // A time already past today when monitoring starts is first due tomorrow.
+  TKrTimeArriveRemind past;
+  past.FTime = host::DateTime::FromParts(2026, 12, 1, 9, 0, 0);
+  past.StartMonitor();
+  EXPECT_NEAR(past.GetTimeDue().value, host::DateTime::FromParts(2026, 12, 7, 9, 0, 0).value, 1e-8);
+}
+
+TEST(RemindTypesTest, EveryTypeButNoneAndSpreadHasAClassNamedAndDescribed) {
+  TestHost h;
+  h->StartPackage();
+  for (int t = 0; t <= static_cast<int>(TKrRemindType::rtSpread); ++t) {
+    const auto type = static_cast<TKrRemindType>(t);
+    SCOPED_TRACE(std::string(RemindTypeName(type)));
+    EXPECT_EQ(RemindTypeByName(RemindTypeName(type)), type);
+    auto remind = TKrConditionsRemindBase::CreateConditionsRemind(type);
+    if (type == TKrRemindType::rtNone || type == TKrRemindType::rtSpread) {
+      EXPECT_EQ(remind, nullptr);
+      continue;
+    }
+    ASSERT_NE(remind, nullptr);
+    EXPECT_EQ(remind->GetRemindType(), type);
+    EXPECT_FALSE(remind->GetRemindTypeStr().empty());
+    EXPECT_FALSE(remind->GetTriggerConditionDesc().empty());
+    EXPECT_TRUE(remind->GetFitRemindAgain());
+    EXPECT_EQ(remind->GetState(), TKrTriggerState::tsPause);
+  }
+  TKrPriceArriveRemind price;
+  price.SetKoraCode("600000.SH");
+  price.FCustomPrice = 10.5;
+  EXPECT_EQ(price.GetRemindTypeStr(), "价格到达");
+  EXPECT_EQ(price.GetTriggerConditionDesc(), "最新价上涨到10.50");  // two decimals, as the format shows prices
+  TKrRangeArriveRemind range;
+  range.FRange = 3;
+  range.FMonitorRangeType = TMonitorRangeType::rtRangeBlow;
+  EXPECT_EQ(range.GetTriggerConditionDesc(), "涨跌幅低于-3%");
+}
+
+// The stand-in engine's own thread simulates the market; its first snapshot of 600000.SH reaches a level
+// of 0.01 at once, and a level of 1,000 is never reached.
+TEST(RemindLiveMarketTest, RemindersFireOnTheLiveSimulatedMarket) {
+  TestHost h;
+  h->StartPackage();
+  h->Speed()->SyncNow();  // the engine connects once the session attached
+  std::vector<TKrConditionsRemindBase*> triggers;
+  TKrPriceArriveRemind low, high;
+  low.FCustomPrice = 0.01;
+  high.FCustomPrice = 1000;
+  for (TKrPriceArriveRemind* r : {&low, &high}) {
+    r->SetKoraCode("600000.SH");
+    r->SetOnTriggerred([&](TKrConditionsRemindBase& fired) { triggers.push_back(&fired); });
+    r->SetState(TKrTriggerState::tsMonitor);
+    r->StartMonitor();
+  }
+  for (int i = 0; i < 30; ++i) {
+    h.Clock().Advance(2s);
+    h->Speed()->SyncNow();
+    h->Loop().RunUntilIdle();
+  }
+  ASSERT_EQ(triggers.size(), 1u);
+  EXPECT_EQ(triggers[0], &low);
+  EXPECT_EQ(low.GetLastTradeDate().Yyyymmdd(), 20261204);
+  ASSERT_NE(low.GetRTDModel(), nullptr);
+  EXPECT_GT(low.GetRTDModel()->GetDoubleVal("600000.SH", kPrice, 0), 1.0);
+  for (TKrPriceArriveRemind* r : {&low, &high}) r->StopMonitor();
+}
+
+}  // namespace
+}  // namespace kdp

@@ -1,0 +1,52 @@
+# kdp-host alert on a fresh data directory, as a user would use it: add reminders, watch them fire on the
+# live simulated market, list what was kept, and find a corrupt reminder file kept aside.
+#   cmake -DHOST=<kdp-host> -DDATA=<data dir> -P run_alert_session.cmake
+file(REMOVE_RECURSE ${DATA})
+set(file ${DATA}/users/10000001/ConditionRemind.xml)
+
+# Runs kdp-host with ARGN; the exit status must be `status`, the output must match `expect` and must not
+# match `refuse` (unless that is empty).
+function(run status expect refuse)
+  execute_process(COMMAND ${HOST} --data-dir ${DATA} --server-time "2026-12-04 10:30:00" ${ARGN}
+                  RESULT_VARIABLE got OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT got EQUAL status)
+    message(FATAL_ERROR "kdp-host ${ARGN}: exit ${got}, expected ${status}\n${out}${err}")
+  endif()
+  if(NOT "${out}${err}" MATCHES "${expect}")
+    message(FATAL_ERROR "kdp-host ${ARGN}: output does not match \"${expect}\":\n${out}${err}")
+  endif()
+  if(NOT refuse STREQUAL "" AND "${out}${err}" MATCHES "${refuse}")
+    message(FATAL_ERROR "kdp-host ${ARGN}: output matches \"${refuse}\":\n${out}${err}")
+  endif()
+endfunction()
+
+run(0 "no reminders in" "" alert list)
+run(0 "added #1 价格到达 600000.SH: 最新价上涨到1.00" "" alert add price 600000.SH CustomPrice=1)
+run(0 "added #2 价格到达 600000.SH: 最新价上涨到1000.00" "" alert add price 600000.SH CustomPrice=1000 --once)
+run(0 "added #3 时间到达: 时间到达10:30:01" "" alert add time Time=10:30:01)
+run(1 "unknown security code NOSUCH.SH" "" alert add price NOSUCH.SH CustomPrice=1)
+run(1 "has no setting Price; its settings are:.* CustomPrice" "" alert add price 600000.SH Price=1)
+# The first snapshot is above 1.00; 1000.00 is never reached. (Whether the time comes inside the watch
+# depends on how long the host takes to start; the unit tests pin the time reminder down.)
+run(0 "watching 3 of 3 reminders.*2026-12-04 10:[23][0-9]:[0-9][0-9]  #1 价格到达 600000.SH: 最新价上涨到1.00  last [0-9]+\\.[0-9][0-9]"
+    "#2 价格到达" alert watch --seconds 3)
+run(0 "1    价格到达    600000.SH   monitor  each time  最新价上涨到1.00 +2026-12-04 10:[23][0-9]:[0-9][0-9]\n2 .* -\n" ""
+    alert list)
+run(0 "\"KoraCode\":\"600000.SH\",\"Conditions\":\\[\\{\"ID\":\"1\".*\"CustomPrice\":1000" "" alert list --json)
+run(0 "removed #2" "" alert remove 2)
+run(1 "no reminder #2" "" alert remove 2)
+
+file(WRITE ${file} "<ConditionReminds><Remind")
+# Kept aside under the server time of the reading (a slow start moves it past 10:30:00).
+run(0 "does not read .*kept aside as .*ConditionRemind.xml.corrupt-202612041030[0-9][0-9]; starting with no reminders"
+    "" alert list)
+file(GLOB kept_aside ${file}.corrupt-*)
+list(LENGTH kept_aside count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one corrupt file kept aside, found: ${kept_aside}")
+endif()
+file(READ ${kept_aside} kept)
+if(NOT kept STREQUAL "<ConditionReminds><Remind")
+  message(FATAL_ERROR "the corrupt file was not kept as it was: ${kept}")
+endif()
+run(0 "added #1" "" alert add range 000001.SZ Range=3)
