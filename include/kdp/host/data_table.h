@@ -37,9 +37,10 @@ class TDataTable final : public Implements<IDataSet> {
   double GetAsDouble(int row, int column) override;
   std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) override;
 
- private:
+  // The cell as stored, without conversion; nullptr out of range.
   const Cell* CellAt(int row, int column) const;
 
+ private:
   std::vector<TFieldInfo> fields_;
   std::vector<std::vector<Cell>> rows_;
 };
