@@ -58,14 +58,14 @@ bool RecordingWriter::Append(const Record& record) {
     return false;
   }
   if (open_.raw.size() + bytes.size() > kMaxBlockRawBytes) CloseOpenBlock();
-  if (open_.records == 0) opened_at_ = std::chrono::steady_clock::now();
+  const bool opens = open_.records == 0;
+  if (opens) opened_at_ = std::chrono::steady_clock::now();
   open_.raw += bytes;
   ++open_.records;
   ++appended_;
-  if (open_.raw.size() >= options_.blockBytes) {
-    CloseOpenBlock();
-    wake_.notify_one();
-  }
+  if (open_.raw.size() >= options_.blockBytes) CloseOpenBlock();
+  // The writer writes a full block at once and times an open one from its first record.
+  if (opens || !full_.empty()) wake_.notify_one();
   return true;
 }
 

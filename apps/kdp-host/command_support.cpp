@@ -95,4 +95,12 @@ bool IsKnownCode(Session& s, IKrHQSecurityManager& manager, const std::string& c
   return manager.IsHardCode(stripped) || (stripped != code && known(stripped));
 }
 
+void PlayRecordingThrough(Session& session) {
+  auto* replay = session.host.Replay();
+  if (replay == nullptr) return;
+  // A recording ends: at pace it takes as long as it lasted, divided by the speed.
+  constexpr auto kLongerThanAnyRecording = std::chrono::hours(24 * 366);
+  session.host.Loop().RunUntil([replay] { return replay->Finished(); }, kLongerThanAnyRecording);
+}
+
 }  // namespace kdp::app

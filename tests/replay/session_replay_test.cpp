@@ -131,7 +131,7 @@ TEST(SessionReplayTest, EveryCachedValueMatchesTheRecordedSessionAtEachPush) {
     EXPECT_EQ(replay.GetCounts().skipped, 0u);
   }
   // The market moved in the minute: the session is worth comparing.
-  ASSERT_GT(live.pushes.size(), 60u);
+  ASSERT_GE(live.pushes.size(), 50u);  // about one a second, and the snapshot
   EXPECT_NE(live.pushes.front(), live.pushes.back());
   EXPECT_FALSE(live.exported.empty());
 
