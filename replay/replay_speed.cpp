@@ -1,6 +1,7 @@
 #include "replay_speed.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 
 #include <fmt/format.h>
@@ -39,6 +40,23 @@ std::string UpperAscii(std::string text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return text;
+}
+
+// Whether two tables have the same column names in the same order.
+bool SameColumns(host::TDataTable& a, host::TDataTable& b) {
+  if (a.GetFieldCount() != b.GetFieldCount()) return false;
+  for (int column = 0; column < a.GetFieldCount(); ++column) {
+    if (std::memcmp(a.GetFieldInfo(column)->name, b.GetFieldInfo(column)->name, sizeof(host::TFieldInfo::name)) != 0)
+      return false;
+  }
+  return true;
+}
+
+int ColumnOf(host::TDataTable& table, const std::string& name) {
+  for (int column = 0; column < table.GetFieldCount(); ++column) {
+    if (host::FieldName(table, column) == name) return column;
+  }
+  return -1;
 }
 
 // The items of a comma-separated list, blanks around each removed, empty ones left out.
@@ -137,12 +155,12 @@ std::shared_ptr<ReplaySpeed> ReplaySpeed::Open(const std::string& path, host::IM
   if (!engine->reader_.Open(path, error)) return nullptr;
   Record first;
   if (engine->reader_.Next(first)) {
-    engine->delivered_time_ = first.serverTime.value;
+    engine->delivered_time_.store(first.serverTime.value);
     engine->first_ = std::move(first);
   } else {
-    engine->delivered_time_ = engine->options_.startTime.value;
+    engine->delivered_time_.store(engine->options_.startTime.value);
   }
-  engine->next_time_ = engine->delivered_time_;
+  engine->next_time_ = engine->delivered_time_.load();
   return engine;
 }
 
@@ -249,18 +267,14 @@ void ReplaySpeed::Play(Record& record, std::unique_lock<std::mutex>& lock) {
   const bool numbered = number > 0 && number <= kMaxRecordedRequests;
   switch (record.kind) {
     case RecordKind::kQuotes: {
-      if (record.data) {
-        lock.unlock();
-        UpdateMarket(*record.data);
-        lock.lock();
-      }
+      if (record.data) UpdateMarket(*record.data);
       Delivery delivery;
       delivery.time = time;
       if (auto request = numbered ? BoundTo(number) : nullptr) {
         delivery.push = true;
         delivery.request = request;
-        delivery.generation = request->generation_;
-        delivery.data = record.data;
+        delivery.generation = request->generation_.load();
+        delivery.data = std::move(record.data);
       } else {
         ++counts_.skipped;
       }
@@ -350,7 +364,7 @@ void ReplaySpeed::FinishRecording(std::unique_lock<std::mutex>& lock) {
   lock.lock();
   read_through_ = true;
   // The recording says nothing of the time after its last record: the clock stays there.
-  next_time_ = std::max(next_time_, delivered_time_);
+  next_time_ = std::max(next_time_, delivered_time_.load());
   for (Pending& pending : pending_) {
     jobs_.push_back([this, pending = std::move(pending)] { Answer(pending); });
   }
@@ -366,6 +380,7 @@ void ReplaySpeed::PostBatch(bool evenIfEmpty) {
     if (auto engine = self.lock()) engine->Deliver(batch);
   });
   batch_.clear();
+  batch_.reserve(kBatchSize);
 }
 
 bool ReplaySpeed::DrainPushes(std::unique_lock<std::mutex>& lock) {
@@ -374,10 +389,16 @@ bool ReplaySpeed::DrainPushes(std::unique_lock<std::mutex>& lock) {
   return !stopping_;
 }
 
+bool ReplaySpeed::RaiseDeliveredTime(double time) {
+  double seen = delivered_time_.load();
+  while (time > seen) {
+    if (delivered_time_.compare_exchange_weak(seen, time)) return true;
+  }
+  return false;
+}
+
 void ReplaySpeed::Delivered(double time) {
-  if (time <= delivered_time_) return;
-  delivered_time_ = time;
-  if (!anchored_ || time < base_time_) return;
+  if (!RaiseDeliveredTime(time) || !anchored_ || time < base_time_) return;
   base_time_ = time;
   base_clock_ = options_.clock->Now();
 }
@@ -385,20 +406,25 @@ void ReplaySpeed::Delivered(double time) {
 // ---- the main thread ----
 
 void ReplaySpeed::Deliver(const std::vector<Delivery>& batch) {
+  const bool paced = options_.speed > 0;
+  std::uint64_t delivered = 0;
   for (const Delivery& delivery : batch) {
-    std::shared_ptr<ReplayDataRequest> request;
-    {
+    if (paced) {
       std::lock_guard lock(mutex_);
       Delivered(delivery.time);
-      if (delivery.push) request = delivery.request.lock();
-      if (request && request->generation_ != delivery.generation) request.reset();  // resubscribed since
-      if (request) ++counts_.delivered;
+    } else {
+      RaiseDeliveredTime(delivery.time);  // the only clock there is: no lock per push
     }
-    if (request) CallOutside("a replayed push", [&] { request->observer_->SaveQuoteData(delivery.data); });
+    if (!delivery.push) continue;
+    auto request = delivery.request.lock();
+    if (!request || request->generation_.load() != delivery.generation) continue;  // resubscribed since
+    ++delivered;
+    CallOutside("a replayed push", [&] { request->observer_->SaveQuoteData(delivery.data); });
   }
   {
     std::lock_guard lock(mutex_);
     in_flight_ -= batch.size();
+    counts_.delivered += delivered;
   }
   wake_.notify_all();
 }
@@ -562,23 +588,23 @@ void ReplaySpeed::UpdateMarket(host::IDataSet& quotes) {
     if (!body) continue;
     for (int row = 0; row < body->GetRowCount(); ++row) {
       auto values = std::dynamic_pointer_cast<host::TDataTable>(body->GetAsDataSet(row, 1));
-      const std::string code = UpperAscii(body->GetAsString(row, 0));
+      std::string code = UpperAscii(body->GetAsString(row, 0));
       if (!values || values->GetRowCount() == 0 || code.empty()) continue;
       auto it = market_.find(code);
       if (it == market_.end()) {
         if (market_.size() >= kMaxMarketCodes) continue;
-        it = market_.emplace(code, Market::mapped_type{}).first;
+        it = market_.emplace(std::move(code), Quoted{}).first;
       }
-      auto& fields = it->second;
-      for (int column = 0; column < values->GetFieldCount(); ++column) {
-        std::string name = host::FieldName(*values, column);
-        auto field = fields.find(name);
-        if (field == fields.end()) {
-          if (fields.size() >= kMaxMarketFields) continue;
-          field = fields.emplace(std::move(name), Market::mapped_type::mapped_type{}).first;
+      Quoted& quoted = it->second;
+      if (quoted.latest && !SameColumns(*quoted.latest, *values)) {
+        for (int column = 0; column < quoted.latest->GetFieldCount(); ++column) {
+          std::string name = host::FieldName(*quoted.latest, column);
+          if (!quoted.earlier.contains(name) && quoted.earlier.size() >= kMaxMarketFields) continue;
+          quoted.earlier[std::move(name)] = {host::FieldTypeName(*quoted.latest, column),
+                                             *quoted.latest->CellAt(0, column)};
         }
-        field->second = {host::FieldTypeName(*values, column), *values->CellAt(0, column)};
       }
+      quoted.latest = std::move(values);
     }
   }
 }
@@ -599,9 +625,13 @@ std::shared_ptr<host::IDataSet> ReplaySpeed::ExportReply(const Params& params, i
     values->AddRow();
     const auto ids = params.find(code);
     for (const std::string& id : SplitList(ids == params.end() ? std::string() : ids->second)) {
-      auto field = quoted->second.find(id);
-      if (field == quoted->second.end()) continue;
-      values->Set(0, values->AddField(id, field->second.first), field->second.second);
+      host::TDataTable& latest = *quoted->second.latest;
+      const int column = ColumnOf(latest, id);
+      if (column >= 0) {
+        values->Set(0, values->AddField(id, host::FieldTypeName(latest, column)), *latest.CellAt(0, column));
+      } else if (auto field = quoted->second.earlier.find(id); field != quoted->second.earlier.end()) {
+        values->Set(0, values->AddField(id, field->second.first), field->second.second);
+      }
     }
     const int row = body->AddRow();
     body->Set(row, 0, code);
@@ -691,10 +721,11 @@ void ReplaySpeed::FreeMarketInfo(int kind, host::TMarketInfoBuffer& buffer) {
 
 host::DateTime ReplaySpeed::ServerTime() const {
   std::lock_guard lock(mutex_);
-  if (!anchored_ || options_.speed <= 0) return host::DateTime(delivered_time_);
+  const double delivered = delivered_time_.load();
+  if (!anchored_ || options_.speed <= 0) return host::DateTime(delivered);
   const double elapsed = std::chrono::duration<double>(options_.clock->Now() - base_clock_).count();
   const double paced = base_time_ + elapsed * options_.speed / kSecondsPerDay;
-  return host::DateTime(std::max(delivered_time_, std::min(paced, next_time_)));
+  return host::DateTime(std::max(delivered, std::min(paced, next_time_)));
 }
 
 void ReplaySpeed::Wake() { wake_.notify_all(); }

@@ -34,6 +34,7 @@
 // the host gives (Options), from any thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -45,6 +46,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "kdp/host/data_table.h"
@@ -143,8 +145,14 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
     std::shared_ptr<host::IDataSet> data;
     double time = 0;
   };
-  // The replayed market for command 3080: per upper-case code, per field name, the type name and cell.
-  using Market = std::map<std::string, std::map<std::string, std::pair<std::string, host::TDataTable::Cell>>>;
+  // The replayed market for command 3080, per upper-case code: the values table of its latest push, and
+  // the fields of earlier pushes that one leaves out (merged only when a push brings other columns than
+  // the one before, so a push costs a look-up and a pointer).
+  struct Quoted {
+    std::shared_ptr<host::TDataTable> latest;
+    std::map<std::string, std::pair<std::string, host::TDataTable::Cell>> earlier;  // name -> type name, cell
+  };
+  using Market = std::unordered_map<std::string, Quoted>;
 
   ReplaySpeed(host::IMainLoop& loop, Options options);
 
@@ -153,7 +161,9 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   bool WaitUntilDue(const Record& record, std::unique_lock<std::mutex>& lock);
   void Play(Record& record, std::unique_lock<std::mutex>& lock);
   void FinishRecording(std::unique_lock<std::mutex>& lock);
-  // A record of `time` has been delivered (or passed over) in order. REQUIRES: mutex_ held.
+  // A record of `time` has been delivered (or passed over) in order: the clock moves on to it. Only
+  // the paced clock's base needs mutex_ held.
+  bool RaiseDeliveredTime(double time);
   void Delivered(double time);
   // Posts the deliveries gathered so far; with `evenIfEmpty`, an empty batch too, so that the main loop
   // wakes and whoever waits on it for the engine (CaughtUp, Finished) looks again. REQUIRES: mutex_ held.
@@ -213,7 +223,9 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   bool waiting_ = false;         // the thread waits for due_
   host::Clock::time_point due_;  // when the record it waits for is due
   double next_time_ = 0;         // that record's time: the clock stops there until it is played
-  double delivered_time_ = 0;    // the time of the last record delivered (or passed over) in order
+  // The time of the last record delivered (or passed over) in order. Atomic as well: as fast as possible,
+  // the main thread moves it push by push without taking mutex_.
+  std::atomic<double> delivered_time_{0};
   // The paced clock runs from the latest record delivered, so it reads that record's time exactly while
   // the record is being delivered.
   double base_time_ = 0;
@@ -254,8 +266,10 @@ class ReplayDataRequest final : public host::Implements<host::ISpeedDataRequest>
   const std::weak_ptr<ReplaySpeed> engine_;
   const std::shared_ptr<host::IObserver> observer_;
   host::TKrSpeedSymbolDataList subscription_;
-  std::uint64_t generation_ = 0;  // moved on by every (un)subscription: older pushes are dropped
-  std::uint32_t bound_ = 0;       // the recorded request's number; 0 when unbound
+  // Moved on by every (un)subscription, under the engine's mutex_: older pushes are dropped. Atomic, so a
+  // delivery reads it without the lock.
+  std::atomic<std::uint64_t> generation_{0};
+  std::uint32_t bound_ = 0;  // the recorded request's number; 0 when unbound
 };
 
 }  // namespace kdp::replay

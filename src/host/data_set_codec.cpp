@@ -149,6 +149,7 @@ class Decoder {
       return nullptr;
     }
     auto table = std::make_shared<TDataTable>();
+    table->Reserve(columns, 0);
     for (int c = 0; c < columns; ++c) {
       std::string_view name, type;
       if (!Name(name, "column name") || !Name(type, "column type name")) return nullptr;
@@ -166,6 +167,7 @@ class Decoder {
       in_.Fail(fmt::format("more than {} cells", kMaxDataSetCells));
       return nullptr;
     }
+    table->Reserve(0, static_cast<int>(rows));  // the rows' bytes are there: the count is bounded
     for (std::uint32_t r = 0; r < rows; ++r) {
       const int row = table->AddRow();
       if (columns == 0) {
