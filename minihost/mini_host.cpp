@@ -132,7 +132,10 @@ MiniHost::~MiniHost() {
   downloads_->Stop();
   context_->SetSpeed(nullptr);
   if (speed_) speed_->Stop();
-  if (replay_) replay_->Stop();
+  if (replay_) {
+    replay_->Stop();
+    context_->SetServerClock(nullptr);  // the clock asked the replay, which goes first
+  }
   if (recorder_) recorder_->Writer().Close();  // after the engines: nothing more arrives
   logger_.Flush();
   if (host::InstalledHostEnvironment() == this) host::InstallHostEnvironment(nullptr);

@@ -19,6 +19,11 @@ int Report(Session& s, int status) {
   } else {
     fmt::print(s.err, "kdp-host: replayed {}\n", outcome);
   }
+  if (const auto counts = replay->GetCounts(); counts.delivered == 0 && counts.skipped > 0) {
+    fmt::print(s.err,
+               "kdp-host: nothing in the recording was asked for: a board replays the pushes of the board recorded "
+               "with the same codes\n");
+  }
   return status;
 }
 
