@@ -94,7 +94,16 @@ std::string MiniContext::GetServerAddressByName(std::string_view name) {
 
 bool MiniContext::HasRight(std::string_view right) { return rights_.contains(right); }
 
+void MiniContext::SetServerClock(std::function<host::DateTime()> clock) {
+  std::lock_guard lock(speed_mutex_);
+  server_clock_ = std::move(clock);
+}
+
 host::DateTime MiniContext::GetServerDateTime() {
+  {
+    std::lock_guard lock(speed_mutex_);
+    if (server_clock_) return server_clock_();
+  }
   const auto elapsed = std::chrono::duration<double>(clock_->Now() - clock_at_start_).count();
   return server_time_at_start_.AddSeconds(elapsed);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,8 @@ class MiniContext final : public host::Implements<host::IKrContext> {
 
   // The host's quote engine; nullptr runs the host without one.
   void SetSpeed(std::shared_ptr<host::ISpeed> speed);
+  // Answers the server time from `clock` instead (a replayed engine's); any thread may call it then.
+  void SetServerClock(std::function<host::DateTime()> clock);
   // The host's Lux client; none until one is set.
   void SetLuxClient(std::shared_ptr<host::IBaseLuxClient> client);
 
@@ -58,9 +61,10 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   const host::Clock::time_point clock_at_start_;
   const host::DateTime server_time_at_start_;
   std::shared_ptr<std::atomic<int>> unload_notifications_;
-  mutable std::mutex speed_mutex_;  // guards speed_ and lux_client_: other threads read them
+  mutable std::mutex speed_mutex_;  // guards speed_, lux_client_ and server_clock_: other threads read them
   std::shared_ptr<host::ISpeed> speed_;
   std::shared_ptr<host::IBaseLuxClient> lux_client_;
+  std::function<host::DateTime()> server_clock_;
 };
 
 }  // namespace kdp::minihost

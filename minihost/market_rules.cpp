@@ -1,7 +1,9 @@
 #include "market_rules.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include <date/tz.h>
@@ -87,6 +89,43 @@ bool MarketRules::LoadText(const std::string& json, std::string& error) {
 const MarketRule* MarketRules::Find(const std::string& tradeSpan) const {
   auto it = rules_.find(UpperAscii(tradeSpan));
   return it == rules_.end() ? nullptr : &it->second;
+}
+
+int MarketRuleAnswers::Query(int kind, const std::string& argument, host::TMarketInfoBuffer& buffer) {
+  const MarketRule* rule = rules_->Find(argument);
+  switch (kind) {
+    case host::kMarketInfoSessions: {
+      if (rule == nullptr) return 0;
+      auto values = std::make_unique<std::int32_t[]>(rule->sessions.size());
+      std::copy(rule->sessions.begin(), rule->sessions.end(), values.get());
+      buffer.values = values.get();
+      std::lock_guard lock(mutex_);
+      lent_.emplace(values.get(), std::move(values));
+      return static_cast<int>(rule->sessions.size());
+    }
+    case host::kMarketInfoExchange: {
+      if (rule == nullptr) return -1;
+      std::memset(buffer.text, 0, sizeof buffer.text);
+      const std::size_t n = std::min(rule->exchange.size(), sizeof buffer.text - 1);
+      std::memcpy(buffer.text, rule->exchange.data(), n);
+      return 0;
+    }
+    case host::kMarketInfoTimeZone:
+      // Unknown spans trade on the host's home market time.
+      return rule == nullptr ? kServerTimeZone : rule->zone;
+    default:
+      return -1;
+  }
+}
+
+void MarketRuleAnswers::Free(host::TMarketInfoBuffer& buffer) {
+  std::lock_guard lock(mutex_);
+  if (lent_.erase(buffer.values) != 0) buffer.values = nullptr;
+}
+
+std::size_t MarketRuleAnswers::LentBuffers() const {
+  std::lock_guard lock(mutex_);
+  return lent_.size();
 }
 
 }  // namespace kdp::minihost

@@ -4,12 +4,16 @@
 // Loaded from "Host/TradeSpans.json" of the configuration. Read-only after loading; thread-safe to read.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "kdp/host/date_time.h"
+#include "kdp/host/speed.h"
 
 namespace date {
 class time_zone;
@@ -42,6 +46,25 @@ class MarketRules {
 
  private:
   std::map<std::string, MarketRule> rules_;  // upper-case span
+};
+
+// The engine's answers to trade-rule questions (ISpeed::QueryMarketInfo and FreeMarketInfo) from the
+// market rules, for whichever engine the host runs: 602 sessions (an array lent until FreeMarketInfo takes
+// it back), 604 exchange, 606 zone; an unknown span answers no sessions, status -1 and the home zone.
+// Thread-safe: the lent arrays are guarded by mutex_.
+class MarketRuleAnswers {
+ public:
+  explicit MarketRuleAnswers(std::shared_ptr<const MarketRules> rules) : rules_(std::move(rules)) {}
+
+  int Query(int kind, const std::string& argument, host::TMarketInfoBuffer& buffer);
+  void Free(host::TMarketInfoBuffer& buffer);
+  // Session arrays Query lent and Free has not taken back.
+  std::size_t LentBuffers() const;
+
+ private:
+  const std::shared_ptr<const MarketRules> rules_;
+  mutable std::mutex mutex_;                                             // guards lent_
+  std::map<const std::int32_t*, std::unique_ptr<std::int32_t[]>> lent_;  // session arrays of question 602
 };
 
 }  // namespace kdp::minihost

@@ -60,6 +60,8 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     return nullptr;
   }
   if (!CheckHostSettings(settings, error)) return nullptr;
+  const std::string recordTo = options.recordTo, replayFrom = options.replayFrom;
+  const double replaySpeed = options.replaySpeed;
   std::unique_ptr<MiniHost> h(new MiniHost(std::move(settings), std::move(options)));
   host::InstallHostEnvironment(h.get());
   h->runner_ = std::make_shared<MiniAsyncRunner>(h->loop_);
@@ -77,21 +79,46 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
   if (std::error_code ec; std::filesystem::exists(extensions, ec)) {
     if (!h->securities_->LoadExtensions(extensions, error)) return nullptr;
   }
-  if (h->settings_.quoteEngine) {
-    SimSpeed::Options engine;
-    if (!engine.fields.Load(Join(h->settings_.etcRoot, h->settings_.quoteFieldsFile), error)) return nullptr;
-    engine.seed = h->settings_.quoteSeed;
-    engine.updatesPerSecond = h->settings_.quoteRate;
-    engine.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
-    engine.warmUp = std::chrono::seconds(std::max(0, h->settings_.quoteWarmUpSeconds));
-    engine.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
-    engine.securities = h->securities_.get();
-    engine.sectors = h->sectors_.get();
-    engine.rules = std::move(rules);
-    h->speed_ = std::make_shared<SimSpeed>(h->loop_, std::move(engine));
+  std::shared_ptr<host::ISpeed> engine;
+  if (!replayFrom.empty()) {
+    replay::ReplaySpeed::Options play;
+    play.speed = replaySpeed;
+    play.clock = h->clock_;
+    play.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
+    play.startTime = h->context_->GetServerDateTime();
+    auto answers = std::make_shared<MarketRuleAnswers>(std::move(rules));
+    play.queryMarketInfo = [answers](int kind, const std::string& argument, host::TMarketInfoBuffer& buffer) {
+      return answers->Query(kind, argument, buffer);
+    };
+    play.freeMarketInfo = [answers](int, host::TMarketInfoBuffer& buffer) { answers->Free(buffer); };
+    h->replay_ = replay::ReplaySpeed::Open(replayFrom, h->loop_, std::move(play), error);
+    if (!h->replay_) return nullptr;
+    h->context_->SetServerClock([replay = h->replay_.get()] { return replay->ServerTime(); });
+    h->replay_->Start();
+    engine = h->replay_;
+  } else if (h->settings_.quoteEngine) {
+    SimSpeed::Options sim;
+    if (!sim.fields.Load(Join(h->settings_.etcRoot, h->settings_.quoteFieldsFile), error)) return nullptr;
+    sim.seed = h->settings_.quoteSeed;
+    sim.updatesPerSecond = h->settings_.quoteRate;
+    sim.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
+    sim.warmUp = std::chrono::seconds(std::max(0, h->settings_.quoteWarmUpSeconds));
+    sim.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
+    sim.securities = h->securities_.get();
+    sim.sectors = h->sectors_.get();
+    sim.rules = std::move(rules);
+    h->speed_ = std::make_shared<SimSpeed>(h->loop_, std::move(sim));
     h->speed_->Start();
-    h->context_->SetSpeed(h->speed_);
+    engine = h->speed_;
   }
+  if (engine && !recordTo.empty()) {
+    auto writer = replay::RecordingWriter::Create(recordTo, {}, error);
+    if (!writer) return nullptr;
+    h->recorder_ = std::make_shared<replay::RecordingSpeed>(
+        std::move(engine), std::move(writer), [context = h->context_.get()] { return context->GetServerDateTime(); });
+    engine = h->recorder_;
+  }
+  h->context_->SetSpeed(std::move(engine));
   for (const std::string& code : h->sectors_->AllMemberCodes()) {
     if (!h->securities_->GetSecurity(code)) h->Log("sector member without a security: " + code, kLogSource, 2);
   }
@@ -107,6 +134,11 @@ MiniHost::~MiniHost() {
   downloads_->Stop();
   context_->SetSpeed(nullptr);
   if (speed_) speed_->Stop();
+  if (replay_) {
+    replay_->Stop();
+    context_->SetServerClock(nullptr);  // the clock asked the replay, which goes first
+  }
+  if (recorder_) recorder_->Writer().Close();  // after the engines: nothing more arrives
   logger_.Flush();
   if (host::InstalledHostEnvironment() == this) host::InstallHostEnvironment(nullptr);
 }

@@ -3,6 +3,9 @@
 // masters),
 // installs itself as the host environment, and starts and stops the package.
 //
+// The quote engine is the simulated one, or a recording played back (Options::replayFrom); either may be
+// recorded (Options::recordTo) by a recorder that sits between it and the package.
+//
 // One MiniHost may be installed at a time. Construct it, StartPackage, drive Loop(), StopPackage;
 // destruction stops the package if it still runs and uninstalls the host. Main thread only.
 #pragma once
@@ -22,7 +25,9 @@
 #include "kdp/host/host_environment.h"
 #include "logger.h"
 #include "main_loop.h"
+#include "recording_speed.h"
 #include "registries.h"
+#include "replay_speed.h"
 #include "report_data.h"
 #include "script_server.h"
 #include "sector_master.h"
@@ -37,9 +42,16 @@ class MiniHost final : public host::IHostEnvironment {
   struct Options {
     std::shared_ptr<host::IClock> clock;  // default: the real steady clock
     int logEchoLevel = 4;                 // lines at or above this level also go to stderr; 4 = none
+    // Records what the quote engine delivers to the package into this file; empty: no recording.
+    std::string recordTo;
+    // Plays this recording instead of the simulated engine; empty: the simulated engine (when the
+    // settings ask for one). The server clock then follows the recording.
+    std::string replayFrom;
+    double replaySpeed = 1.0;  // times the recorded pace; 0 plays as fast as possible
   };
 
-  // Builds and installs a host. nullptr, with `error`, when the securities or sectors file cannot be read.
+  // Builds and installs a host. nullptr, with `error`, when the securities or sectors file cannot be read,
+  // the recording cannot be replayed or the recording file cannot be created.
   static std::unique_ptr<MiniHost> Create(HostSettings settings, Options options, std::string& error);
   ~MiniHost() override;
   MiniHost(const MiniHost&) = delete;
@@ -78,8 +90,12 @@ class MiniHost final : public host::IHostEnvironment {
   // The report data the host answers report commands from, loaded on the first call (from any thread);
   // empty, with a log line, when the configuration has none or it does not load.
   const SampleReportData& Reports();
-  // The quote engine; nullptr when the settings run the host without one.
+  // The simulated quote engine; nullptr when the host runs without one or replays a recording.
   SimSpeed* Speed() { return speed_.get(); }
+  // The engine playing a recording; nullptr unless Options::replayFrom names one.
+  replay::ReplaySpeed* Replay() { return replay_.get(); }
+  // The recorder between the engine and the package; nullptr unless Options::recordTo names a file.
+  replay::RecordingSpeed* Recorder() { return recorder_.get(); }
   MiniScriptServer& Scripts() { return *scripts_; }
   // The business audit trail (IKrBAuditWriter).
   MiniAuditTrail& AuditTrail() { return *audit_; }
@@ -104,6 +120,8 @@ class MiniHost final : public host::IHostEnvironment {
   std::once_flag reports_loaded_;
   SampleReportData reports_;  // written once, under reports_loaded_
   std::shared_ptr<SimSpeed> speed_;
+  std::shared_ptr<replay::ReplaySpeed> replay_;
+  std::shared_ptr<replay::RecordingSpeed> recorder_;
   std::shared_ptr<MiniScriptServer> scripts_;
   std::shared_ptr<MiniAuditTrail> audit_;
   std::vector<std::pair<std::string, std::string>> error_messages_;

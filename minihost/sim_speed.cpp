@@ -1,7 +1,6 @@
 #include "sim_speed.h"
 
 #include <algorithm>
-#include <cstring>
 #include <future>
 
 #include <fmt/format.h>
@@ -83,6 +82,7 @@ class SimRequestGroup final : public host::Implements<host::ISpeedDataRequestGro
 SimSpeed::SimSpeed(host::IMainLoop& loop, Options options)
     : loop_(loop),
       options_(std::move(options)),
+      market_answers_(options_.rules),
       market_(*options_.securities, *options_.rules, options_.fields, options_.seed, options_.updatesPerSecond) {}
 
 SimSpeed::~SimSpeed() { Stop(); }
@@ -405,41 +405,12 @@ void SimSpeed::AnswerHistory(const HistoryJob& job) {
 }
 
 int SimSpeed::QueryMarketInfo(int kind, const std::string& argument, host::TMarketInfoBuffer& buffer) {
-  const MarketRule* rule = options_.rules->Find(argument);
-  switch (kind) {
-    case host::kMarketInfoSessions: {
-      if (rule == nullptr) return 0;
-      auto values = std::make_unique<std::int32_t[]>(rule->sessions.size());
-      std::copy(rule->sessions.begin(), rule->sessions.end(), values.get());
-      buffer.values = values.get();
-      std::lock_guard lock(lent_mutex_);
-      lent_.emplace(values.get(), std::move(values));
-      return static_cast<int>(rule->sessions.size());
-    }
-    case host::kMarketInfoExchange: {
-      if (rule == nullptr) return -1;
-      std::memset(buffer.text, 0, sizeof buffer.text);
-      const std::size_t n = std::min(rule->exchange.size(), sizeof buffer.text - 1);
-      std::memcpy(buffer.text, rule->exchange.data(), n);
-      return 0;
-    }
-    case host::kMarketInfoTimeZone:
-      // Unknown spans trade on the host's home market time.
-      return rule == nullptr ? 8 : rule->zone;
-    default:
-      return -1;
-  }
+  return market_answers_.Query(kind, argument, buffer);
 }
 
-void SimSpeed::FreeMarketInfo(int /*kind*/, host::TMarketInfoBuffer& buffer) {
-  std::lock_guard lock(lent_mutex_);
-  if (lent_.erase(buffer.values) != 0) buffer.values = nullptr;
-}
+void SimSpeed::FreeMarketInfo(int /*kind*/, host::TMarketInfoBuffer& buffer) { market_answers_.Free(buffer); }
 
-std::size_t SimSpeed::LentMarketInfoBuffers() const {
-  std::lock_guard lock(lent_mutex_);
-  return lent_.size();
-}
+std::size_t SimSpeed::LentMarketInfoBuffers() const { return market_answers_.LentBuffers(); }
 
 int SimDataRequest::Subscribe(const host::TKrSpeedSymbolDataList& symbols) {
   auto engine = engine_.lock();

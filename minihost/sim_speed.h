@@ -130,8 +130,7 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   host::IMainLoop& loop_;
   Options options_;
 
-  mutable std::mutex lent_mutex_;                                        // guards lent_
-  std::map<const std::int32_t*, std::unique_ptr<std::int32_t[]>> lent_;  // session arrays of question 602
+  MarketRuleAnswers market_answers_;  // thread-safe
 
   mutable std::mutex mutex_;  // guards everything below
   std::condition_variable wake_;

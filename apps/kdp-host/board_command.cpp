@@ -1,6 +1,7 @@
 // kdp-host board CODE... [--seconds N] [--once]
 // A live price board: one line per security (name, last price, change, change %, volume, time), formatted
-// and coloured by the package's format items, repainted as quotes arrive.
+// and coloured by the package's format items, repainted as quotes arrive. Under `replay` the board ends
+// with the recording, and `--once` shows the recording's end.
 #include <unistd.h>
 
 #include <atomic>
@@ -125,16 +126,17 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
   model.Subscrible(params);
 
   auto& loop = s.host.Loop();
+  auto* replay = s.host.Replay();
   if (once) {
-    // The first snapshot carries every subscribed field.
-    const bool complete = loop.RunUntil(
-        [&] {
-          for (const std::string& code : codes) {
-            if (model.IsNull(code, "NewPrice")) return false;
-          }
-          return true;
-        },
-        10s);
+    const auto quoted = [&] {
+      for (const std::string& code : codes) {
+        if (model.IsNull(code, "NewPrice")) return false;
+      }
+      return true;
+    };
+    // A live engine's first snapshot carries every subscribed field; a replay is shown as its end left it.
+    PlayRecordingThrough(s);
+    const bool complete = replay != nullptr ? quoted() : loop.RunUntil(quoted, 10s);
     board.Paint(model);
     if (board.ShownCells() == 0) return NothingShown(s);
     if (!complete) fmt::print(s.err, "kdp-host: not every security had a quote yet\n");
@@ -144,13 +146,14 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
   g_interrupted = false;
   std::signal(SIGINT, [](int) { g_interrupted = true; });
   const auto repaint = loop.SetTimer(250ms, [&] {
-    if (g_interrupted) loop.Quit();
+    if (g_interrupted || (replay != nullptr && replay->Finished())) loop.Quit();
     if (!dirty) return;
     dirty = false;
     board.Paint(model);
   });
   loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds)) : std::chrono::milliseconds::max());
   loop.KillTimer(repaint);
+  if (dirty) board.Paint(model);  // the board as the last quotes left it
   std::signal(SIGINT, SIG_DFL);
   model.UnSubscrible();
   return board.ShownCells() == 0 ? NothingShown(s) : 0;
@@ -160,6 +163,10 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
 
 int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) {
   return RunBoard(session, codes, 0, true);
+}
+
+int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds) {
+  return RunBoard(session, codes, seconds, false);
 }
 
 void AddBoardCommand(CLI::App& app, Action& chosen) {

@@ -65,6 +65,14 @@ const CLI::Validator& PlainName();
 using Action = std::function<int(Session&)>;
 using AddCommand = void (*)(CLI::App& app, Action& chosen);
 
+// The quote engine a command wants the host built with: the simulated one, recorded into a file, or a
+// recording played back (MiniHost::Options).
+struct EngineChoice {
+  std::string recordTo;
+  std::string replayFrom;
+  double replaySpeed = 1.0;
+};
+
 void AddServicesCommand(CLI::App& app, Action& chosen);  // services
 void AddSecurityCommand(CLI::App& app, Action& chosen);  // security CODE
 void AddBoardCommand(CLI::App& app, Action& chosen);     // board CODE... [--seconds N] [--once]
@@ -77,11 +85,14 @@ void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
 void AddAlertCommand(CLI::App& app, Action& chosen);     // alert add|list|remove|watch
 void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [--audit]
 
-// Every command, in the order `--help` lists them.
+// Every command that runs on the host as the settings describe it, in the order `--help` lists them.
 inline constexpr std::array<AddCommand, 11> kCommands{
     AddServicesCommand, AddSecurityCommand, AddBoardCommand, AddRankCommand,  AddExportCommand, AddRefCommand,
     AddResolveCommand,  AddFormatCommand,   AddClockCommand, AddAlertCommand, AddFuncIDCommand,
 };
+// The commands that choose the quote engine; listed after the others.
+void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // record FILE --seconds N CODE...
+void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // replay FILE [--speed N] board|export
 
 // Without a command: the published services and a price-board snapshot.
 int RunDemo(Session& session);
@@ -89,6 +100,13 @@ int RunDemo(Session& session);
 int ListServices(Session& session);
 // One price-board snapshot of `codes` (as `board --once`); the exit status.
 int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes);
+// A live price board of `codes` (as `board`) for `seconds` (0: until Ctrl-C, or the end of a replay),
+// painted once more at the end when quotes arrived since the last paint; the exit status.
+int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds);
+
+// When the host replays a recording, runs the main loop until it has been played through; at once
+// otherwise. A widget that shows "the state at the end" calls it before it looks.
+void PlayRecordingThrough(Session& session);
 
 // The security manager as the package published it; nullptr (and a message) when it did not.
 std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& session);

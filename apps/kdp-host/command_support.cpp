@@ -116,4 +116,12 @@ std::string Pad(const std::string& text, int width, bool right) {
   return right ? padding + text : text + padding;
 }
 
+void PlayRecordingThrough(Session& session) {
+  auto* replay = session.host.Replay();
+  if (replay == nullptr) return;
+  // A recording ends: at pace it takes as long as it lasted, divided by the speed.
+  constexpr auto kLongerThanAnyRecording = std::chrono::hours(24 * 366);
+  session.host.Loop().RunUntil([replay] { return replay->Finished(); }, kLongerThanAnyRecording);
+}
+
 }  // namespace kdp::app

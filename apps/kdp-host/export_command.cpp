@@ -1,4 +1,5 @@
-// kdp-host export CODE... --fields ID,...: quote fields of securities (command 3080).
+// kdp-host export CODE... --fields ID,...: quote fields of securities (command 3080). Under `replay`, the
+// fields as the recording left them.
 #include <variant>
 
 #include <fmt/format.h>
@@ -18,13 +19,15 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
   provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
   std::vector<TKrSpeedIndexRecord> records;
   for (const std::string& code : codes) records.push_back({code, fields, {}});
-  if (provider.FireExportRequest(records) <= 0 || !wait.Wait()) {
+  const bool sent = provider.FireExportRequest(records) > 0;
+  if (sent) PlayRecordingThrough(s);  // a replay answers once the recording has been played
+  if (!sent || !wait.Wait()) {
     fmt::print(s.err, "kdp-host: no reply to the export request\n");
     return 1;
   }
   auto parser = provider.GetParser();
   fmt::print(s.out, "{:<12}", "code");
-  for (int id : fields) fmt::print(s.out, "{:>16}", id);
+  for (int id : fields) fmt::print(s.out, " {:>15}", id);
   fmt::print(s.out, "\n");
   for (const TKrSpeedIndexRecord& record : parser->GetRecords()) {
     fmt::print(s.out, "{:<12}", record.Code);
@@ -43,7 +46,7 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
             },
             record.Values[c]);
       }
-      fmt::print(s.out, "{:>16}", text);
+      fmt::print(s.out, " {:>15}", text);  // a long value still leaves a blank before it
     }
     fmt::print(s.out, "\n");
   }

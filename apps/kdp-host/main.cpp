@@ -32,7 +32,10 @@ int main(int argc, char** argv) {
       ->check(kdp::app::DateTimeText());
 
   kdp::app::Action action = kdp::app::RunDemo;
+  kdp::app::EngineChoice engine;
   for (const auto add : kdp::app::kCommands) add(app, action);
+  kdp::app::AddRecordCommand(app, action, engine);
+  kdp::app::AddReplayCommand(app, action, engine);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -56,6 +59,9 @@ int main(int argc, char** argv) {
 
   kdp::minihost::MiniHost::Options options;
   options.logEchoLevel = 3;  // errors also reach the terminal
+  options.recordTo = engine.recordTo;
+  options.replayFrom = engine.replayFrom;
+  options.replaySpeed = engine.replaySpeed;
   auto host = kdp::minihost::MiniHost::Create(std::move(*settings), options, error);
   if (!host) {
     err << "kdp-host: " << error << std::endl;

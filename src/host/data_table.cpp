@@ -1,5 +1,6 @@
 #include "kdp/host/data_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -26,23 +27,36 @@ Int ClampToInt(double v) {
 
 }  // namespace
 
+void TDataTable::Reserve(int columns, int rows) {
+  if (columns > 0) fields_.reserve(static_cast<std::size_t>(columns));
+  if (rows > 0) cells_.reserve(fields_.capacity() * static_cast<std::size_t>(rows));
+}
+
 int TDataTable::AddField(std::string_view name, std::string_view typeName) {
   TFieldInfo info{};
   CopyName(info.name, name);
   CopyName(info.typeName, typeName);
+  const std::size_t before = fields_.size();
   fields_.push_back(info);
-  for (auto& row : rows_) row.resize(fields_.size());
+  if (rows_ > 0) {
+    // Every row gets the new column: lay the cells out again, one wider.
+    std::vector<Cell> wider(fields_.size() * static_cast<std::size_t>(rows_));
+    for (std::size_t r = 0; r < static_cast<std::size_t>(rows_); ++r) {
+      for (std::size_t c = 0; c < before; ++c) wider[r * fields_.size() + c] = std::move(cells_[r * before + c]);
+    }
+    cells_ = std::move(wider);
+  }
   return static_cast<int>(fields_.size()) - 1;
 }
 
 int TDataTable::AddRow() {
-  rows_.emplace_back(fields_.size());
-  return static_cast<int>(rows_.size()) - 1;
+  cells_.resize(cells_.size() + fields_.size());
+  return rows_++;
 }
 
 void TDataTable::Set(int row, int column, Cell value) {
   if (row < 0 || column < 0 || row >= GetRowCount() || column >= GetFieldCount()) return;
-  rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::move(value);
+  cells_[static_cast<std::size_t>(row) * fields_.size() + static_cast<std::size_t>(column)] = std::move(value);
 }
 
 PFieldInfo TDataTable::GetFieldInfo(int column) {
@@ -50,10 +64,8 @@ PFieldInfo TDataTable::GetFieldInfo(int column) {
 }
 
 const TDataTable::Cell* TDataTable::CellAt(int row, int column) const {
-  if (row < 0 || column < 0 || row >= static_cast<int>(rows_.size()) || column >= static_cast<int>(fields_.size())) {
-    return nullptr;
-  }
-  return &rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+  if (row < 0 || column < 0 || row >= rows_ || column >= static_cast<int>(fields_.size())) return nullptr;
+  return &cells_[static_cast<std::size_t>(row) * fields_.size() + static_cast<std::size_t>(column)];
 }
 
 std::int64_t TDataTable::GetAsInt64(int row, int column) {

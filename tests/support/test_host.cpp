@@ -14,7 +14,8 @@ std::string MakeTempDir() {
   return pattern;
 }
 
-TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust, ClockKind clock)
+TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust, ClockKind clock,
+                   const std::function<void(minihost::MiniHost::Options&)>& adjustOptions)
     : data_dir_(MakeTempDir()), clock_(clock == ClockKind::kManual ? std::make_shared<host::ManualClock>() : nullptr) {
   std::string error;
   auto settings = minihost::LoadHostSettings(KDP_SAMPLE_ETC, error);
@@ -25,6 +26,7 @@ TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust, C
   settings->quoteWarmUpSeconds = 0;
   if (adjust) adjust(*settings);
   minihost::MiniHost::Options options;
+  if (adjustOptions) adjustOptions(options);
   if (clock_) options.clock = clock_;
   host_ = minihost::MiniHost::Create(std::move(*settings), options, error);
   if (!host_) throw std::runtime_error(error);

@@ -18,9 +18,11 @@ class TestHost {
   // itself, at its poll interval; tests wait for it with Loop().RunUntil and a deadline.
   enum class ClockKind { kManual, kReal };
 
-  // `adjust` may change the settings before the host is built.
+  // `adjust` may change the settings, and `options` the host's options (the clock aside), before the
+  // host is built.
   explicit TestHost(const std::function<void(minihost::HostSettings&)>& adjust = {},
-                    ClockKind clock = ClockKind::kManual);
+                    ClockKind clock = ClockKind::kManual,
+                    const std::function<void(minihost::MiniHost::Options&)>& options = {});
   ~TestHost();
   TestHost(const TestHost&) = delete;
   TestHost& operator=(const TestHost&) = delete;

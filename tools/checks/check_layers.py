@@ -3,7 +3,7 @@
 
 The table is the one under the heading "## Layers and the arrows they allow": one row per layer,
 its folders, and the layers its files may include. Every quoted include of a file under src/, include/kdp/,
-minihost/ or apps/ is mapped to the layer that owns the included file; an arrow the table does not allow,
+replay/, minihost/ or apps/ is mapped to the layer that owns the included file; an arrow the table does not allow,
 or a table whose arrows form a cycle, fails the check with one line per fault.
 
   check_layers.py [--root DIR]     check a tree (default: the repository holding this script)
@@ -97,7 +97,7 @@ def check(root):
     cycle = find_cycle({name: (folders, {a for a in allowed if a in layers}) for name, (folders, allowed) in layers.items()})
     if cycle:
         faults.append("table: the arrows form a cycle: " + " -> ".join(cycle))
-    for top in ("src", "include/kdp", "minihost", "apps"):
+    for top in ("src", "include/kdp", "replay", "minihost", "apps"):
         for directory, _, files in os.walk(os.path.join(root, top)):
             for file in sorted(files):
                 if not file.endswith((".h", ".cpp")):

@@ -21,6 +21,8 @@ class TDataTable final : public Implements<IDataSet> {
  public:
   using Cell = std::variant<std::monostate, std::int32_t, std::int64_t, double, std::string, std::shared_ptr<IDataSet>>;
 
+  // Makes room for `columns` columns and `rows` rows, so a table built to a known size allocates once.
+  void Reserve(int columns, int rows);
   // Adds a column; the name and type name are cut to 31 bytes. Returns its index.
   int AddField(std::string_view name, std::string_view typeName);
   // Adds a row of empty cells; returns its index.
@@ -28,7 +30,7 @@ class TDataTable final : public Implements<IDataSet> {
   // Sets a cell; ignored out of range.
   void Set(int row, int column, Cell value);
 
-  int GetRowCount() override { return static_cast<int>(rows_.size()); }
+  int GetRowCount() override { return rows_; }
   int GetFieldCount() override { return static_cast<int>(fields_.size()); }
   PFieldInfo GetFieldInfo(int column) override;
   std::int32_t GetAsInteger(int row, int column) override;
@@ -37,11 +39,13 @@ class TDataTable final : public Implements<IDataSet> {
   double GetAsDouble(int row, int column) override;
   std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) override;
 
- private:
+  // The cell as stored, without conversion; nullptr out of range.
   const Cell* CellAt(int row, int column) const;
 
+ private:
   std::vector<TFieldInfo> fields_;
-  std::vector<std::vector<Cell>> rows_;
+  std::vector<Cell> cells_;  // row by row, one per column
+  int rows_ = 0;
 };
 
 // The field name of a column as text ("" when absent).

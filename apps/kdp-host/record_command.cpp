@@ -1,0 +1,51 @@
+// kdp-host record FILE --seconds N CODE...
+// A live price board of the codes for N seconds (as `board`), with everything the quote engine delivers to
+// the package recorded into FILE on the way, for `kdp-host replay`.
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+
+namespace kdp::app {
+namespace {
+
+int Record(Session& s, const std::string& file, const std::vector<std::string>& codes, int seconds) {
+  auto* recorder = s.host.Recorder();
+  if (recorder == nullptr) {
+    fmt::print(s.err, "kdp-host: the host runs without a quote engine: nothing to record\n");
+    return 1;
+  }
+  const int status = RunLiveBoard(s, codes, seconds);
+  recorder->Writer().Flush();
+  const auto counts = recorder->Writer().GetCounts();
+  if (const std::string failure = recorder->Writer().Failure(); !failure.empty()) {
+    fmt::print(s.err, "kdp-host: the recording stopped early: {}\n", failure);
+    return 1;
+  }
+  fmt::print(s.err, "kdp-host: recorded {} records in {} blocks to {} ({} bytes)\n", counts.records, counts.blocks,
+             file, counts.bytes);
+  return status;
+}
+
+}  // namespace
+
+void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
+  struct Options {
+    std::string file;
+    int seconds = 0;
+    std::vector<std::string> codes;
+  };
+  auto options = std::make_shared<Options>();
+  auto* record = app.add_subcommand("record", "record a live price board session into a file, for replay");
+  record->add_option("FILE", options->file, "the recording to write (replaced when it exists)")->required();
+  record->add_option("--seconds", options->seconds, "how long to record, 1 to 86400")
+      ->check(CLI::Range(1, 86400))
+      ->required();
+  record->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 00700.HK")->required();
+  record->callback([&chosen, &engine, options] {
+    engine.recordTo = options->file;
+    chosen = [options](Session& s) { return Record(s, options->file, options->codes, options->seconds); };
+  });
+}
+
+}  // namespace kdp::app

@@ -1,0 +1,67 @@
+// Recordings from disk, whatever wrote them: the first input byte picks how the rest is read.
+//   even: the rest is the whole file (header, blocks, CRCs, compressed streams);
+//   odd:  the rest is the inflated contents of one block of a well-formed file, so the records behind the
+//         CRC and the compression are reached; the second byte says how many records it claims.
+// Reading either delivers records or stops with a reason; every record read is encoded again, and that
+// encoding must read back to the same bytes.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "kdp/host/byte_reader.h"
+#include "recording_reader.h"
+
+namespace {
+
+using kdp::replay::Record;
+using kdp::replay::RecordingReader;
+
+// A file holding `raw` as its one block.
+std::string FileAround(const std::string& raw, std::uint32_t records) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string compressed(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+                static_cast<uLong>(raw.size()), 1) != Z_OK) {
+    return {};
+  }
+  compressed.resize(size);
+  std::string file = kdp::replay::RecordingHeader();
+  kdp::host::ByteWriter out(file);
+  out.Write(static_cast<std::uint32_t>(size));
+  out.Write(static_cast<std::uint32_t>(raw.size()));
+  out.Write(records);
+  out.Write(static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(compressed.data()), size)));
+  return file + compressed;
+}
+
+void CheckRoundTrip(const Record& record) {
+  std::string first, error;
+  if (!kdp::replay::EncodeRecord(record, first, error)) __builtin_trap();  // whatever reads can be written
+  kdp::host::ByteReader in({reinterpret_cast<const std::uint8_t*>(first.data()), first.size()});
+  Record again;
+  if (!kdp::replay::DecodeRecord(in, again) || in.Remaining() != 0) __builtin_trap();
+  std::string second;
+  if (!kdp::replay::EncodeRecord(again, second, error) || second != first) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string file =
+      data[0] % 2 == 0 ? rest : FileAround(rest.substr(1), std::max<std::uint32_t>(1, data[1] % 16));
+  RecordingReader reader;
+  std::string error;
+  if (!reader.OpenBytes(file, error)) {
+    if (error.empty()) __builtin_trap();  // a refusal always says why
+    return 0;
+  }
+  Record record;
+  while (reader.Next(record)) CheckRoundTrip(record);
+  if (!reader.GetOutcome().complete && reader.GetOutcome().reason.empty()) __builtin_trap();
+  return 0;
+}

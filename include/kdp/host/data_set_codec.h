@@ -1,0 +1,48 @@
+// The data set codec: a compact binary form of an IDataSet, nested tables included, for whoever keeps a
+// quote engine's replies outside the process (the quote recorder) and reads them back as TDataTable.
+//
+// A TDataTable is written cell by cell as stored, so empty cells stay empty and every read of the copy
+// answers as the original did. Any other data set is read through each column's type name: "int" as
+// GetAsInteger, "int64" as GetAsInt64, "double" as GetAsDouble, "dataset" as GetAsDataSet (nullptr is an
+// empty cell), anything else as GetAsString; reads in the column's own type then answer as the original.
+//
+// Layout, little-endian:
+//   data set := u16 column count, columns, u32 row count, rows
+//   column   := u8 name length, name bytes, u8 type-name length, type-name bytes (at most 31 bytes each)
+//   row      := its cells in column order; a row of a table without columns is one byte 0
+//   cell     := u8 kind, then by kind: 0 empty; 1 int32 (4 bytes); 2 int64 (8 bytes); 3 double (8 bytes,
+//               IEEE-754); 4 text (u32 byte count, then the bytes as they are: the engine's code page);
+//               5 a nested data set
+//
+// Every row takes at least one byte, every column two, so a count is checked against the bytes left
+// before anything is allocated. Tables nest at most kMaxDataSetDepth deep and one data set holds at
+// most kMaxDataSetCells cells (nested ones included), which bounds what a decode may allocate whatever
+// the input claims.
+//
+// Stateless; any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "kdp/host/data_table.h"
+#include "kdp/host/speed.h"
+
+namespace kdp::host {
+
+inline constexpr int kMaxDataSetDepth = 16;
+inline constexpr std::size_t kMaxDataSetCells = std::size_t{1} << 20;
+
+// Appends the encoding of `data` to `out`. False, with `out` as it was and `error` saying why, for a data
+// set nested deeper than kMaxDataSetDepth (a table holding itself included), with more than
+// kMaxDataSetCells cells, or with a text of 4 GiB or more.
+bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error);
+
+// Decodes the data set at the start of `bytes` and sets `used` to the bytes it took. nullptr, with
+// `error` ("truncated cell kind at byte 40", "cell kind 9 at byte 12"), when the bytes do not hold one.
+std::shared_ptr<TDataTable> DecodeDataSet(std::span<const std::uint8_t> bytes, std::size_t& used, std::string& error);
+
+}  // namespace kdp::host

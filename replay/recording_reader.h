@@ -1,0 +1,64 @@
+// RecordingReader: reads a recording (layout in recording_format.h) back, record by record.
+//
+// Next answers records in file order until the end, or until the first block that cannot be read: one cut
+// short by a crash, one whose sizes, CRC or compressed stream do not hold, one with a record that does
+// not read. Records after that point are never delivered. Outcome says where the readable part ends and
+// why reading stopped, for the replay to report.
+//
+// A block is read whole (at most kMaxBlockRawBytes inflated) and its records are decoded one at a time.
+// Not thread-safe: one thread reads.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "recording_format.h"
+
+namespace kdp::replay {
+
+class RecordingReader {
+ public:
+  // Opens a file. False, with `error`, when it cannot be read or does not start with a recording header
+  // of a version this reader reads.
+  bool Open(const std::string& path, std::string& error);
+  // Reads a recording held in memory.
+  bool OpenBytes(std::string bytes, std::string& error);
+
+  // The next record; false at the end of what can be read.
+  bool Next(Record& record);
+
+  struct Outcome {
+    bool complete = true;         // false when reading stopped at a damaged or cut-short block
+    std::uint64_t records = 0;    // records delivered
+    std::uint64_t blocks = 0;     // blocks read through
+    std::uint64_t goodBytes = 0;  // where the readable part ends: the end of the last block read through
+    std::uint64_t fileBytes = 0;  // the file's size
+    std::string reason;           // why reading stopped early ("block 3 at byte 4096 is cut short: ...")
+  };
+  const Outcome& GetOutcome() const { return outcome_; }
+  // One line for a user: "12 records in 2 blocks, the whole file (3456 bytes)" or "stopped at byte 3000
+  // of 3456 after 10 records: block 3 at byte 3000 is cut short: 456 of its 600 bytes".
+  std::string Describe() const;
+
+ private:
+  bool OpenStream(std::unique_ptr<std::istream> in, std::string& error);
+  // Reads the next block into raw_; false at the end or when it cannot (the outcome says which).
+  bool NextBlock();
+  bool Stop(std::string reason);
+
+  std::unique_ptr<std::istream> in_;
+  std::uint64_t offset_ = 0;  // where the next block starts
+  std::uint64_t block_start_ = 0;
+  std::vector<std::uint8_t> compressed_;
+  std::vector<std::uint8_t> raw_;
+  std::uint32_t block_records_ = 0;  // records of the current block not read yet
+  std::unique_ptr<host::ByteReader> block_;
+  bool stopped_ = false;
+  Outcome outcome_;
+};
+
+}  // namespace kdp::replay

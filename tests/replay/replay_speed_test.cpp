@@ -1,0 +1,471 @@
+// The replay engine on recordings written by hand: its pace and server clock, which data request gets
+// what, history replies, connection notices, recordings cut short, and pushes racing resubscriptions.
+#include "replay_speed.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "main_loop.h"
+#include "recording_writer.h"
+#include "test_host.h"
+
+namespace kdp::replay {
+namespace {
+
+using namespace std::chrono_literals;
+
+const host::DateTime kStart = host::DateTime::FromParts(2026, 12, 4, 10, 30, 0);
+
+host::DateTime At(double seconds) { return kStart.AddSeconds(seconds); }
+
+Record Make(RecordKind kind, std::uint32_t request, double seconds) {
+  Record record;
+  record.kind = kind;
+  record.request = request;
+  record.serverTime = At(seconds);
+  return record;
+}
+
+Record Subscribe(std::uint32_t request, double seconds, const std::vector<std::string>& codes) {
+  Record record = Make(RecordKind::kSubscribe, request, seconds);
+  for (const auto& code : codes) record.symbols.push_back({code, {3}});
+  return record;
+}
+
+host::TKrSpeedSymbolDataList Symbols(const std::vector<std::string>& codes) {
+  host::TKrSpeedSymbolDataList symbols;
+  for (const auto& code : codes) symbols.push_back({code, {3}});
+  return symbols;
+}
+
+// A push as the stand-in engine builds one: one packet whose body row holds the code and field 3.
+std::shared_ptr<host::IDataSet> QuoteSet(const std::string& code, double last) {
+  auto values = std::make_shared<host::TDataTable>();
+  values->Set(values->AddRow(), values->AddField("3", "double"), last);
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Data", "dataset");
+  const int row = body->AddRow();
+  body->Set(row, 0, code);
+  body->Set(row, 1, std::shared_ptr<host::IDataSet>(values));
+  auto packet = std::make_shared<host::TDataTable>();
+  packet->AddField("Header", "dataset");
+  packet->AddField("Body", "dataset");
+  packet->Set(packet->AddRow(), 1, std::shared_ptr<host::IDataSet>(body));
+  return packet;
+}
+
+Record Push(std::uint32_t request, double seconds, const std::string& code, double last) {
+  Record record = Make(RecordKind::kQuotes, request, seconds);
+  record.data = QuoteSet(code, last);
+  return record;
+}
+
+Record Notice(RecordKind kind, double seconds, int value) {
+  Record record = Make(kind, 0, seconds);
+  record.numbers[0] = value;
+  return record;
+}
+
+// "600000.SH 3=10.5" per body row of a push or of an export reply.
+std::string Rows(host::IDataSet& data) {
+  std::string text;
+  auto body = data.GetAsDataSet(0, 1);
+  for (int row = 0; body && row < body->GetRowCount(); ++row) {
+    text += body->GetAsString(row, 0);
+    if (auto values = body->GetAsDataSet(row, 1)) {
+      for (int c = 0; c < values->GetFieldCount(); ++c) {
+        text += fmt::format(" {}={}", host::FieldName(*values, c), values->GetAsString(0, c));
+      }
+    }
+    text += ";";
+  }
+  return text;
+}
+
+// Writes down every call in order, which thread made it and the engine's server time then.
+class TestObserver final : public host::Implements<host::IObserver> {
+ public:
+  explicit TestObserver(host::IMainLoop& loop) : loop_(loop) {}
+  void Watch(const std::shared_ptr<ReplaySpeed>& engine) { engine_ = engine; }
+
+  int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
+    return Note(fmt::format("push {}", data ? Rows(*data) : "null"));
+  }
+  int SetData(const std::shared_ptr<host::IDataSet>& data) override {
+    return Note(fmt::format("data {}", data ? Rows(*data) : "null"));
+  }
+  int NotifyReqResponse(int error, int returnID, int command) override {
+    return Note(fmt::format("response {} {} {}", error, returnID, command));
+  }
+  const void* GetQEStatus() override { return nullptr; }
+  int NotifyHisData(int a, int b) override { return Note(fmt::format("notice {} {}", a, b)); }
+
+  std::vector<std::string> Events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  std::vector<host::DateTime> Times() const {
+    std::lock_guard lock(mutex_);
+    return times_;
+  }
+
+ private:
+  int Note(std::string event) {
+    if (!loop_.IsMainThread()) event += " (engine thread)";
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+    if (auto engine = engine_.lock()) times_.push_back(engine->ServerTime());
+    return 0;
+  }
+
+  host::IMainLoop& loop_;
+  std::weak_ptr<ReplaySpeed> engine_;
+  mutable std::mutex mutex_;  // guards events_ and times_: replies arrive on the engine's thread
+  std::vector<std::string> events_;
+  std::vector<host::DateTime> times_;
+};
+
+class TestCallBack final : public host::Implements<host::ICallBack> {
+ public:
+  std::shared_ptr<host::IConfig> GetIConfig() override { return nullptr; }
+  int NotifyConnect(int code) override { return Note(fmt::format("connect {}", code)); }
+  int NotifyLEDChange(int status) override { return Note(fmt::format("LED {}", status)); }
+  std::vector<std::string> Events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+
+ private:
+  int Note(std::string event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+    return 0;
+  }
+  mutable std::mutex mutex_;  // guards events_
+  std::vector<std::string> events_;
+};
+
+class ReplaySpeedTest : public ::testing::Test {
+ protected:
+  ReplaySpeedTest() { loop_.BindToCurrentThread(); }
+  ~ReplaySpeedTest() override {
+    if (engine_) engine_->Stop();
+    engine_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Writes the records as a recording, a block for each group.
+  std::string Write(const std::vector<std::vector<Record>>& groups, const std::string& name = "play.kdpr") {
+    const std::string path = dir_ + "/" + name;
+    std::string error;
+    auto writer = RecordingWriter::Create(path, {}, error);
+    EXPECT_TRUE(writer) << error;
+    for (const auto& group : groups) {
+      for (const Record& record : group) writer->Append(record);
+      writer->Flush();
+      block_ends_.push_back(writer->GetCounts().bytes);
+    }
+    writer->Close();
+    return path;
+  }
+
+  void Open(const std::string& path, double speed, std::size_t maxInFlight = 1024) {
+    ReplaySpeed::Options options;
+    options.speed = speed;
+    options.clock = clock_;
+    options.poll = 1h;  // the engine looks at the clock when told to
+    options.maxInFlight = maxInFlight;
+    std::string error;
+    engine_ = ReplaySpeed::Open(path, loop_, options, error);
+    ASSERT_TRUE(engine_) << error;
+    engine_->Start();
+  }
+
+  std::shared_ptr<TestObserver> Observer() {
+    auto observer = std::make_shared<TestObserver>(loop_);
+    observer->Watch(engine_);
+    return observer;
+  }
+
+  // Runs the loop until the engine has played and delivered everything due on the clock.
+  void CatchUp() {
+    engine_->Wake();
+    ASSERT_TRUE(loop_.RunUntil([&] { return engine_->CaughtUp(); }, 10s));
+  }
+  void Advance(host::Clock::duration step) {
+    clock_->Advance(step);
+    CatchUp();
+  }
+  void PlayToTheEnd() {
+    engine_->Wake();
+    ASSERT_TRUE(loop_.RunUntil([&] { return engine_->Finished(); }, 20s));
+  }
+
+  const std::string dir_ = testing::MakeTempDir();
+  std::vector<std::uint64_t> block_ends_;
+  std::shared_ptr<host::ManualClock> clock_ = std::make_shared<host::ManualClock>();
+  minihost::MiniMainLoop loop_{clock_};
+  std::shared_ptr<ReplaySpeed> engine_;
+};
+
+TEST_F(ReplaySpeedTest, ThePaceStartsAtTheFirstSubscriptionAndTheClockFollowsTheRecording) {
+  Open(Write({{Notice(RecordKind::kConnect, 0, 0), Subscribe(1, 10, {"600000.SH"}), Push(1, 10, "600000.SH", 10.0),
+               Push(1, 11, "600000.SH", 10.1), Push(1, 13, "600000.SH", 10.2)}}),
+       1.0);
+  EXPECT_EQ(engine_->ServerTime(), At(0));  // the first record's time before anything plays
+
+  // A minute passes before the package subscribes: nothing plays meanwhile but the lead-in.
+  Advance(60s);
+  EXPECT_EQ(engine_->ServerTime(), At(0));
+  auto observer = Observer();
+  auto request = engine_->CreateDataRequest(observer);
+  ASSERT_EQ(request->Subscribe(Symbols({"600000.SH"})), 0);
+  CatchUp();
+  EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push 600000.SH 3=10;"}));
+  EXPECT_EQ(engine_->ServerTime(), At(10));
+
+  Advance(500ms);
+  EXPECT_EQ(observer->Events().size(), 1u);
+  EXPECT_NEAR(engine_->ServerTime().value, At(10.5).value, 1e-9);  // moves with the clock between records
+  Advance(500ms);
+  EXPECT_EQ(observer->Events().size(), 2u);
+  Advance(1900ms);
+  EXPECT_NEAR(engine_->ServerTime().value, At(12.9).value, 1e-9);
+  Advance(200ms);
+  EXPECT_EQ(observer->Events().back(), "push 600000.SH 3=10.2;");
+  EXPECT_TRUE(engine_->Finished());
+  Advance(10s);
+  EXPECT_EQ(engine_->ServerTime(), At(13));  // nothing recorded after: the clock stays there
+  // Every push reached the observer on the main thread, at its recorded time.
+  EXPECT_EQ(observer->Times(), (std::vector<host::DateTime>{At(10), At(11), At(13)}));
+  EXPECT_EQ(engine_->Outcome(), fmt::format("5 records in 1 blocks, the whole file ({} bytes)", block_ends_.back()));
+}
+
+TEST_F(ReplaySpeedTest, FasterPacesDivideTheWaits) {
+  Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 0, "A", 1), Push(1, 4, "A", 2)}}), 4.0);
+  auto observer = Observer();
+  auto request = engine_->CreateDataRequest(observer);
+  request->Subscribe(Symbols({"A"}));
+  CatchUp();
+  Advance(900ms);
+  EXPECT_EQ(observer->Events().size(), 1u);
+  EXPECT_NEAR(engine_->ServerTime().value, At(3.6).value, 1e-9);
+  Advance(100ms);
+  EXPECT_EQ(observer->Events().size(), 2u);
+}
+
+TEST_F(ReplaySpeedTest, AsFastAsPossibleKeepsTheOrderAndEachPushsTime) {
+  std::vector<Record> records = {Subscribe(1, 0, {"A"})};
+  for (int i = 0; i < 500; ++i) records.push_back(Push(1, i * 0.25, "A", i));
+  Open(Write({records}), 0.0, 8);  // at most 8 pushes wait on the main loop
+  auto observer = Observer();
+  auto request = engine_->CreateDataRequest(observer);
+  request->Subscribe(Symbols({"A"}));
+  PlayToTheEnd();
+  const auto events = observer->Events();
+  const auto times = observer->Times();
+  ASSERT_EQ(events.size(), 500u);
+  for (int i = 0; i < 500; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(events[static_cast<std::size_t>(i)], fmt::format("push A 3={};", i));
+    EXPECT_EQ(times[static_cast<std::size_t>(i)], At(i * 0.25));
+  }
+  EXPECT_EQ(engine_->GetCounts().delivered, 500u);
+  EXPECT_EQ(engine_->GetCounts().skipped, 0u);
+}
+
+TEST_F(ReplaySpeedTest, RequestsAreBoundByWhatTheySubscribe) {
+  Open(Write({{Subscribe(1, 0, {"A"}), Subscribe(2, 0, {"B"}), Subscribe(3, 0, {"C"})},
+              {Push(1, 1, "A", 1), Push(2, 1, "B", 1), Push(3, 1, "C", 1)},
+              {Subscribe(1, 2, {"A2"})},
+              {Push(1, 3, "A2", 2)},
+              {Push(1, 4, "A2", 3), Push(2, 4, "B", 2)}}),
+       1.0);
+  // Made in another order than recorded: each finds its recorded request by its subscription.
+  auto first = Observer(), second = Observer();
+  auto requestB = engine_->CreateDataRequest(first);
+  auto requestA = engine_->CreateDataRequest(second);
+  requestB->Subscribe(Symbols({"B"}));
+  requestA->Subscribe(Symbols({"A"}));
+  CatchUp();
+  Advance(1s);
+  EXPECT_EQ(first->Events(), (std::vector<std::string>{"push B 3=1;"}));
+  EXPECT_EQ(second->Events(), (std::vector<std::string>{"push A 3=1;"}));
+  // The recorded request moves to A2; the replay's still holds A, so A2's first push reaches nobody.
+  Advance(2s);
+  EXPECT_EQ(second->Events().size(), 1u);
+  requestA->Subscribe(Symbols({"A2"}));  // now they match again
+  Advance(1s);
+  EXPECT_EQ(second->Events(), (std::vector<std::string>{"push A 3=1;", "push A2 3=3;"}));
+  EXPECT_EQ(first->Events(), (std::vector<std::string>{"push B 3=1;", "push B 3=2;"}));
+  EXPECT_EQ(engine_->GetCounts().skipped, 2u);  // C, nobody subscribed it; A2's first push
+}
+
+TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
+  const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A,B"}, {"A", "3"}, {"B", "3"}};
+  const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
+  const auto request = [](std::uint32_t number, double at, int command, std::map<std::string, std::string> params) {
+    Record record = Make(RecordKind::kRequest, number, at);
+    record.numbers[0] = command;
+    record.params = std::move(params);
+    return record;
+  };
+  const auto response = [](std::uint32_t number, double at, int command) {
+    Record record = Make(RecordKind::kResponse, number, at);
+    record.numbers = {0, 70 + static_cast<int>(number), command};
+    return record;
+  };
+  Record exportData = Make(RecordKind::kHistoryData, 2, 2);
+  exportData.data = QuoteSet("A", 99);
+  Record rankData = Make(RecordKind::kHistoryData, 3, 3);
+  rankData.data = QuoteSet("IND.BANK", 1);
+  Open(Write({{Subscribe(1, 0, {"A", "B"}), Push(1, 0, "A", 10)},
+              {request(2, 2, 3080, exportParams), response(2, 2, 3080), exportData},
+              {request(3, 3, 3040, rankParams), response(3, 3, 3040), rankData},
+              {Push(1, 4, "B", 20), Push(1, 5, "A", 11)}}),
+       1.0);
+  auto quotes = Observer(), exporter = Observer(), ranker = Observer(), other = Observer();
+  auto quoteRequest = engine_->CreateDataRequest(quotes);
+  auto exportRequest = engine_->CreateDataRequest(exporter);
+  auto rankRequest = engine_->CreateDataRequest(ranker);
+  auto otherRequest = engine_->CreateDataRequest(other);
+  quoteRequest->Subscribe(Symbols({"A", "B"}));
+  const auto send = [](host::ISpeedDataRequest& to, int command, const std::map<std::string, std::string>& params) {
+    std::shared_ptr<host::IParamSerialSet> set;
+    EXPECT_EQ(to.GetParamSerialSet(command, set), 1);
+    for (const auto& [key, value] : params) set->SetValue(key, value);
+    return to.Request(set, nullptr);
+  };
+  // Asked before its recorded twin plays: the replies come when they were recorded, off the main thread.
+  EXPECT_GT(send(*exportRequest, 3080, exportParams), 0);
+  CatchUp();
+  Advance(2s);
+  EXPECT_EQ(exporter->Events(),
+            (std::vector<std::string>{"response 0 72 3080 (engine thread)", "data A 3=99; (engine thread)"}));
+  // Asked after its recorded twin played: the replies held for it come at once.
+  Advance(2s);
+  EXPECT_TRUE(ranker->Events().empty());
+  send(*rankRequest, 3040, rankParams);
+  CatchUp();
+  EXPECT_EQ(ranker->Events(),
+            (std::vector<std::string>{"response 0 73 3040 (engine thread)", "data IND.BANK 3=1; (engine thread)"}));
+  // Never recorded: answered once the recording has played, 3080 from the quotes as the last push left
+  // them, anything else with error 1 and no data.
+  const int exportPid = send(*otherRequest, 3080, {{"KoraCodeList", "A,B,Z"}, {"A", "3,4"}, {"B", "3"}});
+  const int sortPid = send(*otherRequest, 3050, rankParams);
+  Advance(500ms);
+  EXPECT_TRUE(other->Events().empty());
+  Advance(1s);
+  ASSERT_TRUE(engine_->Finished());
+  EXPECT_EQ(other->Events(), (std::vector<std::string>{
+                                 fmt::format("response 1 {} 3080 (engine thread)", exportPid),  // Z has no quotes
+                                 "data A 3=11;B 3=20; (engine thread)",
+                                 fmt::format("response 1 {} 3050 (engine thread)", sortPid),
+                             }));
+  EXPECT_EQ(engine_->GetCounts().skipped, 0u);
+}
+
+TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
+  Open(Write({{Notice(RecordKind::kConnect, 0, 0), Notice(RecordKind::kLedChange, 0, 1), Subscribe(1, 0, {"A"})},
+              {Notice(RecordKind::kConnect, 5, 10054), Notice(RecordKind::kLedChange, 5, -1)}}),
+       1.0);
+  CatchUp();  // the lead-in has played before anyone listens
+  auto callback = std::make_shared<TestCallBack>();
+  engine_->SetCallBack(callback);
+  auto request = engine_->CreateDataRequest(Observer());
+  request->Subscribe(Symbols({"A"}));
+  CatchUp();
+  EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1"}));
+  Advance(5s);
+  EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1", "connect 10054", "LED -1"}));
+}
+
+TEST_F(ReplaySpeedTest, ACutRecordingPlaysItsCompleteBlocksAndSaysWhereItStopped) {
+  std::vector<std::vector<Record>> groups = {{Subscribe(1, 0, {"A"})}};
+  for (int block = 0; block < 4; ++block) {
+    groups.emplace_back();
+    for (int i = 0; i < 5; ++i) groups.back().push_back(Push(1, block * 5 + i, "A", block * 5 + i));
+  }
+  const std::string path = Write(groups, "whole.kdpr");
+  std::string file;
+  {
+    std::ifstream in(path, std::ios::binary);
+    file.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  // Block 1 holds the subscription; block b + 1 (b = 1..4) the pushes 5(b - 1) to 5b - 1.
+  for (std::size_t b = 1; b < block_ends_.size(); ++b) {
+    const std::uint64_t start = block_ends_[b - 1], end = block_ends_[b];
+    for (std::uint64_t cut : {start + 3, start + 20, end - 1}) {
+      SCOPED_TRACE(fmt::format("block {} cut at {}", b + 1, cut));
+      const std::string cutPath = fmt::format("{}/cut-{}.kdpr", dir_, cut);
+      std::ofstream(cutPath, std::ios::binary) << file.substr(0, cut);
+      Open(cutPath, 0.0);
+      auto observer = Observer();
+      auto request = engine_->CreateDataRequest(observer);
+      request->Subscribe(Symbols({"A"}));
+      PlayToTheEnd();
+      const std::size_t pushes = 5 * (b - 1);  // those of the blocks before the cut one
+      const auto events = observer->Events();
+      ASSERT_EQ(events.size(), pushes);
+      if (pushes > 0) {
+        EXPECT_EQ(events.back(), fmt::format("push A 3={};", pushes - 1));
+      }
+      EXPECT_EQ(engine_->Outcome().rfind(fmt::format("stopped at byte {} of {} after {} records: block {} at byte {} "
+                                                     "is cut short",
+                                                     start, cut, pushes + 1, b + 1, start),
+                                         0),
+                0u)
+          << engine_->Outcome();
+      engine_->Stop();
+    }
+  }
+}
+
+// The engine's thread keeps posting pushes while the main thread delivers them and resubscribes: a push
+// for a subscription that was replaced never arrives, and the pushes of the matching one all do.
+TEST_F(ReplaySpeedTest, PushesRaceResubscriptions) {
+  std::vector<Record> records = {Subscribe(1, 0, {"A"})};
+  constexpr int kPushes = 20000;
+  for (int i = 0; i < kPushes; ++i) records.push_back(Push(1, i * 0.001, "A", i));
+  Open(Write({records}), 0.0, 64);
+  auto observer = Observer();
+  auto request = engine_->CreateDataRequest(observer);
+  request->Subscribe(Symbols({"A"}));
+  std::size_t away_at = 0, back_at = 0;
+  ASSERT_TRUE(loop_.RunUntil(
+      [&] {
+        const std::size_t seen = observer->Events().size();
+        if (away_at == 0 && seen >= 2000) {
+          away_at = seen;
+          request->Subscribe(Symbols({"B"}));  // while the engine's thread has pushes on the way
+        } else if (away_at != 0 && back_at == 0 && engine_->GetCounts().played >= 6000) {
+          back_at = seen;
+          request->Subscribe(Symbols({"A"}));
+        }
+        return engine_->Finished();
+      },
+      20s));
+  const auto events = observer->Events();
+  EXPECT_EQ(back_at, away_at);  // nothing arrived while subscribed to B
+  ASSERT_GT(events.size(), back_at);
+  // Each push after the way back is a later one than any before it, and they follow on without a gap.
+  int last = -1;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    int value = 0;
+    ASSERT_EQ(std::sscanf(events[i].c_str(), "push A 3=%d;", &value), 1) << events[i];
+    EXPECT_GT(value, last);
+    if (i > back_at) {
+      EXPECT_EQ(value, last + 1);
+    }
+    last = value;
+  }
+  EXPECT_EQ(last, kPushes - 1);
+}
+
+}  // namespace
+}  // namespace kdp::replay
