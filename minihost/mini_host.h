@@ -1,6 +1,6 @@
 // MiniHost: a small but real host for the package. It implements the host API (service provider and
 // registries, context, logger, paths, main loop, asynchronous runner, download service, security and sector
-// masters),
+// masters, quote engine, Lux client),
 // installs itself as the host environment, and starts and stops the package.
 //
 // One MiniHost may be installed at a time. Construct it, StartPackage, drive Loop(), StopPackage;
@@ -27,6 +27,7 @@
 #include "sector_master.h"
 #include "security_master.h"
 #include "settings.h"
+#include "sim_lux.h"
 #include "sim_speed.h"
 
 namespace kdp::minihost {
@@ -79,6 +80,8 @@ class MiniHost final : public host::IHostEnvironment {
   const SampleReportData& Reports();
   // The quote engine; nullptr when the settings run the host without one.
   SimSpeed* Speed() { return speed_.get(); }
+  // The Lux client; nullptr when the settings run the host without one.
+  SimLuxClient* Lux() { return lux_.get(); }
   MiniScriptServer& Scripts() { return *scripts_; }
   // Every error box shown so far: (caption, text), oldest first.
   const std::vector<std::pair<std::string, std::string>>& ErrorMessages() const { return error_messages_; }
@@ -101,6 +104,7 @@ class MiniHost final : public host::IHostEnvironment {
   std::once_flag reports_loaded_;
   SampleReportData reports_;  // written once, under reports_loaded_
   std::shared_ptr<SimSpeed> speed_;
+  std::shared_ptr<SimLuxClient> lux_;
   std::shared_ptr<MiniScriptServer> scripts_;
   std::vector<std::pair<std::string, std::string>> error_messages_;
   bool package_running_ = false;

@@ -49,6 +49,13 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
     settings.quoteRate = j.value("quoteRate", settings.quoteRate);
     settings.quotePollMs = j.value("quotePollMs", settings.quotePollMs);
     settings.quoteWarmUpSeconds = j.value("quoteWarmUpSeconds", settings.quoteWarmUpSeconds);
+    settings.luxClient = j.value("luxClient", settings.luxClient);
+    settings.luxScenarioDir = j.value("luxScenarioDir", settings.luxScenarioDir);
+    settings.luxLatencyMs = j.value("luxLatencyMs", settings.luxLatencyMs);
+    settings.luxPushIntervalMs = j.value("luxPushIntervalMs", settings.luxPushIntervalMs);
+    settings.luxPollMs = j.value("luxPollMs", settings.luxPollMs);
+    settings.luxConnected = j.value("luxConnected", settings.luxConnected);
+    settings.luxConnectAfterMs = j.value("luxConnectAfterMs", settings.luxConnectAfterMs);
     if (j.contains("servers")) {
       for (const auto& [name, address] : j.at("servers").items()) settings.servers[name] = address.get<std::string>();
     }
