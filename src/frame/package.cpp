@@ -12,6 +12,7 @@
 #include "frame/registration.h"
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
+#include "lux/lux_data_manager.h"
 #include "lux/lux_dealer_id.h"
 #include "util/dp_timer.h"
 
@@ -32,6 +33,7 @@ struct ModuleStep {
 void StopRegistrationUnit() {
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
+  TKrLuxDataManager::FreeInstance();
   FreeHQCache();
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();
