@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/package_lookup.h"
+#include "kdp/lux/lux_data_provider.h"
+#include "kdp/lux/lux_helpers.h"
 #include "kdp/lux/lux_requests.h"
 #include "lux/lux_data_manager.h"
 #include "lux/lux_news_processor.h"
@@ -333,6 +335,48 @@ TEST_F(LuxDataManagerTest, SearchesAndPlainMessagesAreDeliveredAsSuch) {
   // Unknown columns and kinds give no request description.
   EXPECT_EQ(manager->GetLuxDataReqInfo("NO_SUCH_COLUMN", LDRTGet), nullptr);
   EXPECT_EQ(manager->GetLuxDataReqInfo("SUBJECT_LIST", LDRTSub), nullptr);
+}
+
+TEST_F(LuxDataManagerTest, AQuoteBoardsCodesAreSubscribedAndSearchedTogether) {
+  {
+    TKrLuxHelper withoutManager;  // before the package runs there is no manager to forward to
+    EXPECT_EQ(withoutManager.GetHisData(nullptr), -1);
+    EXPECT_EQ(withoutManager.SendMsg(nullptr), 0);
+    EXPECT_FALSE(withoutManager.Subscribe(nullptr));
+  }
+  StartWithAuthority();
+  std::vector<RecordingObserver::Delivery> received;
+  TKrLuxDataProvider provider("NEWS_BOARD");
+  provider.SetLuxDataCallBack([&](const std::shared_ptr<IKrLuxDataTable>& table, const TNotifyInfo& info) {
+    received.push_back({table, info});
+  });
+
+  TKrRealTimeParamStructure board(2);
+  board.SetKoraCode(0, "600000.SH");
+  board.SetKoraCode(1, "600036.SH");
+  const std::int32_t serial = provider.GetLuxData(board);
+  ASSERT_GT(serial, 0);
+  ASSERT_TRUE(RunUntil([&] { return received.size() == 1; }));
+  EXPECT_EQ(received[0].info.NotifyType, NTSearch);
+  EXPECT_EQ(received[0].info.LParam, serial);
+  EXPECT_EQ(IdsOf(received[0].table),
+            (std::vector<std::string>{"N2026120400060", "N2026120400059", "N2026120400058", "N2026120400055",
+                                      "N2026120400053", "N2026120300045", "N2026120300041", "N2026120200040",
+                                      "N2026112800034", "N2026112000031"}));
+  auto topics = Lux().Subscriber().SubscribedTopics();
+  ASSERT_EQ(topics.size(), 1u);
+  EXPECT_EQ(Lux().Subscriber().Topic(topics[0])->conditions.at(2002),
+            (std::vector<std::string>{"600000.SH", "600036.SH"}));
+
+  // Another board: the first subscription goes, the new one takes its codes.
+  TKrRealTimeParamStructure other(1);
+  other.SetKoraCode(0, "601318.SH");
+  ASSERT_GT(provider.GetLuxData(other), 0);
+  ASSERT_TRUE(RunUntil([&] { return received.size() == 2; }));
+  EXPECT_EQ(IdsOf(received[1].table), std::vector<std::string>{"N2026120400056"});
+  topics = Lux().Subscriber().SubscribedTopics();
+  ASSERT_EQ(topics.size(), 1u);
+  EXPECT_EQ(Lux().Subscriber().Topic(topics[0])->conditions.at(2002), std::vector<std::string>{"601318.SH"});
 }
 
 }  // namespace
