@@ -337,6 +337,51 @@ TEST_F(LuxDataManagerTest, SearchesAndPlainMessagesAreDeliveredAsSuch) {
   EXPECT_EQ(manager->GetLuxDataReqInfo("SUBJECT_LIST", LDRTSub), nullptr);
 }
 
+// The client's thread matches and parses replies and pushes while the main thread keeps sending requests
+// with the same processors, subscribing, unsubscribing and dispatching.
+TEST_F(LuxDataManagerTest, RepliesAndPushesRaceTheMainThreadsRequests) {
+  StartWithAuthority();
+  const std::vector<std::string> codes{"600000.SH", "600036.SH", "601318.SH", "000001.SZ"};
+  std::vector<std::unique_ptr<Widget>> widgets;
+  std::vector<ReqInfoPtr> pages;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    widgets.push_back(std::make_unique<Widget>(*manager));
+    ASSERT_TRUE(widgets[i]->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
+    pages.push_back(Info("NEWS_STOCK", LDRTGet, {{"koracode", codes[i]}, {"SaveData", "False"}, {"pageno", "1"}}));
+  }
+  std::vector<int> asked(codes.size(), 0);
+  auto countGets = [](const Widget& w) {
+    return std::count_if(w.observer->deliveries.begin(), w.observer->deliveries.end(),
+                         [](const auto& d) { return d.info.NotifyType == NTGet; });
+  };
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t w = static_cast<std::size_t>(round) % widgets.size();
+    if (round % 60 == 59) {
+      // A widget goes, with what it asked for still on its way; another takes its place.
+      widgets[w] = std::make_unique<Widget>(*manager);
+      ASSERT_TRUE(widgets[w]->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
+      asked[w] = 0;
+    }
+    ASSERT_GT(widgets[w]->news->GetHisData(pages[w]), 0);
+    ++asked[w];
+    if (round % 3 == 0) Lux().PushNow();
+    if (round % 7 == 0) h->Loop().RunUntilIdle();
+  }
+  ASSERT_TRUE(RunUntil([&] {
+    for (std::size_t w = 0; w < widgets.size(); ++w) {
+      if (countGets(*widgets[w]) < asked[w]) return false;
+    }
+    return manager->OutstandingRequestCount() == 0;
+  }));
+  for (std::size_t w = 0; w < widgets.size(); ++w) {
+    SCOPED_TRACE(codes[w]);
+    EXPECT_EQ(countGets(*widgets[w]), asked[w]);
+    EXPECT_FALSE(IdsOf(widgets[w]->Last().table).empty());
+  }
+  // The live column's subscription and the one the stock column took with its first page, each shared.
+  EXPECT_EQ(Lux().Subscriber().SubscribedTopics().size(), 2u);
+}
+
 TEST_F(LuxDataManagerTest, AQuoteBoardsCodesAreSubscribedAndSearchedTogether) {
   {
     TKrLuxHelper withoutManager;  // before the package runs there is no manager to forward to
