@@ -40,11 +40,13 @@ void AddRefCommand(CLI::App& app, Action& chosen);       // ref TABLE CODE, ref 
 void AddResolveCommand(CLI::App& app, Action& chosen);   // resolve CODE
 void AddFormatCommand(CLI::App& app, Action& chosen);    // format CODE FIELD VALUE
 void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
+void AddNewsCommand(CLI::App& app, Action& chosen);      // news COLUMN [--code CODE] [--pages N] [--follow]
+void AddLuxCommand(CLI::App& app, Action& chosen);       // lux columns
 
 // Every command, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 9> kCommands{
-    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,  AddExportCommand,
-    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand,
+inline constexpr std::array<AddCommand, 11> kCommands{
+    AddServicesCommand, AddSecurityCommand, AddBoardCommand, AddRankCommand, AddExportCommand, AddRefCommand,
+    AddResolveCommand,  AddFormatCommand,   AddClockCommand, AddNewsCommand, AddLuxCommand,
 };
 
 // Without a command: the published services and a price-board snapshot.
