@@ -396,7 +396,8 @@ void SimLuxClient::Deliver(const Event& event) {
       std::lock_guard lock(mutex_);
       push = NextPush();
     }
-    const auto& [item, record] = push;
+    const LuxPushItem& item = push.first;
+    const std::string& record = push.second;
     if (record.empty()) return;
     const std::vector<std::string> codes = SplitList(item.codes, ',');
     subscriber_->Publish(
