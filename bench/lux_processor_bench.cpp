@@ -198,7 +198,8 @@ void ParseSampleReply(benchmark::State& state, const std::string& name) {
 
 // Registered before main runs, so without the host: the names come from the table above.
 const bool kSampleRepliesRegistered = [] {
-  for (const auto& [processor, constructor] : ProcessorClasses()) {
+  for (const auto& entry : ProcessorClasses()) {
+    const std::string processor = entry.first;
     benchmark::RegisterBenchmark(("BM_SampleReply/" + processor).c_str(), [processor](benchmark::State& state) {
       ParseSampleReply(state, processor);
     })->Unit(benchmark::kMicrosecond);

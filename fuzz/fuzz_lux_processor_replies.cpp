@@ -1,8 +1,8 @@
 // Every Lux processor's reply and push parsers fed arbitrary bytes. The first input byte chooses the
 // processor (the factory's registered classes in registration order, then the ones their owners make
-// directly), the second how the rest arrives: as a whole message (header included), as a document behind
-// the 4-byte prefix of the news server, or behind the code header of the bond services; and with which
-// message property. The same bytes also go to the processor's push parser as a pushed record.
+// directly, then the data manager's authority-level request), the second how the rest arrives: as a whole message
+// (header included), as a document behind the 4-byte prefix of the news server, or behind the code header of the bond
+// services; and with which message property. The same bytes also go to the processor's push parser as a pushed record.
 //
 // Nothing throws. A reply the processor refuses gives an empty table and a log line naming the processor;
 // no reply or push gives more rows than it has bytes.
@@ -17,6 +17,7 @@
 #include "kdp/host/host_environment.h"
 #include "kdp/host/lux.h"
 #include "kdp/host/serializer.h"
+#include "lux/lux_auth_level.h"
 #include "lux/lux_processor_rows.h"
 #include "lux/lux_req_info_factory.h"
 #include "lux/lux_sector_tree_processor.h"
@@ -39,6 +40,7 @@ std::vector<Candidate> MakeCandidates() {
   processors.push_back(std::make_shared<kdp::TKrLuxSubjectSectorTreeDataProcessor>());
   processors.push_back(std::make_shared<kdp::TKrLuxGetResearchReportAttachment>());
   processors.push_back(std::make_shared<kdp::TKrLuxSubjectAddViews>());
+  processors.push_back(std::make_shared<kdp::TKrLuxAuthLevelProcessor>());
   std::vector<Candidate> candidates;
   for (auto& processor : processors) {
     if (!processor) std::abort();

@@ -119,6 +119,28 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     engine = h->recorder_;
   }
   h->context_->SetSpeed(std::move(engine));
+  const std::string luxScenario = Join(h->settings_.etcRoot, h->settings_.luxScenarioDir);
+  if (std::error_code ec; h->settings_.luxClient && !std::filesystem::exists(Join(luxScenario, "index.json"), ec)) {
+    h->Log("no Lux scenario, the host runs without a Lux client: " + luxScenario, kLogSource, 2);
+  } else if (h->settings_.luxClient) {
+    auto scenario = std::make_shared<LuxScenario>();
+    if (!scenario->Load(luxScenario, error)) {
+      error = "Lux scenario: " + error;
+      return nullptr;
+    }
+    SimLuxClient::Options lux;
+    lux.scenario = std::move(scenario);
+    lux.clock = h->clock_;
+    lux.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
+    lux.latency = std::chrono::milliseconds(std::max(0, h->settings_.luxLatencyMs));
+    lux.pushInterval = std::chrono::milliseconds(std::max(0, h->settings_.luxPushIntervalMs));
+    lux.poll = std::chrono::milliseconds(std::max(1, h->settings_.luxPollMs));
+    lux.connected = h->settings_.luxConnected;
+    lux.connectAfter = std::chrono::milliseconds(std::max(0, h->settings_.luxConnectAfterMs));
+    h->lux_ = std::make_shared<SimLuxClient>(std::move(lux));
+    h->lux_->Start();
+    h->context_->SetLuxClient(h->lux_);
+  }
   for (const std::string& code : h->sectors_->AllMemberCodes()) {
     if (!h->securities_->GetSecurity(code)) h->Log("sector member without a security: " + code, kLogSource, 2);
   }
@@ -139,6 +161,8 @@ MiniHost::~MiniHost() {
     context_->SetServerClock(nullptr);  // the clock asked the replay, which goes first
   }
   if (recorder_) recorder_->Writer().Close();  // after the engines: nothing more arrives
+  context_->SetLuxClient(nullptr);
+  if (lux_) lux_->Stop();
   logger_.Flush();
   if (host::InstalledHostEnvironment() == this) host::InstallHostEnvironment(nullptr);
 }

@@ -1,6 +1,6 @@
 // MiniHost: a small but real host for the package. It implements the host API (service provider and
 // registries, context, logger, paths, main loop, asynchronous runner, download service, security and sector
-// masters),
+// masters, quote engine, Lux client),
 // installs itself as the host environment, and starts and stops the package.
 //
 // The quote engine is the simulated one, or a recording played back (Options::replayFrom); either may be
@@ -33,6 +33,7 @@
 #include "sector_master.h"
 #include "security_master.h"
 #include "settings.h"
+#include "sim_lux.h"
 #include "sim_speed.h"
 
 namespace kdp::minihost {
@@ -96,6 +97,8 @@ class MiniHost final : public host::IHostEnvironment {
   replay::ReplaySpeed* Replay() { return replay_.get(); }
   // The recorder between the engine and the package; nullptr unless Options::recordTo names a file.
   replay::RecordingSpeed* Recorder() { return recorder_.get(); }
+  // The Lux client; nullptr when the settings run the host without one.
+  SimLuxClient* Lux() { return lux_.get(); }
   MiniScriptServer& Scripts() { return *scripts_; }
   // The business audit trail (IKrBAuditWriter).
   MiniAuditTrail& AuditTrail() { return *audit_; }
@@ -122,6 +125,7 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<SimSpeed> speed_;
   std::shared_ptr<replay::ReplaySpeed> replay_;
   std::shared_ptr<replay::RecordingSpeed> recorder_;
+  std::shared_ptr<SimLuxClient> lux_;
   std::shared_ptr<MiniScriptServer> scripts_;
   std::shared_ptr<MiniAuditTrail> audit_;
   std::vector<std::pair<std::string, std::string>> error_messages_;

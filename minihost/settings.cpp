@@ -101,7 +101,11 @@ bool ReadAll(const json& j, HostSettings& s, std::string& error) {
          Read(j, "quoteFieldsFile", s.quoteFieldsFile, error) && Read(j, "quoteSeed", s.quoteSeed, error) &&
          Read(j, "quoteRate", s.quoteRate, error) && Read(j, "quotePollMs", s.quotePollMs, error) &&
          Read(j, "quoteWarmUpSeconds", s.quoteWarmUpSeconds, error) && Read(j, "dataDir", s.dataDir, error) &&
-         Read(j, "binDir", s.binDir, error) && Read(j, "servers", s.servers, error);
+         Read(j, "binDir", s.binDir, error) && Read(j, "servers", s.servers, error) &&
+         Read(j, "luxClient", s.luxClient, error) && Read(j, "luxScenarioDir", s.luxScenarioDir, error) &&
+         Read(j, "luxLatencyMs", s.luxLatencyMs, error) && Read(j, "luxPushIntervalMs", s.luxPushIntervalMs, error) &&
+         Read(j, "luxPollMs", s.luxPollMs, error) && Read(j, "luxConnected", s.luxConnected, error) &&
+         Read(j, "luxConnectAfterMs", s.luxConnectAfterMs, error);
 }
 
 std::string Quoted(const std::string& text) { return "\"" + host::EscapeControlChars(text) + "\""; }
@@ -185,7 +189,12 @@ bool CheckHostSettings(const HostSettings& s, std::string& error) {
   // can still be told apart from the next.
   return InRange("quoteRate", s.quoteRate, SimMarket::kMinRate, SimMarket::kMaxRate, " trades a second", error) &&
          InRange("quotePollMs", s.quotePollMs, 1, 3'600'000, " ms", error) &&
-         InRange("quoteWarmUpSeconds", s.quoteWarmUpSeconds, 0, 604'800, " seconds", error);
+         InRange("quoteWarmUpSeconds", s.quoteWarmUpSeconds, 0, 604'800, " seconds", error) &&
+         IsText("luxScenarioDir", s.luxScenarioDir, false, error) &&
+         InRange("luxLatencyMs", s.luxLatencyMs, 0, 600'000, " ms", error) &&
+         InRange("luxPushIntervalMs", s.luxPushIntervalMs, 0, 86'400'000, " ms", error) &&
+         InRange("luxPollMs", s.luxPollMs, 1, 3'600'000, " ms", error) &&
+         InRange("luxConnectAfterMs", s.luxConnectAfterMs, 0, 86'400'000, " ms", error);
 }
 
 std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::string& error) {

@@ -40,6 +40,14 @@ struct HostSettings {
   double quoteRate = 1.0;              // trades per second per security, 0.001 to 1000
   int quotePollMs = 100;               // how often the engine looks at the clock, 1 ms to an hour
   int quoteWarmUpSeconds = 0;          // market history simulated before the host starts, up to a week
+  bool luxClient = true;               // false runs the host without a Lux client
+  // The Lux service's answers, relative to the root; without "index.json" there the host has no Lux client.
+  std::string luxScenarioDir = "../scenario/lux";
+  int luxLatencyMs = 30;         // from a request to its reply
+  int luxPushIntervalMs = 5000;  // pushed news; 0: none
+  int luxPollMs = 5;             // how often the client looks at the clock
+  bool luxConnected = true;      // false: the client starts disconnected
+  int luxConnectAfterMs = 0;     // starting disconnected: connect after this (0: never)
   // The terminal's server list: name -> address ("korareportserver" -> "10.1.2.3:8080").
   std::map<std::string, std::string, std::less<>> servers;
 };

@@ -84,11 +84,14 @@ void AddFormatCommand(CLI::App& app, Action& chosen);    // format CODE FIELD VA
 void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
 void AddAlertCommand(CLI::App& app, Action& chosen);     // alert add|list|remove|watch
 void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [--audit]
+void AddNewsCommand(CLI::App& app, Action& chosen);      // news COLUMN [--code CODE] [--pages N] [--follow]
+void AddLuxCommand(CLI::App& app, Action& chosen);       // lux columns
 
 // Every command that runs on the host as the settings describe it, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 11> kCommands{
-    AddServicesCommand, AddSecurityCommand, AddBoardCommand, AddRankCommand,  AddExportCommand, AddRefCommand,
-    AddResolveCommand,  AddFormatCommand,   AddClockCommand, AddAlertCommand, AddFuncIDCommand,
+inline constexpr std::array<AddCommand, 13> kCommands{
+    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,  AddExportCommand,
+    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand, AddAlertCommand,
+    AddFuncIDCommand,   AddNewsCommand,     AddLuxCommand,
 };
 // The commands that choose the quote engine; listed after the others.
 void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // record FILE --seconds N CODE...

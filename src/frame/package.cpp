@@ -13,6 +13,7 @@
 #include "frame/registration.h"
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
+#include "lux/lux_data_manager.h"
 #include "lux/lux_dealer_id.h"
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
@@ -35,6 +36,7 @@ struct ModuleStep {
 void StopRegistrationUnit() {
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
+  TKrLuxDataManager::FreeInstance();
   FreeHQCache();
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();

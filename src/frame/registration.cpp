@@ -14,6 +14,8 @@
 #include "kdp/host/paths.h"
 #include "kdp/host/services.h"
 #include "kdp/speed/speed_session.h"
+#include "lux/lux_data_manager.h"
+#include "lux/lux_dealer_id.h"
 #include "messaging/messaging_services.h"
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
@@ -42,6 +44,11 @@ host::InterfacePtr MakeStockTypeManager(RegistrationScratch&) {
 // The world clock is the stock type manager's other face.
 host::InterfacePtr WorldClockFace(RegistrationScratch& made) {
   return host::Query<IKrWorldClock>(made.at("IKrHQSecurityManager"));
+}
+
+// The Lux data manager stays held by its module singleton as well.
+host::InterfacePtr MakeLuxDataManager(RegistrationScratch&) {
+  return std::static_pointer_cast<IKrLuxDataManager>(TKrLuxDataManager::GetInstance());
 }
 
 // The format manager finds the security manager published before it.
@@ -93,6 +100,7 @@ const std::vector<PublishedService>& StartupServices() {
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrHQSecurityManager", IKrHQSecurityManager::IID,
        MakeStockTypeManager},
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID, WorldClockFace},
+      {"TKrLuxDataManager", PublishChannel::kNameRegistry, "IKrLuxDataMgr", IKrLuxDataManager::IID, MakeLuxDataManager},
       {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,
        MakeFormatManager},
       {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",
@@ -126,9 +134,11 @@ void RegisterHQPubIntf() {
 }
 
 void UnRegisterHQPubIntf() {
-  // Names first, in the fixed order the widgets' owners expect.
+  TKrUserDealerIDProvider::FreeInstance();
+  // Names next, in the fixed order the widgets' owners expect.
   for (std::string_view name : kNamesWithdrawnFirst) G_Remove(std::string(name));
   G_Remove("IKrLuxDataMgr");
+  TKrLuxDataManager::FreeInstance();
   for (std::string_view name : kNamesWithdrawnLast) G_Remove(std::string(name));
 
   Withdraw(IKrHQSkinMgr::IID);

@@ -3,11 +3,11 @@
 #include <array>
 #include <memory>
 
-#include "refdata/related_data_services.h"
 #include "kdp/ui/ui_resources.h"
 #include "refdata/currency_manager.h"
 #include "refdata/fund_management_company.h"
 #include "refdata/index_sectors.h"
+#include "refdata/related_data_services.h"
 #include "refdata/related_symbol.h"
 #include "refdata/security_basic_manager.h"
 #include "refdata/stock_type_variable.h"

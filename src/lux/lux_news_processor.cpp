@@ -1,6 +1,8 @@
 #include "lux/lux_news_processor.h"
 
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include <fmt/format.h>
@@ -334,6 +336,19 @@ bool TKrLuxNewsDataProcessor::ProcessPublishMsg(host::MemoryStream& record) {
   const bool parsed = ParseNewsPublishRecord(record, FReplyContext, *table);
   SetAnalyseLuxData(std::move(table));
   return parsed;
+}
+
+std::shared_ptr<IKrLuxDataTable> TKrLuxNewsDataProcessor::ProcessTestData() {
+  auto table = std::make_shared<TKrLuxDataTable>();
+  std::ifstream in(GetTestData(), std::ios::binary);
+  if (!in) {
+    host::AddHQLog(fmt::format("{}.ProcessTestData 测试数据不存在: {}", FName, GetTestData()), kLogSource,
+                   host::LogSeverity::kNotice);
+    return table;
+  }
+  const std::string document{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ParseNewsReply(document, FReplyContext, GetIndexValue("koracode"), *table, FReplyOptions);
+  return table;
 }
 
 std::string TKrLuxNewsDataProcessor::GetSectorID() { return std::to_string(GetReqInfoHashCode()); }

@@ -72,6 +72,8 @@ class TKrLuxNewsDataProcessor : public TKrLuxDataRequestInfo {
   // StrHash(tag + sector name + codes). REQUIRES: main thread (the sector look-up).
   std::uint32_t GetReqInfoHashCode() override;
   std::string_view ProcessorName() const override { return FName; }
+  // The rows of the test document (a news reply document); empty, with a log line, when it cannot be read.
+  std::shared_ptr<IKrLuxDataTable> ProcessTestData() override;
 
  protected:
   TKrLuxNewsDataProcessor(std::string_view name, const TNewsQueryStyle& style, const TNewsReplyOptions& options);

@@ -134,7 +134,7 @@ bool TReqInfoItem::AddReqNode(std::shared_ptr<TReqNodeInfoItem> node) {
 }
 
 std::unique_ptr<TReqInfoItem> TReqInfoItem::Clone() const {
-  auto copy = std::make_unique<TReqInfoItem>(FCaption, FDataProcessorName, FGetNewOpt);
+  auto copy = std::make_unique<TReqInfoItem>(FCaption, FDataProcessorName, FGetNewOpt, FTestData);
   for (const auto& node : FReqNodes) copy->FReqNodes.push_back(node->Clone());
   return copy;
 }
@@ -192,9 +192,9 @@ void TLuxReqInfoFactory::LoadFile(const std::string& path) {
                      host::LogSeverity::kNotice);
       continue;
     }
-    auto item = std::make_unique<TReqInfoItem>(host::GetNodeAttributeValue(column, "Caption"),
-                                               host::GetNodeAttributeValue(column, "DataProcessorName"),
-                                               host::GetNodeAttributeValue(column, "GetDataStrategy"));
+    auto item = std::make_unique<TReqInfoItem>(
+        host::GetNodeAttributeValue(column, "Caption"), host::GetNodeAttributeValue(column, "DataProcessorName"),
+        host::GetNodeAttributeValue(column, "GetDataStrategy"), host::GetNodeAttributeValue(column, "TestData"));
     AnalyseNodeInfo(column, *item);
     FSectorOrder.push_back(sector);
     FReqInfoItems.emplace(std::move(sector), std::move(item));

@@ -6,7 +6,9 @@
 //
 // File format: the root element's children (comments skipped) are columns: attributes "Sector" (the
 // column's name; a column without one is ignored, and a name already loaded from any file is refused with
-// a log line), "Caption", "DataProcessorName" and "GetDataStrategy" (may be empty). A column's children
+// a log line), "Caption", "DataProcessorName", "GetDataStrategy" (may be empty) and "TestData" (a reply
+// document under the configuration root, "HQ\Base\LuxTestNews.xml": the column runs in test mode and is
+// answered from it, nothing going to the server). A column's children
 // are request kinds: attribute "Type" ("DITGet", "DITSub", "DITSearch", "DITMsg" or "DITRawMsg"; a kind
 // without one is ignored; of two of one type the first answers). Their children are parameters, "Name"
 // and "Value" (one without a name is ignored). The value "$VARIABLE" marks a parameter the data manager
@@ -54,14 +56,17 @@ class TReqNodeInfoItem {
 // One configured column.
 class TReqInfoItem {
  public:
-  TReqInfoItem(std::string caption, std::string processorName, std::string strategyName)
+  TReqInfoItem(std::string caption, std::string processorName, std::string strategyName, std::string testData = {})
       : FCaption(std::move(caption)),
         FDataProcessorName(std::move(processorName)),
-        FGetNewOpt(std::move(strategyName)) {}
+        FGetNewOpt(std::move(strategyName)),
+        FTestData(std::move(testData)) {}
 
   const std::string& GetCaption() const { return FCaption; }
   const std::string& GetDataProcessorName() const { return FDataProcessorName; }
   const std::string& GetDataStrategyName() const { return FGetNewOpt; }
+  // The test document's path as configured ("" for a column served by the server).
+  const std::string& GetTestData() const { return FTestData; }
   // The node of a request kind (exact type name); null when the column has none.
   std::shared_ptr<const TReqNodeInfoItem> GetReqNode(std::string_view type) const;
   // Adds a node; false, keeping the first, when the column already has one of its type.
@@ -73,6 +78,7 @@ class TReqInfoItem {
   std::string FCaption;
   std::string FDataProcessorName;
   std::string FGetNewOpt;
+  std::string FTestData;
   std::vector<std::shared_ptr<TReqNodeInfoItem>> FReqNodes;
 };
 

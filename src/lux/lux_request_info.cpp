@@ -54,6 +54,8 @@ void TKrLuxDataRequestInfo::SetAnalyseLuxData(std::shared_ptr<IKrLuxDataTable> t
   FILuxDataTable = std::move(table);
 }
 
+std::shared_ptr<IKrLuxDataTable> TKrLuxDataRequestInfo::ProcessTestData() { return NewLuxDataTable(); }
+
 std::uint32_t TKrLuxDataRequestInfo::GetReqInfoHashCode() { return host::StrHash(FSectorName); }
 
 bool IsEnsEdition() { return G_getCurrentLanguage() == "ENS"; }

@@ -10,7 +10,7 @@
 // messages are built there, and replies and pushes are parsed on the Lux client's thread. The parameter
 // list and the parsed table are guarded by the processor's own lock: a parser reads a snapshot of the
 // parameters and replaces the table whole, so a table handed out is never changed afterwards. The sector
-// name, request kind and test-mode flag are set before the processor is shared and read-only after.
+// name, request kind and test-mode settings are set before the processor is shared and read-only after.
 #pragma once
 
 #include <cstdint>
@@ -74,8 +74,9 @@ class TKrLuxDataRequestInfo : public host::Implements<IKrLuxDataProcessor, IKrLu
   bool ProcessPublishMsg(host::MemoryStream&) override { return true; }
   std::shared_ptr<IKrLuxDataTable> GetAnalyseLuxData() override;
 
-  // The table answered in test mode; none by default.
-  virtual std::shared_ptr<IKrLuxDataTable> ProcessTestData() { return nullptr; }
+  // The table a request is answered with in test mode: an empty table by default; the news family reads
+  // its test document.
+  virtual std::shared_ptr<IKrLuxDataTable> ProcessTestData();
   virtual void SetReqType(TLuxDataReqType value) { FReqType = value; }
   // The key of the sector's store and subscription: the sector name by default.
   virtual std::string GetSectorID() { return FSectorName; }
@@ -88,7 +89,13 @@ class TKrLuxDataRequestInfo : public host::Implements<IKrLuxDataProcessor, IKrLu
   const std::string& GetSectorName() const { return FSectorName; }
   void SetSectorName(std::string name) { FSectorName = std::move(name); }
   bool GetIsTestModeState() const { return FIsTestMode; }
-  void SetIsTestMode(bool value) { FIsTestMode = value; }
+  // Switches test mode on, answering from the document at `path` (the full path of a reply document of
+  // the processor's kind).
+  void SetTestData(std::string path) {
+    FIsTestMode = true;
+    FTestData = std::move(path);
+  }
+  const std::string& GetTestData() const { return FTestData; }
 
   // The parameters in order, read under the lock.
   Params SnapshotIndex() const;
@@ -104,6 +111,7 @@ class TKrLuxDataRequestInfo : public host::Implements<IKrLuxDataProcessor, IKrLu
   TLuxDataReqType FReqType = LDRTGet;
   std::string FSectorName;
   bool FIsTestMode = false;
+  std::string FTestData;
 };
 
 // The edition test: requests of the English edition (the context's language "ENS") carry a language

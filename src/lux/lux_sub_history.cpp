@@ -110,6 +110,12 @@ TKrLuxSubInfo* TKrLuxDataSubHistoryMgr::GetSubInfoBySectorID(const std::string& 
   return it == FSubInfos.end() ? nullptr : it->second.get();
 }
 
+std::vector<std::string> TKrLuxDataSubHistoryMgr::SubscribedSectors() const {
+  std::vector<std::string> sectors;
+  for (const auto& [sector, subInfo] : FSubInfos) sectors.push_back(sector);
+  return sectors;
+}
+
 void TKrLuxDataSubHistoryMgr::DeSubSector(const std::string& sectorID) {
   FSubInfos.erase(sectorID);
   FHashCodes.erase(sectorID);

@@ -83,6 +83,8 @@ class TKrLuxDataSubHistoryMgr {
   // Takes ownership; a sector's earlier sub info is released.
   void AddSubSectorNotifyObj(const std::string& sectorID, std::unique_ptr<TKrLuxSubInfo> subInfo);
   TKrLuxSubInfo* GetSubInfoBySectorID(const std::string& sectorID) const;
+  // The sectors that have a server subscription.
+  std::vector<std::string> SubscribedSectors() const;
   // Releases the sector's sub info and forgets its hash code.
   void DeSubSector(const std::string& sectorID);
 

@@ -328,7 +328,8 @@ TEST_F(LuxRowProcessorTest, GreatEventsAskForADateRangeAndLinkToTheEventsPage) {
              {"ReportDate", "2026-12-04"},
              {"ExpireDate", "2026-12-22"},
              {"Content", "审议发行金融债券的议案"},
-             {"URL", "http://corpevent.kora.example:8080/corpeventsweb/tab.aspx?tabid=0&koracode=600000.SH&date=2026-12-22"},
+             {"URL",
+              "http://corpevent.kora.example:8080/corpeventsweb/tab.aspx?tabid=0&koracode=600000.SH&date=2026-12-22"},
              {"UserStockType", "GreatEvent"}}));
   // A record written with attributes reads the same.
   EXPECT_EQ(table->GetIndexValue(1, "Title"), "浦发银行优先股股息发放");

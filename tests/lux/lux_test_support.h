@@ -96,10 +96,10 @@ inline std::vector<std::string> Range(int from, int to, const std::string& prefi
   return ids;
 }
 
-// The IDs of a table's rows, top first.
-inline std::vector<std::string> IdsOf(const std::shared_ptr<IKrLuxDataTable>& table) {
+// The IDs of a table's rows (the field `field`), top first.
+inline std::vector<std::string> IdsOf(const std::shared_ptr<IKrLuxDataTable>& table, const std::string& field = "ID") {
   std::vector<std::string> ids;
-  for (int row = 0; table && row < table->GetRowCount(); ++row) ids.push_back(table->GetIndexValue(row, "ID"));
+  for (int row = 0; table && row < table->GetRowCount(); ++row) ids.push_back(table->GetIndexValue(row, field));
   return ids;
 }
 

@@ -326,7 +326,15 @@ TEST(MastersTest, ContextAnswersRightsAndIdentity) {
   // The sample's server list.
   EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("korareportserver"), "http://report.kora.example:8080");
   EXPECT_EQ(host::GetServerAddressByNameWithHttpPrefix("KORAREPORTSERVER"), "");
-  EXPECT_EQ(context->GetLuxClient(), nullptr);
+  // The stand-in Lux client, which the settings can switch off.
+  EXPECT_EQ(context->GetLuxClient().get(), static_cast<host::IBaseLuxClient*>(h->Lux()));
+  EXPECT_NE(context->GetLuxClient(), nullptr);
+}
+
+TEST(MastersTest, WithoutTheLuxClientTheContextHasNone) {
+  TestHost h([](HostSettings& s) { s.luxClient = false; });
+  EXPECT_EQ(h->Lux(), nullptr);
+  EXPECT_EQ(host::GetHQContext()->GetLuxClient(), nullptr);
 }
 
 TEST(MastersTest, ServerAddressesGetAnHttpPrefixUnlessTheyNameAScheme) {

@@ -1,7 +1,8 @@
 // TestHost: a stand-in host for tests, on the built sample configuration, with a ManualClock (tests move
 // time with Loop().AdvanceBy), a server clock fixed at 2026-12-04 10:30:00 (a Friday, in the morning
-// session), a quote engine that moves only when a test calls Speed()->SyncNow(), and a fresh data
-// directory that is removed afterwards.
+// session), a quote engine that moves only when a test calls Speed()->SyncNow(), a Lux client that answers
+// without latency and pushes only when a test calls Lux()->PushNow(), and a fresh data directory that is
+// removed afterwards.
 #pragma once
 
 #include <functional>

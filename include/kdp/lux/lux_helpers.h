@@ -2,8 +2,9 @@
 //
 // TKrLuxNewsHelper and TKrLuxMsgHelper look the manager up, register an observer whose deliveries they
 // pass on to the call-back the widget assigns, and forward requests, answering a failure value when the
-// manager is not there. They are plain objects owned by the widget that creates them; destroying one
-// detaches its observer first, so a delivery already on its way is not passed on.
+// manager is not there. TKrLuxHelper does both for one widget (one request object, both faces). They are plain objects
+// owned by the widget that creates them; destroying one detaches its observer first, so a delivery already on its way
+// is not passed on.
 //
 // Main thread only.
 #pragma once
@@ -87,6 +88,47 @@ class TKrLuxMsgHelper {
 
  private:
   std::shared_ptr<IKrLuxDataManager> FILuxDataMgr;
+  std::shared_ptr<IKrLuxMsgReq> FILuxMsgReq;
+  std::shared_ptr<TKrLuxDataNotifyObserver> FLuxDataNotifyObserver;
+  TDataNotify FDataNotify;
+  TRawDataNotify FRawDataNotify;
+};
+
+class TKrLuxHelper {
+ public:
+  // Looks up "IKrLuxDataMgr" and asks it for one request object, used for news and messages alike.
+  TKrLuxHelper();
+  ~TKrLuxHelper();
+  TKrLuxHelper(const TKrLuxHelper&) = delete;
+  TKrLuxHelper& operator=(const TKrLuxHelper&) = delete;
+
+  void SetDataNotify(TDataNotify notify) { FDataNotify = std::move(notify); }
+  void SetRawDataNotify(TRawDataNotify notify) { FRawDataNotify = std::move(notify); }
+
+  // False without a request object.
+  bool Subscribe(const ReqInfoPtr& reqInfo);
+  bool DeSubscribe(const ReqInfoPtr& reqInfo);
+  bool RemoveSectorByID(const ReqInfoPtr& reqInfo);
+  bool IsAlreadySub(const ReqInfoPtr& reqInfo);
+  bool SetItemBrowsed(const ReqInfoPtr& reqInfo, const std::string& id);
+  // -1 without a request object.
+  std::int32_t GetHisData(const ReqInfoPtr& reqInfo);
+  std::int32_t SearchData(const ReqInfoPtr& reqInfo);
+  std::int32_t RawSendMsg(std::uint32_t appClass, std::uint32_t commandID, const std::string& content,
+                          std::uint32_t userData);
+  std::int32_t RawSendMsg(std::uint32_t appClass, std::uint32_t commandID, const host::MemoryStream& content,
+                          std::uint32_t userData);
+  // 0 without a request object.
+  std::int32_t SendMsg(const ReqInfoPtr& reqInfo);
+  // Null without a manager.
+  ReqInfoPtr GetLuxDataReqInfo(const std::string& name, TLuxDataReqType reqType);
+
+  void OnDataNotify(const std::shared_ptr<IKrLuxDataTable>& ADataTable, const TNotifyInfo& AInfo);
+  void OnRawMsgDataNotify(std::int32_t AMsgSerialNum, const host::TMessageProperty& AMsgProp, const TRawMsgData& AData);
+
+ private:
+  std::shared_ptr<IKrLuxDataManager> FILuxDataMgr;
+  std::shared_ptr<IKrLuxNewsReq> FILuxNewsReq;
   std::shared_ptr<IKrLuxMsgReq> FILuxMsgReq;
   std::shared_ptr<TKrLuxDataNotifyObserver> FLuxDataNotifyObserver;
   TDataNotify FDataNotify;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kdp/host/interface.h"
 #include "kdp/host/memory_stream.h"
@@ -85,6 +86,25 @@ class IKrLuxDataManager : public virtual host::IInterface {
   virtual ReqInfoPtr GetLuxDataReqInfo(const std::string& name, TLuxDataReqType reqType) = 0;
   // Loads another module's column configuration ("<root><module>/Base/<file>").
   virtual void AppendLuxInfoConfigure(const std::string& moduleName, const std::string& path) = 0;
+};
+
+// The configured columns, for operations tools (the data manager's second face: Query it from the
+// "IKrLuxDataMgr" service).
+struct TLuxColumnInfo {
+  std::string Sector;
+  std::string Caption;
+  std::string DataProcessorName;
+  std::string DataStrategyName;
+  std::vector<std::string> RequestKinds;  // "DITGet", "DITSub", ... in configured order
+  bool TestMode = false;                  // answered from a local test document
+};
+
+class IKrLuxColumnList : public virtual host::IInterface {
+ public:
+  static constexpr host::Guid IID = "66981972-7D22-43C3-9E24-D0775BC6DF64";
+
+  // Every column of the loaded configuration files, in loading order.
+  virtual std::vector<TLuxColumnInfo> GetLuxColumns() = 0;
 };
 
 }  // namespace kdp

@@ -1,0 +1,174 @@
+// kdp-host news COLUMN [--code CODE] [--param NAME=VALUE]... [--pages N] [--follow] [--seconds N]
+// A news column from the stand-in Lux service, page by page, as a news pane asks for it: through the Lux
+// data manager, which answers a page from the column's store when it can and asks the service otherwise.
+// With --follow the column's subscription stays on and pushed items are printed as they arrive.
+#include <atomic>
+#include <csignal>
+#include <set>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/lux/lux_helpers.h"
+#include "util/strings.h"
+
+namespace kdp::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPageWait = 15s;
+
+std::atomic<bool> g_interrupted{false};
+
+struct Options {
+  std::string column;
+  std::string code;
+  std::vector<std::string> params;  // NAME=VALUE
+  int pages = 1;
+  bool follow = false;
+  int seconds = 0;
+};
+
+// Sets the request's parameter `name` (whatever ASCII case the column gives it), or adds it.
+void SetParameter(IKrLuxDataReqInfo& info, const std::string& name, const std::string& value) {
+  for (int i = 0; i < info.GetIndexQuotaCount(); ++i) {
+    const std::string existing = info.GetIndexByOrder(i);
+    if (SameTextAscii(existing, name)) {
+      info.SetIndexValue(existing, value);
+      return;
+    }
+  }
+  info.SetIndexValue(name, value);
+}
+
+std::string Field(IKrLuxDataTable& table, int row, const char* a, const char* b) {
+  std::string value = table.GetIndexValue(row, a);
+  return value.empty() ? table.GetIndexValue(row, b) : value;
+}
+
+// One line per item: date, title, source.
+void PrintRows(Session& s, IKrLuxDataTable& table, std::string_view mark) {
+  for (int row = 0; row < table.GetRowCount(); ++row) {
+    const std::string source = Field(table, row, "Source", "sitename");
+    fmt::print(s.out, "{}{:<19}  {}{}\n", mark, Field(table, row, "NewsDate", "date"),
+               Field(table, row, "Title", "title"), source.empty() ? "" : "  — " + source);
+  }
+}
+
+std::string_view Outcome(TLuxMessageType type) {
+  switch (type) {
+    case LMTError:
+      return "the service answered with an error";
+    case LMTTimeOut:
+      return "the service did not answer in time";
+    default:
+      return "";
+  }
+}
+
+int RunNews(Session& s, const Options& o) {
+  TKrLuxNewsHelper helper;
+  std::vector<std::pair<std::shared_ptr<IKrLuxDataTable>, TNotifyInfo>> pages, pushes;
+  helper.SetDataNotify([&](const std::shared_ptr<IKrLuxDataTable>& table, const TNotifyInfo& info) {
+    (info.NotifyType == NTPush ? pushes : pages).emplace_back(table, info);
+  });
+  ReqInfoPtr info = helper.GetLuxDataReqInfo(o.column, LDRTGet);
+  if (!info) {
+    fmt::print(s.err, "kdp-host: no news column {} (see `kdp-host lux columns`)\n", o.column);
+    return 1;
+  }
+  if (!o.code.empty()) SetParameter(*info, "koracode", o.code);
+  for (const std::string& param : o.params) {
+    const std::size_t eq = param.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      fmt::print(s.err, "kdp-host: --param {} is not NAME=VALUE\n", param);
+      return 1;
+    }
+    SetParameter(*info, param.substr(0, eq), param.substr(eq + 1));
+  }
+  // The parameters a widget fills in.
+  for (int i = 0; i < info->GetIndexQuotaCount(); ++i) {
+    if (info->GetIndexValueByOrder(i) != "$VARIABLE") continue;
+    const std::string name = info->GetIndexByOrder(i);
+    fmt::print(s.err, "kdp-host: column {} needs a value for {} ({})\n", o.column, name,
+               SameTextAscii(name, "koracode") ? "--code" : "--param " + name + "=...");
+    return 1;
+  }
+  fmt::print(s.out, "{}{}\n", o.column, o.code.empty() ? "" : " " + o.code);
+
+  auto& loop = s.host.Loop();
+  std::set<std::string> seen;
+  std::string lastID;
+  for (int page = 1; page <= o.pages; ++page) {
+    SetParameter(*info, "startid", page == 1 ? "0" : lastID);
+    SetParameter(*info, "pageno", std::to_string(page));
+    const std::size_t before = pages.size();
+    // -1 while the manager holds the request back (the authority list has not arrived yet): it sends it
+    // itself once it can, so the answer is awaited either way.
+    helper.GetHisData(info);
+    if (!loop.RunUntil([&] { return pages.size() > before; }, kPageWait)) {
+      fmt::print(s.err, "kdp-host: no answer for page {} within {} seconds\n", page, kPageWait.count());
+      return 1;
+    }
+    const auto& [table, notice] = pages.back();
+    if (const std::string_view outcome = Outcome(notice.MessageType); !outcome.empty()) {
+      fmt::print(s.err, "kdp-host: page {}: {}\n", page, outcome);
+      return 1;
+    }
+    int fresh = 0;
+    for (int row = 0; table && row < table->GetRowCount(); ++row)
+      fresh += seen.insert(table->GetIndexValue(row, "ID")).second;
+    if (!table || table->GetRowCount() == 0 || fresh == 0) {
+      fmt::print(s.out, "-- page {}: no more items\n", page);
+      break;
+    }
+    fmt::print(s.out, "-- page {} ({} items{})\n", page, table->GetRowCount(),
+               notice.LParam == 0 ? ", from the store" : "");
+    PrintRows(s, *table, "");
+    lastID = table->GetIndexValue(table->GetRowCount() - 1, "ID");
+  }
+
+  if (!o.follow) return 0;
+  if (!helper.IsAlreadySub(helper.GetLuxDataReqInfo(o.column, LDRTSub))) {
+    fmt::print(s.err, "kdp-host: column {} pushes nothing (it has no subscription)\n", o.column);
+    return 1;
+  }
+  fmt::print(s.out, "-- following {} (Ctrl-C to stop)\n", o.column);
+  s.out.flush();
+  g_interrupted = false;
+  std::signal(SIGINT, [](int) { g_interrupted = true; });
+  std::size_t printed = 0;
+  const auto check = loop.SetTimer(100ms, [&] {
+    if (g_interrupted) loop.Quit();
+    for (; printed < pushes.size(); ++printed) {
+      if (pushes[printed].first) PrintRows(s, *pushes[printed].first, "+ ");
+    }
+    s.out.flush();
+  });
+  loop.Run(o.seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(o.seconds))
+                         : std::chrono::milliseconds::max());
+  loop.KillTimer(check);
+  std::signal(SIGINT, SIG_DFL);
+  return 0;
+}
+
+}  // namespace
+
+void AddNewsCommand(CLI::App& app, Action& chosen) {
+  auto options = std::make_shared<Options>();
+  auto* news = app.add_subcommand("news", "a news column from the Lux service, page by page");
+  news->add_option("COLUMN", options->column, "the column's sector name, e.g. NEWS_STOCK (see `lux columns`)")
+      ->required();
+  news->add_option("--code", options->code, "the security the column is for, e.g. 600000.SH");
+  news->add_option("--param", options->params, "another parameter of the request, NAME=VALUE (repeatable)");
+  news->add_option("--pages", options->pages, "how many pages to print")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  news->add_flag("--follow", options->follow, "keep the column subscribed and print pushed items as they arrive");
+  news->add_option("--seconds", options->seconds, "with --follow: stop after this many seconds (default: Ctrl-C)");
+  news->callback([&chosen, options] { chosen = [options](Session& s) { return RunNews(s, *options); }; });
+}
+
+}  // namespace kdp::app

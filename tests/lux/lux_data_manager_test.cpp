@@ -1,0 +1,428 @@
+// The Lux data manager through the stand-in host's Lux client, which answers on its own thread from the
+// sample scenario: held-back requests and the authority list, pages answered from the sector store,
+// columns that do not save, time-out and error replies, shared and last subscriptions with pushes, raw
+// messages, the send timer's back-off, stray replies and replies for widgets that are gone, and test mode.
+// Every wait drives the main loop until the expected delivery arrived, with a deadline.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/package_lookup.h"
+#include "kdp/lux/lux_data_provider.h"
+#include "kdp/lux/lux_helpers.h"
+#include "kdp/lux/lux_requests.h"
+#include "lux/lux_data_manager.h"
+#include "lux/lux_news_processor.h"
+#include "lux_test_support.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using namespace std::chrono_literals;
+using Answer = minihost::SimLuxClient::Answer;
+using testing::IdsOf;
+
+constexpr auto kDeadline = 10s;
+
+// Every delivery a widget received, in order.
+class RecordingObserver final : public host::Implements<IKrLuxDataNotifyObserver> {
+ public:
+  struct Delivery {
+    std::shared_ptr<IKrLuxDataTable> table;
+    TNotifyInfo info;
+  };
+  struct RawDelivery {
+    std::int32_t serial;
+    host::TMessageProperty prop;
+    std::string body;
+    std::uint32_t userData;
+  };
+
+  void OnDataNotify(const std::shared_ptr<IKrLuxDataTable>& table, const TNotifyInfo& info) override {
+    deliveries.push_back({table, info});
+  }
+  void OnRawMsgDataNotify(std::int32_t serial, const host::TMessageProperty& prop, const TRawMsgData& data) override {
+    raw.push_back({serial, prop, data.DataStream ? std::string(data.DataStream->AsStringView()) : "", data.UserData});
+  }
+
+  std::vector<Delivery> deliveries;
+  std::vector<RawDelivery> raw;
+};
+
+// A widget: its observer and its request object.
+struct Widget {
+  std::shared_ptr<RecordingObserver> observer = std::make_shared<RecordingObserver>();
+  std::shared_ptr<IKrLuxNewsReq> news;
+
+  explicit Widget(IKrLuxDataManager& manager) : news(manager.GetLuxNewsRequest(observer)) {}
+  std::shared_ptr<IKrLuxMsgReq> Messages() { return host::Query<IKrLuxMsgReq>(news); }
+  std::size_t Count() const { return observer->deliveries.size(); }
+  const RecordingObserver::Delivery& Last() const { return observer->deliveries.back(); }
+};
+
+// The news rows of 600000.SH in the sample archive, newest first (media type 01).
+const std::vector<std::string> kSpdbNews{"N2026120400060", "N2026120400058", "N2026120400053", "N2026120300045",
+                                         "N2026120200040", "N2026112800034", "N2026112000031"};
+// Those of 600036.SH.
+const std::vector<std::string> kCmbNews{"N2026120400059", "N2026120400055", "N2026120400053", "N2026120300041"};
+
+class LuxDataManagerTest : public ::testing::Test {
+ protected:
+  // `beforeStart` scripts the client before the package (and so the manager) starts.
+  void Start(const std::function<void(minihost::SimLuxClient&)>& beforeStart = {}) {
+    if (beforeStart) beforeStart(Lux());
+    ASSERT_TRUE(h->StartPackage());
+    manager = TKrLuxDataManager::GetInstance();
+    ASSERT_EQ(G_QueryInterface<IKrLuxDataManager>("IKrLuxDataMgr"), host::Query<IKrLuxDataManager>(manager));
+  }
+  void StartWithAuthority() {
+    Start();
+    ASSERT_TRUE(RunUntil([&] { return !manager->GetAuthList().empty(); }));
+  }
+
+  minihost::SimLuxClient& Lux() { return *h->Lux(); }
+  bool RunUntil(const std::function<bool()>& done) { return h->Loop().RunUntil(done, kDeadline); }
+  // Waits until the client has made `n` deliveries in all, then runs the loop until nothing is left to do.
+  bool Settle(int delivered) {
+    const bool reached = Lux().WaitForDeliveries(delivered, kDeadline);
+    h->Loop().RunUntilIdle();
+    return reached;
+  }
+  ReqInfoPtr Info(const std::string& column, TLuxDataReqType kind,
+                  const std::vector<std::pair<std::string, std::string>>& params = {}) {
+    ReqInfoPtr info = manager->GetLuxDataReqInfo(column, kind);
+    if (info) {
+      for (const auto& [name, value] : params) info->SetIndexValue(name, value);
+    }
+    return info;
+  }
+  int NewsRequestsSent() { return Lux().CountSent(1411, 6001); }
+
+  testing::TestHost h;
+  std::shared_ptr<TKrLuxDataManager> manager;
+};
+
+TEST_F(LuxDataManagerTest, AHistoryRequestHeldBackUntilTheAuthorityListArrivesIsThenSent) {
+  Start([](minihost::SimLuxClient& lux) { lux.SetAnswerFor(1005, 623, Answer::kDrop); });
+  EXPECT_EQ(Lux().CountSent(1005, 623), 1);  // asked for at construction
+  Widget widget(*manager);
+  auto info = Info("NEWS_STOCK", LDRTGet, {{"koracode", "600000.SH"}});
+  ASSERT_TRUE(info);
+
+  EXPECT_EQ(widget.news->GetHisData(info), -1);
+  EXPECT_EQ(manager->DelayedRequestCount(), 1u);
+  EXPECT_TRUE(manager->SendTimerEnabled());
+  EXPECT_EQ(NewsRequestsSent(), 0);
+
+  // The next tick asks again; this time the server answers, and the answer releases the request.
+  Lux().SetAnswerFor(1005, 623, Answer::kReply);
+  h->Loop().AdvanceBy(15s);
+  EXPECT_EQ(Lux().CountSent(1005, 623), 2);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 1; }));
+  EXPECT_EQ(manager->GetAuthList(), (std::vector<std::string>{"1", "3", "7"}));
+  EXPECT_EQ(NewsRequestsSent(), 1);
+  EXPECT_EQ(manager->DelayedRequestCount(), 0u);
+  EXPECT_FALSE(manager->SendTimerEnabled());
+  EXPECT_EQ(IdsOf(widget.Last().table), kSpdbNews);
+  EXPECT_EQ(widget.Last().info.NotifyType, NTGet);
+  EXPECT_EQ(widget.Last().info.MessageType, LMTOK);
+  EXPECT_EQ(widget.Last().info.Sector, "NEWS_STOCK");
+  // The request went out for the first page of 20, and the column's subscription with it.
+  const auto sent = Lux().SentRequests();
+  EXPECT_NE(sent.back().query.find("koracode:600000.SH&pagesize=20&pageno=1"), std::string::npos) << sent.back().query;
+  EXPECT_EQ(Lux().Subscriber().SubscribedTopics().size(), 1u);
+}
+
+TEST_F(LuxDataManagerTest, AStoreThatHoldsEnoughAnswersAtOnceUnlessTheColumnDoesNotSave) {
+  StartWithAuthority();
+  Widget widget(*manager);
+  auto info = Info("NEWS_STOCK", LDRTGet, {{"koracode", "600000.SH"}});
+  const std::int32_t serial = widget.news->GetHisData(info);
+  ASSERT_GT(serial, 0);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 1; }));
+  EXPECT_EQ(widget.Last().info.LParam, serial);
+  const std::string sector = std::dynamic_pointer_cast<TKrLuxDataRequestInfo>(info)->GetSectorID();
+  EXPECT_EQ(IdsOf(manager->StoredRows(sector)), kSpdbNews);
+
+  // Five rows after the second one: the store has them, nothing goes to the server.
+  info->SetIndexValue("startid", "N2026120400058");
+  info->SetIndexValue("datasize", "5");
+  EXPECT_EQ(widget.news->GetHisData(info), 0);
+  ASSERT_EQ(widget.Count(), 2u);  // delivered before GetHisData returned
+  EXPECT_EQ(IdsOf(widget.Last().table), (std::vector<std::string>(kSpdbNews.begin() + 2, kSpdbNews.end())));
+  EXPECT_EQ(widget.Last().info.NotifyType, NTGet);
+  EXPECT_EQ(NewsRequestsSent(), 1);
+
+  // Not saving: the server is asked although the store has enough, and the reply goes to the widget as
+  // it came, without entering the store. (The first page, not the one after the rows held.)
+  info->SetIndexValue("SaveData", "False");
+  info->SetIndexValue("koracode", "600036.SH");
+  info->SetIndexValue("startid", "0");
+  info->SetIndexValue("datasize", "20");
+  info->SetIndexValue("pageno", "1");
+  EXPECT_GT(widget.news->GetHisData(info), 0);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 3; }));
+  EXPECT_EQ(NewsRequestsSent(), 2);
+  EXPECT_EQ(IdsOf(widget.Last().table), kCmbNews);
+  EXPECT_EQ(IdsOf(manager->StoredRows(sector)), kSpdbNews);
+}
+
+TEST_F(LuxDataManagerTest, TimeOutAndErrorRepliesReachTheWidgetWithTheirMessageType) {
+  StartWithAuthority();
+  Widget widget(*manager);
+  Lux().AnswerNext(Answer::kTimeout);
+  Lux().AnswerNext(Answer::kError);
+  auto timedOut = Info("NEWS_NEGATIVE", LDRTGet, {{"koracode", "000002.SZ"}});
+  auto failed = Info("F10_ANNOUNCEMENT", LDRTGet, {{"koracode", "600000.SH"}});
+  const std::int32_t first = widget.news->GetHisData(timedOut);
+  const std::int32_t second = widget.news->GetHisData(failed);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 2; }));
+  for (const auto& [delivery, serial, type] : {std::tuple{widget.observer->deliveries[0], first, LMTTimeOut},
+                                               {widget.observer->deliveries[1], second, LMTError}}) {
+    SCOPED_TRACE(serial);
+    EXPECT_EQ(delivery.info.LParam, serial);
+    EXPECT_EQ(delivery.info.MessageType, type);
+    EXPECT_EQ(delivery.info.NotifyType, NTGet);
+    ASSERT_TRUE(delivery.table);
+    EXPECT_EQ(delivery.table->GetRowCount(), 0);
+  }
+  EXPECT_EQ(manager->OutstandingRequestCount(), 0u);
+}
+
+TEST_F(LuxDataManagerTest, WidgetsShareASubscriptionUntilTheLastOneGoes) {
+  StartWithAuthority();
+  auto a = std::make_unique<Widget>(*manager);
+  auto b = std::make_unique<Widget>(*manager);
+  auto info = Info("NEWS_LIVE", LDRTSub);
+  ASSERT_TRUE(a->news->Subscribe(info));
+  ASSERT_EQ(Lux().Subscriber().SubscribedTopics().size(), 1u);
+  const int topic = Lux().Subscriber().SubscribedTopics().front();
+  const auto conditions = Lux().Subscriber().Topic(topic)->conditions;
+  EXPECT_EQ(conditions.at(2041), std::vector<std::string>{"ON3101"});
+  EXPECT_EQ(conditions.at(2021), (std::vector<std::string>{"1", "3", "7"}));
+
+  // The second widget joins without a second subscription at the server.
+  EXPECT_TRUE(b->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
+  EXPECT_EQ(Lux().Subscriber().SubscribedTopics(), std::vector<int>{topic});
+  EXPECT_TRUE(b->news->IsAlreadySub(info));
+
+  // A push of a live item reaches both; one that is not live reaches nobody.
+  const int delivered = Lux().DeliveredCount();
+  Lux().PushNow();  // the first sample push: live
+  ASSERT_TRUE(RunUntil([&] { return a->Count() == 1 && b->Count() == 1; }));
+  EXPECT_EQ(a->Last().info.NotifyType, NTPush);
+  ASSERT_EQ(a->Last().table->GetRowCount(), 1);
+  EXPECT_EQ(a->Last().table->GetIndexValue(0, "Title"), "浦发银行：董事会同意设立科技金融事业部");
+  EXPECT_EQ(a->Last().table->GetIndexValue(0, "ID"), "P2026120400001");
+  Lux().PushNow();  // the second: not live
+  EXPECT_TRUE(Settle(delivered + 2));
+  EXPECT_EQ(a->Count(), 1u);
+  const std::string sector = std::dynamic_pointer_cast<TKrLuxDataRequestInfo>(info)->GetSectorID();
+  EXPECT_EQ(IdsOf(manager->StoredRows(sector)), std::vector<std::string>{"P2026120400001"});
+
+  a.reset();
+  EXPECT_EQ(Lux().Subscriber().SubscribedTopics(), std::vector<int>{topic});
+  EXPECT_TRUE(manager->IsSectorSubscribed(sector));
+  b.reset();
+  EXPECT_TRUE(Lux().Subscriber().SubscribedTopics().empty());
+  EXPECT_FALSE(manager->IsSectorSubscribed(sector));
+  EXPECT_EQ(manager->StoredRows(sector), nullptr);
+}
+
+TEST_F(LuxDataManagerTest, RawMessagesKeepTheBodyAfterItsPrefixExceptTheCloudVariant) {
+  StartWithAuthority();
+  Widget widget(*manager);
+  auto messages = widget.Messages();
+  ASSERT_TRUE(messages);
+  const std::int32_t cloud = messages->RawSendMsg(1079, 1, "RPT_STOCK_PE", 4367);
+  const std::int32_t plain = messages->RawSendMsg(1079, 1, "RPT_STOCK_PE", 17);
+  ASSERT_TRUE(RunUntil([&] { return widget.observer->raw.size() == 2; }));
+  const auto& raw = widget.observer->raw;
+  const std::string document = raw[1].body;
+  EXPECT_EQ(document.rfind(R"({"ReportID":"RPT_STOCK_PE")", 0), 0u) << document;
+  EXPECT_EQ(raw[0].serial, cloud);
+  EXPECT_EQ(raw[0].userData, 4367u);
+  EXPECT_EQ(raw[0].body.size(), document.size() + 4);
+  EXPECT_EQ(raw[0].body.substr(4), document);
+  EXPECT_EQ(raw[1].serial, plain);
+  EXPECT_EQ(raw[1].userData, 17u);
+  EXPECT_EQ(raw[1].prop, host::mpNormal);
+  const auto sent = Lux().SentRequests();
+  EXPECT_EQ(sent.back().query, "RPT_STOCK_PE");
+}
+
+TEST_F(LuxDataManagerTest, UnansweredAuthorityRequestsSlowTheSendTimerAfterFourAndAfterEleven) {
+  Start([](minihost::SimLuxClient& lux) { lux.SetAnswerFor(1005, 623, Answer::kDrop); });
+  Widget widget(*manager);
+  ASSERT_EQ(widget.news->GetHisData(Info("NEWS_STOCK", LDRTGet, {{"koracode", "600000.SH"}})), -1);
+  std::vector<std::pair<int, unsigned>> seen;  // after each tick: requests sent, interval
+  for (int tick = 0; tick < 12; ++tick) {
+    h->Loop().AdvanceBy(std::chrono::milliseconds(manager->SendTimerInterval()));
+    seen.emplace_back(Lux().CountSent(1005, 623), manager->SendTimerInterval());
+  }
+  const std::vector<std::pair<int, unsigned>> expected{{2, 15000},   {3, 15000},   {4, 15000},   {5, 180000},
+                                                       {6, 180000},  {7, 180000},  {8, 180000},  {9, 180000},
+                                                       {10, 180000}, {11, 180000}, {12, 300000}, {13, 300000}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(NewsRequestsSent(), 0);
+  EXPECT_EQ(manager->DelayedRequestCount(), 1u);
+}
+
+TEST_F(LuxDataManagerTest, StrayRepliesAndRepliesForAWidgetThatIsGoneAreDropped) {
+  StartWithAuthority();
+  Widget keeper(*manager);
+  auto gone = std::make_unique<Widget>(*manager);
+  auto observer = gone->observer;
+
+  int delivered = Lux().DeliveredCount();
+  Lux().DeliverStray(424242);
+  EXPECT_TRUE(Settle(++delivered));
+  EXPECT_EQ(keeper.Count(), 0u);
+
+  // The reply reaches the client's thread and the dispatcher after the widget let its request object go.
+  auto info = Info("NEWS_STOCK", LDRTGet, {{"koracode", "600036.SH"}});
+  ASSERT_GT(gone->news->GetHisData(info), 0);
+  gone.reset();
+  EXPECT_TRUE(Settle(++delivered));
+  EXPECT_TRUE(observer->deliveries.empty());
+  EXPECT_EQ(manager->OutstandingRequestCount(), 0u);
+  EXPECT_TRUE(Lux().Subscriber().SubscribedTopics().empty());  // its subscription went with it
+
+  // The manager goes on serving the others.
+  ASSERT_GT(keeper.news->GetHisData(Info("NEWS_STOCK", LDRTGet, {{"koracode", "600036.SH"}})), 0);
+  ASSERT_TRUE(RunUntil([&] { return keeper.Count() == 1; }));
+  EXPECT_EQ(IdsOf(keeper.Last().table), kCmbNews);
+}
+
+TEST_F(LuxDataManagerTest, ATestModeColumnIsAnsweredLocally) {
+  StartWithAuthority();
+  Widget widget(*manager);
+  auto info = Info("NEWS_DEMO", LDRTGet);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(widget.news->GetHisData(info), TKrLuxDataManager::kTestModeSerial);
+  EXPECT_EQ(widget.news->SearchData(Info("NEWS_DEMO", LDRTSearch)), TKrLuxDataManager::kTestModeSerial);
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(widget.Count(), 2u);
+  EXPECT_EQ(IdsOf(widget.observer->deliveries[0].table), (std::vector<std::string>{"T0001", "T0002", "T0003"}));
+  EXPECT_EQ(widget.observer->deliveries[0].info.LParam, TKrLuxDataManager::kTestModeSerial);
+  EXPECT_EQ(widget.observer->deliveries[1].info.NotifyType, NTSearch);
+  EXPECT_EQ(NewsRequestsSent(), 0);
+}
+
+TEST_F(LuxDataManagerTest, SearchesAndPlainMessagesAreDeliveredAsSuch) {
+  StartWithAuthority();
+  Widget widget(*manager);
+  auto search = Info("SUBJECT_LIST", LDRTSearch, {{"indexname", "白酒"}});
+  const std::int32_t searched = widget.news->SearchData(search);
+  ASSERT_GT(searched, 0);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 1; }));
+  EXPECT_EQ(widget.Last().info.NotifyType, NTSearch);
+  EXPECT_EQ(widget.Last().info.LParam, searched);
+  EXPECT_EQ(IdsOf(widget.Last().table, "id"), (std::vector<std::string>{"N2026120400057", "N2026120300048"}));
+
+  auto messages = widget.Messages();
+  const std::int32_t sent = messages->SendMsg(Info("MSG_BALLOT_STATE", LDRTMsg, {{"SurveyID", "SV20261204001"}}));
+  ASSERT_GT(sent, 0);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 2; }));
+  EXPECT_EQ(widget.Last().info.NotifyType, NTSpecalMsg);
+  EXPECT_EQ(widget.Last().info.Sector, "MSG_BALLOT_STATE");
+  EXPECT_EQ(widget.Last().table->GetIndexValue(0, "BallotState"), "1");
+
+  // Unknown columns and kinds give no request description.
+  EXPECT_EQ(manager->GetLuxDataReqInfo("NO_SUCH_COLUMN", LDRTGet), nullptr);
+  EXPECT_EQ(manager->GetLuxDataReqInfo("SUBJECT_LIST", LDRTSub), nullptr);
+}
+
+// The client's thread matches and parses replies and pushes while the main thread keeps sending requests
+// with the same processors, subscribing, unsubscribing and dispatching.
+TEST_F(LuxDataManagerTest, RepliesAndPushesRaceTheMainThreadsRequests) {
+  StartWithAuthority();
+  const std::vector<std::string> codes{"600000.SH", "600036.SH", "601318.SH", "000001.SZ"};
+  std::vector<std::unique_ptr<Widget>> widgets;
+  std::vector<ReqInfoPtr> pages;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    widgets.push_back(std::make_unique<Widget>(*manager));
+    ASSERT_TRUE(widgets[i]->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
+    pages.push_back(Info("NEWS_STOCK", LDRTGet, {{"koracode", codes[i]}, {"SaveData", "False"}, {"pageno", "1"}}));
+  }
+  std::vector<int> asked(codes.size(), 0);
+  auto countGets = [](const Widget& w) {
+    return std::count_if(w.observer->deliveries.begin(), w.observer->deliveries.end(),
+                         [](const auto& d) { return d.info.NotifyType == NTGet; });
+  };
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t w = static_cast<std::size_t>(round) % widgets.size();
+    if (round % 60 == 59) {
+      // A widget goes, with what it asked for still on its way; another takes its place.
+      widgets[w] = std::make_unique<Widget>(*manager);
+      ASSERT_TRUE(widgets[w]->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
+      asked[w] = 0;
+    }
+    ASSERT_GT(widgets[w]->news->GetHisData(pages[w]), 0);
+    ++asked[w];
+    if (round % 3 == 0) Lux().PushNow();
+    if (round % 7 == 0) h->Loop().RunUntilIdle();
+  }
+  ASSERT_TRUE(RunUntil([&] {
+    for (std::size_t w = 0; w < widgets.size(); ++w) {
+      if (countGets(*widgets[w]) < asked[w]) return false;
+    }
+    return manager->OutstandingRequestCount() == 0;
+  }));
+  for (std::size_t w = 0; w < widgets.size(); ++w) {
+    SCOPED_TRACE(codes[w]);
+    EXPECT_EQ(countGets(*widgets[w]), asked[w]);
+    EXPECT_FALSE(IdsOf(widgets[w]->Last().table).empty());
+  }
+  // The live column's subscription and the one the stock column took with its first page, each shared.
+  EXPECT_EQ(Lux().Subscriber().SubscribedTopics().size(), 2u);
+}
+
+TEST_F(LuxDataManagerTest, AQuoteBoardsCodesAreSubscribedAndSearchedTogether) {
+  {
+    TKrLuxHelper withoutManager;  // before the package runs there is no manager to forward to
+    EXPECT_EQ(withoutManager.GetHisData(nullptr), -1);
+    EXPECT_EQ(withoutManager.SendMsg(nullptr), 0);
+    EXPECT_FALSE(withoutManager.Subscribe(nullptr));
+  }
+  StartWithAuthority();
+  std::vector<RecordingObserver::Delivery> received;
+  TKrLuxDataProvider provider("NEWS_BOARD");
+  provider.SetLuxDataCallBack([&](const std::shared_ptr<IKrLuxDataTable>& table, const TNotifyInfo& info) {
+    received.push_back({table, info});
+  });
+
+  TKrRealTimeParamStructure board(2);
+  board.SetKoraCode(0, "600000.SH");
+  board.SetKoraCode(1, "600036.SH");
+  const std::int32_t serial = provider.GetLuxData(board);
+  ASSERT_GT(serial, 0);
+  ASSERT_TRUE(RunUntil([&] { return received.size() == 1; }));
+  EXPECT_EQ(received[0].info.NotifyType, NTSearch);
+  EXPECT_EQ(received[0].info.LParam, serial);
+  EXPECT_EQ(IdsOf(received[0].table),
+            (std::vector<std::string>{"N2026120400060", "N2026120400059", "N2026120400058", "N2026120400055",
+                                      "N2026120400053", "N2026120300045", "N2026120300041", "N2026120200040",
+                                      "N2026112800034", "N2026112000031"}));
+  auto topics = Lux().Subscriber().SubscribedTopics();
+  ASSERT_EQ(topics.size(), 1u);
+  EXPECT_EQ(Lux().Subscriber().Topic(topics[0])->conditions.at(2002),
+            (std::vector<std::string>{"600000.SH", "600036.SH"}));
+
+  // Another board: the first subscription goes, the new one takes its codes.
+  TKrRealTimeParamStructure other(1);
+  other.SetKoraCode(0, "601318.SH");
+  ASSERT_GT(provider.GetLuxData(other), 0);
+  ASSERT_TRUE(RunUntil([&] { return received.size() == 2; }));
+  EXPECT_EQ(IdsOf(received[1].table), std::vector<std::string>{"N2026120400056"});
+  topics = Lux().Subscriber().SubscribedTopics();
+  ASSERT_EQ(topics.size(), 1u);
+  EXPECT_EQ(Lux().Subscriber().Topic(topics[0])->conditions.at(2002), std::vector<std::string>{"601318.SH"});
+}
+
+}  // namespace
+}  // namespace kdp

@@ -1,0 +1,223 @@
+// The stand-in Lux service: how the scenario chooses a reply and a news page (conditions, negation,
+// dates, media types, paging), and the client's own thread: replies by serial number, time-outs when a
+// dropped request's time is up, a late connection, and topics that stop receiving when unsubscribed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "kdp/host/serializer.h"
+#include "lux_scenario.h"
+#include "sim_lux.h"
+
+namespace kdp::minihost {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kScenarioDir = std::string(KDP_SAMPLE_ETC) + "/../scenario/lux";
+
+const LuxScenario& Scenario() {
+  static const LuxScenario scenario = [] {
+    LuxScenario s;
+    std::string error;
+    if (!s.Load(kScenarioDir, error)) throw std::runtime_error(error);
+    return s;
+  }();
+  return scenario;
+}
+
+struct Page {
+  std::string total;
+  std::vector<std::string> ids;
+};
+
+Page NewsPage(const std::string& query) {
+  pugi::xml_document doc;
+  const std::string document = Scenario().NewsPage(query);
+  EXPECT_TRUE(doc.load_string(document.c_str())) << document;
+  Page page{doc.child("response").child_value("total"), {}};
+  for (pugi::xml_node item : doc.child("response").child("result").children("item")) {
+    page.ids.push_back(item.child_value("id"));
+    EXPECT_FALSE(item.child("mediatype")) << "search fields stay in the archive";
+  }
+  return page;
+}
+
+TEST(LuxScenarioTest, NewsPagesFollowTheQuerysConditionsNewestFirst) {
+  struct Case {
+    std::string query;
+    std::string total;
+    std::vector<std::string> ids;
+  };
+  const std::vector<Case> cases{
+      // 600036.SH's four news items, second page of two.
+      {"name=getlist&mediatype=01&param_v2=koracode:600036.SH&pagesize=2&pageno=2&returnfields=id,title",
+       "4",
+       {"N2026120400053", "N2026120300041"}},
+      // Two codes of the broker comments, one broker left out.
+      {"name=getlist&mediatype=16&param_v2=koracode:600000.SH OR koracode:600519.SH AND (!siteid:HTSC)&pagesize=20",
+       "2",
+       {"N2026120300029", "N2026120200028"}},
+      // The same within a date range.
+      {"name=getlist&mediatype=16&param_v2=koracode:600000.SH OR koracode:600519.SH AND (!siteid:HTSC);"
+       "date1:[20261203 TO 20261204]&pagesize=20",
+       "1",
+       {"N2026120300029"}},
+      // A field the archive does not index is not judged; the scrolling news asks for several media types.
+      {"name=getlist&mediatype=01&returnfields=&param_v2=koracode:600036.SH AND (nosuchfield:1)&type=01,16&pagesize=20",
+       "5",
+       {"N2026120400059", "N2026120400055", "N2026120400053", "N2026120400030", "N2026120300041"}},
+      // The live-news service's query; the negative-news class of a code.
+      {"calltype=C#&name=livenewsinfo&param=v2002:000002.SZ&pagesize=50&pageno=1", "1", {"N2026120300043"}},
+      {"name=getlist&mediatype=01&param_v2=v2025:600000.SH0402&pagesize=20", "1", {"N2026120200040"}},
+      // Past the last page.
+      {"name=getlist&mediatype=01&param_v2=koracode:600036.SH&pagesize=20&pageno=2", "4", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    const Page page = NewsPage(c.query);
+    EXPECT_EQ(page.total, c.total);
+    EXPECT_EQ(page.ids, c.ids);
+  }
+}
+
+TEST(LuxScenarioTest, RepliesAreChosenByCommandWordAndQuery) {
+  const LuxScenario& scenario = Scenario();
+  // The subject tree's query is more specific than the sector trees' and is listed first.
+  const auto subjectTree = scenario.ReplyBody(1411, 6001, "calltype=C#&name=code&param=type:22;subnode:N0001");
+  const auto newsTree = scenario.ReplyBody(1411, 6001, "calltype=C#&name=code&param=type:27;subnode:N1071");
+  ASSERT_TRUE(subjectTree && newsTree);
+  EXPECT_NE(*subjectTree, *newsTree);
+  // A news-server document behind its 4-byte length; a bond document behind the code header.
+  const auto ballot = scenario.ReplyBody(1802, 9737, "");
+  ASSERT_TRUE(ballot);
+  host::MemoryStream prefixed(*ballot);
+  std::uint32_t length = 0;
+  ASSERT_TRUE(host::TStreamSerializer(prefixed).ReadLongWord(length));
+  EXPECT_EQ(length, ballot->size() - 4);
+  const auto bond = scenario.ReplyBody(1306, 3700, "");
+  ASSERT_TRUE(bond);
+  host::MemoryStream coded(*bond);
+  host::TStreamSerializer reader(coded);
+  std::uint32_t code = 1;
+  std::string message = "x";
+  ASSERT_TRUE(reader.ReadLongWord(code) && reader.ReadAnsiString(message));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(bond->substr(8).front(), '{');
+  // The authority levels, one record each.
+  EXPECT_EQ(scenario.ReplyBody(1005, 623, ""), AuthorityBody({"1", "3", "7"}));
+  EXPECT_EQ(scenario.ReplyBody(1005, 999, ""), std::nullopt);
+  EXPECT_EQ(scenario.Pushes().size(), 8u);
+}
+
+// A client on a manual clock whose handler records what it receives.
+class SimLuxClientTest : public ::testing::Test {
+ protected:
+  SimLuxClientTest() {
+    options.scenario = std::shared_ptr<const LuxScenario>(&Scenario(), [](const LuxScenario*) {});
+    options.clock = clock;
+    options.serverTime = [] { return host::DateTime::FromParts(2026, 12, 4, 10, 30, 0); };
+    options.latency = 0ms;
+    options.poll = 1ms;
+  }
+  void Make() {
+    client = std::make_shared<SimLuxClient>(options);
+    client->SetOnMessageNotify([this](host::IBaseLuxClient*, const std::shared_ptr<host::TBaseLuxMessage>& m) {
+      std::lock_guard lock(mutex);
+      received.push_back({m->GetSerialNumber(), m->GetMessageProp()});
+    });
+    client->Start();
+  }
+  std::vector<std::pair<std::int32_t, host::TMessageProperty>> Received() {
+    std::lock_guard lock(mutex);
+    return received;
+  }
+  static std::unique_ptr<host::TBaseLuxRequestMessage> Request(std::uint32_t appClass, std::uint32_t commandID) {
+    auto message = std::make_unique<host::TBaseLuxRequestMessage>();
+    message->MakeEmptyRequest();
+    message->SetCommandWord(host::MakeLuxCommandWord(appClass, commandID));
+    return message;
+  }
+
+  std::shared_ptr<host::ManualClock> clock = std::make_shared<host::ManualClock>();
+  SimLuxClient::Options options;
+  std::shared_ptr<SimLuxClient> client;
+  std::mutex mutex;  // guards received: the handler runs on the client's thread
+  std::vector<std::pair<std::int32_t, host::TMessageProperty>> received;
+};
+
+TEST_F(SimLuxClientTest, ADroppedAsyncRequestTimesOutWhenItsTimeIsUp) {
+  Make();
+  client->AnswerNext(SimLuxClient::Answer::kDrop);
+  auto dropped = Request(1802, 9737);
+  auto answered = Request(1802, 9737);
+  ASSERT_TRUE(client->SendRequestAsync(*dropped, 180));
+  ASSERT_TRUE(client->SendRequestAsync(*answered, 180));
+  EXPECT_EQ(answered->GetSerialNumber(), dropped->GetSerialNumber() + 1);
+  ASSERT_TRUE(client->WaitForDeliveries(1, 10s));
+  EXPECT_EQ(client->PendingCount(), 1u);  // the dropped one's time-out, 180 s away
+  clock->Advance(180s);
+  ASSERT_TRUE(client->WaitForDeliveries(2, 10s));
+  const auto got = Received();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], std::make_pair(answered->GetSerialNumber(), host::mpNormal));
+  EXPECT_EQ(got[1], std::make_pair(dropped->GetSerialNumber(), host::mpTimeout));
+}
+
+TEST_F(SimLuxClientTest, ALateConnectionSendsNothingBeforeItIsMade) {
+  options.connected = false;
+  options.connectAfter = 2s;
+  Make();
+  auto request = Request(1802, 9737);
+  EXPECT_FALSE(client->IsConnected());
+  EXPECT_FALSE(client->SendRequest(*request));
+  clock->Advance(2s);
+  ASSERT_TRUE(client->WaitForConnection(10s));
+  EXPECT_TRUE(client->SendRequest(*request));
+  ASSERT_TRUE(client->WaitForDeliveries(1, 10s));
+  EXPECT_EQ(Received().front().first, request->GetSerialNumber());
+  EXPECT_EQ(client->SentRequests().size(), 1u);
+}
+
+TEST_F(SimLuxClientTest, AnUnsubscribedTopicReceivesNothingMore) {
+  Make();
+  auto subscriber = client->GetSubscriber(client->RegisterSubscriber(2));
+  ASSERT_TRUE(subscriber);
+  std::mutex topicMutex;
+  std::vector<std::string> pushedCodes;
+  const int topic = subscriber->AddTopic();
+  subscriber->SetTopicPublishHandler(topic, [&](host::MemoryStream& record) {
+    std::vector<host::TLuxIndicator> indicators;
+    ASSERT_TRUE(host::DecodeLuxPublishRecord(record, indicators));
+    std::lock_guard lock(topicMutex);
+    for (const auto& indicator : indicators) {
+      if (indicator.FieldID == 2005) pushedCodes.push_back(indicator.Values.front());
+    }
+  });
+  subscriber->AddTopicConditionList(topic, 2002, "600036.SH,601318.SH", ',');
+  ASSERT_TRUE(subscriber->SubscribeTopic(topic));
+  // The pushes go round in order: 600000.SH, then 600036.SH (accepted), then two banks together
+  // (600000.SH and 600036.SH: accepted), then none.
+  for (int i = 0; i < 4; ++i) client->PushNow();
+  ASSERT_TRUE(client->WaitForDeliveries(4, 10s));
+  {
+    std::lock_guard lock(topicMutex);
+    EXPECT_EQ(pushedCodes, (std::vector<std::string>{"600036.SH", "600000.SH,600036.SH"}));
+  }
+  // The rest of the round ends with 601318.SH, which the topic asked for, but it is gone by then.
+  EXPECT_TRUE(subscriber->UnSubscribeTopic(topic));
+  for (int i = 0; i < 4; ++i) client->PushNow();
+  ASSERT_TRUE(client->WaitForDeliveries(8, 10s));
+  std::lock_guard lock(topicMutex);
+  EXPECT_EQ(pushedCodes.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kdp::minihost
