@@ -162,7 +162,8 @@ void AddNewsCommand(CLI::App& app, Action& chosen) {
   news->add_option("COLUMN", options->column, "the column's sector name, e.g. NEWS_STOCK (see `lux columns`)")
       ->required();
   news->add_option("--code", options->code, "the security the column is for, e.g. 600000.SH");
-  news->add_option("--param", options->params, "another parameter of the request, NAME=VALUE (repeatable)");
+  news->add_option("--param", options->params, "another parameter of the request, NAME=VALUE (repeatable)")
+      ->allow_extra_args(false);
   news->add_option("--pages", options->pages, "how many pages to print")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
