@@ -28,35 +28,40 @@ Int ClampToInt(double v) {
 }  // namespace
 
 void TDataTable::Reserve(int columns, int rows) {
-  if (columns > 0) fields_.reserve(static_cast<std::size_t>(columns));
-  if (rows > 0) cells_.reserve(fields_.capacity() * static_cast<std::size_t>(rows));
+  if (columns > 0) {
+    fields_.reserve(static_cast<std::size_t>(columns));
+    if (rows_ == 0) stride_ = std::max(stride_, static_cast<std::size_t>(columns));
+  }
+  if (rows > 0) cells_.reserve(stride_ * static_cast<std::size_t>(rows));
 }
 
 int TDataTable::AddField(std::string_view name, std::string_view typeName) {
   TFieldInfo info{};
   CopyName(info.name, name);
   CopyName(info.typeName, typeName);
-  const std::size_t before = fields_.size();
   fields_.push_back(info);
-  if (rows_ > 0) {
-    // Every row gets the new column: lay the cells out again, one wider.
-    std::vector<Cell> wider(fields_.size() * static_cast<std::size_t>(rows_));
-    for (std::size_t r = 0; r < static_cast<std::size_t>(rows_); ++r) {
-      for (std::size_t c = 0; c < before; ++c) wider[r * fields_.size() + c] = std::move(cells_[r * before + c]);
+  if (fields_.size() > stride_) {
+    const std::size_t wider = rows_ == 0 ? fields_.size() : std::max(fields_.size(), 2 * stride_);
+    if (rows_ > 0) {
+      std::vector<Cell> cells(wider * static_cast<std::size_t>(rows_));
+      for (std::size_t r = 0; r < static_cast<std::size_t>(rows_); ++r) {
+        for (std::size_t c = 0; c + 1 < fields_.size(); ++c) cells[r * wider + c] = std::move(cells_[r * stride_ + c]);
+      }
+      cells_ = std::move(cells);
     }
-    cells_ = std::move(wider);
+    stride_ = wider;
   }
   return static_cast<int>(fields_.size()) - 1;
 }
 
 int TDataTable::AddRow() {
-  cells_.resize(cells_.size() + fields_.size());
+  cells_.resize(cells_.size() + stride_);
   return rows_++;
 }
 
 void TDataTable::Set(int row, int column, Cell value) {
   if (row < 0 || column < 0 || row >= GetRowCount() || column >= GetFieldCount()) return;
-  cells_[static_cast<std::size_t>(row) * fields_.size() + static_cast<std::size_t>(column)] = std::move(value);
+  cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)] = std::move(value);
 }
 
 PFieldInfo TDataTable::GetFieldInfo(int column) {
@@ -65,7 +70,7 @@ PFieldInfo TDataTable::GetFieldInfo(int column) {
 
 const TDataTable::Cell* TDataTable::CellAt(int row, int column) const {
   if (row < 0 || column < 0 || row >= rows_ || column >= static_cast<int>(fields_.size())) return nullptr;
-  return &cells_[static_cast<std::size_t>(row) * fields_.size() + static_cast<std::size_t>(column)];
+  return &cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)];
 }
 
 std::int64_t TDataTable::GetAsInt64(int row, int column) {

@@ -59,5 +59,33 @@ TEST(DataTableTest, ReadsConvertAndNeverFailOutOfRange) {
   EXPECT_EQ(t.GetRowCount(), 1);
 }
 
+// Engines add a row first and then its fields one by one; the cells already set stay where they were.
+TEST(DataTableTest, ColumnsAddedToRowsKeepEveryCell) {
+  TDataTable t;
+  t.AddField("first", "int");
+  for (int r = 0; r < 3; ++r) t.Set(t.AddRow(), 0, r);
+  for (int c = 1; c <= 40; ++c) {
+    t.AddField(std::to_string(c), "int");
+    for (int r = 0; r < 3; ++r) t.Set(r, c, 100 * r + c);
+  }
+  t.Reserve(50, 10);  // with rows already there: room only
+  t.AddRow();
+  ASSERT_EQ(t.GetFieldCount(), 41);
+  ASSERT_EQ(t.GetRowCount(), 4);
+  for (int r = 0; r < 3; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(t.GetAsInteger(r, 0), r);
+    for (int c = 1; c <= 40; ++c) EXPECT_EQ(t.GetAsInteger(r, c), 100 * r + c) << c;
+  }
+  for (int c = 0; c <= 40; ++c) EXPECT_TRUE(std::holds_alternative<std::monostate>(*t.CellAt(3, c)));
+  EXPECT_EQ(t.CellAt(0, 41), nullptr);
+
+  TDataTable noColumns;  // rows without columns still count
+  noColumns.AddRow();
+  noColumns.AddRow();
+  EXPECT_EQ(noColumns.GetRowCount(), 2);
+  EXPECT_EQ(noColumns.CellAt(0, 0), nullptr);
+}
+
 }  // namespace
 }  // namespace kdp::host

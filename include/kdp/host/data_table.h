@@ -44,7 +44,10 @@ class TDataTable final : public Implements<IDataSet> {
 
  private:
   std::vector<TFieldInfo> fields_;
-  std::vector<Cell> cells_;  // row by row, one per column
+  // Row by row, `stride_` cells a row (at least one per column): a column added to a table with rows
+  // doubles the stride when it runs out, so building a row field by field stays linear.
+  std::vector<Cell> cells_;
+  std::size_t stride_ = 0;
   int rows_ = 0;
 };
 
