@@ -1,14 +1,10 @@
-// Lux parsing against its baselines, interleaved: each iteration runs the baseline and the measured work
-// one after the other, so both meet the same heap. (Run apart, the pugixml baseline hands its 150 KB
-// buffer back to the kernel and faults it in again every iteration, which doubles its time and flatters
-// any ratio against it.) Each side is timed with the thread's CPU clock; the counters give the time per
-// iteration of each side and their ratio.
+// Lux parsing against its baselines, interleaved in one benchmark each (paired_timing.h), so both meet the
+// same heap. (Run apart, the pugixml baseline hands its 150 KB buffer back to the kernel and faults it in
+// again every iteration, which doubles its time and flatters any ratio against it.)
 // - a 200-item news reply into a table, against pugixml's load_buffer of the same bytes (goal: within
 //   1.5x; the difference is the walk over the items and the rows it builds);
 // - the serial-string round trip of a 1,000-row table (each row written and read into a new row),
 //   against writing the same names and values into a std::string per row (goal: within 2x).
-#include <time.h>
-
 #include <chrono>
 #include <string>
 #include <utility>
@@ -23,37 +19,12 @@
 #include "lux/lux_data_table.h"
 #include "lux/lux_news_processor.h"
 #include "lux/lux_news_reply.h"
+#include "paired_timing.h"
 
 namespace {
 
 using kdp::TKrLuxDataItem;
 using kdp::TKrLuxDataTable;
-
-// The calling thread's CPU time in microseconds: the machine's other work does not count.
-double ThreadMicros() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
-
-// Runs `baseline` and `measured` once per iteration and reports both and their ratio.
-template <class Baseline, class Measured>
-void Interleave(benchmark::State& state, Baseline baseline, Measured measured) {
-  double baselineMicros = 0, measuredMicros = 0;
-  for (auto _ : state) {
-    const double t0 = ThreadMicros();
-    baseline();
-    const double t1 = ThreadMicros();
-    measured();
-    const double t2 = ThreadMicros();
-    baselineMicros += t1 - t0;
-    measuredMicros += t2 - t1;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["baseline_us"] = baselineMicros / n;
-  state.counters["measured_us"] = measuredMicros / n;
-  state.counters["ratio"] = measuredMicros / baselineMicros;
-}
 
 // A reply of 200 news items as the news server writes them: ids, titles, dates, snap links, channels,
 // sites, keywords, abstracts and a few sentences each; every tenth item a broker's report.
@@ -88,7 +59,7 @@ const std::string& NewsDocument() {
 void BM_NewsReplyIntoTableAgainstPugixml(benchmark::State& state) {
   const std::string& document = NewsDocument();
   const kdp::TNewsReplyContext context = kdp::TNewsReplyContext::FromHost();
-  Interleave(
+  kdp::bench::Interleave(
       state,
       [&] {
         pugi::xml_document doc;
@@ -158,7 +129,7 @@ const Rows& ThousandRows() {
 
 void BM_SerialStringRoundTripAgainstWriting(benchmark::State& state) {
   const Rows& rows = ThousandRows();
-  Interleave(
+  kdp::bench::Interleave(
       state,
       [&] {
         std::vector<std::string> written;
