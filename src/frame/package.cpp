@@ -14,6 +14,7 @@
 #include "kdp/host/log.h"
 #include "kdp/speed/speed_session.h"
 #include "lux/lux_dealer_id.h"
+#include "rtd/rtd_quote_feed.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -31,6 +32,7 @@ struct ModuleStep {
 // Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
 // finding nothing). The timer manager is bound to the host's loop, so it must not outlive the host.
 void StopRegistrationUnit() {
+  FreeRTDQuoteFeed();
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
   FreeHQCache();

@@ -16,6 +16,7 @@
 #include "kdp/speed/speed_session.h"
 #include "messaging/messaging_services.h"
 #include "refdata/stock_type_manager.h"
+#include "rtd/rtd_quote_feed.h"
 #include "ui/ui_resources.h"
 #include "util/dp_timer.h"
 #include "util/file_watcher.h"
@@ -133,6 +134,7 @@ void UnRegisterHQPubIntf() {
   Withdraw(IKrHQStyleMgr::IID);
   Withdraw(IKrHQLanguageFormMgr::IID);
 
+  FreeRTDQuoteFeed();  // its engine request goes before the session that attached the engine
   FreeHQSpeedImpl();
   FreeHQCache();
 

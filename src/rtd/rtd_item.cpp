@@ -7,19 +7,19 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
-#include "fields/format_exp.h"
 #include "core/data_cache.h"
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "fields/format_exp.h"
+#include "fields/hq_dictionary.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/mem_count.h"
-#include "kdp/fields/hq_field_types.h"
 #include "refdata/trade_rules.h"
-#include "fields/hq_dictionary.h"
 #include "util/case_less.h"
 #include "util/float_text.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 #include "util/tools.h"
 
 namespace kdp {
@@ -50,8 +50,10 @@ std::shared_ptr<IKrHQFormatItem> FormatItemFor(const std::shared_ptr<host::IKrSe
 
 }  // namespace
 
-void TRealTimeDrops::AddField(std::uint32_t id) {
-  if (fields++ == 0) firstField = id;
+void TRealTimeDrops::AddFields(std::size_t count, std::uint32_t firstID) {
+  if (count == 0) return;
+  if (fields == 0) firstField = firstID;
+  fields += count;
 }
 
 TRealTimeDrops& TRealTimeDrops::operator+=(const TRealTimeDrops& other) {
@@ -252,6 +254,36 @@ TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
   return drops;
 }
 
+void TKrRTDItem::WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape) {
+  if (!row.touchesFlags) return;
+  FStore.ForEachCell(
+      [](TFieldStore::Cell& cell) { cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE); });
+  for (const TKrQuoteField& field : shape.fields) {
+    TFieldStore::Cell* slot = FStore.Get(field.id);
+    if (!slot) continue;
+    TFieldStore::Cell& cell = *slot;
+    const TKrQuoteValue& value = push.Value(row, field);
+    switch (value.kind) {
+      case TKrQuoteValue::kNumber:
+        cell.number = value.number;
+        cell.present |= TFieldStore::kHasNumber;
+        break;
+      case TKrQuoteValue::kInteger:
+        cell.integer = value.integer;
+        cell.present |= TFieldStore::kHasInteger;
+        break;
+      case TKrQuoteValue::kText:
+        FStore.SetText(field.id, push.Text(value));
+        cell.present |= TFieldStore::kHasText;
+        break;
+      case TKrQuoteValue::kNothing:
+        break;
+    }
+    cell.flags = static_cast<std::uint8_t>(((cell.present & TFieldStore::kHasFlag) ? cell.flags : 0) | kDeliveredBits);
+    cell.present |= TFieldStore::kHasFlag;
+  }
+}
+
 std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
   std::vector<std::uint32_t> ids;
   FStore.ForEach([&ids](std::uint32_t id, TFieldStore::Cell& cell) {
@@ -363,6 +395,7 @@ std::shared_ptr<TKrRTDItem> TKrRTDCache::AddItem(const std::string& code, std::s
   item->SetKoraCode(code);
   item->SetIsValid(true);
   FRTDItemDict[code] = item;
+  ++FGeneration;
   auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
   if (pos == FKoraCodeList.end() || !SameTextAscii(*pos, code)) FKoraCodeList.insert(pos, code);
   return item;
@@ -374,7 +407,10 @@ void TKrRTDCache::RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) {
   auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
   if (pos != FKoraCodeList.end() && SameTextAscii(*pos, code)) FKoraCodeList.erase(pos);
   auto it = FRTDItemDict.find(code);
-  if (it != FRTDItemDict.end() && it->second.get() == item.get()) FRTDItemDict.erase(it);
+  if (it != FRTDItemDict.end() && it->second.get() == item.get()) {
+    FRTDItemDict.erase(it);
+    ++FGeneration;
+  }
 }
 
 void TKrRTDCache::ClearDiffCodes(const std::vector<std::string>& codes, const TKrRealTimeParamStructure& wanted) {

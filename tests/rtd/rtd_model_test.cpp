@@ -14,6 +14,7 @@
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/data_table.h"
 #include "kdp/speed/speed_session.h"
+#include "quote_push.h"
 #include "rtd/rtd_format_item.h"
 #include "rtd/rtd_item.h"
 #include "scripted_speed.h"
@@ -24,6 +25,8 @@ namespace kdp {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::QuotePush;
+using testing::QuoteRow;
 using testing::TestHost;
 
 TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, const std::vector<std::uint32_t>& ids) {
@@ -33,40 +36,6 @@ TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, co
     params.SetItemArray(i, ids);
   }
   return params;
-}
-
-// One security's row of a quote push: numbers and texts by field ID, in column order.
-struct QuoteRow {
-  std::string code;
-  std::vector<std::pair<std::uint32_t, double>> numbers;
-  std::vector<std::pair<std::uint32_t, std::string>> texts;  // in the engine's code page
-};
-
-// A quote push of one packet, laid out as the engine lays it out.
-std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  for (const QuoteRow& row : rows) {
-    auto values = std::make_shared<host::TDataTable>();
-    values->AddRow();
-    for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
-    for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
-    const int r = body->AddRow();
-    body->Set(r, 0, row.code);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
-  }
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddRow();
-  header->Set(0, 0, 3070);
-  auto push = std::make_shared<host::TDataTable>();
-  push->AddField("Header", "dataset");
-  push->AddField("Body", "dataset");
-  push->AddRow();
-  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return push;
 }
 
 // A colour of the current style, by name.
@@ -261,6 +230,8 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   h->Context().SetSpeed(engine);  // the model's session attaches to it
   TKrRTDModel model;
   ASSERT_EQ(engine->observers.size(), 1u);
+  // The engine sends what was subscribed: last price, volume, name and trading status (an integer field).
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "000001.SZ", "600004.SH"}, {3, 8, 11, 17})), 0);
   const auto deliver = [&](const std::vector<QuoteRow>& rows) {
     return engine->observers[0]->SaveQuoteData(QuotePush(rows));
   };
@@ -274,8 +245,7 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   ASSERT_NE(item, nullptr);
   const std::size_t itemBytes = item->MemoryBytes();
 
-  // Seventy thousand numeric column names the dictionary never defined, around one real field: more
-  // distinct IDs than the process-wide field slots hold.
+  // Seventy thousand numeric column names the dictionary never defined, around one real field.
   QuoteRow flood{"600000.SH", {{3, 11.0}}, {}};
   for (std::uint32_t id = 100000; id < 170000; ++id) flood.numbers.emplace_back(id, 1.0);
   h->Logger().ClearRecords();
@@ -284,7 +254,7 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{3}));
   EXPECT_TRUE(item->IsNullByID(100000));
   EXPECT_EQ(item->MemoryBytes(), itemBytes);
-  EXPECT_EQ(h->Logger().CountContaining("SaveToCache: a reply of"), 1u);
+  EXPECT_EQ(h->Logger().CountContaining("PrepareQuoteRows: a reply of"), 1u);
   EXPECT_TRUE(h->Logger().Contains("70000 fields not in the dictionary (first ID 100000)"));
 
   // Rows without a usable code: blank, and control characters only.
@@ -435,6 +405,90 @@ TEST(LiveModelTest, QuotesKeepMovingOnTheRealClock) {
   // The engine heard the security's sessions from the package when it subscribed.
   EXPECT_EQ(live->Speed()->SessionsOf("600000.SH"), "930,1130,1300,1500");
   model.UnSubscrible();
+}
+
+// Widgets subscribing overlapping codes and fields share the package's one engine request and each push
+// is read once; still every widget's cache holds exactly what the engine sent for its own codes and
+// fields, and nothing another widget asked for.
+TEST_F(ModelTest, EverySubscriberStoresExactlyWhatTheEngineSentForItsOwnSubscription) {
+  std::vector<std::string> all;
+  for (const auto& security : h->Securities().All()) {
+    if (all.size() < 12) all.push_back(security->GetKoraCode());
+  }
+  const auto slice = [&](std::size_t from, std::size_t to) {
+    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
+                                    all.begin() + static_cast<std::ptrdiff_t>(to));
+  };
+  struct Widget {
+    std::vector<std::string> codes;
+    std::vector<std::uint32_t> fields;
+    std::unique_ptr<TKrRTDModel> model = std::make_unique<TKrRTDModel>();
+    int notified = 0;
+  };
+  std::vector<Widget> widgets;
+  widgets.push_back({slice(0, 8), {3, 4, 8, 11}});
+  widgets.push_back({slice(4, 12), {3, 9, 17, 81, 10005}});  // a cloud ID too: not the engine's
+  widgets.push_back({slice(0, 12), {1, 2, 3, 5, 6, 7, 1027}});
+  widgets.push_back({slice(2, 4), {11}});
+  const std::vector<std::uint32_t> anyField{1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 17, 81, 1027};
+  for (Widget& w : widgets) {
+    w.model->SetUpdateNotify([&w] { ++w.notified; });
+    ASSERT_EQ(w.model->Subscrible(Subscription(w.codes, w.fields)), 0);
+  }
+  auto& engine = *h->Speed();
+  const auto check = [&](const std::string& when) {
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+      const Widget& w = widgets[i];
+      for (const std::string& code : all) {
+        SCOPED_TRACE(::testing::Message() << when << ": widget " << i << " " << code);
+        auto item = w.model->GetRTDItem(code);
+        if (std::find(w.codes.begin(), w.codes.end(), code) == w.codes.end()) {
+          EXPECT_EQ(item, nullptr);
+          continue;
+        }
+        ASSERT_NE(item, nullptr);
+        for (std::uint32_t id : anyField) {
+          SCOPED_TRACE(::testing::Message() << "field " << id);
+          const bool own = std::find(w.fields.begin(), w.fields.end(), id) != w.fields.end();
+          const auto sent = engine.CurrentValue(code, id);
+          if (!own || !sent) {
+            EXPECT_TRUE(item->IsNullByID(id));
+          } else if (const auto* text = std::get_if<std::string>(&*sent)) {
+            EXPECT_EQ(item->GetStringDataByID(id), host::AnsiToUtf8(*text));
+          } else if (id == 17) {
+            EXPECT_EQ(item->GetIntDataByID(id), std::get<std::int64_t>(*sent));
+          } else {
+            const double number = std::holds_alternative<double>(*sent)
+                                      ? std::get<double>(*sent)
+                                      : static_cast<double>(std::get<std::int64_t>(*sent));
+            EXPECT_EQ(item->GetDoubleDataByID2(id), number);
+          }
+        }
+        for (std::uint32_t id : item->GetUpdateIndexList()) {
+          EXPECT_NE(std::find(w.fields.begin(), w.fields.end(), id), w.fields.end()) << "updated field " << id;
+        }
+      }
+    }
+  };
+  Run(0s);
+  check("snapshot");
+  for (int step = 1; step <= 3; ++step) {
+    Run(3s);
+    check("push " + std::to_string(step));
+  }
+  for (const Widget& w : widgets) EXPECT_GE(w.notified, 4);
+
+  // A widget that leaves takes its codes out of the joint subscription; the others go on.
+  const int leftAt = widgets[1].notified;
+  EXPECT_EQ(widgets[1].model->UnSubscrible(), 0);
+  widgets[3].model.reset();
+  const int stayedAt = widgets[2].notified;
+  Run(3s);
+  EXPECT_EQ(widgets[1].notified, leftAt);
+  EXPECT_GT(widgets[2].notified, stayedAt);
+  widgets.erase(widgets.begin() + 3);
+  widgets.erase(widgets.begin() + 1);
+  check("after two widgets left");
 }
 
 TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {
