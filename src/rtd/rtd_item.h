@@ -98,6 +98,10 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
 
  private:
   bool InHistoryMode() const { return FIsHisPlay && FIKrHisPlayDataProvider != nullptr; }
+  // Clears the last-update bit of every field, as each update starts.
+  void ClearLastUpdate();
+  // Stores what an update brought for one field (`text` for a text value) and marks it delivered.
+  void Deliver(TFieldStore::Cell& cell, const TKrQuoteValue& value, std::string_view text);
   double StoredDouble(std::uint32_t id, double whenMissing);
   double ShiftTimeZone(std::uint32_t id, double value);
   double ExpGetDoubleDataByName(const std::string& name, int depth);

@@ -88,6 +88,18 @@ std::shared_ptr<const TKrQuoteShape> TKrQuoteShape::Make(std::vector<TKrQuoteFie
     fields[order[rank]].rank = static_cast<std::uint32_t>(rank);
     if (rank > 0 && fields[order[rank]].id == fields[order[rank - 1]].id) shape->distinct = false;
   }
+  if (shape->distinct) {
+    std::uint32_t bits = 2;
+    while ((1u << bits) < 2 * fields.size()) ++bits;
+    shape->index_.resize(std::size_t{1} << bits);
+    shape->mask_ = (1u << bits) - 1;
+    shape->shift_ = 32 - bits;
+    for (const TKrQuoteField& field : fields) {
+      std::uint32_t slot = shape->SlotOf(field.id);
+      while (shape->index_[slot].id != 0) slot = (slot + 1) & shape->mask_;
+      shape->index_[slot] = {field.id, field.rank};
+    }
+  }
   shape->fields = std::move(fields);
   shape->serial = ++lastSerial;
   return shape;

@@ -48,13 +48,32 @@ struct TKrQuoteField {
   std::uint32_t rank = 0;   // position of the ID among the shape's IDs in ascending order
 };
 
-struct TKrQuoteShape {
+struct TKrQuoteShape : std::enable_shared_from_this<TKrQuoteShape> {
   std::uint64_t serial = 0;  // unique among the process's shapes
   bool distinct = false;     // no ID twice, no ID 0 (only then can an item write the shape by position)
   std::vector<TKrQuoteField> fields;
 
   // A shape of `fields` (their ranks are computed here) with a serial of its own.
   static std::shared_ptr<const TKrQuoteShape> Make(std::vector<TKrQuoteField> fields);
+
+  // The rank of field `id`, or -1 when the shape has no such field. REQUIRES: distinct.
+  std::int32_t RankOf(std::uint32_t id) const {
+    for (std::uint32_t slot = SlotOf(id);; slot = (slot + 1) & mask_) {
+      if (index_[slot].id == id) return static_cast<std::int32_t>(index_[slot].rank);
+      if (index_[slot].id == 0) return -1;
+    }
+  }
+
+ private:
+  struct TIndexSlot {
+    std::uint32_t id = 0;  // 0: empty (no field has ID 0)
+    std::uint32_t rank = 0;
+  };
+  std::uint32_t SlotOf(std::uint32_t id) const { return (id * 0x9E3779B1u) >> shift_; }
+
+  std::vector<TIndexSlot> index_;  // open addressing, at most half full
+  std::uint32_t mask_ = 0;
+  std::uint32_t shift_ = 32;
 };
 
 // A security code as a key, with its hash computed once: the cache and the subscribers find a row's code
@@ -93,6 +112,8 @@ class TKrQuotePush {
   const TKrQuoteValue& Value(const TKrQuoteRow& row, const TKrQuoteField& field) const {
     return values_[row.firstValue + field.value];
   }
+  // The row's values, indexed by TKrQuoteField::value.
+  const TKrQuoteValue* Values(const TKrQuoteRow& row) const { return values_.data() + row.firstValue; }
   const std::string& Text(const TKrQuoteValue& value) const { return texts_[value.text]; }
 
  private:
