@@ -289,33 +289,58 @@ void TKrRTDModel::NotifyHisPlayDataCallBack(const std::string& codes) {
   if (FUpdateNotify) FUpdateNotify();
 }
 
+TKrRTDItem* TKrRTDModel::ReadItem(const std::string& code) {
+  if (FLastRead.cache == FCache->Generation() && code == FLastRead.code) return FLastRead.item;
+  char buffer[64];
+  std::string upperHeld;
+  std::string_view upper;
+  if (code.size() <= sizeof buffer) {  // codes are short: no allocation
+    std::transform(code.begin(), code.end(), buffer, [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
+    upper = std::string_view(buffer, code.size());
+  } else {
+    upperHeld = ToUpperAscii(code);
+    upper = upperHeld;
+  }
+  FLastRead.item = FCache->FindItem({upper, TKrQuoteCodeHash{}(upper)});
+  FLastRead.code = code;
+  FLastRead.cache = FCache->Generation();
+  FLastRead.format.reset();
+  return FLastRead.item;
+}
+
+IRTDFormatItem* TKrRTDModel::ReadFormat(const std::string& code) {
+  if (ReadItem(code) == nullptr) return nullptr;
+  if (!FLastRead.format) FLastRead.format = GetRTDFormatItem(code);
+  return FLastRead.format.get();
+}
+
 double TKrRTDModel::GetDoubleVal(const std::string& code, std::uint32_t id, double defaultValue) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetDoubleDataByID(id) : defaultValue;
 }
 
 double TKrRTDModel::GetDoubleVal2(const std::string& code, std::uint32_t id, double defaultValue) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetDoubleDataByID2(id) : defaultValue;
 }
 
 std::string TKrRTDModel::GetStringVal(const std::string& code, std::uint32_t id) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetStringDataByID(id) : std::string();
 }
 
 std::string TKrRTDModel::GetStringVal(const std::string& code, const std::string& name) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetStringDataByName(name) : std::string();
 }
 
 bool TKrRTDModel::IsNull(const std::string& code, std::uint32_t id) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return !item || item->IsNullByID(id);
 }
 
 bool TKrRTDModel::IsNull(const std::string& code, const std::string& name) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return !item || item->IsNullByName(name);
 }
 
@@ -333,18 +358,18 @@ std::shared_ptr<IRTDFormatItem> TKrRTDModel::GetRTDFormatItem(const std::string&
 }
 
 std::string TKrRTDModel::GetFormatVal(const std::string& code, const std::string& name, bool checkNull) {
-  auto format = GetRTDFormatItem(code);
+  IRTDFormatItem* format = ReadFormat(code);
   return format ? format->GetFormatValueByName(name, checkNull) : std::string();
 }
 
 std::string TKrRTDModel::GetDateTimeFormatVal(const std::string& code, const std::string& name, bool checkNull) {
-  auto format = GetRTDFormatItem(code);
+  IRTDFormatItem* format = ReadFormat(code);
   return format ? format->GetDateTimeFormatValueByName(name, checkNull) : std::string();
 }
 
 std::uint32_t TKrRTDModel::GetFormatColor(const std::string& code, const std::string& name, bool checkNull,
                                           const std::shared_ptr<IKrHQStyle>& style) {
-  auto format = GetRTDFormatItem(code);
+  IRTDFormatItem* format = ReadFormat(code);
   return format ? format->GetFormatColorByName(name, checkNull, style) : 0;
 }
 

@@ -223,6 +223,43 @@ TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {
   EXPECT_EQ(notified, 1);
 }
 
+// A widget reads field after field of one code; the model keeps the code's item between those reads, and
+// must let go of it whenever the cache changes under it.
+TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
+  TKrRTDModel model;
+  auto& cloud = model.Provider()->CloudSubscriber();
+  const auto row = [](const char* code, double value) {
+    TSpeedQuoteData q;
+    q.FKoraCode = code;
+    q.FItemArray = {3, 10001};
+    q.FValueArray = {value, value * 2};
+    return q;
+  };
+  cloud.NotifyUpdateCloudData({row("600000.SH", 10.5), row("000001.SZ", 9.5)});
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 10001, -1), 21.0);
+  EXPECT_EQ(model.GetDoubleVal("600000.sh", 3, -1), 10.5);  // any case
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), 9.5);
+  EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "9.50");
+
+  // The item goes: the next read of the same code finds none.
+  model.Cache()->RemoveRealTimeItem(model.GetRTDItem("000001.SZ"));
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), -1);
+  EXPECT_TRUE(model.IsNull("000001.SZ", 3));
+  EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "");
+  // Another item takes its place under the same code.
+  auto replacement = model.Cache()->AddRTDItem("000001.SZ", nullptr);
+  replacement->SetRealTimeData(row("000001.SZ", 8.25));
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), 8.25);
+  EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "8.25");
+  // A code the cache never held, read twice, and a code first added between two reads of it.
+  EXPECT_EQ(model.GetStringVal("600036.SH", 11), "");
+  EXPECT_EQ(model.GetStringVal("600036.SH", 11), "");
+  cloud.NotifyUpdateCloudData({row("600036.SH", 30.0)});
+  EXPECT_EQ(model.GetDoubleVal("600036.SH", 3, -1), 30.0);
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
+}
+
 // Replies no engine should send: they are dropped where they cannot be stored, logged once each, and
 // leave the cache, and what an item costs, as a normal update left them.
 TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {

@@ -153,6 +153,10 @@ class TKrRTDModel {
   bool IsNull(const std::string& code, std::uint32_t id);
   bool IsNull(const std::string& code, const std::string& name);
 
+  // The reads by code find the code's item once for a run of reads of the same code (as written), as a
+  // widget makes them, field after field of one row: no upper-casing, hashing or reference counting per
+  // read.
+
   // The format item of the code's cache item (one per code, re-pointed at the current item); nullptr
   // when the cache has no item for the code.
   std::shared_ptr<IRTDFormatItem> GetRTDFormatItem(const std::string& code);
@@ -177,6 +181,9 @@ class TKrRTDModel {
   class TKrRTDItem& ItemFor(const TKrQuoteRow& row);
   // The item of a delivered row, found by the code's ordinal when the rows carry one (`generation`).
   class TKrRTDItem& ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint64_t generation);
+  // The cache item of a code a widget reads, and its format item (nullptr when there is no item).
+  class TKrRTDItem* ReadItem(const std::string& code);
+  IRTDFormatItem* ReadFormat(const std::string& code);
   void NotifyHisPlayDataCallBack(const std::string& codes);
 
   std::unique_ptr<TKrRTDProvider> FRTDProv;
@@ -188,6 +195,15 @@ class TKrRTDModel {
   std::vector<class TKrRTDItem*> FItemAt;
   std::uint64_t FItemAtJoint = 0;
   std::uint64_t FItemAtCache = 0;
+  // The code read last, as the widget wrote it, and its item and format item, valid while the cache
+  // keeps the generation `cache`.
+  struct TLastRead {
+    std::string code;
+    std::uint64_t cache = UINT64_MAX;
+    class TKrRTDItem* item = nullptr;
+    std::shared_ptr<IRTDFormatItem> format;  // once asked for
+  };
+  TLastRead FLastRead;
   TNotifyRTDUpdate FUpdateNotify;
   TGetSecurity FOnGetSecurity;
   std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;
