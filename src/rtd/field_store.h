@@ -71,7 +71,7 @@ class TFieldStore {
   Cell* Cells() { return cells_.data(); }
   // Remembers `shape` when the store holds exactly its fields (after they were all written).
   void NoteShape(const TKrQuoteShape& shape) {
-    if (shape.distinct && cells_.size() == shape.fields.size()) shape_ = shape.shared_from_this();
+    if (shape.distinct && !cells_.empty() && cells_.size() == shape.fields.size()) shape_ = shape.shared_from_this();
   }
   // Room for `count` cells while the store is empty, so an item's first update allocates once.
   void ReserveFirst(std::size_t count) {

@@ -105,6 +105,18 @@ TEST_F(RTDItemTest, PreparedRowsGoByPositionOnlyWhileTheItemHoldsExactlyTheirFie
   write(10.8, 1500, "浦发银行");
   expect(10.8, 1500, "浦发银行");
   EXPECT_EQ(item->GetDoubleDataByID(kHigh), 11.0);
+
+  // A row of fields the dictionary does not know leaves an item with nothing, and no shape to go by;
+  // field 0 names no field.
+  auto bare = cache->AddRTDItem("600036.SH", nullptr);
+  const auto unknown = layouts.Prepare(std::vector<TSpeedQuoteData>{Quote("600036.SH", {{100000, 1.0}})});
+  dynamic_cast<TKrRTDItem&>(*bare).WriteQuoteRow(*unknown, unknown->Rows()[0], *unknown->Rows()[0].shape);
+  for (std::uint32_t id : {0u, kNewPrice, 100000u}) {
+    EXPECT_TRUE(bare->IsNullByID(id));
+    EXPECT_EQ(bare->GetDoubleDataByID(id), 0);
+  }
+  EXPECT_TRUE(item->IsNullByID(0));
+  EXPECT_EQ(item->GetDoubleDataByID(0), 0);
 }
 
 // An item costs what its own fields cost: another item holding thousands of cloud indicators (or a reply

@@ -58,6 +58,7 @@ struct TKrQuoteShape : std::enable_shared_from_this<TKrQuoteShape> {
 
   // The rank of field `id`, or -1 when the shape has no such field. REQUIRES: distinct.
   std::int32_t RankOf(std::uint32_t id) const {
+    if (id == 0) return -1;  // the index's mark of an empty slot
     for (std::uint32_t slot = SlotOf(id);; slot = (slot + 1) & mask_) {
       if (index_[slot].id == id) return static_cast<std::int32_t>(index_[slot].rank);
       if (index_[slot].id == 0) return -1;
