@@ -2,16 +2,14 @@
 
 namespace kdp {
 
-TFieldStore::Cell& TFieldStore::Get(std::uint32_t id, std::size_t& cursor) {
-  std::size_t at = cursor;
-  if (at >= cells_.size() || cells_[at].id != id) {
-    at = static_cast<std::size_t>(LowerBound(id) - cells_.data());
-    if (at == cells_.size() || cells_[at].id != id) {
-      Cell cell;
-      cell.id = id;
-      cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at), cell);
-      shape_.reset();
-    }
+TFieldStore::Cell& TFieldStore::FindOrAdd(std::uint32_t id, int type, std::size_t& cursor) {
+  const auto at = static_cast<std::size_t>(LowerBound(id) - cells_.data());
+  if (at == cells_.size() || cells_[at].id != id) {
+    Cell cell;
+    cell.id = id;
+    cell.present = static_cast<std::uint8_t>((type & 0x0F) << kTypeShift);
+    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at), cell);
+    shape_.reset();
   }
   cursor = at + 1;
   return cells_[at];

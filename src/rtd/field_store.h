@@ -32,7 +32,12 @@ class TFieldStore {
     std::uint32_t id = 0;
     std::uint16_t text = 0;    // 1 + the text's index (0: no text)
     std::uint8_t flags = 0;    // the field's flag byte (valid when kHasFlag)
-    std::uint8_t present = 0;  // kHas... bits
+    std::uint8_t present = 0;  // kHas... bits, and the field's dictionary type above them
+
+    // Whether the cell holds anything: a flag byte, a value or a text.
+    bool Holds() const { return (present & kHasAny) != 0; }
+    // The field's dictionary type (HQDICDATA_TYPE_...), kept since the cell was made.
+    int Type() const { return present >> kTypeShift; }
 
     void SetNumber(double value) {
       number = value;
@@ -43,26 +48,34 @@ class TFieldStore {
       present = static_cast<std::uint8_t>((present & ~kHasNumber) | kHasInteger);
     }
   };
-  static constexpr std::uint8_t kHasFlag = 1, kHasNumber = 2, kHasInteger = 4, kHasText = 8;
+  static constexpr std::uint8_t kHasFlag = 1, kHasNumber = 2, kHasInteger = 4, kHasText = 8, kHasAny = 15;
+  static constexpr int kTypeShift = 4;
 
   // The cell of a field, or nullptr when the item has none with anything present.
   const Cell* Find(std::uint32_t id) const {
     if (shape_) {
       const std::int32_t rank = shape_->RankOf(id);
-      return rank >= 0 && cells_[static_cast<std::size_t>(rank)].present != 0 ? &cells_[static_cast<std::size_t>(rank)]
-                                                                              : nullptr;
+      return rank >= 0 && cells_[static_cast<std::size_t>(rank)].Holds() ? &cells_[static_cast<std::size_t>(rank)]
+                                                                         : nullptr;
     }
     const Cell* cell = LowerBound(id);
-    return cell != cells_.data() + cells_.size() && cell->id == id && cell->present != 0 ? cell : nullptr;
+    return cell != cells_.data() + cells_.size() && cell->id == id && cell->Holds() ? cell : nullptr;
   }
   Cell* Find(std::uint32_t id) { return const_cast<Cell*>(static_cast<const TFieldStore*>(this)->Find(id)); }
-  // The cell of a field, created empty when missing. `cursor` is where the previous write of an update
-  // ended (0 to start): fields written in ascending ID order find their cells without a search.
-  // References to cells stay valid until the next Get.
-  Cell& Get(std::uint32_t id, std::size_t& cursor);
-  Cell& Get(std::uint32_t id) {
+  // The cell of a field of dictionary type `type`, created empty when missing. `cursor` is where the
+  // previous write of an update ended (0 to start): fields written in ascending ID order find their
+  // cells without a search. References to cells stay valid until the next Get.
+  Cell& Get(std::uint32_t id, int type, std::size_t& cursor) {
+    if (Cell* next = AtCursor(id, cursor)) return *next;
+    return FindOrAdd(id, type, cursor);
+  }
+  Cell& Get(std::uint32_t id, int type) {
     std::size_t cursor = 0;
-    return Get(id, cursor);
+    return Get(id, type, cursor);
+  }
+  // The cell of `id` when it is the one at the cursor (then the cursor moves past it); else nullptr.
+  Cell* AtCursor(std::uint32_t id, std::size_t& cursor) {
+    return cursor < cells_.size() && cells_[cursor].id == id ? &cells_[cursor++] : nullptr;
   }
 
   // Whether the store holds exactly the fields of `shape`, which may then be written by rank.
@@ -85,11 +98,11 @@ class TFieldStore {
   void SetText(Cell& cell, std::string_view text);
   void EraseText(Cell& cell);
 
-  // Calls f(cell) for every cell with anything present, in ID order.
+  // Calls f(cell) for every cell that holds anything, in ID order.
   template <class F>
   void ForEach(F&& f) {
     for (Cell& cell : cells_) {
-      if (cell.present != 0) f(cell);
+      if (cell.Holds()) f(cell);
     }
   }
   // Calls f(cell) for every cell, present or not (for updates that touch every flag byte).
@@ -103,6 +116,8 @@ class TFieldStore {
   std::size_t MemoryBytes() const;
 
  private:
+  // Get away from the cursor: finds or makes the cell of `id`.
+  Cell& FindOrAdd(std::uint32_t id, int type, std::size_t& cursor);
   // The first cell whose ID is not below `id` (branch-free: the IDs of a row come in no useful order).
   const Cell* LowerBound(std::uint32_t id) const {
     const Cell* base = cells_.data();

@@ -114,8 +114,9 @@ bool TKrRTDItem::HasPermissionByName(const std::string& name) {
 
 void TKrRTDItem::SetHasPermissionByID(std::uint32_t id, bool allowed) {
   // A field the dictionary does not define has no value to hide, and must not cost the item a cell.
-  if (!KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id))) return;
-  TFieldStore::Cell& cell = FStore.Get(id);
+  const TKrHQDictionaryItem* field = KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id));
+  if (!field) return;
+  TFieldStore::Cell& cell = FStore.Get(id, field->FType);
   if (!(cell.present & TFieldStore::kHasFlag)) {
     cell.flags = 0;
     cell.present |= TFieldStore::kHasFlag;
@@ -227,13 +228,22 @@ TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
   std::size_t cursor = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t id = quoteData.FItemArray[i];
-    const TKrHQDictionaryItem* field = dictionary.GetDictionaryItem(static_cast<int>(id));
-    if (!field) {
-      drops.AddField(id);
-      continue;
+    // An update of the fields the item holds, in their order, finds each cell at the cursor, and its type
+    // in it; other fields are looked up in the dictionary.
+    TFieldStore::Cell* cell = FStore.AtCursor(id, cursor);
+    if (!cell) {
+      const TKrHQDictionaryItem* field = dictionary.GetDictionaryItem(static_cast<int>(id));
+      if (!field) {
+        drops.AddField(id);
+        continue;
+      }
+      cell = &FStore.Get(id, field->FType, cursor);
     }
-    const TKrQuoteValue value = StoredValue(field->FType, id, quoteData.FValueArray[i], text);
-    Deliver(FStore.Get(id, cursor), value, text);
+    const QuoteVariant& sent = quoteData.FValueArray[i];
+    const double* number = std::get_if<double>(&sent);
+    const int type = cell->Type();
+    const TKrQuoteValue value = number ? StoredNumber(type, *number) : StoredValue(type, id, sent, text);
+    Deliver(*cell, value, text);  // the text is stored above, before it is read here
   }
   return drops;
 }
@@ -266,7 +276,7 @@ void TKrRTDItem::WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row,
   std::size_t cursor = 0;
   for (const TKrQuoteField& field : shape.fields) {
     const TKrQuoteValue& value = push.Value(row, field);
-    Deliver(FStore.Get(field.id, cursor), value, textOf(value));
+    Deliver(FStore.Get(field.id, field.type, cursor), value, textOf(value));
   }
   FStore.NoteShape(shape);
 }
@@ -282,7 +292,7 @@ std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
 void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
   TFieldStore::Cell* cell = FStore.Find(id);
   if (!cell) return;
-  switch (KrHQDictionaryImpl().GetTypeByID(static_cast<int>(id))) {
+  switch (cell->Type()) {
     case HQDICDATA_TYPE_DOUBLE:
       cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasNumber);
       break;

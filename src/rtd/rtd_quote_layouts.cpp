@@ -137,7 +137,7 @@ struct TKrQuoteLayouts::TLayout {
       if (dropped++ == 0) firstDropped = id;
       return;
     }
-    shapeFields.push_back({id, static_cast<std::uint32_t>(fields.size()), 0});
+    shapeFields.push_back({id, static_cast<std::uint32_t>(fields.size()), 0, item->FType});
     fields.push_back({column, sent, item->FType});
   }
 };

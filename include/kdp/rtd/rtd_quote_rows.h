@@ -46,6 +46,7 @@ struct TKrQuoteField {
   std::uint32_t id = 0;
   std::uint32_t value = 0;  // index of its value among the row's values
   std::uint32_t rank = 0;   // position of the ID among the shape's IDs in ascending order
+  int type = 0;             // the field's dictionary type
 };
 
 struct TKrQuoteShape : std::enable_shared_from_this<TKrQuoteShape> {
