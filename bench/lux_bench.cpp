@@ -1,8 +1,6 @@
-// Lux parsing against its baselines, interleaved: each iteration runs the baseline and the measured work
-// one after the other, so both meet the same heap. (Run apart, the pugixml baseline hands its 150 KB
-// buffer back to the kernel and faults it in again every iteration, which doubles its time and flatters
-// any ratio against it.) Each side is timed with the thread's CPU clock; the counters give the time per
-// iteration of each side and their ratio.
+// Lux parsing against its baselines, interleaved in one benchmark each (paired_timing.h), so both meet the
+// same heap. (Run apart, the pugixml baseline hands its 150 KB buffer back to the kernel and faults it in
+// again every iteration, which doubles its time and flatters any ratio against it.)
 // - a 200-item news reply into a table, against pugixml's load_buffer of the same bytes (goal: within
 //   1.5x; the difference is the walk over the items and the rows it builds);
 // - the serial-string round trip of a 1,000-row table (each row written and read into a new row),
@@ -22,6 +20,7 @@
 #include "lux/lux_data_table.h"
 #include "lux/lux_news_processor.h"
 #include "lux/lux_news_reply.h"
+#include "paired_timing.h"
 
 namespace {
 
@@ -62,7 +61,7 @@ const std::string& NewsDocument() {
 void BM_NewsReplyIntoTableAgainstPugixml(benchmark::State& state) {
   const std::string& document = NewsDocument();
   const kdp::TNewsReplyContext context = kdp::TNewsReplyContext::FromHost();
-  Interleave(
+  kdp::bench::Interleave(
       state,
       [&] {
         pugi::xml_document doc;
@@ -132,7 +131,7 @@ const Rows& ThousandRows() {
 
 void BM_SerialStringRoundTripAgainstWriting(benchmark::State& state) {
   const Rows& rows = ThousandRows();
-  Interleave(
+  kdp::bench::Interleave(
       state,
       [&] {
         std::vector<std::string> written;

@@ -5,7 +5,6 @@
 // strategy and delivered to the widget's observer; against the same bytes through a processor's
 // ProcessRpMsg alone. Requests are sent and replies written outside the timed parts; the client is an
 // inline one, so the measured thread does the client's work too.
-#include <time.h>
 
 #include <memory>
 #include <string>
@@ -20,6 +19,7 @@
 #include "lux/lux_data_manager.h"
 #include "lux/lux_news_processor.h"
 #include "lux_scenario.h"
+#include "paired_timing.h"
 
 namespace {
 
@@ -29,11 +29,7 @@ constexpr int kReplies = 10'000;
 constexpr int kSectors = 400;
 constexpr int kItemsPerPage = 20;
 
-double ThreadMicros() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
+using kdp::bench::ThreadCpuMicros;
 
 // A subscriber that takes every topic.
 class InlineSubscriber final : public host::Implements<host::IBaseLuxSubscriber> {
@@ -157,13 +153,13 @@ void BM_ManagerReplyPathAgainstParsing(benchmark::State& state) {
       host::TBaseLuxMessage same(bytes, serial, host::mpNormal);
       const int before = observer->deliveries;
 
-      const double t0 = ThreadMicros();
+      const double t0 = ThreadCpuMicros();
       alone.ProcessRpMsg(same);
       benchmark::DoNotOptimize(alone.GetAnalyseLuxData());
-      const double t1 = ThreadMicros();
+      const double t1 = ThreadCpuMicros();
       client->Deliver(reply);
       host.Loop().RunUntilIdle();
-      const double t2 = ThreadMicros();
+      const double t2 = ThreadCpuMicros();
       parseMicros += t1 - t0;
       pathMicros += t2 - t1;
 

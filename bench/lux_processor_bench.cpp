@@ -7,7 +7,6 @@
 //   those the KDD page, which parses every record's inner document too, is among the slowest per byte;
 // - the KDD page on a reply of 200 records against the bare decode of the same bytes with nlohmann-json:
 //   the outer document and every record's inner document parsed, nothing more.
-#include <time.h>
 
 #include <algorithm>
 #include <fstream>
@@ -29,34 +28,13 @@
 #include "lux/lux_news_processor.h"
 #include "lux/lux_processor_rows.h"
 #include "lux/lux_req_info_factory.h"
+#include "paired_timing.h"
 
 namespace {
 
 using kdp::TKrLuxDataRequestInfo;
 
-double ThreadMicros() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
-
-template <class Baseline, class Measured>
-void Interleave(benchmark::State& state, Baseline baseline, Measured measured) {
-  double baselineMicros = 0, measuredMicros = 0;
-  for (auto _ : state) {
-    const double t0 = ThreadMicros();
-    baseline();
-    const double t1 = ThreadMicros();
-    measured();
-    const double t2 = ThreadMicros();
-    baselineMicros += t1 - t0;
-    measuredMicros += t2 - t1;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["baseline_us"] = baselineMicros / n;
-  state.counters["measured_us"] = measuredMicros / n;
-  state.counters["ratio"] = measuredMicros / baselineMicros;
-}
+using kdp::bench::Interleave;
 
 template <class Processor>
 std::shared_ptr<TKrLuxDataRequestInfo> Make() {

@@ -1,30 +1,51 @@
-// The real-time cache under a price board's load.
-//   SetRealTimeData: 30-field updates of 5,000 securities, against writing the same (ID, value) pairs into
-//     a std::unordered_map<uint32_t, double> per security (the baseline).
-//   BoardRepaint: 20 formatted fields of 500 securities read through the RTD model, against formatting
-//     the same 10,000 numbers with fmt::format("{:.2f}") alone (the baseline).
-//   ItemMemory: bytes held per cached security with 60 fields (reported as a counter).
+// The real-time cache and model under a price board's load, each measured against a plain baseline in the
+// same benchmark (paired_timing.h):
+//   SetRealTimeData: 30-field updates of 5,000 securities, against the same (ID, value) pairs written into
+//     a std::unordered_map<uint32_t, double> per security;
+//   BoardRepaint: 20 formatted fields of 500 rows read through the RTD model, against formatting the
+//     model's own values with fmt::format("{:.2f}") (texts copied);
+//   FieldReadByID: every number field of 500 cached items read by ID through IRTDItem, against
+//     std::unordered_map<uint32_t, double>::find on the same fields;
+//   FieldReadThroughModel: the same reads through the model by code (a widget reading a row), against a
+//     map of maps (code, then field);
+//   PushMainThreadCost: one quote push of 220 securities x 25 fields delivered to a model as the engine
+//     delivers it (parsed, stored, widget told), against the cache writes alone: the same rows, as the
+//     parser hands them over (texts in the engine's code page), written into the model's items;
+//   PushToCallBack/N: the stand-in engine's push reaching N open widgets, main-thread CPU time from the post
+//     to each widget's call-back (median and p99), against the same push reaching one widget;
+//   ItemMemory: heap bytes per cached security with 60 fields (item, cache and model share), after another
+//     item held 2,000 cloud indicator fields.
+#include <algorithm>
+#include <map>
 #include <unordered_map>
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
 #include "bench_host.h"
-#include "kdp/fields/hq_field_types.h"
-#include "kdp/rtd/rtd_model.h"
 #include "fields/hq_dictionary.h"
+#include "heap_use.h"
+#include "kdp/fields/hq_field_types.h"
+#include "kdp/host/ansi.h"
+#include "kdp/host/bin_document.h"
+#include "kdp/host/data_table.h"
+#include "kdp/rtd/rtd_model.h"
+#include "paired_timing.h"
 #include "rtd/rtd_item.h"
+#include "scripted_speed.h"
 
 namespace kdp::bench {
 namespace {
 
 constexpr int kSecurities = 5000;
 
-// The first `n` number fields of the sample dictionary.
-std::vector<std::uint32_t> NumberFields(std::size_t n) {
+// The first `n` number fields of the dictionary; without the four time fields an item shows in the
+// user's zone when `plainOnly`.
+std::vector<std::uint32_t> NumberFields(std::size_t n, bool plainOnly = false) {
   std::vector<std::uint32_t> ids;
   const auto& dictionary = KrHQDictionaryImpl();
   for (int id = 1; id <= dictionary.GetMaxIndex() && ids.size() < n; ++id) {
+    if (plainOnly && (id == 1 || id == 2 || id == 1027 || id == 1028)) continue;
     if (dictionary.GetDictionaryItem(id) && dictionary.GetTypeByID(id) == HQDICDATA_TYPE_DOUBLE) {
       ids.push_back(static_cast<std::uint32_t>(id));
     }
@@ -32,50 +53,125 @@ std::vector<std::uint32_t> NumberFields(std::size_t n) {
   return ids;
 }
 
-std::vector<TSpeedQuoteData> Updates(const std::vector<std::uint32_t>& ids, double base) {
-  std::vector<TSpeedQuoteData> updates(kSecurities);
-  for (int s = 0; s < kSecurities; ++s) {
-    auto& u = updates[static_cast<std::size_t>(s)];
-    u.FKoraCode = fmt::format("{:06}.SH", s);
-    for (std::uint32_t id : ids) {
-      u.FItemArray.push_back(id);
-      u.FValueArray.emplace_back(std::in_place_type<double>, base + s * 0.01 + id);
+std::vector<std::string> SampleCodes() {
+  std::vector<std::string> codes;
+  for (const auto& security : BenchHost().Securities().All()) codes.push_back(security->GetKoraCode());
+  return codes;
+}
+
+// A value of a field as the engine sends it: numbers for number fields, a code-page text for texts, an
+// integer for integer fields.
+QuoteVariant EngineValue(std::uint32_t id, std::size_t row) {
+  switch (KrHQDictionaryImpl().GetTypeByID(static_cast<int>(id))) {
+    case HQDICDATA_TYPE_STRING:
+      return NarrowText{host::Utf8ToAnsi(fmt::format("证券{}", row))};
+    case HQDICDATA_TYPE_INTEGER:
+      return static_cast<std::int64_t>(row % 3);
+    default:
+      return id == 1 ? 20261204.0 : id == 2 || id > 1000 ? 103015.0 : 10.0 + static_cast<double>(row) * 0.37 + id;
+  }
+}
+
+TSpeedQuoteData QuoteRow(const std::string& code, const std::vector<std::uint32_t>& ids, std::size_t row) {
+  TSpeedQuoteData q;
+  q.FKoraCode = code;
+  for (std::uint32_t id : ids) {
+    q.FItemArray.push_back(id);
+    q.FValueArray.push_back(EngineValue(id, row));
+  }
+  return q;
+}
+
+// The rows as a quote push, laid out as the engine lays it out (one packet; per security a one-row table
+// whose columns are named by field ID).
+std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& rows) {
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Data", "dataset");
+  for (const TSpeedQuoteData& row : rows) {
+    auto values = std::make_shared<host::TDataTable>();
+    values->AddRow();
+    for (std::size_t i = 0; i < row.FItemArray.size(); ++i) {
+      const std::string name = std::to_string(row.FItemArray[i]);
+      const QuoteVariant& v = row.FValueArray[i];
+      if (const auto* d = std::get_if<double>(&v)) {
+        values->Set(0, values->AddField(name, "double"), *d);
+      } else if (const auto* n = std::get_if<std::int64_t>(&v)) {
+        values->Set(0, values->AddField(name, "int64"), *n);
+      } else {
+        values->Set(0, values->AddField(name, "string"), std::get<NarrowText>(v).bytes);
+      }
+    }
+    const int r = body->AddRow();
+    body->Set(r, 0, row.FKoraCode);
+    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+  }
+  auto header = std::make_shared<host::TDataTable>();
+  header->AddField("CmdID", "int");
+  header->AddRow();
+  header->Set(0, 0, 3070);
+  auto push = std::make_shared<host::TDataTable>();
+  push->AddField("Header", "dataset");
+  push->AddField("Body", "dataset");
+  push->AddRow();
+  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
+  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return push;
+}
+
+// The rows with their texts already in UTF-8, as a cache write stores them.
+std::vector<TSpeedQuoteData> WithTextsConverted(std::vector<TSpeedQuoteData> rows) {
+  for (TSpeedQuoteData& row : rows) {
+    for (QuoteVariant& v : row.FValueArray) {
+      if (const auto* narrow = std::get_if<NarrowText>(&v)) v = WideText{host::AnsiToUtf8(narrow->bytes)};
     }
   }
-  return updates;
+  return rows;
 }
 
 void BM_SetRealTimeData(benchmark::State& state) {
   BenchHost();
   const auto ids = NumberFields(30);
-  const auto updates = Updates(ids, 10.0);
+  std::vector<TSpeedQuoteData> updates;
+  for (int s = 0; s < kSecurities; ++s) {
+    updates.push_back(QuoteRow(fmt::format("{:06}.SH", s), ids, static_cast<std::size_t>(s)));
+  }
   std::vector<std::shared_ptr<TKrRTDItem>> items;
   for (int s = 0; s < kSecurities; ++s) items.push_back(std::make_shared<TKrRTDItem>());
-  for (auto _ : state) {
-    for (int s = 0; s < kSecurities; ++s)
-      items[static_cast<std::size_t>(s)]->SetRealTimeData(updates[static_cast<std::size_t>(s)]);
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * kSecurities * static_cast<std::int64_t>(ids.size()));
-}
-BENCHMARK(BM_SetRealTimeData)->Unit(benchmark::kMicrosecond);
-
-void BM_SetRealTimeData_UnorderedMapBaseline(benchmark::State& state) {
-  BenchHost();
-  const auto ids = NumberFields(30);
-  const auto updates = Updates(ids, 10.0);
   std::vector<std::unordered_map<std::uint32_t, double>> maps(kSecurities);
-  for (auto _ : state) {
-    for (int s = 0; s < kSecurities; ++s) {
-      const auto& u = updates[static_cast<std::size_t>(s)];
-      auto& map = maps[static_cast<std::size_t>(s)];
-      for (std::size_t i = 0; i < u.FItemArray.size(); ++i) map[u.FItemArray[i]] = std::get<double>(u.FValueArray[i]);
-    }
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * kSecurities * static_cast<std::int64_t>(ids.size()));
+  Interleave(
+      state,
+      [&] {
+        for (std::size_t s = 0; s < updates.size(); ++s) {
+          const auto& u = updates[s];
+          auto& map = maps[s];
+          for (std::size_t i = 0; i < u.FItemArray.size(); ++i)
+            map[u.FItemArray[i]] = std::get<double>(u.FValueArray[i]);
+        }
+        benchmark::ClobberMemory();
+      },
+      [&] {
+        for (std::size_t s = 0; s < updates.size(); ++s) items[s]->SetRealTimeData(updates[s]);
+        benchmark::ClobberMemory();
+      });
 }
-BENCHMARK(BM_SetRealTimeData_UnorderedMapBaseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SetRealTimeData)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly();
+
+// The 25 fields the stand-in engine sends for a security.
+const std::vector<std::uint32_t> kEngineFields{1,  2,  3,  4,  5,  6,  7,  8,  9,  10,  11,   12,  13,
+                                               14, 15, 16, 17, 18, 20, 25, 26, 81, 187, 1027, 1028};
+
+// A model whose cache holds every sample security with the engine's 25 fields, written as the engine
+// delivers them.
+struct FilledModel {
+  FilledModel() : codes(SampleCodes()) {
+    std::vector<TSpeedQuoteData> rows;
+    for (std::size_t c = 0; c < codes.size(); ++c) rows.push_back(QuoteRow(codes[c], kEngineFields, c));
+    model.Provider()->CloudSubscriber().NotifyUpdateCloudData(WithTextsConverted(std::move(rows)));
+  }
+  TKrRTDModel model;
+  std::vector<std::string> codes;
+};
 
 constexpr const char* kBoardFields[] = {"NewPrice",   "PreClose",   "Open",        "High",        "Low",
                                         "Volume",     "Amount",     "Change",      "ChangeRatio", "BuyPrice1",
@@ -83,89 +179,280 @@ constexpr const char* kBoardFields[] = {"NewPrice",   "PreClose",   "Open",     
                                         "LimitUp",    "LimitDown",  "StockName",   "TradeTime",   "TradeDate"};
 constexpr int kBoardRows = 500;
 
-// A model whose cache holds every sample security with a full quote.
-struct BoardModel {
-  BoardModel() {
-    auto& host = BenchHost();
-    for (const auto& security : host.Securities().All()) codes.push_back(security->GetKoraCode());
-    const auto& dictionary = KrHQDictionaryImpl();
-    std::vector<std::uint32_t> ids;
-    for (const char* name : kBoardFields) ids.push_back(static_cast<std::uint32_t>(dictionary.GetIDByName(name)));
-    for (std::size_t c = 0; c < codes.size(); ++c) {
-      auto item = model.Cache()->AddRTDItem(codes[c], model.GetSecurity(codes[c]));
-      TSpeedQuoteData q;
-      q.FKoraCode = codes[c];
-      for (std::uint32_t id : ids) {
-        q.FItemArray.push_back(id);
-        if (dictionary.GetTypeByID(static_cast<int>(id)) == HQDICDATA_TYPE_STRING) {
-          q.FValueArray.emplace_back(std::in_place_type<NarrowText>, NarrowText{"name"});
-        } else {
-          const double value = id == 1 ? 20261204.0 : id == 2 ? 103015.0 : 10.0 + static_cast<double>(c) * 0.37 + id;
-          q.FValueArray.emplace_back(std::in_place_type<double>, value);
-        }
-      }
-      item->SetRealTimeData(q);
-    }
-  }
-  TKrRTDModel model;
-  std::vector<std::string> codes;
-};
-
 void BM_BoardRepaint(benchmark::State& state) {
-  BoardModel board;
-  std::size_t bytes = 0;
-  for (auto _ : state) {
-    for (int row = 0; row < kBoardRows; ++row) {
-      const std::string& code = board.codes[static_cast<std::size_t>(row) % board.codes.size()];
-      for (const char* field : kBoardFields) bytes += board.model.GetFormatVal(code, field, true).size();
+  FilledModel board;
+  // The baseline's cells: each number field's stored value, each text as stored.
+  const auto& dictionary = KrHQDictionaryImpl();
+  std::vector<double> numbers;
+  std::vector<std::string> texts;
+  for (int row = 0; row < kBoardRows; ++row) {
+    const std::string& code = board.codes[static_cast<std::size_t>(row) % board.codes.size()];
+    for (const char* field : kBoardFields) {
+      const auto id = static_cast<std::uint32_t>(dictionary.GetIDByName(field));
+      if (dictionary.GetTypeByID(static_cast<int>(id)) == HQDICDATA_TYPE_STRING) {
+        texts.push_back(board.model.GetStringVal(code, id));
+      } else {
+        numbers.push_back(board.model.GetDoubleVal2(code, id, 0));
+      }
     }
   }
-  benchmark::DoNotOptimize(bytes);
-  state.SetItemsProcessed(state.iterations() * kBoardRows * static_cast<std::int64_t>(std::size(kBoardFields)));
-}
-BENCHMARK(BM_BoardRepaint)->Unit(benchmark::kMillisecond);
-
-void BM_BoardRepaint_FmtBaseline(benchmark::State& state) {
-  std::vector<double> values;
-  for (int i = 0; i < kBoardRows * static_cast<int>(std::size(kBoardFields)); ++i) values.push_back(10.0 + i * 0.37);
   std::size_t bytes = 0;
-  for (auto _ : state) {
-    for (double v : values) bytes += fmt::format("{:.2f}", v).size();
-  }
+  Interleave(
+      state,
+      [&] {
+        for (double v : numbers) bytes += fmt::format("{:.2f}", v).size();
+        for (const std::string& text : texts) bytes += std::string(text).size();
+      },
+      [&] {
+        for (int row = 0; row < kBoardRows; ++row) {
+          const std::string& code = board.codes[static_cast<std::size_t>(row) % board.codes.size()];
+          for (const char* field : kBoardFields) bytes += board.model.GetFormatVal(code, field, true).size();
+        }
+      });
   benchmark::DoNotOptimize(bytes);
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
 }
-BENCHMARK(BM_BoardRepaint_FmtBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoardRepaint)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly();
+
+void BM_FieldReadByID(benchmark::State& state) {
+  FilledModel filled;
+  const auto ids = NumberFields(100, true);
+  std::vector<std::uint32_t> read;  // the number fields the items hold
+  for (std::uint32_t id : ids) {
+    if (std::find(kEngineFields.begin(), kEngineFields.end(), id) != kEngineFields.end()) read.push_back(id);
+  }
+  std::vector<std::shared_ptr<IRTDItem>> items;
+  std::vector<std::unordered_map<std::uint32_t, double>> maps;
+  for (const std::string& code : filled.codes) {
+    items.push_back(filled.model.GetRTDItem(code));
+    auto& map = maps.emplace_back();
+    for (std::uint32_t id : read) map.emplace(id, items.back()->GetDoubleDataByID(id));
+  }
+  double sum = 0;
+  Interleave(
+      state,
+      [&] {
+        for (const auto& map : maps) {
+          for (std::uint32_t id : read) sum += map.find(id)->second;
+        }
+      },
+      [&] {
+        for (const auto& item : items) {
+          for (std::uint32_t id : read) sum += item->GetDoubleDataByID(id);
+        }
+      });
+  benchmark::DoNotOptimize(sum);
+  state.counters["reads"] = static_cast<double>(items.size() * read.size());
+}
+BENCHMARK(BM_FieldReadByID)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly();
+
+void BM_FieldReadThroughModel(benchmark::State& state) {
+  FilledModel filled;
+  const auto ids = NumberFields(100, true);
+  std::vector<std::uint32_t> read;
+  for (std::uint32_t id : ids) {
+    if (std::find(kEngineFields.begin(), kEngineFields.end(), id) != kEngineFields.end()) read.push_back(id);
+  }
+  std::unordered_map<std::string, std::unordered_map<std::uint32_t, double>> maps;
+  for (const std::string& code : filled.codes) {
+    auto& map = maps[code];
+    for (std::uint32_t id : read) map.emplace(id, filled.model.GetDoubleVal(code, id, 0));
+  }
+  double sum = 0;
+  Interleave(
+      state,
+      [&] {
+        for (const std::string& code : filled.codes) {
+          for (std::uint32_t id : read) sum += maps.find(code)->second.find(id)->second;
+        }
+      },
+      [&] {
+        for (const std::string& code : filled.codes) {
+          for (std::uint32_t id : read) sum += filled.model.GetDoubleVal(code, id, 0);
+        }
+      });
+  benchmark::DoNotOptimize(sum);
+  state.counters["reads"] = static_cast<double>(filled.codes.size() * read.size());
+}
+BENCHMARK(BM_FieldReadThroughModel)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly();
+
+void BM_PushMainThreadCost(benchmark::State& state) {
+  auto& host = BenchHost();
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  // The package's session takes the engine it finds when it starts.
+  host.StopPackage();
+  host.Context().SetSpeed(engine);
+  host.StartPackage();
+  {
+    TKrRTDModel model;
+    int notified = 0;
+    model.SetUpdateNotify([&] { ++notified; });
+    std::vector<std::string> codes = SampleCodes();
+    codes.resize(220);
+    std::vector<TSpeedQuoteData> rows;
+    for (std::size_t c = 0; c < codes.size(); ++c) rows.push_back(QuoteRow(codes[c], kEngineFields, c));
+    const auto push = QuotePush(rows);
+    TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
+    for (int i = 0; i < params.GetCount(); ++i) {
+      params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
+      params.SetItemArray(i, kEngineFields);
+    }
+    model.Subscrible(params);
+    auto observer = engine->observers.empty() ? nullptr : engine->observers.back();
+    if (observer) observer->SaveQuoteData(push);  // the items exist from here on
+    std::vector<std::shared_ptr<IRTDItem>> items;
+    for (const TSpeedQuoteData& row : rows) items.push_back(model.GetRTDItem(row.FKoraCode));
+    if (!observer || std::find(items.begin(), items.end(), nullptr) != items.end()) {
+      state.SkipWithError("the push did not reach the model");
+    } else {
+      Interleave(
+          state,
+          [&] {
+            for (const TSpeedQuoteData& row : rows) model.GetRTDItem(row.FKoraCode)->SetRealTimeData(row);
+          },
+          [&] { observer->SaveQuoteData(push); });
+    }
+    state.counters["notified"] = notified;
+  }
+  host.StopPackage();
+  host.Context().SetSpeed(nullptr);
+  host.StartPackage();
+}
+BENCHMARK(BM_PushMainThreadCost)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly();
+
+// The value at fraction `q` of sorted samples.
+double Quantile(std::vector<double> samples, double q) {
+  if (samples.empty()) return 0;
+  std::sort(samples.begin(), samples.end());
+  const auto at = static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1) + 0.5);
+  return samples[std::min(at, samples.size() - 1)];
+}
+
+void BM_PushToCallBack(benchmark::State& state) {
+  const EngineHost engine = EngineBenchHost();
+  std::vector<std::string> codes;
+  for (const auto& security : engine.host.Securities().All()) codes.push_back(security->GetKoraCode());
+  std::vector<std::uint32_t> fields;
+  for (const auto& [id, role] : engine.host.Speed()->Fields().All()) fields.push_back(id);
+  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
+  for (int i = 0; i < params.GetCount(); ++i) {
+    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
+    params.SetItemArray(i, fields);
+  }
+  const auto deliver = [&] {
+    engine.host.Speed()->SyncNow();
+    engine.host.Loop().RunUntilIdle();
+  };
+  // One push reaching `subscribers` widgets: main-thread CPU microseconds from the engine's post to each
+  // widget's first call-back. The widgets have seen their snapshot and two pushes before, as widgets that
+  // stay open have.
+  const auto pushTo = [&](int subscribers, std::vector<double>& latencies) {
+    std::vector<std::unique_ptr<TKrRTDModel>> widgets;
+    std::vector<double> notifiedAt(static_cast<std::size_t>(subscribers), -1);
+    bool armed = false;
+    for (int w = 0; w < subscribers; ++w) {
+      auto& model = widgets.emplace_back(std::make_unique<TKrRTDModel>());
+      model->SetUpdateNotify([&, w] {
+        double& at = notifiedAt[static_cast<std::size_t>(w)];
+        if (armed && at < 0) at = ThreadCpuMicros();
+      });
+      model->Subscrible(params);
+    }
+    deliver();  // the snapshots of the new subscriptions
+    for (int warmUp = 0; warmUp < 2; ++warmUp) {
+      engine.clock.Advance(std::chrono::seconds(1));
+      deliver();
+    }
+    engine.clock.Advance(std::chrono::seconds(1));
+    engine.host.Speed()->SyncNow();  // every security traded; the engine has posted its push
+    armed = true;
+    const double posted = ThreadCpuMicros();
+    engine.host.Loop().RunUntilIdle();
+    for (double at : notifiedAt) {
+      if (at >= 0) latencies.push_back(at - posted);
+    }
+    armed = false;
+  };
+  const int n = static_cast<int>(state.range(0));
+  std::vector<double> one, many;
+  bool oneFirst = true;
+  for (auto _ : state) {
+    if (oneFirst) {
+      pushTo(1, one);
+      pushTo(n, many);
+    } else {
+      pushTo(n, many);
+      pushTo(1, one);
+    }
+    oneFirst = !oneFirst;
+  }
+  state.counters["median_1_us"] = Quantile(one, 0.5);
+  state.counters["p99_1_us"] = Quantile(one, 0.99);
+  state.counters["median_n_us"] = Quantile(many, 0.5);
+  state.counters["p99_n_us"] = Quantile(many, 0.99);
+  state.counters["ratio"] = Quantile(one, 0.5) > 0 ? Quantile(many, 0.5) / Quantile(one, 0.5) : 0;
+  state.counters["callbacks"] = static_cast<double>(many.size());
+}
+BENCHMARK(BM_PushToCallBack)
+    ->Arg(4)
+    ->Arg(16)
+    ->Iterations(12)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// Adds cloud indicator fields 10001 up to `last` that the dictionary does not define yet.
+void AddCloudFields(int last) {
+  auto& dictionary = KrHQDictionaryImpl();
+  std::string xml = "<HQDictionary>";
+  for (int id = 10001; id <= last; ++id) {
+    if (dictionary.GetDictionaryItem(id) == nullptr) {
+      xml += fmt::format(R"(<Item id="{}" name="CloudIndicator{}" type="double" CloudType="1" CloudCommandID="1000"/>)",
+                         id, id);
+    }
+  }
+  xml += "</HQDictionary>";
+  std::string bytes;
+  auto document = host::HQQueryBinDocInterface();
+  if (host::EncodeXmlAsBinDocument(xml, bytes) && document->LoadFromBytes(bytes)) {
+    dictionary.LoadBinDictionaryData(*document->GetRoot());
+  }
+}
 
 void BM_ItemMemory(benchmark::State& state) {
   BenchHost();
+  constexpr int kCloudFields = 2000;
+  AddCloudFields(10000 + kCloudFields);
   const auto& dictionary = KrHQDictionaryImpl();
-  std::vector<std::uint32_t> ids;
+  // Another widget's security that held 2,000 cloud indicators.
+  TKrRTDModel other;
+  std::vector<std::uint32_t> cloud;
+  for (std::uint32_t id = 10001; id <= 10000 + kCloudFields; ++id) cloud.push_back(id);
+  other.Provider()->CloudSubscriber().NotifyUpdateCloudData({QuoteRow("600000.SH", cloud, 0)});
   // Sixty fields: every quote field of the sample dictionary, then cloud indicators and Lux fields.
+  std::vector<std::uint32_t> ids;
   for (int id = 1; id <= 30000 && ids.size() < 60; ++id) {
     if (dictionary.GetDictionaryItem(id)) ids.push_back(static_cast<std::uint32_t>(id));
   }
-  TSpeedQuoteData q;
-  q.FKoraCode = "600000.SH";
-  for (std::uint32_t id : ids) {
-    q.FItemArray.push_back(id);
-    if (dictionary.GetTypeByID(static_cast<int>(id)) == HQDICDATA_TYPE_STRING) {
-      q.FValueArray.emplace_back(std::in_place_type<NarrowText>, NarrowText{"SPD"});
-    } else {
-      q.FValueArray.emplace_back(std::in_place_type<double>, 12.34);
-    }
-  }
-  std::size_t bytes = 0;
+  const std::vector<std::string> codes = SampleCodes();
+  std::vector<TSpeedQuoteData> rows;
+  for (std::size_t c = 0; c < codes.size(); ++c) rows.push_back(QuoteRow(codes[c], ids, c));
+  rows = WithTextsConverted(std::move(rows));
+  double bytesPerSecurity = 0;
   for (auto _ : state) {
-    TKrRTDItem item;
-    item.SetRealTimeData(q);
-    bytes = item.MemoryBytes();
-    benchmark::DoNotOptimize(bytes);
+    TKrRTDModel model;
+    std::size_t shown = 0;
+    const std::size_t before = HeapBytesInUse();
+    // The securities' rows as they arrive, and one formatted cell each as a board shows them.
+    model.Provider()->CloudSubscriber().NotifyUpdateCloudData(rows);
+    for (const std::string& code : codes) shown += model.GetFormatVal(code, "NewPrice").size();
+    const std::size_t after = HeapBytesInUse();
+    benchmark::DoNotOptimize(shown);
+    bytesPerSecurity = static_cast<double>(after - before) / static_cast<double>(codes.size());
   }
   state.counters["fields"] = static_cast<double>(ids.size());
-  state.counters["bytes_per_security"] = static_cast<double>(bytes + sizeof(std::shared_ptr<TKrRTDItem>) + 16);
+  state.counters["bytes_per_security"] = bytesPerSecurity;
 }
-BENCHMARK(BM_ItemMemory);
+BENCHMARK(BM_ItemMemory)->Iterations(3);
 
 }  // namespace
 }  // namespace kdp::bench

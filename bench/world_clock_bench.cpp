@@ -1,10 +1,10 @@
 // Converting market times with the world clock: 100,000 New York wall-clock date-times spread over
-// 2020-2035 shifted to Beijing time (IKrWorldClock::ShiftDateTimeEx, -5 to 8), each run on its own
-// world clock loaded from the same zones:
-//   ShiftDateTimeEx/DatabaseZones: New York and Beijing name their IANA zones (transitions cached by year);
-//   ShiftDateTimeEx/MonthAndDayRule: the same zones without names, the month-and-day rule (the baseline);
+// 2020-2035, in random order so the year changes on most conversions, shifted to Beijing time
+// (IKrWorldClock::ShiftDateTimeEx, -5 to 8). Each pair runs interleaved in one benchmark
+// (paired_timing.h), with the month-and-day rule as the baseline (the same zones without IANA names, on a
+// world clock of their own):
+//   ShiftDateTimeEx: the zones naming their IANA zones (transitions cached by year);
 //   DatabaseWithoutYearCache: the same conversions asked of date/tz directly (what the year cache saves).
-// Within a run the instants come in random order, so the year changes on most conversions.
 #include <random>
 #include <vector>
 
@@ -12,6 +12,7 @@
 #include <date/tz.h>
 
 #include "bench_host.h"
+#include "paired_timing.h"
 #include "refdata/stock_type_manager.h"
 
 namespace kdp::bench {
@@ -46,41 +47,45 @@ std::unique_ptr<TKrHQStockTypeManagerImpl> Clock(bool databaseZones) {
   return clock;
 }
 
-void BM_ShiftDateTimeEx(benchmark::State& state) {
-  auto clock = Clock(state.range(0) != 0);
-  const auto& instants = Instants();
-  for (auto _ : state) {
-    double sum = 0;
-    for (host::DateTime t : instants) {
-      clock->ShiftDateTimeEx(-5, 8, t);
-      sum += t.value;
-    }
-    benchmark::DoNotOptimize(sum);
+double ShiftAll(TKrHQStockTypeManagerImpl& clock) {
+  double sum = 0;
+  for (host::DateTime t : Instants()) {
+    clock.ShiftDateTimeEx(-5, 8, t);
+    sum += t.value;
   }
-  state.SetLabel(state.range(0) != 0 ? "DatabaseZones" : "MonthAndDayRule");
-  state.SetItemsProcessed(state.iterations() * kInstants);
+  return sum;
 }
-BENCHMARK(BM_ShiftDateTimeEx)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+void BM_ShiftDateTimeEx(benchmark::State& state) {
+  auto rule = Clock(false);
+  auto database = Clock(true);
+  double sum = 0;
+  Interleave(
+      state, [&] { sum += ShiftAll(*rule); }, [&] { sum += ShiftAll(*database); });
+  benchmark::DoNotOptimize(sum);
+}
+BENCHMARK(BM_ShiftDateTimeEx)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly();
 
 void BM_DatabaseWithoutYearCache(benchmark::State& state) {
+  auto rule = Clock(false);
   const date::time_zone* newYork = date::locate_zone("America/New_York");
   const date::time_zone* beijing = date::locate_zone("Asia/Shanghai");
-  const auto& instants = Instants();
-  for (auto _ : state) {
-    double sum = 0;
-    for (host::DateTime t : instants) {
-      const auto local = date::local_time<std::chrono::milliseconds>(
-          std::chrono::milliseconds(std::llround((t.value - 25569.0) * 86400000.0)));
-      const date::local_info info = newYork->get_info(date::floor<std::chrono::seconds>(local));
-      const auto utc = date::sys_time<std::chrono::milliseconds>(local.time_since_epoch() - info.first.offset);
-      const auto offset = beijing->get_info(date::floor<std::chrono::seconds>(utc)).offset;
-      sum += t.value + static_cast<double>((offset - info.first.offset).count()) / 86400.0;
-    }
-    benchmark::DoNotOptimize(sum);
-  }
-  state.SetItemsProcessed(state.iterations() * kInstants);
+  double sum = 0;
+  Interleave(
+      state, [&] { sum += ShiftAll(*rule); },
+      [&] {
+        for (host::DateTime t : Instants()) {
+          const auto local = date::local_time<std::chrono::milliseconds>(
+              std::chrono::milliseconds(std::llround((t.value - 25569.0) * 86400000.0)));
+          const date::local_info info = newYork->get_info(date::floor<std::chrono::seconds>(local));
+          const auto utc = date::sys_time<std::chrono::milliseconds>(local.time_since_epoch() - info.first.offset);
+          const auto offset = beijing->get_info(date::floor<std::chrono::seconds>(utc)).offset;
+          sum += t.value + static_cast<double>((offset - info.first.offset).count()) / 86400.0;
+        }
+      });
+  benchmark::DoNotOptimize(sum);
 }
-BENCHMARK(BM_DatabaseWithoutYearCache)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DatabaseWithoutYearCache)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly();
 
 }  // namespace
 }  // namespace kdp::bench

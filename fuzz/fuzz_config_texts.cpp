@@ -60,6 +60,7 @@ class FuzzHost final : public kdp::host::IHostEnvironment {
   const kdp::host::HostPaths& Paths() const override { return paths_; }
   kdp::host::IMainLoop& Loop() override { throw std::logic_error("no main loop in the fuzz host"); }
   void ShowErrorMessage(std::string_view, std::string_view) override {}
+  std::uint64_t SecuritiesRevision() const override { return 0; }
 
   // Writes the configuration file `relative` (below the root) with `bytes`.
   std::string Write(const std::string& relative, const std::string& bytes) const {

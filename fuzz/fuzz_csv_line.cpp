@@ -81,6 +81,7 @@ class CountingHost final : public kdp::host::IHostEnvironment {
   const kdp::host::HostPaths& Paths() const override { return paths_; }
   kdp::host::IMainLoop& Loop() override { std::abort(); }  // the splitter never needs the loop
   void ShowErrorMessage(std::string_view, std::string_view) override {}
+  std::uint64_t SecuritiesRevision() const override { return 0; }
 
   int cuts = 0;
 

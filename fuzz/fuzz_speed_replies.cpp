@@ -1,5 +1,6 @@
-// History replies from the quote engine: arbitrary nested data sets through the four reply parsers and
-// the quote-push parser. Every wrapper must stay walkable whatever the layout.
+// History replies from the quote engine: arbitrary nested data sets through the four reply parsers, the
+// quote-push parser and the real-time cache's preparation of pushes. Every wrapper must stay walkable
+// whatever the layout.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -7,6 +8,7 @@
 #include "kdp/host/data_table.h"
 #include "kdp/speed/speed_quote_data.h"
 #include "kdp/speed/speed_reply_parsers.h"
+#include "rtd/rtd_quote_layouts.h"
 
 namespace {
 
@@ -103,6 +105,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const kdp::TKrSpeedDataSetParseCmdID3070 quotes(reply);
   for (const auto& row : quotes.Rows()) {
     if (row.FItemArray.size() != row.FValueArray.size()) __builtin_trap();
+  }
+  if (kdp::TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(reply)) {
+    static kdp::TKrQuoteLayouts layouts;  // kept across inputs, as the package keeps its layouts
+    const auto push = layouts.Prepare(*reply);
+    for (const kdp::TKrQuoteRow& row : push->Rows()) {
+      if (row.code.size() > kdp::kMaxQuoteCodeLength) __builtin_trap();
+      for (const kdp::TKrQuoteField& field : row.shape->fields) {
+        const kdp::TKrQuoteValue& value = push->Value(row, field);
+        if (value.kind == kdp::TKrQuoteValue::kText) sink = sink + push->Text(value).size();
+      }
+    }
+    if (layouts.LayoutCount() > kdp::TKrQuoteLayouts::kMaxLayouts) __builtin_trap();
   }
   return 0;
 }

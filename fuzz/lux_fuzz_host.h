@@ -25,6 +25,7 @@ class NoticeCountingHost final : public host::IHostEnvironment {
   const host::HostPaths& Paths() const override { return paths_; }
   host::IMainLoop& Loop() override { std::abort(); }  // the parsers never need the loop
   void ShowErrorMessage(std::string_view, std::string_view) override {}
+  std::uint64_t SecuritiesRevision() const override { return 0; }
 
   int notices = 0;
   std::string_view watch;

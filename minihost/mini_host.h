@@ -76,6 +76,10 @@ class MiniHost final : public host::IHostEnvironment {
   // The stand-in host has no windows: an error box is logged at level 3 and printed on stderr (unless the
   // log already echoes errors there), and remembered for tests.
   void ShowErrorMessage(std::string_view caption, std::string_view text) override;
+  // Changes with the GUID registry, the service provider and the security master.
+  std::uint64_t SecuritiesRevision() const override {
+    return guid_registry_->Revision() + provider_->Revision() + securities_->Revision();
+  }
 
   const HostSettings& Settings() const { return settings_; }
   MiniLogger& Logger() { return logger_; }

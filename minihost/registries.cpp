@@ -27,6 +27,7 @@ bool GuidRegistry::RegisterService(const host::Guid& iid, int /*reserved*/, host
   } else {
     entries_.push_back({iid, std::move(service), NextSequence()});
   }
+  revision_.fetch_add(1, std::memory_order_acq_rel);
   return true;
 }
 
@@ -37,6 +38,7 @@ bool GuidRegistry::UnregisterService(const host::Guid& iid, int /*reserved*/) {
   if (it == entries_.end()) return false;
   withdrawn = std::move(it->second);
   entries_.erase(it);
+  revision_.fetch_add(1, std::memory_order_acq_rel);
   return true;
 }
 
@@ -90,6 +92,7 @@ void MiniServiceProvider::Add(const host::Guid& iid, host::InterfacePtr service)
   } else {
     services_.emplace_back(iid, std::move(service));
   }
+  revision_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void MiniServiceProvider::Remove(const host::Guid& iid) {
@@ -98,6 +101,7 @@ void MiniServiceProvider::Remove(const host::Guid& iid) {
   if (auto it = FindEntry(services_, iid); it != services_.end()) {
     withdrawn = std::move(it->second);
     services_.erase(it);
+    revision_.fetch_add(1, std::memory_order_acq_rel);
   }
 }
 

@@ -7,6 +7,7 @@
 // and calls no service while holding it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -34,10 +35,13 @@ class GuidRegistry final : public host::Implements<host::IKrServiceRegistry> {
   host::InterfacePtr Find(const host::Guid& iid) const;
   // A copy of the entries, in registration order.
   std::vector<Publication<host::Guid>> Entries() const;
+  // Counts the registrations and withdrawals.
+  std::uint64_t Revision() const { return revision_.load(std::memory_order_acquire); }
 
  private:
   mutable std::mutex mutex_;  // guards entries_
   std::vector<Publication<host::Guid>> entries_;
+  std::atomic<std::uint64_t> revision_{0};
 };
 
 class NameRegistry final : public host::Implements<host::IKrIntfRegistry> {
@@ -69,8 +73,11 @@ class MiniServiceProvider final : public host::Implements<host::IKrServiceProvid
   void Add(const host::Guid& iid, host::InterfacePtr service);
   void Remove(const host::Guid& iid);
   host::InterfacePtr QueryService(const host::Guid& iid) override;
+  // Counts the services added, replaced and removed.
+  std::uint64_t Revision() const { return revision_.load(std::memory_order_acquire); }
 
  private:
+  std::atomic<std::uint64_t> revision_{0};
   std::mutex mutex_;  // guards services_
   std::vector<std::pair<host::Guid, host::InterfacePtr>> services_;
   const GuidRegistry* fallback_;

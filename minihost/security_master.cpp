@@ -76,6 +76,7 @@ bool MiniSecurityMaster::Load(const std::string& path, std::string& error) {
 }
 
 std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::string& sourceName) {
+  revision_.fetch_add(1, std::memory_order_acq_rel);
   std::istringstream lines(text);
   std::string line;
   std::size_t line_number = 0;
@@ -130,6 +131,7 @@ std::shared_ptr<host::IKrSecuritys> MiniSecurityMaster::GetSecuritys(const std::
 }
 
 std::vector<std::string> MiniSecurityMaster::AttachMarketRules(std::shared_ptr<const MarketRules> rules) {
+  revision_.fetch_add(1, std::memory_order_acq_rel);
   rules_ = std::move(rules);
   std::vector<std::string> unknown;
   for (const auto& security : ordered_) {
@@ -145,6 +147,7 @@ bool MiniSecurityMaster::LoadExtensions(const std::string& path, std::string& er
 }
 
 bool MiniSecurityMaster::LoadExtensionsText(const std::string& json, std::string& error) {
+  revision_.fetch_add(1, std::memory_order_acq_rel);
   std::map<std::string, std::string> underlyings;
   try {
     const nlohmann::json j = nlohmann::json::parse(json);

@@ -16,6 +16,7 @@
 // starts, before anybody can look a security up.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -114,8 +115,11 @@ class MiniSecurityMaster final : public host::Implements<host::IKrSecurityMgrHQ>
   // the master does not have.
   bool LoadExtensions(const std::string& path, std::string& error);
   bool LoadExtensionsText(const std::string& json, std::string& error);
+  // Counts the loads and changes above.
+  std::uint64_t Revision() const { return revision_.load(std::memory_order_acquire); }
 
  private:
+  std::atomic<std::uint64_t> revision_{0};
   std::shared_ptr<const MarketRules> rules_;
   std::map<std::string, std::shared_ptr<MiniSecurity>> by_code_;  // upper-case code
   std::vector<std::shared_ptr<MiniSecurity>> ordered_;

@@ -17,6 +17,7 @@
 #include "lux/lux_dealer_id.h"
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
+#include "rtd/rtd_quote_feed.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -34,6 +35,7 @@ struct ModuleStep {
 // Release the module singletons that the withdrawal may have left (it frees them too; both tolerate
 // finding nothing). The timer manager is bound to the host's loop, so it must not outlive the host.
 void StopRegistrationUnit() {
+  FreeRTDQuoteFeed();
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
   TKrLuxDataManager::FreeInstance();

@@ -20,6 +20,7 @@
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
 #include "refdata/stock_type_manager.h"
+#include "rtd/rtd_quote_feed.h"
 #include "ui/ui_resources.h"
 #include "util/dp_timer.h"
 #include "util/file_watcher.h"
@@ -145,6 +146,7 @@ void UnRegisterHQPubIntf() {
   Withdraw(IKrHQStyleMgr::IID);
   Withdraw(IKrHQLanguageFormMgr::IID);
 
+  FreeRTDQuoteFeed();  // its engine request goes before the session that attached the engine
   FreeHQSpeedImpl();
   FreeHQCache();
 

@@ -9,6 +9,7 @@
 #include "kdp/host/log.h"
 #include "kdp/host/main_loop.h"
 #include "kdp/host/paths.h"
+#include "kdp/host/security.h"
 #include "kdp/host/services.h"
 
 namespace kdp::host {
@@ -42,6 +43,11 @@ std::shared_ptr<IKrServiceProvider> KrIntfService() {
 }
 
 std::shared_ptr<IKrContext> GetHQContext() { return KrIntfService<IKrContext>(); }
+
+std::uint64_t GetSecuritiesRevision() {
+  auto* env = g_environment.load();
+  return env ? env->SecuritiesRevision() : 0;
+}
 
 std::string GetServerAddressByNameWithHttpPrefix(std::string_view name) {
   auto context = GetHQContext();

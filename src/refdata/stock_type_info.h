@@ -1,5 +1,7 @@
-// TKrHQStockTypeInfoImpl: the classification of one security, made per resolution by the security
-// manager and handed to the caller (see kdp/refdata/security_manager.h). Main thread only.
+// TKrHQStockTypeInfoImpl: the classification of one security, made by the security manager's resolution
+// and handed to callers (see kdp/refdata/security_manager.h). The manager keeps its answers for codes
+// asked again; an answer whose setters a caller used no longer counts as the resolution's. Main thread
+// only.
 #pragma once
 
 #include <limits>
@@ -24,6 +26,10 @@ class TKrHQStockTypeInfoImpl final : public host::Implements<IKrHQSecurityInfo> 
   void SetMarketClean(int value) { FMarketClean = value; }
   // True when a security object was given at construction.
   bool IsValid() const { return FIsValid; }
+  // Whether a caller changed the info through its setters since the resolution made it.
+  bool ChangedByCaller() const { return FChangedByCaller; }
+  // The resolution is done: what the setters changed so far was its own.
+  void MarkResolved() { FChangedByCaller = false; }
 
   std::string GetKoraCode() override;
   std::string GetStockCode() override;
@@ -39,23 +45,47 @@ class TKrHQStockTypeInfoImpl final : public host::Implements<IKrHQSecurityInfo> 
   int GetMarketOpen() override { return FMarketOpen; }
   int GetMarketClose() override { return FMarketClose; }
   std::string GetHisDir() override { return FHisDir; }
-  void SetHisDir(const std::string& value) override { FHisDir = value; }
+  void SetHisDir(const std::string& value) override {
+    FHisDir = value;
+    FChangedByCaller = true;
+  }
   std::string GetCity() override { return FCity; }
-  void SetCity(const std::string& value) override { FCity = value; }
+  void SetCity(const std::string& value) override {
+    FCity = value;
+    FChangedByCaller = true;
+  }
   std::string GetF5Page() override;
   std::string GetF5PageFreePad(const std::string& padKey) override;
   TArrayMarketTimeSep GetMarketTimeSep() override { return FMarketTimeSep; }
-  void SetMarketTimeSep(const TArrayMarketTimeSep& value) override { FMarketTimeSep = value; }
+  void SetMarketTimeSep(const TArrayMarketTimeSep& value) override {
+    FMarketTimeSep = value;
+    FChangedByCaller = true;
+  }
   bool GetUseOwnMarketTimeSep() override { return FUseOwnMarketTimeSep; }
-  void SetUseOwnMarketTimeSep(bool value) override { FUseOwnMarketTimeSep = value; }
+  void SetUseOwnMarketTimeSep(bool value) override {
+    FUseOwnMarketTimeSep = value;
+    FChangedByCaller = true;
+  }
   std::vector<host::DateTime> GetMarketTimeSepDate() override { return TransMarketTimeSepToDate(FMarketTimeSep); }
-  void SetKLineHisVolumeDiv(double value) override { FKLineHisVolumeDiv = value; }
+  void SetKLineHisVolumeDiv(double value) override {
+    FKLineHisVolumeDiv = value;
+    FChangedByCaller = true;
+  }
   double GetKLineHisVolumeDiv() override { return FKLineHisVolumeDiv; }
-  void SetKLineRealTimeVolumeDiv(double value) override { FKLineRealTimeVolumeDiv = value; }
+  void SetKLineRealTimeVolumeDiv(double value) override {
+    FKLineRealTimeVolumeDiv = value;
+    FChangedByCaller = true;
+  }
   double GetKLineRealTimeVolumeDiv() override { return FKLineRealTimeVolumeDiv; }
-  void SetMenuState(int value) override { FMenuState = value; }
+  void SetMenuState(int value) override {
+    FMenuState = value;
+    FChangedByCaller = true;
+  }
   int GetMenuState() override { return FMenuState; }
-  void SetAllowTrade(bool value) override { FAllowTrade = value; }
+  void SetAllowTrade(bool value) override {
+    FAllowTrade = value;
+    FChangedByCaller = true;
+  }
   bool GetAllowTrade() override { return FAllowTrade; }
   void SetCategory(int) override {}
   int GetCategory() override;
@@ -89,6 +119,7 @@ class TKrHQStockTypeInfoImpl final : public host::Implements<IKrHQSecurityInfo> 
   std::string FF5PermissionsStrFreePad;
   TArrayMarketTimeSep FMarketTimeSep;
   bool FIsValid = false;
+  bool FChangedByCaller = false;
 };
 
 }  // namespace kdp

@@ -15,6 +15,8 @@
 #include "kdp/host/dialogs.h"
 #include "kdp/host/display_text.h"
 #include "kdp/host/log.h"
+#include "kdp/host/main_loop.h"
+#include "kdp/host/security.h"
 #include "kdp/host/speed.h"
 #include "kdp/host/xml.h"
 #include "refdata/stock_type_info.h"
@@ -137,6 +139,7 @@ void TKrHQStockTypeManagerImpl::LoadStockTypeMapXml(std::string_view xml) {
 }
 
 void TKrHQStockTypeManagerImpl::LoadDocument(const pugi::xml_document& document) {
+  ForgetAnswers();  // also when the load ends in an error: what was read before stays
   using SectionLoader = void (TKrHQStockTypeManagerImpl::*)(const pugi::xml_node&);
   static constexpr std::pair<std::string_view, SectionLoader> kSections[] = {
       {"worldclock", &TKrHQStockTypeManagerImpl::LoadWorldClock},
@@ -361,22 +364,55 @@ const TKrStockTypeDataItem* TKrHQStockTypeManagerImpl::FindMapEntry(std::string_
   return it == FMapList.end() ? nullptr : &it->second;
 }
 
+void TKrHQStockTypeManagerImpl::ForgetAnswers() {
+  FAnswersByCode.clear();
+  FAnswersBySecurity.clear();
+}
+
+void TKrHQStockTypeManagerImpl::CheckAnswers() {
+  const std::uint64_t revision = host::GetSecuritiesRevision();
+  if (revision == FAnswersRevision) return;
+  ForgetAnswers();
+  FAnswersRevision = revision;
+}
+
 std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(const std::string& code) {
-  return Resolve(Trim(code), G_GetSecurity(code));
+  if (!host::IsMainThread()) return Resolve(Trim(code), G_GetSecurity(code));
+  CheckAnswers();
+  if (auto kept = FAnswersByCode.find(code); kept != FAnswersByCode.end() && !kept->second->ChangedByCaller()) {
+    return kept->second;
+  }
+  auto info = Resolve(Trim(code), G_GetSecurity(code));
+  if (FAnswersByCode.size() >= kMaxAnswers) FAnswersByCode.clear();
+  FAnswersByCode.insert_or_assign(code, info);
+  return info;
 }
 
 std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(
     const std::shared_ptr<host::IKrSecurity>& security) {
-  return Resolve(security ? security->GetKoraCode() : std::string(kDefaultSecurityCode), security);
+  const auto resolve = [&] {
+    return Resolve(security ? security->GetKoraCode() : std::string(kDefaultSecurityCode), security);
+  };
+  if (!host::IsMainThread()) return resolve();
+  CheckAnswers();
+  if (auto kept = FAnswersBySecurity.find(security.get());
+      kept != FAnswersBySecurity.end() && !kept->second.second->ChangedByCaller()) {
+    return kept->second.second;
+  }
+  auto info = resolve();
+  if (FAnswersBySecurity.size() >= kMaxAnswers) FAnswersBySecurity.clear();
+  FAnswersBySecurity.insert_or_assign(security.get(), std::pair(security, info));
+  return info;
 }
 
-std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::Resolve(const std::string& code,
-                                                                      std::shared_ptr<host::IKrSecurity> security) {
+std::shared_ptr<TKrHQStockTypeInfoImpl> TKrHQStockTypeManagerImpl::Resolve(
+    const std::string& code, std::shared_ptr<host::IKrSecurity> security) {
   // User-defined codes all share one classification.
   if (SameTextAscii(GetAfterString(".", code), "UD") && code.find('.') != std::string::npos) {
     auto info = std::make_shared<TKrHQStockTypeInfoImpl>(std::move(security));
     info->SetISecurity(std::make_shared<TKrSecurityFake>());
     if (const TKrStockTypeDataItem* entry = FindMapEntry(kUserDefinedMapKey)) info->FillFrom(*entry);
+    info->MarkResolved();
     return info;
   }
 
@@ -420,6 +456,7 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::Resolve(const std:
     info->SetMarketClean(GenMarketCleanTime(over.MarketTimeSep));
     info->SetUseOwnMarketTimeSep(true);
   }
+  info->MarkResolved();
   return info;
 }
 

@@ -24,8 +24,15 @@
 // A missing or unknown name is logged once, when the zone is loaded. Zones are also found by their gmt
 // offset (ShiftDateTimeEx, KoraCodeNow): the offset's zone converts with its own rules.
 //
-// Main thread only (the zones' year caches are unlocked), except GetSecurityInfo of a security object,
-// which reads no zone (see kdp/refdata/security_manager.h).
+// Answers are kept: GetSecurityInfo asked on the main thread again for the same code (exactly as written)
+// or the same security object hands back the info it made before, without allocating, as long as the
+// host's securities revision (host::GetSecuritiesRevision) and the map are those it was made with and no
+// caller used its setters. Other threads resolve afresh and never touch the kept answers. At most
+// kMaxAnswers are kept per kind; past that the manager starts afresh.
+//
+// Main thread only (the zones' year caches and the kept answers are unlocked), except GetSecurityInfo,
+// which the quote engine's configuration calls from the engine's threads: there it reads only the maps,
+// loaded before publication, and asks nothing but the host (see kdp/refdata/security_manager.h).
 #pragma once
 
 #include <map>
@@ -33,6 +40,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "kdp/error.h"
@@ -46,6 +54,8 @@ class xml_node;
 }  // namespace pugi
 
 namespace kdp {
+
+class TKrHQStockTypeInfoImpl;
 
 struct TKrStockHardCode {
   std::string Code;
@@ -91,6 +101,8 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   bool ShiftCityDateTime(const std::string& fromCity, const std::string& toCity, host::DateTime& dateTime) override;
   double GetZoneOffset(const TTimeZoneInfo& zone, host::DateTime dateTime) override;
 
+  static constexpr std::size_t kMaxAnswers = 65536;
+
   // Not published: the current time of a security object's market.
   bool KoraCodeNow(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime& now);
   int GetLocalTimeZone() const { return FLocalTimeZone; }
@@ -122,7 +134,10 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   static TKrStockTypeDataItem ReadMapEntry(const pugi::xml_node& node);
   void AddMapEntry(TKrStockTypeDataItem entry);
   void LoadTimeZoneFile();
-  std::shared_ptr<IKrHQSecurityInfo> Resolve(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
+  std::shared_ptr<TKrHQStockTypeInfoImpl> Resolve(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
+  // Forgets the kept answers when the host's securities changed since they were made.
+  void CheckAnswers();
+  void ForgetAnswers();
   const TKrStockTypeDataItem* FindMapEntry(std::string_view key) const;
 
   std::map<std::string, TKrStockTypeDataItem> FMapList;  // upper-case "StockType.Suffix"
@@ -133,6 +148,14 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   std::map<std::string, std::unique_ptr<TIanaZone>> FIanaZones;  // by IANA name; kept for the object's life
   std::map<std::string, TKrStockTypeDataItem> FDicIndexCode;     // upper-case code
   std::map<std::string, TKrStockHardCode> FDicHardCodes;         // upper-case code
+
+  // Kept answers (main thread): by the code as asked, and by security object (the object held, so its
+  // address names it while it is kept); made at host securities revision FAnswersRevision.
+  std::unordered_map<std::string, std::shared_ptr<TKrHQStockTypeInfoImpl>> FAnswersByCode;
+  std::unordered_map<const host::IKrSecurity*,
+                     std::pair<std::shared_ptr<host::IKrSecurity>, std::shared_ptr<TKrHQStockTypeInfoImpl>>>
+      FAnswersBySecurity;
+  std::uint64_t FAnswersRevision = 0;
 };
 
 // The map key of the fallback entry and of user-defined codes.

@@ -7,19 +7,20 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
-#include "fields/format_exp.h"
 #include "core/data_cache.h"
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "fields/format_exp.h"
+#include "fields/hq_dictionary.h"
+#include "kdp/fields/hq_field_types.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/mem_count.h"
-#include "kdp/fields/hq_field_types.h"
 #include "refdata/trade_rules.h"
-#include "fields/hq_dictionary.h"
+#include "rtd/rtd_quote_layouts.h"
 #include "util/case_less.h"
 #include "util/float_text.h"
 #include "util/strings.h"
-#include "core/host_lookups.h"
 #include "util/tools.h"
 
 namespace kdp {
@@ -31,15 +32,6 @@ constexpr std::uint32_t kTradeDateField = 1;
 constexpr std::uint32_t kTradeTimeField = 2;
 constexpr int kMaxExpressionDepth = 8;  // computed fields built on computed fields, with a guard against cycles
 
-bool IsText(const QuoteVariant& v) {
-  return std::holds_alternative<NarrowText>(v) || std::holds_alternative<WideText>(v);
-}
-
-double NumberOf(const QuoteVariant& v) {
-  if (const auto* d = std::get_if<double>(&v)) return *d;
-  return static_cast<double>(std::get<std::int64_t>(v));
-}
-
 bool IsShiftedTimeField(std::uint32_t id) { return id == 1 || id == 2 || id == 1027 || id == 1028; }
 
 std::shared_ptr<IKrHQFormatItem> FormatItemFor(const std::shared_ptr<host::IKrSecurity>& security,
@@ -50,8 +42,10 @@ std::shared_ptr<IKrHQFormatItem> FormatItemFor(const std::shared_ptr<host::IKrSe
 
 }  // namespace
 
-void TRealTimeDrops::AddField(std::uint32_t id) {
-  if (fields++ == 0) firstField = id;
+void TRealTimeDrops::AddFields(std::size_t count, std::uint32_t firstID) {
+  if (count == 0) return;
+  if (fields == 0) firstField = firstID;
+  fields += count;
 }
 
 TRealTimeDrops& TRealTimeDrops::operator+=(const TRealTimeDrops& other) {
@@ -120,17 +114,17 @@ bool TKrRTDItem::HasPermissionByName(const std::string& name) {
 
 void TKrRTDItem::SetHasPermissionByID(std::uint32_t id, bool allowed) {
   // A field the dictionary does not define has no value to hide, and must not cost the item a cell.
-  if (!KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id))) return;
-  TFieldStore::Cell* cell = FStore.Get(id);
-  if (!cell) return;
-  if (!(cell->present & TFieldStore::kHasFlag)) {
-    cell->flags = 0;
-    cell->present |= TFieldStore::kHasFlag;
+  const TKrHQDictionaryItem* field = KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id));
+  if (!field) return;
+  TFieldStore::Cell& cell = FStore.Get(id, field->FType);
+  if (!(cell.present & TFieldStore::kHasFlag)) {
+    cell.flags = 0;
+    cell.present |= TFieldStore::kHasFlag;
   }
   if (allowed) {
-    cell->flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_NORIGHT);
+    cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_NORIGHT);
   } else {
-    cell->flags |= GLOBALRT_DATA_FLAGS_NORIGHT;
+    cell.flags |= GLOBALRT_DATA_FLAGS_NORIGHT;
   }
 }
 
@@ -198,78 +192,112 @@ bool TKrRTDItem::IsNullByName(const std::string& name) {
   return false;
 }
 
+void TKrRTDItem::ClearLastUpdate() {
+  FStore.ForEachCell(
+      [](TFieldStore::Cell& cell) { cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE); });
+}
+
+inline void TKrRTDItem::Deliver(TFieldStore::Cell& cell, const TKrQuoteValue& value, std::string_view text) {
+  switch (value.kind) {
+    case TKrQuoteValue::kNumber:
+      cell.SetNumber(value.number);
+      break;
+    case TKrQuoteValue::kInteger:
+      cell.SetInteger(value.integer);
+      break;
+    case TKrQuoteValue::kText:
+      FStore.SetText(cell, text);
+      cell.present |= TFieldStore::kHasText;
+      break;
+    case TKrQuoteValue::kNothing:
+      break;
+  }
+  cell.flags = static_cast<std::uint8_t>(((cell.present & TFieldStore::kHasFlag) ? cell.flags : 0) | kDeliveredBits);
+  cell.present |= TFieldStore::kHasFlag;
+}
+
 TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
   TRealTimeDrops drops;
   const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
   drops.unpaired = std::max(quoteData.FItemArray.size(), quoteData.FValueArray.size()) - n;
   if (quoteData.FItemArray.empty()) return drops;
-  FStore.ForEachCell(
-      [](TFieldStore::Cell& cell) { cell.flags &= static_cast<std::uint8_t>(~GLOBALRT_DATA_FLAGS_LASTUPDATE); });
+  ClearLastUpdate();
+  FStore.ReserveFirst(n);
   const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  std::string text;
+  std::size_t cursor = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t id = quoteData.FItemArray[i];
-    const QuoteVariant& v = quoteData.FValueArray[i];
-    const TKrHQDictionaryItem* field = dictionary.GetDictionaryItem(static_cast<int>(id));
-    TFieldStore::Cell* slot = field ? FStore.Get(id) : nullptr;
-    if (!slot) {
-      drops.AddField(id);
-      continue;
+    // An update of the fields the item holds, in their order, finds each cell at the cursor, and its type
+    // in it; other fields are looked up in the dictionary.
+    TFieldStore::Cell* cell = FStore.AtCursor(id, cursor);
+    if (!cell) {
+      const TKrHQDictionaryItem* field = dictionary.GetDictionaryItem(static_cast<int>(id));
+      if (!field) {
+        drops.AddField(id);
+        continue;
+      }
+      cell = &FStore.Get(id, field->FType, cursor);
     }
-    TFieldStore::Cell& cell = *slot;
-    switch (field->FType) {
-      case HQDICDATA_TYPE_DOUBLE:
-        if (!IsText(v)) {
-          cell.number = NumberOf(v);
-          cell.present |= TFieldStore::kHasNumber;
-        }
-        break;
-      case HQDICDATA_TYPE_STRING:
-        if (const auto* narrow = std::get_if<NarrowText>(&v)) {
-          // Quote-engine texts come in the code page; cloud indicator texts are already wide.
-          FStore.SetText(id, IsCloudIndex(id) ? narrow->bytes : host::AnsiToUtf8(narrow->bytes));
-          cell.present |= TFieldStore::kHasText;
-        } else if (const auto* wide = std::get_if<WideText>(&v)) {
-          FStore.SetText(id, wide->utf8);
-          cell.present |= TFieldStore::kHasText;
-        }
-        break;
-      case HQDICDATA_TYPE_INTEGER:
-        if (!IsText(v)) {
-          const double number = NumberOf(v);
-          if (number <= std::numeric_limits<std::int32_t>::max() &&
-              number >= std::numeric_limits<std::int32_t>::min()) {
-            cell.integer = static_cast<std::int32_t>(std::llround(number));
-            cell.present |= TFieldStore::kHasInteger;
-          }
-        }
-        break;
-      default:
-        break;
-    }
-    cell.flags = static_cast<std::uint8_t>(((cell.present & TFieldStore::kHasFlag) ? cell.flags : 0) | kDeliveredBits);
-    cell.present |= TFieldStore::kHasFlag;
+    const QuoteVariant& sent = quoteData.FValueArray[i];
+    const double* number = std::get_if<double>(&sent);
+    const int type = cell->Type();
+    const TKrQuoteValue value = number ? StoredNumber(type, *number) : StoredValue(type, id, sent, text);
+    Deliver(*cell, value, text);  // the text is stored above, before it is read here
   }
   return drops;
 }
 
+void TKrRTDItem::WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape) {
+  if (!row.touchesFlags) return;
+  const auto textOf = [&push](const TKrQuoteValue& value) {
+    return value.kind == TKrQuoteValue::kText ? std::string_view(push.Text(value)) : std::string_view();
+  };
+  if (FStore.Holds(shape)) {
+    // Every cell is one of the shape's fields and gets its last-update bit back: no clearing first.
+    // Numbers, nearly every field of a quote, take the short way.
+    TFieldStore::Cell* const cells = FStore.Cells();
+    const TKrQuoteValue* const values = push.Values(row);
+    for (const TKrQuoteField& field : shape.fields) {
+      TFieldStore::Cell& cell = cells[field.rank];
+      const TKrQuoteValue& value = values[field.value];
+      if (value.kind == TKrQuoteValue::kNumber && (cell.present & TFieldStore::kHasFlag)) {
+        cell.number = value.number;
+        cell.present = static_cast<std::uint8_t>((cell.present & ~TFieldStore::kHasInteger) | TFieldStore::kHasNumber);
+        cell.flags |= kDeliveredBits;
+      } else {
+        Deliver(cell, value, textOf(value));
+      }
+    }
+    return;
+  }
+  ClearLastUpdate();
+  FStore.ReserveFirst(shape.fields.size());
+  std::size_t cursor = 0;
+  for (const TKrQuoteField& field : shape.fields) {
+    const TKrQuoteValue& value = push.Value(row, field);
+    Deliver(FStore.Get(field.id, field.type, cursor), value, textOf(value));
+  }
+  FStore.NoteShape(shape);
+}
+
 std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
   std::vector<std::uint32_t> ids;
-  FStore.ForEach([&ids](std::uint32_t id, TFieldStore::Cell& cell) {
-    if ((cell.present & TFieldStore::kHasFlag) && (cell.flags & GLOBALRT_DATA_FLAGS_LASTUPDATE)) ids.push_back(id);
+  FStore.ForEach([&ids](TFieldStore::Cell& cell) {
+    if ((cell.present & TFieldStore::kHasFlag) && (cell.flags & GLOBALRT_DATA_FLAGS_LASTUPDATE)) ids.push_back(cell.id);
   });
-  std::sort(ids.begin(), ids.end());
   return ids;
 }
 
 void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
   TFieldStore::Cell* cell = FStore.Find(id);
   if (!cell) return;
-  switch (KrHQDictionaryImpl().GetTypeByID(static_cast<int>(id))) {
+  switch (cell->Type()) {
     case HQDICDATA_TYPE_DOUBLE:
       cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasNumber);
       break;
     case HQDICDATA_TYPE_STRING:
-      FStore.EraseText(id);
+      FStore.EraseText(*cell);
       cell->present &= static_cast<std::uint8_t>(~TFieldStore::kHasText);
       break;
     case HQDICDATA_TYPE_INTEGER:
@@ -284,11 +312,11 @@ void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
 
 void TKrRTDItem::ClearAllData() {
   std::vector<std::uint32_t> ids;
-  FStore.ForEach([&](std::uint32_t id, TFieldStore::Cell& cell) {
-    const bool keeps_trade_date = id == FTradeDateID && (cell.present & TFieldStore::kHasNumber);
+  FStore.ForEach([&](TFieldStore::Cell& cell) {
+    const bool keeps_trade_date = cell.id == FTradeDateID && (cell.present & TFieldStore::kHasNumber);
     if (cell.present & (TFieldStore::kHasNumber | TFieldStore::kHasText | TFieldStore::kHasInteger) &&
         !keeps_trade_date) {
-      ids.push_back(id);
+      ids.push_back(cell.id);
     }
   });
   for (std::uint32_t id : ids) ClearSpecialData(id);
@@ -363,6 +391,7 @@ std::shared_ptr<TKrRTDItem> TKrRTDCache::AddItem(const std::string& code, std::s
   item->SetKoraCode(code);
   item->SetIsValid(true);
   FRTDItemDict[code] = item;
+  ++FGeneration;
   auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
   if (pos == FKoraCodeList.end() || !SameTextAscii(*pos, code)) FKoraCodeList.insert(pos, code);
   return item;
@@ -374,7 +403,10 @@ void TKrRTDCache::RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) {
   auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
   if (pos != FKoraCodeList.end() && SameTextAscii(*pos, code)) FKoraCodeList.erase(pos);
   auto it = FRTDItemDict.find(code);
-  if (it != FRTDItemDict.end() && it->second.get() == item.get()) FRTDItemDict.erase(it);
+  if (it != FRTDItemDict.end() && it->second.get() == item.get()) {
+    FRTDItemDict.erase(it);
+    ++FGeneration;
+  }
 }
 
 void TKrRTDCache::ClearDiffCodes(const std::vector<std::string>& codes, const TKrRealTimeParamStructure& wanted) {

@@ -9,6 +9,7 @@
 
 #include "kdp/refdata/security_manager.h"
 #include "kdp/rtd/rtd_item.h"
+#include "kdp/rtd/rtd_quote_rows.h"
 #include "rtd/field_store.h"
 
 namespace kdp {
@@ -21,7 +22,9 @@ struct TRealTimeDrops {
   std::size_t rowsWithoutCode = 0;  // rows whose code is empty or has no printable character
 
   bool Any() const { return fields + unpaired + rowsWithoutCode > 0; }
-  void AddField(std::uint32_t id);
+  void AddField(std::uint32_t id) { AddFields(1, id); }
+  // `count` fields, the first of them `firstID`.
+  void AddFields(std::size_t count, std::uint32_t firstID);
   TRealTimeDrops& operator+=(const TRealTimeDrops& other);
   // "40000 fields not in the dictionary (first ID 100000), 2 IDs or values without a pair, 1 row
   // without a usable code", listing only what happened.
@@ -85,6 +88,9 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   // (so an item's memory is bounded by the dictionary, whatever a reply holds); an ID and value count
   // that differ keep the pairs they have. Never throws for what a reply holds.
   TRealTimeDrops WriteRealTimeData(const TSpeedQuoteData& quoteData);
+  // Writes a prepared row's fields of `shape` (the row's own, or those a subscriber takes) as
+  // SetRealTimeData writes an update.
+  void WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape);
   // Removes the value of `id` (from the store of its dictionary type) and its flag byte.
   void ClearSpecialData(std::uint32_t id);
   // Bytes this item holds for its fields, for memory accounting.
@@ -92,6 +98,10 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
 
  private:
   bool InHistoryMode() const { return FIsHisPlay && FIKrHisPlayDataProvider != nullptr; }
+  // Clears the last-update bit of every field, as each update starts.
+  void ClearLastUpdate();
+  // Stores what an update brought for one field (`text` for a text value) and marks it delivered.
+  void Deliver(TFieldStore::Cell& cell, const TKrQuoteValue& value, std::string_view text);
   double StoredDouble(std::uint32_t id, double whenMissing);
   double ShiftTimeZone(std::uint32_t id, double value);
   double ExpGetDoubleDataByName(const std::string& name, int depth);
@@ -131,12 +141,30 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
   // GetRealTimeItem for a code the caller already upper-cased, and AddRTDItem, as the cache's own items.
   std::shared_ptr<TKrRTDItem> GetRealTimeItemByUpperCode(const std::string& upperCode);
   std::shared_ptr<TKrRTDItem> AddItem(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
+  // The item under an upper-cased code whose hash is known; nullptr when none. Valid while the cache
+  // keeps it.
+  TKrRTDItem* FindItem(const TKrQuoteCodeKey& upperCode) const {
+    auto it = FRTDItemDict.find(upperCode);
+    return it == FRTDItemDict.end() ? nullptr : it->second.get();
+  }
+  void SetUpdateList(std::vector<std::string>&& codes) { FUpdatedCodeList = std::move(codes); }
+  // The update list, emptied, for the next update to refill without allocating again.
+  std::vector<std::string> TakeUpdateList() {
+    std::vector<std::string> codes = std::move(FUpdatedCodeList);
+    codes.clear();
+    FUpdatedCodeList.clear();
+    return codes;
+  }
+  // Changes whenever an item is added, replaced or removed: a pointer from FindItem stays valid while
+  // it does not.
+  std::uint64_t Generation() const { return FGeneration; }
 
  private:
-  std::unordered_map<std::string, std::shared_ptr<TKrRTDItem>> FRTDItemDict;
+  std::unordered_map<std::string, std::shared_ptr<TKrRTDItem>, TKrQuoteCodeHash, TKrQuoteCodeEqual> FRTDItemDict;
   std::vector<std::string> FUpdatedCodeList;
   std::shared_ptr<IKrHQSecurityManager> FHQSecurityManager;
   std::vector<std::string> FKoraCodeList;  // sorted without regard to case
+  std::uint64_t FGeneration = 0;
 };
 
 // The suspension minute of a suspension-flag text and a trade-date text (see GetDoubleSpecialDataByID).

@@ -12,23 +12,16 @@
 #include "kdp/refdata/security_manager.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_item.h"
+#include "rtd/rtd_quote_feed.h"
+#include "rtd/rtd_quote_layouts.h"
 #include "util/strings.h"
 
 namespace kdp {
 namespace {
 
-constexpr std::size_t kMaxCodeLength = 30;
 constexpr std::string_view kLogSource = "TKrRTDModel";
 
-// Security codes are at most 30 characters, in replies and requests alike.
-std::string CutCode(const std::string& code) { return code.substr(0, kMaxCodeLength); }
-
-// A code an item can be kept under: not empty, not blank, no control characters.
-bool IsUsableCode(std::string_view code) {
-  const auto printable = [](unsigned char c) { return c > ' ' && c != 0x7F; };
-  const auto control = [](unsigned char c) { return c < ' ' || c == 0x7F; };
-  return std::any_of(code.begin(), code.end(), printable) && std::none_of(code.begin(), code.end(), control);
-}
+std::string CutCode(const std::string& code) { return code.substr(0, kMaxQuoteCodeLength); }
 
 // The subscription with every code cut to its longest length, so that requests name the codes that
 // replies (and so the cache) carry.
@@ -62,38 +55,27 @@ TKrRealTimeParamStructure TKrRTDSubscriber::Filter(const TKrRealTimeParamStructu
   return filtered;
 }
 
-TKrSpeedRTDSubscriber::TKrSpeedRTDSubscriber() : FISpeedObserver(std::make_shared<TKrHQSpeedObserver>()) {
+TKrSpeedRTDSubscriber::TKrSpeedRTDSubscriber() : FFeed(G_GetRTDQuoteFeed()) {
   FIndexRegion.SetRegion(0, 9999);
-  FISpeedObserver->SetOnQuoteData([this](const std::shared_ptr<host::IDataSet>& data) { OnSpeedUpdate(data); });
-  FISpeedObserver->SetOnReqResponse([](int, int, int) {});  // responses to quote subscriptions carry nothing
-  // The session attaches the package to the engine, which serves nobody before that.
-  if (auto speed = G_GetHQSpeedImpl()->GetHQSpeed()) FISpeedDataRequest = speed->CreateDataRequest(FISpeedObserver);
+  FTicket = FFeed->Attach([this](const TKrRTDQuoteRows& rows) {
+    if (FUpdateCallback) FUpdateCallback(rows);
+  });
 }
 
-TKrSpeedRTDSubscriber::~TKrSpeedRTDSubscriber() {
-  FISpeedObserver->ClearEvents();
-  if (FISpeedDataRequest) FISpeedDataRequest->UnSubscribe();
-}
+TKrSpeedRTDSubscriber::~TKrSpeedRTDSubscriber() { FFeed->Detach(FTicket); }
+
+bool TKrSpeedRTDSubscriber::HasRequest() const { return FFeed->HasRequest(); }
 
 std::int32_t TKrSpeedRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
-  if (!FISpeedDataRequest) return -1;
   host::TKrSpeedSymbolDataList symbols;
   symbols.reserve(params.Symbols().size());
   for (const TKrRealTimeSymbolData& s : params.Symbols()) {
     symbols.push_back({s.FKoraCode, FiltIndexByRegion(s.FItemArray)});
   }
-  return FISpeedDataRequest->Subscribe(symbols);
+  return FFeed->Subscribe(FTicket, symbols);
 }
 
-std::int32_t TKrSpeedRTDSubscriber::UnSubscrible() {
-  return FISpeedDataRequest ? FISpeedDataRequest->UnSubscribe() : -1;
-}
-
-void TKrSpeedRTDSubscriber::OnSpeedUpdate(const std::shared_ptr<host::IDataSet>& data) {
-  if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
-  const TKrSpeedDataSetParseCmdID3070 rows(data);
-  if (FUpdateCallback) FUpdateCallback(rows);
-}
+std::int32_t TKrSpeedRTDSubscriber::UnSubscrible() { return FFeed->Unsubscribe(FTicket); }
 
 TKrCloudRTDSubscriber::TKrCloudRTDSubscriber() { FIndexRegion.SetRegion(10001, 20000); }
 
@@ -102,8 +84,8 @@ std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure&)
 std::int32_t TKrCloudRTDSubscriber::UnSubscrible() { return -1; }
 
 void TKrCloudRTDSubscriber::NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows) {
-  const TKrSpeedDataSetParseCmdID3070 parsed(std::move(rows));
-  if (FUpdateCallback) FUpdateCallback(parsed);
+  const TKrRTDQuoteRows prepared(G_GetRTDQuoteFeed()->Layouts().Prepare(rows));
+  if (FUpdateCallback) FUpdateCallback(prepared);
 }
 
 void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(
@@ -117,7 +99,7 @@ TKrRTDProvider::TKrRTDProvider()
     : FSpeedSubr(std::make_unique<TKrSpeedRTDSubscriber>()), FCloudSubr(std::make_unique<TKrCloudRTDSubscriber>()) {
   for (TKrRTDSubscriber* subscriber :
        {static_cast<TKrRTDSubscriber*>(FSpeedSubr.get()), static_cast<TKrRTDSubscriber*>(FCloudSubr.get())}) {
-    subscriber->SetUpdateCallback([this](const TKrSpeedDataSetParseCmdID3070& rows) { OnSubrUpdata(rows); });
+    subscriber->SetUpdateCallback([this](const TKrRTDQuoteRows& rows) { OnSubrUpdata(rows); });
     subscriber->SetPressionsCallback([this](const std::map<std::string, std::vector<std::string>>& denied) {
       if (FPressionsCallback) FPressionsCallback(denied);
     });
@@ -159,7 +141,7 @@ std::string TKrRTDProvider::GetSubInfo(const TKrRealTimeParamStructure& params) 
   return info;
 }
 
-void TKrRTDProvider::OnSubrUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
+void TKrRTDProvider::OnSubrUpdata(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() > 0 && FRTDUpdateCallBack) FRTDUpdateCallBack(rows);
 }
 
@@ -170,7 +152,7 @@ TKrRTDModel::TKrRTDModel() : FRTDProv(std::make_unique<TKrRTDProvider>()) {
   FCache = cache.get();
   FRTDCache = std::move(cache);
   FRTDCache->SetHQSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
-  FRTDProv->SetUpdateCallBack([this](const TKrSpeedDataSetParseCmdID3070& rows) { OnUpdata(rows); });
+  FRTDProv->SetUpdateCallBack([this](const TKrRTDQuoteRows& rows) { OnUpdata(rows); });
   FRTDProv->SetPressionsCallback(
       [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
 }
@@ -231,31 +213,41 @@ std::shared_ptr<TKrRTDItem> TKrRTDModel::ItemFor(const std::string& code) {
   return item ? item : FCache->AddItem(code, GetSecurity(code));
 }
 
-void TKrRTDModel::OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows) {
+TKrRTDItem& TKrRTDModel::ItemFor(const TKrQuoteRow& row) {
+  if (TKrRTDItem* item = FCache->FindItem(row.Key())) return *item;
+  return *FCache->AddItem(row.code, GetSecurity(row.code));
+}
+
+TKrRTDItem& TKrRTDModel::ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint64_t generation) {
+  if (generation == 0) return ItemFor(*entry.row);
+  if (generation != FItemAtJoint || FCache->Generation() != FItemAtCache) {
+    FItemAt.clear();
+    FItemAtJoint = generation;
+  }
+  if (entry.ordinal >= FItemAt.size()) FItemAt.resize(entry.ordinal + 1u, nullptr);
+  TKrRTDItem*& at = FItemAt[entry.ordinal];
+  if (at == nullptr) {
+    at = &ItemFor(*entry.row);
+    FItemAtCache = FCache->Generation();  // an item added here leaves the others where they are
+  }
+  return *at;
+}
+
+void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;
   SaveToCache(rows);
   if (FUpdateNotify) FUpdateNotify();
 }
 
-void TKrRTDModel::SaveToCache(const TKrSpeedDataSetParseCmdID3070& rows) {
-  std::vector<std::string> codes;
-  codes.reserve(rows.Rows().size());
-  TRealTimeDrops drops;
-  for (const TSpeedQuoteData& row : rows.Rows()) {
-    std::string code = CutCode(row.FKoraCode);
-    if (!IsUsableCode(code)) {
-      ++drops.rowsWithoutCode;
-      continue;
-    }
-    drops += ItemFor(code)->WriteRealTimeData(row);
-    codes.push_back(std::move(code));
+void TKrRTDModel::SaveToCache(const TKrRTDQuoteRows& rows) {
+  std::vector<std::string> codes = FCache->TakeUpdateList();
+  codes.reserve(rows.Entries().size());
+  for (const TKrRTDQuoteRows::TEntry& entry : rows.Entries()) {
+    if (!entry.row->usable) continue;  // logged when the rows were prepared
+    ItemFor(entry, rows.OrdinalGeneration()).WriteQuoteRow(rows.Push(), *entry.row, *entry.shape);
+    codes.push_back(entry.row->code);
   }
-  FRTDCache->SetUpdateList(codes);
-  if (drops.Any()) {
-    host::AddHQLog(fmt::format("SaveToCache: a reply of {} {} dropped {}", rows.GetRowCount(),
-                               rows.GetRowCount() == 1 ? "row" : "rows", drops.Describe()),
-                   kLogSource, host::LogSeverity::kWarning);
-  }
+  FCache->SetUpdateList(std::move(codes));
 }
 
 void TKrRTDModel::OnPressions(const std::map<std::string, std::vector<std::string>>& denied) {
@@ -263,7 +255,7 @@ void TKrRTDModel::OnPressions(const std::map<std::string, std::vector<std::strin
   TRealTimeDrops drops;
   for (const auto& [code, ids] : denied) {
     const std::string kept = CutCode(code);
-    if (!IsUsableCode(kept)) {
+    if (!IsUsableQuoteCode(kept)) {
       ++drops.rowsWithoutCode;
       continue;
     }
@@ -297,33 +289,58 @@ void TKrRTDModel::NotifyHisPlayDataCallBack(const std::string& codes) {
   if (FUpdateNotify) FUpdateNotify();
 }
 
+TKrRTDItem* TKrRTDModel::ReadItem(const std::string& code) {
+  if (FLastRead.cache == FCache->Generation() && code == FLastRead.code) return FLastRead.item;
+  char buffer[64];
+  std::string upperHeld;
+  std::string_view upper;
+  if (code.size() <= sizeof buffer) {  // codes are short: no allocation
+    std::transform(code.begin(), code.end(), buffer, [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
+    upper = std::string_view(buffer, code.size());
+  } else {
+    upperHeld = ToUpperAscii(code);
+    upper = upperHeld;
+  }
+  FLastRead.item = FCache->FindItem({upper, TKrQuoteCodeHash{}(upper)});
+  FLastRead.code = code;
+  FLastRead.cache = FCache->Generation();
+  FLastRead.format.reset();
+  return FLastRead.item;
+}
+
+IRTDFormatItem* TKrRTDModel::ReadFormat(const std::string& code) {
+  if (ReadItem(code) == nullptr) return nullptr;
+  if (!FLastRead.format) FLastRead.format = GetRTDFormatItem(code);
+  return FLastRead.format.get();
+}
+
 double TKrRTDModel::GetDoubleVal(const std::string& code, std::uint32_t id, double defaultValue) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetDoubleDataByID(id) : defaultValue;
 }
 
 double TKrRTDModel::GetDoubleVal2(const std::string& code, std::uint32_t id, double defaultValue) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetDoubleDataByID2(id) : defaultValue;
 }
 
 std::string TKrRTDModel::GetStringVal(const std::string& code, std::uint32_t id) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetStringDataByID(id) : std::string();
 }
 
 std::string TKrRTDModel::GetStringVal(const std::string& code, const std::string& name) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return item ? item->GetStringDataByName(name) : std::string();
 }
 
 bool TKrRTDModel::IsNull(const std::string& code, std::uint32_t id) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return !item || item->IsNullByID(id);
 }
 
 bool TKrRTDModel::IsNull(const std::string& code, const std::string& name) {
-  auto item = FRTDCache->GetRealTimeItem(code);
+  TKrRTDItem* item = ReadItem(code);
   return !item || item->IsNullByName(name);
 }
 
@@ -341,18 +358,18 @@ std::shared_ptr<IRTDFormatItem> TKrRTDModel::GetRTDFormatItem(const std::string&
 }
 
 std::string TKrRTDModel::GetFormatVal(const std::string& code, const std::string& name, bool checkNull) {
-  auto format = GetRTDFormatItem(code);
+  IRTDFormatItem* format = ReadFormat(code);
   return format ? format->GetFormatValueByName(name, checkNull) : std::string();
 }
 
 std::string TKrRTDModel::GetDateTimeFormatVal(const std::string& code, const std::string& name, bool checkNull) {
-  auto format = GetRTDFormatItem(code);
+  IRTDFormatItem* format = ReadFormat(code);
   return format ? format->GetDateTimeFormatValueByName(name, checkNull) : std::string();
 }
 
 std::uint32_t TKrRTDModel::GetFormatColor(const std::string& code, const std::string& name, bool checkNull,
                                           const std::shared_ptr<IKrHQStyle>& style) {
-  auto format = GetRTDFormatItem(code);
+  IRTDFormatItem* format = ReadFormat(code);
   return format ? format->GetFormatColorByName(name, checkNull, style) : 0;
 }
 

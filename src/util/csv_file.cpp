@@ -195,9 +195,12 @@ void TCsvFile::CsvExtractStrings(std::string_view line, std::vector<std::string>
   std::size_t i = 0;
   while (i < line.size()) {
     if (state != QuoteState::kAfterQuote) {
-      // The run of characters stored as they are: up to a quote, or outside quotes a comma.
-      const std::size_t end = line.find_first_of(state == QuoteState::kInside ? "\"" : "\",", i);
-      const std::string_view run = line.substr(i, end == std::string_view::npos ? line.size() - i : end - i);
+      // The run of characters stored as they are: up to a quote, or outside quotes a comma. A plain
+      // scan: find_first_of searches its set once per character.
+      const bool inside = state == QuoteState::kInside;
+      std::size_t end = i;
+      while (end < line.size() && line[end] != '"' && (inside || line[end] != ',')) ++end;
+      const std::string_view run = line.substr(i, end - i);
       if (!out.Append(run)) break;
       i += run.size();
       if (i == line.size()) break;

@@ -8,7 +8,8 @@
 //
 // HashOf spreads security codes poorly (codes that differ in a few digits collide: 4,000 codes give about
 // 700 distinct values), so chains grow long. The buckets therefore serve only the order of enumeration;
-// Get, Modify and Remove find the first item of a key through an index on a stronger hash.
+// Get, Modify and Remove find the first item of a key through an index on a stronger hash: an open-
+// addressing table of (hash, item) slots, at most half full, so a look-up reads a slot and the item.
 #pragma once
 
 #include <algorithm>
@@ -16,7 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "kdp/host/ansi.h"
@@ -54,7 +55,7 @@ class TPtrHashTable {
   // The call-back may change an item's value, not its key.
   using EnumProc = std::function<void(THashItem*)>;
 
-  explicit TPtrHashTable(std::size_t Size) : Buckets(Size == 0 ? 1 : Size, nullptr) { Index.reserve(Size); }
+  explicit TPtrHashTable(std::size_t Size) : Buckets(Size == 0 ? 1 : Size, nullptr) { GrowIndex(Size); }
   TPtrHashTable(const TPtrHashTable&) = delete;
   TPtrHashTable& operator=(const TPtrHashTable&) = delete;
 
@@ -65,43 +66,46 @@ class TPtrHashTable {
     item->Key.assign(Key);
     item->Value = Value;
     head = item;
-    // The newest item of a key is the one Get answers. The index's key views the item's own key.
-    auto [it, inserted] = Index.try_emplace(item->Key, item);
-    if (!inserted) {
-      Index.erase(it);
-      Index.emplace(item->Key, item);
+    // The newest item of a key is the one Get answers.
+    const std::size_t hash = IndexHash(Key);
+    IndexSlot& slot = Index[FindSlot(Key, hash)];
+    if (slot.item == nullptr) {
+      slot = {hash, item};
+      if (++Indexed * 2 > Index.size()) GrowIndex(Indexed);
+    } else {
+      slot.item = item;
     }
   }
 
   // The value of the most recently put item with exactly this key, or nullptr.
   T* Get(std::string_view Key) const {
-    auto it = Index.find(Key);
-    return it == Index.end() ? nullptr : it->second->Value;
+    const THashItem* item = Index[FindSlot(Key, IndexHash(Key))].item;
+    return item == nullptr ? nullptr : item->Value;
   }
 
   // Replaces the value of the first item with this key; false when there is none.
   bool Modify(std::string_view Key, T* Value) {
-    auto it = Index.find(Key);
-    if (it == Index.end()) return false;
-    it->second->Value = Value;
+    THashItem* item = Index[FindSlot(Key, IndexHash(Key))].item;
+    if (item == nullptr) return false;
+    item->Value = Value;
     return true;
   }
 
   // Unlinks the first item with this key; false when there is none.
   bool Remove(std::string_view Key) {
-    auto it = Index.find(Key);
-    if (it == Index.end()) return false;
-    THashItem* item = it->second;
-    Index.erase(it);
+    const std::size_t at = FindSlot(Key, IndexHash(Key));
+    THashItem* item = Index[at].item;
+    if (item == nullptr) return false;
     THashItem** link = &Buckets[BucketOf(Key)];
     while (*link != item) link = &(*link)->Next;
     *link = item->Next;
     // An older item of the same key further down the chain is revealed.
-    for (THashItem* older = item->Next; older != nullptr; older = older->Next) {
-      if (older->Key == Key) {
-        Index.emplace(older->Key, older);
-        break;
-      }
+    THashItem* older = item->Next;
+    while (older != nullptr && older->Key != Key) older = older->Next;
+    if (older != nullptr) {
+      Index[at].item = older;
+    } else {
+      EraseSlot(at);
     }
     Release(item);
     return true;
@@ -109,7 +113,8 @@ class TPtrHashTable {
 
   void Clear() {
     std::fill(Buckets.begin(), Buckets.end(), nullptr);
-    Index.clear();
+    std::fill(Index.begin(), Index.end(), IndexSlot{});
+    Indexed = 0;
     Pool.Clear();
     Free = nullptr;
     Count = 0;
@@ -150,9 +155,48 @@ class TPtrHashTable {
     Free = item;
   }
 
+  // The index: each key's newest item, by std::hash of the key, in a power-of-two table probed linearly.
+  struct IndexSlot {
+    std::size_t hash = 0;
+    THashItem* item = nullptr;  // nullptr: a free slot
+  };
+  static std::size_t IndexHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+  // The slot of the key, or the free slot where it would go.
+  std::size_t FindSlot(std::string_view key, std::size_t hash) const {
+    const std::size_t mask = Index.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+      const IndexSlot& slot = Index[at];
+      if (slot.item == nullptr || (slot.hash == hash && slot.item->Key == key)) return at;
+    }
+  }
+  // A table at most half full with `keys` keys.
+  void GrowIndex(std::size_t keys) {
+    std::size_t size = 16;
+    while (size < 2 * keys) size *= 2;
+    std::vector<IndexSlot> old = std::exchange(Index, std::vector<IndexSlot>(size));
+    for (const IndexSlot& slot : old) {
+      if (slot.item != nullptr) Index[FindSlot(slot.item->Key, slot.hash)] = slot;
+    }
+  }
+  // Frees a slot, moving later slots of its run back so every key stays reachable from its home slot.
+  void EraseSlot(std::size_t at) {
+    const std::size_t mask = Index.size() - 1;
+    --Indexed;
+    for (std::size_t next = (at + 1) & mask; Index[next].item != nullptr; next = (next + 1) & mask) {
+      const std::size_t home = Index[next].hash & mask;
+      // The slot may move to `at` when its home does not lie cyclically in (at, next].
+      if (((next - home) & mask) >= ((next - at) & mask)) {
+        Index[at] = Index[next];
+        at = next;
+      }
+    }
+    Index[at] = IndexSlot{};
+  }
+
   std::vector<THashItem*> Buckets;
-  std::unordered_map<std::string_view, THashItem*> Index;  // each key's newest item
-  TStableStore<THashItem> Pool;                            // removed items are reused through Free
+  std::vector<IndexSlot> Index;
+  std::size_t Indexed = 0;       // keys in the index
+  TStableStore<THashItem> Pool;  // removed items are reused through Free
   THashItem* Free = nullptr;
   std::size_t Count = 0;
   EnumProc FOnEnumProc;

@@ -30,13 +30,13 @@ struct RemindTest : ::testing::Test {
     h->Context().SetSpeed(engine);  // each reminder's model gets its requests from this engine
   }
 
-  // Monitors the reminder and returns the observer of its model's request (none for the time reminder).
+  // Monitors the reminder and returns the observer its model's pushes arrive through: the package's one
+  // quote feed, which the first model to subscribe opens.
   std::shared_ptr<host::IObserver> Start(TKrConditionsRemindBase& remind) {
-    const std::size_t before = engine->observers.size();
     remind.SetOnTriggerred([this](TKrConditionsRemindBase& fired) { triggers.push_back(&fired); });
     remind.SetState(TKrTriggerState::tsMonitor);
     remind.StartMonitor();
-    return engine->observers.size() > before ? engine->observers.back() : nullptr;
+    return engine->observers.empty() ? nullptr : engine->observers.back();
   }
 
   // Delivers one quote per row, stamped 2026-12-04 10:30:00 (the morning session) unless the row has its own

@@ -1,8 +1,11 @@
 // The stock type map: loading (every element kind, the errors that end a load and what stays), the
-// resolution chain, the map queries, the F5 page choice, and start-up publication after loading.
+// resolution chain, the answers kept for codes asked again, the map queries, the F5 page choice, and
+// start-up publication after loading.
 #include "refdata/stock_type_manager.h"
 
+#include <atomic>
 #include <clocale>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -200,6 +203,90 @@ TEST_F(StockTypeManagerTest, CodesTheHostDoesNotKnow) {
   EXPECT_EQ(bond->GetStockName(), "16国债19");
   // No object at all resolves 600000.SH too.
   EXPECT_EQ(manager_->GetSecurityInfo(std::shared_ptr<host::IKrSecurity>())->GetKoraCode(), "600000.SH");
+}
+
+// Stands for a security service a module registers at run time: it knows 600000.SH as a future.
+class FutureSecurities final : public host::Implements<host::IKrSecurityMgrHQ> {
+ public:
+  std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code) override {
+    return code == "600000.SH" ? future_ : nullptr;
+  }
+  std::shared_ptr<host::IKrSecuritys> GetSecuritys(const std::vector<std::string>&) override { return nullptr; }
+
+ private:
+  std::shared_ptr<host::IKrSecurity> future_ = Sec("600000.SH", "FUT");
+};
+
+TEST_F(StockTypeManagerTest, AnswersAreKeptUntilTheMapTheHostsSecuritiesOrACallerChangeThem) {
+  auto first = manager_->GetSecurityInfo("600000.SH");
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), first);
+  EXPECT_EQ(first->GetHQType(), "A.SH");
+  auto security = host_->Securities().GetSecurity("600000.SH");
+  auto bySecurity = manager_->GetSecurityInfo(security);
+  EXPECT_EQ(manager_->GetSecurityInfo(security), bySecurity);
+  EXPECT_EQ(manager_->GetSecurityInfo(std::shared_ptr<host::IKrSecurity>()),
+            manager_->GetSecurityInfo(std::shared_ptr<host::IKrSecurity>()));
+
+  // A caller that changes its answer keeps it to itself from then on.
+  first->SetCity("Tokyo");
+  auto fresh = manager_->GetSecurityInfo("600000.SH");
+  EXPECT_NE(fresh, first);
+  EXPECT_EQ(fresh->GetCity(), "Beijing");
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), fresh);
+
+  // The host's securities change: a module registers a service that knows the code otherwise, and
+  // withdraws it again.
+  host_->Registry().RegisterService(host::IKrSecurityMgrHQ::IID, 0, std::make_shared<FutureSecurities>());
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH")->GetHQType(), "FUT");
+  EXPECT_EQ(manager_->GetSecurityInfo(security)->GetHQType(), "A.SH");  // the object asked about is the same
+  host_->Registry().UnregisterService(host::IKrSecurityMgrHQ::IID, 0);
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH")->GetHQType(), "A.SH");
+
+  // The map changes: the code becomes a global index entry of its own.
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH")->GetIndexCode(), "000001.SH");
+  manager_->LoadStockTypeMapXml(
+      R"(<Map><globalindex><index code="600000.SH" IndexCode="000300.SH"/></globalindex></Map>)");
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH")->GetIndexCode(), "000300.SH");
+  EXPECT_EQ(manager_->GetSecurityInfo(security)->GetIndexCode(), "000300.SH");
+}
+
+// The quote engine's configuration resolves on the engine's threads while widgets resolve on the main
+// thread and the host's securities change under both: the engine's answers are its own, made afresh, and
+// right; the kept answers are the main thread's alone.
+TEST_F(StockTypeManagerTest, OtherThreadsResolveWithoutTheKeptAnswers) {
+  auto security = host_->Securities().GetSecurity("600519.SH");
+  constexpr int kRounds = 300;
+  std::atomic<int> engineRounds{0}, mainRounds{0};
+  std::atomic<bool> engineWrong{false};
+  std::vector<std::shared_ptr<IKrHQSecurityInfo>> engineAnswers;
+  std::thread engine([&] {
+    while (engineRounds < kRounds || mainRounds < kRounds) {
+      auto info = manager_->GetSecurityInfo(security);
+      auto hard = manager_->GetSecurityInfo("USDCNY.FX");
+      if (info->GetHQType() != "A.SH" || hard->GetHQType() != "FX.FX") engineWrong = true;
+      if (engineAnswers.size() < 8) engineAnswers.push_back(info);
+      ++engineRounds;
+    }
+  });
+  auto services = std::make_shared<FutureSecurities>();
+  std::shared_ptr<IKrHQSecurityInfo> kept;
+  while (mainRounds < kRounds || engineRounds < kRounds) {
+    const bool registered = mainRounds % 2 == 0;
+    if (registered) {
+      host_->Registry().RegisterService(host::IKrSecurityMgrHQ::IID, 0, services);
+    } else {
+      host_->Registry().UnregisterService(host::IKrSecurityMgrHQ::IID, 0);
+    }
+    kept = manager_->GetSecurityInfo(security);
+    EXPECT_EQ(manager_->GetSecurityInfo(security), kept);
+    EXPECT_EQ(manager_->GetSecurityInfo("600000.SH")->GetHQType(), registered ? "FUT" : "A.SH");
+    ++mainRounds;
+  }
+  engine.join();
+  EXPECT_FALSE(engineWrong);
+  ASSERT_GE(engineAnswers.size(), 2u);
+  EXPECT_NE(engineAnswers[0], engineAnswers[1]);  // made afresh each time
+  EXPECT_NE(engineAnswers[0], kept);
 }
 
 TEST_F(StockTypeManagerTest, GlobalIndexEntriesOverrideTheResolvedType) {

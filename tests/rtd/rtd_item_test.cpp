@@ -1,12 +1,18 @@
-// Real-time items and the cache: the update algorithm and its flag bytes, typed stores, permissions,
-// history play, the time-zone shift, the suspension minute and the cache's keys.
+// Real-time items and the cache: the update algorithm and its flag bytes, typed stores, prepared rows
+// written by position, what an item costs, permissions, history play, the time-zone shift, the
+// suspension minute and the cache's keys.
 #include "rtd/rtd_item.h"
 
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include "core/data_cache.h"
+#include "fields/hq_dictionary.h"
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/ansi.h"
+#include "kdp/host/bin_document.h"
+#include "rtd/rtd_quote_layouts.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -67,6 +73,95 @@ TEST_F(RTDItemTest, FlagBytesFollowTheUpdates) {
   EXPECT_TRUE(item->IsNullByID(9999));  // never delivered
   EXPECT_EQ(item->GetDoubleDataByID2(9999), kHQNullValue);
   EXPECT_EQ(item->GetDoubleDataByID(9999), 0);
+}
+
+// Rows of one shape are written by position once the item holds exactly that shape's fields; any other
+// field the item gains (here a permission report's) must end that, or values land in the wrong fields.
+TEST_F(RTDItemTest, PreparedRowsGoByPositionOnlyWhileTheItemHoldsExactlyTheirFields) {
+  auto& concrete = dynamic_cast<TKrRTDItem&>(*item);
+  TKrQuoteLayouts layouts;
+  const auto write = [&](double price, double volume, const char* name) {
+    const auto push = layouts.Prepare(std::vector<TSpeedQuoteData>{
+        Quote("600000.SH", {{kVolume, volume}, {kNewPrice, price}, {kName, WideText{name}}})});
+    concrete.WriteQuoteRow(*push, push->Rows()[0], *push->Rows()[0].shape);
+  };
+  const auto expect = [&](double price, double volume, const char* name) {
+    EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), price);
+    EXPECT_EQ(item->GetDoubleDataByID(kVolume), volume);
+    EXPECT_EQ(item->GetStringDataByID(kName), name);
+    EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{kNewPrice, kVolume, kName}));
+  };
+  write(10.5, 1200, "浦发银行");
+  expect(10.5, 1200, "浦发银行");
+  write(10.6, 1300, "浦发");
+  expect(10.6, 1300, "浦发");
+  item->SetHasPermissionByID(kPreClose, false);  // a field between the price and the volume
+  write(10.7, 1400, "浦发银行");
+  expect(10.7, 1400, "浦发银行");
+  EXPECT_TRUE(item->IsNullByID(kPreClose));
+  EXPECT_FALSE(item->HasPermissionByID(kPreClose));
+  EXPECT_EQ(item->GetDoubleDataByID(kPreClose), 0);
+  item->SetRealTimeData(Quote("600000.SH", {{kHigh, 11.0}}));
+  write(10.8, 1500, "浦发银行");
+  expect(10.8, 1500, "浦发银行");
+  EXPECT_EQ(item->GetDoubleDataByID(kHigh), 11.0);
+
+  // A row of fields the dictionary does not know leaves an item with nothing, and no shape to go by;
+  // field 0 names no field.
+  auto bare = cache->AddRTDItem("600036.SH", nullptr);
+  const auto unknown = layouts.Prepare(std::vector<TSpeedQuoteData>{Quote("600036.SH", {{100000, 1.0}})});
+  dynamic_cast<TKrRTDItem&>(*bare).WriteQuoteRow(*unknown, unknown->Rows()[0], *unknown->Rows()[0].shape);
+  for (std::uint32_t id : {0u, kNewPrice, 100000u}) {
+    EXPECT_TRUE(bare->IsNullByID(id));
+    EXPECT_EQ(bare->GetDoubleDataByID(id), 0);
+  }
+  EXPECT_TRUE(item->IsNullByID(0));
+  EXPECT_EQ(item->GetDoubleDataByID(0), 0);
+}
+
+// An item costs what its own fields cost: another item holding thousands of cloud indicators (or a reply
+// flooding the dictionary's range) changes nothing for the next one.
+TEST_F(RTDItemTest, AnItemsMemoryDependsOnItsOwnFieldsOnly) {
+  // Cloud indicators 10001 to 15000, and a quote field first used after them.
+  constexpr std::uint32_t kLastCloud = 15000, kLateField = 9000;
+  auto& dictionary = KrHQDictionaryImpl();
+  std::string xml = "<HQDictionary>";
+  for (std::uint32_t id = 10001; id <= kLastCloud; ++id) {
+    if (!dictionary.GetDictionaryItem(static_cast<int>(id))) {
+      xml += fmt::format(R"(<Item id="{}" name="Indicator{}" type="double" CloudType="1"/>)", id, id);
+    }
+  }
+  xml += fmt::format(R"(<Item id="{}" name="LateField" type="double"/></HQDictionary>)", kLateField);
+  std::string bytes;
+  auto document = host::HQQueryBinDocInterface();
+  ASSERT_TRUE(host::EncodeXmlAsBinDocument(xml, bytes) && document->LoadFromBytes(bytes));
+  dictionary.LoadBinDictionaryData(*document->GetRoot());
+
+  const auto quoteFields = Quote("600000.SH", {{kNewPrice, 10.5}, {kVolume, 1200.0}, {kName, WideText{"浦发银行"}}});
+  auto& first = dynamic_cast<TKrRTDItem&>(*item);
+  first.SetRealTimeData(quoteFields);
+  const std::size_t firstBytes = first.MemoryBytes();
+
+  std::vector<std::pair<std::uint32_t, QuoteVariant>> indicators;
+  for (std::uint32_t id = 10001; id <= kLastCloud; ++id) indicators.emplace_back(id, id * 0.5);
+  auto heavy = cache->AddRTDItem("000001.SZ", nullptr);
+  heavy->SetRealTimeData(Quote("000001.SZ", indicators));
+  EXPECT_EQ(heavy->GetDoubleDataByID(12345), 6172.5);
+  EXPECT_EQ(heavy->GetDoubleDataByID(kLastCloud), kLastCloud * 0.5);
+  EXPECT_GE(dynamic_cast<TKrRTDItem&>(*heavy).MemoryBytes(), (kLastCloud - 10000) * 16);
+
+  auto same = cache->AddRTDItem("600036.SH", nullptr);
+  same->SetRealTimeData(quoteFields);
+  EXPECT_EQ(dynamic_cast<TKrRTDItem&>(*same).MemoryBytes(), firstBytes);
+  // One field more, first used after the indicators, costs one cell more.
+  auto late = cache->AddRTDItem("600004.SH", nullptr);
+  auto withLate = quoteFields;
+  withLate.FItemArray.push_back(kLateField);
+  withLate.FValueArray.emplace_back(7.0);
+  late->SetRealTimeData(withLate);
+  EXPECT_LE(dynamic_cast<TKrRTDItem&>(*late).MemoryBytes(), firstBytes + 64);
+  EXPECT_EQ(late->GetDoubleDataByID(kLateField), 7.0);
+  EXPECT_EQ(late->GetStringDataByID(kName), "浦发银行");
 }
 
 TEST_F(RTDItemTest, PermissionBitsAndClearing) {

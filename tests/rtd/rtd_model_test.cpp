@@ -51,6 +51,7 @@ struct ModelTest : ::testing::Test {
   }
   // Lets the engine move `d` of server time and delivers what it pushed.
   void Run(std::chrono::seconds d) {
+    h->Loop().RunUntilIdle();  // subscriptions made since go out first
     h.Clock().Advance(d);
     h->Speed()->SyncNow();
     h->Loop().RunUntilIdle();
@@ -70,6 +71,7 @@ TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
 
   EXPECT_EQ(model.Subscrible(params), 0);
   EXPECT_EQ(model.ToReqString(), "600000.SH: 3,10005,8");
+  h->Loop().RunUntilIdle();
   h->Speed()->SyncNow();
   h->Loop().RunUntilIdle();
   auto item = model.GetRTDItem("600000.SH");
@@ -85,6 +87,7 @@ TEST(ModelSubscriptionTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
   h->Context().SetSpeed(engine);
   TKrRTDModel model;
   ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "00700.HK"}, {3, 10005, 8, 20000, 9999, 10000})), 0);
+  h->Loop().RunUntilIdle();
   ASSERT_EQ(engine->Subscriptions().size(), 1u);
   const host::TKrSpeedSymbolDataList& symbols = engine->Subscriptions().front();
   ASSERT_EQ(symbols.size(), 2u);
@@ -108,6 +111,7 @@ TEST_F(ModelTest, ResubscribingKeepsSurvivingItemsAndTheirValues) {
   EXPECT_EQ(model.GetRTDItem("600000.SH"), nullptr);  // dropped at once
   EXPECT_EQ(model.GetRTDItem("000001.SZ"), kept);     // the same item, values intact
   EXPECT_EQ(kept->GetDoubleDataByID(3), price);
+  h->Loop().RunUntilIdle();  // the new subscription goes out
   h->Speed()->SyncNow();
   h->Loop().RunUntilIdle();  // the snapshot of the new subscription
   EXPECT_NE(model.GetRTDItem("300750.SZ"), nullptr);
@@ -222,6 +226,43 @@ TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {
   EXPECT_EQ(notified, 1);
 }
 
+// A widget reads field after field of one code; the model keeps the code's item between those reads, and
+// must let go of it whenever the cache changes under it.
+TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
+  TKrRTDModel model;
+  auto& cloud = model.Provider()->CloudSubscriber();
+  const auto row = [](const char* code, double value) {
+    TSpeedQuoteData q;
+    q.FKoraCode = code;
+    q.FItemArray = {3, 10001};
+    q.FValueArray = {value, value * 2};
+    return q;
+  };
+  cloud.NotifyUpdateCloudData({row("600000.SH", 10.5), row("000001.SZ", 9.5)});
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 10001, -1), 21.0);
+  EXPECT_EQ(model.GetDoubleVal("600000.sh", 3, -1), 10.5);  // any case
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), 9.5);
+  EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "9.50");
+
+  // The item goes: the next read of the same code finds none.
+  model.Cache()->RemoveRealTimeItem(model.GetRTDItem("000001.SZ"));
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), -1);
+  EXPECT_TRUE(model.IsNull("000001.SZ", 3));
+  EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "");
+  // Another item takes its place under the same code.
+  auto replacement = model.Cache()->AddRTDItem("000001.SZ", nullptr);
+  replacement->SetRealTimeData(row("000001.SZ", 8.25));
+  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), 8.25);
+  EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "8.25");
+  // A code the cache never held, read twice, and a code first added between two reads of it.
+  EXPECT_EQ(model.GetStringVal("600036.SH", 11), "");
+  EXPECT_EQ(model.GetStringVal("600036.SH", 11), "");
+  cloud.NotifyUpdateCloudData({row("600036.SH", 30.0)});
+  EXPECT_EQ(model.GetDoubleVal("600036.SH", 3, -1), 30.0);
+  EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
+}
+
 // Replies no engine should send: they are dropped where they cannot be stored, logged once each, and
 // leave the cache, and what an item costs, as a normal update left them.
 TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
@@ -229,6 +270,8 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   h->Context().SetSpeed(engine);  // the model's session attaches to it
   TKrRTDModel model;
   ASSERT_EQ(engine->observers.size(), 1u);
+  // The engine sends what was subscribed: last price, volume, name and trading status (an integer field).
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "000001.SZ", "600004.SH"}, {3, 8, 11, 17})), 0);
   const auto deliver = [&](const std::vector<QuoteRow>& rows) {
     return engine->observers[0]->SaveQuoteData(QuotePush(rows));
   };
@@ -242,8 +285,7 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   ASSERT_NE(item, nullptr);
   const std::size_t itemBytes = item->MemoryBytes();
 
-  // Seventy thousand numeric column names the dictionary never defined, around one real field: more
-  // distinct IDs than the process-wide field slots hold.
+  // Seventy thousand numeric column names the dictionary never defined, around one real field.
   QuoteRow flood{"600000.SH", {{3, 11.0}}, {}};
   for (std::uint32_t id = 100000; id < 170000; ++id) flood.numbers.emplace_back(id, 1.0);
   h->Logger().ClearRecords();
@@ -252,7 +294,7 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   EXPECT_EQ(item->GetUpdateIndexList(), (std::vector<std::uint32_t>{3}));
   EXPECT_TRUE(item->IsNullByID(100000));
   EXPECT_EQ(item->MemoryBytes(), itemBytes);
-  EXPECT_EQ(h->Logger().CountContaining("SaveToCache: a reply of"), 1u);
+  EXPECT_EQ(h->Logger().CountContaining("PrepareQuoteRows: a reply of"), 1u);
   EXPECT_TRUE(h->Logger().Contains("70000 fields not in the dictionary (first ID 100000)"));
 
   // Rows without a usable code: blank, and control characters only.
@@ -301,6 +343,7 @@ TEST_F(ModelTest, CodesLongerThanThirtyCharactersAreCutInRequestsAsInReplies) {
   const std::string longCode = "600000.SH" + std::string(31, 'Z');  // 40 characters
   const std::string cut = longCode.substr(0, 30);
   ASSERT_EQ(model.Subscrible(Subscription({longCode}, {3})), 0);
+  h->Loop().RunUntilIdle();
   ASSERT_EQ(engine->Subscriptions().size(), 1u);
   ASSERT_EQ(engine->Subscriptions()[0].size(), 1u);
   EXPECT_EQ(engine->Subscriptions()[0][0].KoraCode, cut);
@@ -403,6 +446,90 @@ TEST(LiveModelTest, QuotesKeepMovingOnTheRealClock) {
   // The engine heard the security's sessions from the package when it subscribed.
   EXPECT_EQ(live->Speed()->SessionsOf("600000.SH"), "930,1130,1300,1500");
   model.UnSubscrible();
+}
+
+// Widgets subscribing overlapping codes and fields share the package's one engine request and each push
+// is read once; still every widget's cache holds exactly what the engine sent for its own codes and
+// fields, and nothing another widget asked for.
+TEST_F(ModelTest, EverySubscriberStoresExactlyWhatTheEngineSentForItsOwnSubscription) {
+  std::vector<std::string> all;
+  for (const auto& security : h->Securities().All()) {
+    if (all.size() < 12) all.push_back(security->GetKoraCode());
+  }
+  const auto slice = [&](std::size_t from, std::size_t to) {
+    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
+                                    all.begin() + static_cast<std::ptrdiff_t>(to));
+  };
+  struct Widget {
+    std::vector<std::string> codes;
+    std::vector<std::uint32_t> fields;
+    std::unique_ptr<TKrRTDModel> model = std::make_unique<TKrRTDModel>();
+    int notified = 0;
+  };
+  std::vector<Widget> widgets;
+  widgets.push_back({slice(0, 8), {3, 4, 8, 11}});
+  widgets.push_back({slice(4, 12), {3, 9, 17, 81, 10005}});  // a cloud ID too: not the engine's
+  widgets.push_back({slice(0, 12), {1, 2, 3, 5, 6, 7, 1027}});
+  widgets.push_back({slice(2, 4), {11}});
+  const std::vector<std::uint32_t> anyField{1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 17, 81, 1027};
+  for (Widget& w : widgets) {
+    w.model->SetUpdateNotify([&w] { ++w.notified; });
+    ASSERT_EQ(w.model->Subscrible(Subscription(w.codes, w.fields)), 0);
+  }
+  auto& engine = *h->Speed();
+  const auto check = [&](const std::string& when) {
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+      const Widget& w = widgets[i];
+      for (const std::string& code : all) {
+        SCOPED_TRACE(::testing::Message() << when << ": widget " << i << " " << code);
+        auto item = w.model->GetRTDItem(code);
+        if (std::find(w.codes.begin(), w.codes.end(), code) == w.codes.end()) {
+          EXPECT_EQ(item, nullptr);
+          continue;
+        }
+        ASSERT_NE(item, nullptr);
+        for (std::uint32_t id : anyField) {
+          SCOPED_TRACE(::testing::Message() << "field " << id);
+          const bool own = std::find(w.fields.begin(), w.fields.end(), id) != w.fields.end();
+          const auto sent = engine.CurrentValue(code, id);
+          if (!own || !sent) {
+            EXPECT_TRUE(item->IsNullByID(id));
+          } else if (const auto* text = std::get_if<std::string>(&*sent)) {
+            EXPECT_EQ(item->GetStringDataByID(id), host::AnsiToUtf8(*text));
+          } else if (id == 17) {
+            EXPECT_EQ(item->GetIntDataByID(id), std::get<std::int64_t>(*sent));
+          } else {
+            const double number = std::holds_alternative<double>(*sent)
+                                      ? std::get<double>(*sent)
+                                      : static_cast<double>(std::get<std::int64_t>(*sent));
+            EXPECT_EQ(item->GetDoubleDataByID2(id), number);
+          }
+        }
+        for (std::uint32_t id : item->GetUpdateIndexList()) {
+          EXPECT_NE(std::find(w.fields.begin(), w.fields.end(), id), w.fields.end()) << "updated field " << id;
+        }
+      }
+    }
+  };
+  Run(0s);
+  check("snapshot");
+  for (int step = 1; step <= 3; ++step) {
+    Run(3s);
+    check("push " + std::to_string(step));
+  }
+  for (const Widget& w : widgets) EXPECT_GE(w.notified, 4);
+
+  // A widget that leaves takes its codes out of the joint subscription; the others go on.
+  const int leftAt = widgets[1].notified;
+  EXPECT_EQ(widgets[1].model->UnSubscrible(), 0);
+  widgets[3].model.reset();
+  const int stayedAt = widgets[2].notified;
+  Run(3s);
+  EXPECT_EQ(widgets[1].notified, leftAt);
+  EXPECT_GT(widgets[2].notified, stayedAt);
+  widgets.erase(widgets.begin() + 3);
+  widgets.erase(widgets.begin() + 1);
+  check("after two widgets left");
 }
 
 TEST_F(ModelTest, EndToEndEveryCachedValueEqualsWhatTheEngineSent) {

@@ -237,6 +237,7 @@ TEST(SpeedHistoryProvidersTest, RankingAgreesWithTheLiveCacheOfAModel) {
   TKrRTDModel model;
   model.Subscrible(params);
   h.Clock().Advance(120s);
+  h->Loop().RunUntilIdle();  // the subscription goes out
   h->Speed()->SyncNow();
   h->Loop().RunUntilIdle();  // the cache now holds the quotes of this moment
 

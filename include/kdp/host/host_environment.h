@@ -7,6 +7,7 @@
 // Install before `Initialize`, uninstall after `Finalize`. The environment must outlive the package's use.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ class IHostEnvironment {
 
   // Shows a modal error message box (error icon) and returns when the user closed it.
   virtual void ShowErrorMessage(std::string_view caption, std::string_view text) = 0;
+
+  // A number that changes whenever a security look-up may answer differently than before: the host's
+  // securities changed, or a module registered or withdrew a service. Callable from any thread, cheap.
+  virtual std::uint64_t SecuritiesRevision() const = 0;
 };
 
 // Installs the environment the glue forwards to; nullptr uninstalls.

@@ -10,6 +10,7 @@
 // any thread (the quote engine asks about securities and sectors from threads of its own).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,10 @@ class IKrSecurityTradeHours : public virtual IInterface {
   // session that crosses midnight ends before it starts. False for an index out of range.
   virtual bool GetSession(int index, double& start, double& end) = 0;
 };
+
+// The installed host's securities revision (IHostEnvironment::SecuritiesRevision); 0 without a host.
+// Whoever keeps answers derived from security look-ups compares it to know they still hold.
+std::uint64_t GetSecuritiesRevision();
 
 class IKrSecuritys : public virtual IInterface {
  public:

@@ -5,6 +5,10 @@
 // In history play the model subscribes nothing: it registers with a history-play provider and lets the
 // cache items read through it.
 //
+// The quote-engine subscribers of all models share one engine request (the package's quote feed): each
+// push is read once and its prepared rows (kdp/rtd/rtd_quote_rows.h) are shared by every model that
+// stores them, each model taking the rows and fields it subscribed.
+//
 // Main thread only: the quote engine delivers on the host's main loop and the model writes its cache
 // inside that delivery, without locks.
 //
@@ -25,7 +29,7 @@
 
 #include "kdp/rtd/rtd_format_item.h"
 #include "kdp/rtd/rtd_item.h"
-#include "kdp/speed/speed_observer.h"
+#include "kdp/rtd/rtd_quote_rows.h"
 #include "kdp/speed/speed_quote_data.h"
 
 namespace kdp {
@@ -40,7 +44,7 @@ struct TRTDIndexRegion {
   }
 };
 
-using TRTDUpdate = std::function<void(const TKrSpeedDataSetParseCmdID3070& rows)>;
+using TRTDUpdate = std::function<void(const TKrRTDQuoteRows& rows)>;
 // Per security code, the field IDs (decimal texts) the user may not see.
 using TRTDCloudPressionsCallBack = std::function<void(const std::map<std::string, std::vector<std::string>>&)>;
 using TNotifyRTDUpdate = std::function<void()>;
@@ -66,21 +70,19 @@ class TKrRTDSubscriber {
   TRTDCloudPressionsCallBack FPressionsCallback;
 };
 
-// Quote-engine fields, 0 to 9999.
+// Quote-engine fields, 0 to 9999, through the package's quote feed.
 class TKrSpeedRTDSubscriber final : public TKrRTDSubscriber {
  public:
   TKrSpeedRTDSubscriber();
   ~TKrSpeedRTDSubscriber() override;
   std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
   std::int32_t UnSubscrible() override;
-  // Whether the engine gave the subscriber a request (false without an engine).
-  bool HasRequest() const { return FISpeedDataRequest != nullptr; }
+  // Whether the feed has an engine request (false without an engine).
+  bool HasRequest() const;
 
  private:
-  void OnSpeedUpdate(const std::shared_ptr<host::IDataSet>& data);
-
-  std::shared_ptr<TKrHQSpeedObserver> FISpeedObserver;
-  std::shared_ptr<host::ISpeedDataRequest> FISpeedDataRequest;
+  std::shared_ptr<class TKrRTDQuoteFeed> FFeed;
+  int FTicket = 0;
 };
 
 // Cloud indicator fields, 10001 to 20000. Its request comes from the cloud index manager, which the
@@ -91,8 +93,8 @@ class TKrCloudRTDSubscriber final : public TKrRTDSubscriber {
   std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
   std::int32_t UnSubscrible() override;
 
-  // What the cloud observer hands over: indicator rows (forwarded as a parsed quote data set) and
-  // permission reports (forwarded unchanged).
+  // What the cloud observer hands over: indicator rows (forwarded prepared) and permission reports
+  // (forwarded unchanged).
   void NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows);
   void NotifyCloudDataPermissionInfo(const std::map<std::string, std::vector<std::string>>& denied);
 };
@@ -115,7 +117,7 @@ class TKrRTDProvider {
   TKrCloudRTDSubscriber& CloudSubscriber() { return *FCloudSubr; }
 
  private:
-  void OnSubrUpdata(const TKrSpeedDataSetParseCmdID3070& rows);
+  void OnSubrUpdata(const TKrRTDQuoteRows& rows);
 
   std::string FSubInfo;
   std::vector<std::string> FSubCodes;
@@ -151,6 +153,10 @@ class TKrRTDModel {
   bool IsNull(const std::string& code, std::uint32_t id);
   bool IsNull(const std::string& code, const std::string& name);
 
+  // The reads by code find the code's item once for a run of reads of the same code (as written), as a
+  // widget makes them, field after field of one row: no upper-casing, hashing or reference counting per
+  // read.
+
   // The format item of the code's cache item (one per code, re-pointed at the current item); nullptr
   // when the cache has no item for the code.
   std::shared_ptr<IRTDFormatItem> GetRTDFormatItem(const std::string& code);
@@ -168,16 +174,36 @@ class TKrRTDModel {
   TKrRTDProvider* Provider() { return FRTDProv.get(); }
 
  private:
-  void OnUpdata(const TKrSpeedDataSetParseCmdID3070& rows);
+  void OnUpdata(const TKrRTDQuoteRows& rows);
   void OnPressions(const std::map<std::string, std::vector<std::string>>& denied);
-  void SaveToCache(const TKrSpeedDataSetParseCmdID3070& rows);
+  void SaveToCache(const TKrRTDQuoteRows& rows);
   std::shared_ptr<class TKrRTDItem> ItemFor(const std::string& code);
+  class TKrRTDItem& ItemFor(const TKrQuoteRow& row);
+  // The item of a delivered row, found by the code's ordinal when the rows carry one (`generation`).
+  class TKrRTDItem& ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint64_t generation);
+  // The cache item of a code a widget reads, and its format item (nullptr when there is no item).
+  class TKrRTDItem* ReadItem(const std::string& code);
+  IRTDFormatItem* ReadFormat(const std::string& code);
   void NotifyHisPlayDataCallBack(const std::string& codes);
 
   std::unique_ptr<TKrRTDProvider> FRTDProv;
   std::shared_ptr<IRTDCache> FRTDCache;
   class TKrRTDCache* FCache;  // FRTDCache's implementation, for look-ups by upper-cased code
   std::unordered_map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;  // by upper-cased code
+  // The items by the ordinal of their code among the subscriber's codes, valid while both the quote
+  // feed's joint subscription and the cache keep their generations (nullptr: not looked up yet).
+  std::vector<class TKrRTDItem*> FItemAt;
+  std::uint64_t FItemAtJoint = 0;
+  std::uint64_t FItemAtCache = 0;
+  // The code read last, as the widget wrote it, and its item and format item, valid while the cache
+  // keeps the generation `cache`.
+  struct TLastRead {
+    std::string code;
+    std::uint64_t cache = UINT64_MAX;
+    class TKrRTDItem* item = nullptr;
+    std::shared_ptr<IRTDFormatItem> format;  // once asked for
+  };
+  TLastRead FLastRead;
   TNotifyRTDUpdate FUpdateNotify;
   TGetSecurity FOnGetSecurity;
   std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;

@@ -1,0 +1,162 @@
+// Quote rows prepared for the real-time cache.
+//
+// A delivery (a quote-engine push, or a batch of cloud indicator rows) is read once into a TKrQuotePush:
+// each distinct column layout is resolved against the field dictionary once (which columns an item keeps,
+// and as which type), each value is converted once into what an item stores (texts from the engine's code
+// page to UTF-8), and what cannot be stored is dropped and logged once. A prepared push is immutable and
+// shared: every model that stores it receives a TKrRTDQuoteRows naming the rows it takes and, per row, the
+// fields it takes (a shape).
+//
+// A shape lists the fields an item takes from rows of one layout, in column order, with each ID's rank
+// among the shape's IDs in ascending order. Shapes are made once per layout (and per subscriber's field
+// list) and keep their serial number from push to push, so an item holding exactly a shape's fields can
+// remember that and write the next row of the shape by position.
+//
+// Preparing reads the field dictionary and so runs on the main thread; a prepared push may be read from
+// any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kdp {
+
+// A value as an item stores it, by the field's dictionary type.
+struct TKrQuoteValue {
+  enum Kind : std::uint8_t {
+    kNothing,  // delivered, but nothing the field's type can hold (a text for a number field)
+    kNumber,
+    kInteger,
+    kText,
+  };
+  union {
+    double number = 0;     // kNumber
+    std::int32_t integer;  // kInteger
+    std::uint32_t text;    // kText: index into the push's texts
+  };
+  Kind kind = kNothing;
+};
+
+// One field a row delivers to an item.
+struct TKrQuoteField {
+  std::uint32_t id = 0;
+  std::uint32_t value = 0;  // index of its value among the row's values
+  std::uint32_t rank = 0;   // position of the ID among the shape's IDs in ascending order
+  int type = 0;             // the field's dictionary type
+};
+
+struct TKrQuoteShape : std::enable_shared_from_this<TKrQuoteShape> {
+  std::uint64_t serial = 0;  // unique among the process's shapes
+  bool distinct = false;     // no ID twice, no ID 0 (only then can an item write the shape by position)
+  std::vector<TKrQuoteField> fields;
+
+  // A shape of `fields` (their ranks are computed here) with a serial of its own.
+  static std::shared_ptr<const TKrQuoteShape> Make(std::vector<TKrQuoteField> fields);
+
+  // The rank of field `id`, or -1 when the shape has no such field. REQUIRES: distinct.
+  std::int32_t RankOf(std::uint32_t id) const {
+    if (id == 0) return -1;  // the index's mark of an empty slot
+    for (std::uint32_t slot = SlotOf(id);; slot = (slot + 1) & mask_) {
+      if (index_[slot].id == id) return static_cast<std::int32_t>(index_[slot].rank);
+      if (index_[slot].id == 0) return -1;
+    }
+  }
+
+ private:
+  struct TIndexSlot {
+    std::uint32_t id = 0;  // 0: empty (no field has ID 0)
+    std::uint32_t rank = 0;
+  };
+  std::uint32_t SlotOf(std::uint32_t id) const { return (id * 0x9E3779B1u) >> shift_; }
+
+  std::vector<TIndexSlot> index_;  // open addressing, at most half full
+  std::uint32_t mask_ = 0;
+  std::uint32_t shift_ = 32;
+};
+
+// A security code as a key, with its hash computed once: the cache and the subscribers find a row's code
+// without hashing it again.
+struct TKrQuoteCodeKey {
+  std::string_view code;
+  std::size_t hash;
+};
+struct TKrQuoteCodeHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view code) const { return std::hash<std::string_view>{}(code); }
+  std::size_t operator()(const TKrQuoteCodeKey& key) const { return key.hash; }
+};
+struct TKrQuoteCodeEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+  bool operator()(const TKrQuoteCodeKey& a, std::string_view b) const { return a.code == b; }
+  bool operator()(std::string_view a, const TKrQuoteCodeKey& b) const { return a == b.code; }
+};
+
+struct TKrQuoteRow {
+  std::string code;                      // as delivered, cut to 30 characters
+  std::string upperCode;                 // ASCII upper case
+  std::size_t codeHash = 0;              // TKrQuoteCodeHash of upperCode
+  bool usable = false;                   // not empty, not blank, no control characters: an item can be kept under it
+  bool touchesFlags = false;             // the row named fields: it clears the items' last-update bits
+  const TKrQuoteShape* shape = nullptr;  // the fields the row delivers that the dictionary defines
+  std::uint32_t firstValue = 0;          // where the row's values start among the push's values
+
+  TKrQuoteCodeKey Key() const { return {upperCode, codeHash}; }
+};
+
+class TKrQuotePush {
+ public:
+  const std::vector<TKrQuoteRow>& Rows() const { return rows_; }
+  const TKrQuoteValue& Value(const TKrQuoteRow& row, const TKrQuoteField& field) const {
+    return values_[row.firstValue + field.value];
+  }
+  // The row's values, indexed by TKrQuoteField::value.
+  const TKrQuoteValue* Values(const TKrQuoteRow& row) const { return values_.data() + row.firstValue; }
+  const std::string& Text(const TKrQuoteValue& value) const { return texts_[value.text]; }
+
+ private:
+  friend class TKrQuoteLayouts;  // the preparer
+  std::vector<TKrQuoteRow> rows_;
+  std::vector<TKrQuoteValue> values_;
+  std::vector<std::string> texts_;
+  std::vector<std::shared_ptr<const TKrQuoteShape>> shapes_;  // the row shapes, held while the push lives
+};
+
+// The rows of one delivery that one model stores, each with the fields it takes. Rows from the quote feed
+// also carry their code's place among the subscriber's codes, which stays the same for a code while the
+// subscriber's subscription keeps its generation: a model can find the code's item by that place.
+class TKrRTDQuoteRows {
+ public:
+  struct TEntry {
+    const TKrQuoteRow* row;
+    const TKrQuoteShape* shape;
+    std::uint32_t ordinal = 0;  // the code's place among the subscriber's codes (with a generation)
+  };
+
+  TKrRTDQuoteRows() = default;
+  // Every row of the push, with all its fields.
+  explicit TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push);
+  // Chosen rows and fields; `held` keeps the entries' shapes that the push does not hold. `generation`
+  // (not 0) names the subscription the entries' ordinals belong to.
+  TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push, std::vector<TEntry> entries,
+                  std::vector<std::shared_ptr<const TKrQuoteShape>> held, std::uint64_t generation);
+
+  int GetRowCount() const { return static_cast<int>(entries_.size()); }
+  const std::vector<TEntry>& Entries() const { return entries_; }
+  // REQUIRES: the rows came from a push.
+  const TKrQuotePush& Push() const { return *push_; }
+  // The subscription the ordinals belong to; 0 when the entries carry none.
+  std::uint64_t OrdinalGeneration() const { return generation_; }
+
+ private:
+  std::shared_ptr<const TKrQuotePush> push_;
+  std::vector<TEntry> entries_;
+  std::vector<std::shared_ptr<const TKrQuoteShape>> held_;
+  std::uint64_t generation_ = 0;
+};
+
+}  // namespace kdp

@@ -1,0 +1,306 @@
+#include "rtd/rtd_quote_feed.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "kdp/speed/speed_quote_data.h"
+#include "kdp/speed/speed_session.h"
+#include "util/strings.h"
+
+namespace kdp {
+namespace {
+
+// Selections a subscriber remembers before it starts afresh (layouts times field lists it met).
+constexpr std::size_t kMaxSelections = 64;
+
+std::shared_ptr<TKrRTDQuoteFeed> g_feed;
+std::uint64_t g_lastOrdinalGeneration = 0;  // generations never repeat, whichever subscriber made them
+
+}  // namespace
+
+struct TKrRTDQuoteFeed::TSubscriber {
+  // The fields a subscriber takes from rows of one shape when their code asks for one field list.
+  struct TSelection {
+    enum Kind : std::uint8_t { kNone, kAll, kSome };
+    std::uint64_t shape;     // serial of the row shape
+    std::uint32_t fieldSet;  // index into fieldSets
+    Kind kind;
+    std::shared_ptr<const TKrQuoteShape> some;  // kSome: the fields taken
+  };
+
+  int ticket = 0;
+  std::uint32_t slot = 0;  // its place in the feed's FSubscribers
+  TDeliver deliver;
+  bool attached = true;
+  host::TKrSpeedSymbolDataList symbols;
+  // Per upper-case code the code as first written, its place among the subscriber's codes and the field
+  // list it asks for (an index into fieldSets, each sorted, each once).
+  struct TAsked {
+    std::string code;
+    std::uint32_t ordinal;
+    std::uint32_t fieldSet;
+  };
+  // Names the ordinals of the present subscription (see TKrRTDQuoteRows::OrdinalGeneration).
+  std::uint64_t ordinalGeneration = 0;
+  std::unordered_map<std::string, TAsked, TKrQuoteCodeHash, TKrQuoteCodeEqual> asked;
+  std::vector<std::vector<std::uint32_t>> fieldSets;
+  std::vector<TSelection> selections;
+  std::size_t lastTaken = 0;  // the selection the previous row used: rows of a push mostly share one
+
+  void SetSymbols(const host::TKrSpeedSymbolDataList& subscribed) {
+    symbols = subscribed;
+    ordinalGeneration = ++g_lastOrdinalGeneration;
+    asked.clear();
+    fieldSets.clear();
+    selections.clear();
+    std::vector<std::vector<std::uint32_t>> merged;  // per code, by its ordinal
+    std::vector<const std::string*> written;         // per code, as first written
+    std::unordered_map<std::string, std::uint32_t> codeIndex;
+    for (const host::TKrSpeedSymbolData& symbol : subscribed) {
+      auto [it, fresh] =
+          codeIndex.try_emplace(ToUpperAscii(symbol.KoraCode), static_cast<std::uint32_t>(merged.size()));
+      if (fresh) {
+        merged.emplace_back();
+        written.push_back(&symbol.KoraCode);
+      }
+      auto& ids = merged[it->second];
+      ids.insert(ids.end(), symbol.ItemIDs.begin(), symbol.ItemIDs.end());
+    }
+    for (auto& [code, index] : codeIndex) {
+      auto& ids = merged[index];
+      std::sort(ids.begin(), ids.end());
+      ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+      auto same = std::find(fieldSets.begin(), fieldSets.end(), ids);
+      if (same == fieldSets.end()) same = fieldSets.insert(fieldSets.end(), ids);
+      asked.emplace(code, TAsked{*written[index], index, static_cast<std::uint32_t>(same - fieldSets.begin())});
+    }
+  }
+
+  // The fields of `shape` this subscriber takes for a code asking for field list `fieldSet`: the shape
+  // itself when it takes them all, nullptr when none. A shape made for fewer fields joins `held`.
+  const TKrQuoteShape* Take(const TKrQuoteShape& shape, std::uint32_t fieldSet,
+                            std::vector<std::shared_ptr<const TKrQuoteShape>>& held) {
+    auto known = lastTaken < selections.size() && selections[lastTaken].shape == shape.serial &&
+                         selections[lastTaken].fieldSet == fieldSet
+                     ? selections.begin() + static_cast<std::ptrdiff_t>(lastTaken)
+                     : std::find_if(selections.begin(), selections.end(), [&](const TSelection& s) {
+                         return s.shape == shape.serial && s.fieldSet == fieldSet;
+                       });
+    if (known == selections.end()) {
+      if (selections.size() >= kMaxSelections) selections.clear();
+      known = selections.insert(selections.end(), Select(shape, fieldSet));
+    }
+    lastTaken = static_cast<std::size_t>(known - selections.begin());
+    switch (known->kind) {
+      case TSelection::kAll:
+        return &shape;
+      case TSelection::kSome:
+        if (held.empty() || held.back() != known->some) held.push_back(known->some);
+        return known->some.get();
+      default:
+        return nullptr;
+    }
+  }
+
+ private:
+  TSelection Select(const TKrQuoteShape& shape, std::uint32_t fieldSet) const {
+    const std::vector<std::uint32_t>& wanted = fieldSets[fieldSet];
+    std::vector<TKrQuoteField> taken;
+    for (const TKrQuoteField& field : shape.fields) {
+      if (std::binary_search(wanted.begin(), wanted.end(), field.id)) taken.push_back(field);
+    }
+    if (taken.empty()) return {shape.serial, fieldSet, TSelection::kNone, nullptr};
+    if (taken.size() == shape.fields.size()) return {shape.serial, fieldSet, TSelection::kAll, nullptr};
+    return {shape.serial, fieldSet, TSelection::kSome, TKrQuoteShape::Make(std::move(taken))};
+  }
+};
+
+TKrRTDQuoteFeed::TKrRTDQuoteFeed() = default;
+
+// The observer's event holds the feed weakly, so it needs no clearing here: the feed may end inside its
+// own delivery (a widget's call-back releasing the last owner), while the observer runs that event.
+TKrRTDQuoteFeed::~TKrRTDQuoteFeed() {
+  if (FRequest) FRequest->UnSubscribe();
+}
+
+void TKrRTDQuoteFeed::AttachToEngine() {
+  auto speed = G_GetHQSpeedImpl()->GetHQSpeed();
+  if (speed == FSpeed) return;
+  if (FObserver) FObserver->ClearEvents();
+  if (FRequest) FRequest->UnSubscribe();
+  FRequest.reset();
+  FObserver.reset();
+  FSpeed = std::move(speed);
+  if (!FSpeed) return;
+  FObserver = std::make_shared<TKrHQSpeedObserver>();
+  std::weak_ptr<TKrRTDQuoteFeed> weak = weak_from_this();
+  FObserver->SetOnQuoteData([weak](const std::shared_ptr<host::IDataSet>& data) {
+    if (auto feed = weak.lock()) feed->OnQuoteData(data);
+  });
+  FObserver->SetOnReqResponse([](int, int, int) {});  // responses to quote subscriptions carry nothing
+  FRequest = FSpeed->CreateDataRequest(FObserver);
+  if (FRequest &&
+      std::any_of(FSubscribers.begin(), FSubscribers.end(), [](const auto& s) { return s && !s->symbols.empty(); })) {
+    SendSubscription();
+  }
+}
+
+int TKrRTDQuoteFeed::Attach(TDeliver deliver) {
+  auto subscriber = std::make_shared<TSubscriber>();
+  subscriber->ticket = ++FLastTicket;
+  subscriber->slot = static_cast<std::uint32_t>(FSubscribers.size());
+  subscriber->deliver = std::move(deliver);
+  FSubscribers.push_back(subscriber);
+  FByTicket.emplace(subscriber->ticket, subscriber.get());
+  AttachToEngine();
+  return subscriber->ticket;
+}
+
+TKrRTDQuoteFeed::TSubscriber* TKrRTDQuoteFeed::Find(int ticket) const {
+  const auto it = FByTicket.find(ticket);
+  return it == FByTicket.end() ? nullptr : it->second;
+}
+
+void TKrRTDQuoteFeed::Detach(int ticket) {
+  TSubscriber* subscriber = Find(ticket);
+  if (!subscriber) return;
+  const bool hadCodes = !subscriber->symbols.empty();
+  Leave(*subscriber);
+  subscriber->attached = false;
+  subscriber->deliver = nullptr;
+  FByTicket.erase(ticket);
+  FSubscribers[subscriber->slot] = nullptr;  // the feed's hold ends (a delivery under way keeps its own)
+  // Gaps are closed once they are half the slots, so detaching stays cheap however many subscribers come
+  // and go.
+  if (++FDetachedSlots * 2 > FSubscribers.size()) {
+    std::erase(FSubscribers, nullptr);
+    for (std::size_t s = 0; s < FSubscribers.size(); ++s) FSubscribers[s]->slot = static_cast<std::uint32_t>(s);
+    FDetachedSlots = 0;
+  }
+  if (hadCodes) ScheduleSend();
+}
+
+int TKrRTDQuoteFeed::Subscribe(int ticket, const host::TKrSpeedSymbolDataList& symbols) {
+  TSubscriber* subscriber = Find(ticket);
+  if (!subscriber) return -1;
+  Leave(*subscriber);
+  subscriber->SetSymbols(symbols);
+  Join(*subscriber);
+  return ScheduleSend();
+}
+
+int TKrRTDQuoteFeed::Unsubscribe(int ticket) {
+  TSubscriber* subscriber = Find(ticket);
+  if (!subscriber) return -1;
+  Leave(*subscriber);
+  subscriber->SetSymbols({});
+  return ScheduleSend();
+}
+
+void TKrRTDQuoteFeed::Join(TSubscriber& subscriber) {
+  for (const auto& [code, asked] : subscriber.asked) {
+    auto [it, fresh] = FJointPosition.try_emplace(code, static_cast<std::uint32_t>(FJoint.size()));
+    if (fresh) {
+      FJoint.push_back({asked.code, {}});
+      FJointCodes.push_back({code, {}, {}});
+    }
+    TJointCode& joint = FJointCodes[it->second];
+    for (std::uint32_t id : subscriber.fieldSets[asked.fieldSet]) {
+      auto counted =
+          std::find_if(joint.askedIDs.begin(), joint.askedIDs.end(), [&](const auto& c) { return c.first == id; });
+      if (counted != joint.askedIDs.end()) {
+        ++counted->second;
+      } else {
+        joint.askedIDs.emplace_back(id, 1);
+        FJoint[it->second].ItemIDs.push_back(id);
+      }
+    }
+    joint.askers.push_back({&subscriber, asked.ordinal, asked.fieldSet});
+  }
+}
+
+void TKrRTDQuoteFeed::Leave(TSubscriber& subscriber) {
+  for (const auto& [code, asked] : subscriber.asked) {
+    const auto it = FJointPosition.find(code);
+    if (it == FJointPosition.end()) continue;
+    const std::uint32_t position = it->second;
+    TJointCode& joint = FJointCodes[position];
+    std::vector<std::uint32_t>& ids = FJoint[position].ItemIDs;
+    for (std::uint32_t id : subscriber.fieldSets[asked.fieldSet]) {
+      auto counted =
+          std::find_if(joint.askedIDs.begin(), joint.askedIDs.end(), [&](const auto& c) { return c.first == id; });
+      if (counted == joint.askedIDs.end() || --counted->second > 0) continue;
+      joint.askedIDs.erase(counted);
+      ids.erase(std::find(ids.begin(), ids.end(), id));
+    }
+    std::erase_if(joint.askers, [&](const TAsker& a) { return a.subscriber == &subscriber; });
+    if (!joint.askers.empty()) continue;
+    // Nobody asks for the code any more: the last code takes its place.
+    FJointPosition.erase(it);
+    if (position + 1 != FJoint.size()) {
+      FJoint[position] = std::move(FJoint.back());
+      FJointCodes[position] = std::move(FJointCodes.back());
+      FJointPosition[FJointCodes[position].code] = position;
+    }
+    FJoint.pop_back();
+    FJointCodes.pop_back();
+  }
+}
+
+int TKrRTDQuoteFeed::ScheduleSend() {
+  if (!FRequest) return -1;
+  if (!FSendPending) {
+    FSendPending = true;
+    FWindow.Post([this] {
+      FSendPending = false;
+      if (FRequest) SendSubscription();
+    });
+  }
+  return 0;
+}
+
+int TKrRTDQuoteFeed::SendSubscription() {
+  return FJoint.empty() ? FRequest->UnSubscribe() : FRequest->Subscribe(FJoint);
+}
+
+void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
+  if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
+  const auto self = shared_from_this();  // a subscriber's model may release the feed's last owner
+  const std::shared_ptr<const TKrQuotePush> push = FLayouts.Prepare(*data);
+  // Every subscriber's rows first, in one pass over the push (a row's code is looked up once); then the
+  // deliveries, which may change subscriptions and detach subscribers.
+  const std::vector<std::shared_ptr<TSubscriber>> subscribers = FSubscribers;
+  std::vector<std::vector<TKrRTDQuoteRows::TEntry>> entries(subscribers.size());
+  std::vector<std::vector<std::shared_ptr<const TKrQuoteShape>>> held(subscribers.size());
+  for (const TKrQuoteRow& row : push->Rows()) {
+    if (!row.usable) continue;
+    auto position = FJointPosition.find(row.Key());
+    if (position == FJointPosition.end()) continue;
+    for (const TAsker& asker : FJointCodes[position->second].askers) {
+      TSubscriber& subscriber = *asker.subscriber;
+      if (const TKrQuoteShape* shape = subscriber.Take(*row.shape, asker.fieldSet, held[subscriber.slot])) {
+        auto& mine = entries[subscriber.slot];
+        if (mine.empty()) mine.reserve(push->Rows().size());
+        mine.push_back({&row, shape, asker.ordinal});
+      }
+    }
+  }
+  std::vector<std::uint64_t> generations;  // of the ordinals in the entries (a delivery may resubscribe)
+  generations.reserve(subscribers.size());
+  for (const auto& subscriber : subscribers) generations.push_back(subscriber ? subscriber->ordinalGeneration : 0);
+  for (std::size_t s = 0; s < subscribers.size(); ++s) {
+    if (entries[s].empty()) continue;
+    TSubscriber& subscriber = *subscribers[s];
+    if (!subscriber.attached || !subscriber.deliver) continue;
+    subscriber.deliver(TKrRTDQuoteRows(push, std::move(entries[s]), std::move(held[s]), generations[s]));
+  }
+}
+
+std::shared_ptr<TKrRTDQuoteFeed> G_GetRTDQuoteFeed() {
+  if (!g_feed) g_feed = std::make_shared<TKrRTDQuoteFeed>();
+  return g_feed;
+}
+
+void FreeRTDQuoteFeed() { g_feed.reset(); }
+
+}  // namespace kdp

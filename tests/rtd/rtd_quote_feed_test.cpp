@@ -1,0 +1,263 @@
+// The package's quote feed and the preparation of quote rows: one engine request for every subscriber,
+// one reading of each push shared by all of them, each subscriber served its own codes and fields; column
+// layouts resolved once and kept across pushes, values converted as an item stores them, drops logged.
+#include "rtd/rtd_quote_feed.h"
+
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "kdp/fields/hq_field_types.h"
+#include "kdp/host/ansi.h"
+#include "kdp/host/data_table.h"
+#include "rtd/rtd_quote_layouts.h"
+#include "scripted_speed.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+using testing::QuotePush;
+using testing::QuoteRow;
+using testing::TestHost;
+
+// What one delivery gave a subscriber: per code, per field ID, the value as text ("10.5", "浦发银行",
+// "integer 2", "nothing").
+using Delivered = std::map<std::string, std::map<std::uint32_t, std::string>>;
+
+std::string Describe(const TKrQuotePush& push, const TKrQuoteValue& value) {
+  switch (value.kind) {
+    case TKrQuoteValue::kNumber:
+      return std::to_string(value.number);
+    case TKrQuoteValue::kInteger:
+      return "integer " + std::to_string(value.integer);
+    case TKrQuoteValue::kText:
+      return push.Text(value);
+    default:
+      return "nothing";
+  }
+}
+
+Delivered Contents(const TKrRTDQuoteRows& rows) {
+  Delivered out;
+  for (const auto& entry : rows.Entries()) {
+    auto& fields = out[entry.row->code];
+    for (const TKrQuoteField& field : entry.shape->fields) {
+      fields[field.id] = Describe(rows.Push(), rows.Push().Value(*entry.row, field));
+    }
+  }
+  return out;
+}
+
+host::TKrSpeedSymbolDataList Symbols(const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& codes) {
+  host::TKrSpeedSymbolDataList symbols;
+  for (const auto& [code, ids] : codes) symbols.push_back({code, ids});
+  return symbols;
+}
+
+struct QuoteFeedTest : ::testing::Test {
+  QuoteFeedTest() {
+    h->StartPackage();
+    h->Context().SetSpeed(engine);  // the package's session takes it when the feed first asks
+  }
+  TestHost h;
+  std::shared_ptr<testing::ScriptedSpeed> engine = std::make_shared<testing::ScriptedSpeed>();
+};
+
+TEST_F(QuoteFeedTest, OnePushIsReadOnceAndEachSubscriberTakesItsCodesAndFields) {
+  auto feed = G_GetRTDQuoteFeed();
+  std::vector<const TKrQuotePush*> pushes;  // the push each delivery came from
+  Delivered a, b;
+  int idleCalls = 0;
+  const int ticketA = feed->Attach([&](const TKrRTDQuoteRows& rows) {
+    pushes.push_back(&rows.Push());
+    a = Contents(rows);
+  });
+  const int ticketB = feed->Attach([&](const TKrRTDQuoteRows& rows) {
+    pushes.push_back(&rows.Push());
+    b = Contents(rows);
+    // A row this subscriber takes whole is written with the row's own shape.
+    for (const auto& entry : rows.Entries()) {
+      if (entry.row->code == "00700.HK") {
+        EXPECT_EQ(entry.shape, entry.row->shape);
+      }
+    }
+  });
+  feed->Attach([&](const TKrRTDQuoteRows&) { ++idleCalls; });  // subscribes nothing
+  ASSERT_TRUE(feed->HasRequest());
+  ASSERT_EQ(engine->observers.size(), 1u);  // one request for all
+
+  EXPECT_EQ(feed->Subscribe(ticketA, Symbols({{"600000.SH", {3, 8}}, {"000001.SZ", {3}}})), 0);
+  EXPECT_EQ(feed->Subscribe(ticketB, Symbols({{"600000.sh", {3, 11, 3}}, {"00700.HK", {3, 8}}})), 0);
+  EXPECT_TRUE(engine->Subscriptions().empty());  // sent once the present task is done, for both
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(engine->Subscriptions().size(), 1u);
+  // Every code once, in the order first subscribed, with every field any subscriber asked for.
+  const host::TKrSpeedSymbolDataList& joint = engine->Subscriptions().back();
+  ASSERT_EQ(joint.size(), 3u);
+  EXPECT_EQ(joint[0].KoraCode, "600000.SH");
+  EXPECT_EQ(joint[0].ItemIDs, (std::vector<std::uint32_t>{3, 8, 11}));
+  EXPECT_EQ(joint[1].KoraCode, "000001.SZ");
+  EXPECT_EQ(joint[1].ItemIDs, (std::vector<std::uint32_t>{3}));
+  EXPECT_EQ(joint[2].KoraCode, "00700.HK");
+  EXPECT_EQ(joint[2].ItemIDs, (std::vector<std::uint32_t>{3, 8}));
+
+  const std::string name = host::Utf8ToAnsi("浦发银行");
+  engine->observers[0]->SaveQuoteData(QuotePush({{"600000.SH", {{3, 10.5}, {8, 1200}}, {{11, name}}},
+                                                 {"000001.SZ", {{3, 9.5}, {8, 100}}, {}},
+                                                 {"00700.HK", {{3, 400}, {8, 5}}, {}},
+                                                 {"600519.SH", {{3, 1800}}, {}}}));
+  ASSERT_EQ(pushes.size(), 2u);
+  EXPECT_EQ(pushes[0], pushes[1]);  // read once, shared
+  EXPECT_EQ(a, (Delivered{{"600000.SH", {{3, "10.500000"}, {8, "1200.000000"}}}, {"000001.SZ", {{3, "9.500000"}}}}));
+  EXPECT_EQ(b, (Delivered{{"600000.SH", {{3, "10.500000"}, {11, "浦发银行"}}},
+                          {"00700.HK", {{3, "400.000000"}, {8, "5.000000"}}}}));
+  EXPECT_EQ(idleCalls, 0);
+
+  // A subscriber that leaves takes its codes out of the joint subscription.
+  EXPECT_EQ(feed->Unsubscribe(ticketA), 0);
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(engine->Subscriptions().size(), 2u);
+  const host::TKrSpeedSymbolDataList& left = engine->Subscriptions().back();
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_EQ(left[0].ItemIDs, (std::vector<std::uint32_t>{3, 11}));
+  EXPECT_EQ(left[1].KoraCode, "00700.HK");
+  pushes.clear();
+  a.clear();
+  engine->observers[0]->SaveQuoteData(QuotePush({{"000001.SZ", {{3, 9.6}}, {}}, {"00700.HK", {{3, 401}}, {}}}));
+  EXPECT_TRUE(a.empty());
+  EXPECT_EQ(b, (Delivered{{"00700.HK", {{3, "401.000000"}}}}));
+  feed->Detach(ticketB);
+}
+
+// A delivery may end a later subscriber (its widget closes) and even the package's hold on the feed.
+TEST_F(QuoteFeedTest, ASubscriberDetachedDuringADeliveryHearsNothingMore) {
+  auto feed = G_GetRTDQuoteFeed();
+  TKrRTDQuoteFeed* delivering = feed.get();
+  int secondCalls = 0;
+  int second = 0;
+  const int first = feed->Attach([&](const TKrRTDQuoteRows&) {
+    delivering->Detach(second);
+    FreeRTDQuoteFeed();
+  });
+  second = feed->Attach([&](const TKrRTDQuoteRows&) { ++secondCalls; });
+  feed->Subscribe(first, Symbols({{"600000.SH", {3}}}));
+  feed->Subscribe(second, Symbols({{"600000.SH", {3}}}));
+  auto observer = engine->observers.at(0);
+  feed.reset();  // the first subscriber's call-back drops the last owner
+  observer->SaveQuoteData(QuotePush({{"600000.SH", {{3, 10.5}}, {}}}));
+  EXPECT_EQ(secondCalls, 0);
+}
+
+// A one-row value table with columns of any name and type.
+struct Column {
+  std::string name;
+  std::string type;
+  host::TDataTable::Cell value;
+};
+
+std::shared_ptr<host::IDataSet> Push(const std::vector<std::pair<std::string, std::vector<Column>>>& rows) {
+  auto body = std::make_shared<host::TDataTable>();
+  body->AddField("KoraCode", "string");
+  body->AddField("Data", "dataset");
+  for (const auto& [code, columns] : rows) {
+    auto values = std::make_shared<host::TDataTable>();
+    values->AddRow();
+    for (const Column& c : columns) values->Set(0, values->AddField(c.name, c.type), c.value);
+    const int r = body->AddRow();
+    body->Set(r, 0, code);
+    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+  }
+  auto push = std::make_shared<host::TDataTable>();
+  push->AddField("Header", "dataset");
+  push->AddField("Body", "dataset");
+  push->AddRow();
+  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  return push;
+}
+
+TEST(QuoteLayoutsTest, ValuesAreConvertedOnceAsTheFieldsDictionaryTypeStoresThem) {
+  TestHost h;
+  h->StartPackage();
+  TKrQuoteLayouts layouts;
+  const std::string gbk = host::Utf8ToAnsi("浦发银行");
+  const std::vector<Column> columns{
+      {"3", "double", 10.5},                         // a number field
+      {"8", "int64", std::int64_t{1200}},            // an integer sent for a number field
+      {"17", "int", std::int32_t{2}},                // the dictionary's integer field
+      {"11", "string", gbk},                         // a name in the engine's code page
+      {"20001", "string", std::string("新闻标题")},  // a cloud-range text: already UTF-8
+      {"5", "string", std::string("10.1")},          // a text for a number field: nothing stored
+      {"x", "double", 1.0},                          // not an ID: skipped
+      {"6", "blob", 1.0},                            // not a type: skipped
+      {"100000", "double", 1.0},                     // not in the dictionary: dropped
+  };
+  h->Logger().ClearRecords();
+  auto push = layouts.Prepare(*Push({{"600000.SH", columns}, {"000001.SZ", columns}}));
+  ASSERT_EQ(push->Rows().size(), 2u);
+  const TKrRTDQuoteRows rows(push);
+  EXPECT_EQ(Contents(rows)["600000.SH"], (std::map<std::uint32_t, std::string>{{3, "10.500000"},
+                                                                               {8, "1200.000000"},
+                                                                               {17, "integer 2"},
+                                                                               {11, "浦发银行"},
+                                                                               {20001, "新闻标题"},
+                                                                               {5, "nothing"}}));
+  EXPECT_TRUE(h->Logger().Contains(
+      "PrepareQuoteRows: a reply of 2 rows dropped 2 fields not in the dictionary (first ID 100000)"));
+
+  // Rows of one layout share one shape, in this push and the next; another column order is another
+  // layout. The shape ranks the IDs.
+  const TKrQuoteShape* shape = push->Rows()[0].shape;
+  EXPECT_EQ(push->Rows()[1].shape, shape);
+  std::vector<std::uint32_t> ranked(shape->fields.size());
+  for (const TKrQuoteField& field : shape->fields) ranked.at(field.rank) = field.id;
+  EXPECT_EQ(ranked, (std::vector<std::uint32_t>{3, 5, 8, 11, 17, 20001}));
+  EXPECT_TRUE(shape->distinct);
+  auto next = layouts.Prepare(*Push({{"600000.SH", columns}}));
+  EXPECT_EQ(next->Rows()[0].shape->serial, shape->serial);
+  auto reordered = layouts.Prepare(*Push({{"600000.SH", {columns[1], columns[0]}}}));
+  EXPECT_NE(reordered->Rows()[0].shape->serial, shape->serial);
+
+  // An integer beyond 32 bits stores nothing; the field is still delivered.
+  auto big = layouts.Prepare(*Push({{"600000.SH", {{"17", "double", 3e9}}}}));
+  EXPECT_EQ(Contents(TKrRTDQuoteRows(big))["600000.SH"], (std::map<std::uint32_t, std::string>{{17, "nothing"}}));
+}
+
+TEST(QuoteLayoutsTest, AnEngineInventingLayoutsCannotGrowTheTable) {
+  TestHost h;
+  h->StartPackage();
+  TKrQuoteLayouts layouts;
+  std::shared_ptr<const TKrQuotePush> kept;
+  for (int i = 0; i < 3 * static_cast<int>(TKrQuoteLayouts::kMaxLayouts); ++i) {
+    auto push = layouts.Prepare(*Push({{"600000.SH", {{std::to_string(i + 1), "double", 1.0}}}}));
+    if (i == 0) kept = push;
+    EXPECT_LE(layouts.LayoutCount(), TKrQuoteLayouts::kMaxLayouts);
+  }
+  // A push outlives the table's forgetting of its layout.
+  ASSERT_EQ(kept->Rows().size(), 1u);
+  EXPECT_EQ(kept->Rows()[0].shape->fields.at(0).id, 1u);
+}
+
+TEST(QuoteLayoutsTest, UpdateRecordsKeepTheirPairsAndDropWhatCannotBeStored) {
+  TestHost h;
+  h->StartPackage();
+  TKrQuoteLayouts layouts;
+  h->Logger().ClearRecords();
+  auto push = layouts.Prepare(std::vector<TSpeedQuoteData>{
+      {"000001.SZ", {10001, 10002, 10003}, {1.5}},
+      {std::string(40, 'A'), {10004}, {2.5, 3.5}},
+      {"\t", {10001}, {7.0}},
+      {"600000.SH", {}, {}},
+  });
+  ASSERT_EQ(push->Rows().size(), 4u);
+  EXPECT_EQ(Contents(TKrRTDQuoteRows(push))["000001.SZ"], (std::map<std::uint32_t, std::string>{{10001, "1.500000"}}));
+  EXPECT_EQ(push->Rows()[1].code, std::string(30, 'A'));  // codes are cut to 30 characters
+  EXPECT_FALSE(push->Rows()[2].usable);
+  EXPECT_FALSE(push->Rows()[3].touchesFlags);  // a row naming no field leaves the items' flags alone
+  EXPECT_TRUE(push->Rows()[0].touchesFlags);
+  EXPECT_TRUE(h->Logger().Contains(
+      "PrepareQuoteRows: a reply of 4 rows dropped 3 IDs or values without a pair, 1 row without a usable code"));
+}
+
+}  // namespace
+}  // namespace kdp
