@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "cloud/cloud_command_analysis.h"
 #include "core/data_cache.h"
 #include "core/package_lookup.h"
 #include "fields/hq_dictionary.h"
@@ -145,6 +146,7 @@ void UnRegisterHQPubIntf() {
   Withdraw(IKrHQStyleMgr::IID);
   Withdraw(IKrHQLanguageFormMgr::IID);
 
+  TKrCloudCommandAnalysis::FreeInstance();
   FreeHQSpeedImpl();
   FreeHQCache();
 
