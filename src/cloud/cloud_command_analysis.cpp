@@ -85,6 +85,32 @@ std::string ReadTable(const pugi::xml_node& table, TKrCloudReportTable& out) {
   return {};
 }
 
+// The report of a "Report" element; nullptr with `refusal` when it cannot be used.
+std::unique_ptr<TKrCloudReportItem> ReadReport(const pugi::xml_node& node, std::string& refusal) {
+  auto item = std::make_unique<TKrCloudReportItem>();
+  item->Name = host::GetNodeAttributeValue(node, "Name");
+  item->ReportAnalysis = host::GetNodeAttributeValue(node, "ReportAnalysis");
+  item->Caption = host::GetNodeAttributeValue(node, "Caption");
+  item->ServerAlia = host::GetNodeAttributeValue(node, "ServerAlia");
+  item->ServerUrlItem = host::GetNodeAttributeValue(node, "ServerUrlItem");
+  item->IsAuthorized = host::GetNodeAttributeBoolean(node, "IsAuthorized", false);
+  item->IsSector = host::GetNodeAttributeBoolean(node, "IsSector", false);
+  item->SectorName = host::GetNodeAttributeValue(node, "SectorName");
+  item->SectorType = host::GetNodeAttributeInteger(node, "SectorType", 0);
+  item->ModuleName = host::GetNodeAttributeValue(node, "ModuleName");
+  item->ReportType = CloudReportTypeFromText(host::GetNodeAttributeValue(node, "ReportType"));
+  refusal = item->Name.empty() ? "the report has no name" : "the report has no table";
+  for (const auto& child : ElementChildren(node)) {
+    const std::string_view kind = child.name();
+    if (kind == "Command" && item->ReportType != TCloudReportType::rtPR && item->ReportType != TCloudReportType::rtNone)
+      ReadCommand(child, *item);
+    else if (kind == "Table" && !item->Name.empty())
+      refusal = ReadTable(child, item->Table);
+  }
+  if (!refusal.empty()) return nullptr;
+  return item;
+}
+
 }  // namespace
 
 TKrCloudCommandAnalysis& TKrCloudCommandAnalysis::GetInstance() {
@@ -123,35 +149,31 @@ void TKrCloudCommandAnalysis::AnalysisReportConfig(const std::string& path) {
     return;
   }
   ClearReportConfig();
-  for (const auto& node : ElementChildren(document.document_element())) {
-    auto item = std::make_unique<TKrCloudReportItem>();
-    item->Name = host::GetNodeAttributeValue(node, "Name");
-    item->ReportAnalysis = host::GetNodeAttributeValue(node, "ReportAnalysis");
-    item->Caption = host::GetNodeAttributeValue(node, "Caption");
-    item->ServerAlia = host::GetNodeAttributeValue(node, "ServerAlia");
-    item->ServerUrlItem = host::GetNodeAttributeValue(node, "ServerUrlItem");
-    item->IsAuthorized = host::GetNodeAttributeBoolean(node, "IsAuthorized", false);
-    item->IsSector = host::GetNodeAttributeBoolean(node, "IsSector", false);
-    item->SectorName = host::GetNodeAttributeValue(node, "SectorName");
-    item->SectorType = host::GetNodeAttributeInteger(node, "SectorType", 0);
-    item->ModuleName = host::GetNodeAttributeValue(node, "ModuleName");
-    item->ReportType = CloudReportTypeFromText(host::GetNodeAttributeValue(node, "ReportType"));
-    std::string refusal = item->Name.empty() ? "the report has no name" : "the report has no table";
-    for (const auto& child : ElementChildren(node)) {
-      const std::string_view kind = child.name();
-      if (kind == "Command" && item->ReportType != TCloudReportType::rtPR &&
-          item->ReportType != TCloudReportType::rtNone)
-        ReadCommand(child, *item);
-      else if (kind == "Table" && !item->Name.empty())
-        refusal = ReadTable(child, item->Table);
-    }
-    if (!refusal.empty()) {
-      host::AddHQLog(fmt::format("AnalysisReportConfig: report \"{}\" skipped: {}", item->Name, refusal), kLogSource,
-                     host::LogSeverity::kWarning);
-      continue;
-    }
-    DynamicAddReportItem(std::move(item));
+  for (const auto& node : ElementChildren(document.document_element())) AddReport(node);
+}
+
+bool TKrCloudCommandAnalysis::AddReport(const pugi::xml_node& node) {
+  std::string refusal;
+  auto item = ReadReport(node, refusal);
+  if (!item) {
+    host::AddHQLog(fmt::format("AnalysisReportConfig: report \"{}\" skipped: {}",
+                               host::GetNodeAttributeValue(node, "Name"), refusal),
+                   kLogSource, host::LogSeverity::kWarning);
+    return false;
   }
+  DynamicAddReportItem(std::move(item));
+  return true;
+}
+
+bool TKrCloudCommandAnalysis::AddReportXml(const std::string& reportXml) {
+  pugi::xml_document document;
+  const auto parsed = document.load_string(reportXml.c_str());
+  if (!parsed || std::string_view(document.document_element().name()) != "Report") {
+    host::AddHQLog(fmt::format("DynamicAddReportItem: not a Report element: {}", parsed.description()), kLogSource,
+                   host::LogSeverity::kWarning);
+    return false;
+  }
+  return AddReport(document.document_element());
 }
 
 void TKrCloudCommandAnalysis::LoadCloudIndexConfig() {

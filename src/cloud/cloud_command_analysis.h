@@ -11,9 +11,11 @@
 #include <mutex>
 #include <string>
 
+#include <pugixml.hpp>
 #include "cloud/cloud_calendar.h"
 #include "cloud/cloud_command_item.h"
 #include "cloud/cloud_report_item.h"
+
 #include "kdp/host/sqlite.h"
 #include "util/case_less.h"
 
@@ -47,6 +49,8 @@ class TKrCloudCommandAnalysis {
   bool IsCloudSector(const std::string& sectorName) const;
   // Adds the report, replacing one of the same name, and gives it its table's shared lock.
   void DynamicAddReportItem(std::unique_ptr<TKrCloudReportItem> item);
+  // Adds the report of a "Report" element given as text; false, logged, when it is not one or is refused.
+  bool AddReportXml(const std::string& reportXml);
 
   // nullptr for an ID that is not built in.
   TKrCloudCommandItem* GetCommandItemByID(int id) const;
@@ -63,6 +67,8 @@ class TKrCloudCommandAnalysis {
   const std::shared_ptr<host::ISqliteDataBase>& GetDataBase() const { return FDataBase; }
 
  private:
+  // Adds the report of a "Report" element; false, logged, when the loader refuses it.
+  bool AddReport(const pugi::xml_node& node);
   std::shared_ptr<std::mutex> TableLock(const std::string& table);
 
   std::map<std::string, std::unique_ptr<TKrCloudReportItem>, CaseLess> FReports;
