@@ -102,10 +102,9 @@ void TCloudDataRequest::OnDownLoadEnd(int tag, bool success, const host::MemoryS
                                       const std::string& message) {
   const auto it = FRequestItems.find(tag);
   if (it == FRequestItems.end()) return;
-  // The item lives until its reply is handled; the event may release this request.
+  // The item lives until its reply is handled (the item's call-back holds this request meanwhile).
   const auto item = std::move(it->second);
   FRequestItems.erase(it);
-  const auto self = shared_from_this();
   if (!success) {
     host::AddHQLog(fmt::format("{}  {}", "数据下载失败！", message), kLogSource, host::LogSeverity::kWarning);
     OnCloudDataUpdate(false, tag, message);

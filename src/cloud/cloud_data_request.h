@@ -54,7 +54,6 @@ class TCloudDataRequest final : public host::Implements<ICloudDataRequest>,
   bool GetIsAuthorized() override { return FReport->IsAuthorized; }
   void OnCloudDataUpdate(bool success, int tag, const std::string& message) override;
   void OnProgressEvent(std::int64_t position, int tag) override;
-  void SetIsRequestColumnName(bool value) override { FIsRequestColumnName = value; }
   std::string GetFields() override;
 
   // For request items: a new tag, filing `item` under it until its reply is handled.
@@ -74,7 +73,6 @@ class TCloudDataRequest final : public host::Implements<ICloudDataRequest>,
   std::shared_ptr<host::ISqliteDataBase> FDataBase;
   TCloudDataUpdateEvent FOnCloudDataUpdate;
   TCloudProgressEvent FOnProgressEvent;
-  bool FIsRequestColumnName = false;
   std::map<int, std::shared_ptr<TRequestItem>> FRequestItems;  // fired items by tag
   int FNextTag = 0;
 };

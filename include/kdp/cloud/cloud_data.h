@@ -56,7 +56,6 @@ class ICloudDataRequest : public virtual IInterface {
   virtual void OnCloudDataUpdate(bool success, int tag, const std::string& message) = 0;
   // Raises the progress event (when set).
   virtual void OnProgressEvent(std::int64_t position, int tag) = 0;
-  virtual void SetIsRequestColumnName(bool value) = 0;
   // The report's table fields joined by ",".
   virtual std::string GetFields() = 0;
 };
