@@ -7,15 +7,22 @@
 namespace kdp {
 namespace {
 
-host::SqlValue ToSqlValue(const host::TKUDSValue& cell) {
-  struct Visitor {
-    host::SqlValue operator()(std::monostate) const { return nullptr; }
-    host::SqlValue operator()(std::int32_t v) const { return std::int64_t{v}; }
-    host::SqlValue operator()(std::int64_t v) const { return v; }
-    host::SqlValue operator()(double v) const { return v; }
-    host::SqlValue operator()(const std::string& v) const { return v; }
-  };
-  return std::visit(Visitor{}, cell);
+// Stores a cell in a bound value, reusing the text buffer the value already holds.
+void AssignCell(const host::TKUDSValue& cell, host::SqlValue& value) {
+  if (const auto* text = std::get_if<std::string>(&cell)) {
+    if (auto* held = std::get_if<std::string>(&value))
+      held->assign(*text);
+    else
+      value = *text;
+  } else if (const auto* i32 = std::get_if<std::int32_t>(&cell)) {
+    value = std::int64_t{*i32};
+  } else if (const auto* i64 = std::get_if<std::int64_t>(&cell)) {
+    value = *i64;
+  } else if (const auto* real = std::get_if<double>(&cell)) {
+    value = *real;
+  } else {
+    value = nullptr;
+  }
 }
 
 TCloudDecodeResult Fail(TCloudDecodeFailure failure, std::string detail) { return {failure, 0, std::move(detail)}; }
@@ -31,7 +38,7 @@ TCloudDecodeResult WriteRows(const TKrCloudReportItem& report, const host::TKUDS
   std::vector<host::SqlValue> values(table.Fields.size());
   for (int record = 0; record < rows.GetRecordCount(); ++record) {
     for (int column = 0; column < rows.GetColumnCount(); ++column)
-      values[static_cast<std::size_t>(column)] = ToSqlValue(rows.GetValue(record, column));
+      AssignCell(rows.GetValue(record, column), values[static_cast<std::size_t>(column)]);
     if (!insert->Execute(values))
       return Fail(TCloudDecodeFailure::kTable, fmt::format("row {}: {}", record, database.GetLastError()));
   }
