@@ -4,6 +4,7 @@
 #include <array>
 #include <exception>
 
+#include "cloud/cloud_command_analysis.h"
 #include "core/data_cache.h"
 #include "core/package_lookup.h"
 #include "core/service_catalog.h"
@@ -39,6 +40,7 @@ void StopRegistrationUnit() {
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
   TKrLuxDataManager::FreeInstance();
+  TKrCloudCommandAnalysis::FreeInstance();
   FreeHQCache();
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();

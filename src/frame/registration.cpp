@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "cloud/cloud_command_analysis.h"
 #include "core/data_cache.h"
 #include "core/package_lookup.h"
 #include "fields/hq_dictionary.h"
@@ -147,6 +148,7 @@ void UnRegisterHQPubIntf() {
   Withdraw(IKrHQLanguageFormMgr::IID);
 
   FreeRTDQuoteFeed();  // its engine request goes before the session that attached the engine
+  TKrCloudCommandAnalysis::FreeInstance();
   FreeHQSpeedImpl();
   FreeHQCache();
 

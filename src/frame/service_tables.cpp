@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "cloud/cloud_data_mgr.h"
 #include "kdp/ui/ui_resources.h"
 #include "refdata/currency_manager.h"
 #include "refdata/fund_management_company.h"
@@ -50,6 +51,7 @@ std::vector<TKrDataInterfaceRecord> OnDemandServices() {
       {"ICurrencyManager", ICurrencyManager::IID, Make<TkrCurrencyManager>},
       {"IIndexSectors", IIndexSectors::IID, Make<TKrIndexSectors>},
       {"IFutureRelateIndex", IFutureRelateIndex::IID, Make<TKrFutureRelateIndex>},
+      {"ICloudDataMgr", ICloudDataMgr::IID, Make<TCloudDataMgr>},
   };
 }
 

@@ -1,0 +1,103 @@
+// Cloud reports as the widgets use them: "ICloudDataMgr" (created on its first look-up by name) gives a
+// request for a configured report and a data item over the report's local table. A widget takes a request
+// item from the request, sets its parameters and fires it; when the reply has been decoded into the table
+// the request's update event says so (success, the item's tag, a message), and the widget reads the table
+// through a data item.
+//
+// Threads: main thread only; the update and progress events are called on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "kdp/host/interface.h"
+#include "kdp/host/sqlite.h"
+
+namespace kdp {
+
+using host::Guid;
+using host::IInterface;
+
+// The outcome of one fired request item: success, the item's tag, and "" or why it failed.
+using TCloudDataUpdateEvent = std::function<void(bool success, int tag, const std::string& message)>;
+// Bytes of the reply received so far, and the item's tag.
+using TCloudProgressEvent = std::function<void(std::int64_t position, int tag)>;
+
+// One request of a report: its own copy of the report's parameters and its own transfer.
+class IRequestItem : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "A9FD214F-7EBC-46E2-9F53-4AB01722D4E4";
+  // Sets a parameter of the request, adding it when the report names no such parameter.
+  virtual void SetRequestParam(const std::string& name, const std::string& value) = 0;
+  // Cancels the transfer in flight; no update event follows for it.
+  virtual bool Abort() = 0;
+  // Sends the request; its tag, or -1 (logged) when it cannot be sent. Every tag returned ends in one
+  // update event unless aborted or the request is released first.
+  virtual int FireRequest() = 0;
+  // Always false: requests never block.
+  virtual bool IsBlock() = 0;
+};
+
+class ICloudDataRequest : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "298BB9DE-E87C-4E01-BDE9-5E8166712672";
+  virtual TCloudDataUpdateEvent GetOnCloudDataUpdate() = 0;
+  virtual void SetOnCloudDataUpdate(TCloudDataUpdateEvent handler) = 0;
+  virtual TCloudProgressEvent GetOnProgressEvent() = 0;
+  virtual void SetOnProgressEvent(TCloudProgressEvent handler) = 0;
+  // A new request item of the report (each fired item carries a tag of its own).
+  virtual std::shared_ptr<IRequestItem> GetRequestItem() = 0;
+  // Whether the report is configured as needing the user's authorization.
+  virtual bool GetIsAuthorized() = 0;
+  // Raises the update event (when set).
+  virtual void OnCloudDataUpdate(bool success, int tag, const std::string& message) = 0;
+  // Raises the progress event (when set).
+  virtual void OnProgressEvent(std::int64_t position, int tag) = 0;
+  // The report's table fields joined by ",".
+  virtual std::string GetFields() = 0;
+};
+
+// The rows of a report's table, as the last PrepareData read them. Rows and columns count from 0; a cell
+// out of range reads as 0 or "".
+class ICloudDataItem : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "466652FC-B800-4F32-929C-E60B271ED0C7";
+  // Reads every row of the table. False (logged, no rows kept) when the query fails.
+  virtual bool PrepareData() = 0;
+  // Reads the rows of the caller's query, values bound to its "?" parameters.
+  virtual bool PrepareData(const std::string& sql, std::span<const host::SqlValue> params) = 0;
+  // Runs a statement on the report's database, values bound.
+  virtual bool ExecuteSQL(const std::string& sql, std::span<const host::SqlValue> params) = 0;
+  virtual int GetRowCounts() = 0;
+  virtual int GetColCounts() = 0;
+  // The columns of the rows read, joined by ",".
+  virtual std::string GetFields() = 0;
+  // The report's table fields, joined by ",".
+  virtual std::string GetTableFields() = 0;
+  virtual int ValueAsInt(int row, int column) = 0;
+  virtual int ValueAsInt(int row, const std::string& field) = 0;
+  virtual double ValueAsDouble(int row, int column) = 0;
+  virtual double ValueAsDouble(int row, const std::string& field) = 0;
+  virtual std::string ValueAsString(int row, int column) = 0;
+  virtual std::string ValueAsString(int row, const std::string& field) = 0;
+  virtual std::string GetTableName() = 0;
+};
+
+class ICloudDataMgr : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "D795A883-1B2E-4D30-B7B0-50F50CFA2539";
+  // A request of the report (its table created first); nullptr, logged, for a report not configured.
+  virtual std::shared_ptr<ICloudDataRequest> GetCloudDataRequest(const std::string& reportName) = 0;
+  // A data item over the report's table; nullptr, logged, for a report not configured.
+  virtual std::shared_ptr<ICloudDataItem> GetCloudDataItem(const std::string& reportName) = 0;
+  virtual bool IsCloudSector(const std::string& sectorName) = 0;
+  virtual std::string GetReportNameBySectorName(const std::string& sectorName) = 0;
+  // Adds (or replaces by name) a report given as a "Report" element of the report configuration's
+  // format. False, logged, for text that is not such an element or a report that the loader refuses.
+  virtual bool DynamicAddReportItem(const std::string& reportXml) = 0;
+};
+
+}  // namespace kdp

@@ -1,0 +1,58 @@
+// The calendar the cloud date macros read: the server's date-time, the local date, and the trading days
+// of a security's market. The cloud code sees trading days only through this small view, so the macros
+// are tested against fixed calendars and the view is wired to the trade date manager where it lives.
+//
+// Dates travel as yyyymmdd integers. Main thread, like the command items that ask.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kdp/host/date_time.h"
+
+namespace kdp {
+
+// The trading days of one market (the trade date item of a security).
+class ICloudTradeDays {
+ public:
+  virtual ~ICloudTradeDays() = default;
+  // The last trading day strictly before `date`; nullopt when the calendar does not reach back so far.
+  virtual std::optional<int> PreviousTradingDay(int date) const = 0;
+};
+
+class ICloudCalendar {
+ public:
+  virtual ~ICloudCalendar() = default;
+  // The server time ("now" of every current-date macro).
+  virtual host::DateTime ServerDateTime() const = 0;
+  // The machine's local date.
+  virtual int LocalDate() const = 0;
+  // The trading days of the market of `koraCode`; nullptr when there is no calendar for it.
+  virtual std::shared_ptr<const ICloudTradeDays> TradeDaysOf(const std::string& koraCode) const = 0;
+};
+
+// The host's clocks, and no trading days until a trade date service is attached: macros that need
+// trading days then stay in the text unchanged.
+class THostCloudCalendar final : public ICloudCalendar {
+ public:
+  host::DateTime ServerDateTime() const override;
+  int LocalDate() const override;
+  std::shared_ptr<const ICloudTradeDays> TradeDaysOf(const std::string& koraCode) const override;
+};
+
+// The `n`-th trading day before `date` (n >= 1); nullopt when the calendar runs out.
+std::optional<int> TradingDayBefore(const ICloudTradeDays& days, int date, int n);
+
+}  // namespace kdp
+
+namespace kdp {
+
+// What a request text depends on besides its item: the terminal language ("ENS" asks for English) and the
+// calendar of the date macros.
+struct TCloudRequestContext {
+  std::string language;
+  const ICloudCalendar& calendar;
+};
+
+}  // namespace kdp

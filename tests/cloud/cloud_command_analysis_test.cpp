@@ -1,0 +1,235 @@
+#include "cloud/cloud_command_analysis.h"
+
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cloud/cloud_builtin_commands.h"
+#include "config_files.h"
+#include "fixed_calendar.h"
+
+namespace kdp::testing {
+namespace {
+
+std::shared_ptr<host::ISqliteDataBase> OpenScratchDB(const ScratchDir& dir) { return host::OpenDB(dir.File("c.db")); }
+
+TEST(CloudCommandAnalysisTest, SampleReportsLoadWithTheirCommandsAndTables) {
+  TestHost h;
+  TKrCloudCommandAnalysis analysis(nullptr);
+  analysis.LoadConfig();
+  EXPECT_EQ(analysis.GetReportNames(),
+            "BondIssuePlan,BondWeekReport,CLOUD_HQ_RELATED_SYMBOLS,CompanyNotice,ETFPurchaseList,FundNetValueHistory,"
+            "FundRankList,HighDividendSector");
+
+  const auto* history = analysis.GetReportItem("fundnetvaluehistory");
+  ASSERT_NE(history, nullptr);
+  EXPECT_EQ(history->ReportType, TCloudReportType::rtKudsReportLux);
+  EXPECT_EQ(history->CommandID, 3000);
+  EXPECT_EQ(history->AppID, 1301);
+  EXPECT_EQ(history->ModuleName, "HQ");
+  // The comment between two parameters is no parameter.
+  EXPECT_EQ(history->GetParamNames(), "koraCode,startDate,endDate");
+  EXPECT_EQ(history->GetRequestCmd({"CHS", FixedCalendar({}, 20261204)}),
+            "report name=F5.Fundamental.FundNetValueHistory21 koraCode=000001.OF startDate=20261101 endDate=20261130");
+  EXPECT_EQ(history->Table.Name, "FundNetValueHistory");
+  EXPECT_EQ(history->Table.Fields,
+            (std::vector<std::string>{"KoraCode", "TradeDate", "UnitNetValue", "AccumNetValue", "DailyReturn"}));
+  EXPECT_EQ(history->Table.Indexs, (std::vector<std::string>{"KoraCode", "TradeDate"}));
+  EXPECT_EQ(history->Table.MainKey, "PRIMARY KEY(KORACODE,TRADEDATE)");
+  EXPECT_TRUE(history->Table.bAppend);
+  EXPECT_FALSE(history->Table.bDrop);
+
+  const auto* notice = analysis.GetReportItem("CompanyNotice");
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(notice->ReportType, TCloudReportType::rtLux);
+  EXPECT_EQ(notice->AppID, 1079);
+  EXPECT_EQ(notice->GetRequestCmd({"CHS", FixedCalendar({}, 20261204)}),
+            R"({"report":"Stock.NoticeDigest","koraCode":"600000.SH","date":"20261204"})");
+
+  // rtPR reports and reports of no type do not read a command.
+  EXPECT_TRUE(analysis.GetReportItem("ETFPurchaseList")->Command.empty());
+  EXPECT_TRUE(analysis.GetReportItem("HighDividendSector")->Command.empty());
+
+  EXPECT_TRUE(analysis.IsCloudSector("高股息"));
+  EXPECT_EQ(analysis.GetReportNameBySectorName("高股息"), "HighDividendSector");
+  EXPECT_FALSE(analysis.IsCloudSector("FundRankList"));
+  EXPECT_EQ(analysis.GetReportItem("NoSuchReport"), nullptr);
+}
+
+TEST(CloudCommandAnalysisTest, ConfigurationFaultsSkipReportsOrLoadNothing) {
+  TestHost h;
+  ScratchDir dir;
+  TKrCloudCommandAnalysis analysis(nullptr);
+  WriteTextFile(dir.File("a.xml"), R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<CloudReports>
+  <Report Name="Good" ReportType="rtksv"><Command name="'A'"/><Table name="T1"><F name="Code"/></Table></Report>
+  <Report Name="Shared" ReportType="rtksv"><Command name="'B'"/><Table name="t1"><F name="Code"/></Table></Report>
+  <Report Name="Injected"><Table name="T2;DROP TABLE T1"><F name="Code"/></Table></Report>
+  <Report Name="BadField"><Table name="T3"><F name="Code) ; --"/></Table></Report>
+  <Report Name="BadKey"><Table name="T4" MainKey="PRIMARY KEY(A); DROP TABLE T1"><F name="A"/></Table></Report>
+  <Report Name="NoTable" ReportType="rtksv"><Command name="'C'"/></Report>
+  <Report ReportType="rtksv"><Table name="T5"><F name="A"/></Table></Report>
+  <Report Name="Good" ReportType="rtKSD"><Command name="KSD()"/><Table name="T6"><F name="A"/></Table></Report>
+</CloudReports>)xml");
+  analysis.AnalysisReportConfig(dir.File("a.xml"));
+  EXPECT_EQ(analysis.GetReportNames(), "Good,Shared");
+  // A later report of the same name replaces the earlier.
+  EXPECT_EQ(analysis.GetReportItem("Good")->ReportType, TCloudReportType::rtKSD);
+  for (const char* fragment : {"report \"Injected\" skipped", "report \"BadField\" skipped",
+                               "report \"BadKey\" skipped", "report \"NoTable\" skipped", "report \"\" skipped"}) {
+    SCOPED_TRACE(fragment);
+    EXPECT_TRUE(h->Logger().Contains(fragment));
+  }
+
+  // Reports naming one table (in any case) share its lock; another table has its own.
+  auto added = std::make_unique<TKrCloudReportItem>();
+  added->Name = "Dynamic";
+  added->Table.Name = "T1";
+  analysis.DynamicAddReportItem(std::move(added));
+  EXPECT_EQ(analysis.GetReportItem("Dynamic")->Table.Lock, analysis.GetReportItem("Shared")->Table.Lock);
+  EXPECT_NE(analysis.GetReportItem("Good")->Table.Lock, analysis.GetReportItem("Shared")->Table.Lock);
+
+  // A file that is not there is logged and loads nothing.
+  analysis.AnalysisReportConfig(dir.File("missing.xml"));
+  EXPECT_TRUE(h->Logger().Contains("The file is not Exsit: CloudReportConfig.xml!"));
+  TKrCloudCommandAnalysis empty(nullptr);
+  empty.AnalysisReportConfig(dir.File("missing.xml"));
+  EXPECT_EQ(empty.GetReportNames(), "");
+}
+
+// The built-in index lists: count, first and last ID of each command.
+TEST(CloudCommandAnalysisTest, BuiltInCommandsCarryTheirIndexListsTablesAndParameters) {
+  struct Expected {
+    int id;
+    std::size_t count;
+    int first;
+    int last;
+    const char* table;
+    const char* params;
+  };
+  const Expected expected[] = {
+      {1, 61, 10001, 11357, "IndexConfig1", "koraCode"},
+      {2, 20, 10035, 10395, "IndexConfig2", "KoraCodes"},
+      {3, 43, 10222, 10374, "IndexConfig3", "koraCode"},
+      {4, 41, 10222, 10279, "IndexConfig6", "koraCode"},
+      {5, 53, 10282, 10381, "IndexConfig7", "koraCode"},
+      {6, 39, 10328, 10388, "IndexConfig8", "koraCode"},
+      {7, 11, 10222, 11348, "IndexConfig9", "koraCode"},
+      {8, 42, 10222, 10485, "IndexConfig10", "koraCode"},
+      {9, 18, 10499, 11281, "IndexConfig11", "koraCode,lan"},
+      {10, 12, 10516, 10527, "IndexConfig12", "koraCode,lan"},
+      {11, 18, 10528, 10654, "IndexConfig13", "koraCode"},
+      {12, 23, 10545, 11355, "IndexConfig14", "koraCode"},
+      {13, 30, 10625, 10651, "IndexConfig15", "koraCode"},
+      {14, 24, 10626, 10615, "IndexConfig16", "koraCode"},
+      {15, 24, 10627, 10650, "IndexConfig17", "koraCode"},
+      {16, 21, 11001, 11025, "F5EvaluationInfo", "KoraCode"},
+      {17, 21, 11028, 11048, "F5IndexKeyRatios", "KoraCode,kcb"},
+      {18, 70, 11049, 11322, "F5IndexRiskReturn", "KoraCode,lan"},
+      {19, 70, 11097, 11329, "F5IndexVolatility", "KoraCode,lan"},
+      {20, 70, 11145, 11336, "F5IndexCorrelation", "KoraCode,lan"},
+      {21, 18, 11195, 11212, "F5EarningForecastNet", "KoraCode"},
+      {22, 18, 11213, 11230, "F5EarningForecastEps", "KoraCode"},
+      {23, 18, 11231, 11248, "F5EarningForecastPe", "KoraCode"},
+      {24, 5, 10670, 10674, "BankProductTag", "KoraCode,lan"},
+      {25, 31, 10675, 10705, "BankProductBasicInfo", "KoraCode,lan"},
+      {26, 2, 10706, 10707, "ETFNAVFund", "KoraCode"},
+      {27, 6, 10708, 10713, "ETFPR", "KoraCode"},
+      {28, 23, 10714, 10736, "ETFShareInflows", "KoraCode,endDate"},
+      {29, 10, 10737, 10746, "ETFBaseInfo", "KoraCode,endDate"},
+      {30, 3, 11313, 11315, "FeatureInfo", "KoraCode,lan"},
+  };
+  TestHost h;
+  ScratchDir dir;
+  auto db = OpenScratchDB(dir);
+  TKrCloudCommandAnalysis analysis(db);
+  analysis.LoadCloudIndexConfig();
+  for (const auto& e : expected) {
+    SCOPED_TRACE("command " + std::to_string(e.id));
+    const auto* item = analysis.GetCommandItemByID(e.id);
+    ASSERT_NE(item, nullptr);
+    ASSERT_EQ(item->IndexIDs.size(), e.count);
+    EXPECT_EQ(item->IndexIDs.front(), e.first);
+    EXPECT_EQ(item->IndexIDs.back(), e.last);
+    EXPECT_EQ(std::set<int>(item->IndexIDs.begin(), item->IndexIDs.end()).size(), e.count) << "an ID twice";
+    for (const int id : item->IndexIDs) ASSERT_TRUE(id >= 10001 && id <= 20000) << id;
+    EXPECT_EQ(item->TableName, e.table);
+    EXPECT_EQ(item->Params.GetParamNames(), e.params);
+    EXPECT_TRUE(db->TableExists(e.table));
+    EXPECT_FALSE(item->IsNeedIndex());
+    EXPECT_EQ(item->ServerAlia, "KUDSDATASERVER");
+  }
+  EXPECT_EQ(analysis.GetCommandItemByID(1)->Description, "基金走势页面右边盘口信息报表请求命令");
+  EXPECT_EQ(analysis.GetCommandItemByID(1)->GetCurRequestFields().substr(0, 30), "10001,10002,10003,10489,10490,");
+  EXPECT_TRUE(analysis.GetCommandItemByID(2)->IsMultiCode);
+  EXPECT_EQ(analysis.GetCommandItemByID(27)->ReportType, "rtPR");
+  for (const int id : {kMatrixFunctionCommandID, kKssFunctionCommandID}) {
+    const auto* item = analysis.GetCommandItemByID(id);
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->IndexIDs.empty());
+    EXPECT_TRUE(item->IsNeedIndex());
+    EXPECT_EQ(item->Params.GetParamNames(), "KoraCode,lan");
+  }
+  EXPECT_TRUE(db->TableExists("IndexConfig4"));
+  EXPECT_TRUE(db->TableExists("IndexConfig5"));
+  EXPECT_EQ(analysis.GetCommandItemByID(31), nullptr);
+
+  // A command table keys rows by code and index: a second value replaces the first.
+  const std::string sql = "INSERT OR REPLACE INTO IndexConfig1 VALUES(?,?,?,?,?)";
+  for (const char* value : {"1.0", "2.0"}) {
+    const host::SqlValue row[] = {std::string("A'B.SH"), std::string("10001"), std::string(value), std::int64_t{1},
+                                  std::string("20261204103000")};
+    ASSERT_TRUE(db->Execute(sql, row));
+  }
+  auto rows = db->Query("SELECT KoraCode, IndexValue FROM IndexConfig1");
+  ASSERT_TRUE(rows && !rows->Eof());
+  EXPECT_EQ(rows->GetAsString(0), "A'B.SH");
+  EXPECT_EQ(rows->GetAsString(1), "2.0");
+  EXPECT_FALSE(rows->Next());
+}
+
+TEST(CloudCommandAnalysisTest, CommandRequestTexts) {
+  TestHost h;
+  TKrCloudCommandAnalysis analysis(nullptr);
+  analysis.LoadCloudIndexConfig();
+  // Server on Friday 2026-12-04; 600000.SH trades on weekdays.
+  const FixedCalendar calendar(*host::DateTime::FromYyyymmddHhmmss(20261204, 103000), 20261204,
+                               Weekdays(20261101, 20261231), {"600000.SH"});
+  const TCloudRequestContext chinese{"CHS", calendar}, english{"ENS", calendar};
+
+  auto keyRatios = analysis.GetCommandItemByID(17)->Colne();
+  keyRatios->SetParamValue("KoraCode", "000688.SH");
+  keyRatios->SetParamValue("kcb", "1");
+  EXPECT_EQ(keyRatios->GetRequestCmd(chinese), "report name=F5.IndexKeyRatios KoraCode=000688.SH kcb=1");
+  EXPECT_EQ(keyRatios->GetRequestCmd(english), "report name=F5.IndexKeyRatios lan=en KoraCode=000688.SH kcb=1");
+  // The copy has its own parameters.
+  EXPECT_EQ(analysis.GetCommandItemByID(17)->GetParamValue("KoraCode"), "");
+
+  auto matrix = analysis.GetCommandItemByID(kMatrixFunctionCommandID)->Colne();
+  matrix->SetParamValue("KoraCode", "600000.SH,000001.SZ");
+  matrix->SetParamValue("lan", "cn");
+  for (const int id : {11401, 11402, 11403, 11404, 11405, 11406}) matrix->AppendMatrixIndex(id);
+  EXPECT_EQ(matrix->GetRequestCmd(chinese),
+            "Matrix2 functions=s_pq_pctchange(KoraCode,20261123,20261129);s_pq_pctchange(KoraCode,20261201,20261204);"
+            "s_pq_pctchange(KoraCode,20260701,20260930);s_dq_close(KoraCode,20261203);"
+            "s_dq_turn(KoraCode,20261127);s_fa_netprofit(KoraCode,20251231) KoraCode=600000.SH,000001.SZ lan=cn");
+  // A field without a matrix function cannot be asked for: nothing is sent.
+  matrix->AppendMatrixIndex(11421);
+  EXPECT_EQ(matrix->GetRequestCmd(chinese), "");
+  matrix->ClearMatrixIndex();
+  EXPECT_EQ(matrix->GetCurRequestFields(), "");
+
+  auto kss = analysis.GetCommandItemByID(kKssFunctionCommandID)->Colne();
+  for (const int id : {11421, 11422, 11401}) kss->AppendMatrixIndex(id);
+  EXPECT_EQ(kss->GetRequestCmd(chinese), "") << "no codes";
+  kss->SetParamValue("KoraCode", "600000.SH,000001.SZ");
+  EXPECT_EQ(kss->GetRequestCmd(chinese),
+            "KSS('600000.SH,000001.SZ','s_dq_close(KoraCode),s_val_mv(KoraCode)','tradeDate=20261204','priceAdj=1')");
+  EXPECT_EQ(kss->GetRequestCmd(english),
+            "KSS('600000.SH,000001.SZ','s_dq_close(KoraCode),s_val_mv(KoraCode)',"
+            "'tradeDate=20261204','priceAdj=1','lan=en')");
+}
+
+}  // namespace
+}  // namespace kdp::testing
