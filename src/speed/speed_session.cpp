@@ -1,9 +1,5 @@
 #include "kdp/speed/speed_session.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <unistd.h>
-
 #include <array>
 
 #include <fmt/format.h>
@@ -13,6 +9,7 @@
 #include "kdp/host/log.h"
 #include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
+#include "util/host_addresses.h"
 #include "util/strings.h"
 
 namespace kdp {
@@ -27,26 +24,6 @@ constexpr std::string_view kBusinessSector = "经济业务专用板块";
 constexpr const char* kDefaultMember = "600000.SH";
 
 std::shared_ptr<TKrHQSpeedImpl> g_HQSpeedImpl;
-
-// Every IPv4 address the machine's host name resolves to, in resolver order.
-std::vector<std::string> ResolveHostAddresses() {
-  std::vector<std::string> addresses;
-  char name[65] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return addresses;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* result = nullptr;
-  if (getaddrinfo(name, nullptr, &hints, &result) != 0) return addresses;
-  for (addrinfo* a = result; a != nullptr; a = a->ai_next) {
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-    if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr) {
-      if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
-    }
-  }
-  freeaddrinfo(result);
-  return addresses;
-}
 
 std::shared_ptr<host::IKrSector> UserSector(const std::string& name) {
   auto manager = G_GetHQSectorMgr();

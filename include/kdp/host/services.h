@@ -70,6 +70,8 @@ class IKrContext : public virtual IInterface {
   virtual std::string GetLanguage() = 0;
   virtual std::string GetUserID() = 0;
   virtual std::string GetAccountID() = 0;
+  // The user's ID inside the terminal's back office, which report requests carry ("internalUserID=[...]").
+  virtual std::string GetInternalUserID() = 0;
   // The region the user logged in from; 0 is the mainland.
   virtual int GetLoginRegion() = 0;
   // The address of a server of the terminal's server list by its name ("korareportserver"), as the
