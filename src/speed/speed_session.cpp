@@ -9,6 +9,7 @@
 #include "kdp/host/log.h"
 #include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
+#include "kdp/tradedate/trade_date.h"
 #include "util/host_addresses.h"
 #include "util/strings.h"
 
@@ -70,19 +71,11 @@ std::string TKrSpeedConfig::GetSpeedUserID() {
 }
 
 std::string TKrSpeedConfig::GetTradeTime(const std::string& code) {
-  // The trade date manager will answer with the exchange calendar's sessions; until the package has one,
-  // the sessions of the security's type are the best answer, and the engine needs some to know when a
-  // code trades. The stock type map is read-only once published, so the engine's thread may read it.
-  const auto manager = Sources()->SecurityManager;
-  if (!manager) return {};
-  // A code neither the host nor the hard-code list knows would fall back to the default entry's
-  // sessions, which say nothing about it.
-  auto security = GetSecurity(code);
-  if (!security && !manager->IsHardCode(code)) return {};
-  auto info = security ? manager->GetSecurityInfo(security) : manager->GetSecurityInfo(code);
-  if (!info) return {};
+  const auto manager = Sources()->TradeDateMgr;
+  auto security = manager ? GetSecurity(code) : nullptr;
+  if (!security) return {};
   std::string sessions;
-  for (int hhmm : info->GetMarketTimeSep()) {
+  for (int hhmm : manager->GetMarketTime(security)) {
     if (!sessions.empty()) sessions += ',';
     sessions += std::to_string(hhmm);
   }
@@ -93,6 +86,7 @@ void TKrSpeedConfig::PrepareSources() {
   auto sources = std::make_shared<TKrSpeedConfigSources>();
   sources->SecurityManager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
   sources->RelatedSymbol = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+  sources->TradeDateMgr = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
   std::lock_guard lock(FSourcesLock);
   FSources = std::move(sources);
 }
