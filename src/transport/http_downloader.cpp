@@ -10,6 +10,7 @@
 #include "kdp/host/serializer.h"
 #include "kdp/host/services.h"
 #include "kdp/lux/lux_helpers.h"
+#include "transport/cloud_request_body.h"
 #include "util/dp_timer.h"
 #include "util/host_addresses.h"
 #include "util/strings.h"
@@ -271,6 +272,18 @@ std::int32_t TKrHttpDownLoader::SendLuxCloudReportRequestPR(const std::string& c
   writer.WriteAnsiString(GetServerDateTime().ToString());
   writer.WriteByte(0);
   host::AddHQLog(fmt::format("SendLuxCloudReportRequestPR AData:{}  LCommand:{}", tag, full), kLogSource,
+                 host::LogSeverity::kInfo);
+  return SendLux(appClass, commandId, body, tag);
+}
+
+std::int32_t TKrHttpDownLoader::SendLuxCloudReportRequestB1(const std::string& command, std::uint32_t tag,
+                                                            std::uint32_t appClass, std::uint32_t commandId,
+                                                            const std::string& extra) {
+  const std::string trimmed = Trim(command);
+  auto context = host::GetHQContext();
+  const host::MemoryStream body = MakeB1RequestBody(context ? context->GetReportContextText() : std::string(),
+                                                    context ? context->GetReportContextNumber() : 0, extra, trimmed);
+  host::AddHQLog(fmt::format("SendLuxCloudReportRequestB1 AData:{}  LCommand:{}", tag, trimmed), kLogSource,
                  host::LogSeverity::kInfo);
   return SendLux(appClass, commandId, body, tag);
 }

@@ -95,6 +95,9 @@ class TKrHttpDownLoader {
   // The command, an empty ansi text, the server time as text, byte 0.
   std::int32_t SendLuxCloudReportRequestPR(const std::string& command, std::uint32_t tag, std::uint32_t appClass,
                                            std::uint32_t commandId);
+  // The trimmed command in a "B1" body (MakeB1RequestBody) with the context's report text and number.
+  std::int32_t SendLuxCloudReportRequestB1(const std::string& command, std::uint32_t tag, std::uint32_t appClass,
+                                           std::uint32_t commandId, const std::string& extra);
   // The body as given.
   std::int32_t SendLuxRequest(const host::MemoryStream& content, std::uint32_t tag, std::uint32_t appClass,
                               std::uint32_t commandId);

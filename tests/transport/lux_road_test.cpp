@@ -93,6 +93,16 @@ TEST_F(LuxRoadTest, ClientFailuresCompleteUnsuccessfully) {
   EXPECT_EQ(done->tag, 6u);
 }
 
+TEST_F(LuxRoadTest, B1RequestGoesTrimmedWithTheSessionsContext) {
+  EXPECT_GT(loader.SendLuxCloudReportRequestB1("  report name=B1.X ", 9, 1301, 3002, "extra"), 0);
+  EXPECT_TRUE(h->Logger().Contains("SendLuxCloudReportRequestB1 AData:9  LCommand:report name=B1.X"));
+  EXPECT_FALSE(h->Logger().Contains("name=B1.X internalUserID"));
+  EXPECT_EQ(h->Lux()->CountSent(1301, 3002), 1);
+  ASSERT_TRUE(Complete());  // the sample scenario has no answer for it
+  EXPECT_FALSE(done->success);
+  EXPECT_EQ(done->tag, 9u);
+}
+
 TEST(LuxRoadWithoutManager, SendsNothing) {
   testing::TestHost h;  // the package is not started: no Lux data manager
   TKrHttpDownLoader loader;
