@@ -33,6 +33,11 @@ class MiniContext final : public host::Implements<host::IKrContext> {
   std::string GetLanguage() override { return language_; }
   std::string GetUserID() override { return user_id_; }
   std::string GetAccountID() override { return account_id_; }
+  // The stand-in back office numbers its users as the terminal does: "U" and the user ID.
+  std::string GetInternalUserID() override { return "U" + user_id_; }
+  // The stand-in session: the account and the login region.
+  std::string GetReportContextText() override { return account_id_; }
+  std::uint32_t GetReportContextNumber() override { return static_cast<std::uint32_t>(login_region_); }
   int GetLoginRegion() override { return login_region_; }
   std::string GetServerAddressByName(std::string_view name) override;
 

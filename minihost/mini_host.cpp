@@ -137,6 +137,9 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     lux.poll = std::chrono::milliseconds(std::max(1, h->settings_.luxPollMs));
     lux.connected = h->settings_.luxConnected;
     lux.connectAfter = std::chrono::milliseconds(std::max(0, h->settings_.luxConnectAfterMs));
+    lux.reports = [host = h.get()](const std::string& command, bool& answered) {
+      return host->Reports().Answer(command, answered);
+    };
     h->lux_ = std::make_shared<SimLuxClient>(std::move(lux));
     h->lux_->Start();
     h->context_->SetLuxClient(h->lux_);

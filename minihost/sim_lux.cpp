@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "kdp/host/kuds.h"
 #include "kdp/host/memory_stream.h"
 #include "kdp/host/serializer.h"
 
@@ -36,6 +37,20 @@ std::string QueryOf(const host::MemoryStream& body) {
   std::string text;
   if (!reader.ReadAnsiString(text) || copy.Remaining() != 0) return {};
   return text;
+}
+
+// The command of a report request body (empty text, command, sender's address, byte 0); nullopt when the
+// body is not one.
+std::optional<std::string> ReportCommandOf(const host::MemoryStream& body) {
+  host::MemoryStream copy(body.AsStringView());
+  host::TStreamSerializer reader(copy);
+  std::string empty, command, address;
+  std::uint8_t end = 1;
+  if (!reader.ReadAnsiString(empty) || !reader.ReadAnsiString(command) || !reader.ReadAnsiString(address) ||
+      !reader.ReadByte(end) || end != 0 || copy.Remaining() != 0) {
+    return std::nullopt;
+  }
+  return command;
 }
 
 std::shared_ptr<host::TBaseLuxMessage> ReplyMessage(std::uint32_t commandWord, std::int32_t serial,
@@ -200,6 +215,19 @@ bool SimLuxClient::SendRequestAsync(host::TBaseLuxRequestMessage& message, int t
   return Send(message, timeoutSeconds);
 }
 
+std::optional<std::string> SimLuxClient::ReplyBodyFor(std::uint32_t word, const host::MemoryStream& body,
+                                                      const std::string& query) const {
+  if (options_.reports && word == host::MakeLuxCommandWord(host::kReportAppClass, host::kReportCommandID)) {
+    const std::optional<std::string> command = ReportCommandOf(body);
+    if (!command) return std::nullopt;
+    bool answered = false;
+    std::string reply(options_.reports(*command, answered).AsStringView());
+    reply.push_back(static_cast<char>(answered ? host::kKudsStatusOk : host::kKudsStatusFailed));
+    return PrefixedBody(reply);
+  }
+  return options_.scenario->ReplyBody(word >> 20, word & 0xFFFFF, query);
+}
+
 SimLuxClient::Answer SimLuxClient::TakeAnswer(std::uint32_t commandWord) {
   if (!answer_next_.empty()) {
     const Answer answer = answer_next_.front();
@@ -215,10 +243,8 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
   message.Serialize(wire);  // fills the message body behind the header
   const std::string query = QueryOf(message.MessageBody());
   const std::uint32_t word = message.GetCommandWord();
-  const std::uint32_t appClass = word >> 20;
-  const std::uint32_t commandID = word & 0xFFFFF;
   // The reply is looked up before the lock: the scenario is read-only.
-  const std::optional<std::string> body = options_.scenario->ReplyBody(appClass, commandID, query);
+  const std::optional<std::string> body = ReplyBodyFor(word, message.MessageBody(), query);
 
   std::lock_guard lock(mutex_);
   if (!connected_ || stop_) return false;

@@ -7,6 +7,10 @@
 // to one command (SetAnswerFor) or the next replies (AnswerNext) may be an error, a time-out notice, or
 // dropped; a dropped request sent with SendRequestAsync gets its time-out notice when its time is up.
 //
+// Report commands (host::kReportAppClass, host::kReportCommandID) are answered by the `reports` source:
+// behind the server's 4-byte prefix, the report stream and its status byte, 1 when the command named a
+// report and 0 otherwise.
+//
 // Subscribed topics receive pushed news: every push interval (0: none) the next item of the scenario's
 // pushes, given a new ID and the server's time, goes to each subscribed topic whose conditions it meets
 // (condition 2002: one of the item's codes; 2041: the item's live-news channel; other conditions are not
@@ -42,6 +46,7 @@
 #include "kdp/host/date_time.h"
 #include "kdp/host/lux.h"
 #include "kdp/host/main_loop.h"
+#include "kdp/host/memory_stream.h"
 #include "lux_scenario.h"
 
 namespace kdp::minihost {
@@ -99,6 +104,9 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient>,
     std::chrono::milliseconds poll{5};          // how often the thread looks at the clock
     bool connected = true;
     std::chrono::milliseconds connectAfter{0};  // with connected false: connect after this (0: never)
+    // Answers a report command with a stream, telling whether it named a report; any thread. Without it
+    // report commands go to the scenario like any other.
+    std::function<host::MemoryStream(const std::string& command, bool& answered)> reports;
   };
 
   // A request as the client received it.
@@ -161,6 +169,9 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient>,
 
   bool Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds);
   Answer TakeAnswer(std::uint32_t commandWord);
+  // The reply body of a request: a report command's from the report source, any other from the scenario.
+  std::optional<std::string> ReplyBodyFor(std::uint32_t word, const host::MemoryStream& body,
+                                          const std::string& query) const;
   // REQUIRES: mutex_ held.
   void Schedule(host::Clock::time_point due, Event::Kind kind, std::int32_t serial = 0,
                 std::shared_ptr<host::TBaseLuxMessage> message = nullptr);

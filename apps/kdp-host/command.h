@@ -73,25 +73,27 @@ struct EngineChoice {
   double replaySpeed = 1.0;
 };
 
-void AddServicesCommand(CLI::App& app, Action& chosen);  // services
-void AddSecurityCommand(CLI::App& app, Action& chosen);  // security CODE
-void AddBoardCommand(CLI::App& app, Action& chosen);     // board CODE... [--seconds N] [--once]
-void AddRankCommand(CLI::App& app, Action& chosen);      // rank SECTOR --sort IDS --top N
-void AddExportCommand(CLI::App& app, Action& chosen);    // export CODE... --fields IDS
-void AddRefCommand(CLI::App& app, Action& chosen);       // ref TABLE CODE, ref convert CODE AMOUNT
-void AddResolveCommand(CLI::App& app, Action& chosen);   // resolve CODE
-void AddFormatCommand(CLI::App& app, Action& chosen);    // format CODE FIELD VALUE
-void AddClockCommand(CLI::App& app, Action& chosen);     // clock CITY DATETIME
-void AddAlertCommand(CLI::App& app, Action& chosen);     // alert add|list|remove|watch
-void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [--audit]
-void AddNewsCommand(CLI::App& app, Action& chosen);      // news COLUMN [--code CODE] [--pages N] [--follow]
-void AddLuxCommand(CLI::App& app, Action& chosen);       // lux columns
+void AddServicesCommand(CLI::App& app, Action& chosen);   // services
+void AddSecurityCommand(CLI::App& app, Action& chosen);   // security CODE
+void AddBoardCommand(CLI::App& app, Action& chosen);      // board CODE... [--seconds N] [--once]
+void AddRankCommand(CLI::App& app, Action& chosen);       // rank SECTOR --sort IDS --top N
+void AddExportCommand(CLI::App& app, Action& chosen);     // export CODE... --fields IDS
+void AddRefCommand(CLI::App& app, Action& chosen);        // ref TABLE CODE, ref convert CODE AMOUNT
+void AddResolveCommand(CLI::App& app, Action& chosen);    // resolve CODE
+void AddFormatCommand(CLI::App& app, Action& chosen);     // format CODE FIELD VALUE
+void AddClockCommand(CLI::App& app, Action& chosen);      // clock CITY DATETIME
+void AddAlertCommand(CLI::App& app, Action& chosen);      // alert add|list|remove|watch
+void AddFuncIDCommand(CLI::App& app, Action& chosen);     // funcid CODE [PAGE] [--audit]
+void AddNewsCommand(CLI::App& app, Action& chosen);       // news COLUMN [--code CODE] [--pages N] [--follow]
+void AddLuxCommand(CLI::App& app, Action& chosen);        // lux columns
+void AddCalendarCommand(CLI::App& app, Action& chosen);   // calendar CODE [--from DATE --to DATE]
+void AddTradeDateCommand(CLI::App& app, Action& chosen);  // tradedate CODE [--back N] [--period N]
 
 // Every command that runs on the host as the settings describe it, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 13> kCommands{
-    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,  AddExportCommand,
-    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand, AddAlertCommand,
-    AddFuncIDCommand,   AddNewsCommand,     AddLuxCommand,
+inline constexpr std::array<AddCommand, 15> kCommands{
+    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,     AddExportCommand,
+    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand,    AddAlertCommand,
+    AddFuncIDCommand,   AddNewsCommand,     AddLuxCommand,    AddCalendarCommand, AddTradeDateCommand,
 };
 // The commands that choose the quote engine; listed after the others.
 void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // record FILE --seconds N CODE...

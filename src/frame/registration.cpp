@@ -22,6 +22,7 @@
 #include "refdata/permission.h"
 #include "refdata/stock_type_manager.h"
 #include "rtd/rtd_quote_feed.h"
+#include "tradedate/trade_date_mgr.h"
 #include "ui/ui_resources.h"
 #include "util/dp_timer.h"
 #include "util/file_watcher.h"
@@ -105,6 +106,8 @@ const std::vector<PublishedService>& StartupServices() {
       {"TKrLuxDataManager", PublishChannel::kNameRegistry, "IKrLuxDataMgr", IKrLuxDataManager::IID, MakeLuxDataManager},
       {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,
        MakeFormatManager},
+      {"TKrTradeDateMgr", PublishChannel::kNameRegistry, "ITradeDateMgr", ITradeDateMgr::IID,
+       MakeFace<TKrTradeDateMgr, ITradeDateMgr>},
       {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",
        IKrHQUserConfigListenerMgr::IID, MakeFace<TKrHQUserConfigListenerMgr, IKrHQUserConfigListenerMgr>},
       {"TKrHQDelayLoadEvent", PublishChannel::kNameRegistry, "IKrHQDelayLoadEvent", IKrHQDelayLoadEvent::IID,

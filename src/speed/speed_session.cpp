@@ -1,9 +1,5 @@
 #include "kdp/speed/speed_session.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <unistd.h>
-
 #include <array>
 
 #include <fmt/format.h>
@@ -13,6 +9,8 @@
 #include "kdp/host/log.h"
 #include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
+#include "kdp/tradedate/trade_date.h"
+#include "util/host_addresses.h"
 #include "util/strings.h"
 
 namespace kdp {
@@ -27,26 +25,6 @@ constexpr std::string_view kBusinessSector = "经济业务专用板块";
 constexpr const char* kDefaultMember = "600000.SH";
 
 std::shared_ptr<TKrHQSpeedImpl> g_HQSpeedImpl;
-
-// Every IPv4 address the machine's host name resolves to, in resolver order.
-std::vector<std::string> ResolveHostAddresses() {
-  std::vector<std::string> addresses;
-  char name[65] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return addresses;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* result = nullptr;
-  if (getaddrinfo(name, nullptr, &hints, &result) != 0) return addresses;
-  for (addrinfo* a = result; a != nullptr; a = a->ai_next) {
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-    if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr) {
-      if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
-    }
-  }
-  freeaddrinfo(result);
-  return addresses;
-}
 
 std::shared_ptr<host::IKrSector> UserSector(const std::string& name) {
   auto manager = G_GetHQSectorMgr();
@@ -93,19 +71,11 @@ std::string TKrSpeedConfig::GetSpeedUserID() {
 }
 
 std::string TKrSpeedConfig::GetTradeTime(const std::string& code) {
-  // The trade date manager will answer with the exchange calendar's sessions; until the package has one,
-  // the sessions of the security's type are the best answer, and the engine needs some to know when a
-  // code trades. The stock type map is read-only once published, so the engine's thread may read it.
-  const auto manager = Sources()->SecurityManager;
-  if (!manager) return {};
-  // A code neither the host nor the hard-code list knows would fall back to the default entry's
-  // sessions, which say nothing about it.
-  auto security = GetSecurity(code);
-  if (!security && !manager->IsHardCode(code)) return {};
-  auto info = security ? manager->GetSecurityInfo(security) : manager->GetSecurityInfo(code);
-  if (!info) return {};
+  const auto manager = Sources()->TradeDateMgr;
+  auto security = manager ? GetSecurity(code) : nullptr;
+  if (!security) return {};
   std::string sessions;
-  for (int hhmm : info->GetMarketTimeSep()) {
+  for (int hhmm : manager->GetMarketTime(security)) {
     if (!sessions.empty()) sessions += ',';
     sessions += std::to_string(hhmm);
   }
@@ -116,6 +86,7 @@ void TKrSpeedConfig::PrepareSources() {
   auto sources = std::make_shared<TKrSpeedConfigSources>();
   sources->SecurityManager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
   sources->RelatedSymbol = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
+  sources->TradeDateMgr = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
   std::lock_guard lock(FSourcesLock);
   FSources = std::move(sources);
 }

@@ -9,13 +9,28 @@
 #include "kdp/host/log.h"
 #include "kdp/host/serializer.h"
 #include "kdp/host/services.h"
+#include "kdp/lux/lux_helpers.h"
+#include "transport/cloud_request_body.h"
 #include "util/dp_timer.h"
+#include "util/host_addresses.h"
 #include "util/strings.h"
 
 namespace kdp {
 namespace {
 
 constexpr std::string_view kLogSource = "TKrHttpDownLoader";
+
+constexpr std::uint32_t kPublicOpinionsAppClass = 1136;
+constexpr std::uint32_t kPublicOpinionsCommandId = 10317;
+constexpr std::uint32_t kPublicOpinionsKind = 10;
+
+// A report command as the report service expects it: trimmed, and naming the user unless it does.
+std::string ReportCommand(const std::string& command) {
+  std::string trimmed = Trim(command);
+  if (trimmed.find("internalUserID") != std::string::npos) return trimmed;
+  auto context = host::GetHQContext();
+  return fmt::format("{} internalUserID=[{}]", trimmed, context ? context->GetInternalUserID() : std::string());
+}
 
 std::shared_ptr<host::IKrDownloadService> DownloadService() { return host::KrIntfService<host::IKrDownloadService>(); }
 
@@ -37,7 +52,10 @@ void SplitServerPort(const std::string& address, std::string& host, int& port) {
   port = *number;
 }
 
+TKrHttpDownLoader::TKrHttpDownLoader() = default;
+
 TKrHttpDownLoader::~TKrHttpDownLoader() {
+  FLuxMsgHelper.reset();
   if (m_iRequestID != 0) {
     if (auto service = DownloadService()) service->Cancel(m_iRequestID);
   }
@@ -208,6 +226,81 @@ bool TKrHttpDownLoader::FireRequestSync(const host::MemoryStream& request, host:
   response = std::move(record.response);
   response.SetPosition(0);
   return true;
+}
+
+std::int32_t TKrHttpDownLoader::SendLux(std::uint32_t appClass, std::uint32_t commandId, const host::MemoryStream& body,
+                                        std::uint32_t tag) {
+  if (!FLuxMsgHelper) {
+    FLuxMsgHelper = std::make_unique<TKrLuxMsgHelper>();
+    FLuxMsgHelper->SetRawDataNotify([this](std::int32_t, const host::TMessageProperty& prop, const TRawMsgData& data) {
+      OnRawMsgDataNotify(prop, data);
+    });
+  }
+  return FLuxMsgHelper->RawSendMsg(appClass, commandId, body, tag);
+}
+
+void TKrHttpDownLoader::OnRawMsgDataNotify(host::TMessageProperty prop, const TRawMsgData& data) {
+  if (!FOnDownLoadEndEvent) return;
+  const std::string message = prop == host::mpNormal    ? std::string()
+                              : prop == host::mpError   ? std::string("Lux Message Return mpError")
+                              : prop == host::mpTimeout ? std::string("Lux Message Return mpTimeout")
+                                                        : std::string();
+  FOnDownLoadEndEvent(prop == host::mpNormal, data.DataStream, message, data.UserData);
+}
+
+std::int32_t TKrHttpDownLoader::SendLuxCloudReportRequest(const std::string& command, std::uint32_t tag,
+                                                          std::uint32_t appClass, std::uint32_t commandId) {
+  const std::string full = ReportCommand(command);
+  host::MemoryStream body;
+  host::TStreamSerializer writer(body);
+  writer.WriteAnsiString("");
+  writer.WriteAnsiString(full);
+  writer.WriteAnsiString(LocalIPAddress());
+  writer.WriteByte(0);
+  host::AddHQLog(fmt::format("SendLuxCloudReportRequest AData:{}  LCommand:{}", tag, full), kLogSource,
+                 host::LogSeverity::kInfo);
+  return SendLux(appClass, commandId, body, tag);
+}
+
+std::int32_t TKrHttpDownLoader::SendLuxCloudReportRequestPR(const std::string& command, std::uint32_t tag,
+                                                            std::uint32_t appClass, std::uint32_t commandId) {
+  const std::string full = ReportCommand(command);
+  host::MemoryStream body;
+  host::TStreamSerializer writer(body);
+  writer.WriteAnsiString(full);
+  writer.WriteAnsiString("");
+  writer.WriteAnsiString(GetServerDateTime().ToString());
+  writer.WriteByte(0);
+  host::AddHQLog(fmt::format("SendLuxCloudReportRequestPR AData:{}  LCommand:{}", tag, full), kLogSource,
+                 host::LogSeverity::kInfo);
+  return SendLux(appClass, commandId, body, tag);
+}
+
+std::int32_t TKrHttpDownLoader::SendLuxCloudReportRequestB1(const std::string& command, std::uint32_t tag,
+                                                            std::uint32_t appClass, std::uint32_t commandId,
+                                                            const std::string& extra) {
+  const std::string trimmed = Trim(command);
+  auto context = host::GetHQContext();
+  const host::MemoryStream body = MakeB1RequestBody(context ? context->GetReportContextText() : std::string(),
+                                                    context ? context->GetReportContextNumber() : 0, extra, trimmed);
+  host::AddHQLog(fmt::format("SendLuxCloudReportRequestB1 AData:{}  LCommand:{}", tag, trimmed), kLogSource,
+                 host::LogSeverity::kInfo);
+  return SendLux(appClass, commandId, body, tag);
+}
+
+std::int32_t TKrHttpDownLoader::SendLuxRequest(const host::MemoryStream& content, std::uint32_t tag,
+                                               std::uint32_t appClass, std::uint32_t commandId) {
+  return SendLux(appClass, commandId, content, tag);
+}
+
+std::int32_t TKrHttpDownLoader::SendPublicOpinions(const std::string& koraCode, std::uint32_t tag) {
+  host::MemoryStream body;
+  host::TStreamSerializer writer(body);
+  writer.WriteAnsiString(koraCode);
+  writer.WriteLongWord(kPublicOpinionsKind);
+  host::AddHQLog(fmt::format("SendPublicOpinions AData:{}  KoraCode:{}", tag, koraCode), kLogSource,
+                 host::LogSeverity::kInfo);
+  return SendLux(kPublicOpinionsAppClass, kPublicOpinionsCommandId, body, tag);
 }
 
 }  // namespace kdp

@@ -3,11 +3,13 @@
 // keeps it for its lifetime.
 //
 // HTTP requests go to the host's download service, asynchronously (FireRequest) or blocking
-// (FireRequestSync). Whatever the road, the owner learns the outcome through one completion event on the
-// main thread: success, the reply bytes, a message and the owner's own 32-bit tag. Every asynchronous
-// request ends in exactly one completion unless a later request or Abort supersedes it first, or the
-// downloader is destroyed: a new request cancels the one still pending, and only the newer completes.
-// A request that runs 30 seconds is cancelled at the host; its (unsuccessful) completion still comes.
+// (FireRequestSync). Lux raw messages go through the Lux message helper (created on the first send); their
+// replies already arrive on the main thread and reach the owner at once, with the tag the send was given. Whatever the
+// road, the owner learns the outcome through one completion event on the main thread: success, the reply bytes, a
+// message and the owner's own 32-bit tag. Every asynchronous request ends in exactly one completion unless a later
+// request or Abort supersedes it first, or the downloader is destroyed: a new request cancels the one still pending,
+// and only the newer completes. A request that runs 30 seconds is cancelled at the host; its (unsuccessful) completion
+// still comes.
 //
 // Threads: main thread only. The download service calls back on a host thread; that call-back touches
 // nothing of the downloader but posts the outcome to the downloader's private window, which the
@@ -20,12 +22,15 @@
 #include <string>
 
 #include "kdp/host/download.h"
+#include "kdp/host/lux.h"
 #include "kdp/host/main_loop.h"
 #include "kdp/host/memory_stream.h"
+#include "kdp/lux/lux_types.h"
 
 namespace kdp {
 
 class TKrDPTimer;
+class TKrLuxMsgHelper;
 
 // Without a body (a GET) or posting the post content.
 enum class TRequestType { rtGET, rtPOST };
@@ -46,7 +51,7 @@ class TKrHttpDownLoader {
 
   static constexpr unsigned kTimeOutMs = 30000;
 
-  TKrHttpDownLoader() = default;
+  TKrHttpDownLoader();
   // Cancels the pending request at the host, returns the time-out timer, releases the window and clears
   // the handlers: nothing of a request in flight reaches the owner any more.
   ~TKrHttpDownLoader();
@@ -82,6 +87,23 @@ class TKrHttpDownLoader {
   // Cancels the pending request; what the host's cancel answers, false when none was pending. Its
   // completion does not reach the owner.
   bool Abort();
+  // Lux raw messages; each answers the request ID, -1 without a Lux data manager. A report command
+  // without "internalUserID" gets " internalUserID=[<the context's internal user ID>]"; commands are
+  // trimmed. The report body: an empty ansi text, the command, the local IP address, byte 0.
+  std::int32_t SendLuxCloudReportRequest(const std::string& command, std::uint32_t tag, std::uint32_t appClass,
+                                         std::uint32_t commandId);
+  // The command, an empty ansi text, the server time as text, byte 0.
+  std::int32_t SendLuxCloudReportRequestPR(const std::string& command, std::uint32_t tag, std::uint32_t appClass,
+                                           std::uint32_t commandId);
+  // The trimmed command in a "B1" body (MakeB1RequestBody) with the context's report text and number.
+  std::int32_t SendLuxCloudReportRequestB1(const std::string& command, std::uint32_t tag, std::uint32_t appClass,
+                                           std::uint32_t commandId, const std::string& extra);
+  // The body as given.
+  std::int32_t SendLuxRequest(const host::MemoryStream& content, std::uint32_t tag, std::uint32_t appClass,
+                              std::uint32_t commandId);
+  // The public opinions of a security: its code (ansi) and the 32-bit value 10, to class 1136, command 10317.
+  std::int32_t SendPublicOpinions(const std::string& koraCode, std::uint32_t tag);
+
   // Whether an asynchronous request is pending.
   bool IsRequesting() const { return m_iRequestID != 0; }
 
@@ -95,6 +117,9 @@ class TKrHttpDownLoader {
   void OnTimeOut();
   void EnableTimeOut(bool enabled);
   host::MessageWindow& Window();
+  std::int32_t SendLux(std::uint32_t appClass, std::uint32_t commandId, const host::MemoryStream& body,
+                       std::uint32_t tag);
+  void OnRawMsgDataNotify(host::TMessageProperty prop, const TRawMsgData& data);
 
   std::unique_ptr<host::MessageWindow> FWindowHandle;  // created on first use
   std::string FServerAlias;
@@ -106,7 +131,8 @@ class TKrHttpDownLoader {
   TRequestType FRequestType = TRequestType::rtGET;
   TDownLoadEndEvent FOnDownLoadEndEvent;
   TProgressEvent FOnPr0gressEvent;
-  host::DownloadHandle m_iRequestID = 0;  // the pending request at the host; 0 when none
+  std::unique_ptr<TKrLuxMsgHelper> FLuxMsgHelper;  // created on the first Lux send
+  host::DownloadHandle m_iRequestID = 0;           // the pending request at the host; 0 when none
   // Counts the requests started; an outcome of an older one is superseded and dropped.
   std::uint64_t FGeneration = 0;
 };

@@ -103,26 +103,28 @@ TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
   EXPECT_EQ(config.GetClientType(), 80);
 }
 
-TEST(SpeedConfigTest, TradeTimeIsTheSessionListOfTheSecurityType) {
+TEST(SpeedConfigTest, TradeTimeIsWhatTheTradeDateManagerGives) {
   TestHost h;
   TKrSpeedConfig config([] { return std::vector<std::string>{}; });
   ASSERT_TRUE(h->StartPackage());
-  // The security manager is handed over on the main thread; until then the engine hears no sessions.
+  // The trade date manager is handed over on the main thread; until then the engine hears no sessions.
   EXPECT_EQ(config.GetTradeTime("600000.SH"), "");
   config.PrepareSources();
-  std::string shanghai, hongKong, nightFutures, hardCode, unknown;
+  std::string shanghai, hongKong, nightFutures, newYork, hardCode, unknown;
   std::thread([&] {  // the engine asks from its own thread
     shanghai = config.GetTradeTime("600000.SH");
     hongKong = config.GetTradeTime("00700.HK");
     nightFutures = config.GetTradeTime("AU2702.SHF");
+    newYork = config.GetTradeTime("AAPL.O");
     hardCode = config.GetTradeTime("USDCNY.FX");
     unknown = config.GetTradeTime("NOSUCH.XX");
   })
       .join();
   EXPECT_EQ(shanghai, "930,1130,1300,1500");
-  EXPECT_EQ(hongKong, "930,1200,1300,1600");
-  EXPECT_EQ(nightFutures.rfind("2100,230,", 0), 0u) << nightFutures;
-  EXPECT_EQ(hardCode, "600,600");  // a hard code of the map: classified without a host security
+  EXPECT_EQ(hongKong, "930,1200,1300,1600");  // with the lunch break
+  EXPECT_EQ(nightFutures, "2100,230,900,1015,1030,1130,1330,1500");
+  EXPECT_EQ(newYork, "930,1600");  // in the market's own zone
+  EXPECT_EQ(hardCode, "");         // no host security: the manager has nothing to go on
   EXPECT_EQ(unknown, "");
 }
 

@@ -50,6 +50,13 @@ inline constexpr std::uint8_t kKudsStatusFailed = 0;
 inline constexpr std::uint8_t kKudsStatusOk = 1;
 inline constexpr std::uint8_t kB1FormatKuds = 3;
 
+// Where the report service listens on the Lux client: a raw message of application class
+// kReportAppClass and command kReportCommandID whose body is an empty ansi text, the command
+// ("report name=..."), the sender's IP address (ansi) and one byte 0. The reply is a stream and its status
+// byte.
+inline constexpr std::uint32_t kReportAppClass = 1301;
+inline constexpr std::uint32_t kReportCommandID = 3000;
+
 // An empty cell, or a value of its column's type.
 using TKUDSValue = std::variant<std::monostate, std::int32_t, std::int64_t, double, std::string>;
 

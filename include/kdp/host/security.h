@@ -73,6 +73,15 @@ class IKrSecurityTradeHours : public virtual IInterface {
 // Whoever keeps answers derived from security look-ups compares it to know they still hold.
 std::uint64_t GetSecuritiesRevision();
 
+// A temporary cross-section security: a made-up security over two legs (a spread of two codes) for a
+// calculation; its zone and sessions are those of its legs.
+class IKrTempCSSecurity : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "108979E9-F2AA-4BFC-ACA2-17ED1A0DF202";
+  virtual std::string GetKoracode1() = 0;  // the first leg's code
+  virtual std::string GetKoracode2() = 0;  // the second leg's code
+};
+
 class IKrSecuritys : public virtual IInterface {
  public:
   static constexpr Guid IID = "FBC8A6D9-BB91-4103-A455-C6BF6CA35064";

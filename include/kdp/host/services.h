@@ -12,6 +12,7 @@
 // (server time, language, rights, user IDs, the engine) may be called from any thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,6 +71,11 @@ class IKrContext : public virtual IInterface {
   virtual std::string GetLanguage() = 0;
   virtual std::string GetUserID() = 0;
   virtual std::string GetAccountID() = 0;
+  // The user's ID inside the terminal's back office, which report requests carry ("internalUserID=[...]").
+  virtual std::string GetInternalUserID() = 0;
+  // The session's text and number that "B1" report requests carry before their command.
+  virtual std::string GetReportContextText() = 0;
+  virtual std::uint32_t GetReportContextNumber() = 0;
   // The region the user logged in from; 0 is the mainland.
   virtual int GetLoginRegion() = 0;
   // The address of a server of the terminal's server list by its name ("korareportserver"), as the

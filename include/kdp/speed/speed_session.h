@@ -26,12 +26,14 @@ namespace kdp {
 
 class IKrHQSecurityManager;
 class IRelatedSymbol;
+class ITradeDateMgr;
 
 // The package services the configuration's answers need, looked up on the main thread and then only
 // read. Each may be nullptr (a package that is not started has no security manager).
 struct TKrSpeedConfigSources {
   std::shared_ptr<IKrHQSecurityManager> SecurityManager;  // stock types; its resolution reads are read-only
   std::shared_ptr<IRelatedSymbol> RelatedSymbol;          // the A/H pairs; their reads are locked
+  std::shared_ptr<ITradeDateMgr> TradeDateMgr;            // sessions; GetMarketTime(code) may be asked here
 };
 
 // The status handler: (sender, status). Runs on the engine's thread.
@@ -54,8 +56,8 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
   // least four digits (10.1.2.3 gives kora1#0203); kora1#0101 when the machine has no address.
   std::string GetSpeedUserID() override;
   int GetBondPriceType() override { return 0; }
-  // The code's trading sessions as HHMM values joined by "," ("930,1130,1300,1500"): the sessions of the
-  // security's type in the stock type map; "" for a code neither the host nor the map's hard codes know.
+  // The code's trading sessions as HHMM values joined by "," ("930,1130,1300,1500"), as the trade date
+  // manager gives them for the security; "" without a manager or a security.
   std::string GetTradeTime(const std::string& code) override;
   std::string GetStockType(const std::string& code) override;
 
@@ -98,7 +100,7 @@ class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
 
  private:
   const std::shared_ptr<TKrSpeedConfig> FConfig = std::make_shared<TKrSpeedConfig>();  // made with the call-back
-  std::mutex FLock;  // guards FStatusHandler
+  std::mutex FLock;                                                                    // guards FStatusHandler
   SpeedStatusHandler FStatusHandler;
   std::atomic<int> FSpeedStatus{-1};
   std::atomic<int> FConnectCode{0};

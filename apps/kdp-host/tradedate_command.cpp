@@ -1,0 +1,78 @@
+// kdp-host tradedate CODE [--back N] [--period N]: the security's current trade date, the trading day N
+// days before it, the last N trading days, and its time zone and sessions, as the trade date manager
+// answers them.
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/package.h"
+#include "kdp/tradedate/trade_date.h"
+
+namespace kdp::app {
+namespace {
+
+constexpr auto kCalendarWait = std::chrono::seconds(15);
+
+std::string Sessions(const std::vector<int>& hhmm) {
+  std::string text;
+  for (std::size_t i = 0; i + 1 < hhmm.size(); i += 2) {
+    text += fmt::format("{}{:02}:{:02}-{:02}:{:02}", text.empty() ? "" : ", ", hhmm[i] / 100, hhmm[i] % 100,
+                        hhmm[i + 1] / 100, hhmm[i + 1] % 100);
+  }
+  return text.empty() ? "(none)" : text;
+}
+
+int TradeDate(Session& s, const std::string& code, int back, int period) {
+  auto manager = QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr");
+  if (!manager) {
+    fmt::print(s.err, "kdp-host: the package published no trade date manager\n");
+    return 3;
+  }
+  auto item = manager->GetTradeDateIntf(code);
+  if (!item) {
+    fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
+    return 1;
+  }
+  // The first query of at least a day asks for the calendar; wait for it.
+  bool arrived = false;
+  auto observer = std::make_shared<TTradeDateObserver>([&](bool) { arrived = true; });
+  manager->SetTradeDateNotify(observer);
+  item->GetLatestDateBef(1);
+  if (!item->GetLoadState()) s.host.Loop().RunUntil([&] { return arrived; }, kCalendarWait);
+  manager->DelTradeDateNotify(observer->GetReqSerialID());
+  const int nthBack = item->GetLatestDateBef(back);
+  if (!item->GetLoadState()) fmt::print(s.err, "kdp-host: no calendar arrived for {}: calendar days\n", code);
+
+  fmt::print(s.out, "{:<22}{}\n", "security", code);
+  fmt::print(s.out, "{:<22}{}\n", "trade date", item->GetLatestDate());
+  fmt::print(s.out, "{:<22}{}\n", fmt::format("{} trading days back", back),
+             nthBack < 0 ? std::string("(outside the calendar)") : std::to_string(nthBack));
+  std::string days;
+  for (int day : item->GetLatestDatePeriod(period)) days += (days.empty() ? "" : " ") + std::to_string(day);
+  fmt::print(s.out, "{:<22}{}\n", fmt::format("last {} trading days", period), days);
+  fmt::print(s.out, "{:<22}UTC{:+g}\n", "time zone", manager->GetTradeZoneByKoraCode(code));
+  fmt::print(s.out, "{:<22}{}\n", "sessions", Sessions(manager->GetMarketTime(code)));
+  return 0;
+}
+
+}  // namespace
+
+void AddTradeDateCommand(CLI::App& app, Action& chosen) {
+  auto* command =
+      app.add_subcommand("tradedate", "show a security's trade date, trading days before it, zone and sessions");
+  auto code = std::make_shared<std::string>();
+  auto back = std::make_shared<int>(1);
+  auto period = std::make_shared<int>(5);
+  command->add_option("CODE", *code, "a security code, e.g. 600000.SH")->required();
+  command->add_option("--back", *back, "the trading day this many days before the trade date")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 10000));
+  command->add_option("--period", *period, "list this many trading days up to the trade date")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 10000));
+  command->callback([&chosen, code, back, period] {
+    chosen = [code, back, period](Session& s) { return TradeDate(s, *code, *back, *period); };
+  });
+}
+
+}  // namespace kdp::app
