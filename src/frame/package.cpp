@@ -15,6 +15,7 @@
 #include "kdp/speed/speed_session.h"
 #include "lux/lux_data_manager.h"
 #include "lux/lux_dealer_id.h"
+#include "lux/sector_tree_mgr.h"
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
 #include "util/dp_timer.h"
@@ -36,6 +37,7 @@ struct ModuleStep {
 void StopRegistrationUnit() {
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
+  TKrSectorTreeMgr::FreeInstance();
   TKrLuxDataManager::FreeInstance();
   FreeHQCache();
   FreeHQDictionaryImpl();
