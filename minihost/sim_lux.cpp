@@ -210,7 +210,19 @@ SimLuxClient::Answer SimLuxClient::TakeAnswer(std::uint32_t commandWord) {
   return it != answer_for_.end() ? it->second : answer_;
 }
 
-bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds) {
+std::int32_t SimLuxClient::SendMessage2(const host::TLuxReqInfo& info, std::string_view body,
+                                        host::TLuxResponseHandler handler) {
+  host::TBaseLuxRequestMessage message;
+  message.MakeEmptyRequest();
+  message.Header().MessageKind = 3;  // a request of the information services
+  message.SetCommandWord(info.CommandWord);
+  message.MessageBody().Write(body.data(), body.size());
+  if (!Send(message, std::max(1, (info.TimeoutMs + 999) / 1000), std::move(handler))) return -1;
+  return message.GetSerialNumber();
+}
+
+bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds,
+                        host::TLuxResponseHandler handler) {
   host::MemoryStream wire;
   message.Serialize(wire);  // fills the message body behind the header
   const std::string query = QueryOf(message.MessageBody());
@@ -218,13 +230,15 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
   const std::uint32_t appClass = word >> 20;
   const std::uint32_t commandID = word & 0xFFFFF;
   // The reply is looked up before the lock: the scenario is read-only.
-  const std::optional<std::string> body = options_.scenario->ReplyBody(appClass, commandID, query);
+  std::optional<std::string> body = options_.scenario->ReplyBody(appClass, commandID, query);
+  if (!body && query.empty()) body = options_.scenario->BinaryReplyBody(word, message.MessageBody().AsStringView());
 
   std::lock_guard lock(mutex_);
   if (!connected_ || stop_) return false;
   const std::int32_t serial = next_serial_++;
   message.SetSerialNumber(serial);
   sent_.push_back({serial, word, query, timeoutSeconds.has_value()});
+  if (handler) request_handlers_[serial] = std::move(handler);
   const host::Clock::time_point now = options_.clock->Now();
   Answer answer = TakeAnswer(word);
   if (answer == Answer::kReply && !body) answer = Answer::kError;
@@ -416,8 +430,20 @@ void SimLuxClient::Deliver(const Event& event) {
         record);
     return;
   }
+  host::TLuxResponseHandler own;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = request_handlers_.find(event.serial); it != request_handlers_.end()) {
+      own = std::move(it->second);
+      request_handlers_.erase(it);
+    }
+  }
   std::lock_guard lock(handler_mutex_);
-  if (handler_) handler_(this, event.message);
+  if (own) {
+    own(event.message);
+  } else if (handler_) {
+    handler_(this, event.message);
+  }
 }
 
 }  // namespace kdp::minihost

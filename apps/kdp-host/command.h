@@ -87,12 +87,13 @@ void AddFuncIDCommand(CLI::App& app, Action& chosen);    // funcid CODE [PAGE] [
 void AddNewsCommand(CLI::App& app, Action& chosen);      // news COLUMN [--code CODE] [--pages N] [--follow]
 void AddLuxCommand(CLI::App& app, Action& chosen);       // lux columns
 void AddSectorsCommand(CLI::App& app, Action& chosen);   // sectors news|affiche|law [--column CODE]
+void AddQVBCommand(CLI::App& app, Action& chosen);       // qvb search WORDS..., qvb series CODE
 
 // Every command that runs on the host as the settings describe it, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 14> kCommands{
+inline constexpr std::array<AddCommand, 15> kCommands{
     AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,    AddExportCommand,
     AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand,   AddAlertCommand,
-    AddFuncIDCommand,   AddNewsCommand,     AddLuxCommand,    AddSectorsCommand,
+    AddFuncIDCommand,   AddNewsCommand,     AddLuxCommand,    AddSectorsCommand, AddQVBCommand,
 };
 // The commands that choose the quote engine; listed after the others.
 void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // record FILE --seconds N CODE...
