@@ -1,16 +1,18 @@
-// The QVB reply decoders on any bytes; the first byte picks the decoder (and, for searches, the kick
-// options). A decoder either reads the body or fails with nothing kept.
+// The QVB reply decoders and the template tree's stream form on any bytes; the first byte picks the reader
+// (and, for searches, the kick options). A reader either reads the bytes or fails with nothing kept; a
+// node read is written and read again to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "kdp/qvb/qvb_decoders.h"
+#include "kdp/qvb/qvb_template_node.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string_view body(reinterpret_cast<const char*>(data) + 1, size - 1);
-  switch (data[0] % 5) {
+  switch (data[0] % 6) {
     case 0: {
       kdp::TKrQVBPropsDataDecoder decoder(body);
       if (!decoder.Decode() && !decoder.PropsList().empty()) std::abort();
@@ -29,6 +31,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 2: {
       kdp::TKrQVBNoteDataDecoder decoder(body);
       if (!decoder.Decode() && !decoder.Note().empty()) std::abort();
+      break;
+    }
+    case 5: {
+      kdp::host::MemoryStream stream(body);
+      kdp::TKrQVBTemplateTreeNodeData node;
+      if (!node.ReadStream(stream)) {
+        if (node.GetChildrenCount() != 0 || !node.GetKey().empty()) std::abort();
+        break;
+      }
+      kdp::host::MemoryStream written;
+      node.WriteStream(written);
+      written.SetPosition(0);
+      kdp::TKrQVBTemplateTreeNodeData again;
+      if (!again.ReadStream(written)) std::abort();
+      kdp::host::MemoryStream rewritten;
+      again.WriteStream(rewritten);
+      if (rewritten.AsStringView() != written.AsStringView()) std::abort();
       break;
     }
     default: {
