@@ -59,17 +59,23 @@ bool ReadDate(host::ByteReader& reader, std::uint16_t& day, const char* what) {
   return true;
 }
 
+// The records are packed: their wider fields are read into locals and stored, never read through a
+// reference to a misaligned field.
 bool ReadPropsRecord(host::ByteReader& reader, TQVBTreeNodeProps4& record) {
   std::int32_t frequency = 0, format = 0;
+  std::uint16_t begin = 0, end = 0, update = 0;
   const bool read =
       ReadNarrow(reader, record.HasData, "HasData") && ReadShortText(reader, record.Identity, "Identity") &&
-      ReadDate(reader, record.BeginDate, "BeginDate") && ReadDate(reader, record.EndDate, "EndDate") &&
+      ReadDate(reader, begin, "BeginDate") && ReadDate(reader, end, "EndDate") &&
       ReadInt(reader, frequency, "TimeFrequency") && ReadShortText(reader, record.Country, "Country") &&
       ReadShortText(reader, record.Source, "Source") && ReadShortText(reader, record.CurrencyType, "CurrencyType") &&
       ReadShortText(reader, record._Unit, "_Unit") && ReadNarrow(reader, record.Decimals, "Decimals") &&
       ReadNarrow(reader, record.HasNote, "HasNote") && ReadInt(reader, format, "DataFormat") &&
-      ReadShortText(reader, record.Description, "Description") && ReadDate(reader, record.UpdateDate, "UpdateDate");
+      ReadShortText(reader, record.Description, "Description") && ReadDate(reader, update, "UpdateDate");
   if (!read) return false;
+  record.BeginDate = begin;
+  record.EndDate = end;
+  record.UpdateDate = update;
   record.TimeFrequency = QVBFreqFromCode(frequency);
   record.DataFormat =
       format >= dftFixed && format <= dftScientific ? static_cast<TKrQVBDataFormatType>(format) : dftGeneral;
@@ -77,9 +83,18 @@ bool ReadPropsRecord(host::ByteReader& reader, TQVBTreeNodeProps4& record) {
 }
 
 bool ReadSearchRecord(host::ByteReader& reader, TQVBTreeNodeSearchProps& record) {
-  return ReadPropsRecord(reader, record.Props) && reader.Read(record.NodeId, "NodeId") &&
-         reader.Read(record.DBId, "DBId") && reader.Read(record.Language, "Language") &&
-         reader.Read(record.ParentId, "ParentId") && ReadNarrow(reader, record.IsFolder, "IsFolder");
+  std::uint32_t nodeId = 0, parentId = 0;
+  std::int32_t dbId = 0, language = 0;
+  if (!ReadPropsRecord(reader, record.Props) || !reader.Read(nodeId, "NodeId") || !reader.Read(dbId, "DBId") ||
+      !reader.Read(language, "Language") || !reader.Read(parentId, "ParentId") ||
+      !ReadNarrow(reader, record.IsFolder, "IsFolder")) {
+    return false;
+  }
+  record.NodeId = nodeId;
+  record.DBId = dbId;
+  record.Language = language;
+  record.ParentId = parentId;
+  return true;
 }
 
 // Splits at ASCII blanks and at U+3000 (E3 80 80 in UTF-8), dropping empty pieces.
@@ -173,12 +188,14 @@ bool TKrQVBDataDecoder::ReadOneSeriesValues(host::ByteReader& reader, int index)
   if (!ReadCount(reader, values, ranged ? 17 : 12, "value count")) return false;
   series.Values.resize(values);
   for (TKrQVBOneData& value : series.Values) {
-    const bool read = ranged ? ReadDate(reader, value.VBeginDate, "value begin") &&
-                                   ReadDate(reader, value.VEndDate, "value end") && reader.Read(value.Value, "value") &&
-                                   reader.Read(value.IsUserObs, "user observation")
-                             : ReadDate(reader, value.VEndDate, "value date") && reader.Read(value.Value, "value");
+    std::uint16_t begin = 0, end = 0;
+    double number = 0;
+    std::uint8_t userObservation = 0;
+    const bool read = ranged ? ReadDate(reader, begin, "value begin") && ReadDate(reader, end, "value end") &&
+                                   reader.Read(number, "value") && reader.Read(userObservation, "user observation")
+                             : ReadDate(reader, end, "value date") && reader.Read(number, "value");
     if (!read) return false;
-    if (!ranged) value.VBeginDate = value.VEndDate;
+    value = {number, ranged ? begin : end, end, userObservation};
     if (FOnDecodeDataEvent) FOnDecodeDataEvent(index, value);
   }
   if (!series.Values.empty()) {
