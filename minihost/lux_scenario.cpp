@@ -190,6 +190,8 @@ bool LuxScenario::Load(const std::string& dir, std::string& error) {
     indexed_fields_.assign(indexed.begin(), indexed.end());
     std::stable_sort(news_.begin(), news_.end(), [](const NewsItem& a, const NewsItem& b) { return a.date > b.date; });
 
+    if (index.contains("qvb") && !qvb_.Load((root / index.at("qvb").get<std::string>()).string(), error)) return false;
+
     pugi::xml_document pushes;
     if (!pushes.load_file((root / index.at("pushes").get<std::string>()).c_str())) {
       error = "the news pushes do not load";

@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim_qvb.h"
+
 namespace kdp::minihost {
 
 // A pushed news item: the text fields of the push, and the fields subscriptions are matched on.
@@ -42,6 +44,13 @@ class LuxScenario {
   // The body of the reply to a request (appClass, commandID, text body or "" for a binary one); nullopt
   // when the scenario has no answer.
   std::optional<std::string> ReplyBody(std::uint32_t appClass, std::uint32_t commandID, std::string_view query) const;
+
+  // The body of the reply to a binary request of the QVB service ("qvb" in the index names its series);
+  // nullopt when the scenario has no answer.
+  std::optional<std::string> BinaryReplyBody(std::uint32_t commandWord, std::string_view body) const {
+    return qvb_.Reply(commandWord, body);
+  }
+  const QVBService& QVB() const { return qvb_; }
 
   // The document of a news-archive page (XML, before the prefix is put in front).
   std::string NewsPage(std::string_view query) const;
@@ -70,6 +79,7 @@ class LuxScenario {
   std::vector<std::string> indexed_fields_;
   std::vector<std::string> auth_levels_;
   std::vector<LuxPushItem> pushes_;
+  QVBService qvb_;
 };
 
 // The body of a news-server reply: the 4-byte prefix (the document's length), then the document.

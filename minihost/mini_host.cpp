@@ -143,6 +143,7 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     h->lux_ = std::make_shared<SimLuxClient>(std::move(lux));
     h->lux_->Start();
     h->context_->SetLuxClient(h->lux_);
+    h->provider_->Add(host::ILuxClientWrapper::IID, h->lux_);
   }
   for (const std::string& code : h->sectors_->AllMemberCodes()) {
     if (!h->securities_->GetSecurity(code)) h->Log("sector member without a security: " + code, kLogSource, 2);

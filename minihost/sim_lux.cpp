@@ -225,7 +225,9 @@ std::optional<std::string> SimLuxClient::ReplyBodyFor(std::uint32_t word, const 
     reply.push_back(static_cast<char>(answered ? host::kKudsStatusOk : host::kKudsStatusFailed));
     return PrefixedBody(reply);
   }
-  return options_.scenario->ReplyBody(word >> 20, word & 0xFFFFF, query);
+  std::optional<std::string> reply = options_.scenario->ReplyBody(word >> 20, word & 0xFFFFF, query);
+  if (!reply && query.empty()) reply = options_.scenario->BinaryReplyBody(word, body.AsStringView());
+  return reply;
 }
 
 SimLuxClient::Answer SimLuxClient::TakeAnswer(std::uint32_t commandWord) {
@@ -238,7 +240,19 @@ SimLuxClient::Answer SimLuxClient::TakeAnswer(std::uint32_t commandWord) {
   return it != answer_for_.end() ? it->second : answer_;
 }
 
-bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds) {
+std::int32_t SimLuxClient::SendMessage2(const host::TLuxReqInfo& info, std::string_view body,
+                                        host::TLuxResponseHandler handler) {
+  host::TBaseLuxRequestMessage message;
+  message.MakeEmptyRequest();
+  message.Header().MessageKind = 3;  // a request of the information services
+  message.SetCommandWord(info.CommandWord);
+  message.MessageBody().Write(body.data(), body.size());
+  if (!Send(message, std::max(1, (info.TimeoutMs + 999) / 1000), std::move(handler))) return -1;
+  return message.GetSerialNumber();
+}
+
+bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds,
+                        host::TLuxResponseHandler handler) {
   host::MemoryStream wire;
   message.Serialize(wire);  // fills the message body behind the header
   const std::string query = QueryOf(message.MessageBody());
@@ -251,6 +265,7 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
   const std::int32_t serial = next_serial_++;
   message.SetSerialNumber(serial);
   sent_.push_back({serial, word, query, timeoutSeconds.has_value()});
+  if (handler) request_handlers_[serial] = std::move(handler);
   const host::Clock::time_point now = options_.clock->Now();
   Answer answer = TakeAnswer(word);
   if (answer == Answer::kReply && !body) answer = Answer::kError;
@@ -442,8 +457,20 @@ void SimLuxClient::Deliver(const Event& event) {
         record);
     return;
   }
+  host::TLuxResponseHandler own;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = request_handlers_.find(event.serial); it != request_handlers_.end()) {
+      own = std::move(it->second);
+      request_handlers_.erase(it);
+    }
+  }
   std::lock_guard lock(handler_mutex_);
-  if (handler_) handler_(this, event.message);
+  if (own) {
+    own(event.message);
+  } else if (handler_) {
+    handler_(this, event.message);
+  }
 }
 
 }  // namespace kdp::minihost

@@ -10,6 +10,8 @@
 // Report commands (host::kReportAppClass, host::kReportCommandID) are answered by the `reports` source:
 // behind the server's 4-byte prefix, the report stream and its status byte, 1 when the command named a
 // report and 0 otherwise.
+// Requests sent through the wrapper face (SendMessage2) are answered the same way, and their replies go to
+// the handler given with each.
 //
 // Subscribed topics receive pushed news: every push interval (0: none) the next item of the scenario's
 // pushes, given a new ID and the server's time, goes to each subscribed topic whose conditions it meets
@@ -45,6 +47,7 @@
 
 #include "kdp/host/date_time.h"
 #include "kdp/host/lux.h"
+#include "kdp/host/lux_wrapper.h"
 #include "kdp/host/main_loop.h"
 #include "kdp/host/memory_stream.h"
 #include "lux_scenario.h"
@@ -90,7 +93,7 @@ class SimLuxSubscriber final : public host::Implements<host::IBaseLuxSubscriber>
   int next_topic_ = 1;
 };
 
-class SimLuxClient final : public host::Implements<host::IBaseLuxClient>,
+class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::ILuxClientWrapper>,
                            public std::enable_shared_from_this<SimLuxClient> {
  public:
   enum class Answer { kReply, kError, kTimeout, kDrop };
@@ -132,6 +135,11 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient>,
   bool SendRequest(host::TBaseLuxRequestMessage& message) override;
   bool SendRequestAsync(host::TBaseLuxRequestMessage& message, int timeoutSeconds) override;
 
+  // host::ILuxClientWrapper: the request goes as SendRequestAsync does (its time-out in whole seconds, at
+  // least one), and its reply or notice goes to `handler` instead of the client's reply handler.
+  std::int32_t SendMessage2(const host::TLuxReqInfo& info, std::string_view body,
+                            host::TLuxResponseHandler handler) override;
+
   // ---- scripting ----
   void SetAnswer(Answer answer);
   void SetAnswerFor(std::uint32_t appClass, std::uint32_t commandID, Answer answer);
@@ -167,7 +175,8 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient>,
     std::shared_ptr<host::TBaseLuxMessage> message;  // kReply, kTimeout
   };
 
-  bool Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds);
+  bool Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds,
+            host::TLuxResponseHandler handler = {});
   Answer TakeAnswer(std::uint32_t commandWord);
   // The reply body of a request: a report command's from the report source, any other from the scenario.
   std::optional<std::string> ReplyBodyFor(std::uint32_t word, const host::MemoryStream& body,
@@ -195,6 +204,7 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient>,
   std::map<std::uint32_t, Answer> answer_for_;
   std::deque<Answer> answer_next_;
   std::vector<SentRequest> sent_;
+  std::map<std::int32_t, host::TLuxResponseHandler> request_handlers_;  // SendMessage2's, by serial number
   std::size_t next_push_ = 0;
   std::uint64_t pushes_made_ = 0;
   host::Clock::time_point next_push_due_;

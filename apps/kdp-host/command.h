@@ -88,12 +88,14 @@ void AddNewsCommand(CLI::App& app, Action& chosen);       // news COLUMN [--code
 void AddLuxCommand(CLI::App& app, Action& chosen);        // lux columns
 void AddCalendarCommand(CLI::App& app, Action& chosen);   // calendar CODE [--from DATE --to DATE]
 void AddTradeDateCommand(CLI::App& app, Action& chosen);  // tradedate CODE [--back N] [--period N]
+void AddSectorsCommand(CLI::App& app, Action& chosen);    // sectors news|affiche|law [--column CODE]
+void AddQVBCommand(CLI::App& app, Action& chosen);        // qvb search WORDS..., qvb series CODE
 
 // Every command that runs on the host as the settings describe it, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 15> kCommands{
-    AddServicesCommand, AddSecurityCommand, AddBoardCommand,  AddRankCommand,     AddExportCommand,
-    AddRefCommand,      AddResolveCommand,  AddFormatCommand, AddClockCommand,    AddAlertCommand,
-    AddFuncIDCommand,   AddNewsCommand,     AddLuxCommand,    AddCalendarCommand, AddTradeDateCommand,
+inline constexpr std::array<AddCommand, 17> kCommands{
+    AddServicesCommand, AddSecurityCommand, AddBoardCommand,     AddRankCommand,    AddExportCommand, AddRefCommand,
+    AddResolveCommand,  AddFormatCommand,   AddClockCommand,     AddAlertCommand,   AddFuncIDCommand, AddNewsCommand,
+    AddLuxCommand,      AddCalendarCommand, AddTradeDateCommand, AddSectorsCommand, AddQVBCommand,
 };
 // The commands that choose the quote engine; listed after the others.
 void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // record FILE --seconds N CODE...

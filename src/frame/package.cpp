@@ -16,6 +16,7 @@
 #include "kdp/speed/speed_session.h"
 #include "lux/lux_data_manager.h"
 #include "lux/lux_dealer_id.h"
+#include "lux/sector_tree_mgr.h"
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
 #include "rtd/rtd_quote_feed.h"
@@ -39,6 +40,7 @@ void StopRegistrationUnit() {
   FreeRTDQuoteFeed();
   FreeHQSpeedImpl();
   TKrUserDealerIDProvider::FreeInstance();
+  TKrSectorTreeMgr::FreeInstance();
   TKrLuxDataManager::FreeInstance();
   TKrCloudCommandAnalysis::FreeInstance();
   FreeHQCache();

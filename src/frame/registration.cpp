@@ -17,8 +17,10 @@
 #include "kdp/speed/speed_session.h"
 #include "lux/lux_data_manager.h"
 #include "lux/lux_dealer_id.h"
+#include "lux/sector_tree_mgr.h"
 #include "messaging/messaging_services.h"
 #include "refdata/function_id_dic.h"
+#include "refdata/hq_sector_cache.h"
 #include "refdata/permission.h"
 #include "refdata/stock_type_manager.h"
 #include "rtd/rtd_quote_feed.h"
@@ -54,6 +56,12 @@ host::InterfacePtr MakeLuxDataManager(RegistrationScratch&) {
   return std::static_pointer_cast<IKrLuxDataManager>(TKrLuxDataManager::GetInstance());
 }
 
+// The sector tree manager stays held by its module singleton as well; it finds the Lux data manager
+// published before it.
+host::InterfacePtr MakeSectorTreeManager(RegistrationScratch&) {
+  return std::static_pointer_cast<ISectorTreeMgr>(TKrSectorTreeMgr::GetInstance());
+}
+
 // The format manager finds the security manager published before it.
 host::InterfacePtr MakeFormatManager(RegistrationScratch&) {
   return std::static_pointer_cast<IKrHQFormatManager>(TKrHQFormatManager::CreateInstance());
@@ -87,9 +95,6 @@ constexpr std::array<std::string_view, 17> kNamesWithdrawnFirst{
 constexpr std::array<std::string_view, 4> kNamesWithdrawnLast{"IKrLuxIndexNameTable", "IKrWorldClock",
                                                               "IKrHQSecurityManager", "IFutureRelateIndex"};
 
-// The GUID of a service published by a subsystem that withdraws it in the sequence's later steps.
-constexpr host::Guid kSectorCacheGuid = "6E5F9134-6827-4411-AF71-B2716C62FC05";
-
 }  // namespace
 
 const std::vector<PublishedService>& StartupServices() {
@@ -100,10 +105,13 @@ const std::vector<PublishedService>& StartupServices() {
        MakeFace<TKrHQSkinMgr, IKrHQSkinMgr>},
       {"TKrHQLanguageFormMgr", PublishChannel::kGuidRegistry, "IKrHQLanguageFormMgr", IKrHQLanguageFormMgr::IID,
        MakeFace<TKrHQLanguageFormMgr, IKrHQLanguageFormMgr>},
+      {"TKrHQSectorCache", PublishChannel::kGuidRegistry, "IKrHQSectorCache", IKrHQSectorCache::IID,
+       MakeFace<TKrHQSectorCache, IKrHQSectorCache>},
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrHQSecurityManager", IKrHQSecurityManager::IID,
        MakeStockTypeManager},
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID, WorldClockFace},
       {"TKrLuxDataManager", PublishChannel::kNameRegistry, "IKrLuxDataMgr", IKrLuxDataManager::IID, MakeLuxDataManager},
+      {"TKrSectorTreeMgr", PublishChannel::kNameRegistry, "ISectorTreeMgr", ISectorTreeMgr::IID, MakeSectorTreeManager},
       {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,
        MakeFormatManager},
       {"TKrTradeDateMgr", PublishChannel::kNameRegistry, "ITradeDateMgr", ITradeDateMgr::IID,
@@ -142,6 +150,7 @@ void UnRegisterHQPubIntf() {
   TKrUserDealerIDProvider::FreeInstance();
   // Names next, in the fixed order the widgets' owners expect.
   for (std::string_view name : kNamesWithdrawnFirst) G_Remove(std::string(name));
+  TKrSectorTreeMgr::FreeInstance();
   G_Remove("IKrLuxDataMgr");
   TKrLuxDataManager::FreeInstance();
   for (std::string_view name : kNamesWithdrawnLast) G_Remove(std::string(name));
@@ -155,7 +164,7 @@ void UnRegisterHQPubIntf() {
   FreeHQSpeedImpl();
   FreeHQCache();
 
-  Withdraw(kSectorCacheGuid);
+  Withdraw(IKrHQSectorCache::IID);
   Withdraw(IKrFileWatcherMgr::IID);
 
   // The timer manager is freed after the other module singletons: they may unregister timers as they go.

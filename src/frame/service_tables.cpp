@@ -5,6 +5,7 @@
 
 #include "cloud/cloud_data_mgr.h"
 #include "kdp/ui/ui_resources.h"
+#include "lux/sector_tree_mgr.h"
 #include "refdata/currency_manager.h"
 #include "refdata/fund_management_company.h"
 #include "refdata/index_sectors.h"
@@ -44,6 +45,7 @@ std::vector<TKrDataInterfaceRecord> OnDemandServices() {
       {"IRelateIndustry", IRelateIndustry::IID, Make<TKrRelateIndustry>},
       {"IKrStockTypeVariable", IKrStockTypeVariable::IID, Make<TStockTypeVariable>},
       {"IFundManagementCompany", IFundManagementCompany::IID, Make<THQFundManagementCompanyImpl>},
+      {"IKrLuxIndexNameTable", IKrLuxIndexNameTable::IID, Make<TKrLuxIndexNameTable>},
       {"IURLMgr", IURLMgr::IID, Make<TURLMgr>},
       {"IRelatedSymbol", IRelatedSymbol::IID, Make<TKrRelatedSymbol>},
       {"IWarrantManager", IWarrantManager::IID, Make<TkrWarrantManager>},

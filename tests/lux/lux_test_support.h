@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kdp/host/lux.h"
@@ -115,6 +116,10 @@ class FakeLuxDataManager final : public host::Implements<IKrLuxDataManager> {
   std::function<void(const RawMessage&, const std::shared_ptr<IKrLuxDataNotifyObserver>&)> onRawSend;
   std::vector<RawMessage> sent;
   std::vector<std::shared_ptr<IKrLuxDataNotifyObserver>> observers;
+  // Requests sent with SendMsg, with the observer of the request object that sent each.
+  std::vector<std::pair<ReqInfoPtr, std::shared_ptr<IKrLuxDataNotifyObserver>>> sentRequests;
+  // Answers GetLuxDataReqInfo; unassigned, every column is unknown.
+  std::function<ReqInfoPtr(const std::string&, TLuxDataReqType)> reqInfoFor;
 
   std::shared_ptr<IKrLuxNewsReq> GetLuxNewsRequest(std::shared_ptr<IKrLuxDataNotifyObserver> observer) override {
     if (!observer) return nullptr;
@@ -126,7 +131,9 @@ class FakeLuxDataManager final : public host::Implements<IKrLuxDataManager> {
     observers.push_back(observer);
     return std::make_shared<Request>(*this, observer);
   }
-  ReqInfoPtr GetLuxDataReqInfo(const std::string&, TLuxDataReqType) override { return nullptr; }
+  ReqInfoPtr GetLuxDataReqInfo(const std::string& name, TLuxDataReqType type) override {
+    return reqInfoFor ? reqInfoFor(name, type) : nullptr;
+  }
   void AppendLuxInfoConfigure(const std::string&, const std::string&) override {}
 
  private:
@@ -141,7 +148,11 @@ class FakeLuxDataManager final : public host::Implements<IKrLuxDataManager> {
     std::int32_t GetHisData(const ReqInfoPtr& info) override { return info ? 41 : -1; }
     std::int32_t SearchData(const ReqInfoPtr& info) override { return info ? 42 : -1; }
     bool SetItemBrowsed(const ReqInfoPtr&, const std::string& id) override { return !id.empty(); }
-    std::int32_t SendMsg(const ReqInfoPtr& info) override { return info ? 43 : -1; }
+    std::int32_t SendMsg(const ReqInfoPtr& info) override {
+      if (!info) return -1;
+      owner_.sentRequests.emplace_back(info, observer_);
+      return 43;
+    }
     std::int32_t RawSendMsg(std::uint32_t appClass, std::uint32_t commandID, const std::string& content,
                             std::uint32_t) override {
       owner_.sent.push_back({appClass, commandID, content, 100 + static_cast<std::int32_t>(owner_.sent.size())});

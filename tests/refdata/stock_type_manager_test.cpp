@@ -520,7 +520,7 @@ TEST(StockTypeManagerStartupTest, ABrokenMapFailsTheStartUpBeforePublication) {
   EXPECT_FALSE(h->StartPackage());
   EXPECT_EQ(h->Names().GetIntf("IKrHQSecurityManager"), nullptr);
   EXPECT_EQ(h->Names().GetIntf("IKrWorldClock"), nullptr);
-  EXPECT_EQ(h->Registry().Entries().size(), 3u);  // the rows before it stay published
+  EXPECT_EQ(h->Registry().Entries().size(), 4u);  // the rows before it (style, skin, forms, sector cache) stay
   EXPECT_TRUE(h->Logger().Contains("'oops' is not a valid integer value"));
 }
 

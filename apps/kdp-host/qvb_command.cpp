@@ -1,0 +1,131 @@
+// kdp-host qvb search WORDS... [--page N] [--size N]
+// kdp-host qvb series CODE [--last N]
+// The QVB economic database of the stand-in Lux service: a keyword search over the indicator catalogue,
+// and one indicator's series, through the package's QVB request.
+#include <chrono>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/qvb/qvb_request.h"
+#include "util/float_text.h"
+#include "util/strings.h"
+
+namespace kdp::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kReplyWait = 15s;
+
+struct Options {
+  std::vector<std::string> words;
+  int page = 1;
+  int size = 20;
+  std::string code;
+  int last = 0;
+};
+
+// A day number of the records as yyyy-mm-dd ("-" for none).
+std::string DayText(std::uint16_t day) {
+  if (day == 0) return "-";
+  const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::year{1899} / 12 / 30} +
+                                         std::chrono::days{day}};
+  return fmt::format("{:04}-{:02}-{:02}", static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                     static_cast<unsigned>(date.day()));
+}
+
+std::string_view FrequencyText(TKrQVBFreqType frequency) {
+  static constexpr std::string_view kNames[] = {"undated",   "every day",   "daily",  "weekly", "monthly",
+                                                "quarterly", "half-yearly", "yearly", "annual"};
+  return kNames[frequency];
+}
+
+// Sends with `send` and runs the main loop until `arrived`; the exit status.
+int Await(Session& s, const std::function<std::int32_t()>& send, const bool& arrived) {
+  if (send() <= 0) {
+    fmt::print(s.err, "kdp-host: the QVB request was not sent (no Lux client, or not connected)\n");
+    return 1;
+  }
+  if (!s.host.Loop().RunUntil([&] { return arrived; }, kReplyWait)) {
+    fmt::print(s.err, "kdp-host: no readable QVB reply within {} seconds (see the log)\n", kReplyWait.count());
+    return 1;
+  }
+  return 0;
+}
+
+int Search(Session& s, const Options& o) {
+  TKrHQQVBRequest request;
+  bool arrived = false;
+  request.SetOnQVBSearchDataCallBack([&](const std::vector<TQVBTreeNodeSearchProps>& records, std::int32_t count,
+                                         std::int32_t page, std::int32_t total) {
+    arrived = true;
+    fmt::print(s.out, "page {}: {} of {} indicators\n", page, count, total);
+    for (const TQVBTreeNodeSearchProps& record : records) {
+      const TQVBTreeNodeProps4& p = record.Props;
+      fmt::print(s.out, "  {}  {}  {}, {}, {} to {}  {}\n", Pad(p.Identity.Get(), 8, false),
+                 Pad(p.Description.Get(), 28, false), FrequencyText(p.TimeFrequency), p._Unit.Get(),
+                 DayText(p.BeginDate), DayText(p.EndDate), p.Source.Get());
+    }
+  });
+  std::string words;
+  for (const std::string& word : o.words) words += (words.empty() ? "" : " ") + word;
+  return Await(
+      s, [&] { return request.RequestQVBSearchData(words, o.page, o.size); }, arrived);
+}
+
+int Series(Session& s, const Options& o) {
+  const std::optional<std::int32_t> id = ParseInt32(o.code);
+  if (!id || *id <= 0) {
+    fmt::print(s.err, "kdp-host: {} is not an indicator ID\n", o.code);
+    return 1;
+  }
+  TKrHQQVBRequest request;
+  bool arrived = false;
+  bool found = false;
+  request.SetOnQVBIndexDataCallBack([&](const std::vector<TKrQVBSeries>& list) {
+    arrived = true;
+    found = !list.empty();
+    for (const TKrQVBSeries& series : list) {
+      std::string unit;
+      for (const auto& [kind, text] : series.Attributes) {
+        if (kind == 1) unit = text;
+      }
+      fmt::print(s.out, "{} ({}): {} observations\n", series.Name, unit, series.Values.size());
+      for (const TKrQVBOneData& value : series.Values) {
+        fmt::print(s.out, "  {}  {}\n", DayText(value.VEndDate), FloatToText(value.Value));
+      }
+    }
+  });
+  TKrQVBDRIndictionItem item;
+  item.IndicationId = static_cast<std::uint32_t>(*id);
+  item.Observations = static_cast<std::uint16_t>(o.last);
+  const int status = Await(
+      s, [&] { return request.RequestQVBData({item}); }, arrived);
+  if (status != 0) return status;
+  if (!found) {
+    fmt::print(s.err, "kdp-host: no series for indicator {} (see the log for the service's answer)\n", o.code);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddQVBCommand(CLI::App& app, Action& chosen) {
+  auto options = std::make_shared<Options>();
+  auto* qvb = app.add_subcommand("qvb", "the QVB economic database: search indicators, show a series");
+  qvb->require_subcommand(1);
+  auto* search = qvb->add_subcommand("search", "indicators whose code, name or description hold every word");
+  search->add_option("WORDS", options->words, "key words")->required();
+  search->add_option("--page", options->page, "the page, from 1")->check(CLI::Range(1, 10000));
+  search->add_option("--size", options->size, "indicators a page")->check(CLI::Range(1, 100));
+  search->callback([&chosen, options] { chosen = [options](Session& s) { return Search(s, *options); }; });
+  auto* series = qvb->add_subcommand("series", "one indicator's observations");
+  series->add_option("CODE", options->code, "the indicator ID, e.g. 1000545")->required();
+  series->add_option("--last", options->last, "only the latest N observations (0: all)")->check(CLI::Range(0, 65535));
+  series->callback([&chosen, options] { chosen = [options](Session& s) { return Series(s, *options); }; });
+}
+
+}  // namespace kdp::app

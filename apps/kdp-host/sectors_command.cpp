@@ -1,0 +1,81 @@
+// kdp-host sectors news|affiche|law [--column CODE [--kind DITGet|DITSearch|DITSub]]
+// A column tree of the stand-in Lux service as the sector tree manager keeps it, one node a line indented
+// by level; with --column, the request description a news widget would use for that column of the tree.
+#include <algorithm>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "kdp/lux/sector_tree.h"
+#include "kdp/package.h"
+
+namespace kdp::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kTreeWait = 15s;
+
+struct Options {
+  std::string tree;
+  std::string column;
+  std::string kind = "DITGet";
+};
+
+int RunSectors(Session& s, const Options& o) {
+  auto trees = QueryPackageInterface<ISectorTreeMgr>("ISectorTreeMgr");
+  if (!trees) {
+    fmt::print(s.err, "kdp-host: the package published no ISectorTreeMgr\n");
+    return 3;
+  }
+  TSectorType type = TSectorType::kNews;
+  for (TSectorType candidate : {TSectorType::kNews, TSectorType::kAffiche, TSectorType::kLaw}) {
+    if (SectorTypeKey(candidate) == o.tree) type = candidate;
+  }
+  // The news tree's reply ends the exchange of all three: once it is stored, every reply is in.
+  std::shared_ptr<const TSectorTreeNodes> nodes = trees->GetSectorTree(type);
+  if (!nodes &&
+      !s.host.Loop().RunUntil([&] { return trees->GetSectorTree(TSectorType::kNews) != nullptr; }, kTreeWait)) {
+    fmt::print(s.err, "kdp-host: no news tree from the Lux service within {} seconds\n", kTreeWait.count());
+    return 1;
+  }
+  if (!nodes) nodes = trees->GetSectorTree(type);
+  if (!nodes) {
+    fmt::print(s.err, "kdp-host: the sector tree manager keeps no {} tree (only the news tree's reply is stored)\n",
+               o.tree);
+    return 1;
+  }
+  fmt::print(s.out, "{} tree: {} nodes\n", o.tree, nodes->size());
+  for (const TNewsSectorItem& node : *nodes) {
+    fmt::print(s.out, "{}{}  {}{}\n", std::string(static_cast<std::size_t>(std::clamp(node.Level, 0, 16)) * 2 + 2, ' '),
+               node.Code, node.CodeName, node.IsLeaf != 0 ? "" : "/");
+  }
+  if (o.column.empty()) return 0;
+  ReqInfoPtr info = trees->GetSectorTreeReqInfo(o.column, o.kind);
+  if (!info) {
+    fmt::print(s.err, "kdp-host: no {} request for column {} (see the log)\n", o.kind, o.column);
+    return 1;
+  }
+  fmt::print(s.out, "{} request of column {}:\n", o.kind, o.column);
+  for (int i = 0; i < info->GetIndexQuotaCount(); ++i) {
+    fmt::print(s.out, "  {} = {}\n", info->GetIndexByOrder(i), info->GetIndexValueByOrder(i));
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddSectorsCommand(CLI::App& app, Action& chosen) {
+  auto options = std::make_shared<Options>();
+  auto* sectors = app.add_subcommand("sectors", "a column tree of the Lux service: news, affiche or law");
+  sectors->add_option("TREE", options->tree, "news, affiche or law")
+      ->required()
+      ->check(CLI::IsMember({"news", "affiche", "law"}));
+  sectors->add_option("--column", options->column, "a column code of the tree: print its request description");
+  sectors->add_option("--kind", options->kind, "the request kind for --column")
+      ->check(CLI::IsMember({"DITGet", "DITSearch", "DITSub"}));
+  sectors->callback([&chosen, options] { chosen = [options](Session& s) { return RunSectors(s, *options); }; });
+}
+
+}  // namespace kdp::app

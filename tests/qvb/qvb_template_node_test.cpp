@@ -1,0 +1,140 @@
+// The indicator template tree: children and their places, checks down the subtree, the stream form and
+// its refusals, and exported files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "kdp/qvb/qvb_template_node.h"
+#include "test_host.h"
+
+namespace kdp {
+namespace {
+
+std::unique_ptr<TKrQVBTemplateTreeNodeData> Node(const std::string& key, TNodeType type) {
+  auto node = std::make_unique<TKrQVBTemplateTreeNodeData>();
+  node->SetKey(key);
+  node->SetNodeType(type);
+  return node;
+}
+
+TEST(QVBTemplateNode, ChildrenKnowTheirPlaceAndChecksReachTheWholeSubtree) {
+  TKrQVBTemplateTreeNodeData root;
+  TKrQVBTemplateTreeNodeData* work = root.AddChild(Node("gdp", ntWorkFile));
+  TKrQVBTemplateTreeNodeData* folder = root.InsertChild(0, Node("macro", ntDirectory));
+  TKrQVBTemplateTreeNodeData* series = root.InsertChild(99, Node("gdp", ntSeriesFile));  // clamped: appended
+  TKrQVBTemplateTreeNodeData* leaf = folder->AddChild(Node("cpi", ntQVBFile));
+  EXPECT_EQ(root.GetChildrenCount(), 3);
+  EXPECT_EQ(folder->getIndex(), 0);
+  EXPECT_EQ(work->getIndex(), 1);
+  EXPECT_EQ(series->getIndex(), 2);
+  EXPECT_EQ(root.getIndex(), -1);
+  EXPECT_EQ(leaf->GetParent(), folder);
+  EXPECT_EQ(root.FindChildByKey("gdp"), work);
+  EXPECT_EQ(root.FindChildByKeyType("gdp", ntSeriesFile), series);
+  EXPECT_EQ(root.FindChildByKeyType("gdp", ntGraphFile), nullptr);
+  EXPECT_EQ(root.FindChildByIndex(3), nullptr);
+
+  folder->SetCheck(true);
+  EXPECT_TRUE(leaf->GetChecked());
+  EXPECT_FALSE(root.GetChecked());
+  root.SetCheck(false);
+  EXPECT_FALSE(leaf->GetChecked());
+
+  EXPECT_FALSE(folder->RemoveChild(work));  // not its child
+  EXPECT_TRUE(root.RemoveChild(work));
+  EXPECT_EQ(series->getIndex(), 1);
+  root.ClearChildrenList();
+  EXPECT_EQ(root.GetChildrenCount(), 0);
+}
+
+TEST(QVBTemplateNode, TheStreamFormKeepsTheSubtreeAndRefusesWhatIsNotANode) {
+  testing::TestHost h;
+  TKrQVBTemplateTreeNodeData root;
+  root.SetNodeID("N1");
+  root.SetDesc("宏观模板");
+  root.SetVersion(3);
+  root.SetNameID(77);
+  root.SetExtType(2);
+  root.SetExtInfo("ext");
+  root.SetNodePath("/宏观");
+  root.SetNodeValue("value");
+  TKrQVBTemplateTreeNodeData* folder = root.AddChild(Node("macro", ntDirectory));
+  TKrQVBTemplateTreeNodeData* file = folder->AddChild(Node("gdp", ntQVBFile));
+  file->SetData(std::string("\x00\x01\x02", 3));
+  file->SetCheck(true);
+  host::MemoryStream stream;
+  root.WriteStream(stream);
+
+  stream.SetPosition(0);
+  TKrQVBTemplateTreeNodeData copy;
+  ASSERT_TRUE(copy.ReadStream(stream));
+  EXPECT_EQ(stream.Remaining(), 0u);
+  EXPECT_EQ(copy.GetDesc(), "宏观模板");
+  EXPECT_EQ(copy.GetVersion(), 3u);
+  EXPECT_EQ(copy.GetNameID(), 77u);
+  EXPECT_EQ(copy.GetExtType(), 2u);
+  EXPECT_EQ(copy.GetExtInfo(), "ext");
+  EXPECT_EQ(copy.GetNodePath(), "/宏观");
+  EXPECT_EQ(copy.GetNodeValue().AsStringView(), "value");
+  ASSERT_EQ(copy.GetChildrenCount(), 1);
+  const TKrQVBTemplateTreeNodeData* copiedFile = copy.FindChildByIndex(0)->FindChildByKey("gdp");
+  ASSERT_NE(copiedFile, nullptr);
+  EXPECT_EQ(copiedFile->GetNodeType(), ntQVBFile);
+  EXPECT_EQ(copiedFile->GetData().AsStringView(), std::string_view("\x00\x01\x02", 3));
+  EXPECT_TRUE(copiedFile->GetChecked());
+  EXPECT_EQ(copiedFile->GetParent()->GetParent(), &copy);
+
+  // Cut anywhere, the bytes are not a node: nothing is kept.
+  const std::string whole(stream.AsStringView());
+  for (std::size_t size : {std::size_t{0}, std::size_t{5}, whole.size() / 2, whole.size() - 1}) {
+    SCOPED_TRACE(size);
+    host::MemoryStream cut(std::string_view(whole).substr(0, size));
+    TKrQVBTemplateTreeNodeData node;
+    node.SetKey("before");
+    node.AddChild(Node("x", ntWorkFile));
+    EXPECT_FALSE(node.ReadStream(cut));
+    EXPECT_EQ(node.GetKey(), "");
+    EXPECT_EQ(node.GetChildrenCount(), 0);
+  }
+  EXPECT_TRUE(h->Logger().Contains("TKrQVBTemplateTreeNodeData.ReadStream: not a node"));
+
+  // A chain deeper than the limit is refused.
+  TKrQVBTemplateTreeNodeData deep;
+  TKrQVBTemplateTreeNodeData* tip = &deep;
+  for (int level = 0; level < TKrQVBTemplateTreeNodeData::kMaxDepth; ++level)
+    tip = tip->AddChild(Node("d", ntDirectory));
+  host::MemoryStream deepStream;
+  deep.WriteStream(deepStream);
+  deepStream.SetPosition(0);
+  TKrQVBTemplateTreeNodeData tooDeep;
+  EXPECT_FALSE(tooDeep.ReadStream(deepStream));
+}
+
+TEST(QVBTemplateNode, ExportedFilesTakeTheirTypesExtensionAndANewNameBesideAnOldOne) {
+  testing::TestHost h;
+  const std::string folder = testing::MakeTempDir() + "/";
+  TKrQVBTemplateTreeNodeData graph;
+  graph.SetDesc("图表");
+  graph.SetNodeType(ntGraphFile);
+  graph.SetData("graph bytes");
+  EXPECT_EQ(graph.ExportToLocal(folder), folder + "Temp/图表.kgt");
+  EXPECT_EQ(graph.ExportToLocal(folder), folder + "Temp/图表(2).kgt");
+  std::ifstream in(folder + "Temp/图表(2).kgt", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "graph bytes");
+
+  TKrQVBTemplateTreeNodeData series;
+  series.SetNodeID("S9");
+  series.SetNodeType(ntSeriesFile);
+  EXPECT_EQ(series.ExportToLocal(folder), folder + "Temp/S9.kst");
+  TKrQVBTemplateTreeNodeData directory;
+  directory.SetDesc("目录");
+  EXPECT_EQ(directory.ExportToLocal(folder), "");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace kdp
