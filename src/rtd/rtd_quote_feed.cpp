@@ -280,7 +280,7 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
       TSubscriber& subscriber = *asker.subscriber;
       if (const TKrQuoteShape* shape = subscriber.Take(*row.shape, asker.fieldSet, held[subscriber.slot])) {
         auto& mine = entries[subscriber.slot];
-        if (mine.empty()) mine.reserve(push->Rows().size());
+        if (mine.empty()) mine.reserve(std::min(push->Rows().size(), subscriber.asked.size()));
         mine.push_back({&row, shape, asker.ordinal});
       }
     }
