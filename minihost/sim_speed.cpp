@@ -7,6 +7,7 @@
 
 #include "kdp/host/data_table.h"
 #include "kdp/host/log.h"
+#include "kdp/host/param_serial_set.h"
 #include "sim_commands.h"
 #include "text_files.h"
 
@@ -17,38 +18,6 @@ constexpr std::string_view kLogSource = "SimSpeed";
 constexpr int kDisconnectCode = 10054;  // the code a dropped connection reports
 constexpr int kLedConnected = 1;
 constexpr int kLedDisconnected = -1;
-
-// A parameter set remembers the command it was handed out for.
-class SimParamSet final : public host::Implements<host::IParamSerialSet> {
- public:
-  explicit SimParamSet(int command) : command_(command) {}
-  int Command() const { return command_; }
-
-  std::string GetValue(const std::string& key) override {
-    std::lock_guard lock(mutex_);
-    auto it = values_.find(key);
-    return it == values_.end() ? std::string() : it->second;
-  }
-  void SetValue(const std::string& key, const std::string& value) override {
-    std::lock_guard lock(mutex_);
-    values_[key] = value;
-  }
-  void Reset() override {
-    std::lock_guard lock(mutex_);
-    values_.clear();
-  }
-  std::shared_ptr<SimParamSet> Copy() {
-    std::lock_guard lock(mutex_);
-    auto copy = std::make_shared<SimParamSet>(command_);
-    copy->values_ = values_;
-    return copy;
-  }
-
- private:
-  const int command_;
-  std::mutex mutex_;
-  std::map<std::string, std::string> values_;
-};
 
 }  // namespace
 
@@ -440,14 +409,14 @@ int SimDataRequest::UnSubscribe() {
 
 int SimDataRequest::GetParamSerialSet(int commandID, std::shared_ptr<host::IParamSerialSet>& paramSet) {
   if (!IsHistoryCommand(commandID)) return 0;
-  paramSet = std::make_shared<SimParamSet>(commandID);
+  paramSet = std::make_shared<host::TParamSerialSet>(commandID);
   return 1;
 }
 
 int SimDataRequest::Request(const std::shared_ptr<host::IParamSerialSet>& paramSet,
                             const std::shared_ptr<host::ISpeedDataRequestGroup>& group) {
   auto engine = engine_.lock();
-  auto params = std::dynamic_pointer_cast<SimParamSet>(paramSet);
+  auto params = std::dynamic_pointer_cast<host::TParamSerialSet>(paramSet);
   if (!engine || !params) return 0;
   const int command = params->Command();
   int pid;

@@ -8,6 +8,7 @@
 
 #include "kdp/host/data_table.h"
 #include "kdp/host/log.h"
+#include "kdp/host/param_serial_set.h"
 
 namespace kdp::replay {
 namespace {
@@ -74,36 +75,6 @@ std::vector<std::string> SplitList(const std::string& text) {
   }
   return items;
 }
-
-// A parameter set remembers its command and its values, which the replay compares with the recording's.
-class ReplayParamSet final : public host::Implements<host::IParamSerialSet> {
- public:
-  explicit ReplayParamSet(int command) : command_(command) {}
-  int Command() const { return command_; }
-
-  std::string GetValue(const std::string& key) override {
-    std::lock_guard lock(mutex_);
-    auto it = values_.find(key);
-    return it == values_.end() ? std::string() : it->second;
-  }
-  void SetValue(const std::string& key, const std::string& value) override {
-    std::lock_guard lock(mutex_);
-    values_[key] = value;
-  }
-  void Reset() override {
-    std::lock_guard lock(mutex_);
-    values_.clear();
-  }
-  std::map<std::string, std::string> Values() {
-    std::lock_guard lock(mutex_);
-    return values_;
-  }
-
- private:
-  const int command_;
-  std::mutex mutex_;  // guards values_
-  std::map<std::string, std::string> values_;
-};
 
 template <class Call>
 void CallOutside(const char* what, Call&& call) {
@@ -773,14 +744,14 @@ int ReplayDataRequest::UnSubscribe() {
 
 int ReplayDataRequest::GetParamSerialSet(int commandID, std::shared_ptr<host::IParamSerialSet>& paramSet) {
   if (commandID <= 0) return 0;
-  paramSet = std::make_shared<ReplayParamSet>(commandID);
+  paramSet = std::make_shared<host::TParamSerialSet>(commandID);
   return 1;
 }
 
 int ReplayDataRequest::Request(const std::shared_ptr<host::IParamSerialSet>& paramSet,
                                const std::shared_ptr<host::ISpeedDataRequestGroup>& group) {
   auto engine = engine_.lock();
-  auto params = std::dynamic_pointer_cast<ReplayParamSet>(paramSet);
+  auto params = std::dynamic_pointer_cast<host::TParamSerialSet>(paramSet);
   if (!engine || !params) return 0;
   ReplaySpeed::Pending pending{weak_from_this(), {params->Command(), params->Values()}, engine->NextPid()};
   const int pid = pending.pid;

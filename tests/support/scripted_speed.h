@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kdp/host/data_table.h"
+#include "kdp/host/param_serial_set.h"
 #include "kdp/host/speed.h"
 
 namespace kdp::testing {
@@ -95,16 +96,6 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
   static constexpr int kPid = 77;
 
  private:
-  class Params final : public host::Implements<host::IParamSerialSet> {
-   public:
-    std::string GetValue(const std::string& key) override { return values_[key]; }
-    void SetValue(const std::string& key, const std::string& value) override { values_[key] = value; }
-    void Reset() override { values_.clear(); }
-
-   private:
-    std::map<std::string, std::string> values_;
-  };
-
   class ScriptedRequest final : public host::Implements<host::ISpeedDataRequest> {
    public:
     ScriptedRequest(std::set<int> commands, std::shared_ptr<std::vector<host::TKrSpeedSymbolDataList>> subscriptions)
@@ -116,7 +107,7 @@ class ScriptedSpeed final : public host::Implements<host::ISpeed> {
     int UnSubscribe() override { return 0; }
     int GetParamSerialSet(int command, std::shared_ptr<host::IParamSerialSet>& set) override {
       if (!commands_.contains(command)) return 0;
-      set = std::make_shared<Params>();
+      set = std::make_shared<host::TParamSerialSet>(command);
       return 1;
     }
     int Request(const std::shared_ptr<host::IParamSerialSet>&,
