@@ -130,6 +130,41 @@ TEST_F(QuoteFeedTest, OnePushIsReadOnceAndEachSubscriberTakesItsCodesAndFields) 
   feed->Detach(ticketB);
 }
 
+// Subscribers come and go (their places are reused once half are gone): the joint subscription keeps
+// exactly the codes and fields still asked for, and each push still reaches the right subscriber.
+TEST_F(QuoteFeedTest, SubscribersLeavingKeepTheJointSubscriptionAndDeliveriesRight) {
+  auto feed = G_GetRTDQuoteFeed();
+  std::map<int, Delivered> got;  // by subscriber number
+  std::vector<int> tickets;
+  const std::vector<std::pair<std::string, std::vector<std::uint32_t>>> asks{
+      {"600000.SH", {3}}, {"000001.SZ", {3, 8}}, {"600000.SH", {8}}, {"00700.HK", {3}}, {"000001.SZ", {3}}};
+  for (int i = 0; i < static_cast<int>(asks.size()); ++i) {
+    tickets.push_back(feed->Attach([&got, i](const TKrRTDQuoteRows& rows) { got[i] = Contents(rows); }));
+    feed->Subscribe(tickets.back(), Symbols({asks[static_cast<std::size_t>(i)]}));
+  }
+  // Subscribers 0, 1 and 3 leave: 600000.SH keeps field 8 only, 000001.SZ field 3 only, 00700.HK goes.
+  for (int i : {0, 1, 3}) feed->Detach(tickets[static_cast<std::size_t>(i)]);
+  h->Loop().RunUntilIdle();
+  ASSERT_FALSE(engine->Subscriptions().empty());
+  std::map<std::string, std::vector<std::uint32_t>> joint;
+  for (const auto& symbol : engine->Subscriptions().back()) joint[symbol.KoraCode] = symbol.ItemIDs;
+  EXPECT_EQ(joint, (std::map<std::string, std::vector<std::uint32_t>>{{"600000.SH", {8}}, {"000001.SZ", {3}}}));
+
+  engine->observers.at(0)->SaveQuoteData(QuotePush({{"600000.SH", {{3, 10.5}, {8, 1200}}, {}},
+                                                    {"000001.SZ", {{3, 9.5}, {8, 100}}, {}},
+                                                    {"00700.HK", {{3, 400}}, {}}}));
+  EXPECT_EQ(got, (std::map<int, Delivered>{{2, {{"600000.SH", {{8, "1200.000000"}}}}},
+                                           {4, {{"000001.SZ", {{3, "9.500000"}}}}}}));
+  // A newcomer after the places were reused is served too.
+  const int late = feed->Attach([&got](const TKrRTDQuoteRows& rows) { got[9] = Contents(rows); });
+  feed->Subscribe(late, Symbols({{"00700.HK", {3}}}));
+  h->Loop().RunUntilIdle();
+  got.clear();
+  engine->observers.at(0)->SaveQuoteData(QuotePush({{"00700.HK", {{3, 401}}, {}}}));
+  EXPECT_EQ(got, (std::map<int, Delivered>{{9, {{"00700.HK", {{3, "401.000000"}}}}}}));
+  for (int ticket : {tickets[2], tickets[4], late}) feed->Detach(ticket);
+}
+
 // A delivery may end a later subscriber (its widget closes) and even the package's hold on the feed.
 TEST_F(QuoteFeedTest, ASubscriberDetachedDuringADeliveryHearsNothingMore) {
   auto feed = G_GetRTDQuoteFeed();
