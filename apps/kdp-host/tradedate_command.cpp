@@ -45,11 +45,11 @@ int TradeDate(Session& s, const std::string& code, int back, int period) {
 
   fmt::print(s.out, "{:<22}{}\n", "security", code);
   fmt::print(s.out, "{:<22}{}\n", "trade date", item->GetLatestDate());
-  fmt::print(s.out, "{:<22}{}\n", fmt::format("{} trading days back", back),
+  fmt::print(s.out, "{:<22}{}\n", fmt::format("{} trading day{} back", back, back == 1 ? "" : "s"),
              nthBack < 0 ? std::string("(outside the calendar)") : std::to_string(nthBack));
   std::string days;
   for (int day : item->GetLatestDatePeriod(period)) days += (days.empty() ? "" : " ") + std::to_string(day);
-  fmt::print(s.out, "{:<22}{}\n", fmt::format("last {} trading days", period), days);
+  fmt::print(s.out, "{:<22}{}\n", fmt::format("last {} trading day{}", period, period == 1 ? "" : "s"), days);
   fmt::print(s.out, "{:<22}UTC{:+g}\n", "time zone", manager->GetTradeZoneByKoraCode(code));
   fmt::print(s.out, "{:<22}{}\n", "sessions", Sessions(manager->GetMarketTime(code)));
   return 0;
