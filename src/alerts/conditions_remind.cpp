@@ -185,6 +185,7 @@ void TKrConditionsRemindBase::StartMonitor() {
   FMarketTimeSep = FSecurityInfo ? FSecurityInfo->GetMarketTimeSep() : std::vector<int>();
   FWatchedCode = FSecurityInfo && !FSecurityInfo->GetKoraCode().empty() ? FSecurityInfo->GetKoraCode() : FKoraCode;
   FBadTimeLogged = false;
+  FSessionMinute = -1;
   FMainItem.reset();
   if (!FRTDModel) {
     FRTDModel = std::make_unique<TKrRTDModel>();
@@ -262,8 +263,8 @@ bool TKrConditionsRemindBase::IsMatchUpdateIndex(const std::shared_ptr<host::IKr
   const bool present = !item->IsNullByID(kTradeDateField) && !item->IsNullByID(kTradeTimeField);
   const double date = present ? item->GetDoubleDataByID2(kTradeDateField) : 0.0;
   const double time = present ? item->GetDoubleDataByID2(kTradeTimeField) : 0.0;
-  const auto tradeTime = TradeDateTime(date, time);
-  if (!tradeTime) {
+  const int minute = TradeMinute(date, time);
+  if (minute < 0) {
     if (!FBadTimeLogged) {
       host::AddHQLog(fmt::format("TradeTime: {:f} is error", date + time / 1e6), kLogSource,
                      host::LogSeverity::kWarning);
@@ -272,13 +273,29 @@ bool TKrConditionsRemindBase::IsMatchUpdateIndex(const std::shared_ptr<host::IKr
     return false;
   }
   FBadTimeLogged = false;
-  if (FMarketTimeSep.empty() || IsInMarketTimeSep(FMarketTimeSep, tradeTime->Hhmm())) return true;
+  if (FMarketTimeSep.empty()) return true;
+  if (minute != FSessionMinute) {
+    FSessionMinute = minute;
+    FSessionMinuteInside = IsInMarketTimeSep(FMarketTimeSep, minute);
+  }
+  if (FSessionMinuteInside) return true;
   if (host::IsNeedWriteHQLog()) {
-    host::AddHQLog(
-        fmt::format("IsMatchUpdateIndex {}: trade time {} is outside the sessions", FKoraCode, tradeTime->ToString()),
-        kLogSource, host::LogSeverity::kInfo);
+    host::AddHQLog(fmt::format("IsMatchUpdateIndex {}: trade time {} is outside the sessions", FKoraCode,
+                               TradeDateTime(date, time)->ToString()),
+                   kLogSource, host::LogSeverity::kInfo);
   }
   return false;
+}
+
+int TKrConditionsRemindBase::TradeMinute(double date, double time) {
+  if (!std::isfinite(time) || time < 0 || time > 235959) return -1;
+  const long long hhmmss = std::llround(time);
+  if (hhmmss > 235959 || hhmmss / 100 % 100 > 59 || hhmmss % 100 > 59) return -1;
+  if (date != FCheckedTradeDate) {
+    if (!TradeDateTime(date, 0)) return -1;
+    FCheckedTradeDate = date;
+  }
+  return static_cast<int>(hhmmss / 100);
 }
 
 void TKrConditionsRemindBase::OnDoDataUpdate(const std::string& code) {

@@ -21,11 +21,8 @@ std::uint64_t g_lastOrdinalGeneration = 0;  // generations never repeat, whichev
 struct TKrRTDQuoteFeed::TSubscriber {
   // The fields a subscriber takes from rows of one shape when their code asks for one field list.
   struct TSelection {
-    enum Kind : std::uint8_t { kNone, kAll, kSome };
-    std::uint64_t shape;     // serial of the row shape
     std::uint32_t fieldSet;  // index into fieldSets
-    Kind kind;
-    std::shared_ptr<const TKrQuoteShape> some;  // kSome: the fields taken
+    TTaking taking;
   };
 
   int ticket = 0;
@@ -45,7 +42,6 @@ struct TKrRTDQuoteFeed::TSubscriber {
   std::unordered_map<std::string, TAsked, TKrQuoteCodeHash, TKrQuoteCodeEqual> asked;
   std::vector<std::vector<std::uint32_t>> fieldSets;
   std::vector<TSelection> selections;
-  std::size_t lastTaken = 0;  // the selection the previous row used: rows of a push mostly share one
 
   void SetSymbols(const host::TKrSpeedSymbolDataList& subscribed) {
     symbols = subscribed;
@@ -76,42 +72,29 @@ struct TKrRTDQuoteFeed::TSubscriber {
     }
   }
 
-  // The fields of `shape` this subscriber takes for a code asking for field list `fieldSet`: the shape
-  // itself when it takes them all, nullptr when none. A shape made for fewer fields joins `held`.
-  const TKrQuoteShape* Take(const TKrQuoteShape& shape, std::uint32_t fieldSet,
-                            std::vector<std::shared_ptr<const TKrQuoteShape>>& held) {
-    auto known = lastTaken < selections.size() && selections[lastTaken].shape == shape.serial &&
-                         selections[lastTaken].fieldSet == fieldSet
-                     ? selections.begin() + static_cast<std::ptrdiff_t>(lastTaken)
-                     : std::find_if(selections.begin(), selections.end(), [&](const TSelection& s) {
-                         return s.shape == shape.serial && s.fieldSet == fieldSet;
-                       });
+  // The fields of `shape` this subscriber takes for a code asking for field list `fieldSet`. Codes asking
+  // for the same list share what is taken from the same shape.
+  const TTaking& Take(const TKrQuoteShape& shape, std::uint32_t fieldSet) {
+    auto known = std::find_if(selections.begin(), selections.end(), [&](const TSelection& s) {
+      return s.taking.shape == shape.serial && s.fieldSet == fieldSet;
+    });
     if (known == selections.end()) {
-      if (selections.size() >= kMaxSelections) selections.clear();
-      known = selections.insert(selections.end(), Select(shape, fieldSet));
+      if (selections.size() >= kMaxSelections) selections.clear();  // the askers keep what they took
+      known = selections.insert(selections.end(), {fieldSet, Select(shape, fieldSet)});
     }
-    lastTaken = static_cast<std::size_t>(known - selections.begin());
-    switch (known->kind) {
-      case TSelection::kAll:
-        return &shape;
-      case TSelection::kSome:
-        if (held.empty() || held.back() != known->some) held.push_back(known->some);
-        return known->some.get();
-      default:
-        return nullptr;
-    }
+    return known->taking;
   }
 
  private:
-  TSelection Select(const TKrQuoteShape& shape, std::uint32_t fieldSet) const {
+  TTaking Select(const TKrQuoteShape& shape, std::uint32_t fieldSet) const {
     const std::vector<std::uint32_t>& wanted = fieldSets[fieldSet];
     std::vector<TKrQuoteField> taken;
     for (const TKrQuoteField& field : shape.fields) {
       if (std::binary_search(wanted.begin(), wanted.end(), field.id)) taken.push_back(field);
     }
-    if (taken.empty()) return {shape.serial, fieldSet, TSelection::kNone, nullptr};
-    if (taken.size() == shape.fields.size()) return {shape.serial, fieldSet, TSelection::kAll, nullptr};
-    return {shape.serial, fieldSet, TSelection::kSome, TKrQuoteShape::Make(std::move(taken))};
+    if (taken.empty()) return {shape.serial, TTaking::kNone, nullptr};
+    if (taken.size() == shape.fields.size()) return {shape.serial, TTaking::kAll, nullptr};
+    return {shape.serial, TTaking::kSome, TKrQuoteShape::Make(std::move(taken))};
   }
 };
 
@@ -170,14 +153,21 @@ void TKrRTDQuoteFeed::Detach(int ticket) {
   subscriber->deliver = nullptr;
   FByTicket.erase(ticket);
   FSubscribers[subscriber->slot] = nullptr;  // the feed's hold ends (a delivery under way keeps its own)
+  ++FDetachedSlots;
+  if (FDelivering == 0) CloseDetachedSlots();
+  if (hadCodes) ScheduleSend();
+}
+
+void TKrRTDQuoteFeed::CloseDetachedSlots() {
   // Gaps are closed once they are half the slots, so detaching stays cheap however many subscribers come
   // and go.
-  if (++FDetachedSlots * 2 > FSubscribers.size()) {
-    std::erase(FSubscribers, nullptr);
-    for (std::size_t s = 0; s < FSubscribers.size(); ++s) FSubscribers[s]->slot = static_cast<std::uint32_t>(s);
-    FDetachedSlots = 0;
+  if (FDetachedSlots * 2 <= FSubscribers.size()) return;
+  std::erase(FSubscribers, nullptr);
+  for (std::size_t s = 0; s < FSubscribers.size(); ++s) FSubscribers[s]->slot = static_cast<std::uint32_t>(s);
+  for (TJointCode& joint : FJointCodes) {
+    for (TAsker& asker : joint.askers) asker.slot = asker.subscriber->slot;
   }
-  if (hadCodes) ScheduleSend();
+  FDetachedSlots = 0;
 }
 
 int TKrRTDQuoteFeed::Subscribe(int ticket, const host::TKrSpeedSymbolDataList& symbols) {
@@ -215,7 +205,8 @@ void TKrRTDQuoteFeed::Join(TSubscriber& subscriber) {
         FJoint[it->second].ItemIDs.push_back(id);
       }
     }
-    joint.askers.push_back({&subscriber, asked.ordinal, asked.fieldSet});
+    joint.askers.push_back(
+        {&subscriber, subscriber.slot, asked.ordinal, asked.fieldSet, subscriber.ordinalGeneration, {}});
   }
 }
 
@@ -266,34 +257,66 @@ int TKrRTDQuoteFeed::SendSubscription() {
 void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
   const auto self = shared_from_this();  // a subscriber's model may release the feed's last owner
-  const std::shared_ptr<const TKrQuotePush> push = FLayouts.Prepare(*data);
-  // Every subscriber's rows first, in one pass over the push (a row's code is looked up once); then the
-  // deliveries, which may change subscriptions and detach subscribers.
-  const std::vector<std::shared_ptr<TSubscriber>> subscribers = FSubscribers;
-  std::vector<std::vector<TKrRTDQuoteRows::TEntry>> entries(subscribers.size());
-  std::vector<std::vector<std::shared_ptr<const TKrQuoteShape>>> held(subscribers.size());
-  for (const TKrQuoteRow& row : push->Rows()) {
+  auto batch = std::make_shared<TKrRTDQuoteRows::TBatch>();
+  batch->push = FLayouts.Prepare(*data);
+  // Every subscriber's entries first, in one pass over the push (a row's code is looked up once), counted
+  // per subscriber with the generation of its subscription (a delivery may make another subscriber
+  // subscribe again before its own delivery); then laid out subscriber by subscriber, in attach order, in
+  // one batch all share.
+  struct TTaken {
+    std::uint32_t slot;
+    TKrRTDQuoteRows::TEntry entry;
+  };
+  struct TSlotRows {
+    std::uint32_t first = 0, count = 0;
+    std::uint64_t generation = 0;
+  };
+  std::vector<TTaken> taken;
+  std::vector<TSlotRows> rowsOf(FSubscribers.size());
+  for (const TKrQuoteRow& row : batch->push->Rows()) {
     if (!row.usable) continue;
     auto position = FJointPosition.find(row.Key());
     if (position == FJointPosition.end()) continue;
-    for (const TAsker& asker : FJointCodes[position->second].askers) {
-      TSubscriber& subscriber = *asker.subscriber;
-      if (const TKrQuoteShape* shape = subscriber.Take(*row.shape, asker.fieldSet, held[subscriber.slot])) {
-        auto& mine = entries[subscriber.slot];
-        if (mine.empty()) mine.reserve(std::min(push->Rows().size(), subscriber.asked.size()));
-        mine.push_back({&row, shape, asker.ordinal});
+    for (TAsker& asker : FJointCodes[position->second].askers) {
+      // What a code's subscriber takes from a shape is remembered with the code: a row costs no visit
+      // to the subscriber.
+      if (asker.taking.shape != row.shape->serial) asker.taking = asker.subscriber->Take(*row.shape, asker.fieldSet);
+      const TKrQuoteShape* shape = asker.taking.From(*row.shape);
+      if (shape == nullptr) continue;
+      if (asker.taking.some && (batch->held.empty() || batch->held.back() != asker.taking.some)) {
+        batch->held.push_back(asker.taking.some);
       }
+      taken.push_back({asker.slot, {&row, shape, asker.ordinal}});
+      ++rowsOf[asker.slot].count;
+      rowsOf[asker.slot].generation = asker.generation;
     }
   }
-  std::vector<std::uint64_t> generations;  // of the ordinals in the entries (a delivery may resubscribe)
-  generations.reserve(subscribers.size());
-  for (const auto& subscriber : subscribers) generations.push_back(subscriber ? subscriber->ordinalGeneration : 0);
-  for (std::size_t s = 0; s < subscribers.size(); ++s) {
-    if (entries[s].empty()) continue;
-    TSubscriber& subscriber = *subscribers[s];
-    if (!subscriber.attached || !subscriber.deliver) continue;
-    subscriber.deliver(TKrRTDQuoteRows(push, std::move(entries[s]), std::move(held[s]), generations[s]));
+  if (taken.empty()) return;
+  std::vector<std::uint32_t> served;  // slots, in attach order
+  std::uint32_t next = 0;
+  for (std::uint32_t s = 0; s < rowsOf.size(); ++s) {
+    if (rowsOf[s].count == 0) continue;
+    rowsOf[s].first = next;
+    next += rowsOf[s].count;
+    rowsOf[s].count = 0;  // counted again as the entries are laid out
+    served.push_back(s);
   }
+  batch->entries.resize(taken.size());
+  for (const TTaken& t : taken) batch->entries[rowsOf[t.slot].first + rowsOf[t.slot].count++] = t.entry;
+  const std::shared_ptr<const TKrRTDQuoteRows::TBatch> shared = std::move(batch);
+  // Then the deliveries, which may change subscriptions and detach subscribers: slots stay where they are
+  // until the last delivery is done, and each subscriber is held while its own delivery runs. The
+  // subscribers are scattered in memory and each delivery is short, so the next ones are fetched ahead.
+  ++FDelivering;
+  constexpr std::size_t kAhead = 2;
+  for (std::size_t i = 0; i < served.size(); ++i) {
+    if (i + kAhead < served.size()) __builtin_prefetch(FSubscribers[served[i + kAhead]].get());
+    const std::shared_ptr<TSubscriber> subscriber = FSubscribers[served[i]];
+    if (!subscriber || !subscriber->attached || !subscriber->deliver) continue;
+    const TSlotRows& mine = rowsOf[served[i]];
+    subscriber->deliver(TKrRTDQuoteRows(shared, mine.first, mine.count, mine.generation));
+  }
+  if (--FDelivering == 0) CloseDetachedSlots();
 }
 
 std::shared_ptr<TKrRTDQuoteFeed> G_GetRTDQuoteFeed() {

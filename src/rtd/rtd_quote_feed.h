@@ -65,6 +65,14 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
 
  private:
   struct TSubscriber;
+  // What a subscriber takes from rows of one shape: nothing, every field (the row's own shape), or some.
+  struct TTaking {
+    enum Kind : std::uint8_t { kNone, kAll, kSome };
+    std::uint64_t shape = 0;  // serial of the row shape (0: none yet)
+    Kind kind = kNone;
+    std::shared_ptr<const TKrQuoteShape> some;  // kSome: the fields taken
+    const TKrQuoteShape* From(const TKrQuoteShape& row) const { return kind == kAll ? &row : some.get(); }
+  };
 
   void AttachToEngine();
   TSubscriber* Find(int ticket) const;
@@ -76,20 +84,26 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   // Answers 0, or -1 without an engine.
   int ScheduleSend();
   int SendSubscription();
+  // Closes the gaps detached subscribers left, once they are many and no delivery is under way.
+  void CloseDetachedSlots();
 
   TKrQuoteLayouts FLayouts;
   // In attach order, each knowing its slot; a detached subscriber leaves an empty slot for a while.
   std::vector<std::shared_ptr<TSubscriber>> FSubscribers;
   std::size_t FDetachedSlots = 0;
+  int FDelivering = 0;  // deliveries under way (a delivery may turn the main loop): slots stay put meanwhile
   std::unordered_map<int, TSubscriber*> FByTicket;
   // The joint subscription: every code once, with every field asked for it; each (upper-case) code's
   // position in it; and per position, how many subscribers ask for each field and who asks for the code.
   host::TKrSpeedSymbolDataList FJoint;
   std::unordered_map<std::string, std::uint32_t, TKrQuoteCodeHash, TKrQuoteCodeEqual> FJointPosition;
   struct TAsker {
-    TSubscriber* subscriber;  // attached: a subscriber leaves the joint subscription before it detaches
-    std::uint32_t ordinal;    // the code's place among the subscriber's codes
-    std::uint32_t fieldSet;   // the field list it asked for
+    TSubscriber* subscriber;   // attached: a subscriber leaves the joint subscription before it detaches
+    std::uint32_t slot;        // the subscriber's, kept up to date when slots close up
+    std::uint32_t ordinal;     // the code's place among the subscriber's codes
+    std::uint32_t fieldSet;    // the field list it asked for
+    std::uint64_t generation;  // of the subscription the ordinal belongs to
+    TTaking taking;            // from the last shape a row of the code came in
   };
   struct TJointCode {
     std::string code;                                               // upper case

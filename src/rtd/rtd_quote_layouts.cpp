@@ -105,14 +105,14 @@ std::shared_ptr<const TKrQuoteShape> TKrQuoteShape::Make(std::vector<TKrQuoteFie
   return shape;
 }
 
-TKrRTDQuoteRows::TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push) : push_(std::move(push)) {
-  entries_.reserve(push_->Rows().size());
-  for (const TKrQuoteRow& row : push_->Rows()) entries_.push_back({&row, row.shape});
+TKrRTDQuoteRows::TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push) {
+  auto batch = std::make_shared<TBatch>();
+  batch->entries.reserve(push->Rows().size());
+  for (const TKrQuoteRow& row : push->Rows()) batch->entries.push_back({&row, row.shape});
+  batch->push = std::move(push);
+  count_ = batch->entries.size();
+  batch_ = std::move(batch);
 }
-
-TKrRTDQuoteRows::TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push, std::vector<TEntry> entries,
-                                 std::vector<std::shared_ptr<const TKrQuoteShape>> held, std::uint64_t generation)
-    : push_(std::move(push)), entries_(std::move(entries)), held_(std::move(held)), generation_(generation) {}
 
 // A layout resolved against the dictionary: the fields an item stores (its shape) and, per field, where
 // its value is read and as which dictionary type it is stored.

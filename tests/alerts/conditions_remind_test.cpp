@@ -343,6 +343,9 @@ TEST_F(RemindTest, OnlyMonitoringRemindersWithQuotesInsideTheSessionsFire) {
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 256100);
   EXPECT_TRUE(triggers.empty());
   EXPECT_EQ(h->Logger().CountContaining("TradeTime: 20261204.256100 is error"), 1u);
+  // Nor is a 13th month, right after a real date was seen, at a time inside the sessions.
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261340, 100000);
+  EXPECT_TRUE(triggers.empty());
 
   remind.SetState(TKrTriggerState::tsPause);
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 130000);

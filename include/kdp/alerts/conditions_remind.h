@@ -206,11 +206,17 @@ class TKrConditionsRemindBase {
 
  private:
   void OnModelUpdate();
+  // The minute (hhmm) of a quote's trade date and time when they make a real date-time, else -1.
+  int TradeMinute(double date, double time);
 
   std::string FWatchedCode;         // the code as the security manager reports it
   std::vector<int> FMarketTimeSep;  // the security's sessions, read when monitoring starts
   std::shared_ptr<IRTDItem> FMainItem;
   bool FBadTimeLogged = false;
+  // A quote's date is checked again only when it changes, the sessions once per minute of trade time.
+  double FCheckedTradeDate = -1;
+  int FSessionMinute = -1;
+  bool FSessionMinuteInside = false;
 };
 
 class TKrTimeArriveRemind final : public TKrConditionsRemindBase {

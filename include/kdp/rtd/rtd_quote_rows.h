@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,6 +130,10 @@ class TKrQuotePush {
 // The rows of one delivery that one model stores, each with the fields it takes. Rows from the quote feed
 // also carry their code's place among the subscriber's codes, which stays the same for a code while the
 // subscriber's subscription keeps its generation: a model can find the code's item by that place.
+//
+// The entries of every subscriber of a push live in one shared batch, each subscriber's rows a stretch of
+// it, so a push costs one allocation however many models it reaches; a copy of the rows keeps the batch
+// (and so the push) alive.
 class TKrRTDQuoteRows {
  public:
   struct TEntry {
@@ -136,26 +141,34 @@ class TKrRTDQuoteRows {
     const TKrQuoteShape* shape;
     std::uint32_t ordinal = 0;  // the code's place among the subscriber's codes (with a generation)
   };
+  // A push with entries chosen from it, and the entries' shapes that the push does not hold.
+  struct TBatch {
+    std::shared_ptr<const TKrQuotePush> push;
+    std::vector<TEntry> entries;
+    std::vector<std::shared_ptr<const TKrQuoteShape>> held;
+  };
 
   TKrRTDQuoteRows() = default;
   // Every row of the push, with all its fields.
   explicit TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push);
-  // Chosen rows and fields; `held` keeps the entries' shapes that the push does not hold. `generation`
-  // (not 0) names the subscription the entries' ordinals belong to.
-  TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push, std::vector<TEntry> entries,
-                  std::vector<std::shared_ptr<const TKrQuoteShape>> held, std::uint64_t generation);
+  // Entries [first, first + count) of the batch. `generation` (not 0) names the subscription the entries'
+  // ordinals belong to.
+  TKrRTDQuoteRows(std::shared_ptr<const TBatch> batch, std::size_t first, std::size_t count, std::uint64_t generation)
+      : batch_(std::move(batch)), first_(first), count_(count), generation_(generation) {}
 
-  int GetRowCount() const { return static_cast<int>(entries_.size()); }
-  const std::vector<TEntry>& Entries() const { return entries_; }
+  int GetRowCount() const { return static_cast<int>(count_); }
+  std::span<const TEntry> Entries() const {
+    return batch_ ? std::span<const TEntry>(batch_->entries).subspan(first_, count_) : std::span<const TEntry>();
+  }
   // REQUIRES: the rows came from a push.
-  const TKrQuotePush& Push() const { return *push_; }
+  const TKrQuotePush& Push() const { return *batch_->push; }
   // The subscription the ordinals belong to; 0 when the entries carry none.
   std::uint64_t OrdinalGeneration() const { return generation_; }
 
  private:
-  std::shared_ptr<const TKrQuotePush> push_;
-  std::vector<TEntry> entries_;
-  std::vector<std::shared_ptr<const TKrQuoteShape>> held_;
+  std::shared_ptr<const TBatch> batch_;
+  std::size_t first_ = 0;
+  std::size_t count_ = 0;
   std::uint64_t generation_ = 0;
 };
 
