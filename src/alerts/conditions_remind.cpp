@@ -299,7 +299,8 @@ int TKrConditionsRemindBase::TradeMinute(double date, double time) {
 }
 
 void TKrConditionsRemindBase::OnDoDataUpdate(const std::string& code) {
-  auto item = ItemOf(code);
+  std::shared_ptr<IRTDItem> other;
+  IRTDItem* item = SameTextAscii(code, FKoraCode) ? MainItem() : (other = ItemOf(code)).get();
   const auto tradeTime =
       item ? TradeDateTime(item->GetDoubleDataByID(kTradeDateField), item->GetDoubleDataByID(kTradeTimeField))
            : std::nullopt;

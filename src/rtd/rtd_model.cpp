@@ -95,10 +95,8 @@ void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(
 
 // ---- provider ----
 
-TKrRTDProvider::TKrRTDProvider()
-    : FSpeedSubr(std::make_unique<TKrSpeedRTDSubscriber>()), FCloudSubr(std::make_unique<TKrCloudRTDSubscriber>()) {
-  for (TKrRTDSubscriber* subscriber :
-       {static_cast<TKrRTDSubscriber*>(FSpeedSubr.get()), static_cast<TKrRTDSubscriber*>(FCloudSubr.get())}) {
+TKrRTDProvider::TKrRTDProvider() {
+  for (TKrRTDSubscriber* subscriber : {static_cast<TKrRTDSubscriber*>(&FSpeedSubr), static_cast<TKrRTDSubscriber*>(&FCloudSubr)}) {
     subscriber->SetUpdateCallback([this](const TKrRTDQuoteRows& rows) { OnSubrUpdata(rows); });
     subscriber->SetPressionsCallback([this](const std::map<std::string, std::vector<std::string>>& denied) {
       if (FPressionsCallback) FPressionsCallback(denied);
@@ -108,16 +106,16 @@ TKrRTDProvider::TKrRTDProvider()
 
 std::int32_t TKrRTDProvider::Subscrible(const TKrRealTimeParamStructure& params) {
   if (params.GetCount() == 0) return -1;
-  FSpeedSubr->Subscrible(params);
-  FCloudSubr->Subscrible(params);
+  FSpeedSubr.Subscrible(params);
+  FCloudSubr.Subscrible(params);
   SaveCodes(params);
   FSubInfo = GetSubInfo(params);
   return 0;
 }
 
 std::int32_t TKrRTDProvider::UnSubscrible() {
-  const std::int32_t speed = FSpeedSubr->UnSubscrible();
-  FCloudSubr->UnSubscrible();
+  const std::int32_t speed = FSpeedSubr.UnSubscrible();
+  FCloudSubr.UnSubscrible();
   return speed;
 }
 
@@ -147,19 +145,18 @@ void TKrRTDProvider::OnSubrUpdata(const TKrRTDQuoteRows& rows) {
 
 // ---- model ----
 
-TKrRTDModel::TKrRTDModel() : FRTDProv(std::make_unique<TKrRTDProvider>()) {
+TKrRTDModel::TKrRTDModel() {
   auto cache = std::make_shared<TKrRTDCache>();
   FCache = cache.get();
   FRTDCache = std::move(cache);
   FRTDCache->SetHQSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
-  FRTDProv->SetUpdateCallBack([this](const TKrRTDQuoteRows& rows) { OnUpdata(rows); });
-  FRTDProv->SetPressionsCallback(
+  FRTDProv.SetUpdateCallBack([this](const TKrRTDQuoteRows& rows) { OnUpdata(rows); });
+  FRTDProv.SetPressionsCallback(
       [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
 }
 
 TKrRTDModel::~TKrRTDModel() {
   if (FIKrHisPlayDataProvider && FHisPlayDataRegId != -1) FIKrHisPlayDataProvider->Drop(FHisPlayDataRegId);
-  FRTDProv.reset();  // stops deliveries before the cache goes
 }
 
 std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested) {
@@ -181,10 +178,10 @@ std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested)
     }
     return 0;
   }
-  if (auto old = FRTDProv->GetSubCodes(); old && !FRTDCache->GetRealTimeItemList().empty()) {
+  if (auto old = FRTDProv.GetSubCodes(); old && !FRTDCache->GetRealTimeItemList().empty()) {
     FRTDCache->ClearDiffCodes(*old, params);
   }
-  const std::int32_t result = FRTDProv->Subscrible(params);
+  const std::int32_t result = FRTDProv.Subscrible(params);
   host::AddHQLog("TKrRTDModel Subscrible !", "TKrRTDModel", host::LogSeverity::kInfo);
   return result;
 }
@@ -198,7 +195,7 @@ std::int32_t TKrRTDModel::UnSubscrible() {
     FHisPlayDataRegId = -1;
     return dropped;
   }
-  return FRTDProv->UnSubscrible();
+  return FRTDProv.UnSubscrible();
 }
 
 std::shared_ptr<host::IKrSecurity> TKrRTDModel::GetSecurity(const std::string& code) {
@@ -232,6 +229,9 @@ TKrRTDItem& TKrRTDModel::ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint
   }
   return *at;
 }
+
+// Read by every update notification: through the model's own pointer, which a delivery has just read.
+const std::vector<std::string>& TKrRTDModel::GetUpdateSecurityList() { return FCache->GetUpdateSecurityList(); }
 
 void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;

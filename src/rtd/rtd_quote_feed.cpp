@@ -28,7 +28,6 @@ struct TKrRTDQuoteFeed::TSubscriber {
   int ticket = 0;
   std::uint32_t slot = 0;  // its place in the feed's FSubscribers
   TDeliver deliver;
-  bool attached = true;
   host::TKrSpeedSymbolDataList symbols;
   // Per upper-case code the code as first written, its place among the subscriber's codes and the field
   // list it asks for (an index into fieldSets, each sorted, each once).
@@ -149,10 +148,11 @@ void TKrRTDQuoteFeed::Detach(int ticket) {
   if (!subscriber) return;
   const bool hadCodes = !subscriber->symbols.empty();
   Leave(*subscriber);
-  subscriber->attached = false;
-  subscriber->deliver = nullptr;
   FByTicket.erase(ticket);
-  FSubscribers[subscriber->slot] = nullptr;  // the feed's hold ends (a delivery under way keeps its own)
+  // The feed's hold ends; while deliveries are under way, only once they are done (the subscriber may be
+  // the one being served, its call-back still running).
+  if (FDelivering > 0) FDetachedWhileDelivering.push_back(std::move(FSubscribers[subscriber->slot]));
+  FSubscribers[subscriber->slot] = nullptr;
   ++FDetachedSlots;
   if (FDelivering == 0) CloseDetachedSlots();
   if (hadCodes) ScheduleSend();
@@ -304,19 +304,26 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   batch->entries.resize(taken.size());
   for (const TTaken& t : taken) batch->entries[rowsOf[t.slot].first + rowsOf[t.slot].count++] = t.entry;
   const std::shared_ptr<const TKrRTDQuoteRows::TBatch> shared = std::move(batch);
-  // Then the deliveries, which may change subscriptions and detach subscribers: slots stay where they are
-  // until the last delivery is done, and each subscriber is held while its own delivery runs. The
-  // subscribers are scattered in memory and each delivery is short, so the next ones are fetched ahead.
-  ++FDelivering;
+  // Then the deliveries, which may change subscriptions and detach subscribers: until the last delivery is
+  // done, slots stay where they are and detached subscribers stay alive. The subscribers are scattered in
+  // memory and each delivery is short, so the next ones are fetched ahead.
+  struct TDeliveringScope {
+    TKrRTDQuoteFeed& feed;
+    explicit TDeliveringScope(TKrRTDQuoteFeed& f) : feed(f) { ++feed.FDelivering; }
+    ~TDeliveringScope() {
+      if (--feed.FDelivering > 0) return;
+      feed.FDetachedWhileDelivering.clear();
+      feed.CloseDetachedSlots();
+    }
+  } delivering(*this);
   constexpr std::size_t kAhead = 2;
   for (std::size_t i = 0; i < served.size(); ++i) {
     if (i + kAhead < served.size()) __builtin_prefetch(FSubscribers[served[i + kAhead]].get());
-    const std::shared_ptr<TSubscriber> subscriber = FSubscribers[served[i]];
-    if (!subscriber || !subscriber->attached || !subscriber->deliver) continue;
+    TSubscriber* subscriber = FSubscribers[served[i]].get();
+    if (!subscriber || !subscriber->deliver) continue;  // detached by an earlier delivery
     const TSlotRows& mine = rowsOf[served[i]];
     subscriber->deliver(TKrRTDQuoteRows(shared, mine.first, mine.count, mine.generation));
   }
-  if (--FDelivering == 0) CloseDetachedSlots();
 }
 
 std::shared_ptr<TKrRTDQuoteFeed> G_GetRTDQuoteFeed() {

@@ -92,6 +92,7 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   std::vector<std::shared_ptr<TSubscriber>> FSubscribers;
   std::size_t FDetachedSlots = 0;
   int FDelivering = 0;  // deliveries under way (a delivery may turn the main loop): slots stay put meanwhile
+  std::vector<std::shared_ptr<TSubscriber>> FDetachedWhileDelivering;
   std::unordered_map<int, TSubscriber*> FByTicket;
   // The joint subscription: every code once, with every field asked for it; each (upper-case) code's
   // position in it; and per position, how many subscribers ask for each field and who asks for the code.

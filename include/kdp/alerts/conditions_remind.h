@@ -185,38 +185,43 @@ class TKrConditionsRemindBase {
   // The base's own settings and those of the subclass, for GetParams.
   std::vector<TKrRemindParam> BaseParams();
 
-  std::string FMemo;
+  // What every update reads first, together: a thousand reminders' objects do not stay in the caches.
   TKrTriggerState FState = TKrTriggerState::tsPause;
-  const TKrRemindType FRemindType;
-  TKrRemindTriggerEvent FOnTriggerred;
-  std::string FKoraCode;
-  std::string FID;
   TKrTriggerFrequency FTriggerFrequency = TKrTriggerFrequency::tfManyVeryDay;
+  bool FFitRemindAgain = true;
+  bool FMonitoring = false;
+  std::unique_ptr<TKrRTDModel> FRTDModel;
+
+ private:
+  std::string FWatchedCode;  // the code as the security manager reports it
+  std::shared_ptr<IRTDItem> FMainItem;
+  bool FBadTimeLogged = false;
+  // A quote's date is checked again only when it changes, the sessions once per minute of trade time.
+  int FSessionMinute = -1;
+  bool FSessionMinuteInside = false;
+  double FCheckedTradeDate = -1;
+
+ protected:
+  std::string FKoraCode;
+  host::DateTime FLastTradeDate;
+  TKrRemindTriggerEvent FOnTriggerred;
+  const TKrRemindType FRemindType;
+  std::string FMemo;
+  std::string FID;
   std::string FAlertSoundFile;
   std::string FPromptDesc;
   bool FContinueMonitor = true;
-  bool FFitRemindAgain = true;
-  std::unique_ptr<TKrRTDModel> FRTDModel;
   std::shared_ptr<IKrHQSecurityInfo> FSecurityInfo;
-  host::DateTime FLastTradeDate;
   std::shared_ptr<IKrHQFormatManager> FFormatMgr;
   std::shared_ptr<IKrHQSecurityManager> FSecurityManager;
   std::shared_ptr<host::IKrSecurity> FSecurity;
-  bool FMonitoring = false;
 
  private:
   void OnModelUpdate();
   // The minute (hhmm) of a quote's trade date and time when they make a real date-time, else -1.
   int TradeMinute(double date, double time);
 
-  std::string FWatchedCode;         // the code as the security manager reports it
   std::vector<int> FMarketTimeSep;  // the security's sessions, read when monitoring starts
-  std::shared_ptr<IRTDItem> FMainItem;
-  bool FBadTimeLogged = false;
-  // A quote's date is checked again only when it changes, the sessions once per minute of trade time.
-  double FCheckedTradeDate = -1;
-  int FSessionMinute = -1;
-  bool FSessionMinuteInside = false;
 };
 
 class TKrTimeArriveRemind final : public TKrConditionsRemindBase {

@@ -113,18 +113,20 @@ class TKrRTDProvider {
   const std::string& ToReqString() const { return FSubInfo; }
   void SetUpdateCallBack(TRTDUpdate callback) { FRTDUpdateCallBack = std::move(callback); }
   void SetPressionsCallback(TRTDCloudPressionsCallBack callback) { FPressionsCallback = std::move(callback); }
-  const TKrSpeedRTDSubscriber& SpeedSubscriber() const { return *FSpeedSubr; }
-  TKrCloudRTDSubscriber& CloudSubscriber() { return *FCloudSubr; }
+  const TKrSpeedRTDSubscriber& SpeedSubscriber() const { return FSpeedSubr; }
+  TKrCloudRTDSubscriber& CloudSubscriber() { return FCloudSubr; }
 
  private:
   void OnSubrUpdata(const TKrRTDQuoteRows& rows);
 
+  // What a delivery reads first, next to each other and held in place as the provider is in its model:
+  // a delivery runs through the subscriber, the provider and the model, whose objects are many.
+  TRTDUpdate FRTDUpdateCallBack;
+  TKrSpeedRTDSubscriber FSpeedSubr;
+  TKrCloudRTDSubscriber FCloudSubr;
+  TRTDCloudPressionsCallBack FPressionsCallback;
   std::string FSubInfo;
   std::vector<std::string> FSubCodes;
-  std::unique_ptr<TKrSpeedRTDSubscriber> FSpeedSubr;
-  std::unique_ptr<TKrCloudRTDSubscriber> FCloudSubr;
-  TRTDUpdate FRTDUpdateCallBack;
-  TRTDCloudPressionsCallBack FPressionsCallback;
 };
 
 class TKrRTDModel {
@@ -167,11 +169,11 @@ class TKrRTDModel {
 
   std::shared_ptr<IRTDItem> GetRTDItem(const std::string& code) { return FRTDCache->GetRealTimeItem(code); }
   const std::vector<std::string>& GetRTDItemList() { return FRTDCache->GetRealTimeItemList(); }
-  const std::vector<std::string>& GetUpdateSecurityList() { return FRTDCache->GetUpdateSecurityList(); }
+  const std::vector<std::string>& GetUpdateSecurityList();
   std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code);
-  std::string ToReqString() const { return FRTDProv ? FRTDProv->ToReqString() : std::string(); }
+  std::string ToReqString() const { return FRTDProv.ToReqString(); }
   const std::shared_ptr<IRTDCache>& Cache() const { return FRTDCache; }
-  TKrRTDProvider* Provider() { return FRTDProv.get(); }
+  TKrRTDProvider* Provider() { return &FRTDProv; }
 
  private:
   void OnUpdata(const TKrRTDQuoteRows& rows);
@@ -186,15 +188,8 @@ class TKrRTDModel {
   IRTDFormatItem* ReadFormat(const std::string& code);
   void NotifyHisPlayDataCallBack(const std::string& codes);
 
-  std::unique_ptr<TKrRTDProvider> FRTDProv;
   std::shared_ptr<IRTDCache> FRTDCache;
-  class TKrRTDCache* FCache;  // FRTDCache's implementation, for look-ups by upper-cased code
   std::unordered_map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;  // by upper-cased code
-  // The items by the ordinal of their code among the subscriber's codes, valid while both the quote
-  // feed's joint subscription and the cache keep their generations (nullptr: not looked up yet).
-  std::vector<class TKrRTDItem*> FItemAt;
-  std::uint64_t FItemAtJoint = 0;
-  std::uint64_t FItemAtCache = 0;
   // The code read last, as the widget wrote it, and its item and format item, valid while the cache
   // keeps the generation `cache`.
   struct TLastRead {
@@ -204,12 +199,21 @@ class TKrRTDModel {
     std::shared_ptr<IRTDFormatItem> format;  // once asked for
   };
   TLastRead FLastRead;
-  TNotifyRTDUpdate FUpdateNotify;
   TGetSecurity FOnGetSecurity;
   std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;
   std::int32_t FHisPlayDataRegId = -1;
   bool FIsHisPlay = false;
   std::int32_t FPlayType = 0;
+  // What a delivery reads, next to the provider's.
+  class TKrRTDCache* FCache;  // FRTDCache's implementation, for look-ups by upper-cased code
+  // The items by the ordinal of their code among the subscriber's codes, valid while both the quote
+  // feed's joint subscription and the cache keep their generations (nullptr: not looked up yet).
+  std::vector<class TKrRTDItem*> FItemAt;
+  std::uint64_t FItemAtJoint = 0;
+  std::uint64_t FItemAtCache = 0;
+  TNotifyRTDUpdate FUpdateNotify;
+  // Last, so that it goes first: deliveries stop before the rest of the model goes.
+  TKrRTDProvider FRTDProv;
 };
 
 }  // namespace kdp
