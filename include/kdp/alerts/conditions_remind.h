@@ -200,6 +200,7 @@ class TKrConditionsRemindBase {
   int FSessionMinute = -1;
   bool FSessionMinuteInside = false;
   double FCheckedTradeDate = -1;
+  std::vector<int> FMarketTimeSep;  // the security's sessions, read when monitoring starts
 
  protected:
   std::string FKoraCode;
@@ -220,8 +221,6 @@ class TKrConditionsRemindBase {
   void OnModelUpdate();
   // The minute (hhmm) of a quote's trade date and time when they make a real date-time, else -1.
   int TradeMinute(double date, double time);
-
-  std::vector<int> FMarketTimeSep;  // the security's sessions, read when monitoring starts
 };
 
 class TKrTimeArriveRemind final : public TKrConditionsRemindBase {
