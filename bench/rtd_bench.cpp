@@ -85,9 +85,7 @@ TSpeedQuoteData QuoteRow(const std::string& code, const std::vector<std::uint32_
 // The rows as a quote push, laid out as the engine lays it out (one packet; per security a one-row table
 // whose columns are named by field ID).
 std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& rows) {
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
+  auto body = testing::QuoteBody();
   for (const TSpeedQuoteData& row : rows) {
     auto values = std::make_shared<host::TDataTable>();
     values->AddRow();
@@ -102,21 +100,9 @@ std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& ro
         values->Set(0, values->AddField(name, "string"), std::get<NarrowText>(v).bytes);
       }
     }
-    const int r = body->AddRow();
-    body->Set(r, 0, row.FKoraCode);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+    testing::AddQuoteRow(*body, row.FKoraCode, values);
   }
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddRow();
-  header->Set(0, 0, 3070);
-  auto push = std::make_shared<host::TDataTable>();
-  push->AddField("Header", "dataset");
-  push->AddField("Body", "dataset");
-  push->AddRow();
-  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return push;
+  return testing::QuotePacket(body);
 }
 
 // The rows with their texts already in UTF-8, as a cache write stores them.

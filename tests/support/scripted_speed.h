@@ -26,20 +26,22 @@ struct QuoteRow {
   std::vector<std::pair<std::uint32_t, std::string>> texts;  // in the engine's code page
 };
 
-// A quote push of one packet, laid out as the engine lays it out.
-inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
+// A quote push's body: per security its code and a one-row table of its values, one column per field ID.
+inline std::shared_ptr<host::TDataTable> QuoteBody() {
   auto body = std::make_shared<host::TDataTable>();
   body->AddField("KoraCode", "string");
   body->AddField("Data", "dataset");
-  for (const QuoteRow& row : rows) {
-    auto values = std::make_shared<host::TDataTable>();
-    values->AddRow();
-    for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
-    for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
-    const int r = body->AddRow();
-    body->Set(r, 0, row.code);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
-  }
+  return body;
+}
+
+inline void AddQuoteRow(host::TDataTable& body, const std::string& code, std::shared_ptr<host::IDataSet> values) {
+  const int r = body.AddRow();
+  body.Set(r, 0, code);
+  body.Set(r, 1, std::move(values));
+}
+
+// The engine's packet around a quote push's body: a header with "CmdID" 3070, then the body.
+inline std::shared_ptr<host::IDataSet> QuotePacket(std::shared_ptr<host::IDataSet> body) {
   auto header = std::make_shared<host::TDataTable>();
   header->AddField("CmdID", "int");
   header->AddRow();
@@ -49,8 +51,21 @@ inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& ro
   push->AddField("Body", "dataset");
   push->AddRow();
   push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
+  push->Set(0, 1, std::move(body));
   return push;
+}
+
+// A quote push of one packet, laid out as the engine lays it out.
+inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
+  auto body = QuoteBody();
+  for (const QuoteRow& row : rows) {
+    auto values = std::make_shared<host::TDataTable>();
+    values->AddRow();
+    for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
+    for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
+    AddQuoteRow(*body, row.code, values);
+  }
+  return QuotePacket(body);
 }
 
 // A history reply for `code`: a header of "CmdID" 3001, "PID" 42 and "koracode", and a body of `rows`
