@@ -169,19 +169,26 @@ TEST_F(QuoteFeedTest, SubscribersLeavingKeepTheJointSubscriptionAndDeliveriesRig
 TEST_F(QuoteFeedTest, ASubscriberDetachedDuringADeliveryHearsNothingMore) {
   auto feed = G_GetRTDQuoteFeed();
   TKrRTDQuoteFeed* delivering = feed.get();
-  int secondCalls = 0;
-  int second = 0;
-  const int first = feed->Attach([&](const TKrRTDQuoteRows&) {
+  int firstCalls = 0, secondCalls = 0, thirdCalls = 0;
+  int first = 0, second = 0;
+  // The first subscriber's call-back detaches itself and the second (two of three places empty: the
+  // feed would close the gaps at once outside a delivery) and drops the feed's last owner, then still
+  // uses what it captured.
+  first = feed->Attach([&](const TKrRTDQuoteRows&) {
+    delivering->Detach(first);
     delivering->Detach(second);
     FreeRTDQuoteFeed();
+    ++firstCalls;
   });
   second = feed->Attach([&](const TKrRTDQuoteRows&) { ++secondCalls; });
-  feed->Subscribe(first, Symbols({{"600000.SH", {3}}}));
-  feed->Subscribe(second, Symbols({{"600000.SH", {3}}}));
+  const int third = feed->Attach([&](const TKrRTDQuoteRows& rows) { thirdCalls += rows.GetRowCount(); });
+  for (int ticket : {first, second, third}) feed->Subscribe(ticket, Symbols({{"600000.SH", {3}}}));
   auto observer = engine->observers.at(0);
-  feed.reset();  // the first subscriber's call-back drops the last owner
+  feed.reset();
   observer->SaveQuoteData(QuotePush({{"600000.SH", {{3, 10.5}}, {}}}));
+  EXPECT_EQ(firstCalls, 1);
   EXPECT_EQ(secondCalls, 0);
+  EXPECT_EQ(thirdCalls, 1);
 }
 
 // A one-row value table with columns of any name and type.
