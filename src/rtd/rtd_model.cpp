@@ -155,11 +155,40 @@ TKrRTDModel::TKrRTDModel() : FRTDProv(std::make_unique<TKrRTDProvider>()) {
   FRTDProv->SetUpdateCallBack([this](const TKrRTDQuoteRows& rows) { OnUpdata(rows); });
   FRTDProv->SetPressionsCallback(
       [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
+  const auto session = G_GetHQSpeedImpl();
+  FSession = session;
+  FUpdateState.Connection = session->Connection();
+  FUpdateState.Stale = !FUpdateState.Connection.Connected;
+  FConnectionListener =
+      session->AddConnectionListener([this](const TKrSpeedConnection& connection) { OnConnection(connection); });
 }
 
 TKrRTDModel::~TKrRTDModel() {
+  if (const auto session = FSession.lock()) session->RemoveConnectionListener(FConnectionListener);
   if (FIKrHisPlayDataProvider && FHisPlayDataRegId != -1) FIKrHisPlayDataProvider->Drop(FHisPlayDataRegId);
   FRTDProv.reset();  // stops deliveries before the cache goes
+}
+
+void TKrRTDModel::SetUpdateNotify(TNotifyRTDUpdate notify) {
+  if (!notify) {
+    FUpdateNotify = nullptr;
+    return;
+  }
+  FUpdateNotify = [notify = std::move(notify)](const TRTDUpdateState& state) {
+    if (!state.ConnectionChanged) notify();
+  };
+}
+
+// A history play does not hear the engine; a live model tells its widget while it has a subscription.
+// The widget may free the model while it is told: nothing of the model is touched after the call.
+void TKrRTDModel::OnConnection(const TKrSpeedConnection& connection) {
+  if (FIsHisPlay) return;
+  FUpdateState.Connection = connection;
+  if (!connection.Connected) FUpdateState.Stale = true;
+  if (!FUpdateNotify || !FRTDProv->GetSubCodes()) return;
+  TRTDUpdateState told = FUpdateState;
+  told.ConnectionChanged = true;
+  FUpdateNotify(told);
 }
 
 std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested) {
@@ -236,7 +265,8 @@ TKrRTDItem& TKrRTDModel::ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint
 void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;
   SaveToCache(rows);
-  if (FUpdateNotify) FUpdateNotify();
+  if (FUpdateState.Connection.Connected) FUpdateState.Stale = false;
+  if (FUpdateNotify) FUpdateNotify(FUpdateState);
 }
 
 void TKrRTDModel::SaveToCache(const TKrRTDQuoteRows& rows) {
@@ -286,7 +316,7 @@ void TKrRTDModel::NotifyHisPlayDataCallBack(const std::string& codes) {
       item->SetIKrHisPlayDataProvider(FIKrHisPlayDataProvider);
     }
   }
-  if (FUpdateNotify) FUpdateNotify();
+  if (FUpdateNotify) FUpdateNotify(FUpdateState);
 }
 
 TKrRTDItem* TKrRTDModel::ReadItem(const std::string& code) {
