@@ -169,16 +169,6 @@ TKrRTDModel::~TKrRTDModel() {
   FRTDProv.reset();  // stops deliveries before the cache goes
 }
 
-void TKrRTDModel::SetUpdateNotify(TNotifyRTDUpdate notify) {
-  if (!notify) {
-    FUpdateNotify = nullptr;
-    return;
-  }
-  FUpdateNotify = [notify = std::move(notify)](const TRTDUpdateState& state) {
-    if (!state.ConnectionChanged) notify();
-  };
-}
-
 // A history play does not hear the engine; a live model tells its widget while it has a subscription.
 // The widget may free the model while it is told: nothing of the model is touched after the call.
 void TKrRTDModel::OnConnection(const TKrSpeedConnection& connection) {
@@ -266,7 +256,7 @@ void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;
   SaveToCache(rows);
   if (FUpdateState.Connection.Connected) FUpdateState.Stale = false;
-  if (FUpdateNotify) FUpdateNotify(FUpdateState);
+  NotifyData();
 }
 
 void TKrRTDModel::SaveToCache(const TKrRTDQuoteRows& rows) {
@@ -316,7 +306,7 @@ void TKrRTDModel::NotifyHisPlayDataCallBack(const std::string& codes) {
       item->SetIKrHisPlayDataProvider(FIKrHisPlayDataProvider);
     }
   }
-  if (FUpdateNotify) FUpdateNotify(FUpdateState);
+  NotifyData();
 }
 
 TKrRTDItem* TKrRTDModel::ReadItem(const std::string& code) {

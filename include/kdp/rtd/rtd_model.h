@@ -148,10 +148,16 @@ class TKrRTDModel {
   TKrRTDModel(const TKrRTDModel&) = delete;
   TKrRTDModel& operator=(const TKrRTDModel&) = delete;
 
-  // Data only: connection changes are not told.
-  void SetUpdateNotify(TNotifyRTDUpdate notify);
-  // Data and connection changes, each with the state.
-  void SetUpdateNotify(TNotifyRTDUpdateState notify) { FUpdateNotify = std::move(notify); }
+  // Data only: connection changes are not told. Replaces a notification with the state.
+  void SetUpdateNotify(TNotifyRTDUpdate notify) {
+    FDataNotify = std::move(notify);
+    FUpdateNotify = nullptr;
+  }
+  // Data and connection changes, each with the state. Replaces a data-only notification.
+  void SetUpdateNotify(TNotifyRTDUpdateState notify) {
+    FUpdateNotify = std::move(notify);
+    FDataNotify = nullptr;
+  }
   const TRTDUpdateState& UpdateState() const { return FUpdateState; }
   void SetOnGetSecurity(TGetSecurity lookup) { FOnGetSecurity = std::move(lookup); }
   // History play: set before subscribing.
@@ -204,6 +210,14 @@ class TKrRTDModel {
   IRTDFormatItem* ReadFormat(const std::string& code);
   void NotifyHisPlayDataCallBack(const std::string& codes);
   void OnConnection(const TKrSpeedConnection& connection);
+  // Tells the widget of new data, in the form it asked for.
+  void NotifyData() {
+    if (FUpdateNotify) {
+      FUpdateNotify(FUpdateState);
+    } else if (FDataNotify) {
+      FDataNotify();
+    }
+  }
 
   std::unique_ptr<TKrRTDProvider> FRTDProv;
   std::shared_ptr<IRTDCache> FRTDCache;
@@ -223,6 +237,8 @@ class TKrRTDModel {
     std::shared_ptr<IRTDFormatItem> format;  // once asked for
   };
   TLastRead FLastRead;
+  // At most one is set (a widget hearing data only costs no extra call per delivery).
+  TNotifyRTDUpdate FDataNotify;
   TNotifyRTDUpdateState FUpdateNotify;
   TRTDUpdateState FUpdateState;
   // The session whose connection the model follows (the package may end it first), and the listener's ID.
