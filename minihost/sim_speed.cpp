@@ -18,6 +18,12 @@ constexpr std::string_view kLogSource = "SimSpeed";
 constexpr int kDisconnectCode = 10054;  // the code a dropped connection reports
 constexpr int kLedConnected = 1;
 constexpr int kLedDisconnected = -1;
+// Server times computed along different paths differ in their last bits; a schedule is due within this.
+constexpr double kScheduleSlackDays = 0.001 / 86400;
+
+bool Due(const std::optional<host::DateTime>& at, host::DateTime now) {
+  return at && now.value + kScheduleSlackDays >= at->value;
+}
 
 }  // namespace
 
@@ -103,7 +109,28 @@ void SimSpeed::Run() {
   }
 }
 
+void SimSpeed::FollowDropSchedule() {
+  bool drop = false;
+  bool reconnect = false;
+  {
+    std::lock_guard lock(mutex_);
+    const host::DateTime now = options_.serverTime();
+    if (Due(drop_at_, now)) {
+      reconnect_at_ = drop_at_->AddSeconds(static_cast<double>(drop_for_.count()));
+      drop_at_.reset();
+      drop = true;
+    }
+    if (Due(reconnect_at_, now)) {
+      reconnect_at_.reset();
+      reconnect = true;
+    }
+  }
+  if (drop) NotifyConnection(false);
+  if (reconnect) NotifyConnection(true);
+}
+
 void SimSpeed::CatchUp() {
+  FollowDropSchedule();
   std::vector<std::string> changed;
   {
     std::lock_guard lock(mutex_);
@@ -181,10 +208,13 @@ void SimSpeed::Post(const std::shared_ptr<SimDataRequest>& request, const std::s
     auto r = weak.lock();
     auto e = engine.lock();
     if (!r || !e) return;
+    PushWatcher watcher;
     {
       std::lock_guard lock(e->mutex_);
       if (r->Generation() != generation || !e->connected_) return;  // resubscribed or disconnected since
+      watcher = e->push_watcher_;
     }
+    if (watcher) watcher(r->Serial(), data);
     r->Observer()->SaveQuoteData(data);
   });
 }
@@ -298,15 +328,22 @@ void SimSpeed::SetCallBack(const std::shared_ptr<host::ICallBack>& callback) {
 
 void SimSpeed::NotifyConnection(bool connected) {
   std::shared_ptr<host::ICallBack> cb;
-  std::vector<std::shared_ptr<SimDataRequest>> live;
+  std::vector<std::shared_ptr<SimDataRequest>> waiting;  // subscribed before the first login
   {
     std::lock_guard lock(mutex_);
     if (connected_ == connected) return;
     connected_ = connected;
     cb = callback_;
     for (const auto& weak : requests_) {
-      if (auto r = weak.lock()) live.push_back(std::move(r));
+      auto r = weak.lock();
+      if (!r) continue;
+      if (!connected) {
+        r->Forget();
+      } else if (!logged_in_) {
+        waiting.push_back(std::move(r));
+      }
     }
+    logged_in_ = true;
   }
   host::AddHQLog(connected ? "quote engine connected" : "quote engine disconnected", kLogSource,
                  connected ? host::LogSeverity::kInfo : host::LogSeverity::kWarning);
@@ -314,10 +351,7 @@ void SimSpeed::NotifyConnection(bool connected) {
     cb->NotifyConnect(connected ? 0 : kDisconnectCode);
     cb->NotifyLEDChange(connected ? kLedConnected : kLedDisconnected);
   }
-  // Whoever is subscribed gets a fresh snapshot after a reconnect.
-  if (connected) {
-    for (const auto& r : live) PushSnapshot(r);
-  }
+  for (const auto& r : waiting) PushSnapshot(r);
 }
 
 void SimSpeed::SimulateDisconnect() {
@@ -326,6 +360,17 @@ void SimSpeed::SimulateDisconnect() {
 
 void SimSpeed::SimulateReconnect() {
   Enqueue([this] { NotifyConnection(true); });
+}
+
+void SimSpeed::DropConnection(std::chrono::seconds after, std::chrono::seconds duration) {
+  std::lock_guard lock(mutex_);
+  drop_at_ = options_.serverTime().AddSeconds(static_cast<double>(after.count()));
+  drop_for_ = duration;
+}
+
+void SimSpeed::SetPushWatcher(PushWatcher watcher) {
+  std::lock_guard lock(mutex_);
+  push_watcher_ = std::move(watcher);
 }
 
 bool SimSpeed::Connected() const {
@@ -386,6 +431,7 @@ int SimDataRequest::Subscribe(const host::TKrSpeedSymbolDataList& symbols) {
   if (!engine) return -1;
   {
     std::lock_guard lock(engine->mutex_);
+    if (engine->logged_in_ && !engine->connected_) return -1;  // the connection is down: nobody takes it
     subscription_.clear();
     for (const auto& symbol : symbols) {
       if (symbol.KoraCode.empty() || symbol.ItemIDs.empty()) continue;

@@ -7,7 +7,12 @@
 // commands (parameter sets by command ID, sent alone or through a request group) are answered on the
 // engine's own thread (SetData). The engine asks the package's configuration (IConfig) from its thread:
 // the user ID when the call-back arrives, the stock type and trade time of every newly subscribed code.
-// Connection state goes to the package's call-back; SimulateDisconnect and SimulateReconnect switch it.
+// Connection state goes to the package's call-back; SimulateDisconnect and SimulateReconnect switch it,
+// and DropConnection drops it for a while at a server time to come. Subscriptions made before the first
+// login are kept and answered with their snapshot at the login. A dropped connection takes the
+// subscriptions with it, as a server forgets a client that went away: pushes stop, those still queued
+// on the main loop are dropped, a subscription made while the connection is down is refused (-1), and
+// after reconnecting a request hears nothing until it subscribes again (which brings the snapshot).
 //
 // Quote data sets: one packet; its header holds "CmdID" (3070), "PID" (the request's serial) and "Count";
 // its body holds one row per code: "KoraCode" and a nested one-row table whose columns are named by
@@ -79,7 +84,14 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   // Connection switch: the engine reports a lost connection and stops pushing until reconnected.
   void SimulateDisconnect();
   void SimulateReconnect();
+  // Drops the connection once the server time is `after` from now, and reconnects `duration` after the
+  // drop. A later call replaces a drop not yet started.
+  void DropConnection(std::chrono::seconds after, std::chrono::seconds duration);
   bool Connected() const;
+  // Called on the main loop with every push just before the request's observer receives it (tests count
+  // what the engine really handed over). Set it before the engine starts pushing.
+  using PushWatcher = std::function<void(int requestSerial, const std::shared_ptr<host::IDataSet>& data)>;
+  void SetPushWatcher(PushWatcher watcher);
 
   // Blocks until the engine's thread has caught up with the current server time and posted what that
   // produced (run the main loop afterwards to deliver it).
@@ -113,6 +125,7 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   void Enqueue(std::function<void()> job);
   void Run();
   void CatchUp();
+  void FollowDropSchedule();
   void PushSnapshot(const std::shared_ptr<SimDataRequest>& request);
   void PushChanges(const std::vector<std::string>& changed);
   void Post(const std::shared_ptr<SimDataRequest>& request, const std::shared_ptr<host::IDataSet>& data);
@@ -137,6 +150,11 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   std::deque<std::function<void()>> jobs_;
   bool stopping_ = false;
   bool connected_ = false;
+  bool logged_in_ = false;                      // connected at least once
+  std::optional<host::DateTime> drop_at_;       // server time of a drop to come
+  std::optional<host::DateTime> reconnect_at_;  // server time the dropped connection comes back
+  std::chrono::seconds drop_for_{0};
+  PushWatcher push_watcher_;
   SimMarket market_;
   std::vector<std::weak_ptr<SimDataRequest>> requests_;
   std::shared_ptr<host::ICallBack> callback_;
@@ -163,6 +181,10 @@ class SimDataRequest final : public host::Implements<host::ISpeedDataRequest>,
 
   // Under the engine's lock.
   const std::map<std::string, std::vector<std::uint32_t>>& Subscription() const { return subscription_; }
+  void Forget() {
+    subscription_.clear();
+    ++generation_;
+  }
   std::uint64_t Generation() const { return generation_; }
   const std::shared_ptr<host::IObserver>& Observer() const { return observer_; }
   int Serial() const { return serial_; }

@@ -726,6 +726,9 @@ int ReplayDataRequest::Subscribe(const host::TKrSpeedSymbolDataList& symbols) {
   auto engine = engine_.lock();
   if (!engine) return -1;
   std::lock_guard lock(engine->mutex_);
+  // The same subscription again (the package restoring it after a reconnection) keeps the binding and the
+  // pushes already on their way.
+  if (!subscription_.empty() && SameSubscription(subscription_, symbols)) return 0;
   subscription_ = symbols;
   ++generation_;
   engine->OnSubscribe(shared_from_this());

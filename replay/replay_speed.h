@@ -15,10 +15,11 @@
 // latest subscription is the same; a history command binds it to the recorded request whose latest
 // command (ID and parameters) is the same and not yet taken. A bound request receives its recorded
 // request's pushes and replies; a subscription changed on either side undoes the binding until the two
-// match again. Replies to a recorded command nobody has sent yet are held until a replay request sends
-// it (or the recorded request sends another): a widget that asks a moment later than it did when
-// recorded still gets the replies it got then. Records of recorded requests no replay request is bound
-// to are skipped and counted.
+// match again. The same subscription sent again (a package restoring it after a reconnection) changes
+// nothing: the binding stays and pushes already on their way are delivered. Replies to a recorded command nobody has
+// sent yet are held until a replay request sends it (or the recorded request sends another): a widget that asks a
+// moment later than it did when recorded still gets the replies it got then. Records of recorded requests no replay
+// request is bound to are skipped and counted.
 //
 // History commands the recording does not answer are answered by the engine once the recording has been
 // played through: command 3080 (indicator export) from the quotes played, field by field as the last push

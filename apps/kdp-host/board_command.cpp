@@ -1,7 +1,11 @@
-// kdp-host board CODE... [--seconds N] [--once]
+// kdp-host board CODE... [--seconds N] [--once] [--drop-after S --drop-for N]
 // A live price board: one line per security (name, last price, change, change %, volume, time), formatted
 // and coloured by the package's format items, repainted as quotes arrive. Under `replay` the board ends
 // with the recording, and `--once` shows the recording's end.
+//
+// When the quote engine's connection drops, the rows go dim and a status line says since when; both stay
+// until the first quotes after the connection is back. `--drop-after S --drop-for N` tells the simulated
+// engine to drop its connection S seconds into the board, for N seconds.
 #include <unistd.h>
 
 #include <atomic>
@@ -38,6 +42,9 @@ constexpr Column kColumns[] = {
 // colours compare with.
 const std::vector<std::uint32_t> kBoardFields{2, 3, 4, 8, 10, 11, 81};
 
+constexpr const char* kDim = "\x1b[2m";
+constexpr const char* kPlain = "\x1b[0m";
+
 std::atomic<bool> g_interrupted{false};
 
 class Board {
@@ -46,13 +53,17 @@ class Board {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
   }
 
-  // The board's text: a header and one line per code. Cells are escaped here, since the colours around
-  // them must reach the terminal as they are.
+  // The board's text: a header, one line per code and, while the data may be old, the status line. Cells
+  // are escaped here, since the colours around them must reach the terminal as they are. Stale rows are
+  // dimmed whole, without their colours.
   std::string Render(TKrRTDModel& model) {
+    const TRTDUpdateState& state = model.UpdateState();
+    const bool dim = colour_ && state.Stale;
     std::string out;
     for (const Column& c : kColumns) out += Pad(c.title, c.width, c.right) + "  ";
     out += '\n';
     for (const std::string& code : codes_) {
+      if (dim) out += kDim;
       for (const Column& c : kColumns) {
         if (c.field == nullptr) {
           out += Pad(host::EscapeControlChars(code), c.width, c.right) + "  ";
@@ -65,14 +76,22 @@ class Board {
           ++shown_;
         }
         const std::string cell = Pad(text, c.width, c.right);
-        const std::uint32_t rgb = colour_ && style_ ? model.GetFormatColor(code, c.field, true, style_) : 0;
+        const std::uint32_t rgb = colour_ && style_ && !dim ? model.GetFormatColor(code, c.field, true, style_) : 0;
         out += rgb != 0 ? fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell)
                         : cell;
         out += "  ";
       }
-      out += '\n';
+      out += dim ? std::string(kPlain) + "\n" : "\n";
     }
+    if (state.Stale) out += StatusLine(state.Connection) + '\n';
     return out;
+  }
+
+  // Why the rows are stale: the connection is down, or it is back and no quote has come yet.
+  static std::string StatusLine(const TKrSpeedConnection& connection) {
+    const int hhmmss = connection.Since.Hhmmss();
+    const std::string since = fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
+    return connection.Connected ? "reconnected at " + since + ", waiting for quotes" : "disconnected since " + since;
   }
 
   void Paint(TKrRTDModel& model) {
@@ -103,7 +122,20 @@ int NothingShown(Session& s) {
   return 1;
 }
 
-int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds, bool once) {
+// Asks the simulated engine for the drop; false (with a message) when the board has no such engine.
+bool ScheduleDrop(Session& s, const ConnectionDrop& drop) {
+  if (!drop.Wanted()) return true;
+  auto* engine = s.host.Speed();
+  if (engine == nullptr || s.host.Replay() != nullptr) {
+    fmt::print(s.err, "kdp-host: --drop-after needs the simulated quote engine (a replay plays its recorded drops)\n");
+    return false;
+  }
+  engine->DropConnection(std::chrono::seconds(drop.after), std::chrono::seconds(drop.seconds));
+  return true;
+}
+
+int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds, bool once,
+             const ConnectionDrop& drop = {}) {
   std::vector<std::string> codes;
   for (const std::string& code : requested) {
     auto security = s.host.Securities().GetSecurity(code);
@@ -119,9 +151,10 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
     params.SetItemArray(i, kBoardFields);
   }
 
+  if (!ScheduleDrop(s, drop)) return 1;
   TKrRTDModel model;
   bool dirty = false;
-  model.SetUpdateNotify([&] { dirty = true; });
+  model.SetUpdateNotify([&](const TRTDUpdateState&) { dirty = true; });  // quotes and connection changes alike
   Board board(s, codes, !once && isatty(STDOUT_FILENO) == 1);
   model.Subscrible(params);
 
@@ -165,8 +198,18 @@ int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) 
   return RunBoard(session, codes, 0, true);
 }
 
-int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds) {
-  return RunBoard(session, codes, seconds, false);
+int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds, const ConnectionDrop& drop) {
+  return RunBoard(session, codes, seconds, false, drop);
+}
+
+void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
+  auto* after = command.add_option("--drop-after", drop.after,
+                                   "drop the simulated engine's connection this many seconds in, 0 to 86400");
+  after->check(CLI::Range(0, 86400));
+  auto* length = command.add_option("--drop-for", drop.seconds, "... for this many seconds, 1 to 86400");
+  length->check(CLI::Range(1, 86400));
+  after->needs(length);
+  length->needs(after);
 }
 
 void AddBoardCommand(CLI::App& app, Action& chosen) {
@@ -174,15 +217,20 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
     std::vector<std::string> codes;
     int seconds = 0;
     bool once = false;
+    ConnectionDrop drop;
   };
   auto options = std::make_shared<Options>();
   auto* board = app.add_subcommand("board", "a live price board of securities, repainted as quotes arrive");
   board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK")->required();
   board->add_option("--seconds", options->seconds, "stop after this many seconds, 1 to 86400 (default: until Ctrl-C)")
       ->check(CLI::Range(1, 86400));
-  board->add_flag("--once", options->once, "print one snapshot and exit");
+  auto* once = board->add_flag("--once", options->once, "print one snapshot and exit");
+  AddDropOptions(*board, options->drop);
+  once->excludes("--drop-after");
   board->callback([&chosen, options] {
-    chosen = [options](Session& s) { return RunBoard(s, options->codes, options->seconds, options->once); };
+    chosen = [options](Session& s) {
+      return RunBoard(s, options->codes, options->seconds, options->once, options->drop);
+    };
   });
 }
 

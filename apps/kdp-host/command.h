@@ -75,7 +75,7 @@ struct EngineChoice {
 
 void AddServicesCommand(CLI::App& app, Action& chosen);   // services
 void AddSecurityCommand(CLI::App& app, Action& chosen);   // security CODE
-void AddBoardCommand(CLI::App& app, Action& chosen);      // board CODE... [--seconds N] [--once]
+void AddBoardCommand(CLI::App& app, Action& chosen);      // board CODE... [--seconds N] [--once] [--drop-...]
 void AddRankCommand(CLI::App& app, Action& chosen);       // rank SECTOR --sort IDS --top N
 void AddExportCommand(CLI::App& app, Action& chosen);     // export CODE... --fields IDS
 void AddRefCommand(CLI::App& app, Action& chosen);        // ref TABLE CODE, ref convert CODE AMOUNT
@@ -98,7 +98,8 @@ inline constexpr std::array<AddCommand, 17> kCommands{
     AddLuxCommand,      AddCalendarCommand, AddTradeDateCommand, AddSectorsCommand, AddQVBCommand,
 };
 // The commands that choose the quote engine; listed after the others.
-void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // record FILE --seconds N CODE...
+void AddRecordCommand(CLI::App& app, Action& chosen,
+                      EngineChoice& engine);  // record FILE --seconds N CODE... [--drop-...]
 void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // replay FILE [--speed N] board|export
 
 // Without a command: the published services and a price-board snapshot.
@@ -107,9 +108,17 @@ int RunDemo(Session& session);
 int ListServices(Session& session);
 // One price-board snapshot of `codes` (as `board --once`); the exit status.
 int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes);
+// A drop of the simulated engine's connection: `after` seconds in, for `seconds` (none when 0).
+struct ConnectionDrop {
+  int after = 0;
+  int seconds = 0;
+  bool Wanted() const { return seconds > 0; }
+};
+// Adds --drop-after S and --drop-for N (each needs the other) to a command.
+void AddDropOptions(CLI::App& command, ConnectionDrop& drop);
 // A live price board of `codes` (as `board`) for `seconds` (0: until Ctrl-C, or the end of a replay),
 // painted once more at the end when quotes arrived since the last paint; the exit status.
-int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds);
+int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds, const ConnectionDrop& drop = {});
 
 // When the host replays a recording, runs the main loop until it has been played through; at once
 // otherwise. A widget that shows "the state at the end" calls it before it looks.

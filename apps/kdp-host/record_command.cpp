@@ -1,6 +1,6 @@
-// kdp-host record FILE --seconds N CODE...
+// kdp-host record FILE --seconds N CODE... [--drop-after S --drop-for N]
 // A live price board of the codes for N seconds (as `board`), with everything the quote engine delivers to
-// the package recorded into FILE on the way, for `kdp-host replay`.
+// the package recorded into FILE on the way, connection changes included, for `kdp-host replay`.
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -9,13 +9,14 @@
 namespace kdp::app {
 namespace {
 
-int Record(Session& s, const std::string& file, const std::vector<std::string>& codes, int seconds) {
+int Record(Session& s, const std::string& file, const std::vector<std::string>& codes, int seconds,
+           const ConnectionDrop& drop) {
   auto* recorder = s.host.Recorder();
   if (recorder == nullptr) {
     fmt::print(s.err, "kdp-host: the host runs without a quote engine: nothing to record\n");
     return 1;
   }
-  const int status = RunLiveBoard(s, codes, seconds);
+  const int status = RunLiveBoard(s, codes, seconds, drop);
   recorder->Writer().Flush();
   const auto counts = recorder->Writer().GetCounts();
   if (const std::string failure = recorder->Writer().Failure(); !failure.empty()) {
@@ -34,6 +35,7 @@ void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
     std::string file;
     int seconds = 0;
     std::vector<std::string> codes;
+    ConnectionDrop drop;
   };
   auto options = std::make_shared<Options>();
   auto* record = app.add_subcommand("record", "record a live price board session into a file, for replay");
@@ -42,9 +44,12 @@ void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
       ->check(CLI::Range(1, 86400))
       ->required();
   record->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 00700.HK")->required();
+  AddDropOptions(*record, options->drop);
   record->callback([&chosen, &engine, options] {
     engine.recordTo = options->file;
-    chosen = [options](Session& s) { return Record(s, options->file, options->codes, options->seconds); };
+    chosen = [options](Session& s) {
+      return Record(s, options->file, options->codes, options->seconds, options->drop);
+    };
   });
 }
 

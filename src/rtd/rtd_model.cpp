@@ -153,10 +153,29 @@ TKrRTDModel::TKrRTDModel() {
   FRTDProv.SetUpdateCallBack([this](const TKrRTDQuoteRows& rows) { OnUpdata(rows); });
   FRTDProv.SetPressionsCallback(
       [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
+  const auto session = G_GetHQSpeedImpl();
+  FSession = session;
+  FUpdateState.Connection = session->Connection();
+  FUpdateState.Stale = !FUpdateState.Connection.Connected;
+  FConnectionListener =
+      session->AddConnectionListener([this](const TKrSpeedConnection& connection) { OnConnection(connection); });
 }
 
 TKrRTDModel::~TKrRTDModel() {
+  if (const auto session = FSession.lock()) session->RemoveConnectionListener(FConnectionListener);
   if (FIKrHisPlayDataProvider && FHisPlayDataRegId != -1) FIKrHisPlayDataProvider->Drop(FHisPlayDataRegId);
+}
+
+// A history play does not hear the engine; a live model tells its widget while it has a subscription.
+// The widget may free the model while it is told: nothing of the model is touched after the call.
+void TKrRTDModel::OnConnection(const TKrSpeedConnection& connection) {
+  if (FIsHisPlay) return;
+  FUpdateState.Connection = connection;
+  if (!connection.Connected) FUpdateState.Stale = true;
+  if (!FUpdateNotify || !FRTDProv.GetSubCodes()) return;
+  TRTDUpdateState told = FUpdateState;
+  told.ConnectionChanged = true;
+  FUpdateNotify(told);
 }
 
 std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested) {
@@ -236,7 +255,8 @@ const std::vector<std::string>& TKrRTDModel::GetUpdateSecurityList() { return FC
 void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;
   SaveToCache(rows);
-  if (FUpdateNotify) FUpdateNotify();
+  if (FUpdateState.Connection.Connected) FUpdateState.Stale = false;
+  NotifyData();
 }
 
 void TKrRTDModel::SaveToCache(const TKrRTDQuoteRows& rows) {
@@ -286,7 +306,7 @@ void TKrRTDModel::NotifyHisPlayDataCallBack(const std::string& codes) {
       item->SetIKrHisPlayDataProvider(FIKrHisPlayDataProvider);
     }
   }
-  if (FUpdateNotify) FUpdateNotify();
+  NotifyData();
 }
 
 TKrRTDItem* TKrRTDModel::ReadItem(const std::string& code) {

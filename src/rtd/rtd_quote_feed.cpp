@@ -102,11 +102,20 @@ TKrRTDQuoteFeed::TKrRTDQuoteFeed() = default;
 // The observer's event holds the feed weakly, so it needs no clearing here: the feed may end inside its
 // own delivery (a widget's call-back releasing the last owner), while the observer runs that event.
 TKrRTDQuoteFeed::~TKrRTDQuoteFeed() {
+  if (const auto session = FSession.lock()) session->RemoveConnectionListener(FConnectionListener);
   if (FRequest) FRequest->UnSubscribe();
 }
 
 void TKrRTDQuoteFeed::AttachToEngine() {
-  auto speed = G_GetHQSpeedImpl()->GetHQSpeed();
+  const auto session = G_GetHQSpeedImpl();
+  if (session != FSession.lock()) {
+    if (const auto previous = FSession.lock()) previous->RemoveConnectionListener(FConnectionListener);
+    FSession = session;
+    FConnectionListener = session->AddConnectionListener([this](const TKrSpeedConnection& connection) {
+      if (connection.Connected && !FJoint.empty()) ScheduleSend();
+    });
+  }
+  auto speed = session->GetHQSpeed();
   if (speed == FSpeed) return;
   if (FObserver) FObserver->ClearEvents();
   if (FRequest) FRequest->UnSubscribe();

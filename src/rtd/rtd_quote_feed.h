@@ -11,6 +11,9 @@
 // task is done; the engine answers it with a snapshot of everything subscribed, and every subscriber
 // receives its part of it.
 //
+// When the engine's connection comes back, the joint subscription is sent again the same way (the engine
+// forgot it with the connection), so subscribers are served again without asking.
+//
 // One per package (G_GetRTDQuoteFeed), released when the package stops; a subscriber keeps the feed it
 // attached to while it lives. It attaches to the engine the package's session holds when a subscriber
 // attaches (and again when that engine changed).
@@ -116,6 +119,9 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   host::MessageWindow FWindow;  // the deferred send; released with the feed
   int FLastTicket = 0;
   std::shared_ptr<host::ISpeed> FSpeed;
+  // The session the engine came from (it may end first) and the feed's connection listener there.
+  std::weak_ptr<class TKrHQSpeedImpl> FSession;
+  int FConnectionListener = 0;
   std::shared_ptr<TKrHQSpeedObserver> FObserver;
   std::shared_ptr<host::ISpeedDataRequest> FRequest;
 };

@@ -149,7 +149,10 @@ int TKrSpeedConfig::IsSystemSector(const std::string& sectorName) {
 }
 
 int TKrSpeedCallBack::NotifyConnect(int code) {
-  FConnectCode.store(code);
+  std::lock_guard lock(FConnectLock);
+  const bool wasConnected = FConnectCode.exchange(code) == 0;
+  const bool connected = code == 0;
+  if (connected != wasConnected && FConnectionSink) FConnectionSink({connected, GetServerDateTime()});
   return 0;
 }
 
@@ -161,6 +164,11 @@ int TKrSpeedCallBack::NotifyLEDChange(int status) {
 void TKrSpeedCallBack::SetStatusHandler(SpeedStatusHandler handler) {
   std::lock_guard lock(FLock);
   FStatusHandler = std::move(handler);
+}
+
+void TKrSpeedCallBack::SetConnectionSink(SpeedConnectionHandler sink) {
+  std::lock_guard lock(FConnectLock);
+  FConnectionSink = std::move(sink);
 }
 
 void TKrSpeedCallBack::UpdateSpeedStatus(int status) {
@@ -180,12 +188,18 @@ void TKrSpeedCallBack::UpdateSpeedStatus(int status) {
 TKrHQSpeedImpl::TKrHQSpeedImpl() : FSpeed(G_GetSpeed()) { InitSpeedCallback(); }
 
 TKrHQSpeedImpl::~TKrHQSpeedImpl() {
-  // The engine must not call into a session that is gone.
+  // The engine must not call into a session that is gone; a change it is reporting right now finishes
+  // first, and what it posted is dropped with the window.
   if (FSpeed) FSpeed->SetCallBack(nullptr);
+  FCallBack->SetConnectionSink(nullptr);
+  FWindow.Release();
 }
 
 void TKrHQSpeedImpl::InitSpeedCallback() {
   if (!FCallBack) FCallBack = std::make_shared<TKrSpeedCallBack>();
+  FCallBack->SetConnectionSink([this, window = FWindow.GetRef()](const TKrSpeedConnection& connection) {
+    window.Post([this, connection] { PublishConnection(connection); });
+  });
   // Before the engine can ask anything.
   FCallBack->GetConfig()->PrepareSources();
   if (FSpeed) FSpeed->SetCallBack(FCallBack);
@@ -195,6 +209,25 @@ void TKrHQSpeedImpl::InitSpeedCallback() {
 void TKrHQSpeedImpl::SetOnUpdataSpeedStatus(SpeedStatusHandler handler) {
   FStatusHandler = handler;
   if (FCallBack) FCallBack->SetStatusHandler(std::move(handler));
+}
+
+int TKrHQSpeedImpl::AddConnectionListener(SpeedConnectionHandler listener) {
+  FConnectionListeners.emplace(++FLastListenerID, std::make_shared<const SpeedConnectionHandler>(std::move(listener)));
+  return FLastListenerID;
+}
+
+void TKrHQSpeedImpl::RemoveConnectionListener(int id) { FConnectionListeners.erase(id); }
+
+void TKrHQSpeedImpl::PublishConnection(const TKrSpeedConnection& connection) {
+  FConnection = connection;
+  host::AddHQLog(fmt::format("quote engine {} since {}", connection.Connected ? "connected" : "disconnected",
+                             connection.Since.ToString()),
+                 "uKrHQSpeedImpl", host::LogSeverity::kInfo);
+  // Listeners added while the change is told hear only later changes; removed ones hear nothing more.
+  const auto listeners = FConnectionListeners;
+  for (const auto& [id, listener] : listeners) {
+    if (FConnectionListeners.contains(id)) (*listener)(connection);
+  }
 }
 
 std::shared_ptr<host::ISpeed> G_GetSpeed() {

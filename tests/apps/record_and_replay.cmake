@@ -1,7 +1,8 @@
-# Records a live board session with kdp-host and replays it.
+# Records a live board session with kdp-host, its connection dropped for a second, and replays it.
 #   cmake -DHOST=<kdp-host> -DDATA=<data dir> -DCODES=<;-list> -P record_and_replay.cmake
 # The board a replay shows at the recording's end is, line for line, the last frame the live board
-# printed; a copy of the recording cut short replays what it holds and says where it stopped.
+# printed; a replay plays the recorded drop and cannot be given one of its own; a copy of the recording
+# cut short replays what it holds and says where it stopped.
 set(recording "${DATA}/session.kdpr")
 file(REMOVE_RECURSE "${DATA}")
 file(MAKE_DIRECTORY "${DATA}")
@@ -16,9 +17,13 @@ function(run_host out err)
   set(${err} "${stderr}" PARENT_SCOPE)
 endfunction()
 
-run_host(live live_err --server-time "2026-12-04 10:30:00" record ${recording} --seconds 3 ${CODES})
+run_host(live live_err --server-time "2026-12-04 10:30:00" record ${recording} --seconds 3 --drop-after 1
+         --drop-for 1 ${CODES})
 if(NOT live_err MATCHES "recorded [0-9]+ records in [0-9]+ blocks to ")
   message(FATAL_ERROR "record says nothing of what it wrote:\n${live_err}")
+endif()
+if(NOT live MATCHES "disconnected since 10:30:0[1-3]\n")
+  message(FATAL_ERROR "the live board did not show the dropped connection:\n${live}")
 endif()
 string(FIND "${live}" "code " last REVERSE)
 if(last LESS 0)
@@ -32,6 +37,12 @@ if(NOT replay_err MATCHES "replayed [0-9]+ records in [0-9]+ blocks, the whole f
 endif()
 if(NOT replayed STREQUAL last_frame)
   message(FATAL_ERROR "the replayed board:\n${replayed}\nis not the live board's last frame:\n${last_frame}")
+endif()
+
+execute_process(COMMAND ${HOST} --data-dir ${DATA} replay ${recording} board --drop-after 1 --drop-for 1 ${CODES}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(status EQUAL 0 OR NOT err MATCHES "--drop-after needs the simulated quote engine")
+  message(FATAL_ERROR "a replay took a drop of its own (exit ${status}):\n${out}${err}")
 endif()
 
 file(SIZE "${recording}" size)

@@ -166,16 +166,18 @@ TEST_F(EngineTest, ConfigurationIsAskedFromTheEnginesThread) {
   EXPECT_TRUE(engine.ConfigCalledOnlyOffMainThread());
 }
 
-TEST_F(EngineTest, DisconnectStopsPushesAndReconnectSendsASnapshot) {
+TEST_F(EngineTest, ADroppedConnectionForgetsSubscriptionsUntilTheRequestSubscribesAgain) {
   Connect();
   auto request = engine.CreateDataRequest(observer);
   request->Subscribe({{"600000.SH", {3}}});
   engine.SyncNow();
   h->Loop().RunUntilIdle();
+  ASSERT_EQ(observer->quotes.size(), 1u);
   observer->quotes.clear();
 
-  engine.SimulateDisconnect();
   h.Clock().Advance(30s);
+  engine.SyncNow();  // a push is on its way to the main loop when the connection drops
+  engine.SimulateDisconnect();
   engine.SyncNow();
   h->Loop().RunUntilIdle();
   EXPECT_TRUE(observer->quotes.empty());
@@ -184,12 +186,44 @@ TEST_F(EngineTest, DisconnectStopsPushesAndReconnectSendsASnapshot) {
   EXPECT_EQ(callback->leds.back(), -1);
 
   engine.SimulateReconnect();
+  h.Clock().Advance(30s);
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(callback->connect_codes.back(), 0);
+  EXPECT_EQ(callback->leds.back(), 1);
+  EXPECT_TRUE(observer->quotes.empty());  // the subscription went with the connection
+
+  request->Subscribe({{"600000.SH", {3}}});
   engine.SyncNow();
   h->Loop().RunUntilIdle();
   ASSERT_EQ(observer->quotes.size(), 1u);
-  EXPECT_EQ(callback->connect_codes.back(), 0);
   EXPECT_EQ(RowValues(*observer->quotes[0]->GetAsDataSet(0, 1), 0).at(3),
             std::get<double>(*engine.CurrentValue("600000.SH", 3)));
+}
+
+TEST_F(EngineTest, AScheduledDropStartsAndEndsAtItsServerTimes) {
+  Connect();
+  engine.DropConnection(10s, 20s);
+  h.Clock().Advance(9s);
+  engine.SyncNow();
+  EXPECT_TRUE(engine.Connected());
+  h.Clock().Advance(1s);
+  engine.SyncNow();
+  EXPECT_FALSE(engine.Connected());
+  h.Clock().Advance(19s);
+  engine.SyncNow();
+  EXPECT_FALSE(engine.Connected());
+  h.Clock().Advance(1s);
+  engine.SyncNow();
+  EXPECT_TRUE(engine.Connected());
+  EXPECT_EQ(callback->connect_codes, (std::vector<int>{0, 10054, 0}));
+
+  // A clock that jumps past the whole drop still reports both changes, in order.
+  engine.DropConnection(5s, 5s);
+  h.Clock().Advance(60s);
+  engine.SyncNow();
+  EXPECT_TRUE(engine.Connected());
+  EXPECT_EQ(callback->connect_codes, (std::vector<int>{0, 10054, 0, 10054, 0}));
 }
 
 TEST_F(EngineTest, HistoryCommandsAreAnsweredOnTheEnginesThread) {

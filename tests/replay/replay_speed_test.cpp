@@ -385,6 +385,38 @@ TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
   EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1", "connect 10054", "LED -1"}));
 }
 
+// Sends its request's subscription again from inside the first push, as the package does when it restores
+// its subscription after a reconnection while pushes are on their way.
+class ResubscribingObserver final : public host::Implements<host::IObserver> {
+ public:
+  int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
+    pushes.push_back(Rows(*data));
+    if (pushes.size() == 1) request->Subscribe(Symbols({"A"}));
+    return 0;
+  }
+  int SetData(const std::shared_ptr<host::IDataSet>&) override { return 0; }
+  int NotifyReqResponse(int, int, int) override { return 0; }
+  const void* GetQEStatus() override { return nullptr; }
+  int NotifyHisData(int, int) override { return 0; }
+
+  std::shared_ptr<host::ISpeedDataRequest> request;
+  std::vector<std::string> pushes;  // main thread only
+};
+
+TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
+  Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Subscribe(1, 1, {"A"}),
+               Push(1, 2, "A", 3)}}),
+       1.0);
+  auto observer = std::make_shared<ResubscribingObserver>();
+  observer->request = engine_->CreateDataRequest(observer);
+  observer->request->Subscribe(Symbols({"A"}));
+  CatchUp();
+  Advance(1s);  // both pushes of second 1 go to the main loop together
+  Advance(1s);
+  EXPECT_EQ(observer->pushes, (std::vector<std::string>{"A 3=1;", "A 3=2;", "A 3=3;"}));
+  EXPECT_EQ(engine_->GetCounts().skipped, 0u);
+}
+
 TEST_F(ReplaySpeedTest, ACutRecordingPlaysItsCompleteBlocksAndSaysWhereItStopped) {
   std::vector<std::vector<Record>> groups = {{Subscribe(1, 0, {"A"})}};
   for (int block = 0; block < 4; ++block) {

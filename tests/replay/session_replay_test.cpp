@@ -1,5 +1,7 @@
 // A seeded simulated session of the stand-in host, recorded and replayed into the package: the replayed
-// widgets see exactly what the recorded ones saw, push by push.
+// widgets see exactly what the recorded ones saw, push by push, the connection dropping and coming back
+// included.
+#include <algorithm>
 #include <filesystem>
 #include <future>
 
@@ -18,6 +20,7 @@ using namespace std::chrono_literals;
 constexpr int kSecurities = 50;
 constexpr int kSteps = 120;  // half-second steps: a minute
 constexpr int kExportStep = 60;
+constexpr int kDropStep = 20;  // the connection drops for 10 seconds here
 // Every field the stand-in engine simulates (Host/QuoteFields.json).
 const std::vector<std::uint32_t> kFields = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,  11,   12,  13,
                                             14, 15, 16, 17, 18, 20, 25, 26, 81, 187, 1027, 1028};
@@ -66,8 +69,8 @@ std::string ExportText(const TKrSpeedDataSetParseCmdID3080& parser) {
 }
 
 // A board of 50 securities for a minute, with an export asked halfway; `sync` lets the engine catch up
-// with the clock.
-Session Drive(testing::TestHost& host, const std::function<void()>& sync) {
+// with the clock, `drop` (live only: a recording carries it) drops the connection for a while.
+Session Drive(testing::TestHost& host, const std::function<void()>& sync, const std::function<void()>& drop = {}) {
   Session session;
   EXPECT_TRUE(host->StartPackage());
   auto& loop = host->Loop();
@@ -82,7 +85,14 @@ Session Drive(testing::TestHost& host, const std::function<void()>& sync) {
     params.SetItemArray(i, kFields);
   }
   TKrRTDModel model;
-  model.SetUpdateNotify([&] { session.pushes.push_back(CacheText(model, host->Context().GetServerDateTime())); });
+  model.SetUpdateNotify([&](const TRTDUpdateState& state) {
+    if (state.ConnectionChanged) {
+      session.pushes.push_back(fmt::format("{} since {}", state.Connection.Connected ? "connected" : "disconnected",
+                                           state.Connection.Since.ToString()));
+    } else {
+      session.pushes.push_back(CacheText(model, host->Context().GetServerDateTime()));
+    }
+  });
   model.Subscrible(params);
   sync();
   loop.RunUntilIdle();
@@ -96,6 +106,7 @@ Session Drive(testing::TestHost& host, const std::function<void()>& sync) {
       for (std::size_t i = 0; i < 5; ++i) asked.push_back({codes[i * 7], {3, 8, 11, 81}, {}});
       EXPECT_GT(exporter.FireExportRequest(asked), 0);
     }
+    if (step == kDropStep && drop) drop();
     loop.AdvanceBy(500ms);
     sync();
     loop.RunUntilIdle();
@@ -116,7 +127,8 @@ TEST(SessionReplayTest, EveryCachedValueMatchesTheRecordedSessionAtEachPush) {
   {
     testing::TestHost host({}, testing::TestHost::ClockKind::kManual,
                            [&](minihost::MiniHost::Options& options) { options.recordTo = path; });
-    live = Drive(host, [&] { host->Speed()->SyncNow(); });
+    live = Drive(
+        host, [&] { host->Speed()->SyncNow(); }, [&] { host->Speed()->DropConnection(0s, 10s); });
   }
   {
     testing::TestHost host({}, testing::TestHost::ClockKind::kManual,
@@ -131,8 +143,14 @@ TEST(SessionReplayTest, EveryCachedValueMatchesTheRecordedSessionAtEachPush) {
     EXPECT_EQ(replay.GetCounts().skipped, 0u);
   }
   // The market moved in the minute: the session is worth comparing.
-  ASSERT_GE(live.pushes.size(), 50u);  // about one a second, and the snapshot
+  ASSERT_GE(live.pushes.size(), 40u);  // about one a second outside the drop, and two snapshots
   EXPECT_NE(live.pushes.front(), live.pushes.back());
+  const auto heard = [](const Session& session, const std::string& change) {
+    return std::count_if(session.pushes.begin(), session.pushes.end(),
+                         [&](const std::string& push) { return push.starts_with(change + " since"); });
+  };
+  EXPECT_EQ(heard(live, "disconnected"), 1);
+  EXPECT_EQ(heard(live, "connected"), 1);
   EXPECT_FALSE(live.exported.empty());
 
   ASSERT_EQ(replayed.pushes.size(), live.pushes.size());

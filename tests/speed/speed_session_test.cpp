@@ -173,14 +173,43 @@ TEST(SpeedSessionTest, AttachesToTheEngineAndFollowsItsConnection) {
     statuses.push_back(status);
   });
 
+  // Listeners hear each change on the main loop, stamped with the server time it was reported at.
+  std::vector<TKrSpeedConnection> heard;
+  const int listener = session->AddConnectionListener([&](const TKrSpeedConnection& connection) {
+    EXPECT_TRUE(h->Loop().IsMainThread());
+    heard.push_back(connection);
+  });
+  const host::DateTime start = h->Context().GetServerDateTime();
   h->Speed()->SimulateDisconnect();
   h->Speed()->SyncNow();
   EXPECT_FALSE(session->GetConnected());
+  EXPECT_TRUE(heard.empty());
+  EXPECT_TRUE(session->Connection().Connected);  // the main loop has not heard yet
+  h->Loop().RunUntilIdle();
+  h.Clock().Advance(std::chrono::seconds(30));
   h->Speed()->SimulateReconnect();
   h->Speed()->SyncNow();
   EXPECT_TRUE(session->GetConnected());
+  h->Loop().RunUntilIdle();
+  const std::vector<TKrSpeedConnection> expected{{false, start}, {true, start.AddSeconds(30)}};
+  ASSERT_EQ(heard.size(), 2u);
+  for (std::size_t i = 0; i < heard.size(); ++i) {
+    EXPECT_EQ(heard[i].Connected, expected[i].Connected);
+    EXPECT_NEAR(heard[i].Since.value, expected[i].Since.value, 0.5 / 86400);
+  }
+  EXPECT_TRUE(session->Connection().Connected);
+  // A code that keeps the state tells nobody; nor does a change after the listener is removed.
+  session->CallBack()->NotifyConnect(0);
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(heard.size(), 2u);
+  session->RemoveConnectionListener(listener);
+  h->Speed()->SimulateDisconnect();
+  h->Speed()->SyncNow();
+  h->Loop().RunUntilIdle();
+  EXPECT_EQ(heard.size(), 2u);
+  EXPECT_FALSE(session->Connection().Connected);
   std::lock_guard guard(lock);
-  EXPECT_EQ(statuses, (std::vector<int>{-1, 1}));
+  EXPECT_EQ(statuses, (std::vector<int>{-1, 1, -1}));
 }
 
 TEST(SpeedSessionTest, WithoutAnEngineEverythingDegrades) {

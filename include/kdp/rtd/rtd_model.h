@@ -9,8 +9,14 @@
 // push is read once and its prepared rows (kdp/rtd/rtd_quote_rows.h) are shared by every model that
 // stores them, each model taking the rows and fields it subscribed.
 //
+// The widget's notification carries the quote engine's connection (TRTDUpdateState): a live model tells
+// its widget when the connection drops and when it comes back, and marks its data stale from the drop until
+// the first delivery after the connection is back. The package restores the engine subscription after a
+// reconnection by itself; the widget asks for nothing. A widget that sets a notification without arguments
+// hears data only.
+//
 // Main thread only: the quote engine delivers on the host's main loop and the model writes its cache
-// inside that delivery, without locks.
+// inside that delivery, without locks; connection changes reach the model on the main loop too.
 //
 // Replies are outside bytes: a delivery never throws back into its source and never leaves an update
 // half written. What the cache cannot keep (fields the dictionary does not define, IDs or values without
@@ -31,6 +37,7 @@
 #include "kdp/rtd/rtd_item.h"
 #include "kdp/rtd/rtd_quote_rows.h"
 #include "kdp/speed/speed_quote_data.h"
+#include "kdp/speed/speed_session.h"
 
 namespace kdp {
 
@@ -48,6 +55,13 @@ using TRTDUpdate = std::function<void(const TKrRTDQuoteRows& rows)>;
 // Per security code, the field IDs (decimal texts) the user may not see.
 using TRTDCloudPressionsCallBack = std::function<void(const std::map<std::string, std::vector<std::string>>&)>;
 using TNotifyRTDUpdate = std::function<void()>;
+// What a widget hears with each notification.
+struct TRTDUpdateState {
+  TKrSpeedConnection Connection;   // the quote engine's connection, as the package last heard it
+  bool Stale = false;              // the data may be old: no delivery since the connection came back
+  bool ConnectionChanged = false;  // the notification is about the connection and brings no data
+};
+using TNotifyRTDUpdateState = std::function<void(const TRTDUpdateState& state)>;
 using TGetSecurity = std::function<std::shared_ptr<host::IKrSecurity>(const std::string& code)>;
 
 // One data source of the provider, serving the field IDs of its region.
@@ -136,7 +150,17 @@ class TKrRTDModel {
   TKrRTDModel(const TKrRTDModel&) = delete;
   TKrRTDModel& operator=(const TKrRTDModel&) = delete;
 
-  void SetUpdateNotify(TNotifyRTDUpdate notify) { FUpdateNotify = std::move(notify); }
+  // Data only: connection changes are not told. Replaces a notification with the state.
+  void SetUpdateNotify(TNotifyRTDUpdate notify) {
+    FDataNotify = std::move(notify);
+    FUpdateNotify = nullptr;
+  }
+  // Data and connection changes, each with the state. Replaces a data-only notification.
+  void SetUpdateNotify(TNotifyRTDUpdateState notify) {
+    FUpdateNotify = std::move(notify);
+    FDataNotify = nullptr;
+  }
+  const TRTDUpdateState& UpdateState() const { return FUpdateState; }
   void SetOnGetSecurity(TGetSecurity lookup) { FOnGetSecurity = std::move(lookup); }
   // History play: set before subscribing.
   void SetIsHisPlay(bool on) { FIsHisPlay = on; }
@@ -187,6 +211,15 @@ class TKrRTDModel {
   class TKrRTDItem* ReadItem(const std::string& code);
   IRTDFormatItem* ReadFormat(const std::string& code);
   void NotifyHisPlayDataCallBack(const std::string& codes);
+  void OnConnection(const TKrSpeedConnection& connection);
+  // Tells the widget of new data, in the form it asked for.
+  void NotifyData() {
+    if (FUpdateNotify) {
+      FUpdateNotify(FUpdateState);
+    } else if (FDataNotify) {
+      FDataNotify();
+    }
+  }
 
   std::shared_ptr<IRTDCache> FRTDCache;
   std::unordered_map<std::string, std::shared_ptr<IRTDFormatItem>> FFormatDict;  // by upper-cased code
@@ -199,6 +232,9 @@ class TKrRTDModel {
     std::shared_ptr<IRTDFormatItem> format;  // once asked for
   };
   TLastRead FLastRead;
+  // The session whose connection the model follows (the package may end it first), and the listener's ID.
+  std::weak_ptr<TKrHQSpeedImpl> FSession;
+  int FConnectionListener = 0;
   TGetSecurity FOnGetSecurity;
   std::shared_ptr<IKrHisPlayDataProvider> FIKrHisPlayDataProvider;
   std::int32_t FHisPlayDataRegId = -1;
@@ -211,7 +247,10 @@ class TKrRTDModel {
   std::vector<class TKrRTDItem*> FItemAt;
   std::uint64_t FItemAtJoint = 0;
   std::uint64_t FItemAtCache = 0;
-  TNotifyRTDUpdate FUpdateNotify;
+  // At most one is set (a widget hearing data only costs no extra call per delivery).
+  TNotifyRTDUpdate FDataNotify;
+  TNotifyRTDUpdateState FUpdateNotify;
+  TRTDUpdateState FUpdateState;
   // Last, so that it goes first: deliveries stop before the rest of the model goes.
   TKrRTDProvider FRTDProv;
 };

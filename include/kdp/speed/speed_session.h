@@ -4,6 +4,10 @@
 // package's call-back (TKrSpeedCallBack), which tracks the connection state and hands out the package's
 // configuration answers (TKrSpeedConfig), and it keeps the Speed user ID the engine was given.
 //
+// The call-back is the one place that decides whether the engine is connected (its last connect code is
+// 0). Each change is stamped with the server time and handed to the main loop, where the session keeps it
+// (Connection) and tells its connection listeners, in the order the engine reported the changes.
+//
 // Thread-safety: the engine calls the call-back and the configuration from threads of its own; their
 // state is atomic or locked. The configuration answers from the host (any thread may ask it) and from
 // package services it was handed on the main thread when the session attached (PrepareSources), never
@@ -19,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "kdp/host/date_time.h"
+#include "kdp/host/main_loop.h"
 #include "kdp/host/security.h"
 #include "kdp/host/speed.h"
 
@@ -38,6 +44,15 @@ struct TKrSpeedConfigSources {
 
 // The status handler: (sender, status). Runs on the engine's thread.
 using SpeedStatusHandler = std::function<void(host::IInterface* sender, int status)>;
+
+// The engine's connection as the package heard it: connected or not, since the server time of the last
+// change (zero before the first change: the session starts connected).
+struct TKrSpeedConnection {
+  bool Connected = true;
+  host::DateTime Since;
+  bool operator==(const TKrSpeedConnection&) const = default;
+};
+using SpeedConnectionHandler = std::function<void(const TKrSpeedConnection& connection)>;
 
 class TKrSpeedConfig final : public host::Implements<host::IConfig> {
  public:
@@ -88,6 +103,7 @@ class TKrSpeedConfig final : public host::Implements<host::IConfig> {
 class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
  public:
   std::shared_ptr<host::IConfig> GetIConfig() override { return FConfig; }
+  // Stores the code; when that changes IsConnected, hands the new state to the connection sink.
   int NotifyConnect(int code) override;
   int NotifyLEDChange(int status) override;
 
@@ -96,6 +112,8 @@ class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
   int GetStatus() const { return FSpeedStatus.load(); }
   void UpdateSpeedStatus(int status);
   void SetStatusHandler(SpeedStatusHandler handler);
+  // Where changes of the connection go; called on the engine's thread, one change at a time, in order.
+  void SetConnectionSink(SpeedConnectionHandler sink);
   const std::shared_ptr<TKrSpeedConfig>& GetConfig() const { return FConfig; }
 
  private:
@@ -104,6 +122,10 @@ class TKrSpeedCallBack final : public host::Implements<host::ICallBack> {
   SpeedStatusHandler FStatusHandler;
   std::atomic<int> FSpeedStatus{-1};
   std::atomic<int> FConnectCode{0};
+  // Guards FConnectionSink and keeps a code's store and its hand-over together, so that changes
+  // reported by two engine threads reach the sink in the order their codes were stored.
+  std::mutex FConnectLock;
+  SpeedConnectionHandler FConnectionSink;
 };
 
 class IHQSpeedImpl : public virtual host::IInterface {
@@ -128,13 +150,25 @@ class TKrHQSpeedImpl final : public host::Implements<IHQSpeedImpl> {
 
   const std::shared_ptr<TKrSpeedCallBack>& CallBack() const { return FCallBack; }
 
+  // The connection as the main loop last heard of it. Main thread.
+  const TKrSpeedConnection& Connection() const { return FConnection; }
+  // Listeners hear every later change of the connection on the main loop; a listener may add or remove
+  // listeners (itself included) while it is told. Answers the ID that removes it. Main thread.
+  int AddConnectionListener(SpeedConnectionHandler listener);
+  void RemoveConnectionListener(int id);
+
  private:
   void InitSpeedCallback();
+  void PublishConnection(const TKrSpeedConnection& connection);
 
   std::shared_ptr<host::ISpeed> FSpeed;
   std::shared_ptr<TKrSpeedCallBack> FCallBack;
   std::string FUserID;
   SpeedStatusHandler FStatusHandler;
+  TKrSpeedConnection FConnection;
+  std::map<int, std::shared_ptr<const SpeedConnectionHandler>> FConnectionListeners;
+  int FLastListenerID = 0;
+  host::MessageWindow FWindow;  // the engine's connection changes, handed to the main loop
 };
 
 // The engine, from the host context; nullptr without a context or an engine.
