@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "cloud/cloud_command_analysis.h"
@@ -222,6 +223,30 @@ TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
   EXPECT_EQ(values->ValueAsString("600000.SH", "10001"),
             minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay));
   EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
+}
+
+// The host's calendar view takes a security's trading days from the trade date manager once its calendar
+// arrived (asking starts the request); matrix functions then expand their trading-day macros. The server
+// date is Friday 2026-12-04; the sample calendar of Shanghai runs from 2026-11-09 to 2026-12-09.
+TEST_F(IndexRequestTest, TradingDayMacrosExpandOnceTheCalendarArrived) {
+  THostCloudCalendar calendar;
+  EXPECT_EQ(calendar.TradeDaysOf("600000.SH"), nullptr);
+  ASSERT_TRUE(h->Loop().RunUntil([&] { return calendar.TradeDaysOf("600000.SH") != nullptr; }, kDeadline));
+  const auto days = calendar.TradeDaysOf("600000.SH");
+  EXPECT_EQ(days->PreviousTradingDay(20261207), 20261204);  // a Monday: the Friday before
+  EXPECT_EQ(days->PreviousTradingDay(20261205), 20261204);  // a Saturday
+  EXPECT_EQ(days->PreviousTradingDay(20261204), 20261203);
+  EXPECT_EQ(days->PreviousTradingDay(20261110), 20261109);
+  EXPECT_EQ(days->PreviousTradingDay(20261109), std::nullopt);  // the calendar's first day
+  EXPECT_EQ(days->PreviousTradingDay(20261231), std::nullopt);  // past its last
+  EXPECT_EQ(TradingDayBefore(*days, 20261204, 5), 20261127);
+
+  auto matrix = TKrCloudCommandAnalysis::GetInstance().GetCommandItemByID(100)->Colne();
+  matrix->SetParamValue("KoraCode", "600000.SH");
+  matrix->AppendMatrixIndex(11404);  // s_dq_close(KoraCode,$LastTradeDate)
+  matrix->AppendMatrixIndex(11405);  // s_dq_turn(KoraCode,$TradeDateBef5)
+  EXPECT_THAT(matrix->GetRequestCmd(TKrCloudCommandAnalysis::GetInstance().RequestContext()),
+              ::testing::StartsWith("Matrix2 functions=s_dq_close(KoraCode,20261203);s_dq_turn(KoraCode,20261127) "));
 }
 
 }  // namespace
