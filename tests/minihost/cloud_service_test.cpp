@@ -37,7 +37,7 @@ std::vector<std::string> Records(const SimCloudService& service, const std::stri
       if (c) line += "|";
       if (const auto* text = std::get_if<std::string>(&cell)) line += *text;
       if (const auto* i32 = std::get_if<std::int32_t>(&cell)) line += std::to_string(*i32);
-      if (const auto* real = std::get_if<double>(&cell)) line += "#";  // numbers are checked apart
+      if (std::holds_alternative<double>(cell)) line += "#";  // numbers are checked apart
     }
     records.push_back(line);
   }
