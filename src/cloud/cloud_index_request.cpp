@@ -95,6 +95,12 @@ std::optional<host::DateTime> TimeOfStamp(std::string_view stamp) {
 
 }  // namespace
 
+std::string IndexInsertQuery(const std::string& table) {
+  std::vector<std::string> fields;
+  for (const auto& field : SplitString(kCloudIndexTableFields, ',')) fields.push_back("$" + field);
+  return fmt::format("INSERT OR REPLACE INTO {} VALUES({});", table, fmt::join(fields, ","));
+}
+
 std::string IndexValueText(const host::SqlValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
   if (const auto* integer = std::get_if<std::int64_t>(&value)) return std::to_string(*integer);
@@ -207,11 +213,7 @@ std::string TKrIndexRequest::GetIndexUpdateDate(const std::string& code, const s
   return rows && !rows->Eof() ? rows->GetAsString(0) : std::string{};
 }
 
-std::string TKrIndexRequest::GetInsertQuery() const {
-  std::vector<std::string> fields;
-  for (const auto& field : SplitString(kCloudIndexTableFields, ',')) fields.push_back("$" + field);
-  return fmt::format("INSERT OR REPLACE INTO {} VALUES({});", FCommandItem->TableName, fmt::join(fields, ","));
-}
+std::string TKrIndexRequest::GetInsertQuery() const { return IndexInsertQuery(FCommandItem->TableName); }
 
 bool TKrIndexRequest::PickUpStubFromLocal() const {
   if (FClass.freshMinutes <= 0) return false;
@@ -297,69 +299,63 @@ void TKrIndexRequest::Deliver(std::uint32_t tag, const std::vector<std::string>&
                    read ? FDataItem.get() : nullptr);
 }
 
-int TKrIndexRequest::SaveReply(const host::MemoryStream* reply, const TRequestRecord& record) {
-  const auto describe = [&] {
-    return fmt::format("Index: {}; KoraCodeList: {}", fmt::join(record.fields, ","), fmt::join(record.codes, ","));
-  };
-  const auto refuse = [&](std::string_view why) {
-    host::AddHQLog(fmt::format("OnDownLoadEnd {}{}", why, describe()), FClass.className, host::LogSeverity::kNotice);
-    return -1;
-  };
-  const auto split = reply ? host::SplitStatusByte(reply->Bytes()) : std::nullopt;
-  if (!split || split->status != host::kKudsStatusOk) {
-    if (FCommandItem->ReportType == "rtPR")
-      host::AddHQLog("Clould报表LUX数据请求失败", FClass.className, host::LogSeverity::kNotice);
-    return refuse("DecodeToKudsStream unsuccessful ");
-  }
+TIndexReplyResult SaveIndexReply(std::span<const std::uint8_t> reply, const std::string& table,
+                                 const TIndexFunctionIds& functionIds, const std::string& stamp,
+                                 host::ISqliteDataBase& database) {
+  const auto split = host::SplitStatusByte(reply);
+  if (!split || split->status != host::kKudsStatusOk) return {-1, "DecodeToKudsStream unsuccessful "};
   host::TKUDSResponse response;
   std::string error;
-  if (!response.Decode(split->stream, error)) return refuse("DecodeToKudsStream unsuccessful " + error + " ");
+  if (!response.Decode(split->stream, error)) return {-1, "DecodeToKudsStream unsuccessful " + error + " "};
   const host::TKUDSReport* report = response.GetReport();
-  if (!report) return refuse("LKudsParse.Report = nil ");
+  if (!report) return {-1, "LKudsParse.Report = nil "};
   const std::array<int, 4> columns{report->FindColumn("KoraCode"), report->FindColumn("IndexName"),
                                    report->FindColumn("IndexValue"), report->FindColumn("Authorized")};
-  if (std::ranges::find(columns, -1) != columns.end()) return refuse("LKudsParse.Report = nil (columns) ");
-  if (report->GetRecordCount() == 0) {
-    host::AddHQLog(fmt::format("OnDownLoadEnd {} Responsed is Empty!; {}", FCommandItem->TableName, describe()),
-                   FClass.className, host::LogSeverity::kNotice);
-    return 0;
-  }
-  if (!FDataBase || !FDataBase->BeginTransaction()) return refuse("LISqlitePrepare = nil ");
-  const auto insert = FDataBase->Prepare(GetInsertQuery());
-  if (!insert) {
-    FDataBase->Rollback();
-    return refuse("LISqlitePrepare = nil ");
-  }
-  const std::string stamp = StampOf(GetServerDateTime());
+  if (std::ranges::find(columns, -1) != columns.end()) return {-1, "LKudsParse.Report = nil (columns) "};
+  if (report->GetRecordCount() == 0) return {0, table + " Responsed is Empty!"};
+  if (!database.BeginTransaction()) return {-1, "LISqlitePrepare = nil "};
+  const auto refuse = [&](std::string why) {
+    database.Rollback();
+    return TIndexReplyResult{-1, std::move(why)};
+  };
+  const auto insert = database.Prepare(IndexInsertQuery(table));
+  if (!insert) return refuse("LISqlitePrepare = nil ");
   std::array<host::SqlValue, 5> values;
-  for (int record_ = 0; record_ < report->GetRecordCount(); ++record_) {
-    const auto& authorized = report->GetValue(record_, columns[3]);
+  for (int record = 0; record < report->GetRecordCount(); ++record) {
+    const auto& authorized = report->GetValue(record, columns[3]);
     // Keys are stored as text whatever type the server sent, so that reading by text finds them.
-    values[0] = IndexValueText(CellValue(report->GetValue(record_, columns[0])));
-    const std::string name = IndexValueText(CellValue(report->GetValue(record_, columns[1])));
-    values[2] = CellValue(report->GetValue(record_, columns[2]));
+    values[0] = IndexValueText(CellValue(report->GetValue(record, columns[0])));
+    const std::string name = IndexValueText(CellValue(report->GetValue(record, columns[1])));
+    values[2] = CellValue(report->GetValue(record, columns[2]));
     values[3] = std::int64_t{std::holds_alternative<std::monostate>(authorized) ||
                              IndexValueText(CellValue(authorized)) != "0"};
     values[4] = stamp;
     // A function set's reply names each value by the function asked; the table keys it by field ID.
-    const auto ids = record.functionIds.find(name);
-    const std::vector<std::string> names = record.functionIds.empty()        ? std::vector<std::string>{name}
-                                           : ids != record.functionIds.end() ? ids->second
-                                                                             : std::vector<std::string>{};
+    const auto ids = functionIds.find(name);
+    const std::vector<std::string> names = functionIds.empty()        ? std::vector<std::string>{name}
+                                           : ids != functionIds.end() ? ids->second
+                                                                      : std::vector<std::string>{};
     for (const auto& index : names) {
       values[1] = index;
-      if (!insert->Execute(values)) {
-        const std::string why = FDataBase->GetLastError();
-        FDataBase->Rollback();
-        return refuse(fmt::format("row {} refused: {} ", record_, why));
-      }
+      if (!insert->Execute(values)) return refuse(fmt::format("row {} refused: {} ", record, database.GetLastError()));
     }
   }
-  if (!FDataBase->Commit()) {
-    FDataBase->Rollback();
-    return refuse("commit refused ");
-  }
-  return report->GetRecordCount();
+  if (!database.Commit()) return refuse("commit refused ");
+  return {report->GetRecordCount(), {}};
+}
+
+int TKrIndexRequest::SaveReply(const host::MemoryStream* reply, const TRequestRecord& record) {
+  const std::string codes = fmt::format("{}", fmt::join(record.codes, ","));
+  if (!FDataBase) return -1;
+  const auto result = SaveIndexReply(reply ? reply->Bytes() : std::span<const std::uint8_t>{}, FCommandItem->TableName,
+                                     record.functionIds, StampOf(GetServerDateTime()), *FDataBase);
+  if (result.count < 0 && FCommandItem->ReportType == "rtPR")
+    host::AddHQLog("Clould报表LUX数据请求失败", FClass.className, host::LogSeverity::kNotice);
+  if (!result.why.empty())
+    host::AddHQLog(
+        fmt::format("OnDownLoadEnd {}; Index: {}; KoraCodeList: {}", result.why, fmt::join(record.fields, ","), codes),
+        FClass.className, host::LogSeverity::kNotice);
+  return result.count;
 }
 
 }  // namespace kdp

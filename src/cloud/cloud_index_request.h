@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,9 @@ class IIndexDataItem {
   virtual double ValueAsDouble(const std::string& code, const std::string& index) const = 0;
   virtual int ValueAsInt(const std::string& code, const std::string& index) const = 0;
 };
+
+// The function text a function set's reply names a value by, and the field IDs asking that function.
+using TIndexFunctionIds = std::map<std::string, std::vector<std::string>>;
 
 // One cached value.
 struct TKrIndexValue {
@@ -139,10 +143,10 @@ class TKrIndexRequest {
     std::vector<std::string> codes;
     std::vector<std::string> fields;
     // For the function sets: the function text the reply names a value by, and the field IDs asking it.
-    std::map<std::string, std::vector<std::string>> functionIds;
+    TIndexFunctionIds functionIds;
   };
   // The function text of each field of a function set (100, 1000), as sent.
-  std::map<std::string, std::vector<std::string>> FunctionIds(const TCloudRequestContext& context) const;
+  TIndexFunctionIds FunctionIds(const TCloudRequestContext& context) const;
   // Writes the reply's values in one transaction; the number written, or -1 (logged) when the reply is
   // refused and the table left as it was.
   int SaveReply(const host::MemoryStream* reply, const TRequestRecord& record);
@@ -163,6 +167,22 @@ class TKrIndexRequest {
   std::map<std::uint32_t, TRequestRecord> FPending;  // sends in flight, by sequence number
   std::unique_ptr<TKrIndexDataItem> FDataItem;
 };
+
+struct TIndexReplyResult {
+  int count = -1;   // values written; -1 when the reply was refused
+  std::string why;  // what the log says ("" for a reply written without remark)
+};
+
+// Writes an index reply (a report stream and its status byte) into the command table `table` in one
+// transaction, update date `stamp`; a function set's values under the fields `functionIds` names (empty:
+// the reply names field IDs). A refused reply (failure status, not a stream, no report, a column missing,
+// a row the table refuses) leaves the table exactly as it was. Outside bytes: never throws.
+TIndexReplyResult SaveIndexReply(std::span<const std::uint8_t> reply, const std::string& table,
+                                 const TIndexFunctionIds& functionIds, const std::string& stamp,
+                                 host::ISqliteDataBase& database);
+
+// "INSERT OR REPLACE INTO table VALUES($KoraCode,...,$UpdateDate);" of a command table.
+std::string IndexInsertQuery(const std::string& table);
 
 // Text of a bound value as the index data item reads it ("" for NULL; numbers in shortest form).
 std::string IndexValueText(const host::SqlValue& value);
