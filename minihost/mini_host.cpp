@@ -138,6 +138,11 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     lux.connected = h->settings_.luxConnected;
     lux.connectAfter = std::chrono::milliseconds(std::max(0, h->settings_.luxConnectAfterMs));
     lux.reports = [host = h.get()](const std::string& command, bool& answered) {
+      // Cloud indicators and generated reports first; the sample report data answers the rest.
+      if (auto stream = host->CloudService().Answer(command, host->context_->GetServerDateTime().Yyyymmdd())) {
+        answered = true;
+        return std::move(*stream);
+      }
       return host->Reports().Answer(command, answered);
     };
     h->lux_ = std::make_shared<SimLuxClient>(std::move(lux));
@@ -201,6 +206,19 @@ const SampleReportData& MiniHost::Reports() {
     }
   });
   return reports_;
+}
+
+const SimCloudService& MiniHost::CloudService() {
+  std::call_once(cloud_service_loaded_, [this] {
+    const std::string path = Join(settings_.etcRoot, settings_.cloudServiceFile);
+    std::string error;
+    if (std::error_code ec; !std::filesystem::exists(path, ec)) {
+      Log("no cloud data service: " + path, kLogSource, 1);
+    } else if (!cloud_service_.Load(path, error)) {
+      Log("cloud data service not loaded: " + error, kLogSource, 3);
+    }
+  });
+  return cloud_service_;
 }
 
 void MiniHost::Log(std::string_view message, std::string_view source, int level) {

@@ -19,6 +19,7 @@
 
 #include "async_runner.h"
 #include "audit_trail.h"
+#include "cloud_service.h"
 #include "context.h"
 #include "download_service.h"
 #include "expression_engine.h"
@@ -95,6 +96,8 @@ class MiniHost final : public host::IHostEnvironment {
   // The report data the host answers report commands from, loaded on the first call (from any thread);
   // empty, with a log line, when the configuration has none or it does not load.
   const SampleReportData& Reports();
+  // The cloud data service (loaded on first use); any thread.
+  const SimCloudService& CloudService();
   // The simulated quote engine; nullptr when the host runs without one or replays a recording.
   SimSpeed* Speed() { return speed_.get(); }
   // The engine playing a recording; nullptr unless Options::replayFrom names one.
@@ -126,6 +129,8 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<MiniDownloadService> downloads_;
   std::once_flag reports_loaded_;
   SampleReportData reports_;  // written once, under reports_loaded_
+  std::once_flag cloud_service_loaded_;
+  SimCloudService cloud_service_;  // written once, under cloud_service_loaded_
   std::shared_ptr<SimSpeed> speed_;
   std::shared_ptr<replay::ReplaySpeed> replay_;
   std::shared_ptr<replay::RecordingSpeed> recorder_;

@@ -97,15 +97,15 @@ bool ReadAll(const json& j, HostSettings& s, std::string& error) {
          Read(j, "securitiesFile", s.securitiesFile, error) && Read(j, "sectorsFile", s.sectorsFile, error) &&
          Read(j, "tradeSpansFile", s.tradeSpansFile, error) &&
          Read(j, "securityExtensionsFile", s.securityExtensionsFile, error) &&
-         Read(j, "reportsFile", s.reportsFile, error) && Read(j, "quoteEngine", s.quoteEngine, error) &&
-         Read(j, "quoteFieldsFile", s.quoteFieldsFile, error) && Read(j, "quoteSeed", s.quoteSeed, error) &&
-         Read(j, "quoteRate", s.quoteRate, error) && Read(j, "quotePollMs", s.quotePollMs, error) &&
-         Read(j, "quoteWarmUpSeconds", s.quoteWarmUpSeconds, error) && Read(j, "dataDir", s.dataDir, error) &&
-         Read(j, "binDir", s.binDir, error) && Read(j, "servers", s.servers, error) &&
-         Read(j, "luxClient", s.luxClient, error) && Read(j, "luxScenarioDir", s.luxScenarioDir, error) &&
-         Read(j, "luxLatencyMs", s.luxLatencyMs, error) && Read(j, "luxPushIntervalMs", s.luxPushIntervalMs, error) &&
-         Read(j, "luxPollMs", s.luxPollMs, error) && Read(j, "luxConnected", s.luxConnected, error) &&
-         Read(j, "luxConnectAfterMs", s.luxConnectAfterMs, error);
+         Read(j, "reportsFile", s.reportsFile, error) && Read(j, "cloudServiceFile", s.cloudServiceFile, error) &&
+         Read(j, "quoteEngine", s.quoteEngine, error) && Read(j, "quoteFieldsFile", s.quoteFieldsFile, error) &&
+         Read(j, "quoteSeed", s.quoteSeed, error) && Read(j, "quoteRate", s.quoteRate, error) &&
+         Read(j, "quotePollMs", s.quotePollMs, error) && Read(j, "quoteWarmUpSeconds", s.quoteWarmUpSeconds, error) &&
+         Read(j, "dataDir", s.dataDir, error) && Read(j, "binDir", s.binDir, error) &&
+         Read(j, "servers", s.servers, error) && Read(j, "luxClient", s.luxClient, error) &&
+         Read(j, "luxScenarioDir", s.luxScenarioDir, error) && Read(j, "luxLatencyMs", s.luxLatencyMs, error) &&
+         Read(j, "luxPushIntervalMs", s.luxPushIntervalMs, error) && Read(j, "luxPollMs", s.luxPollMs, error) &&
+         Read(j, "luxConnected", s.luxConnected, error) && Read(j, "luxConnectAfterMs", s.luxConnectAfterMs, error);
 }
 
 std::string Quoted(const std::string& text) { return "\"" + host::EscapeControlChars(text) + "\""; }
@@ -178,6 +178,7 @@ bool CheckHostSettings(const HostSettings& s, std::string& error) {
                                   {"tradeSpansFile", &s.tradeSpansFile},
                                   {"securityExtensionsFile", &s.securityExtensionsFile},
                                   {"reportsFile", &s.reportsFile},
+                                  {"cloudServiceFile", &s.cloudServiceFile},
                                   {"quoteFieldsFile", &s.quoteFieldsFile}}) {
     if (!IsText(key, *file, true, error)) return false;
   }

@@ -34,6 +34,7 @@ struct HostSettings {
   std::string tradeSpansFile = "Host/TradeSpans.json";
   std::string securityExtensionsFile = "Host/SecurityExtensions.json";  // optional
   std::string reportsFile = "Host/Reports/Reports.json";                // the report data; optional
+  std::string cloudServiceFile = "Host/Reports/CloudService.json";      // the cloud data service; optional
   bool quoteEngine = true;                                              // false runs the host without a quote engine
   std::string quoteFieldsFile = "Host/QuoteFields.json";
   std::uint64_t quoteSeed = 20261204;  // the simulated market's random seed

@@ -1,7 +1,8 @@
-// kdp-host board CODE... [--seconds N] [--once] [--drop-after S --drop-for N]
+// kdp-host board CODE... [--fields ID,...] [--seconds N] [--once] [--drop-after S --drop-for N]
 // A live price board: one line per security (name, last price, change, change %, volume, time), formatted
-// and coloured by the package's format items, repainted as quotes arrive. Under `replay` the board ends
-// with the recording, and `--once` shows the recording's end.
+// and coloured by the package's format items, repainted as quotes arrive; `--fields` adds a column per
+// field ID, quote or cloud indicator (10001 to 20000), showing its value ("n/a" where the user may not).
+// Under `replay` the board ends with the recording, and `--once` shows the recording's end.
 //
 // When the quote engine's connection drops, the rows go dim and a status line says since when; both stay
 // until the first quotes after the connection is back. `--drop-after S --drop-for N` tells the simulated
@@ -20,6 +21,7 @@
 #include "kdp/host/services.h"
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/ui/ui_resources.h"
+#include "util/float_text.h"
 
 namespace kdp::app {
 namespace {
@@ -49,7 +51,8 @@ std::atomic<bool> g_interrupted{false};
 
 class Board {
  public:
-  Board(Session& s, std::vector<std::string> codes, bool colour) : s_(s), codes_(std::move(codes)), colour_(colour) {
+  Board(Session& s, std::vector<std::string> codes, std::vector<std::uint32_t> extra, bool colour)
+      : s_(s), codes_(std::move(codes)), extra_(std::move(extra)), colour_(colour) {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
   }
 
@@ -61,6 +64,7 @@ class Board {
     const bool dim = colour_ && state.Stale;
     std::string out;
     for (const Column& c : kColumns) out += Pad(c.title, c.width, c.right) + "  ";
+    for (const std::uint32_t id : extra_) out += Pad(std::to_string(id), kExtraWidth, true) + "  ";
     out += '\n';
     for (const std::string& code : codes_) {
       if (dim) out += kDim;
@@ -81,6 +85,7 @@ class Board {
                         : cell;
         out += "  ";
       }
+      for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), kExtraWidth, true) + "  ";
       out += dim ? std::string(kPlain) + "\n" : "\n";
     }
     if (state.Stale) out += StatusLine(state.Connection) + '\n';
@@ -105,9 +110,22 @@ class Board {
   int ShownCells() const { return shown_; }
 
  private:
+  static constexpr int kExtraWidth = 12;
+
+  // A field of `--fields`: its value in shortest form, "-" before one arrived, "n/a" without permission.
+  std::string ExtraCell(TKrRTDModel& model, const std::string& code, std::uint32_t id) {
+    const auto item = model.GetRTDItem(code);
+    if (!item) return "-";
+    if (!item->HasPermissionByID(id)) return "n/a";
+    if (item->IsNullByID(id)) return "-";
+    ++shown_;
+    return FloatToText(item->GetDoubleDataByID(id));
+  }
+
   Session& s_;
   int shown_ = 0;
   std::vector<std::string> codes_;
+  std::vector<std::uint32_t> extra_;
   bool colour_;
   std::shared_ptr<IKrHQStyle> style_;
 };
@@ -134,8 +152,8 @@ bool ScheduleDrop(Session& s, const ConnectionDrop& drop) {
   return true;
 }
 
-int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds, bool once,
-             const ConnectionDrop& drop = {}) {
+int RunBoard(Session& s, const std::vector<std::string>& requested, const std::vector<std::uint32_t>& extra,
+             int seconds, bool once, const ConnectionDrop& drop = {}) {
   std::vector<std::string> codes;
   for (const std::string& code : requested) {
     auto security = s.host.Securities().GetSecurity(code);
@@ -148,14 +166,16 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
   TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
   for (int i = 0; i < params.GetCount(); ++i) {
     params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, kBoardFields);
+    std::vector<std::uint32_t> fields = kBoardFields;
+    fields.insert(fields.end(), extra.begin(), extra.end());
+    params.SetItemArray(i, fields);
   }
 
   if (!ScheduleDrop(s, drop)) return 1;
   TKrRTDModel model;
   bool dirty = false;
   model.SetUpdateNotify([&](const TRTDUpdateState&) { dirty = true; });  // quotes and connection changes alike
-  Board board(s, codes, !once && isatty(STDOUT_FILENO) == 1);
+  Board board(s, codes, extra, !once && isatty(STDOUT_FILENO) == 1);
   model.Subscrible(params);
 
   auto& loop = s.host.Loop();
@@ -164,6 +184,10 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
     const auto quoted = [&] {
       for (const std::string& code : codes) {
         if (model.IsNull(code, "NewPrice")) return false;
+        const auto item = model.GetRTDItem(code);
+        for (const std::uint32_t id : extra) {
+          if (item && item->IsNullByID(id) && item->HasPermissionByID(id)) return false;
+        }
       }
       return true;
     };
@@ -195,11 +219,11 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, int seconds,
 }  // namespace
 
 int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) {
-  return RunBoard(session, codes, 0, true);
+  return RunBoard(session, codes, {}, 0, true);
 }
 
 int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds, const ConnectionDrop& drop) {
-  return RunBoard(session, codes, seconds, false, drop);
+  return RunBoard(session, codes, {}, seconds, false, drop);
 }
 
 void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
@@ -215,6 +239,7 @@ void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
 void AddBoardCommand(CLI::App& app, Action& chosen) {
   struct Options {
     std::vector<std::string> codes;
+    std::vector<std::uint32_t> fields;
     int seconds = 0;
     bool once = false;
     ConnectionDrop drop;
@@ -224,12 +249,16 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
   board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK")->required();
   board->add_option("--seconds", options->seconds, "stop after this many seconds, 1 to 86400 (default: until Ctrl-C)")
       ->check(CLI::Range(1, 86400));
+  board
+      ->add_option("--fields", options->fields, "more columns: field IDs joined by \",\" (cloud fields 10001 to 20000)")
+      ->delimiter(',')
+      ->check(CLI::Range(0, 20000));
   auto* once = board->add_flag("--once", options->once, "print one snapshot and exit");
   AddDropOptions(*board, options->drop);
   once->excludes("--drop-after");
   board->callback([&chosen, options] {
     chosen = [options](Session& s) {
-      return RunBoard(s, options->codes, options->seconds, options->once, options->drop);
+      return RunBoard(s, options->codes, options->fields, options->seconds, options->once, options->drop);
     };
   });
 }

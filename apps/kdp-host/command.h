@@ -90,12 +90,13 @@ void AddCalendarCommand(CLI::App& app, Action& chosen);   // calendar CODE [--fr
 void AddTradeDateCommand(CLI::App& app, Action& chosen);  // tradedate CODE [--back N] [--period N]
 void AddSectorsCommand(CLI::App& app, Action& chosen);    // sectors news|affiche|law [--column CODE]
 void AddQVBCommand(CLI::App& app, Action& chosen);        // qvb search WORDS..., qvb series CODE
+void AddCloudCommand(CLI::App& app, Action& chosen);      // cloud report NAME [PARAM=VALUE...]
 
 // Every command that runs on the host as the settings describe it, in the order `--help` lists them.
-inline constexpr std::array<AddCommand, 17> kCommands{
+inline constexpr std::array<AddCommand, 18> kCommands{
     AddServicesCommand, AddSecurityCommand, AddBoardCommand,     AddRankCommand,    AddExportCommand, AddRefCommand,
     AddResolveCommand,  AddFormatCommand,   AddClockCommand,     AddAlertCommand,   AddFuncIDCommand, AddNewsCommand,
-    AddLuxCommand,      AddCalendarCommand, AddTradeDateCommand, AddSectorsCommand, AddQVBCommand,
+    AddLuxCommand,      AddCalendarCommand, AddTradeDateCommand, AddSectorsCommand, AddQVBCommand,    AddCloudCommand,
 };
 // The commands that choose the quote engine; listed after the others.
 void AddRecordCommand(CLI::App& app, Action& chosen,

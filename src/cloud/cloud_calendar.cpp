@@ -1,6 +1,8 @@
 #include "cloud/cloud_calendar.h"
 
 #include "core/host_lookups.h"
+#include "core/package_lookup.h"
+#include "kdp/tradedate/trade_date.h"
 
 namespace kdp {
 
@@ -8,7 +10,33 @@ host::DateTime THostCloudCalendar::ServerDateTime() const { return GetServerDate
 
 int THostCloudCalendar::LocalDate() const { return host::DateTime::Now().Yyyymmdd(); }
 
-std::shared_ptr<const ICloudTradeDays> THostCloudCalendar::TradeDaysOf(const std::string&) const { return nullptr; }
+namespace {
+
+// The trading days of a trade date object.
+class TTradeDateDays final : public ICloudTradeDays {
+ public:
+  explicit TTradeDateDays(std::shared_ptr<ITradeDateEx> item) : FItem(std::move(item)) {}
+  std::optional<int> PreviousTradingDay(int date) const override {
+    const int day = FItem->GetTradingDayBefore(date);
+    return day > 0 ? std::optional<int>(day) : std::nullopt;
+  }
+
+ private:
+  std::shared_ptr<ITradeDateEx> FItem;
+};
+
+}  // namespace
+
+std::shared_ptr<const ICloudTradeDays> THostCloudCalendar::TradeDaysOf(const std::string& koraCode) const {
+  const auto manager = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
+  auto item = manager ? manager->GetTradeDateIntf(koraCode) : nullptr;
+  if (!item) return nullptr;
+  if (!item->GetLoadState()) {
+    manager->GetTradeDateAll(koraCode);  // requests the calendar unless it is on its way
+    return nullptr;
+  }
+  return std::make_shared<TTradeDateDays>(std::move(item));
+}
 
 std::optional<int> TradingDayBefore(const ICloudTradeDays& days, int date, int n) {
   std::optional<int> day = date;

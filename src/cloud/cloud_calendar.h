@@ -32,8 +32,9 @@ class ICloudCalendar {
   virtual std::shared_ptr<const ICloudTradeDays> TradeDaysOf(const std::string& koraCode) const = 0;
 };
 
-// The host's clocks, and no trading days until a trade date service is attached: macros that need
-// trading days then stay in the text unchanged.
+// The host's clocks, and a security's trading days from the trade date manager ("ITradeDateMgr"): none
+// while the manager is missing or the security's calendar is not loaded yet (asking starts its loading),
+// so macros that need trading days then stay in the text unchanged.
 class THostCloudCalendar final : public ICloudCalendar {
  public:
   host::DateTime ServerDateTime() const override;

@@ -178,10 +178,17 @@ bool TKrCloudCommandAnalysis::AddReportXml(const std::string& reportXml) {
 
 void TKrCloudCommandAnalysis::LoadCloudIndexConfig() {
   ClearCommands();
+  // One transaction for the 32 tables and their indexes: one write to the disk instead of one each.
+  const bool batched = FDataBase && FDataBase->BeginTransaction();
   for (auto& item : MakeBuiltInCloudCommands()) {
     CreateDataTable(*item);
     const int id = item->ID;
     FCommands[id] = std::move(item);
+  }
+  if (batched && !FDataBase->Commit()) {
+    host::AddHQLog("LoadCloudIndexConfig: the command tables were not created: " + FDataBase->GetLastError(),
+                   "TKrCloudCommandAnalysis", host::LogSeverity::kWarning);
+    FDataBase->Rollback();
   }
 }
 

@@ -6,6 +6,7 @@
 #include "cloud/cloud_command_analysis.h"
 #include "cloud/cloud_reply_decoder.h"
 #include "core/package_lookup.h"
+#include "kdp/host/kuds.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/related_data.h"
 
@@ -50,28 +51,50 @@ bool TRequestItem::Abort() {
 int TRequestItem::FireRequest() {
   auto request = FRequest.lock();
   if (!request) return -1;
+  const auto context = TKrCloudCommandAnalysis::GetInstance().RequestContext();
+  const std::string command = FReport->GetRequestCmd(context);
+  host::AddHQLog("RequestCmd: " + command, kLogSource, host::LogSeverity::kNotice);
   std::string hostName, message;
   int port = 0;
-  if (!FReport->GetServerInfo(hostName, port, message)) {
+  const bool http = FReport->ReportType == TCloudReportType::rtNone;
+  if (http && !FReport->GetServerInfo(hostName, port, message)) {
     host::AddHQLog(fmt::format("FireRequest {}: {}", FReport->Name, message), kLogSource, host::LogSeverity::kWarning);
     return -1;
   }
-  const auto context = TKrCloudCommandAnalysis::GetInstance().RequestContext();
-  host::AddHQLog("RequestCmd: " + FReport->GetRequestCmd(context), kLogSource, host::LogSeverity::kNotice);
-  if (FReport->ReportType != TCloudReportType::rtNone) {
-    host::AddHQLog(fmt::format("FireRequest {}: the report travels as a Lux raw message, which the request transport "
-                               "does not send yet",
-                               FReport->Name),
-                   kLogSource, host::LogSeverity::kWarning);
-    return -1;
-  }
-  // A new transfer supersedes the one in flight, whose completion never comes.
+  // A new transfer supersedes the one in flight, whose completion is dropped.
   if (FPendingTag >= 0) request->DropRequestItem(FPendingTag);
-  FDownLoader.SetParams(hostName, port, RequestPath(FReport->ServerUrlItem), "");
-  host::MemoryStream body;
-  FReport->GetPostStream(body, context);
   FPendingTag = request->FileRequestItem(shared_from_this());
-  FDownLoader.FireRequest(body, static_cast<std::uint32_t>(FPendingTag));
+  const auto tag = static_cast<std::uint32_t>(FPendingTag);
+  const auto app = static_cast<std::uint32_t>(FReport->AppID);
+  const auto id = static_cast<std::uint32_t>(FReport->CommandID);
+  std::int32_t sent = 0;
+  switch (FReport->ReportType) {
+    case TCloudReportType::rtNone: {
+      FDownLoader.SetParams(hostName, port, RequestPath(FReport->ServerUrlItem), "");
+      host::MemoryStream body;
+      FReport->GetPostStream(body, context);
+      FDownLoader.FireRequest(body, tag);
+      break;
+    }
+    case TCloudReportType::rtLux:
+      sent = FDownLoader.SendLuxRequest(host::MemoryStream(command), tag, app, id);
+      break;
+    case TCloudReportType::rtB1:
+      sent = FDownLoader.SendLuxCloudReportRequestB1(command, tag, app, id, "");
+      break;
+    case TCloudReportType::rtPR:
+      sent = FDownLoader.SendLuxCloudReportRequestPR(command, tag, app, id);
+      break;
+    default:  // rtKudsReportLux, rtksv, rtKSD
+      sent = FDownLoader.SendLuxCloudReportRequest(command, tag, app, id);
+      break;
+  }
+  if (sent < 0) {
+    host::AddHQLog(fmt::format("FireRequest {}: no Lux data manager sends it", FReport->Name), kLogSource,
+                   host::LogSeverity::kWarning);
+    request->DropRequestItem(FPendingTag);
+    FPendingTag = -1;
+  }
   return FPendingTag;
 }
 
@@ -115,8 +138,18 @@ void TCloudDataRequest::OnDownLoadEnd(int tag, bool success, const host::MemoryS
 }
 
 void TCloudDataRequest::DecodeData(int tag, const TRequestItem& item, const host::MemoryStream* reply) {
-  const std::span<const std::uint8_t> bytes =
-      reply ? std::span(reply->Data(), reply->Size()) : std::span<const std::uint8_t>{};
+  std::span<const std::uint8_t> bytes = reply ? reply->Bytes() : std::span<const std::uint8_t>{};
+  if (item.Report().ReportType != TCloudReportType::rtNone) {
+    // A Lux reply carries the service's status byte after its stream.
+    const auto split = host::SplitStatusByte(bytes);
+    if (!split || split->status != host::kKudsStatusOk) {
+      host::AddHQLog(fmt::format("Clould报表LUX数据请求失败DecodeData: {} answered no report", item.Report().Name),
+                     kLogSource, host::LogSeverity::kWarning);
+      OnCloudDataUpdate(false, tag, "数据解析错误!");
+      return;
+    }
+    bytes = split->stream;
+  }
   const auto result = DecodeReplyIntoTable(item.Report(), bytes, *FDataBase);
   switch (result.failure) {
     case TCloudDecodeFailure::kNone:

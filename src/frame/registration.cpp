@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "cloud/cloud_command_analysis.h"
+#include "cloud/cloud_indexs_mgr.h"
 #include "core/data_cache.h"
 #include "core/package_lookup.h"
 #include "fields/hq_dictionary.h"
@@ -116,6 +117,8 @@ const std::vector<PublishedService>& StartupServices() {
        MakeFormatManager},
       {"TKrTradeDateMgr", PublishChannel::kNameRegistry, "ITradeDateMgr", ITradeDateMgr::IID,
        MakeFace<TKrTradeDateMgr, ITradeDateMgr>},
+      {"TKrCloudIndexsMgr", PublishChannel::kNameRegistry, "IKrCloudIndexsMgr", IKrCloudIndexsMgr::IID,
+       MakeFace<TKrCloudIndexsMgr, IKrCloudIndexsMgr>},
       {"TKrHQUserConfigListenerMgr", PublishChannel::kNameRegistry, "IKrHQUserConfigListenerMgr",
        IKrHQUserConfigListenerMgr::IID, MakeFace<TKrHQUserConfigListenerMgr, IKrHQUserConfigListenerMgr>},
       {"TKrHQDelayLoadEvent", PublishChannel::kNameRegistry, "IKrHQDelayLoadEvent", IKrHQDelayLoadEvent::IID,

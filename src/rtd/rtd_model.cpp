@@ -79,9 +79,33 @@ std::int32_t TKrSpeedRTDSubscriber::UnSubscrible() { return FFeed->Unsubscribe(F
 
 TKrCloudRTDSubscriber::TKrCloudRTDSubscriber() { FIndexRegion.SetRegion(10001, 20000); }
 
-std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure&) { return -1; }
+TKrCloudRTDSubscriber::~TKrCloudRTDSubscriber() {
+  if (!FICloudDataRequest) return;
+  FICloudObserver->Clear();
+  if (auto manager = FCloudIndexsMgr.lock()) manager->RemoveCloudDataRequest(FICloudDataRequest->GetDataRequestID());
+}
 
-std::int32_t TKrCloudRTDSubscriber::UnSubscrible() { return -1; }
+std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
+  if (!FICloudDataRequest) {
+    const auto manager = G_QueryInterface<IKrCloudIndexsMgr>("IKrCloudIndexsMgr");
+    if (!manager) return -1;
+    FICloudObserver = std::make_shared<TKrCloudObserver>(
+        [this](const std::vector<TSpeedQuoteData>& rows) { NotifyUpdateCloudData(rows); },
+        [this](const TCloudPermissionInfo& denied) { NotifyCloudDataPermissionInfo(denied); });
+    if (!manager->GetCloudDataRequestByIObserver(FICloudObserver, FICloudDataRequest)) return -1;
+    FCloudIndexsMgr = manager;
+  }
+  host::TKrSpeedSymbolDataList symbols;
+  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
+    auto ids = FiltIndexByRegion(s.FItemArray);
+    if (!ids.empty()) symbols.push_back({s.FKoraCode, std::move(ids)});
+  }
+  return FICloudDataRequest->Subscrible(symbols);
+}
+
+std::int32_t TKrCloudRTDSubscriber::UnSubscrible() {
+  return FICloudDataRequest ? FICloudDataRequest->UnSubscribe() : -1;
+}
 
 void TKrCloudRTDSubscriber::NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows) {
   const TKrRTDQuoteRows prepared(G_GetRTDQuoteFeed()->Layouts().Prepare(rows));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "cloud/cloud_command_analysis.h"
@@ -258,6 +259,50 @@ TEST_F(CloudDataMgrTest, TwoFiresBeforeTheFirstReplyGiveTwoTaggedItemsEachComple
   EXPECT_TRUE(updates_[0].success && updates_[1].success);
   EXPECT_EQ((std::set<int>{updates_[0].tag, updates_[1].tag}), (std::set<int>{first, second}));
   EXPECT_EQ(Rows("FundNavLog").size(), 2u);
+}
+
+// Reports of the Lux road go to the report service (the stand-in's generated rows) and are decoded behind
+// the service's status byte; a reply the service refuses changes nothing.
+TEST_F(CloudDataMgrTest, LuxRoadReportsFillTheirTableAndRefusalsLeaveIt) {
+  auto request = Request("FundNetValueHistory");
+  const int first = Fire(*request, "000001.OF");
+  const int second = Fire(*request, "000002.OF");
+  ASSERT_GE(first, 0);
+  EXPECT_NE(first, second);
+  ASSERT_TRUE(AwaitUpdates(2));
+  EXPECT_TRUE(updates_[0].success && updates_[1].success) << updates_[0].message;
+  EXPECT_EQ((std::set<int>{updates_[0].tag, updates_[1].tag}), (std::set<int>{first, second}));
+  auto table = mgr_->GetCloudDataItem("FundNetValueHistory");
+  const auto readAll = [&] {
+    EXPECT_TRUE(table->PrepareData("SELECT * FROM FundNetValueHistory ORDER BY KORACODE, TRADEDATE", {}));
+    std::vector<std::string> rows;
+    for (int r = 0; r < table->GetRowCounts(); ++r)
+      rows.push_back(table->ValueAsString(r, 0) + "|" + table->ValueAsString(r, 1) + "|" + table->ValueAsString(r, 2));
+    return rows;
+  };
+  // Five weekdays back from the report's end date, 2026-11-30 (a Monday), per fund; the table appends.
+  const auto rows = readAll();
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_THAT(rows[0], ::testing::StartsWith("000001.OF|20261124|"));
+  EXPECT_THAT(rows[4], ::testing::StartsWith("000001.OF|20261130|"));
+  EXPECT_THAT(rows[5], ::testing::StartsWith("000002.OF|20261124|"));
+
+  h_->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
+  Fire(*request, "000003.OF");
+  h_->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kReply);
+  // The same table through a report the service does not know: its reply has the failure status.
+  ASSERT_TRUE(mgr_->DynamicAddReportItem(
+      R"xml(<Report Name="NavUnknown" ServerAlia="KUDSDATASERVER" ReportType="rtKudsReportLux">
+        <Command name="report name=No.Such.Report" commandid="3000" appid="1301"/>
+        <Table name="FundNetValueHistory" bAppend="true"><Field name="KoraCode"/><Field name="TradeDate"/>
+        <Field name="UnitNetValue"/><Field name="AccumNetValue"/><Field name="DailyReturn"/></Table></Report>)xml"));
+  auto unknown = Request("NavUnknown");
+  ASSERT_GE(Fire(*unknown, "000004.OF"), 0);
+  ASSERT_TRUE(AwaitUpdates(4));
+  EXPECT_FALSE(updates_[2].success);
+  EXPECT_FALSE(updates_[3].success);
+  EXPECT_TRUE(h_->Logger().Contains("Clould报表LUX数据请求失败DecodeData: NavUnknown answered no report"));
+  EXPECT_EQ(readAll(), rows);
 }
 
 TEST_F(CloudDataMgrTest, AbortedAndReleasedRequestsReportNothing) {

@@ -66,8 +66,9 @@ TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
             (std::vector<std::uint32_t>{3, 8}));
   TKrCloudRTDSubscriber cloud;
   EXPECT_EQ(cloud.FiltIndexByRegion(params.GetItemArray(0)), (std::vector<std::uint32_t>{10005}));
-  EXPECT_EQ(cloud.Subscrible(params), -1);  // no cloud index manager yet
-  EXPECT_EQ(cloud.UnSubscrible(), -1);
+  EXPECT_EQ(cloud.UnSubscrible(), -1);  // no request at the cloud index manager yet
+  EXPECT_EQ(cloud.Subscrible(params), 0);
+  EXPECT_EQ(cloud.UnSubscrible(), 0);
 
   EXPECT_EQ(model.Subscrible(params), 0);
   EXPECT_EQ(model.ToReqString(), "600000.SH: 3,10005,8");
@@ -78,6 +79,31 @@ TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
   ASSERT_NE(item, nullptr);
   EXPECT_FALSE(item->IsNullByID(3));
   EXPECT_EQ(model.Subscrible(TKrRealTimeParamStructure()), -1);
+}
+
+// Cloud fields travel through the cloud index manager to the stand-in cloud service and land in the
+// model's cache beside the quote fields; a value the user may not see marks its field without permission.
+TEST_F(ModelTest, CloudFieldsReachTheCacheBesideQuoteFields) {
+  TKrRTDModel model;
+  int notified = 0;
+  model.SetUpdateNotify([&] { ++notified; });
+  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "000300.SH"}, {3, 10001, 10005})), 0);
+  auto item = [&](const std::string& code) { return model.GetRTDItem(code); };
+  ASSERT_TRUE(h->Loop().RunUntil(
+      [&] {
+        return item("600000.SH") && !item("600000.SH")->IsNullByID(10001) && !item("600000.SH")->IsNullByID(10005);
+      },
+      10s));
+  EXPECT_DOUBLE_EQ(item("600000.SH")->GetDoubleDataByID(10005),
+                   std::stod(minihost::SimCloudService::IndicatorValue("600000.SH", "10005", 20261204)));
+  EXPECT_DOUBLE_EQ(
+      item("600000.SH")->GetDoubleDataByID(10001),
+      std::stod(minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", 20261204)));
+  EXPECT_TRUE(item("600000.SH")->HasPermissionByID(10005));
+  ASSERT_TRUE(
+      h->Loop().RunUntil([&] { return item("000300.SH") && !item("000300.SH")->HasPermissionByID(10005); }, 10s));
+  EXPECT_TRUE(item("000300.SH")->IsNullByID(10005));
+  EXPECT_GT(notified, 0);
 }
 
 // What reaches the engine is each code with its fields of the engine's range (0 to 9999) only.

@@ -33,6 +33,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kdp/cloud/cloud_indexs.h"
 #include "kdp/rtd/rtd_format_item.h"
 #include "kdp/rtd/rtd_item.h"
 #include "kdp/rtd/rtd_quote_rows.h"
@@ -99,11 +100,13 @@ class TKrSpeedRTDSubscriber final : public TKrRTDSubscriber {
   int FTicket = 0;
 };
 
-// Cloud indicator fields, 10001 to 20000. Its request comes from the cloud index manager, which the
-// package does not publish yet: without it the subscriber subscribes nothing and answers -1.
+// Cloud indicator fields, 10001 to 20000, through the cloud index manager ("IKrCloudIndexsMgr"): its
+// request is made on the first subscription, with the subscriber's observer, and removed with the
+// subscriber. Without the manager the subscriber subscribes nothing and answers -1.
 class TKrCloudRTDSubscriber final : public TKrRTDSubscriber {
  public:
   TKrCloudRTDSubscriber();
+  ~TKrCloudRTDSubscriber() override;
   std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
   std::int32_t UnSubscrible() override;
 
@@ -111,6 +114,11 @@ class TKrCloudRTDSubscriber final : public TKrRTDSubscriber {
   // (forwarded unchanged).
   void NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows);
   void NotifyCloudDataPermissionInfo(const std::map<std::string, std::vector<std::string>>& denied);
+
+ private:
+  std::shared_ptr<TKrCloudObserver> FICloudObserver;
+  std::shared_ptr<IKrCloudDataRequest> FICloudDataRequest;
+  std::weak_ptr<IKrCloudIndexsMgr> FCloudIndexsMgr;
 };
 
 class TKrRTDProvider {

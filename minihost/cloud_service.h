@@ -1,0 +1,64 @@
+// SimCloudService: the stand-in host's cloud data service. It answers, with generated but consistent
+// values, the requests the report service gets for cloud indicators and cloud reports:
+//   report name=F5.Handicap.FundInfo21 koraCode=000001.OF          an indicator report (one code, or a
+//                                                                   comma list under a "KoraCodes" name)
+//   Matrix2 functions=RS(KoraCode,20);s_dq_close(KoraCode,20261203) KoraCode=600000.SH,000001.SZ
+//   KSS('600000.SH,000001.SZ','s_val_mv(KoraCode),s_dq_close(KoraCode)','tradeDate=20261204')
+//   report name=X ..., ksv('X','a=1',...), KSD('X','a=1',...)       a generated report
+// Indicator answers are rows of (KoraCode, IndexName, IndexValue, Authorized): for an indicator report one
+// per code and field ID the description lists, for a function set one per code and function, named by the
+// function's text as asked. Every value is derived from a hash of the code, the indicator (or column and
+// row) and the day, so the same question on the same day gets the same answer, on any machine.
+//
+// The description ("Host/Reports/CloudService.json") names the indicator reports with their field IDs,
+// the codes whose values are not authorized, and the generated reports with their columns.
+//
+// Read-only after loading, so any thread may ask (the Lux client answers on its own).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kdp/host/kuds.h"
+
+namespace kdp::minihost {
+
+class SimCloudService {
+ public:
+  bool Load(const std::string& path, std::string& error);
+  bool LoadText(const std::string& json, std::string& error);
+
+  // The stream answering `command` on the server date `day` (yyyymmdd), rewound; nullopt when the command
+  // is not one this service answers (the sample report data may).
+  std::optional<host::MemoryStream> Answer(const std::string& command, int day) const;
+
+  // The value the service gives `code`'s `indicator` on `day`: a number with two decimals, as text.
+  static std::string IndicatorValue(const std::string& code, const std::string& indicator, int day);
+
+  std::size_t IndicatorReportCount() const { return indicator_reports_.size(); }
+
+ private:
+  enum class ValueKind { kCode, kDate, kNumber, kText };
+  struct GeneratedColumn {
+    std::string name;
+    ValueKind kind;
+  };
+  struct GeneratedReport {
+    std::vector<GeneratedColumn> columns;
+    int rowsPerCode = 1;
+    std::vector<std::string> codes;  // answered when the command names none
+  };
+
+  host::MemoryStream IndicatorRows(const std::string& name, const std::vector<std::string>& codes,
+                                   const std::vector<std::string>& indicators, int day) const;
+  host::MemoryStream GeneratedRows(const std::string& name, const GeneratedReport& report,
+                                   const std::map<std::string, std::string>& params, int day) const;
+
+  std::map<std::string, std::vector<std::string>> indicator_reports_;  // report name -> field IDs
+  std::vector<std::string> denied_codes_;
+  std::map<std::string, GeneratedReport> generated_reports_;
+};
+
+}  // namespace kdp::minihost

@@ -1,0 +1,190 @@
+// Index requests: the values of one built-in cloud command (TKrCloudCommandItem) for a set of securities,
+// asked from the report service over the Lux road, cached in the command's table and read back through an
+// index data item.
+//
+// One class serves every command, the function sets 100 (matrix functions) and 1000 (KSS functions)
+// included: what differs between commands (the class name the logs carry, the stub
+// index whose update date tells how fresh the table is, the freshness rule) comes from one table keyed by
+// command ID (IndexRequestClassOf). A command with a freshness rule is answered from its table while the
+// stub index of its code was written less than that long ago (server time).
+//
+// The reply is a report stream with its status byte; its report has the columns "KoraCode", "IndexName",
+// "IndexValue" and "Authorized" (any order, more columns ignored), one record per value; a function set's
+// reply names each value by the function text sent, which the request files under the fields asking it. Every value of
+// a reply is written in one transaction (update date: the server time as yyyymmddhhmmss), so a reply that fails or is
+// cut leaves the table as it was.
+//
+// Threads: main thread only. The downloader delivers Lux replies on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cloud/cloud_command_item.h"
+#include "kdp/host/memory_stream.h"
+#include "kdp/host/sqlite.h"
+#include "transport/http_downloader.h"
+
+namespace kdp {
+
+// The values an index request read back from its command's table, by (code, index).
+class IIndexDataItem {
+ public:
+  virtual ~IIndexDataItem() = default;
+  virtual const std::vector<std::string>& GetKoraCodes() const = 0;
+  virtual const std::vector<std::string>& GetIndexs() const = 0;
+  // Whether every value read is authorized for the user.
+  virtual bool IsAuthorized() const = 0;
+  // False for a value the user may not see, and for one not read.
+  virtual bool IsIndexAuthrized(const std::string& code, const std::string& index) const = 0;
+  // "yyyymmddhhmmss"; "" for a value not read.
+  virtual std::string GetIndexUpdateDate(const std::string& code, const std::string& index) const = 0;
+  // "" / 0 for a value not read (or, for numbers, a text that is not one).
+  virtual std::string ValueAsString(const std::string& code, const std::string& index) const = 0;
+  virtual double ValueAsDouble(const std::string& code, const std::string& index) const = 0;
+  virtual int ValueAsInt(const std::string& code, const std::string& index) const = 0;
+};
+
+// The function text a function set's reply names a value by, and the field IDs asking that function.
+using TIndexFunctionIds = std::map<std::string, std::vector<std::string>>;
+
+// One cached value.
+struct TKrIndexValue {
+  host::SqlValue value;
+  bool authorized = true;
+  std::string updateDate;
+};
+
+class TKrIndexDataItem final : public IIndexDataItem {
+ public:
+  // Reads nothing yet; PrepareData reads.
+  TKrIndexDataItem(std::string table, std::vector<std::string> codes, std::vector<std::string> indexes);
+
+  // Reads the rows of the codes (all codes when none are given) restricted to the indexes (all when none),
+  // values bound. False, logged, when the query fails; the rows read before are dropped either way.
+  bool PrepareData(host::ISqliteDataBase& database);
+
+  const std::vector<std::string>& GetKoraCodes() const override { return FKoraCodes; }
+  const std::vector<std::string>& GetIndexs() const override { return FIndexs; }
+  bool IsAuthorized() const override;
+  bool IsIndexAuthrized(const std::string& code, const std::string& index) const override;
+  std::string GetIndexUpdateDate(const std::string& code, const std::string& index) const override;
+  std::string ValueAsString(const std::string& code, const std::string& index) const override;
+  double ValueAsDouble(const std::string& code, const std::string& index) const override;
+  int ValueAsInt(const std::string& code, const std::string& index) const override;
+
+  // The rows read, keyed code + "_" + index name.
+  const std::map<std::string, TKrIndexValue>& Rows() const { return FRows; }
+
+ private:
+  const TKrIndexValue* Find(const std::string& code, const std::string& index) const;
+
+  std::string FTable;
+  std::vector<std::string> FKoraCodes;
+  std::vector<std::string> FIndexs;
+  std::map<std::string, TKrIndexValue> FRows;
+};
+
+// What sets one command's request apart: the class name its logs carry, its stub index and how long its
+// table answers for a code (0: never, every fire asks the server).
+struct TIndexRequestClass {
+  std::string_view className;
+  std::string_view stubIndex;
+  int freshMinutes = 0;
+};
+TIndexRequestClass IndexRequestClassOf(int commandId);
+
+class TKrIndexRequest {
+ public:
+  // success, the caller's tag, the number of values read, and the data item (nullptr on failure; valid
+  // during the call).
+  using TEndEvent = std::function<void(bool success, std::uint32_t tag, int count, const IIndexDataItem* item)>;
+
+  // A request of the built-in command `commandId` (a copy of its item; an empty item when the ID is not
+  // built in) over the command tables of `database`.
+  TKrIndexRequest(int commandId, std::shared_ptr<host::ISqliteDataBase> database);
+  TKrIndexRequest(const TKrIndexRequest&) = delete;
+  TKrIndexRequest& operator=(const TKrIndexRequest&) = delete;
+
+  int GetCommandID() const { return FCommandID; }
+  const TIndexRequestClass& GetRequestClass() const { return FClass; }
+  // Sets the command's code parameter (codes joined by ",") and takes its index list as the fields asked.
+  void SetParams(const std::string& codes);
+  // Sends the command's request text with `tag`, or, when the table is fresh for the code, calls the end
+  // event at once with the rows it holds. Nothing without a command item or without codes.
+  void FireRequest(std::uint32_t tag);
+  bool IsRequesting() const { return !FPending.empty(); }
+  TKrCloudCommandItem& GetCommandItem() { return *FCommandItem; }
+  // The values of the last completed request; nullptr before the first.
+  const IIndexDataItem* GetDataItem() const { return FDataItem.get(); }
+  bool GetIsSuspend() const { return FSuspend; }
+  void SetIsSuspend(bool suspend) { FSuspend = suspend; }
+  const TEndEvent& GetOnDownLoadEnd() const { return FOnDownLoadEnd; }
+  void SetOnDownLoadEnd(TEndEvent handler) { FOnDownLoadEnd = std::move(handler); }
+
+  // The update date of the cached value ("yyyymmddhhmmss"); "" when none is cached.
+  std::string GetIndexUpdateDate(const std::string& code, const std::string& index) const;
+  std::string GetInsertQuery() const;
+  // Whether the table may answer for the code now (the freshness rule of the command's class).
+  bool PickUpStubFromLocal() const;
+
+  // The completion of the send numbered `sequence` (the downloader's tag).
+  void OnDownLoadEnd(bool success, const host::MemoryStream* reply, const std::string& message, std::uint32_t sequence);
+
+ private:
+  struct TRequestRecord {
+    std::uint32_t tag;
+    std::vector<std::string> codes;
+    std::vector<std::string> fields;
+    // For the function sets: the function text the reply names a value by, and the field IDs asking it.
+    TIndexFunctionIds functionIds;
+  };
+  // The function text of each field of a function set (100, 1000), as sent.
+  TIndexFunctionIds FunctionIds(const TCloudRequestContext& context) const;
+  // Writes the reply's values in one transaction; the number written, or -1 (logged) when the reply is
+  // refused and the table left as it was.
+  int SaveReply(const host::MemoryStream* reply, const TRequestRecord& record);
+  // Reads the record's values back and calls the end event with them.
+  void Deliver(std::uint32_t tag, const std::vector<std::string>& codes, const std::vector<std::string>& fields,
+               int count);
+  std::string CodeList() const;
+
+  int FCommandID;
+  TIndexRequestClass FClass;
+  std::unique_ptr<TKrCloudCommandItem> FCommandItem;
+  std::shared_ptr<host::ISqliteDataBase> FDataBase;
+  std::vector<std::string> FRequestFields;
+  TKrHttpDownLoader FDownLoader;
+  TEndEvent FOnDownLoadEnd;
+  bool FSuspend = false;
+  std::uint32_t FSequence = 0;
+  std::map<std::uint32_t, TRequestRecord> FPending;  // sends in flight, by sequence number
+  std::unique_ptr<TKrIndexDataItem> FDataItem;
+};
+
+struct TIndexReplyResult {
+  int count = -1;   // values written; -1 when the reply was refused
+  std::string why;  // what the log says ("" for a reply written without remark)
+};
+
+// Writes an index reply (a report stream and its status byte) into the command table `table` in one
+// transaction, update date `stamp`; a function set's values under the fields `functionIds` names (empty:
+// the reply names field IDs). A refused reply (failure status, not a stream, no report, a column missing,
+// a row the table refuses) leaves the table exactly as it was. Outside bytes: never throws.
+TIndexReplyResult SaveIndexReply(std::span<const std::uint8_t> reply, const std::string& table,
+                                 const TIndexFunctionIds& functionIds, const std::string& stamp,
+                                 host::ISqliteDataBase& database);
+
+// "INSERT OR REPLACE INTO table VALUES($KoraCode,...,$UpdateDate);" of a command table.
+std::string IndexInsertQuery(const std::string& table);
+
+// Text of a bound value as the index data item reads it ("" for NULL; numbers in shortest form).
+std::string IndexValueText(const host::SqlValue& value);
+
+}  // namespace kdp

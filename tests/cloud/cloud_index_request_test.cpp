@@ -1,0 +1,253 @@
+// Index requests on the stand-in host: values asked through the Lux client, answered by the stand-in cloud
+// service, cached in the command's table and read back; the freshness rules, failures that leave the
+// table alone, and the function sets.
+#include "cloud/cloud_index_request.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cloud/cloud_command_analysis.h"
+#include "core/host_lookups.h"
+#include "kdp/host/kuds.h"
+#include "test_host.h"
+
+namespace kdp::testing {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kDeadline = 10s;
+constexpr int kServerDay = 20261204;  // the test host's server date
+
+struct End {
+  bool success;
+  std::uint32_t tag;
+  int count;
+  std::vector<std::pair<std::string, std::string>> values;  // (code_index, value) read from the item
+};
+
+class IndexRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(h->StartPackage()); }
+
+  std::unique_ptr<TKrIndexRequest> MakeRequest(int command) {
+    auto request = std::make_unique<TKrIndexRequest>(command, G_GetSqliteDataBase());
+    request->SetOnDownLoadEnd([this](bool success, std::uint32_t tag, int count, const IIndexDataItem* item) {
+      End end{success, tag, count, {}};
+      if (auto* data = dynamic_cast<const TKrIndexDataItem*>(item)) {
+        for (const auto& [key, row] : data->Rows()) end.values.emplace_back(key, IndexValueText(row.value));
+      }
+      ends.push_back(std::move(end));
+    });
+    return request;
+  }
+  int ReportsSent() { return h->Lux()->CountSent(host::kReportAppClass, host::kReportCommandID); }
+  // Runs the loop until the n-th end event, with a deadline.
+  void Settle(std::size_t n) {
+    ASSERT_TRUE(h->Loop().RunUntil([&] { return ends.size() >= n; }, kDeadline));
+  }
+  std::string Cached(TKrIndexRequest& request, const std::string& code, const std::string& index) {
+    TKrIndexDataItem item(request.GetCommandItem().TableName, {code}, {index});
+    EXPECT_TRUE(item.PrepareData(*G_GetSqliteDataBase()));
+    return item.ValueAsString(code, index);
+  }
+
+  TestHost h;
+  std::vector<End> ends;
+};
+
+TEST_F(IndexRequestTest, ValuesAreCachedAndReadBackForTheCodesAsked) {
+  auto request = MakeRequest(1);
+  EXPECT_EQ(request->GetRequestClass().stubIndex, "10001");
+  request->SetParams("000001.OF");
+  request->FireRequest(41);
+  EXPECT_TRUE(request->IsRequesting());
+  Settle(1);
+  EXPECT_FALSE(request->IsRequesting());
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].tag, 41u);
+  EXPECT_EQ(ends[0].count, 61);  // the fund page's 61 fields
+  const auto* item = request->GetDataItem();
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->ValueAsString("000001.OF", "10489"),
+            minihost::SimCloudService::IndicatorValue("000001.OF", "10489", kServerDay));
+  EXPECT_TRUE(item->IsIndexAuthrized("000001.OF", "10489"));
+  EXPECT_EQ(item->GetIndexUpdateDate("000001.OF", "10489"), "20261204103000");
+  EXPECT_EQ(item->ValueAsString("000001.OF", "10222"), "");  // not a field of this command
+  EXPECT_EQ(item->ValueAsString("000002.OF", "10489"), "");
+
+  // A code holding a quote is bound, never spliced into the SQL text, so it round-trips intact.
+  request->SetParams("O'NEIL.N");
+  request->FireRequest(42);
+  Settle(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_TRUE(ends[1].success);
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("O'NEIL.N", "10001"),
+            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "10001", kServerDay));
+  EXPECT_EQ(request->GetIndexUpdateDate("O'NEIL.N", "10001"), "20261204103000");
+
+  // The base command has no freshness rule: the same code is asked again.
+  request->SetParams("000001.OF");
+  request->FireRequest(43);
+  EXPECT_EQ(ReportsSent(), 3);
+}
+
+TEST_F(IndexRequestTest, UsTreasuryIsAnsweredFromTheTableForTenMinutes) {
+  auto request = MakeRequest(7);
+  EXPECT_EQ(request->GetRequestClass().className, "TUSTIndexRequest");
+  request->SetParams("912828YK0.UST");
+  EXPECT_FALSE(request->PickUpStubFromLocal());  // nothing cached yet
+  request->FireRequest(1);
+  Settle(1);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(ReportsSent(), 1);
+
+  // Nine minutes later: the end event comes at once, from the table, and nothing is sent.
+  h->Loop().AdvanceBy(9min);
+  request->FireRequest(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_TRUE(ends[1].success);
+  EXPECT_EQ(ends[1].tag, 2u);
+  EXPECT_EQ(ReportsSent(), 1);
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("912828YK0.UST", "10399"),
+            minihost::SimCloudService::IndicatorValue("912828YK0.UST", "10399", kServerDay));
+  EXPECT_EQ(ends[1].count, 11);
+
+  // Another code is not fresh.
+  request->SetParams("912828ZT0.UST");
+  request->FireRequest(3);
+  EXPECT_EQ(ReportsSent(), 2);
+  Settle(3);
+
+  // Past ten minutes the first code is asked again.
+  h->Loop().AdvanceBy(2min);
+  request->SetParams("912828YK0.UST");
+  request->FireRequest(4);
+  EXPECT_EQ(ReportsSent(), 3);
+  Settle(4);
+}
+
+TEST_F(IndexRequestTest, OrganizationEvaluationIsFreshForOneMinute) {
+  auto request = MakeRequest(2);
+  EXPECT_EQ(request->GetCommandItem().CodeParamName, "KoraCodes");
+  request->SetParams("019666.SH,019667.SH");
+  request->FireRequest(1);
+  Settle(1);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(ends[0].count, 2 * 21);  // both codes, the stub and the 20 fields
+  h->Loop().AdvanceBy(50s);
+  request->FireRequest(2);
+  EXPECT_EQ(ReportsSent(), 1);
+  ASSERT_EQ(ends.size(), 2u);
+  h->Loop().AdvanceBy(20s);
+  request->FireRequest(3);
+  EXPECT_EQ(ReportsSent(), 2);
+}
+
+TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
+  auto request = MakeRequest(3);
+  request->SetParams("600000.SH");
+  request->FireRequest(1);
+  Settle(1);
+  const std::string before = Cached(*request, "600000.SH", "10222");
+  ASSERT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
+
+  // The next day's values would differ; an error reply must not bring any of them in.
+  h->Loop().AdvanceBy(24h);
+  ASSERT_NE(minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay + 1), before);
+  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
+  request->FireRequest(2);
+  Settle(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[1].success);
+  EXPECT_EQ(ends[1].tag, 2u);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+
+  // A reply cut half way through its records: refused whole, although its first records are readable.
+  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
+  request->FireRequest(3);  // the third send: sequence 3
+  std::string full(
+      h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
+  full.resize(full.size() / 2);
+  full.push_back(static_cast<char>(host::kKudsStatusOk));
+  host::MemoryStream cut(full);
+  request->OnDownLoadEnd(true, &cut, "", 3);
+  ASSERT_EQ(ends.size(), 3u);
+  EXPECT_FALSE(ends[2].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+  EXPECT_FALSE(request->IsRequesting());
+
+  // A reply the service marks as failed, and one without a reply.
+  request->FireRequest(4);
+  host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
+  request->OnDownLoadEnd(true, &refused, "", 4);
+  request->FireRequest(5);
+  request->OnDownLoadEnd(true, nullptr, "", 5);
+  ASSERT_EQ(ends.size(), 5u);
+  EXPECT_FALSE(ends[3].success);
+  EXPECT_FALSE(ends[4].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+}
+
+TEST_F(IndexRequestTest, CommandNotBuiltInSendsNothing) {
+  auto request = MakeRequest(77);
+  EXPECT_TRUE(request->GetCommandItem().TableName.empty());
+  request->SetParams("600000.SH");
+  request->FireRequest(1);
+  EXPECT_EQ(ReportsSent(), 0);
+  EXPECT_TRUE(ends.empty());
+  EXPECT_EQ(request->GetDataItem(), nullptr);
+}
+
+TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
+  auto request = MakeRequest(1000);
+  EXPECT_EQ(request->GetRequestClass().className, "TKrKssFunctionRequestEx");
+  auto& item = request->GetCommandItem();
+  item.ClearMatrixIndex();
+  for (int id : {10001, 11421, 11422}) item.AppendMatrixIndex(id);
+  request->SetParams("600000.SH,000001.SZ");
+  request->FireRequest(9);
+  Settle(1);
+  ASSERT_EQ(ends.size(), 1u);
+  ASSERT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].count, 6);
+  const auto* values = request->GetDataItem();
+  // The service names a value by the function asked; the table by the field asking it.
+  EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"),
+            minihost::SimCloudService::IndicatorValue("000001.SZ", "s_dq_close(KoraCode)", kServerDay));
+  EXPECT_EQ(values->ValueAsString("600000.SH", "10001"),
+            minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay));
+  EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
+}
+
+// The host's calendar view takes a security's trading days from the trade date manager once its calendar
+// arrived (asking starts the request); matrix functions then expand their trading-day macros. The server
+// date is Friday 2026-12-04; the sample calendar of Shanghai runs from 2026-11-09 to 2026-12-09.
+TEST_F(IndexRequestTest, TradingDayMacrosExpandOnceTheCalendarArrived) {
+  THostCloudCalendar calendar;
+  EXPECT_EQ(calendar.TradeDaysOf("600000.SH"), nullptr);
+  ASSERT_TRUE(h->Loop().RunUntil([&] { return calendar.TradeDaysOf("600000.SH") != nullptr; }, kDeadline));
+  const auto days = calendar.TradeDaysOf("600000.SH");
+  EXPECT_EQ(days->PreviousTradingDay(20261207), 20261204);  // a Monday: the Friday before
+  EXPECT_EQ(days->PreviousTradingDay(20261205), 20261204);  // a Saturday
+  EXPECT_EQ(days->PreviousTradingDay(20261204), 20261203);
+  EXPECT_EQ(days->PreviousTradingDay(20261110), 20261109);
+  EXPECT_EQ(days->PreviousTradingDay(20261109), std::nullopt);  // the calendar's first day
+  EXPECT_EQ(days->PreviousTradingDay(20261231), std::nullopt);  // past its last
+  EXPECT_EQ(TradingDayBefore(*days, 20261204, 5), 20261127);
+
+  auto matrix = TKrCloudCommandAnalysis::GetInstance().GetCommandItemByID(100)->Colne();
+  matrix->SetParamValue("KoraCode", "600000.SH");
+  matrix->AppendMatrixIndex(11404);  // s_dq_close(KoraCode,$LastTradeDate)
+  matrix->AppendMatrixIndex(11405);  // s_dq_turn(KoraCode,$TradeDateBef5)
+  EXPECT_THAT(matrix->GetRequestCmd(TKrCloudCommandAnalysis::GetInstance().RequestContext()),
+              ::testing::StartsWith("Matrix2 functions=s_dq_close(KoraCode,20261203);s_dq_turn(KoraCode,20261127) "));
+}
+
+}  // namespace
+}  // namespace kdp::testing
