@@ -264,7 +264,8 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
   if (!connected_ || stop_) return false;
   const std::int32_t serial = next_serial_++;
   message.SetSerialNumber(serial);
-  sent_.push_back({serial, word, query, timeoutSeconds.has_value()});
+  sent_.push_back({serial, word, query.empty() ? ReportCommandOf(message.MessageBody()).value_or("") : query,
+                   timeoutSeconds.has_value()});
   if (handler) request_handlers_[serial] = std::move(handler);
   const host::Clock::time_point now = options_.clock->Now();
   Answer answer = TakeAnswer(word);

@@ -116,7 +116,7 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::I
   struct SentRequest {
     std::int32_t serial = 0;
     std::uint32_t commandWord = 0;
-    std::string query;  // the text body ("" for a binary one)
+    std::string query;  // the text body, or a report request's command ("" for other binary bodies)
     bool async = false;
   };
 

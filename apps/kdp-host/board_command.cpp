@@ -16,7 +16,6 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
-#include "fields/hq_dictionary.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/display_text.h"
 #include "kdp/host/services.h"
@@ -193,10 +192,8 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
       return true;
     };
     // A live engine's first snapshot carries every subscribed field; a replay is shown as its end left it.
-    // Without the price in the field dictionary no quote can ever show: nothing to wait for.
     PlayRecordingThrough(s);
-    const bool waitable = KrHQDictionaryImpl().GetDictionaryItemByName("NewPrice") != nullptr;
-    const bool complete = replay != nullptr || !waitable ? quoted() : loop.RunUntil(quoted, 10s);
+    const bool complete = replay != nullptr ? quoted() : loop.RunUntil(quoted, 10s);
     board.Paint(model);
     if (board.ShownCells() == 0) return NothingShown(s);
     if (!complete) fmt::print(s.err, "kdp-host: not every security had a quote yet\n");

@@ -15,6 +15,10 @@
 namespace kdp::app {
 namespace {
 
+using namespace std::chrono_literals;
+
+constexpr auto kCloudRelationsWait = 2s;
+
 template <class I>
 std::shared_ptr<I> Service(Session& s, const char* name) {
   auto service = QueryPackageInterface<I>(name);
@@ -97,6 +101,16 @@ int ShowIndexSector(Session& s, const std::string& code) {
 int ShowRelated(Session& s, const std::string& code) {
   auto related = Service<IRelatedSymbol>(s, "IRelatedSymbol");
   if (!related) return 2;
+  // The table starts from the files and asks the cloud service for fresher relations: wait a moment
+  // for them.
+  bool fromCloud = false;
+  const int listener = related->RegAfterLoadedCallBack([&](host::IInterface*) { fromCloud = true; });
+  s.host.Loop().RunUntil([&] { return fromCloud; }, kCloudRelationsWait);
+  related->UnRegAfterLoadedCallBack(listener);
+  Line(s, "source",
+       fromCloud ? "the cloud service"
+                 : fmt::format("the files (no fresher relations from the cloud service within {} s)",
+                               kCloudRelationsWait.count()));
   std::vector<std::string> all;
   related->GetRelatedSymbol(code, 0, all);
   if (all.empty()) return Unknown(s, "code", code);

@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "cloud/cloud_data_mgr.h"
+#include "frame/related_symbol_refresh.h"
 #include "kdp/ui/ui_resources.h"
 #include "lux/sector_tree_mgr.h"
 #include "refdata/currency_manager.h"
 #include "refdata/fund_management_company.h"
 #include "refdata/index_sectors.h"
 #include "refdata/related_data_services.h"
-#include "refdata/related_symbol.h"
 #include "refdata/security_basic_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "refdata/warrant_manager.h"
@@ -47,7 +47,7 @@ std::vector<TKrDataInterfaceRecord> OnDemandServices() {
       {"IFundManagementCompany", IFundManagementCompany::IID, Make<THQFundManagementCompanyImpl>},
       {"IKrLuxIndexNameTable", IKrLuxIndexNameTable::IID, Make<TKrLuxIndexNameTable>},
       {"IURLMgr", IURLMgr::IID, Make<TURLMgr>},
-      {"IRelatedSymbol", IRelatedSymbol::IID, Make<TKrRelatedSymbol>},
+      {"IRelatedSymbol", IRelatedSymbol::IID, MakeRelatedSymbolWithCloudRefresh},
       {"IWarrantManager", IWarrantManager::IID, Make<TkrWarrantManager>},
       {"ISecurityBasicManager", ISecurityBasicManager::IID, Make<TkrSecurityBasicManager>},
       {"ICurrencyManager", ICurrencyManager::IID, Make<TkrCurrencyManager>},
