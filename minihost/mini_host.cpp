@@ -195,30 +195,26 @@ void MiniHost::StopPackage() {
   logger_.Flush();
 }
 
-const SampleReportData& MiniHost::Reports() {
-  std::call_once(reports_loaded_, [this] {
-    const std::string path = Join(settings_.etcRoot, settings_.reportsFile);
+template <class Data>
+const Data& MiniHost::LoadOnce(std::once_flag& once, const std::string& file, std::string_view what, Data& data) {
+  std::call_once(once, [&] {
+    const std::string path = Join(settings_.etcRoot, file);
     std::string error;
     if (std::error_code ec; !std::filesystem::exists(path, ec)) {
-      Log("no report data: " + path, kLogSource, 1);
-    } else if (!reports_.Load(path, error)) {
-      Log("report data not loaded: " + error, kLogSource, 3);
+      Log(fmt::format("no {}: {}", what, path), kLogSource, 1);
+    } else if (!data.Load(path, error)) {
+      Log(fmt::format("{} not loaded: {}", what, error), kLogSource, 3);
     }
   });
-  return reports_;
+  return data;
+}
+
+const SampleReportData& MiniHost::Reports() {
+  return LoadOnce(reports_loaded_, settings_.reportsFile, "report data", reports_);
 }
 
 const SimCloudService& MiniHost::CloudService() {
-  std::call_once(cloud_service_loaded_, [this] {
-    const std::string path = Join(settings_.etcRoot, settings_.cloudServiceFile);
-    std::string error;
-    if (std::error_code ec; !std::filesystem::exists(path, ec)) {
-      Log("no cloud data service: " + path, kLogSource, 1);
-    } else if (!cloud_service_.Load(path, error)) {
-      Log("cloud data service not loaded: " + error, kLogSource, 3);
-    }
-  });
-  return cloud_service_;
+  return LoadOnce(cloud_service_loaded_, settings_.cloudServiceFile, "cloud data service", cloud_service_);
 }
 
 void MiniHost::Log(std::string_view message, std::string_view source, int level) {

@@ -114,6 +114,9 @@ class MiniHost final : public host::IHostEnvironment {
 
  private:
   MiniHost(HostSettings settings, Options options);
+  // A description file of the stand-in's services, read on first use; a missing or unreadable one is logged.
+  template <class Data>
+  const Data& LoadOnce(std::once_flag& once, const std::string& file, std::string_view what, Data& data);
 
   HostSettings settings_;
   host::HostPaths paths_;
