@@ -391,7 +391,7 @@ class ResubscribingObserver final : public host::Implements<host::IObserver> {
  public:
   int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
     pushes.push_back(Rows(*data));
-    if (pushes.size() == 1) request->Subscribe(Symbols({"A"}));
+    if (pushes.size() == 1) request.lock()->Subscribe(Symbols({"A"}));
     return 0;
   }
   int SetData(const std::shared_ptr<host::IDataSet>&) override { return 0; }
@@ -399,8 +399,8 @@ class ResubscribingObserver final : public host::Implements<host::IObserver> {
   const void* GetQEStatus() override { return nullptr; }
   int NotifyHisData(int, int) override { return 0; }
 
-  std::shared_ptr<host::ISpeedDataRequest> request;
-  std::vector<std::string> pushes;  // main thread only
+  std::weak_ptr<host::ISpeedDataRequest> request;  // the request holds its observer
+  std::vector<std::string> pushes;                 // main thread only
 };
 
 TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
@@ -408,8 +408,9 @@ TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
                Push(1, 2, "A", 3)}}),
        1.0);
   auto observer = std::make_shared<ResubscribingObserver>();
-  observer->request = engine_->CreateDataRequest(observer);
-  observer->request->Subscribe(Symbols({"A"}));
+  const auto request = engine_->CreateDataRequest(observer);
+  observer->request = request;
+  request->Subscribe(Symbols({"A"}));
   CatchUp();
   Advance(1s);  // both pushes of second 1 go to the main loop together
   Advance(1s);
