@@ -116,6 +116,7 @@ struct Recording {
     {
       TKrRTDModel model;
       model.Subscrible(Subscription());
+      host.Loop().RunUntilIdle();  // the package sends its subscription once the present task is done
       for (int i = 0; i < kPushes; ++i)
         engine->observer->SaveQuoteData(Push(codes[static_cast<std::size_t>(i % kCodes)], i));
     }
