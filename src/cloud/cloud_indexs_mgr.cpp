@@ -78,8 +78,11 @@ bool TKrCloudIndexsMgr::GetCloudDataRequestByIObserver(std::shared_ptr<ICloudObs
 }
 
 void TKrCloudIndexsMgr::RemoveCloudDataRequest(int requestID) {
-  FRequests.erase(requestID);
-  AfterSubscrible();
+  const auto it = FRequests.find(requestID);
+  if (it == FRequests.end()) return;
+  FRefreshedRequests -= it->second.refreshed ? 1 : 0;
+  FRequests.erase(it);
+  UpdateRefreshTimer();
 }
 
 void TKrCloudIndexsMgr::Subscrible(int requestID) {
@@ -87,16 +90,21 @@ void TKrCloudIndexsMgr::Subscrible(int requestID) {
   if (it == FRequests.end()) return;
   const auto wanted = GetCloudIndex(it->second.request->GetSymbols(), false);
   if (!wanted.empty()) RequestCloudData(requestID, wanted);
-  AfterSubscrible();
+  Recount(it->second);
+  UpdateRefreshTimer();
 }
 
 void TKrCloudIndexsMgr::UnSubscrible(int requestID) {
-  if (FRequests.contains(requestID)) AfterSubscrible();
+  const auto it = FRequests.find(requestID);
+  if (it == FRequests.end()) return;
+  Recount(it->second);
+  UpdateRefreshTimer();
 }
 
 void TKrCloudIndexsMgr::SetIsRequestingAllCloudIndex(bool flag) {
   FRequestAll = flag;
-  AfterSubscrible();
+  for (auto& [id, info] : FRequests) Recount(info);
+  UpdateRefreshTimer();
 }
 
 bool TKrCloudIndexsMgr::IsRefreshTimerEnabled() const { return FRefreshTimer && FRefreshTimer->GetEnabled(); }
@@ -187,12 +195,26 @@ void TKrCloudIndexsMgr::SendRequest(TKrIndexRequest& request, TRequestRecord rec
   request.FireRequest(tag);  // may complete at once, from the table
 }
 
-void TKrCloudIndexsMgr::AfterSubscrible() {
-  FRealIndexs.clear();
-  for (const auto& [id, info] : FRequests) {
-    for (auto& [code, ids] : GetCloudIndex(info.request->GetSymbols(), !FRequestAll)) FRealIndexs[code].merge(ids);
+bool TKrCloudIndexsMgr::AsksRefreshedIndex(const host::TKrSpeedSymbolDataList& symbols) const {
+  const auto& dictionary = KrHQDictionaryImpl();
+  for (const auto& symbol : symbols) {
+    for (const std::uint32_t id : symbol.ItemIDs) {
+      if (IsCloudIndex(id) &&
+          (FRequestAll || dictionary.GetCloudTypeByID(static_cast<int>(id)) == TCloudIndexType::itReal))
+        return true;
+    }
   }
-  if (FRealIndexs.empty()) {
+  return false;
+}
+
+void TKrCloudIndexsMgr::Recount(TDataRequestInfo& info) {
+  const bool refreshed = AsksRefreshedIndex(info.request->GetSymbols());
+  FRefreshedRequests += (refreshed ? 1 : 0) - (info.refreshed ? 1 : 0);
+  info.refreshed = refreshed;
+}
+
+void TKrCloudIndexsMgr::UpdateRefreshTimer() {
+  if (FRefreshedRequests == 0) {
     if (FRefreshTimer) FRefreshTimer->SetEnabled(false);
     return;
   }
@@ -205,7 +227,12 @@ void TKrCloudIndexsMgr::AfterSubscrible() {
 }
 
 void TKrCloudIndexsMgr::OnRefresh() {
-  if (!FRealIndexs.empty()) RequestCloudData(0, FRealIndexs);
+  TCodeIndexes refreshed;
+  for (const auto& [id, info] : FRequests) {
+    if (!info.refreshed) continue;
+    for (auto& [code, ids] : GetCloudIndex(info.request->GetSymbols(), !FRequestAll)) refreshed[code].merge(ids);
+  }
+  if (!refreshed.empty()) RequestCloudData(0, refreshed);
 }
 
 void TKrCloudIndexsMgr::OnCloudDataUpdate(bool success, std::uint32_t tag, const IIndexDataItem* item) {

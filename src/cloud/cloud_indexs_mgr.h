@@ -75,6 +75,7 @@ class TKrCloudIndexsMgr final : public host::Implements<IKrCloudIndexsMgr>,
   struct TDataRequestInfo {
     std::shared_ptr<TKrCloudDataRequest> request;
     std::shared_ptr<ICloudObserver> observer;
+    bool refreshed = false;  // its securities hold a field the refresh asks again
   };
   // One send: the request it answers (0 for a refresh), its command, codes and field IDs.
   struct TRequestRecord {
@@ -89,8 +90,13 @@ class TKrCloudIndexsMgr final : public host::Implements<IKrCloudIndexsMgr>,
   TCodeIndexes GetCloudIndex(const host::TKrSpeedSymbolDataList& symbols, bool realTimeOnly) const;
   void RequestCloudData(int requestID, const TCodeIndexes& wanted);
   void SendRequest(TKrIndexRequest& request, TRequestRecord record);
-  // The real-time indexes of every subscription, then the refresh timer on or off to match.
-  void AfterSubscrible();
+  // Whether the securities hold a field the refresh asks again: a real-time one, or any while every cloud
+  // field is requested.
+  bool AsksRefreshedIndex(const host::TKrSpeedSymbolDataList& symbols) const;
+  // Counted per subscription, so a subscription costs its own securities, not every other one's.
+  void Recount(TDataRequestInfo& info);
+  // The refresh timer runs while some subscription holds a refreshed field.
+  void UpdateRefreshTimer();
   void OnRefresh();
   void OnCloudDataUpdate(bool success, std::uint32_t tag, const IIndexDataItem* item);
   void SaveQuoteData(const TRequestRecord& record, const IIndexDataItem& item, TDataRequestInfo& info);
@@ -101,7 +107,7 @@ class TKrCloudIndexsMgr final : public host::Implements<IKrCloudIndexsMgr>,
   std::map<std::uint32_t, TRequestRecord> FRecords;                // sends in flight, by tag
   std::uint32_t FLastTag = 0;
   std::shared_ptr<TKrDPTimer> FRefreshTimer;
-  TCodeIndexes FRealIndexs;
+  int FRefreshedRequests = 0;  // subscriptions holding a refreshed field
   bool FRequestAll = false;
   int FLastRequestID = 0;
 };

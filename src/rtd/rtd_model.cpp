@@ -86,6 +86,13 @@ TKrCloudRTDSubscriber::~TKrCloudRTDSubscriber() {
 }
 
 std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
+  host::TKrSpeedSymbolDataList symbols;
+  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
+    auto ids = FiltIndexByRegion(s.FItemArray);
+    if (!ids.empty()) symbols.push_back({s.FKoraCode, std::move(ids)});
+  }
+  // A model without cloud fields (most of them) stays unknown to the cloud manager.
+  if (symbols.empty() && !FICloudDataRequest) return 0;
   if (!FICloudDataRequest) {
     const auto manager = G_QueryInterface<IKrCloudIndexsMgr>("IKrCloudIndexsMgr");
     if (!manager) return -1;
@@ -94,11 +101,6 @@ std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& 
         [this](const TCloudPermissionInfo& denied) { NotifyCloudDataPermissionInfo(denied); });
     if (!manager->GetCloudDataRequestByIObserver(FICloudObserver, FICloudDataRequest)) return -1;
     FCloudIndexsMgr = manager;
-  }
-  host::TKrSpeedSymbolDataList symbols;
-  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
-    auto ids = FiltIndexByRegion(s.FItemArray);
-    if (!ids.empty()) symbols.push_back({s.FKoraCode, std::move(ids)});
   }
   return FICloudDataRequest->Subscrible(symbols);
 }
@@ -120,7 +122,8 @@ void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(
 // ---- provider ----
 
 TKrRTDProvider::TKrRTDProvider() {
-  for (TKrRTDSubscriber* subscriber : {static_cast<TKrRTDSubscriber*>(&FSpeedSubr), static_cast<TKrRTDSubscriber*>(&FCloudSubr)}) {
+  for (TKrRTDSubscriber* subscriber :
+       {static_cast<TKrRTDSubscriber*>(&FSpeedSubr), static_cast<TKrRTDSubscriber*>(&FCloudSubr)}) {
     subscriber->SetUpdateCallback([this](const TKrRTDQuoteRows& rows) { OnSubrUpdata(rows); });
     subscriber->SetPressionsCallback([this](const std::map<std::string, std::vector<std::string>>& denied) {
       if (FPressionsCallback) FPressionsCallback(denied);
