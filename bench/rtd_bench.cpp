@@ -86,6 +86,7 @@ TSpeedQuoteData QuoteRow(const std::string& code, const std::vector<std::uint32_
 // whose columns are named by field ID).
 std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& rows) {
   auto body = testing::QuoteBody();
+  std::shared_ptr<host::TDataTable> previous;
   for (const TSpeedQuoteData& row : rows) {
     auto values = std::make_shared<host::TDataTable>();
     values->AddRow();
@@ -100,7 +101,9 @@ std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& ro
         values->Set(0, values->AddField(name, "string"), std::get<NarrowText>(v).bytes);
       }
     }
+    if (previous) values->ShareFieldsWith(*previous);  // as an engine decoding rows of one layout does
     testing::AddQuoteRow(*body, row.FKoraCode, values);
+    previous = std::move(values);
   }
   return testing::QuotePacket(body);
 }

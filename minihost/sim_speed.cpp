@@ -157,6 +157,7 @@ std::shared_ptr<host::IDataSet> SimSpeed::BuildQuotes(
   auto body = std::make_shared<host::TDataTable>();
   body->AddField("KoraCode", "string");
   body->AddField("Data", "dataset");
+  std::shared_ptr<host::TDataTable> previous;  // rows of one layout share their field infos
   for (const auto& [code, ids] : rows) {
     auto values = std::make_shared<host::TDataTable>();
     values->AddRow();
@@ -173,9 +174,11 @@ std::shared_ptr<host::IDataSet> SimSpeed::BuildQuotes(
       }
     }
     if (values->GetFieldCount() == 0) continue;
+    if (previous) values->ShareFieldsWith(*previous);
     const int r = body->AddRow();
     body->Set(r, 0, code);
     body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+    previous = std::move(values);
   }
   auto header = std::make_shared<host::TDataTable>();
   header->AddField("CmdID", "int");

@@ -29,7 +29,8 @@ Int ClampToInt(double v) {
 
 void TDataTable::Reserve(int columns, int rows) {
   if (columns > 0) {
-    fields_.reserve(static_cast<std::size_t>(columns));
+    if (!fields_) fields_ = std::make_shared<Fields>();
+    if (fields_.use_count() == 1) fields_->reserve(static_cast<std::size_t>(columns));
     if (rows_ == 0) stride_ = std::max(stride_, static_cast<std::size_t>(columns));
   }
   if (rows > 0) cells_.reserve(stride_ * static_cast<std::size_t>(rows));
@@ -39,19 +40,26 @@ int TDataTable::AddField(std::string_view name, std::string_view typeName) {
   TFieldInfo info{};
   CopyName(info.name, name);
   CopyName(info.typeName, typeName);
-  fields_.push_back(info);
-  if (fields_.size() > stride_) {
-    const std::size_t wider = rows_ == 0 ? fields_.size() : std::max(fields_.size(), 2 * stride_);
+  if (!fields_) {
+    fields_ = std::make_shared<Fields>();
+  } else if (fields_.use_count() > 1) {
+    fields_ = std::make_shared<Fields>(*fields_);
+  }
+  Fields& fields = *fields_;
+  fields.push_back(info);
+  columns_ = static_cast<int>(fields.size());
+  if (fields.size() > stride_) {
+    const std::size_t wider = rows_ == 0 ? fields.size() : std::max(fields.size(), 2 * stride_);
     if (rows_ > 0) {
       std::vector<Cell> cells(wider * static_cast<std::size_t>(rows_));
       for (std::size_t r = 0; r < static_cast<std::size_t>(rows_); ++r) {
-        for (std::size_t c = 0; c + 1 < fields_.size(); ++c) cells[r * wider + c] = std::move(cells_[r * stride_ + c]);
+        for (std::size_t c = 0; c + 1 < fields.size(); ++c) cells[r * wider + c] = std::move(cells_[r * stride_ + c]);
       }
       cells_ = std::move(cells);
     }
     stride_ = wider;
   }
-  return static_cast<int>(fields_.size()) - 1;
+  return static_cast<int>(fields.size()) - 1;
 }
 
 int TDataTable::AddRow() {
@@ -64,12 +72,26 @@ void TDataTable::Set(int row, int column, Cell value) {
   cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)] = std::move(value);
 }
 
+bool TDataTable::ShareFieldsWith(const TDataTable& other) {
+  if (fields_ == other.fields_) return true;
+  static const Fields kNone;
+  const Fields& mine = fields_ ? *fields_ : kNone;
+  const Fields& theirs = other.fields_ ? *other.fields_ : kNone;
+  const auto sameInfo = [](const TFieldInfo& a, const TFieldInfo& b) {
+    return std::memcmp(a.name, b.name, sizeof a.name) == 0 &&
+           std::memcmp(a.typeName, b.typeName, sizeof a.typeName) == 0;
+  };
+  if (!std::equal(mine.begin(), mine.end(), theirs.begin(), theirs.end(), sameInfo)) return false;
+  fields_ = other.fields_;  // the same count: columns_ stays
+  return true;
+}
+
 PFieldInfo TDataTable::GetFieldInfo(int column) {
-  return column >= 0 && column < GetFieldCount() ? &fields_[static_cast<std::size_t>(column)] : nullptr;
+  return column >= 0 && column < GetFieldCount() ? &(*fields_)[static_cast<std::size_t>(column)] : nullptr;
 }
 
 const TDataTable::Cell* TDataTable::CellAt(int row, int column) const {
-  if (row < 0 || column < 0 || row >= rows_ || column >= static_cast<int>(fields_.size())) return nullptr;
+  if (row < 0 || column < 0 || row >= rows_ || column >= Columns()) return nullptr;
   return &cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)];
 }
 

@@ -254,6 +254,11 @@ std::shared_ptr<const TKrQuoteLayouts::TLayout> TKrQuoteLayouts::RecordLayout(co
 
 std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& data) {
   TBuilder out;
+  // Rows whose data sets answer one fields identity have one layout: their columns are compared once.
+  // The row that gave the identity is held, so that the identity cannot be reused for other columns.
+  std::shared_ptr<host::IDataSet> identified;
+  const void* identity = nullptr;
+  std::shared_ptr<const TLayout> identifiedLayout;
   for (int p = 0; p < data.GetRowCount(); ++p) {
     auto body = data.GetAsDataSet(p, 1);
     if (!body || body->GetFieldCount() < 2) continue;
@@ -263,7 +268,13 @@ std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& dat
       if (!values || values->GetRowCount() < 1) continue;
       const std::string code = body->GetAsString(r, 0);
       if (code.empty()) continue;
-      const auto layout = EngineLayout(*values);
+      const void* fields = values->GetFieldsIdentity();
+      if (fields == nullptr || fields != identity) {
+        identifiedLayout = EngineLayout(*values);
+        identity = fields;
+        identified = values;
+      }
+      const auto& layout = identifiedLayout;
       if (r == 0) out.Reserve(static_cast<std::size_t>(rows), layout->fields.size());
       out.AddRow(code, layout, layout->namesFields);
       for (std::size_t f = 0; f < layout->fields.size(); ++f) {

@@ -87,5 +87,30 @@ TEST(DataTableTest, ColumnsAddedToRowsKeepEveryCell) {
   EXPECT_EQ(noColumns.CellAt(0, 0), nullptr);
 }
 
+TEST(DataTableTest, SharedFieldInfosStayAsTheyWereForEveryOtherTable) {
+  const auto table = [](std::initializer_list<std::pair<const char*, const char*>> columns) {
+    auto t = std::make_shared<TDataTable>();
+    t->AddRow();
+    for (const auto& [name, type] : columns) t->AddField(name, type);
+    return t;
+  };
+  auto first = table({{"3", "double"}, {"8", "int64"}});
+  auto second = table({{"3", "double"}, {"8", "int64"}});
+  EXPECT_NE(first->GetFieldsIdentity(), second->GetFieldsIdentity());
+  ASSERT_TRUE(second->ShareFieldsWith(*first));
+  EXPECT_EQ(first->GetFieldsIdentity(), second->GetFieldsIdentity());
+  EXPECT_FALSE(table({{"3", "double"}, {"8", "double"}})->ShareFieldsWith(*first));  // a type differs
+  EXPECT_FALSE(table({{"3", "double"}})->ShareFieldsWith(*first));                   // a column fewer
+
+  // A column added to a table sharing its field infos is its own: the other table keeps its columns.
+  second->Set(0, second->AddField("10", "double"), 0.5);
+  EXPECT_NE(first->GetFieldsIdentity(), second->GetFieldsIdentity());
+  ASSERT_EQ(first->GetFieldCount(), 2);
+  EXPECT_EQ(first->GetFieldInfo(2), nullptr);
+  EXPECT_EQ(FieldName(*second, 2), "10");
+  EXPECT_EQ(second->GetAsDouble(0, 2), 0.5);
+  EXPECT_EQ(TDataTable().GetFieldsIdentity(), nullptr);  // no columns: nothing to compare by
+}
+
 }  // namespace
 }  // namespace kdp::host

@@ -198,14 +198,20 @@ struct Column {
   host::TDataTable::Cell value;
 };
 
-std::shared_ptr<host::IDataSet> Push(const std::vector<std::pair<std::string, std::vector<Column>>>& rows) {
+// With `shareFields`, each row's table shares its field infos with the row before when their columns are
+// the same, as an engine decoding rows of one layout does.
+std::shared_ptr<host::IDataSet> Push(const std::vector<std::pair<std::string, std::vector<Column>>>& rows,
+                                     bool shareFields = false) {
   auto body = std::make_shared<host::TDataTable>();
   body->AddField("KoraCode", "string");
   body->AddField("Data", "dataset");
+  std::shared_ptr<host::TDataTable> previous;
   for (const auto& [code, columns] : rows) {
     auto values = std::make_shared<host::TDataTable>();
     values->AddRow();
     for (const Column& c : columns) values->Set(0, values->AddField(c.name, c.type), c.value);
+    if (shareFields && previous) values->ShareFieldsWith(*previous);
+    previous = values;
     const int r = body->AddRow();
     body->Set(r, 0, code);
     body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
@@ -263,6 +269,30 @@ TEST(QuoteLayoutsTest, ValuesAreConvertedOnceAsTheFieldsDictionaryTypeStoresThem
   // An integer beyond 32 bits stores nothing; the field is still delivered.
   auto big = layouts.Prepare(*Push({{"600000.SH", {{"17", "double", 3e9}}}}));
   EXPECT_EQ(Contents(TKrRTDQuoteRows(big))["600000.SH"], (std::map<std::uint32_t, std::string>{{17, "nothing"}}));
+}
+
+TEST(QuoteLayoutsTest, RowsSharingFieldInfosAreReadByTheirOwnColumns) {
+  TestHost h;
+  h->StartPackage();
+  TKrQuoteLayouts layouts;
+  const auto row = [](double price, std::int64_t volume) {
+    return std::vector<Column>{{"3", "double", price}, {"8", "int64", volume}};
+  };
+  // The second row shares the first's field infos; the third has the same IDs in another order (its own
+  // field infos), and the fourth the first's columns again, but not its field infos.
+  auto push = layouts.Prepare(*Push({{"600000.SH", row(10.5, 1200)},
+                                     {"600001.SH", row(11.5, 1300)},
+                                     {"600002.SH", {{"8", "int64", std::int64_t{1400}}, {"3", "double", 12.5}}},
+                                     {"600003.SH", row(13.5, 1500)}},
+                                    true));
+  const auto delivered = Contents(TKrRTDQuoteRows(push));
+  const auto expect = [](const char* price, const char* volume) {
+    return std::map<std::uint32_t, std::string>{{3, price}, {8, volume}};
+  };
+  EXPECT_EQ(delivered.at("600000.SH"), expect("10.500000", "1200.000000"));
+  EXPECT_EQ(delivered.at("600001.SH"), expect("11.500000", "1300.000000"));
+  EXPECT_EQ(delivered.at("600002.SH"), expect("12.500000", "1400.000000"));
+  EXPECT_EQ(delivered.at("600003.SH"), expect("13.500000", "1500.000000"));
 }
 
 TEST(QuoteLayoutsTest, AnEngineInventingLayoutsCannotGrowTheTable) {

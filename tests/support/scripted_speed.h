@@ -58,12 +58,15 @@ inline std::shared_ptr<host::IDataSet> QuotePacket(std::shared_ptr<host::IDataSe
 // A quote push of one packet, laid out as the engine lays it out.
 inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
   auto body = QuoteBody();
+  std::shared_ptr<host::TDataTable> previous;
   for (const QuoteRow& row : rows) {
     auto values = std::make_shared<host::TDataTable>();
     values->AddRow();
     for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
     for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
+    if (previous) values->ShareFieldsWith(*previous);  // as an engine decoding rows of one layout does
     AddQuoteRow(*body, row.code, values);
+    previous = std::move(values);
   }
   return QuotePacket(body);
 }

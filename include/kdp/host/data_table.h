@@ -29,21 +29,33 @@ class TDataTable final : public Implements<IDataSet> {
   int AddRow();
   // Sets a cell; ignored out of range.
   void Set(int row, int column, Cell value);
+  // When `other` has the same columns (names and type names), this table takes on its field infos, so
+  // both answer the same GetFieldsIdentity: an engine building a push's rows alike calls it per row, and
+  // the push's reader then compares the columns once. A column added later gives the table its own
+  // field infos again. Returns whether the columns were the same.
+  bool ShareFieldsWith(const TDataTable& other);
 
   int GetRowCount() override { return rows_; }
-  int GetFieldCount() override { return static_cast<int>(fields_.size()); }
+  int GetFieldCount() override { return Columns(); }
   PFieldInfo GetFieldInfo(int column) override;
   std::int32_t GetAsInteger(int row, int column) override;
   std::int64_t GetAsInt64(int row, int column) override;
   std::string GetAsString(int row, int column) override;
   double GetAsDouble(int row, int column) override;
   std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) override;
+  const void* GetFieldsIdentity() override { return fields_.get(); }
 
   // The cell as stored, without conversion; nullptr out of range.
   const Cell* CellAt(int row, int column) const;
 
  private:
-  std::vector<TFieldInfo> fields_;
+  int Columns() const { return columns_; }
+
+  using Fields = std::vector<TFieldInfo>;
+  // Shared with the tables ShareFieldsWith joined, and never changed while shared; nullptr before the
+  // first column.
+  std::shared_ptr<Fields> fields_;
+  int columns_ = 0;  // fields_'s size, at hand for every cell read
   // Row by row, `stride_` cells a row (at least one per column): a column added to a table with rows
   // doubles the stride when it runs out, so building a row field by field stays linear.
   std::vector<Cell> cells_;

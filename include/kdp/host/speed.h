@@ -46,6 +46,10 @@ class IDataSet : public virtual IInterface {
   virtual std::string GetAsString(int row, int column) = 0;
   virtual double GetAsDouble(int row, int column) = 0;
   virtual std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) = 0;
+  // Data sets answering the same pointer have the same field infos, for as long as one of them lives:
+  // a reader of many data sets of one layout (a push's rows) compares their columns once. nullptr (the
+  // default): not known, compare the field infos.
+  virtual const void* GetFieldsIdentity() { return nullptr; }
 };
 
 // A request's parameters: text values by key.
