@@ -21,9 +21,6 @@ namespace kdp {
 namespace {
 
 constexpr std::string_view kUrlKey = "KUDSDATA";
-// Where the reports that travel as "PR" requests are asked.
-constexpr std::uint32_t kPRAppClass = 1079;
-constexpr std::uint32_t kPRCommandID = 4367;
 
 struct TIndexRequestClassRow {
   int commandId;
@@ -250,7 +247,7 @@ void TKrIndexRequest::FireRequest(std::uint32_t tag) {
                     FCommandItem->IsMatrix ? "Quote" : "Security", CodeList(), fmt::join(FRequestFields, ",")),
         FClass.className, host::LogSeverity::kNotice);
   if (FCommandItem->ReportType == "rtPR")
-    FDownLoader.SendLuxCloudReportRequestPR(command, sequence, kPRAppClass, kPRCommandID);
+    FDownLoader.SendLuxCloudReportRequestPR(command, sequence, host::kPRReportAppClass, host::kPRReportCommandID);
   else
     FDownLoader.SendLuxCloudReportRequest(command, sequence, host::kReportAppClass, host::kReportCommandID);
 }

@@ -194,6 +194,20 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
 }
 
+// The ETF purchase and redemption command travels as a "PR" request to its own service.
+TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoad) {
+  auto request = MakeRequest(27);
+  request->SetParams("510300.SH");
+  request->FireRequest(5);
+  Settle(1);
+  ASSERT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].count, 6);
+  EXPECT_EQ(h->Lux()->CountSent(host::kPRReportAppClass, host::kPRReportCommandID), 1);
+  EXPECT_EQ(ReportsSent(), 0);
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"),
+            minihost::SimCloudService::IndicatorValue("510300.SH", "10709", kServerDay));
+}
+
 TEST_F(IndexRequestTest, CommandNotBuiltInSendsNothing) {
   auto request = MakeRequest(77);
   EXPECT_TRUE(request->GetCommandItem().TableName.empty());
