@@ -210,6 +210,32 @@ std::string TKrIndexRequest::GetIndexUpdateDate(const std::string& code, const s
   return rows && !rows->Eof() ? rows->GetAsString(0) : std::string{};
 }
 
+int TKrIndexRequest::GetRowCount() const { return FDataItem ? static_cast<int>(FDataItem->GetKoraCodes().size()) : 0; }
+
+int TKrIndexRequest::GetColCount() const { return FDataItem ? static_cast<int>(FDataItem->GetIndexs().size()) : 0; }
+
+std::string TKrIndexRequest::GetGridValue(int row, int column, int kind) const {
+  const bool rowInGrid = row >= 0 && row < GetRowCount();
+  const bool columnInGrid = column >= 0 && column < GetColCount();
+  const auto code = [&] { return FDataItem->GetKoraCodes()[static_cast<std::size_t>(row)]; };
+  const auto field = [&] { return FDataItem->GetIndexs()[static_cast<std::size_t>(column)]; };
+  switch (static_cast<TIndexGridKind>(kind)) {
+    case TIndexGridKind::kValue:
+      return rowInGrid && columnInGrid ? FDataItem->ValueAsString(code(), field()) : std::string{};
+    case TIndexGridKind::kFieldName:
+      return columnInGrid ? field() : std::string{};
+    case TIndexGridKind::kCode:
+      return rowInGrid ? code() : std::string{};
+    case TIndexGridKind::kUpdateDate:
+      if (!rowInGrid) return {};
+      if (!FClass.stubIndex.empty()) return GetIndexUpdateDate(code(), std::string(FClass.stubIndex));
+      return columnInGrid ? FDataItem->GetIndexUpdateDate(code(), field()) : std::string{};
+    case TIndexGridKind::kAuthorized:
+      return rowInGrid && columnInGrid ? (FDataItem->IsIndexAuthrized(code(), field()) ? "1" : "0") : std::string{};
+  }
+  return {};
+}
+
 std::string TKrIndexRequest::GetInsertQuery() const { return IndexInsertQuery(FCommandItem->TableName); }
 
 bool TKrIndexRequest::PickUpStubFromLocal() const {

@@ -100,6 +100,16 @@ struct TIndexRequestClass {
 };
 TIndexRequestClass IndexRequestClassOf(int commandId);
 
+// What GetGridValue gives of a cell of the result grid (rows: the codes asked, columns: the fields asked).
+enum class TIndexGridKind {
+  kValue = 0,       // the value as text ("" when none was read)
+  kFieldName = 1,   // the field asked at that column (its ID as text); any row
+  kCode = 2,        // the code of that row; any column
+  kUpdateDate = 3,  // when the row was written: the stub index's update date ("yyyymmddhhmmss"), the cell's own
+                    // for a command without a stub index
+  kAuthorized = 4,  // "1" when the user may see the value read, "0" otherwise
+};
+
 class TKrIndexRequest {
  public:
   // success, the caller's tag, the number of values read, and the data item (nullptr on failure; valid
@@ -127,6 +137,12 @@ class TKrIndexRequest {
   void SetIsSuspend(bool suspend) { FSuspend = suspend; }
   const TEndEvent& GetOnDownLoadEnd() const { return FOnDownLoadEnd; }
   void SetOnDownLoadEnd(TEndEvent handler) { FOnDownLoadEnd = std::move(handler); }
+
+  // The grid of the last completed request: one row per code, one column per field asked; 0 before it.
+  int GetRowCount() const;
+  int GetColCount() const;
+  // One cell of that grid (TIndexGridKind); "" outside the grid or for another kind.
+  std::string GetGridValue(int row, int column, int kind) const;
 
   // The update date of the cached value ("yyyymmddhhmmss"); "" when none is cached.
   std::string GetIndexUpdateDate(const std::string& code, const std::string& index) const;

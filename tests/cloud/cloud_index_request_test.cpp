@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -147,6 +148,47 @@ TEST_F(IndexRequestTest, OrganizationEvaluationIsFreshForOneMinute) {
   h->Loop().AdvanceBy(20s);
   request->FireRequest(3);
   EXPECT_EQ(ReportsSent(), 2);
+}
+
+// The grid of organization evaluations: a row per code asked, a column per field of the command
+// (10035 to 10053, then 10395); rows written by one reply share the stub index's update date, which a
+// pick-up from the table does not move.
+TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
+  auto request = MakeRequest(2);
+  EXPECT_EQ(request->GetRowCount(), 0);
+  EXPECT_EQ(request->GetGridValue(0, 0, 1), "");
+  request->SetParams("019666.SH,000300.SH");
+  request->FireRequest(1);
+  Settle(1);
+  ASSERT_TRUE(ends[0].success);
+  ASSERT_EQ(request->GetRowCount(), 2);
+  ASSERT_EQ(request->GetColCount(), 20);
+  const auto kind = [](TIndexGridKind k) { return static_cast<int>(k); };
+  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kValue)),
+            minihost::SimCloudService::IndicatorValue("019666.SH", "10395", kServerDay));
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
+            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  EXPECT_EQ(request->GetGridValue(7, 0, kind(TIndexGridKind::kFieldName)), "10035");
+  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kFieldName)), "10395");
+  EXPECT_EQ(request->GetGridValue(1, 99, kind(TIndexGridKind::kCode)), "000300.SH");
+  EXPECT_EQ(request->GetGridValue(1, 3, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
+  EXPECT_EQ(request->GetGridValue(0, 3, kind(TIndexGridKind::kAuthorized)), "1");
+  EXPECT_EQ(request->GetGridValue(1, 3, kind(TIndexGridKind::kAuthorized)), "0");  // the service denies 000300.SH
+  for (const auto& [row, column, k] : {std::tuple{2, 0, 0}, {-1, 0, 2}, {0, 20, 0}, {0, -1, 1}, {0, 0, 5}, {0, 0, -1}})
+    EXPECT_EQ(request->GetGridValue(row, column, k), "") << row << "," << column << "," << k;
+
+  // Answered from the table half a minute later: the same grid, the same update date.
+  h->Loop().AdvanceBy(30s);
+  request->FireRequest(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
+            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  // Asked again after the minute: the rows carry the new time.
+  h->Loop().AdvanceBy(40s);
+  request->FireRequest(3);
+  Settle(3);
+  EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103110");
 }
 
 TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
