@@ -265,17 +265,30 @@ void TKrIndexRequest::FireRequest(std::uint32_t tag) {
                    FClass.className, host::LogSeverity::kNotice);
     return;
   }
-  const std::uint32_t sequence = ++FSequence;
-  FPending[sequence] = TRequestRecord{tag, codes, FRequestFields, FunctionIds(context)};
   if (FCommandItem->IsNeedIndex())
     host::AddHQLog(
         fmt::format("MatrixFunctionRequest {} FireRequest KoraCodeList: {}; Index: {}",
                     FCommandItem->IsMatrix ? "Quote" : "Security", CodeList(), fmt::join(FRequestFields, ",")),
         FClass.className, host::LogSeverity::kNotice);
+  Send(TRequestRecord{tag, codes, FRequestFields, FunctionIds(context), command});
+}
+
+void TKrIndexRequest::Send(TRequestRecord record) {
+  const std::uint32_t sequence = ++FSequence;
+  const std::string command = record.command;
+  FPending[sequence] = std::move(record);
   if (FCommandItem->ReportType == "rtPR")
     FDownLoader.SendLuxCloudReportRequestPR(command, sequence, host::kPRReportAppClass, host::kPRReportCommandID);
   else
     FDownLoader.SendLuxCloudReportRequest(command, sequence, host::kReportAppClass, host::kReportCommandID);
+}
+
+void TKrIndexRequest::SendRequestBak(TRequestRecord record) {
+  host::AddHQLog(fmt::format("SendRequestBak KoraCodeList: {}; Index: {}", fmt::join(record.codes, ","),
+                             fmt::join(record.fields, ",")),
+                 FClass.className, host::LogSeverity::kNotice);
+  record.isBackup = true;
+  Send(std::move(record));
 }
 
 std::map<std::string, std::vector<std::string>> TKrIndexRequest::FunctionIds(
@@ -298,14 +311,20 @@ void TKrIndexRequest::OnDownLoadEnd(bool success, const host::MemoryStream* repl
                                     std::uint32_t sequence) {
   const auto it = FPending.find(sequence);
   if (it == FPending.end()) return;
-  const TRequestRecord record = std::move(it->second);
+  TRequestRecord record = std::move(it->second);
   FPending.erase(it);
+  if (!success) {
+    host::AddHQLog(fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}",
+                               fmt::join(record.fields, ","), fmt::join(record.codes, ","), message),
+                   FClass.className, host::LogSeverity::kNotice);
+    // A backup's own failure ends the request: one retry, never a loop.
+    if (!record.isBackup) {
+      SendRequestBak(std::move(record));
+      return;
+    }
+  }
   const int count = success ? SaveReply(reply, record) : -1;
   if (count < 0) {
-    if (!success)
-      host::AddHQLog(fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}",
-                                 fmt::join(record.fields, ","), fmt::join(record.codes, ","), message),
-                     FClass.className, host::LogSeverity::kNotice);
     if (FOnDownLoadEnd) FOnDownLoadEnd(false, record.tag, 0, nullptr);
     return;
   }

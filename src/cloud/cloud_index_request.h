@@ -127,7 +127,9 @@ class TKrIndexRequest {
   // Sets the command's code parameter (codes joined by ",") and takes its index list as the fields asked.
   void SetParams(const std::string& codes);
   // Sends the command's request text with `tag`, or, when the table is fresh for the code, calls the end
-  // event at once with the rows it holds. Nothing without a command item or without codes.
+  // event at once with the rows it holds. Nothing without a command item or without codes. A send whose
+  // download fails has one backup request: the same text sent once more; the end event comes once per
+  // tag, from the backup's outcome then.
   void FireRequest(std::uint32_t tag);
   bool IsRequesting() const { return !FPending.empty(); }
   TKrCloudCommandItem& GetCommandItem() { return *FCommandItem; }
@@ -160,7 +162,13 @@ class TKrIndexRequest {
     std::vector<std::string> fields;
     // For the function sets: the function text the reply names a value by, and the field IDs asking it.
     TIndexFunctionIds functionIds;
+    std::string command;  // the request text as sent
+    bool isBackup = false;
   };
+  // Files `record` under the next sequence number and sends its command on the command's road.
+  void Send(TRequestRecord record);
+  // After a failed download: sends a copy of the failed send's record once more, as its backup request.
+  void SendRequestBak(TRequestRecord record);
   // The function text of each field of a function set (100, 1000), as sent.
   TIndexFunctionIds FunctionIds(const TCloudRequestContext& context) const;
   // Writes the reply's values in one transaction; the number written, or -1 (logged) when the reply is

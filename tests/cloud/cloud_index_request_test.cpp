@@ -212,13 +212,13 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
 
   // A reply cut half way through its records: refused whole, although its first records are readable.
   h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
-  request->FireRequest(3);  // the third send: sequence 3
+  request->FireRequest(3);  // the fourth send (the second and its backup failed): sequence 4
   std::string full(
       h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
   full.resize(full.size() / 2);
   full.push_back(static_cast<char>(host::kKudsStatusOk));
   host::MemoryStream cut(full);
-  request->OnDownLoadEnd(true, &cut, "", 3);
+  request->OnDownLoadEnd(true, &cut, "", 4);
   ASSERT_EQ(ends.size(), 3u);
   EXPECT_FALSE(ends[2].success);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
@@ -227,12 +227,51 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   // A reply the service marks as failed, and one without a reply.
   request->FireRequest(4);
   host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
-  request->OnDownLoadEnd(true, &refused, "", 4);
+  request->OnDownLoadEnd(true, &refused, "", 5);
   request->FireRequest(5);
-  request->OnDownLoadEnd(true, nullptr, "", 5);
+  request->OnDownLoadEnd(true, nullptr, "", 6);
   ASSERT_EQ(ends.size(), 5u);
   EXPECT_FALSE(ends[3].success);
   EXPECT_FALSE(ends[4].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+}
+
+// A send whose download fails is sent once more, as it was (codes set since do not change it); the end
+// event comes once, from the backup. A failed backup ends the request: nothing more is sent and the table
+// keeps its values.
+TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
+  auto request = MakeRequest(3);
+  request->SetParams("600000.SH");
+  h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
+  request->FireRequest(1);
+  request->SetParams("600004.SH");
+  Settle(1);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].tag, 1u);
+  ASSERT_EQ(ReportsSent(), 2);
+  std::vector<std::string> sent;
+  for (const auto& r : h->Lux()->SentRequests())
+    if (r.commandWord == host::MakeLuxCommandWord(host::kReportAppClass, host::kReportCommandID))
+      sent.push_back(r.query);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1], sent[0]);
+  EXPECT_THAT(sent[1], ::testing::HasSubstr("koraCode=600000.SH"));
+  EXPECT_TRUE(h->Logger().Contains("SendRequestBak KoraCodeList: 600000.SH"));
+  const std::string before = Cached(*request, "600000.SH", "10222");
+  EXPECT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
+
+  // The next day's values would differ; neither the send nor its backup brings them in.
+  h->Loop().AdvanceBy(24h);
+  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
+  request->SetParams("600000.SH");
+  request->FireRequest(2);
+  Settle(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[1].success);
+  EXPECT_EQ(ends[1].tag, 2u);
+  EXPECT_EQ(ReportsSent(), 4);
+  EXPECT_FALSE(request->IsRequesting());
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
 }
 
