@@ -91,12 +91,14 @@ class TKrIndexDataItem final : public IIndexDataItem {
   std::map<std::string, TKrIndexValue> FRows;
 };
 
-// What sets one command's request apart: the class name its logs carry, its stub index and how long its
-// table answers for a code (0: never, every fire asks the server).
+// What sets one command's request apart: the class name its logs carry, its stub index and when its table
+// may answer instead of the server: for freshMinutes after the stub index of the first code was written
+// (0: never), or, with freshForTheServerDay, when every value asked was written on the server's day.
 struct TIndexRequestClass {
   std::string_view className;
   std::string_view stubIndex;
   int freshMinutes = 0;
+  bool freshForTheServerDay = false;
 };
 TIndexRequestClass IndexRequestClassOf(int commandId);
 
@@ -121,6 +123,7 @@ class TKrIndexRequest {
   TKrIndexRequest(int commandId, std::shared_ptr<host::ISqliteDataBase> database);
   TKrIndexRequest(const TKrIndexRequest&) = delete;
   TKrIndexRequest& operator=(const TKrIndexRequest&) = delete;
+  virtual ~TKrIndexRequest() = default;
 
   int GetCommandID() const { return FCommandID; }
   const TIndexRequestClass& GetRequestClass() const { return FClass; }
@@ -155,6 +158,15 @@ class TKrIndexRequest {
   // The completion of the send numbered `sequence` (the downloader's tag).
   void OnDownLoadEnd(bool success, const host::MemoryStream* reply, const std::string& message, std::uint32_t sequence);
 
+ protected:
+  // A request of `commandId` whose class is `requestClass` instead of the command's own.
+  TKrIndexRequest(int commandId, TIndexRequestClass requestClass, std::shared_ptr<host::ISqliteDataBase> database);
+
+  // Writes `reply` (a report stream and its status byte) as the answer to the codes and fields set now,
+  // in one transaction, then reads them back as the data item; the number of values written, or -1 when
+  // the reply is refused (the table and the data item are then as they were).
+  int SaveToSqlite(const host::MemoryStream& reply);
+
  private:
   struct TRequestRecord {
     std::uint32_t tag;
@@ -174,9 +186,13 @@ class TKrIndexRequest {
   // Writes the reply's values in one transaction; the number written, or -1 (logged) when the reply is
   // refused and the table left as it was.
   int SaveReply(const host::MemoryStream* reply, const TRequestRecord& record);
+  // Reads the values of the codes and fields back as the data item; false (logged) when that fails.
+  bool ReadBack(const std::vector<std::string>& codes, const std::vector<std::string>& fields);
   // Reads the record's values back and calls the end event with them.
   void Deliver(std::uint32_t tag, const std::vector<std::string>& codes, const std::vector<std::string>& fields,
                int count);
+  // Whether the table holds every field asked for every code, written on the server's day.
+  bool EveryValueWrittenToday(const std::vector<std::string>& codes) const;
   std::string CodeList() const;
 
   int FCommandID;
@@ -190,6 +206,22 @@ class TKrIndexRequest {
   std::uint32_t FSequence = 0;
   std::map<std::uint32_t, TRequestRecord> FPending;  // sends in flight, by sequence number
   std::unique_ptr<TKrIndexDataItem> FDataItem;
+};
+
+// TKrMatrixFunctionRequestEx: the matrix function request (command 100) a widget keeps for a grid of its
+// own: one row per code, one column per function asked, each cell the value text (GetGridItemValue; the
+// other kinds of GetGridValue serve too). Its table answers while every value asked was written on the
+// server's day (a matrix function's text depends on the server date only), and a reply obtained
+// elsewhere can be saved into the table as the answer to the codes and functions set (SaveToSqlite).
+// Main thread only.
+class TKrMatrixFunctionRequestEx final : public TKrIndexRequest {
+ public:
+  explicit TKrMatrixFunctionRequestEx(std::shared_ptr<host::ISqliteDataBase> database);
+
+  std::string GetGridItemValue(int row, int column) const {
+    return GetGridValue(row, column, static_cast<int>(TIndexGridKind::kValue));
+  }
+  using TKrIndexRequest::SaveToSqlite;
 };
 
 struct TIndexReplyResult {

@@ -320,6 +320,84 @@ TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
   EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
 }
 
+// A reply as the service sends it: (code, function, value, authorized) records, then the status byte.
+host::MemoryStream FunctionReply(const std::vector<std::tuple<std::string, std::string, std::string, int>>& values,
+                                 std::uint8_t status = host::kKudsStatusOk) {
+  host::TKUDSWriter writer("Matrix2");
+  writer.AddColumn("KoraCode", host::TKUDSColumnType::kString);
+  writer.AddColumn("IndexName", host::TKUDSColumnType::kString);
+  writer.AddColumn("IndexValue", host::TKUDSColumnType::kString);
+  writer.AddColumn("Authorized", host::TKUDSColumnType::kInt32);
+  for (const auto& [code, function, value, authorized] : values)
+    EXPECT_TRUE(writer.AddRecord({code, function, value, std::int32_t{authorized}}));
+  std::string bytes(writer.Finish().AsStringView());
+  bytes.push_back(static_cast<char>(status));
+  return host::MemoryStream(bytes);
+}
+
+// The matrix function request with a grid of its own: a hand-built reply saved into the table shapes the
+// grid (codes by functions) and reads back intact, a code holding a quote included; the table answers
+// while every value asked was written on the server's day, and the server is asked again the next day.
+// Field 10003 is "RS(KoraCode,20)", 11402 "s_pq_pctchange(KoraCode,StartDate,$CurMonth)".
+TEST_F(IndexRequestTest, MatrixFunctionRequestExGridPickUpAndSaving) {
+  TKrMatrixFunctionRequestEx request(G_GetSqliteDataBase());
+  request.SetOnDownLoadEnd([this](bool success, std::uint32_t tag, int count, const IIndexDataItem*) {
+    ends.push_back({success, tag, count, {}});
+  });
+  request.GetCommandItem().ClearMatrixIndex();
+  request.GetCommandItem().AppendMatrixIndex(10003);
+  request.GetCommandItem().AppendMatrixIndex(11402);
+  request.SetParams("O'NEIL.N,600000.SH");
+  const std::string rs = "RS(KoraCode,20)", month = "s_pq_pctchange(KoraCode,20261201,20261204)";
+
+  // A refused reply writes nothing and leaves no grid.
+  EXPECT_EQ(request.SaveToSqlite(FunctionReply({{"O'NEIL.N", rs, "1.25", 1}}, host::kKudsStatusFailed)), -1);
+  EXPECT_EQ(request.GetRowCount(), 0);
+  // Not every value in the table yet: the server is asked.
+  EXPECT_FALSE(request.PickUpStubFromLocal());
+
+  ASSERT_EQ(request.SaveToSqlite(FunctionReply({{"O'NEIL.N", rs, "1.25", 1},
+                                                {"O'NEIL.N", month, "-3.5", 1},
+                                                {"600000.SH", rs, "0.8", 0},
+                                                {"600000.SH", month, "12", 1},
+                                                {"600000.SH", "s_other(KoraCode)", "7", 1}})),
+            5);
+  ASSERT_EQ(request.GetRowCount(), 2);
+  ASSERT_EQ(request.GetColCount(), 2);
+  EXPECT_EQ(request.GetGridItemValue(0, 0), "1.25");
+  EXPECT_EQ(request.GetGridItemValue(0, 1), "-3.5");
+  EXPECT_EQ(request.GetGridItemValue(1, 0), "0.8");
+  EXPECT_EQ(request.GetGridItemValue(1, 1), "12");
+  EXPECT_EQ(request.GetGridItemValue(2, 0), "");
+  EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kFieldName)), "11402");
+  EXPECT_EQ(request.GetGridValue(0, 0, static_cast<int>(TIndexGridKind::kCode)), "O'NEIL.N");
+  EXPECT_EQ(request.GetGridValue(1, 0, static_cast<int>(TIndexGridKind::kAuthorized)), "0");
+  EXPECT_EQ(request.GetGridValue(1, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261204103000");
+  // Read back on its own, by the code with the quote.
+  TKrIndexDataItem readBack("IndexConfig4", {"O'NEIL.N"}, {"11402"});
+  ASSERT_TRUE(readBack.PrepareData(*G_GetSqliteDataBase()));
+  EXPECT_DOUBLE_EQ(readBack.ValueAsDouble("O'NEIL.N", "11402"), -3.5);
+
+  // Every value asked is today's: the end event comes at once and nothing is sent.
+  request.FireRequest(7);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].tag, 7u);
+  EXPECT_EQ(ReportsSent(), 0);
+  EXPECT_TRUE(h->Logger().Contains("PickUpStubFromLocal True"));
+
+  // The next day the server answers, with the month's range ending on the new server date.
+  h->Loop().AdvanceBy(24h);
+  request.FireRequest(8);
+  EXPECT_EQ(ReportsSent(), 1);
+  Settle(2);
+  ASSERT_TRUE(ends[1].success);
+  EXPECT_EQ(request.GetGridItemValue(0, 1),
+            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "s_pq_pctchange(KoraCode,20261201,20261205)",
+                                                      kServerDay + 1));
+  EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261205103000");
+}
+
 // The host's calendar view takes a security's trading days from the trade date manager once its calendar
 // arrived (asking starts the request); matrix functions then expand their trading-day macros. The server
 // date is Friday 2026-12-04; the sample calendar of Shanghai runs from 2026-11-09 to 2026-12-09.
