@@ -6,7 +6,11 @@
 // included: what differs between commands (the class name the logs carry, the stub
 // index whose update date tells how fresh the table is, the freshness rule) comes from one table keyed by
 // command ID (IndexRequestClassOf). A command with a freshness rule is answered from its table while the
-// stub index of its code was written less than that long ago (server time).
+// stub index of its code was written less than that long ago (server time). The matrix function request
+// with a grid of its own (TKrMatrixFunctionRequestEx) is the same request with a class of its own.
+//
+// A send whose download fails is sent once more (its backup request); the last values read show as a
+// grid of codes by fields (GetGridValue).
 //
 // The reply is a report stream with its status byte; its report has the columns "KoraCode", "IndexName",
 // "IndexValue" and "Authorized" (any order, more columns ignored), one record per value; a function set's
