@@ -136,7 +136,12 @@ bool SimCloudService::LoadText(const std::string& json, std::string& error) {
           error = fmt::format("generated report {}: unknown value kind \"{}\"", name, column.at("value").dump());
           return false;
         }
-        report.columns.push_back({column.at("name").get<std::string>(), kind->second});
+        report.columns.push_back(
+            {column.at("name").get<std::string>(), kind->second, column.value("of", std::vector<std::string>{})});
+        if (!report.columns.back().choices.empty() && kind->second != ValueKind::kText) {
+          error = fmt::format("generated report {}: only a text column takes its values \"of\" a list", name);
+          return false;
+        }
       }
       report.rowsPerCode = std::clamp(description.value("rowsPerCode", 1), 1, 1000);
       report.codes = description.value("codes", std::vector<std::string>{});
@@ -237,7 +242,8 @@ host::MemoryStream SimCloudService::GeneratedRows(const std::string& name, const
             values.emplace_back(static_cast<double>(h % 1000000) / 10000.0);
             break;
           case ValueKind::kText:
-            values.emplace_back(fmt::format("样本{:03}", h % 1000));
+            values.emplace_back(column.choices.empty() ? fmt::format("样本{:03}", h % 1000)
+                                                       : column.choices[row % column.choices.size()]);
             break;
         }
       }

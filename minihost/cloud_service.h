@@ -11,7 +11,11 @@
 // row) and the day, so the same question on the same day gets the same answer, on any machine.
 //
 // The description ("Host/Reports/CloudService.json") names the indicator reports with their field IDs,
-// the codes whose values are not authorized, and the generated reports with their columns.
+// the codes whose values are not authorized, and the generated reports with their columns (a text column
+// may list the values its rows take in turn, "of").
+//
+// The command arrives on whichever road the package sent it (report_requests.h); the stand-in Lux client
+// wraps the answer in that road's reply form.
 //
 // Read-only after loading, so any thread may ask (the Lux client answers on its own).
 #pragma once
@@ -44,6 +48,7 @@ class SimCloudService {
   struct GeneratedColumn {
     std::string name;
     ValueKind kind;
+    std::vector<std::string> choices;  // a text column's values, taken in row order ("" for generated ones)
   };
   struct GeneratedReport {
     std::vector<GeneratedColumn> columns;

@@ -7,6 +7,7 @@
 #include "kdp/host/kuds.h"
 #include "kdp/host/memory_stream.h"
 #include "kdp/host/serializer.h"
+#include "report_requests.h"
 
 namespace kdp::minihost {
 namespace {
@@ -37,20 +38,6 @@ std::string QueryOf(const host::MemoryStream& body) {
   std::string text;
   if (!reader.ReadAnsiString(text) || copy.Remaining() != 0) return {};
   return text;
-}
-
-// The command of a report request body (empty text, command, sender's address, byte 0); nullopt when the
-// body is not one.
-std::optional<std::string> ReportCommandOf(const host::MemoryStream& body) {
-  host::MemoryStream copy(body.AsStringView());
-  host::TStreamSerializer reader(copy);
-  std::string empty, command, address;
-  std::uint8_t end = 1;
-  if (!reader.ReadAnsiString(empty) || !reader.ReadAnsiString(command) || !reader.ReadAnsiString(address) ||
-      !reader.ReadByte(end) || end != 0 || copy.Remaining() != 0) {
-    return std::nullopt;
-  }
-  return command;
 }
 
 std::shared_ptr<host::TBaseLuxMessage> ReplyMessage(std::uint32_t commandWord, std::int32_t serial,
@@ -216,15 +203,16 @@ bool SimLuxClient::SendRequestAsync(host::TBaseLuxRequestMessage& message, int t
 }
 
 std::optional<std::string> SimLuxClient::ReplyBodyFor(std::uint32_t word, const host::MemoryStream& body,
-                                                      const std::string& query) const {
-  if (options_.reports && word == host::MakeLuxCommandWord(host::kReportAppClass, host::kReportCommandID)) {
-    const std::optional<std::string> command = ReportCommandOf(body);
-    if (!command) return std::nullopt;
+                                                      const std::string& query,
+                                                      const std::optional<ReportRequest>& report) const {
+  if (report) {
     bool answered = false;
-    std::string reply(options_.reports(*command, answered).AsStringView());
-    reply.push_back(static_cast<char>(answered ? host::kKudsStatusOk : host::kKudsStatusFailed));
-    return PrefixedBody(reply);
+    const host::MemoryStream stream = options_.reports(report->command, answered);
+    return ReportReplyBody(report->road, stream, answered);
   }
+  const bool reportService = word == host::MakeLuxCommandWord(host::kReportAppClass, host::kReportCommandID) ||
+                             word == host::MakeLuxCommandWord(host::kPRReportAppClass, host::kPRReportCommandID);
+  if (options_.reports && reportService) return std::nullopt;  // a body the report services cannot read
   std::optional<std::string> reply = options_.scenario->ReplyBody(word >> 20, word & 0xFFFFF, query);
   if (!reply && query.empty()) reply = options_.scenario->BinaryReplyBody(word, body.AsStringView());
   return reply;
@@ -257,15 +245,16 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
   message.Serialize(wire);  // fills the message body behind the header
   const std::string query = QueryOf(message.MessageBody());
   const std::uint32_t word = message.GetCommandWord();
-  // The reply is looked up before the lock: the scenario is read-only.
-  const std::optional<std::string> body = ReplyBodyFor(word, message.MessageBody(), query);
+  const std::optional<ReportRequest> report =
+      options_.reports ? ReadReportRequest(word, message.MessageBody().Bytes()) : std::nullopt;
+  // The reply is looked up before the lock: the scenario and the report sources are read-only.
+  const std::optional<std::string> body = ReplyBodyFor(word, message.MessageBody(), query, report);
 
   std::lock_guard lock(mutex_);
   if (!connected_ || stop_) return false;
   const std::int32_t serial = next_serial_++;
   message.SetSerialNumber(serial);
-  sent_.push_back({serial, word, query.empty() ? ReportCommandOf(message.MessageBody()).value_or("") : query,
-                   timeoutSeconds.has_value()});
+  sent_.push_back({serial, word, report ? report->command : query, timeoutSeconds.has_value()});
   if (handler) request_handlers_[serial] = std::move(handler);
   const host::Clock::time_point now = options_.clock->Now();
   Answer answer = TakeAnswer(word);

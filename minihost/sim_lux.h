@@ -7,9 +7,11 @@
 // to one command (SetAnswerFor) or the next replies (AnswerNext) may be an error, a time-out notice, or
 // dropped; a dropped request sent with SendRequestAsync gets its time-out notice when its time is up.
 //
-// Report commands (host::kReportAppClass, host::kReportCommandID) are answered by the `reports` source:
-// behind the server's 4-byte prefix, the report stream and its status byte, 1 when the command named a
-// report and 0 otherwise.
+// Report requests, on every road the package asks reports (report_requests.h: report and "B1" bodies to
+// the report service, "PR" bodies to the PR service, Lux bodies naming a report to any other), are
+// answered by the `reports` source in the reply form of their road: behind the server's 4-byte prefix,
+// the report stream ("B1"-framed for a "B1" body) and its status byte, 1 when the command named a report
+// and 0 otherwise. A body the report or PR service cannot read is answered with mpError.
 // Requests sent through the wrapper face (SendMessage2) are answered the same way, and their replies go to
 // the handler given with each.
 //
@@ -51,6 +53,7 @@
 #include "kdp/host/main_loop.h"
 #include "kdp/host/memory_stream.h"
 #include "lux_scenario.h"
+#include "report_requests.h"
 
 namespace kdp::minihost {
 
@@ -108,7 +111,7 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::I
     bool connected = true;
     std::chrono::milliseconds connectAfter{0};  // with connected false: connect after this (0: never)
     // Answers a report command with a stream, telling whether it named a report; any thread. Without it
-    // report commands go to the scenario like any other.
+    // report requests go to the scenario like any other.
     std::function<host::MemoryStream(const std::string& command, bool& answered)> reports;
   };
 
@@ -178,9 +181,9 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::I
   bool Send(host::TBaseLuxRequestMessage& message, std::optional<int> timeoutSeconds,
             host::TLuxResponseHandler handler = {});
   Answer TakeAnswer(std::uint32_t commandWord);
-  // The reply body of a request: a report command's from the report source, any other from the scenario.
-  std::optional<std::string> ReplyBodyFor(std::uint32_t word, const host::MemoryStream& body,
-                                          const std::string& query) const;
+  // The reply body of a request: a report request's from the report source, any other from the scenario.
+  std::optional<std::string> ReplyBodyFor(std::uint32_t word, const host::MemoryStream& body, const std::string& query,
+                                          const std::optional<ReportRequest>& report) const;
   // REQUIRES: mutex_ held.
   void Schedule(host::Clock::time_point due, Event::Kind kind, std::int32_t serial = 0,
                 std::shared_ptr<host::TBaseLuxMessage> message = nullptr);

@@ -83,7 +83,9 @@ int TRequestItem::FireRequest() {
       sent = FDownLoader.SendLuxCloudReportRequestB1(command, tag, app, id, "");
       break;
     case TCloudReportType::rtPR:
-      sent = FDownLoader.SendLuxCloudReportRequestPR(command, tag, app, id);
+      // The configuration gives an rtPR report no command, hence no address: it goes to the PR service.
+      sent = FDownLoader.SendLuxCloudReportRequestPR(command, tag, app ? app : host::kPRReportAppClass,
+                                                     id ? id : host::kPRReportCommandID);
       break;
     default:  // rtKudsReportLux, rtksv, rtKSD
       sent = FDownLoader.SendLuxCloudReportRequest(command, tag, app, id);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <set>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include "cloud/cloud_builtin_commands.h"
 #include "cloud/cloud_command_analysis.h"
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
@@ -21,9 +23,6 @@ namespace kdp {
 namespace {
 
 constexpr std::string_view kUrlKey = "KUDSDATA";
-// Where the reports that travel as "PR" requests are asked.
-constexpr std::uint32_t kPRAppClass = 1079;
-constexpr std::uint32_t kPRCommandID = 4367;
 
 struct TIndexRequestClassRow {
   int commandId;
@@ -182,7 +181,11 @@ int TKrIndexDataItem::ValueAsInt(const std::string& code, const std::string& ind
 // ---- request ----
 
 TKrIndexRequest::TKrIndexRequest(int commandId, std::shared_ptr<host::ISqliteDataBase> database)
-    : FCommandID(commandId), FClass(IndexRequestClassOf(commandId)), FDataBase(std::move(database)) {
+    : TKrIndexRequest(commandId, IndexRequestClassOf(commandId), std::move(database)) {}
+
+TKrIndexRequest::TKrIndexRequest(int commandId, TIndexRequestClass requestClass,
+                                 std::shared_ptr<host::ISqliteDataBase> database)
+    : FCommandID(commandId), FClass(requestClass), FDataBase(std::move(database)) {
   const auto* item = TKrCloudCommandAnalysis::GetInstance().GetCommandItemByID(commandId);
   FCommandItem = item ? item->Colne() : std::make_unique<TKrCloudCommandItem>();
   FDownLoader.SetServerAlias(FCommandItem->ServerAlia);
@@ -213,15 +216,63 @@ std::string TKrIndexRequest::GetIndexUpdateDate(const std::string& code, const s
   return rows && !rows->Eof() ? rows->GetAsString(0) : std::string{};
 }
 
+int TKrIndexRequest::GetRowCount() const { return FDataItem ? static_cast<int>(FDataItem->GetKoraCodes().size()) : 0; }
+
+int TKrIndexRequest::GetColCount() const { return FDataItem ? static_cast<int>(FDataItem->GetIndexs().size()) : 0; }
+
+std::string TKrIndexRequest::GetGridValue(int row, int column, int kind) const {
+  const bool rowInGrid = row >= 0 && row < GetRowCount();
+  const bool columnInGrid = column >= 0 && column < GetColCount();
+  const auto code = [&] { return FDataItem->GetKoraCodes()[static_cast<std::size_t>(row)]; };
+  const auto field = [&] { return FDataItem->GetIndexs()[static_cast<std::size_t>(column)]; };
+  switch (static_cast<TIndexGridKind>(kind)) {
+    case TIndexGridKind::kValue:
+      return rowInGrid && columnInGrid ? FDataItem->ValueAsString(code(), field()) : std::string{};
+    case TIndexGridKind::kFieldName:
+      return columnInGrid ? field() : std::string{};
+    case TIndexGridKind::kCode:
+      return rowInGrid ? code() : std::string{};
+    case TIndexGridKind::kUpdateDate:
+      if (!rowInGrid) return {};
+      if (!FClass.stubIndex.empty()) return GetIndexUpdateDate(code(), std::string(FClass.stubIndex));
+      return columnInGrid ? FDataItem->GetIndexUpdateDate(code(), field()) : std::string{};
+    case TIndexGridKind::kAuthorized:
+      return rowInGrid && columnInGrid ? (FDataItem->IsIndexAuthrized(code(), field()) ? "1" : "0") : std::string{};
+  }
+  return {};
+}
+
 std::string TKrIndexRequest::GetInsertQuery() const { return IndexInsertQuery(FCommandItem->TableName); }
 
+bool TKrIndexRequest::EveryValueWrittenToday(const std::vector<std::string>& codes) const {
+  if (!FDataBase || codes.empty() || FRequestFields.empty()) return false;
+  std::vector<host::SqlValue> params;
+  for (const auto& code : codes) params.emplace_back(code);
+  for (const auto& field : FRequestFields) params.emplace_back(field);
+  params.emplace_back(std::to_string(GetServerDateTime().Yyyymmdd()));
+  const auto rows = FDataBase->Query(
+      fmt::format("SELECT COUNT(*) FROM {} WHERE KoraCode in({}) AND IndexName in({}) "
+                  "AND substr(UpdateDate,1,8)=?;",
+                  FCommandItem->TableName, Placeholders(codes.size()), Placeholders(FRequestFields.size())),
+      params);
+  const std::set<std::string> distinctCodes(codes.begin(), codes.end());
+  const std::set<std::string> distinctFields(FRequestFields.begin(), FRequestFields.end());
+  return rows && !rows->Eof() &&
+         rows->GetAsInteger(0) == static_cast<std::int64_t>(distinctCodes.size() * distinctFields.size());
+}
+
 bool TKrIndexRequest::PickUpStubFromLocal() const {
-  if (FClass.freshMinutes <= 0) return false;
+  if (FClass.freshMinutes <= 0 && !FClass.freshForTheServerDay) return false;
   const auto codes = SplitString(CodeList(), ',');
-  const auto written =
-      TimeOfStamp(codes.empty() ? std::string{} : GetIndexUpdateDate(codes.front(), std::string(FClass.stubIndex)));
-  const double age = written ? GetServerDateTime().value - written->value : -1;
-  const bool fresh = written && age >= 0 && age < FClass.freshMinutes / (24.0 * 60);
+  bool fresh = false;
+  if (FClass.freshForTheServerDay) {
+    fresh = EveryValueWrittenToday(codes);
+  } else {
+    const auto written =
+        TimeOfStamp(codes.empty() ? std::string{} : GetIndexUpdateDate(codes.front(), std::string(FClass.stubIndex)));
+    const double age = written ? GetServerDateTime().value - written->value : -1;
+    fresh = written && age >= 0 && age < FClass.freshMinutes / (24.0 * 60);
+  }
   host::AddHQLog(std::string("PickUpStubFromLocal ") + (fresh ? "True" : "False"), FClass.className,
                  host::LogSeverity::kNotice);
   return fresh;
@@ -242,17 +293,30 @@ void TKrIndexRequest::FireRequest(std::uint32_t tag) {
                    FClass.className, host::LogSeverity::kNotice);
     return;
   }
-  const std::uint32_t sequence = ++FSequence;
-  FPending[sequence] = TRequestRecord{tag, codes, FRequestFields, FunctionIds(context)};
   if (FCommandItem->IsNeedIndex())
     host::AddHQLog(
         fmt::format("MatrixFunctionRequest {} FireRequest KoraCodeList: {}; Index: {}",
                     FCommandItem->IsMatrix ? "Quote" : "Security", CodeList(), fmt::join(FRequestFields, ",")),
         FClass.className, host::LogSeverity::kNotice);
+  Send(TRequestRecord{tag, codes, FRequestFields, FunctionIds(context), command});
+}
+
+void TKrIndexRequest::Send(TRequestRecord record) {
+  const std::uint32_t sequence = ++FSequence;
+  const std::string command = record.command;
+  FPending[sequence] = std::move(record);
   if (FCommandItem->ReportType == "rtPR")
-    FDownLoader.SendLuxCloudReportRequestPR(command, sequence, kPRAppClass, kPRCommandID);
+    FDownLoader.SendLuxCloudReportRequestPR(command, sequence, host::kPRReportAppClass, host::kPRReportCommandID);
   else
     FDownLoader.SendLuxCloudReportRequest(command, sequence, host::kReportAppClass, host::kReportCommandID);
+}
+
+void TKrIndexRequest::SendRequestBak(TRequestRecord record) {
+  host::AddHQLog(fmt::format("SendRequestBak KoraCodeList: {}; Index: {}", fmt::join(record.codes, ","),
+                             fmt::join(record.fields, ",")),
+                 FClass.className, host::LogSeverity::kNotice);
+  record.isBackup = true;
+  Send(std::move(record));
 }
 
 std::map<std::string, std::vector<std::string>> TKrIndexRequest::FunctionIds(
@@ -275,29 +339,52 @@ void TKrIndexRequest::OnDownLoadEnd(bool success, const host::MemoryStream* repl
                                     std::uint32_t sequence) {
   const auto it = FPending.find(sequence);
   if (it == FPending.end()) return;
-  const TRequestRecord record = std::move(it->second);
+  TRequestRecord record = std::move(it->second);
   FPending.erase(it);
+  if (!success) {
+    host::AddHQLog(fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}",
+                               fmt::join(record.fields, ","), fmt::join(record.codes, ","), message),
+                   FClass.className, host::LogSeverity::kNotice);
+    // A backup's own failure ends the request: one retry, never a loop.
+    if (!record.isBackup) {
+      SendRequestBak(std::move(record));
+      return;
+    }
+  }
   const int count = success ? SaveReply(reply, record) : -1;
   if (count < 0) {
-    if (!success)
-      host::AddHQLog(fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}",
-                                 fmt::join(record.fields, ","), fmt::join(record.codes, ","), message),
-                     FClass.className, host::LogSeverity::kNotice);
     if (FOnDownLoadEnd) FOnDownLoadEnd(false, record.tag, 0, nullptr);
     return;
   }
   Deliver(record.tag, record.codes, record.fields, count);
 }
 
-void TKrIndexRequest::Deliver(std::uint32_t tag, const std::vector<std::string>& codes,
-                              const std::vector<std::string>& fields, int count) {
+bool TKrIndexRequest::ReadBack(const std::vector<std::string>& codes, const std::vector<std::string>& fields) {
   auto item = std::make_unique<TKrIndexDataItem>(FCommandItem->TableName, codes, fields);
   const bool read = FDataBase && item->PrepareData(*FDataBase);
   FDataItem = std::move(item);
+  return read;
+}
+
+void TKrIndexRequest::Deliver(std::uint32_t tag, const std::vector<std::string>& codes,
+                              const std::vector<std::string>& fields, int count) {
+  const bool read = ReadBack(codes, fields);
   if (FOnDownLoadEnd)
     FOnDownLoadEnd(read, tag, count < 0 ? static_cast<int>(FDataItem->Rows().size()) : count,
                    read ? FDataItem.get() : nullptr);
 }
+
+int TKrIndexRequest::SaveToSqlite(const host::MemoryStream& reply) {
+  if (FRequestFields.empty()) SetParams(CodeList());
+  const auto context = TKrCloudCommandAnalysis::GetInstance().RequestContext();
+  const TRequestRecord record{0, SplitString(CodeList(), ','), FRequestFields, FunctionIds(context), {}};
+  const int count = SaveReply(&reply, record);
+  if (count >= 0) ReadBack(record.codes, record.fields);
+  return count;
+}
+
+TKrMatrixFunctionRequestEx::TKrMatrixFunctionRequestEx(std::shared_ptr<host::ISqliteDataBase> database)
+    : TKrIndexRequest(kMatrixFunctionCommandID, {"TKrMatrixFunctionRequestEx", "", 0, true}, std::move(database)) {}
 
 TIndexReplyResult SaveIndexReply(std::span<const std::uint8_t> reply, const std::string& table,
                                  const TIndexFunctionIds& functionIds, const std::string& stamp,

@@ -6,7 +6,11 @@
 // included: what differs between commands (the class name the logs carry, the stub
 // index whose update date tells how fresh the table is, the freshness rule) comes from one table keyed by
 // command ID (IndexRequestClassOf). A command with a freshness rule is answered from its table while the
-// stub index of its code was written less than that long ago (server time).
+// stub index of its code was written less than that long ago (server time). The matrix function request
+// with a grid of its own (TKrMatrixFunctionRequestEx) is the same request with a class of its own.
+//
+// A send whose download fails is sent once more (its backup request); the last values read show as a
+// grid of codes by fields (GetGridValue).
 //
 // The reply is a report stream with its status byte; its report has the columns "KoraCode", "IndexName",
 // "IndexValue" and "Authorized" (any order, more columns ignored), one record per value; a function set's
@@ -91,14 +95,26 @@ class TKrIndexDataItem final : public IIndexDataItem {
   std::map<std::string, TKrIndexValue> FRows;
 };
 
-// What sets one command's request apart: the class name its logs carry, its stub index and how long its
-// table answers for a code (0: never, every fire asks the server).
+// What sets one command's request apart: the class name its logs carry, its stub index and when its table
+// may answer instead of the server: for freshMinutes after the stub index of the first code was written
+// (0: never), or, with freshForTheServerDay, when every value asked was written on the server's day.
 struct TIndexRequestClass {
   std::string_view className;
   std::string_view stubIndex;
   int freshMinutes = 0;
+  bool freshForTheServerDay = false;
 };
 TIndexRequestClass IndexRequestClassOf(int commandId);
+
+// What GetGridValue gives of a cell of the result grid (rows: the codes asked, columns: the fields asked).
+enum class TIndexGridKind {
+  kValue = 0,       // the value as text ("" when none was read)
+  kFieldName = 1,   // the field asked at that column (its ID as text); any row
+  kCode = 2,        // the code of that row; any column
+  kUpdateDate = 3,  // when the row was written: the stub index's update date ("yyyymmddhhmmss"), the cell's own
+                    // for a command without a stub index
+  kAuthorized = 4,  // "1" when the user may see the value read, "0" otherwise
+};
 
 class TKrIndexRequest {
  public:
@@ -111,13 +127,16 @@ class TKrIndexRequest {
   TKrIndexRequest(int commandId, std::shared_ptr<host::ISqliteDataBase> database);
   TKrIndexRequest(const TKrIndexRequest&) = delete;
   TKrIndexRequest& operator=(const TKrIndexRequest&) = delete;
+  virtual ~TKrIndexRequest() = default;
 
   int GetCommandID() const { return FCommandID; }
   const TIndexRequestClass& GetRequestClass() const { return FClass; }
   // Sets the command's code parameter (codes joined by ",") and takes its index list as the fields asked.
   void SetParams(const std::string& codes);
   // Sends the command's request text with `tag`, or, when the table is fresh for the code, calls the end
-  // event at once with the rows it holds. Nothing without a command item or without codes.
+  // event at once with the rows it holds. Nothing without a command item or without codes. A send whose
+  // download fails has one backup request: the same text sent once more; the end event comes once per
+  // tag, from the backup's outcome then.
   void FireRequest(std::uint32_t tag);
   bool IsRequesting() const { return !FPending.empty(); }
   TKrCloudCommandItem& GetCommandItem() { return *FCommandItem; }
@@ -128,6 +147,12 @@ class TKrIndexRequest {
   const TEndEvent& GetOnDownLoadEnd() const { return FOnDownLoadEnd; }
   void SetOnDownLoadEnd(TEndEvent handler) { FOnDownLoadEnd = std::move(handler); }
 
+  // The grid of the last completed request: one row per code, one column per field asked; 0 before it.
+  int GetRowCount() const;
+  int GetColCount() const;
+  // One cell of that grid (TIndexGridKind); "" outside the grid or for another kind.
+  std::string GetGridValue(int row, int column, int kind) const;
+
   // The update date of the cached value ("yyyymmddhhmmss"); "" when none is cached.
   std::string GetIndexUpdateDate(const std::string& code, const std::string& index) const;
   std::string GetInsertQuery() const;
@@ -137,6 +162,15 @@ class TKrIndexRequest {
   // The completion of the send numbered `sequence` (the downloader's tag).
   void OnDownLoadEnd(bool success, const host::MemoryStream* reply, const std::string& message, std::uint32_t sequence);
 
+ protected:
+  // A request of `commandId` whose class is `requestClass` instead of the command's own.
+  TKrIndexRequest(int commandId, TIndexRequestClass requestClass, std::shared_ptr<host::ISqliteDataBase> database);
+
+  // Writes `reply` (a report stream and its status byte) as the answer to the codes and fields set now,
+  // in one transaction, then reads them back as the data item; the number of values written, or -1 when
+  // the reply is refused (the table and the data item are then as they were).
+  int SaveToSqlite(const host::MemoryStream& reply);
+
  private:
   struct TRequestRecord {
     std::uint32_t tag;
@@ -144,15 +178,25 @@ class TKrIndexRequest {
     std::vector<std::string> fields;
     // For the function sets: the function text the reply names a value by, and the field IDs asking it.
     TIndexFunctionIds functionIds;
+    std::string command;  // the request text as sent
+    bool isBackup = false;
   };
+  // Files `record` under the next sequence number and sends its command on the command's road.
+  void Send(TRequestRecord record);
+  // After a failed download: sends a copy of the failed send's record once more, as its backup request.
+  void SendRequestBak(TRequestRecord record);
   // The function text of each field of a function set (100, 1000), as sent.
   TIndexFunctionIds FunctionIds(const TCloudRequestContext& context) const;
   // Writes the reply's values in one transaction; the number written, or -1 (logged) when the reply is
   // refused and the table left as it was.
   int SaveReply(const host::MemoryStream* reply, const TRequestRecord& record);
+  // Reads the values of the codes and fields back as the data item; false (logged) when that fails.
+  bool ReadBack(const std::vector<std::string>& codes, const std::vector<std::string>& fields);
   // Reads the record's values back and calls the end event with them.
   void Deliver(std::uint32_t tag, const std::vector<std::string>& codes, const std::vector<std::string>& fields,
                int count);
+  // Whether the table holds every field asked for every code, written on the server's day.
+  bool EveryValueWrittenToday(const std::vector<std::string>& codes) const;
   std::string CodeList() const;
 
   int FCommandID;
@@ -166,6 +210,22 @@ class TKrIndexRequest {
   std::uint32_t FSequence = 0;
   std::map<std::uint32_t, TRequestRecord> FPending;  // sends in flight, by sequence number
   std::unique_ptr<TKrIndexDataItem> FDataItem;
+};
+
+// TKrMatrixFunctionRequestEx: the matrix function request (command 100) a widget keeps for a grid of its
+// own: one row per code, one column per function asked, each cell the value text (GetGridItemValue; the
+// other kinds of GetGridValue serve too). Its table answers while every value asked was written on the
+// server's day (a matrix function's text depends on the server date only), and a reply obtained
+// elsewhere can be saved into the table as the answer to the codes and functions set (SaveToSqlite).
+// Main thread only.
+class TKrMatrixFunctionRequestEx final : public TKrIndexRequest {
+ public:
+  explicit TKrMatrixFunctionRequestEx(std::shared_ptr<host::ISqliteDataBase> database);
+
+  std::string GetGridItemValue(int row, int column) const {
+    return GetGridValue(row, column, static_cast<int>(TIndexGridKind::kValue));
+  }
+  using TKrIndexRequest::SaveToSqlite;
 };
 
 struct TIndexReplyResult {

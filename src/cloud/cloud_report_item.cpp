@@ -70,9 +70,11 @@ std::string KsdRequestText(const TKrCloudReportItem& item) {
   return text;
 }
 
-// rtKudsReportLux and the rest: command, " name=value" per parameter, then " lan=en".
+// rtKudsReportLux and the rest: command, " name=value" per parameter, then " lan=en". An rtPR report
+// configures no command, so the PR service is told the report by its name.
 std::string PlainRequestText(const TKrCloudReportItem& item, const TCloudRequestContext& context) {
-  std::string text = item.Command;
+  std::string text =
+      item.ReportType == TCloudReportType::rtPR && item.Command.empty() ? "report name=" + item.Name : item.Command;
   for (const auto& p : item.Params.Items()) text += fmt::format(" {}={}", p.Name, p.Value);
   if (IsEnglish(context)) text += " lan=en";
   return text;

@@ -305,6 +305,80 @@ TEST_F(CloudDataMgrTest, LuxRoadReportsFillTheirTableAndRefusalsLeaveIt) {
   EXPECT_EQ(readAll(), rows);
 }
 
+// The sample reports of the other Lux roads: a "B1" body to the report service, a "PR" body to the PR
+// service (the report named by its configured name, as it configures no command) and a report's own Lux
+// body. Each is answered in its road's reply form and lands in its table; a report the service does not
+// know is refused on the "B1" road too, and the table keeps its rows. The server date is Friday
+// 2026-12-04.
+TEST_F(CloudDataMgrTest, SampleReportsOfEveryLuxRoadLandInTheirTables) {
+  struct Case {
+    const char* report;
+    std::vector<std::pair<std::string, std::string>> params;
+    std::uint32_t appClass, commandID;
+    const char* sent;  // the start of the command the service read
+    const char* query;
+    std::vector<std::string> rows;  // the first two columns
+  };
+  const Case cases[] = {
+      {"BondIssuePlan",
+       {},
+       host::kReportAppClass,
+       host::kReportCommandID,
+       "report name=Bond.IssuePlan startDate=20261201",
+       "SELECT * FROM BondIssuePlan ORDER BY KORACODE",
+       {"019668.SH|20261204", "019669.SH|20261204", "102101.SZ|20261204", "102102.SZ|20261204"}},
+      {"ETFPurchaseList",
+       {{"KoraCode", "510050.SH"}},
+       host::kPRReportAppClass,
+       host::kPRReportCommandID,
+       "report name=ETFPurchaseList KoraCode=510050.SH internalUserID=[",
+       "SELECT * FROM ETFPurchaseList",
+       {"510050.SH|600000.SH", "510050.SH|600036.SH", "510050.SH|601318.SH", "510050.SH|600519.SH",
+        "510050.SH|000001.SZ"}},
+      {"CompanyNotice",
+       {{"koraCode", "600036.SH"}},
+       1079,
+       4101,
+       "report name=Stock.NoticeDigest koraCode=600036.SH date=",
+       "SELECT * FROM CompanyNotice ORDER BY NOTICEDATE DESC",
+       {"600036.SH|20261204", "600036.SH|20261203", "600036.SH|20261202"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.report);
+    auto request = Request(c.report);
+    auto item = request->GetRequestItem();
+    for (const auto& [name, value] : c.params) item->SetRequestParam(name, value);
+    const auto seen = updates_.size();
+    const int sent = h_->Lux()->CountSent(c.appClass, c.commandID);
+    ASSERT_GE(item->FireRequest(), 0);
+    ASSERT_TRUE(AwaitUpdates(seen + 1));
+    EXPECT_TRUE(updates_.back().success) << updates_.back().message;
+    EXPECT_EQ(h_->Lux()->CountSent(c.appClass, c.commandID), sent + 1);
+    EXPECT_THAT(h_->Lux()->SentRequests().back().query, ::testing::StartsWith(c.sent));
+    auto table = mgr_->GetCloudDataItem(c.report);
+    ASSERT_TRUE(table->PrepareData(c.query, {}));
+    std::vector<std::string> rows;
+    for (int r = 0; r < table->GetRowCounts(); ++r) {
+      rows.push_back(table->ValueAsString(r, 0) + "|" + table->ValueAsString(r, 1));
+      EXPECT_FALSE(table->ValueAsString(r, 2).empty());
+    }
+    EXPECT_EQ(rows, c.rows);
+  }
+
+  ASSERT_TRUE(mgr_->DynamicAddReportItem(
+      R"xml(<Report Name="IssuePlanUnknown" ServerAlia="KUDSDATASERVER" ReportType="rtB1">
+        <Command name="report name=No.Such.Plan" commandid="3000" appid="1301"/>
+        <Table name="BondIssuePlan"><Field name="KoraCode"/><Field name="IssueDate"/><Field name="PlanAmount"/></Table>
+        </Report>)xml"));
+  auto unknown = Request("IssuePlanUnknown");
+  ASSERT_GE(unknown->GetRequestItem()->FireRequest(), 0);
+  ASSERT_TRUE(AwaitUpdates(std::size(cases) + 1));
+  EXPECT_FALSE(updates_.back().success);
+  auto table = mgr_->GetCloudDataItem("BondIssuePlan");
+  ASSERT_TRUE(table->PrepareData());
+  EXPECT_EQ(table->GetRowCounts(), 4);
+}
+
 TEST_F(CloudDataMgrTest, AbortedAndReleasedRequestsReportNothing) {
   auto request = Request("FundNav");
   auto item = request->GetRequestItem();

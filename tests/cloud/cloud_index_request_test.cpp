@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -149,6 +150,47 @@ TEST_F(IndexRequestTest, OrganizationEvaluationIsFreshForOneMinute) {
   EXPECT_EQ(ReportsSent(), 2);
 }
 
+// The grid of organization evaluations: a row per code asked, a column per field of the command
+// (10035 to 10053, then 10395); rows written by one reply share the stub index's update date, which a
+// pick-up from the table does not move.
+TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
+  auto request = MakeRequest(2);
+  EXPECT_EQ(request->GetRowCount(), 0);
+  EXPECT_EQ(request->GetGridValue(0, 0, 1), "");
+  request->SetParams("019666.SH,000300.SH");
+  request->FireRequest(1);
+  Settle(1);
+  ASSERT_TRUE(ends[0].success);
+  ASSERT_EQ(request->GetRowCount(), 2);
+  ASSERT_EQ(request->GetColCount(), 20);
+  const auto kind = [](TIndexGridKind k) { return static_cast<int>(k); };
+  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kValue)),
+            minihost::SimCloudService::IndicatorValue("019666.SH", "10395", kServerDay));
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
+            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  EXPECT_EQ(request->GetGridValue(7, 0, kind(TIndexGridKind::kFieldName)), "10035");
+  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kFieldName)), "10395");
+  EXPECT_EQ(request->GetGridValue(1, 99, kind(TIndexGridKind::kCode)), "000300.SH");
+  EXPECT_EQ(request->GetGridValue(1, 3, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
+  EXPECT_EQ(request->GetGridValue(0, 3, kind(TIndexGridKind::kAuthorized)), "1");
+  EXPECT_EQ(request->GetGridValue(1, 3, kind(TIndexGridKind::kAuthorized)), "0");  // the service denies 000300.SH
+  for (const auto& [row, column, k] : {std::tuple{2, 0, 0}, {-1, 0, 2}, {0, 20, 0}, {0, -1, 1}, {0, 0, 5}, {0, 0, -1}})
+    EXPECT_EQ(request->GetGridValue(row, column, k), "") << row << "," << column << "," << k;
+
+  // Answered from the table half a minute later: the same grid, the same update date.
+  h->Loop().AdvanceBy(30s);
+  request->FireRequest(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
+            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  // Asked again after the minute: the rows carry the new time.
+  h->Loop().AdvanceBy(40s);
+  request->FireRequest(3);
+  Settle(3);
+  EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103110");
+}
+
 TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   auto request = MakeRequest(3);
   request->SetParams("600000.SH");
@@ -170,13 +212,13 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
 
   // A reply cut half way through its records: refused whole, although its first records are readable.
   h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
-  request->FireRequest(3);  // the third send: sequence 3
+  request->FireRequest(3);  // the fourth send (the second and its backup failed): sequence 4
   std::string full(
       h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
   full.resize(full.size() / 2);
   full.push_back(static_cast<char>(host::kKudsStatusOk));
   host::MemoryStream cut(full);
-  request->OnDownLoadEnd(true, &cut, "", 3);
+  request->OnDownLoadEnd(true, &cut, "", 4);
   ASSERT_EQ(ends.size(), 3u);
   EXPECT_FALSE(ends[2].success);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
@@ -185,13 +227,66 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   // A reply the service marks as failed, and one without a reply.
   request->FireRequest(4);
   host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
-  request->OnDownLoadEnd(true, &refused, "", 4);
+  request->OnDownLoadEnd(true, &refused, "", 5);
   request->FireRequest(5);
-  request->OnDownLoadEnd(true, nullptr, "", 5);
+  request->OnDownLoadEnd(true, nullptr, "", 6);
   ASSERT_EQ(ends.size(), 5u);
   EXPECT_FALSE(ends[3].success);
   EXPECT_FALSE(ends[4].success);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+}
+
+// A send whose download fails is sent once more, as it was (codes set since do not change it); the end
+// event comes once, from the backup. A failed backup ends the request: nothing more is sent and the table
+// keeps its values.
+TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
+  auto request = MakeRequest(3);
+  request->SetParams("600000.SH");
+  h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
+  request->FireRequest(1);
+  request->SetParams("600004.SH");
+  Settle(1);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].tag, 1u);
+  ASSERT_EQ(ReportsSent(), 2);
+  std::vector<std::string> sent;
+  for (const auto& r : h->Lux()->SentRequests())
+    if (r.commandWord == host::MakeLuxCommandWord(host::kReportAppClass, host::kReportCommandID))
+      sent.push_back(r.query);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1], sent[0]);
+  EXPECT_THAT(sent[1], ::testing::HasSubstr("koraCode=600000.SH"));
+  EXPECT_TRUE(h->Logger().Contains("SendRequestBak KoraCodeList: 600000.SH"));
+  const std::string before = Cached(*request, "600000.SH", "10222");
+  EXPECT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
+
+  // The next day's values would differ; neither the send nor its backup brings them in.
+  h->Loop().AdvanceBy(24h);
+  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
+  request->SetParams("600000.SH");
+  request->FireRequest(2);
+  Settle(2);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[1].success);
+  EXPECT_EQ(ends[1].tag, 2u);
+  EXPECT_EQ(ReportsSent(), 4);
+  EXPECT_FALSE(request->IsRequesting());
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+}
+
+// The ETF purchase and redemption command travels as a "PR" request to its own service.
+TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoad) {
+  auto request = MakeRequest(27);
+  request->SetParams("510300.SH");
+  request->FireRequest(5);
+  Settle(1);
+  ASSERT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].count, 6);
+  EXPECT_EQ(h->Lux()->CountSent(host::kPRReportAppClass, host::kPRReportCommandID), 1);
+  EXPECT_EQ(ReportsSent(), 0);
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"),
+            minihost::SimCloudService::IndicatorValue("510300.SH", "10709", kServerDay));
 }
 
 TEST_F(IndexRequestTest, CommandNotBuiltInSendsNothing) {
@@ -223,6 +318,84 @@ TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
   EXPECT_EQ(values->ValueAsString("600000.SH", "10001"),
             minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay));
   EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
+}
+
+// A reply as the service sends it: (code, function, value, authorized) records, then the status byte.
+host::MemoryStream FunctionReply(const std::vector<std::tuple<std::string, std::string, std::string, int>>& values,
+                                 std::uint8_t status = host::kKudsStatusOk) {
+  host::TKUDSWriter writer("Matrix2");
+  writer.AddColumn("KoraCode", host::TKUDSColumnType::kString);
+  writer.AddColumn("IndexName", host::TKUDSColumnType::kString);
+  writer.AddColumn("IndexValue", host::TKUDSColumnType::kString);
+  writer.AddColumn("Authorized", host::TKUDSColumnType::kInt32);
+  for (const auto& [code, function, value, authorized] : values)
+    EXPECT_TRUE(writer.AddRecord({code, function, value, std::int32_t{authorized}}));
+  std::string bytes(writer.Finish().AsStringView());
+  bytes.push_back(static_cast<char>(status));
+  return host::MemoryStream(bytes);
+}
+
+// The matrix function request with a grid of its own: a hand-built reply saved into the table shapes the
+// grid (codes by functions) and reads back intact, a code holding a quote included; the table answers
+// while every value asked was written on the server's day, and the server is asked again the next day.
+// Field 10003 is "RS(KoraCode,20)", 11402 "s_pq_pctchange(KoraCode,StartDate,$CurMonth)".
+TEST_F(IndexRequestTest, MatrixFunctionRequestExGridPickUpAndSaving) {
+  TKrMatrixFunctionRequestEx request(G_GetSqliteDataBase());
+  request.SetOnDownLoadEnd([this](bool success, std::uint32_t tag, int count, const IIndexDataItem*) {
+    ends.push_back({success, tag, count, {}});
+  });
+  request.GetCommandItem().ClearMatrixIndex();
+  request.GetCommandItem().AppendMatrixIndex(10003);
+  request.GetCommandItem().AppendMatrixIndex(11402);
+  request.SetParams("O'NEIL.N,600000.SH");
+  const std::string rs = "RS(KoraCode,20)", month = "s_pq_pctchange(KoraCode,20261201,20261204)";
+
+  // A refused reply writes nothing and leaves no grid.
+  EXPECT_EQ(request.SaveToSqlite(FunctionReply({{"O'NEIL.N", rs, "1.25", 1}}, host::kKudsStatusFailed)), -1);
+  EXPECT_EQ(request.GetRowCount(), 0);
+  // Not every value in the table yet: the server is asked.
+  EXPECT_FALSE(request.PickUpStubFromLocal());
+
+  ASSERT_EQ(request.SaveToSqlite(FunctionReply({{"O'NEIL.N", rs, "1.25", 1},
+                                                {"O'NEIL.N", month, "-3.5", 1},
+                                                {"600000.SH", rs, "0.8", 0},
+                                                {"600000.SH", month, "12", 1},
+                                                {"600000.SH", "s_other(KoraCode)", "7", 1}})),
+            5);
+  ASSERT_EQ(request.GetRowCount(), 2);
+  ASSERT_EQ(request.GetColCount(), 2);
+  EXPECT_EQ(request.GetGridItemValue(0, 0), "1.25");
+  EXPECT_EQ(request.GetGridItemValue(0, 1), "-3.5");
+  EXPECT_EQ(request.GetGridItemValue(1, 0), "0.8");
+  EXPECT_EQ(request.GetGridItemValue(1, 1), "12");
+  EXPECT_EQ(request.GetGridItemValue(2, 0), "");
+  EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kFieldName)), "11402");
+  EXPECT_EQ(request.GetGridValue(0, 0, static_cast<int>(TIndexGridKind::kCode)), "O'NEIL.N");
+  EXPECT_EQ(request.GetGridValue(1, 0, static_cast<int>(TIndexGridKind::kAuthorized)), "0");
+  EXPECT_EQ(request.GetGridValue(1, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261204103000");
+  // Read back on its own, by the code with the quote.
+  TKrIndexDataItem readBack("IndexConfig4", {"O'NEIL.N"}, {"11402"});
+  ASSERT_TRUE(readBack.PrepareData(*G_GetSqliteDataBase()));
+  EXPECT_DOUBLE_EQ(readBack.ValueAsDouble("O'NEIL.N", "11402"), -3.5);
+
+  // Every value asked is today's: the end event comes at once and nothing is sent.
+  request.FireRequest(7);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].tag, 7u);
+  EXPECT_EQ(ReportsSent(), 0);
+  EXPECT_TRUE(h->Logger().Contains("PickUpStubFromLocal True"));
+
+  // The next day the server answers, with the month's range ending on the new server date.
+  h->Loop().AdvanceBy(24h);
+  request.FireRequest(8);
+  EXPECT_EQ(ReportsSent(), 1);
+  Settle(2);
+  ASSERT_TRUE(ends[1].success);
+  EXPECT_EQ(request.GetGridItemValue(0, 1),
+            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "s_pq_pctchange(KoraCode,20261201,20261205)",
+                                                      kServerDay + 1));
+  EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261205103000");
 }
 
 // The host's calendar view takes a security's trading days from the trade date manager once its calendar

@@ -56,6 +56,11 @@ inline constexpr std::uint8_t kB1FormatKuds = 3;
 // byte.
 inline constexpr std::uint32_t kReportAppClass = 1301;
 inline constexpr std::uint32_t kReportCommandID = 3000;
+// Where reports travelling as "PR" requests are asked: a raw message whose body is the command (ansi), an
+// empty ansi text, the sender's server time as text (ansi) and one byte 0. The reply is a stream and its
+// status byte.
+inline constexpr std::uint32_t kPRReportAppClass = 1079;
+inline constexpr std::uint32_t kPRReportCommandID = 4367;
 
 // An empty cell, or a value of its column's type.
 using TKUDSValue = std::variant<std::monostate, std::int32_t, std::int64_t, double, std::string>;
