@@ -345,13 +345,16 @@ void TKrIndexRequest::OnDownLoadEnd(bool success, const host::MemoryStream* repl
     host::AddHQLog(fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}",
                                fmt::join(record.fields, ","), fmt::join(record.codes, ","), message),
                    FClass.className, host::LogSeverity::kNotice);
-    // A backup's own failure ends the request: one retry, never a loop.
-    if (!record.isBackup) {
+    // The failure is told first; then a first send has its backup, a backup none (one retry, never a loop).
+    FBackupFollowing = !record.isBackup;
+    if (FOnDownLoadEnd) FOnDownLoadEnd(false, record.tag, 0, nullptr);
+    if (FBackupFollowing) {
+      FBackupFollowing = false;
       SendRequestBak(std::move(record));
-      return;
     }
+    return;
   }
-  const int count = success ? SaveReply(reply, record) : -1;
+  const int count = SaveReply(reply, record);
   if (count < 0) {
     if (FOnDownLoadEnd) FOnDownLoadEnd(false, record.tag, 0, nullptr);
     return;

@@ -135,10 +135,13 @@ class TKrIndexRequest {
   void SetParams(const std::string& codes);
   // Sends the command's request text with `tag`, or, when the table is fresh for the code, calls the end
   // event at once with the rows it holds. Nothing without a command item or without codes. A send whose
-  // download fails has one backup request: the same text sent once more; the end event comes once per
-  // tag, from the backup's outcome then.
+  // download fails raises the end event unsuccessful, then sends its backup request (the same text once
+  // more), whose outcome raises the end event of the tag again.
   void FireRequest(std::uint32_t tag);
   bool IsRequesting() const { return !FPending.empty(); }
+  // During a failed download's end event: whether its backup request is sent next (the tag's outcome is
+  // still to come).
+  bool IsBackupFollowing() const { return FBackupFollowing; }
   TKrCloudCommandItem& GetCommandItem() { return *FCommandItem; }
   // The values of the last completed request; nullptr before the first.
   const IIndexDataItem* GetDataItem() const { return FDataItem.get(); }
@@ -209,6 +212,7 @@ class TKrIndexRequest {
   bool FSuspend = false;
   std::uint32_t FSequence = 0;
   std::map<std::uint32_t, TRequestRecord> FPending;  // sends in flight, by sequence number
+  bool FBackupFollowing = false;                     // see IsBackupFollowing
   std::unique_ptr<TKrIndexDataItem> FDataItem;
 };
 

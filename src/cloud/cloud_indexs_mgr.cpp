@@ -238,14 +238,17 @@ void TKrCloudIndexsMgr::OnRefresh() {
 void TKrCloudIndexsMgr::OnCloudDataUpdate(bool success, std::uint32_t tag, const IIndexDataItem* item) {
   const auto it = FRecords.find(tag);
   if (it == FRecords.end()) return;
-  const TRequestRecord record = std::move(it->second);
-  FRecords.erase(it);
   if (!success) {
+    const TRequestRecord& failed = it->second;
     host::AddHQLog(fmt::format("OnCloudDataUpdate unsuccessful ARet = False; CommandID:{}; Index:{}; koracode:{}",
-                               record.commandId, fmt::join(record.ids, ","), fmt::join(record.codes, ",")),
+                               failed.commandId, fmt::join(failed.ids, ","), fmt::join(failed.codes, ",")),
                    kLogSource, host::LogSeverity::kNotice);
+    // A backup request answers the same send: its outcome still finds the record.
+    if (!GetIndexRequest(failed.commandId).IsBackupFollowing()) FRecords.erase(it);
     return;
   }
+  const TRequestRecord record = std::move(it->second);
+  FRecords.erase(it);
   if (!item) {
     host::AddHQLog(fmt::format("OnCloudDataUpdate unsuccessful ADataItem = nil; CommandID:{}", record.commandId),
                    kLogSource, host::LogSeverity::kNotice);

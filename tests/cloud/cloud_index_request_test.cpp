@@ -204,10 +204,11 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   ASSERT_NE(minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay + 1), before);
   h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
   request->FireRequest(2);
-  Settle(2);
-  ASSERT_EQ(ends.size(), 2u);
+  Settle(3);  // the failure, then its backup's
+  ASSERT_EQ(ends.size(), 3u);
   EXPECT_FALSE(ends[1].success);
-  EXPECT_EQ(ends[1].tag, 2u);
+  EXPECT_FALSE(ends[2].success);
+  EXPECT_EQ(ends[2].tag, 2u);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
 
   // A reply cut half way through its records: refused whole, although its first records are readable.
@@ -219,8 +220,8 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   full.push_back(static_cast<char>(host::kKudsStatusOk));
   host::MemoryStream cut(full);
   request->OnDownLoadEnd(true, &cut, "", 4);
-  ASSERT_EQ(ends.size(), 3u);
-  EXPECT_FALSE(ends[2].success);
+  ASSERT_EQ(ends.size(), 4u);
+  EXPECT_FALSE(ends[3].success);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
   EXPECT_FALSE(request->IsRequesting());
 
@@ -230,25 +231,28 @@ TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
   request->OnDownLoadEnd(true, &refused, "", 5);
   request->FireRequest(5);
   request->OnDownLoadEnd(true, nullptr, "", 6);
-  ASSERT_EQ(ends.size(), 5u);
-  EXPECT_FALSE(ends[3].success);
+  ASSERT_EQ(ends.size(), 6u);
   EXPECT_FALSE(ends[4].success);
+  EXPECT_FALSE(ends[5].success);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
 }
 
-// A send whose download fails is sent once more, as it was (codes set since do not change it); the end
-// event comes once, from the backup. A failed backup ends the request: nothing more is sent and the table
-// keeps its values.
+// A send whose download fails is told unsuccessful, then sent once more, as it was (codes set since do not
+// change it); the backup's outcome is told under the same tag. A failed backup ends the request: nothing
+// more is sent and the table keeps its values.
 TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
   auto request = MakeRequest(3);
   request->SetParams("600000.SH");
   h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
   request->FireRequest(1);
   request->SetParams("600004.SH");
-  Settle(1);
-  ASSERT_EQ(ends.size(), 1u);
-  EXPECT_TRUE(ends[0].success);
+  Settle(2);
+  // The failure is told, then the backup's values.
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[0].success);
+  EXPECT_TRUE(ends[1].success);
   EXPECT_EQ(ends[0].tag, 1u);
+  EXPECT_EQ(ends[1].tag, 1u);
   ASSERT_EQ(ReportsSent(), 2);
   std::vector<std::string> sent;
   for (const auto& r : h->Lux()->SentRequests())
@@ -266,10 +270,11 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
   h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
   request->SetParams("600000.SH");
   request->FireRequest(2);
-  Settle(2);
-  ASSERT_EQ(ends.size(), 2u);
-  EXPECT_FALSE(ends[1].success);
-  EXPECT_EQ(ends[1].tag, 2u);
+  Settle(4);
+  ASSERT_EQ(ends.size(), 4u);
+  EXPECT_FALSE(ends[2].success);
+  EXPECT_FALSE(ends[3].success);
+  EXPECT_EQ(ends[3].tag, 2u);
   EXPECT_EQ(ReportsSent(), 4);
   EXPECT_FALSE(request->IsRequesting());
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);

@@ -195,6 +195,15 @@ TEST_F(CloudIndexsMgrTest, FailedRequestsDeliverNothingAndRemovedObserversHearNo
   h->Loop().AdvanceBy(1s);
   h->Loop().RunUntilIdle();
   EXPECT_TRUE(removed.rows.empty());
+
+  // A send that fails once is answered by its backup request: the observer hears its values.
+  Heard retried;
+  auto again = Request(retried);
+  h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
+  ASSERT_EQ(again->Subscrible({{"600000.SH", {10005}}}), 0);
+  ASSERT_TRUE(RunUntil([&] { return retried.Values() > 0; }));
+  EXPECT_TRUE(h->Logger().Contains("SendRequestBak KoraCodeList: 600000.SH"));
+  EXPECT_EQ(retried.Value("600000.SH", 10005), Expected("600000.SH", 10005));
 }
 
 }  // namespace
