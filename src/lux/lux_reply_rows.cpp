@@ -44,11 +44,10 @@ TLuxReplyRows::TLuxReplyRows(std::size_t bytesGuess)
     : FBlock(std::make_shared<Block>(std::clamp(bytesGuess, kFirstChunkMin, kFirstChunkMax))) {}
 
 std::span<char> TLuxReplyRows::CopyIn(std::string_view text) {
-  if (text.empty()) return {};
-  FBlock->Copies.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
+  FBlock->Copies.push_back(std::make_unique_for_overwrite<char[]>(text.size() + 1));
   char* copy = FBlock->Copies.back().get();
-  std::copy(text.begin(), text.end(), copy);
-  return {copy, text.size()};
+  *std::copy(text.begin(), text.end(), copy) = '\0';
+  return {copy, text.size() + 1};
 }
 
 std::string_view TLuxReplyRows::Keep(std::string_view text) {

@@ -27,7 +27,8 @@ class TLuxReplyRows {
   // `bytesGuess`: about how much the rows will hold besides copied-in texts (the reply's size will do).
   explicit TLuxReplyRows(std::size_t bytesGuess);
 
-  // A copy of a whole reply kept with the rows, writable (a parser may work in it in place).
+  // A copy of a whole reply kept with the rows, writable (a parser may work in it in place), with a NUL
+  // after the text: the span covers both.
   std::span<char> CopyIn(std::string_view text);
   // A copy of a short text kept with the rows: texts a parser makes (links, lists) and texts it does not
   // own (the host's).

@@ -45,6 +45,8 @@ void LoadReplyXml(const std::shared_ptr<pugi::xml_document>& document, std::stri
                   std::string& error) {
   const bool gbk = DeclaresGbk(body);
   const std::string utf8 = gbk ? host::AnsiToUtf8(body) : std::string();
+  // The copy ends in a NUL, as pugixml's own copy does: a document cut short parses exactly as with
+  // load_buffer (in place, pugixml overwrites the buffer's last byte and so would lose a text's last one).
   const std::span<char> text = rows.CopyIn(gbk ? std::string_view(utf8) : body);
   // An element's leading text is kept in the element itself rather than in a child node: the same answers
   // from child_value and child elements, with half the nodes to make and walk.

@@ -132,6 +132,9 @@ TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
   std::vector<Case> cases;
   cases.push_back({"cut inside the second item", NewsReply(document.substr(0, document.find("<Broker>"))), 2,
                    "AnalyseAndSaveLuxNews 新闻数据不是完整的XML"});
+  // The element begun in the last byte counts, as pugixml's load_buffer reads it.
+  cases.push_back({"cut after a one-letter name", NewsReply("<response><result><item><id>1</id></item><i"), 2,
+                   "AnalyseAndSaveLuxNews 新闻数据不是完整的XML"});
   cases.push_back({"no result element", NewsReply("<response><total>0</total></response>"), 0,
                    "AnalyseAndSaveLuxNews 未找到Result节点"});
   cases.push_back({"not XML", NewsReply("\xFF\xFE\x00<<&&>>"), 0, "AnalyseAndSaveLuxNews 未找到Result节点"});
