@@ -64,7 +64,38 @@ void ForEachPart(std::string_view text, OnPart onPart) {
 
 }  // namespace
 
+TKrLuxDataItem::TKrLuxDataItem(const TKrLuxDataItem& other) : host::Implements<IKrLuxDataItem>() { *this = other; }
+
+TKrLuxDataItem& TKrLuxDataItem::operator=(const TKrLuxDataItem& other) {
+  if (this == &other) return *this;
+  Clear();
+  if (other.IsView()) {
+    for (const TLuxFieldView& field : other.FView) Append(field.Name, field.Value);
+  } else {
+    FText = other.FText;
+    FFields = other.FFields;
+    FEmptyNames = other.FEmptyNames;
+  }
+  return *this;
+}
+
+void TKrLuxDataItem::OwnFields() {
+  if (!IsView()) return;
+  const std::span<const TLuxFieldView> fields = FView;
+  FView = {};
+  std::size_t bytes = 0;
+  for (const TLuxFieldView& field : fields) bytes += field.Name.size() + field.Value.size() + 2 * kSeparatorSize;
+  Reserve(bytes, fields.size() + 1);
+  for (const TLuxFieldView& field : fields) Append(field.Name, field.Value);
+}
+
 int TKrLuxDataItem::Find(std::string_view name) const {
+  if (IsView()) {
+    for (std::size_t i = 0; i < FView.size(); ++i) {
+      if (FView[i].Name == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
   for (std::size_t i = 0; i < FFields.size(); ++i) {
     if (FFields[i].NameLen == name.size() && NameOf(FFields[i]) == name) return static_cast<int>(i);
   }
@@ -74,7 +105,7 @@ int TKrLuxDataItem::Find(std::string_view name) const {
 std::string_view TKrLuxDataItem::FindIndexValue(std::string_view name) const {
   if (name.empty()) return {};
   const int index = Find(name);
-  return index < 0 ? std::string_view() : ValueOf(FFields[index]);
+  return index < 0 ? std::string_view() : ValueAt(index);
 }
 
 void TKrLuxDataItem::Append(std::string_view name, std::string_view value) {
@@ -112,6 +143,8 @@ void TKrLuxDataItem::Rebuild(int index, std::string_view value) {
 }
 
 void TKrLuxDataItem::SetIndexValue(std::string_view name, std::string_view value) {
+  // Viewed texts outlive the item, so `name` and `value` stay valid when they were read from its view.
+  OwnFields();
   // A name or value read from this item (FindIndexValue) would move while the buffer grows.
   auto inside = [this](std::string_view text) {
     const std::less<const char*> before;
@@ -136,39 +169,37 @@ void TKrLuxDataItem::SetIndexValue(std::string_view name, std::string_view value
 }
 
 std::string TKrLuxDataItem::GetIndexByOrder(int index) {
-  if (index < 0 || index >= static_cast<int>(FFields.size())) return {};
-  return std::string(NameOf(FFields[index]));
+  if (index < 0 || index >= static_cast<int>(Count())) return {};
+  return std::string(NameAt(index));
 }
 
 std::string TKrLuxDataItem::GetIndexValueByOrder(int index) {
-  if (index < 0 || index >= static_cast<int>(FFields.size())) return {};
+  if (index < 0 || index >= static_cast<int>(Count())) return {};
   // By name, as the interface defines it: of two fields named "" the first answers.
-  return std::string(FindIndexValue(NameOf(FFields[index])));
+  return std::string(FindIndexValue(NameAt(index)));
 }
 
-std::shared_ptr<IKrLuxDataItem> TKrLuxDataItem::Clone() {
-  auto copy = std::make_shared<TKrLuxDataItem>();
-  copy->FText = FText;
-  copy->FFields = FFields;
-  copy->FEmptyNames = FEmptyNames;
-  return copy;
-}
+std::shared_ptr<IKrLuxDataItem> TKrLuxDataItem::Clone() { return std::make_shared<TKrLuxDataItem>(*this); }
 
 std::string TKrLuxDataItem::GetSerialStr() {
-  if (FEmptyNames == 0) return FText;
+  if (!IsView() && FEmptyNames == 0) return FText;
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < Count(); ++i) bytes += NameAt(i).size() + ValueAt(i).size() + 2 * kSeparatorSize;
   std::string text;
-  text.reserve(FText.size());
-  for (const Field& f : FFields) {
-    if (f.NameLen == 0) continue;
+  text.reserve(bytes);
+  for (std::size_t i = 0; i < Count(); ++i) {
+    const std::string_view name = NameAt(i);
+    if (name.empty()) continue;
     if (!text.empty()) text += kLuxPairSeparator;
-    text += NameOf(f);
+    text += name;
     text += kLuxNameValueSeparator;
-    text += ValueOf(f);
+    text += ValueAt(i);
   }
   return text;
 }
 
 void TKrLuxDataItem::Clear() {
+  FView = {};
   FText.clear();
   FFields.clear();
   FEmptyNames = 0;

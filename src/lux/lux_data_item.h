@@ -3,14 +3,18 @@
 //
 // An item keeps all its text in one buffer laid out as its serial string (name "♀" value, pairs joined by
 // "♂"), with the position of every name and value beside it. So parsing a serial string is one copy and
-// one scan, writing it is one copy, and a reply of hundreds of rows costs a few allocations per row.
-// Looking a name up is a linear scan: rows hold a few dozen fields at most.
+// one scan, and writing it is one copy. A row a reply parser made (TLuxReplyRows) instead views its fields
+// where the parser left them, in a block the reply's rows share; its first change copies them into the
+// item's own buffer, so a change never reaches another row. Looking a name up is a linear scan: rows hold
+// a few dozen fields at most.
 //
-// No lock: an item is used by one thread at a time (see kdp/lux/lux_data.h).
+// No lock: an item is used by one thread at a time (see kdp/lux/lux_data.h); the fields it views are
+// never written once the item exists.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,11 +27,21 @@ namespace kdp {
 inline constexpr std::string_view kLuxNameValueSeparator = "\u2640";
 inline constexpr std::string_view kLuxPairSeparator = "\u2642";
 
+// A field held outside the item (see TKrLuxDataItem::ViewFields).
+struct TLuxFieldView {
+  std::string_view Name, Value;
+};
+
 class TKrLuxDataItem final : public host::Implements<IKrLuxDataItem> {
  public:
+  TKrLuxDataItem() = default;
+  // A copy holds its own text, also when `other` views its fields.
+  TKrLuxDataItem(const TKrLuxDataItem& other);
+  TKrLuxDataItem& operator=(const TKrLuxDataItem& other);
+
   void SetIndexValue(std::string_view name, std::string_view value) override;
   std::string GetIndexValue(std::string_view name) override { return std::string(FindIndexValue(name)); }
-  int GetIndexCount() override { return static_cast<int>(FFields.size()); }
+  int GetIndexCount() override { return static_cast<int>(Count()); }
   std::string GetIndexByOrder(int index) override;
   std::string GetIndexValueByOrder(int index) override;
   std::shared_ptr<IKrLuxDataItem> Clone() override;
@@ -37,10 +51,13 @@ class TKrLuxDataItem final : public host::Implements<IKrLuxDataItem> {
   // Views into the item, valid until it changes: the value of a name ("" when absent), and the name and
   // value at a position (REQUIRES 0 <= index < count).
   std::string_view FindIndexValue(std::string_view name) const;
-  std::size_t Count() const { return FFields.size(); }
-  std::string_view NameAt(std::size_t index) const { return NameOf(FFields[index]); }
-  std::string_view ValueAt(std::size_t index) const { return ValueOf(FFields[index]); }
+  std::size_t Count() const { return IsView() ? FView.size() : FFields.size(); }
+  std::string_view NameAt(std::size_t index) const { return IsView() ? FView[index].Name : NameOf(FFields[index]); }
+  std::string_view ValueAt(std::size_t index) const { return IsView() ? FView[index].Value : ValueOf(FFields[index]); }
   void Clear();
+  // Makes an empty item show `fields` without copying them: names unique and not empty. REQUIRES: the
+  // array and its texts stay unchanged for the item's life (a reply block that owns the item).
+  void ViewFields(std::span<const TLuxFieldView> fields) { FView = fields; }
   // Room for `bytes` of serial text and `fields` fields, for parsers that know roughly what comes.
   void Reserve(std::size_t bytes, std::size_t fields) {
     FText.reserve(bytes);
@@ -52,6 +69,9 @@ class TKrLuxDataItem final : public host::Implements<IKrLuxDataItem> {
     std::uint32_t NamePos, NameLen, ValuePos, ValueLen;
   };
 
+  bool IsView() const { return !FView.empty(); }
+  // Copies viewed fields into the item's own buffer, before a change.
+  void OwnFields();
   std::string_view NameOf(const Field& f) const { return {FText.data() + f.NamePos, f.NameLen}; }
   std::string_view ValueOf(const Field& f) const { return {FText.data() + f.ValuePos, f.ValueLen}; }
   int Find(std::string_view name) const;
@@ -67,6 +87,8 @@ class TKrLuxDataItem final : public host::Implements<IKrLuxDataItem> {
   std::string FText;
   std::vector<Field> FFields;
   int FEmptyNames = 0;
+  // Fields held outside while not empty; FText and FFields are empty then.
+  std::span<const TLuxFieldView> FView;
 };
 
 class TKrLuxDataIndexQuotaSubInfo final : public host::Implements<IKrLuxDataIndexQuotaSubInfo> {

@@ -1,6 +1,8 @@
 #include "lux/lux_news_reply.h"
 
 #include <cstdint>
+#include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "kdp/host/lux.h"
 #include "kdp/host/services.h"
 #include "lux/lux_data_item.h"
+#include "lux/lux_reply_rows.h"
 #include "lux/lux_reply_xml.h"
 #include "util/strings.h"
 
@@ -20,9 +23,6 @@ namespace kdp {
 namespace {
 
 constexpr std::string_view kLogSource = "uKrLuxNewsDataProcessor";
-// A news row holds about ten fields and a few hundred bytes; reserving once saves the growth steps.
-constexpr std::size_t kItemTextGuess = 512;
-constexpr std::size_t kItemFieldGuess = 12;
 constexpr std::string_view kBrokerReportPath = "/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=";
 constexpr std::string_view kAttachmentPath = "/ns/getatt.php?id=";
 
@@ -100,7 +100,7 @@ NewsElement Classify(const char* name) {
 }
 
 std::string_view Attribute(const pugi::xml_node& node, std::string_view name) {
-  for (pugi::xml_attribute attribute : node.attributes()) {
+  for (pugi::xml_attribute attribute = node.first_attribute(); attribute; attribute = attribute.next_attribute()) {
     if (NameIs(attribute.name(), name)) return attribute.value();
   }
   return {};
@@ -121,98 +121,138 @@ struct Attachment {
   std::string_view Id, Name, FileType;
 };
 
-// The attachment fields of an announcement (see TNewsReplyOptions).
-void SetAttachments(const std::vector<Attachment>& attachments, const std::string& server, TKrLuxDataItem& item) {
-  const std::string id(item.FindIndexValue("ID"));
-  auto link = [&](const Attachment& a) { return fmt::format("{}{}{}&att_id={}", server, kAttachmentPath, id, a.Id); };
-  const Attachment& first = attachments.front();
-  item.SetIndexValue("AttechmentID", first.Id);
-  item.SetIndexValue("AttechmentName", first.Name);
-  item.SetIndexValue("AttechmentBaseUrl", server);
-  item.SetIndexValue("AttechmentUrl", link(first));
-  if (attachments.size() == 1) {
-    item.SetIndexValue("AttechmentType", StrToAttechmentType(first.FileType));
+// Makes the rows of one reply. Values are views into the reply's text, which the rows keep; what the
+// rows show besides (links, lists, the context's texts) is kept with them once made.
+class NewsRowsBuilder {
+ public:
+  NewsRowsBuilder(TLuxReplyRows& rows, const TNewsReplyContext& context, std::string_view requestCodes,
+                  const TNewsReplyOptions& options)
+      : FRows(rows),
+        FContext(context),
+        FRequestCodes(requestCodes),
+        FOptions(options),
+        FUserStockType(rows.Keep(options.UserStockType)) {}
+
+  IKrLuxDataTable::ItemPtr Row(const pugi::xml_node& node);
+
+ private:
+  // A channel's column text, kept with the rows when a row first shows it.
+  std::string_view ColumnText(std::string_view channel);
+  // The attachment fields of an announcement (see TNewsReplyOptions).
+  void SetAttachments();
+
+  TLuxReplyRows& FRows;
+  const TNewsReplyContext& FContext;
+  const std::string_view FRequestCodes;
+  const TNewsReplyOptions& FOptions;
+  const std::string_view FUserStockType;
+  std::array<std::string_view, std::tuple_size_v<decltype(TNewsReplyContext::ChannelTexts)>> FColumnTexts{};
+  std::string_view FAttachmentServer;
+  // Scratch of the row being made.
+  std::string FSections;
+  std::string FLink;
+  std::vector<Attachment> FAttachments;
+};
+
+std::string_view NewsRowsBuilder::ColumnText(std::string_view channel) {
+  const std::string& text = FContext.MapIndexType(channel);
+  std::string_view& kept = FColumnTexts[&text - FContext.ChannelTexts.data()];
+  if (kept.empty()) kept = FRows.Keep(text);  // an empty text is "kept" again each time, at no cost
+  return kept;
+}
+
+void NewsRowsBuilder::SetAttachments() {
+  if (FAttachmentServer.empty()) FAttachmentServer = FRows.Keep(FContext.AttachmentServer);
+  const std::string_view id = FRows.FindValue("ID");
+  auto link = [&](const Attachment& a) {
+    return fmt::format("{}{}{}&att_id={}", FContext.AttachmentServer, kAttachmentPath, id, a.Id);
+  };
+  const Attachment& first = FAttachments.front();
+  FRows.SetValue("AttechmentID", first.Id);
+  FRows.SetValue("AttechmentName", first.Name);
+  FRows.SetValue("AttechmentBaseUrl", FAttachmentServer);
+  FRows.SetValue("AttechmentUrl", FRows.Keep(link(first)));
+  if (FAttachments.size() == 1) {
+    FRows.SetValue("AttechmentType", FRows.Keep(StrToAttechmentType(first.FileType)));
     return;
   }
-  item.SetIndexValue("AttechmentType", "MANY");
+  FRows.SetValue("AttechmentType", "MANY");
   nlohmann::json list = nlohmann::json::array();
-  for (const Attachment& a : attachments) {
+  for (const Attachment& a : FAttachments) {
     list.push_back({{"id", a.Id}, {"name", a.Name}, {"type", StrToAttechmentType(a.FileType)}, {"url", link(a)}});
   }
   // Reply text is not checked for UTF-8; a bad byte becomes U+FFFD rather than an exception.
-  item.SetIndexValue("ManyAttechments", list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  FRows.SetValue("ManyAttechments", FRows.Keep(list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
 }
 
-void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context, std::string_view requestCodes,
-                   const TNewsReplyOptions& options, TKrLuxDataTable& table) {
-  auto item = std::make_shared<TKrLuxDataItem>();
-  item->Reserve(kItemTextGuess, kItemFieldGuess);
+IKrLuxDataTable::ItemPtr NewsRowsBuilder::Row(const pugi::xml_node& node) {
   bool fromBroker = false;
-  std::string sections;
-  std::string link;
-  std::vector<Attachment> attachments;
-  for (pugi::xml_node child : node.children()) {
-    if (child.type() != pugi::node_element) continue;
+  FSections.clear();
+  FAttachments.clear();
+  // Only elements have names: text and CDATA children classify as other.
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    const NewsElement element = Classify(child.name());
+    if (element == NewsElement::kOther) continue;
     const std::string_view text = child.child_value();
-    switch (Classify(child.name())) {
+    switch (element) {
       case NewsElement::kId:
-        item->SetIndexValue("ID", text);
+        FRows.SetValue("ID", text);
         break;
       case NewsElement::kTitle:
-        item->SetIndexValue("Title", text);
+        FRows.SetValue("Title", text);
         break;
       case NewsElement::kDate:
-        item->SetIndexValue("NewsDate", text);
+        FRows.SetValue("NewsDate", text);
         break;
       case NewsElement::kSnap:
         // A link with a query part asks for the text-only page.
         if (text.find('?', 1) != std::string_view::npos) {
-          link.assign(text).append("&t=1");
-          item->SetIndexValue("URL", link);
+          FLink.assign(text).append("&t=1");
+          FRows.SetValue("URL", FRows.Keep(FLink));
         } else {
-          item->SetIndexValue("URL", text);
+          FRows.SetValue("URL", text);
         }
         break;
       case NewsElement::kChannel:
-        item->SetIndexValue("Column", context.MapIndexType(text));
+        FRows.SetValue("Column", ColumnText(text));
         break;
       case NewsElement::kSiteName:
-        item->SetIndexValue("Source", text);
+        FRows.SetValue("Source", text);
         break;
       case NewsElement::kKeyword:
-        item->SetIndexValue("Tagcode", text);
+        FRows.SetValue("Tagcode", text);
         break;
       case NewsElement::kBroker:
-        item->SetIndexValue("Source", text);
+        FRows.SetValue("Source", text);
         fromBroker = true;
         break;
       case NewsElement::kAttachmentUrl:
-        item->SetIndexValue("AttechmentUrl", text);
+        FRows.SetValue("AttechmentUrl", text);
         if (pugi::xml_attribute type = child.attribute("filetype")) {
-          item->SetIndexValue("AttechmentType", StrToAttechmentType(type.value()));
+          FRows.SetValue("AttechmentType", FRows.Keep(StrToAttechmentType(type.value())));
         }
         break;
       case NewsElement::kSentence: {
         const std::string_view code = FirstListEntry(Attribute(child, "koracode"));
-        if (code.empty() || requestCodes.find(code) == std::string_view::npos) break;
+        if (code.empty() || FRequestCodes.find(code) == std::string_view::npos) break;
         const std::string_view section = FirstListEntry(Attribute(child, "section"));
         if (!section.starts_with("337")) break;
-        if (!sections.empty()) sections += ',';
-        sections += section;
+        if (!FSections.empty()) FSections += ',';
+        FSections += section;
         break;
       }
       case NewsElement::kAbstract:
-        if (options.KeepAbstract) item->SetIndexValue("Abstract", text);
+        if (FOptions.KeepAbstract) FRows.SetValue("Abstract", text);
         break;
       case NewsElement::kImportantMark:
-        if (options.KeepImportantMark) item->SetIndexValue("luximportantmark", text);
+        if (FOptions.KeepImportantMark) FRows.SetValue("luximportantmark", text);
         break;
       case NewsElement::kContent:
-        if (options.KeepContentAndAttachments) item->SetIndexValue("Content", text);
+        if (FOptions.KeepContentAndAttachments) FRows.SetValue("Content", text);
         break;
       case NewsElement::kAttachment:
-        if (options.KeepContentAndAttachments) {
-          attachments.push_back(
+        if (FOptions.KeepContentAndAttachments) {
+          FAttachments.push_back(
               {child.attribute("id").value(), child.attribute("name").value(), child.attribute("filetype").value()});
         }
         break;
@@ -220,16 +260,15 @@ void ParseNewsItem(const pugi::xml_node& node, const TNewsReplyContext& context,
         break;
     }
   }
-  if (!attachments.empty()) SetAttachments(attachments, context.AttachmentServer, *item);
+  if (!FAttachments.empty()) SetAttachments();
   // A broker's report opens on the report server, whatever order the item's elements came in.
   if (fromBroker) {
-    link = context.ReportServer;
-    link.append(kBrokerReportPath).append(item->FindIndexValue("ID"));
-    item->SetIndexValue("URL", link);
+    FLink.assign(FContext.ReportServer).append(kBrokerReportPath).append(FRows.FindValue("ID"));
+    FRows.SetValue("URL", FRows.Keep(FLink));
   }
-  if (!sections.empty()) item->SetIndexValue("section", sections);
-  item->SetIndexValue("UserStockType", options.UserStockType);
-  table.AddRow(std::move(item));
+  if (!FSections.empty()) FRows.SetValue("section", FRows.Keep(FSections));
+  FRows.SetValue("UserStockType", FUserStockType);
+  return FRows.FinishRow();
 }
 
 }  // namespace
@@ -254,23 +293,29 @@ const std::string& TNewsReplyContext::MapIndexType(std::string_view channel) con
 void ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
                     TKrLuxDataTable& table, const TNewsReplyOptions& options) {
   host::AddHQLog("AnalyseAndSaveLuxNews 新闻数据反序列化处理", kLogSource, host::LogSeverity::kInfo);
-  pugi::xml_document doc;
+  // The rows keep the reply's text (and what they make) in one block; the document goes when it is read.
+  TLuxReplyRows rows(document.size());
+  const auto doc = std::make_shared<pugi::xml_document>();
   std::string error;
-  LoadReplyXml(doc, document, error);
+  LoadReplyXml(doc, document, rows, error);
   if (!error.empty()) {
     host::AddHQLog("AnalyseAndSaveLuxNews 新闻数据不是完整的XML: " + error, kLogSource, host::LogSeverity::kNotice);
   }
-  const pugi::xml_node result = FindElement(doc, "result");
+  const pugi::xml_node result = FindElement(*doc, "result");
   if (!result) {
     host::AddHQLog("AnalyseAndSaveLuxNews 未找到Result节点", kLogSource, host::LogSeverity::kNotice);
     return;
   }
   int count = 0;
-  for (pugi::xml_node child : result.children()) count += child.type() == pugi::node_element;
+  for (pugi::xml_node child = result.first_child(); child; child = child.next_sibling()) {
+    count += child.type() == pugi::node_element;
+  }
   host::AddHQLog(fmt::format("AnalyseAndSaveLuxNews 新闻数量：{}", count), kLogSource, host::LogSeverity::kInfo);
   table.Reserve(table.GetRowCount() + count);
-  for (pugi::xml_node child : result.children()) {
-    if (child.type() == pugi::node_element) ParseNewsItem(child, context, requestCodes, options, table);
+  rows.ReserveRows(count);
+  NewsRowsBuilder builder(rows, context, requestCodes, options);
+  for (pugi::xml_node child = result.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_element) table.AddRow(builder.Row(child));
   }
   host::AddHQLog("AnalyseAndSaveLuxNews 完成新闻数据解析", kLogSource, host::LogSeverity::kInfo);
 }

@@ -1,8 +1,11 @@
 #include "lux/lux_reply_xml.h"
 
+#include <span>
+
 #include <fmt/format.h>
 
 #include "kdp/host/ansi.h"
+#include "lux/lux_reply_rows.h"
 #include "util/strings.h"
 
 namespace kdp {
@@ -21,6 +24,10 @@ bool DeclaresGbk(std::string_view body) {
   return value.starts_with("gb2312") || value.starts_with("gbk") || value.starts_with("gb18030");
 }
 
+std::string ParseError(const pugi::xml_parse_result& result) {
+  return result ? std::string() : fmt::format("{} at offset {}", result.description(), result.offset);
+}
+
 }  // namespace
 
 void LoadReplyXml(pugi::xml_document& document, std::string_view body, std::string& error) {
@@ -31,7 +38,24 @@ void LoadReplyXml(pugi::xml_document& document, std::string_view body, std::stri
   } else {
     result = document.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_auto);
   }
-  error = result ? std::string() : fmt::format("{} at offset {}", result.description(), result.offset);
+  error = ParseError(result);
+}
+
+void LoadReplyXml(const std::shared_ptr<pugi::xml_document>& document, std::string_view body, TLuxReplyRows& rows,
+                  std::string& error) {
+  const bool gbk = DeclaresGbk(body);
+  const std::string utf8 = gbk ? host::AnsiToUtf8(body) : std::string();
+  // The copy ends in a NUL, as pugixml's own copy does: a document cut short parses exactly as with
+  // load_buffer (in place, pugixml overwrites the buffer's last byte and so would lose a text's last one).
+  const std::span<char> text = rows.CopyIn(gbk ? std::string_view(utf8) : body);
+  // An element's leading text is kept in the element itself rather than in a child node: the same answers
+  // from child_value and child elements, with half the nodes to make and walk.
+  const pugi::xml_parse_result result =
+      document->load_buffer_inplace(text.data(), text.size(), pugi::parse_default | pugi::parse_embed_pcdata,
+                                    gbk ? pugi::encoding_utf8 : pugi::encoding_auto);
+  // Any other encoding is converted into a buffer of the document's own.
+  if (result.encoding != pugi::encoding_utf8) rows.KeepAlive(document);
+  error = ParseError(result);
 }
 
 pugi::xml_node FindElement(const pugi::xml_node& node, std::string_view name) {

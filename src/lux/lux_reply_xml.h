@@ -3,6 +3,7 @@
 // ignore ASCII case. Pure functions; any thread.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,9 +11,17 @@
 
 namespace kdp {
 
+class TLuxReplyRows;
+
 // Parses `body` into `document`. On a parse error the nodes read before the error stay in the document
 // and `error` describes the error ("" on success); the caller logs it.
 void LoadReplyXml(pugi::xml_document& document, std::string_view body, std::string& error);
+// The same, parsing in place a copy of `body` that `rows` keep: the document's names and values stay valid
+// as long as the rows, after the document is gone (`rows` keep the document when its text is its own,
+// as pugixml makes it of a UTF-16 body). An element's leading text is its own value, not a child node:
+// read element text with child_value.
+void LoadReplyXml(const std::shared_ptr<pugi::xml_document>& document, std::string_view body, TLuxReplyRows& rows,
+                  std::string& error);
 
 // The first element named `name` (ASCII case ignored) among `node` and its descendants, depth first;
 // an empty handle when there is none.

@@ -9,8 +9,10 @@
 
 #include "kdp/host/ansi.h"
 #include "lux/lux_async_message.h"
+#include "lux/lux_data_item.h"
 #include "lux/lux_dealer_id.h"
 #include "lux/lux_news_processor.h"
+#include "lux/lux_news_reply.h"
 #include "lux/lux_sector_tree_processor.h"
 #include "lux_test_support.h"
 #include "test_host.h"
@@ -130,6 +132,9 @@ TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
   std::vector<Case> cases;
   cases.push_back({"cut inside the second item", NewsReply(document.substr(0, document.find("<Broker>"))), 2,
                    "AnalyseAndSaveLuxNews 新闻数据不是完整的XML"});
+  // The element begun in the last byte counts, as pugixml's load_buffer reads it.
+  cases.push_back({"cut after a one-letter name", NewsReply("<response><result><item><id>1</id></item><i"), 2,
+                   "AnalyseAndSaveLuxNews 新闻数据不是完整的XML"});
   cases.push_back({"no result element", NewsReply("<response><total>0</total></response>"), 0,
                    "AnalyseAndSaveLuxNews 未找到Result节点"});
   cases.push_back({"not XML", NewsReply("\xFF\xFE\x00<<&&>>"), 0, "AnalyseAndSaveLuxNews 未找到Result节点"});
@@ -163,6 +168,65 @@ TEST_F(LuxNewsReplyTest, ADocumentDeclaredInCodePage936IsConverted) {
   ASSERT_EQ(table->GetRowCount(), 1);
   EXPECT_EQ(table->GetIndexValue(0, "Title"), "沪深两市成交额突破万亿");
   EXPECT_EQ(table->GetIndexValue(0, "Column"), "文化财经");
+}
+
+// The rows of one reply share the reply's memory; a change to one row, or to a clone, reaches no other,
+// and a row outlives its table and the bytes it was read from.
+TEST_F(LuxNewsReplyTest, RowsOfOneReplyShareTheirMemoryButNotTheirChanges) {
+  const std::string utf8 =
+      "<?xml version=\"1.0\"?><response><result>"
+      "<item><id>A1</id><title>第一条</title><channel>1</channel></item>"
+      "<item><id>B2</id><title>second</title><snap>http://x.example/v?id=B2</snap></item>"
+      "<item><id>C3</id><title>third</title><broker>某证券</broker></item>"
+      "</result></response>";
+  const std::u16string utf16 = host::Utf8ToUtf16(utf8);
+  std::string utf16Bytes = "\xFF\xFE";  // UTF-16LE with its byte-order mark: pugixml converts it into its own buffer
+  for (char16_t unit : utf16) {
+    utf16Bytes += static_cast<char>(unit & 0xFF);
+    utf16Bytes += static_cast<char>(unit >> 8);
+  }
+  const TNewsReplyContext context = TNewsReplyContext::FromHost();
+  for (const std::string& encoded : {utf8, utf16Bytes}) {
+    SCOPED_TRACE(encoded.size());
+    auto table = std::make_shared<TKrLuxDataTable>();
+    {
+      const std::string document = encoded;  // gone before the rows are read
+      ParseNewsReply(document, context, "", *table);
+    }
+    ASSERT_EQ(table->GetRowCount(), 3);
+    const Pairs second{
+        {"ID", "B2"}, {"Title", "second"}, {"URL", "http://x.example/v?id=B2&t=1"}, {"UserStockType", "News"}};
+
+    // A row that changes a value and adds a name keeps its order; its siblings keep theirs.
+    table->SetIndexValue(0, "Title", "第一条，改过的更长标题");
+    table->SetIndexValue(0, "Browsed", "True");
+    EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "A1"},
+                                        {"Title", "第一条，改过的更长标题"},
+                                        {"Column", "新闻"},
+                                        {"UserStockType", "News"},
+                                        {"Browsed", "True"}}));
+    EXPECT_EQ(Fields(*table, 1), second);
+
+    // A clone and its source change apart.
+    auto clone = table->GetRowItem(1)->Clone();
+    clone->SetIndexValue("ID", "clone");
+    table->SetIndexValue(1, "Title", "changed");
+    EXPECT_EQ(table->GetIndexValue(1, "ID"), "B2");
+    EXPECT_EQ(clone->GetIndexValue("Title"), "second");
+    EXPECT_EQ(clone->GetSerialStr(), "ID♀clone♂Title♀second♂URL♀http://x.example/v?id=B2&t=1♂UserStockType♀News");
+
+    // A value the row views can be set into the row itself.
+    auto third = std::dynamic_pointer_cast<TKrLuxDataItem>(table->GetRowItem(2));
+    ASSERT_NE(third, nullptr);
+    third->SetIndexValue("Copy", third->FindIndexValue("Source"));
+    EXPECT_EQ(third->GetIndexValue("Copy"), "某证券");
+
+    // The last row kept outlives the table and every other row.
+    auto kept = table->GetRowItem(1);
+    table.reset();
+    third.reset();
+    EXPECT_EQ(kept->GetSerialStr(), "ID♀B2♂Title♀changed♂URL♀http://x.example/v?id=B2&t=1♂UserStockType♀News");
+  }
 }
 
 TEST_F(LuxNewsReplyTest, PushedRecordsBecomeOneRowEach) {
