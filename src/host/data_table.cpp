@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -62,6 +63,23 @@ int TDataTable::AddRow() {
 void TDataTable::Set(int row, int column, Cell value) {
   if (row < 0 || column < 0 || row >= GetRowCount() || column >= GetFieldCount()) return;
   cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)] = std::move(value);
+}
+
+void TDataTable::Clear() {
+  fields_.clear();
+  cells_.clear();
+  stride_ = 0;
+  rows_ = 0;
+}
+
+void TDataTable::ResizeRows(int rows) {
+  rows = std::max(rows, 0);
+  cells_.resize(stride_ * static_cast<std::size_t>(rows));
+  rows_ = rows;
+}
+
+TDataTable::Cell* TDataTable::MutableCellAt(int row, int column) {
+  return const_cast<Cell*>(std::as_const(*this).CellAt(row, column));
 }
 
 PFieldInfo TDataTable::GetFieldInfo(int column) {
