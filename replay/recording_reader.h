@@ -18,6 +18,8 @@
 
 #include "recording_format.h"
 
+struct z_stream_s;
+
 namespace kdp::replay {
 
 class RecordingReader {
@@ -49,13 +51,19 @@ class RecordingReader {
   // Reads the next block into raw_; false at the end or when it cannot (the outcome says which).
   bool NextBlock();
   bool Stop(std::string reason);
+  // Inflates compressed_ into raw_, which holds `raw` bytes; false when the stream does not inflate to them.
+  bool Inflate(std::uint32_t raw);
 
   std::unique_ptr<std::istream> in_;
   std::uint64_t offset_ = 0;  // where the next block starts
   std::uint64_t block_start_ = 0;
   std::vector<std::uint8_t> compressed_;
   std::vector<std::uint8_t> raw_;
-  std::uint32_t block_records_ = 0;  // records of the current block not read yet
+  struct InflaterEnd {
+    void operator()(z_stream_s* stream) const;
+  };
+  std::unique_ptr<z_stream_s, InflaterEnd> inflater_;  // one zlib stream, reset for every block
+  std::uint32_t block_records_ = 0;                    // records of the current block not read yet
   std::unique_ptr<host::ByteReader> block_;
   bool stopped_ = false;
   Outcome outcome_;
