@@ -70,7 +70,7 @@ bool RecordingReader::Stop(std::string reason) {
 bool RecordingReader::Next(Record& record) {
   while (!stopped_ && in_) {
     if (block_records_ > 0) {
-      if (!DecodeRecord(*block_, record)) {
+      if (!DecodeRecord(*block_, record, &recycler_)) {
         return Stop(fmt::format("block {} at byte {}: {}", outcome_.blocks + 1, block_start_, block_->Error()));
       }
       --block_records_;

@@ -32,6 +32,9 @@ class RecordingReader {
 
   // The next record; false at the end of what can be read.
   bool Next(Record& record);
+  // Hands back a data set Next delivered once it has been read: its tables nobody else holds are decoded
+  // into again (see host::TDataTableRecycler).
+  void Recycle(std::shared_ptr<host::IDataSet> data) { recycler_.Recycle(std::move(data)); }
 
   struct Outcome {
     bool complete = true;         // false when reading stopped at a damaged or cut-short block
@@ -65,6 +68,7 @@ class RecordingReader {
   std::unique_ptr<z_stream_s, InflaterEnd> inflater_;  // one zlib stream, reset for every block
   std::uint32_t block_records_ = 0;                    // records of the current block not read yet
   std::unique_ptr<host::ByteReader> block_;
+  host::TDataTableRecycler recycler_;
   bool stopped_ = false;
   Outcome outcome_;
 };

@@ -1,5 +1,6 @@
 // The replay engine on recordings written by hand: its pace and server clock, which data request gets
-// what, history replies, connection notices, recordings cut short, and pushes racing resubscriptions.
+// what, history replies, connection notices, recordings cut short, pushes racing resubscriptions, and
+// pushes an observer keeps while the engine decodes the next ones into spent tables.
 #include "replay_speed.h"
 
 #include <filesystem>
@@ -498,6 +499,52 @@ TEST_F(ReplaySpeedTest, PushesRaceResubscriptions) {
     last = value;
   }
   EXPECT_EQ(last, kPushes - 1);
+}
+
+// Keeps every third push whole and the values table of every other one, as a widget holding on to quotes.
+class KeepingObserver final : public host::Implements<host::IObserver> {
+ public:
+  int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
+    if (seen_ % 3 == 0) {
+      kept_.push_back({data, Rows(*data)});
+    } else if (seen_ % 2 == 0) {
+      auto values = data->GetAsDataSet(0, 1)->GetAsDataSet(0, 1);
+      keptValues_.push_back({values, values->GetAsString(0, 0)});
+    }
+    ++seen_;
+    return 0;
+  }
+  int SetData(const std::shared_ptr<host::IDataSet>&) override { return 0; }
+  int NotifyReqResponse(int, int, int) override { return 0; }
+  const void* GetQEStatus() override { return nullptr; }
+  int NotifyHisData(int, int) override { return 0; }
+
+  // Whether every kept table still reads as it did when delivered.
+  void ExpectKeptAsDelivered() const {
+    for (const auto& [data, rows] : kept_) EXPECT_EQ(Rows(*data), rows);
+    for (const auto& [values, last] : keptValues_) EXPECT_EQ(values->GetAsString(0, 0), last);
+  }
+  int Seen() const { return seen_; }
+
+ private:
+  int seen_ = 0;
+  std::vector<std::pair<std::shared_ptr<host::IDataSet>, std::string>> kept_;
+  std::vector<std::pair<std::shared_ptr<host::IDataSet>, std::string>> keptValues_;
+};
+
+// Pushes the main thread is done with go back to the engine's thread to be decoded into again: those an
+// observer still holds, whole or in part, must never be written over.
+TEST_F(ReplaySpeedTest, PushesAnObserverKeepsAreNeverReused) {
+  std::vector<Record> records = {Subscribe(1, 0, {"A", "B"})};
+  constexpr int kPushes = 3000;
+  for (int i = 0; i < kPushes; ++i) records.push_back(Push(1, i * 0.001, i % 2 == 0 ? "A" : "B", i));
+  Open(Write({records}), 0.0, 16);
+  auto observer = std::make_shared<KeepingObserver>();
+  auto request = engine_->CreateDataRequest(observer);
+  request->Subscribe({{"A", {3}}, {"B", {3}}});
+  PlayToTheEnd();
+  EXPECT_EQ(observer->Seen(), kPushes);
+  observer->ExpectKeptAsDelivered();
 }
 
 }  // namespace
