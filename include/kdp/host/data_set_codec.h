@@ -29,7 +29,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "kdp/host/data_table.h"
 #include "kdp/host/speed.h"
@@ -49,13 +48,15 @@ bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error);
 // rather than by the one that read them. Recycle takes a data set back once its reader is done with it and
 // keeps it (at most kMaxSpareTables) when the caller held the only reference; weak references are not
 // counted, so whoever keeps a decoded table keeps it strongly. Nested tables still held elsewhere are left
-// to their holders when the spare one is refilled. Not thread-safe: the decoding thread recycles.
+// to their holders when the spare one is refilled; a spare keeps the memory of the most it ever held.
+// Not thread-safe: the decoding thread recycles.
 class TDataTableRecycler {
  public:
   static constexpr std::size_t kMaxSpareTables = 4096;
 
   void Recycle(std::shared_ptr<IDataSet> data);
-  // A spare table, or nullptr.
+  // The spare kept longest, or nullptr: the latest ones were read a moment ago, perhaps on another core,
+  // whose cache would give their lines back only to take them again.
   std::shared_ptr<TDataTable> Take();
   std::size_t SpareCount() const { return spare_.size(); }
 
