@@ -293,8 +293,11 @@ bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error) {
 }
 
 void TDataTableRecycler::Recycle(std::shared_ptr<IDataSet> data) {
-  if (data.use_count() != 1 || spare_.size() >= kMaxSpareTables) return;  // read elsewhere (or null): released
-  if (auto table = std::dynamic_pointer_cast<TDataTable>(std::move(data))) spare_.push_back(std::move(table));
+  if (spare_.size() >= kMaxSpareTables) return;
+  // Looked at through a copy, as a nested table is when refilled: a holder that let go on another thread
+  // is then done with it before the refill.
+  auto table = std::dynamic_pointer_cast<TDataTable>(data);
+  if (table && table.use_count() == 2) spare_.push_back(std::move(table));  // else read elsewhere: released
 }
 
 std::shared_ptr<TDataTable> TDataTableRecycler::Take() {
