@@ -3,7 +3,8 @@
 //   odd:  the rest is the inflated contents of one block of a well-formed file, so the records behind the
 //         CRC and the compression are reached; the second byte says how many records it claims.
 // Reading either delivers records or stops with a reason; every record read is encoded again, and that
-// encoding must read back to the same bytes.
+// encoding must read back to the same bytes, decoded afresh and decoded into the spare tables of records
+// read before (each record is handed back to its reader too, so the next one refills it).
 #include <zlib.h>
 
 #include <algorithm>
@@ -37,14 +38,17 @@ std::string FileAround(const std::string& raw, std::uint32_t records) {
   return file + compressed;
 }
 
-void CheckRoundTrip(const Record& record) {
+void CheckRoundTrip(const Record& record, kdp::host::TDataTableRecycler& recycler) {
   std::string first, error;
   if (!kdp::replay::EncodeRecord(record, first, error)) __builtin_trap();  // whatever reads can be written
-  kdp::host::ByteReader in({reinterpret_cast<const std::uint8_t*>(first.data()), first.size()});
-  Record again;
-  if (!kdp::replay::DecodeRecord(in, again) || in.Remaining() != 0) __builtin_trap();
-  std::string second;
-  if (!kdp::replay::EncodeRecord(again, second, error) || second != first) __builtin_trap();
+  for (auto* spares : {static_cast<kdp::host::TDataTableRecycler*>(nullptr), &recycler}) {
+    kdp::host::ByteReader in({reinterpret_cast<const std::uint8_t*>(first.data()), first.size()});
+    Record again;
+    if (!kdp::replay::DecodeRecord(in, again, spares) || in.Remaining() != 0) __builtin_trap();
+    std::string second;
+    if (!kdp::replay::EncodeRecord(again, second, error) || second != first) __builtin_trap();
+    recycler.Recycle(std::move(again.data));
+  }
 }
 
 }  // namespace
@@ -60,8 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (error.empty()) __builtin_trap();  // a refusal always says why
     return 0;
   }
+  kdp::host::TDataTableRecycler recycler;
   Record record;
-  while (reader.Next(record)) CheckRoundTrip(record);
+  while (reader.Next(record)) {
+    CheckRoundTrip(record, recycler);
+    reader.Recycle(std::move(record.data));
+  }
   if (!reader.GetOutcome().complete && reader.GetOutcome().reason.empty()) __builtin_trap();
   return 0;
 }

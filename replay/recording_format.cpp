@@ -6,8 +6,6 @@
 
 #include <fmt/format.h>
 
-#include "kdp/host/data_set_codec.h"
-
 namespace kdp::replay {
 namespace {
 
@@ -80,14 +78,14 @@ bool ReadCount(ByteReader& in, std::uint32_t& count, std::size_t minimum, const 
   return true;
 }
 
-bool ReadPayload(ByteReader& in, Record& record) {
+bool ReadPayload(ByteReader& in, Record& record, host::TDataTableRecycler* recycler) {
   switch (record.kind) {
     case RecordKind::kQuotes:
     case RecordKind::kHistoryData: {
       if (in.Remaining() == 0) return true;  // a null data set
       std::size_t used = 0;
       std::string error;
-      auto data = host::DecodeDataSet(in.Rest(), used, error);
+      auto data = host::DecodeDataSet(in.Rest(), used, error, recycler);
       if (!data) return in.FailWith("data set: " + error);
       record.data = std::move(data);
       return in.Skip(used, "data set");
@@ -167,7 +165,7 @@ bool EncodeRecord(const Record& record, std::string& out, std::string& error) {
   return true;
 }
 
-bool DecodeRecord(ByteReader& in, Record& record) {
+bool DecodeRecord(ByteReader& in, Record& record, host::TDataTableRecycler* recycler) {
   record = Record{};
   const std::size_t start = in.Position();
   std::uint8_t kind = 0;
@@ -185,7 +183,7 @@ bool DecodeRecord(ByteReader& in, Record& record) {
   record.kind = static_cast<RecordKind>(kind);
   // Positions inside the payload count from its start.
   ByteReader inside({reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()});
-  if (!ReadPayload(inside, record)) {
+  if (!ReadPayload(inside, record, recycler)) {
     return in.FailWith(fmt::format("record at byte {}: {} of its payload", start, inside.Error()));
   }
   if (inside.Remaining() != 0) {

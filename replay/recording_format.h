@@ -37,6 +37,7 @@
 #include <string_view>
 
 #include "kdp/host/byte_reader.h"
+#include "kdp/host/data_set_codec.h"
 #include "kdp/host/date_time.h"
 #include "kdp/host/speed.h"
 
@@ -82,6 +83,7 @@ std::string RecordingHeader();
 bool EncodeRecord(const Record& record, std::string& out, std::string& error);
 
 // Reads one record at the reader's position. False with the reader's error when the bytes do not hold one.
-bool DecodeRecord(host::ByteReader& in, Record& record);
+// Its data set is decoded into the recycler's spare tables when one is given.
+bool DecodeRecord(host::ByteReader& in, Record& record, host::TDataTableRecycler* recycler = nullptr);
 
 }  // namespace kdp::replay

@@ -18,6 +18,8 @@
 
 #include "recording_format.h"
 
+struct z_stream_s;
+
 namespace kdp::replay {
 
 class RecordingReader {
@@ -30,6 +32,9 @@ class RecordingReader {
 
   // The next record; false at the end of what can be read.
   bool Next(Record& record);
+  // Hands back a data set Next delivered once it has been read: its tables nobody else holds are decoded
+  // into again (see host::TDataTableRecycler).
+  void Recycle(std::shared_ptr<host::IDataSet> data) { recycler_.Recycle(std::move(data)); }
 
   struct Outcome {
     bool complete = true;         // false when reading stopped at a damaged or cut-short block
@@ -49,14 +54,21 @@ class RecordingReader {
   // Reads the next block into raw_; false at the end or when it cannot (the outcome says which).
   bool NextBlock();
   bool Stop(std::string reason);
+  // Inflates compressed_ into raw_, which holds `raw` bytes; false when the stream does not inflate to them.
+  bool Inflate(std::uint32_t raw);
 
   std::unique_ptr<std::istream> in_;
   std::uint64_t offset_ = 0;  // where the next block starts
   std::uint64_t block_start_ = 0;
   std::vector<std::uint8_t> compressed_;
   std::vector<std::uint8_t> raw_;
-  std::uint32_t block_records_ = 0;  // records of the current block not read yet
+  struct InflaterEnd {
+    void operator()(z_stream_s* stream) const;
+  };
+  std::unique_ptr<z_stream_s, InflaterEnd> inflater_;  // one zlib stream, reset for every block
+  std::uint32_t block_records_ = 0;                    // records of the current block not read yet
   std::unique_ptr<host::ByteReader> block_;
+  host::TDataTableRecycler recycler_;
   bool stopped_ = false;
   Outcome outcome_;
 };

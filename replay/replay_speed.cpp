@@ -161,6 +161,7 @@ void ReplaySpeed::Run() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
     if (!next) {
+      RecycleSpent(lock);
       lock.unlock();
       Record record;
       const bool read = reader_.Next(record);
@@ -194,6 +195,15 @@ void ReplaySpeed::RunJobs(std::unique_lock<std::mutex>& lock) {
     lock.lock();
     running_job_ = false;
   }
+}
+
+void ReplaySpeed::RecycleSpent(std::unique_lock<std::mutex>& lock) {
+  if (spent_.empty()) return;
+  recycling_.swap(spent_);
+  lock.unlock();
+  for (auto& data : recycling_) reader_.Recycle(std::move(data));
+  recycling_.clear();
+  lock.lock();
 }
 
 bool ReplaySpeed::WaitUntilDue(const Record& record, std::unique_lock<std::mutex>& lock) {
@@ -347,7 +357,7 @@ void ReplaySpeed::PostBatch(bool evenIfEmpty) {
   if (batch_.empty() && !evenIfEmpty) return;
   in_flight_ += batch_.size();
   std::weak_ptr<ReplaySpeed> self = weak_from_this();
-  loop_.Post([self, batch = std::move(batch_)] {
+  loop_.Post([self, batch = std::move(batch_)]() mutable {
     if (auto engine = self.lock()) engine->Deliver(batch);
   });
   batch_.clear();
@@ -376,7 +386,7 @@ void ReplaySpeed::Delivered(double time) {
 
 // ---- the main thread ----
 
-void ReplaySpeed::Deliver(const std::vector<Delivery>& batch) {
+void ReplaySpeed::Deliver(std::vector<Delivery>& batch) {
   const bool paced = options_.speed > 0;
   std::uint64_t delivered = 0;
   for (const Delivery& delivery : batch) {
@@ -396,6 +406,11 @@ void ReplaySpeed::Deliver(const std::vector<Delivery>& batch) {
     std::lock_guard lock(mutex_);
     in_flight_ -= batch.size();
     counts_.delivered += delivered;
+    if (!read_through_) {
+      for (Delivery& delivery : batch) {
+        if (delivery.data) spent_.push_back(std::move(delivery.data));
+      }
+    }
   }
   wake_.notify_all();
 }

@@ -29,7 +29,9 @@
 // Threads, as a live engine: pushes are posted to the host's main loop (SaveQuoteData runs there); history
 // replies and connection notices are delivered on the engine's own thread, after every push played
 // before them has been delivered. At most Options::maxInFlight pushes wait on the main loop; the engine's
-// thread waits for the main thread beyond that. The reader and the replayed market belong to the engine's
+// thread waits for the main thread beyond that. Delivered pushes go back to the engine's thread (under
+// mutex_), which decodes the next ones into those of their tables nobody else holds, so the main thread
+// frees nothing the engine's thread allocated. The reader and the replayed market belong to the engine's
 // thread; everything the package's calls touch (requests, bindings, the clock, counts) is guarded by
 // mutex_, and the data requests' state by their engine's mutex_. Trade-rule questions go to the functions
 // the host gives (Options), from any thread.
@@ -171,7 +173,11 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   void PostBatch(bool evenIfEmpty = false);
   // Posts the batch and waits until the main thread has delivered every push; false when stopping.
   bool DrainPushes(std::unique_lock<std::mutex>& lock);
-  void Deliver(const std::vector<Delivery>& batch);
+  // Delivers a batch on the main thread and hands its data sets back to the engine's thread.
+  void Deliver(std::vector<Delivery>& batch);
+  // Hands the data sets the main thread is done with to the reader to decode into again, so tables are
+  // freed (or reused) by the thread that made them. REQUIRES: mutex_ held; unlocks while it works.
+  void RecycleSpent(std::unique_lock<std::mutex>& lock);
   // Runs queued jobs, unlocking while each runs. REQUIRES: mutex_ held.
   void RunJobs(std::unique_lock<std::mutex>& lock);
 
@@ -234,6 +240,10 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   bool read_through_ = false;    // every record that reads has been played
   std::vector<Delivery> batch_;  // gathered on the thread, not yet posted
   std::size_t in_flight_ = 0;    // posted, not yet delivered
+  // Pushes' data sets delivered and handed back (at most maxInFlight), for the engine's thread to recycle
+  // while it still reads; swapped with recycling_ (the engine's thread's) so neither side allocates.
+  std::vector<std::shared_ptr<host::IDataSet>> spent_;
+  std::vector<std::shared_ptr<host::IDataSet>> recycling_;
   std::vector<std::weak_ptr<ReplayDataRequest>> requests_;
   std::map<std::uint32_t, Recorded> recorded_;
   std::vector<Pending> pending_;

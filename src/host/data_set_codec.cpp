@@ -1,7 +1,10 @@
 #include "kdp/host/data_set_codec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -133,11 +136,17 @@ class Encoder {
   std::string error_;
 };
 
+// Whether a stored field name (NUL-padded) is `text`.
+bool StoredNameIs(const char (&stored)[32], std::string_view text) {
+  return text.size() < sizeof stored && std::memcmp(stored, text.data(), text.size()) == 0 && stored[text.size()] == 0;
+}
+
 class Decoder {
  public:
   explicit Decoder(std::span<const std::uint8_t> bytes) : in_(bytes) {}
 
-  std::shared_ptr<TDataTable> Table(int depth) {
+  // Decodes a table into `table` when one is given (a spare one refilled in place), else into a new one.
+  std::shared_ptr<TDataTable> Table(int depth, std::shared_ptr<TDataTable> table) {
     if (depth > kMaxDataSetDepth) {
       in_.Fail(fmt::format("a data set nested deeper than {} levels", kMaxDataSetDepth));
       return nullptr;
@@ -148,12 +157,17 @@ class Decoder {
       in_.Fail(fmt::format("{} columns beyond the bytes left", columns));
       return nullptr;
     }
-    auto table = std::make_shared<TDataTable>();
-    table->Reserve(columns, 0);
+    columns_.clear();
     for (int c = 0; c < columns; ++c) {
       std::string_view name, type;
       if (!Name(name, "column name") || !Name(type, "column type name")) return nullptr;
-      table->AddField(name, type);
+      columns_.emplace_back(name, type);
+    }
+    if (!table) table = std::make_shared<TDataTable>();
+    if (!HasColumns(*table)) {
+      table->Clear();
+      table->Reserve(columns, 0);
+      for (const auto& [name, type] : columns_) table->AddField(name, type);
     }
     std::uint32_t rows = 0;
     if (!in_.Read(rows, "row count")) return nullptr;
@@ -167,9 +181,8 @@ class Decoder {
       in_.Fail(fmt::format("more than {} cells", kMaxDataSetCells));
       return nullptr;
     }
-    table->Reserve(0, static_cast<int>(rows));  // the rows' bytes are there: the count is bounded
+    table->ResizeRows(static_cast<int>(rows));  // the rows' bytes are there: the count is bounded
     for (std::uint32_t r = 0; r < rows; ++r) {
-      const int row = table->AddRow();
       if (columns == 0) {
         std::uint8_t marker = 1;
         if (!in_.Read(marker, "empty row")) return nullptr;
@@ -179,9 +192,7 @@ class Decoder {
         }
       }
       for (int c = 0; c < columns; ++c) {
-        TDataTable::Cell cell;
-        if (!Cell(cell, depth)) return nullptr;
-        table->Set(row, c, std::move(cell));
+        if (!Cell(*table->MutableCellAt(static_cast<int>(r), c), depth)) return nullptr;
       }
     }
     return table;
@@ -190,6 +201,29 @@ class Decoder {
   ByteReader& In() { return in_; }
 
  private:
+  // Whether the table's columns are the ones just read.
+  bool HasColumns(TDataTable& table) const {
+    if (static_cast<std::size_t>(table.GetFieldCount()) != columns_.size()) return false;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      PFieldInfo info = table.GetFieldInfo(static_cast<int>(c));
+      if (!StoredNameIs(info->name, columns_[c].first) || !StoredNameIs(info->typeName, columns_[c].second))
+        return false;
+    }
+    return true;
+  }
+
+  // The nested table a cell of a spare table holds, taken out to be refilled, when nobody else holds it.
+  // It is looked at through a copy: the copy's count increment orders whatever a former holder did with the
+  // table, on whichever thread, before its release and so before the refill.
+  static std::shared_ptr<TDataTable> Refillable(TDataTable::Cell& cell) {
+    auto* held = std::get_if<std::shared_ptr<IDataSet>>(&cell);
+    if (held == nullptr) return nullptr;
+    auto table = std::dynamic_pointer_cast<TDataTable>(*held);
+    if (!table || table.use_count() != 2) return nullptr;  // the cell's and the copy's
+    held->reset();
+    return table;
+  }
+
   bool Name(std::string_view& name, const char* what) {
     std::uint8_t length = 0;
     if (!in_.Read(length, what)) return false;
@@ -205,11 +239,13 @@ class Decoder {
     return true;
   }
 
+  // Decodes a cell over whatever it held.
   bool Cell(TDataTable::Cell& cell, int depth) {
     std::uint8_t kind = 0;
     if (!in_.Read(kind, "cell kind")) return false;
     switch (kind) {
       case kEmpty:
+        cell = std::monostate{};
         return true;
       case kInt32:
         return Scalar<std::int32_t>(cell, "int32 cell");
@@ -221,11 +257,15 @@ class Decoder {
         std::uint32_t length = 0;
         std::string_view text;
         if (!in_.Read(length, "text length") || !in_.ReadView(length, text, "text")) return false;
-        cell = std::string(text);
+        if (auto* stored = std::get_if<std::string>(&cell)) {
+          stored->assign(text);
+        } else {
+          cell = std::string(text);
+        }
         return true;
       }
       case kDataSet: {
-        auto nested = Table(depth + 1);
+        auto nested = Table(depth + 1, Refillable(cell));
         if (!nested) return false;
         cell = std::shared_ptr<IDataSet>(std::move(nested));
         return true;
@@ -237,6 +277,8 @@ class Decoder {
 
   ByteReader in_;
   std::uint64_t cells_ = 0;
+  // The columns of the table being read (views into the bytes), until its cells are read.
+  std::vector<std::pair<std::string_view, std::string_view>> columns_;
 };
 
 }  // namespace
@@ -250,9 +292,25 @@ bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error) {
   return false;
 }
 
-std::shared_ptr<TDataTable> DecodeDataSet(std::span<const std::uint8_t> bytes, std::size_t& used, std::string& error) {
+void TDataTableRecycler::Recycle(std::shared_ptr<IDataSet> data) {
+  if (spare_.size() >= kMaxSpareTables) return;
+  // Looked at through a copy, as a nested table is when refilled: a holder that let go on another thread
+  // is then done with it before the refill.
+  auto table = std::dynamic_pointer_cast<TDataTable>(data);
+  if (table && table.use_count() == 2) spare_.push_back(std::move(table));  // else read elsewhere: released
+}
+
+std::shared_ptr<TDataTable> TDataTableRecycler::Take() {
+  if (spare_.empty()) return nullptr;
+  auto table = std::move(spare_.front());
+  spare_.pop_front();
+  return table;
+}
+
+std::shared_ptr<TDataTable> DecodeDataSet(std::span<const std::uint8_t> bytes, std::size_t& used, std::string& error,
+                                          TDataTableRecycler* recycler) {
   Decoder decoder(bytes);
-  auto table = decoder.Table(1);
+  auto table = decoder.Table(1, recycler != nullptr ? recycler->Take() : nullptr);
   if (!table) {
     error = decoder.In().Error();
     return nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -84,6 +85,29 @@ bool TDataTable::ShareFieldsWith(const TDataTable& other) {
   if (!std::equal(mine.begin(), mine.end(), theirs.begin(), theirs.end(), sameInfo)) return false;
   fields_ = other.fields_;  // the same count: columns_ stays
   return true;
+}
+
+void TDataTable::Clear() {
+  // Field infos shared with other tables stay theirs; the table's own keep their memory.
+  if (fields_.use_count() == 1) {
+    fields_->clear();
+  } else {
+    fields_.reset();
+  }
+  columns_ = 0;
+  cells_.clear();
+  stride_ = 0;
+  rows_ = 0;
+}
+
+void TDataTable::ResizeRows(int rows) {
+  rows = std::max(rows, 0);
+  cells_.resize(stride_ * static_cast<std::size_t>(rows));
+  rows_ = rows;
+}
+
+TDataTable::Cell* TDataTable::MutableCellAt(int row, int column) {
+  return const_cast<Cell*>(std::as_const(*this).CellAt(row, column));
 }
 
 PFieldInfo TDataTable::GetFieldInfo(int column) {

@@ -1,5 +1,6 @@
 // The data set codec: its byte layout, copies that answer every read as the original did, other data
-// sets read through their column types, and the bounds that hold whatever the bytes claim.
+// sets read through their column types, the bounds that hold whatever the bytes claim, and spare tables
+// refilled in place.
 #include "kdp/host/data_set_codec.h"
 
 #include <vector>
@@ -232,6 +233,72 @@ TEST(DataSetCodecTest, RefusesBytesThatLie) {
   many.resize(many.size() + kMaxDataSetCells + 1, 0);
   EXPECT_FALSE(DecodeDataSet(many, used, error));
   EXPECT_NE(error.find("more than 1048576 cells"), std::string::npos) << error;
+}
+
+// A spare data set refilled in place answers exactly as a fresh decode of the same bytes, whatever it held
+// before, and never writes over a table someone else still holds.
+TEST(DataSetCodecTest, SpareTablesRefillAsFreshDecodesAndLeaveHeldTablesAlone) {
+  TDataTableRecycler recycler;
+  std::string error;
+  std::size_t used = 0;
+  const Bytes first = Encode(*SamplePush());
+  auto decoded = DecodeDataSet(first, used, error, &recycler);
+  ASSERT_TRUE(decoded) << error;
+  const std::string firstReads = Reads(*decoded);
+  // Someone keeps the values table (as the replayed market keeps the latest quotes) and lets the rest go.
+  const auto keptValues = decoded->GetAsDataSet(0, 1)->GetAsDataSet(0, 1);
+  const IDataSet* spare = decoded.get();
+  recycler.Recycle(std::move(decoded));
+  EXPECT_EQ(recycler.SpareCount(), 1u);
+
+  // The same shape with other contents: cells change kind, set cells become empty and empty ones set.
+  auto next = SamplePush();
+  auto values = std::dynamic_pointer_cast<TDataTable>(next->GetAsDataSet(0, 1)->GetAsDataSet(0, 1));
+  values->Set(0, 0, std::string("10.5"));
+  values->Set(0, 2, TDataTable::Cell{});
+  values->Set(0, 4, 1.25);
+  auto body = std::dynamic_pointer_cast<TDataTable>(next->GetAsDataSet(0, 1));
+  body->Set(0, 0, TDataTable::Cell{});
+  body->Set(1, 0, std::string("00700.HK"));
+  std::dynamic_pointer_cast<TDataTable>(next->GetAsDataSet(0, 0))->Set(0, 0, std::string("3071"));
+  auto refilled = DecodeDataSet(Encode(*next), used, error, &recycler);
+  ASSERT_TRUE(refilled) << error;
+  EXPECT_EQ(refilled.get(), spare);
+  EXPECT_EQ(recycler.SpareCount(), 0u);
+  EXPECT_EQ(Reads(*refilled), Reads(*next));
+  EXPECT_EQ(Reads(*keptValues), Reads(*SamplePush()->GetAsDataSet(0, 1)->GetAsDataSet(0, 1)));
+  EXPECT_NE(refilled->GetAsDataSet(0, 1)->GetAsDataSet(0, 1), keptValues);
+
+  // Other columns replace the spare's; a data set without a spare decodes afresh.
+  TDataTable other;
+  other.AddField("Header", "int");
+  other.AddRow();
+  other.Set(0, 0, 7);
+  recycler.Recycle(std::move(refilled));
+  auto replaced = DecodeDataSet(Encode(other), used, error, &recycler);
+  ASSERT_TRUE(replaced) << error;
+  EXPECT_EQ(Reads(*replaced), Reads(other));
+  auto fresh = DecodeDataSet(first, used, error, &recycler);
+  ASSERT_TRUE(fresh) << error;
+  EXPECT_EQ(Reads(*fresh), firstReads);
+
+  // A data set still held elsewhere, or not a decoded table, is not taken back.
+  auto held = fresh;
+  recycler.Recycle(fresh);
+  recycler.Recycle(nullptr);
+  recycler.Recycle(std::make_shared<TextDataSet>());
+  EXPECT_EQ(recycler.SpareCount(), 0u);
+
+  // A spare that fails to refill is dropped, not kept half written.
+  recycler.Recycle(std::move(replaced));
+  EXPECT_FALSE(DecodeDataSet(std::span(first).first(first.size() - 1), used, error, &recycler));
+  EXPECT_EQ(recycler.SpareCount(), 0u);
+
+  // The spares kept are bounded.
+  for (std::size_t i = 0; i <= TDataTableRecycler::kMaxSpareTables; ++i) {
+    recycler.Recycle(std::make_shared<TDataTable>());
+  }
+  EXPECT_EQ(recycler.SpareCount(), TDataTableRecycler::kMaxSpareTables);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The replay engine on recordings written by hand: its pace and server clock, which data request gets
-// what, history replies, connection notices, recordings cut short, and pushes racing resubscriptions.
+// what, history replies, connection notices, recordings cut short, pushes racing resubscriptions, and
+// pushes an observer keeps while the engine decodes the next ones into spent tables.
 #include "replay_speed.h"
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -498,6 +500,77 @@ TEST_F(ReplaySpeedTest, PushesRaceResubscriptions) {
     last = value;
   }
   EXPECT_EQ(last, kPushes - 1);
+}
+
+// Holds on to pushes for a while, as a widget keeping recent quotes: every third whole and the values table
+// of every other one, each until kHeldFor more pushes have arrived; when it lets one go, and at the end, it
+// checks that the table still reads as it did when delivered.
+class KeepingObserver final : public host::Implements<host::IObserver> {
+ public:
+  static constexpr int kHeldFor = 40;
+
+  int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
+    while (!kept_.empty() && kept_.front().at + kHeldFor < seen_) LetGo();
+    if (seen_ % 3 == 0) {
+      kept_.push_back({seen_, data, true, Reads(*data, true)});
+    } else if (seen_ % 2 == 0) {
+      auto values = data->GetAsDataSet(0, 1)->GetAsDataSet(0, 1);
+      kept_.push_back({seen_, values, false, Reads(*values, false)});
+    }
+    ++seen_;
+    return 0;
+  }
+  int SetData(const std::shared_ptr<host::IDataSet>&) override { return 0; }
+  int NotifyReqResponse(int, int, int) override { return 0; }
+  const void* GetQEStatus() override { return nullptr; }
+  int NotifyHisData(int, int) override { return 0; }
+
+  void LetGoOfAll() {
+    while (!kept_.empty()) LetGo();
+  }
+  int Seen() const { return seen_; }
+  int Checked() const { return checked_; }
+  const std::vector<std::string>& Changed() const { return changed_; }
+
+ private:
+  struct Kept {
+    int at;
+    std::shared_ptr<host::IDataSet> data;
+    bool whole;
+    std::string reads;
+  };
+  static std::string Reads(host::IDataSet& data, bool whole) { return whole ? Rows(data) : data.GetAsString(0, 0); }
+  void LetGo() {
+    const Kept& kept = kept_.front();
+    if (std::string now = Reads(*kept.data, kept.whole); now != kept.reads) {
+      changed_.push_back(fmt::format("push {}: {} became {}", kept.at, kept.reads, now));
+    }
+    ++checked_;
+    kept_.pop_front();
+  }
+
+  int seen_ = 0;
+  int checked_ = 0;
+  std::deque<Kept> kept_;
+  std::vector<std::string> changed_;
+};
+
+// Pushes the main thread is done with go back to the engine's thread to be decoded into again: those an
+// observer still holds, whole or in part, are never written over, and those it lets go later are reused
+// only after it has.
+TEST_F(ReplaySpeedTest, PushesAnObserverKeepsAreNeverReused) {
+  std::vector<Record> records = {Subscribe(1, 0, {"A", "B"})};
+  constexpr int kPushes = 3000;
+  for (int i = 0; i < kPushes; ++i) records.push_back(Push(1, i * 0.001, i % 2 == 0 ? "A" : "B", i));
+  Open(Write({records}), 0.0, 16);
+  auto observer = std::make_shared<KeepingObserver>();
+  auto request = engine_->CreateDataRequest(observer);
+  request->Subscribe({{"A", {3}}, {"B", {3}}});
+  PlayToTheEnd();
+  observer->LetGoOfAll();
+  EXPECT_EQ(observer->Seen(), kPushes);
+  EXPECT_EQ(observer->Checked(), kPushes / 3 + kPushes / 3);  // i % 3 == 0, and even i % 3 != 0
+  EXPECT_EQ(observer->Changed(), std::vector<std::string>{});
 }
 
 }  // namespace

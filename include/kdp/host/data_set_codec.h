@@ -19,11 +19,13 @@
 // most kMaxDataSetCells cells (nested ones included), which bounds what a decode may allocate whatever
 // the input claims.
 //
-// Stateless; any thread.
+// The functions are stateless and run on any thread; a TDataTableRecycler belongs to the one thread that
+// decodes with it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -41,8 +43,33 @@ inline constexpr std::size_t kMaxDataSetCells = std::size_t{1} << 20;
 // kMaxDataSetCells cells, or with a text of 4 GiB or more.
 bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error);
 
+// Spent decoded data sets kept to decode into again, so that a stream of data sets of one shape (a replayed
+// recording's pushes) decodes without allocating, and its tables are freed by the thread that made them
+// rather than by the one that read them. Recycle takes a data set back once its reader is done with it and
+// keeps it (at most kMaxSpareTables) when the caller held the only reference; weak references are not
+// counted, so whoever keeps a decoded table keeps it strongly. Nested tables still held elsewhere are left
+// to their holders when the spare one is refilled; a spare keeps the memory of the most it ever held.
+// Not thread-safe: the decoding thread recycles.
+class TDataTableRecycler {
+ public:
+  static constexpr std::size_t kMaxSpareTables = 4096;
+
+  void Recycle(std::shared_ptr<IDataSet> data);
+  // The spare kept longest, or nullptr: the latest ones were read a moment ago, perhaps on another core,
+  // whose cache would give their lines back only to take them again.
+  std::shared_ptr<TDataTable> Take();
+  std::size_t SpareCount() const { return spare_.size(); }
+
+ private:
+  std::deque<std::shared_ptr<TDataTable>> spare_;
+};
+
 // Decodes the data set at the start of `bytes` and sets `used` to the bytes it took. nullptr, with
 // `error` ("truncated cell kind at byte 40", "cell kind 9 at byte 12"), when the bytes do not hold one.
-std::shared_ptr<TDataTable> DecodeDataSet(std::span<const std::uint8_t> bytes, std::size_t& used, std::string& error);
+// With a recycler, a spare data set is refilled in place: a table keeps its columns when they are the same,
+// a nested table nobody else holds is refilled too, anything else is made afresh. A spare data set that
+// fails to refill is dropped.
+std::shared_ptr<TDataTable> DecodeDataSet(std::span<const std::uint8_t> bytes, std::size_t& used, std::string& error,
+                                          TDataTableRecycler* recycler = nullptr);
 
 }  // namespace kdp::host

@@ -35,6 +35,13 @@ class TDataTable final : public Implements<IDataSet> {
   // field infos again. Returns whether the columns were the same.
   bool ShareFieldsWith(const TDataTable& other);
 
+  // Refilling a table in place (a decoder reusing a spent table): Clear drops every column and row but
+  // keeps the memory; ResizeRows keeps the columns and makes the table `rows` long, the cells of the rows
+  // kept as they were and new ones empty; MutableCellAt is the stored cell (nullptr out of range).
+  void Clear();
+  void ResizeRows(int rows);
+  Cell* MutableCellAt(int row, int column);
+
   int GetRowCount() override { return rows_; }
   int GetFieldCount() override { return Columns(); }
   PFieldInfo GetFieldInfo(int column) override;

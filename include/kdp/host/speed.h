@@ -46,7 +46,8 @@ class IDataSet : public virtual IInterface {
   virtual std::string GetAsString(int row, int column) = 0;
   virtual double GetAsDouble(int row, int column) = 0;
   virtual std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) = 0;
-  // Data sets answering the same pointer have the same field infos, for as long as one of them lives:
+  // Data sets answering the same pointer have the same field infos, for as long as one of them lives
+  // unchanged (a table being built or refilled is read by nobody):
   // a reader of many data sets of one layout (a push's rows) compares their columns once. nullptr (the
   // default): not known, compare the field infos.
   virtual const void* GetFieldsIdentity() { return nullptr; }
