@@ -282,11 +282,19 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   };
   std::vector<TTaken> taken;
   std::vector<TSlotRows> rowsOf(FSubscribers.size());
-  for (const TKrQuoteRow& row : batch->push->Rows()) {
+  const auto& rows = batch->push->Rows();
+  constexpr std::uint32_t kNoPosition = UINT32_MAX;
+  if (FPositionAtRow.size() < rows.size()) FPositionAtRow.resize(rows.size(), kNoPosition);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const TKrQuoteRow& row = rows[r];
     if (!row.usable) continue;
-    auto position = FJointPosition.find(row.Key());
-    if (position == FJointPosition.end()) continue;
-    for (TAsker& asker : FJointCodes[position->second].askers) {
+    std::uint32_t& position = FPositionAtRow[r];
+    if (position >= FJointCodes.size() || FJointCodes[position].code != row.upperCode) {
+      const auto found = FJointPosition.find(row.Key());
+      position = found == FJointPosition.end() ? kNoPosition : found->second;
+      if (position == kNoPosition) continue;
+    }
+    for (TAsker& asker : FJointCodes[position].askers) {
       // What a code's subscriber takes from a shape is remembered with the code: a row costs no visit
       // to the subscriber.
       if (asker.taking.shape != row.shape->serial) asker.taking = asker.subscriber->Take(*row.shape, asker.fieldSet);

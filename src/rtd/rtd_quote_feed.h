@@ -115,6 +115,9 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
     std::vector<TAsker> askers;
   };
   std::vector<TJointCode> FJointCodes;  // by position
+  // The position of each row's code in the last push, tried first (an engine sends a push's codes in the
+  // same order push after push); checked against the code at that position.
+  std::vector<std::uint32_t> FPositionAtRow;
   bool FSendPending = false;
   host::MessageWindow FWindow;  // the deferred send; released with the feed
   int FLastTicket = 0;
