@@ -17,7 +17,9 @@ int Record(Session& s, const std::string& file, const std::vector<std::string>& 
     return 1;
   }
   const int status = RunLiveBoard(s, codes, seconds, drop);
-  recorder->Writer().Flush();
+  // The recording ends with the board: the engine's stopping as the host shuts down is not part of it, and
+  // the counts below are the file's.
+  recorder->Writer().Close();
   const auto counts = recorder->Writer().GetCounts();
   if (const std::string failure = recorder->Writer().Failure(); !failure.empty()) {
     fmt::print(s.err, "kdp-host: the recording stopped early: {}\n", failure);
