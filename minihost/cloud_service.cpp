@@ -112,6 +112,7 @@ bool SimCloudService::LoadText(const std::string& json, std::string& error) {
   std::map<std::string, std::vector<std::string>> indicators;
   std::map<std::string, GeneratedReport> generated;
   std::vector<std::string> denied;
+  std::map<std::string, std::string> http;
   static const std::map<std::string, ValueKind> kKinds = {{"code", ValueKind::kCode},
                                                           {"date", ValueKind::kDate},
                                                           {"number", ValueKind::kNumber},
@@ -147,6 +148,13 @@ bool SimCloudService::LoadText(const std::string& json, std::string& error) {
       report.codes = description.value("codes", std::vector<std::string>{});
       generated.emplace(name, std::move(report));
     }
+    http = j.value("httpReports", std::map<std::string, std::string>{});
+    for (const auto& [path, report] : http) {
+      if (!generated.contains(report)) {
+        error = fmt::format("HTTP report {}: no generated report named {}", path, report);
+        return false;
+      }
+    }
   } catch (const nlohmann::json::exception& e) {
     error = e.what();
     return false;
@@ -154,7 +162,14 @@ bool SimCloudService::LoadText(const std::string& json, std::string& error) {
   indicator_reports_ = std::move(indicators);
   denied_codes_ = std::move(denied);
   generated_reports_ = std::move(generated);
+  http_reports_ = std::move(http);
   return true;
+}
+
+std::optional<host::MemoryStream> SimCloudService::AnswerHttp(const std::string& path, int day) const {
+  const auto report = http_reports_.find(path.substr(0, path.find('?')));
+  if (report == http_reports_.end()) return std::nullopt;
+  return GeneratedRows(report->second, generated_reports_.at(report->second), {}, day);
 }
 
 std::optional<host::MemoryStream> SimCloudService::Answer(const std::string& command, int day) const {

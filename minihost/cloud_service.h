@@ -11,8 +11,8 @@
 // row) and the day, so the same question on the same day gets the same answer, on any machine.
 //
 // The description ("Host/Reports/CloudService.json") names the indicator reports with their field IDs,
-// the codes whose values are not authorized, and the generated reports with their columns (a text column
-// may list the values its rows take in turn, "of").
+// the codes whose values are not authorized, the generated reports with their columns (a text column
+// may list the values its rows take in turn, "of"), and the generated report each HTTP path answers.
 //
 // The command arrives on whichever road the package sent it (report_requests.h); the stand-in Lux client
 // wraps the answer in that road's reply form.
@@ -37,6 +37,9 @@ class SimCloudService {
   // The stream answering `command` on the server date `day` (yyyymmdd), rewound; nullopt when the command
   // is not one this service answers (the sample report data may).
   std::optional<host::MemoryStream> Answer(const std::string& command, int day) const;
+  // The stream answering an HTTP post to `path` (a report of the HTTP road carries no command: its URL
+  // names it); nullopt for a path the service does not serve.
+  std::optional<host::MemoryStream> AnswerHttp(const std::string& path, int day) const;
 
   // The value the service gives `code`'s `indicator` on `day`: a number with two decimals, as text.
   static std::string IndicatorValue(const std::string& code, const std::string& indicator, int day);
@@ -64,6 +67,7 @@ class SimCloudService {
   std::map<std::string, std::vector<std::string>> indicator_reports_;  // report name -> field IDs
   std::vector<std::string> denied_codes_;
   std::map<std::string, GeneratedReport> generated_reports_;
+  std::map<std::string, std::string> http_reports_;  // URL path -> generated report
 };
 
 }  // namespace kdp::minihost

@@ -213,6 +213,19 @@ host::DownloadHandle MiniDownloadService::Start(const host::THttpTarget& target,
   return handle;
 }
 
+void MiniDownloadService::ServeLocally(const std::string& address, TLocalServer server) {
+  std::string error;
+  auto base = BuildUrl(address, 0, "/", error);
+  if (!base) {
+    host::AddHQLog("a server the host plays itself has no URL: " + error, kLogSource, host::LogSeverity::kError);
+    return;
+  }
+  std::lock_guard lock(mutex_);
+  auto servers = std::make_shared<TLocalServers>(*local_servers_);
+  servers->emplace_back(std::move(*base), std::move(server));
+  local_servers_ = std::move(servers);
+}
+
 bool MiniDownloadService::IsRunning(host::DownloadHandle handle) {
   std::lock_guard lock(mutex_);
   return running_.contains(handle);
@@ -251,11 +264,13 @@ bool MiniDownloadService::TakeWork(std::vector<std::unique_ptr<Transfer>>& activ
   std::deque<std::unique_ptr<Transfer>> started;
   std::set<host::DownloadHandle> cancels;
   bool stopping = false;
+  std::shared_ptr<const TLocalServers> locals;
   {
     std::lock_guard lock(mutex_);
     started.swap(queued_);
     cancels.swap(cancelling_);
     stopping = stopping_;
+    locals = local_servers_;
   }
   for (auto& transfer : started) {
     const host::THttpTarget& target = transfer->target;
@@ -266,6 +281,20 @@ bool MiniDownloadService::TakeWork(std::vector<std::unique_ptr<Transfer>>& activ
       refused = Failed("unsupported request kind " + std::to_string(target.kind), target.host);
     } else if (!url) {
       refused = Failed("bad address", error);
+    } else if (auto local = std::find_if(locals->begin(), locals->end(),
+                                         [&](const auto& served) { return url->starts_with(served.first); });
+               local != locals->end()) {
+      // A server the host plays: its answer, or 404 for a path it does not serve.
+      const std::string path = url->substr(local->first.size() - 1);
+      host::TDownloadResult answered;
+      try {
+        std::optional<host::MemoryStream> reply = local->second(path);
+        answered = reply ? host::TDownloadResult{true, std::move(*reply), "", *url} : Failed("HTTP 404", *url);
+      } catch (const std::exception& e) {
+        answered = Failed("HTTP 500", *url + ": " + e.what());
+      }
+      Finish(std::move(transfer), std::move(answered));
+      continue;
     } else {
       transfer->url = std::move(*url);
       if (PrepareEasy(*transfer, kAsyncTimeoutSeconds) &&

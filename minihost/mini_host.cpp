@@ -150,6 +150,17 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     h->context_->SetLuxClient(h->lux_);
     h->provider_->Add(host::ILuxClientWrapper::IID, h->lux_);
   }
+  for (const std::string& name : h->settings_.standInServers) {
+    const auto server = h->settings_.servers.find(name);
+    if (server == h->settings_.servers.end()) {
+      error = "standInServers names " + name + ", which the server list does not";
+      return nullptr;
+    }
+    // The cloud service's reports of the HTTP road: the download service calls this on its worker thread.
+    h->downloads_->ServeLocally(server->second, [host = h.get()](const std::string& path) {
+      return host->CloudService().AnswerHttp(path, host->context_->GetServerDateTime().Yyyymmdd());
+    });
+  }
   for (const std::string& code : h->sectors_->AllMemberCodes()) {
     if (!h->securities_->GetSecurity(code)) h->Log("sector member without a security: " + code, kLogSource, 2);
   }

@@ -102,10 +102,11 @@ bool ReadAll(const json& j, HostSettings& s, std::string& error) {
          Read(j, "quoteSeed", s.quoteSeed, error) && Read(j, "quoteRate", s.quoteRate, error) &&
          Read(j, "quotePollMs", s.quotePollMs, error) && Read(j, "quoteWarmUpSeconds", s.quoteWarmUpSeconds, error) &&
          Read(j, "dataDir", s.dataDir, error) && Read(j, "binDir", s.binDir, error) &&
-         Read(j, "servers", s.servers, error) && Read(j, "luxClient", s.luxClient, error) &&
-         Read(j, "luxScenarioDir", s.luxScenarioDir, error) && Read(j, "luxLatencyMs", s.luxLatencyMs, error) &&
-         Read(j, "luxPushIntervalMs", s.luxPushIntervalMs, error) && Read(j, "luxPollMs", s.luxPollMs, error) &&
-         Read(j, "luxConnected", s.luxConnected, error) && Read(j, "luxConnectAfterMs", s.luxConnectAfterMs, error);
+         Read(j, "servers", s.servers, error) && Read(j, "standInServers", s.standInServers, error) &&
+         Read(j, "luxClient", s.luxClient, error) && Read(j, "luxScenarioDir", s.luxScenarioDir, error) &&
+         Read(j, "luxLatencyMs", s.luxLatencyMs, error) && Read(j, "luxPushIntervalMs", s.luxPushIntervalMs, error) &&
+         Read(j, "luxPollMs", s.luxPollMs, error) && Read(j, "luxConnected", s.luxConnected, error) &&
+         Read(j, "luxConnectAfterMs", s.luxConnectAfterMs, error);
 }
 
 std::string Quoted(const std::string& text) { return "\"" + host::EscapeControlChars(text) + "\""; }
@@ -185,6 +186,12 @@ bool CheckHostSettings(const HostSettings& s, std::string& error) {
   if (!IsText("dataDir", s.dataDir, true, error) || !IsText("binDir", s.binDir, false, error)) return false;
   for (const auto& [name, address] : s.servers) {
     if (!IsText("servers", name, true, error) || !IsText("servers", address, true, error)) return false;
+  }
+  for (const std::string& name : s.standInServers) {
+    if (!s.servers.contains(name)) {
+      error = fmt::format("\"standInServers\" names \"{}\", which \"servers\" does not", name);
+      return false;
+    }
   }
   // A date resolves about a microsecond: a thousand trades a second per security is the most a tick
   // can still be told apart from the next.

@@ -51,6 +51,9 @@ struct HostSettings {
   int luxConnectAfterMs = 0;     // starting disconnected: connect after this (0: never)
   // The terminal's server list: name -> address ("korareportserver" -> "10.1.2.3:8080").
   std::map<std::string, std::string, std::less<>> servers;
+  // Names among `servers` the stand-in answers itself over HTTP (the cloud service's HTTP reports), so
+  // their addresses need no network.
+  std::vector<std::string> standInServers;
 };
 
 // The host's default data directory: $KDP_DATA_DIR, else $XDG_STATE_HOME/kdp, else ~/.local/state/kdp.

@@ -24,8 +24,9 @@ TestHost::TestHost(const std::function<void(minihost::HostSettings&)>& adjust, C
   settings->serverTimeStart = "2026-12-04 10:30:00";
   settings->quotePollMs = 3'600'000;  // the engine moves only when a test syncs it
   settings->quoteWarmUpSeconds = 0;
-  settings->luxLatencyMs = 0;       // Lux replies as soon as the client's thread sees them
-  settings->luxPushIntervalMs = 0;  // and pushes only when a test asks for one
+  settings->luxLatencyMs = 0;        // Lux replies as soon as the client's thread sees them
+  settings->luxPushIntervalMs = 0;   // and pushes only when a test asks for one
+  settings->standInServers.clear();  // a test serves HTTP itself, or names what the host plays
   if (adjust) adjust(*settings);
   minihost::MiniHost::Options options;
   if (adjustOptions) adjustOptions(options);
