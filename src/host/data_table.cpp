@@ -114,11 +114,6 @@ PFieldInfo TDataTable::GetFieldInfo(int column) {
   return column >= 0 && column < GetFieldCount() ? &(*fields_)[static_cast<std::size_t>(column)] : nullptr;
 }
 
-const TDataTable::Cell* TDataTable::CellAt(int row, int column) const {
-  if (row < 0 || column < 0 || row >= rows_ || column >= Columns()) return nullptr;
-  return &cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)];
-}
-
 std::int64_t TDataTable::GetAsInt64(int row, int column) {
   const Cell* cell = CellAt(row, column);
   if (cell == nullptr) return 0;

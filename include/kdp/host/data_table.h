@@ -52,8 +52,11 @@ class TDataTable final : public Implements<IDataSet> {
   std::shared_ptr<IDataSet> GetAsDataSet(int row, int column) override;
   const void* GetFieldsIdentity() override { return fields_.get(); }
 
-  // The cell as stored, without conversion; nullptr out of range.
-  const Cell* CellAt(int row, int column) const;
+  // The cell as stored, without conversion; nullptr out of range. Inline: every read of a cell asks it.
+  const Cell* CellAt(int row, int column) const {
+    if (row < 0 || column < 0 || row >= rows_ || column >= Columns()) return nullptr;
+    return &cells_[static_cast<std::size_t>(row) * stride_ + static_cast<std::size_t>(column)];
+  }
 
  private:
   int Columns() const { return columns_; }
