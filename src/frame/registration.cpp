@@ -11,6 +11,7 @@
 #include "fields/hq_dictionary.h"
 #include "fields/hq_expressions.h"
 #include "format/format_manager.h"
+#include "frame/related_symbol_refresh.h"
 #include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "kdp/host/paths.h"
@@ -150,6 +151,7 @@ void RegisterHQPubIntf() {
 }
 
 void UnRegisterHQPubIntf() {
+  FreeRelatedSymbolRefresh();  // its cloud request, before the managers it talks to
   TKrUserDealerIDProvider::FreeInstance();
   // Names next, in the fixed order the widgets' owners expect.
   for (std::string_view name : kNamesWithdrawnFirst) G_Remove(std::string(name));

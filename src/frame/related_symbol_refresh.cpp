@@ -13,11 +13,12 @@ namespace {
 constexpr std::string_view kLogSource = "TKrRelatedSymbol";
 constexpr const char* kReportName = "CLOUD_HQ_RELATED_SYMBOLS";
 
-// What keeps the refresh going while the table lives. The request's notification holds the table weakly.
+// What keeps the refresh going until the package stops. The request's notification holds the table weakly.
 struct TCloudRelations {
   std::shared_ptr<ICloudDataMgr> manager;
   std::shared_ptr<ICloudDataRequest> request;
 };
+std::shared_ptr<TCloudRelations> g_refresh;  // main thread
 
 void RebuildFromReport(TKrRelatedSymbol& table, ICloudDataMgr& manager) {
   const auto item = manager.GetCloudDataItem(kReportName);
@@ -57,8 +58,10 @@ InterfacePtr MakeRelatedSymbolWithCloudRefresh() {
                    host::LogSeverity::kNotice);
     return table;
   }
-  table->KeepWhileAlive(std::make_shared<TCloudRelations>(TCloudRelations{std::move(manager), std::move(request)}));
+  g_refresh = std::make_shared<TCloudRelations>(TCloudRelations{std::move(manager), std::move(request)});
   return table;
 }
+
+void FreeRelatedSymbolRefresh() { g_refresh.reset(); }
 
 }  // namespace kdp

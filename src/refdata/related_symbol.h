@@ -50,8 +50,6 @@ class TKrRelatedSymbol final : public host::Implements<IRelatedSymbol> {
   // Row updates of the same data: each relation goes to the front of its code's list unless that list
   // already has it.
   void OnCloudDataUpdate(const std::vector<std::vector<std::string>>& rows);
-  // Keeps what feeds the table fresh relations (its maker's request) for as long as the table lives.
-  void KeepWhileAlive(std::shared_ptr<void> source) { FSources.push_back(std::move(source)); }
 
  private:
   using TRelatedList = std::vector<TKrRelatedInfo>;
@@ -72,7 +70,6 @@ class TKrRelatedSymbol final : public host::Implements<IRelatedSymbol> {
   TAHPairs FAHPairs;
   std::map<int, TNotifyEvent> FCallBacks;
   int FLastCallBackID = 0;
-  std::vector<std::shared_ptr<void>> FSources;
 };
 
 }  // namespace kdp
