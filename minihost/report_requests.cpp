@@ -1,5 +1,7 @@
 #include "report_requests.h"
 
+#include <array>
+
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
@@ -45,11 +47,19 @@ class BodyReader {
   bool ok_ = true;
 };
 
-std::optional<std::string> ReportBodyCommand(std::span<const std::uint8_t> body) {
-  std::string empty, command, address;
+// Three texts and a zero byte, as the report and PR bodies are laid out; nullopt for anything else.
+std::optional<std::array<std::string, 3>> ThreeTexts(std::span<const std::uint8_t> body) {
+  std::array<std::string, 3> texts;
   BodyReader in(body);
-  if (!in.Text(empty).Text(command).Text(address).ExpectByte(0).Done() || !empty.empty()) return std::nullopt;
-  return command;
+  if (!in.Text(texts[0]).Text(texts[1]).Text(texts[2]).ExpectByte(0).Done()) return std::nullopt;
+  return texts;
+}
+
+// An empty text, the command, the server's address.
+std::optional<std::string> ReportBodyCommand(std::span<const std::uint8_t> body) {
+  const auto texts = ThreeTexts(body);
+  if (!texts || !(*texts)[0].empty()) return std::nullopt;
+  return (*texts)[1];
 }
 
 std::optional<std::string> B1BodyCommand(std::span<const std::uint8_t> body) {
@@ -67,11 +77,11 @@ std::optional<std::string> B1BodyCommand(std::span<const std::uint8_t> body) {
   return command;
 }
 
+// The command, an empty text, the time.
 std::optional<std::string> PRBodyCommand(std::span<const std::uint8_t> body) {
-  std::string command, empty, time;
-  BodyReader in(body);
-  if (!in.Text(command).Text(empty).Text(time).ExpectByte(0).Done() || !empty.empty()) return std::nullopt;
-  return command;
+  const auto texts = ThreeTexts(body);
+  if (!texts || !(*texts)[1].empty()) return std::nullopt;
+  return (*texts)[0];
 }
 
 // {"report": "X", "a": "1", "n": 2} -> "report name=X a=1 n=2"; nullopt for any other body.

@@ -195,20 +195,8 @@ void TKrCloudIndexsMgr::SendRequest(TKrIndexRequest& request, TRequestRecord rec
   request.FireRequest(tag);  // may complete at once, from the table
 }
 
-bool TKrCloudIndexsMgr::AsksRefreshedIndex(const host::TKrSpeedSymbolDataList& symbols) const {
-  const auto& dictionary = KrHQDictionaryImpl();
-  for (const auto& symbol : symbols) {
-    for (const std::uint32_t id : symbol.ItemIDs) {
-      if (IsCloudIndex(id) &&
-          (FRequestAll || dictionary.GetCloudTypeByID(static_cast<int>(id)) == TCloudIndexType::itReal))
-        return true;
-    }
-  }
-  return false;
-}
-
 void TKrCloudIndexsMgr::Recount(TDataRequestInfo& info) {
-  const bool refreshed = AsksRefreshedIndex(info.request->GetSymbols());
+  const bool refreshed = !GetCloudIndex(info.request->GetSymbols(), !FRequestAll).empty();
   FRefreshedRequests += (refreshed ? 1 : 0) - (info.refreshed ? 1 : 0);
   info.refreshed = refreshed;
 }

@@ -90,10 +90,9 @@ class TKrCloudIndexsMgr final : public host::Implements<IKrCloudIndexsMgr>,
   TCodeIndexes GetCloudIndex(const host::TKrSpeedSymbolDataList& symbols, bool realTimeOnly) const;
   void RequestCloudData(int requestID, const TCodeIndexes& wanted);
   void SendRequest(TKrIndexRequest& request, TRequestRecord record);
-  // Whether the securities hold a field the refresh asks again: a real-time one, or any while every cloud
-  // field is requested.
-  bool AsksRefreshedIndex(const host::TKrSpeedSymbolDataList& symbols) const;
-  // Counted per subscription, so a subscription costs its own securities, not every other one's.
+  // Whether the subscription holds a field the refresh asks again (a real-time one, or any while every
+  // cloud field is requested), counted per subscription, so that a subscription costs its own
+  // securities, not every other one's.
   void Recount(TDataRequestInfo& info);
   // The refresh timer runs while some subscription holds a refreshed field.
   void UpdateRefreshTimer();
