@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -136,6 +137,13 @@ class Encoder {
   std::string error_;
 };
 
+// A copy of `data` as the table it is, or nullptr. The class is final: comparing the type is enough, and
+// cheaper than a dynamic cast on a path taken per decoded table.
+std::shared_ptr<TDataTable> AsTable(const std::shared_ptr<IDataSet>& data) {
+  if (!data || typeid(*data) != typeid(TDataTable)) return nullptr;
+  return std::static_pointer_cast<TDataTable>(data);
+}
+
 // Whether a stored field name (NUL-padded) is `text`.
 bool StoredNameIs(const char (&stored)[32], std::string_view text) {
   return text.size() < sizeof stored && std::memcmp(stored, text.data(), text.size()) == 0 && stored[text.size()] == 0;
@@ -143,7 +151,7 @@ bool StoredNameIs(const char (&stored)[32], std::string_view text) {
 
 class Decoder {
  public:
-  explicit Decoder(std::span<const std::uint8_t> bytes) : in_(bytes) {}
+  Decoder(std::span<const std::uint8_t> bytes, TDataTableRecycler* recycler) : in_(bytes), recycler_(recycler) {}
 
   // Decodes a table into `table` when one is given (a spare one refilled in place), else into a new one.
   std::shared_ptr<TDataTable> Table(int depth, std::shared_ptr<TDataTable> table) {
@@ -151,23 +159,16 @@ class Decoder {
       in_.Fail(fmt::format("a data set nested deeper than {} levels", kMaxDataSetDepth));
       return nullptr;
     }
-    std::uint16_t columns = 0;
-    if (!in_.Read(columns, "column count")) return nullptr;
-    if (std::size_t{columns} * 2 > in_.Remaining()) {
-      in_.Fail(fmt::format("{} columns beyond the bytes left", columns));
-      return nullptr;
-    }
-    columns_.clear();
-    for (int c = 0; c < columns; ++c) {
-      std::string_view name, type;
-      if (!Name(name, "column name") || !Name(type, "column type name")) return nullptr;
-      columns_.emplace_back(name, type);
-    }
     if (!table) table = std::make_shared<TDataTable>();
-    if (!HasColumns(*table)) {
-      table->Clear();
-      table->Reserve(columns, 0);
-      for (const auto& [name, type] : columns_) table->AddField(name, type);
+    int columns = 0;
+    if (TDataTable* layout = recycler_ != nullptr ? recycler_->KnownLayoutAt(in_) : nullptr) {
+      if (table->GetFieldsIdentity() != layout->GetFieldsIdentity()) table->ResetToColumnsOf(*layout);
+      columns = layout->GetFieldCount();
+    } else {
+      const auto encodedStart = in_.Rest();
+      if (!Columns(*table)) return nullptr;
+      columns = table->GetFieldCount();
+      if (recycler_ != nullptr) recycler_->AddLayout(encodedStart.first(encodedStart.size() - in_.Remaining()), *table);
     }
     std::uint32_t rows = 0;
     if (!in_.Read(rows, "row count")) return nullptr;
@@ -201,6 +202,28 @@ class Decoder {
   ByteReader& In() { return in_; }
 
  private:
+  // Reads the column count and columns and gives `table` those columns, keeping its own when they are the
+  // same.
+  bool Columns(TDataTable& table) {
+    std::uint16_t columns = 0;
+    if (!in_.Read(columns, "column count")) return false;
+    if (std::size_t{columns} * 2 > in_.Remaining()) {
+      return in_.Fail(fmt::format("{} columns beyond the bytes left", columns));
+    }
+    columns_.clear();
+    for (int c = 0; c < columns; ++c) {
+      std::string_view name, type;
+      if (!Name(name, "column name") || !Name(type, "column type name")) return false;
+      columns_.emplace_back(name, type);
+    }
+    if (!HasColumns(table)) {
+      table.Clear();
+      table.Reserve(columns, 0);
+      for (const auto& [name, type] : columns_) table.AddField(name, type);
+    }
+    return true;
+  }
+
   // Whether the table's columns are the ones just read.
   bool HasColumns(TDataTable& table) const {
     if (static_cast<std::size_t>(table.GetFieldCount()) != columns_.size()) return false;
@@ -218,7 +241,7 @@ class Decoder {
   static std::shared_ptr<TDataTable> Refillable(TDataTable::Cell& cell) {
     auto* held = std::get_if<std::shared_ptr<IDataSet>>(&cell);
     if (held == nullptr) return nullptr;
-    auto table = std::dynamic_pointer_cast<TDataTable>(*held);
+    auto table = AsTable(*held);
     if (!table || table.use_count() != 2) return nullptr;  // the cell's and the copy's
     held->reset();
     return table;
@@ -276,6 +299,7 @@ class Decoder {
   }
 
   ByteReader in_;
+  TDataTableRecycler* const recycler_;
   std::uint64_t cells_ = 0;
   // The columns of the table being read (views into the bytes), until its cells are read.
   std::vector<std::pair<std::string_view, std::string_view>> columns_;
@@ -296,8 +320,27 @@ void TDataTableRecycler::Recycle(std::shared_ptr<IDataSet> data) {
   if (spare_.size() >= kMaxSpareTables) return;
   // Looked at through a copy, as a nested table is when refilled: a holder that let go on another thread
   // is then done with it before the refill.
-  auto table = std::dynamic_pointer_cast<TDataTable>(data);
+  auto table = AsTable(data);
   if (table && table.use_count() == 2) spare_.push_back(std::move(table));  // else read elsewhere: released
+}
+
+TDataTable* TDataTableRecycler::KnownLayoutAt(ByteReader& in) {
+  // The encoding delimits itself: bytes that start with a known layout's encoding hold that layout.
+  const auto rest = in.Rest();
+  for (auto& [encoded, layout] : layouts_) {
+    if (encoded.size() <= rest.size() && std::memcmp(encoded.data(), rest.data(), encoded.size()) == 0) {
+      in.Skip(encoded.size(), "columns");
+      return layout.get();
+    }
+  }
+  return nullptr;
+}
+
+void TDataTableRecycler::AddLayout(std::span<const std::uint8_t> encodedColumns, const TDataTable& table) {
+  if (layouts_.size() >= kMaxLayouts) return;
+  auto layout = std::make_unique<TDataTable>();
+  layout->ResetToColumnsOf(table);
+  layouts_.emplace_back(std::string(encodedColumns.begin(), encodedColumns.end()), std::move(layout));
 }
 
 std::shared_ptr<TDataTable> TDataTableRecycler::Take() {
@@ -309,7 +352,7 @@ std::shared_ptr<TDataTable> TDataTableRecycler::Take() {
 
 std::shared_ptr<TDataTable> DecodeDataSet(std::span<const std::uint8_t> bytes, std::size_t& used, std::string& error,
                                           TDataTableRecycler* recycler) {
-  Decoder decoder(bytes);
+  Decoder decoder(bytes, recycler);
   auto table = decoder.Table(1, recycler != nullptr ? recycler->Take() : nullptr);
   if (!table) {
     error = decoder.In().Error();

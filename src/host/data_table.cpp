@@ -87,6 +87,13 @@ bool TDataTable::ShareFieldsWith(const TDataTable& other) {
   return true;
 }
 
+void TDataTable::ResetToColumnsOf(const TDataTable& layout) {
+  Clear();
+  fields_ = layout.fields_;
+  columns_ = layout.columns_;
+  stride_ = static_cast<std::size_t>(columns_);
+}
+
 void TDataTable::Clear() {
   // Field infos shared with other tables stay theirs; the table's own keep their memory.
   if (fields_.use_count() == 1) {

@@ -301,5 +301,57 @@ TEST(DataSetCodecTest, SpareTablesRefillAsFreshDecodesAndLeaveHeldTablesAlone) {
   EXPECT_EQ(recycler.SpareCount(), TDataTableRecycler::kMaxSpareTables);
 }
 
+// Tables of one column layout decoded through a recycler share that layout's field infos, so their readers
+// compare columns once per layout; a layout that only begins like a known one (one column more or less, a
+// longer name) is its own, and layouts beyond those remembered still decode right.
+TEST(DataSetCodecTest, TablesOfOneLayoutShareTheirFieldInfos) {
+  TDataTableRecycler recycler;
+  std::string error;
+  std::size_t used = 0;
+  const auto decode = [&](IDataSet& data) {
+    auto table = DecodeDataSet(Encode(data), used, error, &recycler);
+    EXPECT_TRUE(table) << error;
+    if (table) {
+      EXPECT_EQ(Reads(*table), Reads(data));
+    }
+    return table;
+  };
+  const auto values = [](const std::shared_ptr<TDataTable>& push) {
+    return push->GetAsDataSet(0, 1)->GetAsDataSet(0, 1);
+  };
+  auto a = decode(*SamplePush()), b = decode(*SamplePush());
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->GetFieldsIdentity(), b->GetFieldsIdentity());
+  EXPECT_EQ(values(a)->GetFieldsIdentity(), values(b)->GetFieldsIdentity());
+  EXPECT_NE(a->GetFieldsIdentity(), values(a)->GetFieldsIdentity());
+
+  const auto table = [](std::vector<std::pair<std::string, std::string>> columns) {
+    auto t = std::make_shared<TDataTable>();
+    for (const auto& [name, type] : columns) t->AddField(name, type);
+    t->AddRow();
+    for (int c = 0; c < t->GetFieldCount(); ++c) t->Set(0, c, std::string("x") + std::to_string(c));
+    return t;
+  };
+  auto one = table({{"Code", "string"}});
+  auto two = table({{"Code", "string"}, {"Name", "string"}});
+  auto longer = table({{"Codes", "string"}});
+  std::vector<const void*> identities;
+  for (auto* data : {one.get(), two.get(), longer.get(), one.get()}) {
+    auto decoded = decode(*data);
+    ASSERT_TRUE(decoded);
+    identities.push_back(decoded->GetFieldsIdentity());
+  }
+  EXPECT_NE(identities[0], identities[1]);
+  EXPECT_NE(identities[0], identities[2]);
+  EXPECT_EQ(identities[0], identities[3]);
+  // Refilling a spare of one layout with another gives it the other's columns.
+  recycler.Recycle(decode(*two));
+  EXPECT_TRUE(decode(*one));
+
+  for (std::size_t i = 0; i <= TDataTableRecycler::kMaxLayouts; ++i) decode(*table({{fmt::format("F{}", i), "int"}}));
+  auto late = decode(*table({{"Late", "double"}, {"Later", "string"}}));
+  EXPECT_TRUE(late);
+}
+
 }  // namespace
 }  // namespace kdp::host

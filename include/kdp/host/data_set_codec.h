@@ -29,7 +29,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "kdp/host/byte_reader.h"
 #include "kdp/host/data_table.h"
 #include "kdp/host/speed.h"
 
@@ -49,10 +53,16 @@ bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error);
 // keeps it (at most kMaxSpareTables) when the caller held the only reference; weak references are not
 // counted, so whoever keeps a decoded table keeps it strongly. Nested tables still held elsewhere are left
 // to their holders when the spare one is refilled; a spare keeps the memory of the most it ever held.
+//
+// It also remembers the column layouts it has decoded (at most kMaxLayouts), by the bytes that encode
+// them: every table of a known layout shares that layout's field infos (TDataTable::ShareFieldsWith), so
+// a spare table of the same layout is recognised by one comparison of those bytes instead of column by
+// column, and readers of the decoded tables see one fields identity per layout, as a live engine's rows.
 // Not thread-safe: the decoding thread recycles.
 class TDataTableRecycler {
  public:
   static constexpr std::size_t kMaxSpareTables = 4096;
+  static constexpr std::size_t kMaxLayouts = 64;
 
   void Recycle(std::shared_ptr<IDataSet> data);
   // The spare kept longest, or nullptr: the latest ones were read a moment ago, perhaps on another core,
@@ -60,8 +70,16 @@ class TDataTableRecycler {
   std::shared_ptr<TDataTable> Take();
   std::size_t SpareCount() const { return spare_.size(); }
 
+  // When `in` goes on with the encoding of a column layout met before (column count and columns), moves
+  // past it and answers a table without rows holding those columns; else nullptr, `in` unmoved.
+  TDataTable* KnownLayoutAt(ByteReader& in);
+  // Remembers the columns of `table` as those `encodedColumns` encode, while there is room.
+  void AddLayout(std::span<const std::uint8_t> encodedColumns, const TDataTable& table);
+
  private:
   std::deque<std::shared_ptr<TDataTable>> spare_;
+  // Kept for the recycler's life, so their field infos stay shared and are never changed in place.
+  std::vector<std::pair<std::string, std::unique_ptr<TDataTable>>> layouts_;
 };
 
 // Decodes the data set at the start of `bytes` and sets `used` to the bytes it took. nullptr, with

@@ -34,6 +34,8 @@ class TDataTable final : public Implements<IDataSet> {
   // the push's reader then compares the columns once. A column added later gives the table its own
   // field infos again. Returns whether the columns were the same.
   bool ShareFieldsWith(const TDataTable& other);
+  // Empties the table (as Clear) and gives it the columns of `layout`, sharing its field infos.
+  void ResetToColumnsOf(const TDataTable& layout);
 
   // Refilling a table in place (a decoder reusing a spent table): Clear drops every column and row but
   // keeps the memory; ResizeRows keeps the columns and makes the table `rows` long, the cells of the rows
