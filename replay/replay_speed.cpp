@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <typeinfo>
 
 #include <fmt/format.h>
 
@@ -36,15 +37,27 @@ bool SameSubscription(const host::TKrSpeedSymbolDataList& a, const host::TKrSpee
 // Subscriptions and history commands are what the package does first; the pace starts at the first one.
 bool StartsThePace(RecordKind kind) { return kind == RecordKind::kSubscribe || kind == RecordKind::kRequest; }
 
-std::string UpperAscii(std::string text) {
+void UpperAsciiInPlace(std::string& text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
+}
+
+std::string UpperAscii(std::string text) {
+  UpperAsciiInPlace(text);
   return text;
+}
+
+// The table a cell holds, or nullptr.
+host::TDataTable* NestedTable(const host::TDataTable& table, int row, int column) {
+  const auto* held = std::get_if<std::shared_ptr<host::IDataSet>>(table.CellAt(row, column));
+  if (held == nullptr || !*held || typeid(**held) != typeid(host::TDataTable)) return nullptr;
+  return static_cast<host::TDataTable*>(held->get());
 }
 
 // Whether two tables have the same column names in the same order.
 bool SameColumns(host::TDataTable& a, host::TDataTable& b) {
+  if (a.GetFieldsIdentity() != nullptr && a.GetFieldsIdentity() == b.GetFieldsIdentity()) return true;
   if (a.GetFieldCount() != b.GetFieldCount()) return false;
   for (int column = 0; column < a.GetFieldCount(); ++column) {
     if (std::memcmp(a.GetFieldInfo(column)->name, b.GetFieldInfo(column)->name, sizeof(host::TFieldInfo::name)) != 0)
@@ -251,19 +264,19 @@ void ReplaySpeed::Play(Record& record, std::unique_lock<std::mutex>& lock) {
       if (record.data) UpdateMarket(*record.data);
       Delivery delivery;
       delivery.time = time;
-      if (auto request = numbered ? BoundTo(number) : nullptr) {
+      if (const auto target = numbered ? TargetOf(number) : std::nullopt) {
         delivery.push = true;
-        delivery.request = request;
-        delivery.generation = request->generation_.load();
+        delivery.target = *target;
         delivery.data = std::move(record.data);
       } else {
         ++counts_.skipped;
       }
-      batch_.push_back(std::move(delivery));
-      if (in_flight_ + batch_.size() >= options_.maxInFlight) {
+      batch_.deliveries.push_back(std::move(delivery));
+      const std::size_t gathered = batch_.deliveries.size();
+      if (in_flight_ + gathered >= options_.maxInFlight) {
         PostBatch();
         wake_.wait(lock, [this] { return stopping_ || in_flight_ <= options_.maxInFlight / 2; });
-      } else if (batch_.size() >= kBatchSize) {
+      } else if (gathered >= kBatchSize) {
         PostBatch();
       }
       return;
@@ -284,14 +297,14 @@ void ReplaySpeed::Play(Record& record, std::unique_lock<std::mutex>& lock) {
           Rebind(number);
         }
       }
-      batch_.emplace_back().time = time;
+      batch_.deliveries.emplace_back().time = time;
       return;
     }
     case RecordKind::kResponse:
     case RecordKind::kHistoryData:
     case RecordKind::kHisData: {
       auto request = numbered ? BoundTo(number) : nullptr;
-      batch_.emplace_back().time = time;
+      batch_.deliveries.emplace_back().time = time;
       if (numbered) {
         Recorded& recorded = recorded_[number];
         if (recorded.command && !recorded.claimed) {
@@ -354,14 +367,16 @@ void ReplaySpeed::FinishRecording(std::unique_lock<std::mutex>& lock) {
 }
 
 void ReplaySpeed::PostBatch(bool evenIfEmpty) {
-  if (batch_.empty() && !evenIfEmpty) return;
-  in_flight_ += batch_.size();
+  if (batch_.deliveries.empty() && !evenIfEmpty) return;
+  in_flight_ += batch_.deliveries.size();
   std::weak_ptr<ReplaySpeed> self = weak_from_this();
   loop_.Post([self, batch = std::move(batch_)]() mutable {
     if (auto engine = self.lock()) engine->Deliver(batch);
   });
-  batch_.clear();
-  batch_.reserve(kBatchSize);
+  batch_ = Batch{};
+  batch_.deliveries.reserve(kBatchSize);
+  targeted_.reset();
+  targeted_number_ = 0;
 }
 
 bool ReplaySpeed::DrainPushes(std::unique_lock<std::mutex>& lock) {
@@ -386,10 +401,10 @@ void ReplaySpeed::Delivered(double time) {
 
 // ---- the main thread ----
 
-void ReplaySpeed::Deliver(std::vector<Delivery>& batch) {
+void ReplaySpeed::Deliver(Batch& batch) {
   const bool paced = options_.speed > 0;
   std::uint64_t delivered = 0;
-  for (const Delivery& delivery : batch) {
+  for (const Delivery& delivery : batch.deliveries) {
     if (paced) {
       std::lock_guard lock(mutex_);
       Delivered(delivery.time);
@@ -397,17 +412,18 @@ void ReplaySpeed::Deliver(std::vector<Delivery>& batch) {
       RaiseDeliveredTime(delivery.time);  // the only clock there is: no lock per push
     }
     if (!delivery.push) continue;
-    auto request = delivery.request.lock();
-    if (!request || request->generation_.load() != delivery.generation) continue;  // resubscribed since
+    const Target& target = batch.targets[delivery.target];
+    auto request = target.request.lock();
+    if (!request || request->generation_.load() != target.generation) continue;  // resubscribed since
     ++delivered;
     CallOutside("a replayed push", [&] { request->observer_->SaveQuoteData(delivery.data); });
   }
   {
     std::lock_guard lock(mutex_);
-    in_flight_ -= batch.size();
+    in_flight_ -= batch.deliveries.size();
     counts_.delivered += delivered;
     if (!read_through_) {
-      for (Delivery& delivery : batch) {
+      for (Delivery& delivery : batch.deliveries) {
         if (delivery.data) spent_.push_back(std::move(delivery.data));
       }
     }
@@ -427,14 +443,28 @@ std::vector<std::shared_ptr<ReplayDataRequest>> ReplaySpeed::LiveRequests() {
 }
 
 void ReplaySpeed::Bind(std::uint32_t number, const std::shared_ptr<ReplayDataRequest>& request) {
+  ++bindings_changed_;
   request->bound_ = number;
   recorded_[number].bound = request;
 }
 
 void ReplaySpeed::Unbind(ReplayDataRequest& request) {
+  ++bindings_changed_;
   if (request.bound_ == 0) return;
   if (auto it = recorded_.find(request.bound_); it != recorded_.end()) it->second.bound.reset();
   request.bound_ = 0;
+}
+
+std::optional<std::uint32_t> ReplaySpeed::TargetOf(std::uint32_t number) {
+  if (number == targeted_number_ && bindings_changed_ == targeted_at_change_) return targeted_;
+  targeted_.reset();
+  if (auto request = BoundTo(number)) {
+    targeted_ = static_cast<std::uint32_t>(batch_.targets.size());
+    batch_.targets.push_back({request, request->generation_.load()});
+  }
+  targeted_number_ = number;
+  targeted_at_change_ = bindings_changed_;  // after BoundTo, which may bind
+  return targeted_;
 }
 
 std::shared_ptr<ReplayDataRequest> ReplaySpeed::BoundTo(std::uint32_t number) {
@@ -569,17 +599,22 @@ int ReplaySpeed::NextPid() {
 // ---- the engine's own answers ----
 
 void ReplaySpeed::UpdateMarket(host::IDataSet& quotes) {
-  for (int packet = 0; packet < quotes.GetRowCount(); ++packet) {
-    auto body = quotes.GetAsDataSet(packet, 1);
-    if (!body) continue;
+  // Read in place, without copying a pointer or a code per push: what the reader decodes is always tables.
+  auto* packets = dynamic_cast<host::TDataTable*>(&quotes);
+  if (packets == nullptr) return;
+  for (int packet = 0; packet < packets->GetRowCount(); ++packet) {
+    host::TDataTable* body = NestedTable(*packets, packet, 1);
+    if (body == nullptr) continue;
     for (int row = 0; row < body->GetRowCount(); ++row) {
-      auto values = std::dynamic_pointer_cast<host::TDataTable>(body->GetAsDataSet(row, 1));
-      std::string code = UpperAscii(body->GetAsString(row, 0));
-      if (!values || values->GetRowCount() == 0 || code.empty()) continue;
-      auto it = market_.find(code);
+      const auto* code = std::get_if<std::string>(body->CellAt(row, 0));
+      host::TDataTable* values = NestedTable(*body, row, 1);
+      if (code == nullptr || code->empty() || values == nullptr || values->GetRowCount() == 0) continue;
+      market_code_ = *code;
+      UpperAsciiInPlace(market_code_);
+      auto it = market_.find(market_code_);
       if (it == market_.end()) {
         if (market_.size() >= kMaxMarketCodes) continue;
-        it = market_.emplace(std::move(code), Quoted{}).first;
+        it = market_.emplace(market_code_, Quoted{}).first;
       }
       Quoted& quoted = it->second;
       if (quoted.latest && !SameColumns(*quoted.latest, *values)) {
@@ -590,7 +625,8 @@ void ReplaySpeed::UpdateMarket(host::IDataSet& quotes) {
                                              *quoted.latest->CellAt(0, column)};
         }
       }
-      quoted.latest = std::move(values);
+      quoted.latest =
+          std::static_pointer_cast<host::TDataTable>(std::get<std::shared_ptr<host::IDataSet>>(*body->CellAt(row, 1)));
     }
   }
 }
@@ -718,13 +754,13 @@ void ReplaySpeed::Wake() { wake_.notify_all(); }
 
 bool ReplaySpeed::CaughtUp() const {
   std::lock_guard lock(mutex_);
-  if (in_flight_ != 0 || !batch_.empty() || !jobs_.empty() || running_job_) return false;
+  if (in_flight_ != 0 || !batch_.deliveries.empty() || !jobs_.empty() || running_job_) return false;
   return read_through_ || (waiting_ && options_.clock->Now() < due_);
 }
 
 bool ReplaySpeed::Finished() const {
   std::lock_guard lock(mutex_);
-  return read_through_ && in_flight_ == 0 && batch_.empty() && jobs_.empty() && !running_job_;
+  return read_through_ && in_flight_ == 0 && batch_.deliveries.empty() && jobs_.empty() && !running_job_;
 }
 
 std::string ReplaySpeed::Outcome() const {

@@ -140,13 +140,22 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
     std::vector<Record> held;                   // replies to that command played before anyone claimed it
     std::weak_ptr<ReplayDataRequest> bound;
   };
-  // A played record on its way to the main thread: a push for a request, or only its time.
+  // A played record on its way to the main thread: a push for one of its batch's targets, or only its time.
   struct Delivery {
     bool push = false;
-    std::weak_ptr<ReplayDataRequest> request;
-    std::uint64_t generation = 0;
+    std::uint32_t target = 0;
     std::shared_ptr<host::IDataSet> data;
     double time = 0;
+  };
+  // A replay request a batch's pushes go to, as it was when they were played. A batch names each once,
+  // so neither thread touches the request's counts per push.
+  struct Target {
+    std::weak_ptr<ReplayDataRequest> request;
+    std::uint64_t generation = 0;
+  };
+  struct Batch {
+    std::vector<Delivery> deliveries;
+    std::vector<Target> targets;
   };
   // The replayed market for command 3080, per upper-case code: the values table of its latest push, and
   // the fields of earlier pushes that one leaves out (merged only when a push brings other columns than
@@ -174,7 +183,7 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   // Posts the batch and waits until the main thread has delivered every push; false when stopping.
   bool DrainPushes(std::unique_lock<std::mutex>& lock);
   // Delivers a batch on the main thread and hands its data sets back to the engine's thread.
-  void Deliver(std::vector<Delivery>& batch);
+  void Deliver(Batch& batch);
   // Hands the data sets the main thread is done with to the reader to decode into again, so tables are
   // freed (or reused) by the thread that made them. REQUIRES: mutex_ held; unlocks while it works.
   void RecycleSpent(std::unique_lock<std::mutex>& lock);
@@ -183,6 +192,8 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
 
   // Bindings. REQUIRES: mutex_ held.
   std::shared_ptr<ReplayDataRequest> BoundTo(std::uint32_t number);
+  // The index in batch_.targets of the request bound to the recorded one, or nullopt when none is.
+  std::optional<std::uint32_t> TargetOf(std::uint32_t number);
   // Whether a live replay request is bound to the recorded request.
   bool Taken(std::uint32_t number);
   // Binds the recorded request to a replay request with the same subscription, or undoes a binding whose
@@ -216,7 +227,8 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   const Options options_;
   RecordingReader reader_;  // the engine's thread's, once started
   std::optional<Record> first_;
-  Market market_;  // the engine's thread's
+  Market market_;            // the engine's thread's
+  std::string market_code_;  // the code being looked up, kept for its memory
 
   mutable std::mutex mutex_;  // guards everything below
   std::condition_variable wake_;
@@ -231,15 +243,21 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   host::Clock::time_point due_;  // when the record it waits for is due
   double next_time_ = 0;         // that record's time: the clock stops there until it is played
   // The time of the last record delivered (or passed over) in order. Atomic as well: as fast as possible,
-  // the main thread moves it push by push without taking mutex_.
-  std::atomic<double> delivered_time_{0};
+  // the main thread moves it push by push without taking mutex_; on a cache line of its own, which the
+  // engine's thread does not write to all the while it plays.
+  alignas(64) std::atomic<double> delivered_time_{0};
   // The paced clock runs from the latest record delivered, so it reads that record's time exactly while
   // the record is being delivered.
-  double base_time_ = 0;
+  alignas(64) double base_time_ = 0;
   host::Clock::time_point base_clock_;
-  bool read_through_ = false;    // every record that reads has been played
-  std::vector<Delivery> batch_;  // gathered on the thread, not yet posted
-  std::size_t in_flight_ = 0;    // posted, not yet delivered
+  bool read_through_ = false;  // every record that reads has been played
+  Batch batch_;                // gathered on the thread, not yet posted
+  // Which target of batch_ the pushes of a recorded request go to, while bindings_changed_ stays as it was.
+  std::uint32_t targeted_number_ = 0;
+  std::optional<std::uint32_t> targeted_;
+  std::uint64_t targeted_at_change_ = 0;
+  std::uint64_t bindings_changed_ = 0;  // moved on by every change of a binding or a subscription
+  std::size_t in_flight_ = 0;           // posted, not yet delivered
   // Pushes' data sets delivered and handed back (at most maxInFlight), for the engine's thread to recycle
   // while it still reads; swapped with recycling_ (the engine's thread's) so neither side allocates.
   std::vector<std::shared_ptr<host::IDataSet>> spent_;

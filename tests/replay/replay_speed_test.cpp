@@ -281,6 +281,20 @@ TEST_F(ReplaySpeedTest, AsFastAsPossibleKeepsTheOrderAndEachPushsTime) {
   EXPECT_EQ(engine_->GetCounts().skipped, 0u);
 }
 
+// Within one batch of pushes too: a recorded request that moves to another subscription takes its pushes
+// away from the replay's request until the two match again.
+TEST_F(ReplaySpeedTest, AsFastAsPossibleBindingsFollowRecordedResubscriptions) {
+  Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Subscribe(1, 2, {"A2"}), Push(1, 3, "A2", 2),
+               Subscribe(1, 4, {"A"}), Push(1, 5, "A", 3)}}),
+       0.0);
+  auto observer = Observer();
+  auto request = engine_->CreateDataRequest(observer);
+  request->Subscribe(Symbols({"A"}));
+  PlayToTheEnd();
+  EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push A 3=1;", "push A 3=3;"}));
+  EXPECT_EQ(engine_->GetCounts().skipped, 1u);
+}
+
 TEST_F(ReplaySpeedTest, RequestsAreBoundByWhatTheySubscribe) {
   Open(Write({{Subscribe(1, 0, {"A"}), Subscribe(2, 0, {"B"}), Subscribe(3, 0, {"C"})},
               {Push(1, 1, "A", 1), Push(2, 1, "B", 1), Push(3, 1, "C", 1)},
