@@ -1,12 +1,11 @@
 // Recordings from disk, whatever wrote them: the first input byte picks how the rest is read.
 //   even: the rest is the whole file (header, blocks, CRCs, compressed streams);
-//   odd:  the rest is the inflated contents of one block of a well-formed file, so the records behind the
-//         CRC and the compression are reached; the second byte says how many records it claims.
+//   odd:  the rest is the decompressed contents of one block of a well-formed file (of version 2 when the
+//         first byte's second bit is set, else of version 1), so the records behind the CRC and the
+//         compression are reached; the second byte says how many records it claims.
 // Reading either delivers records or stops with a reason; every record read is encoded again, and that
 // encoding must read back to the same bytes, decoded afresh and decoded into the spare tables of records
 // read before (each record is handed back to its reader too, so the next one refills it).
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,22 +19,11 @@ namespace {
 using kdp::replay::Record;
 using kdp::replay::RecordingReader;
 
-// A file holding `raw` as its one block.
-std::string FileAround(const std::string& raw, std::uint32_t records) {
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
-  std::string compressed(size, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
-                static_cast<uLong>(raw.size()), 1) != Z_OK) {
-    return {};
-  }
-  compressed.resize(size);
-  std::string file = kdp::replay::RecordingHeader();
-  kdp::host::ByteWriter out(file);
-  out.Write(static_cast<std::uint32_t>(size));
-  out.Write(static_cast<std::uint32_t>(raw.size()));
-  out.Write(records);
-  out.Write(static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(compressed.data()), size)));
-  return file + compressed;
+// A file of `version` holding `raw` as its one block.
+std::string FileAround(const std::string& raw, std::uint32_t records, std::uint16_t version) {
+  std::string error;
+  const std::string block = kdp::replay::MakeBlock(raw, records, error, version);
+  return block.empty() ? std::string() : kdp::replay::RecordingHeader(version) + block;
 }
 
 void CheckRoundTrip(const Record& record, kdp::host::TDataTableRecycler& recycler) {
@@ -56,8 +44,9 @@ void CheckRoundTrip(const Record& record, kdp::host::TDataTableRecycler& recycle
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::uint16_t version = data[0] & 2 ? kdp::replay::kRecordingVersion : kdp::replay::kZlibRecordingVersion;
   const std::string file =
-      data[0] % 2 == 0 ? rest : FileAround(rest.substr(1), std::max<std::uint32_t>(1, data[1] % 16));
+      data[0] % 2 == 0 ? rest : FileAround(rest.substr(1), std::max<std::uint32_t>(1, data[1] % 16), version);
   RecordingReader reader;
   std::string error;
   if (!reader.OpenBytes(file, error)) {

@@ -1,5 +1,8 @@
 #include "recording_format.h"
 
+#include <zlib.h>
+#include <zstd.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -135,12 +138,46 @@ bool ReadPayload(ByteReader& in, Record& record, host::TDataTableRecycler* recyc
 
 }  // namespace
 
-std::string RecordingHeader() {
+std::string RecordingHeader(std::uint16_t version) {
   std::string header(kRecordingMagic);
   ByteWriter out(header);
-  out.Write(kRecordingVersion);
+  out.Write(version);
   out.Write(std::uint16_t{0});
   return header;
+}
+
+std::uint64_t MaxCompressedBytes(std::uint16_t version, std::size_t raw) {
+  return version == kZlibRecordingVersion ? compressBound(static_cast<uLong>(raw)) : ZSTD_compressBound(raw);
+}
+
+std::string MakeBlock(std::string_view raw, std::uint32_t records, std::string& error, std::uint16_t version) {
+  std::string block(kBlockHeaderBytes + MaxCompressedBytes(version, raw.size()), '\0');
+  auto* payload = reinterpret_cast<std::uint8_t*>(block.data() + kBlockHeaderBytes);
+  std::size_t compressed = block.size() - kBlockHeaderBytes;
+  if (version == kZlibRecordingVersion) {
+    uLongf size = compressed;
+    if (compress2(payload, &size, reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+      error = fmt::format("zlib could not compress a block of {} bytes", raw.size());
+      return {};
+    }
+    compressed = size;
+  } else {
+    compressed = ZSTD_compress(payload, compressed, raw.data(), raw.size(), ZSTD_CLEVEL_DEFAULT);
+    if (ZSTD_isError(compressed)) {
+      error = fmt::format("zstd could not compress a block of {} bytes: {}", raw.size(), ZSTD_getErrorName(compressed));
+      return {};
+    }
+  }
+  std::string header;
+  ByteWriter head(header);
+  head.Write(static_cast<std::uint32_t>(compressed));
+  head.Write(static_cast<std::uint32_t>(raw.size()));
+  head.Write(records);
+  head.Write(static_cast<std::uint32_t>(crc32(0L, payload, static_cast<uInt>(compressed))));
+  block.replace(0, kBlockHeaderBytes, header);
+  block.resize(kBlockHeaderBytes + compressed);
+  return block;
 }
 
 bool EncodeRecord(const Record& record, std::string& out, std::string& error) {

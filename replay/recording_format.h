@@ -1,10 +1,11 @@
 // A recording of what a quote engine delivered to the package: the records and their byte layout.
 // RecordingWriter appends them to a file, RecordingReader reads them back, ReplaySpeed plays them.
 //
-// File layout, version 1, little-endian throughout:
-//   header := "KDPQREC" 0x00 (8 bytes), u16 version (1), u16 flags (0)
+// File layout, version 2, little-endian throughout:
+//   header := "KDPQREC" 0x00 (8 bytes), u16 version (2), u16 flags (0)
 //   block  := u32 compressed size C, u32 raw size R, u32 record count N, u32 CRC-32 of the C bytes,
-//             then C bytes: one zlib stream that inflates to R bytes holding N records back to back
+//             then C bytes: one zstd frame that decompresses to R bytes holding N records back to back
+// Version 1 is the same but for its blocks' C bytes, which are one zlib stream; it is still read.
 //   record := u8 kind, u32 data request number, f64 server time (days since 1899-12-30), u32 payload
 //             size, then the payload:
 //     1 quotes (SaveQuoteData), 2 history data (SetData): a data set (kdp/host/data_set_codec.h), or
@@ -44,7 +45,8 @@
 namespace kdp::replay {
 
 inline constexpr std::string_view kRecordingMagic{"KDPQREC\0", 8};
-inline constexpr std::uint16_t kRecordingVersion = 1;
+inline constexpr std::uint16_t kRecordingVersion = 2;      // written
+inline constexpr std::uint16_t kZlibRecordingVersion = 1;  // read too
 inline constexpr std::size_t kRecordingHeaderBytes = 12;
 inline constexpr std::size_t kBlockHeaderBytes = 16;
 inline constexpr std::size_t kRecordHeaderBytes = 17;
@@ -76,7 +78,14 @@ struct Record {
 };
 
 // The file header, ready to write.
-std::string RecordingHeader();
+std::string RecordingHeader(std::uint16_t version = kRecordingVersion);
+
+// A block ready to write (header and compressed bytes) holding `raw`, the encodings of `records` records,
+// compressed as a file of `version` holds them. Empty, with `error`, when the compressor fails.
+std::string MakeBlock(std::string_view raw, std::uint32_t records, std::string& error,
+                      std::uint16_t version = kRecordingVersion);
+// The most compressed bytes a block of `raw` bytes takes in a file of `version`.
+std::uint64_t MaxCompressedBytes(std::uint16_t version, std::size_t raw);
 
 // Appends the record's encoding to `out`. False, with `out` as it was and `error` saying why, when its
 // data set cannot be encoded or a text is longer than its length field.

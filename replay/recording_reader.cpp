@@ -1,6 +1,7 @@
 #include "recording_reader.h"
 
 #include <zlib.h>
+#include <zstd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -45,10 +46,12 @@ bool RecordingReader::OpenStream(std::unique_ptr<std::istream> in, std::string& 
   host::ByteReader fields(std::span<const std::uint8_t>(header).subspan(kRecordingMagic.size()));
   std::uint16_t version = 0;
   fields.Read(version, "version");
-  if (version != kRecordingVersion) {
-    error = fmt::format("a recording of version {}; this reader reads version {}", version, kRecordingVersion);
+  if (version != kRecordingVersion && version != kZlibRecordingVersion) {
+    error = fmt::format("a recording of version {}; this reader reads versions {} and {}", version,
+                        kZlibRecordingVersion, kRecordingVersion);
     return false;
   }
+  version_ = version;
   in_ = std::move(in);
   offset_ = sizeof header;
   outcome_ = Outcome{};
@@ -116,7 +119,7 @@ bool RecordingReader::NextBlock() {
   if (records == 0 || records > raw / kRecordHeaderBytes) {
     return Stop(fmt::format("{} claims {} records in {} bytes", where(), records, raw));
   }
-  if (compressed == 0 || compressed > compressBound(raw)) {
+  if (compressed == 0 || compressed > MaxCompressedBytes(version_, raw)) {
     return Stop(fmt::format("{} claims {} compressed bytes for {}", where(), compressed, raw));
   }
   if (compressed > left - kBlockHeaderBytes) {
@@ -128,11 +131,22 @@ bool RecordingReader::NextBlock() {
   }
   if (crc32(0L, compressed_.data(), compressed) != crc) return Stop(where() + " fails its CRC");
   raw_.resize(raw);
-  if (!Inflate(raw)) return Stop(fmt::format("{} does not inflate to its {} bytes", where(), raw));
+  if (!Decompress(raw)) return Stop(fmt::format("{} does not decompress to its {} bytes", where(), raw));
   offset_ += kBlockHeaderBytes + compressed;
   block_records_ = records;
   block_ = std::make_unique<host::ByteReader>(std::span<const std::uint8_t>(raw_));
   return true;
+}
+
+bool RecordingReader::Decompress(std::uint32_t raw) {
+  if (version_ == kZlibRecordingVersion) return Inflate(raw);
+  if (!decompressor_) {
+    decompressor_.reset(ZSTD_createDCtx());
+    if (!decompressor_) return false;
+  }
+  const std::size_t size =
+      ZSTD_decompressDCtx(decompressor_.get(), raw_.data(), raw, compressed_.data(), compressed_.size());
+  return !ZSTD_isError(size) && size == raw;
 }
 
 bool RecordingReader::Inflate(std::uint32_t raw) {
@@ -159,6 +173,8 @@ void RecordingReader::InflaterEnd::operator()(z_stream_s* stream) const {
   inflateEnd(stream);
   delete stream;
 }
+
+void RecordingReader::DecompressorEnd::operator()(ZSTD_DCtx_s* context) const { ZSTD_freeDCtx(context); }
 
 std::string RecordingReader::Describe() const {
   if (outcome_.complete) {

@@ -5,7 +5,7 @@
 // not read. Records after that point are never delivered. Outcome says where the readable part ends and
 // why reading stopped, for the replay to report.
 //
-// A block is read whole (at most kMaxBlockRawBytes inflated) and its records are decoded one at a time.
+// A block is read whole (at most kMaxBlockRawBytes decompressed) and its records are decoded one at a time.
 // Not thread-safe: one thread reads.
 #pragma once
 
@@ -19,6 +19,7 @@
 #include "recording_format.h"
 
 struct z_stream_s;
+struct ZSTD_DCtx_s;
 
 namespace kdp::replay {
 
@@ -54,8 +55,10 @@ class RecordingReader {
   // Reads the next block into raw_; false at the end or when it cannot (the outcome says which).
   bool NextBlock();
   bool Stop(std::string reason);
-  // Inflates compressed_ into raw_, which holds `raw` bytes; false when the stream does not inflate to them.
-  bool Inflate(std::uint32_t raw);
+  // Decompresses compressed_ into raw_, which holds `raw` bytes, as the file's version compresses blocks;
+  // false when the bytes do not decompress to exactly that many.
+  bool Decompress(std::uint32_t raw);
+  bool Inflate(std::uint32_t raw);  // a version-1 block's zlib stream
 
   std::unique_ptr<std::istream> in_;
   std::uint64_t offset_ = 0;  // where the next block starts
@@ -66,7 +69,12 @@ class RecordingReader {
     void operator()(z_stream_s* stream) const;
   };
   std::unique_ptr<z_stream_s, InflaterEnd> inflater_;  // one zlib stream, reset for every block
-  std::uint32_t block_records_ = 0;                    // records of the current block not read yet
+  struct DecompressorEnd {
+    void operator()(ZSTD_DCtx_s* context) const;
+  };
+  std::unique_ptr<ZSTD_DCtx_s, DecompressorEnd> decompressor_;  // one zstd context for every block
+  std::uint16_t version_ = kRecordingVersion;
+  std::uint32_t block_records_ = 0;  // records of the current block not read yet
   std::unique_ptr<host::ByteReader> block_;
   host::TDataTableRecycler recycler_;
   bool stopped_ = false;

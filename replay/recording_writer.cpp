@@ -1,7 +1,5 @@
 #include "recording_writer.h"
 
-#include <zlib.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -143,22 +141,8 @@ void RecordingWriter::Run() {
 }
 
 bool RecordingWriter::WriteBlock(const Block& block, std::uint64_t& bytes, std::string& error) {
-  uLongf compressed = compressBound(static_cast<uLong>(block.raw.size()));
-  std::string out(kBlockHeaderBytes + compressed, '\0');
-  auto* payload = reinterpret_cast<Bytef*>(out.data() + kBlockHeaderBytes);
-  if (compress2(payload, &compressed, reinterpret_cast<const Bytef*>(block.raw.data()),
-                static_cast<uLong>(block.raw.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
-    error = fmt::format("zlib could not compress a block of {} bytes", block.raw.size());
-    return false;
-  }
-  std::string header;
-  host::ByteWriter head(header);
-  head.Write(static_cast<std::uint32_t>(compressed));
-  head.Write(static_cast<std::uint32_t>(block.raw.size()));
-  head.Write(block.records);
-  head.Write(static_cast<std::uint32_t>(crc32(0L, payload, static_cast<uInt>(compressed))));
-  out.replace(0, kBlockHeaderBytes, header);
-  out.resize(kBlockHeaderBytes + compressed);
+  const std::string out = MakeBlock(block.raw, block.records, error);
+  if (out.empty()) return false;
   if (std::fwrite(out.data(), 1, out.size(), file_) != out.size() || std::fflush(file_) != 0) {
     error = fmt::format("cannot write {}: {}", path_, std::strerror(errno));
     return false;

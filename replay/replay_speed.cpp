@@ -51,8 +51,9 @@ std::string UpperAscii(std::string text) {
 // The table a cell holds, or nullptr.
 host::TDataTable* NestedTable(const host::TDataTable& table, int row, int column) {
   const auto* held = std::get_if<std::shared_ptr<host::IDataSet>>(table.CellAt(row, column));
-  if (held == nullptr || !*held || typeid(**held) != typeid(host::TDataTable)) return nullptr;
-  return static_cast<host::TDataTable*>(held->get());
+  if (held == nullptr || !*held) return nullptr;
+  host::IDataSet* nested = held->get();
+  return typeid(*nested) == typeid(host::TDataTable) ? static_cast<host::TDataTable*>(nested) : nullptr;
 }
 
 // Whether two tables have the same column names in the same order.

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev libsqlite3-dev zlib1g-dev libfmt-dev libspdlog-dev libmuparser-dev
+  libpugixml-dev libsqlite3-dev zlib1g-dev libzstd-dev libfmt-dev libspdlog-dev libmuparser-dev
   nlohmann-json3-dev libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libcli11-dev
   libhowardhinnant-date-dev tzdata
   locales python3

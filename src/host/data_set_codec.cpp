@@ -140,7 +140,8 @@ class Encoder {
 // A copy of `data` as the table it is, or nullptr. The class is final: comparing the type is enough, and
 // cheaper than a dynamic cast on a path taken per decoded table.
 std::shared_ptr<TDataTable> AsTable(const std::shared_ptr<IDataSet>& data) {
-  if (!data || typeid(*data) != typeid(TDataTable)) return nullptr;
+  const IDataSet* held = data.get();
+  if (held == nullptr || typeid(*held) != typeid(TDataTable)) return nullptr;
   return std::static_pointer_cast<TDataTable>(data);
 }
 

@@ -1,6 +1,7 @@
 // The recording file: what the writer puts in it, byte by byte, what the reader gets back, and where the
 // reader stops on a file cut short or damaged.
 #include <zlib.h>
+#include <zstd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -114,20 +115,11 @@ void ExpectSame(const Record& got, const Record& want) {
 }
 
 // A block as the writer lays it out, around any raw bytes.
-std::string Block(const std::string& raw, std::uint32_t records) {
-  uLongf size = compressBound(raw.size());
-  std::string compressed(size, '\0');
-  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
-                      raw.size(), 6),
-            Z_OK);
-  compressed.resize(size);
-  std::string block;
-  host::ByteWriter out(block);
-  out.Write(static_cast<std::uint32_t>(size));
-  out.Write(static_cast<std::uint32_t>(raw.size()));
-  out.Write(records);
-  out.Write(static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(compressed.data()), size)));
-  return block + compressed;
+std::string Block(const std::string& raw, std::uint32_t records, std::uint16_t version = kRecordingVersion) {
+  std::string error;
+  std::string block = MakeBlock(raw, records, error, version);
+  EXPECT_FALSE(block.empty()) << error;
+  return block;
 }
 
 std::vector<Record> ReadEverything(RecordingReader& reader) {
@@ -176,7 +168,7 @@ TEST_F(RecordingFileTest, LayoutByHand) {
 
   const std::string file = ReadAll(PathOf("one.kdpr"));
   ASSERT_GT(file.size(), 28u);
-  EXPECT_EQ(file.substr(0, 12), std::string("KDPQREC\0\x01\0\0\0", 12));
+  EXPECT_EQ(file.substr(0, 12), std::string("KDPQREC\0\x02\0\0\0", 12));
   host::ByteReader head({reinterpret_cast<const std::uint8_t*>(file.data()) + 12, 16});
   std::uint32_t compressed = 0, raw = 0, records = 0, crc = 0;
   head.Read(compressed, "");
@@ -189,8 +181,7 @@ TEST_F(RecordingFileTest, LayoutByHand) {
   const auto* payload = reinterpret_cast<const Bytef*>(file.data() + 28);
   EXPECT_EQ(crc, crc32(0, payload, compressed));
   std::string inflated(raw, '\0');
-  uLongf size = raw;
-  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(inflated.data()), &size, payload, compressed), Z_OK);
+  ASSERT_EQ(ZSTD_decompress(inflated.data(), inflated.size(), payload, compressed), raw);
   std::string want = {8, 0, 0, 0, 0};  // connect, no data request
   const double time = kMorning;
   want.append(reinterpret_cast<const char*>(&time), 8);
@@ -255,58 +246,62 @@ TEST_F(RecordingFileTest, DamageStopsTheReadingWithTheReason) {
   out.Write(kMorning);
   out.Write(std::uint32_t{4});
   out.Write(std::int32_t{0});
-  const std::string header = RecordingHeader();
-  const std::string good = Block(connect, 1);
+  // Either version's blocks: the zstd ones written now and the zlib ones of older recordings.
+  for (const std::uint16_t version : {kZlibRecordingVersion, kRecordingVersion}) {
+    SCOPED_TRACE(version);
+    const std::string header = RecordingHeader(version);
+    const std::string good = Block(connect, 1, version);
 
-  const auto patched = [&](std::size_t offset, std::uint32_t value) {
-    std::string block = good;
-    std::memcpy(block.data() + offset, &value, 4);
-    return block;
-  };
-  std::string flipped = good;
-  flipped.back() = static_cast<char>(flipped.back() ^ 0x40);
-  std::string oddKind = connect;
-  oddKind[0] = 99;
-  std::string longPayload = connect;
-  longPayload[13] = 3;  // says 3 bytes where the code takes 4
-  std::string extra = connect + "\x01";
+    const auto patched = [&](std::size_t offset, std::uint32_t value) {
+      std::string block = good;
+      std::memcpy(block.data() + offset, &value, 4);
+      return block;
+    };
+    std::string flipped = good;
+    flipped.back() = static_cast<char>(flipped.back() ^ 0x40);
+    std::string oddKind = connect;
+    oddKind[0] = 99;
+    std::string longPayload = connect;
+    longPayload[13] = 3;  // says 3 bytes where the code takes 4
+    std::string extra = connect + "\x01";
 
-  const std::size_t second = header.size() + good.size();  // where the second block starts
-  struct Case {
-    const char* name;
-    std::string second;  // what follows a good first block
-    std::string reason;
-    std::size_t records = 1;  // the first block's, and those of a damaged block read before the damage
-  };
-  const Case cases[] = {
-      {"a CRC that does not match", flipped, fmt::format("block 2 at byte {} fails its CRC", second)},
-      {"no raw bytes", patched(4, 0), fmt::format("block 2 at byte {} claims 0 raw bytes", second)},
-      {"more raw bytes than a block holds", patched(4, (16u << 20) + 1), "claims 16777217 raw bytes"},
-      {"more records than the raw bytes hold", patched(8, 2), "claims 2 records in 21 bytes"},
-      {"more compressed bytes than the raw bytes need", patched(0, 1000), "claims 1000 compressed bytes for 21"},
-      {"a stream that inflates short of its raw size", patched(4, 22), "does not inflate to its 22 bytes"},
-      {"a record of an unknown kind", Block(oddKind, 1), "record kind 99 at byte 0"},
-      {"a payload size that cuts a value", Block(longPayload, 1), "truncated connect code"},
-      {"bytes after the last record", Block(extra, 1), "1 bytes after its last record", 2},
-      {"a torn header", std::string("\x10\0\0", 3), "is cut short: 3 of its 16 header bytes"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    RecordingReader reader;
-    std::string error;
-    ASSERT_TRUE(reader.OpenBytes(header + good + c.second, error)) << error;
-    EXPECT_EQ(ReadEverything(reader).size(), c.records);
-    EXPECT_FALSE(reader.GetOutcome().complete);
-    EXPECT_EQ(reader.GetOutcome().goodBytes, second);
-    EXPECT_NE(reader.GetOutcome().reason.find(c.reason), std::string::npos) << reader.GetOutcome().reason;
+    const std::size_t second = header.size() + good.size();  // where the second block starts
+    struct Case {
+      const char* name;
+      std::string second;  // what follows a good first block
+      std::string reason;
+      std::size_t records = 1;  // the first block's, and those of a damaged block read before the damage
+    };
+    const Case cases[] = {
+        {"a CRC that does not match", flipped, fmt::format("block 2 at byte {} fails its CRC", second)},
+        {"no raw bytes", patched(4, 0), fmt::format("block 2 at byte {} claims 0 raw bytes", second)},
+        {"more raw bytes than a block holds", patched(4, (16u << 20) + 1), "claims 16777217 raw bytes"},
+        {"more records than the raw bytes hold", patched(8, 2), "claims 2 records in 21 bytes"},
+        {"more compressed bytes than the raw bytes need", patched(0, 1000), "claims 1000 compressed bytes for 21"},
+        {"a stream that decompresses short of its raw size", patched(4, 22), "does not decompress to its 22 bytes"},
+        {"a record of an unknown kind", Block(oddKind, 1, version), "record kind 99 at byte 0"},
+        {"a payload size that cuts a value", Block(longPayload, 1, version), "truncated connect code"},
+        {"bytes after the last record", Block(extra, 1, version), "1 bytes after its last record", 2},
+        {"a torn header", std::string("\x10\0\0", 3), "is cut short: 3 of its 16 header bytes"},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      RecordingReader reader;
+      std::string error;
+      ASSERT_TRUE(reader.OpenBytes(header + good + c.second, error)) << error;
+      EXPECT_EQ(ReadEverything(reader).size(), c.records);
+      EXPECT_FALSE(reader.GetOutcome().complete);
+      EXPECT_EQ(reader.GetOutcome().goodBytes, second);
+      EXPECT_NE(reader.GetOutcome().reason.find(c.reason), std::string::npos) << reader.GetOutcome().reason;
+    }
   }
 
   RecordingReader reader;
   std::string error;
   EXPECT_FALSE(reader.OpenBytes("KDPQREC", error));
   EXPECT_EQ(error, "not a recording");
-  EXPECT_FALSE(reader.OpenBytes(std::string("KDPQREC\0\x02\0\0\0", 12), error));
-  EXPECT_EQ(error, "a recording of version 2; this reader reads version 1");
+  EXPECT_FALSE(reader.OpenBytes(std::string("KDPQREC\0\x03\0\0\0", 12), error));
+  EXPECT_EQ(error, "a recording of version 3; this reader reads versions 1 and 2");
   EXPECT_FALSE(reader.Open(PathOf("missing.kdpr"), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
   EXPECT_FALSE(RecordingWriter::Create(dir_, {}, error));
