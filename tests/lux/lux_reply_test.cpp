@@ -20,22 +20,14 @@
 namespace kdp {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using testing::NewsReply;
+using testing::RowText;
 
 std::string ReadData(const std::string& name) {
   std::ifstream in(std::string(KDP_LUX_TEST_DATA) + "/" + name, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-Pairs Fields(IKrLuxDataTable& table, int row) {
-  Pairs pairs;
-  for (int col = 0; col < table.GetColCount(row); ++col) {
-    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
-  }
-  return pairs;
 }
 
 class LuxNewsReplyTest : public ::testing::Test {
@@ -57,36 +49,22 @@ TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRows) {
   auto table = processor->GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 4);
 
-  EXPECT_EQ(Fields(*table, 0),
-            (Pairs{{"ID", "N2026120400017"},
-                   {"Title", "浦发银行前三季度净利润同比增长5.2%，资产质量保持稳定"},
-                   {"NewsDate", "2026-12-04 09:31:05"},
-                   {"URL", "http://news.kora.example/snap/view.php?id=N2026120400017&src=kora&t=1"},
-                   {"Column", "新闻"},
-                   {"Source", "证券时报网"},
-                   {"Tagcode", "600000.SH"},
-                   {"section", "337010,337045"},  // sentences of a requested code whose section starts 337
-                   {"UserStockType", "News"}}));
+  // sentences of a requested code whose section starts 337
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=N2026120400017; Title=浦发银行前三季度净利润同比增长5.2%，资产质量保持稳定; NewsDate=2026-12-04 "
+            "09:31:05; URL=http://news.kora.example/snap/view.php?id=N2026120400017&src=kora&t=1; Column=新闻; "
+            "Source=证券时报网; Tagcode=600000.SH; section=337010,337045; UserStockType=News");
   // Upper-case elements; the broker replaces the site and the snap link.
-  EXPECT_EQ(Fields(*table, 1),
-            (Pairs{{"ID", "R88812"},
-                   {"Title", "银行业深度报告：息差企稳，估值修复可期"},
-                   {"NewsDate", "2026-12-03 18:00:00"},
-                   {"URL", "http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R88812"},
-                   {"Column", "研究报告"},
-                   {"Source", "华泰证券"},
-                   {"AttechmentUrl", "http://files.kora.example/rpt/R88812.pdf"},
-                   {"AttechmentType", "PDF"},
-                   {"UserStockType", "News"}}));
+  EXPECT_EQ(RowText(*table, 1),
+            "ID=R88812; Title=银行业深度报告：息差企稳，估值修复可期; NewsDate=2026-12-03 18:00:00; "
+            "URL=http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R88812; Column=研究报告; "
+            "Source=华泰证券; AttechmentUrl=http://files.kora.example/rpt/R88812.pdf; AttechmentType=PDF; "
+            "UserStockType=News");
   // "?" as the first character is no query part; channel 9 is "other".
-  EXPECT_EQ(Fields(*table, 2), (Pairs{{"ID", "N2026120400009"},
-                                      {"Title", "Morning brief: index futures & \"blue chips\""},
-                                      {"NewsDate", "2026-12-04 08:02:11"},
-                                      {"URL", "?id=N2026120400009"},
-                                      {"Column", "新闻"},
-                                      {"Source", "Kora Wire"},
-                                      {"AttechmentUrl", "http://files.kora.example/brief.html"},
-                                      {"UserStockType", "News"}}));
+  EXPECT_EQ(RowText(*table, 2),
+            "ID=N2026120400009; Title=Morning brief: index futures & \"blue chips\"; NewsDate=2026-12-04 08:02:11; "
+            "URL=?id=N2026120400009; Column=新闻; Source=Kora Wire; "
+            "AttechmentUrl=http://files.kora.example/brief.html; UserStockType=News");
   // A channel that is not a number; a sentence code without a comma names nothing.
   EXPECT_EQ(table->GetIndexValue(3, "Column"), "新闻");
   EXPECT_EQ(table->GetIndexValue(3, "section"), "");
@@ -194,18 +172,12 @@ TEST_F(LuxNewsReplyTest, RowsOfOneReplyShareTheirMemoryButNotTheirChanges) {
       ParseNewsReply(document, context, "", *table);
     }
     ASSERT_EQ(table->GetRowCount(), 3);
-    const Pairs second{
-        {"ID", "B2"}, {"Title", "second"}, {"URL", "http://x.example/v?id=B2&t=1"}, {"UserStockType", "News"}};
 
     // A row that changes a value and adds a name keeps its order; its siblings keep theirs.
     table->SetIndexValue(0, "Title", "第一条，改过的更长标题");
     table->SetIndexValue(0, "Browsed", "True");
-    EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "A1"},
-                                        {"Title", "第一条，改过的更长标题"},
-                                        {"Column", "新闻"},
-                                        {"UserStockType", "News"},
-                                        {"Browsed", "True"}}));
-    EXPECT_EQ(Fields(*table, 1), second);
+    EXPECT_EQ(RowText(*table, 0), "ID=A1; Title=第一条，改过的更长标题; Column=新闻; UserStockType=News; Browsed=True");
+    EXPECT_EQ(RowText(*table, 1), "ID=B2; Title=second; URL=http://x.example/v?id=B2&t=1; UserStockType=News");
 
     // A clone and its source change apart.
     auto clone = table->GetRowItem(1)->Clone();
@@ -242,13 +214,9 @@ TEST_F(LuxNewsReplyTest, PushedRecordsBecomeOneRowEach) {
   ASSERT_TRUE(processor->ProcessPublishMsg(record));
   auto table = processor->GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "N77"},
-                                      {"Title", "盘中快讯"},
-                                      {"NewsDate", "2026-12-04 10:31:00"},
-                                      {"Source", "快讯中心"},
-                                      {"URL", "http://news.kora.example/N77"},
-                                      {"Column", "经济通新闻"},
-                                      {"Tagcode", "600000.SH,600036.SH"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=N77; Title=盘中快讯; NewsDate=2026-12-04 10:31:00; Source=快讯中心; URL=http://news.kora.example/N77; "
+            "Column=经济通新闻; Tagcode=600000.SH,600036.SH");
 
   // The next push replaces the table; a record that cannot be decoded leaves it empty.
   host::MemoryStream garbage(std::string_view("\x05\x00\x00\x00\x01", 5));
@@ -326,8 +294,7 @@ TEST(LuxSectorTree, RequestAndNodes) {
   ASSERT_TRUE(tree.ProcessRpMsg(reply));
   auto table = tree.GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 1),
-            (Pairs{{"code", "N1072"}, {"name", "公司新闻"}, {"parentcode", "N1071"}, {"level", "2"}, {"isleaf", "1"}}));
+  EXPECT_EQ(RowText(*table, 1), "code=N1072; name=公司新闻; parentcode=N1071; level=2; isleaf=1");
 
   auto missing = NewsReply("<root/>");
   EXPECT_FALSE(tree.ProcessRpMsg(missing));
@@ -348,7 +315,7 @@ TEST(LuxDealerDocuments, DealerIDDictionaryAndReports) {
     SCOPED_TRACE(document);
     auto table = user.GetInfoFromMsg(document);
     ASSERT_EQ(table->GetRowCount(), 1);
-    EXPECT_EQ(Fields(*table, 0), (Pairs{{"User_dealerId", "D0301"}}));
+    EXPECT_EQ(RowText(*table, 0), "User_dealerId=D0301");
   }
   EXPECT_EQ(user.GetInfoFromMsg("<DataSet><Data><Record/></Data></DataSet>")->GetRowCount(), 0);
   auto reply =
@@ -361,15 +328,15 @@ TEST(LuxDealerDocuments, DealerIDDictionaryAndReports) {
       "<Result><item code=\"D0101\" name=\"华泰证券\"/><item><code>D0301</code><name>国泰君安</name></item>"
       "<!-- none --></Result>");
   ASSERT_EQ(list->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*list, 0), (Pairs{{"code", "D0101"}, {"name", "华泰证券"}}));
-  EXPECT_EQ(Fields(*list, 1), (Pairs{{"code", "D0301"}, {"name", "国泰君安"}}));
+  EXPECT_EQ(RowText(*list, 0), "code=D0101; name=华泰证券");
+  EXPECT_EQ(RowText(*list, 1), "code=D0301; name=国泰君安");
   EXPECT_EQ(dealers.GetInfoFromMsg("not xml")->GetRowCount(), 0);
 
   TKrRPReportProcessor reports;
   auto titles =
       reports.GetInfoFromMsg("<x><result><r date=\"2026-12-01\" title=\"年度策略\" extra=\"no\"/></result></x>");
   ASSERT_EQ(titles->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*titles, 0), (Pairs{{"NewsDate", "2026-12-01"}, {"Title", "年度策略"}}));
+  EXPECT_EQ(RowText(*titles, 0), "NewsDate=2026-12-01; Title=年度策略");
 }
 
 }  // namespace

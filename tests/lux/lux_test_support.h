@@ -90,6 +90,15 @@ inline std::shared_ptr<IKrLuxDataTable> TableOf(const std::vector<std::string>& 
   return table;
 }
 
+// A row's fields as "name=value" in their order, joined by "; ": one comparable line per row.
+inline std::string RowText(IKrLuxDataTable& table, int row) {
+  std::string text;
+  for (int col = 0; col < table.GetColCount(row); ++col) {
+    text += (col ? "; " : "") + table.GetIndex(row, col) + "=" + table.GetIndexValue(row, col);
+  }
+  return text;
+}
+
 // The IDs prefix + from ... prefix + (to - 1).
 inline std::vector<std::string> Range(int from, int to, const std::string& prefix = "N") {
   std::vector<std::string> ids;
