@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "core/package_lookup.h"
-#include "refdata/stock_type_manager.h"
-#include "fields/hq_dictionary.h"
-#include "test_host.h"
 #include "core/host_lookups.h"
+#include "core/package_lookup.h"
+#include "fields/hq_dictionary.h"
+#include "refdata/stock_type_manager.h"
+#include "test_host.h"
 
 namespace kdp {
 namespace {
