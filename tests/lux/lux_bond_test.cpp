@@ -16,24 +16,13 @@
 namespace kdp {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using testing::CodedReply;
 using testing::ContextText;
+using testing::ParseSample;
+using testing::QuotaText;
 using testing::RowText;
 using testing::SampleReply;
-
-template <class Processor>
-std::shared_ptr<TKrLuxBondProcessor> With(const Pairs& params) {
-  auto processor = std::make_shared<Processor>();
-  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
-  return processor;
-}
-
-std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
-  auto reply = SampleReply(name);
-  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
-  return processor.GetAnalyseLuxData();
-}
+using testing::With;
 
 // A pushed record carrying `document` under indicator 20065, with a news field beside it.
 host::MemoryStream Push(const std::string& document) {
@@ -225,13 +214,9 @@ TEST_F(LuxBondTest, RefusedRepliesGiveAnEmptyTableAndALineNamingTheProcessor) {
 
 TEST_F(LuxBondTest, PushesMergeIntoTheRowsOfTheLastReply) {
   auto page = With<TKrLuxBBQF5DataProcessor>({{"KoraCode", "190210.IB"}, {"2030", "BBQ"}, {"SaveData", "True"}});
-  auto index = page->CreateSubInfo(SITIndex);
-  EXPECT_EQ(index->GetIndexQuotaCount(), 1);
-  EXPECT_EQ(index->GetIndexQuotaByOrder(0), "20065");
+  EXPECT_EQ(QuotaText(*page->CreateSubInfo(SITIndex)), "20065=");
   auto conditions = page->CreateSubInfo(SITIndexQuota);
-  ASSERT_EQ(conditions->GetIndexQuotaCount(), 2);
-  EXPECT_EQ(conditions->GetIndexQuotaValue("2002"), "190210.IB");
-  EXPECT_EQ(conditions->GetIndexQuotaValue("2030"), "BBQ");
+  EXPECT_EQ(QuotaText(*conditions), "2002=190210.IB; 2030=BBQ");  // the code as 2002, then the parameters
   EXPECT_FALSE(conditions->IsUseAuthLevel());
 
   auto replied = ParseSample(*page, "LuxBBQF5DataProcessor");

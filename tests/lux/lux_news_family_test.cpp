@@ -16,38 +16,17 @@
 namespace kdp {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using testing::ContextText;
+using testing::ParseSample;
+using testing::QuotaText;
 using testing::RowText;
-using testing::SampleReply;
+using testing::With;
 
 constexpr std::string_view kNewsFields =
     "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
 
-Pairs Fields(IKrLuxDataIndexQuotaSubInfo& subInfo) {
-  Pairs pairs;
-  for (int i = 0; i < subInfo.GetIndexQuotaCount(); ++i) {
-    pairs.emplace_back(subInfo.GetIndexQuotaByOrder(i), subInfo.GetIndexQuotaValueByOrder(i));
-  }
-  return pairs;
-}
-
-template <class Processor>
-std::shared_ptr<Processor> With(const Pairs& params) {
-  auto processor = std::make_shared<Processor>();
-  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
-  return processor;
-}
-
 std::string Query(std::unique_ptr<TKrLuxDataReqMessage> message) {
   return message ? ContextText(*message) : "(no message)";
-}
-
-// Parses the processor's sample reply and hands back the table.
-std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
-  auto reply = SampleReply(name);
-  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
-  return processor.GetAnalyseLuxData();
 }
 
 class LuxNewsFamilyTest : public ::testing::Test {
@@ -120,17 +99,9 @@ TEST_F(LuxNewsFamilyTest, StockNewsUsesTheLiveNewsQuery) {
 TEST_F(LuxNewsFamilyTest, LiveNewsKeepsTheMarkAndSubscribesTheLiveIndex) {
   auto processor = With<TKrLuxLiveNewsProcessor>({{"koracode", "000001.SH"}, {"SaveData", "True"}});
   auto index = processor->CreateSubInfo(SITIndex);
-  EXPECT_EQ(Fields(*index), (Pairs{{"2001", ""},
-                                   {"2007", ""},
-                                   {"2008", ""},
-                                   {"2009", ""},
-                                   {"2010", ""},
-                                   {"2011", ""},
-                                   {"2012", ""},
-                                   {"2005", ""},
-                                   {"v2041", ""}}));
+  EXPECT_EQ(QuotaText(*index), "2001=; 2007=; 2008=; 2009=; 2010=; 2011=; 2012=; 2005=; v2041=");
   auto conditions = processor->CreateSubInfo(SITIndexQuota);
-  EXPECT_EQ(Fields(*conditions), (Pairs{{"2041", "ON3101"}, {"2002", "000001.SH"}}));
+  EXPECT_EQ(QuotaText(*conditions), "2041=ON3101; 2002=000001.SH");
 
   auto table = ParseSample(*processor, "LuxLiveNewsProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);

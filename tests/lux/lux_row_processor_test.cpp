@@ -23,6 +23,7 @@ using Value = std::variant<std::string, std::uint32_t, std::int64_t, double, boo
 using Record = std::vector<Value>;
 using testing::ContextText;
 using testing::NewsReply;
+using testing::ParseSample;
 using testing::RowText;
 using testing::SampleReply;
 
@@ -68,12 +69,6 @@ void Set(TKrLuxDataRequestInfo& processor, const Pairs& params) {
 template <class Processor>
 std::shared_ptr<TKrLuxDataRequestInfo> Make() {
   return std::make_shared<Processor>();
-}
-
-std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
-  auto reply = SampleReply(name);
-  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
-  return processor.GetAnalyseLuxData();
 }
 
 class LuxRowProcessorTest : public ::testing::Test {

@@ -13,11 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "kdp/host/lux.h"
 #include "kdp/host/serializer.h"
 #include "kdp/lux/lux_data.h"
 #include "kdp/lux/lux_requests.h"
 #include "lux/lux_req_message.h"
+#include "lux/lux_request_info.h"
 
 namespace kdp::testing {
 
@@ -97,6 +100,30 @@ inline std::string RowText(IKrLuxDataTable& table, int row) {
     text += (col ? "; " : "") + table.GetIndex(row, col) + "=" + table.GetIndexValue(row, col);
   }
   return text;
+}
+
+// A subscription's names and values in the same form.
+inline std::string QuotaText(IKrLuxDataIndexQuotaSubInfo& subInfo) {
+  std::string text;
+  for (int i = 0; i < subInfo.GetIndexQuotaCount(); ++i) {
+    text += (i ? "; " : "") + subInfo.GetIndexQuotaByOrder(i) + "=" + subInfo.GetIndexQuotaValueByOrder(i);
+  }
+  return text;
+}
+
+// A new processor with the given parameters set in order.
+template <class Processor>
+std::shared_ptr<Processor> With(const std::vector<std::pair<std::string, std::string>>& params) {
+  auto processor = std::make_shared<Processor>();
+  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
+  return processor;
+}
+
+// Parses the processor's sample reply (which must be read) and hands back the table.
+inline std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
+  auto reply = SampleReply(name);
+  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
+  return processor.GetAnalyseLuxData();
 }
 
 // The IDs prefix + from ... prefix + (to - 1).
