@@ -102,8 +102,9 @@ inline std::string RowText(IKrLuxDataTable& table, int row) {
   return text;
 }
 
-// A subscription's names and values in the same form.
-inline std::string QuotaText(IKrLuxDataIndexQuotaSubInfo& subInfo) {
+// The names and values of a subscription or a configured request kind in the same form.
+template <class Quotas>
+std::string QuotaText(Quotas& subInfo) {
   std::string text;
   for (int i = 0; i < subInfo.GetIndexQuotaCount(); ++i) {
     text += (i ? "; " : "") + subInfo.GetIndexQuotaByOrder(i) + "=" + subInfo.GetIndexQuotaValueByOrder(i);
