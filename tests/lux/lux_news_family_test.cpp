@@ -162,7 +162,6 @@ TEST_F(LuxNewsFamilyTest, TheSubjectTreeIsAskedForAndKeptApartFromTheNewsTree) {
   TKrLuxSectorTreeProcessor news;
   news.SetIndexValue("SectorTreeType", "27");
   EXPECT_EQ(Query(news.CreateReqMsg()), "calltype=C#&name=code&param=type:27;subnode:N1071");
-  EXPECT_EQ(news.GetSectorID(), "{FEF825A1-42AA-4F84-AF8F-AF18935492E3}");
 
   auto table = ParseSample(subject, "TKrLuxSubjectSectorTreeDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 3);
