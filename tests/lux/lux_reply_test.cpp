@@ -2,8 +2,6 @@
 // and the dealer documents, each also with the malformed forms they must survive.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,12 +21,8 @@ namespace {
 using testing::NewsReply;
 using testing::RowText;
 
-std::string ReadData(const std::string& name) {
-  std::ifstream in(std::string(KDP_LUX_TEST_DATA) + "/" + name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+// The news document the tests read, with items of every shape.
+std::string NewsDocument() { return testing::SampleDocument("news_reply.xml", KDP_LUX_TEST_DATA); }
 
 class LuxNewsReplyTest : public ::testing::Test {
  protected:
@@ -42,9 +36,9 @@ class LuxNewsReplyTest : public ::testing::Test {
   testing::TestHost h;
 };
 
-TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRows) {
+TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRowsOfANewTable) {
   auto processor = Processor("600000.SH,600036.SH");
-  auto reply = NewsReply(ReadData("news_reply.xml"));
+  auto reply = NewsReply(NewsDocument());
   ASSERT_TRUE(processor->ProcessRpMsg(reply));
   auto table = processor->GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 4);
@@ -72,9 +66,15 @@ TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRows) {
 
   // Sentences are matched against the request's codes: another request keeps other sections.
   auto other = Processor("000001.SZ");
-  auto again = NewsReply(ReadData("news_reply.xml"));
+  auto again = NewsReply(NewsDocument());
   ASSERT_TRUE(other->ProcessRpMsg(again));
   EXPECT_EQ(other->GetAnalyseLuxData()->GetIndexValue(0, "section"), "337020");
+
+  // Each parse replaces the processor's table and leaves the one handed out as it was.
+  auto empty = NewsReply("<response><result/></response>");
+  EXPECT_TRUE(processor->ProcessRpMsg(empty));
+  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
+  EXPECT_EQ(table->GetRowCount(), 4);
 }
 
 TEST_F(LuxNewsReplyTest, ChannelTextsCoverEveryChannel) {
@@ -88,19 +88,8 @@ TEST_F(LuxNewsReplyTest, ChannelTextsCoverEveryChannel) {
   }
 }
 
-TEST_F(LuxNewsReplyTest, EachParseReplacesTheTableWithoutTouchingTheOneHandedOut) {
-  auto processor = Processor("600000.SH");
-  auto first = NewsReply(ReadData("news_reply.xml"));
-  processor->ProcessRpMsg(first);
-  auto handedOut = processor->GetAnalyseLuxData();
-  auto empty = NewsReply("<response><result/></response>");
-  EXPECT_TRUE(processor->ProcessRpMsg(empty));
-  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
-  EXPECT_EQ(handedOut->GetRowCount(), 4);
-}
-
 TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
-  const std::string document = ReadData("news_reply.xml");
+  const std::string document = NewsDocument();
   struct Case {
     const char* what;
     host::TBaseLuxMessage reply;
@@ -135,36 +124,26 @@ TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
   EXPECT_EQ(processor->GetAnalyseLuxData()->GetIndexValue(1, "Source"), "研报中心");
 }
 
-TEST_F(LuxNewsReplyTest, ADocumentDeclaredInCodePage936IsConverted) {
-  const std::string utf8 =
-      "<?xml version=\"1.0\" encoding=\"GB2312\"?><response><result><item><id>G1</id><title>沪深两市成交额突破万亿"
-      "</title><channel>3</channel></item></result></response>";
-  auto processor = Processor("");
-  auto reply = NewsReply(host::Utf8ToAnsi(utf8));
-  ASSERT_TRUE(processor->ProcessRpMsg(reply));
-  auto table = processor->GetAnalyseLuxData();
-  ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(table->GetIndexValue(0, "Title"), "沪深两市成交额突破万亿");
-  EXPECT_EQ(table->GetIndexValue(0, "Column"), "文化财经");
-}
-
 // The rows of one reply share the reply's memory; a change to one row, or to a clone, reaches no other,
-// and a row outlives its table and the bytes it was read from.
-TEST_F(LuxNewsReplyTest, RowsOfOneReplyShareTheirMemoryButNotTheirChanges) {
-  const std::string utf8 =
-      "<?xml version=\"1.0\"?><response><result>"
+// and a row outlives its table and the bytes it was read from. The document comes as UTF-8, as UTF-16 and
+// in code page 936 as it declares.
+TEST_F(LuxNewsReplyTest, RowsOfOneReplyInAnyEncodingShareTheirMemoryButNotTheirChanges) {
+  const std::string items =
+      "<response><result>"
       "<item><id>A1</id><title>第一条</title><channel>1</channel></item>"
       "<item><id>B2</id><title>second</title><snap>http://x.example/v?id=B2</snap></item>"
       "<item><id>C3</id><title>third</title><broker>某证券</broker></item>"
       "</result></response>";
+  const std::string utf8 = "<?xml version=\"1.0\"?>" + items;
   const std::u16string utf16 = host::Utf8ToUtf16(utf8);
   std::string utf16Bytes = "\xFF\xFE";  // UTF-16LE with its byte-order mark: pugixml converts it into its own buffer
   for (char16_t unit : utf16) {
     utf16Bytes += static_cast<char>(unit & 0xFF);
     utf16Bytes += static_cast<char>(unit >> 8);
   }
+  const std::string gbk = host::Utf8ToAnsi("<?xml version=\"1.0\" encoding=\"GB2312\"?>" + items);
   const TNewsReplyContext context = TNewsReplyContext::FromHost();
-  for (const std::string& encoded : {utf8, utf16Bytes}) {
+  for (const std::string& encoded : {utf8, utf16Bytes, gbk}) {
     SCOPED_TRACE(encoded.size());
     auto table = std::make_shared<TKrLuxDataTable>();
     {

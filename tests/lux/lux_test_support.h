@@ -55,10 +55,10 @@ inline host::TBaseLuxMessage CodedReply(std::string_view document, std::uint32_t
   return host::TBaseLuxMessage(ReplyWire(body.AsStringView()), 1, host::mpNormal);
 }
 
-// The text of a file of the sample Lux replies (sample/scenario/lux).
-inline std::string SampleDocument(const std::string& file) {
-  std::ifstream in(std::string(KDP_LUX_SAMPLE_REPLIES) + "/" + file, std::ios::binary);
-  if (!in) throw std::runtime_error("no sample reply " + file);
+// The text of a file of the sample Lux replies (sample/scenario/lux), or of another folder.
+inline std::string SampleDocument(const std::string& file, const std::string& folder = KDP_LUX_SAMPLE_REPLIES) {
+  std::ifstream in(folder + "/" + file, std::ios::binary);
+  if (!in) throw std::runtime_error("no sample reply " + folder + "/" + file);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
