@@ -68,6 +68,10 @@ TEST(FormatExpTest, NumbersInExpressionsUseAPointWhateverTheLocale) {
 }
 
 TEST(FormatExpTest, ParseFailuresLeaveNothingToSetOrRun) {
+  TKrHQFormatExp bare;  // before any host: no engine, nothing parses
+  EXPECT_FALSE(bare.ParserHQExp("x = a + b"));
+  EXPECT_FALSE(bare.Exec());
+
   TestHost h;
   TKrHQFormatExp e;
   for (const char* text :
@@ -85,12 +89,6 @@ TEST(FormatExpTest, ParseFailuresLeaveNothingToSetOrRun) {
   EXPECT_FALSE(e.ParserHQExp("x = (a"));
   EXPECT_EQ(e.GetVarCount(), 0);
   EXPECT_DOUBLE_EQ(e.GetVarValue("a"), 0.0);
-}
-
-TEST(FormatExpTest, WithoutAHostEngineNothingParses) {
-  TKrHQFormatExp e;  // no host installed
-  EXPECT_FALSE(e.ParserHQExp("x = a + b"));
-  EXPECT_FALSE(e.Exec());
 }
 
 TEST(FormatExpTest, ScriptExpressionsCallTheHQFormatScriptOfTheHost) {

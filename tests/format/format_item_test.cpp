@@ -38,6 +38,8 @@ const Case kChineseCases[] = {
     {"needyear2", 20261204, "2026/12/04"},
     {"CHAR8DATE", 20261204, "20261204"},
     {"[FORMATNUMBER:0:0:2:1]", 123456789, "1.23亿"},
+    // 1500亿 stays below a PointRef of 1500.5 and keeps its decimals; a PointRef read as 1500 would drop them.
+    {"[FORMATNUMBER:0:0:2:1:0:0:1500.5]", 1.5e11, "1500.00亿"},
     {"[formatnumber:2:100:2:4]", 0.0123, "1.23%"},
     {"[CALCUNIT:1]", 123456, "12.3万"},
     {"[CALCUNIT]", 1234.4, "1234"},
@@ -167,6 +169,7 @@ TEST(FormatItemTest, EveryInstructionInChinese) {
   }
 }
 
+// Every number text and instruction argument reads and writes a point under a comma locale.
 TEST(FormatItemTest, NumberTextsDoNotDependOnTheLocale) {
   TestHost h;
   ASSERT_TRUE(h->StartPackage());

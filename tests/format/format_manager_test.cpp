@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "core/package_lookup.h"
-#include "refdata/stock_type_manager.h"
-#include "fields/hq_dictionary.h"
-#include "test_host.h"
 #include "core/host_lookups.h"
+#include "core/package_lookup.h"
+#include "fields/hq_dictionary.h"
+#include "refdata/stock_type_manager.h"
+#include "test_host.h"
 
 namespace kdp {
 namespace {
@@ -100,6 +100,11 @@ TEST_F(FormatManagerTest, ByNameTheGroupThenTheSupermarket) {
   EXPECT_EQ(item->GetIndexName(), "NewPrice");
   EXPECT_EQ(item->GetColorName(1, false), "RiseColor");
   EXPECT_FALSE(manager_->GetItemByHQType("HK", "NewPrice")->GetUsePriceStep());  // only "TRUE" counts
+
+  // Items outlive the caller's reference to the manager.
+  auto hk = manager_->GetItemByHQType("HK", "NewPrice");
+  manager_.reset();
+  EXPECT_EQ(hk->CalcAndFormat(418.2), "418.200");
 }
 
 TEST_F(FormatManagerTest, ByFieldIDTheGroupOrASHThenNewPriceThenTheSupermarket) {
@@ -163,12 +168,6 @@ TEST_F(FormatManagerTest, ComputedFieldsListTheFieldsTheyRead) {
   item->AppendDataList(8);
   item->AppendDataList({8, 9, 3});
   EXPECT_THAT(item->GetDataList(), ElementsAre(8, 9, 3));
-}
-
-TEST_F(FormatManagerTest, ItemsOutliveTheirCallersReferenceToTheManager) {
-  auto item = manager_->GetItemByHQType("HK", "NewPrice");
-  manager_.reset();
-  EXPECT_EQ(item->CalcAndFormat(418.2), "418.200");
 }
 
 TEST(FormatManagerLoadTest, MissingOrBrokenDocumentsLeaveNoGroups) {

@@ -1,9 +1,8 @@
 // Number texts: the unit ladders at their boundaries, UnitLevel 5 and 6, unit-only texts, the number
-// instruction's arguments, percentages and price steps, and locale independence.
+// instruction's arguments, percentages and price steps.
 #include "format/format_number.h"
 
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <random>
 
@@ -207,24 +206,6 @@ TEST(FormatNumberTest, DecimalsFollowThePriceStep) {
     EXPECT_EQ(PriceStepDecimals(c.step), c.decimals);
     EXPECT_EQ(PriceStepFormat(c.step), c.pattern);
   }
-}
-
-TEST(FormatNumberTest, TextsUseAPointUnderACommaLocale) {
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "the de_DE.UTF-8 locale is missing";
-  const std::string ladder = FormatNumber(123456789, Params(2), kChinese);
-  const std::string english = FormatNumber(1234.5, Params(1), EnglishUnitWords());
-  const std::string percent = RoundPercent(12.34);
-  const std::string fixed = FixedText(-0.5, 3);
-  const std::string shortest = FormatPointByNum(1.25, -1, 0);
-  const auto params = ParseFormatNumberParams({"0", "0", "2", "1", "0", "0", "0.5"});
-  std::setlocale(LC_ALL, previous.c_str());
-  EXPECT_EQ(ladder, "1.23亿");
-  EXPECT_EQ(english, "1.2K");
-  EXPECT_EQ(percent, "12.3%");
-  EXPECT_EQ(fixed, "-0.500");
-  EXPECT_EQ(shortest, "1.25");
-  EXPECT_DOUBLE_EQ(params.PointRef, 0.5);
 }
 
 }  // namespace

@@ -16,31 +16,13 @@
 namespace kdp {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using testing::CodedReply;
 using testing::ContextText;
+using testing::ParseSample;
+using testing::QuotaText;
+using testing::RowText;
 using testing::SampleReply;
-
-Pairs Fields(IKrLuxDataTable& table, int row) {
-  Pairs pairs;
-  for (int col = 0; col < table.GetColCount(row); ++col) {
-    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
-  }
-  return pairs;
-}
-
-template <class Processor>
-std::shared_ptr<TKrLuxBondProcessor> With(const Pairs& params) {
-  auto processor = std::make_shared<Processor>();
-  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
-  return processor;
-}
-
-std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
-  auto reply = SampleReply(name);
-  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
-  return processor.GetAnalyseLuxData();
-}
+using testing::With;
 
 // A pushed record carrying `document` under indicator 20065, with a news field beside it.
 host::MemoryStream Push(const std::string& document) {
@@ -51,8 +33,9 @@ host::MemoryStream Push(const std::string& document) {
   return record;
 }
 
-const Pairs kBgcBid{{"Source", "BD_QM_BBQ_BGC"}, {"ID", "BGC190210B01"}, {"KoraCode", "190210.IB"}, {"Side", "Bid"},
-                    {"Price", "2.3125"},         {"Volume", "4000"},     {"QuoteTime", "10:33:12"}, {"DealFlag", "0"}};
+const std::string kBgcBid =
+    "Source=BD_QM_BBQ_BGC; ID=BGC190210B01; KoraCode=190210.IB; Side=Bid; Price=2.3125; Volume=4000; "
+    "QuoteTime=10:33:12; DealFlag=0";
 
 class LuxBondTest : public ::testing::Test {
  protected:
@@ -71,16 +54,11 @@ TEST_F(LuxBondTest, BrokerQuotesAreReadFromTheListsOfTheProcessorsSources) {
   // no source of this processor.
   auto table = ParseSample(*dealt, "LuxBondQuotoDealedDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 3);
-  EXPECT_EQ(Fields(*table, 0), kBgcBid);
+  EXPECT_EQ(RowText(*table, 0), kBgcBid);
   EXPECT_EQ(table->GetIndexValue(1, "ID"), "BGC190210O01");
-  EXPECT_EQ(Fields(*table, 2), (Pairs{{"Source", "BD_QM_BBQ_ICAP"},
-                                      {"ID", "ICAP190210D07"},
-                                      {"KoraCode", "190210.IB"},
-                                      {"Side", "Deal"},
-                                      {"Price", "2.3100"},
-                                      {"Volume", "2000"},
-                                      {"QuoteTime", "10:35:58"},
-                                      {"DealFlag", "1"}}));
+  EXPECT_EQ(RowText(*table, 2),
+            "Source=BD_QM_BBQ_ICAP; ID=ICAP190210D07; KoraCode=190210.IB; Side=Deal; Price=2.3100; Volume=2000; "
+            "QuoteTime=10:35:58; DealFlag=1");
 
   auto page = With<TKrLuxBBQF5DataProcessor>({{"KoraCode", "190210.IB"}});
   message = page->CreateReqMsg();
@@ -137,13 +115,9 @@ TEST_F(LuxBondTest, DictionaryPairsTagBagsBenchmarksAndCommits) {
   auto bond = With<TKrBondLuxDataProcessor>({{"appClass", "1306"}, {"commandId", "3790"}});
   auto table = ParseSample(*bond, "BondLuxDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"KoraCode", "190210.IB"},
-                                      {"20001", "2.3100"},
-                                      {"20002", "-0.0125"},
-                                      {"20007", "102.4580"},
-                                      {"Rating", "AAA"},
-                                      {"Issuer", "国家开发银行"}}));
-  EXPECT_EQ(Fields(*table, 1), (Pairs{{"KoraCode", "220220.IB"}, {"20001", "2.6450"}, {"Rating", "AAA"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "KoraCode=190210.IB; 20001=2.3100; 20002=-0.0125; 20007=102.4580; Rating=AAA; Issuer=国家开发银行");
+  EXPECT_EQ(RowText(*table, 1), "KoraCode=220220.IB; 20001=2.6450; Rating=AAA");
 
   auto benchmark = With<TKrLuxBenchmarkDataProcessor>({{"ModuleType", "BOND"}, {"SectorIDS", "BM001,BM002"}});
   auto message = benchmark->CreateReqMsg();
@@ -151,12 +125,8 @@ TEST_F(LuxBondTest, DictionaryPairsTagBagsBenchmarksAndCommits) {
   EXPECT_EQ(ContextText(*message), R"({"QueryType":"1","ModuleType":"BOND","SectorIDS":"BM001,BM002"})");
   table = ParseSample(*benchmark, "LuxBenchmarkDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 3);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "SHIBOR_ON"},
-                                      {"SectorID", "BM001"},
-                                      {"Name", "隔夜Shibor"},
-                                      {"Rate", "1.3520"},
-                                      {"Change", "-0.0080"},
-                                      {"Date", "20261204"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=SHIBOR_ON; SectorID=BM001; Name=隔夜Shibor; Rate=1.3520; Change=-0.0080; Date=20261204");
 
   auto commit = With<TKrLuxKDDCommitBargain>({{"queryType", "2"}});
   message = commit->CreateReqMsg();
@@ -164,10 +134,8 @@ TEST_F(LuxBondTest, DictionaryPairsTagBagsBenchmarksAndCommits) {
   EXPECT_EQ(ContextText(*message), R"({"queryType":"2","Version":"1.0"})");
   table = ParseSample(*commit, "LuxKDDCommitBargain");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"QuoteID", "KQ20261204001"},
-                                      {"NegotiationID", "NG20261204001"},
-                                      {"Result", "0"},
-                                      {"ResultMsg", "成交确认已提交"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "QuoteID=KQ20261204001; NegotiationID=NG20261204001; Result=0; ResultMsg=成交确认已提交");
 }
 
 TEST_F(LuxBondTest, KddDocumentsInsideTheReplyBecomeRowsWithTheAuthorities) {
@@ -179,37 +147,19 @@ TEST_F(LuxBondTest, KddDocumentsInsideTheReplyBecomeRowsWithTheAuthorities) {
   auto table = ParseSample(*kdd, "LuxKDDF5DataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);  // the third document is of no known type
   EXPECT_TRUE(h->Logger().Contains("TKrLuxKDDF5DataProcessor 未知的JSONStr类型: Rpt.BDNEWS"));
-  EXPECT_EQ(Fields(*table, 0),
-            (Pairs{{"MsgType", "Rpt.BDQT"},
-                   {"ID", "KQ20261204001"},
-                   {"KoraCode", "220215.IB"},
-                   {"Side", "Bid"},
-                   {"Price", "2.4100"},
-                   {"Volume", "10000"},
-                   {"JSONStr", R"({"MsgType":"Rpt.BDQT","ID":"KQ20261204001","KoraCode":"220215.IB","Side":"Bid",)"
-                               R"("Price":"2.4100","Volume":"10000"})"},
-                   {"BargainAuthor", "1"},
-                   {"ManagementAuthor", "0"},
-                   {"PlatformAuthor", "1"}}));
-  Pairs negotiation = Fields(*table, 1);
-  ASSERT_EQ(negotiation.size(), 17u);
-  negotiation.erase(negotiation.begin() + 13);  // the document text
-  EXPECT_EQ(negotiation, (Pairs{{"MsgType", "Rpt.BDRFQ"},
-                                {"ID", "KR20261204007"},
-                                {"KoraCode", "220215.IB"},
-                                {"Side", "Ofr"},
-                                {"Volume", "5000"},
-                                {"QuoteID", "KQ20261204001"},
-                                {"NegotiationID", "NG20261204001"},
-                                {"CounterpartyName", "张伟"},
-                                {"CounterpartyInstitutionName", "某城市商业银行"},
-                                {"CounterpartyPhone", "021-60000001"},
-                                {"CounterpartyMobile", "13800000001"},
-                                {"CounterpartyEmail", "zhangwei@bank.example"},
-                                {"CounterpartyKoraId", "KID300118"},
-                                {"BargainAuthor", "1"},
-                                {"ManagementAuthor", "0"},
-                                {"PlatformAuthor", "1"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "MsgType=Rpt.BDQT; ID=KQ20261204001; KoraCode=220215.IB; Side=Bid; Price=2.4100; Volume=10000; "
+            R"(JSONStr={"MsgType":"Rpt.BDQT","ID":"KQ20261204001","KoraCode":"220215.IB","Side":"Bid",)"
+            R"("Price":"2.4100","Volume":"10000"}; BargainAuthor=1; ManagementAuthor=0; PlatformAuthor=1)");
+  std::string negotiation = RowText(*table, 1);
+  const std::size_t document = negotiation.find("; JSONStr={"), authors = negotiation.find("; BargainAuthor=");
+  ASSERT_LT(document, authors);
+  negotiation.erase(document, authors - document);  // the document text, between the counterparty and the authorities
+  EXPECT_EQ(negotiation,
+            "MsgType=Rpt.BDRFQ; ID=KR20261204007; KoraCode=220215.IB; Side=Ofr; Volume=5000; QuoteID=KQ20261204001; "
+            "NegotiationID=NG20261204001; CounterpartyName=张伟; CounterpartyInstitutionName=某城市商业银行; "
+            "CounterpartyPhone=021-60000001; CounterpartyMobile=13800000001; CounterpartyEmail=zhangwei@bank.example; "
+            "CounterpartyKoraId=KID300118; BargainAuthor=1; ManagementAuthor=0; PlatformAuthor=1");
 }
 
 TEST_F(LuxBondTest, AuthorityRequestsAndTheirFlags) {
@@ -219,9 +169,7 @@ TEST_F(LuxBondTest, AuthorityRequestsAndTheirFlags) {
   EXPECT_EQ(ContextText(*message), R"({"UserID":"10000001"})");
   auto table = ParseSample(kdd, "LuxKDDAuthority");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(
-      Fields(*table, 0),
-      (Pairs{{"UserID", "10000001"}, {"BargainAuthor", "1"}, {"ManagementAuthor", "0"}, {"PlatformAuthor", "1"}}));
+  EXPECT_EQ(RowText(*table, 0), "UserID=10000001; BargainAuthor=1; ManagementAuthor=0; PlatformAuthor=1");
 
   // The BTA body is fixed text: this key order, and the user's ID unquoted.
   TKrLuxBTAAuthority bta;
@@ -232,10 +180,7 @@ TEST_F(LuxBondTest, AuthorityRequestsAndTheirFlags) {
   EXPECT_EQ(ContextText(*bta.CreateReqMsg()), R"({"cmdid":1041,"Version":"1.0","Userid":20000002})");
   table = ParseSample(bta, "LuxBTAAuthority");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(
-      Fields(*table, 0),
-      (Pairs{
-          {"cmdid", "1041"}, {"Userid", "10000001"}, {"BTAAuthor", "1"}, {"QuoteAuthor", "1"}, {"TradeAuthor", "0"}}));
+  EXPECT_EQ(RowText(*table, 0), "cmdid=1041; Userid=10000001; BTAAuthor=1; QuoteAuthor=1; TradeAuthor=0");
 }
 
 TEST_F(LuxBondTest, RefusedRepliesGiveAnEmptyTableAndALineNamingTheProcessor) {
@@ -269,13 +214,9 @@ TEST_F(LuxBondTest, RefusedRepliesGiveAnEmptyTableAndALineNamingTheProcessor) {
 
 TEST_F(LuxBondTest, PushesMergeIntoTheRowsOfTheLastReply) {
   auto page = With<TKrLuxBBQF5DataProcessor>({{"KoraCode", "190210.IB"}, {"2030", "BBQ"}, {"SaveData", "True"}});
-  auto index = page->CreateSubInfo(SITIndex);
-  EXPECT_EQ(index->GetIndexQuotaCount(), 1);
-  EXPECT_EQ(index->GetIndexQuotaByOrder(0), "20065");
+  EXPECT_EQ(QuotaText(*page->CreateSubInfo(SITIndex)), "20065=");
   auto conditions = page->CreateSubInfo(SITIndexQuota);
-  ASSERT_EQ(conditions->GetIndexQuotaCount(), 2);
-  EXPECT_EQ(conditions->GetIndexQuotaValue("2002"), "190210.IB");
-  EXPECT_EQ(conditions->GetIndexQuotaValue("2030"), "BBQ");
+  EXPECT_EQ(QuotaText(*conditions), "2002=190210.IB; 2030=BBQ");  // the code as 2002, then the parameters
   EXPECT_FALSE(conditions->IsUseAuthLevel());
 
   auto replied = ParseSample(*page, "LuxBBQF5DataProcessor");
@@ -286,18 +227,12 @@ TEST_F(LuxBondTest, PushesMergeIntoTheRowsOfTheLastReply) {
   ASSERT_TRUE(page->ProcessPublishMsg(push));
   auto pushed = page->GetAnalyseLuxData();
   ASSERT_EQ(pushed->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*pushed, 0), (Pairs{{"Source", "BD_QM_BBQ_BGC"},
-                                       {"ID", "BGC190210B01"},
-                                       {"KoraCode", "190210.IB"},
-                                       {"Side", "Bid"},
-                                       {"Price", "2.3100"},
-                                       {"Volume", "4000"},
-                                       {"QuoteTime", "10:40:00"},
-                                       {"DealFlag", "0"}}));
-  EXPECT_EQ(Fields(*pushed, 1),
-            (Pairs{{"Source", "BD_QM_BBQ_XT"}, {"ID", "XT190210B01"}, {"Side", "Bid"}, {"Price", "2.3300"}}));
+  EXPECT_EQ(RowText(*pushed, 0),
+            "Source=BD_QM_BBQ_BGC; ID=BGC190210B01; KoraCode=190210.IB; Side=Bid; Price=2.3100; Volume=4000; "
+            "QuoteTime=10:40:00; DealFlag=0");
+  EXPECT_EQ(RowText(*pushed, 1), "Source=BD_QM_BBQ_XT; ID=XT190210B01; Side=Bid; Price=2.3300");
   // The table the reply handed out is not changed by the merge.
-  EXPECT_EQ(Fields(*replied, 0), kBgcBid);
+  EXPECT_EQ(RowText(*replied, 0), kBgcBid);
 
   // With NotifyAll the push delivers every row known, the merged ones in their places.
   page->SetIndexValue("NotifyAll", "True");

@@ -298,22 +298,7 @@ TEST_F(LuxDataManagerTest, StrayRepliesAndRepliesForAWidgetThatIsGoneAreDropped)
   EXPECT_EQ(IdsOf(keeper.Last().table), kCmbNews);
 }
 
-TEST_F(LuxDataManagerTest, ATestModeColumnIsAnsweredLocally) {
-  StartWithAuthority();
-  Widget widget(*manager);
-  auto info = Info("NEWS_DEMO", LDRTGet);
-  ASSERT_TRUE(info);
-  EXPECT_EQ(widget.news->GetHisData(info), TKrLuxDataManager::kTestModeSerial);
-  EXPECT_EQ(widget.news->SearchData(Info("NEWS_DEMO", LDRTSearch)), TKrLuxDataManager::kTestModeSerial);
-  h->Loop().RunUntilIdle();
-  ASSERT_EQ(widget.Count(), 2u);
-  EXPECT_EQ(IdsOf(widget.observer->deliveries[0].table), (std::vector<std::string>{"T0001", "T0002", "T0003"}));
-  EXPECT_EQ(widget.observer->deliveries[0].info.LParam, TKrLuxDataManager::kTestModeSerial);
-  EXPECT_EQ(widget.observer->deliveries[1].info.NotifyType, NTSearch);
-  EXPECT_EQ(NewsRequestsSent(), 0);
-}
-
-TEST_F(LuxDataManagerTest, SearchesAndPlainMessagesAreDeliveredAsSuch) {
+TEST_F(LuxDataManagerTest, SearchesPlainMessagesAndTestModeColumnsAreDeliveredAsSuch) {
   StartWithAuthority();
   Widget widget(*manager);
   auto search = Info("SUBJECT_LIST", LDRTSearch, {{"indexname", "白酒"}});
@@ -335,6 +320,18 @@ TEST_F(LuxDataManagerTest, SearchesAndPlainMessagesAreDeliveredAsSuch) {
   // Unknown columns and kinds give no request description.
   EXPECT_EQ(manager->GetLuxDataReqInfo("NO_SUCH_COLUMN", LDRTGet), nullptr);
   EXPECT_EQ(manager->GetLuxDataReqInfo("SUBJECT_LIST", LDRTSub), nullptr);
+
+  // A test-mode column is answered locally, at once, and sends nothing.
+  auto demo = Info("NEWS_DEMO", LDRTGet);
+  ASSERT_TRUE(demo);
+  EXPECT_EQ(widget.news->GetHisData(demo), TKrLuxDataManager::kTestModeSerial);
+  EXPECT_EQ(widget.news->SearchData(Info("NEWS_DEMO", LDRTSearch)), TKrLuxDataManager::kTestModeSerial);
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(widget.Count(), 4u);
+  EXPECT_EQ(IdsOf(widget.observer->deliveries[2].table), (std::vector<std::string>{"T0001", "T0002", "T0003"}));
+  EXPECT_EQ(widget.observer->deliveries[2].info.LParam, TKrLuxDataManager::kTestModeSerial);
+  EXPECT_EQ(widget.observer->deliveries[3].info.NotifyType, NTSearch);
+  EXPECT_EQ(NewsRequestsSent(), 1);  // the subject list's search only
 }
 
 // The client's thread matches and parses replies and pushes while the main thread keeps sending requests

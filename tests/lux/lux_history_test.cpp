@@ -80,12 +80,6 @@ TEST(LuxSubHistory, SubscriptionsAndTheirRequestHashes) {
   history.DeSubSector("S1");
   EXPECT_EQ(history.GetSubInfoBySectorID("S1"), nullptr);
   EXPECT_FALSE(history.IsSectorSubInfoChange("S1", 6));  // the code went with it
-
-  history.SetAuthLevelReqed(true);
-  history.SetAuthLevelReqTimes(4);
-  EXPECT_TRUE(history.GetAuthLevelReqed());
-  EXPECT_EQ(history.GetAuthLevelReqTimes(), 4);
-  EXPECT_FALSE(history.GetNewsSectorReqed());
 }
 
 class LuxPublishTest : public ::testing::Test {

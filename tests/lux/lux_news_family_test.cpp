@@ -16,45 +16,17 @@
 namespace kdp {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using testing::ContextText;
-using testing::SampleReply;
+using testing::ParseSample;
+using testing::QuotaText;
+using testing::RowText;
+using testing::With;
 
 constexpr std::string_view kNewsFields =
     "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
 
-Pairs Fields(IKrLuxDataTable& table, int row) {
-  Pairs pairs;
-  for (int col = 0; col < table.GetColCount(row); ++col) {
-    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
-  }
-  return pairs;
-}
-
-Pairs Fields(IKrLuxDataIndexQuotaSubInfo& subInfo) {
-  Pairs pairs;
-  for (int i = 0; i < subInfo.GetIndexQuotaCount(); ++i) {
-    pairs.emplace_back(subInfo.GetIndexQuotaByOrder(i), subInfo.GetIndexQuotaValueByOrder(i));
-  }
-  return pairs;
-}
-
-template <class Processor>
-std::shared_ptr<Processor> With(const Pairs& params) {
-  auto processor = std::make_shared<Processor>();
-  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
-  return processor;
-}
-
 std::string Query(std::unique_ptr<TKrLuxDataReqMessage> message) {
   return message ? ContextText(*message) : "(no message)";
-}
-
-// Parses the processor's sample reply and hands back the table.
-std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
-  auto reply = SampleReply(name);
-  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
-  return processor.GetAnalyseLuxData();
 }
 
 class LuxNewsFamilyTest : public ::testing::Test {
@@ -69,21 +41,14 @@ TEST_F(LuxNewsFamilyTest, AnnouncementsKeepContentAndBuildAttachmentLinks) {
 
   auto table = ParseSample(*processor, "LuxAnnouncementDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 0),
-            (Pairs{{"ID", "A2026120400311"},
-                   {"Title", "浦发银行关于召开2026年第二次临时股东大会的通知"},
-                   {"NewsDate", "2026-12-04 17:45:10"},
-                   {"URL", "http://news.kora.example/ann/view.php?id=A2026120400311&t=1"},
-                   {"Column", "新闻"},
-                   {"Source", "上海证券交易所"},
-                   {"Abstract", "公司定于2026年12月22日召开临时股东大会。"},
-                   {"Content", "会议召开时间：2026年12月22日14点30分\r\n会议地点：上海市中山东一路12号"},
-                   {"AttechmentID", "1"},
-                   {"AttechmentName", "股东大会通知.pdf"},
-                   {"AttechmentBaseUrl", "http://ann.kora.example"},
-                   {"AttechmentUrl", "http://ann.kora.example/ns/getatt.php?id=A2026120400311&att_id=1"},
-                   {"AttechmentType", "PDF"},
-                   {"UserStockType", "Announcement"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=A2026120400311; Title=浦发银行关于召开2026年第二次临时股东大会的通知; NewsDate=2026-12-04 17:45:10; "
+            "URL=http://news.kora.example/ann/view.php?id=A2026120400311&t=1; Column=新闻; Source=上海证券交易所; "
+            "Abstract=公司定于2026年12月22日召开临时股东大会。; "
+            "Content=会议召开时间：2026年12月22日14点30分\r\n会议地点：上海市中山东一路12号; AttechmentID=1; "
+            "AttechmentName=股东大会通知.pdf; AttechmentBaseUrl=http://ann.kora.example; "
+            "AttechmentUrl=http://ann.kora.example/ns/getatt.php?id=A2026120400311&att_id=1; AttechmentType=PDF; "
+            "UserStockType=Announcement");
   // Two attachments: the first one's fields, the kind MANY and the list.
   auto second = table->GetRowItem(1);
   EXPECT_EQ(GetAttechmentTypeFromDataItem(second), atMany);
@@ -105,15 +70,10 @@ TEST_F(LuxNewsFamilyTest, NegativeNewsAsksForTheNegativeClassOfEachCode) {
   auto table = ParseSample(*processor, "LuxNegativeNewsDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 1);
   // Only the sentence whose section begins with 337 adds to "section"; the element "section" is not kept.
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "N2026120400077"},
-                                      {"Title", "某城商行因违规放贷被罚没1200万元"},
-                                      {"NewsDate", "2026-12-04 14:22:08"},
-                                      {"URL", "http://news.kora.example/snap/view.php?id=N2026120400077&src=kora&t=1"},
-                                      {"Column", "新闻"},
-                                      {"Source", "金融时报"},
-                                      {"Tagcode", "601997.SH"},
-                                      {"section", "337108"},
-                                      {"UserStockType", "News"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=N2026120400077; Title=某城商行因违规放贷被罚没1200万元; NewsDate=2026-12-04 14:22:08; "
+            "URL=http://news.kora.example/snap/view.php?id=N2026120400077&src=kora&t=1; Column=新闻; Source=金融时报; "
+            "Tagcode=601997.SH; section=337108; UserStockType=News");
 }
 
 TEST_F(LuxNewsFamilyTest, StockNewsUsesTheLiveNewsQuery) {
@@ -130,43 +90,26 @@ TEST_F(LuxNewsFamilyTest, StockNewsUsesTheLiveNewsQuery) {
 
   auto table = ParseSample(*plain, "LuxStockNewsProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 1), (Pairs{{"ID", "L2026120400388"},
-                                      {"Title", "腾讯音乐第三季度在线音乐付费用户增至1.2亿"},
-                                      {"NewsDate", "2026-12-04 14:02:31"},
-                                      {"URL", "http://news.kora.example/live/L2026120400388.html"},
-                                      {"Column", "英文新闻"},
-                                      {"Source", "Kora Wire"},
-                                      {"Tagcode", "00700.HK,TME.N"},
-                                      {"UserStockType", "News"}}));
+  EXPECT_EQ(RowText(*table, 1),
+            "ID=L2026120400388; Title=腾讯音乐第三季度在线音乐付费用户增至1.2亿; NewsDate=2026-12-04 14:02:31; "
+            "URL=http://news.kora.example/live/L2026120400388.html; Column=英文新闻; Source=Kora Wire; "
+            "Tagcode=00700.HK,TME.N; UserStockType=News");
 }
 
 TEST_F(LuxNewsFamilyTest, LiveNewsKeepsTheMarkAndSubscribesTheLiveIndex) {
   auto processor = With<TKrLuxLiveNewsProcessor>({{"koracode", "000001.SH"}, {"SaveData", "True"}});
   auto index = processor->CreateSubInfo(SITIndex);
-  EXPECT_EQ(Fields(*index), (Pairs{{"2001", ""},
-                                   {"2007", ""},
-                                   {"2008", ""},
-                                   {"2009", ""},
-                                   {"2010", ""},
-                                   {"2011", ""},
-                                   {"2012", ""},
-                                   {"2005", ""},
-                                   {"v2041", ""}}));
+  EXPECT_EQ(QuotaText(*index), "2001=; 2007=; 2008=; 2009=; 2010=; 2011=; 2012=; 2005=; v2041=");
   auto conditions = processor->CreateSubInfo(SITIndexQuota);
-  EXPECT_EQ(Fields(*conditions), (Pairs{{"2041", "ON3101"}, {"2002", "000001.SH"}}));
+  EXPECT_EQ(QuotaText(*conditions), "2041=ON3101; 2002=000001.SH");
 
   auto table = ParseSample(*processor, "LuxLiveNewsProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "L2026120400412"},
-                                      {"Title", "央行开展3000亿元MLF操作，利率持平"},
-                                      {"NewsDate", "2026-12-04 15:32:00"},
-                                      {"URL", "http://news.kora.example/live/view.php?id=L2026120400412&t=1"},
-                                      {"Column", "新闻"},
-                                      {"Source", "Kora快讯"},
-                                      {"Tagcode", "000001.SH"},
-                                      {"Abstract", "本月MLF到期2500亿元，实现净投放500亿元。"},
-                                      {"luximportantmark", "1"},
-                                      {"UserStockType", "News"}}));
+  EXPECT_EQ(
+      RowText(*table, 0),
+      "ID=L2026120400412; Title=央行开展3000亿元MLF操作，利率持平; NewsDate=2026-12-04 15:32:00; "
+      "URL=http://news.kora.example/live/view.php?id=L2026120400412&t=1; Column=新闻; Source=Kora快讯; "
+      "Tagcode=000001.SH; Abstract=本月MLF到期2500亿元，实现净投放500亿元。; luximportantmark=1; UserStockType=News");
   EXPECT_TRUE(GetLuxImportantMark(table->GetRowItem(0)));
   EXPECT_FALSE(GetLuxImportantMark(table->GetRowItem(1)));
 }
@@ -219,13 +162,10 @@ TEST_F(LuxNewsFamilyTest, TheSubjectTreeIsAskedForAndKeptApartFromTheNewsTree) {
   TKrLuxSectorTreeProcessor news;
   news.SetIndexValue("SectorTreeType", "27");
   EXPECT_EQ(Query(news.CreateReqMsg()), "calltype=C#&name=code&param=type:27;subnode:N1071");
-  EXPECT_EQ(news.GetSectorID(), "{FEF825A1-42AA-4F84-AF8F-AF18935492E3}");
 
   auto table = ParseSample(subject, "TKrLuxSubjectSectorTreeDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 3);
-  EXPECT_EQ(
-      Fields(*table, 1),
-      (Pairs{{"code", "N000101"}, {"name", "新能源汽车"}, {"parentcode", "N0001"}, {"level", "1"}, {"isleaf", "1"}}));
+  EXPECT_EQ(RowText(*table, 1), "code=N000101; name=新能源汽车; parentcode=N0001; level=1; isleaf=1");
   EXPECT_EQ(ParseSample(news, "TKrLuxSectorTreeProcessor")->GetRowCount(), 4);
 }
 

@@ -160,22 +160,11 @@ TEST(LuxNewsSubscription, PushedFieldsAndConditions) {
                          {"newstype", "1"}});
   auto fields = processor->CreateSubInfo(SITIndex);
   ASSERT_NE(fields, nullptr);
-  std::vector<std::string> names;
-  for (int i = 0; i < fields->GetIndexQuotaCount(); ++i) {
-    names.push_back(fields->GetIndexQuotaByOrder(i));
-    EXPECT_EQ(fields->GetIndexQuotaValueByOrder(i), "");
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"2001", "2007", "2008", "2009", "2010", "2011", "2012", "2005"}));
+  EXPECT_EQ(testing::QuotaText(*fields), "2001=; 2007=; 2008=; 2009=; 2010=; 2011=; 2012=; 2005=");
   EXPECT_TRUE(fields->IsUseAuthLevel());
-
   auto conditions = processor->CreateSubInfo(SITIndexQuota);
   ASSERT_NE(conditions, nullptr);
-  std::vector<std::pair<std::string, std::string>> pairs;
-  for (int i = 0; i < conditions->GetIndexQuotaCount(); ++i) {
-    pairs.emplace_back(conditions->GetIndexQuotaByOrder(i), conditions->GetIndexQuotaValueByOrder(i));
-  }
-  EXPECT_EQ(pairs, (std::vector<std::pair<std::string, std::string>>{
-                       {"pagesize", "20"}, {"2002", "600000.SH,000001.SZ"}, {"newstype", "1"}}));
+  EXPECT_EQ(testing::QuotaText(*conditions), "pagesize=20; 2002=600000.SH,000001.SZ; newstype=1");
 }
 
 TEST(LuxNewsSectorID, TheRequestHashNamesTheStore) {

@@ -2,8 +2,6 @@
 // and the dealer documents, each also with the malformed forms they must survive.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,23 +18,11 @@
 namespace kdp {
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using testing::NewsReply;
+using testing::RowText;
 
-std::string ReadData(const std::string& name) {
-  std::ifstream in(std::string(KDP_LUX_TEST_DATA) + "/" + name, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-Pairs Fields(IKrLuxDataTable& table, int row) {
-  Pairs pairs;
-  for (int col = 0; col < table.GetColCount(row); ++col) {
-    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
-  }
-  return pairs;
-}
+// The news document the tests read, with items of every shape.
+std::string NewsDocument() { return testing::SampleDocument("news_reply.xml", KDP_LUX_TEST_DATA); }
 
 class LuxNewsReplyTest : public ::testing::Test {
  protected:
@@ -50,43 +36,29 @@ class LuxNewsReplyTest : public ::testing::Test {
   testing::TestHost h;
 };
 
-TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRows) {
+TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRowsOfANewTable) {
   auto processor = Processor("600000.SH,600036.SH");
-  auto reply = NewsReply(ReadData("news_reply.xml"));
+  auto reply = NewsReply(NewsDocument());
   ASSERT_TRUE(processor->ProcessRpMsg(reply));
   auto table = processor->GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 4);
 
-  EXPECT_EQ(Fields(*table, 0),
-            (Pairs{{"ID", "N2026120400017"},
-                   {"Title", "浦发银行前三季度净利润同比增长5.2%，资产质量保持稳定"},
-                   {"NewsDate", "2026-12-04 09:31:05"},
-                   {"URL", "http://news.kora.example/snap/view.php?id=N2026120400017&src=kora&t=1"},
-                   {"Column", "新闻"},
-                   {"Source", "证券时报网"},
-                   {"Tagcode", "600000.SH"},
-                   {"section", "337010,337045"},  // sentences of a requested code whose section starts 337
-                   {"UserStockType", "News"}}));
+  // sentences of a requested code whose section starts 337
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=N2026120400017; Title=浦发银行前三季度净利润同比增长5.2%，资产质量保持稳定; NewsDate=2026-12-04 "
+            "09:31:05; URL=http://news.kora.example/snap/view.php?id=N2026120400017&src=kora&t=1; Column=新闻; "
+            "Source=证券时报网; Tagcode=600000.SH; section=337010,337045; UserStockType=News");
   // Upper-case elements; the broker replaces the site and the snap link.
-  EXPECT_EQ(Fields(*table, 1),
-            (Pairs{{"ID", "R88812"},
-                   {"Title", "银行业深度报告：息差企稳，估值修复可期"},
-                   {"NewsDate", "2026-12-03 18:00:00"},
-                   {"URL", "http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R88812"},
-                   {"Column", "研究报告"},
-                   {"Source", "华泰证券"},
-                   {"AttechmentUrl", "http://files.kora.example/rpt/R88812.pdf"},
-                   {"AttechmentType", "PDF"},
-                   {"UserStockType", "News"}}));
+  EXPECT_EQ(RowText(*table, 1),
+            "ID=R88812; Title=银行业深度报告：息差企稳，估值修复可期; NewsDate=2026-12-03 18:00:00; "
+            "URL=http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R88812; Column=研究报告; "
+            "Source=华泰证券; AttechmentUrl=http://files.kora.example/rpt/R88812.pdf; AttechmentType=PDF; "
+            "UserStockType=News");
   // "?" as the first character is no query part; channel 9 is "other".
-  EXPECT_EQ(Fields(*table, 2), (Pairs{{"ID", "N2026120400009"},
-                                      {"Title", "Morning brief: index futures & \"blue chips\""},
-                                      {"NewsDate", "2026-12-04 08:02:11"},
-                                      {"URL", "?id=N2026120400009"},
-                                      {"Column", "新闻"},
-                                      {"Source", "Kora Wire"},
-                                      {"AttechmentUrl", "http://files.kora.example/brief.html"},
-                                      {"UserStockType", "News"}}));
+  EXPECT_EQ(RowText(*table, 2),
+            "ID=N2026120400009; Title=Morning brief: index futures & \"blue chips\"; NewsDate=2026-12-04 08:02:11; "
+            "URL=?id=N2026120400009; Column=新闻; Source=Kora Wire; "
+            "AttechmentUrl=http://files.kora.example/brief.html; UserStockType=News");
   // A channel that is not a number; a sentence code without a comma names nothing.
   EXPECT_EQ(table->GetIndexValue(3, "Column"), "新闻");
   EXPECT_EQ(table->GetIndexValue(3, "section"), "");
@@ -94,9 +66,15 @@ TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRows) {
 
   // Sentences are matched against the request's codes: another request keeps other sections.
   auto other = Processor("000001.SZ");
-  auto again = NewsReply(ReadData("news_reply.xml"));
+  auto again = NewsReply(NewsDocument());
   ASSERT_TRUE(other->ProcessRpMsg(again));
   EXPECT_EQ(other->GetAnalyseLuxData()->GetIndexValue(0, "section"), "337020");
+
+  // Each parse replaces the processor's table and leaves the one handed out as it was.
+  auto empty = NewsReply("<response><result/></response>");
+  EXPECT_TRUE(processor->ProcessRpMsg(empty));
+  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
+  EXPECT_EQ(table->GetRowCount(), 4);
 }
 
 TEST_F(LuxNewsReplyTest, ChannelTextsCoverEveryChannel) {
@@ -110,19 +88,8 @@ TEST_F(LuxNewsReplyTest, ChannelTextsCoverEveryChannel) {
   }
 }
 
-TEST_F(LuxNewsReplyTest, EachParseReplacesTheTableWithoutTouchingTheOneHandedOut) {
-  auto processor = Processor("600000.SH");
-  auto first = NewsReply(ReadData("news_reply.xml"));
-  processor->ProcessRpMsg(first);
-  auto handedOut = processor->GetAnalyseLuxData();
-  auto empty = NewsReply("<response><result/></response>");
-  EXPECT_TRUE(processor->ProcessRpMsg(empty));
-  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
-  EXPECT_EQ(handedOut->GetRowCount(), 4);
-}
-
 TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
-  const std::string document = ReadData("news_reply.xml");
+  const std::string document = NewsDocument();
   struct Case {
     const char* what;
     host::TBaseLuxMessage reply;
@@ -157,36 +124,26 @@ TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
   EXPECT_EQ(processor->GetAnalyseLuxData()->GetIndexValue(1, "Source"), "研报中心");
 }
 
-TEST_F(LuxNewsReplyTest, ADocumentDeclaredInCodePage936IsConverted) {
-  const std::string utf8 =
-      "<?xml version=\"1.0\" encoding=\"GB2312\"?><response><result><item><id>G1</id><title>沪深两市成交额突破万亿"
-      "</title><channel>3</channel></item></result></response>";
-  auto processor = Processor("");
-  auto reply = NewsReply(host::Utf8ToAnsi(utf8));
-  ASSERT_TRUE(processor->ProcessRpMsg(reply));
-  auto table = processor->GetAnalyseLuxData();
-  ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(table->GetIndexValue(0, "Title"), "沪深两市成交额突破万亿");
-  EXPECT_EQ(table->GetIndexValue(0, "Column"), "文化财经");
-}
-
 // The rows of one reply share the reply's memory; a change to one row, or to a clone, reaches no other,
-// and a row outlives its table and the bytes it was read from.
-TEST_F(LuxNewsReplyTest, RowsOfOneReplyShareTheirMemoryButNotTheirChanges) {
-  const std::string utf8 =
-      "<?xml version=\"1.0\"?><response><result>"
+// and a row outlives its table and the bytes it was read from. The document comes as UTF-8, as UTF-16 and
+// in code page 936 as it declares.
+TEST_F(LuxNewsReplyTest, RowsOfOneReplyInAnyEncodingShareTheirMemoryButNotTheirChanges) {
+  const std::string items =
+      "<response><result>"
       "<item><id>A1</id><title>第一条</title><channel>1</channel></item>"
       "<item><id>B2</id><title>second</title><snap>http://x.example/v?id=B2</snap></item>"
       "<item><id>C3</id><title>third</title><broker>某证券</broker></item>"
       "</result></response>";
+  const std::string utf8 = "<?xml version=\"1.0\"?>" + items;
   const std::u16string utf16 = host::Utf8ToUtf16(utf8);
   std::string utf16Bytes = "\xFF\xFE";  // UTF-16LE with its byte-order mark: pugixml converts it into its own buffer
   for (char16_t unit : utf16) {
     utf16Bytes += static_cast<char>(unit & 0xFF);
     utf16Bytes += static_cast<char>(unit >> 8);
   }
+  const std::string gbk = host::Utf8ToAnsi("<?xml version=\"1.0\" encoding=\"GB2312\"?>" + items);
   const TNewsReplyContext context = TNewsReplyContext::FromHost();
-  for (const std::string& encoded : {utf8, utf16Bytes}) {
+  for (const std::string& encoded : {utf8, utf16Bytes, gbk}) {
     SCOPED_TRACE(encoded.size());
     auto table = std::make_shared<TKrLuxDataTable>();
     {
@@ -194,18 +151,12 @@ TEST_F(LuxNewsReplyTest, RowsOfOneReplyShareTheirMemoryButNotTheirChanges) {
       ParseNewsReply(document, context, "", *table);
     }
     ASSERT_EQ(table->GetRowCount(), 3);
-    const Pairs second{
-        {"ID", "B2"}, {"Title", "second"}, {"URL", "http://x.example/v?id=B2&t=1"}, {"UserStockType", "News"}};
 
     // A row that changes a value and adds a name keeps its order; its siblings keep theirs.
     table->SetIndexValue(0, "Title", "第一条，改过的更长标题");
     table->SetIndexValue(0, "Browsed", "True");
-    EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "A1"},
-                                        {"Title", "第一条，改过的更长标题"},
-                                        {"Column", "新闻"},
-                                        {"UserStockType", "News"},
-                                        {"Browsed", "True"}}));
-    EXPECT_EQ(Fields(*table, 1), second);
+    EXPECT_EQ(RowText(*table, 0), "ID=A1; Title=第一条，改过的更长标题; Column=新闻; UserStockType=News; Browsed=True");
+    EXPECT_EQ(RowText(*table, 1), "ID=B2; Title=second; URL=http://x.example/v?id=B2&t=1; UserStockType=News");
 
     // A clone and its source change apart.
     auto clone = table->GetRowItem(1)->Clone();
@@ -242,13 +193,9 @@ TEST_F(LuxNewsReplyTest, PushedRecordsBecomeOneRowEach) {
   ASSERT_TRUE(processor->ProcessPublishMsg(record));
   auto table = processor->GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "N77"},
-                                      {"Title", "盘中快讯"},
-                                      {"NewsDate", "2026-12-04 10:31:00"},
-                                      {"Source", "快讯中心"},
-                                      {"URL", "http://news.kora.example/N77"},
-                                      {"Column", "经济通新闻"},
-                                      {"Tagcode", "600000.SH,600036.SH"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=N77; Title=盘中快讯; NewsDate=2026-12-04 10:31:00; Source=快讯中心; URL=http://news.kora.example/N77; "
+            "Column=经济通新闻; Tagcode=600000.SH,600036.SH");
 
   // The next push replaces the table; a record that cannot be decoded leaves it empty.
   host::MemoryStream garbage(std::string_view("\x05\x00\x00\x00\x01", 5));
@@ -326,8 +273,7 @@ TEST(LuxSectorTree, RequestAndNodes) {
   ASSERT_TRUE(tree.ProcessRpMsg(reply));
   auto table = tree.GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 1),
-            (Pairs{{"code", "N1072"}, {"name", "公司新闻"}, {"parentcode", "N1071"}, {"level", "2"}, {"isleaf", "1"}}));
+  EXPECT_EQ(RowText(*table, 1), "code=N1072; name=公司新闻; parentcode=N1071; level=2; isleaf=1");
 
   auto missing = NewsReply("<root/>");
   EXPECT_FALSE(tree.ProcessRpMsg(missing));
@@ -348,7 +294,7 @@ TEST(LuxDealerDocuments, DealerIDDictionaryAndReports) {
     SCOPED_TRACE(document);
     auto table = user.GetInfoFromMsg(document);
     ASSERT_EQ(table->GetRowCount(), 1);
-    EXPECT_EQ(Fields(*table, 0), (Pairs{{"User_dealerId", "D0301"}}));
+    EXPECT_EQ(RowText(*table, 0), "User_dealerId=D0301");
   }
   EXPECT_EQ(user.GetInfoFromMsg("<DataSet><Data><Record/></Data></DataSet>")->GetRowCount(), 0);
   auto reply =
@@ -361,15 +307,15 @@ TEST(LuxDealerDocuments, DealerIDDictionaryAndReports) {
       "<Result><item code=\"D0101\" name=\"华泰证券\"/><item><code>D0301</code><name>国泰君安</name></item>"
       "<!-- none --></Result>");
   ASSERT_EQ(list->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*list, 0), (Pairs{{"code", "D0101"}, {"name", "华泰证券"}}));
-  EXPECT_EQ(Fields(*list, 1), (Pairs{{"code", "D0301"}, {"name", "国泰君安"}}));
+  EXPECT_EQ(RowText(*list, 0), "code=D0101; name=华泰证券");
+  EXPECT_EQ(RowText(*list, 1), "code=D0301; name=国泰君安");
   EXPECT_EQ(dealers.GetInfoFromMsg("not xml")->GetRowCount(), 0);
 
   TKrRPReportProcessor reports;
   auto titles =
       reports.GetInfoFromMsg("<x><result><r date=\"2026-12-01\" title=\"年度策略\" extra=\"no\"/></result></x>");
   ASSERT_EQ(titles->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*titles, 0), (Pairs{{"NewsDate", "2026-12-01"}, {"Title", "年度策略"}}));
+  EXPECT_EQ(RowText(*titles, 0), "NewsDate=2026-12-01; Title=年度策略");
 }
 
 }  // namespace

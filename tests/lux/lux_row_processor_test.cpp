@@ -23,15 +23,9 @@ using Value = std::variant<std::string, std::uint32_t, std::int64_t, double, boo
 using Record = std::vector<Value>;
 using testing::ContextText;
 using testing::NewsReply;
+using testing::ParseSample;
+using testing::RowText;
 using testing::SampleReply;
-
-Pairs Fields(IKrLuxDataTable& table, int row) {
-  Pairs pairs;
-  for (int col = 0; col < table.GetColCount(row); ++col) {
-    pairs.emplace_back(table.GetIndex(row, col), table.GetIndexValue(row, col));
-  }
-  return pairs;
-}
 
 // Reads a record body back in the shape `expected` has (String, LongWord, Int64, Double, Byte); a read
 // past the end or bytes left over show as a mismatch.
@@ -68,20 +62,13 @@ Record ReadBack(const TKrLuxDataReqMessage& message, const Record& expected) {
   return read;
 }
 
-std::shared_ptr<TKrLuxDataRequestInfo> With(std::shared_ptr<TKrLuxDataRequestInfo> processor, const Pairs& params) {
-  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
-  return processor;
+void Set(TKrLuxDataRequestInfo& processor, const Pairs& params) {
+  for (const auto& [name, value] : params) processor.SetIndexValue(name, value);
 }
 
 template <class Processor>
 std::shared_ptr<TKrLuxDataRequestInfo> Make() {
   return std::make_shared<Processor>();
-}
-
-std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
-  auto reply = SampleReply(name);
-  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
-  return processor.GetAnalyseLuxData();
 }
 
 class LuxRowProcessorTest : public ::testing::Test {
@@ -97,7 +84,7 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
     std::uint32_t commandID;
     Record request;
     int rows;
-    Pairs firstRow;
+    std::string firstRow;
   };
   const std::string comments = "HQ_00_N2026120400031";
   const std::vector<Case> cases{
@@ -107,50 +94,37 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        9730,
        {0u, 2u, 10u, true, "", "", "", "http://news.kora.example/n/31"},
        1,
-       {{"SurveyID", "SV20261204001"},
-        {"PositiveView", "看多"},
-        {"NegativeView", "看空"},
-        {"PositiveViewID", "1"},
-        {"NegativeViewID", "2"},
-        {"PositiveNums", "1286"},
-        {"NegativeNums", "904"},
-        {"PositiveTotalPoints", "25720"},
-        {"NegativeTotalPoints", "18080"},
-        {"HisPositiveNums", "58211"},
-        {"HisNegativeNums", "47730"},
-        {"HisPositiveTotalPoints", "1164220"},
-        {"HisNegativeTotalPoints", "954600"}}},
+       "SurveyID=SV20261204001; PositiveView=看多; NegativeView=看空; PositiveViewID=1; NegativeViewID=2; "
+       "PositiveNums=1286; NegativeNums=904; PositiveTotalPoints=25720; NegativeTotalPoints=18080; "
+       "HisPositiveNums=58211; HisNegativeNums=47730; HisPositiveTotalPoints=1164220; HisNegativeTotalPoints=954600"},
       {"TKrLuxSubjectAddViews",
        Make<TKrLuxSubjectAddViews>,
        {{"SurveyID", "SV20261204001"}, {"ViewID", "1"}, {"AgreeOrDisAgree", "2"}},
        9738,
        {"SV20261204001", "1", 2u, "10000001"},
        1,
-       {{"SurveyID", "SV20261204001"}, {"Result", "1"}, {"PositiveNums", "1287"}, {"NegativeNums", "904"}}},
+       "SurveyID=SV20261204001; Result=1; PositiveNums=1287; NegativeNums=904"},
       {"LuxBallotStateDataProcessor",
        Make<TKrLuxBallotStateDataProcessor>,
        {{"SurveyID", "SV20261204001"}},
        9737,
        {"SV20261204001"},
        1,
-       {{"SurveyID", "SV20261204001"}, {"BallotState", "1"}}},
+       "SurveyID=SV20261204001; BallotState=1"},
       {"LuxSHIndexBallotDataProcessor",
        Make<TKrLuxSHIndexBallotDataProcessor>,
        {{"TradeDate", "20261204"}},
        9780,
        {20261204u},
        2,
-       {{"POSITIVE_VIEW_ID", "1"},
-        {"POSITIVE_NUMS", "3520"},
-        {"POSITIVE_TOTAL_POINTS", "70400"},
-        {"CurrentTradeDate", "20261204"}}},
+       "POSITIVE_VIEW_ID=1; POSITIVE_NUMS=3520; POSITIVE_TOTAL_POINTS=70400; CurrentTradeDate=20261204"},
       {"LuxSHIndexUserIsGamblingDataProcessor",
        Make<TKrLuxSHIndexUserIsGamblingDataProcessor>,
        {{"tradedate", "20261204"}},  // names are matched in any case
        9781,
        {"10000001", 20261204u},
        1,
-       {{"OPTIONLIST_ID", "OPT20261204-3"}, {"GRAMBLING_NUM", "20"}}},
+       "OPTIONLIST_ID=OPT20261204-3; GRAMBLING_NUM=20"},
       {"LuxSHIndexGamblingDataProcessor",
        Make<TKrLuxSHIndexGamblingDataProcessor>,
        {{"Points", "3412.5"},
@@ -162,24 +136,21 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        9782,
        {"10000001", 3412.5, 20261204u, 20u, "SH000001-20261204", "k-77", "OPT20261204-3"},
        1,
-       {{"SHINDEX_BALLOT_STATE", "1"}}},
+       "SHINDEX_BALLOT_STATE=1"},
       {"LuxSHIndexGamblingResultDataProcessor",
        Make<TKrLuxSHIndexGamblingResultDataProcessor>,
        {{"UserID", "10000002"}, {"TradeDate", "20261203"}},
        9784,
        {"10000002", 20261203u},
        2,
-       {{"OPTIONLIST_ID", "OPT20261203-2"},
-        {"GAMBLING_STATUS", "2"},
-        {"GRAMBLING_NUM", "20"},
-        {"SETTLEMENT_NUM", "38"}}},
+       "OPTIONLIST_ID=OPT20261203-2; GAMBLING_STATUS=2; GRAMBLING_NUM=20; SETTLEMENT_NUM=38"},
       {"LuxUserFractionDataProcessor",
        Make<TKrLuxUserFractionDataProcessor>,
        {{"BillType", "1"}},
        9703,
        {"10000001", 1u},
        1,
-       {{"Fraction", "1250"}}},
+       "Fraction=1250"},
       {"LuxFractionDeductDataProcessor",
        Make<TKrLuxFractionDeductDataProcessor>,
        {{"RechargeKey", "RK-2026-0091"},
@@ -190,66 +161,51 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        9700,
        {"RK-2026-0091", "10000001", 1u, "2026-12-04 10:30:00", "B20261204-15", 2u, "购买Level-2行情", 20.0},
        1,
-       {{"FractionDeductState", "0"}}},
+       "FractionDeductState=0"},
       {"LuxSubjectCommentNumProcessor",
        Make<TKrLuxSubjectCommentNumProcessor>,
        {{"URL", "N2026120400031"}},
        9722,
        {comments},
        1,
-       {{"RevertCount", "37"}, {"CanComment", "True"}}},
+       "RevertCount=37; CanComment=True"},
       {"LuxSubjectCommentsProcessor",
        Make<TKrLuxSubjectCommentsProcessor>,
        {{"URI", "N2026120400031"}, {"curPageIndex", "2"}},
        9720,
        {comments, 2u, 20u},
        3,
-       {{"RevertID", "RV0091810"},
-        {"RevertContent", "息差企稳是关键，明年看好。"},
-        {"UserID", "10023318"},
-        {"UserName", "价值投资者"},
-        {"CreateTime", "2026-12-04 10:20:31"},
-        {"UpCount", "12"},
-        {"DownCount", "1"},
-        {"Anonymity", "False"},
-        {"Path", "0/RV0091810"},
-        {"ResourceID", "RS000918273"},
-        {"Deleted", "False"}}},
+       "RevertID=RV0091810; RevertContent=息差企稳是关键，明年看好。; UserID=10023318; UserName=价值投资者; "
+       "CreateTime=2026-12-04 10:20:31; UpCount=12; DownCount=1; Anonymity=False; Path=0/RV0091810; "
+       "ResourceID=RS000918273; Deleted=False"},
       {"LuxGetSubjectResourceIDProcessor",
        Make<TKrLuxGetSubjectResourceIDProcessor>,
        {{"URI", "N2026120400031"}, {"Title", "浦发银行：拟发行不超过500亿元金融债券"}},
        9721,
        {"", comments, 0u, true, "浦发银行：拟发行不超过500亿元金融债券"},
        1,
-       {{"ResourceID", "RS000918273"}}},
+       "ResourceID=RS000918273"},
       {"LuxSubjectCommentsByResourceIDProcessor",
        Make<TKrLuxSubjectCommentsByResourceIDProcessor>,
        {{"ResourceID", "RS000918274"}, {"pageSize", "50"}},
        9715,
        {"RS000918274", 1u, 50u},
        2,
-       {{"RevertID", "RV0091830"},
-        {"RevertContent", "请问金融债的期限是多久？"},
-        {"UserID", "10055120"},
-        {"UserName", "bond_fan"},
-        {"CreateTime", "2026-12-04 13:15:00"},
-        {"UpCount", "2"},
-        {"DownCount", "0"},
-        {"Anonymity", "False"},
-        {"Path", "0/RV0091830"},
-        {"ResourceID", "RS000918274"},
-        {"Deleted", "False"}}},
+       "RevertID=RV0091830; RevertContent=请问金融债的期限是多久？; UserID=10055120; UserName=bond_fan; "
+       "CreateTime=2026-12-04 13:15:00; UpCount=2; DownCount=0; Anonymity=False; Path=0/RV0091830; "
+       "ResourceID=RS000918274; Deleted=False"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto processor = With(c.make(), c.params);
+    auto processor = c.make();
+    Set(*processor, c.params);
     auto message = processor->CreateReqMsg();
     ASSERT_TRUE(message);
     EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1802, c.commandID));
     EXPECT_EQ(ReadBack(*message, c.request), c.request);
     auto table = ParseSample(*processor, c.name);
     ASSERT_EQ(table->GetRowCount(), c.rows);
-    EXPECT_EQ(Fields(*table, 0), c.firstRow);
+    EXPECT_EQ(RowText(*table, 0), c.firstRow);
   }
 }
 
@@ -279,28 +235,16 @@ TEST_F(LuxRowProcessorTest, ACommentOrALikeIsSubmittedUnderItsOwnCommand) {
 
   auto table = ParseSample(submit, "LuxSubmitCommentsProcessor");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ErrorCode", "0"},
-                                      {"ErrorMessage", ""},
-                                      {"ForbidHour", "0"},
-                                      {"RevertID", "RV0091840"},
-                                      {"RevertContent", "看好银行板块的估值修复。"},
-                                      {"UserID", "10000001"},
-                                      {"UserName", "kora_user01"},
-                                      {"CreateTime", "2026-12-04 15:40:12"},
-                                      {"UpCount", "0"},
-                                      {"DownCount", "0"},
-                                      {"Anonymity", "False"},
-                                      {"Path", "0/RV0091840"},
-                                      {"ResourceID", "RS000918273"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ErrorCode=0; ErrorMessage=; ForbidHour=0; RevertID=RV0091840; RevertContent=看好银行板块的估值修复。; "
+            "UserID=10000001; UserName=kora_user01; CreateTime=2026-12-04 15:40:12; UpCount=0; DownCount=0; "
+            "Anonymity=False; Path=0/RV0091840; ResourceID=RS000918273");
 }
 
 TEST_F(LuxRowProcessorTest, GreatEventsAskForADateRangeAndLinkToTheEventsPage) {
   TKrLuxGreatEventDataProcessor events;
   events.SetSectorName("F10_GREATEVENT");
-  for (const auto& [name, value] :
-       Pairs{{"koracode", "600000.SH"}, {"DateRange", "Future2Weeks"}, {"pagesize", "20"}, {"StartNum", "40"}}) {
-    events.SetIndexValue(name, value);
-  }
+  Set(events, {{"koracode", "600000.SH"}, {"DateRange", "Future2Weeks"}, {"pagesize", "20"}, {"StartNum", "40"}});
   auto message = events.CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1303, 3316));
   // Event IDs, sectors, codes, sort, page size and number, language, report, occurrence and expiry ranges,
@@ -317,20 +261,12 @@ TEST_F(LuxRowProcessorTest, GreatEventsAskForADateRangeAndLinkToTheEventsPage) {
 
   auto table = ParseSample(events, "LuxGreatEventDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(
-      Fields(*table, 0),
-      (Pairs{{"ID", "E20261222000123"},
-             {"Title", "浦发银行2026年第二次临时股东大会"},
-             {"NewsDate", "2026-12-22"},
-             {"KoraCode", "600000.SH"},
-             {"SecurityName", "浦发银行"},
-             {"EventType", "股东大会"},
-             {"ReportDate", "2026-12-04"},
-             {"ExpireDate", "2026-12-22"},
-             {"Content", "审议发行金融债券的议案"},
-             {"URL",
-              "http://corpevent.kora.example:8080/corpeventsweb/tab.aspx?tabid=0&koracode=600000.SH&date=2026-12-22"},
-             {"UserStockType", "GreatEvent"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=E20261222000123; Title=浦发银行2026年第二次临时股东大会; NewsDate=2026-12-22; KoraCode=600000.SH; "
+            "SecurityName=浦发银行; EventType=股东大会; ReportDate=2026-12-04; ExpireDate=2026-12-22; "
+            "Content=审议发行金融债券的议案; "
+            "URL=http://corpevent.kora.example:8080/corpeventsweb/tab.aspx?tabid=0&koracode=600000.SH&date=2026-12-22; "
+            "UserStockType=GreatEvent");
   // A record written with attributes reads the same.
   EXPECT_EQ(table->GetIndexValue(1, "Title"), "浦发银行优先股股息发放");
   EXPECT_EQ(table->GetIndexValue(1, "Content"), "");
@@ -340,10 +276,7 @@ TEST_F(LuxRowProcessorTest, GreatEventsAskForADateRangeAndLinkToTheEventsPage) {
 
 TEST_F(LuxRowProcessorTest, ResearchReportsTellTheirAttachmentsAndOpenOnTheReportServer) {
   TKrLuxResearchReportDataProcessor reports;
-  for (const auto& [name, value] :
-       Pairs{{"koracode", "600000.SH"}, {"startDate", "20261101"}, {"endDate", "2026-12-04"}, {"pagesize", "20"}}) {
-    reports.SetIndexValue(name, value);
-  }
+  Set(reports, {{"koracode", "600000.SH"}, {"startDate", "20261101"}, {"endDate", "2026-12-04"}, {"pagesize", "20"}});
   auto message = reports.CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1403, 6302));
   // Key, code, source, author, class, trade, begin and end times, dealer flag, security ID, sort, page
@@ -366,17 +299,11 @@ TEST_F(LuxRowProcessorTest, ResearchReportsTellTheirAttachmentsAndOpenOnTheRepor
 
   auto table = ParseSample(reports, "LuxResearchReportDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 4);
-  EXPECT_EQ(
-      Fields(*table, 0),
-      (Pairs{{"ID", "R2026120400091"},
-             {"Title", "浦发银行：息差企稳，资产质量持续改善"},
-             {"NewsDate", "2026-12-04 09:00:00"},
-             {"Source", "华泰证券"},
-             {"Column", "公司研究"},
-             {"Author", "王磊"},
-             {"AttechmentType", "INTERNET"},
-             {"URL", "http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R2026120400091"},
-             {"UserStockType", "ResearchReport"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "ID=R2026120400091; Title=浦发银行：息差企稳，资产质量持续改善; NewsDate=2026-12-04 09:00:00; "
+            "Source=华泰证券; Column=公司研究; Author=王磊; AttechmentType=INTERNET; "
+            "URL=http://report.kora.example:8080/KoraRCHost/RPP/ViewReportInfo.aspx?reportid=R2026120400091; "
+            "UserStockType=ResearchReport");
   // Attachment counts 2, 0 and 4.
   EXPECT_EQ(GetAttechmentTypeFromDataItem(table->GetRowItem(1)), atInternetTwo);
   EXPECT_EQ(GetAttechmentTypeFromDataItem(table->GetRowItem(2)), atNone);
@@ -390,39 +317,27 @@ TEST_F(LuxRowProcessorTest, ResearchReportsTellTheirAttachmentsAndOpenOnTheRepor
   EXPECT_EQ(ReadBack(*message, {std::string("R2026120300452")}), Record{std::string("R2026120300452")});
   table = ParseSample(attachments, "TKrLuxGetResearchReportAttachment");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"ID", "R2026120300452"}, {"AttachIDs", "RA452001,RA452002"}}));
+  EXPECT_EQ(RowText(*table, 0), "ID=R2026120300452; AttachIDs=RA452001,RA452002");
 }
 
 TEST_F(LuxRowProcessorTest, SubjectColumnsWriteTheirQueriesAndReadTheirLists) {
   TKrLuxSubjectContentDataProcessor content;
-  for (const auto& [name, value] :
-       Pairs{{"newsid", "S2026120400007"}, {"SaveData", "False"}, {"koracode", "002594.SZ"}, {"startid", "0"}}) {
-    content.SetIndexValue(name, value);
-  }
+  Set(content, {{"newsid", "S2026120400007"}, {"SaveData", "False"}, {"koracode", "002594.SZ"}, {"startid", "0"}});
   auto message = content.CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1410, 6000));
   // The data manager's own parameters are not sent.
   EXPECT_EQ(ContextText(*message), "calltype=Csharp&name=querycontent&param=newsid:S2026120400007;koracode:002594.SZ");
   auto table = ParseSample(content, "LuxSubjectContentDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0),
-            (Pairs{{"title", "新能源汽车下乡政策落地，车企加速布局县域市场"},
-                   {"content",
-                    "多部门联合印发通知，开展新一轮新能源汽车下乡活动。<br>业内人士认为，县域市场有望成为新的增长点。"},
-                   {"publishdate", "2026-12-04 08:30:00"},
-                   {"url", "http://news.kora.example/subject/S2026120400007.html"},
-                   {"sitename", "Kora专题"},
-                   {"channel", "1"},
-                   {"sectercodes", "BK0477,BK0900"},
-                   {"industrycodes", "C36"},
-                   {"tradename", "汽车制造业"},
-                   {"newsid", "S2026120400007"}}));
+  EXPECT_EQ(
+      RowText(*table, 0),
+      "title=新能源汽车下乡政策落地，车企加速布局县域市场; "
+      "content=多部门联合印发通知，开展新一轮新能源汽车下乡活动。<br>业内人士认为，县域市场有望成为新的增长点。; "
+      "publishdate=2026-12-04 08:30:00; url=http://news.kora.example/subject/S2026120400007.html; sitename=Kora专题; "
+      "channel=1; sectercodes=BK0477,BK0900; industrycodes=C36; tradename=汽车制造业; newsid=S2026120400007");
 
   TKrLuxSubjectDataProcessor subject;
-  for (const auto& [name, value] :
-       Pairs{{"q", "新能源"}, {"subjectid", "3021"}, {"sessionid", "S-8f3a"}, {"pagesize", "20"}}) {
-    subject.SetIndexValue(name, value);
-  }
+  Set(subject, {{"q", "新能源"}, {"subjectid", "3021"}, {"sessionid", "S-8f3a"}, {"pagesize", "20"}});
   message = subject.CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1411, 6002));
   // The four subject fields in their order, those with a value, then the session.
@@ -430,19 +345,12 @@ TEST_F(LuxRowProcessorTest, SubjectColumnsWriteTheirQueriesAndReadTheirLists) {
             "calltype=Csharp&name=dealsubject&param=subjectid:3021;q:新能源&xsltindex=1&kora.sessionid=S-8f3a");
   table = ParseSample(subject, "LuxSubjectDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 1);
-  EXPECT_EQ(Fields(*table, 0), (Pairs{{"subjectid", "3021"},
-                                      {"subjectname", "新能源汽车"},
-                                      {"subjecttitle", "新能源汽车下乡：县域市场的新机会"},
-                                      {"subjectcontent", "政策、销量与产业链梳理"},
-                                      {"createtime", "2026-11-20 09:00:00"},
-                                      {"cause", "政策催化"},
-                                      {"remark", "每周更新"}}));
+  EXPECT_EQ(RowText(*table, 0),
+            "subjectid=3021; subjectname=新能源汽车; subjecttitle=新能源汽车下乡：县域市场的新机会; "
+            "subjectcontent=政策、销量与产业链梳理; createtime=2026-11-20 09:00:00; cause=政策催化; remark=每周更新");
 
   TKrLuxSubjectListDataProcessor list;
-  for (const auto& [name, value] :
-       Pairs{{"indexname", "新能源汽车"}, {"koracode", "002594.SZ"}, {"pageno", "2"}, {"pagesize", "10"}}) {
-    list.SetIndexValue(name, value);
-  }
+  Set(list, {{"indexname", "新能源汽车"}, {"koracode", "002594.SZ"}, {"pageno", "2"}, {"pagesize", "10"}});
   EXPECT_EQ(list.CreateReqMsg(), nullptr);  // search only
   message = list.CreateSearchMsg();
   ASSERT_TRUE(message);
@@ -451,18 +359,11 @@ TEST_F(LuxRowProcessorTest, SubjectColumnsWriteTheirQueriesAndReadTheirLists) {
             "name=getlist&mediatype=01&param_v2=indexname:新能源汽车 AND (koracode:002594.SZ)&pagesize=10&pageno=2");
   table = ParseSample(list, "LuxSubjectListDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(Fields(*table, 1), (Pairs{{"id", "N2026120400061"},
-                                      {"title", "11月新能源汽车销量同比增长32%"},
-                                      {"date", "2026-12-04 11:05:00"},
-                                      {"snap", "http://news.kora.example/snap/view.php?id=N2026120400061"},
-                                      {"abstract", "渗透率升至48.5%。"},
-                                      {"channel", "1"},
-                                      {"sitename", "中国汽车报"},
-                                      {"keyword", "002594.SZ,601633.SH"},
-                                      {"indexname", "新能源汽车"},
-                                      {"sourcetype", "1"},
-                                      {"repeatcount", "14"},
-                                      {"url", "http://www.cnautonews.example/2026-12/04/n61.html"}}));
+  EXPECT_EQ(RowText(*table, 1),
+            "id=N2026120400061; title=11月新能源汽车销量同比增长32%; date=2026-12-04 11:05:00; "
+            "snap=http://news.kora.example/snap/view.php?id=N2026120400061; abstract=渗透率升至48.5%。; channel=1; "
+            "sitename=中国汽车报; keyword=002594.SZ,601633.SH; indexname=新能源汽车; sourcetype=1; repeatcount=14; "
+            "url=http://www.cnautonews.example/2026-12/04/n61.html");
 }
 
 TEST_F(LuxRowProcessorTest, RepliesThatCannotBeReadGiveAnEmptyTableAndALineNamingTheProcessor) {

@@ -13,11 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "kdp/host/lux.h"
 #include "kdp/host/serializer.h"
 #include "kdp/lux/lux_data.h"
 #include "kdp/lux/lux_requests.h"
 #include "lux/lux_req_message.h"
+#include "lux/lux_request_info.h"
 
 namespace kdp::testing {
 
@@ -52,10 +55,10 @@ inline host::TBaseLuxMessage CodedReply(std::string_view document, std::uint32_t
   return host::TBaseLuxMessage(ReplyWire(body.AsStringView()), 1, host::mpNormal);
 }
 
-// The text of a file of the sample Lux replies (sample/scenario/lux).
-inline std::string SampleDocument(const std::string& file) {
-  std::ifstream in(std::string(KDP_LUX_SAMPLE_REPLIES) + "/" + file, std::ios::binary);
-  if (!in) throw std::runtime_error("no sample reply " + file);
+// The text of a file of the sample Lux replies (sample/scenario/lux), or of another folder.
+inline std::string SampleDocument(const std::string& file, const std::string& folder = KDP_LUX_SAMPLE_REPLIES) {
+  std::ifstream in(folder + "/" + file, std::ios::binary);
+  if (!in) throw std::runtime_error("no sample reply " + folder + "/" + file);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
@@ -88,6 +91,40 @@ inline std::shared_ptr<IKrLuxDataTable> TableOf(const std::vector<std::string>& 
     table->SetIndexValue(row, "Title", "title of " + id);
   }
   return table;
+}
+
+// A row's fields as "name=value" in their order, joined by "; ": one comparable line per row.
+inline std::string RowText(IKrLuxDataTable& table, int row) {
+  std::string text;
+  for (int col = 0; col < table.GetColCount(row); ++col) {
+    text += (col ? "; " : "") + table.GetIndex(row, col) + "=" + table.GetIndexValue(row, col);
+  }
+  return text;
+}
+
+// The names and values of a subscription or a configured request kind in the same form.
+template <class Quotas>
+std::string QuotaText(Quotas& subInfo) {
+  std::string text;
+  for (int i = 0; i < subInfo.GetIndexQuotaCount(); ++i) {
+    text += (i ? "; " : "") + subInfo.GetIndexQuotaByOrder(i) + "=" + subInfo.GetIndexQuotaValueByOrder(i);
+  }
+  return text;
+}
+
+// A new processor with the given parameters set in order.
+template <class Processor>
+std::shared_ptr<Processor> With(const std::vector<std::pair<std::string, std::string>>& params) {
+  auto processor = std::make_shared<Processor>();
+  for (const auto& [name, value] : params) processor->SetIndexValue(name, value);
+  return processor;
+}
+
+// Parses the processor's sample reply (which must be read) and hands back the table.
+inline std::shared_ptr<IKrLuxDataTable> ParseSample(TKrLuxDataRequestInfo& processor, const std::string& name) {
+  auto reply = SampleReply(name);
+  EXPECT_TRUE(processor.ProcessRpMsg(reply)) << name;
+  return processor.GetAnalyseLuxData();
 }
 
 // The IDs prefix + from ... prefix + (to - 1).

@@ -21,21 +21,12 @@ T Field(T value) {
 // Writes the service's layouts: 32-bit numbers, texts as a 32-bit length and the bytes.
 class Body {
  public:
-  Body& Int(std::int32_t value) {
-    writer_.Write(value);
-    return *this;
-  }
+  Body& Int(std::int32_t value) { return Put(value); }
+  Body& Byte(std::uint8_t value) { return Put(value); }
+  Body& Double(double value) { return Put(value); }
   Body& Text(std::string_view text) {
-    writer_.Write(static_cast<std::uint32_t>(text.size()));
+    Put(static_cast<std::uint32_t>(text.size()));
     bytes_.append(text);
-    return *this;
-  }
-  Body& Byte(std::uint8_t value) {
-    writer_.Write(value);
-    return *this;
-  }
-  Body& Double(double value) {
-    writer_.Write(value);
     return *this;
   }
   // A property record with the given identity, description and frequency code.
@@ -58,6 +49,12 @@ class Body {
   const std::string& Bytes() const { return bytes_; }
 
  private:
+  template <class T>
+  Body& Put(T value) {
+    writer_.Write(value);
+    return *this;
+  }
+
   std::string bytes_;
   host::ByteWriter writer_{bytes_};
 };

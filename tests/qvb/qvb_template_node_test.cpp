@@ -2,10 +2,10 @@
 // its refusals, and exported files.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "config_files.h"
 #include "kdp/qvb/qvb_template_node.h"
 #include "test_host.h"
 
@@ -114,7 +114,8 @@ TEST(QVBTemplateNode, TheStreamFormKeepsTheSubtreeAndRefusesWhatIsNotANode) {
 
 TEST(QVBTemplateNode, ExportedFilesTakeTheirTypesExtensionAndANewNameBesideAnOldOne) {
   testing::TestHost h;
-  const std::string folder = testing::MakeTempDir() + "/";
+  const testing::ScratchDir scratch;
+  const std::string folder = scratch.Path() + "/";
   TKrQVBTemplateTreeNodeData graph;
   graph.SetDesc("图表");
   graph.SetNodeType(ntGraphFile);
@@ -133,7 +134,6 @@ TEST(QVBTemplateNode, ExportedFilesTakeTheirTypesExtensionAndANewNameBesideAnOld
   TKrQVBTemplateTreeNodeData directory;
   directory.SetDesc("目录");
   EXPECT_EQ(directory.ExportToLocal(folder), "");
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -141,35 +141,6 @@ TEST_F(TradeDateMgrTest, CalendarIsRequestedOnceAndObserversHearOfIt) {
   ASSERT_TRUE(h->Loop().RunUntil([&] { return heard >= 3; }, kDeadline));
 }
 
-TEST_F(TradeDateMgrTest, ByCodeWithoutASecurity) {
-  Start();
-  EXPECT_EQ(manager->GetTradeDateIntf("NOSUCH.XX"), nullptr);
-  EXPECT_EQ(manager->GetTradeDateAll("NOSUCH.XX"), "");
-  EXPECT_EQ(manager->GetTradeZoneByKoraCode("NOSUCH.XX"), 8);
-  EXPECT_TRUE(manager->GetMarketTime("NOSUCH.XX").empty());
-  EXPECT_EQ(manager->GetTradeDateIntf(std::shared_ptr<host::IKrSecurity>()), nullptr);
-  EXPECT_EQ(CalendarRequests(h), 0);
-}
-
-TEST(TradeDateMgrThreads, ZeroStatusByteLeavesNoCalendarAndSendsNoMore) {
-  // Without report data the service answers every report command with its status byte 0.
-  testing::TestHost h([](minihost::HostSettings& s) { s.reportsFile = "Host/Reports/None.json"; });
-  ASSERT_TRUE(h->StartPackage());
-  auto manager = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
-  ASSERT_NE(manager, nullptr);
-  int heard = 0;
-  manager->SetTradeDateNotify(std::make_shared<TTradeDateObserver>([&](bool) { ++heard; }));
-  EXPECT_EQ(manager->GetTradeDateAll("600000.SH"), "");
-  ASSERT_TRUE(h->Lux()->WaitForDeliveries(1, kDeadline));
-  h->Loop().RunUntilIdle();
-  EXPECT_EQ(heard, 0);
-  EXPECT_EQ(manager->GetTradeDateAll("600000.SH"), "");
-  auto item = manager->GetTradeDateIntf("600000.SH");
-  ASSERT_NE(item, nullptr);
-  EXPECT_FALSE(item->GetLoadState());
-  EXPECT_EQ(CalendarRequests(h), 1);
-}
-
 TEST_F(TradeDateMgrTest, FailedTransferKeepsTheExchangeOutstanding) {
   h->Lux()->SetAnswerFor(host::kReportAppClass, host::kReportCommandID, minihost::SimLuxClient::Answer::kError);
   Start();
@@ -314,9 +285,16 @@ TEST_F(TradeDateMgrTest, ItemLoadsLazilyAndFollowsTheRealTimeTradeDate) {
   EXPECT_EQ(item->GetLatestDatePeriod(2), (std::vector<int>{20261204, 20261203}));
 }
 
-TEST_F(TradeDateMgrTest, ZonesAndSessions) {
+TEST_F(TradeDateMgrTest, ZonesAndSessionsByCode) {
   h->Registry().RegisterService(host::IKrSecurityMgrHQ::IID, 0, std::make_shared<TempSecurityService>());
   Start();
+  // A code without a security: no calendar, asked for or not, zone 8 and no sessions.
+  EXPECT_EQ(manager->GetTradeDateIntf("NOSUCH.XX"), nullptr);
+  EXPECT_EQ(manager->GetTradeDateAll("NOSUCH.XX"), "");
+  EXPECT_EQ(manager->GetTradeZoneByKoraCode("NOSUCH.XX"), 8);
+  EXPECT_TRUE(manager->GetMarketTime("NOSUCH.XX").empty());
+  EXPECT_EQ(manager->GetTradeDateIntf(std::shared_ptr<host::IKrSecurity>()), nullptr);
+  EXPECT_EQ(CalendarRequests(h), 0);
   EXPECT_EQ(manager->GetTradeZoneByKoraCode("600000.SH"), 8);
   EXPECT_EQ(manager->GetTradeZoneByKoraCode("AAPL.O"), -5);
   EXPECT_EQ(manager->GetTradeZoneByKoraCode("N225.GI"), 9);

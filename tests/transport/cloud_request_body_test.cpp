@@ -13,7 +13,7 @@ std::vector<std::uint8_t> Bytes(const host::MemoryStream& stream) {
   return {stream.Bytes().begin(), stream.Bytes().end()};
 }
 
-TEST(CloudRequestBodyTest, B1BodyLayout) {
+TEST(CloudRequestBodyTest, B1BodyLayoutAndByteOrders) {
   // "中文" is D6 D0 CE C4 in code page 936.
   const host::MemoryStream body = MakeB1RequestBody("KDP", 0x01020304, "中文", "report x");
   const std::vector<std::uint8_t> expected = {
@@ -29,11 +29,9 @@ TEST(CloudRequestBodyTest, B1BodyLayout) {
       0x08, 0x00, 0x00, 0x00, 'r',  'e',  'p',  'o',  'r', 't', ' ', 'x'};
   EXPECT_EQ(Bytes(body), expected);
   EXPECT_EQ(body.Position(), 0u);
-}
 
-TEST(CloudRequestBodyTest, B1TotalIsBigEndianAndTheCommandLengthsLittleEndian) {
-  const host::MemoryStream body = MakeB1RequestBody("", 0, "", std::string(300, 'a'));
-  const std::vector<std::uint8_t> bytes = Bytes(body);
+  // Lengths past one byte: the total is big-endian, the command's lengths little-endian.
+  const std::vector<std::uint8_t> bytes = Bytes(MakeB1RequestBody("", 0, "", std::string(300, 'a')));
   ASSERT_EQ(bytes.size(), 4u + 328u);
   // 4 + 4 + 4 + 4 + 1 + 2 + 4 + 1 + 4 + 300 = 328 bytes follow the total: 0x148.
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4), (std::vector<std::uint8_t>{0, 0, 1, 0x48}));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "kdp/error.h"
@@ -29,7 +30,13 @@ struct Completion {
   std::string message;
   std::uint32_t tag;
   bool onMainThread;
+  bool operator==(const Completion&) const = default;
 };
+
+void PrintTo(const Completion& c, std::ostream* out) {
+  *out << fmt::format("{{success {} stream {} reply {:?} message {:?} tag {} main thread {}}}", c.success, c.hadStream,
+                      c.reply, c.message, c.tag, c.onMainThread);
+}
 
 constexpr std::size_t kBigSize = 200 * 1000;
 
@@ -91,11 +98,7 @@ TEST_F(HttpDownLoaderTest, GetAndPostCompleteOnTheMainThreadWithTheirTags) {
   Target(d_, "/hello");
   d_.FireRequest(41);  // rtGET: no body
   ASSERT_TRUE(AwaitCompletions(1));
-  EXPECT_TRUE(completions_[0].success) << completions_[0].message;
-  EXPECT_EQ(completions_[0].reply, "hi");
-  EXPECT_EQ(completions_[0].message, "");
-  EXPECT_EQ(completions_[0].tag, 41u);
-  EXPECT_TRUE(completions_[0].onMainThread);
+  EXPECT_EQ(completions_[0], (Completion{true, true, "hi", "", 41, true}));
   EXPECT_FALSE(d_.IsRequesting());
 
   // A stream goes whole, from its start, wherever its position stands.
@@ -104,8 +107,7 @@ TEST_F(HttpDownLoaderTest, GetAndPostCompleteOnTheMainThreadWithTheirTags) {
   d_.SetServerUrl("/echo");
   d_.FireRequest(stream, 42);
   ASSERT_TRUE(AwaitCompletions(2));
-  EXPECT_EQ(completions_[1].reply, std::string("\x00\x01zz", 4));
-  EXPECT_EQ(completions_[1].tag, 42u);
+  EXPECT_EQ(completions_[1], (Completion{true, true, std::string("\x00\x01zz", 4), "", 42, true}));
 
   // Progress comes with the tag, on the main thread, before the completion.
   std::vector<std::int64_t> positions;
@@ -128,8 +130,8 @@ TEST_F(HttpDownLoaderTest, PostContentGoesAsAnsiBehindItsAnsiByteLength) {
   d_.SetRequestType(TRequestType::rtPOST);
   d_.FireRequest(7);
   ASSERT_TRUE(AwaitCompletions(1));
-  ASSERT_TRUE(completions_[0].success) << completions_[0].message;
-  EXPECT_EQ(completions_[0].reply, std::string("\x07\x00\x00\x00\xD6\xD0\xCE\xC4 ok", 11));
+  EXPECT_EQ(completions_[0],
+            (Completion{true, true, std::string("\x07\x00\x00\x00\xD6\xD0\xCE\xC4 ok", 11), "", 7, true}));
 
   d_.SetPostData("");  // an empty post content is still a body: its length
   d_.FireRequest(8);
@@ -146,10 +148,8 @@ TEST_F(HttpDownLoaderTest, ASecondRequestCancelsTheFirstAndOnlyTheSecondComplete
   ASSERT_TRUE(AwaitCompletions(1));
   // The server still holds the first request: the host ended it because it was cancelled.
   ASSERT_TRUE(AwaitHostIdle());
-  EXPECT_EQ(completions_.size(), 1u);
-  EXPECT_TRUE(completions_[0].success);
-  EXPECT_EQ(completions_[0].tag, 2u);
-  EXPECT_EQ(completions_[0].reply, "hi");
+  ASSERT_EQ(completions_.size(), 1u);
+  EXPECT_EQ(completions_[0], (Completion{true, true, "hi", "", 2, true}));
 
   // Abort supersedes as well: no completion for an aborted request, and nothing to abort afterwards.
   d_.SetServerUrl("/held");
@@ -252,9 +252,7 @@ TEST_F(HttpDownLoaderTest, ARequestCancelledAfterThirtySecondsCompletesUnsuccess
   h_->Loop().AdvanceBy(1ms);
   EXPECT_FALSE(d_.IsRequesting());
   ASSERT_TRUE(AwaitCompletions(1));
-  EXPECT_FALSE(completions_[0].success);
-  EXPECT_EQ(completions_[0].message, "cancelled");
-  EXPECT_EQ(completions_[0].tag, 9u);
+  EXPECT_EQ(completions_[0], (Completion{false, false, "", "cancelled", 9, true}));
   EXPECT_TRUE(h_->Logger().Contains("timed out after 30000 ms"));
 
   // The timer stopped with the request: another 30 seconds cancel nothing new.
@@ -270,9 +268,7 @@ TEST_F(HttpDownLoaderTest, FailuresComeBackThroughTheCompletion) {
   Target(d_, "/missing");
   d_.FireRequest(1);
   ASSERT_TRUE(AwaitCompletions(1));
-  EXPECT_FALSE(completions_[0].success);
-  EXPECT_EQ(completions_[0].message, "HTTP 404");
-  EXPECT_FALSE(completions_[0].hadStream);
+  EXPECT_EQ(completions_[0], (Completion{false, false, "", "HTTP 404", 1, true}));
 
   // Without a download service the request never starts, and still completes, later, on the loop.
   h_->Provider().Remove(host::IKrDownloadService::IID);
@@ -281,9 +277,7 @@ TEST_F(HttpDownLoaderTest, FailuresComeBackThroughTheCompletion) {
   EXPECT_EQ(completions_.size(), 1u);
   h_->Loop().RunUntilIdle();
   ASSERT_EQ(completions_.size(), 2u);
-  EXPECT_FALSE(completions_[1].success);
-  EXPECT_EQ(completions_[1].message, "no download service");
-  EXPECT_EQ(completions_[1].tag, 2u);
+  EXPECT_EQ(completions_[1], (Completion{false, false, "", "no download service", 2, true}));
   host::MemoryStream response;
   EXPECT_FALSE(d_.FireRequestSync(host::MemoryStream(), response, 3));
 }
@@ -309,8 +303,7 @@ TEST_F(HttpDownLoaderTest, ServerAliasesResolveThroughTheHostsServerList) {
   EXPECT_TRUE(h_->Logger().Contains("server alias not in the host's server list: nosuchserver"));
   d_.FireRequest(2);
   ASSERT_TRUE(AwaitCompletions(2));
-  EXPECT_FALSE(completions_[1].success);
-  EXPECT_EQ(completions_[1].message, "bad address");
+  EXPECT_EQ(completions_[1], (Completion{false, false, "", "bad address", 2, true}));
 }
 
 TEST_F(HttpDownLoaderTest, SynchronousRequestsAnswerFalseOnAHostFailureAndRaiseWhenTheHostRaises) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config_files.h"
 #include "kdp/host/ansi.h"
 #include "test_host.h"
 #include "util/ptr_hash_table.h"
@@ -62,13 +63,15 @@ TEST(CsvFileTest, LongFieldIsCutAndTheRestOfTheLineIgnoredWithOneLogLine) {
   EXPECT_EQ(h->Logger().CountContaining("数组越界"), 3u);
 }
 
-TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
+// Reading a GBK file record by record and again from the top; a path that is missing, or exists but is
+// no readable file, fails to open and says so, and nothing is read from it.
+TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewindsAndOpenErrorsReadNothing) {
   testing::TestHost h;
-  const std::string dir = testing::MakeTempDir();
-  const std::string path = dir + "/Currency.dat";
-  std::ofstream(path, std::ios::binary) << host::Utf8ToAnsi("USD,美元,7.1\r\n\nHKD,港币,0.91\nJPY,日元,0.047");
+  const testing::ScratchDir dir;
+  std::ofstream(dir.File("Currency.dat"), std::ios::binary)
+      << host::Utf8ToAnsi("USD,美元,7.1\r\n\nHKD,港币,0.91\nJPY,日元,0.047");
   TCsvFile csv;
-  ASSERT_TRUE(csv.OpenFile(path));
+  ASSERT_TRUE(csv.OpenFile(dir.File("Currency.dat")));
   Fields recs;
   std::vector<Fields> records;
   while (csv.GetRecord(recs)) records.push_back(recs);
@@ -81,24 +84,16 @@ TEST(CsvFileTest, ReadsRecordsOfAGbkFileAndRewinds) {
   csv.Close();
   EXPECT_FALSE(csv.GetRecord(recs));
 
-  EXPECT_FALSE(csv.OpenFile(dir + "/Missing.dat"));
-  EXPECT_TRUE(h->Logger().Contains("not FileExists: " + dir + "/Missing.dat"));
-  std::filesystem::remove_all(dir);
-}
-
-// A path that exists but is no readable file fails to open and says so; nothing is read from it.
-TEST(CsvFileTest, ADirectoryOrAnUnreadableFileIsAnOpenError) {
-  testing::TestHost h;
-  const std::string dir = testing::MakeTempDir();
-  std::filesystem::create_directory(dir + "/Currency.dat");
-  TCsvFile csv;
-  Fields recs{"stale"};
-  EXPECT_FALSE(csv.OpenFile(dir + "/Currency.dat"));
-  EXPECT_TRUE(h->Logger().Contains("Open File Error: " + dir + "/Currency.dat"));
+  EXPECT_FALSE(csv.OpenFile(dir.File("Missing.dat")));
+  EXPECT_TRUE(h->Logger().Contains("not FileExists: " + dir.File("Missing.dat")));
+  std::filesystem::create_directory(dir.File("Folder.dat"));
+  recs = {"stale"};
+  EXPECT_FALSE(csv.OpenFile(dir.File("Folder.dat")));
+  EXPECT_TRUE(h->Logger().Contains("Open File Error: " + dir.File("Folder.dat")));
   EXPECT_FALSE(csv.GetRecord(recs));
   EXPECT_TRUE(recs.empty());
 
-  const std::string locked = dir + "/Locked.dat";
+  const std::string locked = dir.File("Locked.dat");
   std::ofstream(locked) << "USD,美元,7.1\n";
   std::filesystem::permissions(locked, std::filesystem::perms::none);
   if (std::ifstream(locked)) {
@@ -108,16 +103,15 @@ TEST(CsvFileTest, ADirectoryOrAnUnreadableFileIsAnOpenError) {
     EXPECT_FALSE(csv.OpenFile(locked));
     EXPECT_TRUE(h->Logger().Contains("Open File Error: " + locked + " (Permission denied)"));
   }
-  std::filesystem::remove_all(dir);
 }
 
 // Files are read in 64 KiB pieces: lines that span pieces, and a CR LF split between two pieces, must
 // read as anywhere else.
 TEST(CsvFileTest, LinesAcrossReadBuffersAndEveryLineEnd) {
   testing::TestHost h;
-  const std::string dir = testing::MakeTempDir();
+  const testing::ScratchDir dir;
   constexpr std::size_t kPiece = 64 * 1024;
-  const std::string path = dir + "/Secbrief.dat";
+  const std::string path = dir.File("Secbrief.dat");
   for (std::size_t crAt : {kPiece - 1, kPiece, kPiece + 1, 2 * kPiece - 1}) {
     SCOPED_TRACE(crAt);
     // Lines of three fields, with a Chinese name now and then; a CR LF is placed at byte `crAt`.
@@ -157,56 +151,12 @@ TEST(CsvFileTest, LinesAcrossReadBuffersAndEveryLineEnd) {
     ASSERT_TRUE(csv.GetRecord(recs));
     EXPECT_EQ(recs, expected.front());
   }
-  std::filesystem::remove_all(dir);
-}
-
-TEST(PtrHashTableTest, SecondPutShadowsAndRemoveRevealsTheFirst) {
-  int first = 1, second = 2, other = 3;
-  TPtrHashTable<int> table(7);
-  table.Put("600000.SH", &first);
-  table.Put("600000.SH", &second);
-  table.Put("000001.SZ", &other);
-  EXPECT_EQ(table.Get("600000.SH"), &second);
-  EXPECT_EQ(table.Get("600000.sh"), nullptr);  // keys are case-sensitive
-  EXPECT_EQ(table.Size(), 3u);
-  EXPECT_TRUE(table.Remove("600000.SH"));
-  EXPECT_EQ(table.Get("600000.SH"), &first);
-  EXPECT_TRUE(table.Modify("600000.SH", &other));
-  EXPECT_EQ(table.Get("600000.SH"), &other);
-  EXPECT_TRUE(table.Remove("600000.SH"));
-  EXPECT_FALSE(table.Remove("600000.SH"));
-  EXPECT_FALSE(table.Modify("600000.SH", &first));
-  EXPECT_EQ(table.Size(), 1u);
-  table.Clear();
-  EXPECT_EQ(table.Get("000001.SZ"), nullptr);
-}
-
-TEST(PtrHashTableTest, EnumeratesBucketsInOrderAndChainsFromTheHead) {
-  // With one bucket everything chains: the most recent put comes first.
-  int a = 1, b = 2, c = 3;
-  TPtrHashTable<int> one(1);
-  one.Put("a", &a);
-  one.Put("b", &b);
-  one.Put("c", &c);
-  std::string order;
-  one.SetOnEnumProc([&](auto* item) { order += item->Key; });
-  one.StartEnum();
-  EXPECT_EQ(order, "cba");
-
-  // HashOf("a") = 97, "b" = 98, "c" = 99: with 3 buckets they land in 1, 2 and 0.
-  TPtrHashTable<int> three(3);
-  three.Put("a", &a);
-  three.Put("b", &b);
-  three.Put("c", &c);
-  order.clear();
-  three.SetOnEnumProc([&](auto* item) { order += item->Key; });
-  three.StartEnum();
-  EXPECT_EQ(order, "cab");
 }
 
 // Random Put, Remove, Modify and Get on few keys and few buckets, against a plain model of the chains:
-// the look-up index must always name the item the chain order makes first, and enumeration must follow
-// the chains, also after removed items were reused.
+// a second put shadows the first and its removal reveals it again, the look-up index must always name
+// the item the chain order makes first, and enumeration must follow the chains, also after removed items
+// were reused.
 TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
   constexpr std::size_t kBuckets = 3;
   // Few keys shadow and reveal each other often; many keys make the look-up index grow.
@@ -258,6 +208,25 @@ TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
   for (const auto& chain : model) expected.insert(expected.end(), chain.begin(), chain.end());
   EXPECT_EQ(enumerated, expected);
   EXPECT_EQ(table.Size(), expected.size());
+  table.Put("a", &values[0]);
+  EXPECT_EQ(table.Get("A"), nullptr);  // keys are case-sensitive
+  table.Clear();
+  EXPECT_EQ(table.Size(), 0u);
+  EXPECT_EQ(table.Get("a"), nullptr);
+
+  // By hand: HashOf("a") = 97, "b" = 98, "c" = 99 land in buckets 1, 2 and 0 of 3; one bucket chains them
+  // with the most recent put first.
+  int a = 1, b = 2, c = 3;
+  for (const auto& [buckets, order] : {std::pair{1, "cba"}, {3, "cab"}}) {
+    TPtrHashTable<int> small(buckets);
+    small.Put("a", &a);
+    small.Put("b", &b);
+    small.Put("c", &c);
+    std::string seen;
+    small.SetOnEnumProc([&](auto* item) { seen += item->Key; });
+    small.StartEnum();
+    EXPECT_EQ(seen, order);
+  }
 }
 
 TEST(PtrHashTableTest, HashOfFollowsUtf16CodeUnits) {

@@ -17,12 +17,15 @@ class DPTimerTest : public ::testing::Test {
   ~DPTimerTest() override { FreeDPTimerMgr(); }
 
   // A timer set up the way owners do it: handler, interval, then enabled.
-  std::shared_ptr<TKrDPTimer> Counting(int& count, unsigned interval) {
+  std::shared_ptr<TKrDPTimer> Started(std::function<void(TKrDPTimer*)> handler, unsigned interval) {
     auto timer = RegisterTimer();
-    timer->SetOnTimer([&count](TKrDPTimer*) { ++count; });
+    timer->SetOnTimer(std::move(handler));
     timer->SetInterval(interval);
     timer->SetEnabled(true);
     return timer;
+  }
+  std::shared_ptr<TKrDPTimer> Counting(int& count, unsigned interval) {
+    return Started([&count](TKrDPTimer*) { ++count; }, interval);
   }
 
   testing::TestHost h;
@@ -134,13 +137,12 @@ TEST_F(DPTimerTest, UnregisteringTwiceOrAfterFreeDPTimerMgrDoesNothing) {
 
 TEST_F(DPTimerTest, AThrowingHandlerIsLoggedAndTheOthersKeepFiring) {
   int failing = 0, good = 0;
-  auto bad = RegisterTimer();
-  bad->SetOnTimer([&](TKrDPTimer*) {
-    ++failing;
-    throw std::runtime_error("quote request lost");
-  });
-  bad->SetInterval(100);
-  bad->SetEnabled(true);
+  auto bad = Started(
+      [&](TKrDPTimer*) {
+        ++failing;
+        throw std::runtime_error("quote request lost");
+      },
+      100);
   auto other = Counting(good, 100);
   h->Loop().AdvanceBy(300ms);
   EXPECT_EQ(failing, 3);
@@ -165,13 +167,12 @@ TEST_F(DPTimerTest, AHandlerMayUnregisterItsOwnTimerOrFreeTheManager) {
   EXPECT_EQ(*owner, 1);
   EXPECT_EQ(owner.use_count(), 1);  // the released timer no longer holds its handler
 
-  auto last = RegisterTimer();
-  last->SetOnTimer([&fired](TKrDPTimer*) {
-    ++fired;
-    FreeDPTimerMgr();
-  });
-  last->SetInterval(10);
-  last->SetEnabled(true);
+  auto last = Started(
+      [&fired](TKrDPTimer*) {
+        ++fired;
+        FreeDPTimerMgr();
+      },
+      10);
   h->Loop().AdvanceBy(100ms);
   EXPECT_EQ(fired, 2);
   EXPECT_EQ(DPTimerMgr(), nullptr);

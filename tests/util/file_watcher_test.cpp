@@ -107,13 +107,18 @@ TEST_F(FileWatcherTest, AChangedFileFiresOncePerPeriodWithTheManagerAsSender) {
   EXPECT_EQ(loads, 1);
 }
 
-TEST_F(FileWatcherTest, AMissingFileIsSkippedAndFiresOnceItAppears) {
-  const std::string path = PathOf("RelatedSymbolsLocal.dat");
-  std::atomic<int> loads{0};
+// A missing file is skipped and fires once it appears; an observer registered with an empty old time
+// fires at the first check.
+TEST_F(FileWatcherTest, AMissingFileFiresOnceItAppearsAndAnEmptyOldTimeAtTheFirstCheck) {
+  const std::string path = PathOf("RelatedSymbolsLocal.dat"), brief = PathOf("Secbrief.dat");
+  Write(brief, "600000.SH,1,2,3,4,5,6,7,20260930\n", 0);
+  std::atomic<int> loads{0}, briefLoads{0};
   auto observer = Observer(path, loads, "2026/01/01,00:00:00");
   mgr_->RegisterFileObserver(observer);
+  mgr_->RegisterFileObserver(Observer(brief, briefLoads, ""));
   NextPeriod();
   EXPECT_EQ(loads, 0);
+  EXPECT_EQ(briefLoads, 1);
   EXPECT_EQ(observer->GetOldTime(), "2026/01/01,00:00:00");  // untouched while the file is missing
 
   Write(path, "000300.SH,510300.SH,4\n", 0);
@@ -121,15 +126,7 @@ TEST_F(FileWatcherTest, AMissingFileIsSkippedAndFiresOnceItAppears) {
   EXPECT_EQ(loads, 1);
   NextPeriod();
   EXPECT_EQ(loads, 1);
-}
-
-TEST_F(FileWatcherTest, AnObserverRegisteredWithAnEmptyOldTimeFiresAtTheFirstCheck) {
-  const std::string path = PathOf("Secbrief.dat");
-  Write(path, "600000.SH,1,2,3,4,5,6,7,20260930\n", 0);
-  std::atomic<int> loads{0};
-  mgr_->RegisterFileObserver(Observer(path, loads, ""));
-  NextPeriod();
-  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(briefLoads, 1);
 }
 
 TEST_F(FileWatcherTest, UnregisteringOneObserverStopsChecksForTheOtherUntilANewRegistration) {
