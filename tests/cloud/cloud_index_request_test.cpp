@@ -133,26 +133,9 @@ TEST_F(IndexRequestTest, UsTreasuryIsAnsweredFromTheTableForTenMinutes) {
   Settle(4);
 }
 
-TEST_F(IndexRequestTest, OrganizationEvaluationIsFreshForOneMinute) {
-  auto request = MakeRequest(2);
-  EXPECT_EQ(request->GetCommandItem().CodeParamName, "KoraCodes");
-  request->SetParams("019666.SH,019667.SH");
-  request->FireRequest(1);
-  Settle(1);
-  ASSERT_EQ(ends.size(), 1u);
-  EXPECT_EQ(ends[0].count, 2 * 21);  // both codes, the stub and the 20 fields
-  h->Loop().AdvanceBy(50s);
-  request->FireRequest(2);
-  EXPECT_EQ(ReportsSent(), 1);
-  ASSERT_EQ(ends.size(), 2u);
-  h->Loop().AdvanceBy(20s);
-  request->FireRequest(3);
-  EXPECT_EQ(ReportsSent(), 2);
-}
-
 // The grid of organization evaluations: a row per code asked, a column per field of the command
 // (10035 to 10053, then 10395); rows written by one reply share the stub index's update date, which a
-// pick-up from the table does not move.
+// pick-up from the table does not move. The command's values are fresh for one minute.
 TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   auto request = MakeRequest(2);
   EXPECT_EQ(request->GetRowCount(), 0);
@@ -161,6 +144,7 @@ TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   request->FireRequest(1);
   Settle(1);
   ASSERT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].count, 2 * 21);  // both codes, the stub and the 20 fields
   ASSERT_EQ(request->GetRowCount(), 2);
   ASSERT_EQ(request->GetColCount(), 20);
   const auto kind = [](TIndexGridKind k) { return static_cast<int>(k); };
@@ -177,70 +161,26 @@ TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   for (const auto& [row, column, k] : {std::tuple{2, 0, 0}, {-1, 0, 2}, {0, 20, 0}, {0, -1, 1}, {0, 0, 5}, {0, 0, -1}})
     EXPECT_EQ(request->GetGridValue(row, column, k), "") << row << "," << column << "," << k;
 
-  // Answered from the table half a minute later: the same grid, the same update date.
-  h->Loop().AdvanceBy(30s);
+  // Answered from the table 50 seconds later: the same grid, the same update date.
+  h->Loop().AdvanceBy(50s);
   request->FireRequest(2);
   ASSERT_EQ(ends.size(), 2u);
+  EXPECT_EQ(ReportsSent(), 1);
   EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
   EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
             minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
   // Asked again after the minute: the rows carry the new time.
-  h->Loop().AdvanceBy(40s);
+  h->Loop().AdvanceBy(20s);
   request->FireRequest(3);
+  EXPECT_EQ(ReportsSent(), 2);
   Settle(3);
   EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103110");
 }
 
-TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
-  auto request = MakeRequest(3);
-  request->SetParams("600000.SH");
-  request->FireRequest(1);
-  Settle(1);
-  const std::string before = Cached(*request, "600000.SH", "10222");
-  ASSERT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
-
-  // The next day's values would differ; an error reply must not bring any of them in.
-  h->Loop().AdvanceBy(24h);
-  ASSERT_NE(minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay + 1), before);
-  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
-  request->FireRequest(2);
-  Settle(3);  // the failure, then its backup's
-  ASSERT_EQ(ends.size(), 3u);
-  EXPECT_FALSE(ends[1].success);
-  EXPECT_FALSE(ends[2].success);
-  EXPECT_EQ(ends[2].tag, 2u);
-  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
-
-  // A reply cut half way through its records: refused whole, although its first records are readable.
-  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
-  request->FireRequest(3);  // the fourth send (the second and its backup failed): sequence 4
-  std::string full(
-      h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
-  full.resize(full.size() / 2);
-  full.push_back(static_cast<char>(host::kKudsStatusOk));
-  host::MemoryStream cut(full);
-  request->OnDownLoadEnd(true, &cut, "", 4);
-  ASSERT_EQ(ends.size(), 4u);
-  EXPECT_FALSE(ends[3].success);
-  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
-  EXPECT_FALSE(request->IsRequesting());
-
-  // A reply the service marks as failed, and one without a reply.
-  request->FireRequest(4);
-  host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
-  request->OnDownLoadEnd(true, &refused, "", 5);
-  request->FireRequest(5);
-  request->OnDownLoadEnd(true, nullptr, "", 6);
-  ASSERT_EQ(ends.size(), 6u);
-  EXPECT_FALSE(ends[4].success);
-  EXPECT_FALSE(ends[5].success);
-  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
-}
-
 // A send whose download fails is told unsuccessful, then sent once more, as it was (codes set since do not
 // change it); the backup's outcome is told under the same tag. A failed backup ends the request: nothing
-// more is sent and the table keeps its values.
-TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
+// more is sent and the table keeps its values; so does a reply that is cut, refused or missing.
+TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackupAndBadRepliesLeaveTheTable) {
   auto request = MakeRequest(3);
   request->SetParams("600000.SH");
   h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
@@ -278,10 +218,35 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
   EXPECT_EQ(ReportsSent(), 4);
   EXPECT_FALSE(request->IsRequesting());
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+
+  // A reply cut half way through its records: refused whole, although its first records are readable.
+  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
+  request->FireRequest(3);  // the fifth send: sequence 5
+  std::string full(
+      h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
+  full.resize(full.size() / 2);
+  full.push_back(static_cast<char>(host::kKudsStatusOk));
+  host::MemoryStream cut(full);
+  request->OnDownLoadEnd(true, &cut, "", 5);
+  ASSERT_EQ(ends.size(), 5u);
+  EXPECT_FALSE(ends[4].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+  EXPECT_FALSE(request->IsRequesting());
+
+  // A reply the service marks as failed, and one without a reply.
+  request->FireRequest(4);
+  host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
+  request->OnDownLoadEnd(true, &refused, "", 6);
+  request->FireRequest(5);
+  request->OnDownLoadEnd(true, nullptr, "", 7);
+  ASSERT_EQ(ends.size(), 7u);
+  EXPECT_FALSE(ends[5].success);
+  EXPECT_FALSE(ends[6].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
 }
 
 // The ETF purchase and redemption command travels as a "PR" request to its own service.
-TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoad) {
+TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoadAndUnknownCommandsSendNothing) {
   auto request = MakeRequest(27);
   request->SetParams("510300.SH");
   request->FireRequest(5);
@@ -292,16 +257,16 @@ TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoad) {
   EXPECT_EQ(ReportsSent(), 0);
   EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"),
             minihost::SimCloudService::IndicatorValue("510300.SH", "10709", kServerDay));
-}
 
-TEST_F(IndexRequestTest, CommandNotBuiltInSendsNothing) {
-  auto request = MakeRequest(77);
-  EXPECT_TRUE(request->GetCommandItem().TableName.empty());
-  request->SetParams("600000.SH");
-  request->FireRequest(1);
+  // A command that is not built in sends nothing on any road.
+  auto unknown = MakeRequest(77);
+  EXPECT_TRUE(unknown->GetCommandItem().TableName.empty());
+  unknown->SetParams("600000.SH");
+  unknown->FireRequest(1);
   EXPECT_EQ(ReportsSent(), 0);
-  EXPECT_TRUE(ends.empty());
-  EXPECT_EQ(request->GetDataItem(), nullptr);
+  EXPECT_EQ(h->Lux()->CountSent(host::kPRReportAppClass, host::kPRReportCommandID), 1);
+  EXPECT_EQ(ends.size(), 1u);
+  EXPECT_EQ(unknown->GetDataItem(), nullptr);
 }
 
 TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
