@@ -474,22 +474,6 @@ TEST(F5PageTest, TheBestRatedPageWinsAndFreeHongKongQuotesNeedTheMainland) {
   }
 }
 
-TEST(PermissionTest, MatchPermissionCountsHeldRights) {
-  TestHost h([](minihost::HostSettings& s) {
-    s.rights = {"EQ_HQ_SH_L1", "EQ_HQ_SZ_L1", "EQ_HQ_HK_FREERQ"};
-    s.loginRegion = 2;
-  });
-  EXPECT_EQ(MatchPermission(""), 0);
-  EXPECT_EQ(MatchPermission("EQ_HQ_SH_L1,EQ_HQ_SZ_L1"), 2);
-  EXPECT_EQ(MatchPermission(" EQ_HQ_SH_L1 , EQ_HQ_SH_L2 ,,"), 1);
-  EXPECT_EQ(MatchPermission("EQ_HQ_HK_FREERQ"), 0);  // held, but not logged in from the mainland
-  EXPECT_EQ(MatchPermission("eq_hq_sh_l1"), 0);      // rights are exact names
-
-  EXPECT_THAT(FastSplit("  ;a;;b ", ";"), ElementsAre("", "a", "", "b"));
-  EXPECT_THAT(FastSplit("x}{y:z", "}{"), ElementsAre("x", "y:z"));
-  EXPECT_TRUE(FastSplit("   ", ";").empty());
-}
-
 TEST(StockTypeManagerStartupTest, TheMapIsLoadedBeforeTheManagerBecomesVisible) {
   TestHost h;
   int seenCount = -1;
