@@ -24,6 +24,11 @@ using namespace std::chrono_literals;
 constexpr auto kDeadline = 10s;
 constexpr int kServerDay = 20261204;  // the test host's server date
 
+// The stand-in cloud service's value of an indicator (or function) for a code on a day.
+std::string Value(const std::string& code, const std::string& index, int day = kServerDay) {
+  return minihost::SimCloudService::IndicatorValue(code, index, day);
+}
+
 struct End {
   bool success;
   std::uint32_t tag;
@@ -75,8 +80,7 @@ TEST_F(IndexRequestTest, ValuesAreCachedAndReadBackForTheCodesAsked) {
   EXPECT_EQ(ends[0].count, 61);  // the fund page's 61 fields
   const auto* item = request->GetDataItem();
   ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->ValueAsString("000001.OF", "10489"),
-            minihost::SimCloudService::IndicatorValue("000001.OF", "10489", kServerDay));
+  EXPECT_EQ(item->ValueAsString("000001.OF", "10489"), Value("000001.OF", "10489"));
   EXPECT_TRUE(item->IsIndexAuthrized("000001.OF", "10489"));
   EXPECT_EQ(item->GetIndexUpdateDate("000001.OF", "10489"), "20261204103000");
   EXPECT_EQ(item->ValueAsString("000001.OF", "10222"), "");  // not a field of this command
@@ -88,8 +92,7 @@ TEST_F(IndexRequestTest, ValuesAreCachedAndReadBackForTheCodesAsked) {
   Settle(2);
   ASSERT_EQ(ends.size(), 2u);
   EXPECT_TRUE(ends[1].success);
-  EXPECT_EQ(request->GetDataItem()->ValueAsString("O'NEIL.N", "10001"),
-            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "10001", kServerDay));
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("O'NEIL.N", "10001"), Value("O'NEIL.N", "10001"));
   EXPECT_EQ(request->GetIndexUpdateDate("O'NEIL.N", "10001"), "20261204103000");
 
   // The base command has no freshness rule: the same code is asked again.
@@ -115,8 +118,7 @@ TEST_F(IndexRequestTest, UsTreasuryIsAnsweredFromTheTableForTenMinutes) {
   EXPECT_TRUE(ends[1].success);
   EXPECT_EQ(ends[1].tag, 2u);
   EXPECT_EQ(ReportsSent(), 1);
-  EXPECT_EQ(request->GetDataItem()->ValueAsString("912828YK0.UST", "10399"),
-            minihost::SimCloudService::IndicatorValue("912828YK0.UST", "10399", kServerDay));
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("912828YK0.UST", "10399"), Value("912828YK0.UST", "10399"));
   EXPECT_EQ(ends[1].count, 11);
 
   // Another code is not fresh.
@@ -148,10 +150,8 @@ TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   ASSERT_EQ(request->GetRowCount(), 2);
   ASSERT_EQ(request->GetColCount(), 20);
   const auto kind = [](TIndexGridKind k) { return static_cast<int>(k); };
-  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kValue)),
-            minihost::SimCloudService::IndicatorValue("019666.SH", "10395", kServerDay));
-  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
-            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kValue)), Value("019666.SH", "10395"));
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)), Value("000300.SH", "10035"));
   EXPECT_EQ(request->GetGridValue(7, 0, kind(TIndexGridKind::kFieldName)), "10035");
   EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kFieldName)), "10395");
   EXPECT_EQ(request->GetGridValue(1, 99, kind(TIndexGridKind::kCode)), "000300.SH");
@@ -167,8 +167,7 @@ TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   ASSERT_EQ(ends.size(), 2u);
   EXPECT_EQ(ReportsSent(), 1);
   EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
-  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
-            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)), Value("000300.SH", "10035"));
   // Asked again after the minute: the rows carry the new time.
   h->Loop().AdvanceBy(20s);
   request->FireRequest(3);
@@ -203,7 +202,7 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackupAndBadRepliesLeaveT
   EXPECT_THAT(sent[1], ::testing::HasSubstr("koraCode=600000.SH"));
   EXPECT_TRUE(h->Logger().Contains("SendRequestBak KoraCodeList: 600000.SH"));
   const std::string before = Cached(*request, "600000.SH", "10222");
-  EXPECT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
+  EXPECT_EQ(before, Value("600000.SH", "10222"));
 
   // The next day's values would differ; neither the send nor its backup brings them in.
   h->Loop().AdvanceBy(24h);
@@ -255,8 +254,7 @@ TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoadAndUnknownComm
   EXPECT_EQ(ends[0].count, 6);
   EXPECT_EQ(h->Lux()->CountSent(host::kPRReportAppClass, host::kPRReportCommandID), 1);
   EXPECT_EQ(ReportsSent(), 0);
-  EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"),
-            minihost::SimCloudService::IndicatorValue("510300.SH", "10709", kServerDay));
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"), Value("510300.SH", "10709"));
 
   // A command that is not built in sends nothing on any road.
   auto unknown = MakeRequest(77);
@@ -283,10 +281,8 @@ TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
   EXPECT_EQ(ends[0].count, 6);
   const auto* values = request->GetDataItem();
   // The service names a value by the function asked; the table by the field asking it.
-  EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"),
-            minihost::SimCloudService::IndicatorValue("000001.SZ", "s_dq_close(KoraCode)", kServerDay));
-  EXPECT_EQ(values->ValueAsString("600000.SH", "10001"),
-            minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay));
+  EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"), Value("000001.SZ", "s_dq_close(KoraCode)"));
+  EXPECT_EQ(values->ValueAsString("600000.SH", "10001"), Value("600000.SH", "KSS_MainNetInflow(KoraCode)"));
   EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
 }
 
@@ -363,8 +359,7 @@ TEST_F(IndexRequestTest, MatrixFunctionRequestExGridPickUpAndSaving) {
   Settle(2);
   ASSERT_TRUE(ends[1].success);
   EXPECT_EQ(request.GetGridItemValue(0, 1),
-            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "s_pq_pctchange(KoraCode,20261201,20261205)",
-                                                      kServerDay + 1));
+            Value("O'NEIL.N", "s_pq_pctchange(KoraCode,20261201,20261205)", kServerDay + 1));
   EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261205103000");
 }
 
