@@ -203,19 +203,14 @@ TEST_F(EngineTest, ADroppedConnectionForgetsSubscriptionsUntilTheRequestSubscrib
 
 TEST_F(EngineTest, AScheduledDropStartsAndEndsAtItsServerTimes) {
   Connect();
-  engine.DropConnection(10s, 20s);
-  h.Clock().Advance(9s);
-  engine.SyncNow();
-  EXPECT_TRUE(engine.Connected());
-  h.Clock().Advance(1s);
-  engine.SyncNow();
-  EXPECT_FALSE(engine.Connected());
-  h.Clock().Advance(19s);
-  engine.SyncNow();
-  EXPECT_FALSE(engine.Connected());
-  h.Clock().Advance(1s);
-  engine.SyncNow();
-  EXPECT_TRUE(engine.Connected());
+  engine.DropConnection(10s, 20s);  // from 10 s on, for 20 s
+  int elapsed = 0;
+  for (const auto& [seconds, connected] : {std::pair{9, true}, {1, false}, {19, false}, {1, true}}) {
+    elapsed += seconds;
+    h.Clock().Advance(std::chrono::seconds(seconds));
+    engine.SyncNow();
+    EXPECT_EQ(engine.Connected(), connected) << "after " << elapsed << " s";
+  }
   EXPECT_EQ(callback->connect_codes, (std::vector<int>{0, 10054, 0}));
 
   // A clock that jumps past the whole drop still reports both changes, in order.
