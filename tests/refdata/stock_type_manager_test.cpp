@@ -24,35 +24,13 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using testing::TestHost;
 
-// A host security object with the fields resolution reads.
-class TestSecurity final : public host::Implements<host::IKrSecurity> {
- public:
-  TestSecurity(std::string code, std::string type, int category = 0, std::string span = {})
-      : code_(std::move(code)), type_(std::move(type)), category_(category), span_(std::move(span)) {}
-  std::string GetKoraCode() override { return code_; }
-  std::string GetStockCode() override { return code_.substr(0, code_.find('.')); }
-  std::string GetStockName() override { return "测试" + code_; }
-  std::string GetStockType() override { return type_; }
-  char GetListStatus() override { return 'L'; }
-  std::string GetExchange() override { return {}; }
-  std::string GetCABName() override { return {}; }
-  std::string GetENName() override { return {}; }
-  std::string GetIPODate() override { return {}; }
-  double GetIPOPrice() override { return 0; }
-  int GetSuspensionTime() override { return 0; }
-  std::string GetTradeSpan() override { return span_; }
-  int GetCategory(int kind) override { return kind == host::kQuoteCategoryKind ? category_ : 0; }
-  std::string GetCurrency() override { return "CNY"; }
-  double GetPriceStep() override { return 0.01; }
-
- private:
-  std::string code_, type_;
-  int category_;
-  std::string span_;
-};
-
+// A host security with the fields resolution reads: code, type and quote category.
 std::shared_ptr<host::IKrSecurity> Sec(std::string code, std::string type, int category = 0) {
-  return std::make_shared<TestSecurity>(std::move(code), std::move(type), category);
+  minihost::SecurityRecord record;
+  record.koraCode = std::move(code);
+  record.stockType = std::move(type);
+  record.category = category;
+  return std::make_shared<minihost::MiniSecurity>(std::move(record));
 }
 
 // What the map gave a security: sessions, clearing time, clock, index, default sector, history folder,
