@@ -24,6 +24,18 @@ using Fields = std::vector<std::pair<std::uint32_t, double>>;
 constexpr std::uint32_t kPrice = 3, kPreClose = 4, kHigh = 6, kLow = 7, kVolume = 8, kChangeRatio = 81, kMA5 = 101,
                         kTurnover = 187;
 
+using RemindFactory = std::function<std::unique_ptr<TKrConditionsRemindBase>()>;
+
+// Makes reminders of class T, each set up by `set`.
+template <class T>
+RemindFactory Make(std::function<void(T&)> set = [](T&) {}) {
+  return [set] {
+    auto remind = std::make_unique<T>();
+    set(*remind);
+    return remind;
+  };
+}
+
 struct RemindTest : ::testing::Test {
   RemindTest() {
     h->StartPackage();
@@ -115,47 +127,23 @@ TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
 TEST_F(RemindTest, AZeroOrMissingPriceNeverFires) {
   struct Case {
     const char* name;
-    std::function<std::unique_ptr<TKrConditionsRemindBase>()> make;
+    RemindFactory make;
     Fields others;  // the quote's fields besides the price
   };
-  const auto priceDown = [] {
-    auto r = std::make_unique<TKrPriceArriveRemind>();
-    r->FCustomPrice = 10;
-    r->FMonitorPriceType = TMonitorPriceType::ptPriceDown;
-    return r;
-  };
-  const auto loss = [] {
-    auto r = std::make_unique<TKrLossBlowRemind>();
-    r->FLossPrice = 10;
-    return r;
-  };
-  const auto fallBack = [] {
-    auto r = std::make_unique<TKrPriceUpDownRemind>();
-    r->FReturnRange = 5;
-    return r;
-  };
-  const auto range = [] {
-    auto r = std::make_unique<TKrRangeArriveRemind>();
-    r->FRange = 1;
-    return r;
-  };
-  const auto volume = [] {
-    auto r = std::make_unique<TKrVolumeArriveRemind>();
-    r->FTotalVolume = 100;
-    return r;
-  };
-  const auto belowMA = [] {
-    auto r = std::make_unique<TKrBelowMARemind>();
-    r->FMAType = TKrMAType::mtMA5;
-    return r;
-  };
   const std::vector<Case> cases{
-      {"price down to 10", priceDown, {}},
-      {"stop-loss at 10", loss, {}},
-      {"5% below the high of 10", fallBack, {{kHigh, 10}}},
-      {"change ratio above 1%", range, {{kChangeRatio, 0.05}}},
-      {"volume 100", volume, {{kVolume, 1e6}}},
-      {"below an MA5 of 10", belowMA, {{kPreClose, 11}, {kMA5, 10}}},
+      {"price down to 10",
+       Make<TKrPriceArriveRemind>([](auto& r) {
+         r.FCustomPrice = 10;
+         r.FMonitorPriceType = TMonitorPriceType::ptPriceDown;
+       }),
+       {}},
+      {"stop-loss at 10", Make<TKrLossBlowRemind>([](auto& r) { r.FLossPrice = 10; }), {}},
+      {"5% below the high of 10", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = 5; }), {{kHigh, 10}}},
+      {"change ratio above 1%", Make<TKrRangeArriveRemind>([](auto& r) { r.FRange = 1; }), {{kChangeRatio, 0.05}}},
+      {"volume 100", Make<TKrVolumeArriveRemind>([](auto& r) { r.FTotalVolume = 100; }), {{kVolume, 1e6}}},
+      {"below an MA5 of 10",
+       Make<TKrBelowMARemind>([](auto& r) { r.FMAType = TKrMAType::mtMA5; }),
+       {{kPreClose, 11}, {kMA5, 10}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -196,7 +184,7 @@ TEST_F(RemindTest, AZeroOrMissingPriceNeverFires) {
 TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
   struct Case {
     const char* name;
-    std::function<std::unique_ptr<TKrConditionsRemindBase>()> make;
+    RemindFactory make;
     std::vector<QuoteRow> shortOf;
     std::vector<QuoteRow> at;
   };
@@ -256,19 +244,9 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
        q(10.51)},
       {"take-profit at 110% of cost 10", [&] { return win(TMonitorWinAboveType::watCostPriceRangeAbove); }, q(10.99),
        q(11.00)},
-      {"rebound of 2% from a low of 10",
-       [] {
-         auto r = std::make_unique<TKrPriceDownUpRemind>();
-         r->FAntimissileRange = -2;
-         return r;
-       },
+      {"rebound of 2% from a low of 10", Make<TKrPriceDownUpRemind>([](auto& r) { r.FAntimissileRange = -2; }),
        q(10.19, {{kLow, 10}}), q(10.20, {{kLow, 10}})},
-      {"fall-back of 3% from a high of 10",
-       [] {
-         auto r = std::make_unique<TKrPriceUpDownRemind>();
-         r->FReturnRange = 3;
-         return r;
-       },
+      {"fall-back of 3% from a high of 10", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = 3; }),
        q(9.71, {{kHigh, 10}}), q(9.70, {{kHigh, 10}})},
       {"change ratio above 2%", [&] { return range(TMonitorRangeType::rtRangeAbove); }, q(10, {{kChangeRatio, 0.0199}}),
        q(10, {{kChangeRatio, 0.0201}})},
@@ -278,15 +256,11 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
        q(10, {{kVolume, 10000}})},
       {"turnover of 1.5%", [&] { return volume(TMonitorVolumeType::vtChangeHandRate); }, q(10, {{kTurnover, 0.0149}}),
        q(10, {{kTurnover, 0.0151}})},
-      {"above MA5 after a close below it",
-       [] {
-         auto r = std::make_unique<TKrAboveMARemind>();
-         r->FFloatValue = 0.05;  // fires 0.05 short of the average
-         return r;
-       },
-       q(9.94, {{kPreClose, 9.8}, {kMA5, 10}}), q(9.96, {{kPreClose, 9.8}, {kMA5, 10}})},
-      {"below MA5 after a close above it", [] { return std::make_unique<TKrBelowMARemind>(); },
-       q(10.01, {{kPreClose, 10.2}, {kMA5, 10}}), q(9.99, {{kPreClose, 10.2}, {kMA5, 10}})},
+      {"above MA5 after a close below it, firing 0.05 short of it",
+       Make<TKrAboveMARemind>([](auto& r) { r.FFloatValue = 0.05; }), q(9.94, {{kPreClose, 9.8}, {kMA5, 10}}),
+       q(9.96, {{kPreClose, 9.8}, {kMA5, 10}})},
+      {"below MA5 after a close above it", Make<TKrBelowMARemind>(), q(10.01, {{kPreClose, 10.2}, {kMA5, 10}}),
+       q(9.99, {{kPreClose, 10.2}, {kMA5, 10}})},
       {"first 0.50 over the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceDiff, 0.5); }, pair(10.49, 10),
        pair(10.51, 10)},
       {"first 0.50 under the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceDiff, -0.5); }, pair(9.51, 10),

@@ -12,8 +12,6 @@
 namespace kdp::testing {
 namespace {
 
-std::shared_ptr<host::ISqliteDataBase> OpenScratchDB(const ScratchDir& dir) { return host::OpenDB(dir.File("c.db")); }
-
 TEST(CloudCommandAnalysisTest, SampleReportsLoadWithTheirCommandsAndTables) {
   TestHost h;
   TKrCloudCommandAnalysis analysis(nullptr);
@@ -142,7 +140,7 @@ TEST(CloudCommandAnalysisTest, BuiltInCommandsCarryTheirIndexListsTablesAndParam
   };
   TestHost h;
   ScratchDir dir;
-  auto db = OpenScratchDB(dir);
+  auto db = host::OpenDB(dir.File("c.db"));
   TKrCloudCommandAnalysis analysis(db);
   analysis.LoadCloudIndexConfig();
   for (const auto& e : expected) {

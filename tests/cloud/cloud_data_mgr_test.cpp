@@ -39,7 +39,7 @@ constexpr const char* kNavLogReport =
 struct Row {
   std::string code;
   int date;
-  double value;
+  host::TKUDSValue value;  // std::monostate: a null the table may refuse
 };
 
 std::string NavStream(const std::vector<Row>& rows) {
@@ -82,6 +82,7 @@ class CloudDataMgrTest : public ::testing::Test {
   void Serve() {
     server_.Server().Post("/kuds/report", [this](const httplib::Request& req, httplib::Response& res) {
       Reply reply;
+      Gate* hold = nullptr;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         bodies_.push_back(req.body);
@@ -89,7 +90,9 @@ class CloudDataMgrTest : public ::testing::Test {
           reply = std::move(replies_.front());
           replies_.pop_front();
         }
+        hold = hold_;
       }
+      if (hold != nullptr) hold->Pass();
       res.status = reply.status;
       if (!reply.cutHalfWay) {
         res.set_content(reply.body, "application/octet-stream");
@@ -131,23 +134,30 @@ class CloudDataMgrTest : public ::testing::Test {
   bool AwaitUpdates(std::size_t count) {
     return h_->Loop().RunUntil([&] { return updates_.size() >= count; }, 10s);
   }
-  // The table's rows as "code|date|value", in key order.
-  std::vector<std::string> Rows(const std::string& report) {
+  // The first `columns` columns of each row the query gives (by default the whole table in key order),
+  // joined as "code|date|value".
+  std::vector<std::string> Rows(const std::string& report, std::string query = {}, int columns = 3) {
     auto item = mgr_->GetCloudDataItem(report);
-    EXPECT_TRUE(item->PrepareData("SELECT * FROM " + item->GetTableName() + " ORDER BY KORACODE, TRADEDATE", {}));
+    if (query.empty()) query = "SELECT * FROM " + item->GetTableName() + " ORDER BY KORACODE, TRADEDATE";
+    EXPECT_TRUE(item->PrepareData(query, {}));
     std::vector<std::string> rows;
-    for (int r = 0; r < item->GetRowCounts(); ++r)
-      rows.push_back(item->ValueAsString(r, 0) + "|" + item->ValueAsString(r, "TradeDate") + "|" +
-                     item->ValueAsString(r, "netvalue"));
+    for (int r = 0; r < item->GetRowCounts(); ++r) {
+      std::string row = item->ValueAsString(r, 0);
+      for (int c = 1; c < columns; ++c) row += "|" + item->ValueAsString(r, c);
+      rows.push_back(row);
+    }
     return rows;
   }
 
+  // What the server's handlers touch is declared before the server, so that it outlives the handlers
+  // still running for cancelled transfers when the test ends.
+  std::mutex mutex_;  // guards replies_, bodies_ and hold_ (the server's threads and the test's)
+  std::deque<Reply> replies_;
+  std::vector<std::string> bodies_;
+  Gate* hold_ = nullptr;  // when set, each handler waits at it: the transfer stays in flight
   LocalHttpServer server_;
   TestHost h_;
   std::shared_ptr<ICloudDataMgr> mgr_;
-  std::mutex mutex_;  // guards replies_ and bodies_ (the server's threads and the test's)
-  std::deque<Reply> replies_;
-  std::vector<std::string> bodies_;
   std::vector<Update> updates_;
 };
 
@@ -174,6 +184,7 @@ TEST_F(CloudDataMgrTest, AReplyReplacesTheTableAndReadsBackIntactEvenWithQuotesI
   ASSERT_EQ(item->GetRowCounts(), 1);
   EXPECT_DOUBLE_EQ(item->ValueAsDouble(0, 0), 1.0125);
   EXPECT_EQ(item->ValueAsInt(0, "NetValue"), 1);
+  EXPECT_EQ(item->ValueAsString(0, "netvalue"), "1.0125");  // names match in any case
   EXPECT_EQ(item->ValueAsString(5, 0), "");
 
   // Without bAppend the next reply replaces every row.
@@ -196,6 +207,20 @@ TEST_F(CloudDataMgrTest, AnAppendingReportKeepsRowsAndReplacesOnlyTheSameKey) {
   EXPECT_TRUE(updates_[0].success && updates_[1].success);
   EXPECT_EQ(Rows("FundNavLog"),
             (std::vector<std::string>{"000001.OF|20261203|2.5", "000001.OF|20261204|2.61", "000002.OF|20261204|0.98"}));
+
+  // Two fires before the first reply: two tagged items, each completing (the rows' keys are apart, so
+  // the order the replies come in does not matter).
+  Answer({NavStream({{"000003.OF", 20261203, 2.5}})});
+  Answer({NavStream({{"000004.OF", 20261203, 0.97}})});
+  const int first = Fire(*request, "000003.OF");
+  const int second = Fire(*request, "000004.OF");
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  EXPECT_NE(first, second);
+  ASSERT_TRUE(AwaitUpdates(4));
+  EXPECT_TRUE(updates_[2].success && updates_[3].success);
+  EXPECT_EQ((std::set<int>{updates_[2].tag, updates_[3].tag}), (std::set<int>{first, second}));
+  EXPECT_EQ(Rows("FundNavLog").size(), 5u);
 }
 
 TEST_F(CloudDataMgrTest, AFailedOrCorruptReplyLeavesTheTableExactlyAsItWas) {
@@ -246,21 +271,6 @@ TEST_F(CloudDataMgrTest, AFailedOrCorruptReplyLeavesTheTableExactlyAsItWas) {
   }
 }
 
-TEST_F(CloudDataMgrTest, TwoFiresBeforeTheFirstReplyGiveTwoTaggedItemsEachCompleting) {
-  auto request = Request("FundNavLog");
-  Answer({NavStream({{"000001.OF", 20261203, 2.5}})});
-  Answer({NavStream({{"000002.OF", 20261203, 0.97}})});
-  const int first = Fire(*request, "000001.OF");
-  const int second = Fire(*request, "000002.OF");
-  ASSERT_GE(first, 0);
-  ASSERT_GE(second, 0);
-  EXPECT_NE(first, second);
-  ASSERT_TRUE(AwaitUpdates(2));
-  EXPECT_TRUE(updates_[0].success && updates_[1].success);
-  EXPECT_EQ((std::set<int>{updates_[0].tag, updates_[1].tag}), (std::set<int>{first, second}));
-  EXPECT_EQ(Rows("FundNavLog").size(), 2u);
-}
-
 // Reports of the Lux road go to the report service (the stand-in's generated rows) and are decoded behind
 // the service's status byte; a reply the service refuses changes nothing.
 TEST_F(CloudDataMgrTest, LuxRoadReportsFillTheirTableAndRefusalsLeaveIt) {
@@ -272,16 +282,8 @@ TEST_F(CloudDataMgrTest, LuxRoadReportsFillTheirTableAndRefusalsLeaveIt) {
   ASSERT_TRUE(AwaitUpdates(2));
   EXPECT_TRUE(updates_[0].success && updates_[1].success) << updates_[0].message;
   EXPECT_EQ((std::set<int>{updates_[0].tag, updates_[1].tag}), (std::set<int>{first, second}));
-  auto table = mgr_->GetCloudDataItem("FundNetValueHistory");
-  const auto readAll = [&] {
-    EXPECT_TRUE(table->PrepareData("SELECT * FROM FundNetValueHistory ORDER BY KORACODE, TRADEDATE", {}));
-    std::vector<std::string> rows;
-    for (int r = 0; r < table->GetRowCounts(); ++r)
-      rows.push_back(table->ValueAsString(r, 0) + "|" + table->ValueAsString(r, 1) + "|" + table->ValueAsString(r, 2));
-    return rows;
-  };
   // Five weekdays back from the report's end date, 2026-11-30 (a Monday), per fund; the table appends.
-  const auto rows = readAll();
+  const auto rows = Rows("FundNetValueHistory");
   ASSERT_EQ(rows.size(), 10u);
   EXPECT_THAT(rows[0], ::testing::StartsWith("000001.OF|20261124|"));
   EXPECT_THAT(rows[4], ::testing::StartsWith("000001.OF|20261130|"));
@@ -302,7 +304,7 @@ TEST_F(CloudDataMgrTest, LuxRoadReportsFillTheirTableAndRefusalsLeaveIt) {
   EXPECT_FALSE(updates_[2].success);
   EXPECT_FALSE(updates_[3].success);
   EXPECT_TRUE(h_->Logger().Contains("Clould报表LUX数据请求失败DecodeData: NavUnknown answered no report"));
-  EXPECT_EQ(readAll(), rows);
+  EXPECT_EQ(Rows("FundNetValueHistory"), rows);
 }
 
 // The sample reports of the other Lux roads: a "B1" body to the report service, a "PR" body to the PR
@@ -355,14 +357,8 @@ TEST_F(CloudDataMgrTest, SampleReportsOfEveryLuxRoadLandInTheirTables) {
     EXPECT_TRUE(updates_.back().success) << updates_.back().message;
     EXPECT_EQ(h_->Lux()->CountSent(c.appClass, c.commandID), sent + 1);
     EXPECT_THAT(h_->Lux()->SentRequests().back().query, ::testing::StartsWith(c.sent));
-    auto table = mgr_->GetCloudDataItem(c.report);
-    ASSERT_TRUE(table->PrepareData(c.query, {}));
-    std::vector<std::string> rows;
-    for (int r = 0; r < table->GetRowCounts(); ++r) {
-      rows.push_back(table->ValueAsString(r, 0) + "|" + table->ValueAsString(r, 1));
-      EXPECT_FALSE(table->ValueAsString(r, 2).empty());
-    }
-    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(Rows(c.report, c.query, 2), c.rows);
+    for (const std::string& row : Rows(c.report, c.query)) EXPECT_FALSE(row.ends_with("|")) << row;
   }
 
   ASSERT_TRUE(mgr_->DynamicAddReportItem(
@@ -380,17 +376,25 @@ TEST_F(CloudDataMgrTest, SampleReportsOfEveryLuxRoadLandInTheirTables) {
 }
 
 TEST_F(CloudDataMgrTest, AbortedAndReleasedRequestsReportNothing) {
+  Gate& held = server_.NewGate();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_ = &held;
+  }
   auto request = Request("FundNav");
   auto item = request->GetRequestItem();
   ASSERT_GE(item->FireRequest(), 0);
-  item->Abort();  // what the host's cancel answers depends on how far the transfer got
+  ASSERT_TRUE(held.WaitForArrivals(1, 10s));
+  EXPECT_TRUE(item->Abort()) << "the transfer is held at the server, so the host cancels it";
   EXPECT_FALSE(item->Abort()) << "nothing is in flight any more";
   Fire(*request, "000001.OF");
+  ASSERT_TRUE(held.WaitForArrivals(2, 10s));
   request.reset();  // released with a transfer in flight
   ASSERT_TRUE(h_->Downloads().WaitUntilIdle(10s));
   h_->Loop().RunUntilIdle();
   EXPECT_TRUE(updates_.empty());
   EXPECT_FALSE(item->IsBlock());
+  held.Open();
 
   EXPECT_EQ(mgr_->GetCloudDataRequest("NoSuchReport"), nullptr);
   EXPECT_EQ(mgr_->GetCloudDataItem("NoSuchReport"), nullptr);
@@ -418,13 +422,7 @@ TEST(CloudReplyDecoderTest, ARowRefusedAfterTheDeleteRollsTheWholeRefreshBack) {
   ASSERT_TRUE(result.Ok()) << result.detail;
   EXPECT_EQ(result.rowCount, 1);
 
-  host::TKUDSWriter writer("F5.Fundamental.FundNav");
-  writer.AddColumn("KoraCode", host::TKUDSColumnType::kString);
-  writer.AddColumn("TradeDate", host::TKUDSColumnType::kInt32);
-  writer.AddColumn("NetValue", host::TKUDSColumnType::kDouble);
-  ASSERT_TRUE(writer.AddRecord({std::string("000002.OF"), std::int32_t{20261204}, 1.0}));
-  ASSERT_TRUE(writer.AddRecord({std::string("000003.OF"), std::int32_t{20261204}, std::monostate{}}));
-  const auto second = writer.Finish();
+  const host::MemoryStream second(NavStream({{"000002.OF", 20261204, 1.0}, {"000003.OF", 20261204, std::monostate{}}}));
   result = DecodeReplyIntoTable(report, {second.Data(), second.Size()}, *db);
   EXPECT_EQ(result.failure, TCloudDecodeFailure::kTable);
   EXPECT_NE(result.detail.find("row 1"), std::string::npos) << result.detail;

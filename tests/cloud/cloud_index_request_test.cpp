@@ -24,6 +24,11 @@ using namespace std::chrono_literals;
 constexpr auto kDeadline = 10s;
 constexpr int kServerDay = 20261204;  // the test host's server date
 
+// The stand-in cloud service's value of an indicator (or function) for a code on a day.
+std::string Value(const std::string& code, const std::string& index, int day = kServerDay) {
+  return minihost::SimCloudService::IndicatorValue(code, index, day);
+}
+
 struct End {
   bool success;
   std::uint32_t tag;
@@ -75,8 +80,7 @@ TEST_F(IndexRequestTest, ValuesAreCachedAndReadBackForTheCodesAsked) {
   EXPECT_EQ(ends[0].count, 61);  // the fund page's 61 fields
   const auto* item = request->GetDataItem();
   ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->ValueAsString("000001.OF", "10489"),
-            minihost::SimCloudService::IndicatorValue("000001.OF", "10489", kServerDay));
+  EXPECT_EQ(item->ValueAsString("000001.OF", "10489"), Value("000001.OF", "10489"));
   EXPECT_TRUE(item->IsIndexAuthrized("000001.OF", "10489"));
   EXPECT_EQ(item->GetIndexUpdateDate("000001.OF", "10489"), "20261204103000");
   EXPECT_EQ(item->ValueAsString("000001.OF", "10222"), "");  // not a field of this command
@@ -88,8 +92,7 @@ TEST_F(IndexRequestTest, ValuesAreCachedAndReadBackForTheCodesAsked) {
   Settle(2);
   ASSERT_EQ(ends.size(), 2u);
   EXPECT_TRUE(ends[1].success);
-  EXPECT_EQ(request->GetDataItem()->ValueAsString("O'NEIL.N", "10001"),
-            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "10001", kServerDay));
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("O'NEIL.N", "10001"), Value("O'NEIL.N", "10001"));
   EXPECT_EQ(request->GetIndexUpdateDate("O'NEIL.N", "10001"), "20261204103000");
 
   // The base command has no freshness rule: the same code is asked again.
@@ -115,8 +118,7 @@ TEST_F(IndexRequestTest, UsTreasuryIsAnsweredFromTheTableForTenMinutes) {
   EXPECT_TRUE(ends[1].success);
   EXPECT_EQ(ends[1].tag, 2u);
   EXPECT_EQ(ReportsSent(), 1);
-  EXPECT_EQ(request->GetDataItem()->ValueAsString("912828YK0.UST", "10399"),
-            minihost::SimCloudService::IndicatorValue("912828YK0.UST", "10399", kServerDay));
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("912828YK0.UST", "10399"), Value("912828YK0.UST", "10399"));
   EXPECT_EQ(ends[1].count, 11);
 
   // Another code is not fresh.
@@ -133,26 +135,9 @@ TEST_F(IndexRequestTest, UsTreasuryIsAnsweredFromTheTableForTenMinutes) {
   Settle(4);
 }
 
-TEST_F(IndexRequestTest, OrganizationEvaluationIsFreshForOneMinute) {
-  auto request = MakeRequest(2);
-  EXPECT_EQ(request->GetCommandItem().CodeParamName, "KoraCodes");
-  request->SetParams("019666.SH,019667.SH");
-  request->FireRequest(1);
-  Settle(1);
-  ASSERT_EQ(ends.size(), 1u);
-  EXPECT_EQ(ends[0].count, 2 * 21);  // both codes, the stub and the 20 fields
-  h->Loop().AdvanceBy(50s);
-  request->FireRequest(2);
-  EXPECT_EQ(ReportsSent(), 1);
-  ASSERT_EQ(ends.size(), 2u);
-  h->Loop().AdvanceBy(20s);
-  request->FireRequest(3);
-  EXPECT_EQ(ReportsSent(), 2);
-}
-
 // The grid of organization evaluations: a row per code asked, a column per field of the command
 // (10035 to 10053, then 10395); rows written by one reply share the stub index's update date, which a
-// pick-up from the table does not move.
+// pick-up from the table does not move. The command's values are fresh for one minute.
 TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   auto request = MakeRequest(2);
   EXPECT_EQ(request->GetRowCount(), 0);
@@ -161,13 +146,12 @@ TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   request->FireRequest(1);
   Settle(1);
   ASSERT_TRUE(ends[0].success);
+  EXPECT_EQ(ends[0].count, 2 * 21);  // both codes, the stub and the 20 fields
   ASSERT_EQ(request->GetRowCount(), 2);
   ASSERT_EQ(request->GetColCount(), 20);
   const auto kind = [](TIndexGridKind k) { return static_cast<int>(k); };
-  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kValue)),
-            minihost::SimCloudService::IndicatorValue("019666.SH", "10395", kServerDay));
-  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
-            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kValue)), Value("019666.SH", "10395"));
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)), Value("000300.SH", "10035"));
   EXPECT_EQ(request->GetGridValue(7, 0, kind(TIndexGridKind::kFieldName)), "10035");
   EXPECT_EQ(request->GetGridValue(0, 19, kind(TIndexGridKind::kFieldName)), "10395");
   EXPECT_EQ(request->GetGridValue(1, 99, kind(TIndexGridKind::kCode)), "000300.SH");
@@ -177,70 +161,25 @@ TEST_F(IndexRequestTest, GridCellsOfEveryKind) {
   for (const auto& [row, column, k] : {std::tuple{2, 0, 0}, {-1, 0, 2}, {0, 20, 0}, {0, -1, 1}, {0, 0, 5}, {0, 0, -1}})
     EXPECT_EQ(request->GetGridValue(row, column, k), "") << row << "," << column << "," << k;
 
-  // Answered from the table half a minute later: the same grid, the same update date.
-  h->Loop().AdvanceBy(30s);
+  // Answered from the table 50 seconds later: the same grid, the same update date.
+  h->Loop().AdvanceBy(50s);
   request->FireRequest(2);
   ASSERT_EQ(ends.size(), 2u);
+  EXPECT_EQ(ReportsSent(), 1);
   EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103000");
-  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)),
-            minihost::SimCloudService::IndicatorValue("000300.SH", "10035", kServerDay));
+  EXPECT_EQ(request->GetGridValue(1, 0, kind(TIndexGridKind::kValue)), Value("000300.SH", "10035"));
   // Asked again after the minute: the rows carry the new time.
-  h->Loop().AdvanceBy(40s);
+  h->Loop().AdvanceBy(20s);
   request->FireRequest(3);
+  EXPECT_EQ(ReportsSent(), 2);
   Settle(3);
   EXPECT_EQ(request->GetGridValue(0, 0, kind(TIndexGridKind::kUpdateDate)), "20261204103110");
 }
 
-TEST_F(IndexRequestTest, FailedOrCutRepliesLeaveTheTableAsItWas) {
-  auto request = MakeRequest(3);
-  request->SetParams("600000.SH");
-  request->FireRequest(1);
-  Settle(1);
-  const std::string before = Cached(*request, "600000.SH", "10222");
-  ASSERT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
-
-  // The next day's values would differ; an error reply must not bring any of them in.
-  h->Loop().AdvanceBy(24h);
-  ASSERT_NE(minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay + 1), before);
-  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
-  request->FireRequest(2);
-  Settle(3);  // the failure, then its backup's
-  ASSERT_EQ(ends.size(), 3u);
-  EXPECT_FALSE(ends[1].success);
-  EXPECT_FALSE(ends[2].success);
-  EXPECT_EQ(ends[2].tag, 2u);
-  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
-
-  // A reply cut half way through its records: refused whole, although its first records are readable.
-  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
-  request->FireRequest(3);  // the fourth send (the second and its backup failed): sequence 4
-  std::string full(
-      h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
-  full.resize(full.size() / 2);
-  full.push_back(static_cast<char>(host::kKudsStatusOk));
-  host::MemoryStream cut(full);
-  request->OnDownLoadEnd(true, &cut, "", 4);
-  ASSERT_EQ(ends.size(), 4u);
-  EXPECT_FALSE(ends[3].success);
-  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
-  EXPECT_FALSE(request->IsRequesting());
-
-  // A reply the service marks as failed, and one without a reply.
-  request->FireRequest(4);
-  host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
-  request->OnDownLoadEnd(true, &refused, "", 5);
-  request->FireRequest(5);
-  request->OnDownLoadEnd(true, nullptr, "", 6);
-  ASSERT_EQ(ends.size(), 6u);
-  EXPECT_FALSE(ends[4].success);
-  EXPECT_FALSE(ends[5].success);
-  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
-}
-
 // A send whose download fails is told unsuccessful, then sent once more, as it was (codes set since do not
 // change it); the backup's outcome is told under the same tag. A failed backup ends the request: nothing
-// more is sent and the table keeps its values.
-TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
+// more is sent and the table keeps its values; so does a reply that is cut, refused or missing.
+TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackupAndBadRepliesLeaveTheTable) {
   auto request = MakeRequest(3);
   request->SetParams("600000.SH");
   h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
@@ -263,7 +202,7 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
   EXPECT_THAT(sent[1], ::testing::HasSubstr("koraCode=600000.SH"));
   EXPECT_TRUE(h->Logger().Contains("SendRequestBak KoraCodeList: 600000.SH"));
   const std::string before = Cached(*request, "600000.SH", "10222");
-  EXPECT_EQ(before, minihost::SimCloudService::IndicatorValue("600000.SH", "10222", kServerDay));
+  EXPECT_EQ(before, Value("600000.SH", "10222"));
 
   // The next day's values would differ; neither the send nor its backup brings them in.
   h->Loop().AdvanceBy(24h);
@@ -278,10 +217,35 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackup) {
   EXPECT_EQ(ReportsSent(), 4);
   EXPECT_FALSE(request->IsRequesting());
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+
+  // A reply cut half way through its records: refused whole, although its first records are readable.
+  h->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kDrop);
+  request->FireRequest(3);  // the fifth send: sequence 5
+  std::string full(
+      h->CloudService().Answer("report name=Misc.F5SpeedBasic3 koraCode=600000.SH", kServerDay + 1)->AsStringView());
+  full.resize(full.size() / 2);
+  full.push_back(static_cast<char>(host::kKudsStatusOk));
+  host::MemoryStream cut(full);
+  request->OnDownLoadEnd(true, &cut, "", 5);
+  ASSERT_EQ(ends.size(), 5u);
+  EXPECT_FALSE(ends[4].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
+  EXPECT_FALSE(request->IsRequesting());
+
+  // A reply the service marks as failed, and one without a reply.
+  request->FireRequest(4);
+  host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
+  request->OnDownLoadEnd(true, &refused, "", 6);
+  request->FireRequest(5);
+  request->OnDownLoadEnd(true, nullptr, "", 7);
+  ASSERT_EQ(ends.size(), 7u);
+  EXPECT_FALSE(ends[5].success);
+  EXPECT_FALSE(ends[6].success);
+  EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
 }
 
 // The ETF purchase and redemption command travels as a "PR" request to its own service.
-TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoad) {
+TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoadAndUnknownCommandsSendNothing) {
   auto request = MakeRequest(27);
   request->SetParams("510300.SH");
   request->FireRequest(5);
@@ -290,18 +254,17 @@ TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoad) {
   EXPECT_EQ(ends[0].count, 6);
   EXPECT_EQ(h->Lux()->CountSent(host::kPRReportAppClass, host::kPRReportCommandID), 1);
   EXPECT_EQ(ReportsSent(), 0);
-  EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"),
-            minihost::SimCloudService::IndicatorValue("510300.SH", "10709", kServerDay));
-}
+  EXPECT_EQ(request->GetDataItem()->ValueAsString("510300.SH", "10709"), Value("510300.SH", "10709"));
 
-TEST_F(IndexRequestTest, CommandNotBuiltInSendsNothing) {
-  auto request = MakeRequest(77);
-  EXPECT_TRUE(request->GetCommandItem().TableName.empty());
-  request->SetParams("600000.SH");
-  request->FireRequest(1);
+  // A command that is not built in sends nothing on any road.
+  auto unknown = MakeRequest(77);
+  EXPECT_TRUE(unknown->GetCommandItem().TableName.empty());
+  unknown->SetParams("600000.SH");
+  unknown->FireRequest(1);
   EXPECT_EQ(ReportsSent(), 0);
-  EXPECT_TRUE(ends.empty());
-  EXPECT_EQ(request->GetDataItem(), nullptr);
+  EXPECT_EQ(h->Lux()->CountSent(host::kPRReportAppClass, host::kPRReportCommandID), 1);
+  EXPECT_EQ(ends.size(), 1u);
+  EXPECT_EQ(unknown->GetDataItem(), nullptr);
 }
 
 TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
@@ -318,10 +281,8 @@ TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
   EXPECT_EQ(ends[0].count, 6);
   const auto* values = request->GetDataItem();
   // The service names a value by the function asked; the table by the field asking it.
-  EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"),
-            minihost::SimCloudService::IndicatorValue("000001.SZ", "s_dq_close(KoraCode)", kServerDay));
-  EXPECT_EQ(values->ValueAsString("600000.SH", "10001"),
-            minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay));
+  EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"), Value("000001.SZ", "s_dq_close(KoraCode)"));
+  EXPECT_EQ(values->ValueAsString("600000.SH", "10001"), Value("600000.SH", "KSS_MainNetInflow(KoraCode)"));
   EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
 }
 
@@ -398,8 +359,7 @@ TEST_F(IndexRequestTest, MatrixFunctionRequestExGridPickUpAndSaving) {
   Settle(2);
   ASSERT_TRUE(ends[1].success);
   EXPECT_EQ(request.GetGridItemValue(0, 1),
-            minihost::SimCloudService::IndicatorValue("O'NEIL.N", "s_pq_pctchange(KoraCode,20261201,20261205)",
-                                                      kServerDay + 1));
+            Value("O'NEIL.N", "s_pq_pctchange(KoraCode,20261201,20261205)", kServerDay + 1));
   EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261205103000");
 }
 

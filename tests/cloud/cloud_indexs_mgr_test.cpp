@@ -43,8 +43,9 @@ struct Heard {
   }
 };
 
-double Expected(const std::string& code, std::uint32_t id, int day = kServerDay) {
-  return std::stod(minihost::SimCloudService::IndicatorValue(code, std::to_string(id), day));
+// The stand-in cloud service's value of an indicator (or function) for a code on the server's day.
+double Expected(const std::string& code, const std::string& index) {
+  return std::stod(minihost::SimCloudService::IndicatorValue(code, index, kServerDay));
 }
 
 class CloudIndexsMgrTest : public ::testing::Test {
@@ -100,10 +101,9 @@ TEST_F(CloudIndexsMgrTest, FieldsAreGroupedByCommandAndDeliveredToTheObserverTha
   ASSERT_TRUE(RunUntil([&] { return a.Values() >= 5; }));
   h->Loop().RunUntilIdle();
   EXPECT_EQ(a.Values(), 5u);  // exactly the cloud fields asked, per code
-  EXPECT_EQ(a.Value("600000.SH", 10005), Expected("600000.SH", 10005));
-  EXPECT_EQ(a.Value("000688.SH", 11030), Expected("000688.SH", 11030));
-  EXPECT_EQ(a.Value("600000.SH", 10001), std::stod(minihost::SimCloudService::IndicatorValue(
-                                             "600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay)));
+  EXPECT_EQ(a.Value("600000.SH", 10005), Expected("600000.SH", "10005"));
+  EXPECT_EQ(a.Value("000688.SH", 11030), Expected("000688.SH", "11030"));
+  EXPECT_EQ(a.Value("600000.SH", 10001), Expected("600000.SH", "KSS_MainNetInflow(KoraCode)"));
   EXPECT_TRUE(std::isnan(a.Value("600000.SH", 3)));
   EXPECT_TRUE(b.rows.empty());
   EXPECT_TRUE(a.denied.empty());
@@ -160,8 +160,7 @@ TEST_F(CloudIndexsMgrTest, RefreshTimerRunsWhileARealTimeFieldIsSubscribed) {
                                                  "KSS_MainNetInflowRatio(KoraCode)')"));
   ASSERT_TRUE(RunUntil([&] { return !quotes.rows.empty() && other.Values() == 2; }));
   EXPECT_EQ(quotes.Values(), 1u);
-  EXPECT_EQ(quotes.Value("600000.SH", 10001), std::stod(minihost::SimCloudService::IndicatorValue(
-                                                  "600000.SH", "KSS_MainNetInflow(KoraCode)", kServerDay)));
+  EXPECT_EQ(quotes.Value("600000.SH", 10001), Expected("600000.SH", "KSS_MainNetInflow(KoraCode)"));
   EXPECT_TRUE(stubs.rows.empty());
 
   // The last real-time subscriptions go: the timer stops and nothing more is sent.
@@ -203,7 +202,7 @@ TEST_F(CloudIndexsMgrTest, FailedRequestsDeliverNothingAndRemovedObserversHearNo
   ASSERT_EQ(again->Subscrible({{"600000.SH", {10005}}}), 0);
   ASSERT_TRUE(RunUntil([&] { return retried.Values() > 0; }));
   EXPECT_TRUE(h->Logger().Contains("SendRequestBak KoraCodeList: 600000.SH"));
-  EXPECT_EQ(retried.Value("600000.SH", 10005), Expected("600000.SH", 10005));
+  EXPECT_EQ(retried.Value("600000.SH", 10005), Expected("600000.SH", "10005"));
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class WrongFace final : public host::Implements<IURLMgr> {
   static inline int constructed = 0;
 };
 
-TEST(LookupTest, OnDemandServiceIsCreatedOnceAndThenAnsweredByTheHostRegistry) {
+TEST(LookupTest, OnDemandServiceIsCreatedOnceAndThenAnsweredByTheHostRegistryIfItAnswersItsGuid) {
   TestHost h;
   LookupProbe::constructed = 0;
   G_RegisterDataIntf({"ILookupProbe", ILookupProbe::IID, [] { return std::make_shared<LookupProbe>(); }});
@@ -61,6 +61,13 @@ TEST(LookupTest, OnDemandServiceIsCreatedOnceAndThenAnsweredByTheHostRegistry) {
   EXPECT_EQ(LookupProbe::constructed, 2);
 
   EXPECT_THROW(G_RegisterDataIntf({"ILookupProbe", ILookupProbe::IID, nullptr}), kdp::Error);
+
+  // An object that does not answer the Guid its record names is made but never published.
+  WrongFace::constructed = 0;
+  G_RegisterDataIntf({"IWrongFace", ILookupProbe::IID, [] { return std::make_shared<WrongFace>(); }});
+  EXPECT_EQ(G_QueryInterface("IWrongFace"), nullptr);
+  EXPECT_EQ(h->Names().GetIntf("IWrongFace"), nullptr);
+  EXPECT_EQ(WrongFace::constructed, 1);
 }
 
 TEST(LookupTest, AnotherThreadIsRefusedAndCreatesNothing) {
@@ -75,15 +82,6 @@ TEST(LookupTest, AnotherThreadIsRefusedAndCreatesNothing) {
   EXPECT_TRUE(h->Logger().Contains("G_QueryInterface ILookupProbe: refused off the main thread"));
   EXPECT_NE(G_QueryInterface("ILookupProbe"), nullptr);  // the main thread's first look-up creates it
   EXPECT_EQ(LookupProbe::constructed, 2);
-}
-
-TEST(LookupTest, OnDemandObjectWithoutTheRecordedGuidIsNotPublished) {
-  TestHost h;
-  WrongFace::constructed = 0;
-  G_RegisterDataIntf({"IWrongFace", ILookupProbe::IID, [] { return std::make_shared<WrongFace>(); }});
-  EXPECT_EQ(G_QueryInterface("IWrongFace"), nullptr);
-  EXPECT_EQ(h->Names().GetIntf("IWrongFace"), nullptr);
-  EXPECT_EQ(WrongFace::constructed, 1);
 }
 
 TEST(LookupTest, TableBServicesAreCreatedOnDemand) {
@@ -122,7 +120,7 @@ TEST(LookupTest, GuidPublishedAndContextServicesAreFoundByName) {
   EXPECT_NE(G_GetIComm(), nullptr);
 }
 
-TEST(LookupTest, AddIgnoresEmptyNamesAndNullServices) {
+TEST(LookupTest, AddIgnoresEmptyNamesAndNullServicesAndKeepsPlainObjectsInsideThePackage) {
   TestHost h;
   auto probe = std::make_shared<LookupProbe>();
   G_Add("", probe);
@@ -135,10 +133,8 @@ TEST(LookupTest, AddIgnoresEmptyNamesAndNullServices) {
   G_Remove("ILookupProbe2");
   G_Remove("ILookupProbe2");  // in neither registry: nothing happens
   EXPECT_TRUE(h->Names().Entries().empty());
-}
 
-TEST(LookupTest, PlainObjectsAreFoundByNameWithoutOwnership) {
-  TestHost h;
+  // Plain objects are found by name without ownership.
   LookupProbe plain;
   G_Add("IPlainProbe", static_cast<host::IInterface*>(&plain));
   auto found = G_QueryInterface<ILookupProbe>("IPlainProbe");

@@ -12,9 +12,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(AsyncRunnerTest, RunsOffTheMainThreadAndTerminatesOnIt) {
+struct AsyncRunnerTest : ::testing::Test {
   MiniMainLoop loop;
-  MiniAsyncRunner runner(loop);
+  MiniAsyncRunner runner{loop};
+};
+
+TEST_F(AsyncRunnerTest, RunsOffTheMainThreadAndTerminatesOnIt) {
   std::thread::id ran_on, terminated_on;
   bool terminated = false;
   ASSERT_TRUE(runner.RunAsync([&] { ran_on = std::this_thread::get_id(); },
@@ -27,9 +30,7 @@ TEST(AsyncRunnerTest, RunsOffTheMainThreadAndTerminatesOnIt) {
   EXPECT_EQ(terminated_on, std::this_thread::get_id());
 }
 
-TEST(AsyncRunnerTest, AThrowingTaskStillTerminatesAndLaterTasksRun) {
-  MiniMainLoop loop;
-  MiniAsyncRunner runner(loop);
+TEST_F(AsyncRunnerTest, AThrowingTaskStillTerminatesAndLaterTasksRun) {
   int terminated = 0;
   std::atomic<int> ran{0};
   runner.RunAsync([] { throw std::runtime_error("task failed"); }, [&] { ++terminated; });
@@ -38,9 +39,7 @@ TEST(AsyncRunnerTest, AThrowingTaskStillTerminatesAndLaterTasksRun) {
   EXPECT_EQ(ran.load(), 1);
 }
 
-TEST(AsyncRunnerTest, StoppedRunnerRefusesWork) {
-  MiniMainLoop loop;
-  MiniAsyncRunner runner(loop);
+TEST_F(AsyncRunnerTest, StoppedRunnerRefusesWork) {
   runner.Stop();
   EXPECT_FALSE(runner.RunAsync([] {}, [] {}));
   runner.Stop();

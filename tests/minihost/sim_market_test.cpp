@@ -15,7 +15,20 @@ using host::DateTime;
 
 DateTime At(int yyyymmdd, int hhmmss) { return DateTime::FromYyyymmddHhmmss(yyyymmdd, hhmmss).value(); }
 
-TEST(SimMarketTest, SessionsAndTradeDatesAcrossMidnightAndWeekends) {
+// The sample's quote fields and trade spans, over the test host's security master.
+class SimMarketTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error)) << error;
+    ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error)) << error;
+  }
+  testing::TestHost h;
+  QuoteFieldMap fields;
+  MarketRules rules;
+};
+
+TEST(SimMarketSessionsTest, SessionsAndTradeDatesAcrossMidnightAndWeekends) {
   const MarketRule night{"SHFE", 8, {2100, 230, 900, 1015, 1030, 1130, 1330, 1500}, nullptr};
   const MarketRule day{"SSE", 8, {930, 1130, 1300, 1500}, nullptr};
   EXPECT_TRUE(InSessions(night.sessions, 2230));
@@ -35,14 +48,7 @@ TEST(SimMarketTest, SessionsAndTradeDatesAcrossMidnightAndWeekends) {
   EXPECT_EQ(TradeDateOf(day, At(20261207, 100000)), 20261207);
 }
 
-TEST(SimMarketTest, WalkStaysOnTheTickGridWithinLimitsAndIsReproducible) {
-  testing::TestHost h;
-  auto fields = QuoteFieldMap();
-  std::string error;
-  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error)) << error;
-  MarketRules rules;
-  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error)) << error;
-
+TEST_F(SimMarketTest, WalkStaysOnTheTickGridWithinLimitsAndIsReproducible) {
   SimMarket a(h->Securities(), rules, fields, 7, 2.0), b(h->Securities(), rules, fields, 7, 2.0);
   const DateTime start = At(20261204, 100000);  // Friday morning, SH and SZ trade
   a.AdvanceTo(start);
@@ -77,13 +83,7 @@ TEST(SimMarketTest, WalkStaysOnTheTickGridWithinLimitsAndIsReproducible) {
   EXPECT_FALSE(a.Value("600000.SH", 9999).has_value());
 }
 
-TEST(SimMarketTest, SessionsMoveWithTheMarketsSummerTime) {
-  testing::TestHost h;
-  std::string error;
-  auto fields = QuoteFieldMap();
-  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error)) << error;
-  MarketRules rules;
-  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error)) << error;
+TEST_F(SimMarketTest, SessionsMoveWithTheMarketsSummerTime) {
   const SimMarket market(h->Securities(), rules, fields, 7, 1.0);
   struct Case {
     const char* code;
@@ -115,13 +115,7 @@ TEST(SimMarketTest, SessionsMoveWithTheMarketsSummerTime) {
   }
 }
 
-TEST(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {
-  testing::TestHost h;
-  QuoteFieldMap fields;
-  MarketRules rules;
-  std::string error;
-  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error));
-  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error));
+TEST_F(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {
   SimMarket market(h->Securities(), rules, fields, 1, 1.0);
   const std::uint32_t last = *fields.IdOf(QuoteRole::kLast), prev = *fields.IdOf(QuoteRole::kPrevClose);
   const std::uint32_t volume = *fields.IdOf(QuoteRole::kVolume), date = *fields.IdOf(QuoteRole::kTradeDate);
@@ -139,13 +133,7 @@ TEST(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {
 
 // An engine looks at the clock more often than a security trades: the time between two looks must add up
 // rather than be dropped at each look.
-TEST(SimMarketTest, TradesAtItsRateHoweverOftenItIsAdvanced) {
-  testing::TestHost h;
-  QuoteFieldMap fields;
-  MarketRules rules;
-  std::string error;
-  ASSERT_TRUE(fields.Load(std::string(KDP_SAMPLE_ETC) + "/Host/QuoteFields.json", error));
-  ASSERT_TRUE(rules.Load(std::string(KDP_SAMPLE_ETC) + "/Host/TradeSpans.json", error));
+TEST_F(SimMarketTest, TradesAtItsRateHoweverOftenItIsAdvanced) {
   const std::uint32_t last = *fields.IdOf(QuoteRole::kLast), volume = *fields.IdOf(QuoteRole::kVolume);
   const DateTime start = At(20261204, 103000);
 
@@ -170,7 +158,7 @@ TEST(SimMarketTest, TradesAtItsRateHoweverOftenItIsAdvanced) {
   EXPECT_NE(std::find(changed.begin(), changed.end(), "600000.SH"), changed.end());
 }
 
-TEST(SimMarketTest, QuoteFieldMapRefusesUnknownRolesAndRepeatedIds) {
+TEST(QuoteFieldMapTest, RefusesUnknownRolesAndRepeatedIds) {
   QuoteFieldMap map;
   std::string error;
   EXPECT_FALSE(map.LoadText(R"({"fields": {"last": 3, "bogus": 4}})", error));

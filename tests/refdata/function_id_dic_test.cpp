@@ -45,7 +45,7 @@ TEST(CommandPermissionTest, TheCatalogueMapsCommandsToRightsAndTheRestToTheBaseR
   EXPECT_EQ(GetPermissionByCommandID(1001), "EQ_QM_SH");
 }
 
-TEST(CommandPermissionTest, MainlandOnlyRightsCountOnlyForRegionZero) {
+TEST(CommandPermissionTest, HeldRightsAreCountedAndMainlandOnlyRightsCountOnlyForRegionZero) {
   const std::string text = "EQ_HQ_HK_FREERQ,CM_HQ_HKPRS_MAINLAND_FREE,EQ_HQ_SH_L1,EQ_HQ_SZ_L2";
   struct Case {
     int region;
@@ -60,7 +60,12 @@ TEST(CommandPermissionTest, MainlandOnlyRightsCountOnlyForRegionZero) {
     EXPECT_EQ(MatchPermission(text), c.count);
     EXPECT_EQ(MatchPermission("CM_HQ_HKPRS_MAINLAND_FREE"), c.region == 0 ? 1 : 0);
     EXPECT_EQ(MatchPermission(""), 0);
+    EXPECT_EQ(MatchPermission(" EQ_HQ_SH_L1 , EQ_HQ_SH_L2 ,,"), 1);  // blanks and empty names are no rights
+    EXPECT_EQ(MatchPermission("eq_hq_sh_l1"), 0);                    // rights are exact names
   }
+  EXPECT_EQ(FastSplit("  ;a;;b ", ";"), (std::vector<std::string>{"", "a", "", "b"}));
+  EXPECT_EQ(FastSplit("x}{y:z", "}{"), (std::vector<std::string>{"x", "y:z"}));
+  EXPECT_TRUE(FastSplit("   ", ";").empty());
 }
 
 TEST(FunctionIDDicTest, NamesComeFromTheConfigElementWithoutRegardToCase) {

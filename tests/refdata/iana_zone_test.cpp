@@ -25,19 +25,11 @@ struct Expect {
   bool summer;
 };
 
-void CheckAtUtc(TIanaZone& zone, std::initializer_list<Expect> cases) {
+// Checks the zone's offsets at universal (or, with `local`, wall-clock) times.
+void Check(TIanaZone& zone, std::initializer_list<Expect> cases, bool local = false) {
   for (const Expect& c : cases) {
-    SCOPED_TRACE(zone.Name() + " at UTC " + c.at.ToString());
-    const TIanaZone::Offset offset = zone.AtUtc(c.at);
-    EXPECT_EQ(offset.seconds, c.hours * 3600);
-    EXPECT_EQ(offset.summer, c.summer);
-  }
-}
-
-void CheckAtLocal(TIanaZone& zone, std::initializer_list<Expect> cases) {
-  for (const Expect& c : cases) {
-    SCOPED_TRACE(zone.Name() + " at local " + c.at.ToString());
-    const TIanaZone::Offset offset = zone.AtLocal(c.at);
+    SCOPED_TRACE(zone.Name() + (local ? " at local " : " at UTC ") + c.at.ToString());
+    const TIanaZone::Offset offset = local ? zone.AtLocal(c.at) : zone.AtUtc(c.at);
     EXPECT_EQ(offset.seconds, c.hours * 3600);
     EXPECT_EQ(offset.summer, c.summer);
   }
@@ -47,53 +39,58 @@ TEST(IanaZoneTest, TransitionsOfNewYorkLondonAndSydneyToTheSecond) {
   // New York 2026: daylight time from 8 March 02:00 EST (07:00 UTC) to 1 November 02:00 EDT (06:00 UTC).
   auto newYork = Zone("America/New_York");
   ASSERT_NE(newYork, nullptr);
-  CheckAtUtc(*newYork, {{DateTime::FromParts(2026, 3, 8, 6, 59, 59), -5, false},
-                        {DateTime::FromParts(2026, 3, 8, 7, 0, 0), -4, true},
-                        {DateTime::FromParts(2026, 11, 1, 5, 59, 59), -4, true},
-                        {DateTime::FromParts(2026, 11, 1, 6, 0, 0), -5, false},
-                        {DateTime::FromParts(2026, 12, 31, 23, 0, 0), -5, false},  // the year's edges
-                        {DateTime::FromParts(2027, 1, 1, 3, 0, 0), -5, false}});
+  Check(*newYork, {{DateTime::FromParts(2026, 3, 8, 6, 59, 59), -5, false},
+                   {DateTime::FromParts(2026, 3, 8, 7, 0, 0), -4, true},
+                   {DateTime::FromParts(2026, 11, 1, 5, 59, 59), -4, true},
+                   {DateTime::FromParts(2026, 11, 1, 6, 0, 0), -5, false},
+                   {DateTime::FromParts(2026, 12, 31, 23, 0, 0), -5, false},  // the year's edges
+                   {DateTime::FromParts(2027, 1, 1, 3, 0, 0), -5, false}});
   // London 2026: summer time from 29 March 01:00 UTC to 25 October 01:00 UTC.
   auto london = Zone("Europe/London");
   ASSERT_NE(london, nullptr);
-  CheckAtUtc(*london, {{DateTime::FromParts(2026, 3, 29, 0, 59, 59), 0, false},
-                       {DateTime::FromParts(2026, 3, 29, 1, 0, 0), 1, true},
-                       {DateTime::FromParts(2026, 10, 25, 0, 59, 59), 1, true},
-                       {DateTime::FromParts(2026, 10, 25, 1, 0, 0), 0, false}});
+  Check(*london, {{DateTime::FromParts(2026, 3, 29, 0, 59, 59), 0, false},
+                  {DateTime::FromParts(2026, 3, 29, 1, 0, 0), 1, true},
+                  {DateTime::FromParts(2026, 10, 25, 0, 59, 59), 1, true},
+                  {DateTime::FromParts(2026, 10, 25, 1, 0, 0), 0, false}});
   // Sydney keeps summer time across the new year: it ends 5 April 03:00 AEDT (4 April 16:00 UTC) and
   // starts again 4 October 02:00 AEST (3 October 16:00 UTC).
   auto sydney = Zone("Australia/Sydney");
   ASSERT_NE(sydney, nullptr);
-  CheckAtUtc(*sydney, {{DateTime::FromParts(2026, 1, 15, 0, 0, 0), 11, true},
-                       {DateTime::FromParts(2026, 4, 4, 15, 59, 59), 11, true},
-                       {DateTime::FromParts(2026, 4, 4, 16, 0, 0), 10, false},
-                       {DateTime::FromParts(2026, 10, 3, 15, 59, 59), 10, false},
-                       {DateTime::FromParts(2026, 10, 3, 16, 0, 0), 11, true},
-                       {DateTime::FromParts(2026, 12, 31, 20, 0, 0), 11, true}});  // 1 January 07:00 there
-  CheckAtLocal(*sydney, {{DateTime::FromParts(2027, 1, 1, 7, 0, 0), 11, true},
-                         {DateTime::FromParts(2026, 1, 1, 0, 30, 0), 11, true}});
+  Check(*sydney, {{DateTime::FromParts(2026, 1, 15, 0, 0, 0), 11, true},
+                  {DateTime::FromParts(2026, 4, 4, 15, 59, 59), 11, true},
+                  {DateTime::FromParts(2026, 4, 4, 16, 0, 0), 10, false},
+                  {DateTime::FromParts(2026, 10, 3, 15, 59, 59), 10, false},
+                  {DateTime::FromParts(2026, 10, 3, 16, 0, 0), 11, true},
+                  {DateTime::FromParts(2026, 12, 31, 20, 0, 0), 11, true}});  // 1 January 07:00 there
+  Check(*sydney,
+        {{DateTime::FromParts(2027, 1, 1, 7, 0, 0), 11, true}, {DateTime::FromParts(2026, 1, 1, 0, 30, 0), 11, true}},
+        true);
 }
 
 TEST(IanaZoneTest, SkippedAndRepeatedWallTimesReadWithTheOffsetBeforeTheTransition) {
   auto newYork = Zone("America/New_York");
   ASSERT_NE(newYork, nullptr);
-  CheckAtLocal(*newYork, {
-                             {DateTime::FromParts(2026, 3, 8, 1, 59, 59), -5, false},
-                             {DateTime::FromParts(2026, 3, 8, 2, 0, 0), -5, false},  // skipped: 03:00 EDT
-                             {DateTime::FromParts(2026, 3, 8, 2, 30, 0), -5, false},
-                             {DateTime::FromParts(2026, 3, 8, 2, 59, 59), -5, false},
-                             {DateTime::FromParts(2026, 3, 8, 3, 0, 0), -4, true},  // the first valid time
-                             {DateTime::FromParts(2026, 11, 1, 0, 59, 59), -4, true},
-                             {DateTime::FromParts(2026, 11, 1, 1, 0, 0), -4, true},  // repeated: the first one
-                             {DateTime::FromParts(2026, 11, 1, 1, 59, 59), -4, true},
-                             {DateTime::FromParts(2026, 11, 1, 2, 0, 0), -5, false},  // after the repeat
-                         });
+  Check(*newYork,
+        {
+            {DateTime::FromParts(2026, 3, 8, 1, 59, 59), -5, false},
+            {DateTime::FromParts(2026, 3, 8, 2, 0, 0), -5, false},  // skipped: 03:00 EDT
+            {DateTime::FromParts(2026, 3, 8, 2, 30, 0), -5, false},
+            {DateTime::FromParts(2026, 3, 8, 2, 59, 59), -5, false},
+            {DateTime::FromParts(2026, 3, 8, 3, 0, 0), -4, true},  // the first valid time
+            {DateTime::FromParts(2026, 11, 1, 0, 59, 59), -4, true},
+            {DateTime::FromParts(2026, 11, 1, 1, 0, 0), -4, true},  // repeated: the first one
+            {DateTime::FromParts(2026, 11, 1, 1, 59, 59), -4, true},
+            {DateTime::FromParts(2026, 11, 1, 2, 0, 0), -5, false},  // after the repeat
+        },
+        true);
   auto london = Zone("Europe/London");
   ASSERT_NE(london, nullptr);
-  CheckAtLocal(*london, {{DateTime::FromParts(2026, 3, 29, 1, 30, 0), 0, false},
-                         {DateTime::FromParts(2026, 3, 29, 2, 0, 0), 1, true},
-                         {DateTime::FromParts(2026, 10, 25, 1, 30, 0), 1, true},
-                         {DateTime::FromParts(2026, 10, 25, 2, 0, 0), 0, false}});
+  Check(*london,
+        {{DateTime::FromParts(2026, 3, 29, 1, 30, 0), 0, false},
+         {DateTime::FromParts(2026, 3, 29, 2, 0, 0), 1, true},
+         {DateTime::FromParts(2026, 10, 25, 1, 30, 0), 1, true},
+         {DateTime::FromParts(2026, 10, 25, 2, 0, 0), 0, false}},
+        true);
 }
 
 TEST(IanaZoneTest, YearsAfterTheListedTransitionsFollowTheZonesRule) {
@@ -101,20 +98,20 @@ TEST(IanaZoneTest, YearsAfterTheListedTransitionsFollowTheZonesRule) {
   // in New York the second Sunday of March and the first Sunday of November (2040: the 11th and the 4th).
   auto newYork = Zone("America/New_York");
   ASSERT_NE(newYork, nullptr);
-  CheckAtUtc(*newYork, {{DateTime::FromParts(2037, 11, 1, 5, 59, 59), -4, true},
-                        {DateTime::FromParts(2037, 11, 1, 6, 0, 0), -5, false},
-                        {DateTime::FromParts(2038, 3, 14, 7, 0, 0), -4, true},
-                        {DateTime::FromParts(2040, 3, 11, 6, 59, 59), -5, false},
-                        {DateTime::FromParts(2040, 3, 11, 7, 0, 0), -4, true},
-                        {DateTime::FromParts(2040, 11, 4, 5, 59, 59), -4, true},
-                        {DateTime::FromParts(2040, 11, 4, 6, 0, 0), -5, false},
-                        {DateTime::FromParts(2150, 7, 1), -4, true},  // past the cached years
-                        {DateTime::FromParts(2150, 12, 1), -5, false}});
-  CheckAtLocal(*newYork, {{DateTime::FromParts(2040, 3, 11, 2, 30, 0), -5, false}});
+  Check(*newYork, {{DateTime::FromParts(2037, 11, 1, 5, 59, 59), -4, true},
+                   {DateTime::FromParts(2037, 11, 1, 6, 0, 0), -5, false},
+                   {DateTime::FromParts(2038, 3, 14, 7, 0, 0), -4, true},
+                   {DateTime::FromParts(2040, 3, 11, 6, 59, 59), -5, false},
+                   {DateTime::FromParts(2040, 3, 11, 7, 0, 0), -4, true},
+                   {DateTime::FromParts(2040, 11, 4, 5, 59, 59), -4, true},
+                   {DateTime::FromParts(2040, 11, 4, 6, 0, 0), -5, false},
+                   {DateTime::FromParts(2150, 7, 1), -4, true},  // past the cached years
+                   {DateTime::FromParts(2150, 12, 1), -5, false}});
+  Check(*newYork, {{DateTime::FromParts(2040, 3, 11, 2, 30, 0), -5, false}}, true);
   // A zone without summer time stays on its offset.
   auto tokyo = Zone("Asia/Tokyo");
   ASSERT_NE(tokyo, nullptr);
-  CheckAtUtc(*tokyo, {{DateTime::FromParts(2045, 7, 1), 9, false}});
+  Check(*tokyo, {{DateTime::FromParts(2045, 7, 1), 9, false}});
 }
 
 TEST(IanaZoneTest, UnknownNamesAreRefusedWithAReason) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "config_files.h"
@@ -27,6 +28,18 @@ namespace fs = std::filesystem;
 
 using ReferenceTablesTest = testing::ReferenceFileTest;
 
+// Every field of a record, in the file's order, joined by "|".
+std::string Fields(IWarrantInfo& w) {
+  return fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}", w.GetWarrantCode(), w.GetStockCode(), w.GetDaysRemain(),
+                     w.GetInitialVolume(), w.GetMemo(), w.GetLastTradeDate(), w.GetExpireDate(), w.GetExerciseRatio(),
+                     w.GetExercisePrice(), w.GetVolumeRemain(), w.GetPreClose(), w.GetMaxPrice(), w.GetMinPrice());
+}
+std::string Fields(ISecurityBasic& b) {
+  return fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}", b.GetKoraCode(), b.GetListedStock(), b.GetCaptilStock(),
+                     b.GetEarningPerShare(), b.GetNetAssetPerShare(), b.GetLatest5AV(), b.GetEarningPerShareLYR(),
+                     b.GetEPSProjected(), b.GetLastReportDate());
+}
+
 TEST_F(ReferenceTablesTest, WarrantRecordsOfTheWrongShapeAreSkippedAndABadWholeNumberEndsTheLoad) {
   const std::string path =
       Write("Warrantinfo.dat",
@@ -42,28 +55,12 @@ TEST_F(ReferenceTablesTest, WarrantRecordsOfTheWrongShapeAreSkippedAndABadWholeN
 
   auto first = manager.GetItemByCode("13521.hk");
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->GetWarrantCode(), "13521.HK");
-  EXPECT_EQ(first->GetStockCode(), "00700.HK");
-  EXPECT_EQ(first->GetDaysRemain(), 206);
-  EXPECT_EQ(first->GetInitialVolume(), 200000000);
-  EXPECT_EQ(first->GetMemo(), "腾讯购A,欧式");
-  EXPECT_EQ(first->GetLastTradeDate(), "20270622");
-  EXPECT_EQ(first->GetExpireDate(), "20270628");
-  EXPECT_DOUBLE_EQ(first->GetExerciseRatio(), 0.01);
-  EXPECT_DOUBLE_EQ(first->GetExercisePrice(), 588.88);
-  EXPECT_EQ(first->GetVolumeRemain(), 153200000);
-  EXPECT_DOUBLE_EQ(first->GetPreClose(), 0.184);
-  EXPECT_DOUBLE_EQ(first->GetMaxPrice(), 0.262);
-  EXPECT_DOUBLE_EQ(first->GetMinPrice(), 0.051);
-
+  EXPECT_EQ(Fields(*first),
+            "13521.HK|00700.HK|206|200000000|腾讯购A,欧式|20270622|20270628|0.01|588.88|153200000|0.184|0.262|0.051");
   // Floating fields that do not parse are 0; the key is upper-cased, the stored code is kept as written.
   auto lenient = manager.GetItemByCode("16288.HK");
   ASSERT_NE(lenient, nullptr);
-  EXPECT_EQ(lenient->GetWarrantCode(), "16288.hk");
-  EXPECT_EQ(lenient->GetExerciseRatio(), 0.0);
-  EXPECT_EQ(lenient->GetPreClose(), 0.0);
-  EXPECT_EQ(lenient->GetMinPrice(), 0.0);
-  EXPECT_DOUBLE_EQ(lenient->GetMaxPrice(), 0.188);
+  EXPECT_EQ(Fields(*lenient), "16288.hk|09988.HK|237|300000000||20270723|20270729|0|128.8|226400000|0|0.188|0");
 
   EXPECT_EQ(manager.GetItemByCode("14873.HK"), nullptr);  // wrong field count
   EXPECT_EQ(manager.GetItemByCode("21506.HK"), nullptr);  // days remaining is not a number ...
@@ -82,23 +79,12 @@ TEST_F(ReferenceTablesTest, SecurityBasicsReadFloatsLenientlyAndTheReportYearFro
   EXPECT_EQ(manager.Count(), 2u);
   auto spd = manager.GetSecurityBasic("600000.sh");
   ASSERT_NE(spd, nullptr);
-  EXPECT_EQ(spd->GetKoraCode(), "600000.SH");
-  EXPECT_DOUBLE_EQ(spd->GetListedStock(), 1022948.47);
-  EXPECT_DOUBLE_EQ(spd->GetCaptilStock(), 1848059.9);
-  EXPECT_DOUBLE_EQ(spd->GetEarningPerShare(), 0.9363);
-  EXPECT_DOUBLE_EQ(spd->GetNetAssetPerShare(), 2.1567);
-  EXPECT_DOUBLE_EQ(spd->GetLatest5AV(), 318310);
-  EXPECT_DOUBLE_EQ(spd->GetEarningPerShareLYR(), 0.9468);
-  EXPECT_DOUBLE_EQ(spd->GetEPSProjected(), 1.0937);
-  EXPECT_EQ(spd->GetLastReportDate(), 20260930);
+  EXPECT_EQ(Fields(*spd), "600000.SH|1022948.47|1848059.9|0.9363|2.1567|318310|0.9468|1.0937|20260930");
   EXPECT_EQ(spd->GetLatestAnnualReportYear(), 2026);
-
+  // A date that does not parse is 0, and so is its year.
   auto tencent = manager.GetSecurityBasic("00700.HK");
   ASSERT_NE(tencent, nullptr);
-  EXPECT_EQ(tencent->GetListedStock(), 0.0);
-  EXPECT_DOUBLE_EQ(tencent->GetCaptilStock(), 920000);
-  EXPECT_EQ(tencent->GetEarningPerShare(), 0.0);
-  EXPECT_EQ(tencent->GetLastReportDate(), 0);  // a date that does not parse is 0, and so is its year
+  EXPECT_EQ(Fields(*tencent), "00700.hk|0|920000|0|3.5|1000000|2.1|2.4|0");  // the code as written
   EXPECT_EQ(tencent->GetLatestAnnualReportYear(), 0);
   EXPECT_EQ(manager.GetSecurityBasic("AAPL.O"), nullptr);
 }

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "kdp/host/ansi.h"
 #include "core/security_fake.h"
+#include "kdp/host/ansi.h"
 #include "test_host.h"
 
 namespace kdp {

@@ -180,15 +180,11 @@ TEST(WorldClockTest, DatabaseZonesAroundTheTransitionsTheMonthAndDayRuleMisses) 
     DateTime in;
     const char* out;
   };
+  // (Conversions to and from Beijing the sample's months and days get wrong are the previous test's.)
   const Case cases[] = {
-      // New York keeps daylight time from 8 March 2026; the sample's month and day say 13 March.
-      {"Beijing", "New York", DateTime::FromParts(2026, 3, 10, 22, 30), "2026-03-10 10:30:00"},
-      // London is back on GMT from 25 October 2026; the month and day say 30 October.
-      {"Beijing", "London", DateTime::FromParts(2026, 10, 27, 22, 30), "2026-10-27 14:30:00"},
-      // The month and day would put London on summer time from 27 March 2026 (the database: 29 March).
+      // Between two zones with summer times: the month and day would put London on summer time from 27
+      // March 2026 (the database: 29 March), while New York keeps daylight time from 8 March.
       {"London", "New York", DateTime::FromParts(2026, 3, 27, 12, 0), "2026-03-27 08:00:00"},
-      {"Beijing", "Sydney", DateTime::FromParts(2027, 1, 10, 9, 0), "2027-01-10 12:00:00"},  // summer at new year
-      {"Beijing", "Sydney", DateTime::FromParts(2026, 7, 10, 9, 0), "2026-07-10 11:00:00"},
       // Wall times a transition skips or repeats read with the offset before it.
       {"New York", "Beijing", DateTime::FromParts(2026, 3, 8, 2, 30), "2026-03-08 15:30:00"},
       {"New York", "Beijing", DateTime::FromParts(2026, 11, 1, 1, 30), "2026-11-01 13:30:00"},
@@ -206,23 +202,15 @@ TEST(WorldClockTest, DatabaseZonesAroundTheTransitionsTheMonthAndDayRuleMisses) 
   EXPECT_FALSE(clock.ShiftCityDateTime("Atlantis", "Beijing", value));
   EXPECT_EQ(value.ToString(), "2026-07-01 09:00:00");
 
-  // Markets found by their offset convert the same way (a US market answers -5).
-  value = DateTime::FromParts(2026, 3, 10, 22, 30);
-  ASSERT_TRUE(clock.ShiftDateTimeEx(8, -5, value));
-  EXPECT_EQ(value.ToString(), "2026-03-10 10:30:00");
+  // Into the machine's zone (8 here) the database's rule holds too.
   value = DateTime::FromParts(2026, 3, 10, 9, 30);
-  ASSERT_TRUE(clock.ShiftDateTime("New York", value));  // into the machine's zone, 8 here
+  ASSERT_TRUE(clock.ShiftDateTime("New York", value));
   EXPECT_EQ(value.ToString(), "2026-03-10 21:30:00");
 
-  // The zone's own answers, for a zone handed back by the clock.
+  // A zone naming a database zone the clock never loaded keeps its month-and-day fields.
   TTimeZoneInfo newYork;
   ASSERT_TRUE(clock.GetTimeZoneInfoByCity("New York", newYork));
   EXPECT_EQ(newYork.TzName, "America/New_York");
-  EXPECT_TRUE(clock.IsInSummerTime(newYork, DateTime::FromParts(2026, 3, 10, 9, 30)));
-  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(newYork, DateTime::FromParts(2026, 3, 10, 9, 30)), -4);
-  EXPECT_FALSE(clock.IsInSummerTime(newYork, DateTime::FromParts(2026, 11, 2, 9, 30)));
-  EXPECT_DOUBLE_EQ(clock.GetZoneOffset(newYork, DateTime::FromParts(2026, 11, 2, 9, 30)), -5);
-  // A zone naming a database zone the clock never loaded keeps its month-and-day fields.
   TTimeZoneInfo stranger = newYork;
   stranger.TzName = "Europe/Paris";
   EXPECT_FALSE(clock.IsInSummerTime(stranger, DateTime::FromParts(2026, 3, 10, 9, 30)));

@@ -12,6 +12,7 @@
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/bin_document.h"
+#include "recording_play.h"
 #include "rtd/rtd_quote_layouts.h"
 #include "test_host.h"
 
@@ -185,32 +186,11 @@ TEST_F(RTDItemTest, PermissionBitsAndClearing) {
   EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 0);
 }
 
-class FixedPlay final : public host::Implements<IKrHisPlayDataProvider> {
- public:
-  int RegisterNotify(NotifyCallback cb) override {
-    notify = std::move(cb);
-    return 7;
-  }
-  double GetPlayDateTime() override { return 0; }
-  void Play(const std::string& c, int id, int type) override {
-    played.push_back(c + "/" + std::to_string(id) + "/" + std::to_string(type));
-  }
-  void Drop(int id) override { dropped.push_back(id); }
-  double GetDoubleValue(std::uint32_t id, const std::string&, int type) override { return id * 100.0 + type; }
-  std::string GetStringValue(std::uint32_t id, const std::string& code, int) override {
-    return code + "#" + std::to_string(id);
-  }
-  std::int32_t GetIntValue(std::uint32_t id, const std::string&, int) override { return static_cast<std::int32_t>(id); }
-  NotifyCallback notify;
-  std::vector<std::string> played;
-  std::vector<int> dropped;
-};
-
 TEST_F(RTDItemTest, HistoryPlayReadsThroughTheProvider) {
   item->SetRealTimeData(Quote("600000.SH", {{kNewPrice, 10.0}}));
   item->SetIsHisPlay(true);
   EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 10.0);  // no provider yet: still live
-  item->SetIKrHisPlayDataProvider(std::make_shared<FixedPlay>());
+  item->SetIKrHisPlayDataProvider(std::make_shared<testing::RecordingPlay>());
   item->SetPlayType(3);
   EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 303);
   EXPECT_EQ(item->GetDoubleDataByID2(kVolume), 803);

@@ -224,10 +224,13 @@ std::shared_ptr<host::IDataSet> Push(const std::vector<std::pair<std::string, st
   return push;
 }
 
-TEST(QuoteLayoutsTest, ValuesAreConvertedOnceAsTheFieldsDictionaryTypeStoresThem) {
+struct QuoteLayoutsTest : ::testing::Test {
+  QuoteLayoutsTest() { h->StartPackage(); }  // the fields dictionary
   TestHost h;
-  h->StartPackage();
   TKrQuoteLayouts layouts;
+};
+
+TEST_F(QuoteLayoutsTest, ValuesAreConvertedOnceAsTheFieldsDictionaryTypeStoresThem) {
   const std::string gbk = host::Utf8ToAnsi("浦发银行");
   const std::vector<Column> columns{
       {"3", "double", 10.5},                         // a number field
@@ -271,10 +274,7 @@ TEST(QuoteLayoutsTest, ValuesAreConvertedOnceAsTheFieldsDictionaryTypeStoresThem
   EXPECT_EQ(Contents(TKrRTDQuoteRows(big))["600000.SH"], (std::map<std::uint32_t, std::string>{{17, "nothing"}}));
 }
 
-TEST(QuoteLayoutsTest, RowsSharingFieldInfosAreReadByTheirOwnColumns) {
-  TestHost h;
-  h->StartPackage();
-  TKrQuoteLayouts layouts;
+TEST_F(QuoteLayoutsTest, RowsSharingFieldInfosAreReadByTheirOwnColumns) {
   const auto row = [](double price, std::int64_t volume) {
     return std::vector<Column>{{"3", "double", price}, {"8", "int64", volume}};
   };
@@ -295,10 +295,7 @@ TEST(QuoteLayoutsTest, RowsSharingFieldInfosAreReadByTheirOwnColumns) {
   EXPECT_EQ(delivered.at("600003.SH"), expect("13.500000", "1500.000000"));
 }
 
-TEST(QuoteLayoutsTest, AnEngineInventingLayoutsCannotGrowTheTable) {
-  TestHost h;
-  h->StartPackage();
-  TKrQuoteLayouts layouts;
+TEST_F(QuoteLayoutsTest, AnEngineInventingLayoutsCannotGrowTheTable) {
   std::shared_ptr<const TKrQuotePush> kept;
   for (int i = 0; i < 3 * static_cast<int>(TKrQuoteLayouts::kMaxLayouts); ++i) {
     auto push = layouts.Prepare(*Push({{"600000.SH", {{std::to_string(i + 1), "double", 1.0}}}}));
@@ -310,10 +307,7 @@ TEST(QuoteLayoutsTest, AnEngineInventingLayoutsCannotGrowTheTable) {
   EXPECT_EQ(kept->Rows()[0].shape->fields.at(0).id, 1u);
 }
 
-TEST(QuoteLayoutsTest, UpdateRecordsKeepTheirPairsAndDropWhatCannotBeStored) {
-  TestHost h;
-  h->StartPackage();
-  TKrQuoteLayouts layouts;
+TEST_F(QuoteLayoutsTest, UpdateRecordsKeepTheirPairsAndDropWhatCannotBeStored) {
   h->Logger().ClearRecords();
   auto push = layouts.Prepare(std::vector<TSpeedQuoteData>{
       {"000001.SZ", {10001, 10002, 10003}, {1.5}},

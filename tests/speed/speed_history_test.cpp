@@ -1,5 +1,5 @@
 // The quote engine's history commands: the description file, the parameter wrappers, the reply parsers
-// and the providers, end to end through the stand-in engine.
+// (the quote rows' too) and the providers, end to end through the stand-in engine.
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "kdp/host/data_table.h"
-#include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_history_providers.h"
+#include "kdp/speed/speed_quote_data.h"
 #include "kdp/speed/speed_request_config.h"
 #include "scripted_speed.h"
 #include "sim_speed.h"
@@ -134,6 +134,34 @@ TEST(SpeedReplyParsersTest, BadLayoutsGiveEmptyWrappers) {
   EXPECT_EQ(TKrSpeedDataSetParseCmdID97Fix(MakeTable({{"only", "dataset"}})).GetRowCount(), 0);
 }
 
+TEST(SpeedReplyParsersTest, QuoteRowsComeFromEveryPacketWithABodyAndMalformedPartsAreSkipped) {
+  auto values = MakeTable({{"3", "double"}, {"8", "int64"}, {"2001", "string"}, {"notanid", "double"}, {"9", "blob"}});
+  values->AddRow();
+  values->Set(0, 0, 10.5);
+  values->Set(0, 1, std::int64_t{3'000'000'000});
+  values->Set(0, 2, std::string("\xC6\xD6\xB7\xA2"));
+  values->Set(0, 3, 1.0);
+  auto body = MakeTable({{"KoraCode", "string"}, {"Data", "dataset"}});
+  body->Set(body->AddRow(), 0, std::string("600000.SH"));
+  body->Set(0, 1, std::shared_ptr<host::IDataSet>(values));
+  body->Set(body->AddRow(), 0, std::string("000001.SZ"));                              // a row without values
+  const auto reply = Packets({{nullptr, body}, {nullptr, nullptr}, {nullptr, body}});  // the middle one: no body
+
+  EXPECT_TRUE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(reply));
+  const TKrSpeedDataSetParseCmdID3070 parsed(reply);
+  ASSERT_EQ(parsed.GetRowCount(), 2);  // one good row from each packet with a body
+  const TSpeedQuoteData& row = parsed.GetQuoteData(0);
+  EXPECT_EQ(row.FKoraCode, "600000.SH");
+  EXPECT_EQ(row.FItemArray, (std::vector<std::uint32_t>{3, 8, 2001}));
+  EXPECT_EQ(std::get<double>(row.FValueArray[0]), 10.5);
+  EXPECT_EQ(std::get<std::int64_t>(row.FValueArray[1]), 3'000'000'000);
+  EXPECT_EQ(std::get<NarrowText>(row.FValueArray[2]).bytes, "\xC6\xD6\xB7\xA2");
+
+  EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(nullptr));
+  EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(std::make_shared<host::TDataTable>()));
+  EXPECT_EQ(TKrSpeedDataSetParseCmdID3070(std::shared_ptr<host::IDataSet>()).GetRowCount(), 0);
+}
+
 TEST(SpeedReplyParsersTest, IndicatorExportReadsValuesByTypeName) {
   auto values = MakeTable({{"3", "double"}, {"8", "int64"}, {"40", "int"}, {"2001", "string"}, {"5", "blob"}});
   const int r = values->AddRow();
@@ -223,45 +251,6 @@ TEST(SpeedHistoryProvidersTest, SectorRankingIsOrderedAndMatchesTheLiveMarket) {
     }
   }
   EXPECT_TRUE(h->Logger().Contains("NotifyPID:" + std::to_string(pid) + ", DataCount:2"));
-}
-
-TEST(SpeedHistoryProvidersTest, RankingAgreesWithTheLiveCacheOfAModel) {
-  TestHost h;
-  ASSERT_TRUE(h->StartPackage());
-  const auto members = h->Sectors().GetSectorByID("IND.BANK")->GetMemberCodes();
-  TKrRealTimeParamStructure params(static_cast<int>(members.size()));
-  for (int i = 0; i < params.GetCount(); ++i) {
-    params.SetKoraCode(i, members[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, {3, 4, 81});
-  }
-  TKrRTDModel model;
-  model.Subscrible(params);
-  h.Clock().Advance(120s);
-  h->Loop().RunUntilIdle();  // the subscription goes out
-  h->Speed()->SyncNow();
-  h->Loop().RunUntilIdle();  // the cache now holds the quotes of this moment
-
-  TKrSpeedDataProviderCmd3040 ranking;
-  ReplyWaiter waiter;
-  ranking.SetOnDataNotify([&](bool) { waiter.Notify(); });
-  ranking.GetParams()->SetSectorName("IND.BANK");
-  ranking.GetParams()->SetSortIDs("81");
-  ranking.GetParams()->SetSortDirections("1");
-  ranking.GetParams()->SetLinesNumber(static_cast<int>(members.size()));
-  ASSERT_GT(ranking.FireRequest(), 0);
-  ASSERT_TRUE(waiter.WaitFor(1));
-  const auto& items = ranking.GetParser()->GetPrimaryInfo(0).GetSectorChartItems(0).GetChartItems(0);
-  ASSERT_EQ(items.GetRowCount(), static_cast<int>(members.size()));
-  for (int r = 0; r < items.GetRowCount(); ++r) {
-    const std::string code = items.GetKoraCode(r);
-    SCOPED_TRACE(code);
-    EXPECT_DOUBLE_EQ(items.GetValue(r), model.GetDoubleVal(code, 81, -1));
-    EXPECT_DOUBLE_EQ(items.GetNewValue(r), model.GetDoubleVal(code, 3, -1));
-    EXPECT_DOUBLE_EQ(items.GetPreValue(r), model.GetDoubleVal(code, 4, -1));
-    if (r > 0) {
-      EXPECT_GE(model.GetDoubleVal(items.GetKoraCode(r - 1), 81, 0), model.GetDoubleVal(code, 81, 0));
-    }
-  }
 }
 
 TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {

@@ -1,5 +1,5 @@
 // The package's quote-engine session: user ID, configuration cache, connection state, the per-security
-// history provider, the request group and the quote data set parser.
+// history provider and the request group.
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -8,7 +8,6 @@
 
 #include "kdp/host/data_table.h"
 #include "kdp/speed/speed_data_provider.h"
-#include "kdp/speed/speed_quote_data.h"
 #include "kdp/speed/speed_session.h"
 #include "scripted_speed.h"
 #include "sim_speed.h"
@@ -19,7 +18,6 @@ namespace {
 
 using testing::HistoryReply;
 using testing::TestHost;
-using Table = std::shared_ptr<host::TDataTable>;
 
 TEST(SpeedConfigTest, UserIDComesFromTheFirstIPv4Address) {
   struct Case {
@@ -290,50 +288,6 @@ TEST(SpeedDataProviderTest, RequestsAreLoggedWithTheirDetailAndGroupsHonourTheSw
     EXPECT_EQ(group.Request(), -1);  // combining is switched off: nothing is sent
   }
   std::filesystem::remove_all(bin);
-}
-
-TEST(QuoteDataParseTest, ParsesEveryPacketAndSkipsMalformedParts) {
-  auto values = std::make_shared<host::TDataTable>();
-  values->AddField("3", "double");
-  values->AddField("8", "int64");
-  values->AddField("2001", "string");
-  values->AddField("notanid", "double");
-  values->AddField("9", "blob");
-  values->AddRow();
-  values->Set(0, 0, 10.5);
-  values->Set(0, 1, std::int64_t{3'000'000'000});
-  values->Set(0, 2, std::string("\xC6\xD6\xB7\xA2"));
-  values->Set(0, 3, 1.0);
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  body->AddRow();
-  body->Set(0, 0, std::string("600000.SH"));
-  body->Set(0, 1, std::shared_ptr<host::IDataSet>(values));
-  body->AddRow();  // a row without values
-  body->Set(1, 0, std::string("000001.SZ"));
-  auto reply = std::make_shared<host::TDataTable>();
-  reply->AddField("Header", "dataset");
-  reply->AddField("Body", "dataset");
-  reply->AddRow();
-  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  reply->AddRow();  // a packet without a body
-  reply->AddRow();
-  reply->Set(2, 1, std::shared_ptr<host::IDataSet>(body));
-
-  EXPECT_TRUE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(reply));
-  const TKrSpeedDataSetParseCmdID3070 parsed(reply);
-  ASSERT_EQ(parsed.GetRowCount(), 2);  // one good row from each packet with a body
-  const TSpeedQuoteData& row = parsed.GetQuoteData(0);
-  EXPECT_EQ(row.FKoraCode, "600000.SH");
-  EXPECT_EQ(row.FItemArray, (std::vector<std::uint32_t>{3, 8, 2001}));
-  EXPECT_EQ(std::get<double>(row.FValueArray[0]), 10.5);
-  EXPECT_EQ(std::get<std::int64_t>(row.FValueArray[1]), 3'000'000'000);
-  EXPECT_EQ(std::get<NarrowText>(row.FValueArray[2]).bytes, "\xC6\xD6\xB7\xA2");
-
-  EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(nullptr));
-  EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(std::make_shared<host::TDataTable>()));
-  EXPECT_EQ(TKrSpeedDataSetParseCmdID3070(std::shared_ptr<host::IDataSet>()).GetRowCount(), 0);
 }
 
 }  // namespace
