@@ -405,6 +405,10 @@ void ReplaySpeed::Delivered(double time) {
 void ReplaySpeed::Deliver(Batch& batch) {
   const bool paced = options_.speed > 0;
   std::uint64_t delivered = 0;
+  // The request of the latest push, held across the pushes that follow for it; the package letting it go
+  // meanwhile (only this hold left) counts as gone, as when its pointer no longer locks.
+  std::shared_ptr<ReplayDataRequest> request;
+  std::uint32_t held = 0;
   for (const Delivery& delivery : batch.deliveries) {
     if (paced) {
       std::lock_guard lock(mutex_);
@@ -414,8 +418,11 @@ void ReplaySpeed::Deliver(Batch& batch) {
     }
     if (!delivery.push) continue;
     const Target& target = batch.targets[delivery.target];
-    auto request = target.request.lock();
-    if (!request || request->generation_.load() != target.generation) continue;  // resubscribed since
+    if (!request || held != delivery.target || request.use_count() == 1) {
+      request = target.request.lock();
+      held = delivery.target;
+    }
+    if (!request || request.use_count() == 1 || request->generation_.load() != target.generation) continue;
     ++delivered;
     CallOutside("a replayed push", [&] { request->observer_->SaveQuoteData(delivery.data); });
   }
