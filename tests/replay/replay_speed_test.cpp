@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include <fmt/format.h>
@@ -401,13 +402,13 @@ TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
   EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1", "connect 10054", "LED -1"}));
 }
 
-// Sends its request's subscription again from inside the first push, as the package does when it restores
-// its subscription after a reconnection while pushes are on their way.
-class ResubscribingObserver final : public host::Implements<host::IObserver> {
+// Notes the pushes and acts on the first one as a test says (the package resubscribing, or letting its
+// request go, while pushes are on their way).
+class FirstPushObserver final : public host::Implements<host::IObserver> {
  public:
   int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
     pushes.push_back(Rows(*data));
-    if (pushes.size() == 1) request.lock()->Subscribe(Symbols({"A"}));
+    if (pushes.size() == 1) onFirst();
     return 0;
   }
   int SetData(const std::shared_ptr<host::IDataSet>&) override { return 0; }
@@ -415,23 +416,34 @@ class ResubscribingObserver final : public host::Implements<host::IObserver> {
   const void* GetQEStatus() override { return nullptr; }
   int NotifyHisData(int, int) override { return 0; }
 
-  std::weak_ptr<host::ISpeedDataRequest> request;  // the request holds its observer
-  std::vector<std::string> pushes;                 // main thread only
+  std::function<void()> onFirst;
+  std::vector<std::string> pushes;  // main thread only
 };
 
 TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Subscribe(1, 1, {"A"}),
                Push(1, 2, "A", 3)}}),
        1.0);
-  auto observer = std::make_shared<ResubscribingObserver>();
+  auto observer = std::make_shared<FirstPushObserver>();
   const auto request = engine_->CreateDataRequest(observer);
-  observer->request = request;
+  observer->onFirst = [&request] { request->Subscribe(Symbols({"A"})); };
   request->Subscribe(Symbols({"A"}));
   CatchUp();
   Advance(1s);  // both pushes of second 1 go to the main loop together
   Advance(1s);
   EXPECT_EQ(observer->pushes, (std::vector<std::string>{"A 3=1;", "A 3=2;", "A 3=3;"}));
   EXPECT_EQ(engine_->GetCounts().skipped, 0u);
+}
+
+// A request the package lets go hears none of the pushes on their way to it after that.
+TEST_F(ReplaySpeedTest, ARequestLetGoHearsNoMoreOfItsPushes) {
+  Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Push(1, 1, "A", 3)}}), 0.0);
+  auto observer = std::make_shared<FirstPushObserver>();
+  auto request = engine_->CreateDataRequest(observer);
+  observer->onFirst = [&request] { request.reset(); };
+  request->Subscribe(Symbols({"A"}));
+  PlayToTheEnd();
+  EXPECT_EQ(observer->pushes, (std::vector<std::string>{"A 3=1;"}));
 }
 
 TEST_F(ReplaySpeedTest, ACutRecordingPlaysItsCompleteBlocksAndSaysWhereItStopped) {
