@@ -172,6 +172,7 @@ void ReplaySpeed::Stop() {
 
 void ReplaySpeed::Run() {
   std::optional<Record> next = std::move(first_);
+  if (next) UpdateMarket(*next);
   std::unique_lock lock(mutex_);
   while (!stopping_) {
     if (!next) {
@@ -179,6 +180,7 @@ void ReplaySpeed::Run() {
       lock.unlock();
       Record record;
       const bool read = reader_.Next(record);
+      if (read) UpdateMarket(record);  // the engine's thread's own: no lock
       lock.lock();
       if (!read) {
         FinishRecording(lock);
@@ -262,7 +264,6 @@ void ReplaySpeed::Play(Record& record, std::unique_lock<std::mutex>& lock) {
   const bool numbered = number > 0 && number <= kMaxRecordedRequests;
   switch (record.kind) {
     case RecordKind::kQuotes: {
-      if (record.data) UpdateMarket(*record.data);
       Delivery delivery;
       delivery.time = time;
       if (const auto target = numbered ? TargetOf(number) : std::nullopt) {
@@ -606,9 +607,10 @@ int ReplaySpeed::NextPid() {
 
 // ---- the engine's own answers ----
 
-void ReplaySpeed::UpdateMarket(host::IDataSet& quotes) {
+void ReplaySpeed::UpdateMarket(const Record& record) {
+  if (record.kind != RecordKind::kQuotes || !record.data) return;
   // Read in place, without copying a pointer or a code per push: what the reader decodes is always tables.
-  auto* packets = dynamic_cast<host::TDataTable*>(&quotes);
+  auto* packets = dynamic_cast<host::TDataTable*>(record.data.get());
   if (packets == nullptr) return;
   for (int packet = 0; packet < packets->GetRowCount(); ++packet) {
     host::TDataTable* body = NestedTable(*packets, packet, 1);

@@ -218,7 +218,8 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   int NextPid();
 
   // The engine's own answers, on its thread.
-  void UpdateMarket(host::IDataSet& quotes);
+  // A push read: the replayed market takes its values. Before it plays, without mutex_.
+  void UpdateMarket(const Record& record);
   static void CallObserver(host::IObserver& observer, const Record& reply);
   void Answer(const Pending& pending);
   std::shared_ptr<host::IDataSet> ExportReply(const Params& params, int pid, int& error) const;
