@@ -248,6 +248,8 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
        q(10.19, {{kLow, 10}}), q(10.20, {{kLow, 10}})},
       {"fall-back of 3% from a high of 10", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = 3; }),
        q(9.71, {{kHigh, 10}}), q(9.70, {{kHigh, 10}})},
+      {"fall-back of 3% entered as -3", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = -3; }),
+       q(9.71, {{kHigh, 10}}), q(9.70, {{kHigh, 10}})},
       {"change ratio above 2%", [&] { return range(TMonitorRangeType::rtRangeAbove); }, q(10, {{kChangeRatio, 0.0199}}),
        q(10, {{kChangeRatio, 0.0201}})},
       {"change ratio below -2%", [&] { return range(TMonitorRangeType::rtRangeBlow); },

@@ -213,6 +213,9 @@ TEST(PtrHashTableTest, BehavesAsItsChainsThroughShadowingRemovalAndReuse) {
   table.Clear();
   EXPECT_EQ(table.Size(), 0u);
   EXPECT_EQ(table.Get("a"), nullptr);
+  enumerated.clear();
+  table.StartEnum();
+  EXPECT_TRUE(enumerated.empty());  // nothing put before is left in a chain
 
   // By hand: HashOf("a") = 97, "b" = 98, "c" = 99 land in buckets 1, 2 and 0 of 3; one bucket chains them
   // with the most recent put first.
