@@ -22,8 +22,10 @@ constexpr std::size_t kMaxMarketCodes = 65536;
 constexpr std::size_t kMaxMarketFields = 1024;
 // Replies held for a recorded command nobody has sent yet (a response, its data and notices).
 constexpr std::size_t kMaxHeldReplies = 16;
-// Pushes gathered before they are posted as one task.
-constexpr std::size_t kBatchSize = 64;
+// Pushes gathered before they are posted as one task. Fewer, larger batches cost both threads fewer
+// wake-ups, as long as several stay in flight (at the default most in flight, a quarter of it): played as
+// fast as possible, 64 took 1.2x-1.3x the main thread's plain delivery, 256 1.14x-1.25x, 512 1.2x-1.3x.
+constexpr std::size_t kBatchSize = 256;
 constexpr double kSecondsPerDay = 86400.0;
 // Server times are days in a double, which near today's dates resolve about a microsecond: a record is
 // due this much before its exact time, so one recorded at the moment a clock step ends plays at that step.
