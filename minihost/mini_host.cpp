@@ -150,14 +150,10 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
     h->context_->SetLuxClient(h->lux_);
     h->provider_->Add(host::ILuxClientWrapper::IID, h->lux_);
   }
+  // Every name is among the servers (CheckHostSettings). The cloud service's reports of the HTTP road: the
+  // download service calls this on its worker thread.
   for (const std::string& name : h->settings_.standInServers) {
-    const auto server = h->settings_.servers.find(name);
-    if (server == h->settings_.servers.end()) {
-      error = "standInServers names " + name + ", which the server list does not";
-      return nullptr;
-    }
-    // The cloud service's reports of the HTTP road: the download service calls this on its worker thread.
-    h->downloads_->ServeLocally(server->second, [host = h.get()](const std::string& path) {
+    h->downloads_->ServeLocally(h->settings_.servers.at(name), [host = h.get()](const std::string& path) {
       return host->CloudService().AnswerHttp(path, host->context_->GetServerDateTime().Yyyymmdd());
     });
   }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <typeinfo>
 
 #include <fmt/format.h>
 
@@ -53,9 +52,7 @@ std::string UpperAscii(std::string text) {
 // The table a cell holds, or nullptr.
 host::TDataTable* NestedTable(const host::TDataTable& table, int row, int column) {
   const auto* held = std::get_if<std::shared_ptr<host::IDataSet>>(table.CellAt(row, column));
-  if (held == nullptr || !*held) return nullptr;
-  host::IDataSet* nested = held->get();
-  return typeid(*nested) == typeid(host::TDataTable) ? static_cast<host::TDataTable*>(nested) : nullptr;
+  return held != nullptr ? host::AsDataTable(held->get()) : nullptr;
 }
 
 // Whether two tables have the same column names in the same order.
@@ -612,7 +609,7 @@ int ReplaySpeed::NextPid() {
 void ReplaySpeed::UpdateMarket(const Record& record) {
   if (record.kind != RecordKind::kQuotes || !record.data) return;
   // Read in place, without copying a pointer or a code per push: what the reader decodes is always tables.
-  auto* packets = dynamic_cast<host::TDataTable*>(record.data.get());
+  host::TDataTable* packets = host::AsDataTable(record.data.get());
   if (packets == nullptr) return;
   for (int packet = 0; packet < packets->GetRowCount(); ++packet) {
     host::TDataTable* body = NestedTable(*packets, packet, 1);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -137,12 +136,9 @@ class Encoder {
   std::string error_;
 };
 
-// A copy of `data` as the table it is, or nullptr. The class is final: comparing the type is enough, and
-// cheaper than a dynamic cast on a path taken per decoded table.
+// A copy of `data` as the table it is, or nullptr.
 std::shared_ptr<TDataTable> AsTable(const std::shared_ptr<IDataSet>& data) {
-  const IDataSet* held = data.get();
-  if (held == nullptr || typeid(*held) != typeid(TDataTable)) return nullptr;
-  return std::static_pointer_cast<TDataTable>(data);
+  return AsDataTable(data.get()) != nullptr ? std::static_pointer_cast<TDataTable>(data) : nullptr;
 }
 
 // Whether a stored field name (NUL-padded) is `text`.

@@ -55,7 +55,7 @@ bool EncodeDataSet(IDataSet& data, std::string& out, std::string& error);
 // to their holders when the spare one is refilled; a spare keeps the memory of the most it ever held.
 //
 // It also remembers the column layouts it has decoded (at most kMaxLayouts), by the bytes that encode
-// them: every table of a known layout shares that layout's field infos (TDataTable::ShareFieldsWith), so
+// them: every table of a known layout shares that layout's field infos (TDataTable::ResetToColumnsOf), so
 // a spare table of the same layout is recognised by one comparison of those bytes instead of column by
 // column, and readers of the decoded tables see one fields identity per layout, as a live engine's rows.
 // Not thread-safe: the decoding thread recycles.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <variant>
 #include <vector>
 
@@ -74,6 +75,12 @@ class TDataTable final : public Implements<IDataSet> {
   std::size_t stride_ = 0;
   int rows_ = 0;
 };
+
+// `data` as the table it is, or nullptr. The class is final, so comparing the type is enough: cheaper than
+// a dynamic cast on paths taken per decoded table.
+inline TDataTable* AsDataTable(IDataSet* data) {
+  return data != nullptr && typeid(*data) == typeid(TDataTable) ? static_cast<TDataTable*>(data) : nullptr;
+}
 
 // The field name of a column as text ("" when absent).
 std::string FieldName(IDataSet& data, int column);
