@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -93,6 +94,7 @@ TKrRTDItem::TKrRTDItem() {
 }
 
 TKrRTDItem::~TKrRTDItem() {
+  FDeferred = {};  // its push may be gone
   ClearAllData();
   host::DecMem("TKrRTDItem");
 }
@@ -103,6 +105,7 @@ std::shared_ptr<host::IKrSecurity> TKrRTDItem::GetIKrSecurity() {
 }
 
 bool TKrRTDItem::HasPermissionByID(std::uint32_t id) {
+  Settle();
   const TFieldStore::Cell* cell = FStore.Find(id);
   return !(cell && (cell->present & TFieldStore::kHasFlag) && (cell->flags & GLOBALRT_DATA_FLAGS_NORIGHT));
 }
@@ -113,6 +116,7 @@ bool TKrRTDItem::HasPermissionByName(const std::string& name) {
 }
 
 void TKrRTDItem::SetHasPermissionByID(std::uint32_t id, bool allowed) {
+  Settle();
   // A field the dictionary does not define has no value to hide, and must not cost the item a cell.
   const TKrHQDictionaryItem* field = KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id));
   if (!field) return;
@@ -140,23 +144,27 @@ double TKrRTDItem::StoredDouble(std::uint32_t id, double whenMissing) {
 }
 
 double TKrRTDItem::GetDoubleDataByID(std::uint32_t id) {
+  Settle();
   const double value =
       InHistoryMode() ? FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType) : StoredDouble(id, 0.0);
   return IsShiftedTimeField(id) ? ShiftTimeZone(id, value) : value;
 }
 
 double TKrRTDItem::GetDoubleDataByID2(std::uint32_t id) {
+  Settle();
   if (InHistoryMode()) return FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType);
   return StoredDouble(id, kHQNullValue);
 }
 
 std::int32_t TKrRTDItem::GetIntDataByID(std::uint32_t id) {
+  Settle();
   if (InHistoryMode()) return FIKrHisPlayDataProvider->GetIntValue(id, FKoraCode, FPlayType);
   const TFieldStore::Cell* cell = FStore.Find(id);
   return cell && (cell->present & TFieldStore::kHasInteger) ? cell->integer : 0;
 }
 
 std::string TKrRTDItem::GetStringDataByID(std::uint32_t id) {
+  Settle();
   if (InHistoryMode()) return FIKrHisPlayDataProvider->GetStringValue(id, FKoraCode, FPlayType);
   const std::string* text = FStore.Text(id);
   return text ? *text : std::string();
@@ -173,6 +181,7 @@ std::string TKrRTDItem::GetStringDataByName(const std::string& name) {
 }
 
 bool TKrRTDItem::IsNullByID(std::uint32_t id) {
+  Settle();
   if (InHistoryMode()) return id >= static_cast<std::uint32_t>(kFirstCloudFieldID);
   const TFieldStore::Cell* cell = FStore.Find(id);
   constexpr std::uint8_t kDeliveredWithValue = GLOBALRT_DATA_FLAGS_SUBSCRIBE | GLOBALRT_DATA_FLAGS_HASVALUE;
@@ -217,6 +226,7 @@ inline void TKrRTDItem::Deliver(TFieldStore::Cell& cell, const TKrQuoteValue& va
 }
 
 TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
+  Settle();
   TRealTimeDrops drops;
   const std::size_t n = std::min(quoteData.FItemArray.size(), quoteData.FValueArray.size());
   drops.unpaired = std::max(quoteData.FItemArray.size(), quoteData.FValueArray.size()) - n;
@@ -249,6 +259,7 @@ TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
 }
 
 void TKrRTDItem::WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape) {
+  Settle();
   if (!row.touchesFlags) return;
   const auto textOf = [&push](const TKrQuoteValue& value) {
     return value.kind == TKrQuoteValue::kText ? std::string_view(push.Text(value)) : std::string_view();
@@ -281,7 +292,20 @@ void TKrRTDItem::WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row,
   FStore.NoteShape(shape);
 }
 
+bool TKrRTDItem::DeferQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape) {
+  const bool idle = FDeferred.push == nullptr;
+  Settle();  // rows are written in the order they came
+  FDeferred = {&push, &row, &shape};
+  return idle;
+}
+
+void TKrRTDItem::WriteDeferred() {
+  const TDeferredRow deferred = std::exchange(FDeferred, {});
+  WriteQuoteRow(*deferred.push, *deferred.row, *deferred.shape);
+}
+
 std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
+  Settle();
   std::vector<std::uint32_t> ids;
   FStore.ForEach([&ids](TFieldStore::Cell& cell) {
     if ((cell.present & TFieldStore::kHasFlag) && (cell.flags & GLOBALRT_DATA_FLAGS_LASTUPDATE)) ids.push_back(cell.id);
@@ -290,6 +314,7 @@ std::vector<std::uint32_t> TKrRTDItem::GetUpdateIndexList() {
 }
 
 void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
+  Settle();
   TFieldStore::Cell* cell = FStore.Find(id);
   if (!cell) return;
   switch (cell->Type()) {
@@ -311,6 +336,7 @@ void TKrRTDItem::ClearSpecialData(std::uint32_t id) {
 }
 
 void TKrRTDItem::ClearAllData() {
+  Settle();
   std::vector<std::uint32_t> ids;
   FStore.ForEach([&](TFieldStore::Cell& cell) {
     const bool keeps_trade_date = cell.id == FTradeDateID && (cell.present & TFieldStore::kHasNumber);
@@ -323,11 +349,13 @@ void TKrRTDItem::ClearAllData() {
 }
 
 void TKrRTDItem::Reset() {
+  Settle();
   ClearAllData();
   FStore.Clear();
 }
 
 double TKrRTDItem::GetDoubleSpecialDataByID(int id) {
+  Settle();
   if (id != REALTIME_SPECIALDATA_SUSPENSIONMINUTE || FTradeDateID == 0 || FSuspensionFlagID == 0) return 0;
   if (IsNullByID(FTradeDateID) || IsNullByID(FSuspensionFlagID)) return 0;
   return SuspensionMinuteOf(FloatToText(StoredDouble(FSuspensionFlagID, 0)),
@@ -375,6 +403,38 @@ double TKrRTDItem::ExpGetDoubleDataByName(const std::string& name, int depth) {
   }
 }
 
+namespace {
+
+// The caches holding deferred rows. Main thread only, like the caches.
+std::vector<TKrRTDCache*>& UnsettledCaches() {
+  static std::vector<TKrRTDCache*> caches;
+  return caches;
+}
+
+}  // namespace
+
+TKrRTDCache::~TKrRTDCache() { Settle(); }  // the items may live on in a widget's hands
+
+void TKrRTDCache::HoldForDeferred(const TKrRTDQuoteRows& rows) {
+  if (FDeferredRows.empty()) UnsettledCaches().push_back(this);
+  FDeferredRows.push_back(rows);
+}
+
+void TKrRTDCache::Settle() {
+  if (FDeferredRows.empty()) return;
+  // Items are written in the order their rows came; an item read meanwhile is written already.
+  for (TKrRTDItem* item : FDeferredItems) item->Settle();
+  FDeferredItems.clear();
+  FDeferredRows.clear();
+  std::erase(UnsettledCaches(), this);
+}
+
+bool AnyDeferredQuoteRows() { return !UnsettledCaches().empty(); }
+
+void SettleDeferredQuoteRows() {
+  for (TKrRTDCache* cache : std::exchange(UnsettledCaches(), {})) cache->Settle();
+}
+
 std::shared_ptr<IRTDItem> TKrRTDCache::GetRealTimeItem(const std::string& code) {
   return GetRealTimeItemByUpperCode(ToUpperAscii(code));
 }
@@ -390,7 +450,11 @@ std::shared_ptr<TKrRTDItem> TKrRTDCache::AddItem(const std::string& code, std::s
   item->SetIKrSecurity(std::move(security));
   item->SetKoraCode(code);
   item->SetIsValid(true);
-  FRTDItemDict[code] = item;
+  auto [at, fresh] = FRTDItemDict.try_emplace(code, item);
+  if (!fresh) {
+    Settle();  // the item replaced may be waiting for a row
+    at->second = item;
+  }
   ++FGeneration;
   auto pos = std::lower_bound(FKoraCodeList.begin(), FKoraCodeList.end(), code, CaseLess{});
   if (pos == FKoraCodeList.end() || !SameTextAscii(*pos, code)) FKoraCodeList.insert(pos, code);
@@ -404,6 +468,7 @@ void TKrRTDCache::RemoveRealTimeItem(const std::shared_ptr<IRTDItem>& item) {
   if (pos != FKoraCodeList.end() && SameTextAscii(*pos, code)) FKoraCodeList.erase(pos);
   auto it = FRTDItemDict.find(code);
   if (it != FRTDItemDict.end() && it->second.get() == item.get()) {
+    Settle();  // the item may be waiting for a row
     FRTDItemDict.erase(it);
     ++FGeneration;
   }

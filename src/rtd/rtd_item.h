@@ -91,6 +91,15 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   // Writes a prepared row's fields of `shape` (the row's own, or those a subscriber takes) as
   // SetRealTimeData writes an update.
   void WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape);
+  // WriteQuoteRow, later: when the item is next read or changed in any way, or settled, whichever comes
+  // first; a row deferred before is written first. Answers whether the item had no row waiting.
+  // REQUIRES: the push stays alive until then (see TKrRTDCache::Defer).
+  bool DeferQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape);
+  // Writes the deferred row, if any.
+  void Settle() {
+    if (FDeferred.push != nullptr) [[unlikely]]
+      WriteDeferred();
+  }
   // Removes the value of `id` (from the store of its dictionary type) and its flag byte.
   void ClearSpecialData(std::uint32_t id);
   // Bytes this item holds for its fields, for memory accounting.
@@ -98,6 +107,7 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
 
  private:
   bool InHistoryMode() const { return FIsHisPlay && FIKrHisPlayDataProvider != nullptr; }
+  void WriteDeferred();
   // Clears the last-update bit of every field, as each update starts.
   void ClearLastUpdate();
   // Stores what an update brought for one field (`text` for a text value) and marks it delivered.
@@ -111,7 +121,15 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   int FRef = 0;
   std::string FSecondarySecurityID;
   std::shared_ptr<IKrHQSecurityManager> FHQSecurityManager;
-  TFieldStore FStore;  // numbers, integers, texts and flag bytes by field ID
+  // Numbers, integers, texts and flag bytes by field ID. Every public method that reads or changes them
+  // settles first (a deferred row is written then); the private ones rely on that.
+  TFieldStore FStore;
+  struct TDeferredRow {
+    const TKrQuotePush* push = nullptr;  // nullptr: none
+    const TKrQuoteRow* row = nullptr;
+    const TKrQuoteShape* shape = nullptr;
+  };
+  TDeferredRow FDeferred;
   std::shared_ptr<host::IKrSecurity> FISecurity;
   std::string FKoraCode;
   std::uint32_t FSuspensionFlagID = 0;
@@ -123,6 +141,11 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
 
 class TKrRTDCache final : public host::Implements<IRTDCache> {
  public:
+  TKrRTDCache() = default;
+  ~TKrRTDCache() override;
+  TKrRTDCache(const TKrRTDCache&) = delete;
+  TKrRTDCache& operator=(const TKrRTDCache&) = delete;
+
   void SetUpdateList(const std::vector<std::string>& codes) override { FUpdatedCodeList = codes; }
   std::shared_ptr<IRTDItem> GetRealTimeItem(const std::string& code) override;
   void UpdateRealTimeDataCode(const TKrRealTimeParamStructure&) override {}
@@ -159,13 +182,31 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
   // it does not.
   std::uint64_t Generation() const { return FGeneration; }
 
+  // Defers writing entries of `rows` into this cache's items (see TKrRTDItem::DeferQuoteRow): the rows are
+  // held until SettleDeferredQuoteRows, or until the cache settles on its own (an item removed or replaced,
+  // the cache gone). Call before the rows' Defer calls.
+  void HoldForDeferred(const TKrRTDQuoteRows& rows);
+  // Defers writing `entry` of the rows last held into `item`, one of this cache's items.
+  void Defer(TKrRTDItem& item, const TKrQuotePush& push, const TKrRTDQuoteRows::TEntry& entry) {
+    if (item.DeferQuoteRow(push, *entry.row, *entry.shape)) FDeferredItems.push_back(&item);
+  }
+  // Writes every deferred row and lets their pushes go.
+  void Settle();
+
  private:
+  std::vector<TKrRTDItem*> FDeferredItems;  // kept by FRTDItemDict: the cache settles before letting one go
+  std::vector<TKrRTDQuoteRows> FDeferredRows;
   std::unordered_map<std::string, std::shared_ptr<TKrRTDItem>, TKrQuoteCodeHash, TKrQuoteCodeEqual> FRTDItemDict;
   std::vector<std::string> FUpdatedCodeList;
   std::shared_ptr<IKrHQSecurityManager> FHQSecurityManager;
   std::vector<std::string> FKoraCodeList;  // sorted without regard to case
   std::uint64_t FGeneration = 0;
 };
+
+// Writes the rows every cache deferred. Deliveries that defer call it when their last call-back is done.
+void SettleDeferredQuoteRows();
+// Whether some cache holds deferred rows (none does between deliveries).
+bool AnyDeferredQuoteRows();
 
 // The suspension minute of a suspension-flag text and a trade-date text (see GetDoubleSpecialDataByID).
 int SuspensionMinuteOf(const std::string& flag, const std::string& tradeDate);

@@ -289,9 +289,16 @@ void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
 void TKrRTDModel::SaveToCache(const TKrRTDQuoteRows& rows) {
   std::vector<std::string> codes = FCache->TakeUpdateList();
   codes.reserve(rows.Entries().size());
+  const bool defer = rows.Deferrable();
+  if (defer) FCache->HoldForDeferred(rows);
   for (const TKrRTDQuoteRows::TEntry& entry : rows.Entries()) {
     if (!entry.row->usable) continue;  // logged when the rows were prepared
-    ItemFor(entry, rows.OrdinalGeneration()).WriteQuoteRow(rows.Push(), *entry.row, *entry.shape);
+    TKrRTDItem& item = ItemFor(entry, rows.OrdinalGeneration());
+    if (defer) {
+      FCache->Defer(item, rows.Push(), entry);
+    } else {
+      item.WriteQuoteRow(rows.Push(), *entry.row, *entry.shape);
+    }
     codes.push_back(entry.row->code);
   }
   FCache->SetUpdateList(std::move(codes));

@@ -5,6 +5,7 @@
 
 #include "kdp/speed/speed_quote_data.h"
 #include "kdp/speed/speed_session.h"
+#include "rtd/rtd_item.h"
 #include "util/strings.h"
 
 namespace kdp {
@@ -328,6 +329,7 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
     TKrRTDQuoteFeed& feed;
     explicit TDeliveringScope(TKrRTDQuoteFeed& f) : feed(f) { ++feed.FDelivering; }
     ~TDeliveringScope() {
+      SettleDeferredQuoteRows();  // every call-back of this push is done
       if (--feed.FDelivering > 0) return;
       feed.FDetachedWhileDelivering.clear();
       feed.CloseDetachedSlots();
@@ -339,7 +341,9 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
     TSubscriber* subscriber = FSubscribers[served[i]].get();
     if (!subscriber || !subscriber->deliver) continue;  // detached by an earlier delivery
     const TSlotRows& mine = rowsOf[served[i]];
-    subscriber->deliver(TKrRTDQuoteRows(shared, mine.first, mine.count, mine.generation));
+    // Deferring helps the subscribers told later only: the last one writes at once.
+    const bool deferrable = i + 1 < served.size();
+    subscriber->deliver(TKrRTDQuoteRows(shared, mine.first, mine.count, mine.generation, deferrable));
   }
 }
 

@@ -120,6 +120,37 @@ TEST_F(RTDItemTest, PreparedRowsGoByPositionOnlyWhileTheItemHoldsExactlyTheirFie
   EXPECT_EQ(item->GetDoubleDataByID(0), 0);
 }
 
+// Rows deferred for an item are written in the order they came, each as an update: the older row's
+// fields stay, the newer one's are the last updated. The cache keeps the pushes alive until it settles.
+TEST_F(RTDItemTest, DeferredRowsAreWrittenInTheOrderTheyCame) {
+  auto& concrete = dynamic_cast<TKrRTDItem&>(*item);
+  auto& rtdCache = dynamic_cast<TKrRTDCache&>(*cache);
+  TKrQuoteLayouts layouts;
+  std::weak_ptr<const TKrQuotePush> older, newer;
+  {
+    auto pushed = layouts.Prepare(
+        std::vector<TSpeedQuoteData>{Quote("600000.SH", {{kNewPrice, 10.5}, {kVolume, 1200.0}})});
+    older = pushed;
+    const TKrRTDQuoteRows first(std::move(pushed));
+    pushed = layouts.Prepare(std::vector<TSpeedQuoteData>{Quote("600000.SH", {{kNewPrice, 10.6}})});
+    newer = pushed;
+    const TKrRTDQuoteRows second(std::move(pushed));
+    for (const TKrRTDQuoteRows* rows : {&first, &second}) {
+      rtdCache.HoldForDeferred(*rows);
+      rtdCache.Defer(concrete, rows->Push(), rows->Entries()[0]);
+    }
+  }
+  // A read writes the item's rows; the pushes stay held until the cache settles.
+  EXPECT_EQ(item->GetUpdateIndexList(), std::vector<std::uint32_t>{kNewPrice});
+  EXPECT_EQ(item->GetDoubleDataByID(kNewPrice), 10.6);
+  EXPECT_EQ(item->GetDoubleDataByID(kVolume), 1200.0);
+  EXPECT_FALSE(older.expired());
+  EXPECT_FALSE(newer.expired());
+  SettleDeferredQuoteRows();
+  EXPECT_TRUE(older.expired());
+  EXPECT_TRUE(newer.expired());
+}
+
 // An item costs what its own fields cost: another item holding thousands of cloud indicators (or a reply
 // flooding the dictionary's range) changes nothing for the next one.
 TEST_F(RTDItemTest, AnItemsMemoryDependsOnItsOwnFieldsOnly) {

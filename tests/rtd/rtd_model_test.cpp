@@ -542,5 +542,80 @@ TEST_F(ModelTest, EverySubscriberStoresExactlyWhatTheEngineSentForItsOwnSubscrip
   check("after two widgets left");
 }
 
+
+// Widgets are told of a push before their caches take it: an item takes its row when it is first read or
+// changed, or when the delivery ends. Whatever a widget reads, in its call-back or after, and whichever
+// items outlive their model or leave its subscription meanwhile, it sees what the engine sent.
+TEST_F(ModelTest, ItemsTakeADeferredPushWhenReadOrWhenTheDeliveryEnds) {
+  std::vector<std::string> codes;
+  for (const auto& security : h->Securities().All()) {
+    if (codes.size() < 6) codes.push_back(security->GetKoraCode());
+  }
+  ASSERT_EQ(codes.size(), 6u);
+  const std::vector<std::uint32_t> fields{3, 4, 8};  // numbers, all of them
+  std::vector<std::unique_ptr<TKrRTDModel>> models;  // told in this order
+  for (int m = 0; m < 4; ++m) {
+    models.push_back(std::make_unique<TKrRTDModel>());
+    ASSERT_EQ(models.back()->Subscrible(Subscription(codes, fields)), 0);
+  }
+  Run(0s);
+  EXPECT_FALSE(AnyDeferredQuoteRows());  // nobody read the snapshot, yet the delivery's end wrote it
+
+  const auto valuesOf = [&](IRTDItem& item) {
+    std::vector<double> values;
+    for (std::uint32_t id : fields) values.push_back(item.GetDoubleDataByID2(id));
+    return values;
+  };
+  auto& engine = *h->Speed();
+  const auto sent = [&](const std::string& code) {
+    std::vector<double> values;
+    for (std::uint32_t id : fields) {
+      const auto value = engine.CurrentValue(code, id);
+      values.push_back(!value                                    ? kHQNullValue
+                       : std::holds_alternative<double>(*value) ? std::get<double>(*value)
+                                                                 : static_cast<double>(std::get<std::int64_t>(*value)));
+    }
+    return values;
+  };
+  auto heldByFirst = models[0]->GetRTDItem(codes[1]);  // read in the first call-back
+  auto unreadByFirst = models[0]->GetRTDItem(codes[2]);  // its model goes before anyone reads it
+  auto leavingSecond = models[1]->GetRTDItem(codes[5]);  // leaves the second model in its call-back
+  const std::vector<double> before = valuesOf(*heldByFirst);
+  std::vector<double> readByFirst, readThroughFirstModel;
+  std::vector<std::uint32_t> updatedInFirst;
+  bool deferredWhenTold = false;
+  models[0]->SetUpdateNotify([&] {
+    deferredWhenTold = AnyDeferredQuoteRows();
+    readByFirst = valuesOf(*heldByFirst);
+    updatedInFirst = heldByFirst->GetUpdateIndexList();
+    readThroughFirstModel.push_back(models[0]->GetDoubleVal(codes[3], fields[0], -1));
+  });
+  models[1]->SetUpdateNotify([&] {
+    // Two items leave: one held here, one nobody holds.
+    ASSERT_EQ(models[1]->Subscrible(Subscription({codes.begin(), codes.begin() + 4}, fields)), 0);
+  });
+  models[2]->SetUpdateNotify([&] { models[0].reset(); });
+  Run(3s);
+
+  EXPECT_TRUE(deferredWhenTold);
+  EXPECT_FALSE(AnyDeferredQuoteRows());
+  ASSERT_NE(readByFirst, before) << "the push changed nothing to check against";
+  EXPECT_EQ(readByFirst, sent(codes[1]));
+  EXPECT_EQ(std::set<std::uint32_t>(updatedInFirst.begin(), updatedInFirst.end()),
+            std::set<std::uint32_t>(fields.begin(), fields.end()));
+  EXPECT_EQ(readThroughFirstModel, std::vector<double>{sent(codes[3])[0]});
+  EXPECT_EQ(models[0], nullptr);
+  EXPECT_EQ(valuesOf(*unreadByFirst), sent(codes[2]));
+  EXPECT_EQ(models[1]->GetRTDItem(codes[5]), nullptr);
+  EXPECT_EQ(valuesOf(*leavingSecond), sent(codes[5]));
+  for (std::size_t m = 1; m < models.size(); ++m) {
+    for (const std::string& code : codes) {
+      if (m == 1 && (code == codes[4] || code == codes[5])) continue;
+      SCOPED_TRACE(::testing::Message() << "model " << m << " " << code);
+      EXPECT_EQ(valuesOf(*models[m]->GetRTDItem(code)), sent(code));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kdp

@@ -134,6 +134,11 @@ class TKrQuotePush {
 // The entries of every subscriber of a push live in one shared batch, each subscriber's rows a stretch of
 // it, so a push costs one allocation however many models it reaches; a copy of the rows keeps the batch
 // (and so the push) alive.
+//
+// Rows that allow deferred writes may be stored lazily: a model notifies its widget first and each item
+// takes its row when it is next read or changed, or when the deliverer, its last call-back done, settles
+// every deferred row (SettleDeferredQuoteRows). A widget's call-back then does not wait for the cache
+// writes of the widgets told before it, and what any reader sees is the same.
 class TKrRTDQuoteRows {
  public:
   struct TEntry {
@@ -152,9 +157,10 @@ class TKrRTDQuoteRows {
   // Every row of the push, with all its fields.
   explicit TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push);
   // Entries [first, first + count) of the batch. `generation` (not 0) names the subscription the entries'
-  // ordinals belong to.
-  TKrRTDQuoteRows(std::shared_ptr<const TBatch> batch, std::size_t first, std::size_t count, std::uint64_t generation)
-      : batch_(std::move(batch)), first_(first), count_(count), generation_(generation) {}
+  // ordinals belong to. `deferrable`: the deliverer settles deferred writes once its call-backs are done.
+  TKrRTDQuoteRows(std::shared_ptr<const TBatch> batch, std::size_t first, std::size_t count, std::uint64_t generation,
+                  bool deferrable)
+      : batch_(std::move(batch)), first_(first), count_(count), generation_(generation), deferrable_(deferrable) {}
 
   int GetRowCount() const { return static_cast<int>(count_); }
   std::span<const TEntry> Entries() const {
@@ -164,12 +170,15 @@ class TKrRTDQuoteRows {
   const TKrQuotePush& Push() const { return *batch_->push; }
   // The subscription the ordinals belong to; 0 when the entries carry none.
   std::uint64_t OrdinalGeneration() const { return generation_; }
+  // Whether a model may defer writing these rows (see above).
+  bool Deferrable() const { return deferrable_; }
 
  private:
   std::shared_ptr<const TBatch> batch_;
   std::size_t first_ = 0;
   std::size_t count_ = 0;
   std::uint64_t generation_ = 0;
+  bool deferrable_ = false;
 };
 
 }  // namespace kdp
