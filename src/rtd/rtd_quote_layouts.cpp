@@ -263,10 +263,25 @@ std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& dat
     auto body = data.GetAsDataSet(p, 1);
     if (!body || body->GetFieldCount() < 2) continue;
     const int rows = body->GetRowCount();
+    // The host's own table is read in place: each row's code and value table without a copy.
+    const host::TDataTable* bodyTable = host::AsDataTable(body.get());
+    std::shared_ptr<host::IDataSet> copiedValues;
+    std::string copiedCode;
     for (int r = 0; r < rows; ++r) {
-      auto values = body->GetAsDataSet(r, 1);
+      const std::shared_ptr<host::IDataSet>* nested =
+          bodyTable ? std::get_if<std::shared_ptr<host::IDataSet>>(bodyTable->CellAt(r, 1)) : nullptr;
+      const std::string* text = bodyTable ? std::get_if<std::string>(bodyTable->CellAt(r, 0)) : nullptr;
+      if (nested == nullptr) {
+        copiedValues = body->GetAsDataSet(r, 1);
+        nested = &copiedValues;
+      }
+      if (text == nullptr) {
+        copiedCode = body->GetAsString(r, 0);
+        text = &copiedCode;
+      }
+      const std::shared_ptr<host::IDataSet>& values = *nested;
+      const std::string& code = *text;
       if (!values || values->GetRowCount() < 1) continue;
-      const std::string code = body->GetAsString(r, 0);
       if (code.empty()) continue;
       const void* fields = values->GetFieldsIdentity();
       if (fields == nullptr || fields != identity) {
