@@ -264,6 +264,11 @@ int TKrRTDQuoteFeed::SendSubscription() {
   return FJoint.empty() ? FRequest->UnSubscribe() : FRequest->Subscribe(FJoint);
 }
 
+namespace {
+// The fewest rows of one subscriber worth deferring (TKrRTDQuoteRows::Deferrable).
+constexpr std::uint32_t kDeferFromRows = 16;
+}  // namespace
+
 void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
   const auto self = shared_from_this();  // a subscriber's model may release the feed's last owner
@@ -341,8 +346,9 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
     TSubscriber* subscriber = FSubscribers[served[i]].get();
     if (!subscriber || !subscriber->deliver) continue;  // detached by an earlier delivery
     const TSlotRows& mine = rowsOf[served[i]];
-    // Deferring helps the subscribers told later only: the last one writes at once.
-    const bool deferrable = i + 1 < served.size();
+    // Deferring helps the subscribers told later only, and only when the writes it puts off outweigh its
+    // bookkeeping: the last subscriber and a subscriber of a few rows (a reminder's model) write at once.
+    const bool deferrable = i + 1 < served.size() && mine.count >= kDeferFromRows;
     subscriber->deliver(TKrRTDQuoteRows(shared, mine.first, mine.count, mine.generation, deferrable));
   }
 }
