@@ -114,6 +114,13 @@ TEST_F(QuoteFeedTest, OnePushIsReadOnceAndEachSubscriberTakesItsCodesAndFields) 
                           {"00700.HK", {{3, "400.000000"}, {8, "5.000000"}}}}));
   EXPECT_EQ(idleCalls, 0);
 
+  // Rows of one layout, taken differently by code and by subscriber; a subscriber's choice follows the
+  // layout its code comes in.
+  engine->observers[0]->SaveQuoteData(
+      QuotePush({{"600000.SH", {{3, 10.6}, {8, 1250}}, {}}, {"000001.SZ", {{3, 9.55}, {8, 110}}, {}}}));
+  EXPECT_EQ(a, (Delivered{{"600000.SH", {{3, "10.600000"}, {8, "1250.000000"}}}, {"000001.SZ", {{3, "9.550000"}}}}));
+  EXPECT_EQ(b, (Delivered{{"600000.SH", {{3, "10.600000"}}}}));
+
   // A subscriber that leaves takes its codes out of the joint subscription.
   EXPECT_EQ(feed->Unsubscribe(ticketA), 0);
   h->Loop().RunUntilIdle();
@@ -124,7 +131,9 @@ TEST_F(QuoteFeedTest, OnePushIsReadOnceAndEachSubscriberTakesItsCodesAndFields) 
   EXPECT_EQ(left[1].KoraCode, "00700.HK");
   pushes.clear();
   a.clear();
-  engine->observers[0]->SaveQuoteData(QuotePush({{"000001.SZ", {{3, 9.6}}, {}}, {"00700.HK", {{3, 401}}, {}}}));
+  // A row bringing none of a subscriber's fields (600000.SH, volume only) does not reach it.
+  engine->observers[0]->SaveQuoteData(QuotePush(
+      {{"000001.SZ", {{3, 9.6}}, {}}, {"00700.HK", {{3, 401}}, {}}, {"600000.SH", {{8, 1300}}, {}}}));
   EXPECT_TRUE(a.empty());
   EXPECT_EQ(b, (Delivered{{"00700.HK", {{3, "401.000000"}}}}));
   feed->Detach(ticketB);
