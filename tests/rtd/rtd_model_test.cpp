@@ -299,6 +299,28 @@ TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
   EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
 }
 
+// A push finds a code's item by the code's place in the subscription while the cache keeps its
+// generation: an item a widget removed from the cache between pushes is made again by the next push that
+// brings its code, not written through the place it had.
+TEST_F(ModelTest, APushMakesAgainTheItemAWidgetRemoved) {
+  std::vector<std::string> codes;
+  for (const auto& security : h->Securities().All()) {
+    if (codes.size() < 3) codes.push_back(security->GetKoraCode());
+  }
+  TKrRTDModel model;
+  ASSERT_EQ(model.Subscrible(Subscription(codes, {3})), 0);
+  Run(0s);
+  Run(3s);
+  model.Cache()->RemoveRealTimeItem(model.GetRTDItem(codes[1]));
+  ASSERT_EQ(model.GetRTDItem(codes[1]), nullptr);
+  for (int push = 0; push < 5 && !model.GetRTDItem(codes[1]); ++push) Run(3s);
+  auto item = model.GetRTDItem(codes[1]);
+  ASSERT_NE(item, nullptr) << "no push brought " << codes[1];
+  const auto sent = h->Speed()->CurrentValue(codes[1], 3);
+  ASSERT_TRUE(sent && std::holds_alternative<double>(*sent));
+  EXPECT_EQ(item->GetDoubleDataByID2(3), std::get<double>(*sent));
+}
+
 // Replies no engine should send: they are dropped where they cannot be stored, logged once each, and
 // leave the cache, and what an item costs, as a normal update left them.
 TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
