@@ -317,6 +317,9 @@ TEST_F(RemindTest, OnlyMonitoringRemindersWithQuotesInsideTheSessionsFire) {
   h->Logger().ClearRecords();
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 256100);
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 256100);
+  // Nor are a 60th minute and a 75th second, though their hours are inside the morning session.
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 106000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 103075);
   EXPECT_TRUE(triggers.empty());
   EXPECT_EQ(h->Logger().CountContaining("TradeTime: 20261204.256100 is error"), 1u);
   // Nor is a 13th month, right after a real date was seen, at a time inside the sessions.
