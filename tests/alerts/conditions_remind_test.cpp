@@ -289,13 +289,20 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
   }
 }
 
-TEST_F(RemindTest, TheMovingAverageOnTheOtherSideOfTheCloseNeverFires) {
+TEST_F(RemindTest, TheMovingAverageOnTheOtherSideOfTheCloseNeverFiresButArmsAgain) {
   TKrAboveMARemind above;
   above.SetKoraCode("600000.SH");
   auto observer = Start(above);
   // The previous close was above the average already: crossing it is not "going above".
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}, {kPreClose, 10.2}, {kMA5, 10}});
   EXPECT_TRUE(triggers.empty());
+  // Once it fired, the average passing to the other side of the close arms it again.
+  Deliver(*observer, "600000.SH", {{kPrice, 10.1}, {kPreClose, 9.8}, {kMA5, 10}});
+  ASSERT_EQ(triggers.size(), 1u);
+  EXPECT_FALSE(above.GetFitRemindAgain());
+  Deliver(*observer, "600000.SH", {{kPrice, 10.1}, {kPreClose, 10.2}, {kMA5, 10}});
+  EXPECT_TRUE(above.GetFitRemindAgain());
+  EXPECT_EQ(triggers.size(), 1u);
   EXPECT_EQ(above.GetCurMAIndex(), kMA5);
   above.FMAType = TKrMAType::mtMA1;
   EXPECT_EQ(above.GetCurMAIndex(), 16u);  // the day's average price
