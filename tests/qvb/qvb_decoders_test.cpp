@@ -162,7 +162,7 @@ TEST(QVBDecoders, SearchPagesKeepTheirCountersAndKickRecordsWithoutTheWords) {
 
   auto page = [](Body& body) {
     body.Int(3).Int(2).Int(23);
-    for (const char* description : {"GDP:现价:累计值", "gdp deflator", "CPI:当月同比"}) {
+    for (const char* description : {"GDP:现价:累计值", "gdpr, gdp deflator", "CPI:当月同比"}) {
       body.Props("M1", description, 4).Int(77).Int(1).Int(0).Int(5).Int(1);
     }
     return body.Bytes();
@@ -183,9 +183,11 @@ TEST(QVBDecoders, SearchPagesKeepTheirCountersAndKickRecordsWithoutTheWords) {
     bool caseSensitive, wholeWords;
     std::size_t kept;
   };
+  // A whole word is not inside a run of letters, digits or other characters (Chinese included); any of
+  // its occurrences may be the whole one.
   for (const Case& c : {Case{"gdp", false, false, 2}, Case{"gdp", true, false, 1}, Case{"GDP　现价", false, false, 1},
                         Case{"GD", false, false, 2}, Case{"GD", false, true, 0}, Case{"deflator gdp", false, true, 1},
-                        Case{"  ", false, false, 3}}) {
+                        Case{"  ", false, false, 3}, Case{"当月", false, true, 0}, Case{"当月同比", false, true, 1}}) {
     SCOPED_TRACE(c.kick);
     Body again;
     TKrQVBPageSearchDataDecoder decoder(page(again));
