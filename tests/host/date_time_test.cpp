@@ -26,6 +26,8 @@ TEST(DateTimeTest, YyyymmddAndHhmmssRoundTrip) {
   EXPECT_FALSE(DateTime::FromYyyymmdd(0).has_value());
   EXPECT_FALSE(DateTime::FromYyyymmddHhmmss(20240101, 240000).has_value());
   EXPECT_FALSE(DateTime::FromYyyymmddHhmmss(20240101, 126000).has_value());
+  EXPECT_FALSE(DateTime::FromYyyymmddHhmmss(20240101, 120060).has_value());
+  EXPECT_FALSE(DateTime::FromYyyymmdd(100000101).has_value());  // a year of five digits
 }
 
 TEST(DateTimeTest, DatePartDayOfWeekAndRoundingToTheMillisecond) {
