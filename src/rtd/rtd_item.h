@@ -91,8 +91,8 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   // Writes a prepared row's fields of `shape` (the row's own, or those a subscriber takes) as
   // SetRealTimeData writes an update.
   void WriteQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape);
-  // WriteQuoteRow, later: when the item is next read or changed in any way, or settled, whichever comes
-  // first; a row deferred before is written first. Answers whether the item had no row waiting.
+  // WriteQuoteRow, later: when the item's fields are next read or changed, or the item is settled,
+  // whichever comes first; a row deferred before is written first. Answers whether the item had no row waiting.
   // REQUIRES: the push stays alive until then (see TKrRTDCache::Defer).
   bool DeferQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape);
   // Writes the deferred row, if any.

@@ -263,7 +263,8 @@ std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& dat
     auto body = data.GetAsDataSet(p, 1);
     if (!body || body->GetFieldCount() < 2) continue;
     const int rows = body->GetRowCount();
-    // The host's own table is read in place: each row's code and value table without a copy.
+    // The host's own table is read in place: each row's code and value table without a copy. Another data
+    // set, or a code cell that is not text (a number is read as its text), goes through the interface.
     const host::TDataTable* bodyTable = host::AsDataTable(body.get());
     std::shared_ptr<host::IDataSet> copiedValues;
     std::string copiedCode;
