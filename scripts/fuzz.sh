@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a while.
-#   scripts/fuzz.sh [--seconds N] [target...]     default: every target, 30 seconds each
+#   scripts/fuzz.sh [--seconds N] [target...]     default: every target, 30 seconds each, one per core at a time
 # Seeds come from fuzz/corpus/<target>/; new inputs found go to build-fuzz/corpus/<target>/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,21 +14,34 @@ if [ "${#targets[@]}" -eq 0 ]; then
 fi
 artifacts="$root/build-fuzz/artifacts"
 mkdir -p "$artifacts"
-status=0
-for t in "${targets[@]}"; do
-  corpus="$root/build-fuzz/corpus/$t"
+
+# Runs one target; its log says how it went, and a failed run leaves "$log.failed".
+fuzz_one() {
+  local t="$1" corpus="$root/build-fuzz/corpus/$1" log="$root/build-fuzz/$1.log"
+  local seeds=()
   mkdir -p "$corpus"
-  seeds=()
   [ -d "$root/fuzz/corpus/$t" ] && seeds=("$root/fuzz/corpus/$t")
-  log="$root/build-fuzz/$t.log"
-  echo "fuzz: $t for ${seconds}s"
+  rm -f "$log.failed"
   if "$root/build-fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$artifacts/$t-" "$corpus" "${seeds[@]}" >"$log" 2>&1; then
-    grep -E '^stat::number_of_executed_units' "$log" | sed 's/^/  /'
+    echo "fuzz: $t: $(grep -E '^stat::number_of_executed_units' "$log" | sed 's/^stat:://')"
   else
-    echo "fuzz: $t found a failing input (see $log and $artifacts)" >&2
-    grep -E '^(==|SUMMARY)' "$log" | head -20 >&2 || true
-    status=1
+    touch "$log.failed"
+    { echo "fuzz: $t found a failing input (see $log and $artifacts)"
+      grep -E '^(==|SUMMARY)' "$log" | head -20 || true; } >&2
   fi
+}
+
+# One target per core at a time.
+jobs="$(nproc 2>/dev/null || echo 2)"
+echo "fuzz: ${#targets[@]} targets for ${seconds}s each, $jobs at a time"
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  fuzz_one "$t" &
+done
+wait
+status=0
+for t in "${targets[@]}"; do
+  [ -e "$root/build-fuzz/$t.log.failed" ] && status=1
 done
 exit "$status"
