@@ -33,10 +33,10 @@ fuzz_one() {
 }
 
 # One target per core at a time.
-jobs="$(nproc 2>/dev/null || echo 2)"
-echo "fuzz: ${#targets[@]} targets for ${seconds}s each, $jobs at a time"
+cores="$(nproc 2>/dev/null || echo 2)"
+echo "fuzz: ${#targets[@]} targets for ${seconds}s each, $cores at a time"
 for t in "${targets[@]}"; do
-  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  while [ "$(jobs -rp | wc -l)" -ge "$cores" ]; do wait -n || true; done
   fuzz_one "$t" &
 done
 wait
