@@ -210,7 +210,11 @@ int RunChart(Session& s, const Options& options, const std::string& recording) {
     fmt::print(s.err, "kdp-host: no trading sessions are known for {}\n", code);
     return 1;
   }
-  const auto trade_date = dates->GetTradeDateIntf(code);
+  // A trade date object follows the security's quotes through a subscription of its own, which would join
+  // the chart's in the engine's request (and a replay binds only the recorded request's very subscription):
+  // the date is read and the object let go before the chart subscribes.
+  int trade_date = 0;
+  if (const auto date = dates->GetTradeDateIntf(code)) trade_date = date->GetLatestDate();
 
   host::TKrSpeedSymbolDataList symbols{{code, kChartFields}};
   if (!recording.empty()) {
@@ -226,8 +230,7 @@ int RunChart(Session& s, const Options& options, const std::string& recording) {
     params.SetItemArray(i, symbols[static_cast<std::size_t>(i)].ItemIDs);
   }
 
-  Chart chart(s, options, code, security->GetStockName(), std::move(sessions),
-              trade_date ? trade_date->GetLatestDate() : 0);
+  Chart chart(s, options, code, security->GetStockName(), std::move(sessions), trade_date);
   TKrRTDModel model;
   bool dirty = false;
   model.SetUpdateNotify([&] {
