@@ -65,7 +65,9 @@ bool WritePng(const ChartView& view, int width, int height, const std::string& p
   const auto [low, high] = view.PriceRange();
   const int minutes = std::max(1, view.sessions.Count());
   const auto x_of = [&](double minute) { return l.left + minute / minutes * (l.right - l.left); };
-  const auto y_of = [&](double price) { return l.priceTop + (high - price) / (high - low) * (l.priceBottom - l.priceTop); };
+  const auto y_of = [&](double price) {
+    return l.priceTop + (high - price) / (high - low) * (l.priceBottom - l.priceTop);
+  };
   const auto colour_of = [&](double value, double compare) {
     return view.colour && compare > 0 ? view.colour(value, compare) : p.text;
   };

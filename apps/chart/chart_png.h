@@ -18,9 +18,9 @@
 namespace kdp::chart {
 
 struct PngLayout {
-  double left = 0, right = 0;             // the panels' horizontal extent
-  double priceTop = 0, priceBottom = 0;   // the price panel
-  double volumeTop = 0, volumeBottom = 0; // the volume panel
+  double left = 0, right = 0;              // the panels' horizontal extent
+  double priceTop = 0, priceBottom = 0;    // the price panel
+  double volumeTop = 0, volumeBottom = 0;  // the volume panel
 };
 
 // The panels of an image of `width` x `height` pixels.

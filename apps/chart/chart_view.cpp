@@ -149,7 +149,8 @@ std::string RenderText(const ChartView& view, int width, int height, bool ansiCo
   }
   const double top_volume = view.MaxVolume();
   if (top_volume > 0) {
-    labels[static_cast<std::size_t>(price_rows)] = view.volumeText ? view.volumeText(top_volume) : fmt::format("{}", top_volume);
+    labels[static_cast<std::size_t>(price_rows)] =
+        view.volumeText ? view.volumeText(top_volume) : fmt::format("{}", top_volume);
   }
   int label_width = 0;
   for (const auto& l : labels) label_width = std::max(label_width, static_cast<int>(l.size()));
@@ -189,7 +190,9 @@ std::string RenderText(const ChartView& view, int width, int height, bool ansiCo
     }
   }
 
-  const auto label = [&](int row) { return fmt::format("{:>{}} ", labels[static_cast<std::size_t>(row)], label_width); };
+  const auto label = [&](int row) {
+    return fmt::format("{:>{}} ", labels[static_cast<std::size_t>(row)], label_width);
+  };
   for (int r = 0; r < price_rows; ++r) out += "\n" + label(r) + grid.Row(r, view, ansiColour);
 
   static constexpr char32_t kEighths[] = {U' ', U'▁', U'▂', U'▃', U'▄', U'▅', U'▆', U'▇', U'█'};

@@ -24,7 +24,7 @@
 namespace kdp::chart {
 
 struct ChartView {
-  std::string title;      // "600000.SH 浦发银行  10.41  +0.05  +0.48%", as shown
+  std::string title;  // "600000.SH 浦发银行  10.41  +0.05  +0.48%", as shown
   SessionMinutes sessions;
   std::vector<Bar> bars;  // in session order
   int period = 1;         // minutes a bar spans

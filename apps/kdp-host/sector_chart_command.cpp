@@ -165,11 +165,14 @@ int SectorChart(Session& s, const Options& o) {
 
   if (o.json) {
     nlohmann::json out = {{"sector", o.sector}, {"sortField", o.sort}, {"descending", !o.ascending},
-                          {"from", o.from}, {"to", o.to}, {"items", nlohmann::json::array()}};
+                          {"from", o.from},     {"to", o.to},          {"items", nlohmann::json::array()}};
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      nlohmann::json item = {{"rank", i + 1}, {"code", rows[i].code}, {"name", rows[i].name},
+      nlohmann::json item = {{"rank", i + 1},
+                             {"code", rows[i].code},
+                             {"name", rows[i].name},
                              {"value", rows[i].value ? nlohmann::json(*rows[i].value) : nlohmann::json()},
-                             {"text", text(rows[i].code, rows[i].value)}, {"minutes", nlohmann::json::array()}};
+                             {"text", text(rows[i].code, rows[i].value)},
+                             {"minutes", nlohmann::json::array()}};
       for (const auto& [hhmm, v] : rows[i].minutes) item["minutes"].push_back({{"time", hhmm}, {"value", v}});
       out["items"].push_back(std::move(item));
     }
@@ -187,7 +190,8 @@ int SectorChart(Session& s, const Options& o) {
   const auto paint = [&](const std::string& code, double v, const std::string& cell) {
     auto item = style && formats ? formats->GetDataFormatObjByID(code, o.sort) : nullptr;
     const std::uint32_t rgb = item ? item->GetColor(style, v, 0.0, false) : 0;
-    return rgb == 0 ? cell : fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell);
+    return rgb == 0 ? cell
+                    : fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell);
   };
 
   // The bars: from a zero axis, to the right for values above zero and to the left below it, sized
@@ -202,8 +206,8 @@ int SectorChart(Session& s, const Options& o) {
   }
   const int left = low < 0 ? (high > 0 ? kBarWidth / 2 : kBarWidth) : 0;
   const int right = kBarWidth - left;
-  fmt::print(to, "{} by field {}, {} first (command 3050; values by command 3080)\n", host::EscapeControlChars(o.sector),
-             o.sort, o.ascending ? "lowest" : "highest");
+  fmt::print(to, "{} by field {}, {} first (command 3050; values by command 3080)\n",
+             host::EscapeControlChars(o.sector), o.sort, o.ascending ? "lowest" : "highest");
   fmt::print(to, "{:>4}  {}{}{:>12}  {}\n", "#", Pad("code", 12, false), Pad("name", 14, false), "value", "");
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
@@ -249,9 +253,10 @@ int SectorChart(Session& s, const Options& o) {
     }
     const auto& [t0, v0] = row.minutes.front();
     const auto& [t1, v1] = row.minutes.back();
-    fmt::print(to, "      {}{}{:02}:{:02} {:>10}  {}  {:>10} {:02}:{:02}\n", Pad(host::EscapeControlChars(row.code), 12, false),
-               Pad(host::EscapeControlChars(row.name), 14, false), t0 / 100, t0 % 100, text(row.code, v0),
-               Sparkline(row.minutes, lowest, highest, kBarWidth), text(row.code, v1), t1 / 100, t1 % 100);
+    fmt::print(to, "      {}{}{:02}:{:02} {:>10}  {}  {:>10} {:02}:{:02}\n",
+               Pad(host::EscapeControlChars(row.code), 12, false), Pad(host::EscapeControlChars(row.name), 14, false),
+               t0 / 100, t0 % 100, text(row.code, v0), Sparkline(row.minutes, lowest, highest, kBarWidth),
+               text(row.code, v1), t1 / 100, t1 % 100);
   }
   return 0;
 }
