@@ -11,20 +11,9 @@ namespace {
 
 std::string HhMm(int hhmm) { return fmt::format("{:02}:{:02}", hhmm / 100 % 24, hhmm % 100); }
 
-// The UTF-8 of a code point of the Basic Multilingual Plane.
-std::string Utf8(char32_t c) {
-  std::string s;
-  if (c < 0x80) {
-    s += static_cast<char>(c);
-  } else if (c < 0x800) {
-    s += static_cast<char>(0xC0 | (c >> 6));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    s += static_cast<char>(0xE0 | (c >> 12));
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return s;
+// The Braille cell of a dot pattern (U+2800 + the pattern), in UTF-8: always three bytes.
+std::string BrailleCell(unsigned dots) {
+  return {static_cast<char>(0xE2), static_cast<char>(0xA0 | (dots >> 6)), static_cast<char>(0x80 | (dots & 0x3F))};
 }
 
 std::string Coloured(const std::string& text, std::uint32_t rgb, bool ansi) {
@@ -65,7 +54,7 @@ class BrailleGrid {
     for (int c = 0; c < columns_; ++c) {
       const std::size_t i = static_cast<std::size_t>(row * columns_ + c);
       const unsigned dots = line_[i] | ref_[i];
-      const std::string glyph = dots == 0 ? std::string(" ") : Utf8(0x2800 + dots);
+      const std::string glyph = dots == 0 ? std::string(" ") : BrailleCell(dots);
       if (!ansi || dots == 0) {
         out += glyph;
       } else if (line_[i] != 0) {
@@ -195,7 +184,7 @@ std::string RenderText(const ChartView& view, int width, int height, bool ansiCo
   };
   for (int r = 0; r < price_rows; ++r) out += "\n" + label(r) + grid.Row(r, view, ansiColour);
 
-  static constexpr char32_t kEighths[] = {U' ', U'▁', U'▂', U'▃', U'▄', U'▅', U'▆', U'▇', U'█'};
+  static constexpr const char* kEighths[] = {" ", "▁", "▂", "▃", "▄", "▅", "▆", "▇", "█"};
   for (int r = 0; r < volume_rows; ++r) {
     out += "\n" + label(price_rows + r);
     const int floor_eighths = (volume_rows - 1 - r) * 8;  // eighths below this row
@@ -204,7 +193,7 @@ std::string RenderText(const ChartView& view, int width, int height, bool ansiCo
       const double v = volume[static_cast<std::size_t>(c)];
       int eighths = top_volume > 0 ? static_cast<int>(std::lround(v / top_volume * volume_rows * 8)) : 0;
       if (v > 0) eighths = std::max(eighths, 1);
-      const std::string glyph = Utf8(kEighths[std::clamp(eighths - floor_eighths, 0, 8)]);
+      const std::string glyph = kEighths[std::clamp(eighths - floor_eighths, 0, 8)];
       const double now = close[static_cast<std::size_t>(c)];
       out += v > 0 && view.colour && before > 0 ? Coloured(glyph, view.colour(now, before), ansiColour) : glyph;
       if (v > 0) before = now;
