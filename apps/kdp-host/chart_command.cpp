@@ -100,7 +100,7 @@ class Chart {
   // Reads the code's item after a delivery that touched it.
   void Take(TKrRTDModel& model) {
     const auto item = model.GetRTDItem(code_);
-    if (!item) return;
+    if (!item || item->IsNullByID(kTime)) return;  // a quote without its time belongs to no minute
     const auto value = [&](std::uint32_t id) -> std::optional<double> {
       if (item->IsNullByID(id)) return std::nullopt;
       return item->GetDoubleDataByID(id);
