@@ -10,6 +10,7 @@ packages=(
   libpugixml-dev libsqlite3-dev zlib1g-dev libzstd-dev libfmt-dev libspdlog-dev libmuparser-dev
   nlohmann-json3-dev libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libcli11-dev
   libhowardhinnant-date-dev tzdata
+  libcairo2-dev fonts-noto-cjk fontconfig
   locales python3
 )
 

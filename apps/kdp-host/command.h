@@ -102,6 +102,9 @@ inline constexpr std::array<AddCommand, 18> kCommands{
 void AddRecordCommand(CLI::App& app, Action& chosen,
                       EngineChoice& engine);  // record FILE --seconds N CODE... [--drop-...]
 void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // replay FILE [--speed N] board|export
+// chart CODE [--seconds N] [--period 1m|5m] [--png FILE]; under replay, `recording` names the file played.
+void AddChartCommand(CLI::App& app, Action& chosen, const std::string* recording = nullptr);
+void AddSectorChartCommand(CLI::App& app, Action& chosen);  // sector-chart SECTOR [--sort ID] [--from HHMM --to HHMM]
 
 // Without a command: the published services and a price-board snapshot.
 int RunDemo(Session& session);

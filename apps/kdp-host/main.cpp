@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
   kdp::app::Action action = kdp::app::RunDemo;
   kdp::app::EngineChoice engine;
   for (const auto add : kdp::app::kCommands) add(app, action);
+  kdp::app::AddChartCommand(app, action);
+  kdp::app::AddSectorChartCommand(app, action);
   kdp::app::AddRecordCommand(app, action, engine);
   kdp::app::AddReplayCommand(app, action, engine);
   try {

@@ -1,4 +1,4 @@
-// kdp-host replay FILE [--speed N] board|export ...
+// kdp-host replay FILE [--speed N] board|export|chart ...
 // Plays a recording made by `record` back instead of the simulated quote engine, into a price board or an
 // export (their own options follow them), and says how far the recording could be read.
 #include <fmt/format.h>
@@ -35,7 +35,7 @@ void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
     double speed = 1.0;
   };
   auto options = std::make_shared<Options>();
-  auto* replay = app.add_subcommand("replay", "play a recording back into a price board or an export");
+  auto* replay = app.add_subcommand("replay", "play a recording back into a price board, an export or a chart");
   replay->add_option("FILE", options->file, "a recording made by record")->required()->check(CLI::ExistingFile);
   replay->add_option("--speed", options->speed, "times the recorded pace, up to 1000; 0 plays as fast as possible")
       ->check(FiniteNumber() & CLI::Range(0.0, 1000.0))
@@ -43,6 +43,7 @@ void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
   replay->require_subcommand(1, 1);
   AddBoardCommand(*replay, chosen);
   AddExportCommand(*replay, chosen);
+  AddChartCommand(*replay, chosen, &options->file);
   // Runs after the board's or export's own callback has chosen the action.
   replay->callback([&chosen, &engine, options] {
     engine.replayFrom = options->file;

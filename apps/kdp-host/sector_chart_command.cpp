@@ -1,0 +1,283 @@
+// kdp-host sector-chart SECTOR [--sort ID] [--ascending] [--from HHMM --to HHMM] [--json]
+// A sector's securities ordered by a quote field (command 3050), with each one's value of the field
+// (command 3080, sent with it) as a horizontal bar chart and a table; then how the field moved through the
+// trade date's minutes between two times (command 97Fix), one line a security. `--json` prints both as one
+// JSON document instead.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <variant>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+#include <nlohmann/json.hpp>
+
+#include "command.h"
+#include "kdp/format/hq_format_manager.h"
+#include "kdp/host/display_text.h"
+#include "kdp/host/services.h"
+#include "kdp/package.h"
+#include "kdp/speed/speed_history_providers.h"
+#include "kdp/speed/speed_observer.h"
+#include "kdp/speed/speed_session.h"
+#include "kdp/ui/ui_resources.h"
+#include "util/strings.h"
+
+namespace kdp::app {
+namespace {
+
+constexpr int kMinutePointsCommand = 97;  // "97Fix"
+constexpr int kBarWidth = 30;
+
+struct Options {
+  std::string sector;
+  int sort = 81;
+  bool ascending = false;
+  int from = 0;
+  int to = 2359;
+  bool json = false;
+};
+
+struct Row {
+  std::string code, name;
+  std::optional<double> value;
+  std::vector<std::pair<int, double>> minutes;  // (HHMM, value) from 97Fix
+};
+
+// The number a 3080 record holds for `id`.
+std::optional<double> ValueOf(const TKrSpeedIndexRecord& record, int id) {
+  for (std::size_t c = 0; c < record.IDs.size() && c < record.Values.size(); ++c) {
+    if (record.IDs[c] != id) continue;
+    if (const auto* d = std::get_if<double>(&record.Values[c])) return *d;
+    if (const auto* i = std::get_if<std::int32_t>(&record.Values[c])) return *i;
+    if (const auto* l = std::get_if<std::int64_t>(&record.Values[c])) return static_cast<double>(*l);
+  }
+  return std::nullopt;
+}
+
+// Sends 97Fix for the sector and waits for its reply; the minute points by upper-case code.
+std::map<std::string, std::vector<std::pair<int, double>>> MinutePoints(const Options& o) {
+  std::map<std::string, std::vector<std::pair<int, double>>> points;
+  auto speed = G_GetSpeed();
+  if (!speed) return points;
+  auto observer = std::make_shared<TKrHQSpeedObserver>();
+  ReplyWait wait;
+  std::shared_ptr<const TKrSpeedDataSetParseCmdID97Fix> parser;
+  std::mutex mutex;  // the reply arrives on the engine's thread
+  observer->SetOnSetData([&](const std::shared_ptr<host::IDataSet>& data) {
+    {
+      std::lock_guard lock(mutex);
+      parser = std::make_shared<TKrSpeedDataSetParseCmdID97Fix>(data);
+    }
+    wait.Arrived();
+  });
+  auto request = speed->CreateDataRequest(observer);
+  std::shared_ptr<host::IParamSerialSet> set;
+  if (!request || request->GetParamSerialSet(kMinutePointsCommand, set) == 0 || !set) return points;
+  TKrSpeedReqParamCmdID97Fix params(set);
+  params.SetSectorName(o.sector);
+  params.SetSortID(o.sort);
+  params.SetStartTime(o.from);
+  params.SetEndTime(o.to);
+  const bool sent = request->Request(set, nullptr) > 0 && wait.Wait();
+  observer->ClearEvents();
+  std::lock_guard lock(mutex);
+  if (!sent || !parser) return points;
+  const auto& body = parser->GetPrimaryInfo(0);
+  for (int r = 0; r < body.GetRowCount(); ++r) {
+    const auto& table = body.GetIndicators(r).GetDataSet();
+    auto& series = points[ToUpperAscii(body.GetKoraCode(r))];
+    for (int i = 0; table && table->GetFieldCount() >= 2 && i < table->GetRowCount(); ++i) {
+      series.emplace_back(table->GetAsInteger(i, 0), table->GetAsDouble(i, 1));
+    }
+  }
+  return points;
+}
+
+// One row of eighth blocks: the series' values over `width` columns, each column the last point in it,
+// on the scale [low, high].
+std::string Sparkline(const std::vector<std::pair<int, double>>& series, double low, double high, int width) {
+  static constexpr const char* kLevels[] = {"▁", "▂", "▃", "▄", "▅", "▆", "▇", "█"};
+  std::string out;
+  if (series.empty()) return out;
+  for (int c = 0; c < width; ++c) {
+    const std::size_t n = series.size();
+    const double v = series[((static_cast<std::size_t>(c) + 1) * n - 1) / static_cast<std::size_t>(width)].second;
+    const int level = high > low ? static_cast<int>(std::lround((v - low) / (high - low) * 7)) : 3;
+    out += kLevels[std::clamp(level, 0, 7)];
+  }
+  return out;
+}
+
+int SectorChart(Session& s, const Options& o) {
+  G_GetHQSpeedImpl();
+  TKrSpeedDataProviderCmd3050 order;
+  TKrSpeedDataProviderCmd3080 values;
+  if (order.GetParams() == nullptr) {
+    fmt::print(s.err, "kdp-host: the quote engine offers no sector sort\n");
+    return 1;
+  }
+  ReplyWait ordered;
+  order.SetOnDataNotify([&](bool) { ordered.Arrived(); });
+  order.GetParams()->SetSectorName(o.sector);
+  order.GetParams()->SetSortID(o.sort);
+  order.GetParams()->SetSortDirection(o.ascending ? 0 : 1);
+  if (order.FireRequest() <= 0 || !ordered.Wait()) {
+    fmt::print(s.err, "kdp-host: no reply to the sector sort request\n");
+    return 1;
+  }
+  std::vector<Row> rows;
+  const auto& body = order.GetParser()->GetPrimaryInfo(0);
+  for (int r = 0; r < body.GetRowCount(); ++r) {
+    Row row{body.GetKoraCode(r), {}, {}, {}};
+    if (auto security = s.host.Securities().GetSecurity(row.code)) row.name = security->GetStockName();
+    rows.push_back(std::move(row));
+  }
+  if (rows.empty()) {
+    fmt::print(s.err, "kdp-host: unknown sector {}, or none of its securities has field {}\n", o.sector, o.sort);
+    return 1;
+  }
+
+  // The values of the sort field, asked right after the order, so both come from the same moment of the
+  // market as nearly as the engine allows.
+  std::vector<TKrSpeedIndexRecord> records;
+  for (const Row& row : rows) records.push_back({row.code, {o.sort}, {}});
+  ReplyWait valued;
+  values.SetOnDataNotify([&](bool) { valued.Arrived(); });
+  if (values.FireExportRequest(records) > 0 && valued.Wait()) {
+    for (const auto& record : values.GetParser()->GetRecords()) {
+      for (Row& row : rows) {
+        if (SameTextAscii(row.code, record.Code)) row.value = ValueOf(record, o.sort);
+      }
+    }
+  }
+  auto points = MinutePoints(o);
+  for (Row& row : rows) row.minutes = std::move(points[ToUpperAscii(row.code)]);
+
+  auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  const auto text = [&](const std::string& code, std::optional<double> v) -> std::string {
+    if (!v) return "-";
+    auto item = formats ? formats->GetDataFormatObjByID(code, o.sort) : nullptr;
+    return item ? item->CalcAndFormatByKoraCode(*v, "", code) : fmt::format("{}", *v);
+  };
+
+  if (o.json) {
+    nlohmann::json out = {{"sector", o.sector}, {"sortField", o.sort}, {"descending", !o.ascending},
+                          {"from", o.from},     {"to", o.to},          {"items", nlohmann::json::array()}};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      nlohmann::json item = {{"rank", i + 1},
+                             {"code", rows[i].code},
+                             {"name", rows[i].name},
+                             {"value", rows[i].value ? nlohmann::json(*rows[i].value) : nlohmann::json()},
+                             {"text", text(rows[i].code, rows[i].value)},
+                             {"minutes", nlohmann::json::array()}};
+      for (const auto& [hhmm, v] : rows[i].minutes) item["minutes"].push_back({{"time", hhmm}, {"value", v}});
+      out["items"].push_back(std::move(item));
+    }
+    fmt::print(s.out, "{}\n", out.dump(2));
+    return 0;
+  }
+
+  // Colours on a terminal, as the board has them: a value against zero.
+  std::shared_ptr<IKrHQStyle> style;
+  const char* no_colour = std::getenv("NO_COLOR");
+  if (isatty(STDOUT_FILENO) == 1 && (no_colour == nullptr || *no_colour == '\0')) {
+    if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style = styles->GetCurrentStyle();
+  }
+  std::ostream& to = style ? s.terminal : s.out;
+  const auto paint = [&](const std::string& code, double v, const std::string& cell) {
+    auto item = style && formats ? formats->GetDataFormatObjByID(code, o.sort) : nullptr;
+    const std::uint32_t rgb = item ? item->GetColor(style, v, 0.0, false) : 0;
+    return rgb == 0 ? cell
+                    : fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell);
+  };
+
+  // The bars: from a zero axis, to the right for values above zero and to the left below it, sized
+  // against the largest magnitude.
+  double reach = 0, low = 0, high = 0;
+  for (const Row& row : rows) {
+    if (row.value) {
+      reach = std::max(reach, std::fabs(*row.value));
+      low = std::min(low, *row.value);
+      high = std::max(high, *row.value);
+    }
+  }
+  const int left = low < 0 ? (high > 0 ? kBarWidth / 2 : kBarWidth) : 0;
+  const int right = kBarWidth - left;
+  fmt::print(to, "{} by field {}, {} first (command 3050; values by command 3080)\n",
+             host::EscapeControlChars(o.sector), o.sort, o.ascending ? "lowest" : "highest");
+  fmt::print(to, "{:>4}  {}{}{:>12}  {}\n", "#", Pad("code", 12, false), Pad("name", 14, false), "value", "");
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Row& row = rows[i];
+    std::string bar(static_cast<std::size_t>(left), ' ');
+    std::string fill;
+    if (row.value && reach > 0) {
+      const int n = std::max(1, static_cast<int>(std::lround(std::fabs(*row.value) / reach * std::max(left, right))));
+      for (int k = 0; k < n; ++k) fill += "█";
+      if (*row.value < 0) {
+        bar = std::string(static_cast<std::size_t>(std::max(0, left - n)), ' ') + paint(row.code, *row.value, fill);
+      } else {
+        bar += "│" + paint(row.code, *row.value, fill);
+      }
+    }
+    if (row.value && *row.value < 0 && right > 0) bar += "│";
+    fmt::print(to, "{:>4}  {}{}{}  {}\n", i + 1, Pad(host::EscapeControlChars(row.code), 12, false),
+               Pad(host::EscapeControlChars(row.name), 14, false),
+               row.value ? paint(row.code, *row.value, Pad(text(row.code, row.value), 12, true)) : Pad("-", 12, true),
+               bar);
+  }
+
+  // 97Fix: the minutes of the same field between the two times, on one scale for the whole sector.
+  double lowest = 0, highest = 0;
+  bool any = false;
+  for (const Row& row : rows) {
+    for (const auto& [hhmm, v] : row.minutes) {
+      lowest = any ? std::min(lowest, v) : v;
+      highest = any ? std::max(highest, v) : v;
+      any = true;
+    }
+  }
+  fmt::print(to, "\nfield {} from {:02}:{:02} to {:02}:{:02}, minute by minute (command 97Fix)\n", o.sort, o.from / 100,
+             o.from % 100, o.to / 100, o.to % 100);
+  if (!any) {
+    fmt::print(to, "  no minute points in that time\n");
+    return 0;
+  }
+  for (const Row& row : rows) {
+    if (row.minutes.empty()) {
+      fmt::print(to, "      {}{}-\n", Pad(host::EscapeControlChars(row.code), 12, false),
+                 Pad(host::EscapeControlChars(row.name), 14, false));
+      continue;
+    }
+    const auto& [t0, v0] = row.minutes.front();
+    const auto& [t1, v1] = row.minutes.back();
+    fmt::print(to, "      {}{}{:02}:{:02} {:>10}  {}  {:>10} {:02}:{:02}\n",
+               Pad(host::EscapeControlChars(row.code), 12, false), Pad(host::EscapeControlChars(row.name), 14, false),
+               t0 / 100, t0 % 100, text(row.code, v0), Sparkline(row.minutes, lowest, highest, kBarWidth),
+               text(row.code, v1), t1 / 100, t1 % 100);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddSectorChartCommand(CLI::App& app, Action& chosen) {
+  auto options = std::make_shared<Options>();
+  auto* command = app.add_subcommand(
+      "sector-chart", "a sector's securities ordered by a field, as bars, and the field's minutes (3050, 97Fix)");
+  command->add_option("SECTOR", options->sector, "sector ID, e.g. IND.BANK")->required();
+  command->add_option("--sort", options->sort, "the field ID to order by (0 to 9999)")
+      ->check(FieldId())
+      ->capture_default_str();
+  command->add_flag("--ascending", options->ascending, "lowest first");
+  command->add_option("--from", options->from, "the minutes from this time, HHMM")
+      ->check(CLI::Range(0, 2359))
+      ->capture_default_str();
+  command->add_option("--to", options->to, "... to this time, HHMM")->check(CLI::Range(0, 2359))->capture_default_str();
+  command->add_flag("--json", options->json, "print the order, values and minutes as JSON");
+  command->callback([&chosen, options] { chosen = [options](Session& s) { return SectorChart(s, *options); }; });
+}
+
+}  // namespace kdp::app
