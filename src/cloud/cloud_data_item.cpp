@@ -115,8 +115,9 @@ int TCloudDataItem::GetIndexType(const std::string& field) {
 }
 
 int TCloudDataItem::GetColType(int column) {
-  return column >= 0 && column < static_cast<int>(FFields.size()) ? GetIndexType(FFields[static_cast<std::size_t>(column)])
-                                                                   : 0;
+  return column >= 0 && column < static_cast<int>(FFields.size())
+             ? GetIndexType(FFields[static_cast<std::size_t>(column)])
+             : 0;
 }
 
 bool TCloudDataItem::GetChinaBondValue(int row) { return ValueAsInt(row, "ChinaBondValueFlag") == 1; }

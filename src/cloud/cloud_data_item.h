@@ -32,9 +32,7 @@ class TCloudDataItem final : public host::Implements<ICloudDataItem> {
   int GetIndexType(const std::string& field) override;
   int GetColType(int column) override;
   bool IsIndexAuthorized(int row, int column) override;
-  bool IsIndexAuthorized(int row, const std::string& field) override {
-    return IsIndexAuthorized(row, ColumnOf(field));
-  }
+  bool IsIndexAuthorized(int row, const std::string& field) override { return IsIndexAuthorized(row, ColumnOf(field)); }
 
  private:
   // The cell, or nullptr out of range.

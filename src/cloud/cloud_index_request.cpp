@@ -372,8 +372,7 @@ bool TKrIndexRequest::ReadBack(const std::vector<std::string>& codes, const std:
 void TKrIndexRequest::Deliver(std::uint32_t tag, const std::vector<std::string>& codes,
                               const std::vector<std::string>& fields, int count) {
   const bool read = ReadBack(codes, fields);
-  if (FOnDownLoadEnd)
-    FOnDownLoadEnd(read, tag, count, read ? FDataItem.get() : nullptr);
+  if (FOnDownLoadEnd) FOnDownLoadEnd(read, tag, count, read ? FDataItem.get() : nullptr);
 }
 
 int TKrIndexRequest::SaveToSqlite(const host::MemoryStream& reply) {

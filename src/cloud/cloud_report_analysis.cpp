@@ -37,7 +37,8 @@ TGrid BondWeek(ICloudDataItem& data) {
   for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
   std::ranges::stable_sort(rows, [&](int a, int b) {
     const double changeA = data.ValueAsDouble(a, "WeekYieldChange"), changeB = data.ValueAsDouble(b, "WeekYieldChange");
-    return changeA != changeB ? changeA > changeB : data.ValueAsString(a, "KoraCode") < data.ValueAsString(b, "KoraCode");
+    return changeA != changeB ? changeA > changeB
+                              : data.ValueAsString(a, "KoraCode") < data.ValueAsString(b, "KoraCode");
   });
   TGrid grid{{"Rank", "KoraCode", "BondName", "WeekYieldChange", "WeekVolume"}};
   double volume = 0;

@@ -253,7 +253,8 @@ TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
   if (FStore.IsEmpty()) {
     // Room for the cells the first update makes, and no more (a reply may hold any number of IDs).
     std::size_t defined = 0;
-    for (std::size_t i = 0; i < n; ++i) defined += dictionary.GetDictionaryItem(static_cast<int>(quoteData.FItemArray[i])) != nullptr;
+    for (std::size_t i = 0; i < n; ++i)
+      defined += dictionary.GetDictionaryItem(static_cast<int>(quoteData.FItemArray[i])) != nullptr;
     FStore.ReserveFirst(defined + std::min(n - defined, kMaxUndefinedFields));
   }
   std::string text;

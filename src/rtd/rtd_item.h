@@ -139,7 +139,7 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
     const TKrQuoteShape* shape = nullptr;
   };
   TDeferredRow FDeferred;
-  std::size_t FUndefinedFields = 0;    // cells made for IDs the dictionary does not define
+  std::size_t FUndefinedFields = 0;   // cells made for IDs the dictionary does not define
   bool FUndefinedDropLogged = false;  // the first drop beyond kMaxUndefinedFields is logged, once
   std::shared_ptr<host::IKrSecurity> FISecurity;
   std::string FKoraCode;

@@ -98,8 +98,8 @@ TEST(CloudDateMacrosTest, MacrosStayOnlyWithoutATradeDateItemAndAnItemsMinusOneI
       {noItem, "f($LastTradeDate,$TradeDateBef2,$LastReportYear1,$CurYear)",
        "f($LastTradeDate,$TradeDateBef2,$LastReportYear1,2026)"},
       {shortItem, "f(KoraCode,$TradeDateBef)", "f(KoraCode,20261201)"},
-      {shortItem, "f(KoraCode,$TradeDateBef2)", "f(KoraCode,-1)"},       // before the calendar's first day
-      {shortItem, "f(KoraCode,$LastTradeDate)", "f(KoraCode,-1)"},       // the server date is no trading day
+      {shortItem, "f(KoraCode,$TradeDateBef2)", "f(KoraCode,-1)"},          // before the calendar's first day
+      {shortItem, "f(KoraCode,$LastTradeDate)", "f(KoraCode,-1)"},          // the server date is no trading day
       {shortItem, "f(KoraCode,$LastReportYear3)", "f(KoraCode,20231231)"},  // needs the item, not its days
       {onDay2, "f(KoraCode,$LastTradeDate)", "f(KoraCode,20261201)"},
       {onDay2, "f(KoraCode,$TradeDateBef1)", "f(KoraCode,20261201)"},

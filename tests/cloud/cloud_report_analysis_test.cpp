@@ -54,7 +54,8 @@ class CloudReportAnalysisTest : public ::testing::Test {
 Grid GridOf(ICloudReportAnalysis& analysis) {
   Grid grid(static_cast<std::size_t>(analysis.GetRowCount()));
   for (int r = 0; r < analysis.GetRowCount(); ++r)
-    for (int c = 0; c < analysis.GetColCount(); ++c) grid[static_cast<std::size_t>(r)].push_back(analysis.GetValue(r, c));
+    for (int c = 0; c < analysis.GetColCount(); ++c)
+      grid[static_cast<std::size_t>(r)].push_back(analysis.GetValue(r, c));
   return grid;
 }
 
@@ -91,7 +92,9 @@ TEST_F(CloudReportAnalysisTest, EachAnalysisBuildsItsGrid) {
       {"Analysis_IMMBONDReport",
        {"KoraCode", "Term", "Rate"},
        {{"A", "1M", 2.5}, {"B", "3M", 3.0}, {"C", "1M", 1.5}, {"D", "1M", "n/a"}, {"E", "3M", 4.0}},
-       {{"Term", "Count", "AverageRate", "MinRate", "MaxRate"}, {"1M", "2", "2", "1.5", "2.5"}, {"3M", "2", "3.5", "3", "4"}}},
+       {{"Term", "Count", "AverageRate", "MinRate", "MaxRate"},
+        {"1M", "2", "2", "1.5", "2.5"},
+        {"3M", "2", "3.5", "3", "4"}}},
       // The A/H partner apart, the other relations in order.
       {"Analysis_InterrelateReport",
        {"KoraCode", "RelatedCode", "RelationType"},
@@ -99,7 +102,9 @@ TEST_F(CloudReportAnalysisTest, EachAnalysisBuildsItsGrid) {
         {"601318.SH", "000001.SZ", std::int64_t{3}},
         {"600000.SH", "600036.SH", std::int64_t{4}},
         {"601318.SH", "000002.SZ", std::int64_t{4}}},
-       {{"KoraCode", "AHCode", "RelatedCodes"}, {"601318.SH", "02318.HK", "000001.SZ,000002.SZ"}, {"600000.SH", "", "600036.SH"}}},
+       {{"KoraCode", "AHCode", "RelatedCodes"},
+        {"601318.SH", "02318.HK", "000001.SZ,000002.SZ"},
+        {"600000.SH", "", "600036.SH"}}},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -115,8 +120,9 @@ TEST_F(CloudReportAnalysisTest, EachAnalysisBuildsItsGrid) {
 
 // A column of type 20 is a China-bond valuation: a row may show it only when its flag column reads 1.
 TEST_F(CloudReportAnalysisTest, ChinaBondValuationsNeedTheRowsFlag) {
-  auto data = Table("BondValuations", {"KoraCode", "ValuationYield:20", "ChinaBondValueFlag"},
-                    {{"019666.SH", 2.31, std::int64_t{1}}, {"019667.SH", 2.45, std::int64_t{0}}, {"019668.SH", 2.5, nullptr}});
+  auto data =
+      Table("BondValuations", {"KoraCode", "ValuationYield:20", "ChinaBondValueFlag"},
+            {{"019666.SH", 2.31, std::int64_t{1}}, {"019667.SH", 2.45, std::int64_t{0}}, {"019668.SH", 2.5, nullptr}});
   EXPECT_EQ(data->GetIndexType("valuationyield"), 20);
   EXPECT_EQ(data->GetIndexType("KoraCode"), 0);
   EXPECT_EQ(data->GetIndexType("NoSuchField"), 0);

@@ -14,18 +14,24 @@ namespace {
 
 const std::string kKey = HexToStr("2b7e151628aed2a6abf7158809cf4f3c");
 const std::string kPlain = HexToStr(
-    "6bc1bee22e409f96e93d7e117393172a" "ae2d8a571e03ac9c9eb76fac45af8e51"
-    "30c81c46a35ce411e5fbc1191a0a52ef" "f69f2445df4f9b17ad2b417be66c3710");
+    "6bc1bee22e409f96e93d7e117393172a"
+    "ae2d8a571e03ac9c9eb76fac45af8e51"
+    "30c81c46a35ce411e5fbc1191a0a52ef"
+    "f69f2445df4f9b17ad2b417be66c3710");
 
 TEST(QVBAesModes, NistExamplesComeOutByteForByteBothWays) {
   TAESBlock iv{};
   for (std::uint8_t i = 0; i < 16; ++i) iv[i] = i;  // 000102...0f
   const std::string ecb =
-      "3AD77BB40D7A3660A89ECAF32466EF97" "F5D3D58503B9699DE785895A96FDBAAF"
-      "43B1CD7F598ECE23881B00E3ED030688" "7B0C785E27E8AD3F8223207104725DD4";
+      "3AD77BB40D7A3660A89ECAF32466EF97"
+      "F5D3D58503B9699DE785895A96FDBAAF"
+      "43B1CD7F598ECE23881B00E3ED030688"
+      "7B0C785E27E8AD3F8223207104725DD4";
   const std::string cbc =
-      "7649ABAC8119B246CEE98E9B12E9197D" "5086CB9B507219EE95DB113A917678B2"
-      "73BED6B8E3C1743B7116E69E22229516" "3FF1CAA1681FAC09120ECA307586E1A7";
+      "7649ABAC8119B246CEE98E9B12E9197D"
+      "5086CB9B507219EE95DB113A917678B2"
+      "73BED6B8E3C1743B7116E69E22229516"
+      "3FF1CAA1681FAC09120ECA307586E1A7";
   EXPECT_EQ(StrToHex(EncryptAESStreamECB(kPlain, 0, kKey)), ecb);
   EXPECT_EQ(DecryptAESStreamECB(HexToStr(ecb), 0, kKey), kPlain);
   EXPECT_EQ(StrToHex(EncryptAESStreamCBC(kPlain, 0, kKey, iv)), cbc);
@@ -53,7 +59,8 @@ TEST(QVBAesModes, OnlyAPartialFinalBlockIsFilledAndDecryptionTakesExactlyThatOff
     std::size_t length;  // of the NIST plain text taken
     std::size_t cipherLength;
   };
-  for (const Case& c : {Case{0, 0}, Case{1, 16}, Case{15, 16}, Case{16, 16}, Case{17, 32}, Case{63, 64}, Case{64, 64}}) {
+  for (const Case& c :
+       {Case{0, 0}, Case{1, 16}, Case{15, 16}, Case{16, 16}, Case{17, 32}, Case{63, 64}, Case{64, 64}}) {
     SCOPED_TRACE(c.length);
     const std::string plain = kPlain.substr(0, c.length);
     const std::string cipher = EncryptAESStreamECB(plain, 0, kKey);

@@ -243,7 +243,8 @@ TEST(QVBAes, FipsExampleVectorsAndTheHelpersAroundThem) {
   std::copy_n(cbc.begin() + 32, 16, last.begin());
   last = DecryptAES(last, std::string_view(key32).substr(0, 16));
   const std::string filled = "tail" + std::string(12, '\x0c');
-  for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(last[i] ^ static_cast<std::uint8_t>(cbc[16 + i]), static_cast<std::uint8_t>(filled[i])) << i;
+  for (std::size_t i = 0; i < 16; ++i)
+    EXPECT_EQ(last[i] ^ static_cast<std::uint8_t>(cbc[16 + i]), static_cast<std::uint8_t>(filled[i])) << i;
   EXPECT_NE(cbc.substr(0, 16), cbc.substr(16, 16));
   EXPECT_EQ(DecryptAESStreamCBC(cbc, 0, std::string_view(key32).substr(0, 16), iv), twice);
   EXPECT_EQ(EncryptAESStreamECB(twice, 16, std::string_view(key32).substr(0, 16)).size(), 16u);  // count bytes only

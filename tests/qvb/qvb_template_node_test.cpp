@@ -141,8 +141,9 @@ TEST(QVBTemplateNode, CloudUserNodesArePathCheckedCopies) {
     const char* path;
     const char* checked;
   };
-  for (const PathCase& c : {PathCase{"宏观\\GDP", "/宏观/GDP"}, PathCase{"//a//b/", "/a/b"}, PathCase{"./a/./b", "/a/b"},
-                            PathCase{"", "/"}, PathCase{"a/../../etc", ""}, PathCase{"..", ""}}) {
+  for (const PathCase& c :
+       {PathCase{"宏观\\GDP", "/宏观/GDP"}, PathCase{"//a//b/", "/a/b"}, PathCase{"./a/./b", "/a/b"}, PathCase{"", "/"},
+        PathCase{"a/../../etc", ""}, PathCase{"..", ""}}) {
     SCOPED_TRACE(c.path);
     EXPECT_EQ(TKrQVBTemplateTreeNodeData::check_Pathurl(c.path), c.checked);
   }

@@ -201,10 +201,9 @@ TEST_F(RTDItemTest, AnItemsMemoryDependsOnItsOwnFieldsOnly) {
 // costs what an update naming the first 64 costs.
 TEST_F(RTDItemTest, UndefinedFieldsAreIntegersWithinABound) {
   constexpr std::uint32_t kUndefined = 100000;
-  item->SetRealTimeData(Quote("600000.SH", {{kNewPrice, 10.5},
-                                            {kUndefined, 7.0},
-                                            {kUndefined + 1, NarrowText{"text"}},
-                                            {kUndefined + 2, 3000000000.0}}));
+  item->SetRealTimeData(Quote(
+      "600000.SH",
+      {{kNewPrice, 10.5}, {kUndefined, 7.0}, {kUndefined + 1, NarrowText{"text"}}, {kUndefined + 2, 3000000000.0}}));
   EXPECT_EQ(item->GetIntDataByID(kUndefined), 7);
   EXPECT_EQ(item->GetDoubleDataByID(kUndefined), 0);  // an integer field holds no number
   EXPECT_FALSE(item->IsNullByID(kUndefined + 1));     // marked, though a text is not an integer
