@@ -1,7 +1,7 @@
 // kdp-host cloud report NAME [PARAM=VALUE...]
 // Fires a configured cloud report (CloudReportConfig.xml) through the package's cloud data manager, with
 // the parameters given set on the request, waits for its reply to be cached, and prints the report's
-// cached table.
+// cached table. With --analysis ANALYSIS the rows are shown through that report analysis instead.
 #include <chrono>
 
 #include <fmt/format.h>
@@ -23,7 +23,22 @@ constexpr int kMaxColumnWidth = 24;
 struct Options {
   std::string report;
   std::vector<std::string> params;
+  std::string analysis;
 };
+
+// Prints a report analysis's grid (its row 0 the captions), each column as wide as its widest cell.
+void PrintAnalysis(Session& s, const Options& o, ICloudReportAnalysis& analysis) {
+  fmt::print(s.out, "{} through {}: {} rows\n", o.report, o.analysis, std::max(0, analysis.GetRowCount() - 1));
+  std::vector<int> widths(static_cast<std::size_t>(analysis.GetColCount()), 0);
+  for (int r = 0; r < analysis.GetRowCount(); ++r)
+    for (int c = 0; c < analysis.GetColCount(); ++c)
+      widths[c] = std::min(kMaxColumnWidth, std::max(widths[c], static_cast<int>(analysis.GetValue(r, c).size())));
+  for (int r = 0; r < analysis.GetRowCount(); ++r) {
+    std::string line;
+    for (int c = 0; c < analysis.GetColCount(); ++c) line += Pad(analysis.GetValue(r, c), widths[c], false) + "  ";
+    fmt::print(s.out, "{}\n", line);
+  }
+}
 
 int Report(Session& s, const Options& o) {
   auto manager = QueryPackageInterface<ICloudDataMgr>("ICloudDataMgr");
@@ -44,6 +59,13 @@ int Report(Session& s, const Options& o) {
     message = why;
   });
   auto item = request->GetRequestItem();
+  if (!o.analysis.empty()) {
+    item->SetReportAnalysis(manager->GetReportAnalysis(o.analysis));
+    if (!item->GetReportAnalysis()) {
+      fmt::print(s.err, "kdp-host: no report analysis named {}\n", o.analysis);
+      return 1;
+    }
+  }
   for (const std::string& param : o.params) {
     const auto equals = param.find('=');
     item->SetRequestParam(param.substr(0, equals), param.substr(equals + 1));
@@ -59,6 +81,10 @@ int Report(Session& s, const Options& o) {
   if (!success) {
     fmt::print(s.err, "kdp-host: cloud report {} failed: {} (the cached table is unchanged)\n", o.report, message);
     return 1;
+  }
+  if (const auto analysis = item->GetReportAnalysis()) {
+    PrintAnalysis(s, o, *analysis);
+    return 0;
   }
   auto table = manager->GetCloudDataItem(o.report);
   if (!table || !table->PrepareData()) {
@@ -97,6 +123,9 @@ void AddCloudCommand(CLI::App& app, Action& chosen) {
             return text.find('=') == std::string::npos || text.front() == '=' ? "expected PARAM=VALUE" : "";
           },
           "PARAM=VALUE"));
+  report->add_option("--analysis", options->analysis,
+                     "show the rows through a report analysis (Analysis_BondWeekReport, "
+                     "Analysis_MasterFundReport, Analysis_IMMBONDReport, Analysis_InterrelateReport)");
   report->callback([&chosen, options] { chosen = [options](Session& s) { return Report(s, *options); }; });
 }
 

@@ -16,10 +16,8 @@ namespace {
 class TTradeDateDays final : public ICloudTradeDays {
  public:
   explicit TTradeDateDays(std::shared_ptr<ITradeDateEx> item) : FItem(std::move(item)) {}
-  std::optional<int> PreviousTradingDay(int date) const override {
-    const int day = FItem->GetTradingDayBefore(date);
-    return day > 0 ? std::optional<int>(day) : std::nullopt;
-  }
+  int LatestDateBef(int n) const override { return FItem->GetLatestDateBef(n); }
+  int BeforeDate(host::DateTime date) const override { return FItem->GetBeforeDate(date); }
 
  private:
   std::shared_ptr<ITradeDateEx> FItem;
@@ -36,12 +34,6 @@ std::shared_ptr<const ICloudTradeDays> THostCloudCalendar::TradeDaysOf(const std
     return nullptr;
   }
   return std::make_shared<TTradeDateDays>(std::move(item));
-}
-
-std::optional<int> TradingDayBefore(const ICloudTradeDays& days, int date, int n) {
-  std::optional<int> day = date;
-  for (int i = 0; i < n && day; ++i) day = days.PreviousTradingDay(*day);
-  return day;
 }
 
 }  // namespace kdp

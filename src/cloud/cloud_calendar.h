@@ -13,12 +13,15 @@
 
 namespace kdp {
 
-// The trading days of one market (the trade date item of a security).
+// The trading days of one market, as the trade date item of a security answers them (yyyymmdd, or -1
+// when the item has no such day; the macros write that answer as it is).
 class ICloudTradeDays {
  public:
   virtual ~ICloudTradeDays() = default;
-  // The last trading day strictly before `date`; nullopt when the calendar does not reach back so far.
-  virtual std::optional<int> PreviousTradingDay(int date) const = 0;
+  // The trading day `n` before the item's current trade date.
+  virtual int LatestDateBef(int n) const = 0;
+  // The trading day before the trading day `date`; -1 when `date` is not one or is the first.
+  virtual int BeforeDate(host::DateTime date) const = 0;
 };
 
 class ICloudCalendar {
@@ -41,9 +44,6 @@ class THostCloudCalendar final : public ICloudCalendar {
   int LocalDate() const override;
   std::shared_ptr<const ICloudTradeDays> TradeDaysOf(const std::string& koraCode) const override;
 };
-
-// The `n`-th trading day before `date` (n >= 1); nullopt when the calendar runs out.
-std::optional<int> TradingDayBefore(const ICloudTradeDays& days, int date, int n);
 
 }  // namespace kdp
 

@@ -73,7 +73,10 @@ std::string ReadTable(const pugi::xml_node& table, TKrCloudReportTable& out) {
   out.MainKey = host::GetNodeAttributeValue(table, "MainKey");
   out.bDrop = host::GetNodeAttributeBoolean(table, "bDrop", false);
   out.bAppend = host::GetNodeAttributeBoolean(table, "bAppend", false);
-  for (const auto& field : ElementChildren(table)) out.Fields.push_back(host::GetNodeAttributeValue(field, "name"));
+  for (const auto& field : ElementChildren(table)) {
+    out.Fields.push_back(host::GetNodeAttributeValue(field, "name"));
+    out.FieldTypes.push_back(host::GetNodeAttributeInteger(field, "Type", 0));
+  }
   if (!IsPlainSqlName(out.Name)) return fmt::format("table name \"{}\" is not a plain name", out.Name);
   if (out.Fields.empty()) return "the table has no fields";
   for (const auto& name : out.Fields)

@@ -107,4 +107,23 @@ std::string TCloudDataItem::ValueAsString(int row, const std::string& field) {
   return ValueAsString(row, ColumnOf(field));
 }
 
+int TCloudDataItem::GetIndexType(const std::string& field) {
+  const auto& table = FReport->Table;
+  for (std::size_t i = 0; i < table.Fields.size() && i < table.FieldTypes.size(); ++i)
+    if (SameTextAscii(table.Fields[i], field)) return table.FieldTypes[i];
+  return 0;
+}
+
+int TCloudDataItem::GetColType(int column) {
+  return column >= 0 && column < static_cast<int>(FFields.size())
+             ? GetIndexType(FFields[static_cast<std::size_t>(column)])
+             : 0;
+}
+
+bool TCloudDataItem::GetChinaBondValue(int row) { return ValueAsInt(row, "ChinaBondValueFlag") == 1; }
+
+bool TCloudDataItem::IsIndexAuthorized(int row, int column) {
+  return GetColType(column) != kChinaBondValuationType || GetChinaBondValue(row);
+}
+
 }  // namespace kdp

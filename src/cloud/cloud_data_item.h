@@ -29,11 +29,17 @@ class TCloudDataItem final : public host::Implements<ICloudDataItem> {
   std::string ValueAsString(int row, int column) override;
   std::string ValueAsString(int row, const std::string& field) override;
   std::string GetTableName() override { return FReport->Table.Name; }
+  int GetIndexType(const std::string& field) override;
+  int GetColType(int column) override;
+  bool IsIndexAuthorized(int row, int column) override;
+  bool IsIndexAuthorized(int row, const std::string& field) override { return IsIndexAuthorized(row, ColumnOf(field)); }
 
  private:
   // The cell, or nullptr out of range.
   const host::SqlValue* Cell(int row, int column) const;
   int ColumnOf(const std::string& field) const;
+  // The row's China-bond valuation authorization: its "ChinaBondValueFlag" column reads 1.
+  bool GetChinaBondValue(int row);
 
   std::unique_ptr<TKrCloudReportItem> FReport;
   std::shared_ptr<host::ISqliteDataBase> FDataBase;

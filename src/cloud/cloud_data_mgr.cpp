@@ -5,6 +5,7 @@
 #include "cloud/cloud_command_analysis.h"
 #include "cloud/cloud_data_item.h"
 #include "cloud/cloud_data_request.h"
+#include "cloud/cloud_report_analysis.h"
 #include "kdp/host/log.h"
 
 namespace kdp {
@@ -38,6 +39,10 @@ std::shared_ptr<ICloudDataItem> TCloudDataMgr::GetCloudDataItem(const std::strin
   const auto* report = ReportWithTable(reportName);
   if (!report) return nullptr;
   return std::make_shared<TCloudDataItem>(*report, TKrCloudCommandAnalysis::GetInstance().GetDataBase());
+}
+
+std::shared_ptr<ICloudReportAnalysis> TCloudDataMgr::GetReportAnalysis(const std::string& name) {
+  return CreateReportAnalysis(name);
 }
 
 bool TCloudDataMgr::IsCloudSector(const std::string& sectorName) {

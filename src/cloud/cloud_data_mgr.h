@@ -11,6 +11,7 @@ class TCloudDataMgr final : public host::Implements<ICloudDataMgr> {
  public:
   std::shared_ptr<ICloudDataRequest> GetCloudDataRequest(const std::string& reportName) override;
   std::shared_ptr<ICloudDataItem> GetCloudDataItem(const std::string& reportName) override;
+  std::shared_ptr<ICloudReportAnalysis> GetReportAnalysis(const std::string& name) override;
   bool IsCloudSector(const std::string& sectorName) override;
   std::string GetReportNameBySectorName(const std::string& sectorName) override;
   bool DynamicAddReportItem(const std::string& reportXml) override;

@@ -4,6 +4,7 @@
 #include <fmt/ranges.h>
 
 #include "cloud/cloud_command_analysis.h"
+#include "cloud/cloud_data_item.h"
 #include "cloud/cloud_reply_decoder.h"
 #include "core/package_lookup.h"
 #include "kdp/host/kuds.h"
@@ -52,6 +53,7 @@ int TRequestItem::FireRequest() {
   auto request = FRequest.lock();
   if (!request) return -1;
   const auto context = TKrCloudCommandAnalysis::GetInstance().RequestContext();
+  if (request->IsRequestColumnName()) SetRequestParam("showcolumnname", request->GetFields());
   const std::string command = FReport->GetRequestCmd(context);
   host::AddHQLog("RequestCmd: " + command, kLogSource, host::LogSeverity::kNotice);
   std::string hostName, message;
@@ -139,7 +141,7 @@ void TCloudDataRequest::OnDownLoadEnd(int tag, bool success, const host::MemoryS
   DecodeData(tag, *item, reply);
 }
 
-void TCloudDataRequest::DecodeData(int tag, const TRequestItem& item, const host::MemoryStream* reply) {
+void TCloudDataRequest::DecodeData(int tag, TRequestItem& item, const host::MemoryStream* reply) {
   std::span<const std::uint8_t> bytes = reply ? reply->Bytes() : std::span<const std::uint8_t>{};
   if (item.Report().ReportType != TCloudReportType::rtNone) {
     // A Lux reply carries the service's status byte after its stream.
@@ -156,6 +158,11 @@ void TCloudDataRequest::DecodeData(int tag, const TRequestItem& item, const host
   switch (result.failure) {
     case TCloudDecodeFailure::kNone:
       host::AddHQLog(fmt::format("DecodeData RecCount:{}", result.rowCount), kLogSource);
+      if (item.GetReportAnalysis()) {
+        auto data = std::make_shared<TCloudDataItem>(item.Report(), FDataBase);
+        data->PrepareData();
+        item.SetAnalysisData(std::move(data));
+      }
       OnCloudDataUpdate(true, tag, "");
       return;
     case TCloudDecodeFailure::kUnwrap:

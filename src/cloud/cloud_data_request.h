@@ -30,11 +30,19 @@ class TRequestItem final : public host::Implements<IRequestItem>, public std::en
   bool Abort() override;
   int FireRequest() override;
   bool IsBlock() override { return false; }
+  std::shared_ptr<ICloudReportAnalysis> GetReportAnalysis() override { return FReportAnalysis; }
+  void SetReportAnalysis(std::shared_ptr<ICloudReportAnalysis> analysis) override {
+    FReportAnalysis = std::move(analysis);
+  }
+  void SetAnalysisData(std::shared_ptr<ICloudDataItem> data) override {
+    if (FReportAnalysis) FReportAnalysis->SetData(std::move(data));
+  }
 
   const TKrCloudReportItem& Report() const { return *FReport; }
 
  private:
   std::unique_ptr<TKrCloudReportItem> FReport;
+  std::shared_ptr<ICloudReportAnalysis> FReportAnalysis;
   std::weak_ptr<TCloudDataRequest> FRequest;
   TKrHttpDownLoader FDownLoader;
   int FPendingTag = -1;  // the tag of the transfer in flight; -1 when none
@@ -54,7 +62,9 @@ class TCloudDataRequest final : public host::Implements<ICloudDataRequest>,
   bool GetIsAuthorized() override { return FReport->IsAuthorized; }
   void OnCloudDataUpdate(bool success, int tag, const std::string& message) override;
   void OnProgressEvent(std::int64_t position, int tag) override;
+  void SetIsRequestColumnName(bool value) override { FIsRequestColumnName = value; }
   std::string GetFields() override;
+  bool IsRequestColumnName() const { return FIsRequestColumnName; }
 
   // For request items: a new tag, filing `item` under it until its reply is handled.
   int FileRequestItem(std::shared_ptr<TRequestItem> item);
@@ -66,13 +76,15 @@ class TCloudDataRequest final : public host::Implements<ICloudDataRequest>,
   std::size_t PendingCount() const { return FRequestItems.size(); }
 
  private:
-  // Decodes the reply of `item` into the table; raises the update event either way.
-  void DecodeData(int tag, const TRequestItem& item, const host::MemoryStream* reply);
+  // Decodes the reply of `item` into the table (handing the rows to its analysis); raises the update
+  // event either way.
+  void DecodeData(int tag, TRequestItem& item, const host::MemoryStream* reply);
 
   std::unique_ptr<TKrCloudReportItem> FReport;
   std::shared_ptr<host::ISqliteDataBase> FDataBase;
   TCloudDataUpdateEvent FOnCloudDataUpdate;
   TCloudProgressEvent FOnProgressEvent;
+  bool FIsRequestColumnName = false;
   std::map<int, std::shared_ptr<TRequestItem>> FRequestItems;  // fired items by tag
   int FNextTag = 0;
 };

@@ -70,14 +70,14 @@ std::string ValueMacro(const std::string& word, const std::string& koraCode, con
   if (SameTextAscii(word, "$CurYear")) return std::to_string(now.Decode().year);
 
   const bool lastTradeDate = SameTextAscii(word, "$LastTradeDate");
-  const auto daysBack = lastTradeDate ? std::optional<int>(1) : NumberedMacro(word, "$TradeDateBef");
+  const auto daysBack = NumberedMacro(word, "$TradeDateBef");
   const auto yearsBack = NumberedMacro(word, "$LastReportYear");
-  if (!daysBack && !yearsBack) return word;
+  if (!lastTradeDate && !daysBack && !yearsBack) return word;
+  // Only a missing item keeps the macro; the item's answer is written as it is, -1 included.
   const auto tradeDays = calendar.TradeDaysOf(koraCode);
   if (!tradeDays) return word;
   if (yearsBack) return fmt::format("{}1231", now.Decode().year - *yearsBack);
-  const auto day = TradingDayBefore(*tradeDays, now.Yyyymmdd(), *daysBack);
-  return day ? std::to_string(*day) : word;
+  return std::to_string(lastTradeDate ? tradeDays->BeforeDate(now) : tradeDays->LatestDateBef(*daysBack));
 }
 
 }  // namespace

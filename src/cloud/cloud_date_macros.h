@@ -4,7 +4,8 @@
 //
 // Range macros ("$LastWeek", "$CurMonth", ...) write their start date into the parameter before them and
 // their end date in their own place, so a template whose first parameter is a range macro cannot be sent.
-// A macro that needs trading days the calendar does not have, and an unknown "$" word, stay unchanged.
+// A macro that needs the trade date item of a security without one, and an unknown "$" word, stay
+// unchanged; an item that has no such day answers -1, and that is written.
 // Pure function of its inputs; any thread.
 #pragma once
 

@@ -283,7 +283,7 @@ void TKrIndexRequest::FireRequest(std::uint32_t tag) {
   const auto codes = SplitString(CodeList(), ',');
   if (FRequestFields.empty()) SetParams(CodeList());
   if (PickUpStubFromLocal()) {
-    Deliver(tag, codes, FRequestFields, -1);
+    Deliver(tag, codes, FRequestFields, 0);  // nothing was sent, so nothing was received
     return;
   }
   const auto context = TKrCloudCommandAnalysis::GetInstance().RequestContext();
@@ -372,9 +372,7 @@ bool TKrIndexRequest::ReadBack(const std::vector<std::string>& codes, const std:
 void TKrIndexRequest::Deliver(std::uint32_t tag, const std::vector<std::string>& codes,
                               const std::vector<std::string>& fields, int count) {
   const bool read = ReadBack(codes, fields);
-  if (FOnDownLoadEnd)
-    FOnDownLoadEnd(read, tag, count < 0 ? static_cast<int>(FDataItem->Rows().size()) : count,
-                   read ? FDataItem.get() : nullptr);
+  if (FOnDownLoadEnd) FOnDownLoadEnd(read, tag, count, read ? FDataItem.get() : nullptr);
 }
 
 int TKrIndexRequest::SaveToSqlite(const host::MemoryStream& reply) {

@@ -118,8 +118,8 @@ enum class TIndexGridKind {
 
 class TKrIndexRequest {
  public:
-  // success, the caller's tag, the number of values read, and the data item (nullptr on failure; valid
-  // during the call).
+  // success, the caller's tag, the number of values the reply brought (0 when the table answered and
+  // nothing was sent), and the data item (nullptr on failure; valid during the call).
   using TEndEvent = std::function<void(bool success, std::uint32_t tag, int count, const IIndexDataItem* item)>;
 
   // A request of the built-in command `commandId` (a copy of its item; an empty item when the ID is not

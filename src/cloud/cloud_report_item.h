@@ -28,6 +28,7 @@ TCloudReportType CloudReportTypeFromText(std::string_view text);
 struct TKrCloudReportTable {
   std::string Name;
   std::vector<std::string> Fields;  // in column order
+  std::vector<int> FieldTypes;      // parallel to Fields: the "Type" of each (0 when not given)
   std::vector<std::string> Indexs;  // one index per name
   std::string MainKey;              // a table constraint ("PRIMARY KEY(KORACODE,TRADEDATE)"); "" for none
   bool bDrop = false;               // drop and create again when the table is first created

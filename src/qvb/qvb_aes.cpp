@@ -1,13 +1,18 @@
 #include "kdp/qvb/qvb_aes.h"
 
-#include <algorithm>
+#include <fstream>
+#include <istream>
 #include <memory>
+#include <ostream>
 
 #include <fmt/format.h>
 #include <openssl/evp.h>
 
 namespace kdp {
 namespace {
+
+constexpr std::size_t kBlock = 16;
+constexpr std::size_t kPiece = 64 * 1024;  // stream helpers read this much at a time
 
 const EVP_CIPHER* Cipher(std::size_t keySize, bool cbc) {
   switch (keySize) {
@@ -22,26 +27,79 @@ const EVP_CIPHER* Cipher(std::size_t keySize, bool cbc) {
   }
 }
 
-using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
-
-std::string Run(std::string_view source, std::string_view key, const std::uint8_t* iv, bool encrypt, bool padding) {
-  CipherContext context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+std::shared_ptr<EVP_CIPHER_CTX> NewContext(std::string_view key, const std::uint8_t* iv, bool encrypt) {
+  std::shared_ptr<EVP_CIPHER_CTX> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
   if (!context) throw EAESError("AES context not created");
   const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
   if (EVP_CipherInit_ex(context.get(), Cipher(key.size(), iv != nullptr), nullptr, keyBytes, iv, encrypt ? 1 : 0) !=
           1 ||
-      EVP_CIPHER_CTX_set_padding(context.get(), padding ? 1 : 0) != 1) {
+      EVP_CIPHER_CTX_set_padding(context.get(), 0) != 1) {
     throw EAESError("AES initialisation failed");
   }
-  std::string out(source.size() + 16, '\0');
-  int written = 0, last = 0;
-  auto* outBytes = reinterpret_cast<unsigned char*>(out.data());
-  if (EVP_CipherUpdate(context.get(), outBytes, &written, reinterpret_cast<const unsigned char*>(source.data()),
-                       static_cast<int>(source.size())) != 1 ||
-      EVP_CipherFinal_ex(context.get(), outBytes + written, &last) != 1) {
-    throw EAESError(encrypt ? "Encrypt stream error." : "Decrypt stream error.");
+  return context;
+}
+
+// One pass of a cipher over input given in pieces, with the final-block rule of the header: encryption
+// fills a partial final block, decryption holds the last block back until the end to take its tail off.
+class TCipherRun {
+ public:
+  TCipherRun(std::string_view key, const std::uint8_t* iv, bool encrypt)
+      : FContext(NewContext(key, iv, encrypt)), FEncrypt(encrypt) {}
+
+  // Appends what `piece` gives to `out`.
+  void Update(std::string_view piece, std::string& out) {
+    FTotal += piece.size();
+    if (FEncrypt) {
+      Apply(piece, out);
+      return;
+    }
+    Apply(piece, FHeld);
+    if (FHeld.size() > kBlock) {
+      const std::size_t ready = FHeld.size() - kBlock;
+      out.append(FHeld, 0, ready);
+      FHeld.erase(0, ready);
+    }
   }
-  out.resize(static_cast<std::size_t>(written + last));
+
+  void Finish(std::string& out) {
+    const std::size_t partial = FTotal % kBlock;
+    if (FEncrypt) {
+      if (partial != 0) Apply(std::string(kBlock - partial, static_cast<char>(kBlock - partial)), out);
+      return;
+    }
+    if (partial != 0) throw EAESError("Decrypt stream error.");
+    const auto tail = static_cast<unsigned char>(FHeld.empty() ? 0 : FHeld.back());
+    if (tail >= 1 && tail < kBlock &&
+        FHeld.find_first_not_of(static_cast<char>(tail), FHeld.size() - tail) == std::string::npos) {
+      FHeld.resize(FHeld.size() - tail);
+    }
+    out += FHeld;
+    FHeld.clear();
+  }
+
+ private:
+  void Apply(std::string_view in, std::string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + in.size() + kBlock);
+    int written = 0;
+    if (EVP_CipherUpdate(FContext.get(), reinterpret_cast<unsigned char*>(out.data() + at), &written,
+                         reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(in.size())) != 1) {
+      throw EAESError(FEncrypt ? "Encrypt stream error." : "Decrypt stream error.");
+    }
+    out.resize(at + static_cast<std::size_t>(written));
+  }
+
+  std::shared_ptr<EVP_CIPHER_CTX> FContext;
+  bool FEncrypt;
+  std::uint64_t FTotal = 0;
+  std::string FHeld;  // decryption: output not handed out yet (the last block)
+};
+
+std::string Run(std::string_view source, std::string_view key, const std::uint8_t* iv, bool encrypt) {
+  TCipherRun run(key, iv, encrypt);
+  std::string out;
+  run.Update(source, out);
+  run.Finish(out);
   return out;
 }
 
@@ -56,30 +114,62 @@ std::string SizedKey(std::string_view key, TKeyBit keyBit) {
   return sized;
 }
 
-TAESBlock OneBlock(const TAESBlock& in, std::string_view key, bool encrypt) {
-  const std::string out =
-      Run(std::string_view(reinterpret_cast<const char*>(in.data()), in.size()), key, nullptr, encrypt, false);
-  TAESBlock block{};
-  std::copy_n(out.begin(), block.size(), block.begin());
-  return block;
+TAESBlock OneBlock(const TAESBlock& in, const TAESExpandedKey& key, bool encrypt) {
+  if (key.ForEncryption() != encrypt) throw EAESError("AES key expanded for the other direction");
+  TAESBlock out{};
+  int written = 0;
+  if (EVP_CipherUpdate(key.Context(), out.data(), &written, in.data(), static_cast<int>(in.size())) != 1 ||
+      written != static_cast<int>(out.size())) {
+    throw EAESError("AES block failed");
+  }
+  return out;
+}
+
+void RunStream(std::istream& source, std::ostream* dest, std::string_view key, TKeyBit keyBit, bool encrypt) {
+  if (!dest) throw EAESError("Dest stream not created.");
+  TCipherRun run(SizedKey(key, keyBit), nullptr, encrypt);
+  std::string piece(kPiece, '\0'), out;
+  while (source) {
+    source.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    run.Update(std::string_view(piece).substr(0, static_cast<std::size_t>(source.gcount())), out);
+    dest->write(out.data(), static_cast<std::streamsize>(out.size()));
+    out.clear();
+  }
+  if (source.bad()) throw EAESError(encrypt ? "Encrypt stream error." : "Decrypt stream error.");
+  run.Finish(out);
+  dest->write(out.data(), static_cast<std::streamsize>(out.size()));
+  if (!*dest) throw EAESError(encrypt ? "Encrypt stream error." : "Decrypt stream error.");
+}
+
+void RunFile(const std::string& sourcePath, const std::string& destPath, std::string_view key, TKeyBit keyBit,
+             bool encrypt) {
+  std::ifstream source(sourcePath, std::ios::binary);
+  if (!source) throw EAESError("Cannot open " + sourcePath);
+  std::ofstream dest(destPath, std::ios::binary | std::ios::trunc);
+  if (!dest) throw EAESError("Cannot create " + destPath);
+  RunStream(source, &dest, key, keyBit, encrypt);
 }
 
 }  // namespace
 
-TAESBlock EncryptAES(const TAESBlock& in, std::string_view key) { return OneBlock(in, key, true); }
-TAESBlock DecryptAES(const TAESBlock& in, std::string_view key) { return OneBlock(in, key, false); }
+TAESExpandedKey ExpandAESKey(std::string_view key, bool encrypt) {
+  return TAESExpandedKey(NewContext(key, nullptr, encrypt), encrypt);
+}
+
+TAESBlock EncryptAES(const TAESBlock& in, const TAESExpandedKey& key) { return OneBlock(in, key, true); }
+TAESBlock DecryptAES(const TAESBlock& in, const TAESExpandedKey& key) { return OneBlock(in, key, false); }
 
 std::string EncryptAESStreamECB(std::string_view source, std::size_t count, std::string_view key) {
-  return Run(Part(source, count), key, nullptr, true, true);
+  return Run(Part(source, count), key, nullptr, true);
 }
 std::string DecryptAESStreamECB(std::string_view source, std::size_t count, std::string_view key) {
-  return Run(Part(source, count), key, nullptr, false, true);
+  return Run(Part(source, count), key, nullptr, false);
 }
 std::string EncryptAESStreamCBC(std::string_view source, std::size_t count, std::string_view key, const TAESBlock& iv) {
-  return Run(Part(source, count), key, iv.data(), true, true);
+  return Run(Part(source, count), key, iv.data(), true);
 }
 std::string DecryptAESStreamCBC(std::string_view source, std::size_t count, std::string_view key, const TAESBlock& iv) {
-  return Run(Part(source, count), key, iv.data(), false, true);
+  return Run(Part(source, count), key, iv.data(), false);
 }
 
 std::string EncryptString(std::string_view value, std::string_view key, TKeyBit keyBit) {
@@ -87,6 +177,20 @@ std::string EncryptString(std::string_view value, std::string_view key, TKeyBit 
 }
 std::string DecryptString(std::string_view value, std::string_view key, TKeyBit keyBit) {
   return DecryptAESStreamECB(value, 0, SizedKey(key, keyBit));
+}
+
+void EncryptStream(std::istream& source, std::ostream* dest, std::string_view key, TKeyBit keyBit) {
+  RunStream(source, dest, key, keyBit, true);
+}
+void DecryptStream(std::istream& source, std::ostream* dest, std::string_view key, TKeyBit keyBit) {
+  RunStream(source, dest, key, keyBit, false);
+}
+
+void EncryptFile(const std::string& sourcePath, const std::string& destPath, std::string_view key, TKeyBit keyBit) {
+  RunFile(sourcePath, destPath, key, keyBit, true);
+}
+void DecryptFile(const std::string& sourcePath, const std::string& destPath, std::string_view key, TKeyBit keyBit) {
+  RunFile(sourcePath, destPath, key, keyBit, false);
 }
 
 std::string StrToHex(std::string_view bytes) {

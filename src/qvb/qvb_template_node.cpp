@@ -92,6 +92,13 @@ int TKrQVBTemplateTreeNodeData::getIndex() const {
   return -1;
 }
 
+int TKrQVBTemplateTreeNodeData::Get_First_Template_Index() const {
+  for (int i = 0; i < GetChildrenCount(); ++i) {
+    if (FChildrenList[static_cast<std::size_t>(i)]->FNodeType != ntDirectory) return i;
+  }
+  return -1;
+}
+
 void TKrQVBTemplateTreeNodeData::SetCheck(bool checked) {
   FChecked = checked;
   for (const auto& child : FChildrenList) child->SetCheck(checked);
@@ -185,6 +192,59 @@ std::string TKrQVBTemplateTreeNodeData::ExportToLocal(const std::string& folder)
     return {};
   }
   return path;
+}
+
+std::string TKrQVBTemplateTreeNodeData::check_Pathurl(std::string_view path) {
+  std::string checked;
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find_first_of("/\\");
+    const std::string_view name = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    if (name == "..") return {};
+    if (name.empty() || name == ".") continue;
+    checked += '/';
+    checked += name;
+  }
+  return checked.empty() ? "/" : checked;
+}
+
+bool TKrQVBTemplateTreeNodeData::InitByCloudUserNode(const TKrQVBTemplateTreeNodeData& cloudNode) {
+  // Built aside first, so a refused path leaves this node as it was.
+  std::string path = check_Pathurl(cloudNode.FNodePath);
+  if (path.empty()) return false;
+  std::vector<std::unique_ptr<TKrQVBTemplateTreeNodeData>> children;
+  for (const auto& cloudChild : cloudNode.FChildrenList) {
+    auto child = std::make_unique<TKrQVBTemplateTreeNodeData>();
+    if (!child->InitByCloudUserNode(*cloudChild)) return false;
+    child->FParent = this;
+    children.push_back(std::move(child));
+  }
+  FNodeID = cloudNode.FNodeID;
+  FVersion = cloudNode.FVersion;
+  FNameID = cloudNode.FNameID;
+  FKey = cloudNode.FKey;
+  FDesc = cloudNode.FDesc;
+  FExtType = cloudNode.FExtType;
+  FExtInfo = cloudNode.FExtInfo;
+  FNodePath = std::move(path);
+  FNodeType = cloudNode.FNodeType;
+  FData = host::MemoryStream(cloudNode.FData.AsStringView());
+  FNodeValue = host::MemoryStream(cloudNode.FNodeValue.AsStringView());
+  FChecked = cloudNode.FChecked;
+  FChildrenList = std::move(children);
+  return true;
+}
+
+std::string TKrQVBTemplateTreeNodeData::GetNewSeriesUnit(
+    const std::vector<std::pair<std::string, std::string>>& seriesUnits) {
+  std::string lines;
+  for (const auto& [name, unit] : seriesUnits) {
+    if (unit.empty()) continue;
+    if (!lines.empty()) lines += "\r\n";
+    lines += fmt::format("{}={}", name, unit);
+  }
+  return lines;
 }
 
 }  // namespace kdp

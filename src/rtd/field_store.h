@@ -62,6 +62,12 @@ class TFieldStore {
     return cell != cells_.data() + cells_.size() && cell->id == id && cell->Holds() ? cell : nullptr;
   }
   Cell* Find(std::uint32_t id) { return const_cast<Cell*>(static_cast<const TFieldStore*>(this)->Find(id)); }
+  // Whether the store has a cell for `id`, holding anything or not.
+  bool Has(std::uint32_t id) const {
+    const Cell* cell = LowerBound(id);
+    return cell != cells_.data() + cells_.size() && cell->id == id;
+  }
+  bool IsEmpty() const { return cells_.empty(); }
   // The cell of a field of dictionary type `type`, created empty when missing. `cursor` is where the
   // previous write of an update ended (0 to start): fields written in ascending ID order find their
   // cells without a search. References to cells stay valid until the next Get.

@@ -16,6 +16,7 @@
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/ansi.h"
+#include "kdp/host/log.h"
 #include "kdp/host/mem_count.h"
 #include "refdata/trade_rules.h"
 #include "rtd/rtd_quote_layouts.h"
@@ -117,10 +118,10 @@ bool TKrRTDItem::HasPermissionByName(const std::string& name) {
 
 void TKrRTDItem::SetHasPermissionByID(std::uint32_t id, bool allowed) {
   Settle();
-  // A field the dictionary does not define has no value to hide, and must not cost the item a cell.
-  const TKrHQDictionaryItem* field = KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id));
-  if (!field) return;
-  TFieldStore::Cell& cell = FStore.Get(id, field->FType);
+  std::size_t cursor = 0;
+  TFieldStore::Cell* made = CellFor(id, KrHQDictionaryImpl().GetDictionaryItem(static_cast<int>(id)), cursor);
+  if (!made) return;
+  TFieldStore::Cell& cell = *made;
   if (!(cell.present & TFieldStore::kHasFlag)) {
     cell.flags = 0;
     cell.present |= TFieldStore::kHasFlag;
@@ -225,6 +226,22 @@ inline void TKrRTDItem::Deliver(TFieldStore::Cell& cell, const TKrQuoteValue& va
   cell.present |= TFieldStore::kHasFlag;
 }
 
+TFieldStore::Cell* TKrRTDItem::CellFor(std::uint32_t id, const TKrHQDictionaryItem* field, std::size_t& cursor) {
+  if (field) return &FStore.Get(id, field->FType, cursor);
+  if (FStore.Has(id)) return &FStore.Get(id, HQDICDATA_TYPE_INTEGER, cursor);
+  if (FUndefinedFields < kMaxUndefinedFields) {
+    ++FUndefinedFields;
+    return &FStore.Get(id, HQDICDATA_TYPE_INTEGER, cursor);
+  }
+  if (!FUndefinedDropLogged) {
+    FUndefinedDropLogged = true;
+    host::AddHQLog(fmt::format("{} keeps {} fields not in the dictionary; further ones (first ID {}) are dropped",
+                               FKoraCode, kMaxUndefinedFields, id),
+                   "TKrRTDItem", host::LogSeverity::kWarning);
+  }
+  return nullptr;
+}
+
 TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
   Settle();
   TRealTimeDrops drops;
@@ -232,8 +249,14 @@ TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
   drops.unpaired = std::max(quoteData.FItemArray.size(), quoteData.FValueArray.size()) - n;
   if (quoteData.FItemArray.empty()) return drops;
   ClearLastUpdate();
-  FStore.ReserveFirst(n);
   const TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
+  if (FStore.IsEmpty()) {
+    // Room for the cells the first update makes, and no more (a reply may hold any number of IDs).
+    std::size_t defined = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      defined += dictionary.GetDictionaryItem(static_cast<int>(quoteData.FItemArray[i])) != nullptr;
+    FStore.ReserveFirst(defined + std::min(n - defined, kMaxUndefinedFields));
+  }
   std::string text;
   std::size_t cursor = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -241,13 +264,10 @@ TRealTimeDrops TKrRTDItem::WriteRealTimeData(const TSpeedQuoteData& quoteData) {
     // An update of the fields the item holds, in their order, finds each cell at the cursor, and its type
     // in it; other fields are looked up in the dictionary.
     TFieldStore::Cell* cell = FStore.AtCursor(id, cursor);
+    if (!cell) cell = CellFor(id, dictionary.GetDictionaryItem(static_cast<int>(id)), cursor);
     if (!cell) {
-      const TKrHQDictionaryItem* field = dictionary.GetDictionaryItem(static_cast<int>(id));
-      if (!field) {
-        drops.AddField(id);
-        continue;
-      }
-      cell = &FStore.Get(id, field->FType, cursor);
+      drops.AddField(id);
+      continue;
     }
     const QuoteVariant& sent = quoteData.FValueArray[i];
     const double* number = std::get_if<double>(&sent);
@@ -352,6 +372,7 @@ void TKrRTDItem::Reset() {
   Settle();
   ClearAllData();
   FStore.Clear();
+  FUndefinedFields = 0;
 }
 
 double TKrRTDItem::GetDoubleSpecialDataByID(int id) {

@@ -14,9 +14,11 @@
 
 namespace kdp {
 
+class TKrHQDictionaryItem;
+
 // What updates could not store, summed over one reply so that the reply is logged once.
 struct TRealTimeDrops {
-  std::size_t fields = 0;           // values of field IDs the dictionary does not define
+  std::size_t fields = 0;           // values of field IDs the dictionary does not define, beyond those kept
   std::uint32_t firstField = 0;     // the first such ID
   std::size_t unpaired = 0;         // IDs without a value and values without an ID
   std::size_t rowsWithoutCode = 0;  // rows whose code is empty or has no printable character
@@ -84,9 +86,13 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   }
   double GetDoubleDataByID2(std::uint32_t id) override;
 
-  // SetRealTimeData, answering what it could not store. Only field IDs the dictionary defines are kept
-  // (so an item's memory is bounded by the dictionary, whatever a reply holds); an ID and value count
-  // that differ keep the pairs they have. Never throws for what a reply holds.
+  // An item keeps at most this many fields the dictionary does not define (as integers, like the
+  // dictionary's own answer of type 0 for them), so its memory stays bounded whatever a reply holds.
+  static constexpr std::size_t kMaxUndefinedFields = 64;
+
+  // SetRealTimeData, answering what it could not store: fields the dictionary does not define beyond
+  // kMaxUndefinedFields (logged once per item); an ID and value count that differ keep the pairs they
+  // have. Never throws for what a reply holds.
   TRealTimeDrops WriteRealTimeData(const TSpeedQuoteData& quoteData);
   // Writes a prepared row's fields of `shape` (the row's own, or those a subscriber takes) as
   // SetRealTimeData writes an update.
@@ -116,6 +122,9 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   double ShiftTimeZone(std::uint32_t id, double value);
   double ExpGetDoubleDataByName(const std::string& name, int depth);
   double SuspensionMinute();
+  // The cell of `id` of dictionary type `type` (nullptr: not defined), made when missing; nullptr when an
+  // undefined field would pass kMaxUndefinedFields.
+  TFieldStore::Cell* CellFor(std::uint32_t id, const TKrHQDictionaryItem* field, std::size_t& cursor);
 
   bool FIsValid = false;
   int FRef = 0;
@@ -130,6 +139,8 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
     const TKrQuoteShape* shape = nullptr;
   };
   TDeferredRow FDeferred;
+  std::size_t FUndefinedFields = 0;   // cells made for IDs the dictionary does not define
+  bool FUndefinedDropLogged = false;  // the first drop beyond kMaxUndefinedFields is logged, once
   std::shared_ptr<host::IKrSecurity> FISecurity;
   std::string FKoraCode;
   std::uint32_t FSuspensionFlagID = 0;

@@ -139,17 +139,6 @@ int TKrTradeDateItem::GetBeforeDate(host::DateTime dateTime) {
   return index < 0 ? kNotADate : m_lstTradeDate[static_cast<std::size_t>(index - 1)];
 }
 
-int TKrTradeDateItem::GetTradingDayBefore(int date) {
-  if (!m_bLoad || m_lstTradeDate.empty()) return kNotADate;
-  const auto [first, last] = std::ranges::minmax(m_lstTradeDate);
-  if (date <= first || date > last) return kNotADate;
-  if (m_bAscending) return *std::prev(std::ranges::lower_bound(m_lstTradeDate, date));
-  int before = kNotADate;
-  for (const int day : m_lstTradeDate)
-    if (day < date && day > before) before = day;
-  return before;
-}
-
 int TKrTradeDateItem::GetAfterDate(host::DateTime dateTime) {
   if (!m_bLoad) return dateTime.AddDays(1).Yyyymmdd();
   const int index = FindDate(dateTime.Yyyymmdd(), 0, static_cast<int>(m_lstTradeDate.size()) - 1);

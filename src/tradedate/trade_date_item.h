@@ -35,7 +35,6 @@ class TKrTradeDateItem final : public host::Implements<ITradeDateEx> {
   std::vector<int> GetLatestDatePeriod(int days) override;
   int GetBeforeDate(host::DateTime dateTime) override;
   int GetAfterDate(host::DateTime dateTime) override;
-  int GetTradingDayBefore(int date) override;
   bool GetLoadState() override { return m_bLoad; }
   std::string GetKoraCode() override;
 

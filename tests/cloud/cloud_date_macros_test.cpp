@@ -80,13 +80,35 @@ TEST(CloudDateMacrosTest, ValueMacrosUseTheServerYearTheLocalDateAndTheTradingDa
   EXPECT_EQ(Expand("f($YesterdayDate)", FixedCalendar(At(20261201), 20261201)), "f(s_trade_date(koracode,20261130,0))");
 }
 
-TEST(CloudDateMacrosTest, MacrosNeedingTradingDaysStayWhenTheCalendarIsMissingOrRunsOut) {
-  const FixedCalendar noCalendar(At(20261207), 20261207, Weekdays(20261101, 20261231), {"00700.HK"});
-  EXPECT_EQ(Expand("f($LastTradeDate,$TradeDateBef2,$LastReportYear1,$CurYear)", noCalendar),
-            "f($LastTradeDate,$TradeDateBef2,$LastReportYear1,2026)");
-
-  const FixedCalendar shortCalendar(At(20261203), 20261203, {20261201, 20261202}, {"600000.SH"});
-  EXPECT_EQ(Expand("f($TradeDateBef2,$TradeDateBef3)", shortCalendar), "f(20261201,$TradeDateBef3)");
+// Only a missing trade date item keeps a macro; an item without the day asked answers -1, which is sent.
+TEST(CloudDateMacrosTest, MacrosStayOnlyWithoutATradeDateItemAndAnItemsMinusOneIsWritten) {
+  const FixedCalendar noItem(At(20261207), 20261207, Weekdays(20261101, 20261231), {"00700.HK"});
+  // Server on Thursday 2026-12-03, a holiday; the calendar holds only Dec 1 and 2, so the current trade
+  // date is Dec 2.
+  const FixedCalendar shortItem(At(20261203), 20261203, {20261201, 20261202}, {"600000.SH"});
+  // Server on Wednesday 2026-12-02, the calendar's second day.
+  const FixedCalendar onDay2(At(20261202), 20261202, {20261201, 20261202}, {"600000.SH"});
+  const FixedCalendar onDay1(At(20261201), 20261201, {20261201, 20261202}, {"600000.SH"});
+  struct Case {
+    const FixedCalendar& calendar;
+    const char* functionTemplate;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {noItem, "f($LastTradeDate,$TradeDateBef2,$LastReportYear1,$CurYear)",
+       "f($LastTradeDate,$TradeDateBef2,$LastReportYear1,2026)"},
+      {shortItem, "f(KoraCode,$TradeDateBef)", "f(KoraCode,20261201)"},
+      {shortItem, "f(KoraCode,$TradeDateBef2)", "f(KoraCode,-1)"},          // before the calendar's first day
+      {shortItem, "f(KoraCode,$LastTradeDate)", "f(KoraCode,-1)"},          // the server date is no trading day
+      {shortItem, "f(KoraCode,$LastReportYear3)", "f(KoraCode,20231231)"},  // needs the item, not its days
+      {onDay2, "f(KoraCode,$LastTradeDate)", "f(KoraCode,20261201)"},
+      {onDay2, "f(KoraCode,$TradeDateBef1)", "f(KoraCode,20261201)"},
+      {onDay1, "f(KoraCode,$LastTradeDate)", "f(KoraCode,-1)"},  // the first trading day has none before it
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.functionTemplate);
+    EXPECT_EQ(Expand(c.functionTemplate, c.calendar), c.expected);
+  }
 }
 
 TEST(CloudDateMacrosTest, TemplatesThatCannotBeSentAreRejected) {

@@ -119,7 +119,7 @@ TEST_F(IndexRequestTest, UsTreasuryIsAnsweredFromTheTableForTenMinutes) {
   EXPECT_EQ(ends[1].tag, 2u);
   EXPECT_EQ(ReportsSent(), 1);
   EXPECT_EQ(request->GetDataItem()->ValueAsString("912828YK0.UST", "10399"), Value("912828YK0.UST", "10399"));
-  EXPECT_EQ(ends[1].count, 11);
+  EXPECT_EQ(ends[1].count, 0);  // nothing sent, nothing received
 
   // Another code is not fresh.
   request->SetParams("912828ZT0.UST");
@@ -371,13 +371,12 @@ TEST_F(IndexRequestTest, TradingDayMacrosExpandOnceTheCalendarArrived) {
   EXPECT_EQ(calendar.TradeDaysOf("600000.SH"), nullptr);
   ASSERT_TRUE(h->Loop().RunUntil([&] { return calendar.TradeDaysOf("600000.SH") != nullptr; }, kDeadline));
   const auto days = calendar.TradeDaysOf("600000.SH");
-  EXPECT_EQ(days->PreviousTradingDay(20261207), 20261204);  // a Monday: the Friday before
-  EXPECT_EQ(days->PreviousTradingDay(20261205), 20261204);  // a Saturday
-  EXPECT_EQ(days->PreviousTradingDay(20261204), 20261203);
-  EXPECT_EQ(days->PreviousTradingDay(20261110), 20261109);
-  EXPECT_EQ(days->PreviousTradingDay(20261109), std::nullopt);  // the calendar's first day
-  EXPECT_EQ(days->PreviousTradingDay(20261231), std::nullopt);  // past its last
-  EXPECT_EQ(TradingDayBefore(*days, 20261204, 5), 20261127);
+  const auto day = [](int yyyymmdd) { return *host::DateTime::FromYyyymmdd(yyyymmdd); };
+  EXPECT_EQ(days->BeforeDate(day(20261207)), 20261204);  // a Monday: the Friday before
+  EXPECT_EQ(days->BeforeDate(day(20261205)), -1);        // a Saturday is no trading day
+  EXPECT_EQ(days->BeforeDate(day(20261204)), 20261203);
+  EXPECT_EQ(days->BeforeDate(day(20261109)), -1);  // the calendar's first day
+  EXPECT_EQ(days->LatestDateBef(5), 20261127);     // back from the server date, Friday 2026-12-04
 
   auto matrix = TKrCloudCommandAnalysis::GetInstance().GetCommandItemByID(100)->Colne();
   matrix->SetParamValue("KoraCode", "600000.SH");

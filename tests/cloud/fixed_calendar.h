@@ -1,5 +1,6 @@
 // A calendar for the cloud tests: a fixed server time and local date, and one market's trading days given
-// as a list, answered for the codes the test names.
+// as a list, answered for the codes the test names as a trade date item whose current trade date is the
+// last trading day not after the server date.
 #pragma once
 
 #include <algorithm>
@@ -14,15 +15,21 @@ namespace kdp::testing {
 
 class FixedTradeDays final : public ICloudTradeDays {
  public:
-  explicit FixedTradeDays(std::set<int> days) : days_(std::move(days)) {}
-  std::optional<int> PreviousTradingDay(int date) const override {
-    const auto it = days_.lower_bound(date);
-    if (it == days_.begin()) return std::nullopt;
-    return *std::prev(it);
+  FixedTradeDays(std::set<int> days, int today)
+      : days_(days.begin(), days.end()),
+        current_(static_cast<int>(std::ranges::upper_bound(days_, today) - days_.begin()) - 1) {}
+  int LatestDateBef(int n) const override {
+    const int at = current_ - n;
+    return current_ >= 0 && at >= 0 ? days_[static_cast<std::size_t>(at)] : -1;
+  }
+  int BeforeDate(host::DateTime date) const override {
+    const auto it = std::ranges::find(days_, date.Yyyymmdd());
+    return it == days_.end() || it == days_.begin() ? -1 : *std::prev(it);
   }
 
  private:
-  std::set<int> days_;
+  std::vector<int> days_;  // ascending
+  int current_;            // index of the current trade date; -1 before every day
 };
 
 class FixedCalendar final : public ICloudCalendar {
@@ -32,7 +39,7 @@ class FixedCalendar final : public ICloudCalendar {
                 std::vector<std::string> codes = {})
       : server_(server),
         local_(localDate),
-        days_(std::make_shared<FixedTradeDays>(std::move(tradingDays))),
+        days_(std::make_shared<FixedTradeDays>(std::move(tradingDays), server.Yyyymmdd())),
         codes_(std::move(codes)) {}
 
   host::DateTime ServerDateTime() const override { return server_; }

@@ -136,5 +136,57 @@ TEST(QVBTemplateNode, ExportedFilesTakeTheirTypesExtensionAndANewNameBesideAnOld
   EXPECT_EQ(directory.ExportToLocal(folder), "");
 }
 
+TEST(QVBTemplateNode, CloudUserNodesArePathCheckedCopies) {
+  struct PathCase {
+    const char* path;
+    const char* checked;
+  };
+  for (const PathCase& c :
+       {PathCase{"宏观\\GDP", "/宏观/GDP"}, PathCase{"//a//b/", "/a/b"}, PathCase{"./a/./b", "/a/b"}, PathCase{"", "/"},
+        PathCase{"a/../../etc", ""}, PathCase{"..", ""}}) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(TKrQVBTemplateTreeNodeData::check_Pathurl(c.path), c.checked);
+  }
+
+  TKrQVBTemplateTreeNodeData cloud;
+  cloud.SetNodeID("N1");
+  cloud.SetKey("macro");
+  cloud.SetNodePath("user\\macro");
+  cloud.SetData("bytes");
+  cloud.AddChild(Node("folder", ntDirectory));
+  TKrQVBTemplateTreeNodeData* gdp = cloud.AddChild(Node("gdp", ntSeriesFile));
+  gdp->SetNodePath("user\\macro\\gdp");
+  gdp->AddChild(Node("deep", ntQVBFile))->SetNodePath("user/macro/gdp/deep");
+  EXPECT_EQ(cloud.Get_First_Template_Index(), 1);  // the folder comes first
+  EXPECT_EQ(gdp->Get_First_Template_Index(), 0);
+  EXPECT_EQ(TKrQVBTemplateTreeNodeData().Get_First_Template_Index(), -1);
+
+  TKrQVBTemplateTreeNodeData parent;
+  TKrQVBTemplateTreeNodeData* local = parent.AddChild(Node("old", ntWorkFile));
+  ASSERT_TRUE(local->InitByCloudUserNode(cloud));
+  EXPECT_EQ(local->GetParent(), &parent);
+  EXPECT_EQ(local->GetKey(), "macro");
+  EXPECT_EQ(local->GetNodeID(), "N1");
+  EXPECT_EQ(local->GetNodeType(), ntDirectory);
+  EXPECT_EQ(local->GetData().AsStringView(), "bytes");
+  EXPECT_EQ(local->GetNodePath(), "/user/macro");
+  ASSERT_EQ(local->GetChildrenCount(), 2);
+  const auto* copied = local->FindChildByIndex(1);
+  EXPECT_EQ(copied->GetParent(), local);
+  EXPECT_EQ(copied->GetNodePath(), "/user/macro/gdp");
+  ASSERT_EQ(copied->GetChildrenCount(), 1);
+  EXPECT_EQ(copied->FindChildByIndex(0)->GetNodePath(), "/user/macro/gdp/deep");
+  // A path leaving the folder anywhere in the subtree refuses the whole copy.
+  gdp->FindChildByIndex(0)->SetNodePath("../outside");
+  TKrQVBTemplateTreeNodeData refused;
+  refused.SetKey("kept");
+  EXPECT_FALSE(refused.InitByCloudUserNode(cloud));
+  EXPECT_EQ(refused.GetKey(), "kept");
+  EXPECT_EQ(refused.GetChildrenCount(), 0);
+
+  EXPECT_EQ(TKrQVBTemplateTreeNodeData::GetNewSeriesUnit({{"GDP", "亿元"}, {"CPI", "%"}, {"Index", ""}, {"M2%", "%"}}),
+            "GDP=亿元\r\nCPI=%\r\nM2%=%");
+}
+
 }  // namespace
 }  // namespace kdp

@@ -196,6 +196,42 @@ TEST_F(RTDItemTest, AnItemsMemoryDependsOnItsOwnFieldsOnly) {
   EXPECT_EQ(late->GetStringDataByID(kName), "浦发银行");
 }
 
+// A field the dictionary does not define is stored as an integer and marked like any other (flag 7), and
+// its permission bit works the same; an item keeps 64 such fields, so one update naming 70,000 of them
+// costs what an update naming the first 64 costs.
+TEST_F(RTDItemTest, UndefinedFieldsAreIntegersWithinABound) {
+  constexpr std::uint32_t kUndefined = 100000;
+  item->SetRealTimeData(Quote(
+      "600000.SH",
+      {{kNewPrice, 10.5}, {kUndefined, 7.0}, {kUndefined + 1, NarrowText{"text"}}, {kUndefined + 2, 3000000000.0}}));
+  EXPECT_EQ(item->GetIntDataByID(kUndefined), 7);
+  EXPECT_EQ(item->GetDoubleDataByID(kUndefined), 0);  // an integer field holds no number
+  EXPECT_FALSE(item->IsNullByID(kUndefined + 1));     // marked, though a text is not an integer
+  EXPECT_EQ(item->GetStringDataByID(kUndefined + 1), "");
+  EXPECT_EQ(item->GetIntDataByID(kUndefined + 2), 0);  // beyond the integer range: not stored
+  EXPECT_EQ(item->GetUpdateIndexList(),
+            (std::vector<std::uint32_t>{kNewPrice, kUndefined, kUndefined + 1, kUndefined + 2}));
+  item->SetHasPermissionByID(kUndefined + 3, false);
+  EXPECT_FALSE(item->HasPermissionByID(kUndefined + 3));
+  EXPECT_TRUE(item->IsNullByID(kUndefined + 3));
+  item->SetHasPermissionByID(kUndefined, false);
+  EXPECT_FALSE(item->HasPermissionByID(kUndefined));
+
+  std::vector<std::pair<std::uint32_t, QuoteVariant>> flood{{kNewPrice, 10.5}}, kept{{kNewPrice, 10.5}};
+  for (std::uint32_t id = kUndefined; id < kUndefined + 70000; ++id) flood.emplace_back(id, 1.0 * (id - kUndefined));
+  kept.insert(kept.end(), flood.begin() + 1, flood.begin() + 1 + 64);
+  auto flooded = cache->AddRTDItem("600036.SH", nullptr);
+  auto bounded = cache->AddRTDItem("600004.SH", nullptr);
+  flooded->SetRealTimeData(Quote("600036.SH", flood));
+  flooded->SetRealTimeData(Quote("600036.SH", flood));
+  bounded->SetRealTimeData(Quote("600004.SH", kept));
+  EXPECT_EQ(dynamic_cast<TKrRTDItem&>(*flooded).MemoryBytes(), dynamic_cast<TKrRTDItem&>(*bounded).MemoryBytes());
+  EXPECT_EQ(flooded->GetIntDataByID(kUndefined + 63), 63);
+  EXPECT_TRUE(flooded->IsNullByID(kUndefined + 64));
+  EXPECT_EQ(flooded->GetUpdateIndexList().size(), 65u);
+  EXPECT_EQ(h->Logger().CountContaining("600036.SH keeps 64 fields not in the dictionary"), 1u);
+}
+
 TEST_F(RTDItemTest, PermissionBitsAndClearing) {
   EXPECT_TRUE(item->HasPermissionByID(kNewPrice));  // no flag byte yet
   item->SetHasPermissionByID(kNewPrice, false);

@@ -230,11 +230,6 @@ TEST_F(TradeDateMgrTest, ItemQueriesOnAShortCalendar) {
   EXPECT_EQ(item.GetLatestDatePeriod(0), std::vector<int>{20240103});
   EXPECT_EQ(item.GetLatestDatePeriod(2), (std::vector<int>{20240103, 20240102}));
   EXPECT_EQ(item.GetLatestDatePeriod(9), (std::vector<int>{20240103, 20240102}));
-  // The trading day before a date, trading day or not; none before the first or past the last.
-  EXPECT_EQ(item.GetTradingDayBefore(20240105), 20240103);
-  EXPECT_EQ(item.GetTradingDayBefore(20240104), 20240103);
-  EXPECT_EQ(item.GetTradingDayBefore(20240102), -1);
-  EXPECT_EQ(item.GetTradingDayBefore(20240106), -1);
 
   item.SetLatestDate(20240106);  // a Saturday: the last trading day before it
   EXPECT_EQ(item.GetLatestDate(), 20240105);
@@ -255,7 +250,6 @@ TEST_F(TradeDateMgrTest, ItemQueriesOnAShortCalendar) {
   EXPECT_EQ(unordered.GetLatestDateBef(2), 20240102);
   EXPECT_EQ(unordered.GetBeforeDate(day(20240102)), 20240105);
   EXPECT_EQ(unordered.GetAfterDate(day(20240105)), 20240102);
-  EXPECT_EQ(unordered.GetTradingDayBefore(20240103), 20240102);
   // A trading day of its own: the last entry not after it is itself.
   TKrTradeDateItem onTradingDay({}, security, day(20240103), "20240105,20240102,x,20240103");
   EXPECT_EQ(onTradingDay.GetLatestDate(), 20240103);

@@ -26,6 +26,26 @@ using TCloudDataUpdateEvent = std::function<void(bool success, int tag, const st
 // Bytes of the reply received so far, and the item's tag.
 using TCloudProgressEvent = std::function<void(std::int64_t position, int tag)>;
 
+class ICloudDataItem;
+
+// A page's view of a report's rows: given a data item (its rows as its last PrepareData read them) it
+// builds a grid of texts whose row 0 holds the column captions. The analyses and the columns they read
+// are listed in src/cloud/cloud_report_analysis.h.
+class ICloudReportAnalysis : public virtual IInterface {
+ public:
+  static constexpr Guid IID = "5C1E7B0A-3D64-4F7E-9B2A-8E0C6D41F2B9";
+  // The grid's size, the caption row included; a cell out of range reads "".
+  virtual int GetRowCount() = 0;
+  virtual int GetColCount() = 0;
+  virtual std::string GetValue(int row, int column) = 0;
+  // The name of the report analysed (for the caller; the analysis does not read it).
+  virtual std::string GetReport() = 0;
+  virtual void SetReport(const std::string& reportName) = 0;
+  virtual std::shared_ptr<ICloudDataItem> GetData() = 0;
+  // Keeps the item and builds the grid from its rows (an empty grid for nullptr).
+  virtual void SetData(std::shared_ptr<ICloudDataItem> data) = 0;
+};
+
 // One request of a report: its own copy of the report's parameters and its own transfer.
 class IRequestItem : public virtual IInterface {
  public:
@@ -39,6 +59,12 @@ class IRequestItem : public virtual IInterface {
   virtual int FireRequest() = 0;
   // Always false: requests never block.
   virtual bool IsBlock() = 0;
+  // The analysis the item's replies are handed to (nullptr: none, the default). After a reply has been
+  // stored, the item gives the analysis a data item over the report's table, before the update event.
+  virtual std::shared_ptr<ICloudReportAnalysis> GetReportAnalysis() = 0;
+  virtual void SetReportAnalysis(std::shared_ptr<ICloudReportAnalysis> analysis) = 0;
+  // Hands `data` to the analysis, when there is one.
+  virtual void SetAnalysisData(std::shared_ptr<ICloudDataItem> data) = 0;
 };
 
 class ICloudDataRequest : public virtual IInterface {
@@ -56,6 +82,9 @@ class ICloudDataRequest : public virtual IInterface {
   virtual void OnCloudDataUpdate(bool success, int tag, const std::string& message) = 0;
   // Raises the progress event (when set).
   virtual void OnProgressEvent(std::int64_t position, int tag) = 0;
+  // When set, items fired from then on ask the service for the report's table fields by name
+  // ("showcolumnname=" + the fields joined by ","), so the columns come in table order.
+  virtual void SetIsRequestColumnName(bool value) = 0;
   // The report's table fields joined by ",".
   virtual std::string GetFields() = 0;
 };
@@ -84,6 +113,16 @@ class ICloudDataItem : public virtual IInterface {
   virtual std::string ValueAsString(int row, int column) = 0;
   virtual std::string ValueAsString(int row, const std::string& field) = 0;
   virtual std::string GetTableName() = 0;
+  // The type the report configuration gives a table field ("Type" of its Field element; 0 when none or
+  // not a field), and that of a column of the rows read.
+  virtual int GetIndexType(const std::string& field) = 0;
+  virtual int GetColType(int column) = 0;
+  // Whether the user may see a cell: for a column of type kChinaBondValuationType, the row's China-bond
+  // valuation flag (its "ChinaBondValueFlag" column is 1; a row without it is not authorized); true for
+  // every other column.
+  static constexpr int kChinaBondValuationType = 20;
+  virtual bool IsIndexAuthorized(int row, int column) = 0;
+  virtual bool IsIndexAuthorized(int row, const std::string& field) = 0;
 };
 
 class ICloudDataMgr : public virtual IInterface {
@@ -93,6 +132,10 @@ class ICloudDataMgr : public virtual IInterface {
   virtual std::shared_ptr<ICloudDataRequest> GetCloudDataRequest(const std::string& reportName) = 0;
   // A data item over the report's table; nullptr, logged, for a report not configured.
   virtual std::shared_ptr<ICloudDataItem> GetCloudDataItem(const std::string& reportName) = 0;
+  // A new analysis by name ("Analysis_BondWeekReport", "Analysis_MasterFundReport",
+  // "Analysis_IMMBONDReport", "Analysis_InterrelateReport", as a report's ReportAnalysis names it);
+  // nullptr for other names.
+  virtual std::shared_ptr<ICloudReportAnalysis> GetReportAnalysis(const std::string& name) = 0;
   virtual bool IsCloudSector(const std::string& sectorName) = 0;
   virtual std::string GetReportNameBySectorName(const std::string& sectorName) = 0;
   // Adds (or replaces by name) a report given as a "Report" element of the report configuration's

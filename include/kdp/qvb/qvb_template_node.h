@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kdp/host/memory_stream.h"
@@ -41,6 +43,8 @@ class TKrQVBTemplateTreeNodeData {
   TKrQVBTemplateTreeNodeData* FindChildByKeyType(const std::string& key, TNodeType type) const;
   // The node's place among its parent's children; -1 for a root.
   int getIndex() const;
+  // The place of the first child that is a template file (any type but a folder); -1 when none.
+  int Get_First_Template_Index() const;
   // Sets the flag on the node and its whole subtree.
   void SetCheck(bool checked);
 
@@ -79,6 +83,18 @@ class TKrQVBTemplateTreeNodeData {
   // that file exists; the name is the description, else the node ID), the extension by type: ".kdt" work,
   // ".kgt" graph, ".kst" series, ".ket" QVB. The path written; "" for a folder node or a failed write.
   std::string ExportToLocal(const std::string& folder) const;
+
+  // Makes this node a copy of a node of the user's cloud template tree: every field and the whole
+  // subtree, each node path in the form check_Pathurl gives (the node keeps its own parent). False, the
+  // node unchanged, when a path of the subtree is refused.
+  bool InitByCloudUserNode(const TKrQVBTemplateTreeNodeData& cloudNode);
+  // A node path as the template tree keeps it: "/" between names (a backslash counts as "/"), one "/" first,
+  // none doubled or last, "." names left out; "" for a path that names ".." (it would leave the user's
+  // template folder).
+  static std::string check_Pathurl(std::string_view path);
+  // The units of series as "name=unit" lines joined by "\r\n", in the order given; a series without a
+  // unit gives no line. Names and units are taken as they are ("%" is a unit like any other).
+  static std::string GetNewSeriesUnit(const std::vector<std::pair<std::string, std::string>>& seriesUnits);
 
  private:
   bool ReadFields(host::MemoryStream& stream, int depth);

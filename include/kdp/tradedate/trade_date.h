@@ -52,9 +52,6 @@ class ITradeDateEx : public virtual host::IInterface {
   // Whether the calendar is loaded.
   virtual bool GetLoadState() = 0;
   virtual std::string GetKoraCode() = 0;
-  // The last trading day strictly before `date` (yyyymmdd), which need not be a trading day itself; -1
-  // while the calendar is not loaded, and when `date` lies outside the calendar's days.
-  virtual int GetTradingDayBefore(int date) = 0;
 };
 
 class ITradeDateMgr : public virtual host::IInterface {
