@@ -1,5 +1,6 @@
 #include "kdp/qvb/qvb_aes.h"
 
+#include <algorithm>
 #include <fstream>
 #include <istream>
 #include <memory>
@@ -39,42 +40,39 @@ std::shared_ptr<EVP_CIPHER_CTX> NewContext(std::string_view key, const std::uint
   return context;
 }
 
-// One pass of a cipher over input given in pieces, with the final-block rule of the header: encryption
-// fills a partial final block, decryption holds the last block back until the end to take its tail off.
+// One pass of a cipher over input given in pieces, with the final-block rule of the header: whole blocks
+// go through the mode as they are; a partial final block is XORed with the encryption of the last whole
+// cipher block (the IV in CBC, zero bytes in ECB, when there is none), the same in both directions.
 class TCipherRun {
  public:
   TCipherRun(std::string_view key, const std::uint8_t* iv, bool encrypt)
-      : FContext(NewContext(key, iv, encrypt)), FEncrypt(encrypt) {}
+      : FContext(NewContext(key, iv, encrypt)), FKey(key), FEncrypt(encrypt) {
+    if (iv != nullptr) std::copy_n(iv, kBlock, FChain.begin());
+  }
 
-  // Appends what `piece` gives to `out`.
+  // Appends what the whole blocks of `piece` (with any bytes held from before) give to `out`.
   void Update(std::string_view piece, std::string& out) {
-    FTotal += piece.size();
-    if (FEncrypt) {
-      Apply(piece, out);
-      return;
-    }
-    Apply(piece, FHeld);
-    if (FHeld.size() > kBlock) {
-      const std::size_t ready = FHeld.size() - kBlock;
-      out.append(FHeld, 0, ready);
-      FHeld.erase(0, ready);
-    }
+    FPending.append(piece);
+    const std::size_t whole = FPending.size() / kBlock * kBlock;
+    if (whole == 0) return;
+    const std::string_view blocks(FPending.data(), whole);
+    Apply(blocks, out);
+    const std::string_view lastCipher = FEncrypt ? std::string_view(out).substr(out.size() - kBlock)
+                                                 : blocks.substr(whole - kBlock);
+    std::copy_n(lastCipher.begin(), kBlock, FChain.begin());
+    FPending.erase(0, whole);
   }
 
   void Finish(std::string& out) {
-    const std::size_t partial = FTotal % kBlock;
-    if (FEncrypt) {
-      if (partial != 0) Apply(std::string(kBlock - partial, static_cast<char>(kBlock - partial)), out);
-      return;
+    if (FPending.empty()) return;
+    TAESBlock mask{};
+    int written = 0;
+    const auto maskContext = NewContext(FKey, nullptr, true);
+    if (EVP_CipherUpdate(maskContext.get(), mask.data(), &written, FChain.data(), kBlock) != 1) {
+      throw EAESError(FEncrypt ? "Encrypt stream error." : "Decrypt stream error.");
     }
-    if (partial != 0) throw EAESError("Decrypt stream error.");
-    const auto tail = static_cast<unsigned char>(FHeld.empty() ? 0 : FHeld.back());
-    if (tail >= 1 && tail < kBlock &&
-        FHeld.find_first_not_of(static_cast<char>(tail), FHeld.size() - tail) == std::string::npos) {
-      FHeld.resize(FHeld.size() - tail);
-    }
-    out += FHeld;
-    FHeld.clear();
+    for (std::size_t i = 0; i < FPending.size(); ++i) out += static_cast<char>(FPending[i] ^ mask[i]);
+    FPending.clear();
   }
 
  private:
@@ -90,9 +88,10 @@ class TCipherRun {
   }
 
   std::shared_ptr<EVP_CIPHER_CTX> FContext;
+  std::string FKey;
   bool FEncrypt;
-  std::uint64_t FTotal = 0;
-  std::string FHeld;  // decryption: output not handed out yet (the last block)
+  TAESBlock FChain{};    // the last whole cipher block (the IV, or zeros, before the first)
+  std::string FPending;  // input bytes short of a whole block
 };
 
 std::string Run(std::string_view source, std::string_view key, const std::uint8_t* iv, bool encrypt) {

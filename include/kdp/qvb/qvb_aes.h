@@ -1,13 +1,12 @@
 // AES (FIPS-197) on OpenSSL EVP, with 128-, 192- and 256-bit keys: keys expanded once for one direction,
 // one block, whole buffers in ECB and CBC mode, and the string, stream and file helpers the terminal uses.
 //
-// Final block: a whole number of blocks is encrypted as it is (no block is added). A partial final block
-// of n bytes is filled up to 16 bytes with 16 - n bytes of value 16 - n (PKCS#7 on that block only), and
-// decryption takes off a final block's tail of k bytes of value k (1 <= k <= 15). A plain text that is a
-// whole number of blocks and itself ends in such a tail cannot be told apart and loses that tail; texts
-// that may end so (binary data) are to be encrypted with their length kept beside them. A cipher text
-// that is not a whole number of blocks fails. Nothing in the package calls these; they are offered to
-// the terminal. Failures throw EAESError.
+// Final block: a whole number of blocks is encrypted as it is (no block is added), and a partial final
+// block of n bytes is XORed with the first n bytes of the encryption of the last whole cipher block (the
+// IV in CBC, or zero bytes in ECB, when there is none), so the cipher text is exactly as long as the plain
+// text and decryption, doing the same, gives back exactly what was encrypted, whatever the length or the
+// last bytes. Nothing in the package calls these; they are offered to the terminal. Failures throw
+// EAESError.
 //
 // Stateless functions: any thread. An expanded key is one cipher context: one thread at a time.
 #pragma once
