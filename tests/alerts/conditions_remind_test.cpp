@@ -102,22 +102,26 @@ TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}});
   ASSERT_EQ(triggers.size(), 1u);
   // The frequency is tested before the condition: on the same server date going back below does not
-  // even re-arm the reminder.
+  // even re-arm the reminder, neither at once nor in the afternoon.
   Deliver(*observer, "600000.SH", {{kPrice, 9.5}});
   EXPECT_FALSE(remind.GetFitRemindAgain());
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}});
   EXPECT_EQ(triggers.size(), 1u);
+  h.Clock().Advance(3h + 30min);  // 14:00 on the same server date
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261204, 140000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 140000);
+  EXPECT_EQ(triggers.size(), 1u);
 
   h.Clock().Advance(24h);  // the server's date is 2026-12-05 now
-  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205);
-  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205);
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205, 140000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205, 140000);
   EXPECT_EQ(triggers.size(), 2u);
-  EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 5, 10, 30, 0));
+  EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 5, 14, 0, 0));
 
   // With many triggers a day the same crossing fires again at once.
   remind.SetTriggerFrequency(TKrTriggerFrequency::tfManyVeryDay);
-  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205);
-  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205);
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205, 140000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205, 140000);
   EXPECT_EQ(triggers.size(), 3u);
 }
 
