@@ -645,5 +645,54 @@ TEST_F(ModelTest, ItemsTakeADeferredPushWhenReadOrWhenTheDeliveryEnds) {
   }
 }
 
+// Each getter writes its item's deferred row before it reads: the first of two models, with rows enough to
+// defer, reads each kind of value on an item of its own inside its call-back and sees the push it is told of.
+TEST_F(ModelTest, EveryGetterWritesTheDeferredRowFirst) {
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  h->Context().SetSpeed(engine);
+  std::vector<std::string> codes;
+  for (const auto& security : h->Securities().All()) {
+    if (codes.size() < 16) codes.push_back(security->GetKoraCode());
+  }
+  ASSERT_EQ(codes.size(), 16u);
+  // Trade date, last price, pre-close, name and trading status (an integer field).
+  const std::vector<std::uint32_t> fields{1, 3, 4, 11, 17};
+  TKrRTDModel first, second;
+  ASSERT_EQ(first.Subscrible(Subscription(codes, fields)), 0);
+  ASSERT_EQ(second.Subscrible(Subscription(codes, fields)), 0);
+  h->Loop().RunUntilIdle();
+  ASSERT_FALSE(engine->observers.empty());
+  // The first push leaves the pre-close out; the second brings it and changes every other value.
+  const auto push = [&](double date, double price, std::optional<double> preClose, const char* name, double status) {
+    std::vector<QuoteRow> rows;
+    for (const std::string& code : codes) {
+      QuoteRow row{code, {{1, date}, {2, 103000}, {3, price}, {17, status}}, {{11, name}}};
+      if (preClose) row.numbers.emplace_back(4, *preClose);
+      rows.push_back(std::move(row));
+    }
+    engine->observers.back()->SaveQuoteData(QuotePush(rows));
+  };
+  push(20261203, 10.0, std::nullopt, "OLD", 1);
+  std::string text;
+  std::int32_t integer = 0;
+  double date = 0, price = 0;
+  bool preCloseNull = true, deferred = false;
+  first.SetUpdateNotify([&] {
+    deferred = AnyDeferredQuoteRows();
+    text = first.GetRTDItem(codes[0])->GetStringDataByID(11);
+    integer = first.GetRTDItem(codes[1])->GetIntDataByID(17);
+    date = first.GetRTDItem(codes[2])->GetDoubleDataByID(1);
+    preCloseNull = first.GetRTDItem(codes[3])->IsNullByID(4);
+    price = first.GetRTDItem(codes[4])->GetDoubleDataByID2(3);
+  });
+  push(20261204, 10.5, 9.8, "NEW", 2);
+  EXPECT_TRUE(deferred);
+  EXPECT_EQ(text, "NEW");
+  EXPECT_EQ(integer, 2);
+  EXPECT_EQ(date, 20261204);
+  EXPECT_FALSE(preCloseNull);
+  EXPECT_EQ(price, 10.5);
+}
+
 }  // namespace
 }  // namespace kdp
