@@ -250,7 +250,9 @@ TEST_F(LuxDataManagerTest, WidgetsShareASubscriptionUntilTheLastOneGoes) {
     Lux().PushNow();  // live: to the widget left only
     ASSERT_TRUE(RunUntil([&] { return b->Count() == 2; }));
     EXPECT_EQ(b->Last().table->GetIndexValue(0, "Title"), round.toTheOneLeft);
-    if (a) EXPECT_EQ(a->Count(), 1u);
+    if (a) {
+      EXPECT_EQ(a->Count(), 1u);
+    }
     EXPECT_EQ(manager->StoredRows(sector)->GetRowCount(), 2);
     leave(b);
     EXPECT_TRUE(Lux().Subscriber().SubscribedTopics().empty());
