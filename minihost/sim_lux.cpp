@@ -255,6 +255,8 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
   const std::int32_t serial = next_serial_++;
   message.SetSerialNumber(serial);
   sent_.push_back({serial, word, report ? report->command : query, timeoutSeconds.has_value()});
+  if (sent_.size() > kKeptRequests) sent_.pop_front();
+  ++sent_counts_[word];
   if (handler) request_handlers_[serial] = std::move(handler);
   const host::Clock::time_point now = options_.clock->Now();
   Answer answer = TakeAnswer(word);
@@ -333,14 +335,14 @@ void SimLuxClient::DeliverStray(std::int32_t serial) {
 
 std::vector<SimLuxClient::SentRequest> SimLuxClient::SentRequests() const {
   std::lock_guard lock(mutex_);
-  return sent_;
+  return {sent_.begin(), sent_.end()};
 }
 
 int SimLuxClient::CountSent(std::uint32_t appClass, std::uint32_t commandID) const {
   const std::uint32_t word = host::MakeLuxCommandWord(appClass, commandID);
   std::lock_guard lock(mutex_);
-  return static_cast<int>(
-      std::count_if(sent_.begin(), sent_.end(), [word](const SentRequest& r) { return r.commandWord == word; }));
+  const auto found = sent_counts_.find(word);
+  return found != sent_counts_.end() ? found->second : 0;
 }
 
 int SimLuxClient::DeliveredCount() const {

@@ -157,7 +157,10 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::I
   void DeliverStray(std::int32_t serial);
 
   // ---- what happened ----
+  // The latest kKeptRequests requests received, oldest first: a host that runs for long keeps no more.
+  static constexpr std::size_t kKeptRequests = 256;
   std::vector<SentRequest> SentRequests() const;
+  // Every request received with this command, kept or not.
   int CountSent(std::uint32_t appClass, std::uint32_t commandID) const;
   // Replies, notices and pushes delivered so far (counted after their handler returned).
   int DeliveredCount() const;
@@ -206,7 +209,8 @@ class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::I
   Answer answer_ = Answer::kReply;
   std::map<std::uint32_t, Answer> answer_for_;
   std::deque<Answer> answer_next_;
-  std::vector<SentRequest> sent_;
+  std::deque<SentRequest> sent_;             // the latest kKeptRequests
+  std::map<std::uint32_t, int> sent_counts_;  // by command word, of every request received
   std::map<std::int32_t, host::TLuxResponseHandler> request_handlers_;  // SendMessage2's, by serial number
   std::size_t next_push_ = 0;
   std::uint64_t pushes_made_ = 0;

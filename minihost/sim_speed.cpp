@@ -296,6 +296,7 @@ std::shared_ptr<host::ISpeedDataRequest> SimSpeed::CreateDataRequest(const std::
   if (!observer) return nullptr;
   std::lock_guard lock(mutex_);
   auto request = std::make_shared<SimDataRequest>(weak_from_this(), observer, NextPid());
+  std::erase_if(requests_, [](const auto& w) { return w.expired(); });
   requests_.push_back(request);
   return request;
 }
@@ -426,6 +427,11 @@ int SimSpeed::QueryMarketInfo(int kind, const std::string& argument, host::TMark
 }
 
 void SimSpeed::FreeMarketInfo(int /*kind*/, host::TMarketInfoBuffer& buffer) { market_answers_.Free(buffer); }
+
+std::size_t SimSpeed::TrackedRequests() const {
+  std::lock_guard lock(mutex_);
+  return requests_.size();
+}
 
 std::size_t SimSpeed::LentMarketInfoBuffers() const { return market_answers_.LentBuffers(); }
 

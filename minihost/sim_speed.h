@@ -102,6 +102,8 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   const MarketRules& Rules() const { return *options_.rules; }
   // Session arrays QueryMarketInfo lent and FreeMarketInfo has not taken back.
   std::size_t LentMarketInfoBuffers() const;
+  // Data requests the engine tracks: the live ones, and those let go since the last one was made.
+  std::size_t TrackedRequests() const;
   // The field IDs the engine simulates; fixed once the engine is made, so any thread may read them.
   const QuoteFieldMap& Fields() const { return options_.fields; }
   // The trading sessions the package's configuration gave for a code when it was first subscribed;
@@ -156,7 +158,7 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   std::chrono::seconds drop_for_{0};
   PushWatcher push_watcher_;
   SimMarket market_;
-  std::vector<std::weak_ptr<SimDataRequest>> requests_;
+  std::vector<std::weak_ptr<SimDataRequest>> requests_;  // those gone are dropped as new ones come
   std::shared_ptr<host::ICallBack> callback_;
   std::set<std::string> asked_codes_;
   std::map<std::string, std::string> sessions_;  // upper-case code -> the sessions the configuration gave

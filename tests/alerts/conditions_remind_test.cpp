@@ -68,31 +68,6 @@ struct RemindTest : ::testing::Test {
   std::vector<TKrConditionsRemindBase*> triggers;
 };
 
-TEST_F(RemindTest, APriceLevelFiresOnceAndAgainOnlyAfterThePriceWentBack) {
-  for (const auto direction : {TMonitorPriceType::ptPriceUp, TMonitorPriceType::ptPriceDown}) {
-    SCOPED_TRACE(direction == TMonitorPriceType::ptPriceUp ? "up" : "down");
-    triggers.clear();
-    TKrPriceArriveRemind remind;
-    remind.SetKoraCode("600000.SH");
-    remind.FCustomPrice = 10.00;
-    remind.FMonitorPriceType = direction;
-    auto observer = Start(remind);
-    // Up: 9.99, 10.00, 10.01 (fires), 10.02, 9.99 (re-arms), 10.01 (fires). Down mirrors it around 10.
-    const double sign = direction == TMonitorPriceType::ptPriceUp ? 1.0 : -1.0;
-    const auto at = [&](double offset) { return 10.0 + sign * offset; };
-    const std::vector<std::pair<double, std::size_t>> steps{{at(-0.01), 0}, {at(0.0), 0},   {at(0.01), 1},
-                                                            {at(0.02), 1},  {at(-0.01), 1}, {at(0.01), 2}};
-    for (const auto& [price, expected] : steps) {
-      Deliver(*observer, "600000.SH", {{kPrice, price}});
-      EXPECT_EQ(triggers.size(), expected) << "after " << price;
-    }
-    ASSERT_EQ(triggers.size(), 2u);
-    EXPECT_EQ(triggers[0], &remind);
-    EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 4, 10, 30, 0));
-    EXPECT_FALSE(remind.GetFitRemindAgain());
-  }
-}
-
 TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
   TKrPriceArriveRemind remind;
   remind.SetKoraCode("600000.SH");
@@ -102,22 +77,26 @@ TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}});
   ASSERT_EQ(triggers.size(), 1u);
   // The frequency is tested before the condition: on the same server date going back below does not
-  // even re-arm the reminder.
+  // even re-arm the reminder, neither at once nor in the afternoon.
   Deliver(*observer, "600000.SH", {{kPrice, 9.5}});
   EXPECT_FALSE(remind.GetFitRemindAgain());
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}});
   EXPECT_EQ(triggers.size(), 1u);
+  h.Clock().Advance(3h + 30min);  // 14:00 on the same server date
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261204, 140000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261204, 140000);
+  EXPECT_EQ(triggers.size(), 1u);
 
   h.Clock().Advance(24h);  // the server's date is 2026-12-05 now
-  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205);
-  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205);
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205, 140000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205, 140000);
   EXPECT_EQ(triggers.size(), 2u);
-  EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 5, 10, 30, 0));
+  EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 5, 14, 0, 0));
 
   // With many triggers a day the same crossing fires again at once.
   remind.SetTriggerFrequency(TKrTriggerFrequency::tfManyVeryDay);
-  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205);
-  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205);
+  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205, 140000);
+  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205, 140000);
   EXPECT_EQ(triggers.size(), 3u);
 }
 
@@ -188,6 +167,12 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
     std::vector<QuoteRow> shortOf;
     std::vector<QuoteRow> at;
   };
+  const auto price = [](TMonitorPriceType type) {
+    auto r = std::make_unique<TKrPriceArriveRemind>();
+    r->FMonitorPriceType = type;
+    r->FCustomPrice = 10;
+    return r;
+  };
   const auto loss = [](TMonitorLossBlowType type) {
     auto r = std::make_unique<TKrLossBlowRemind>();
     r->FMonitorLossBlowType = type;
@@ -234,6 +219,8 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
     return std::vector<QuoteRow>{{"000001.SZ", {{kPrice, second}}, {}}, {"600000.SH", {{kPrice, first}}, {}}};
   };
   const std::vector<Case> cases{
+      {"price up to 10", [&] { return price(TMonitorPriceType::ptPriceUp); }, q(10.00), q(10.01)},
+      {"price down to 10", [&] { return price(TMonitorPriceType::ptPriceDown); }, q(10.00), q(9.99)},
       {"stop-loss at 9.50", [&] { return loss(TMonitorLossBlowType::lbtLossPrice); }, q(9.51), q(9.50)},
       {"stop-loss at cost 10 less 0.80", [&] { return loss(TMonitorLossBlowType::lbtCostPriceBlow); }, q(9.21),
        q(9.19)},
@@ -280,6 +267,7 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
     EXPECT_EQ(triggers.size(), 0u);
     Deliver(*observer, c.at);
     EXPECT_EQ(triggers.size(), 1u);
+    EXPECT_FALSE(remind->GetFitRemindAgain());
     Deliver(*observer, c.at);
     EXPECT_EQ(triggers.size(), 1u);
     Deliver(*observer, c.shortOf);

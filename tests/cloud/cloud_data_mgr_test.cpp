@@ -271,47 +271,11 @@ TEST_F(CloudDataMgrTest, AFailedOrCorruptReplyLeavesTheTableExactlyAsItWas) {
   }
 }
 
-// Reports of the Lux road go to the report service (the stand-in's generated rows) and are decoded behind
-// the service's status byte; a reply the service refuses changes nothing.
-TEST_F(CloudDataMgrTest, LuxRoadReportsFillTheirTableAndRefusalsLeaveIt) {
-  auto request = Request("FundNetValueHistory");
-  const int first = Fire(*request, "000001.OF");
-  const int second = Fire(*request, "000002.OF");
-  ASSERT_GE(first, 0);
-  EXPECT_NE(first, second);
-  ASSERT_TRUE(AwaitUpdates(2));
-  EXPECT_TRUE(updates_[0].success && updates_[1].success) << updates_[0].message;
-  EXPECT_EQ((std::set<int>{updates_[0].tag, updates_[1].tag}), (std::set<int>{first, second}));
-  // Five weekdays back from the report's end date, 2026-11-30 (a Monday), per fund; the table appends.
-  const auto rows = Rows("FundNetValueHistory");
-  ASSERT_EQ(rows.size(), 10u);
-  EXPECT_THAT(rows[0], ::testing::StartsWith("000001.OF|20261124|"));
-  EXPECT_THAT(rows[4], ::testing::StartsWith("000001.OF|20261130|"));
-  EXPECT_THAT(rows[5], ::testing::StartsWith("000002.OF|20261124|"));
-
-  h_->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kError);
-  Fire(*request, "000003.OF");
-  h_->Lux()->SetAnswer(minihost::SimLuxClient::Answer::kReply);
-  // The same table through a report the service does not know: its reply has the failure status.
-  ASSERT_TRUE(mgr_->DynamicAddReportItem(
-      R"xml(<Report Name="NavUnknown" ServerAlia="KUDSDATASERVER" ReportType="rtKudsReportLux">
-        <Command name="report name=No.Such.Report" commandid="3000" appid="1301"/>
-        <Table name="FundNetValueHistory" bAppend="true"><Field name="KoraCode"/><Field name="TradeDate"/>
-        <Field name="UnitNetValue"/><Field name="AccumNetValue"/><Field name="DailyReturn"/></Table></Report>)xml"));
-  auto unknown = Request("NavUnknown");
-  ASSERT_GE(Fire(*unknown, "000004.OF"), 0);
-  ASSERT_TRUE(AwaitUpdates(4));
-  EXPECT_FALSE(updates_[2].success);
-  EXPECT_FALSE(updates_[3].success);
-  EXPECT_TRUE(h_->Logger().Contains("Clould报表LUX数据请求失败DecodeData: NavUnknown answered no report"));
-  EXPECT_EQ(Rows("FundNetValueHistory"), rows);
-}
-
-// The sample reports of the other Lux roads: a "B1" body to the report service, a "PR" body to the PR
-// service (the report named by its configured name, as it configures no command) and a report's own Lux
-// body. Each is answered in its road's reply form and lands in its table; a report the service does not
-// know is refused on the "B1" road too, and the table keeps its rows. The server date is Friday
-// 2026-12-04.
+// The sample reports of every Lux road: a report command and a "B1" body to the report service, a "PR"
+// body to the PR service (the report named by its configured name, as it configures no command) and a
+// report's own Lux body. Each is answered in its road's reply form and lands in its table; a report the
+// service does not know is refused behind the status byte, and the table keeps its rows. The server date
+// is Friday 2026-12-04.
 TEST_F(CloudDataMgrTest, SampleReportsOfEveryLuxRoadLandInTheirTables) {
   struct Case {
     const char* report;
@@ -322,6 +286,15 @@ TEST_F(CloudDataMgrTest, SampleReportsOfEveryLuxRoadLandInTheirTables) {
     std::vector<std::string> rows;  // the first two columns
   };
   const Case cases[] = {
+      // Five weekdays back from the report's end date, 2026-11-30 (a Monday).
+      {"FundNetValueHistory",
+       {{"koraCode", "000002.OF"}},
+       host::kReportAppClass,
+       host::kReportCommandID,
+       "report name=F5.Fundamental.FundNetValueHistory21 koraCode=000002.OF",
+       "SELECT * FROM FundNetValueHistory ORDER BY KORACODE, TRADEDATE",
+       {"000002.OF|20261124", "000002.OF|20261125", "000002.OF|20261126", "000002.OF|20261127",
+        "000002.OF|20261130"}},
       {"BondIssuePlan",
        {},
        host::kReportAppClass,
@@ -370,6 +343,7 @@ TEST_F(CloudDataMgrTest, SampleReportsOfEveryLuxRoadLandInTheirTables) {
   ASSERT_GE(unknown->GetRequestItem()->FireRequest(), 0);
   ASSERT_TRUE(AwaitUpdates(std::size(cases) + 1));
   EXPECT_FALSE(updates_.back().success);
+  EXPECT_TRUE(h_->Logger().Contains("Clould报表LUX数据请求失败DecodeData: IssuePlanUnknown answered no report"));
   auto table = mgr_->GetCloudDataItem("BondIssuePlan");
   ASSERT_TRUE(table->PrepareData());
   EXPECT_EQ(table->GetRowCounts(), 4);

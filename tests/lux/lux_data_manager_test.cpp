@@ -193,44 +193,109 @@ TEST_F(LuxDataManagerTest, TimeOutAndErrorRepliesReachTheWidgetWithTheirMessageT
   EXPECT_EQ(manager->OutstandingRequestCount(), 0u);
 }
 
+// Widgets leave a shared subscription by DeSubscribe, or by going (UnRegWidget): while one stays, the
+// topic, the store and its pushes stay; the last one drops the topic and the store.
 TEST_F(LuxDataManagerTest, WidgetsShareASubscriptionUntilTheLastOneGoes) {
   StartWithAuthority();
-  auto a = std::make_unique<Widget>(*manager);
-  auto b = std::make_unique<Widget>(*manager);
-  auto info = Info("NEWS_LIVE", LDRTSub);
-  ASSERT_TRUE(a->news->Subscribe(info));
+  // The sample pushes cycle live, not live, live, live, not live, live: each round takes three.
+  const struct {
+    bool byDeSubscribe;
+    const char* toBoth;
+    const char* toTheOneLeft;
+  } rounds[] = {{true, "浦发银行：董事会同意设立科技金融事业部", "银行板块午后再度走强 成交额放大"},
+                {false, "央行开展逆回购操作 单日净投放资金", "贵州茅台：控股股东增持公司股份"}};
+  for (const auto& round : rounds) {
+    SCOPED_TRACE(round.byDeSubscribe ? "DeSubscribe" : "widgets gone");
+    auto a = std::make_unique<Widget>(*manager);
+    auto b = std::make_unique<Widget>(*manager);
+    auto info = Info("NEWS_LIVE", LDRTSub);
+    ASSERT_TRUE(a->news->Subscribe(info));
+    ASSERT_EQ(Lux().Subscriber().SubscribedTopics().size(), 1u);
+    const int topic = Lux().Subscriber().SubscribedTopics().front();
+    const auto conditions = Lux().Subscriber().Topic(topic)->conditions;
+    EXPECT_EQ(conditions.at(2041), std::vector<std::string>{"ON3101"});
+    EXPECT_EQ(conditions.at(2021), (std::vector<std::string>{"1", "3", "7"}));
+
+    // The second widget joins without a second subscription at the server.
+    EXPECT_TRUE(b->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
+    EXPECT_EQ(Lux().Subscriber().SubscribedTopics(), std::vector<int>{topic});
+    EXPECT_TRUE(b->news->IsAlreadySub(info));
+
+    // A push of a live item reaches both; one that is not live reaches nobody.
+    const int delivered = Lux().DeliveredCount();
+    Lux().PushNow();
+    ASSERT_TRUE(RunUntil([&] { return a->Count() == 1 && b->Count() == 1; }));
+    EXPECT_EQ(a->Last().info.NotifyType, NTPush);
+    ASSERT_EQ(a->Last().table->GetRowCount(), 1);
+    EXPECT_EQ(a->Last().table->GetIndexValue(0, "Title"), round.toBoth);
+    Lux().PushNow();
+    EXPECT_TRUE(Settle(delivered + 2));
+    EXPECT_EQ(a->Count(), 1u);
+    const std::string sector = std::dynamic_pointer_cast<TKrLuxDataRequestInfo>(info)->GetSectorID();
+    ASSERT_NE(manager->StoredRows(sector), nullptr);
+    EXPECT_EQ(manager->StoredRows(sector)->GetRowCount(), 1);
+
+    const auto leave = [&](std::unique_ptr<Widget>& widget) {
+      if (round.byDeSubscribe) {
+        EXPECT_TRUE(widget->news->DeSubscribe(info));
+        EXPECT_FALSE(widget->news->IsAlreadySub(info));
+      } else {
+        widget.reset();
+      }
+    };
+    leave(a);
+    EXPECT_EQ(Lux().Subscriber().SubscribedTopics(), std::vector<int>{topic});
+    EXPECT_TRUE(manager->IsSectorSubscribed(sector));
+    ASSERT_NE(manager->StoredRows(sector), nullptr);
+    Lux().PushNow();  // live: to the widget left only
+    ASSERT_TRUE(RunUntil([&] { return b->Count() == 2; }));
+    EXPECT_EQ(b->Last().table->GetIndexValue(0, "Title"), round.toTheOneLeft);
+    if (a) {
+      EXPECT_EQ(a->Count(), 1u);
+    }
+    EXPECT_EQ(manager->StoredRows(sector)->GetRowCount(), 2);
+    leave(b);
+    EXPECT_TRUE(Lux().Subscriber().SubscribedTopics().empty());
+    EXPECT_FALSE(manager->IsSectorSubscribed(sector));
+    EXPECT_EQ(manager->StoredRows(sector), nullptr);
+  }
+}
+
+// A user-defined column subscribed again under another tag has new conditions: its old topic and store go,
+// so a page the old store held is asked of the server again.
+TEST_F(LuxDataManagerTest, ASubscriptionWhoseConditionsChangeDropsItsTopicAndStore) {
+  StartWithAuthority();
+  Widget widget(*manager);
+  const auto column = [&](const char* tag) {
+    return Info("NEWS_USERDEFINE", LDRTGet,
+                {{"USER_DEFINE_NODE_NAME", "我的新闻"}, {"keyword", "600000.SH"}, {"uniquetag", tag}});
+  };
+  auto info = column("IND.BANK");
+  ASSERT_TRUE(widget.news->Subscribe(info));
   ASSERT_EQ(Lux().Subscriber().SubscribedTopics().size(), 1u);
   const int topic = Lux().Subscriber().SubscribedTopics().front();
-  const auto conditions = Lux().Subscriber().Topic(topic)->conditions;
-  EXPECT_EQ(conditions.at(2041), std::vector<std::string>{"ON3101"});
-  EXPECT_EQ(conditions.at(2021), (std::vector<std::string>{"1", "3", "7"}));
-
-  // The second widget joins without a second subscription at the server.
-  EXPECT_TRUE(b->news->Subscribe(Info("NEWS_LIVE", LDRTSub)));
-  EXPECT_EQ(Lux().Subscriber().SubscribedTopics(), std::vector<int>{topic});
-  EXPECT_TRUE(b->news->IsAlreadySub(info));
-
-  // A push of a live item reaches both; one that is not live reaches nobody.
-  const int delivered = Lux().DeliveredCount();
-  Lux().PushNow();  // the first sample push: live
-  ASSERT_TRUE(RunUntil([&] { return a->Count() == 1 && b->Count() == 1; }));
-  EXPECT_EQ(a->Last().info.NotifyType, NTPush);
-  ASSERT_EQ(a->Last().table->GetRowCount(), 1);
-  EXPECT_EQ(a->Last().table->GetIndexValue(0, "Title"), "浦发银行：董事会同意设立科技金融事业部");
-  EXPECT_EQ(a->Last().table->GetIndexValue(0, "ID"), "P2026120400001");
-  Lux().PushNow();  // the second: not live
-  EXPECT_TRUE(Settle(delivered + 2));
-  EXPECT_EQ(a->Count(), 1u);
+  ASSERT_GT(widget.news->GetHisData(info), 0);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 1; }));
   const std::string sector = std::dynamic_pointer_cast<TKrLuxDataRequestInfo>(info)->GetSectorID();
-  EXPECT_EQ(IdsOf(manager->StoredRows(sector)), std::vector<std::string>{"P2026120400001"});
+  ASSERT_NE(manager->StoredRows(sector), nullptr);
+  EXPECT_EQ(NewsRequestsSent(), 1);
+  // The rows after the first: the store has them.
+  const auto askAfterFirst = [&](const ReqInfoPtr& asked) {
+    asked->SetIndexValue("startid", IdsOf(widget.observer->deliveries[0].table).at(0));
+    asked->SetIndexValue("datasize", "2");
+    return widget.news->GetHisData(asked);
+  };
+  EXPECT_EQ(askAfterFirst(info), 0);
+  EXPECT_EQ(NewsRequestsSent(), 1);
 
-  a.reset();
-  EXPECT_EQ(Lux().Subscriber().SubscribedTopics(), std::vector<int>{topic});
-  EXPECT_TRUE(manager->IsSectorSubscribed(sector));
-  b.reset();
-  EXPECT_TRUE(Lux().Subscriber().SubscribedTopics().empty());
-  EXPECT_FALSE(manager->IsSectorSubscribed(sector));
+  auto retagged = column("MY_HK");
+  ASSERT_EQ(std::dynamic_pointer_cast<TKrLuxDataRequestInfo>(retagged)->GetSectorID(), sector);
+  EXPECT_TRUE(widget.news->Subscribe(retagged));
+  ASSERT_EQ(Lux().Subscriber().SubscribedTopics().size(), 1u);
+  EXPECT_NE(Lux().Subscriber().SubscribedTopics().front(), topic);
   EXPECT_EQ(manager->StoredRows(sector), nullptr);
+  EXPECT_GT(askAfterFirst(retagged), 0);
+  EXPECT_EQ(NewsRequestsSent(), 2);
 }
 
 TEST_F(LuxDataManagerTest, RawMessagesKeepTheBodyAfterItsPrefixExceptTheCloudVariant) {

@@ -186,6 +186,24 @@ TEST_F(SimLuxClientTest, ALateConnectionSendsNothingBeforeItIsMade) {
   EXPECT_EQ(client->SentRequests().size(), 1u);
 }
 
+// A host that runs for long keeps the latest requests only, and still counts every one.
+TEST_F(SimLuxClientTest, OnlyTheLatestRequestsAreKept) {
+  Make();
+  constexpr std::size_t kSent = SimLuxClient::kKeptRequests + 10;
+  std::int32_t firstSerial = 0;
+  for (std::size_t i = 0; i < kSent; ++i) {
+    auto request = Request(1802, 9737);
+    ASSERT_TRUE(client->SendRequest(*request));
+    if (i == 0) firstSerial = request->GetSerialNumber();
+  }
+  const auto kept = client->SentRequests();
+  ASSERT_EQ(kept.size(), SimLuxClient::kKeptRequests);
+  EXPECT_EQ(kept.front().serial, firstSerial + 10);
+  EXPECT_EQ(kept.back().serial, firstSerial + static_cast<std::int32_t>(kSent) - 1);
+  EXPECT_EQ(client->CountSent(1802, 9737), static_cast<int>(kSent));
+  EXPECT_EQ(client->CountSent(1802, 9738), 0);
+}
+
 TEST_F(SimLuxClientTest, AnUnsubscribedTopicReceivesNothingMore) {
   Make();
   auto subscriber = client->GetSubscriber(client->RegisterSubscriber(2));

@@ -151,6 +151,14 @@ TEST_F(EngineTest, SubscriptionGetsASnapshotThenChangesOnTheMainLoop) {
   EXPECT_TRUE(observer->quotes.empty());
 }
 
+// Requests the package lets go are forgotten as new ones come, so start/stop rounds do not pile them up.
+TEST_F(EngineTest, RequestsLetGoAreForgotten) {
+  auto kept = engine.CreateDataRequest(observer);
+  for (int i = 0; i < 50; ++i) engine.CreateDataRequest(observer).reset();
+  auto newest = engine.CreateDataRequest(observer);
+  EXPECT_EQ(engine.TrackedRequests(), 2u);
+}
+
 TEST_F(EngineTest, ConfigurationIsAskedFromTheEnginesThread) {
   Connect();
   EXPECT_EQ(callback->connect_codes, (std::vector<int>{0}));

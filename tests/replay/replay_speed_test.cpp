@@ -74,6 +74,27 @@ Record Notice(RecordKind kind, double seconds, int value) {
   return record;
 }
 
+// A history command of a recorded request, and the server's response to it (PID 70 + the request).
+Record Command(std::uint32_t request, double seconds, int command, std::map<std::string, std::string> params) {
+  Record record = Make(RecordKind::kRequest, request, seconds);
+  record.numbers[0] = command;
+  record.params = std::move(params);
+  return record;
+}
+Record Response(std::uint32_t request, double seconds, int command) {
+  Record record = Make(RecordKind::kResponse, request, seconds);
+  record.numbers = {0, 70 + static_cast<int>(request), command};
+  return record;
+}
+
+// Sends a history command through a data request; answers its PID.
+int Send(host::ISpeedDataRequest& to, int command, const std::map<std::string, std::string>& params) {
+  std::shared_ptr<host::IParamSerialSet> set;
+  EXPECT_EQ(to.GetParamSerialSet(command, set), 1);
+  for (const auto& [key, value] : params) set->SetValue(key, value);
+  return to.Request(set, nullptr);
+}
+
 // "600000.SH 3=10.5" per body row of a push or of an export reply.
 std::string Rows(host::IDataSet& data) {
   std::string text;
@@ -90,14 +111,18 @@ std::string Rows(host::IDataSet& data) {
   return text;
 }
 
-// Writes down every call in order, which thread made it and the engine's server time then.
+// Writes down every call in order, which thread made it and the engine's server time then. `onPush`, when
+// set, acts after each push is written down (the package resubscribing, or letting its request go, while
+// pushes are on their way); it is given the number of calls so far.
 class TestObserver final : public host::Implements<host::IObserver> {
  public:
   explicit TestObserver(host::IMainLoop& loop) : loop_(loop) {}
   void Watch(const std::shared_ptr<ReplaySpeed>& engine) { engine_ = engine; }
 
   int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
-    return Note(fmt::format("push {}", data ? Rows(*data) : "null"));
+    Note(fmt::format("push {}", data ? Rows(*data) : "null"));
+    if (onPush) onPush(Count());
+    return 0;
   }
   int SetData(const std::shared_ptr<host::IDataSet>& data) override {
     return Note(fmt::format("data {}", data ? Rows(*data) : "null"));
@@ -116,6 +141,11 @@ class TestObserver final : public host::Implements<host::IObserver> {
     std::lock_guard lock(mutex_);
     return times_;
   }
+  std::size_t Count() const {
+    std::lock_guard lock(mutex_);
+    return events_.size();
+  }
+  std::function<void(std::size_t)> onPush;  // main thread only
 
  private:
   int Note(std::string event) {
@@ -262,26 +292,6 @@ TEST_F(ReplaySpeedTest, FasterPacesDivideTheWaits) {
   EXPECT_EQ(observer->Events().size(), 2u);
 }
 
-TEST_F(ReplaySpeedTest, AsFastAsPossibleKeepsTheOrderAndEachPushsTime) {
-  std::vector<Record> records = {Subscribe(1, 0, {"A"})};
-  for (int i = 0; i < 500; ++i) records.push_back(Push(1, i * 0.25, "A", i));
-  Open(Write({records}), 0.0, 8);  // at most 8 pushes wait on the main loop
-  auto observer = Observer();
-  auto request = engine_->CreateDataRequest(observer);
-  request->Subscribe(Symbols({"A"}));
-  PlayToTheEnd();
-  const auto events = observer->Events();
-  const auto times = observer->Times();
-  ASSERT_EQ(events.size(), 500u);
-  for (int i = 0; i < 500; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(events[static_cast<std::size_t>(i)], fmt::format("push A 3={};", i));
-    EXPECT_EQ(times[static_cast<std::size_t>(i)], At(i * 0.25));
-  }
-  EXPECT_EQ(engine_->GetCounts().delivered, 500u);
-  EXPECT_EQ(engine_->GetCounts().skipped, 0u);
-}
-
 // Within one batch of pushes too: a recorded request that moves to another subscription takes its pushes
 // away from the replay's request until the two match again.
 TEST_F(ReplaySpeedTest, AsFastAsPossibleBindingsFollowRecordedResubscriptions) {
@@ -326,17 +336,6 @@ TEST_F(ReplaySpeedTest, RequestsAreBoundByWhatTheySubscribe) {
 TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
   const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A,B"}, {"A", "3"}, {"B", "3"}};
   const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
-  const auto request = [](std::uint32_t number, double at, int command, std::map<std::string, std::string> params) {
-    Record record = Make(RecordKind::kRequest, number, at);
-    record.numbers[0] = command;
-    record.params = std::move(params);
-    return record;
-  };
-  const auto response = [](std::uint32_t number, double at, int command) {
-    Record record = Make(RecordKind::kResponse, number, at);
-    record.numbers = {0, 70 + static_cast<int>(number), command};
-    return record;
-  };
   Record exportData = Make(RecordKind::kHistoryData, 2, 2);
   exportData.data = QuoteSet("A", 99);
   Record rankData = Make(RecordKind::kHistoryData, 3, 3);
@@ -346,8 +345,8 @@ TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
   auto valuesOfA = std::dynamic_pointer_cast<host::TDataTable>(firstOfA.data->GetAsDataSet(0, 1)->GetAsDataSet(0, 1));
   valuesOfA->Set(0, valuesOfA->AddField("4", "double"), 7.0);
   Open(Write({{Subscribe(1, 0, {"A", "B"}), firstOfA},
-              {request(2, 2, 3080, exportParams), response(2, 2, 3080), exportData},
-              {request(3, 3, 3040, rankParams), response(3, 3, 3040), rankData},
+              {Command(2, 2, 3080, exportParams), Response(2, 2, 3080), exportData},
+              {Command(3, 3, 3040, rankParams), Response(3, 3, 3040), rankData},
               {Push(1, 4, "B", 20), Push(1, 5, "A", 11)}}),
        1.0);
   auto quotes = Observer(), exporter = Observer(), ranker = Observer(), other = Observer();
@@ -356,14 +355,8 @@ TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
   auto rankRequest = engine_->CreateDataRequest(ranker);
   auto otherRequest = engine_->CreateDataRequest(other);
   quoteRequest->Subscribe(Symbols({"A", "B"}));
-  const auto send = [](host::ISpeedDataRequest& to, int command, const std::map<std::string, std::string>& params) {
-    std::shared_ptr<host::IParamSerialSet> set;
-    EXPECT_EQ(to.GetParamSerialSet(command, set), 1);
-    for (const auto& [key, value] : params) set->SetValue(key, value);
-    return to.Request(set, nullptr);
-  };
   // Asked before its recorded twin plays: the replies come when they were recorded, off the main thread.
-  EXPECT_GT(send(*exportRequest, 3080, exportParams), 0);
+  EXPECT_GT(Send(*exportRequest, 3080, exportParams), 0);
   CatchUp();
   Advance(2s);
   EXPECT_EQ(exporter->Events(),
@@ -371,14 +364,14 @@ TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
   // Asked after its recorded twin played: the replies held for it come at once.
   Advance(2s);
   EXPECT_TRUE(ranker->Events().empty());
-  send(*rankRequest, 3040, rankParams);
+  Send(*rankRequest, 3040, rankParams);
   CatchUp();
   EXPECT_EQ(ranker->Events(),
             (std::vector<std::string>{"response 0 73 3040 (engine thread)", "data IND.BANK 3=1; (engine thread)"}));
   // Never recorded: answered once the recording has played, 3080 from the quotes as the last push left
   // them, anything else with error 1 and no data.
-  const int exportPid = send(*otherRequest, 3080, {{"KoraCodeList", "A,B,Z"}, {"A", "3,4"}, {"B", "3"}});
-  const int sortPid = send(*otherRequest, 3050, rankParams);
+  const int exportPid = Send(*otherRequest, 3080, {{"KoraCodeList", "A,B,Z"}, {"A", "3,4"}, {"B", "3"}});
+  const int sortPid = Send(*otherRequest, 3050, rankParams);
   Advance(500ms);
   EXPECT_TRUE(other->Events().empty());
   Advance(1s);
@@ -389,6 +382,35 @@ TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
                                  fmt::format("response 1 {} 3050 (engine thread)", sortPid),
                              }));
   EXPECT_EQ(engine_->GetCounts().skipped, 0u);
+}
+
+// The replies held for a recorded command nobody sent yet go when the recorded request sends another: a
+// request that sends the new one gets its replies only, and the dropped ones are counted once.
+TEST_F(ReplaySpeedTest, ANewCommandDropsTheRepliesHeldForTheOneBefore) {
+  const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A"}, {"A", "3"}};
+  const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
+  Record exportData = Make(RecordKind::kHistoryData, 2, 1);
+  exportData.data = QuoteSet("A", 99);
+  Record rankData = Make(RecordKind::kHistoryData, 2, 2);
+  rankData.data = QuoteSet("IND.BANK", 1);
+  Open(Write({{Subscribe(1, 0, {"A"})},
+              {Command(2, 1, 3080, exportParams), Response(2, 1, 3080), exportData},
+              {Command(2, 2, 3040, rankParams), Response(2, 2, 3040), rankData}}),
+       1.0);
+  auto quotes = Observer(), asker = Observer();
+  auto quoteRequest = engine_->CreateDataRequest(quotes);
+  auto askRequest = engine_->CreateDataRequest(asker);
+  quoteRequest->Subscribe(Symbols({"A"}));
+  CatchUp();
+  Advance(2s);
+  ASSERT_TRUE(engine_->Finished());
+  EXPECT_TRUE(asker->Events().empty());
+  EXPECT_EQ(engine_->GetCounts().skipped, 2u);  // the export's response and data
+  Send(*askRequest, 3040, rankParams);
+  CatchUp();
+  EXPECT_EQ(asker->Events(),
+            (std::vector<std::string>{"response 0 72 3040 (engine thread)", "data IND.BANK 3=1; (engine thread)"}));
+  EXPECT_EQ(engine_->GetCounts().skipped, 2u);
 }
 
 TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
@@ -406,48 +428,32 @@ TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
   EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1", "connect 10054", "LED -1"}));
 }
 
-// Notes the pushes and acts on the first one as a test says (the package resubscribing, or letting its
-// request go, while pushes are on their way).
-class FirstPushObserver final : public host::Implements<host::IObserver> {
- public:
-  int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
-    pushes.push_back(Rows(*data));
-    if (pushes.size() == 1) onFirst();
-    return 0;
-  }
-  int SetData(const std::shared_ptr<host::IDataSet>&) override { return 0; }
-  int NotifyReqResponse(int, int, int) override { return 0; }
-  const void* GetQEStatus() override { return nullptr; }
-  int NotifyHisData(int, int) override { return 0; }
-
-  std::function<void()> onFirst;
-  std::vector<std::string> pushes;  // main thread only
-};
-
 TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Subscribe(1, 1, {"A"}),
                Push(1, 2, "A", 3)}}),
        1.0);
-  auto observer = std::make_shared<FirstPushObserver>();
+  auto observer = Observer();
   const auto request = engine_->CreateDataRequest(observer);
-  observer->onFirst = [&request] { request->Subscribe(Symbols({"A"})); };
+  observer->onPush = [&request](std::size_t seen) {
+    if (seen == 1) request->Subscribe(Symbols({"A"}));
+  };
   request->Subscribe(Symbols({"A"}));
   CatchUp();
   Advance(1s);  // both pushes of second 1 go to the main loop together
   Advance(1s);
-  EXPECT_EQ(observer->pushes, (std::vector<std::string>{"A 3=1;", "A 3=2;", "A 3=3;"}));
+  EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push A 3=1;", "push A 3=2;", "push A 3=3;"}));
   EXPECT_EQ(engine_->GetCounts().skipped, 0u);
 }
 
 // A request the package lets go hears none of the pushes on their way to it after that.
 TEST_F(ReplaySpeedTest, ARequestLetGoHearsNoMoreOfItsPushes) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Push(1, 1, "A", 3)}}), 0.0);
-  auto observer = std::make_shared<FirstPushObserver>();
+  auto observer = Observer();
   auto request = engine_->CreateDataRequest(observer);
-  observer->onFirst = [&request] { request.reset(); };
+  observer->onPush = [&request](std::size_t) { request.reset(); };
   request->Subscribe(Symbols({"A"}));
   PlayToTheEnd();
-  EXPECT_EQ(observer->pushes, (std::vector<std::string>{"A 3=1;"}));
+  EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push A 3=1;"}));
 }
 
 TEST_F(ReplaySpeedTest, ACutRecordingPlaysItsCompleteBlocksAndSaysWhereItStopped) {
@@ -491,41 +497,43 @@ TEST_F(ReplaySpeedTest, ACutRecordingPlaysItsCompleteBlocksAndSaysWhereItStopped
   }
 }
 
-// The engine's thread keeps posting pushes while the main thread delivers them and resubscribes: a push
-// for a subscription that was replaced never arrives, and the pushes of the matching one all do.
+// The engine's thread keeps posting pushes while the main thread delivers them and resubscribes in its
+// call-back, with more pushes of the same batch on their way: a push for a subscription that was replaced
+// never arrives, and the pushes of the matching one all do. Two recorded requests push A and B in turn, so
+// the engine's thread waits for the main thread whichever the replay's request holds.
 TEST_F(ReplaySpeedTest, PushesRaceResubscriptions) {
-  std::vector<Record> records = {Subscribe(1, 0, {"A"})};
-  constexpr int kPushes = 20000;
-  for (int i = 0; i < kPushes; ++i) records.push_back(Push(1, i * 0.001, "A", i));
+  std::vector<Record> records = {Subscribe(1, 0, {"A"}), Subscribe(2, 0, {"B"})};
+  constexpr int kPushes = 7500;  // of each
+  for (int i = 0; i < kPushes; ++i) {
+    records.push_back(Push(1, i * 0.001, "A", i));
+    records.push_back(Push(2, i * 0.001, "B", i));
+  }
   Open(Write({records}), 0.0, 64);
   auto observer = Observer();
   auto request = engine_->CreateDataRequest(observer);
+  constexpr std::size_t kAwayAt = 2000, kBackAt = 4000;
+  observer->onPush = [&request](std::size_t seen) {
+    if (seen == kAwayAt) request->Subscribe(Symbols({"B"}));
+    if (seen == kBackAt) request->Subscribe(Symbols({"A"}));
+  };
   request->Subscribe(Symbols({"A"}));
-  std::size_t away_at = 0, back_at = 0;
-  ASSERT_TRUE(loop_.RunUntil(
-      [&] {
-        const std::size_t seen = observer->Events().size();
-        if (away_at == 0 && seen >= 2000) {
-          away_at = seen;
-          request->Subscribe(Symbols({"B"}));  // while the engine's thread has pushes on the way
-        } else if (away_at != 0 && back_at == 0 && engine_->GetCounts().played >= 6000) {
-          back_at = seen;
-          request->Subscribe(Symbols({"A"}));
-        }
-        return engine_->Finished();
-      },
-      20s));
+  PlayToTheEnd();
+  // Each code's pushes come in order, at their recorded times and without a gap within its stretch, and no
+  // push of the other code arrives in it.
   const auto events = observer->Events();
-  EXPECT_EQ(back_at, away_at);  // nothing arrived while subscribed to B
-  ASSERT_GT(events.size(), back_at);
-  // Each push after the way back is a later one than any before it, and they follow on without a gap.
+  const auto times = observer->Times();
+  ASSERT_GT(events.size(), kBackAt);
+  EXPECT_EQ(engine_->GetCounts().delivered, events.size());
   int last = -1;
   for (std::size_t i = 0; i < events.size(); ++i) {
+    const bool onB = i >= kAwayAt && i < kBackAt;
     int value = 0;
-    ASSERT_EQ(std::sscanf(events[i].c_str(), "push A 3=%d;", &value), 1) << events[i];
-    EXPECT_GT(value, last);
-    if (i > back_at) {
-      EXPECT_EQ(value, last + 1);
+    ASSERT_EQ(std::sscanf(events[i].c_str(), onB ? "push B 3=%d;" : "push A 3=%d;", &value), 1) << i << events[i];
+    EXPECT_EQ(times[i], At(value * 0.001)) << i;
+    if (i == 0 || i == kAwayAt || i == kBackAt) {
+      EXPECT_GT(value, last) << i;
+    } else {
+      EXPECT_EQ(value, last + 1) << i;
     }
     last = value;
   }

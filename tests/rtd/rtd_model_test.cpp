@@ -75,22 +75,6 @@ struct ModelTest : ::testing::Test {
   TestHost h;
 };
 
-TEST_F(ModelTest, FieldIDsAreSplitBetweenTheEngineAndTheCloud) {
-  TKrRTDModel model;
-  const auto params = Subscription({"600000.SH"}, {3, 10005, 8});
-  EXPECT_EQ(model.Provider()->SpeedSubscriber().FiltIndexByRegion(params.GetItemArray(0)),
-            (std::vector<std::uint32_t>{3, 8}));
-  TKrCloudRTDSubscriber cloud;
-  EXPECT_EQ(cloud.FiltIndexByRegion(params.GetItemArray(0)), (std::vector<std::uint32_t>{10005}));
-  EXPECT_EQ(cloud.UnSubscrible(), -1);  // no request at the cloud index manager yet
-  EXPECT_EQ(cloud.Subscrible(params), 0);
-  EXPECT_EQ(cloud.UnSubscrible(), 0);
-
-  EXPECT_EQ(model.Subscrible(params), 0);
-  EXPECT_EQ(model.ToReqString(), "600000.SH: 3,10005,8");
-  EXPECT_EQ(model.Subscrible(TKrRealTimeParamStructure()), -1);
-}
-
 // Cloud fields travel through the cloud index manager to the stand-in cloud service and land in the
 // model's cache beside the quote fields; a value the user may not see marks its field without permission.
 TEST_F(ModelTest, CloudFieldsReachTheCacheBesideQuoteFields) {
@@ -116,16 +100,26 @@ TEST_F(ModelTest, CloudFieldsReachTheCacheBesideQuoteFields) {
   EXPECT_GT(notified, 0);
 }
 
-// What reaches the engine is each code with its fields of the engine's range (0 to 9999) only.
-TEST(ModelSubscriptionTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
-  TestHost h;
+// What reaches the engine is each code with its fields of the engine's range (0 to 9999) only; the cloud's
+// subscriber takes the cloud's.
+TEST_F(ModelTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
   auto engine = std::make_shared<testing::ScriptedSpeed>();
   h->Context().SetSpeed(engine);
   TKrRTDModel model;
+  EXPECT_EQ(model.Subscrible(TKrRealTimeParamStructure()), -1);
+  const auto one = Subscription({"600000.SH"}, {3, 10005, 8});
+  EXPECT_EQ(model.Subscrible(one), 0);
+  EXPECT_EQ(model.ToReqString(), "600000.SH: 3,10005,8");
+  TKrCloudRTDSubscriber cloud;
+  EXPECT_EQ(cloud.FiltIndexByRegion(one.GetItemArray(0)), (std::vector<std::uint32_t>{10005}));
+  EXPECT_EQ(cloud.UnSubscrible(), -1);  // no request at the cloud index manager yet
+  EXPECT_EQ(cloud.Subscrible(one), 0);
+  EXPECT_EQ(cloud.UnSubscrible(), 0);
+
   ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "00700.HK"}, {3, 10005, 8, 20000, 9999, 10000})), 0);
   h->Loop().RunUntilIdle();
-  ASSERT_EQ(engine->Subscriptions().size(), 1u);
-  const host::TKrSpeedSymbolDataList& symbols = engine->Subscriptions().front();
+  ASSERT_FALSE(engine->Subscriptions().empty());
+  const host::TKrSpeedSymbolDataList& symbols = engine->Subscriptions().back();
   ASSERT_EQ(symbols.size(), 2u);
   EXPECT_EQ(symbols[0].KoraCode, "600000.SH");
   EXPECT_EQ(symbols[1].KoraCode, "00700.HK");
@@ -237,36 +231,21 @@ TEST_F(ModelTest, PricesShowTheDecimalsOfTheSecuritysStepWhereTheColumnSaysSo) {
   EXPECT_EQ(model.GetFormatVal("600000.SH", "NewPrice"), "10.01");  // A shares: the column's two decimals
 }
 
-TEST_F(ModelTest, CloudRowsAndPermissionReportsReachTheCache) {
+// Cloud rows and permission reports reach the cache. A widget reads field after field of one code; the
+// model keeps the code's item between those reads, and must let go of it whenever the cache changes under
+// it.
+TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
   TKrRTDModel model;
   int notified = 0;
   model.SetUpdateNotify([&] { ++notified; });
   auto& cloud = model.Provider()->CloudSubscriber();
-  cloud.NotifyCloudDataPermissionInfo({{"600000.SH", {"10002", "not a number"}}});
-  auto item = model.GetRTDItem("600000.SH");  // created by the report
-  ASSERT_NE(item, nullptr);
-  EXPECT_FALSE(item->HasPermissionByID(10002));
-  EXPECT_TRUE(item->HasPermissionByID(10001));
+  cloud.NotifyCloudDataPermissionInfo({{"600036.SH", {"10002", "not a number"}}});
+  auto reported = model.GetRTDItem("600036.SH");  // created by the report
+  ASSERT_NE(reported, nullptr);
+  EXPECT_FALSE(reported->HasPermissionByID(10002));
+  EXPECT_TRUE(reported->HasPermissionByID(10001));
   EXPECT_EQ(notified, 0);
 
-  TSpeedQuoteData row;
-  row.FKoraCode = "000001.SZ";
-  row.FItemArray = {10001};
-  row.FValueArray = {1.25e8};
-  cloud.NotifyUpdateCloudData({row});
-  EXPECT_EQ(notified, 1);
-  EXPECT_EQ(model.GetDoubleVal("000001.SZ", 10001, -1), 1.25e8);
-  EXPECT_EQ(model.GetDoubleVal("NOSUCH.SZ", 10001, -1), -1);  // no item: the default
-  EXPECT_EQ(model.GetUpdateSecurityList(), (std::vector<std::string>{"000001.SZ"}));
-  cloud.NotifyUpdateCloudData({});  // empty updates notify nobody
-  EXPECT_EQ(notified, 1);
-}
-
-// A widget reads field after field of one code; the model keeps the code's item between those reads, and
-// must let go of it whenever the cache changes under it.
-TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
-  TKrRTDModel model;
-  auto& cloud = model.Provider()->CloudSubscriber();
   const auto row = [](const char* code, double value) {
     TSpeedQuoteData q;
     q.FKoraCode = code;
@@ -275,6 +254,12 @@ TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
     return q;
   };
   cloud.NotifyUpdateCloudData({row("600000.SH", 10.5), row("000001.SZ", 9.5)});
+  EXPECT_EQ(notified, 1);
+  const auto& updated = model.GetUpdateSecurityList();
+  EXPECT_EQ(std::set<std::string>(updated.begin(), updated.end()), (std::set<std::string>{"000001.SZ", "600000.SH"}));
+  cloud.NotifyUpdateCloudData({});  // empty updates notify nobody
+  EXPECT_EQ(notified, 1);
+  EXPECT_EQ(model.GetDoubleVal("NOSUCH.SZ", 10001, -1), -1);  // no item: the default
   EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
   EXPECT_EQ(model.GetDoubleVal("600000.SH", 10001, -1), 21.0);
   EXPECT_EQ(model.GetDoubleVal("600000.sh", 3, -1), 10.5);  // any case
@@ -292,10 +277,10 @@ TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
   EXPECT_EQ(model.GetDoubleVal("000001.SZ", 3, -1), 8.25);
   EXPECT_EQ(model.GetFormatVal("000001.SZ", "NewPrice"), "8.25");
   // A code the cache never held, read twice, and a code first added between two reads of it.
-  EXPECT_EQ(model.GetStringVal("600036.SH", 11), "");
-  EXPECT_EQ(model.GetStringVal("600036.SH", 11), "");
-  cloud.NotifyUpdateCloudData({row("600036.SH", 30.0)});
-  EXPECT_EQ(model.GetDoubleVal("600036.SH", 3, -1), 30.0);
+  EXPECT_EQ(model.GetStringVal("601318.SH", 11), "");
+  EXPECT_EQ(model.GetStringVal("601318.SH", 11), "");
+  cloud.NotifyUpdateCloudData({row("601318.SH", 30.0)});
+  EXPECT_EQ(model.GetDoubleVal("601318.SH", 3, -1), 30.0);
   EXPECT_EQ(model.GetDoubleVal("600000.SH", 3, -1), 10.5);
 }
 
@@ -643,6 +628,55 @@ TEST_F(ModelTest, ItemsTakeADeferredPushWhenReadOrWhenTheDeliveryEnds) {
       EXPECT_EQ(valuesOf(*models[m]->GetRTDItem(code)), sent(code, m == 1 ? someFields : fields));
     }
   }
+}
+
+// Each getter writes its item's deferred row before it reads: the first of two models, with rows enough to
+// defer, reads each kind of value on an item of its own inside its call-back and sees the push it is told of.
+TEST_F(ModelTest, EveryGetterWritesTheDeferredRowFirst) {
+  auto engine = std::make_shared<testing::ScriptedSpeed>();
+  h->Context().SetSpeed(engine);
+  std::vector<std::string> codes;
+  for (const auto& security : h->Securities().All()) {
+    if (codes.size() < 16) codes.push_back(security->GetKoraCode());
+  }
+  ASSERT_EQ(codes.size(), 16u);
+  // Trade date, last price, pre-close, name and trading status (an integer field).
+  const std::vector<std::uint32_t> fields{1, 3, 4, 11, 17};
+  TKrRTDModel first, second;
+  ASSERT_EQ(first.Subscrible(Subscription(codes, fields)), 0);
+  ASSERT_EQ(second.Subscrible(Subscription(codes, fields)), 0);
+  h->Loop().RunUntilIdle();
+  ASSERT_FALSE(engine->observers.empty());
+  // The first push leaves the pre-close out; the second brings it and changes every other value.
+  const auto push = [&](double date, double price, std::optional<double> preClose, const char* name, double status) {
+    std::vector<QuoteRow> rows;
+    for (const std::string& code : codes) {
+      QuoteRow row{code, {{1, date}, {2, 103000}, {3, price}, {17, status}}, {{11, name}}};
+      if (preClose) row.numbers.emplace_back(4, *preClose);
+      rows.push_back(std::move(row));
+    }
+    engine->observers.back()->SaveQuoteData(QuotePush(rows));
+  };
+  push(20261203, 10.0, std::nullopt, "OLD", 1);
+  std::string text;
+  std::int32_t integer = 0;
+  double date = 0, price = 0;
+  bool preCloseNull = true, deferred = false;
+  first.SetUpdateNotify([&] {
+    deferred = AnyDeferredQuoteRows();
+    text = first.GetRTDItem(codes[0])->GetStringDataByID(11);
+    integer = first.GetRTDItem(codes[1])->GetIntDataByID(17);
+    date = first.GetRTDItem(codes[2])->GetDoubleDataByID(1);
+    preCloseNull = first.GetRTDItem(codes[3])->IsNullByID(4);
+    price = first.GetRTDItem(codes[4])->GetDoubleDataByID2(3);
+  });
+  push(20261204, 10.5, 9.8, "NEW", 2);
+  EXPECT_TRUE(deferred);
+  EXPECT_EQ(text, "NEW");
+  EXPECT_EQ(integer, 2);
+  EXPECT_EQ(date, 20261204);
+  EXPECT_FALSE(preCloseNull);
+  EXPECT_EQ(price, 10.5);
 }
 
 }  // namespace

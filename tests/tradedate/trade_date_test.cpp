@@ -139,6 +139,9 @@ TEST_F(TradeDateMgrTest, CalendarIsRequestedOnceAndObserversHearOfIt) {
   EXPECT_EQ(manager->GetTradeDateAll("600000.SH"), "");
   EXPECT_EQ(CalendarRequests(h), 3);
   ASSERT_TRUE(h->Loop().RunUntil([&] { return heard >= 3; }, kDeadline));
+  // The reply keeps the date the calendar was first stored on: still a day old, the next call asks again.
+  EXPECT_EQ(manager->GetTradeDateAll("600000.SH"), "");
+  EXPECT_EQ(CalendarRequests(h), 4);
 }
 
 TEST_F(TradeDateMgrTest, FailedTransferKeepsTheExchangeOutstanding) {
