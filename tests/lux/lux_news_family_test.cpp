@@ -145,14 +145,6 @@ TEST_F(LuxNewsFamilyTest, TheNewsColumnsReadTheirSampleReplies) {
   }
 }
 
-TEST_F(LuxNewsFamilyTest, AnUnreadableReplyIsLoggedUnderTheProcessorsName) {
-  auto processor = std::make_shared<TKrLuxNegativeNewsDataProcessor>();
-  host::TBaseLuxMessage timeout({}, 7, host::mpTimeout);
-  EXPECT_FALSE(processor->ProcessRpMsg(timeout));
-  EXPECT_EQ(processor->GetAnalyseLuxData()->GetRowCount(), 0);
-  EXPECT_TRUE(h->Logger().Contains("TKrLuxNegativeNewsDataProcessor.ProcessRpMsg"));
-}
-
 TEST_F(LuxNewsFamilyTest, TheSubjectTreeIsAskedForAndKeptApartFromTheNewsTree) {
   TKrLuxSubjectSectorTreeDataProcessor subject;
   subject.SetSectorName("SUBJECT_TREE");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kdp/host/serializer.h"
+#include "lux/lux_news_processor.h"
 #include "lux/lux_processor_rows.h"
 #include "lux_test_support.h"
 #include "test_host.h"
@@ -395,6 +396,9 @@ TEST_F(LuxRowProcessorTest, RepliesThatCannotBeReadGiveAnEmptyTableAndALineNamin
       {"an error reply", Make<TKrLuxSHIndexBallotDataProcessor>,
        [] { return NewsReply(R"({"code":0,"data":[]})", host::mpError); },
        "TKrLuxSHIndexBallotDataProcessor.ProcessRpMsg 应答无法解析: mpError"},
+      {"a news processor's time-out", Make<TKrLuxNegativeNewsDataProcessor>,
+       [] { return host::TBaseLuxMessage({}, 7, host::mpTimeout); },
+       "TKrLuxNegativeNewsDataProcessor.ProcessRpMsg"},
       {"a body shorter than its prefix", Make<TKrLuxSubjectDataProcessor>,
        [] { return host::TBaseLuxMessage(testing::ReplyWire("ab"), 1, host::mpNormal); },
        "TKrLuxSubjectDataProcessor.ProcessRpMsg 应答无法解析: MessageBody.Size < II_DECODE_OFFSET"},
