@@ -233,13 +233,7 @@ TEST(QVBAes, FipsExampleVectorsAndTheHelpersAroundThem) {
   EXPECT_EQ(DecryptString(EncryptString("宏观数据", "a much longer key than thirty-two bytes", kb256),
                           "a much longer key than thirty-two bytes", kb256),
             "宏观数据");
-  // CBC chains blocks: equal plain blocks give different cipher blocks.
-  const TAESBlock iv{1, 2, 3};
-  const std::string twice = plain + plain + "tail";
-  const std::string cbc = EncryptAESStreamCBC(twice, 0, std::string_view(key32).substr(0, 16), iv);
-  EXPECT_NE(cbc.substr(0, 16), cbc.substr(16, 16));
-  EXPECT_EQ(DecryptAESStreamCBC(cbc, 0, std::string_view(key32).substr(0, 16), iv), twice);
-  EXPECT_EQ(EncryptAESStreamECB(twice, 16, std::string_view(key32).substr(0, 16)).size(), 16u);  // count bytes only
+  EXPECT_EQ(EncryptAESStreamECB(plain + plain, 16, std::string_view(key32).substr(0, 16)).size(), 16u);  // count only
   EXPECT_THROW(EncryptAES(block, "short"), EAESError);
   EXPECT_EQ(HexToStr("4a4bzz4c"), "JK");
 }
