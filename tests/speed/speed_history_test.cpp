@@ -201,7 +201,7 @@ struct ReplyWaiter {
   }
 };
 
-TEST(SpeedHistoryProvidersTest, SectorRankingIsOrderedAndMatchesTheLiveMarket) {
+TEST(SpeedHistoryProvidersTest, RankingSortAndExportMatchTheLiveMarket) {
   TestHost h;
   h.Clock().Advance(300s);
   h->Speed()->SyncNow();
@@ -251,14 +251,9 @@ TEST(SpeedHistoryProvidersTest, SectorRankingIsOrderedAndMatchesTheLiveMarket) {
     }
   }
   EXPECT_TRUE(h->Logger().Contains("NotifyPID:" + std::to_string(pid) + ", DataCount:2"));
-}
 
-TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {
-  TestHost h;
-  h.Clock().Advance(60s);
-  h->Speed()->SyncNow();
+  // The sort and the export on the same engine.
   TKrSpeedDataProviderCmd3050 sort;
-  ReplyWaiter waiter;
   sort.SetOnDataNotify([&](bool) { waiter.Notify(); });
   sort.GetParams()->SetSectorName("IND.LIQUOR");
   sort.GetParams()->SetSortID(8);
@@ -267,24 +262,24 @@ TEST(SpeedHistoryProvidersTest, SortAndExportThroughTheEngine) {
   EXPECT_TRUE(
       h->Logger().Contains("ReqDetail:Cmd:3050 SectorName:IND.LIQUOR SortID:8 SortDirection:1 "
                            "BondPriceType:0 Flag:0 KoraCodeList:"));
-  ASSERT_TRUE(waiter.WaitFor(1));
+  ASSERT_TRUE(waiter.WaitFor(2));
   auto sorted = sort.GetParser();
   EXPECT_EQ(sorted->GetBasicInfo(0).GetNum(0), 5);
   ASSERT_EQ(sorted->GetPrimaryInfo(0).GetRowCount(), 5);
 
   TKrSpeedDataProviderCmd3080 exporter;
   exporter.SetOnDataNotify([&](bool) { waiter.Notify(); });
-  const int pid = exporter.FireExportRequest({{"600000.SH", {3, 8}, {}}, {"00700.HK", {3}, {}}});
-  EXPECT_TRUE(h->Logger().Contains("RequestPID:" + std::to_string(pid) +
+  const int exportPid = exporter.FireExportRequest({{"600000.SH", {3, 8}, {}}, {"00700.HK", {3}, {}}});
+  EXPECT_TRUE(h->Logger().Contains("RequestPID:" + std::to_string(exportPid) +
                                    ", ReqDetail:KoraCode: [600000.SH,00700.HK] Index: [3,8]"));
-  ASSERT_TRUE(waiter.WaitFor(2));
+  ASSERT_TRUE(waiter.WaitFor(3));
   auto exported = exporter.GetParser();
   ASSERT_EQ(exported->GetRowCount(), 2);
   EXPECT_EQ(exported->GetRecords()[1].Code, "00700.HK");
   EXPECT_EQ(std::get<double>(exported->GetRecords()[1].Values[0]),
             std::get<double>(*h->Speed()->CurrentValue("00700.HK", 3)));
-  EXPECT_TRUE(
-      h->Logger().Contains("Returnid:" + std::to_string(pid) + ", NotifyPID:" + std::to_string(pid) + ", DataCount:2"));
+  EXPECT_TRUE(h->Logger().Contains("Returnid:" + std::to_string(exportPid) +
+                                   ", NotifyPID:" + std::to_string(exportPid) + ", DataCount:2"));
 
   std::shared_ptr<host::IParamSerialSet> set;
   h->Speed()->CreateDataRequest(std::make_shared<TKrHQSpeedObserver>())->GetParamSerialSet(3080, set);
