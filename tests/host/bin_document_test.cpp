@@ -70,9 +70,9 @@ std::string DumpDocument(IBinDocument& doc) {
 TEST(BinDocumentTest, RoundTripKeepsElementsAttributesTextCommentsAndTheShapeOfTheTree) {
   // Children of neighbouring elements at several levels, so a child range that strays into a neighbour's
   // children shows in the dump.
-  auto doc = Decode(Encode(
-      "<?xml version=\"1.0\"?><!-- head --><a x=\"1\" y=\"2\"><b><c k=\"v\"/>t1<d/></b><!-- mid -->"
-      "<e><f><g/><h z=\"\"/></f>t2<![CDATA[c]]></e>tail</a><!-- foot -->"));
+  auto doc =
+      Decode(Encode("<?xml version=\"1.0\"?><!-- head --><a x=\"1\" y=\"2\"><b><c k=\"v\"/>t1<d/></b><!-- mid -->"
+                    "<e><f><g/><h z=\"\"/></f>t2<![CDATA[c]]></e>tail</a><!-- foot -->"));
   EXPECT_EQ(DumpDocument(*doc),
             "!( head )<a x=\"1\" y=\"2\"><b><c k=\"v\"></c>T(t1)<d></d></b>!( mid )"
             "<e><f><g></g><h z=\"\"></h></f>T(t2)C(c)</e>T(tail)</a>!( foot )");
