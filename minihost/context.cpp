@@ -46,8 +46,7 @@ namespace {
 // Otherwise the server's wall clock follows from the machine's UTC clock, never from its zone.
 host::DateTime ServerTimeAtStart(const HostSettings& settings, std::chrono::system_clock::time_point utcNow) {
   const auto fixed = settings.serverTimeStart.empty() ? std::nullopt : host::DateTime::Parse(settings.serverTimeStart);
-  return fixed.value_or(host::ServerTimeAt(utcNow))
-      .AddSeconds(settings.serverTimeOffsetSeconds);
+  return fixed.value_or(host::ServerTimeAt(utcNow)).AddSeconds(settings.serverTimeOffsetSeconds);
 }
 
 }  // namespace

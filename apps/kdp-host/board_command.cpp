@@ -37,6 +37,7 @@
 #include "kdp/tradedate/trade_date.h"
 #include "kdp/ui/ui_resources.h"
 #include "util/float_text.h"
+#include "util/strings.h"
 
 namespace kdp::app {
 namespace {
@@ -72,18 +73,18 @@ constexpr const char* kPlain = "\x1b[0m";
 
 std::atomic<bool> g_interrupted{false};
 
-
 // The markets of the board, each once, and what the lines under the rows say of them.
 class BoardMarkets {
  public:
-  explicit BoardMarkets(Session& s, const std::vector<std::string>& codes)
+  BoardMarkets(Session& s, const std::vector<std::string>& codes)
       : clock_(QueryPackageInterface<IKrWorldClock>("IKrWorldClock")),
         dates_(QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr")),
         variables_(QueryPackageInterface<IKrStockTypeVariable>("IKrStockTypeVariable")) {
     auto securities = SecurityManager(s);
     for (const std::string& code : codes) {
       const std::string exchange = ExchangeOf(s, code);
-      auto same = std::find_if(markets_.begin(), markets_.end(), [&](const Market& m) { return m.exchange == exchange; });
+      auto same =
+          std::find_if(markets_.begin(), markets_.end(), [&](const Market& m) { return m.exchange == exchange; });
       if (same == markets_.end()) {
         Market market;
         market.exchange = exchange;
@@ -171,7 +172,7 @@ class BoardMarkets {
   TMarketState StateNow(const std::string& code, host::DateTime now) const {
     if (!clock_ || !dates_) return {};
     std::vector<int> days;
-    for (const std::string& day : SplitText(dates_->GetTradeDateAll(code))) days.push_back(std::atoi(day.c_str()));
+    for (const std::string& day : SplitString(dates_->GetTradeDateAll(code), ',')) days.push_back(StrToIntDef(day, 0));
     std::sort(days.begin(), days.end());
     const auto tradingDay = [&days](int date) {
       if (days.empty() || date < days.front() || date > days.back()) {
@@ -181,16 +182,6 @@ class BoardMarkets {
       return std::binary_search(days.begin(), days.end(), date);
     };
     return MarketStateAt(dates_->GetMarketTime(code), now, tradingDay);
-  }
-
-  static std::vector<std::string> SplitText(const std::string& text) {
-    std::vector<std::string> parts;
-    for (std::size_t start = 0; start < text.size();) {
-      const std::size_t comma = std::min(text.find(',', start), text.size());
-      if (comma > start) parts.push_back(text.substr(start, comma - start));
-      start = comma + 1;
-    }
-    return parts;
   }
 
   static std::string StateText(const TMarketState& state, host::DateTime now) {

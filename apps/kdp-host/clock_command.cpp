@@ -32,7 +32,8 @@ std::string Offset(double hours) {
 // The instant's wall time as the city's zone reads it. The database says whether its summer time skips that
 // wall time (the clock reads it with the offset before the change, so the table shows it an hour on) or
 // repeats it (the table shows the first of the two).
-std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateTime instant, const std::string& offset) {
+std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateTime instant,
+                    const std::string& offset) {
   const std::string plain = fmt::format("{} in {} ({}{})", instant.ToString(), zone.City, offset,
                                         clock.IsInSummerTime(zone, instant) ? ", summer time" : "");
   if (zone.TzName.empty()) return plain;
@@ -47,8 +48,8 @@ std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateT
   if (info.result == date::local_info::nonexistent) {
     host::DateTime shown = instant;
     clock.ShiftCityDateTime(zone.City, zone.City, shown);
-    return fmt::format("{} does not exist in {} (summer time skips it); read as {} ({})", instant.ToString(),
-                       zone.City, shown.ToString(), Offset(hours(info.second.offset)));
+    return fmt::format("{} does not exist in {} (summer time skips it); read as {} ({})", instant.ToString(), zone.City,
+                       shown.ToString(), Offset(hours(info.second.offset)));
   }
   if (info.result == date::local_info::ambiguous) {
     return fmt::format("{} occurs twice in {} ({}, then {}); the first is shown", instant.ToString(), zone.City,

@@ -117,7 +117,8 @@ std::string WeekdayName(Session& session, int dayOfWeek) {
       {"週日", "週一", "週二", "週三", "週四", "週五", "週六"},
       {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"},
   }};
-  return kNames[static_cast<std::size_t>(EditionOf(session))][static_cast<std::size_t>(std::clamp(dayOfWeek, 1, 7) - 1)];
+  return kNames[static_cast<std::size_t>(EditionOf(session))]
+               [static_cast<std::size_t>(std::clamp(dayOfWeek, 1, 7) - 1)];
 }
 
 int DisplayWidth(const std::string& utf8) {

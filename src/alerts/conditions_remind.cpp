@@ -31,9 +31,9 @@ constexpr std::uint32_t kNewPriceField = 3;
 
 // GetRemindTypeStr, by ordinal: the Chinese text, and in other languages the string catalogue's text
 // 143000 + the ordinal.
-constexpr std::array<const char*, 13> kRemindTypeTexts{
-    "",     "时间到达", "价格到达", "价差到达", "涨跌幅到达", "成交量到达", "止损",
-    "止盈", "反弹",     "回落",     "上穿均线", "下穿均线",   "价差"};
+constexpr std::array<const char*, 13> kRemindTypeTexts{"",           "时间到达", "价格到达", "价差到达", "涨跌幅到达",
+                                                       "成交量到达", "止损",     "止盈",     "反弹",     "回落",
+                                                       "上穿均线",   "下穿均线", "价差"};
 constexpr int kRemindTypeTextIds = 143000;
 
 // The quote's trade date-time from a date (yyyymmdd) and a time (hhmmss) read as numbers.

@@ -205,7 +205,8 @@ std::vector<TKrRemindParam> TKrLossBlowRemind::GetParams() {
 std::string TKrLossBlowRemind::GetTriggerConditionDesc() {
   switch (FMonitorLossBlowType) {
     case TMonitorLossBlowType::lbtCostPriceBlow:
-      return Word(143114, "最新价跌破成本价") + FormatPrice(FCostPrice) + Word(143115, "减") + FormatPrice(FCostPriceBlow);
+      return Word(143114, "最新价跌破成本价") + FormatPrice(FCostPrice) + Word(143115, "减") +
+             FormatPrice(FCostPriceBlow);
     case TMonitorLossBlowType::lbtCostPriceRangeBlow:
       return Word(143114, "最新价跌破成本价") + FormatPrice(FCostPrice) + Word(143116, "的") +
              Percent(100.0 - FCostPriceRangeBlow);
@@ -239,7 +240,8 @@ std::vector<TKrRemindParam> TKrWinAboveRemind::GetParams() {
 std::string TKrWinAboveRemind::GetTriggerConditionDesc() {
   switch (FMonitorWinAboveType) {
     case TMonitorWinAboveType::watCostPriceAbove:
-      return Word(143118, "最新价涨过成本价") + FormatPrice(FCostPrice) + Word(143119, "加") + FormatPrice(FCostPriceAbove);
+      return Word(143118, "最新价涨过成本价") + FormatPrice(FCostPrice) + Word(143119, "加") +
+             FormatPrice(FCostPriceAbove);
     case TMonitorWinAboveType::watCostPriceRangeAbove:
       return Word(143118, "最新价涨过成本价") + FormatPrice(FCostPrice) + Word(143116, "的") +
              Percent(100.0 + FCostPriceRangeAbove);

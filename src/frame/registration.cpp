@@ -51,7 +51,8 @@ host::InterfacePtr MakeStockTypeManager(RegistrationScratch&) {
 // The world clock belongs to the stock type manager, which loaded its zones.
 host::InterfacePtr WorldClockFace(RegistrationScratch& made) {
   auto manager = std::dynamic_pointer_cast<TKrHQStockTypeManagerImpl>(made.at("IKrHQSecurityManager"));
-  return manager ? std::static_pointer_cast<IKrWorldClock>(TKrHQStockTypeManagerImpl::WorldClockFace(manager)) : nullptr;
+  return manager ? std::static_pointer_cast<IKrWorldClock>(TKrHQStockTypeManagerImpl::WorldClockFace(manager))
+                 : nullptr;
 }
 
 // The Lux data manager stays held by its module singleton as well.

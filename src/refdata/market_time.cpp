@@ -189,8 +189,8 @@ TMarketState MarketStateAt(const TArrayMarketTimeSep& sep, host::DateTime local,
       // Between two day sessions of one trade date the market pauses; otherwise it is closed.
       if (i == 0 || sessions[i - 1].tradeDate != s.tradeDate || sessions[i - 1].night) return state;
       const double noon = std::floor(sessions[i - 1].end) + 0.5;
-      state.kind = sessions[i - 1].end <= noon && noon <= s.start ? TMarketState::Kind::kLunchBreak
-                                                                   : TMarketState::Kind::kBreak;
+      state.kind =
+          sessions[i - 1].end <= noon && noon <= s.start ? TMarketState::Kind::kLunchBreak : TMarketState::Kind::kBreak;
       return state;
     }
     if (t < s.end) {

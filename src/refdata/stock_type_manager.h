@@ -106,8 +106,8 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   std::map<std::string, TKrStockTypeDataItem> FMapList;  // upper-case "StockType.Suffix"
   std::map<int, TKrStockTypeDataItem> FMapListCategory;
   TKrWorldClock FWorldClock;
-  std::map<std::string, TKrStockTypeDataItem> FDicIndexCode;     // upper-case code
-  std::map<std::string, TKrStockHardCode> FDicHardCodes;         // upper-case code
+  std::map<std::string, TKrStockTypeDataItem> FDicIndexCode;  // upper-case code
+  std::map<std::string, TKrStockHardCode> FDicHardCodes;      // upper-case code
 
   // Kept answers (main thread): by the code as asked, and by security object (the object held, so its
   // address names it while it is kept); made at host securities revision FAnswersRevision.

@@ -420,8 +420,10 @@ TEST(RemindTypesTest, TextsFollowTheLanguage) {
   const Case cases[] = {
       {"CHS", "价格到达", "最新价下跌到9.80", "最新价跌破成本价10.00的95%", "时间到达14:55:00"},
       {"CHT", "價格到達", "最新價下跌到9.80", "最新價跌破成本價10.00的95%", "時間到達14:55:00"},
-      {"ENG", "Price reached", "Last price falls to 9.80", "Last price below cost 10.00 at 95%", "Time reaches 14:55:00"},
-      {"ENS", "Price reached", "Last price falls to 9.80", "Last price below cost 10.00 at 95%", "Time reaches 14:55:00"},
+      {"ENG", "Price reached", "Last price falls to 9.80", "Last price below cost 10.00 at 95%",
+       "Time reaches 14:55:00"},
+      {"ENS", "Price reached", "Last price falls to 9.80", "Last price below cost 10.00 at 95%",
+       "Time reaches 14:55:00"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.language);

@@ -50,8 +50,8 @@ TEST(ToolsTest, WithoutAHostEverythingAnswersSafeDefaults) {
   ASSERT_EQ(host::InstalledHostEnvironment(), nullptr);
   // Without a host the server clock is still Beijing time, from the machine's UTC clock.
   const auto beijingNow = [] {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch());
     return 25569.0 + (static_cast<double>(ms.count()) / 3600000.0 + 8) / 24.0;  // 1970-01-01 is day 25569
   };
   constexpr double kMillisecond = 1.0 / 86400000.0;  // the two sums round differently

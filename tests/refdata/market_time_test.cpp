@@ -189,7 +189,8 @@ TEST(MarketStateTest, SampleMarketsThroughOneDayAWeekendAndAHoliday) {
       {"HKEX 12:30", hkex, at(1209, 12, 30), Kind::kLunchBreak, "2026-12-09 13:00:00", 20261209},
       {"HKEX 14:00", hkex, at(1209, 14, 0), Kind::kTrading, "2026-12-09 13:00:00", 20261209},
       {"HKEX 23:00", hkex, at(1209, 23, 0), Kind::kClosed, "2026-12-10 09:30:00", 20261209},
-      {"SHFE 08:00", shfeNight, at(1209, 8, 0), Kind::kClosed, "2026-12-09 09:00:00", 20261209},  // the night ended 02:30
+      {"SHFE 08:00", shfeNight, at(1209, 8, 0), Kind::kClosed, "2026-12-09 09:00:00",
+       20261209},  // the night ended 02:30
       {"SHFE 10:00", shfeNight, at(1209, 10, 0), Kind::kTrading, "2026-12-09 09:00:00", 20261209},
       {"SHFE 12:30", shfeNight, at(1209, 12, 30), Kind::kLunchBreak, "2026-12-09 13:30:00", 20261209},
       {"SHFE 14:00", shfeNight, at(1209, 14, 0), Kind::kTrading, "2026-12-09 13:30:00", 20261209},
