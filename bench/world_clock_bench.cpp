@@ -47,7 +47,8 @@ std::unique_ptr<TKrHQStockTypeManagerImpl> Clock(bool databaseZones) {
   return clock;
 }
 
-double ShiftAll(TKrHQStockTypeManagerImpl& clock) {
+double ShiftAll(TKrHQStockTypeManagerImpl& map) {
+  TKrWorldClock& clock = map.WorldClock();
   double sum = 0;
   for (host::DateTime t : Instants()) {
     clock.ShiftDateTimeEx(-5, 8, t);

@@ -119,7 +119,7 @@ void ZoneRecords(const std::string& text) {
   for (const std::string& line : kdp::SplitString(text, '\n')) {
     std::string why;
     if (const auto zone = kdp::TimeZoneFromRecord(kdp::SplitString(line, ','), why)) {
-      kdp::TKrHQStockTypeManagerImpl::IsInSummerTimeZone(kdp::host::DateTime::FromParts(2026, 7, 1), *zone);
+      kdp::TKrWorldClock::IsInSummerTimeZone(kdp::host::DateTime::FromParts(2026, 7, 1), *zone);
       if (!kdp::host::IsPlainText(zone->City)) __builtin_trap();  // a zone's city is always text
     }
   }

@@ -38,14 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kdp::RoundToSepEnd(item.MarketTimeSep, t);
     kdp::GetCycleRoundToSep(1000, item.MarketTimeSep, offset, start);
   }
-  for (const kdp::TTimeZoneInfo& zone : manager->GetCityTimeZones()) {
+  kdp::TKrWorldClock& clock = manager->WorldClock();
+  for (const kdp::TTimeZoneInfo& zone : clock.GetCityTimeZones()) {
     for (double day : {kdp::host::DateTime::FromParts(2026, 7, 1, 9, 30).value, zone.TimeZone * 1e4, -1e300}) {
       kdp::host::DateTime when(day);
-      manager->ShiftDateTime(zone.City, when);
-      manager->ShiftDateTimeEx(zone.TimeZone, 8, when);
-      manager->ShiftCityDateTime(zone.City, "Beijing", when);
-      manager->GetZoneOffset(zone, when);
-      manager->IsInSummerTime(zone, when);
+      clock.ShiftDateTime(zone.City, when);
+      clock.ShiftDateTimeEx(zone.TimeZone, 8, when);
+      clock.ShiftCityDateTime(zone.City, "Beijing", when);
+      clock.GetZoneOffset(zone, when);
+      clock.IsInSummerTime(zone, when);
     }
   }
   return 0;

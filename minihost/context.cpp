@@ -4,6 +4,7 @@
 
 #include "kdp/host/context_services.h"
 #include "kdp/host/log.h"
+#include "kdp/host/server_clock.h"
 #include "kdp/host/speed.h"
 
 namespace kdp::minihost {
@@ -41,15 +42,17 @@ class Comm final : public host::Implements<host::IComm> {
 
 namespace {
 
-// The settings are checked before the context is made: a start time given is a date-time.
-host::DateTime ServerTimeAtStart(const HostSettings& settings) {
+// The settings are checked before the context is made: a start time given is a date-time (server time).
+// Otherwise the server's wall clock follows from the machine's UTC clock, never from its zone.
+host::DateTime ServerTimeAtStart(const HostSettings& settings, std::chrono::system_clock::time_point utcNow) {
   const auto fixed = settings.serverTimeStart.empty() ? std::nullopt : host::DateTime::Parse(settings.serverTimeStart);
-  return fixed.value_or(host::DateTime::Now()).AddSeconds(settings.serverTimeOffsetSeconds);
+  return fixed.value_or(host::ServerTimeAt(utcNow)).AddSeconds(settings.serverTimeOffsetSeconds);
 }
 
 }  // namespace
 
-MiniContext::MiniContext(const HostSettings& settings, std::shared_ptr<host::IClock> clock)
+MiniContext::MiniContext(const HostSettings& settings, std::shared_ptr<host::IClock> clock,
+                         std::chrono::system_clock::time_point utcNow)
     : names_(std::make_shared<NameRegistry>()),
       provider_(std::make_shared<MiniServiceProvider>()),
       user_id_(settings.userId),
@@ -60,7 +63,7 @@ MiniContext::MiniContext(const HostSettings& settings, std::shared_ptr<host::ICl
       servers_(settings.servers),
       clock_(std::move(clock)),
       clock_at_start_(clock_->Now()),
-      server_time_at_start_(ServerTimeAtStart(settings)),
+      server_time_at_start_(ServerTimeAtStart(settings, utcNow)),
       unload_notifications_(std::make_shared<std::atomic<int>>(0)) {
   provider_->Add(host::IBaseLog::IID, std::make_shared<BaseLog>());
   provider_->Add(host::IKrMultiLanguage::IID, std::make_shared<MultiLanguage>(language_));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,9 +21,10 @@ namespace kdp::minihost {
 
 class MiniContext final : public host::Implements<host::IKrContext> {
  public:
-  // The server clock starts at the settings' start time (or the local clock now), plus the offset, and
-  // advances with `clock`, so a ManualClock moves server time too.
-  MiniContext(const HostSettings& settings, std::shared_ptr<host::IClock> clock);
+  // The server clock starts at the settings' start time (or, without one, at `utcNow` in the server's zone,
+  // UTC+8), plus the offset, and advances with `clock`, so a ManualClock moves server time too.
+  MiniContext(const HostSettings& settings, std::shared_ptr<host::IClock> clock,
+              std::chrono::system_clock::time_point utcNow);
 
   std::shared_ptr<host::IKrIntfRegistry> GetIntfRegistry() override { return names_; }
   std::shared_ptr<host::IKrServiceProvider> GetServiceProvider() override { return provider_; }

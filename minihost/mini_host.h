@@ -43,7 +43,10 @@ class MiniHost final : public host::IHostEnvironment {
  public:
   struct Options {
     std::shared_ptr<host::IClock> clock;  // default: the real steady clock
-    int logEchoLevel = 4;                 // lines at or above this level also go to stderr; 4 = none
+    // The machine's UTC clock at start, from which the server clock starts without a start time in the
+    // settings; default: the system clock now.
+    std::optional<std::chrono::system_clock::time_point> utcAtStart;
+    int logEchoLevel = 4;  // lines at or above this level also go to stderr; 4 = none
     // Records what the quote engine delivers to the package into this file; empty: no recording.
     std::string recordTo;
     // Plays this recording instead of the simulated engine; empty: the simulated engine (when the

@@ -4,13 +4,24 @@
 // field ID, quote or cloud indicator (10001 to 20000), showing its value ("n/a" where the user may not).
 // Under `replay` the board ends with the recording, and `--once` shows the recording's end.
 //
-// When the quote engine's connection drops, the rows go dim and a status line says since when; both stay
+// Under the rows, a line per market of the board (each once) says what it is doing now (trading, lunch break,
+// closed until its next session, night session) from its sessions and its exchange's calendar, whose wall
+// clock the times of its rows are, and its volume unit; the last line gives the server time and the
+// connection. A row's time is its last trade's, in its market's zone: "-" before a trade on the market's
+// current trade date, the date of the last trade when it is older.
+//
+// When the quote engine's connection drops, the rows go dim and the last line says since when; both stay
 // until the first quotes after the connection is back. `--drop-after S --drop-for N` tells the simulated
 // engine to drop its connection S seconds into the board, for N seconds.
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <map>
+#include <string_view>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -19,9 +30,14 @@
 #include "kdp/host/ansi.h"
 #include "kdp/host/display_text.h"
 #include "kdp/host/services.h"
+#include "kdp/host/speed.h"
+#include "kdp/package.h"
+#include "kdp/refdata/market_time.h"
 #include "kdp/rtd/rtd_model.h"
+#include "kdp/tradedate/trade_date.h"
 #include "kdp/ui/ui_resources.h"
 #include "util/float_text.h"
+#include "util/strings.h"
 
 namespace kdp::app {
 namespace {
@@ -29,41 +45,195 @@ namespace {
 using namespace std::chrono_literals;
 
 struct Column {
-  const char* title;
-  const char* field;  // the dictionary name
+  std::array<const char*, 3> title;  // by edition: simplified Chinese, traditional Chinese, English
+  const char* field;                 // the dictionary name
   int width;
   bool right;
 };
 
 constexpr Column kColumns[] = {
-    {"code", nullptr, 12, false},    {"name", "StockName", 14, false},      {"last", "NewPrice", 11, true},
-    {"change", "Change", 10, true},  {"change %", "ChangeRatio", 10, true}, {"volume", "Volume", 12, true},
-    {"time", "TradeTime", 10, true},
+    {{"代码", "代碼", "code"}, nullptr, 12, false},
+    {{"名称", "名稱", "name"}, "StockName", 14, false},
+    {{"最新", "最新", "last"}, "NewPrice", 11, true},
+    {{"涨跌", "漲跌", "change"}, "Change", 10, true},
+    {{"涨跌幅", "漲跌幅", "change %"}, "ChangeRatio", 10, true},
+    {{"总量", "總量", "volume"}, "Volume", 12, true},
+    {{"时间", "時間", "time"}, "TradeTime", 10, true},
 };
-// Field IDs of the sample dictionary the board subscribes: the columns' fields and the previous close the
-// colours compare with.
-const std::vector<std::uint32_t> kBoardFields{2, 3, 4, 8, 10, 11, 81};
+// Field IDs of the sample dictionary the board subscribes: the columns' fields, the previous close the
+// colours compare with, and the trade date and last trade time the time column shows.
+const std::vector<std::uint32_t> kBoardFields{1, 2, 3, 4, 8, 10, 11, 81, 1027};
+constexpr std::uint32_t kTradeDateField = 1;
+constexpr std::uint32_t kLastTradeTimeField = 1027;
+constexpr std::string_view kTimeColumnField = "TradeTime";
+constexpr std::string_view kNameColumnField = "StockName";
 
 constexpr const char* kDim = "\x1b[2m";
 constexpr const char* kPlain = "\x1b[0m";
 
 std::atomic<bool> g_interrupted{false};
 
+// The markets of the board, each once, and what the lines under the rows say of them.
+class BoardMarkets {
+ public:
+  BoardMarkets(Session& s, const std::vector<std::string>& codes)
+      : clock_(QueryPackageInterface<IKrWorldClock>("IKrWorldClock")),
+        dates_(QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr")),
+        variables_(QueryPackageInterface<IKrStockTypeVariable>("IKrStockTypeVariable")) {
+    auto securities = SecurityManager(s);
+    for (const std::string& code : codes) {
+      const std::string exchange = ExchangeOf(s, code);
+      auto same =
+          std::find_if(markets_.begin(), markets_.end(), [&](const Market& m) { return m.exchange == exchange; });
+      if (same == markets_.end()) {
+        Market market;
+        market.exchange = exchange;
+        market.code = code;
+        if (securities) market.city = securities->GetSecurityInfo(code)->GetCity();
+        market.unit = VolumeUnit(code);
+        same = markets_.insert(markets_.end(), std::move(market));
+      }
+      marketOf_[code] = static_cast<std::size_t>(same - markets_.begin());
+    }
+  }
+
+  // Works out every market's state at the server's time now; the lines and cells below read it.
+  void Refresh() {
+    for (Market& market : markets_) {
+      if (clock_) clock_->KoraCodeNow(market.code, market.now);
+      market.state = StateNow(market.code, market.now);
+    }
+  }
+
+  // The last trade's time of a row (hhmmss, from the engine) against its market's trade date.
+  std::string TimeCell(const std::string& code, TKrRTDModel& model) const {
+    const auto item = model.GetRTDItem(code);
+    auto it = marketOf_.find(code);
+    if (!item || it == marketOf_.end() || item->IsNullByID(kLastTradeTimeField)) return "-";
+    const auto hhmmss = std::llround(item->GetDoubleDataByID(kLastTradeTimeField));
+    const auto date = item->IsNullByID(kTradeDateField) ? 0 : std::llround(item->GetDoubleDataByID(kTradeDateField));
+    const int current = markets_[it->second].state.tradeDate;
+    if (date != 0 && current != 0 && date < current) {
+      return fmt::format("{:04}-{:02}-{:02}", date / 10000, date / 100 % 100, date % 100);
+    }
+    if (date != 0 && current != 0 && date > current) return "-";
+    return fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
+  }
+
+  // One line per market: its state, whose clock its times are, its volume unit.
+  std::string Lines() const {
+    std::string out;
+    for (const Market& m : markets_) {
+      out += fmt::format("{}  {}  {}  {}\n", Pad(m.exchange, 8, false), Pad(StateText(m.state, m.now), 26, false),
+                         Pad(m.city.empty() ? std::string("-") : m.city + " time", 16, false),
+                         m.unit.empty() ? std::string() : "volume in " + m.unit);
+    }
+    return out;
+  }
+
+ private:
+  struct Market {
+    std::string exchange;
+    std::string code;  // the board's first security of the market: its sessions, zone and calendar
+    std::string city;  // whose wall clock the market keeps
+    std::string unit;
+    host::DateTime now;  // the server's time in the market's zone, at the last refresh
+    TMarketState state{};
+  };
+
+  // The exchange the host's market rules name for the security's trade span; its suffix otherwise.
+  static std::string ExchangeOf(Session& s, const std::string& code) {
+    auto security = s.host.Securities().GetSecurity(code);
+    auto engine = s.host.Context().GetSpeed();
+    if (security && engine) {
+      host::TMarketInfoBuffer buffer{};
+      if (engine->QueryMarketInfo(host::kMarketInfoExchange, security->GetTradeSpan(), buffer) == 0 &&
+          buffer.text[0] != '\0') {
+        return std::string(buffer.text, strnlen(buffer.text, sizeof buffer.text));
+      }
+    }
+    return GetSuffixString(code).substr(code.find('.') == std::string::npos ? 0 : 1);
+  }
+
+  // The security type's volume unit (手 lots, 股 shares, 张 bonds), said in words.
+  std::string VolumeUnit(const std::string& code) const {
+    if (!variables_) return {};
+    const std::string unit = variables_->GetVariableByStockType(code, "VolumeUnit");
+    static constexpr std::pair<std::string_view, std::string_view> kWords[] = {
+        {"手", "lots"}, {"股", "shares"}, {"张", "bonds"}};
+    for (const auto& [word, english] : kWords) {
+      if (unit == word) return std::string(english) + " (" + unit + ")";
+    }
+    return unit;
+  }
+
+  // The market's state at the server's time now, in its own zone, from its sessions and its exchange's
+  // calendar (weekdays while the calendar is not there or does not reach the day).
+  TMarketState StateNow(const std::string& code, host::DateTime now) const {
+    if (!clock_ || !dates_) return {};
+    std::vector<int> days;
+    for (const std::string& day : SplitString(dates_->GetTradeDateAll(code), ',')) days.push_back(StrToIntDef(day, 0));
+    std::sort(days.begin(), days.end());
+    const auto tradingDay = [&days](int date) {
+      if (days.empty() || date < days.front() || date > days.back()) {
+        const int weekday = host::DateTime::FromYyyymmdd(date).value_or(host::DateTime()).DayOfWeek();
+        return weekday != 1 && weekday != 7;
+      }
+      return std::binary_search(days.begin(), days.end(), date);
+    };
+    return MarketStateAt(dates_->GetMarketTime(code), now, tradingDay);
+  }
+
+  static std::string StateText(const TMarketState& state, host::DateTime now) {
+    const host::DateTime::Parts next = state.nextOpen.Decode();
+    const std::string until = fmt::format("{:02}:{:02}", next.hour, next.minute);
+    switch (state.kind) {
+      case TMarketState::Kind::kTrading:
+        return "trading";
+      case TMarketState::Kind::kNightSession:
+        return "night session";
+      case TMarketState::Kind::kLunchBreak:
+        return "lunch break until " + until;
+      case TMarketState::Kind::kBreak:
+        return "break until " + until;
+      case TMarketState::Kind::kClosed:
+        break;
+    }
+    if (state.nextOpen.value == 0) return "closed";
+    // A session on a later day is named by its weekday.
+    static constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    if (state.nextOpen.Yyyymmdd() == now.Yyyymmdd()) return "closed until " + until;
+    return fmt::format("closed until {} {}", kWeekdays[state.nextOpen.DayOfWeek() - 1], until);
+  }
+
+  std::shared_ptr<IKrWorldClock> clock_;
+  std::shared_ptr<ITradeDateMgr> dates_;
+  std::shared_ptr<IKrStockTypeVariable> variables_;
+  std::vector<Market> markets_;
+  std::map<std::string, std::size_t> marketOf_;  // code -> index into markets_
+};
+
 class Board {
  public:
   Board(Session& s, std::vector<std::string> codes, std::vector<std::uint32_t> extra, bool colour)
-      : s_(s), codes_(std::move(codes)), extra_(std::move(extra)), colour_(colour) {
+      : s_(s),
+        codes_(std::move(codes)),
+        extra_(std::move(extra)),
+        colour_(colour),
+        edition_(EditionOf(s)),
+        markets_(s, codes_) {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
   }
 
-  // The board's text: a header, one line per code and, while the data may be old, the status line. Cells
-  // are escaped here, since the colours around them must reach the terminal as they are. Stale rows are
-  // dimmed whole, without their colours.
+  // The board's text: a header, one line per code, a line per market and the status line. Cells are
+  // escaped here, since the colours around them must reach the terminal as they are. Stale rows are dimmed
+  // whole, without their colours.
   std::string Render(TKrRTDModel& model) {
     const TRTDUpdateState& state = model.UpdateState();
     const bool dim = colour_ && state.Stale;
+    markets_.Refresh();
     std::string out;
-    for (const Column& c : kColumns) out += Pad(c.title, c.width, c.right) + "  ";
+    for (const Column& c : kColumns) out += Pad(c.title[static_cast<std::size_t>(edition_)], c.width, c.right) + "  ";
     for (const std::uint32_t id : extra_) out += Pad(std::to_string(id), kExtraWidth, true) + "  ";
     out += '\n';
     for (const std::string& code : codes_) {
@@ -73,7 +243,7 @@ class Board {
           out += Pad(host::EscapeControlChars(code), c.width, c.right) + "  ";
           continue;
         }
-        std::string text = host::EscapeControlChars(model.GetFormatVal(code, c.field, true));
+        std::string text = host::EscapeControlChars(CellText(model, code, c.field));
         if (text.empty() || text == "-") {
           text = "-";
         } else {
@@ -88,15 +258,20 @@ class Board {
       for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), kExtraWidth, true) + "  ";
       out += dim ? std::string(kPlain) + "\n" : "\n";
     }
-    if (state.Stale) out += StatusLine(state.Connection) + '\n';
+    out += markets_.Lines();
+    out += StatusLine(state) + '\n';
     return out;
   }
 
-  // Why the rows are stale: the connection is down, or it is back and no quote has come yet.
-  static std::string StatusLine(const TKrSpeedConnection& connection) {
-    const int hhmmss = connection.Since.Hhmmss();
+  // The server's time and the connection; while the rows are stale, why: the connection is down, or it is
+  // back and no quote has come yet.
+  std::string StatusLine(const TRTDUpdateState& state) {
+    const std::string server = "server time " + s_.host.Context().GetServerDateTime().ToString() + " Beijing (UTC+8), ";
+    if (!state.Stale) return server + "connected";
+    const int hhmmss = state.Connection.Since.Hhmmss();
     const std::string since = fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
-    return connection.Connected ? "reconnected at " + since + ", waiting for quotes" : "disconnected since " + since;
+    return server + (state.Connection.Connected ? "reconnected at " + since + ", waiting for quotes"
+                                                : "disconnected since " + since);
   }
 
   void Paint(TKrRTDModel& model) {
@@ -111,6 +286,18 @@ class Board {
 
  private:
   static constexpr int kExtraWidth = 12;
+
+  // A column's cell: the last trade's time as the row's market keeps it, the security's name in the edition's
+  // language, or the field as its format item writes it.
+  std::string CellText(TKrRTDModel& model, const std::string& code, std::string_view field) {
+    if (field == kTimeColumnField) return markets_.TimeCell(code, model);
+    if (field == kNameColumnField) {
+      if (auto security = s_.host.Securities().GetSecurity(code); security && edition_ == Edition::kEnglish) {
+        return DisplayName(s_, *security);
+      }
+    }
+    return model.GetFormatVal(code, std::string(field), true);
+  }
 
   // A field of `--fields`: its value in shortest form, "-" before one arrived, "n/a" without permission.
   std::string ExtraCell(TKrRTDModel& model, const std::string& code, std::uint32_t id) {
@@ -127,6 +314,8 @@ class Board {
   std::vector<std::string> codes_;
   std::vector<std::uint32_t> extra_;
   bool colour_;
+  Edition edition_;
+  BoardMarkets markets_;
   std::shared_ptr<IKrHQStyle> style_;
 };
 

@@ -13,7 +13,6 @@ namespace kdp::app {
 namespace {
 
 constexpr auto kCalendarWait = std::chrono::seconds(15);
-constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 int Calendar(Session& s, const std::string& code, const std::string& fromText, const std::string& toText) {
   auto manager = QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr");
@@ -52,7 +51,7 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
     const int yyyymmdd = day->Yyyymmdd();
     if (yyyymmdd < from || yyyymmdd > to) continue;
     const int gap = previous ? static_cast<int>(day->value - previous->value) : 1;
-    lines += fmt::format("{}  {}{}\n", day->ToString().substr(0, 10), kWeekdays[day->DayOfWeek() - 1],
+    lines += fmt::format("{}  {}{}\n", day->ToString().substr(0, 10), WeekdayName(s, day->DayOfWeek()),
                          gap > 3 ? fmt::format("   ({} days after the trading day before)", gap) : "");
     previous = day;
     ++shown;

@@ -1,8 +1,12 @@
 // kdp-host clock CITY DATETIME: one instant in the machine's zone and in every world-clock city, with the
-// offset from UTC each keeps at that instant and the markets that keep each city's time.
+// offset from UTC each keeps at that instant and the markets that keep each city's time. A wall time that
+// the city's summer time skips or repeats is said to be one, with the instant the table shows.
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <set>
+
+#include <date/tz.h>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -25,6 +29,35 @@ std::string Offset(double hours) {
   return text;
 }
 
+// The instant's wall time as the city's zone reads it. The database says whether its summer time skips that
+// wall time (the clock reads it with the offset before the change, so the table shows it an hour on) or
+// repeats it (the table shows the first of the two).
+std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateTime instant,
+                    const std::string& offset) {
+  const std::string plain = fmt::format("{} in {} ({}{})", instant.ToString(), zone.City, offset,
+                                        clock.IsInSummerTime(zone, instant) ? ", summer time" : "");
+  if (zone.TzName.empty()) return plain;
+  date::local_info info;
+  try {
+    const auto seconds = std::llround((instant.value - 25569.0) * 86400.0);  // 1970-01-01 is day 25569
+    info = date::locate_zone(zone.TzName)->get_info(date::local_seconds(std::chrono::seconds(seconds)));
+  } catch (const std::exception&) {
+    return plain;
+  }
+  const auto hours = [](std::chrono::seconds offset) { return static_cast<double>(offset.count()) / 3600.0; };
+  if (info.result == date::local_info::nonexistent) {
+    host::DateTime shown = instant;
+    clock.ShiftCityDateTime(zone.City, zone.City, shown);
+    return fmt::format("{} does not exist in {} (summer time skips it); read as {} ({})", instant.ToString(), zone.City,
+                       shown.ToString(), Offset(hours(info.second.offset)));
+  }
+  if (info.result == date::local_info::ambiguous) {
+    return fmt::format("{} occurs twice in {} ({}, then {}); the first is shown", instant.ToString(), zone.City,
+                       Offset(hours(info.first.offset)), Offset(hours(info.second.offset)));
+  }
+  return plain;
+}
+
 int Clock(Session& s, const std::string& city, const std::string& when) {
   auto manager = SecurityManager(s);
   auto clock = QueryPackageInterface<IKrWorldClock>("IKrWorldClock");
@@ -44,8 +77,7 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
   // Every other zone's offset follows from how far its time is from this one's.
   const double fromOffset = clock->GetZoneOffset(from, *instant);
   const auto offsetOf = [&](host::DateTime there) { return fromOffset + (there.value - instant->value) * 24.0; };
-  fmt::print(s.out, "{} in {} ({}{})\n\n", instant->ToString(), from.City, Offset(fromOffset),
-             clock->IsInSummerTime(from, *instant) ? ", summer time" : "");
+  fmt::print(s.out, "{}\n\n", Heading(*clock, from, *instant, Offset(fromOffset)));
 
   host::DateTime local = *instant;
   const bool shifted = clock->ShiftDateTime(from.City, local);

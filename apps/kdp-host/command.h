@@ -134,6 +134,18 @@ std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& session);
 // those behind a quote prefix.
 bool IsKnownCode(Session& session, IKrHQSecurityManager& manager, const std::string& code);
 
+// The user's language: simplified Chinese (CHS), traditional Chinese (CHT) or English (ENG, and ENS, the
+// English edition). Texts a command shows in each come in this order.
+enum class Edition { kSimplified = 0, kTraditional = 1, kEnglish = 2 };
+Edition EditionOf(Session& session);
+bool IsEnglishEdition(Session& session);
+// A security's name in the edition's language: the master's English name in English editions (the Chinese
+// name when it has none), the Chinese name otherwise.
+std::string DisplayName(Session& session, host::IKrSecurity& security);
+
+// A weekday's short name in the edition's language (1 = Sunday ... 7 = Saturday): 周三, 週三 or Wed.
+std::string WeekdayName(Session& session, int dayOfWeek);
+
 // Terminal columns a text takes: East Asian wide characters take two.
 int DisplayWidth(const std::string& utf8);
 // The text padded with blanks to `width` terminal columns, on the left when `right`.

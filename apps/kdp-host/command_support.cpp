@@ -98,6 +98,29 @@ bool IsKnownCode(Session& s, IKrHQSecurityManager& manager, const std::string& c
   return manager.IsHardCode(stripped) || (stripped != code && known(stripped));
 }
 
+Edition EditionOf(Session& session) {
+  const std::string language = session.host.Context().GetLanguage();
+  if (language == "ENG" || language == "ENS") return Edition::kEnglish;
+  return language == "CHT" ? Edition::kTraditional : Edition::kSimplified;
+}
+
+bool IsEnglishEdition(Session& session) { return EditionOf(session) == Edition::kEnglish; }
+
+std::string DisplayName(Session& session, host::IKrSecurity& security) {
+  std::string english = IsEnglishEdition(session) ? security.GetENName() : std::string();
+  return english.empty() ? security.GetStockName() : english;
+}
+
+std::string WeekdayName(Session& session, int dayOfWeek) {
+  static constexpr std::array<std::array<const char*, 7>, 3> kNames{{
+      {"周日", "周一", "周二", "周三", "周四", "周五", "周六"},
+      {"週日", "週一", "週二", "週三", "週四", "週五", "週六"},
+      {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"},
+  }};
+  return kNames[static_cast<std::size_t>(EditionOf(session))]
+               [static_cast<std::size_t>(std::clamp(dayOfWeek, 1, 7) - 1)];
+}
+
 int DisplayWidth(const std::string& utf8) {
   int width = 0;
   for (char16_t unit : host::Utf8ToUtf16(utf8)) {

@@ -41,7 +41,7 @@ int FuncID(Session& s, const Options& o) {
   TFunctionIDDic& dic = TFunctionIDDic::GetInstance();
   const std::string hqType = manager->GetSecurityInfo(security)->GetHQType();
   const int group = dic.FindMarketGroup(hqType);
-  fmt::print(s.out, "{} {}  HQ type {}  market group {}\n", security->GetKoraCode(), security->GetStockName(), hqType,
+  fmt::print(s.out, "{} {}  HQ type {}  market group {}\n", security->GetKoraCode(), DisplayName(s, *security), hqType,
              group < 0 ? std::string("none")
                        : fmt::format("{}", fmt::join(dic.GetMarketGroups()[static_cast<std::size_t>(group)], ",")));
   int missing = 0;

@@ -13,7 +13,7 @@ namespace {
 
 std::string NameOf(Session& s, const std::string& code) {
   auto security = s.host.Securities().GetSecurity(code);
-  return security ? security->GetStockName() : std::string();
+  return security ? DisplayName(s, *security) : std::string();
 }
 
 int Rank(Session& s, const std::string& sector, const std::vector<int>& sortFields, int top, bool ascending) {

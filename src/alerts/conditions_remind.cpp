@@ -11,6 +11,7 @@
 #include "alerts/remind_params.h"
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/string_catalog.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/market_time.h"
@@ -28,10 +29,12 @@ constexpr std::uint32_t kTradeDateField = 1;
 constexpr std::uint32_t kTradeTimeField = 2;
 constexpr std::uint32_t kNewPriceField = 3;
 
-// GetRemindTypeStr, by ordinal.
-constexpr std::array<std::string_view, 13> kRemindTypeTexts{
-    "",     "时间到达", "价格到达", "价差到达", "涨跌幅到达", "成交量到达", "止损",
-    "止盈", "反弹",     "回落",     "上穿均线", "下穿均线",   "价差"};
+// GetRemindTypeStr, by ordinal: the Chinese text, and in other languages the string catalogue's text
+// 143000 + the ordinal.
+constexpr std::array<const char*, 13> kRemindTypeTexts{"",           "时间到达", "价格到达", "价差到达", "涨跌幅到达",
+                                                       "成交量到达", "止损",     "止盈",     "反弹",     "回落",
+                                                       "上穿均线",   "下穿均线", "价差"};
+constexpr int kRemindTypeTextIds = 143000;
 
 // The quote's trade date-time from a date (yyyymmdd) and a time (hhmmss) read as numbers.
 std::optional<host::DateTime> TradeDateTime(double date, double time) {
@@ -148,7 +151,9 @@ std::vector<TKrRemindParam> TKrConditionsRemindBase::BaseParams() {
 // ---- texts ----
 
 std::string TKrConditionsRemindBase::GetRemindTypeStr() const {
-  return std::string(kRemindTypeTexts[static_cast<std::size_t>(FRemindType)]);
+  const auto ordinal = static_cast<std::size_t>(FRemindType);
+  if (ordinal == 0) return {};
+  return GetLanguageStrDef(kRemindTypeTextIds + static_cast<int>(ordinal), kRemindTypeTexts[ordinal]);
 }
 
 std::string TKrConditionsRemindBase::FormatPrice(double price) const {

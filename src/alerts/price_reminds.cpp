@@ -6,6 +6,7 @@
 
 #include "alerts/remind_params.h"
 #include "core/host_lookups.h"
+#include "core/string_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "kdp/alerts/conditions_remind.h"
 #include "kdp/refdata/security_manager.h"
@@ -47,6 +48,11 @@ std::uint32_t FieldIDByName(const std::string& name) {
 
 std::string Percent(double value) { return FloatToText(value) + "%"; }
 
+// The words of the condition texts in the user's language (the string catalogue; Chinese by default).
+std::string Word(int id, const char* chinese) { return GetLanguageStrDef(id, chinese); }
+std::string LastPrice() { return Word(143101, "最新价"); }
+std::string BelowOrReaches(bool below) { return below ? Word(143106, "低于") : Word(143107, "达到"); }
+
 }  // namespace
 
 // ---- price level ----
@@ -59,8 +65,9 @@ std::vector<TKrRemindParam> TKrPriceArriveRemind::GetParams() {
 }
 
 std::string TKrPriceArriveRemind::GetTriggerConditionDesc() {
-  return fmt::format("最新价{}{}", FMonitorPriceType == TMonitorPriceType::ptPriceUp ? "上涨到" : "下跌到",
-                     FormatPrice(FCustomPrice));
+  return LastPrice() +
+         (FMonitorPriceType == TMonitorPriceType::ptPriceUp ? Word(143102, "上涨到") : Word(143103, "下跌到")) +
+         FormatPrice(FCustomPrice);
 }
 
 bool TKrPriceArriveRemind::DoIsNeedUpdate() {
@@ -88,11 +95,11 @@ std::vector<TKrRemindParam> TKrPriceDiffArriveRemind::GetParams() {
 
 std::string TKrPriceDiffArriveRemind::GetTriggerConditionDesc() {
   if (FMonitorPriceDiffType == TMonitorPriceDiffType::pdtPriceRate) {
-    return fmt::format("{}相对{}价差比例{}{}", FKoraCode, FSecondKoraCode, FPriceRate < 0 ? "低于" : "达到",
-                       Percent(FPriceRate));
+    return FKoraCode + Word(143104, "相对") + FSecondKoraCode + Word(143105, "价差比例") +
+           BelowOrReaches(FPriceRate < 0) + Percent(FPriceRate);
   }
-  return fmt::format("{}与{}价差{}{}", FKoraCode, FSecondKoraCode, FPriceDiff < 0 ? "低于" : "达到",
-                     FormatPrice(FPriceDiff));
+  return FKoraCode + Word(143108, "与") + FSecondKoraCode + Word(143109, "价差") + BelowOrReaches(FPriceDiff < 0) +
+         FormatPrice(FPriceDiff);
 }
 
 TKrRealTimeParamStructure TKrPriceDiffArriveRemind::GetSymbolDataDyn() const {
@@ -134,7 +141,8 @@ std::vector<TKrRemindParam> TKrRangeArriveRemind::GetParams() {
 
 std::string TKrRangeArriveRemind::GetTriggerConditionDesc() {
   const bool above = FMonitorRangeType == TMonitorRangeType::rtRangeAbove;
-  return fmt::format("涨跌幅{}{}", above ? "高于" : "低于", Percent(above ? std::fabs(FRange) : -std::fabs(FRange)));
+  return Word(143110, "涨跌幅") + (above ? Word(143111, "高于") : Word(143106, "低于")) +
+         Percent(above ? std::fabs(FRange) : -std::fabs(FRange));
 }
 
 TKrRealTimeParamStructure TKrRangeArriveRemind::GetSymbolDataDyn() const {
@@ -161,8 +169,10 @@ std::vector<TKrRemindParam> TKrVolumeArriveRemind::GetParams() {
 }
 
 std::string TKrVolumeArriveRemind::GetTriggerConditionDesc() {
-  if (FMonitorVolumeType == TMonitorVolumeType::vtChangeHandRate) return "换手率达到" + Percent(FChangeHandRate);
-  return "成交量达到" + FloatToText(FTotalVolume);
+  if (FMonitorVolumeType == TMonitorVolumeType::vtChangeHandRate) {
+    return Word(143112, "换手率达到") + Percent(FChangeHandRate);
+  }
+  return Word(143113, "成交量达到") + FloatToText(FTotalVolume);
 }
 
 TKrRealTimeParamStructure TKrVolumeArriveRemind::GetSymbolDataDyn() const {
@@ -195,13 +205,15 @@ std::vector<TKrRemindParam> TKrLossBlowRemind::GetParams() {
 std::string TKrLossBlowRemind::GetTriggerConditionDesc() {
   switch (FMonitorLossBlowType) {
     case TMonitorLossBlowType::lbtCostPriceBlow:
-      return fmt::format("最新价跌破成本价{}减{}", FormatPrice(FCostPrice), FormatPrice(FCostPriceBlow));
+      return Word(143114, "最新价跌破成本价") + FormatPrice(FCostPrice) + Word(143115, "减") +
+             FormatPrice(FCostPriceBlow);
     case TMonitorLossBlowType::lbtCostPriceRangeBlow:
-      return fmt::format("最新价跌破成本价{}的{}", FormatPrice(FCostPrice), Percent(100.0 - FCostPriceRangeBlow));
+      return Word(143114, "最新价跌破成本价") + FormatPrice(FCostPrice) + Word(143116, "的") +
+             Percent(100.0 - FCostPriceRangeBlow);
     case TMonitorLossBlowType::lbtLossPrice:
       break;
   }
-  return "最新价跌破止损价" + FormatPrice(FLossPrice);
+  return Word(143117, "最新价跌破止损价") + FormatPrice(FLossPrice);
 }
 
 bool TKrLossBlowRemind::DoIsNeedUpdate() {
@@ -228,13 +240,15 @@ std::vector<TKrRemindParam> TKrWinAboveRemind::GetParams() {
 std::string TKrWinAboveRemind::GetTriggerConditionDesc() {
   switch (FMonitorWinAboveType) {
     case TMonitorWinAboveType::watCostPriceAbove:
-      return fmt::format("最新价涨过成本价{}加{}", FormatPrice(FCostPrice), FormatPrice(FCostPriceAbove));
+      return Word(143118, "最新价涨过成本价") + FormatPrice(FCostPrice) + Word(143119, "加") +
+             FormatPrice(FCostPriceAbove);
     case TMonitorWinAboveType::watCostPriceRangeAbove:
-      return fmt::format("最新价涨过成本价{}的{}", FormatPrice(FCostPrice), Percent(100.0 + FCostPriceRangeAbove));
+      return Word(143118, "最新价涨过成本价") + FormatPrice(FCostPrice) + Word(143116, "的") +
+             Percent(100.0 + FCostPriceRangeAbove);
     case TMonitorWinAboveType::watWinPrice:
       break;
   }
-  return "最新价涨过止盈价" + FormatPrice(FWinPrice);
+  return Word(143120, "最新价涨过止盈价") + FormatPrice(FWinPrice);
 }
 
 bool TKrWinAboveRemind::DoIsNeedUpdate() {
@@ -257,7 +271,7 @@ std::vector<TKrRemindParam> TKrPriceDownUpRemind::GetParams() {
 }
 
 std::string TKrPriceDownUpRemind::GetTriggerConditionDesc() {
-  return "最新价从最低价反弹" + Percent(std::fabs(FAntimissileRange));
+  return Word(143121, "最新价从最低价反弹") + Percent(std::fabs(FAntimissileRange));
 }
 
 TKrRealTimeParamStructure TKrPriceDownUpRemind::GetSymbolDataDyn() const {
@@ -279,7 +293,7 @@ std::vector<TKrRemindParam> TKrPriceUpDownRemind::GetParams() {
 }
 
 std::string TKrPriceUpDownRemind::GetTriggerConditionDesc() {
-  return "最新价从最高价回落" + Percent(std::fabs(FReturnRange));
+  return Word(143122, "最新价从最高价回落") + Percent(std::fabs(FReturnRange));
 }
 
 TKrRealTimeParamStructure TKrPriceUpDownRemind::GetSymbolDataDyn() const {
@@ -304,9 +318,10 @@ std::vector<TKrRemindParam> TKrMARemindBase::GetParams() {
 }
 
 std::string TKrMARemindBase::GetTriggerConditionDesc() {
-  const std::string_view name = kMATypeNames[static_cast<std::size_t>(FMAType)].substr(2);  // "MA5"
-  const std::string offset = FFloatValue == 0.0 ? std::string() : "，浮动" + FormatPrice(FFloatValue);
-  return fmt::format("最新价{}{}{}", FRemindType == TKrRemindType::rtAboveMA ? "上穿" : "下穿", name, offset);
+  const std::string name(kMATypeNames[static_cast<std::size_t>(FMAType)].substr(2));  // "MA5"
+  const std::string offset = FFloatValue == 0.0 ? std::string() : Word(143123, "，浮动") + FormatPrice(FFloatValue);
+  return LastPrice() + (FRemindType == TKrRemindType::rtAboveMA ? Word(143124, "上穿") : Word(143125, "下穿")) + name +
+         offset;
 }
 
 std::uint32_t TKrMARemindBase::GetCurMAIndex() const {

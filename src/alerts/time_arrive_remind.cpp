@@ -5,6 +5,7 @@
 
 #include "alerts/remind_params.h"
 #include "core/host_lookups.h"
+#include "core/string_catalog.h"
 #include "kdp/alerts/conditions_remind.h"
 #include "kdp/host/log.h"
 #include "util/dp_timer.h"
@@ -34,7 +35,7 @@ std::vector<TKrRemindParam> TKrTimeArriveRemind::GetParams() {
 
 std::string TKrTimeArriveRemind::GetTriggerConditionDesc() {
   const auto p = FTime.Decode();
-  return fmt::format("时间到达{:02}:{:02}:{:02}", p.hour, p.minute, p.second);
+  return GetLanguageStrDef(143100, "时间到达") + fmt::format("{:02}:{:02}:{:02}", p.hour, p.minute, p.second);
 }
 
 void TKrTimeArriveRemind::StartMonitor() {

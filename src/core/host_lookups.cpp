@@ -1,5 +1,6 @@
 #include "core/host_lookups.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include <fmt/format.h>
@@ -8,6 +9,7 @@
 #include "core/package_lookup.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
+#include "kdp/host/server_clock.h"
 #include "util/strings.h"
 
 namespace kdp {
@@ -27,7 +29,7 @@ std::string GetEtcBaseFilePath(std::string_view name) {
 
 host::DateTime GetServerDateTime() {
   auto context = GetHQContext();
-  return context ? context->GetServerDateTime() : host::DateTime::Now();
+  return context ? context->GetServerDateTime() : host::ServerTimeAt(std::chrono::system_clock::now());
 }
 
 std::shared_ptr<host::IKrSecurityMgrHQ> G_GetHQSecurityMgr() { return host::KrIntfService<host::IKrSecurityMgrHQ>(); }

@@ -33,7 +33,9 @@ THQStrCatch::THQStrCatch() {
 }
 
 std::string THQStrCatch::GetLanguageStrDef(int id, const std::string& defaultText) {
-  auto it = FTexts.find({id, ToUpperAscii(G_getCurrentLanguage())});
+  std::string language = ToUpperAscii(G_getCurrentLanguage());
+  if (language == "ENS") language = "ENG";  // the English edition reads the English texts
+  auto it = FTexts.find({id, language});
   return it == FTexts.end() || it->second.empty() ? defaultText : it->second;
 }
 

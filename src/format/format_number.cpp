@@ -132,7 +132,8 @@ const TUnitWords& CurrentUnitWords() {
   if (!catalogue || catalogue.get() != cachedAddress || cachedCatalogue.expired()) {
     cachedCatalogue = catalogue;
     cachedAddress = catalogue.get();
-    words.chinese = SameTextAscii(G_getCurrentLanguage(), "CHS");
+    const std::string language = G_getCurrentLanguage();  // the Chinese editions count in 万 / 萬
+    words.chinese = SameTextAscii(language, "CHS") || SameTextAscii(language, "CHT");
     words.tenThousand = GetLanguageStrDef(38701, "万");
     words.hundredMillion = GetLanguageStrDef(38702, "亿");
     words.trillion = GetLanguageStrDef(38703, "万亿");

@@ -48,9 +48,11 @@ host::InterfacePtr MakeStockTypeManager(RegistrationScratch&) {
   return std::static_pointer_cast<IKrHQSecurityManager>(manager);
 }
 
-// The world clock is the stock type manager's other face.
+// The world clock belongs to the stock type manager, which loaded its zones.
 host::InterfacePtr WorldClockFace(RegistrationScratch& made) {
-  return host::Query<IKrWorldClock>(made.at("IKrHQSecurityManager"));
+  auto manager = std::dynamic_pointer_cast<TKrHQStockTypeManagerImpl>(made.at("IKrHQSecurityManager"));
+  return manager ? std::static_pointer_cast<IKrWorldClock>(TKrHQStockTypeManagerImpl::WorldClockFace(manager))
+                 : nullptr;
 }
 
 // The Lux data manager stays held by its module singleton as well.
@@ -111,7 +113,7 @@ const std::vector<PublishedService>& StartupServices() {
        MakeFace<TKrHQSectorCache, IKrHQSectorCache>},
       {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrHQSecurityManager", IKrHQSecurityManager::IID,
        MakeStockTypeManager},
-      {"TKrHQStockTypeManagerImpl", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID, WorldClockFace},
+      {"TKrWorldClock", PublishChannel::kNameRegistry, "IKrWorldClock", IKrWorldClock::IID, WorldClockFace},
       {"TKrLuxDataManager", PublishChannel::kNameRegistry, "IKrLuxDataMgr", IKrLuxDataManager::IID, MakeLuxDataManager},
       {"TKrSectorTreeMgr", PublishChannel::kNameRegistry, "ISectorTreeMgr", ISectorTreeMgr::IID, MakeSectorTreeManager},
       {"TKrHQFormatManager", PublishChannel::kNameRegistry, "IKrHQFormatManager", IKrHQFormatManager::IID,

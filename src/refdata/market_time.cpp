@@ -1,5 +1,6 @@
 #include "kdp/refdata/market_time.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kdp {
@@ -142,6 +143,65 @@ std::string StripQuotePrefix(std::string_view code) {
   const std::size_t dot = rest.find('.');
   if (dot != std::string_view::npos && dot + 3 < rest.size()) rest = rest.substr(0, dot + 3);
   return std::string(rest);
+}
+
+}  // namespace kdp
+
+namespace kdp {
+
+TMarketState MarketStateAt(const TArrayMarketTimeSep& sep, host::DateTime local, const TTradingDayTest& isTradingDay) {
+  TMarketState state;
+  if (!IsPairList(sep)) return state;
+  const std::vector<host::DateTime> offsets = TransMarketTimeSepToDate(sep);  // day 0 or 1, see there
+  const bool crossDay = std::floor(offsets.back().value) > 0;
+  struct Session {
+    double start, end;
+    int tradeDate;
+    bool night;
+  };
+  // The sessions of the trading days from two days before `local` to three weeks after, in time order.
+  constexpr int kBefore = 2, kAfter = 21;
+  const double today = std::floor(local.value);
+  std::vector<Session> sessions;
+  double previousTradingDay = -1;
+  for (double day = today - kBefore - 7; day <= today + kAfter; ++day) {
+    const int date = host::DateTime(day).Yyyymmdd();
+    if (!isTradingDay(date)) continue;
+    const double previous = previousTradingDay;
+    previousTradingDay = day;
+    if (day < today - kBefore) continue;  // only looked at to find the trading day before
+    for (std::size_t i = 0; i + 1 < offsets.size(); i += 2) {
+      const bool night = crossDay && std::floor(offsets[i].value) == 0;
+      if (night && (previous < 0 || day - previous > 3)) continue;
+      // Day-1 offsets fall on the trade date itself, a night session's day-0 start on the evening before it.
+      const double base = night ? previous : crossDay ? day - 1 : day;
+      sessions.push_back({base + offsets[i].value, base + offsets[i + 1].value, date, night});
+    }
+  }
+  const double t = local.value;
+  constexpr double kSecond = 1.0 / 86400.0;
+  for (std::size_t i = 0; i < sessions.size(); ++i) {
+    const Session& s = sessions[i];
+    if (t + kSecond / 2 < s.start) {
+      state.nextOpen = host::DateTime(s.start);
+      const bool endedToday = i > 0 && std::floor(sessions[i - 1].end) == std::floor(t);
+      state.tradeDate = endedToday ? sessions[i - 1].tradeDate : s.tradeDate;
+      // Between two day sessions of one trade date the market pauses; otherwise it is closed.
+      if (i == 0 || sessions[i - 1].tradeDate != s.tradeDate || sessions[i - 1].night) return state;
+      const double noon = std::floor(sessions[i - 1].end) + 0.5;
+      state.kind =
+          sessions[i - 1].end <= noon && noon <= s.start ? TMarketState::Kind::kLunchBreak : TMarketState::Kind::kBreak;
+      return state;
+    }
+    if (t < s.end) {
+      state.kind = s.night ? TMarketState::Kind::kNightSession : TMarketState::Kind::kTrading;
+      state.nextOpen = host::DateTime(s.start);
+      state.tradeDate = s.tradeDate;
+      return state;
+    }
+  }
+  if (!sessions.empty()) state.tradeDate = sessions.back().tradeDate;
+  return state;
 }
 
 }  // namespace kdp

@@ -1,10 +1,7 @@
 #include "refdata/stock_type_manager.h"
 
-#include <cmath>
-#include <ctime>
 #include <filesystem>
 #include <limits>
-#include <tuple>
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
@@ -17,11 +14,8 @@
 #include "kdp/host/log.h"
 #include "kdp/host/main_loop.h"
 #include "kdp/host/security.h"
-#include "kdp/host/speed.h"
 #include "kdp/host/xml.h"
 #include "refdata/stock_type_info.h"
-#include "refdata/trade_rules.h"
-#include "util/csv_file.h"
 #include "util/strings.h"
 #include "util/tools.h"
 
@@ -29,20 +23,6 @@ namespace kdp {
 namespace {
 
 constexpr std::string_view kLogSource = "uKrHQStockTypeManagerImpl";
-
-// The machine's standard offset (without summer time), in whole hours east of UTC.
-int MachineStandardZone() {
-  tzset();
-  return static_cast<int>(std::lround(-static_cast<double>(timezone) / 3600.0));
-}
-
-// The machine's offset now (with summer time when it is in effect), in hours east of UTC.
-double MachineCurrentZone() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return static_cast<double>(local.tm_gmtoff) / 3600.0;
-}
 
 std::string Attr(const pugi::xml_node& node, const char* name) { return node.attribute(name).value(); }
 
@@ -73,47 +53,16 @@ TArrayMarketTimeSep DecodeMarketTimeSep(const std::string& text) {
   return sep;
 }
 
-struct SummerPoint {
-  int month = 0;
-  int day = 0;
-  double time = 0.0;
-};
-
-// "2016-03-13 02:00:00" (the time may be "02:00" or left out).
-SummerPoint TransSummerStr(const std::string& text) {
-  const auto fail = [&]() { return EStockTypeMapError("TransSummerStr error. summerstr=" + text); };
-  const std::string trimmed = Trim(text);
-  const std::size_t blank = trimmed.find(' ');
-  const std::vector<std::string> date = SplitString(trimmed.substr(0, blank), '-');
-  if (date.size() != 3) throw fail();
-  const auto year = ParseInt64(date[0]);
-  const auto month = ParseInt64(date[1]);
-  const auto day = ParseInt64(date[2]);
-  if (!year || !month || !day || !host::DateTime::FromYyyymmdd(*year * 10000 + *month * 100 + *day)) throw fail();
-  SummerPoint point{static_cast<int>(*month), static_cast<int>(*day), 0.0};
-  if (blank != std::string::npos) {
-    const std::vector<std::string> clock = SplitString(Trim(trimmed.substr(blank + 1)), ':');
-    if (clock.size() < 2 || clock.size() > 3) throw fail();
-    const auto h = ParseInt64(clock[0]);
-    const auto m = ParseInt64(clock[1]);
-    const auto s = clock.size() == 3 ? ParseInt64(clock[2]) : std::optional<std::int64_t>(0);
-    if (!h || !m || !s || *h < 0 || *h > 23 || *m < 0 || *m > 59 || *s < 0 || *s > 59) throw fail();
-    point.time = host::EncodeTime(static_cast<int>(*h), static_cast<int>(*m), static_cast<int>(*s));
-  }
-  return point;
-}
-
-// Month and day of a yyyymmdd text of the zone file; 0 and 0 for a text shorter than 8 characters.
-std::pair<int, int> MonthDayOf(const std::string& text) {
-  if (text.size() < 8) return {0, 0};
-  return {StrToIntDef(text.substr(4, 2), 0), StrToIntDef(text.substr(6, 2), 0)};
-}
-
 }  // namespace
 
-TKrHQStockTypeManagerImpl::TKrHQStockTypeManagerImpl() : FLocalTimeZone(MachineStandardZone()) {}
+TKrHQStockTypeManagerImpl::TKrHQStockTypeManagerImpl() : FWorldClock(*this) {}
 
-TKrHQStockTypeManagerImpl::TKrHQStockTypeManagerImpl(int localTimeZone) : FLocalTimeZone(localTimeZone) {}
+TKrHQStockTypeManagerImpl::TKrHQStockTypeManagerImpl(int localTimeZone) : FWorldClock(*this, localTimeZone) {}
+
+std::shared_ptr<IKrWorldClock> TKrHQStockTypeManagerImpl::WorldClockFace(
+    const std::shared_ptr<TKrHQStockTypeManagerImpl>& manager) {
+  return std::shared_ptr<IKrWorldClock>(manager, &manager->FWorldClock);
+}
 
 void TKrHQStockTypeManagerImpl::LoadStockTypeMap(const std::string& path) {
   std::error_code ec;
@@ -155,59 +104,7 @@ void TKrHQStockTypeManagerImpl::LoadDocument(const pugi::xml_document& document)
   }
 }
 
-void TKrHQStockTypeManagerImpl::LoadWorldClock(const pugi::xml_node& element) {
-  FDicCityTimeZone.clear();
-  for (const pugi::xml_node& node : element.children()) {  // every child: a stray node is an error
-    TTimeZoneInfo zone;
-    zone.City = Attr(node, "city");
-    zone.TimeZone = ToFloat(Attr(node, "gmt"));
-    zone.SummerDiff = StrToIntDef(Attr(node, "summerdiff"), 0);
-    const std::string start = Attr(node, "summerstart");
-    if (!start.empty()) {
-      const SummerPoint from = TransSummerStr(start);
-      const SummerPoint to = TransSummerStr(Attr(node, "summerend"));
-      zone.SummerStartMon = from.month;
-      zone.SummerStartDay = from.day;
-      zone.SummerStartTime = from.time;
-      zone.SummerEndMon = to.month;
-      zone.SummerEndDay = to.day;
-      zone.SummerEndTime = to.time;
-    } else {
-      zone.SummerDiff = 0;
-    }
-    AddZone(std::move(zone), Trim(Attr(node, "tz")));
-  }
-  LoadTimeZoneFile();
-}
-
-TIanaZone* TKrHQStockTypeManagerImpl::LocateIanaZone(const std::string& city, const std::string& name) {
-  if (name.empty()) {
-    host::AddHQLog(fmt::format("worldclock: {} names no IANA time zone; its summer time follows the month-and-day "
-                               "rule",
-                               city),
-                   kLogSource, host::LogSeverity::kNotice);
-    return nullptr;
-  }
-  if (auto known = FIanaZones.find(name); known != FIanaZones.end()) return known->second.get();
-  std::string error;
-  std::unique_ptr<TIanaZone> zone = TIanaZone::Locate(name, error);
-  if (!zone) {
-    host::AddHQLog(fmt::format("worldclock: unknown IANA time zone \"{}\" for {} ({}); its summer time follows "
-                               "the month-and-day rule",
-                               name, city, error),
-                   kLogSource, host::LogSeverity::kWarning);
-    return nullptr;
-  }
-  return FIanaZones.emplace(name, std::move(zone)).first->second.get();
-}
-
-void TKrHQStockTypeManagerImpl::AddZone(TTimeZoneInfo zone, const std::string& tzName) {
-  TIanaZone* iana = LocateIanaZone(zone.City, tzName);
-  TClockZone entry{std::move(zone), iana};
-  entry.info.TzName = entry.iana != nullptr ? tzName : std::string();
-  FDicGmtTimeZone[entry.info.TimeZone] = entry;
-  FDicCityTimeZone[entry.info.City] = std::move(entry);
-}
+void TKrHQStockTypeManagerImpl::LoadWorldClock(const pugi::xml_node& element) { FWorldClock.LoadSection(element); }
 
 void TKrHQStockTypeManagerImpl::LoadGlobalIndexes(const pugi::xml_node& element) {
   FDicIndexCode.clear();
@@ -296,64 +193,6 @@ void TKrHQStockTypeManagerImpl::AddMapEntry(TKrStockTypeDataItem entry) {
     } catch (const std::exception&) {
       host::ShowErrorMessage(GetLanguageStrDef(20531, "发生错误"), "stocktypemap category duplicate.");
     }
-  }
-}
-
-std::optional<TTimeZoneInfo> TimeZoneFromRecord(const std::vector<std::string>& record, std::string& why) {
-  if (record.size() != 5 && record.size() != 6) {
-    why = fmt::format("{} fields instead of 5 or 6", record.size());
-    return std::nullopt;
-  }
-  for (const std::string& field : record) {
-    if (!host::IsPlainText(field)) {
-      why = "a field is not text: " + host::EscapeControlChars(field);
-      return std::nullopt;
-    }
-  }
-  TTimeZoneInfo zone;
-  zone.City = Trim(record[0]);
-  const auto hours = ParseDouble(record[1]);
-  const auto summer = Trim(record[2]).empty() ? std::optional<double>(0.0) : ParseDouble(record[2]);
-  if (zone.City.empty()) {
-    why = "the city is empty";
-  } else if (!hours || *hours < -12 || *hours > 14) {
-    why = "the offset is not a number of hours from -12 to 14";
-  } else if (!summer || *summer < 0 || *summer > 2) {
-    why = "the summer difference is not a number of hours from 0 to 2";
-  }
-  if (!why.empty()) return std::nullopt;
-  zone.TimeZone = *hours;
-  zone.SummerDiff = static_cast<int>(std::lround(*summer));
-  const std::string start = Trim(record[3]);
-  if (start.empty()) {
-    zone.SummerDiff = 0;
-  } else {
-    std::tie(zone.SummerStartMon, zone.SummerStartDay) = MonthDayOf(start);
-    std::tie(zone.SummerEndMon, zone.SummerEndDay) = MonthDayOf(Trim(record[4]));
-  }
-  if (record.size() == 6) zone.TzName = Trim(record[5]);
-  return zone;
-}
-
-void TKrHQStockTypeManagerImpl::LoadTimeZoneFile() {
-  std::error_code ec;
-  std::string path = GetHQBasePath() + kTimeZoneFileName;
-  if (!std::filesystem::exists(path, ec)) path = GetEtcBaseFilePath(kTimeZoneFileName);
-  if (!std::filesystem::exists(path, ec)) return;
-  TCsvFile file;
-  if (!file.OpenFile(path)) return;
-  std::vector<std::string> record;
-  for (int line = 1; file.GetRecord(record); ++line) {
-    if (record.size() == 1 && Trim(record[0]).empty()) continue;  // a blank line
-    std::string why;
-    auto zone = TimeZoneFromRecord(record, why);
-    if (!zone) {
-      host::AddHQLog(fmt::format("{}:{}: zone record skipped: {}", path, line, why), kLogSource,
-                     host::LogSeverity::kNotice);
-      continue;
-    }
-    const std::string tzName = zone->TzName;
-    AddZone(std::move(*zone), tzName);
   }
 }
 
@@ -516,122 +355,6 @@ TKrStockTypeDataItem TKrHQStockTypeManagerImpl::GetItem(int index) {
   if (position < FMapListCategory.size()) return std::next(FMapListCategory.begin(), index)->second;
   position -= FMapListCategory.size();
   return std::next(FMapList.begin(), static_cast<std::ptrdiff_t>(position))->second;
-}
-
-// ---- world clock ----
-
-bool TKrHQStockTypeManagerImpl::GetTimeZoneInfoByCity(const std::string& city, TTimeZoneInfo& info) {
-  if (city == "Local") {
-    info.TimeZone = MachineCurrentZone();
-    return true;
-  }
-  auto it = FDicCityTimeZone.find(city);
-  if (it == FDicCityTimeZone.end()) return false;
-  info = it->second.info;
-  return true;
-}
-
-bool TKrHQStockTypeManagerImpl::ShiftDateTime(const std::string& city, host::DateTime& dateTime) {
-  auto it = FDicCityTimeZone.find(city);
-  if (it == FDicCityTimeZone.end() || !FDicGmtTimeZone.contains(FLocalTimeZone)) return false;
-  return ShiftDateTimeEx(it->second.info.TimeZone, FLocalTimeZone, dateTime);
-}
-
-bool TKrHQStockTypeManagerImpl::IsInSummerTimeZone(host::DateTime dateTime, const TTimeZoneInfo& zone) {
-  const host::DateTime::Parts p = dateTime.Decode();
-  if (zone.SummerStartMon < p.month && p.month < zone.SummerEndMon) return true;
-  if (p.month == zone.SummerStartMon && p.day >= zone.SummerStartDay) return true;
-  if (p.month == zone.SummerEndMon && p.day <= zone.SummerEndDay) return true;
-  return false;
-}
-
-// The month-and-day rule tests the given date on the way in, and the date in standard time on the way out.
-host::DateTime TKrHQStockTypeManagerImpl::ToUtc(const TClockZone& zone, host::DateTime local) {
-  if (zone.iana != nullptr) return local.AddSeconds(-zone.iana->AtLocal(local).seconds);
-  double utc = local.value - zone.info.TimeZone / 24.0;
-  if (IsInSummerTimeZone(local, zone.info)) utc -= zone.info.SummerDiff / 24.0;
-  return host::DateTime(utc);
-}
-
-host::DateTime TKrHQStockTypeManagerImpl::FromUtc(const TClockZone& zone, host::DateTime utc) {
-  if (zone.iana != nullptr) return utc.AddSeconds(zone.iana->AtUtc(utc).seconds);
-  host::DateTime result(utc.value + zone.info.TimeZone / 24.0);
-  if (IsInSummerTimeZone(result, zone.info)) result.value += zone.info.SummerDiff / 24.0;
-  return result;
-}
-
-bool TKrHQStockTypeManagerImpl::ShiftDateTimeEx(double fromZone, double toZone, host::DateTime& dateTime) {
-  if (fromZone == toZone) return true;
-  auto from = FDicGmtTimeZone.find(fromZone);
-  auto to = FDicGmtTimeZone.find(toZone);
-  if (from == FDicGmtTimeZone.end() || to == FDicGmtTimeZone.end()) return false;
-  dateTime = FromUtc(to->second, ToUtc(from->second, dateTime));
-  return true;
-}
-
-bool TKrHQStockTypeManagerImpl::ShiftCityDateTime(const std::string& fromCity, const std::string& toCity,
-                                                  host::DateTime& dateTime) {
-  auto from = FDicCityTimeZone.find(fromCity);
-  auto to = FDicCityTimeZone.find(toCity);
-  if (from == FDicCityTimeZone.end() || to == FDicCityTimeZone.end()) return false;
-  dateTime = FromUtc(to->second, ToUtc(from->second, dateTime));
-  return true;
-}
-
-TIanaZone* TKrHQStockTypeManagerImpl::LoadedIanaZone(const TTimeZoneInfo& zone) const {
-  if (zone.TzName.empty()) return nullptr;
-  auto it = FIanaZones.find(zone.TzName);
-  return it == FIanaZones.end() ? nullptr : it->second.get();
-}
-
-bool TKrHQStockTypeManagerImpl::IsInSummerTime(const TTimeZoneInfo& zone, host::DateTime dateTime) {
-  if (TIanaZone* iana = LoadedIanaZone(zone)) return iana->AtLocal(dateTime).summer;
-  return IsInSummerTimeZone(dateTime, zone);
-}
-
-double TKrHQStockTypeManagerImpl::GetZoneOffset(const TTimeZoneInfo& zone, host::DateTime dateTime) {
-  if (TIanaZone* iana = LoadedIanaZone(zone)) return iana->AtLocal(dateTime).seconds / 3600.0;
-  return zone.TimeZone + (IsInSummerTimeZone(dateTime, zone) ? zone.SummerDiff : 0);
-}
-
-bool TKrHQStockTypeManagerImpl::KoraCodeNow(const std::string& code, host::DateTime& now) {
-  const std::string tradeSpan = GetSecurityInfo(code)->GetTradeSpan();
-  now = GetServerDateTime();
-  ShiftDateTimeEx(FLocalTimeZone, GetStockTimeZone_New(host::kMarketInfoTimeZone, tradeSpan), now);
-  return true;
-}
-
-bool TKrHQStockTypeManagerImpl::KoraCodeNow(const std::shared_ptr<host::IKrSecurity>& security, host::DateTime& now) {
-  const std::string tradeSpan = GetSecurityInfo(security)->GetTradeSpan();
-  now = GetServerDateTime();
-  ShiftDateTimeEx(FLocalTimeZone, GetStockTimeZone_New(host::kMarketInfoTimeZone, tradeSpan), now);
-  return true;
-}
-
-bool TKrHQStockTypeManagerImpl::IsNeedShowDate(const std::string& code, host::DateTime dateTime) {
-  host::DateTime now;
-  KoraCodeNow(code, now);
-  return std::floor(dateTime.value) != std::floor(now.value);
-}
-
-bool TKrHQStockTypeManagerImpl::IsNeedShowDate(const std::shared_ptr<host::IKrSecurity>& security,
-                                               host::DateTime dateTime) {
-  host::DateTime now;
-  KoraCodeNow(security, now);
-  return std::floor(dateTime.value) != std::floor(now.value);
-}
-
-bool TKrHQStockTypeManagerImpl::GetLocalTimeZoneInfo(TTimeZoneInfo& info) {
-  auto it = FDicGmtTimeZone.find(FLocalTimeZone);
-  if (it == FDicGmtTimeZone.end()) return false;
-  info = it->second.info;
-  return true;
-}
-
-std::vector<TTimeZoneInfo> TKrHQStockTypeManagerImpl::GetCityTimeZones() {
-  std::vector<TTimeZoneInfo> zones;
-  for (const auto& [city, zone] : FDicCityTimeZone) zones.push_back(zone.info);
-  return zones;
 }
 
 }  // namespace kdp

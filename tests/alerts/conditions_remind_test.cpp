@@ -395,6 +395,46 @@ TEST(RemindTypesTest, EveryTypeButNoneAndSpreadHasAClassNamedAndDescribed) {
   EXPECT_EQ(range.GetTriggerConditionDesc(), "涨跌幅低于-3%");
 }
 
+// The type names and condition texts follow the user's language through the sample string catalogue; the
+// English edition (ENS) reads the English texts.
+TEST(RemindTypesTest, TextsFollowTheLanguage) {
+  struct Case {
+    const char* language;
+    const char* priceType;
+    const char* priceText;
+    const char* lossText;
+    const char* timeText;
+  };
+  const Case cases[] = {
+      {"CHS", "价格到达", "最新价下跌到9.80", "最新价跌破成本价10.00的95%", "时间到达14:55:00"},
+      {"CHT", "價格到達", "最新價下跌到9.80", "最新價跌破成本價10.00的95%", "時間到達14:55:00"},
+      {"ENG", "Price reached", "Last price falls to 9.80", "Last price below cost 10.00 at 95%",
+       "Time reaches 14:55:00"},
+      {"ENS", "Price reached", "Last price falls to 9.80", "Last price below cost 10.00 at 95%",
+       "Time reaches 14:55:00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    TestHost h([&](minihost::HostSettings& s) { s.language = c.language; });
+    ASSERT_TRUE(h->StartPackage());
+    TKrPriceArriveRemind price;
+    price.SetKoraCode("600000.SH");
+    price.FCustomPrice = 9.8;
+    price.FMonitorPriceType = TMonitorPriceType::ptPriceDown;
+    EXPECT_EQ(price.GetRemindTypeStr(), c.priceType);
+    EXPECT_EQ(price.GetTriggerConditionDesc(), c.priceText);
+    TKrLossBlowRemind loss;
+    loss.SetKoraCode("600000.SH");
+    loss.FMonitorLossBlowType = TMonitorLossBlowType::lbtCostPriceRangeBlow;
+    loss.FCostPrice = 10;
+    loss.FCostPriceRangeBlow = 5;
+    EXPECT_EQ(loss.GetTriggerConditionDesc(), c.lossText);
+    TKrTimeArriveRemind time;
+    time.FTime = host::DateTime::FromParts(2026, 12, 4, 14, 55);
+    EXPECT_EQ(time.GetTriggerConditionDesc(), c.timeText);
+  }
+}
+
 // The stand-in engine's own thread simulates the market; its first snapshot of 600000.SH reaches a level
 // of 0.01 at once, and a level of 1,000 is never reached.
 TEST(RemindLiveMarketTest, RemindersFireOnTheLiveSimulatedMarket) {

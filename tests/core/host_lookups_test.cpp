@@ -2,6 +2,7 @@
 #include "util/tools.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -47,11 +48,18 @@ TEST(ToolsTest, FrontAndAfterStrings) {
 
 TEST(ToolsTest, WithoutAHostEverythingAnswersSafeDefaults) {
   ASSERT_EQ(host::InstalledHostEnvironment(), nullptr);
-  const double before = host::DateTime::Now().value;
+  // Without a host the server clock is still Beijing time, from the machine's UTC clock.
+  const auto beijingNow = [] {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch());
+    return 25569.0 + (static_cast<double>(ms.count()) / 3600000.0 + 8) / 24.0;  // 1970-01-01 is day 25569
+  };
+  constexpr double kMillisecond = 1.0 / 86400000.0;  // the two sums round differently
+  const double before = beijingNow();
   const double server = GetServerDateTime().value;
-  const double after = host::DateTime::Now().value;
-  EXPECT_GE(server, before);
-  EXPECT_LE(server, after);
+  const double after = beijingNow();
+  EXPECT_GE(server, before - kMillisecond);
+  EXPECT_LE(server, after + kMillisecond);
   EXPECT_EQ(G_getCurrentLanguage(), "CHS");
   EXPECT_EQ(GetLoginRegion(), 0);
   EXPECT_EQ(G_GetSecurity("600000.SH"), nullptr);

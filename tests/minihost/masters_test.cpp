@@ -1,4 +1,6 @@
 // The stand-in host's settings, security master and sector master: what they read and what they refuse.
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -303,6 +305,47 @@ TEST(MastersTest, MarketRulesRefuseMalformedSpans) {
   EXPECT_EQ(rules.Find("x")->zone, -3);
   // Without a database zone the market keeps its standard zone all year.
   EXPECT_EQ(rules.Find("x")->LocalTime(host::DateTime::FromParts(2026, 7, 1, 21, 0)).ToString(), "2026-07-01 10:00:00");
+}
+
+// Without a start time the server clock is the machine's UTC clock read in Beijing time (UTC+8, no summer
+// time), whatever zone the machine keeps; the measured offset still applies.
+TEST(MastersTest, ServerClockKeepsBeijingTimeOnAnyMachineZone) {
+  using namespace std::chrono;
+  const char* saved = std::getenv("TZ");
+  const std::string before = saved != nullptr ? saved : "";
+  struct Case {
+    const char* tz;
+    sys_seconds utc;
+    double offsetSeconds;
+    const char* beijing;
+  };
+  constexpr auto kJuly1 = sys_days{year{2026} / 7 / 1};
+  const Case cases[] = {
+      {"UTC", kJuly1 + hours{3} + minutes{21}, 0, "2026-07-01 11:21:00"},
+      {"America/New_York", kJuly1 + hours{3} + minutes{21}, 0, "2026-07-01 11:21:00"},
+      {"Asia/Shanghai", kJuly1 + hours{3} + minutes{21}, 0, "2026-07-01 11:21:00"},
+      // 20:30 UTC is half past four the next morning in Beijing; New York is still on 30 June.
+      {"America/New_York", kJuly1 + hours{20} + minutes{30}, 90, "2026-07-02 04:31:30"},
+      {"Europe/London", sys_days{year{2026} / 12 / 31} + hours{23}, -3600, "2027-01-01 06:00:00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tz);
+    setenv("TZ", c.tz, 1);
+    tzset();
+    TestHost h(
+        [&](HostSettings& s) {
+          s.serverTimeStart.clear();
+          s.serverTimeOffsetSeconds = c.offsetSeconds;
+        },
+        TestHost::ClockKind::kManual, [&](MiniHost::Options& o) { o.utcAtStart = c.utc; });
+    EXPECT_EQ(h->Context().GetServerDateTime().ToString(), c.beijing);
+  }
+  if (saved != nullptr) {
+    setenv("TZ", before.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 TEST(MastersTest, ContextAnswersRightsIdentityAndServers) {

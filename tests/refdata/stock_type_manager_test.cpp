@@ -381,7 +381,7 @@ TEST(StockTypeMapLoadTest, ErrorsEndTheLoadAndKeepWhatWasRead) {
       EXPECT_THAT(message, HasSubstr(c.message));
     }
     EXPECT_EQ(manager.GetCount(), c.count);
-    EXPECT_EQ(static_cast<int>(manager.GetCityTimeZones().size()), c.zones);
+    EXPECT_EQ(static_cast<int>(manager.WorldClock().GetCityTimeZones().size()), c.zones);
   }
 
   TKrHQStockTypeManagerImpl manager(8);
@@ -406,7 +406,7 @@ TEST(StockTypeMapLoadTest, NumbersReadTheSameUnderACommaLocale) {
   std::setlocale(LC_ALL, previous.c_str());
   EXPECT_EQ(error, "");
   TTimeZoneInfo zone;
-  ASSERT_TRUE(manager.GetTimeZoneInfoByCity("Kolkata", zone));
+  ASSERT_TRUE(manager.WorldClock().GetTimeZoneInfoByCity("Kolkata", zone));
   EXPECT_DOUBLE_EQ(zone.TimeZone, 5.5);
   EXPECT_DOUBLE_EQ(manager.GetItem(0).klinehisvolumediv, 0.5);
 }
@@ -463,12 +463,13 @@ TEST(StockTypeManagerStartupTest, TheMapIsLoadedBeforeTheManagerBecomesVisible) 
   ASSERT_TRUE(h->StartPackage());
   EXPECT_GT(seenCount, 20);
   EXPECT_EQ(seenType, "SHF");
-  // Both names answer one object.
-  auto manager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  // The world clock published is the one whose zones the manager loaded.
+  auto manager = std::dynamic_pointer_cast<TKrHQStockTypeManagerImpl>(
+      G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
   auto clock = G_QueryInterface<IKrWorldClock>("IKrWorldClock");
   ASSERT_NE(manager, nullptr);
   ASSERT_NE(clock, nullptr);
-  EXPECT_EQ(host::Query<IKrWorldClock>(manager), clock);
+  EXPECT_EQ(clock.get(), static_cast<IKrWorldClock*>(&manager->WorldClock()));
 }
 
 TEST(StockTypeManagerStartupTest, ABrokenMapFailsTheStartUpBeforePublication) {

@@ -47,20 +47,21 @@ TEST(WorldClockTest, SummerPeriodCountsWholeDaysAtBothEdges) {
         Case{DateTime::FromParts(2026, 7, 1), true}, Case{DateTime::FromParts(2026, 11, 6, 23, 0), true},
         Case{DateTime::FromParts(2026, 11, 7), false}, Case{DateTime::FromParts(2026, 1, 20), false}}) {
     SCOPED_TRACE(c.when.ToString());
-    EXPECT_EQ(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(c.when, zone), c.inside);
+    EXPECT_EQ(TKrWorldClock::IsInSummerTimeZone(c.when, zone), c.inside);
   }
   // A period across the new year never matches in its middle months.
   TTimeZoneInfo south{"Auckland", 12, 9, 25, 0, 4, 3, 1, 0, ""};
-  EXPECT_FALSE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 12, 25), south));
-  EXPECT_TRUE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 9, 30), south));
-  EXPECT_FALSE(TKrHQStockTypeManagerImpl::IsInSummerTimeZone(DateTime::FromParts(2026, 6, 1), TTimeZoneInfo{}));
+  EXPECT_FALSE(TKrWorldClock::IsInSummerTimeZone(DateTime::FromParts(2026, 12, 25), south));
+  EXPECT_TRUE(TKrWorldClock::IsInSummerTimeZone(DateTime::FromParts(2026, 9, 30), south));
+  EXPECT_FALSE(TKrWorldClock::IsInSummerTimeZone(DateTime::FromParts(2026, 6, 1), TTimeZoneInfo{}));
 }
 
 TEST(WorldClockTest, ShiftsBetweenZonesWithSummerTimeAndRefusesUnknownZones) {
   ScratchDir etc;  // no zone file
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
-  TKrHQStockTypeManagerImpl clock(8);
-  clock.LoadStockTypeMapXml(kZonesXml);
+  TKrHQStockTypeManagerImpl map(8);
+  map.LoadStockTypeMapXml(kZonesXml);
+  TKrWorldClock& clock = map.WorldClock();
   struct Case {
     double from, to;
     DateTime in;
@@ -106,8 +107,9 @@ TEST(WorldClockTest, ShiftsBetweenZonesWithSummerTimeAndRefusesUnknownZones) {
   ASSERT_TRUE(clock.GetLocalTimeZoneInfo(info));
   EXPECT_EQ(info.City, "Beijing");
 
-  TKrHQStockTypeManagerImpl elsewhere(3);  // a machine whose zone the world clock lacks
-  elsewhere.LoadStockTypeMapXml(kZonesXml);
+  TKrHQStockTypeManagerImpl elsewhereMap(3);  // a machine whose zone the world clock lacks
+  elsewhereMap.LoadStockTypeMapXml(kZonesXml);
+  TKrWorldClock& elsewhere = elsewhereMap.WorldClock();
   value = DateTime::FromParts(2026, 12, 3, 21, 30);
   EXPECT_FALSE(elsewhere.ShiftDateTime("New York", value));
   EXPECT_EQ(value.ToString(), "2026-12-03 21:30:00");
@@ -123,8 +125,9 @@ DateTime DateTimeOf(date::sys_seconds t) {
 
 TEST(WorldClockTest, EverySampleCityAgreesWithTheDatabaseAroundEveryTransition) {
   TestHost h;
-  TKrHQStockTypeManagerImpl clock(8);
-  clock.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  TKrHQStockTypeManagerImpl map(8);
+  map.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  TKrWorldClock& clock = map.WorldClock();
   const std::vector<TTimeZoneInfo> zones = clock.GetCityTimeZones();
   ASSERT_GE(zones.size(), 12u);
   std::map<double, int> citiesPerOffset;
@@ -172,8 +175,9 @@ TEST(WorldClockTest, EverySampleCityAgreesWithTheDatabaseAroundEveryTransition) 
 
 TEST(WorldClockTest, DatabaseZonesAroundTheTransitionsTheMonthAndDayRuleMisses) {
   TestHost h;
-  TKrHQStockTypeManagerImpl clock(8);
-  clock.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  TKrHQStockTypeManagerImpl map(8);
+  map.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  TKrWorldClock& clock = map.WorldClock();
   struct Case {
     const char* from;
     const char* to;
@@ -221,13 +225,14 @@ TEST(WorldClockTest, DatabaseZonesAroundTheTransitionsTheMonthAndDayRuleMisses) 
 TEST(WorldClockTest, MissingOrUnknownZoneNamesAreLoggedOnceAndKeepTheMonthAndDayRule) {
   ScratchDir etc;  // no zone file
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
-  TKrHQStockTypeManagerImpl clock(8);
-  clock.LoadStockTypeMapXml(R"xml(<Map><worldclock>
+  TKrHQStockTypeManagerImpl map(8);
+  map.LoadStockTypeMapXml(R"xml(<Map><worldclock>
     <zone city="Beijing" gmt="8" tz="Asia/Shanghai"/>
     <zone city="New York" gmt="-5" tz="America/Nowhere" summerdiff="1" summerstart="2016-03-13 02:00:00"
           summerend="2016-11-06 02:00:00"/>
     <zone city="London" gmt="0" summerdiff="1" summerstart="2016-03-27 01:00" summerend="2016-10-30 02:00"/>
   </worldclock></Map>)xml");
+  TKrWorldClock& clock = map.WorldClock();
   for (int i = 0; i < 3; ++i) {
     DateTime value = DateTime::FromParts(2026, 3, 10, 22, 30);
     ASSERT_TRUE(clock.ShiftCityDateTime("Beijing", "New York", value));
@@ -263,8 +268,9 @@ TEST(WorldClockTest, ZoneFileAddsAndReplacesZones) {
                            "Auckland,12,1,20160925,20170402,Pacific/Auckland,extra\r\n";
   testing::WriteTextFile(etc.File("HQ/Base/TimzZone.dat"), text);
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
-  TKrHQStockTypeManagerImpl clock(8);
-  clock.LoadStockTypeMapXml(kZonesXml);
+  TKrHQStockTypeManagerImpl map(8);
+  map.LoadStockTypeMapXml(kZonesXml);
+  TKrWorldClock& clock = map.WorldClock();
 
   TTimeZoneInfo info;
   ASSERT_TRUE(clock.GetTimeZoneInfoByCity("孟买", info));
@@ -314,20 +320,23 @@ TEST(WorldClockTest, ZoneFileInTheBaseFolderIsTheFallback) {
   ScratchDir etc;
   testing::WriteTextFile(etc.File("Base/TimzZone.dat"), "Dubai,4,0,,\r\n");
   TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
-  TKrHQStockTypeManagerImpl clock(8);
-  clock.LoadStockTypeMapXml(kZonesXml);
+  TKrHQStockTypeManagerImpl map(8);
+  map.LoadStockTypeMapXml(kZonesXml);
+  TKrWorldClock& clock = map.WorldClock();
   TTimeZoneInfo info;
   EXPECT_TRUE(clock.GetTimeZoneInfoByCity("Dubai", info));
   // Without a worldclock element the file is not read.
-  TKrHQStockTypeManagerImpl none(8);
-  none.LoadStockTypeMapXml("<Map/>");
+  TKrHQStockTypeManagerImpl noneMap(8);
+  noneMap.LoadStockTypeMapXml("<Map/>");
+  TKrWorldClock& none = noneMap.WorldClock();
   EXPECT_FALSE(none.GetTimeZoneInfoByCity("Dubai", info));
 }
 
 TEST(WorldClockTest, MarketNowFollowsTheTradeSpanZone) {
   TestHost h;  // server time 2026-12-04 10:30:00
-  auto clock = std::make_shared<TKrHQStockTypeManagerImpl>(8);
-  clock->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  auto map = std::make_shared<TKrHQStockTypeManagerImpl>(8);
+  map->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+  TKrWorldClock* clock = &map->WorldClock();
   struct Case {
     const char* code;
     const char* now;
@@ -391,8 +400,9 @@ TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
     EXPECT_EQ(exchange, "");
     EXPECT_EQ(GetStockTimeZone_New(606, "SH"), kUnknownMarketTimeZone);
     // Without a zone the market's time is the server's.
-    TKrHQStockTypeManagerImpl clock(8);
-    clock.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+    TKrHQStockTypeManagerImpl map(8);
+    map.LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
+    TKrWorldClock& clock = map.WorldClock();
     DateTime now;
     EXPECT_TRUE(clock.KoraCodeNow("AAPL.O", now));
     EXPECT_EQ(now.ToString(), "2026-12-04 10:30:00");

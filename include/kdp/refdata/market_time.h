@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,32 @@ bool RoundToSepEnd(const TArrayMarketTimeSep& sep, int& t);
 // Both outputs start at 0. For the first session with start <= t <= end: `start` is its start and
 // `offset` is t - start; true when found.
 bool GetCycleRoundToSep(int t, const TArrayMarketTimeSep& sep, int& offset, int& start);
+
+// What a market is doing at a wall-clock time of its own zone.
+struct TMarketState {
+  enum class Kind {
+    kTrading,       // inside a day session
+    kNightSession,  // inside the session that opens the evening before its trade date
+    kLunchBreak,    // between two sessions of one trade date, over noon
+    kBreak,         // between two sessions of one trade date, not over noon
+    kClosed,        // before the trade date's first session, after its last, or on a day the market is shut
+  };
+  Kind kind = Kind::kClosed;
+  // The start of the next session (the market's wall clock) when not trading; the start of the current
+  // session when trading. Zero when no session lies in the next three weeks.
+  host::DateTime nextOpen;
+  // The trade date (yyyymmdd) the market is in: the current session's; when closed, that of the last session
+  // if it ended this calendar day, else the next session's. 0 without sessions.
+  int tradeDate = 0;
+};
+// Whether the market trades on a calendar day (yyyymmdd).
+using TTradingDayTest = std::function<bool(int yyyymmdd)>;
+// The state of a market with the sessions `sep` at its wall-clock time `local`. A trading day D opens its
+// sessions on D, except that a list crossing midnight opens with a night session on the evening of the
+// trading day before D (a Friday's night session belongs to Monday); that night session is left out when
+// the trading day before lies more than three days back (the eve of a holiday has none). A list that is
+// not pairs is always closed.
+TMarketState MarketStateAt(const TArrayMarketTimeSep& sep, host::DateTime local, const TTradingDayTest& isTradingDay);
 
 // The code from its first "." on (".SH" for "600000.SH"); the whole code when it has no ".".
 std::string GetSuffixString(std::string_view code);
