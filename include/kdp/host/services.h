@@ -65,7 +65,7 @@ class IKrContext : public virtual IInterface {
   virtual std::shared_ptr<IBaseLuxClient> GetLuxClient() = 0;
   // Whether the user holds the data right `right` (exact name, as the host's rights are written).
   virtual bool HasRight(std::string_view right) = 0;
-  // The server's date-time: the local clock corrected by the offset the host measured at login.
+  // The server's date-time, Beijing wall time (UTC+8): the machine's UTC clock corrected by the login offset.
   virtual DateTime GetServerDateTime() = 0;
   // The user's language code: "CHS", "CHT" or "ENG".
   virtual std::string GetLanguage() = 0;
