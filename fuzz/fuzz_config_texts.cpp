@@ -27,7 +27,7 @@
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "registries.h"
-#include "script_server.h"
+#include "script/script_server.h"
 #include "settings.h"
 #include "sim_market.h"
 #include "util/strings.h"
@@ -44,10 +44,11 @@ class FuzzHost final : public kdp::host::IHostEnvironment {
     std::filesystem::create_directories(root / "Base");
     paths_ = {root.string() + "/", root.string() + "/user/", root.string() + "/", root.string() + "/", ""};
     provider_->Add(kdp::host::IKrExpressionEngine::IID, std::make_shared<kdp::minihost::MiniExpressionEngine>());
-    provider_->Add(kdp::host::IKrScriptServer::IID, std::make_shared<kdp::minihost::MiniScriptServer>());
+    kdp::CreateScriptServer();
     kdp::host::InstallHostEnvironment(this);
   }
   ~FuzzHost() override {
+    kdp::FreeScriptServer();
     kdp::host::InstallHostEnvironment(nullptr);
     std::error_code ec;
     std::filesystem::remove_all(paths_.etc, ec);
