@@ -158,6 +158,16 @@ void FormatExpression(const std::string& text) {
   kdp::ParseText(text);
 }
 
+// A script of the format columns: loaded into a server of its own (within its sandbox's bounds), then
+// its function F called.
+void ScriptSource(const std::string& text) {
+  kdp::TKrScriptServer server;
+  std::string error;
+  if (!server.LoadScript("HQFormat", text, error)) return;
+  server.CallFunction("HQFormat", "F", {1.5, -2});
+  server.CallFunction("HQFormat", "F", {});
+}
+
 void ExpressionEngine(const std::string& text) {
   auto expression = kdp::minihost::MiniExpressionEngine().CreateExpression();
   std::string error;
@@ -185,8 +195,9 @@ void TypedTexts(const std::string& text) {
 }
 
 using Parser = void (*)(const std::string&);
-constexpr Parser kParsers[] = {Catalogue,    StockTypeVariables, HistoryRequests,  UrlConfiguration, ZoneRecords,
-                               HostSettings, QuoteFields,        FormatExpression, ExpressionEngine, TypedTexts};
+constexpr Parser kParsers[] = {Catalogue,        StockTypeVariables, HistoryRequests, UrlConfiguration,
+                               ZoneRecords,      HostSettings,       QuoteFields,     FormatExpression,
+                               ExpressionEngine, TypedTexts,         ScriptSource};
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // kdp-host ref warrant|basic|currency|index-sector|related CODE, ref fund-company NUMBER, and ref convert
-// CODE AMOUNT: the answers of the CSV reference tables, looked up by name as a widget does (the first look-up creates the service).
+// CODE AMOUNT: the answers of the CSV reference tables, looked up by name as a widget does (the first
+// look-up creates the service).
 #include <memory>
 #include <string>
 #include <vector>

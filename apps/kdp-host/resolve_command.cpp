@@ -77,9 +77,8 @@ void AddResolveCommand(CLI::App& app, Action& chosen) {
   resolve->add_option("--variable", *variables, "stock type variables of the code's HQ type, e.g. LotSize,VolumeUnit")
       ->delimiter(',')
       ->allow_extra_args(false);
-  resolve->callback([&chosen, code, variables] {
-    chosen = [code, variables](Session& s) { return Resolve(s, *code, *variables); };
-  });
+  resolve->callback(
+      [&chosen, code, variables] { chosen = [code, variables](Session& s) { return Resolve(s, *code, *variables); }; });
 }
 
 }  // namespace kdp::app

@@ -70,7 +70,9 @@ void AddSecurityCommand(CLI::App& app, Action& chosen) {
   codeOption->excludes(sectorOption);
   security->callback([&chosen, code, sectors] {
     if (code->empty() && sectors->empty()) throw CLI::RequiredError("CODE or --sector");
-    chosen = [code, sectors](Session& s) { return sectors->empty() ? ShowSecurity(s, *code) : ShowCachedSectors(s, *sectors); };
+    chosen = [code, sectors](Session& s) {
+      return sectors->empty() ? ShowSecurity(s, *code) : ShowCachedSectors(s, *sectors);
+    };
   });
 }
 

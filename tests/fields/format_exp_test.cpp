@@ -106,12 +106,13 @@ TEST(FormatExpTest, ScriptExpressionsCallTheHQFormatScript) {
   CreateScriptServer();
   EXPECT_FALSE(e.Exec());  // no script "HQFormat" yet
 
-  std::string error;
-  ASSERT_TRUE(G_GetScriptServer()->LoadScript("HQFormat", R"lua(
+  const std::string script = R"lua(
     function CalcPremium(price, reference) return price / reference end
     function Null(a) return nil end
     function Text() return "n/a" end
-  )lua", error)) << error;
+  )lua";
+  std::string error;
+  ASSERT_TRUE(G_GetScriptServer()->LoadScript("HQFormat", script, error)) << error;
   ASSERT_TRUE(e.Exec());
   EXPECT_DOUBLE_EQ(e.ResultValue(), 11.0);  // 110 / 10: the arguments in their order
 

@@ -45,7 +45,7 @@ TEST(ScriptServerTest, FailuresAnswerNullAreLoggedOncePerFunctionAndLeaveTheScri
   TestHost h;
   TKrScriptServer server;
   std::string error;
-  ASSERT_TRUE(server.LoadScript("Bounds", R"lua(
+  const std::string source = R"lua(
     function Spin() while true do end end
     function CaughtSpin() while true do pcall(function() while true do end end) end end
     function Huge() return #string.rep("x", 64 * 1024 * 1024) end
@@ -54,19 +54,19 @@ TEST(ScriptServerTest, FailuresAnswerNullAreLoggedOncePerFunctionAndLeaveTheScri
     function Reach() return io.open("/etc/passwd") end
     function Pattern() return string.find("aaa", "a") end
     function Twice(x) return 2 * x end
-  )lua", error)) << error;
+  )lua";
+  ASSERT_TRUE(server.LoadScript("Bounds", source, error)) << error;
 
   struct Case {
     const char* function;
     const char* logged;
   };
-  for (const Case& c : {Case{"Spin", "instruction budget of 1000000 exceeded"},
-                        Case{"CaughtSpin", "instruction budget of 1000000 exceeded"},
-                        Case{"Huge", "memory cap of 8388608 bytes exceeded"},
-                        Case{"Doubling", "memory cap of 8388608 bytes exceeded"},
-                        Case{"Raise", "Bounds:6: no quote"},
-                        Case{"Reach", "Bounds:7: attempt to index a nil value (global 'io')"},
-                        Case{"Pattern", "Bounds:8: attempt to call a nil value (field 'find')"}}) {
+  for (const Case& c :
+       {Case{"Spin", "instruction budget of 1000000 exceeded"},
+        Case{"CaughtSpin", "instruction budget of 1000000 exceeded"},
+        Case{"Huge", "memory cap of 8388608 bytes exceeded"}, Case{"Doubling", "memory cap of 8388608 bytes exceeded"},
+        Case{"Raise", "Bounds:6: no quote"}, Case{"Reach", "Bounds:7: attempt to index a nil value (global 'io')"},
+        Case{"Pattern", "Bounds:8: attempt to call a nil value (field 'find')"}}) {
     SCOPED_TRACE(c.function);
     const std::string line = std::string("script Bounds function ") + c.function + " failed: ";
     EXPECT_EQ(server.CallFunction("Bounds", c.function, {}), std::nullopt);
