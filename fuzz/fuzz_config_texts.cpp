@@ -27,7 +27,7 @@
 #include "refdata/stock_type_manager.h"
 #include "refdata/stock_type_variable.h"
 #include "registries.h"
-#include "script_server.h"
+#include "script/script_server.h"
 #include "settings.h"
 #include "sim_market.h"
 #include "util/strings.h"
@@ -44,10 +44,11 @@ class FuzzHost final : public kdp::host::IHostEnvironment {
     std::filesystem::create_directories(root / "Base");
     paths_ = {root.string() + "/", root.string() + "/user/", root.string() + "/", root.string() + "/", ""};
     provider_->Add(kdp::host::IKrExpressionEngine::IID, std::make_shared<kdp::minihost::MiniExpressionEngine>());
-    provider_->Add(kdp::host::IKrScriptServer::IID, std::make_shared<kdp::minihost::MiniScriptServer>());
+    kdp::CreateScriptServer();
     kdp::host::InstallHostEnvironment(this);
   }
   ~FuzzHost() override {
+    kdp::FreeScriptServer();
     kdp::host::InstallHostEnvironment(nullptr);
     std::error_code ec;
     std::filesystem::remove_all(paths_.etc, ec);
@@ -157,6 +158,16 @@ void FormatExpression(const std::string& text) {
   kdp::ParseText(text);
 }
 
+// A script of the format columns: loaded into a server of its own (within its sandbox's bounds), then
+// its function F called.
+void ScriptSource(const std::string& text) {
+  kdp::TKrScriptServer server;
+  std::string error;
+  if (!server.LoadScript("HQFormat", text, error)) return;
+  server.CallFunction("HQFormat", "F", {1.5, -2});
+  server.CallFunction("HQFormat", "F", {});
+}
+
 void ExpressionEngine(const std::string& text) {
   auto expression = kdp::minihost::MiniExpressionEngine().CreateExpression();
   std::string error;
@@ -184,8 +195,9 @@ void TypedTexts(const std::string& text) {
 }
 
 using Parser = void (*)(const std::string&);
-constexpr Parser kParsers[] = {Catalogue,    StockTypeVariables, HistoryRequests,  UrlConfiguration, ZoneRecords,
-                               HostSettings, QuoteFields,        FormatExpression, ExpressionEngine, TypedTexts};
+constexpr Parser kParsers[] = {Catalogue,        StockTypeVariables, HistoryRequests, UrlConfiguration,
+                               ZoneRecords,      HostSettings,       QuoteFields,     FormatExpression,
+                               ExpressionEngine, TypedTexts,         ScriptSource};
 
 }  // namespace
 

@@ -42,7 +42,6 @@ MiniHost::MiniHost(HostSettings settings, Options options)
       securities_(std::make_shared<MiniSecurityMaster>()),
       sectors_(std::make_shared<MiniSectorMaster>()),
       downloads_(std::make_shared<MiniDownloadService>()),
-      scripts_(std::make_shared<MiniScriptServer>()),
       audit_(std::make_shared<MiniAuditTrail>(paths_.log)) {
   loop_.SetErrorHandler([this](const std::string& what) { Log("main loop task failed: " + what, kLogSource, 3); });
   provider_->Add(host::IKrContext::IID, context_);
@@ -50,7 +49,6 @@ MiniHost::MiniHost(HostSettings settings, Options options)
   provider_->Add(host::IKrSecurityMgrHQ::IID, securities_);
   provider_->Add(host::IKrSectorMgrHQ::IID, sectors_);
   provider_->Add(host::IKrExpressionEngine::IID, std::make_shared<MiniExpressionEngine>());
-  provider_->Add(host::IKrScriptServer::IID, scripts_);
   provider_->Add(host::IKrDownloadService::IID, downloads_);
   provider_->Add(host::IKrBAuditWriter::IID, audit_);
 }

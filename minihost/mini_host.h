@@ -30,7 +30,6 @@
 #include "registries.h"
 #include "replay_speed.h"
 #include "report_data.h"
-#include "script_server.h"
 #include "sector_master.h"
 #include "security_master.h"
 #include "settings.h"
@@ -109,7 +108,6 @@ class MiniHost final : public host::IHostEnvironment {
   replay::RecordingSpeed* Recorder() { return recorder_.get(); }
   // The Lux client; nullptr when the settings run the host without one.
   SimLuxClient* Lux() { return lux_.get(); }
-  MiniScriptServer& Scripts() { return *scripts_; }
   // The business audit trail (IKrBAuditWriter).
   MiniAuditTrail& AuditTrail() { return *audit_; }
   // Every error box shown so far: (caption, text), oldest first.
@@ -141,7 +139,6 @@ class MiniHost final : public host::IHostEnvironment {
   std::shared_ptr<replay::ReplaySpeed> replay_;
   std::shared_ptr<replay::RecordingSpeed> recorder_;
   std::shared_ptr<SimLuxClient> lux_;
-  std::shared_ptr<MiniScriptServer> scripts_;
   std::shared_ptr<MiniAuditTrail> audit_;
   std::vector<std::pair<std::string, std::string>> error_messages_;
   bool package_running_ = false;

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libsqlite3-dev zlib1g-dev libzstd-dev libfmt-dev libspdlog-dev libmuparser-dev
   nlohmann-json3-dev libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libcli11-dev
-  libhowardhinnant-date-dev tzdata
+  libhowardhinnant-date-dev tzdata liblua5.4-dev
   libcairo2-dev fonts-noto-cjk fontconfig
   locales python3
 )

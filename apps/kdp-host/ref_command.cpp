@@ -1,5 +1,6 @@
-// kdp-host ref warrant|basic|currency|index-sector|related CODE, and ref convert CODE AMOUNT: the answers
-// of the CSV reference tables, looked up by name as a widget does (the first look-up creates the service).
+// kdp-host ref warrant|basic|currency|index-sector|related CODE, ref fund-company NUMBER, and ref convert
+// CODE AMOUNT: the answers of the CSV reference tables, looked up by name as a widget does (the first
+// look-up creates the service).
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "kdp/package.h"
 #include "kdp/refdata/reference_tables.h"
 #include "util/float_text.h"
+#include "util/strings.h"
 
 namespace kdp::app {
 namespace {
@@ -130,6 +132,17 @@ int ShowRelated(Session& s, const std::string& code) {
   return 0;
 }
 
+// The number is the company's line in the table, as the fund fields carry it.
+int ShowFundCompany(Session& s, const std::string& number) {
+  auto table = Service<IFundManagementCompany>(s, "IFundManagementCompany");
+  if (!table) return 2;
+  const std::string company = table->GetFundCompany(ParseInt32(number).value_or(0));
+  if (company.empty()) return Unknown(s, "fund company number", number);
+  Line(s, "number", number);
+  Line(s, "fund company", company);
+  return 0;
+}
+
 int Convert(Session& s, const std::string& code, double amount) {
   auto manager = Service<ICurrencyManager>(s, "ICurrencyManager");
   if (!manager) return 2;
@@ -151,6 +164,7 @@ void AddRefCommand(CLI::App& app, Action& chosen) {
       {"currency", {"the CNY rate of a currency, e.g. USD", ShowCurrency}},
       {"index-sector", {"the sector of an index, e.g. 399001.SZ", ShowIndexSector}},
       {"related", {"the related securities of a code, e.g. 601318.SH", ShowRelated}},
+      {"fund-company", {"the fund management company of a number (its line in the table), e.g. 3", ShowFundCompany}},
   };
   for (const auto& [name, entry] : lookups) {
     auto* sub = ref->add_subcommand(name, entry.first);

@@ -1,8 +1,10 @@
-// kdp-host resolve CODE: the code's classification by the stock type map.
+// kdp-host resolve CODE [--variable NAME]...: the code's classification by the stock type map, and the
+// variables of its HQ type ("IKrStockTypeVariable", looked up by name as a widget does).
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/package.h"
 #include "kdp/refdata/market_time.h"
 #include "kdp/refdata/security_manager.h"
 
@@ -27,7 +29,22 @@ std::string Sessions(const TArrayMarketTimeSep& sep) {
   return text;
 }
 
-int Resolve(Session& s, const std::string& code) {
+// The stock type variables `names` of the code's HQ type; "" for one the type (and "default") lacks.
+int ShowVariables(Session& s, const std::string& code, const std::vector<std::string>& names) {
+  if (names.empty()) return 0;
+  auto variables = QueryPackageInterface<IKrStockTypeVariable>("IKrStockTypeVariable");
+  if (!variables) {
+    fmt::print(s.err, "kdp-host: the service IKrStockTypeVariable is not available\n");
+    return 2;
+  }
+  for (const std::string& name : names) {
+    const std::string value = variables->GetVariableByStockType(code, name);
+    fmt::print(s.out, "{:<16}{} = {}\n", "variable", name, value.empty() ? "(none)" : value);
+  }
+  return 0;
+}
+
+int Resolve(Session& s, const std::string& code, const std::vector<std::string>& variables) {
   auto manager = SecurityManager(s);
   if (!manager) return 3;
   if (!IsKnownCode(s, *manager, code)) {
@@ -47,7 +64,7 @@ int Resolve(Session& s, const std::string& code) {
   line("city", info->GetCity());
   line("F5 page", info->GetF5Page());
   line("history dir", info->GetHisDir());
-  return 0;
+  return ShowVariables(s, code, variables);
 }
 
 }  // namespace
@@ -55,8 +72,13 @@ int Resolve(Session& s, const std::string& code) {
 void AddResolveCommand(CLI::App& app, Action& chosen) {
   auto* resolve = app.add_subcommand("resolve", "classify a security code: HQ type, sessions, clock city, F5 page");
   auto code = std::make_shared<std::string>();
+  auto variables = std::make_shared<std::vector<std::string>>();
   resolve->add_option("CODE", *code, "security code, e.g. 600000.SH")->required();
-  resolve->callback([&chosen, code] { chosen = [code](Session& s) { return Resolve(s, *code); }; });
+  resolve->add_option("--variable", *variables, "stock type variables of the code's HQ type, e.g. LotSize,VolumeUnit")
+      ->delimiter(',')
+      ->allow_extra_args(false);
+  resolve->callback(
+      [&chosen, code, variables] { chosen = [code, variables](Session& s) { return Resolve(s, *code, *variables); }; });
 }
 
 }  // namespace kdp::app

@@ -1,9 +1,12 @@
 // kdp-host security CODE: the host security object of a code.
+// kdp-host security --sector ID[,ID...]: sectors and their members as the package's sector cache keeps
+// them (IKrHQSectorCache, published by GUID), which sector-based widgets read instead of asking the host.
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
 #include "command.h"
 #include "kdp/host/security.h"
+#include "kdp/refdata/sector_cache.h"
 
 namespace kdp::app {
 namespace {
@@ -31,13 +34,46 @@ int ShowSecurity(Session& s, const std::string& code) {
   return 0;
 }
 
+int ShowCachedSectors(Session& s, const std::string& ids) {
+  auto cache = host::Query<IKrHQSectorCache>(s.host.Registry().Find(IKrHQSectorCache::IID));
+  if (!cache) {
+    fmt::print(s.err, "kdp-host: the package published no IKrHQSectorCache\n");
+    return 2;
+  }
+  cache->SetIsCacheSector(true);
+  cache->SetSectorIDs(ids);
+  std::vector<std::shared_ptr<host::IKrSector>> sectors;
+  if (!cache->GetCacheSectorIDs(sectors)) {
+    fmt::print(s.err, "kdp-host: no sector {} is known to the host\n", ids);
+    return 1;
+  }
+  for (const auto& sector : sectors) {
+    const std::vector<std::string> codes = sector->GetMemberCodes();
+    fmt::print(s.out, "{}  {}: {} members\n", sector->GetID(), sector->GetName(), codes.size());
+    for (const std::string& code : codes) {
+      auto security = cache->GetSecurity(code);
+      fmt::print(s.out, "  {:<12}{}\n", code, security ? security->GetStockName() : "(no security object)");
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 void AddSecurityCommand(CLI::App& app, Action& chosen) {
   auto* security = app.add_subcommand("security", "show the host security object of a code");
   auto code = std::make_shared<std::string>();
-  security->add_option("CODE", *code, "security code, e.g. 600000.SH")->required();
-  security->callback([&chosen, code] { chosen = [code](Session& s) { return ShowSecurity(s, *code); }; });
+  auto sectors = std::make_shared<std::string>();
+  auto* codeOption = security->add_option("CODE", *code, "security code, e.g. 600000.SH");
+  auto* sectorOption =
+      security->add_option("--sector", *sectors, "sector IDs joined by \",\": the sector cache's members instead");
+  codeOption->excludes(sectorOption);
+  security->callback([&chosen, code, sectors] {
+    if (code->empty() && sectors->empty()) throw CLI::RequiredError("CODE or --sector");
+    chosen = [code, sectors](Session& s) {
+      return sectors->empty() ? ShowSecurity(s, *code) : ShowCachedSectors(s, *sectors);
+    };
+  });
 }
 
 }  // namespace kdp::app

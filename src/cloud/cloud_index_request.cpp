@@ -342,9 +342,14 @@ void TKrIndexRequest::OnDownLoadEnd(bool success, const host::MemoryStream* repl
   TRequestRecord record = std::move(it->second);
   FPending.erase(it);
   if (!success) {
-    host::AddHQLog(fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}",
-                               fmt::join(record.fields, ","), fmt::join(record.codes, ","), message),
-                   FClass.className, host::LogSeverity::kNotice);
+    // Function sets (matrix and KSS functions) word their failures as their own log readers expect.
+    const std::string line =
+        FCommandItem->IsNeedIndex()
+            ? fmt::format("OnDownLoadEnd unsuccessful ARet = False osErrInfo:{}; Index: {}; KoraCodeList: {}", message,
+                          fmt::join(record.fields, ","), fmt::join(record.codes, ","))
+            : fmt::format("OnDownLoadEnd CloudRequest Failed: {}; KoraCodeList: {}; {}", fmt::join(record.fields, ","),
+                          fmt::join(record.codes, ","), message);
+    host::AddHQLog(line, FClass.className, host::LogSeverity::kNotice);
     // The failure is told first; then a first send has its backup, a backup none (one retry, never a loop).
     FBackupFollowing = !record.isBackup;
     if (FOnDownLoadEnd) FOnDownLoadEnd(false, record.tag, 0, nullptr);
@@ -438,7 +443,8 @@ int TKrIndexRequest::SaveReply(const host::MemoryStream* reply, const TRequestRe
   const auto result = SaveIndexReply(reply ? reply->Bytes() : std::span<const std::uint8_t>{}, FCommandItem->TableName,
                                      record.functionIds, StampOf(GetServerDateTime()), *FDataBase);
   if (result.count < 0 && FCommandItem->ReportType == "rtPR")
-    host::AddHQLog("Clould报表LUX数据请求失败", FClass.className, host::LogSeverity::kNotice);
+    host::AddHQLog(FCommandItem->IsNeedIndex() ? "Clould报表LUX数据请求失败DpecodeData" : "Clould报表LUX数据请求失败",
+                   FClass.className, host::LogSeverity::kNotice);
   if (!result.why.empty())
     host::AddHQLog(
         fmt::format("OnDownLoadEnd {}; Index: {}; KoraCodeList: {}", result.why, fmt::join(record.fields, ","), codes),

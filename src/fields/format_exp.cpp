@@ -3,8 +3,7 @@
 #include <exception>
 
 #include "kdp/host/log.h"
-#include "kdp/host/script_server.h"
-#include "kdp/host/services.h"
+#include "script/script_server.h"
 #include "util/strings.h"
 
 namespace kdp {
@@ -151,8 +150,8 @@ void TKrHQFormatExp::SetVarValue(int index, double value) {
 bool TKrHQFormatExp::Exec() {
   if (!FIsParserSucceed) return false;
   if (FIsScriptExp) {
-    auto server = host::KrIntfService<host::IKrScriptServer>();
-    if (!server || !server->HasScript(kHQFormatScriptName)) return false;
+    TKrScriptServer* server = G_GetScriptServer();
+    if (server == nullptr || !server->HasScript(kHQFormatScriptName)) return false;
     std::vector<double> arguments;
     for (int i = 1; i < GetVarCount(); ++i) {
       auto it = FVarValueMap.find(i);

@@ -4,7 +4,7 @@
 // TKrHQFormatExp holds one parsed computed-field expression, either plain (run by the host's engine) or a
 // script call of the form
 //     script{Result = FunctionName({$NewPrice}, {$PreClose})}
-// that runs the function of the host script server's script "HQFormat". In both forms variable 0 is the
+// that runs the function of the package script server's script "HQFormat" (script/script_server.h). In both forms variable 0 is the
 // result and variables 1, 2, ... are the fields the expression reads.
 //
 // Second-guide variables read a field of the security's reference security (the underlying stock of a

@@ -9,8 +9,7 @@
 #include "fields/hq_dictionary.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
-#include "kdp/host/script_server.h"
-#include "kdp/host/services.h"
+#include "script/script_server.h"
 #include "util/hqc_twin.h"
 #include "util/strings.h"
 
@@ -113,9 +112,9 @@ void TKrHQFormatManager::LoadBinData(const host::IBinNode& root) {
 void TKrHQFormatManager::AnalyseScript(const host::IBinNode& node) {
   std::string name(node.GetAttributeNoCase("name"));
   if (name.empty()) name = kHQFormatScriptName;
-  auto server = host::KrIntfService<host::IKrScriptServer>();
-  std::string error = "the host has no script server";
-  if (!server || !server->LoadScript(name, node.GetText(), error)) {
+  TKrScriptServer* server = G_GetScriptServer();
+  std::string error = "the package has no script server";
+  if (server == nullptr || !server->LoadScript(name, node.GetText(), error)) {
     host::AddHQLog("FormatColumns: script " + name + " not loaded: " + error, kLogSource, host::LogSeverity::kWarning);
   }
 }

@@ -7,7 +7,8 @@
 //             UsePriceStep="true" caption="最新价" expressions="..."/>
 //     </Group>
 //     <Group name="SUPERMARKET_FORMATITEMS">...</Group>   the fallback of every HQ type
-//     <Script name="HQFormat">...</Script>                handed to the host's script server
+//     <Script name="HQFormat">...</Script>                Lua source loaded into the package's script
+//                                                          server (script/script_server.h)
 //   </FormatColumns>
 // Attribute names compare without regard to case; item and HQ type names are looked up in upper case.
 // Read-only after loading. Main thread only.

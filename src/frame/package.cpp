@@ -20,6 +20,7 @@
 #include "refdata/function_id_dic.h"
 #include "refdata/permission.h"
 #include "rtd/rtd_quote_feed.h"
+#include "script/script_server.h"
 #include "util/dp_timer.h"
 
 namespace kdp {
@@ -54,6 +55,7 @@ void StopRegistrationUnit() {
 // Module order: the registration unit comes after every unit it uses.
 constexpr std::array kModules{
     ModuleStep{"uHQStrCatch", CreateStrCatch, FreeStrCatch},
+    ModuleStep{"uKrScriptServer", CreateScriptServer, FreeScriptServer},
     ModuleStep{"uKrHQRegister", RegisterHQPubIntf, StopRegistrationUnit},
 };
 

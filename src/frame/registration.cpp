@@ -174,13 +174,12 @@ void UnRegisterHQPubIntf() {
   Withdraw(IKrHQSectorCache::IID);
   Withdraw(IKrFileWatcherMgr::IID);
 
-  // The timer manager is freed after the other module singletons: they may unregister timers as they go.
-  FreeDPTimerMgr();
-
   FreeHQDictionaryImpl();
   FreeHQExpressionsImpl();
   FreeFunctionIDDic();
   FreeHQPermissionDict();
+  // The timer manager is freed after the other module singletons: they may unregister timers as they go.
+  FreeDPTimerMgr();
 
   if (auto comm = G_GetIComm()) comm->NotifyPackageUnloading();
 

@@ -47,13 +47,13 @@ std::vector<TKrDataInterfaceRecord> OnDemandServices() {
       {"IFundManagementCompany", IFundManagementCompany::IID, Make<THQFundManagementCompanyImpl>},
       {"IKrLuxIndexNameTable", IKrLuxIndexNameTable::IID, Make<TKrLuxIndexNameTable>},
       {"IURLMgr", IURLMgr::IID, Make<TURLMgr>},
+      {"ICloudDataMgr", ICloudDataMgr::IID, Make<TCloudDataMgr>},
       {"IRelatedSymbol", IRelatedSymbol::IID, MakeRelatedSymbolWithCloudRefresh},
       {"IWarrantManager", IWarrantManager::IID, Make<TkrWarrantManager>},
       {"ISecurityBasicManager", ISecurityBasicManager::IID, Make<TkrSecurityBasicManager>},
       {"ICurrencyManager", ICurrencyManager::IID, Make<TkrCurrencyManager>},
       {"IIndexSectors", IIndexSectors::IID, Make<TKrIndexSectors>},
       {"IFutureRelateIndex", IFutureRelateIndex::IID, Make<TKrFutureRelateIndex>},
-      {"ICloudDataMgr", ICloudDataMgr::IID, Make<TCloudDataMgr>},
   };
 }
 

@@ -284,6 +284,14 @@ TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
   EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"), Value("000001.SZ", "s_dq_close(KoraCode)"));
   EXPECT_EQ(values->ValueAsString("600000.SH", "10001"), Value("600000.SH", "KSS_MainNetInflow(KoraCode)"));
   EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
+
+  // A failed send is logged in the function sets' own words, then sent once more.
+  h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
+  request->FireRequest(10);
+  Settle(3);
+  EXPECT_TRUE(h->Logger().Contains("OnDownLoadEnd unsuccessful ARet = False osErrInfo:"));
+  EXPECT_TRUE(h->Logger().Contains("; Index: 10001,11421,11422; KoraCodeList: 600000.SH,000001.SZ"));
+  EXPECT_FALSE(h->Logger().Contains("CloudRequest Failed"));
 }
 
 // A reply as the service sends it: (code, function, value, authorized) records, then the status byte.

@@ -10,6 +10,7 @@
 #include "core/package_lookup.h"
 #include "fields/hq_dictionary.h"
 #include "refdata/stock_type_manager.h"
+#include "script/script_server.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -62,6 +63,7 @@ class FormatManagerTest : public ::testing::Test {
     dictionary_.LoadBinDictionaryData(*fields->GetRoot());
     securities_->LoadStockTypeMapXml(kMapXml);
     testing::WriteHqcFile(dir_.File("FormatColumns.hqc"), kColumnsXml);
+    CreateScriptServer();
     manager_ = std::make_shared<TKrHQFormatManager>(dir_.File("FormatColumns.hqc"), securities_, &dictionary_);
   }
 
@@ -92,7 +94,9 @@ TEST_F(FormatManagerTest, ByNameTheGroupThenTheSupermarket) {
   // One group object answers for every HQ type it lists.
   EXPECT_EQ(manager_->GetItemByHQType("A.SH", "Volume"), manager_->GetItemByHQType("A.SZ", "Volume"));
   EXPECT_THAT(manager_->GetHQTypes(), ElementsAre("A.SH", "A.SZ", "BARE", "HK", "SUPERMARKET_FORMATITEMS"));
-  EXPECT_TRUE(host_->Logger().Contains("script HQFormat not loaded"));  // the stand-in host has no script engine
+  // The script is not Lua: its syntax error is logged with its place, and its functions answer nothing.
+  EXPECT_TRUE(host_->Logger().Contains("script HQFormat not loaded: HQFormat:1: ')' expected near ':'"));
+  EXPECT_FALSE(manager_->GetItemByHQType("A.SH", "Script")->GetHQFormatExp()->Exec());
 
   auto item = manager_->GetItemByHQType("A.SH", "NewPrice");
   EXPECT_TRUE(item->GetUsePriceStep());

@@ -11,6 +11,7 @@
 #include "kdp/messaging/messaging.h"
 #include "kdp/refdata/related_data.h"
 #include "kdp/package.h"
+#include "script/script_server.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -53,12 +54,14 @@ TEST(LifecycleTest, StartUpPublishesEveryRowInOrderOnItsChannel) {
 TEST(LifecycleTest, ShutDownWithdrawsEverythingAndToleratesASecondPass) {
   TestHost h;
   ASSERT_TRUE(h->StartPackage());
+  EXPECT_NE(G_GetScriptServer(), nullptr);  // a module start step, before the registration routine
   // Services created on demand while in service are withdrawn too.
   ASSERT_NE(G_QueryInterface("IURLMgr"), nullptr);
   ASSERT_NE(G_QueryInterface("IFutureRelateIndex"), nullptr);
   EXPECT_EQ(h->Names().Entries().size(), RowsOn(PublishChannel::kNameRegistry) + 2);
 
   h->StopPackage();
+  EXPECT_EQ(G_GetScriptServer(), nullptr);
   EXPECT_TRUE(h->Names().Entries().empty());
   EXPECT_TRUE(h->Registry().Entries().empty());
   EXPECT_EQ(h->Context().UnloadNotifications(), 1);
