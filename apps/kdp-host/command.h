@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -56,8 +57,8 @@ class EscapingStreamBuf final : public std::streambuf {
 const CLI::Validator& FiniteNumber();
 // A date-time as "2026-12-04 10:30:00", "2026-12-04 10:30" or "2026-12-04".
 const CLI::Validator& DateTimeText();
-// A quote-engine field ID, 0 to 9999.
-const CLI::Validator& FieldId();
+// A field ID from 0 to `highest`, or a word that may name a field of the dictionary ("NewPrice").
+CLI::Validator FieldIdOrName(int highest);
 // A user ID that stays a plain name when joined to a directory.
 const CLI::Validator& PlainName();
 
@@ -130,6 +131,18 @@ std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& session);
 // True for codes the stock type map can classify: known to the host, user-defined, hard-coded, or one of
 // those behind a quote prefix.
 bool IsKnownCode(Session& session, IKrHQSecurityManager& manager, const std::string& code);
+
+// The IDs of `fields`, each a field ID or a name of the field dictionary; nullopt, with a message naming
+// the first unknown one, when the dictionary lacks one.
+std::optional<std::vector<std::uint32_t>> ResolveFields(Session& session, const std::vector<std::string>& fields);
+// The field's header: its dictionary name, else its ID.
+std::string FieldHeader(std::uint32_t id);
+// `value` of field `id` as the security's widgets show it (the format manager's item of the field);
+// shortest float text when no format applies.
+std::string FormatFieldValue(const std::string& code, std::uint32_t id, double value);
+
+// A yyyymmdd date as human output writes every date, "2026-12-04"; other numbers as they are.
+std::string DateText(int yyyymmdd);
 
 // Terminal columns a text takes: East Asian wide characters take two.
 int DisplayWidth(const std::string& utf8);

@@ -8,6 +8,7 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/host/number_text.h"
 #include "kdp/package.h"
 #include "kdp/refdata/reference_tables.h"
 #include "util/float_text.h"
@@ -164,7 +165,15 @@ void AddRefCommand(CLI::App& app, Action& chosen) {
   auto code = std::make_shared<std::string>();
   auto amount = std::make_shared<double>(0.0);
   convert->add_option("CODE", *code, "currency code, e.g. HKD")->required();
-  convert->add_option("AMOUNT", *amount, "the amount to convert")->required()->check(FiniteNumber());
+  convert->add_option("AMOUNT", *amount, "the amount to convert, 0 or more")
+      ->required()
+      ->check(FiniteNumber() & CLI::Validator(
+                                   [](const std::string& text) {
+                                     return host::ParseDouble(text).value_or(0) < 0
+                                                ? text + " is a negative amount; give 0 or more"
+                                                : std::string();
+                                   },
+                                   "AMOUNT >= 0"));
   convert->callback(
       [&chosen, code, amount] { chosen = [code, amount](Session& s) { return Convert(s, *code, *amount); }; });
 }

@@ -29,7 +29,7 @@ std::string Sessions(const TArrayMarketTimeSep& sep) {
 
 int Resolve(Session& s, const std::string& code) {
   auto manager = SecurityManager(s);
-  if (!manager) return 3;
+  if (!manager) return 2;
   if (!IsKnownCode(s, *manager, code)) {
     fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
     return 1;
