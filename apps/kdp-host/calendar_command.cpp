@@ -70,7 +70,8 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
     }
     std::string note;
     if (missing.size() == 1) {
-      note = fmt::format("   (no trading on {} {})", ShortDate(missing.front()), kWeekdays[missing.front().DayOfWeek() - 1]);
+      note = fmt::format("   (no trading on {} {})", ShortDate(missing.front()),
+                         kWeekdays[missing.front().DayOfWeek() - 1]);
     } else if (!missing.empty()) {
       note = fmt::format("   (no trading on the {} weekdays {} to {})", missing.size(), ShortDate(missing.front()),
                          ShortDate(missing.back()));
@@ -80,8 +81,8 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
   }
   const bool outside = (from != 0 && from < days.front().Yyyymmdd()) || (to != 99991231 && to > days.back().Yyyymmdd());
   if (shown == 0) {
-    fmt::print(s.err, "kdp-host: no trading day of {} from {} to {}: {}\n", code, fromText.empty() ? "the start" : fromText,
-               toText.empty() ? "the end" : toText, held);
+    fmt::print(s.err, "kdp-host: no trading day of {} from {} to {}: {}\n", code,
+               fromText.empty() ? "the start" : fromText, toText.empty() ? "the end" : toText, held);
     return 1;
   }
   fmt::print(s.out, "trading calendar of {}: {} trading days shown\n{}", code, shown, lines);

@@ -82,9 +82,8 @@ CLI::Validator FieldIdOrName(int highest) {
                                             : fmt::format("{} is not a field ID (0 to {})", *id, highest);
         }
         const bool word = !text.empty() && std::isalpha(static_cast<unsigned char>(text[0])) &&
-                          std::all_of(text.begin(), text.end(), [](char c) {
-                            return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-                          });
+                          std::all_of(text.begin(), text.end(),
+                                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
         return word ? std::string()
                     : host::EscapeControlChars(text) + fmt::format(" is not a field ID (0 to {}) or name", highest);
       },

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   app.footer(
       "Exit status: 0 success; 1 a request the package could not answer (an unknown code, sector, field or report, "
       "no data); 2 bad configuration or files (the configuration root, Host/host.json, a recording); "
-      "CLI11's codes for bad arguments (104 a value of the wrong kind, 105 a value refused, 106 a required one missing, 107 an option without "
+      "CLI11's codes for bad arguments (104 a value of the wrong kind, 105 a value refused, 106 a required one "
+      "missing, 107 an option without "
       "the one it needs, 108 options that exclude each other, 109 extra arguments).");
 
   std::string etc = KDP_DEFAULT_ETC;

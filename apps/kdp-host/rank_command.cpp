@@ -7,9 +7,9 @@
 
 #include "command.h"
 #include "kdp/host/security.h"
-#include "sector_master.h"
 #include "kdp/speed/speed_history_providers.h"
 #include "kdp/speed/speed_session.h"
+#include "sector_master.h"
 
 namespace kdp::app {
 namespace {
@@ -56,7 +56,8 @@ int Rank(Session& s, const std::string& sector, const std::vector<std::string>& 
   provider.GetParams()->SetSectorName(sector);
   // A parent sector ranks its children's members together.
   std::string parentNote;
-  if (auto parent = s.host.Sectors().Find(sector); parent && parent->GetMemberCodes().empty() && parent->GetChildCount() > 0) {
+  if (auto parent = s.host.Sectors().Find(sector);
+      parent && parent->GetMemberCodes().empty() && parent->GetChildCount() > 0) {
     std::vector<std::string> codes;
     CollectMembers(*parent, codes);
     provider.GetParams()->SetKoraCodeList(fmt::format("{}", fmt::join(codes, ",")));
@@ -110,7 +111,9 @@ void AddRankCommand(CLI::App& app, Action& chosen) {
   };
   auto rank = std::make_shared<RankOptions>();
   auto* rank_cmd = app.add_subcommand("rank", "rank a sector's securities by quote fields (command 3040)");
-  rank_cmd->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK or the parent INDUSTRY; several joined by \",\"")->required();
+  rank_cmd
+      ->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK or the parent INDUSTRY; several joined by \",\"")
+      ->required();
   rank_cmd->add_option("--sort", rank->sort, "fields to rank by, IDs (0 to 9999) or names, joined by \",\"")
       ->delimiter(',')
       ->check(FieldIdOrName(9999))

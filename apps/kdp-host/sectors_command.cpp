@@ -46,9 +46,8 @@ int RunSectors(Session& s, const Options& o) {
                o.tree);
     return 1;
   }
-  if (!o.column.empty() && std::none_of(nodes->begin(), nodes->end(), [&](const TNewsSectorItem& node) {
-        return node.Code == o.column;
-      })) {
+  if (!o.column.empty() &&
+      std::none_of(nodes->begin(), nodes->end(), [&](const TNewsSectorItem& node) { return node.Code == o.column; })) {
     std::string codes;
     for (const TNewsSectorItem& node : *nodes) codes += " " + node.Code;
     fmt::print(s.err, "kdp-host: the {} tree has no column {}; its columns are:{}\n", o.tree, o.column, codes);
