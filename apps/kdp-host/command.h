@@ -143,6 +143,7 @@ std::string FormatFieldValue(const std::string& code, std::uint32_t id, double v
 
 // A yyyymmdd date as human output writes every date, "2026-12-04"; other numbers as they are.
 std::string DateText(int yyyymmdd);
+std::string DateText(const std::string& yyyymmdd);
 
 // Terminal columns a text takes: East Asian wide characters take two.
 int DisplayWidth(const std::string& utf8);

@@ -152,6 +152,11 @@ std::string DateText(int yyyymmdd) {
   return day ? day->ToString().substr(0, 10) : std::to_string(yyyymmdd);
 }
 
+std::string DateText(const std::string& yyyymmdd) {
+  const auto number = host::ParseInt32(yyyymmdd);
+  return number && host::DateTime::FromYyyymmdd(*number) ? DateText(*number) : yyyymmdd;
+}
+
 int DisplayWidth(const std::string& utf8) {
   int width = 0;
   for (char16_t unit : host::Utf8ToUtf16(utf8)) {

@@ -47,8 +47,8 @@ int ShowWarrant(Session& s, const std::string& code) {
   Line(s, "initial volume", std::to_string(w->GetInitialVolume()));
   Line(s, "volume remaining", std::to_string(w->GetVolumeRemain()));
   Line(s, "memo", w->GetMemo());
-  Line(s, "last trade date", w->GetLastTradeDate());
-  Line(s, "expiry date", w->GetExpireDate());
+  Line(s, "last trade date", DateText(w->GetLastTradeDate()));
+  Line(s, "expiry date", DateText(w->GetExpireDate()));
   Line(s, "exercise ratio", FloatToText(w->GetExerciseRatio()));
   Line(s, "exercise price", FloatToText(w->GetExercisePrice()));
   Line(s, "previous close", FloatToText(w->GetPreClose()));
@@ -70,7 +70,7 @@ int ShowBasic(Session& s, const std::string& code) {
   Line(s, "EPS projected", FloatToText(b->GetEPSProjected()));
   Line(s, "net asset per share", FloatToText(b->GetNetAssetPerShare()));
   Line(s, "5-day average volume", FloatToText(b->GetLatest5AV()));
-  Line(s, "last report date", std::to_string(b->GetLastReportDate()));
+  Line(s, "last report date", DateText(b->GetLastReportDate()));
   Line(s, "annual report year", std::to_string(b->GetLatestAnnualReportYear()));
   return 0;
 }
