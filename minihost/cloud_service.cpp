@@ -1,6 +1,7 @@
 #include "cloud_service.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include <fmt/format.h>
@@ -137,12 +138,32 @@ bool SimCloudService::LoadText(const std::string& json, std::string& error) {
           error = fmt::format("generated report {}: unknown value kind \"{}\"", name, column.at("value").dump());
           return false;
         }
-        report.columns.push_back(
-            {column.at("name").get<std::string>(), kind->second, column.value("of", std::vector<std::string>{})});
-        if (!report.columns.back().choices.empty() && kind->second != ValueKind::kText) {
+        GeneratedColumn generated{column.at("name").get<std::string>(), kind->second,
+                                  column.value("of", std::vector<std::string>{})};
+        if (!generated.choices.empty() && kind->second != ValueKind::kText) {
           error = fmt::format("generated report {}: only a text column takes its values \"of\" a list", name);
           return false;
         }
+        const auto range = column.value("range", std::vector<double>{0, 100});
+        if (range.size() != 2 || !(range[0] < range[1])) {
+          error = fmt::format("generated report {}: \"range\" of {} must be [low, high] with low < high", name,
+                              generated.name);
+          return false;
+        }
+        generated.low = range[0];
+        generated.high = range[1];
+        if (const std::string above = column.value("above", std::string()); !above.empty()) {
+          const auto earlier = std::ranges::find_if(report.columns, [&](const GeneratedColumn& c) {
+            return c.name == above && c.kind == ValueKind::kNumber;
+          });
+          if (earlier == report.columns.end()) {
+            error = fmt::format("generated report {}: {} is \"above\" {}, which is no earlier number column", name,
+                                generated.name, above);
+            return false;
+          }
+          generated.above = static_cast<int>(earlier - report.columns.begin());
+        }
+        report.columns.push_back(std::move(generated));
       }
       report.rowsPerCode = std::clamp(description.value("rowsPerCode", 1), 1, 1000);
       report.codes = description.value("codes", std::vector<std::string>{});
@@ -244,8 +265,10 @@ host::MemoryStream SimCloudService::GeneratedRows(const std::string& name, const
   for (const std::string& code : codes) {
     for (std::size_t row = 0; row < dates.size(); ++row) {
       std::vector<host::TKUDSValue> values;
+      std::vector<double> numbers;  // per column, for the columns above another
       for (const auto& column : report.columns) {
         const std::uint32_t h = Hash(fmt::format("{}|{}|{}|{}", code, column.name, dates[row], day));
+        numbers.push_back(0.0);
         switch (column.kind) {
           case ValueKind::kCode:
             values.emplace_back(code);
@@ -253,9 +276,13 @@ host::MemoryStream SimCloudService::GeneratedRows(const std::string& name, const
           case ValueKind::kDate:
             values.emplace_back(std::int32_t{dates[row]});
             break;
-          case ValueKind::kNumber:
-            values.emplace_back(static_cast<double>(h % 1000000) / 10000.0);
+          case ValueKind::kNumber: {
+            const double part = column.low + (column.high - column.low) * static_cast<double>(h % 1000000) / 1e6;
+            const double base = column.above >= 0 ? numbers[static_cast<std::size_t>(column.above)] : 0.0;
+            numbers.back() = std::round((base + part) * 10000.0) / 10000.0;
+            values.emplace_back(numbers.back());
             break;
+          }
           case ValueKind::kText:
             values.emplace_back(column.choices.empty() ? fmt::format("样本{:03}", h % 1000)
                                                        : column.choices[row % column.choices.size()]);

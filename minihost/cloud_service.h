@@ -12,7 +12,9 @@
 //
 // The description ("Host/Reports/CloudService.json") names the indicator reports with their field IDs,
 // the codes whose values are not authorized, the generated reports with their columns (a text column
-// may list the values its rows take in turn, "of"), and the generated report each HTTP path answers.
+// may list the values its rows take in turn, "of"; a number column may give its "range" [low, high),
+// and "above" an earlier column whose value it adds to, so an accumulated value never falls below its
+// part), and the generated report each HTTP path answers. A history's dates run backwards from its end.
 //
 // The command arrives on whichever road the package sent it (report_requests.h); the stand-in Lux client
 // wraps the answer in that road's reply form.
@@ -52,6 +54,8 @@ class SimCloudService {
     std::string name;
     ValueKind kind;
     std::vector<std::string> choices;  // a text column's values, taken in row order ("" for generated ones)
+    double low = 0, high = 100;        // a number column's values lie in [low, high) ...
+    int above = -1;                    // ... added to an earlier column's value when >= 0
   };
   struct GeneratedReport {
     std::vector<GeneratedColumn> columns;

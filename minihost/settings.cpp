@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -84,29 +86,62 @@ bool Read(const json& settings, const char* key, T& value, std::string& error) {
   return true;
 }
 
+// Letters to insert, delete or replace to turn one text into the other, in any ASCII case.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      const std::size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = row[j];
+      row[j] = next;
+    }
+  }
+  return row[b.size()];
+}
+
 bool ReadAll(const json& j, HostSettings& s, std::string& error) {
   if (!j.is_object()) {
     error = "the settings must be a JSON object";
     return false;
   }
-  return Read(j, "userId", s.userId, error) && Read(j, "accountId", s.accountId, error) &&
-         Read(j, "language", s.language, error) && Read(j, "rights", s.rights, error) &&
-         Read(j, "loginRegion", s.loginRegion, error) &&
-         Read(j, "serverTimeOffsetSeconds", s.serverTimeOffsetSeconds, error) &&
-         Read(j, "serverTimeStart", s.serverTimeStart, error) && Read(j, "detailedLog", s.detailedLog, error) &&
-         Read(j, "securitiesFile", s.securitiesFile, error) && Read(j, "sectorsFile", s.sectorsFile, error) &&
-         Read(j, "tradeSpansFile", s.tradeSpansFile, error) &&
-         Read(j, "securityExtensionsFile", s.securityExtensionsFile, error) &&
-         Read(j, "reportsFile", s.reportsFile, error) && Read(j, "cloudServiceFile", s.cloudServiceFile, error) &&
-         Read(j, "quoteEngine", s.quoteEngine, error) && Read(j, "quoteFieldsFile", s.quoteFieldsFile, error) &&
-         Read(j, "quoteSeed", s.quoteSeed, error) && Read(j, "quoteRate", s.quoteRate, error) &&
-         Read(j, "quotePollMs", s.quotePollMs, error) && Read(j, "quoteWarmUpSeconds", s.quoteWarmUpSeconds, error) &&
-         Read(j, "dataDir", s.dataDir, error) && Read(j, "binDir", s.binDir, error) &&
-         Read(j, "servers", s.servers, error) && Read(j, "standInServers", s.standInServers, error) &&
-         Read(j, "luxClient", s.luxClient, error) && Read(j, "luxScenarioDir", s.luxScenarioDir, error) &&
-         Read(j, "luxLatencyMs", s.luxLatencyMs, error) && Read(j, "luxPushIntervalMs", s.luxPushIntervalMs, error) &&
-         Read(j, "luxPollMs", s.luxPollMs, error) && Read(j, "luxConnected", s.luxConnected, error) &&
-         Read(j, "luxConnectAfterMs", s.luxConnectAfterMs, error);
+  // Every key read is a known one; a key left over is a typo or a setting of another version.
+  std::vector<std::string_view> known;
+  const auto read = [&](const char* key, auto& value) {
+    known.emplace_back(key);
+    return Read(j, key, value, error);
+  };
+  const bool read_all = read("userId", s.userId) && read("accountId", s.accountId) &&
+         read("language", s.language) && read("rights", s.rights) &&
+         read("loginRegion", s.loginRegion) &&
+         read("serverTimeOffsetSeconds", s.serverTimeOffsetSeconds) &&
+         read("serverTimeStart", s.serverTimeStart) && read("detailedLog", s.detailedLog) &&
+         read("securitiesFile", s.securitiesFile) && read("sectorsFile", s.sectorsFile) &&
+         read("tradeSpansFile", s.tradeSpansFile) &&
+         read("securityExtensionsFile", s.securityExtensionsFile) &&
+         read("reportsFile", s.reportsFile) && read("cloudServiceFile", s.cloudServiceFile) &&
+         read("quoteEngine", s.quoteEngine) && read("quoteFieldsFile", s.quoteFieldsFile) &&
+         read("quoteSeed", s.quoteSeed) && read("quoteRate", s.quoteRate) &&
+         read("quotePollMs", s.quotePollMs) && read("quoteWarmUpSeconds", s.quoteWarmUpSeconds) &&
+         read("dataDir", s.dataDir) && read("binDir", s.binDir) &&
+         read("servers", s.servers) && read("standInServers", s.standInServers) &&
+         read("luxClient", s.luxClient) && read("luxScenarioDir", s.luxScenarioDir) &&
+         read("luxLatencyMs", s.luxLatencyMs) && read("luxPushIntervalMs", s.luxPushIntervalMs) &&
+         read("luxPollMs", s.luxPollMs) && read("luxConnected", s.luxConnected) &&
+         read("luxConnectAfterMs", s.luxConnectAfterMs);
+  if (!read_all) return false;
+  for (const auto& [key, value] : j.items()) {
+    if (std::ranges::find(known, key) != known.end()) continue;
+    const auto nearest = std::ranges::min_element(
+        known, {}, [&](std::string_view candidate) { return EditDistance(key, candidate); });
+    error = fmt::format("unknown setting \"{}\" (did you mean \"{}\"?)", host::EscapeControlChars(key), *nearest);
+    return false;
+  }
+  return true;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + host::EscapeControlChars(text) + "\""; }

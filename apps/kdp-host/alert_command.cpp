@@ -4,11 +4,14 @@
 // kdp-host alert watch [--seconds N]
 // The user's condition reminders, kept in "ConditionRemind.xml" in the user directory. `watch` monitors
 // them on the live simulated market and prints each trigger as it happens.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <limits>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
 #include "kdp/alerts/price_alert.h"
@@ -87,6 +90,88 @@ struct AddOptions {
   bool paused = false;
 };
 
+// A setting a reminder needs, where it needs it, and the values it takes: above `low`, at most `high`.
+struct SettingRule {
+  TKrRemindType type;
+  const char* when;  // "Setting=value" under which the setting is needed; "" always
+  const char* name;
+  double low;
+  double high;
+  const char* takes;  // the values in words, for messages
+};
+
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+constexpr const char* kPrice = "a price above 0";
+constexpr const char* kPercent = "a percentage above 0, at most 100";
+
+constexpr SettingRule kSettingRules[] = {
+    {TKrRemindType::rtPriceArrive, "", "CustomPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtPriceDiffArrive, "MonitorPriceDiffType=pdtPriceDiff", "PriceDiff", -kNoLimit, kNoLimit,
+     "a price difference"},
+    {TKrRemindType::rtPriceDiffArrive, "MonitorPriceDiffType=pdtPriceRate", "PriceRate", -100, 100,
+     "a percentage from above -100 to 100"},
+    {TKrRemindType::rtRangeArrive, "", "Range", 0, 100, kPercent},
+    {TKrRemindType::rtVolumeArrive, "MonitorVolumeType=vtTotalVolume", "TotalVolume", 0, kNoLimit, "a volume above 0"},
+    {TKrRemindType::rtVolumeArrive, "MonitorVolumeType=vtChangeHandRate", "ChangeHandRate", 0, 100, kPercent},
+    {TKrRemindType::rtLossBlow, "MonitorLossBlowType=lbtLossPrice", "LossPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtLossBlow, "MonitorLossBlowType=lbtCostPriceBlow", "CostPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtLossBlow, "MonitorLossBlowType=lbtCostPriceBlow", "CostPriceBlow", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtLossBlow, "MonitorLossBlowType=lbtCostPriceRangeBlow", "CostPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtLossBlow, "MonitorLossBlowType=lbtCostPriceRangeBlow", "CostPriceRangeBlow", 0, 100, kPercent},
+    {TKrRemindType::rtWinAbove, "MonitorWinAboveType=watWinPrice", "WinPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtWinAbove, "MonitorWinAboveType=watCostPriceAbove", "CostPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtWinAbove, "MonitorWinAboveType=watCostPriceAbove", "CostPriceAbove", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtWinAbove, "MonitorWinAboveType=watCostPriceRangeAbove", "CostPrice", 0, kNoLimit, kPrice},
+    {TKrRemindType::rtWinAbove, "MonitorWinAboveType=watCostPriceRangeAbove", "CostPriceRangeAbove", 0, 1000,
+     "a percentage above 0, at most 1000"},
+    {TKrRemindType::rtPriceDownUp, "", "AntimissileRange", 0, 100, kPercent},
+    {TKrRemindType::rtPriceUpDown, "", "ReturnRange", 0, 100, kPercent},
+};
+
+// The settings a user gives; the others are the file's own bookkeeping.
+bool IsUserSetting(std::string_view name) {
+  return name != "ID" && name != "Code" && name != "State" && name != "LastTradeDate";
+}
+
+// What a setting takes, in words.
+std::string Takes(const TKrRemindParam& p) {
+  if (!p.choices.empty()) return fmt::format("one of {}", fmt::join(p.choices, ", "));
+  if (p.numeric) return "a number";
+  return p.name == "Time" || p.name == "LastTradeDate" ? "a date-time \"2026-12-04 14:55:00\" or a time \"14:55\""
+                                                       : "a text";
+}
+
+// False, with a message, when a setting the type needs is missing or one given lies outside its range.
+bool CheckSettings(Session& s, TKrConditionsRemindBase& remind, const std::string& typeName,
+                   const std::vector<std::string>& given) {
+  const auto params = remind.GetParams();
+  auto valueOf = [&](std::string_view name) {
+    for (const TKrRemindParam& p : params) {
+      if (p.name == name) return p.Get();
+    }
+    return std::string();
+  };
+  for (const SettingRule& rule : kSettingRules) {
+    if (rule.type != remind.GetRemindType()) continue;
+    const bool isGiven = std::find(given.begin(), given.end(), rule.name) != given.end();
+    if (isGiven) {
+      const double value = host::ParseDouble(valueOf(rule.name)).value_or(0);
+      if (!(value > rule.low && value <= rule.high)) {
+        fmt::print(s.err, "kdp-host: {}={} is out of range: it takes {}\n", rule.name, valueOf(rule.name), rule.takes);
+        return false;
+      }
+      continue;
+    }
+    const std::string_view when = rule.when;
+    const std::size_t eq = when.find('=');
+    if (!when.empty() && valueOf(when.substr(0, eq)) != when.substr(eq + 1)) continue;
+    fmt::print(s.err, "kdp-host: a {} reminder{} needs {} ({}), e.g. {}=10\n", typeName,
+               when.empty() ? "" : fmt::format(" with {}", when), rule.name, rule.takes, rule.name);
+    return false;
+  }
+  return true;
+}
+
 // A time of day alone ("14:55") is today's, by the server's date.
 std::string WithServerDate(Session& s, const std::string& value) {
   if (value.find('-') != std::string::npos) return value;
@@ -95,7 +180,7 @@ std::string WithServerDate(Session& s, const std::string& value) {
 
 int Add(Session& s, const AddOptions& o) {
   auto manager = SecurityManager(s);
-  if (!manager) return 3;
+  if (!manager) return 2;
   auto remind = TKrConditionsRemindBase::CreateConditionsRemind(TypeOf(o.type));
   if (!remind) {
     fmt::print(s.err, "kdp-host: unknown reminder type {}; the types are:", o.type);
@@ -107,6 +192,7 @@ int Add(Session& s, const AddOptions& o) {
   remind->SetTriggerFrequency(TKrTriggerFrequency::tfManyVeryDay);
   auto params = remind->GetParams();
   bool timeGiven = false;
+  std::vector<std::string> given;
   for (const std::string& word : o.words) {
     const std::size_t eq = word.find('=');
     if (eq == std::string::npos) {
@@ -115,23 +201,28 @@ int Add(Session& s, const AddOptions& o) {
     }
     const std::string name = word.substr(0, eq);
     std::string value = word.substr(eq + 1);
-    auto param = std::find_if(params.begin(), params.end(), [&](const TKrRemindParam& p) { return p.name == name; });
+    auto param = std::find_if(params.begin(), params.end(),
+                              [&](const TKrRemindParam& p) { return p.name == name && IsUserSetting(p.name); });
     if (param == params.end()) {
       fmt::print(s.err, "kdp-host: {} has no setting {}; its settings are:", RemindTypeName(remind->GetRemindType()),
                  name);
-      for (const TKrRemindParam& p : params) fmt::print(s.err, " {}", p.name);
+      for (const TKrRemindParam& p : params) {
+        if (IsUserSetting(p.name)) fmt::print(s.err, " {}", p.name);
+      }
       fmt::print(s.err, "\n");
       return 1;
     }
+    given.push_back(name);
     if (remind->GetRemindType() == TKrRemindType::rtTimeArrive && name == "Time") {
       value = WithServerDate(s, value);
       timeGiven = true;
     }
     if (!param->Set(value)) {
-      fmt::print(s.err, "kdp-host: {}={} does not read\n", name, value);
+      fmt::print(s.err, "kdp-host: {}={} does not read: {} takes {}\n", name, value, name, Takes(*param));
       return 1;
     }
   }
+  if (!CheckSettings(s, *remind, o.type, given)) return 1;
   const bool timed = remind->GetRemindType() == TKrRemindType::rtTimeArrive;
   if (!timed && remind->GetKoraCode().empty()) {
     fmt::print(s.err, "kdp-host: a {} reminder needs a security code\n", o.type);

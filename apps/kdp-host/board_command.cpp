@@ -234,7 +234,7 @@ class Board {
     markets_.Refresh();
     std::string out;
     for (const Column& c : kColumns) out += Pad(c.title[static_cast<std::size_t>(edition_)], c.width, c.right) + "  ";
-    for (const std::uint32_t id : extra_) out += Pad(std::to_string(id), kExtraWidth, true) + "  ";
+    for (const std::uint32_t id : extra_) out += Pad(FieldHeader(id), ExtraWidth(id), true) + "  ";
     out += '\n';
     for (const std::string& code : codes_) {
       if (dim) out += kDim;
@@ -255,7 +255,7 @@ class Board {
                         : cell;
         out += "  ";
       }
-      for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), kExtraWidth, true) + "  ";
+      for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), ExtraWidth(id), true) + "  ";
       out += dim ? std::string(kPlain) + "\n" : "\n";
     }
     out += markets_.Lines();
@@ -285,7 +285,7 @@ class Board {
   int ShownCells() const { return shown_; }
 
  private:
-  static constexpr int kExtraWidth = 12;
+  static int ExtraWidth(std::uint32_t id) { return std::max(12, DisplayWidth(FieldHeader(id))); }
 
   // A column's cell: the last trade's time as the row's market keeps it, the security's name in the edition's
   // language, or the field as its format item writes it.
@@ -299,14 +299,15 @@ class Board {
     return model.GetFormatVal(code, std::string(field), true);
   }
 
-  // A field of `--fields`: its value in shortest form, "-" before one arrived, "n/a" without permission.
+  // A field of `--fields`: its value as the format manager shows it, "-" before one arrived, "n/a" without
+  // permission.
   std::string ExtraCell(TKrRTDModel& model, const std::string& code, std::uint32_t id) {
     const auto item = model.GetRTDItem(code);
     if (!item) return "-";
     if (!item->HasPermissionByID(id)) return "n/a";
     if (item->IsNullByID(id)) return "-";
     ++shown_;
-    return FloatToText(item->GetDoubleDataByID(id));
+    return FormatFieldValue(code, id, item->GetDoubleDataByID(id));
   }
 
   Session& s_;
@@ -428,7 +429,7 @@ void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
 void AddBoardCommand(CLI::App& app, Action& chosen) {
   struct Options {
     std::vector<std::string> codes;
-    std::vector<std::uint32_t> fields;
+    std::vector<std::string> fields;
     int seconds = 0;
     bool once = false;
     ConnectionDrop drop;
@@ -439,15 +440,18 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
   board->add_option("--seconds", options->seconds, "stop after this many seconds, 1 to 86400 (default: until Ctrl-C)")
       ->check(CLI::Range(1, 86400));
   board
-      ->add_option("--fields", options->fields, "more columns: field IDs joined by \",\" (cloud fields 10001 to 20000)")
+      ->add_option("--fields", options->fields,
+                   "more columns: field IDs or names joined by \",\" (cloud fields 10001 to 20000)")
       ->delimiter(',')
-      ->check(CLI::Range(0, 20000));
+      ->check(FieldIdOrName(20000));
   auto* once = board->add_flag("--once", options->once, "print one snapshot and exit");
   AddDropOptions(*board, options->drop);
   once->excludes("--drop-after");
   board->callback([&chosen, options] {
     chosen = [options](Session& s) {
-      return RunBoard(s, options->codes, options->fields, options->seconds, options->once, options->drop);
+      const auto extra = ResolveFields(s, options->fields);
+      if (!extra) return 1;
+      return RunBoard(s, options->codes, *extra, options->seconds, options->once, options->drop);
     };
   });
 }

@@ -61,7 +61,7 @@ std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateT
 int Clock(Session& s, const std::string& city, const std::string& when) {
   auto manager = SecurityManager(s);
   auto clock = QueryPackageInterface<IKrWorldClock>("IKrWorldClock");
-  if (!manager || !clock) return 3;
+  if (!manager || !clock) return 2;
   TTimeZoneInfo from;
   if (!clock->GetTimeZoneInfoByCity(city, from) || SameTextAscii(city, "Local")) {
     fmt::print(s.err, "kdp-host: unknown city {}; the world clock knows:", city);

@@ -1,14 +1,18 @@
 // kdp-host cloud report NAME [PARAM=VALUE...]
 // Fires a configured cloud report (CloudReportConfig.xml) through the package's cloud data manager, with
-// the parameters given set on the request, waits for its reply to be cached, and prints the report's
-// cached table. With --analysis ANALYSIS the rows are shown through that report analysis instead.
+// the parameters given set on the request (only those the report takes), waits for its reply to be
+// cached, and prints the cached rows of this request: those of its codes when it names codes. With
+// --analysis ANALYSIS the rows are shown through that report analysis instead.
+#include <algorithm>
 #include <chrono>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
 #include "kdp/cloud/cloud_data.h"
+#include "kdp/host/number_text.h"
 #include "kdp/package.h"
 #include "util/strings.h"
 
@@ -19,6 +23,20 @@ using namespace std::chrono_literals;
 
 constexpr auto kReplyWait = 15s;
 constexpr int kMaxColumnWidth = 24;
+
+// A parameter naming codes: "koraCode", "KoraCodes".
+bool IsCodeParam(const std::string& name) { return ToUpperAscii(name).starts_with("KORACODE"); }
+
+// A cell as text; a date column's yyyymmdd as human output writes dates.
+std::string Cell(ICloudDataItem& table, const std::vector<std::string>& header, int row, int column) {
+  std::string text = table.ValueAsString(row, column);
+  const bool dated = column < static_cast<int>(header.size()) &&
+                     ToUpperAscii(header[static_cast<std::size_t>(column)]).ends_with("DATE");
+  if (dated && text.size() == 8) {
+    if (const auto day = host::ParseInt32(text)) return DateText(*day);
+  }
+  return text;
+}
 
 struct Options {
   std::string report;
@@ -66,9 +84,36 @@ int Report(Session& s, const Options& o) {
       return 1;
     }
   }
+  // A report takes the parameters it names, and a code when its table is about securities.
+  std::vector<std::string> accepted;
+  for (const auto& [name, value] : item->GetRequestParams()) accepted.push_back(name);
+  const bool aboutCodes = std::ranges::any_of(SplitString(request->GetFields(), ','),
+                                              [](const std::string& f) { return SameTextAscii(f, "KoraCode"); });
+  if (aboutCodes && std::ranges::none_of(accepted, IsCodeParam)) accepted.emplace_back("KoraCode");
   for (const std::string& param : o.params) {
     const auto equals = param.find('=');
-    item->SetRequestParam(param.substr(0, equals), param.substr(equals + 1));
+    const std::string name = param.substr(0, equals), value = param.substr(equals + 1);
+    const auto known = std::ranges::find_if(accepted, [&](const std::string& a) { return SameTextAscii(a, name); });
+    if (known == accepted.end()) {
+      fmt::print(s.err, "kdp-host: cloud report {} has no parameter {}; it takes: {}\n", o.report, name,
+                 accepted.empty() ? std::string("none") : fmt::format("{}", fmt::join(accepted, " ")));
+      return 1;
+    }
+    item->SetRequestParam(*known, value);
+  }
+  // The codes this request asks about: its rows are theirs.
+  std::vector<std::string> codes;
+  auto securities = SecurityManager(s);
+  for (const auto& [name, value] : item->GetRequestParams()) {
+    if (!IsCodeParam(name)) continue;
+    for (const std::string& code : SplitString(value, ',')) {
+      if (code.empty()) continue;
+      if (!securities || !IsKnownCode(s, *securities, code)) {
+        fmt::print(s.err, "kdp-host: unknown security code {} ({}={})\n", code, name, value);
+        return 1;
+      }
+      codes.push_back(code);
+    }
   }
   if (item->FireRequest() < 0) {
     fmt::print(s.err, "kdp-host: cloud report {} was not sent (see the log)\n", o.report);
@@ -87,7 +132,17 @@ int Report(Session& s, const Options& o) {
     return 0;
   }
   auto table = manager->GetCloudDataItem(o.report);
-  if (!table || !table->PrepareData()) {
+  bool prepared = false;
+  if (table && aboutCodes && !codes.empty()) {
+    // The cache keeps the rows of earlier requests too; this request's are those of its codes.
+    std::vector<host::SqlValue> values(codes.begin(), codes.end());
+    const std::vector<std::string> marks(codes.size(), "?");
+    prepared = table->PrepareData(
+        fmt::format("SELECT * FROM {} WHERE KORACODE IN ({})", table->GetTableName(), fmt::join(marks, ",")), values);
+  } else if (table) {
+    prepared = table->PrepareData();
+  }
+  if (!prepared) {
     fmt::print(s.err, "kdp-host: the cached table of {} cannot be read\n", o.report);
     return 1;
   }
@@ -96,14 +151,14 @@ int Report(Session& s, const Options& o) {
   for (const std::string& name : header) widths.push_back(static_cast<int>(name.size()));
   for (int r = 0; r < table->GetRowCounts(); ++r)
     for (int c = 0; c < table->GetColCounts(); ++c)
-      widths[c] = std::min(kMaxColumnWidth, std::max(widths[c], static_cast<int>(table->ValueAsString(r, c).size())));
+      widths[c] = std::min(kMaxColumnWidth, std::max(widths[c], static_cast<int>(Cell(*table, header, r, c).size())));
   fmt::print(s.out, "{} ({}): {} rows\n", o.report, table->GetTableName(), table->GetRowCounts());
   std::string line;
   for (std::size_t c = 0; c < header.size(); ++c) line += Pad(header[c], widths[c], false) + "  ";
   fmt::print(s.out, "{}\n", line);
   for (int r = 0; r < table->GetRowCounts(); ++r) {
     line.clear();
-    for (int c = 0; c < table->GetColCounts(); ++c) line += Pad(table->ValueAsString(r, c), widths[c], false) + "  ";
+    for (int c = 0; c < table->GetColCounts(); ++c) line += Pad(Cell(*table, header, r, c), widths[c], false) + "  ";
     fmt::print(s.out, "{}\n", line);
   }
   return 0;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -56,8 +57,8 @@ class EscapingStreamBuf final : public std::streambuf {
 const CLI::Validator& FiniteNumber();
 // A date-time as "2026-12-04 10:30:00", "2026-12-04 10:30" or "2026-12-04".
 const CLI::Validator& DateTimeText();
-// A quote-engine field ID, 0 to 9999.
-const CLI::Validator& FieldId();
+// A field ID from 0 to `highest`, or a word that may name a field of the dictionary ("NewPrice").
+CLI::Validator FieldIdOrName(int highest);
 // A user ID that stays a plain name when joined to a directory.
 const CLI::Validator& PlainName();
 
@@ -145,6 +146,19 @@ std::string DisplayName(Session& session, host::IKrSecurity& security);
 
 // A weekday's short name in the edition's language (1 = Sunday ... 7 = Saturday): 周三, 週三 or Wed.
 std::string WeekdayName(Session& session, int dayOfWeek);
+
+// The IDs of `fields`, each a field ID or a name of the field dictionary; nullopt, with a message naming
+// the first unknown one, when the dictionary lacks one.
+std::optional<std::vector<std::uint32_t>> ResolveFields(Session& session, const std::vector<std::string>& fields);
+// The field's header: its dictionary name, else its ID.
+std::string FieldHeader(std::uint32_t id);
+// `value` of field `id` as the security's widgets show it (the format manager's item of the field);
+// shortest float text when no format applies.
+std::string FormatFieldValue(const std::string& code, std::uint32_t id, double value);
+
+// A yyyymmdd date as human output writes every date, "2026-12-04"; other numbers as they are.
+std::string DateText(int yyyymmdd);
+std::string DateText(const std::string& yyyymmdd);
 
 // Terminal columns a text takes: East Asian wide characters take two.
 int DisplayWidth(const std::string& utf8);

@@ -1,10 +1,13 @@
 // Helpers several kdp-host commands share.
 #include <algorithm>
+#include <cctype>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/fields/field_names.h"
+#include "kdp/format/hq_format_manager.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/date_time.h"
 #include "kdp/host/display_text.h"
@@ -12,6 +15,7 @@
 #include "kdp/package.h"
 #include "kdp/refdata/market_time.h"
 #include "settings.h"
+#include "util/float_text.h"
 #include "util/strings.h"
 #include "util/tools.h"
 
@@ -70,11 +74,20 @@ const CLI::Validator& DateTimeText() {
   return check;
 }
 
-const CLI::Validator& FieldId() {
-  static const CLI::Validator check = Check(
-      "ID", [](const std::string& t) { return host::ParseInt32(t).value_or(-1) >= 0 && *host::ParseInt32(t) <= 9999; },
-      "a field ID from 0 to 9999");
-  return check;
+CLI::Validator FieldIdOrName(int highest) {
+  return CLI::Validator(
+      [highest](std::string& text) {
+        if (const auto id = host::ParseInt32(text)) {
+          return *id >= 0 && *id <= highest ? std::string()
+                                            : fmt::format("{} is not a field ID (0 to {})", *id, highest);
+        }
+        const bool word = !text.empty() && std::isalpha(static_cast<unsigned char>(text[0])) &&
+                          std::all_of(text.begin(), text.end(),
+                                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+        return word ? std::string()
+                    : host::EscapeControlChars(text) + fmt::format(" is not a field ID (0 to {}) or name", highest);
+      },
+      "ID|NAME");
 }
 
 const CLI::Validator& PlainName() {
@@ -119,6 +132,52 @@ std::string WeekdayName(Session& session, int dayOfWeek) {
   }};
   return kNames[static_cast<std::size_t>(EditionOf(session))]
                [static_cast<std::size_t>(std::clamp(dayOfWeek, 1, 7) - 1)];
+}
+
+std::optional<std::vector<std::uint32_t>> ResolveFields(Session& s, const std::vector<std::string>& fields) {
+  std::vector<std::uint32_t> ids;
+  for (const std::string& field : fields) {
+    const auto number = host::ParseInt32(field);
+    const int id = number ? (FieldNameByID(*number).empty() ? 0 : *number) : FieldIDByName(field);
+    if (id <= 0) {
+      fmt::print(s.err,
+                 "kdp-host: unknown field {}: the field dictionary (HQ/Base/HQDictionary.xml) has no field of that "
+                 "{}; give IDs or names it lists, e.g. 3 or NewPrice\n",
+                 field, number ? "ID" : "name");
+      return std::nullopt;
+    }
+    ids.push_back(static_cast<std::uint32_t>(id));
+  }
+  return ids;
+}
+
+std::string FieldHeader(std::uint32_t id) {
+  const std::string name = FieldNameByID(static_cast<int>(id));
+  return name.empty() ? std::to_string(id) : name;
+}
+
+std::string FormatFieldValue(const std::string& code, std::uint32_t id, double value) {
+  const auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  auto item = formats ? formats->GetDataFormatObjByName(code, FieldNameByID(static_cast<int>(id))) : nullptr;
+  if (!item && formats) item = formats->GetDataFormatObjByID(code, static_cast<int>(id));
+  if (item) {
+    try {
+      return item->CalcAndFormatByKoraCode(value, "", code);
+    } catch (const std::exception&) {
+      // a broken format shows the plain number
+    }
+  }
+  return FloatToText(value);
+}
+
+std::string DateText(int yyyymmdd) {
+  const auto day = host::DateTime::FromYyyymmdd(yyyymmdd);
+  return day ? day->ToString().substr(0, 10) : std::to_string(yyyymmdd);
+}
+
+std::string DateText(const std::string& yyyymmdd) {
+  const auto number = host::ParseInt32(yyyymmdd);
+  return number && host::DateTime::FromYyyymmdd(*number) ? DateText(*number) : yyyymmdd;
 }
 
 int DisplayWidth(const std::string& utf8) {

@@ -12,7 +12,10 @@
 namespace kdp::app {
 namespace {
 
-int Export(Session& s, const std::vector<std::string>& codes, const std::vector<int>& fields) {
+int Export(Session& s, const std::vector<std::string>& codes, const std::vector<std::string>& fieldNames, bool raw) {
+  const auto ids = ResolveFields(s, fieldNames);
+  if (!ids) return 1;
+  const std::vector<int> fields(ids->begin(), ids->end());
   G_GetHQSpeedImpl();
   TKrSpeedDataProviderCmd3080 provider;
   ReplyWait wait;
@@ -27,7 +30,9 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
   }
   auto parser = provider.GetParser();
   fmt::print(s.out, "{:<12}", "code");
-  for (int id : fields) fmt::print(s.out, " {:>15}", id);
+  for (int id : fields) {
+    fmt::print(s.out, " {:>15}", raw ? std::to_string(id) : FieldHeader(static_cast<std::uint32_t>(id)));
+  }
   fmt::print(s.out, "\n");
   for (const TKrSpeedIndexRecord& record : parser->GetRecords()) {
     fmt::print(s.out, "{:<12}", record.Code);
@@ -41,7 +46,8 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
               if constexpr (std::is_same_v<V, std::string>) {
                 text = v;
               } else if constexpr (!std::is_same_v<V, std::monostate>) {
-                text = fmt::format("{}", v);
+                text = raw ? fmt::format("{}", v)
+                           : FormatFieldValue(record.Code, static_cast<std::uint32_t>(id), static_cast<double>(v));
               }
             },
             record.Values[c]);
@@ -64,16 +70,19 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
 void AddExportCommand(CLI::App& app, Action& chosen) {
   struct ExportOptions {
     std::vector<std::string> codes;
-    std::vector<int> fields;
+    std::vector<std::string> fields;
+    bool raw = false;
   };
   auto exp = std::make_shared<ExportOptions>();
   auto* export_cmd = app.add_subcommand("export", "export quote fields of securities (command 3080)");
   export_cmd->add_option("CODE", exp->codes, "security codes")->required();
-  export_cmd->add_option("--fields", exp->fields, "field IDs (0 to 9999), joined by \",\"")
+  export_cmd->add_option("--fields", exp->fields, "fields, IDs (0 to 9999) or names, joined by \",\"")
       ->delimiter(',')
-      ->check(FieldId())
+      ->check(FieldIdOrName(9999))
       ->required();
-  export_cmd->callback([&chosen, exp] { chosen = [exp](Session& s) { return Export(s, exp->codes, exp->fields); }; });
+  export_cmd->add_flag("--raw", exp->raw, "the values as the engine sent them, headed by field ID (for scripts)");
+  export_cmd->callback(
+      [&chosen, exp] { chosen = [exp](Session& s) { return Export(s, exp->codes, exp->fields, exp->raw); }; });
 }
 
 }  // namespace kdp::app

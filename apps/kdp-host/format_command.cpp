@@ -14,7 +14,7 @@ namespace {
 int Format(Session& s, const std::string& code, const std::string& field, const std::string& valueText,
            const std::optional<std::string>& compareText, bool needYear) {
   auto manager = SecurityManager(s);
-  if (!manager) return 3;
+  if (!manager) return 2;
   if (!IsKnownCode(s, *manager, code)) {
     fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
     return 1;
@@ -35,7 +35,7 @@ int Format(Session& s, const std::string& code, const std::string& field, const 
   auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
   if (!formats) {
     fmt::print(s.err, "kdp-host: the package published no format manager\n");
-    return 3;
+    return 2;
   }
   const auto fieldID = ParseInt32(field);
   auto item = fieldID ? formats->GetDataFormatObjByID(code, *fieldID) : formats->GetDataFormatObjByName(code, field);

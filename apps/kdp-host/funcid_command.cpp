@@ -20,7 +20,7 @@ struct Options {
 
 int FuncID(Session& s, const Options& o) {
   auto manager = SecurityManager(s);
-  if (!manager) return 3;
+  if (!manager) return 2;
   auto security = s.host.Securities().GetSecurity(o.code);
   if (!security) {
     fmt::print(s.err, "kdp-host: unknown security code {}\n", o.code);

@@ -1,5 +1,6 @@
 // kdp-host: starts the stand-in host on a configuration root, loads the package, and runs one command
 // (the demo when none is given).
+#include <filesystem>
 #include <iostream>
 
 #include <CLI/CLI.hpp>
@@ -16,6 +17,12 @@ int main(int argc, char** argv) {
 
   CLI::App app{"kdp-host: the KDP quotes data-provider package in a stand-in terminal host"};
   app.require_subcommand(0, 1);
+  app.footer(
+      "Exit status: 0 success; 1 a request the package could not answer (an unknown code, sector, field or report, "
+      "no data); 2 bad configuration or files (the configuration root, Host/host.json, a recording); "
+      "CLI11's codes for bad arguments (104 a value of the wrong kind, 105 a value refused, 106 a required one "
+      "missing, 107 an option without "
+      "the one it needs, 108 options that exclude each other, 109 extra arguments).");
 
   std::string etc = KDP_DEFAULT_ETC;
   std::string data_dir, user, language;
@@ -53,6 +60,10 @@ int main(int argc, char** argv) {
     err << "kdp-host: " << error << std::endl;
     return 2;
   }
+  if (std::error_code ec; !std::filesystem::exists(std::filesystem::path(etc) / "Host" / "host.json", ec)) {
+    err << "kdp-host: " << (std::filesystem::path(etc) / "Host" / "host.json").string()
+        << " not found; using the built-in settings" << std::endl;
+  }
   if (!data_dir.empty()) settings->dataDir = data_dir;
   if (!user.empty()) settings->userId = user;
   if (!language.empty()) settings->language = language;
@@ -71,7 +82,7 @@ int main(int argc, char** argv) {
   }
   if (!host->StartPackage()) {
     err << "kdp-host: the package failed to start; see " << host->Logger().FilePath() << std::endl;
-    return 3;
+    return 2;
   }
   host->Loop().RunUntilIdle();
 

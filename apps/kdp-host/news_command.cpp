@@ -8,9 +8,13 @@
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
+#include "kdp/host/number_text.h"
 #include "kdp/lux/lux_helpers.h"
+#include "kdp/lux/lux_requests.h"
+#include "kdp/package.h"
 #include "util/strings.h"
 
 namespace kdp::app {
@@ -68,6 +72,23 @@ std::string_view Outcome(TLuxMessageType type) {
   }
 }
 
+// Why `column` answers no pages: it is no column, or one without page requests (DITGet).
+void NoNewsColumn(Session& s, const std::string& column) {
+  auto columns = host::Query<IKrLuxColumnList>(QueryPackageInterface<IKrLuxDataManager>("IKrLuxDataMgr"));
+  if (columns) {
+    for (const TLuxColumnInfo& c : columns->GetLuxColumns()) {
+      if (!SameTextAscii(c.Sector, column)) continue;
+      fmt::print(s.err,
+                 "kdp-host: column {} ({}) is no news column: its requests are {}, and news pages need DITGet "
+                 "(`kdp-host lux columns` shows each column's requests)\n",
+                 c.Sector, c.DataProcessorName, fmt::join(c.RequestKinds, ","));
+      return;
+    }
+  }
+  fmt::print(s.err, "kdp-host: no news column {} (`kdp-host lux columns` lists them; news columns have DITGet)\n",
+             column);
+}
+
 int RunNews(Session& s, const Options& o) {
   TKrLuxNewsHelper helper;
   std::vector<std::pair<std::shared_ptr<IKrLuxDataTable>, TNotifyInfo>> pages, pushes;
@@ -76,8 +97,15 @@ int RunNews(Session& s, const Options& o) {
   });
   ReqInfoPtr info = helper.GetLuxDataReqInfo(o.column, LDRTGet);
   if (!info) {
-    fmt::print(s.err, "kdp-host: no news column {} (see `kdp-host lux columns`)\n", o.column);
+    NoNewsColumn(s, o.column);
     return 1;
+  }
+  if (!o.code.empty()) {
+    auto securities = SecurityManager(s);
+    if (!securities || !IsKnownCode(s, *securities, o.code)) {
+      fmt::print(s.err, "kdp-host: unknown security code {} (--code)\n", o.code);
+      return 1;
+    }
   }
   if (!o.code.empty()) SetParameter(*info, "koracode", o.code);
   for (const std::string& param : o.params) {
@@ -164,9 +192,15 @@ void AddNewsCommand(CLI::App& app, Action& chosen) {
   news->add_option("--code", options->code, "the security the column is for, e.g. 600000.SH");
   news->add_option("--param", options->params, "another parameter of the request, NAME=VALUE (repeatable)")
       ->allow_extra_args(false);
-  news->add_option("--pages", options->pages, "how many pages to print")
+  news->add_option("--pages", options->pages, "how many pages to print, 1 to 1000")
       ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](const std::string& text) {
+            const auto pages = host::ParseInt32(text);
+            return pages && *pages >= 1 && *pages <= 1000 ? std::string()
+                                                          : text + " is not a number of pages from 1 to 1000";
+          },
+          "1-1000"));
   news->add_flag("--follow", options->follow, "keep the column subscribed and print pushed items as they arrive");
   news->add_option("--seconds", options->seconds, "with --follow: stop after this many seconds (default: Ctrl-C)");
   news->callback([&chosen, options] { chosen = [options](Session& s) { return RunNews(s, *options); }; });

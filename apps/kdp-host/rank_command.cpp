@@ -1,4 +1,6 @@
 // kdp-host rank SECTOR --sort FIELD --top N: a sector ranking by quote fields (command 3040).
+#include <algorithm>
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 #include <fmt/ranges.h>
@@ -7,19 +9,36 @@
 #include "kdp/host/security.h"
 #include "kdp/speed/speed_history_providers.h"
 #include "kdp/speed/speed_session.h"
+#include "sector_master.h"
 
 namespace kdp::app {
 namespace {
+
+// The dictionary's last price and previous close, which format the ranking's price columns.
+constexpr std::uint32_t kLastPrice = 3;
+constexpr std::uint32_t kPrevClose = 4;
 
 std::string NameOf(Session& s, const std::string& code) {
   auto security = s.host.Securities().GetSecurity(code);
   return security ? DisplayName(s, *security) : std::string();
 }
 
-int Rank(Session& s, const std::string& sector, const std::vector<int>& sortFields, int top, bool ascending) {
+// The members of a parent sector (one without members of its own): its descendants' members, each once.
+void CollectMembers(host::IKrSector& sector, std::vector<std::string>& codes) {
+  for (const std::string& code : sector.GetMemberCodes()) {
+    if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
+  }
+  for (int i = 0; i < sector.GetChildCount(); ++i) {
+    if (auto child = sector.GetChild(i)) CollectMembers(*child, codes);
+  }
+}
+
+int Rank(Session& s, const std::string& sector, const std::vector<std::string>& sortNames, int top, bool ascending) {
+  const auto sortFields = ResolveFields(s, sortNames);
+  if (!sortFields) return 1;
   // A field the engine does not simulate would rank every security by nothing.
   if (s.host.Speed() != nullptr) {
-    for (int id : sortFields) {
+    for (std::uint32_t id : *sortFields) {
       if (!s.host.Speed()->Fields().RoleOf(static_cast<std::uint32_t>(id))) {
         fmt::print(s.err, "kdp-host: the quote engine has no field {} to rank by\n", id);
         return 1;
@@ -35,8 +54,19 @@ int Rank(Session& s, const std::string& sector, const std::vector<int>& sortFiel
   ReplyWait wait;
   provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
   provider.GetParams()->SetSectorName(sector);
-  provider.GetParams()->SetSortIDs(fmt::format("{}", fmt::join(sortFields, ",")));
-  provider.GetParams()->SetSortDirections(ascending ? "0" : "1");
+  // A parent sector ranks its children's members together.
+  std::string parentNote;
+  if (auto parent = s.host.Sectors().Find(sector);
+      parent && parent->GetMemberCodes().empty() && parent->GetChildCount() > 0) {
+    std::vector<std::string> codes;
+    CollectMembers(*parent, codes);
+    provider.GetParams()->SetKoraCodeList(fmt::format("{}", fmt::join(codes, ",")));
+    parentNote = fmt::format(", the {} members of its {} sectors", codes.size(), parent->GetChildCount());
+  }
+  provider.GetParams()->SetSortIDs(fmt::format("{}", fmt::join(*sortFields, ",")));
+  // One direction per field: the engine sorts a field without one highest first.
+  const std::vector<std::string> directions(sortFields->size(), ascending ? "0" : "1");
+  provider.GetParams()->SetSortDirections(fmt::format("{}", fmt::join(directions, ",")));
   provider.GetParams()->SetLinesNumber(top);
   if (provider.FireRequest() <= 0 || !wait.Wait()) {
     fmt::print(s.err, "kdp-host: no reply to the ranking request\n");
@@ -45,20 +75,25 @@ int Rank(Session& s, const std::string& sector, const std::vector<int>& sortFiel
   auto parser = provider.GetParser();
   const auto& sectors = parser->GetPrimaryInfo(0);
   if (sectors.GetRowCount() == 0) {
-    fmt::print(s.err, "kdp-host: unknown sector {}\n", sector);
+    fmt::print(s.err, "kdp-host: unknown sector {} (the sectors are those of Host/Sectors.json, e.g. SH_A, IND.BANK)\n",
+               sector);
     return 1;
   }
   for (int i = 0; i < sectors.GetRowCount(); ++i) {
     const auto& charts = sectors.GetSectorChartItems(i);
     for (int k = 0; k < charts.GetRowCount(); ++k) {
       const auto& items = charts.GetChartItems(k);
-      fmt::print(s.out, "{} by field {} ({} of {})\n", sectors.GetSectorName(i), charts.GetIndex(k),
-                 items.GetRowCount(), ascending ? "lowest" : "highest");
-      fmt::print(s.out, "{:>4}  {:<12}{:<14}{:>14}{:>12}{:>12}\n", "#", "code", "name", "value", "last", "prev");
+      const auto field = static_cast<std::uint32_t>(charts.GetIndex(k));
+      fmt::print(s.out, "{} by field {} {} ({} of {}{})\n", sectors.GetSectorName(i), field, FieldHeader(field),
+                 items.GetRowCount(), ascending ? "lowest" : "highest", parentNote);
+      fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", "#", Pad("code", 12, false), Pad("name", 14, false),
+                 Pad(FieldHeader(field), 14, true), Pad("last", 12, true), Pad("prev", 12, true));
       for (int r = 0; r < items.GetRowCount(); ++r) {
         const std::string code = items.GetKoraCode(r);
-        fmt::print(s.out, "{:>4}  {:<12}{:<14}{:>14.6g}{:>12.3f}{:>12.3f}\n", r + 1, code, NameOf(s, code),
-                   items.GetValue(r), items.GetNewValue(r), items.GetPreValue(r));
+        fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", r + 1, Pad(code, 12, false), Pad(NameOf(s, code), 14, false),
+                   Pad(FormatFieldValue(code, field, items.GetValue(r)), 14, true),
+                   Pad(FormatFieldValue(code, kLastPrice, items.GetNewValue(r)), 12, true),
+                   Pad(FormatFieldValue(code, kPrevClose, items.GetPreValue(r)), 12, true));
       }
     }
   }
@@ -70,16 +105,18 @@ int Rank(Session& s, const std::string& sector, const std::vector<int>& sortFiel
 void AddRankCommand(CLI::App& app, Action& chosen) {
   struct RankOptions {
     std::string sector;
-    std::vector<int> sort{81};
+    std::vector<std::string> sort{"81"};
     int top = 10;
     bool ascending = false;
   };
   auto rank = std::make_shared<RankOptions>();
   auto* rank_cmd = app.add_subcommand("rank", "rank a sector's securities by quote fields (command 3040)");
-  rank_cmd->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK; several joined by \",\"")->required();
-  rank_cmd->add_option("--sort", rank->sort, "field IDs to rank by (0 to 9999), joined by \",\"")
+  rank_cmd
+      ->add_option("SECTOR", rank->sector, "sector ID, e.g. IND.BANK or the parent INDUSTRY; several joined by \",\"")
+      ->required();
+  rank_cmd->add_option("--sort", rank->sort, "fields to rank by, IDs (0 to 9999) or names, joined by \",\"")
       ->delimiter(',')
-      ->check(FieldId())
+      ->check(FieldIdOrName(9999))
       ->capture_default_str();
   rank_cmd->add_option("--top", rank->top, "how many securities per field")
       ->capture_default_str()

@@ -9,6 +9,7 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/host/number_text.h"
 #include "kdp/package.h"
 #include "kdp/refdata/reference_tables.h"
 #include "util/float_text.h"
@@ -48,8 +49,8 @@ int ShowWarrant(Session& s, const std::string& code) {
   Line(s, "initial volume", std::to_string(w->GetInitialVolume()));
   Line(s, "volume remaining", std::to_string(w->GetVolumeRemain()));
   Line(s, "memo", w->GetMemo());
-  Line(s, "last trade date", w->GetLastTradeDate());
-  Line(s, "expiry date", w->GetExpireDate());
+  Line(s, "last trade date", DateText(w->GetLastTradeDate()));
+  Line(s, "expiry date", DateText(w->GetExpireDate()));
   Line(s, "exercise ratio", FloatToText(w->GetExerciseRatio()));
   Line(s, "exercise price", FloatToText(w->GetExercisePrice()));
   Line(s, "previous close", FloatToText(w->GetPreClose()));
@@ -71,7 +72,7 @@ int ShowBasic(Session& s, const std::string& code) {
   Line(s, "EPS projected", FloatToText(b->GetEPSProjected()));
   Line(s, "net asset per share", FloatToText(b->GetNetAssetPerShare()));
   Line(s, "5-day average volume", FloatToText(b->GetLatest5AV()));
-  Line(s, "last report date", std::to_string(b->GetLastReportDate()));
+  Line(s, "last report date", DateText(b->GetLastReportDate()));
   Line(s, "annual report year", std::to_string(b->GetLatestAnnualReportYear()));
   return 0;
 }
@@ -178,7 +179,15 @@ void AddRefCommand(CLI::App& app, Action& chosen) {
   auto code = std::make_shared<std::string>();
   auto amount = std::make_shared<double>(0.0);
   convert->add_option("CODE", *code, "currency code, e.g. HKD")->required();
-  convert->add_option("AMOUNT", *amount, "the amount to convert")->required()->check(FiniteNumber());
+  convert->add_option("AMOUNT", *amount, "the amount to convert, 0 or more")
+      ->required()
+      ->check(FiniteNumber() & CLI::Validator(
+                                   [](const std::string& text) {
+                                     return host::ParseDouble(text).value_or(0) < 0
+                                                ? text + " is a negative amount; give 0 or more"
+                                                : std::string();
+                                   },
+                                   "AMOUNT >= 0"));
   convert->callback(
       [&chosen, code, amount] { chosen = [code, amount](Session& s) { return Convert(s, *code, *amount); }; });
 }

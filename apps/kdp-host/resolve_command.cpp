@@ -46,7 +46,7 @@ int ShowVariables(Session& s, const std::string& code, const std::vector<std::st
 
 int Resolve(Session& s, const std::string& code, const std::vector<std::string>& variables) {
   auto manager = SecurityManager(s);
-  if (!manager) return 3;
+  if (!manager) return 2;
   if (!IsKnownCode(s, *manager, code)) {
     fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
     return 1;

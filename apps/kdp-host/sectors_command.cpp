@@ -27,7 +27,7 @@ int RunSectors(Session& s, const Options& o) {
   auto trees = QueryPackageInterface<ISectorTreeMgr>("ISectorTreeMgr");
   if (!trees) {
     fmt::print(s.err, "kdp-host: the package published no ISectorTreeMgr\n");
-    return 3;
+    return 2;
   }
   TSectorType type = TSectorType::kNews;
   for (TSectorType candidate : {TSectorType::kNews, TSectorType::kAffiche, TSectorType::kLaw}) {
@@ -44,6 +44,13 @@ int RunSectors(Session& s, const Options& o) {
   if (!nodes) {
     fmt::print(s.err, "kdp-host: the sector tree manager keeps no {} tree (only the news tree's reply is stored)\n",
                o.tree);
+    return 1;
+  }
+  if (!o.column.empty() &&
+      std::none_of(nodes->begin(), nodes->end(), [&](const TNewsSectorItem& node) { return node.Code == o.column; })) {
+    std::string codes;
+    for (const TNewsSectorItem& node : *nodes) codes += " " + node.Code;
+    fmt::print(s.err, "kdp-host: the {} tree has no column {}; its columns are:{}\n", o.tree, o.column, codes);
     return 1;
   }
   fmt::print(s.out, "{} tree: {} nodes\n", o.tree, nodes->size());

@@ -30,7 +30,7 @@ int ShowSecurity(Session& s, const std::string& code) {
   line("trade span", security->GetTradeSpan());
   line("price step", fmt::format("{}", security->GetPriceStep()));
   line("currency", security->GetCurrency());
-  line("IPO date", security->GetIPODate());
+  line("IPO date", DateText(security->GetIPODate()));
   return 0;
 }
 

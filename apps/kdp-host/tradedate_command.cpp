@@ -26,7 +26,7 @@ int TradeDate(Session& s, const std::string& code, int back, int period) {
   auto manager = QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr");
   if (!manager) {
     fmt::print(s.err, "kdp-host: the package published no trade date manager\n");
-    return 3;
+    return 2;
   }
   auto item = manager->GetTradeDateIntf(code);
   if (!item) {
@@ -44,11 +44,11 @@ int TradeDate(Session& s, const std::string& code, int back, int period) {
   if (!item->GetLoadState()) fmt::print(s.err, "kdp-host: no calendar arrived for {}: calendar days\n", code);
 
   fmt::print(s.out, "{:<22}{}\n", "security", code);
-  fmt::print(s.out, "{:<22}{}\n", "trade date", item->GetLatestDate());
+  fmt::print(s.out, "{:<22}{}\n", "trade date", DateText(item->GetLatestDate()));
   fmt::print(s.out, "{:<22}{}\n", fmt::format("{} trading day{} back", back, back == 1 ? "" : "s"),
-             nthBack < 0 ? std::string("(outside the calendar)") : std::to_string(nthBack));
+             nthBack < 0 ? std::string("(outside the calendar)") : DateText(nthBack));
   std::string days;
-  for (int day : item->GetLatestDatePeriod(period)) days += (days.empty() ? "" : " ") + std::to_string(day);
+  for (int day : item->GetLatestDatePeriod(period)) days += (days.empty() ? "" : " ") + DateText(day);
   fmt::print(s.out, "{:<22}{}\n", fmt::format("last {} trading day{}", period, period == 1 ? "" : "s"), days);
   fmt::print(s.out, "{:<22}UTC{:+g}\n", "time zone", manager->GetTradeZoneByKoraCode(code));
   fmt::print(s.out, "{:<22}{}\n", "sessions", Sessions(manager->GetMarketTime(code)));

@@ -45,7 +45,8 @@ TKrRemindParam EnumParam(std::string_view name, E& field, const std::array<std::
                             }
                           }
                           return false;
-                        }};
+                        },
+                        names};
 }
 
 }  // namespace kdp

@@ -42,6 +42,12 @@ void TRequestItem::SetRequestParam(const std::string& name, const std::string& v
   if (!FReport->SetParamValue(name, value)) FReport->AddParam(name, value);
 }
 
+std::vector<std::pair<std::string, std::string>> TRequestItem::GetRequestParams() {
+  std::vector<std::pair<std::string, std::string>> params;
+  for (const TKrCommandParam& p : FReport->Params.Items()) params.emplace_back(p.Name, p.Value);
+  return params;
+}
+
 bool TRequestItem::Abort() {
   if (FPendingTag < 0) return false;
   if (auto request = FRequest.lock()) request->DropRequestItem(FPendingTag);

@@ -27,6 +27,7 @@ class TRequestItem final : public host::Implements<IRequestItem>, public std::en
   TRequestItem(const TKrCloudReportItem& report, std::weak_ptr<TCloudDataRequest> request);
 
   void SetRequestParam(const std::string& name, const std::string& value) override;
+  std::vector<std::pair<std::string, std::string>> GetRequestParams() override;
   bool Abort() override;
   int FireRequest() override;
   bool IsBlock() override { return false; }

@@ -1,15 +1,18 @@
 # Runs one kdp-host command and checks its exit status and output.
 #   cmake -DHOST=<kdp-host> -DDATA=<data dir> -DARGS=<;-list> -DSTATUS=<expected exit, or NONZERO>
 #         -DEXPECT=<regex>
-#         [-DREJECT=<regex the output must not match>] [-DETC=<configuration root> -DWITHOUT=<file in it>]
-#         -P run_host_command.cmake
-# With WITHOUT, the command runs on a copy of ETC that lacks that file.
+#         [-DREJECT=<regex the output must not match>] [-DETC=<configuration root> -DWITHOUT=<file in it>
+#         [-DTEXT=<what the file holds instead>]] -P run_host_command.cmake
+# With WITHOUT, the command runs on a copy of ETC that lacks that file, or has TEXT in it.
 set(args ${ARGS})
 if(DEFINED WITHOUT)
   set(copy "${DATA}/etc-without")
   file(REMOVE_RECURSE "${copy}")
   file(COPY "${ETC}/" DESTINATION "${copy}")
   file(REMOVE "${copy}/${WITHOUT}")
+  if(DEFINED TEXT)
+    file(WRITE "${copy}/${WITHOUT}" "${TEXT}")
+  endif()
   list(PREPEND args --etc "${copy}")
 endif()
 execute_process(COMMAND ${HOST} --data-dir ${DATA} ${args}

@@ -29,7 +29,7 @@ TEST(CloudCommandAnalysisTest, SampleReportsLoadWithTheirCommandsAndTables) {
   // The comment between two parameters is no parameter.
   EXPECT_EQ(history->GetParamNames(), "koraCode,startDate,endDate");
   EXPECT_EQ(history->GetRequestCmd({"CHS", FixedCalendar({}, 20261204)}),
-            "report name=F5.Fundamental.FundNetValueHistory21 koraCode=000001.OF startDate=20261101 endDate=20261130");
+            "report name=F5.Fundamental.FundNetValueHistory21 koraCode=510300.SH startDate=20261101 endDate=20261130");
   EXPECT_EQ(history->Table.Name, "FundNetValueHistory");
   EXPECT_EQ(history->Table.Fields,
             (std::vector<std::string>{"KoraCode", "TradeDate", "UnitNetValue", "AccumNetValue", "DailyReturn"}));

@@ -198,6 +198,8 @@ TEST(MastersTest, EverySettingIsCheckedAndARefusalNamesItsKey) {
       {R"({"servers": {"report": "10.1.2.3:8080"}, "standInServers": ["kuds"]})",
        "\"standInServers\" names \"kuds\", which \"servers\" does not"},
       {R"({"reportsFile": 3})", "\"reportsFile\" must be a text"},
+      {R"({"quoteRat": 2})", "unknown setting \"quoteRat\" (did you mean \"quoteRate\"?)"},
+      {R"({"LUXPOLLMS": 5, "userid": "u"})", "unknown setting \"LUXPOLLMS\" (did you mean \"luxPollMs\"?)"},
       {R"([1, 2])", "the settings must be a JSON object"},
       {R"({"userId": )", "not JSON"},
   };

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,8 @@ struct TKrRemindParam {
   // False (the setting unchanged) for a text that does not read: not a finite number, not a name of the
   // enumeration, not a date-time.
   std::function<bool(std::string_view)> Set;
+  // The texts an enumeration or a yes/no setting takes, to tell a user what would read; empty for others.
+  std::span<const std::string_view> choices;
 };
 
 class TKrConditionsRemindBase;

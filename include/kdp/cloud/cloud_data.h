@@ -12,6 +12,8 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "kdp/host/interface.h"
 #include "kdp/host/sqlite.h"
@@ -52,6 +54,8 @@ class IRequestItem : public virtual IInterface {
   static constexpr Guid IID = "A9FD214F-7EBC-46E2-9F53-4AB01722D4E4";
   // Sets a parameter of the request, adding it when the report names no such parameter.
   virtual void SetRequestParam(const std::string& name, const std::string& value) = 0;
+  // The request's parameters (name, value) in the report's order, those set since included.
+  virtual std::vector<std::pair<std::string, std::string>> GetRequestParams() = 0;
   // Cancels the transfer in flight; no update event follows for it.
   virtual bool Abort() = 0;
   // Sends the request; its tag, or -1 (logged) when it cannot be sent. Every tag returned ends in one

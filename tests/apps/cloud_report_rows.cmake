@@ -1,0 +1,62 @@
+# A cloud report prints the rows of the request asked, and the stand-in service's values are plausible:
+# a fund's accumulated net value at or above its unit net value, daily returns within 3 %, dividend yields
+# from 0 to 10 %, a history's dates running backwards. Unknown parameters and codes are refused.
+#   cmake -DHOST=<kdp-host> -DDATA=<data dir> -P cloud_report_rows.cmake
+cmake_policy(VERSION 3.20)
+file(REMOVE_RECURSE ${DATA})
+
+function(run status out)
+  execute_process(COMMAND ${HOST} --data-dir ${DATA} --server-time "2026-12-04 10:30:00" ${ARGN}
+                  RESULT_VARIABLE got OUTPUT_VARIABLE text ERROR_VARIABLE err)
+  if(NOT got EQUAL status)
+    message(FATAL_ERROR "kdp-host ${ARGN}: exit ${got}, expected ${status}\n${text}${err}")
+  endif()
+  set(${out} "${text}${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect text regex)
+  if(NOT "${text}" MATCHES "${regex}")
+    message(FATAL_ERROR "output does not match \"${regex}\":\n${text}")
+  endif()
+endfunction()
+
+# Two requests of one report: the second prints its own five rows only, not the first one's cached rows.
+run(0 first cloud report FundNetValueHistory koraCode=159915.SZ)
+run(0 second cloud report FundNetValueHistory koraCode=510300.SH)
+expect("${second}" ": 5 rows\n")
+if(second MATCHES "159915.SZ")
+  message(FATAL_ERROR "the rows of an earlier request are shown:\n${second}")
+endif()
+string(REGEX MATCHALL "510300.SH +[^\n]+" rows "${second}")
+set(previous 99999999)
+foreach(row IN LISTS rows)
+  string(REGEX MATCHALL "[^ ]+" cells "${row}")
+  list(GET cells 1 date)
+  list(GET cells 2 unit)
+  list(GET cells 3 accumulated)
+  list(GET cells 4 daily)
+  string(REPLACE "-" "" day "${date}")
+  if(NOT day LESS previous OR accumulated LESS unit OR daily LESS -3 OR daily GREATER 3 OR unit LESS_EQUAL 0)
+    message(FATAL_ERROR "implausible row (dates must fall, accumulated >= unit > 0, |daily| <= 3): ${row}")
+  endif()
+  set(previous ${day})
+endforeach()
+
+run(0 yields cloud report HighDividendSector)
+string(REGEX MATCHALL "\n[0-9]+\\.[A-Z]+ +[^\n]+" rows "${yields}")
+list(LENGTH rows n)
+if(NOT n EQUAL 5)
+  message(FATAL_ERROR "expected the five sample codes:\n${yields}")
+endif()
+foreach(row IN LISTS rows)
+  string(REGEX MATCHALL "[^ \n]+" cells "${row}")
+  list(GET cells 1 yield)
+  if(yield LESS 0 OR yield GREATER 10)
+    message(FATAL_ERROR "a dividend yield outside 0 to 10 %: ${row}")
+  endif()
+endforeach()
+
+run(1 refused cloud report FundNetValueHistory foo=bar)
+expect("${refused}" "has no parameter foo; it takes: koraCode startDate endDate")
+run(1 refused cloud report FundNetValueHistory koraCode=NOPE.SH)
+expect("${refused}" "unknown security code NOPE.SH")
