@@ -8,7 +8,9 @@
 #include <fmt/ostream.h>
 
 #include "command.h"
+#include "kdp/cache_database.h"
 #include "kdp/cloud/cloud_data.h"
+#include "kdp/host/sqlite.h"
 #include "kdp/package.h"
 #include "util/strings.h"
 
@@ -25,7 +27,23 @@ struct Options {
   std::vector<std::string> params;
 };
 
+// True (and said) when another program holds the package's cache database locked: a report is written
+// there, so it could only fail, and for reasons that would follow from the lock.
+bool CacheDataBaseBusy(Session& s) {
+  const std::string path = CacheDataBasePath();
+  auto db = path.empty() ? nullptr : host::OpenDB(path);
+  if (!db || db->BeginTransaction()) {
+    if (db) db->Rollback();
+    return false;
+  }
+  if (!db->IsBusy()) return false;
+  fmt::print(s.err, "kdp-host: cache database busy: {} is locked by another program; try again when it is done\n",
+             path);
+  return true;
+}
+
 int Report(Session& s, const Options& o) {
+  if (CacheDataBaseBusy(s)) return 1;
   auto manager = QueryPackageInterface<ICloudDataMgr>("ICloudDataMgr");
   if (!manager) {
     fmt::print(s.err, "kdp-host: the package publishes no ICloudDataMgr\n");
