@@ -1,5 +1,6 @@
 // kdp-host: starts the stand-in host on a configuration root, loads the package, and runs one command
 // (the demo when none is given).
+#include <filesystem>
 #include <iostream>
 
 #include <CLI/CLI.hpp>
@@ -44,6 +45,15 @@ int main(int argc, char** argv) {
     err.flush();
     return status;
   }
+
+  // A recording that did not finish leaves its temporary file behind; the one asked for stays as it was.
+  struct TemporaryRecording {
+    const std::string& path;
+    ~TemporaryRecording() {
+      std::error_code ec;
+      if (!path.empty()) std::filesystem::remove(path, ec);
+    }
+  } temporaryRecording{engine.recordTo};
 
   std::string error;
   auto settings = kdp::minihost::LoadHostSettings(etc, error);
