@@ -57,7 +57,7 @@ bool LoadTextFile(const std::string& path, const char* what, std::string& error,
 // The JSON document of a configuration text, nested at most kMaxJsonDepth deep; false with `error` when it
 // is not JSON or nests deeper. Values below the bound are discarded as they are parsed, so a hostile
 // depth never becomes a tree that a later walk (or dump) would recurse through.
-inline constexpr int kMaxJsonDepth = 64;
+inline constexpr int kMaxJsonDepth = 128;
 inline bool ParseJson(const std::string& text, nlohmann::json& document, std::string& error) {
   bool tooDeep = false;
   document = nlohmann::json::parse(

@@ -176,7 +176,7 @@ elseif(CASE STREQUAL "deep_host_json")
   execute_process(COMMAND ${HOST} --etc ${DATA}/etc --data-dir ${DATA} services TIMEOUT 60
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   expect_status("a 100,000-deep host.json" 2)
-  expect("a 100,000-deep host.json" "host.json: JSON nested more than 64 levels deep")
+  expect("a 100,000-deep host.json" "host.json: JSON nested more than 128 levels deep")
 
 elseif(CASE STREQUAL "garbage_securities")
   # A 100 MB securities table of garbage lines: the log says so a few times and counts the rest; neither
