@@ -11,9 +11,7 @@
 #include <string>
 
 #include "kdp/host/download.h"
-#include "kdp/host/host_environment.h"
-#include "main_loop.h"
-#include "registries.h"
+#include "loop_fuzz_host.h"
 #include "transport/http_downloader.h"
 
 namespace {
@@ -59,29 +57,6 @@ class ScriptedDownloads final : public host::Implements<host::IKrDownloadService
   bool refuseNext = false;
 };
 
-class FuzzHost final : public host::IHostEnvironment {
- public:
-  FuzzHost() : clock(std::make_shared<host::ManualClock>()), loop(clock) {
-    provider->Add(host::IKrDownloadService::IID, downloads);
-    host::InstallHostEnvironment(this);
-  }
-  std::shared_ptr<host::IKrServiceProvider> ServiceProvider() override { return provider; }
-  host::InterfacePtr QueryRegisteredService(const host::Guid&) override { return nullptr; }
-  void Log(std::string_view, std::string_view, int) override {}
-  bool IsDetailedLogOn() const override { return true; }  // the diagnostic texts are built too
-  void FlushLog() override {}
-  const host::HostPaths& Paths() const override { return paths; }
-  host::IMainLoop& Loop() override { return loop; }
-  void ShowErrorMessage(std::string_view, std::string_view) override {}
-  std::uint64_t SecuritiesRevision() const override { return 0; }
-
-  std::shared_ptr<host::ManualClock> clock;
-  kdp::minihost::MiniMainLoop loop;
-  std::shared_ptr<kdp::minihost::MiniServiceProvider> provider = std::make_shared<kdp::minihost::MiniServiceProvider>();
-  std::shared_ptr<ScriptedDownloads> downloads = std::make_shared<ScriptedDownloads>();
-  host::HostPaths paths;
-};
-
 // Reads the script's bytes; past the end, zeros.
 struct Script {
   const std::uint8_t* data;
@@ -100,9 +75,14 @@ struct Script {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static FuzzHost h;
-  h.downloads->pending.clear();
-  h.downloads->refuseNext = false;
+  static kdp::fuzzing::LoopHost h;
+  static const auto downloads = [] {
+    auto service = std::make_shared<ScriptedDownloads>();
+    h.provider->Add(host::IKrDownloadService::IID, service);
+    return service;
+  }();
+  downloads->pending.clear();
+  downloads->refuseNext = false;
 
   struct Heard {
     bool success;
@@ -111,28 +91,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   std::map<std::uint32_t, int> completions;  // per tag
   std::map<std::uint32_t, Heard> heard;
-  std::optional<std::uint32_t> live;                         // the tag of the request nothing superseded
-  std::map<std::uint32_t, host::DownloadHandle> handles;     // tag -> the service's handle (0: refused)
-  std::map<std::uint32_t, Heard> sent;                       // what the service answered, per tag
+  std::optional<std::uint32_t> live;                      // the tag of the request nothing superseded
+  std::map<std::uint32_t, host::DownloadHandle> handles;  // tag -> the service's handle (0: refused)
+  std::map<std::uint32_t, Heard> sent;                    // what the service answered, per tag
   {
     kdp::TKrHttpDownLoader downloader;
     downloader.SetParams("127.0.0.1", 8080, "/kuds", "body");
-    downloader.SetOnDownLoaderEndEvent(
-        [&](bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t tag) {
-          // Only the request nothing superseded completes, and once.
-          if (!live || tag != *live || ++completions[tag] != 1) __builtin_trap();
-          heard[tag] = Heard{success, stream ? std::optional(std::string(stream->AsStringView())) : std::nullopt,
-                             message};
-        });
+    downloader.SetOnDownLoaderEndEvent([&](bool success, host::MemoryStream* stream, const std::string& message,
+                                           std::uint32_t tag) {
+      // Only the request nothing superseded completes, and once.
+      if (!live || tag != *live || ++completions[tag] != 1) __builtin_trap();
+      heard[tag] = Heard{success, stream ? std::optional(std::string(stream->AsStringView())) : std::nullopt, message};
+    });
     std::uint32_t nextTag = 1;
     Script script{data, size};
     while (script.More()) {
       switch (script.Byte() % 6) {
         case 0:  // a request, GET or POST, perhaps refused by the service
-          h.downloads->refuseNext = (script.Byte() & 1) != 0;
+          downloads->refuseNext = (script.Byte() & 1) != 0;
           downloader.SetRequestType(script.Byte() & 1 ? kdp::TRequestType::rtPOST : kdp::TRequestType::rtGET);
           downloader.FireRequest(nextTag);
-          handles[nextTag] = downloader.IsRequesting() ? h.downloads->last : 0;
+          handles[nextTag] = downloader.IsRequesting() ? downloads->last : 0;
           live = nextTag++;
           break;
         case 1:    // the service answers a request: the live one, or one superseded before it
@@ -145,14 +124,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           const std::string reply = script.Bytes(script.Byte());
           result.reply = host::MemoryStream(reply);
           result.message = script.Bytes(script.Byte() % 16);
-          if (h.downloads->IsRunning(handles[tag])) {
+          if (downloads->IsRunning(handles[tag])) {
             sent[tag] = Heard{result.success, reply.empty() ? std::nullopt : std::optional(reply), result.message};
-            h.downloads->Finish(handles[tag], std::move(result));
+            downloads->Finish(handles[tag], std::move(result));
           }
           break;
         }
         case 3:  // progress on the latest request
-          if (auto it = h.downloads->pending.find(h.downloads->last); it != h.downloads->pending.end()) {
+          if (auto it = downloads->pending.find(downloads->last); it != downloads->pending.end()) {
             it->second.onProgress(script.Byte());
           }
           break;

@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "lux_fuzz_host.h"
+#include "loop_fuzz_host.h"
 #include "tradedate/trade_date_item.h"
 #include "tradedate/trade_date_mgr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static kdp::fuzzing::NoticeCountingHost host;
-  static const bool installed = (kdp::host::InstallHostEnvironment(&host), true);
-  (void)installed;
+  static kdp::fuzzing::LoopHost host;
 
   std::vector<std::string> dates;
   std::string error;
@@ -38,5 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   item.GetTradingDayBefore(20261204);
   item.SetLatestDate(20260101);
   item.GetLatestDatePeriod(30);
+  host.loop.RunUntilIdle();
   return 0;
 }
