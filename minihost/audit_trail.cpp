@@ -25,7 +25,15 @@ void MiniAuditTrail::WriteBAuditLog(const host::TBAuditRecord& record) {
   std::ofstream out(file_path_, std::ios::app | std::ios::binary);
   out << fmt::format("{}\t{}\t{}\t{}\t{}\n", record.Time.ToString(), record.UserID, record.AccountID, record.FunctionID,
                      record.KoraCode);
-  if (!out) host::AddHQLog("audit trail: cannot append to " + file_path_, "MiniHost", host::LogSeverity::kError);
+  out.flush();
+  if (out) return;
+  ++failures_;
+  host::AddHQLog("audit trail: cannot append to " + file_path_, "MiniHost", host::LogSeverity::kError);
+}
+
+std::size_t MiniAuditTrail::Failures() const {
+  std::lock_guard lock(mutex_);
+  return failures_;
 }
 
 std::vector<host::TBAuditRecord> MiniAuditTrail::Records() const {

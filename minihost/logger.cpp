@@ -3,15 +3,21 @@
 #include <cstdio>
 #include <filesystem>
 
-#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
 
 #include "kdp/host/display_text.h"
+#include "kdp/host/excerpt.h"
 
 namespace kdp::minihost {
 namespace {
 
 constexpr std::size_t kMaxRecords = 10000;
+// The log file rotates at this size, keeping this many older files ("kdp-host.1.log", ...): the log
+// directory never holds more than kMaxLogFileBytes * (kKeptLogFiles + 1).
+constexpr std::size_t kMaxLogFileBytes = 10u << 20;
+constexpr std::size_t kKeptLogFiles = 3;
+constexpr std::size_t kMaxMessageBytes = 4096;
 
 spdlog::level::level_enum ToSpdlogLevel(int level) {
   switch (level) {
@@ -34,7 +40,7 @@ MiniLogger::MiniLogger(const std::string& logDirectory, bool detailed, int echoL
   std::filesystem::create_directories(logDirectory, ec);
   file_path_ = (std::filesystem::path(logDirectory) / "kdp-host.log").string();
   try {
-    auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(file_path_, false);
+    auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(file_path_, kMaxLogFileBytes, kKeptLogFiles);
     file_ = std::make_shared<spdlog::logger>("kdp-host", sink);
     file_->set_pattern("%Y-%m-%d %H:%M:%S.%e [%l] %v");
     file_->set_level(spdlog::level::trace);
@@ -48,9 +54,9 @@ MiniLogger::MiniLogger(const std::string& logDirectory, bool detailed, int echoL
 MiniLogger::~MiniLogger() { Flush(); }
 
 void MiniLogger::Log(std::string_view message, std::string_view source, int level) {
-  // Messages quote configuration, replies and command lines: one line each, and no control character
-  // reaches the file or the terminal.
-  std::string shown = host::EscapeControlChars(message);
+  // Messages quote configuration, replies and command lines: one line each, of bounded length, and no
+  // control character reaches the file or the terminal.
+  std::string shown = host::Excerpt(message, kMaxMessageBytes);
   std::string from = host::EscapeControlChars(source);
   if (file_) file_->log(ToSpdlogLevel(level), "{}: {}", from, shown);
   if (level >= echo_level_) std::fprintf(stderr, "%s: %s\n", from.c_str(), shown.c_str());

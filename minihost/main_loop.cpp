@@ -22,11 +22,23 @@ void MiniMainLoop::Post(Task task) {
 host::IMainLoop::TimerId MiniMainLoop::SetTimer(std::chrono::milliseconds interval, Task tick) {
   if (interval.count() < 1 || !tick) return 0;
   const TimerId id = ++last_timer_id_;
-  timers_.emplace(id, Timer{interval, std::move(tick), clock_->Now() + interval});
+  const auto due = clock_->Now() + interval;
+  timers_.emplace(id, Timer{interval, std::move(tick), due});
+  due_.emplace(due, id);
   return id;
 }
 
-void MiniMainLoop::KillTimer(TimerId id) { timers_.erase(id); }
+void MiniMainLoop::KillTimer(TimerId id) {
+  timers_.erase(id);
+  // Stale entries of killed timers leave the heap as they come due; rebuild it when they outnumber the
+  // live ones, so a timer set and killed over and over does not grow it.
+  if (due_.size() > 2 * timers_.size() + 64) {
+    std::vector<DueEntry> live;
+    live.reserve(timers_.size());
+    for (const auto& [key, timer] : timers_) live.emplace_back(timer.due, key);
+    due_ = decltype(due_)(std::greater<>(), std::move(live));
+  }
+}
 
 std::chrono::milliseconds MiniMainLoop::TimerInterval(TimerId id) const {
   auto it = timers_.find(id);
@@ -55,22 +67,26 @@ bool MiniMainLoop::RunOnePosted() {
   return true;
 }
 
-host::Clock::time_point MiniMainLoop::NextDue() const {
-  auto next = host::Clock::time_point::max();
-  for (const auto& [id, timer] : timers_) next = std::min(next, timer.due);
-  return next;
+host::Clock::time_point MiniMainLoop::NextDue() {
+  while (!due_.empty()) {
+    const auto [due, id] = due_.top();
+    const auto it = timers_.find(id);
+    if (it != timers_.end() && it->second.due == due) return due;
+    due_.pop();
+  }
+  return host::Clock::time_point::max();
 }
 
 bool MiniMainLoop::FireOneDueTimer() {
   const auto now = clock_->Now();
-  auto due_it = timers_.end();
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-    if (it->second.due <= now && (due_it == timers_.end() || it->second.due < due_it->second.due)) due_it = it;
-  }
-  if (due_it == timers_.end()) return false;
-  due_it->second.due = now + due_it->second.interval;
+  if (NextDue() > now) return false;
+  const TimerId id = due_.top().second;
+  due_.pop();
+  Timer& timer = timers_.at(id);
+  timer.due = now + timer.interval;
+  due_.emplace(timer.due, id);
   // Copy the handler: the tick may kill or replace its own timer.
-  const Task tick = due_it->second.tick;
+  const Task tick = timer.tick;
   Execute(tick);
   return true;
 }
@@ -110,10 +126,23 @@ bool MiniMainLoop::ProcessMessagesUntil(const std::function<bool()>& done, std::
 }
 
 bool MiniMainLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  return RunUntilDeadline(done, std::chrono::steady_clock::now() + timeout, false);
+}
+
+bool MiniMainLoop::QuitRequested() {
+  std::lock_guard lock(mutex_);
+  return quit_;
+}
+
+bool MiniMainLoop::RunUntilDeadline(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline,
+                                    bool stopOnQuit) {
+  // Run's bound holds between any two tasks; a plain wait runs whatever is ready to the end.
+  const auto stopping = [&] { return stopOnQuit && (std::chrono::steady_clock::now() >= deadline || QuitRequested()); };
   while (true) {
-    RunUntilIdle();
+    while (!stopping() && (RunOnePosted() || FireOneDueTimer())) {
+    }
     if (done()) return true;
+    if (stopOnQuit && QuitRequested()) return false;
     auto wait_until = deadline;
     const auto next = NextDue();
     if (next != host::Clock::time_point::max()) {
@@ -125,7 +154,7 @@ bool MiniMainLoop::RunUntil(const std::function<bool()>& done, std::chrono::mill
     {
       std::unique_lock lock(mutex_);
       if (posted_.empty() && !quit_) wake_.wait_until(lock, wait_until, [this] { return !posted_.empty() || quit_; });
-      idle_at_deadline = posted_.empty() && std::chrono::steady_clock::now() >= deadline;
+      idle_at_deadline = std::chrono::steady_clock::now() >= deadline && (stopOnQuit || posted_.empty());
     }
     if (idle_at_deadline) return done();
   }
@@ -135,16 +164,10 @@ void MiniMainLoop::Run(std::chrono::milliseconds limit) {
   const auto start = std::chrono::steady_clock::now();
   const auto deadline =
       limit == std::chrono::milliseconds::max() ? std::chrono::steady_clock::time_point::max() : start + limit;
-  auto quitting = [this] {
-    std::lock_guard lock(mutex_);
-    return quit_;
-  };
-  while (!quitting() && std::chrono::steady_clock::now() < deadline) {
-    const auto remaining =
-        deadline == std::chrono::steady_clock::time_point::max()
-            ? std::chrono::milliseconds(60'000)
-            : std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    RunUntil(quitting, std::max(remaining, std::chrono::milliseconds(0)));
+  while (!QuitRequested() && std::chrono::steady_clock::now() < deadline) {
+    // Waits in slices of a minute at most: an unlimited run has no deadline a wait could take.
+    const auto slice = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    RunUntilDeadline([] { return false; }, std::min(deadline, slice), true);
   }
   // A Quit ends this run only; the next Run starts afresh.
   std::lock_guard lock(mutex_);

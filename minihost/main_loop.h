@@ -1,7 +1,9 @@
 // MiniMainLoop: the stand-in host's main-thread event loop.
 //
 // Posted closures run in posting order; periodic timers fire in due order (ties by ID) with the next
-// period counted from the firing, as the platform's window timers behave. Time comes from an injectable
+// period counted from the firing, as the platform's window timers behave. Due times sit in a heap, so
+// firing one of many thousands of timers costs a logarithm, and Run looks at its time limit and at a quit
+// request between any two tasks: timers that keep coming due never hold it past either. Time comes from an injectable
 // clock: with a ManualClock, tests step time with AdvanceBy and every timer due on the way fires at its
 // own due time. An exception escaping a task is reported to the error handler and the loop goes on.
 //
@@ -14,7 +16,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <queue>
 #include <thread>
+#include <vector>
 
 #include "kdp/host/main_loop.h"
 
@@ -67,8 +71,13 @@ class MiniMainLoop final : public host::IMainLoop {
   bool RunOnePosted();
   bool FireOneDueTimer();
   void Execute(const Task& task);
-  // The earliest due time of any timer, or time_point::max().
-  host::Clock::time_point NextDue() const;
+  // The earliest due time of any timer, or time_point::max(). Drops heap entries of killed timers.
+  host::Clock::time_point NextDue();
+  // Runs until done() holds or `deadline` passes; with `stopOnQuit`, a Quit ends it too. Between tasks
+  // it looks at the deadline (and the quit request), so a stream of due timers cannot hold it.
+  bool RunUntilDeadline(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline,
+                        bool stopOnQuit);
+  bool QuitRequested();
 
   std::shared_ptr<host::IClock> clock_;
   host::ManualClock* manual_clock_;  // non-null when clock_ is a ManualClock
@@ -81,6 +90,10 @@ class MiniMainLoop final : public host::IMainLoop {
   bool quit_ = false;
 
   std::map<TimerId, Timer> timers_;
+  // (due, id) of every running timer, earliest first; an entry whose timer was killed or has another due
+  // time is stale and skipped.
+  using DueEntry = std::pair<host::Clock::time_point, TimerId>;
+  std::priority_queue<DueEntry, std::vector<DueEntry>, std::greater<>> due_;
   TimerId last_timer_id_ = 0;
 };
 

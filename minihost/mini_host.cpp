@@ -120,7 +120,8 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
   h->context_->SetSpeed(std::move(engine));
   const std::string luxScenario = Join(h->settings_.etcRoot, h->settings_.luxScenarioDir);
   if (std::error_code ec; h->settings_.luxClient && !std::filesystem::exists(Join(luxScenario, "index.json"), ec)) {
-    h->Log("no Lux scenario, the host runs without a Lux client: " + luxScenario, kLogSource, 2);
+    // The settings ask for a Lux client: running without one is said where the user sees it.
+    h->Log("no Lux scenario, the host runs without a Lux client: " + luxScenario, kLogSource, 3);
   } else if (h->settings_.luxClient) {
     auto scenario = std::make_shared<LuxScenario>();
     if (!scenario->Load(luxScenario, error)) {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kdp/host/display_text.h"
+#include "kdp/host/excerpt.h"
 
 #include "text_files.h"
 
@@ -18,7 +19,7 @@ bool TextField(const nlohmann::json& j, const char* key, std::string& value, std
   const auto it = j.find(key);
   if (it == j.end()) return true;
   if (!it->is_string() || !host::IsPlainText(it->get_ref<const std::string&>())) {
-    error = fmt::format("\"{}\" is not text: {}", key, host::EscapeControlChars(it->dump()));
+    error = fmt::format("\"{}\" is not text: {}", key, host::Excerpt(it->dump()));
     return false;
   }
   value = it->get<std::string>();
@@ -51,7 +52,7 @@ std::shared_ptr<MiniSector> Build(const nlohmann::json& j, std::map<std::string,
     }
     for (const nlohmann::json& member : *it) {
       if (!member.is_string() || !host::IsPlainText(member.get_ref<const std::string&>())) {
-        error = fmt::format("sector {}: a member is not a code: {}", id, host::EscapeControlChars(member.dump()));
+        error = fmt::format("sector {}: a member is not a code: {}", id, host::Excerpt(member.dump()));
         return nullptr;
       }
       members.push_back(member.get<std::string>());
@@ -101,8 +102,9 @@ bool MiniSectorMaster::Load(const std::string& path, std::string& error) {
 }
 
 bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
-  const nlohmann::json j = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
-  if (j.is_discarded() || !j.is_object()) {
+  nlohmann::json j;
+  if (!ParseJson(json, j, error)) return false;
+  if (!j.is_object()) {
     error = "not a JSON object";
     return false;
   }

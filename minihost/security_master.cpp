@@ -7,6 +7,7 @@
 
 #include "kdp/host/date_time.h"
 #include "kdp/host/display_text.h"
+#include "kdp/host/excerpt.h"
 #include "kdp/host/log.h"
 #include "kdp/host/number_text.h"
 #include "text_files.h"
@@ -81,6 +82,12 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
   std::string line;
   std::size_t line_number = 0;
   std::size_t added = 0;
+  // A damaged file would repeat the same warning for every line: the first few are logged, then a count.
+  constexpr std::size_t kReportedLines = 20;
+  std::size_t skipped = 0;
+  const auto skip = [&](const std::string& message) {
+    if (++skipped <= kReportedLines) host::AddHQLog(message, "SecurityMaster", host::LogSeverity::kError);
+  };
   while (std::getline(lines, line)) {
     ++line_number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -89,8 +96,8 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
     SecurityRecord r;
     const std::string why = Refusal(f, r);
     if (!why.empty()) {
-      host::AddHQLog(fmt::format("{}:{}: malformed security line skipped ({}): {}", sourceName, line_number, why, line),
-                     "SecurityMaster", host::LogSeverity::kError);
+      skip(fmt::format("{}:{}: malformed security line skipped ({}): {}", sourceName, line_number, why,
+                       host::Excerpt(line)));
       continue;
     }
     r.koraCode = UpperAscii(f[0]);
@@ -106,12 +113,16 @@ std::size_t MiniSecurityMaster::LoadText(const std::string& text, const std::str
     auto security = std::make_shared<MiniSecurity>(r);
     auto [it, inserted] = by_code_.try_emplace(r.koraCode, security);
     if (!inserted) {
-      host::AddHQLog(fmt::format("{}:{}: duplicate code {} skipped", sourceName, line_number, r.koraCode),
-                     "SecurityMaster", host::LogSeverity::kError);
+      skip(fmt::format("{}:{}: duplicate code {} skipped", sourceName, line_number, host::Excerpt(r.koraCode)));
       continue;
     }
     ordered_.push_back(security);
     ++added;
+  }
+  if (skipped > kReportedLines) {
+    host::AddHQLog(
+        fmt::format("{}: {} lines skipped in all; the first {} are logged above", sourceName, skipped, kReportedLines),
+        "SecurityMaster", host::LogSeverity::kError);
   }
   return added;
 }

@@ -12,6 +12,7 @@
 
 #include "kdp/host/date_time.h"
 #include "kdp/host/display_text.h"
+#include "kdp/host/excerpt.h"
 #include "sim_market.h"
 #include "text_files.h"
 
@@ -79,7 +80,7 @@ bool Read(const json& settings, const char* key, T& value, std::string& error) {
   const auto it = settings.find(key);
   if (it == settings.end()) return true;
   if (!Kind<T>::Fits(*it)) {
-    error = fmt::format("\"{}\" must be {}, not {}", key, Kind<T>::kWords, host::EscapeControlChars(it->dump()));
+    error = fmt::format("\"{}\" must be {}, not {}", key, Kind<T>::kWords, host::Excerpt(it->dump()));
     return false;
   }
   value = it->template get<T>();
@@ -262,11 +263,8 @@ std::optional<HostSettings> LoadHostSettings(const std::string& etcRoot, std::st
 }
 
 bool ParseHostSettings(const std::string& text, HostSettings& settings, std::string& error) {
-  const json j = json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (j.is_discarded()) {
-    error = "not JSON";
-    return false;
-  }
+  json j;
+  if (!ParseJson(text, j, error)) return false;
   return ReadAll(j, settings, error) && CheckHostSettings(settings, error);
 }
 

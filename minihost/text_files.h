@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
 #include "kdp/host/file_io.h"
 
 namespace kdp::minihost {
@@ -46,6 +49,31 @@ bool LoadTextFile(const std::string& path, const char* what, std::string& error,
   if (!ReadTextFile(path, what, text, error)) return false;
   if (!load(text, error)) {
     error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+// The JSON document of a configuration text, nested at most kMaxJsonDepth deep; false with `error` when it
+// is not JSON or nests deeper. Values below the bound are discarded as they are parsed, so a hostile
+// depth never becomes a tree that a later walk (or dump) would recurse through.
+inline constexpr int kMaxJsonDepth = 128;
+inline bool ParseJson(const std::string& text, nlohmann::json& document, std::string& error) {
+  bool tooDeep = false;
+  document = nlohmann::json::parse(
+      text,
+      [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        if (depth <= kMaxJsonDepth) return true;
+        tooDeep = true;
+        return false;
+      },
+      /*allow_exceptions=*/false);
+  if (tooDeep) {
+    error = fmt::format("JSON nested more than {} levels deep", kMaxJsonDepth);
+    return false;
+  }
+  if (document.is_discarded()) {
+    error = "not JSON";
     return false;
   }
   return true;

@@ -22,7 +22,11 @@ fuzz_one() {
   mkdir -p "$corpus"
   [ -d "$root/fuzz/corpus/$t" ] && seeds=("$root/fuzz/corpus/$t")
   rm -f "$log.failed"
-  if "$root/build-fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
+  # The configuration targets' files are large and deep (a 100,000-deep host.json is a megabyte or less):
+  # their inputs may be up to a megabyte, the others keep libFuzzer's default.
+  local options=()
+  case "$t" in fuzz_config_texts|fuzz_host_masters) options=(-max_len=1048576) ;; esac
+  if "$root/build-fuzz/fuzz/$t" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$artifacts/$t-" "$corpus" "${seeds[@]}" >"$log" 2>&1; then
     echo "fuzz: $t: $(grep -E '^stat::number_of_executed_units' "$log" | sed 's/^stat:://')"
   else

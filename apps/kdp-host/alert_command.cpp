@@ -8,6 +8,8 @@
 #include <atomic>
 #include <csignal>
 #include <limits>
+#include <map>
+#include <set>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -49,22 +51,31 @@ TKrRemindType TypeOf(const std::string& text) {
 
 std::atomic<bool> g_interrupted{false};
 
-// The reminders of the file; a corrupt file is reported (it was kept aside) and the list starts empty.
-TKrRemindList LoadReminds(Session& s, TKrRemindFile& file) {
-  TKrRemindFileLoad load = file.Load();
+// Says once what in the file did not read; true when something did not. Reading changes nothing: a
+// corrupt file is kept aside only when something is next saved.
+bool ReportDamage(Session& s, const TKrRemindFile& file, const TKrRemindFileLoad& load) {
   if (load.corrupt) {
-    fmt::print(s.err, "kdp-host: {} does not read ({})", file.Path(), load.error);
-    if (!load.keptAside.empty()) fmt::print(s.err, "; kept aside as {}; starting with no reminders", load.keptAside);
-    fmt::print(s.err, "\n");
+    fmt::print(s.err, "kdp-host: {} does not read ({}); it is kept aside when a reminder is next saved\n", file.Path(),
+               load.error);
+    return true;
   }
-  return std::move(load.reminds);
+  if (load.skipped.empty()) return false;
+  fmt::print(s.err, "kdp-host: {} holds {} {} this version cannot read; it is not written over:\n", file.Path(),
+             load.skipped.size(), load.skipped.size() == 1 ? "entry" : "entries");
+  for (const std::string& why : load.skipped) fmt::print(s.err, "  {}\n", why);
+  return true;
 }
 
-bool SaveReminds(Session& s, TKrRemindFile& file, const TKrRemindList& reminds) {
-  std::string error;
-  if (file.Save(reminds, error)) return true;
-  fmt::print(s.err, "kdp-host: reminders not saved: {}\n", error);
-  return false;
+// Applies `change` to the file as it is now (see TKrRemindFile::Update); says why when it cannot.
+bool UpdateReminds(Session& s, TKrRemindFile& file, const TKrRemindFile::Change& change) {
+  std::string error, keptAside;
+  const bool saved = file.Update(change, error, &keptAside);
+  if (!keptAside.empty()) {
+    fmt::print(s.err, "kdp-host: {} did not read; kept aside as {}; starting with no reminders\n", file.Path(),
+               keptAside);
+  }
+  if (!saved) fmt::print(s.err, "kdp-host: reminders not saved: {}\n", error);
+  return saved;
 }
 
 std::string NextID(const TKrRemindList& reminds) {
@@ -246,27 +257,34 @@ int Add(Session& s, const AddOptions& o) {
   if (o.paused) remind->SetState(TKrTriggerState::tsPause);
 
   TKrRemindFile file(TKrRemindFile::DefaultPath());
-  TKrRemindList reminds = LoadReminds(s, file);
-  remind->SetID(NextID(reminds));
-  fmt::print(s.out, "added #{} {}\n", remind->GetID(), Describe(*remind));
-  reminds.push_back(std::move(remind));
-  return SaveReminds(s, file, reminds) ? 0 : 1;
+  std::string added;
+  const bool saved = UpdateReminds(s, file, [&](TKrRemindList& reminds) {
+    remind->SetID(NextID(reminds));
+    added = fmt::format("added #{} {}", remind->GetID(), Describe(*remind));
+    reminds.push_back(std::move(remind));
+    return true;
+  });
+  if (!saved) return 2;
+  fmt::print(s.out, "{}\n", added);
+  return 0;
 }
 
 // ---- list and remove ----
 
 int List(Session& s, bool json) {
   TKrRemindFile file(TKrRemindFile::DefaultPath());
-  TKrRemindList reminds = LoadReminds(s, file);
+  TKrRemindFileLoad load = file.Load();
+  const int status = ReportDamage(s, file, load) ? 2 : 0;
+  const TKrRemindList& reminds = load.reminds;
   if (json) {
     std::vector<TKrConditionsRemindBase*> raw;
     for (const auto& r : reminds) raw.push_back(r.get());
     for (const TKrPriceAlert& alert : TKrPriceAlert::FromReminds(raw)) fmt::print(s.out, "{}\n", alert.ToJSonStr());
-    return 0;
+    return status;
   }
   if (reminds.empty()) {
     fmt::print(s.out, "no reminders in {}\n", file.Path());
-    return 0;
+    return status;
   }
   fmt::print(s.out, "{}{}{}{}{}{}last fired\n", Pad("#", 5, false), Pad("type", 12, false), Pad("code", 12, false),
              Pad("state", 9, false), Pad("frequency", 11, false), Pad("condition", 34, false));
@@ -284,27 +302,65 @@ int List(Session& s, bool json) {
 
 int Remove(Session& s, const std::string& id) {
   TKrRemindFile file(TKrRemindFile::DefaultPath());
-  TKrRemindList reminds = LoadReminds(s, file);
-  const auto it = std::find_if(reminds.begin(), reminds.end(), [&](const auto& r) { return r->GetID() == id; });
-  if (it == reminds.end()) {
+  std::string removed;
+  const bool saved = UpdateReminds(s, file, [&](TKrRemindList& reminds) {
+    const auto it = std::find_if(reminds.begin(), reminds.end(), [&](const auto& r) { return r->GetID() == id; });
+    if (it == reminds.end()) return false;
+    removed = fmt::format("removed #{} {}", id, Describe(**it));
+    reminds.erase(it);
+    return true;
+  });
+  if (!saved) return 2;
+  if (removed.empty()) {
     fmt::print(s.err, "kdp-host: no reminder #{}\n", id);
     return 1;
   }
-  fmt::print(s.out, "removed #{} {}\n", id, Describe(**it));
-  reminds.erase(it);
-  return SaveReminds(s, file, reminds) ? 0 : 1;
+  fmt::print(s.out, "{}\n", removed);
+  return 0;
 }
 
 // ---- watch ----
 
 int Watch(Session& s, int seconds) {
   TKrRemindFile file(TKrRemindFile::DefaultPath());
-  TKrRemindList reminds = LoadReminds(s, file);
-  bool changed = false;
+  TKrRemindFileLoad load = file.Load();
+  const bool damaged = ReportDamage(s, file, load);
+  TKrRemindList& reminds = load.reminds;
+  // The reminders whose state a trigger changed (the last trigger, the re-arm flag, a pause): only these
+  // are written back, each over its entry as it was read (or last saved), into the file as it is then, so
+  // reminders added, removed or changed meanwhile by others stay so.
+  std::vector<std::string> asRead;
+  for (const auto& r : reminds) asRead.push_back(TKrRemindFile::EntryText(*r));
+  std::set<std::size_t> changed;
+  bool refused = false;  // a refused save is said once, and not tried again
+  const auto saveChanged = [&] {
+    if (refused) return false;
+    if (changed.empty()) return true;
+    const bool saved = UpdateReminds(s, file, [&](TKrRemindList& onDisk) {
+      std::multimap<std::string, std::size_t> wanted;
+      for (const std::size_t i : changed) wanted.emplace(asRead[i], i);
+      bool any = false;
+      for (auto& kept : onDisk) {
+        const auto mine = wanted.find(TKrRemindFile::EntryText(*kept));
+        if (mine == wanted.end()) continue;
+        if (auto copy = TKrRemindFile::Clone(*reminds[mine->second])) {
+          kept = std::move(copy);
+          asRead[mine->second] = TKrRemindFile::EntryText(*kept);
+          any = true;
+        }
+        wanted.erase(mine);
+      }
+      return any;
+    });
+    changed.clear();
+    refused = !saved;
+    return saved;
+  };
   int watched = 0;
-  for (const auto& r : reminds) {
+  for (std::size_t i = 0; i < reminds.size(); ++i) {
+    auto& r = reminds[i];
     if (r->GetState() != TKrTriggerState::tsMonitor) continue;
-    r->SetOnTriggerred([&](TKrConditionsRemindBase& fired) {
+    r->SetOnTriggerred([&, i](TKrConditionsRemindBase& fired) {
       std::string price;
       if (TKrRTDModel* model = fired.GetRTDModel(); model && !fired.GetKoraCode().empty()) {
         price = "  last " + model->GetFormatVal(fired.GetKoraCode(), "NewPrice");
@@ -312,7 +368,7 @@ int Watch(Session& s, int seconds) {
       fmt::print(s.out, "{}  #{} {}{}\n", fired.GetLastTradeDate().ToString(), fired.GetID(), Describe(fired), price);
       s.out.flush();
       if (!fired.GetContinueMonitor()) fired.SetState(TKrTriggerState::tsPause);
-      changed = true;
+      changed.insert(i);
     });
     r->StartMonitor();
     ++watched;
@@ -327,13 +383,13 @@ int Watch(Session& s, int seconds) {
   // Triggers change what the file keeps (the last trigger, the re-arm flag): saved once a second.
   const auto saver = loop.SetTimer(1s, [&] {
     if (g_interrupted) loop.Quit();
-    if (changed) changed = !SaveReminds(s, file, reminds);
+    saveChanged();
   });
   loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds)) : std::chrono::milliseconds::max());
   loop.KillTimer(saver);
   std::signal(SIGINT, SIG_DFL);
   for (const auto& r : reminds) r->StopMonitor();
-  return SaveReminds(s, file, reminds) ? 0 : 1;
+  return saveChanged() && !damaged ? 0 : 2;
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 #include <fmt/ranges.h>
 
 #include "command.h"
+#include "kdp/cache_database.h"
 #include "kdp/cloud/cloud_data.h"
 #include "kdp/host/number_text.h"
+#include "kdp/host/sqlite.h"
 #include "kdp/package.h"
 #include "util/strings.h"
 
@@ -58,7 +60,23 @@ void PrintAnalysis(Session& s, const Options& o, ICloudReportAnalysis& analysis)
   }
 }
 
+// True (and said) when another program holds the package's cache database locked: a report is written
+// there, so it could only fail, and for reasons that would follow from the lock.
+bool CacheDataBaseBusy(Session& s) {
+  const std::string path = CacheDataBasePath();
+  auto db = path.empty() ? nullptr : host::OpenDB(path);
+  if (!db || db->BeginTransaction()) {
+    if (db) db->Rollback();
+    return false;
+  }
+  if (!db->IsBusy()) return false;
+  fmt::print(s.err, "kdp-host: cache database busy: {} is locked by another program; try again when it is done\n",
+             path);
+  return true;
+}
+
 int Report(Session& s, const Options& o) {
+  if (CacheDataBaseBusy(s)) return 1;
   auto manager = QueryPackageInterface<ICloudDataMgr>("ICloudDataMgr");
   if (!manager) {
     fmt::print(s.err, "kdp-host: the package publishes no ICloudDataMgr\n");

@@ -45,15 +45,26 @@ int FuncID(Session& s, const Options& o) {
              group < 0 ? std::string("none")
                        : fmt::format("{}", fmt::join(dic.GetMarketGroups()[static_cast<std::size_t>(group)], ",")));
   int missing = 0;
+  bool unrecorded = false;
   for (TFunctionPage page : pages) {
     const std::string id = dic.GetPageFunIDByKoraCode(page, security);
     missing += id.empty() ? 1 : 0;
     fmt::print(s.out, "  {}{}\n", Pad(std::string(FunctionPageName(page)), 16, false), id.empty() ? "-" : id);
     if (o.audit && !id.empty()) {
+      const std::size_t failures = s.host.AuditTrail().Failures();
       HQWriteBAuditLog(id, security->GetKoraCode());
+      if (s.host.AuditTrail().Failures() != failures) {
+        unrecorded = true;
+        continue;
+      }
       fmt::print(s.out, "  audit: {} used on {} by user {}\n", id, security->GetKoraCode(),
                  s.host.Context().GetUserID());
     }
+  }
+  if (unrecorded) {
+    fmt::print(s.err, "kdp-host: the audit trail could not record the use: cannot append to {}\n",
+               s.host.AuditTrail().FilePath());
+    return 2;
   }
   return missing == static_cast<int>(pages.size()) ? 1 : 0;
 }

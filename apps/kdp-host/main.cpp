@@ -54,6 +54,15 @@ int main(int argc, char** argv) {
     return status;
   }
 
+  // A recording that did not finish leaves its temporary file behind; the one asked for stays as it was.
+  struct TemporaryRecording {
+    const std::string& path;
+    ~TemporaryRecording() {
+      std::error_code ec;
+      if (!path.empty()) std::filesystem::remove(path, ec);
+    }
+  } temporaryRecording{engine.recordTo};
+
   std::string error;
   auto settings = kdp::minihost::LoadHostSettings(etc, error);
   if (!settings) {

@@ -1,6 +1,10 @@
 // kdp-host record FILE --seconds N CODE... [--drop-after S --drop-for N]
 // A live price board of the codes for N seconds (as `board`), with everything the quote engine delivers to
 // the package recorded into FILE on the way, connection changes included, for `kdp-host replay`.
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -9,8 +13,8 @@
 namespace kdp::app {
 namespace {
 
-int Record(Session& s, const std::string& file, const std::vector<std::string>& codes, int seconds,
-           const ConnectionDrop& drop) {
+int Record(Session& s, const std::string& file, const std::string& temporary, const std::vector<std::string>& codes,
+           int seconds, const ConnectionDrop& drop) {
   auto* recorder = s.host.Recorder();
   if (recorder == nullptr) {
     fmt::print(s.err, "kdp-host: the host runs without a quote engine: nothing to record\n");
@@ -22,8 +26,18 @@ int Record(Session& s, const std::string& file, const std::vector<std::string>& 
   recorder->Writer().Close();
   const auto counts = recorder->Writer().GetCounts();
   if (const std::string failure = recorder->Writer().Failure(); !failure.empty()) {
-    fmt::print(s.err, "kdp-host: the recording stopped early: {}\n", failure);
-    return 1;
+    fmt::print(s.err, "kdp-host: the recording stopped early: {}; {} is unchanged\n", failure, file);
+    return 2;
+  }
+  if (status != 0) {
+    fmt::print(s.err, "kdp-host: nothing recorded; {} is unchanged\n", file);
+    return status;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, file, ec);
+  if (ec) {
+    fmt::print(s.err, "kdp-host: the recording cannot replace {}: {}\n", file, ec.message());
+    return 2;
   }
   fmt::print(s.err, "kdp-host: recorded {} records in {} blocks to {} ({} bytes)\n", counts.records, counts.blocks,
              file, counts.bytes);
@@ -48,9 +62,9 @@ void AddRecordCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
   record->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 00700.HK")->required();
   AddDropOptions(*record, options->drop);
   record->callback([&chosen, &engine, options] {
-    engine.recordTo = options->file;
-    chosen = [options](Session& s) {
-      return Record(s, options->file, options->codes, options->seconds, options->drop);
+    engine.recordTo = fmt::format("{}.{}.partial", options->file, ::getpid());
+    chosen = [options, temporary = engine.recordTo](Session& s) {
+      return Record(s, options->file, temporary, options->codes, options->seconds, options->drop);
     };
   });
 }

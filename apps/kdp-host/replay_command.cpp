@@ -1,6 +1,8 @@
 // kdp-host replay FILE [--speed N] board|export|chart ...
 // Plays a recording made by `record` back instead of the simulated quote engine, into a price board or an
 // export (their own options follow them), and says how far the recording could be read.
+#include <sstream>
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -9,20 +11,26 @@
 namespace kdp::app {
 namespace {
 
-// After the widget has run: how the recording ended, or that it was left before its end.
-int Report(Session& s, int status) {
+// After the widget has run: why it showed nothing when the recording holds none of what it asked for (before
+// what the widget said of it, `widgetErr`), then how the recording ended, or that it was left before its
+// end. A recording that did not read whole is a damaged file (exit 2), said after what could be read was
+// shown.
+int Report(Session& s, int status, const std::string& widgetErr) {
   auto* replay = s.host.Replay();
-  if (!replay->Finished()) {
-    fmt::print(s.err, "kdp-host: left the replay before the end of the recording\n");
-  } else if (const std::string outcome = replay->Outcome(); outcome.starts_with("stopped")) {
-    fmt::print(s.err, "kdp-host: the recording is damaged or cut short: replay {}\n", outcome);
-  } else {
-    fmt::print(s.err, "kdp-host: replayed {}\n", outcome);
-  }
   if (const auto counts = replay->GetCounts(); counts.delivered == 0 && counts.skipped > 0) {
     fmt::print(s.err,
                "kdp-host: nothing in the recording was asked for: a board replays the pushes of the board recorded "
                "with the same codes\n");
+  }
+  s.err << widgetErr;
+  if (!replay->Finished()) {
+    fmt::print(s.err, "kdp-host: left the replay before the end of the recording\n");
+  } else if (const std::string outcome = replay->Outcome();
+             outcome.starts_with("stopped") || outcome.starts_with("skipped")) {
+    fmt::print(s.err, "kdp-host: the recording is damaged or cut short: replay {}\n", outcome);
+    if (status == 0) status = 2;
+  } else {
+    fmt::print(s.err, "kdp-host: replayed {}\n", outcome);
   }
   return status;
 }
@@ -48,7 +56,12 @@ void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine) {
   replay->callback([&chosen, &engine, options] {
     engine.replayFrom = options->file;
     engine.replaySpeed = options->speed;
-    chosen = [widget = chosen](Session& s) { return Report(s, widget(s)); };
+    chosen = [widget = chosen](Session& s) {
+      std::ostringstream widgetErr;
+      Session held{s.host, s.out, widgetErr, s.terminal};
+      const int status = widget(held);
+      return Report(s, status, widgetErr.str());
+    };
   });
 }
 

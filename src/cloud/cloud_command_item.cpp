@@ -101,7 +101,11 @@ std::string TKrCloudCommandItem::GetCurRequestFields() const { return fmt::forma
 
 bool CreateCommandTable(const TKrCloudCommandItem& item, host::ISqliteDataBase& database) {
   std::string sql;
-  if (item.bDropTable) sql += fmt::format("DROP TABLE IF EXISTS {};", item.TableName);
+  // A table another version made with other columns is dropped too: the cache is made again.
+  static const std::vector<std::string> kColumns = SplitString(kCloudIndexTableFields, ',');
+  if (item.bDropTable || !host::TableFitsColumns(database, item.TableName, kColumns)) {
+    sql += fmt::format("DROP TABLE IF EXISTS {};", item.TableName);
+  }
   sql += fmt::format("CREATE TABLE IF NOT EXISTS {} ({},PRIMARY KEY(KoraCode,IndexName))", item.TableName,
                      kCloudIndexTableFields);
   bool ok = database.ExecSQL(sql);

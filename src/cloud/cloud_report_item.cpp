@@ -132,7 +132,10 @@ bool TKrCloudReportItem::CreateReportTable(host::ISqliteDataBase& database) {
   host::AddHQLog("start CreateReportTable", kLogSource);
   std::lock_guard<std::mutex> lock(*Table.Lock);
   std::string sql;
-  if (Table.bDrop) sql += fmt::format("DROP TABLE IF EXISTS {};", Table.Name);
+  // A table another version made with other columns is dropped too: the cache is made again.
+  if (Table.bDrop || !host::TableFitsColumns(database, Table.Name, Table.Fields)) {
+    sql += fmt::format("DROP TABLE IF EXISTS {};", Table.Name);
+  }
   sql += fmt::format("CREATE TABLE IF NOT EXISTS {} ({}{});", Table.Name,
                      ToUpperAscii(fmt::format("{}", fmt::join(Table.Fields, ","))),
                      Table.MainKey.empty() ? "" : "," + Table.MainKey);

@@ -1,16 +1,72 @@
 #include "core/data_cache.h"
 
+#include <filesystem>
+
+#include <fmt/format.h>
+
+#include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "core/security_fake.h"
 #include "core/service_catalog.h"
+#include "kdp/cache_database.h"
 #include "kdp/error.h"
+#include "kdp/host/excerpt.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
 
 namespace kdp {
 namespace {
 
+constexpr std::string_view kLogSource = "TKrHQDataCache";
+
 std::unique_ptr<TKrHQDataCache> HQCache;
+
+// Renames the damaged database (and a journal that would be replayed into its successor) aside under
+// the server time, as reminders are kept; "" when it cannot be moved.
+std::string KeepDamagedAside(const std::string& path) {
+  const host::DateTime now = GetServerDateTime();
+  const std::string stem = path + fmt::format(".corrupt-{}{:06}", now.Yyyymmdd(), now.Hhmmss());
+  std::error_code ec;
+  for (int n = 1; n < 1000; ++n) {
+    const std::string aside = n == 1 ? stem : fmt::format("{}-{}", stem, n);
+    if (std::filesystem::exists(aside, ec)) continue;
+    std::filesystem::rename(path, aside, ec);
+    if (ec) return {};
+    for (const char* companion : {"-journal", "-wal", "-shm"}) {
+      if (std::filesystem::exists(path + companion, ec)) {
+        std::filesystem::rename(path + companion, aside + companion, ec);
+      }
+    }
+    return aside;
+  }
+  return {};
+}
+
+// The shared database is a cache of what the servers answered: a file that does not read as a database
+// (garbage, cut short, a damaged schema) is kept aside once and a new one is built in its place. A
+// database that another program holds locked is not damaged; the operations say it is busy.
+std::shared_ptr<host::ISqliteDataBase> OpenCacheDataBase(const std::string& path) {
+  auto db = host::OpenDB(path);
+  if (!db) return nullptr;
+  std::string why;
+  {
+    auto check = db->Query("PRAGMA quick_check(1)");
+    if (check && !check->Eof() && check->GetAsString(0) == "ok") return db;
+    if (db->IsBusy()) return db;
+    why = check && !check->Eof() ? check->GetAsString(0) : db->GetLastError();
+  }
+  db.reset();
+  const std::string aside = KeepDamagedAside(path);
+  if (aside.empty()) {
+    host::AddHQLog(fmt::format("the cache database {} is damaged ({}) and cannot be kept aside", path, why), kLogSource,
+                   host::LogSeverity::kError);
+    return nullptr;
+  }
+  host::AddHQLog(fmt::format("the cache database {} was damaged ({}); kept aside as {}, and a new one is built", path,
+                             host::Excerpt(why), aside),
+                 kLogSource, host::LogSeverity::kWarning);
+  return host::OpenDB(path);
+}
 
 }  // namespace
 
@@ -71,11 +127,16 @@ void TKrHQDataCache::RemovePlainObject(const std::string& name) { m_lstData.eras
 
 std::shared_ptr<host::ISqliteDataBase> TKrHQDataCache::GetSqliteDataBase() {
   if (!FDataBase) {
-    const std::string directory = host::GetUserPath("");
-    if (directory.empty()) return nullptr;
-    FDataBase = host::OpenDB(directory + kSharedDataBaseFileName);
+    const std::string path = CacheDataBasePath();
+    if (path.empty()) return nullptr;
+    FDataBase = OpenCacheDataBase(path);
   }
   return FDataBase;
+}
+
+std::string CacheDataBasePath() {
+  const std::string directory = host::GetUserPath("");
+  return directory.empty() ? std::string() : directory + kSharedDataBaseFileName;
 }
 
 std::shared_ptr<host::IKrSecurity> TKrHQDataCache::GetTempCSSecurity() {

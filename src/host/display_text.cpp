@@ -1,4 +1,5 @@
 #include "kdp/host/display_text.h"
+#include "kdp/host/excerpt.h"
 
 #include <fmt/format.h>
 
@@ -88,6 +89,13 @@ std::string EscapeControlChars(std::string_view text) {
     i += bytes;
   }
   return out;
+}
+
+std::string Excerpt(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return EscapeControlChars(text);
+  std::size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return EscapeControlChars(text.substr(0, cut)) + fmt::format("... ({} bytes)", text.size());
 }
 
 }  // namespace kdp::host

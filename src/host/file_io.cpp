@@ -20,7 +20,8 @@ bool Fail(const char* why, std::string& reason) {
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
   bytes.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a FIFO in a file's place would otherwise hold the open until a writer came.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Fail(std::strerror(errno), reason);
   struct Closer {
     int fd;
@@ -29,8 +30,10 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& rea
   struct stat info {};
   if (::fstat(fd, &info) != 0) return Fail(std::strerror(errno), reason);
   if (S_ISDIR(info.st_mode)) return Fail(std::strerror(EISDIR), reason);
+  // Only regular files: a FIFO or a device in a file's place is refused at once.
+  if (!S_ISREG(info.st_mode)) return Fail("not a regular file", reason);
   // A regular file says its size: one too large is refused before any of it is read.
-  if (S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
     return Fail("larger than 256 MiB", reason);
   }
   char buffer[65536];

@@ -1,11 +1,20 @@
 // SQLite behind a small RAII wrapper: one connection per database object, statements finalized by
 // their owners, every error returned and logged.
+//
+// A database locked by another connection is waited for once, not once per statement: the first
+// statement that finds it locked waits up to kBusyWait; until a statement gets through again, the ones
+// after it fail at once (and are logged once), so a locked database costs an operation of any number of
+// statements one short wait.
 #include "kdp/host/sqlite.h"
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 #include <fmt/format.h>
 
+#include "kdp/host/excerpt.h"
 #include "kdp/host/log.h"
 #include "text_number.h"
 
@@ -13,6 +22,13 @@ namespace kdp::host {
 namespace {
 
 constexpr std::string_view kLogSource = "Sqlite";
+constexpr auto kBusyWait = std::chrono::milliseconds(200);
+constexpr auto kBusyPoll = std::chrono::milliseconds(5);
+
+bool IsBusyCode(int rc) {
+  const int primary = rc & 0xff;
+  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
 
 struct StatementDeleter {
   void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
@@ -21,7 +37,9 @@ using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 class Connection {
  public:
-  Connection(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  Connection(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
+    sqlite3_busy_handler(db_, &Connection::OnBusy, this);
+  }
   ~Connection() { sqlite3_close_v2(db_); }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -30,17 +48,26 @@ class Connection {
   const std::string& Path() const { return path_; }
 
   bool Fail(std::string_view what) {
+    const bool busy = IsBusyCode(sqlite3_extended_errcode(db_));
     last_error_ = fmt::format("{}: {}", what, sqlite3_errmsg(db_));
+    if (busy) {
+      last_error_ = fmt::format("database busy: {} is locked by another connection ({})", path_, last_error_);
+      if (busy_logged_) return false;
+      busy_logged_ = true;
+    }
     AddHQLog(last_error_ + " [" + path_ + "]", kLogSource, host::LogSeverity::kError);
     return false;
   }
+  // A statement got through: the next lock met is waited for again.
+  void Succeeded() { gave_up_ = busy_logged_ = false; }
+  bool Busy() const { return gave_up_; }
   void ClearError() { last_error_.clear(); }
   const std::string& LastError() const { return last_error_; }
 
   StatementPtr Prepare(std::string_view sql) {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK) {
-      Fail(fmt::format("prepare \"{}\"", sql));
+      Fail(fmt::format("prepare \"{}\"", host::Excerpt(sql)));
       return nullptr;
     }
     return StatementPtr(raw);
@@ -76,16 +103,39 @@ class Connection {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     const bool ok = rc == SQLITE_DONE;
-    if (!ok) Fail("step");
+    if (ok) {
+      Succeeded();
+    } else {
+      Fail("step");
+    }
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     return ok;
   }
 
  private:
+  // SQLite's busy handler: nonzero to try again.
+  static int OnBusy(void* self, int attempt) {
+    auto& c = *static_cast<Connection*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) {
+      if (c.gave_up_) return 0;
+      c.wait_end_ = now + kBusyWait;
+    }
+    if (now >= c.wait_end_) {
+      c.gave_up_ = true;
+      return 0;
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kBusyPoll, c.wait_end_ - now));
+    return 1;
+  }
+
   sqlite3* db_;
   std::string path_;
   std::string last_error_;
+  std::chrono::steady_clock::time_point wait_end_;
+  bool gave_up_ = false;      // the lock was waited for and not had: fail at once until a statement succeeds
+  bool busy_logged_ = false;  // that failure is in the log already
 };
 
 class DataSet final : public Implements<ISqliteDataSet> {
@@ -142,9 +192,12 @@ class DataSet final : public Implements<ISqliteDataSet> {
 
   bool Step() {
     const int rc = sqlite3_step(stmt_.get());
-    if (rc == SQLITE_ROW) return true;
-    eof_ = true;
-    if (rc != SQLITE_DONE) return connection_->Fail("query step");
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+      eof_ = true;
+      return connection_->Fail("query step");
+    }
+    connection_->Succeeded();
+    eof_ = rc == SQLITE_DONE;
     return true;
   }
 
@@ -180,8 +233,9 @@ class DataBase final : public Implements<ISqliteDataBase> {
     const std::string text(sql);
     if (sqlite3_exec(connection_->Handle(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
       sqlite3_free(message);
-      return connection_->Fail(fmt::format("exec \"{}\"", sql));
+      return connection_->Fail(fmt::format("exec \"{}\"", host::Excerpt(sql)));
     }
+    connection_->Succeeded();
     return true;
   }
 
@@ -239,6 +293,7 @@ class DataBase final : public Implements<ISqliteDataBase> {
   std::int64_t LastInsertRowId() override { return sqlite3_last_insert_rowid(connection_->Handle()); }
   int Changes() override { return sqlite3_changes(connection_->Handle()); }
   std::string GetLastError() override { return connection_->LastError(); }
+  bool IsBusy() override { return connection_->Busy(); }
   std::string GetPath() override { return connection_->Path(); }
 
  private:
@@ -257,8 +312,18 @@ std::shared_ptr<ISqliteDataBase> OpenDB(const std::string& path) {
     sqlite3_close_v2(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, 2000);
   return std::make_shared<DataBase>(std::make_shared<Connection>(db, path));
+}
+
+bool TableFitsColumns(ISqliteDataBase& db, std::string_view table, std::span<const std::string> columns) {
+  const SqlValue name{std::string(table)};
+  auto set = db.Query("SELECT name FROM pragma_table_info(?) ORDER BY cid", std::span(&name, 1));
+  if (!set || set->Eof()) return true;  // no such table (or it cannot be read: creating it will say why)
+  std::size_t i = 0;
+  for (; !set->Eof(); set->Next(), ++i) {
+    if (i == columns.size() || !EqualsNoCase(set->GetAsString(0), columns[i])) return false;
+  }
+  return i == columns.size();
 }
 
 std::string QuoteSqlIdentifier(std::string_view name) {

@@ -144,6 +144,26 @@ bool TKrTradeDateMgr::RequestExchangeTradeDate(const std::string& exchange, bool
   return true;
 }
 
+bool DecodeTradeDateReply(std::span<const std::uint8_t> reply, std::vector<std::string>& dates, std::string& error) {
+  dates.clear();
+  const auto split = host::SplitStatusByte(reply);
+  if (!split || split->status == host::kKudsStatusFailed) {
+    error = "the service answered a failure";
+    return false;
+  }
+  host::TKUDSResponse response;
+  if (!response.Decode(split->stream, error)) return false;
+  const host::TKUDSReport* report = response.GetReport();
+  if (!report) {
+    error = "the reply holds no report";
+    return false;
+  }
+  for (int record = 0; record < report->GetRecordCount(); ++record) {
+    dates.push_back(CellText(report->GetValue(record, 1)));
+  }
+  return true;
+}
+
 void TKrTradeDateMgr::OnDownLoadEnd(bool success, const host::MemoryStream* stream, const std::string& message,
                                     std::uint32_t tag) {
   auto request = FRequestTags.find(tag);
@@ -160,29 +180,17 @@ void TKrTradeDateMgr::OnDownLoadEnd(bool success, const host::MemoryStream* stre
                    host::LogSeverity::kNotice);
     return;
   }
-  const auto reply = stream ? host::SplitStatusByte(stream->Bytes()) : std::nullopt;
-  if (!reply || reply->status == host::kKudsStatusFailed) {
-    host::AddHQLog("Clould报表LUX数据请求失败DecodeData", kLogSource, host::LogSeverity::kNotice);
-    return;
-  }
-  host::TKUDSResponse response;
+  std::vector<std::string> dates;
   std::string error;
-  if (!response.Decode(reply->stream, error)) {
-    host::AddHQLog("Clould报表LUX数据请求失败DecodeData except: " + error, kLogSource, host::LogSeverity::kNotice);
-    return;
-  }
-  const host::TKUDSReport* report = response.GetReport();
-  if (!report) {
-    host::AddHQLog("OnDownLoadEnd LKudsParse.Report = nil ", kLogSource, host::LogSeverity::kNotice);
+  if (!stream || !DecodeTradeDateReply(stream->Bytes(), dates, error)) {
+    host::AddHQLog("Clould报表LUX数据请求失败DecodeData: " + (stream ? error : std::string("no reply")), kLogSource,
+                   host::LogSeverity::kNotice);
     return;
   }
   FExchangeOfRequested.erase(exchange);
   auto [entry, added] = m_dicExchangeOfDate.try_emplace(exchange);
   if (added) entry->second.UpdateDate = GetCurDate(exchange);
-  entry->second.DateList.clear();
-  for (int record = 0; record < report->GetRecordCount(); ++record) {
-    entry->second.DateList.push_back(CellText(report->GetValue(record, 1)));
-  }
+  entry->second.DateList = std::move(dates);
   // A copy: an observer may register or remove observers while it is told.
   const auto observers = FCallBackMgr;
   for (const auto& [serial, observer] : observers) {

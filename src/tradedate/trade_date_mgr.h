@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,11 @@ struct TDateInfo {
   host::DateTime UpdateDate;          // the exchange's current date-time when the calendar was first stored
   std::vector<std::string> DateList;  // trading days "yyyymmdd", as delivered
 };
+
+// The trading days of a calendar reply (a report stream behind its status byte): the second column of each
+// record, as delivered. False, with `error`, when the reply is a failure, does not decode or holds no
+// report. Never throws.
+bool DecodeTradeDateReply(std::span<const std::uint8_t> reply, std::vector<std::string>& dates, std::string& error);
 
 class TKrTradeDateMgr final : public host::Implements<ITradeDateMgr>,
                               public std::enable_shared_from_this<TKrTradeDateMgr> {

@@ -139,7 +139,17 @@ TEST(RemindFileTest, AFileThatDoesNotReadInEveryPartIsRefusedWithTheReason) {
   EXPECT_EQ(dynamic_cast<TKrTimeArriveRemind&>(*read[1]).FTime, host::DateTime::FromParts(2026, 12, 4, 14, 55));
 }
 
-TEST(RemindFileTest, ACorruptFileIsKeptAsideLoggedAndNeverWrittenOver) {
+// Replaces whatever the file holds with `reminds`.
+bool SaveAll(TKrRemindFile& file, TKrRemindList reminds, std::string& error, std::string* keptAside = nullptr) {
+  return file.Update(
+      [&](TKrRemindList& onDisk) {
+        onDisk = std::move(reminds);
+        return true;
+      },
+      error, keptAside);
+}
+
+TEST(RemindFileTest, ACorruptFileIsReportedOnReadAndKeptAsideOnTheNextWrite) {
   TestHost h;
   ScratchDir dir;
   TKrRemindFile file(dir.File("ConditionRemind.xml"));
@@ -148,35 +158,36 @@ TEST(RemindFileTest, ACorruptFileIsKeptAsideLoggedAndNeverWrittenOver) {
   EXPECT_TRUE(missing.reminds.empty());
 
   std::string error;
-  ASSERT_TRUE(file.Save(EveryKind(), error)) << error;
+  ASSERT_TRUE(SaveAll(file, EveryKind(), error)) << error;
   TKrRemindFileLoad saved = file.Load();
   EXPECT_FALSE(saved.corrupt);
   EXPECT_EQ(saved.reminds.size(), 11u);
-  EXPECT_FALSE(std::filesystem::exists(file.Path() + ".new"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);  // the file and its lock
 
-  // Cut short, as a crash in another program might leave it.
+  // Cut short, as a crash in another program might leave it: reading says so and changes nothing.
   const std::string whole = ReadFile(file.Path());
   const std::string damaged = whole.substr(0, whole.size() / 2);
   WriteTextFile(file.Path(), damaged);
-  h->Logger().ClearRecords();
   TKrRemindFileLoad load = file.Load();
   EXPECT_TRUE(load.corrupt);
   EXPECT_TRUE(load.reminds.empty());
-  EXPECT_EQ(load.keptAside, file.Path() + ".corrupt-20261204103000");
-  EXPECT_EQ(ReadFile(load.keptAside), damaged);
-  EXPECT_FALSE(std::filesystem::exists(file.Path()));
-  EXPECT_TRUE(h->Logger().Contains("does not read"));
-  EXPECT_TRUE(h->Logger().Contains("kept aside as " + load.keptAside));
+  EXPECT_EQ(ReadFile(file.Path()), damaged);
 
-  // Saving without loading first keeps the corrupt file aside too, under the next free name.
-  WriteTextFile(file.Path(), "<ConditionReminds><Remind Type=\"rtNothing\"/></ConditionReminds>");
+  // The next write keeps it aside, logged, then writes.
+  h->Logger().ClearRecords();
   TKrRemindList one;
   one.push_back(TKrConditionsRemindBase::CreateConditionsRemind(TKrRemindType::rtPriceArrive));
   one.back()->SetKoraCode("000001.SZ");
-  ASSERT_TRUE(file.Save(one, error)) << error;
-  EXPECT_EQ(ReadFile(load.keptAside), damaged);
-  EXPECT_EQ(ReadFile(load.keptAside + "-2"), "<ConditionReminds><Remind Type=\"rtNothing\"/></ConditionReminds>");
+  std::string keptAside;
+  ASSERT_TRUE(SaveAll(file, std::move(one), error, &keptAside)) << error;
+  EXPECT_EQ(keptAside, file.Path() + ".corrupt-20261204103000");
+  EXPECT_EQ(ReadFile(keptAside), damaged);
+  EXPECT_TRUE(h->Logger().Contains("kept aside as " + keptAside));
   EXPECT_EQ(file.Load().reminds.size(), 1u);
+  // Under the next free name the second time.
+  WriteTextFile(file.Path(), "<ConditionReminds><Remind");
+  ASSERT_TRUE(SaveAll(file, EveryKind(), error, &keptAside)) << error;
+  EXPECT_EQ(keptAside, file.Path() + ".corrupt-20261204103000-2");
 
   // Something that cannot be read as a file is neither moved nor written over.
   ScratchDir other;
@@ -184,11 +195,103 @@ TEST(RemindFileTest, ACorruptFileIsKeptAsideLoggedAndNeverWrittenOver) {
   std::filesystem::create_directories(notAFile.Path() + "/inside");
   TKrRemindFileLoad unreadable = notAFile.Load();
   EXPECT_TRUE(unreadable.corrupt);
-  EXPECT_TRUE(unreadable.keptAside.empty());
   EXPECT_THAT(unreadable.error, HasSubstr("cannot read"));
-  EXPECT_FALSE(notAFile.Save(one, error));
+  EXPECT_FALSE(SaveAll(notAFile, EveryKind(), error));
   EXPECT_THAT(error, HasSubstr("not written over"));
   EXPECT_TRUE(std::filesystem::is_directory(notAFile.Path() + "/inside"));
+}
+
+TEST(RemindFileTest, EntriesThatDoNotReadAreSkippedAndTheFileIsNeverWrittenOver) {
+  TestHost h;
+  ScratchDir dir;
+  const std::string good = R"(<Remind Type="rtPriceArrive" ID="1" Code="600000.SH" CustomPrice="10"/>)";
+  const std::string other = R"(<Remind Type="rtRangeArrive" ID="3" Code="000001.SZ" Range="3"/>)";
+  struct Case {
+    std::string root;  // the root's start tag
+    std::string bad;   // what sits between the two good reminders
+    std::string why;
+  };
+  const std::vector<Case> cases{
+      {"<ConditionReminds>", R"(<Remind Type="rtHologram" ID="2" Code="600000.SH"/>)", "unknown reminder type"},
+      {"<ConditionReminds>", R"(<Remind Type="rtPriceArrive" ID="2" Code="600000.SH" CustomPrice="nan"/>)",
+       "\"CustomPrice\" does not read"},
+      {"<ConditionReminds>", R"(<Remind Type="rtPriceArrive" ID="2" Code="600000.SH" CustomPrice="1e999"/>)",
+       "\"CustomPrice\" does not read"},
+      {"<ConditionReminds>", "<Note/>", "entry 2 (at byte "},
+      {R"(<ConditionReminds version="2">)", "", "version 2 is not 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::string bytes = c.root + good + c.bad + other + "</ConditionReminds>";
+    TKrRemindFile file(dir.File("ConditionRemind.xml"));
+    WriteTextFile(file.Path(), bytes);
+    TKrRemindFileLoad load = file.Load();
+    EXPECT_FALSE(load.corrupt);
+    ASSERT_EQ(load.reminds.size(), 2u);
+    EXPECT_EQ(load.reminds[0]->GetID(), "1");
+    EXPECT_EQ(load.reminds[1]->GetID(), "3");
+    ASSERT_EQ(load.skipped.size(), 1u);
+    EXPECT_THAT(load.skipped[0], HasSubstr(c.why));
+    // A write would lose what this version could not read: refused, the file as it was.
+    std::string error;
+    bool asked = false;
+    EXPECT_FALSE(file.Update(
+        [&](TKrRemindList&) {
+          asked = true;
+          return true;
+        },
+        error));
+    EXPECT_FALSE(asked);
+    EXPECT_THAT(error, HasSubstr("not written over"));
+    EXPECT_EQ(ReadFile(file.Path()), bytes);
+  }
+}
+
+TEST(RemindFileTest, AFileInTheChineseCodePageReadsAndIsWrittenBackAsUtf8) {
+  TestHost h;
+  ScratchDir dir;
+  TKrRemindFile file(dir.File("ConditionRemind.xml"));
+  // "备注" in GB2312 is B1 B8 D7 A2.
+  WriteTextFile(file.Path(),
+                "<?xml version=\"1.0\" encoding=\"GB2312\"?><ConditionReminds><Remind "
+                "Type=\"rtPriceArrive\" ID=\"1\" Code=\"600000.SH\" Memo=\"\xB1\xB8\xD7\xA2\"/>"
+                "</ConditionReminds>");
+  TKrRemindFileLoad load = file.Load();
+  ASSERT_EQ(load.reminds.size(), 1u);
+  EXPECT_EQ(load.reminds[0]->GetMemo(), "备注");
+  std::string error;
+  ASSERT_TRUE(SaveAll(file, std::move(load.reminds), error)) << error;
+  EXPECT_THAT(ReadFile(file.Path()), HasSubstr("encoding=\"UTF-8\""));
+  EXPECT_THAT(ReadFile(file.Path()), HasSubstr("Memo=\"备注\""));
+}
+
+TEST(RemindFileTest, AWriteOverTheReadLimitIsRefusedBeforeItIsWritten) {
+  TestHost h;
+  ScratchDir dir;
+  TKrRemindFile file(dir.File("ConditionRemind.xml"));
+  // Two memos of 9 MiB each: one fits a file, two do not.
+  const auto withMemo = [](const std::string& id) {
+    auto remind = TKrConditionsRemindBase::CreateConditionsRemind(TKrRemindType::rtPriceArrive);
+    remind->SetID(id);
+    remind->SetKoraCode("600000.SH");
+    remind->SetMemo(std::string(9u << 20, 'm'));
+    return remind;
+  };
+  const auto add = [&](const std::string& id, std::string& error) {
+    return file.Update(
+        [&](TKrRemindList& reminds) {
+          reminds.push_back(withMemo(id));
+          return true;
+        },
+        error);
+  };
+  std::string error;
+  ASSERT_TRUE(add("1", error)) << error;
+  const std::string before = ReadFile(file.Path());
+  EXPECT_FALSE(add("2", error));
+  EXPECT_THAT(error, HasSubstr("more than a reminder file holds"));
+  EXPECT_EQ(ReadFile(file.Path()), before);
+  EXPECT_EQ(file.Load().reminds.size(), 1u);
 }
 
 TEST(PriceAlertTest, RecordsGroupRemindersBySecurityAndWriteNumbersAsNumbers) {

@@ -57,7 +57,19 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cannot cut the recording")
 endif()
 execute_process(COMMAND ${HOST} --data-dir ${DATA} replay "${DATA}/cut.kdpr" --speed 0 board --once ${CODES}
-                OUTPUT_VARIABLE cut_out ERROR_VARIABLE cut_err)
+                RESULT_VARIABLE cut_status OUTPUT_VARIABLE cut_out ERROR_VARIABLE cut_err)
+if(NOT cut_status EQUAL 2 OR NOT cut_out MATCHES "code ")
+  message(FATAL_ERROR "the replay of a cut recording: exit ${cut_status} (a damaged file is 2), after a board:\n${cut_out}${cut_err}")
+endif()
 if(NOT cut_err MATCHES "cut short: replay stopped at byte [0-9]+ of ${cut} after [0-9]+ records: block [0-9]+ at byte [0-9]+ is cut short")
   message(FATAL_ERROR "the replay of a cut recording does not say where it stopped:\n${cut_out}${cut_err}")
+endif()
+
+# Codes the recording lacks: the real reason comes before anything the board says of it.
+execute_process(COMMAND ${HOST} --data-dir ${DATA} replay ${recording} --speed 0 board --once 601398.SH
+                OUTPUT_VARIABLE lacking_out ERROR_VARIABLE lacking_err)
+string(FIND "${lacking_err}" "kdp-host: nothing in the recording was asked for" reason)
+string(FIND "${lacking_err}" "kdp-host:" first)
+if(reason LESS 0 OR NOT reason EQUAL first)
+  message(FATAL_ERROR "a replay of codes the recording lacks does not say so first:\n${lacking_err}")
 endif()

@@ -33,6 +33,11 @@ TEST(FileIoTest, ReadsWholeFilesAndNamesTheSystemsReason) {
   EXPECT_FALSE(ReadWholeFile(huge, bytes, error));
   EXPECT_EQ(error, "larger than 256 MiB");
   EXPECT_TRUE(bytes.empty());
+  // A FIFO where a file should be: refused at once, not waited on for a writer.
+  const std::string fifo = (dir / "fifo.json").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadWholeFile(fifo, bytes, error));
+  EXPECT_EQ(error, "not a regular file");
   if (::geteuid() != 0) {  // the super-user reads any file
     ::chmod(file.c_str(), 0);
     EXPECT_FALSE(ReadWholeFile(file, bytes, error));

@@ -95,5 +95,45 @@ TEST_F(SqliteTest, ErrorsAreReturnValuesWithMessages) {
   EXPECT_EQ(OpenDB("/nonexistent-dir/x/y.db"), nullptr);
 }
 
+TEST_F(SqliteTest, ATableFitsOnlyTheColumnsItWasMadeWith) {
+  struct Case {
+    const char* table;
+    std::vector<std::string> columns;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"quotes", {"code", "name", "price", "volume"}, true},
+      {"quotes", {"CODE", "Name", "PRICE", "volume"}, true},  // names compare case-insensitively
+      {"quotes", {"code", "name", "price"}, false},
+      {"quotes", {"code", "name", "price", "volume", "time"}, false},
+      {"quotes", {"code", "price", "name", "volume"}, false},
+      {"no_such_table", {"x"}, true},  // made as asked
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.columns));
+    EXPECT_EQ(TableFitsColumns(*db_, c.table, c.columns), c.fits);
+  }
+}
+
+// Another connection holds the database: every statement of the operation fails as busy (after one wait),
+// and the first statement that gets through once the lock is gone clears the state.
+TEST_F(SqliteTest, ALockHeldElsewhereFailsEveryStatementAsBusyUntilItIsGone) {
+  auto other = OpenDB(path_);
+  ASSERT_TRUE(other->ExecSQL("BEGIN EXCLUSIVE"));
+  const SqlValue row[] = {std::string("600000.SH"), 10.5};
+  for (int statement = 0; statement < 5; ++statement) {
+    SCOPED_TRACE(statement);
+    EXPECT_FALSE(db_->Execute("INSERT INTO quotes (code, price) VALUES (?, ?)", row));
+    EXPECT_TRUE(db_->IsBusy());
+    EXPECT_NE(db_->GetLastError().find("database busy: " + path_ + " is locked by another connection"),
+              std::string::npos)
+        << db_->GetLastError();
+    EXPECT_EQ(db_->Query("SELECT count(*) FROM quotes"), nullptr);
+  }
+  ASSERT_TRUE(other->ExecSQL("ROLLBACK"));
+  EXPECT_TRUE(db_->Execute("INSERT INTO quotes (code, price) VALUES (?, ?)", row));
+  EXPECT_FALSE(db_->IsBusy());
+}
+
 }  // namespace
 }  // namespace kdp::host

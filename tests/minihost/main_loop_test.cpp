@@ -121,5 +121,41 @@ TEST(LoopRealTimeTest, RunStopsOnQuitFromAnotherThreadEvenWhenQuitComesFirst) {
   loop.Run(50ms);
 }
 
+// 20,000 timers that are always due again once they fire (each tick moves the clock on by its interval):
+// Run still ends at its limit, and a quit asked for by a tick ends it before the next task.
+TEST(LoopRealTimeTest, TimersThatKeepComingDueHoldRunNeitherPastItsLimitNorPastAQuit) {
+  auto clock = std::make_shared<host::ManualClock>();
+  MiniMainLoop loop{clock};
+  std::size_t ticks = 0;
+  std::vector<host::IMainLoop::TimerId> timers;
+  for (int i = 0; i < 20000; ++i) {
+    timers.push_back(loop.SetTimer(1ms, [&] {
+      ++ticks;
+      clock->Set(clock->Now() + 1ms);
+    }));
+  }
+  clock->Set(clock->Now() + 1ms);  // the first comes due; each then moves the clock on
+  loop.Run(50ms);
+  ASSERT_GT(ticks, 0u);
+
+  std::size_t ticksAtQuit = 0;
+  const auto quitter = loop.SetTimer(1ms, [&] {
+    ticksAtQuit = ticks;
+    loop.Quit();
+  });
+  loop.Run(std::chrono::milliseconds::max());
+  EXPECT_EQ(ticks, ticksAtQuit);
+  // Killed timers leave no trace: a new one fires alone, at its own pace.
+  loop.KillTimer(quitter);
+  for (const auto id : timers) loop.KillTimer(id);
+  int fired = 0;
+  loop.SetTimer(2ms, [&] { ++fired; });
+  ticks = 0;
+  loop.AdvanceBy(10ms);
+  EXPECT_EQ(fired, 5);
+  EXPECT_EQ(ticks, 0u);
+  EXPECT_EQ(loop.ActiveTimerCount(), 1u);
+}
+
 }  // namespace
 }  // namespace kdp::minihost

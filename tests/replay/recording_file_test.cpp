@@ -292,7 +292,9 @@ TEST_F(RecordingFileTest, DamageStopsTheReadingWithTheReason) {
       EXPECT_EQ(ReadEverything(reader).size(), c.records);
       EXPECT_FALSE(reader.GetOutcome().complete);
       EXPECT_EQ(reader.GetOutcome().goodBytes, second);
-      EXPECT_NE(reader.GetOutcome().reason.find(c.reason), std::string::npos) << reader.GetOutcome().reason;
+      // A damaged body is skipped (firstSkip), a damaged header stops the reading (reason).
+      const std::string why = reader.GetOutcome().firstSkip + reader.GetOutcome().reason;
+      EXPECT_NE(why.find(c.reason), std::string::npos) << why;
     }
   }
 
@@ -306,6 +308,66 @@ TEST_F(RecordingFileTest, DamageStopsTheReadingWithTheReason) {
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
   EXPECT_FALSE(RecordingWriter::Create(dir_, {}, error));
   EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
+}
+
+// Eight blocks of one connect record each (codes 1 to 8), the fourth damaged in its body, in its header or
+// in its record: the reading skips it, goes on at the fifth and says what it skipped.
+TEST_F(RecordingFileTest, DamageInsideTheFileIsSkippedToTheNextWholeBlock) {
+  for (const std::uint16_t version : {kZlibRecordingVersion, kRecordingVersion}) {
+    SCOPED_TRACE(version);
+    const auto connect = [](std::int32_t code, std::uint8_t kind = 8) {
+      std::string record;
+      host::ByteWriter out(record);
+      out.Write(kind);
+      out.Write(std::uint32_t{0});
+      out.Write(kMorning);
+      out.Write(std::uint32_t{4});
+      out.Write(code);
+      return record;
+    };
+    std::vector<std::string> blocks;
+    for (std::int32_t code = 1; code <= 8; ++code) blocks.push_back(Block(connect(code), 1, version));
+    const std::string header = RecordingHeader(version);
+    const std::size_t fourth = header.size() + blocks[0].size() + blocks[1].size() + blocks[2].size();
+    struct Case {
+      const char* name;
+      std::string damaged;  // the fourth block
+      std::string reason;
+    };
+    std::string flipped = blocks[3];
+    flipped[kBlockHeaderBytes + 3] = static_cast<char>(flipped[kBlockHeaderBytes + 3] ^ 0x10);
+    std::string noRaw = blocks[3];
+    std::memset(noRaw.data() + 4, 0, 4);
+    const Case cases[] = {
+        {"a flipped byte", flipped, fmt::format("block 4 at byte {} fails its CRC", fourth)},
+        {"a header without raw bytes", noRaw, fmt::format("block 4 at byte {} claims 0 raw bytes", fourth)},
+        {"a record of an unknown kind", Block(connect(4, 99), 1, version), "record kind 99"},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      std::string file = header;
+      for (std::size_t b = 0; b < blocks.size(); ++b) file += b == 3 ? c.damaged : blocks[b];
+      RecordingReader reader;
+      std::string error;
+      ASSERT_TRUE(reader.OpenBytes(file, error)) << error;
+      std::vector<std::int32_t> codes;
+      for (const Record& r : ReadEverything(reader)) codes.push_back(r.numbers[0]);
+      EXPECT_EQ(codes, (std::vector<std::int32_t>{1, 2, 3, 5, 6, 7, 8}));
+      const auto& outcome = reader.GetOutcome();
+      EXPECT_FALSE(outcome.complete);
+      EXPECT_FALSE(outcome.stoppedEarly);
+      EXPECT_EQ(outcome.skips, 1u);
+      EXPECT_EQ(outcome.skippedBytes, c.damaged.size());
+      EXPECT_EQ(outcome.goodBytes, file.size());
+      EXPECT_EQ(reader.Describe().rfind(fmt::format("skipped {} damaged bytes in 1 place, read 7 records in 7 blocks "
+                                                    "of {} bytes: ",
+                                                    c.damaged.size(), file.size()),
+                                        0),
+                0u)
+          << reader.Describe();
+      EXPECT_NE(outcome.firstSkip.find(c.reason), std::string::npos) << outcome.firstSkip;
+    }
+  }
 }
 
 TEST_F(RecordingFileTest, ARecordWaitsInAnOpenBlockAtMostTheFlushInterval) {

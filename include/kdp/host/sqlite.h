@@ -2,6 +2,8 @@
 //
 // Errors are return values: false or nullptr, with the database's message in GetLastError (and in the
 // log). Values are bound, never spliced into SQL text. A database object is used from one thread at a time.
+// A database locked by another connection is waited for at most a fifth of a second per operation (the
+// statements after a failed wait fail at once), so a held lock never stalls the thread for long.
 #pragma once
 
 #include <cstdint>
@@ -73,10 +75,17 @@ class ISqliteDataBase : public virtual IInterface {
   virtual int Changes() = 0;
   virtual std::string GetLastError() = 0;
   virtual std::string GetPath() = 0;
+  // True when an operation gave up waiting for a lock another connection holds, until a statement gets
+  // through again (the last error then says "database busy").
+  virtual bool IsBusy() = 0;
 };
 
 // Opens or creates the database file (its directory must exist); nullptr, logged, on failure.
 std::shared_ptr<ISqliteDataBase> OpenDB(const std::string& path);
+
+// True when `table` does not exist or has exactly `columns` (in order, ASCII case-insensitively): a cache
+// table made by another version with other columns answers false, to be dropped and made again.
+bool TableFitsColumns(ISqliteDataBase& db, std::string_view table, std::span<const std::string> columns);
 
 // Quotes an identifier for SQL text ("my table" -> "\"my table\"").
 std::string QuoteSqlIdentifier(std::string_view name);
