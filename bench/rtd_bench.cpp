@@ -33,6 +33,7 @@
 #include "kdp/rtd/rtd_model.h"
 #include "paired_timing.h"
 #include "rtd/rtd_item.h"
+#include "rtd/rtd_provider.h"
 #include "scripted_speed.h"
 
 namespace kdp::bench {
