@@ -9,6 +9,7 @@
 #include "kdp/host/data_table.h"
 #include "kdp/host/log.h"
 #include "kdp/host/param_serial_set.h"
+#include "kdp/host/reply_packet.h"
 
 namespace kdp::replay {
 namespace {
@@ -74,21 +75,6 @@ int ColumnOf(host::TDataTable& table, const std::string& name) {
 }
 
 // The items of a comma-separated list, blanks around each removed, empty ones left out.
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = text.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    if (!item.empty()) items.push_back(std::move(item));
-    start = end + 1;
-  }
-  return items;
-}
-
 template <class Call>
 void CallOutside(const char* what, Call&& call) {
   try {
@@ -642,11 +628,9 @@ void ReplaySpeed::UpdateMarket(const Record& record) {
 
 std::shared_ptr<host::IDataSet> ReplaySpeed::ExportReply(const Params& params, int pid, int& error) const {
   error = 0;
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("Code", "string");
-  body->AddField("Values", "dataset");
+  auto body = host::MakeQuoteBody("Code", "Values");
   const auto codes = params.find("KoraCodeList");
-  for (const std::string& code : SplitList(codes == params.end() ? std::string() : codes->second)) {
+  for (const std::string& code : host::SplitList(codes == params.end() ? std::string() : codes->second)) {
     auto quoted = market_.find(UpperAscii(code));
     if (quoted == market_.end()) {
       error = 1;
@@ -655,7 +639,7 @@ std::shared_ptr<host::IDataSet> ReplaySpeed::ExportReply(const Params& params, i
     auto values = std::make_shared<host::TDataTable>();
     values->AddRow();
     const auto ids = params.find(code);
-    for (const std::string& id : SplitList(ids == params.end() ? std::string() : ids->second)) {
+    for (const std::string& id : host::SplitList(ids == params.end() ? std::string() : ids->second)) {
       host::TDataTable& latest = *quoted->second.latest;
       const int column = ColumnOf(latest, id);
       if (column >= 0) {
@@ -664,23 +648,9 @@ std::shared_ptr<host::IDataSet> ReplaySpeed::ExportReply(const Params& params, i
         values->Set(0, values->AddField(id, field->second.first), field->second.second);
       }
     }
-    const int row = body->AddRow();
-    body->Set(row, 0, code);
-    body->Set(row, 1, std::shared_ptr<host::IDataSet>(values));
+    host::AddQuoteBodyRow(*body, code, values);
   }
-  auto header = std::make_shared<host::TDataTable>();
-  for (const char* name : {"CmdID", "PID", "ReturnID"}) header->AddField(name, "int");
-  header->AddRow();
-  header->Set(0, 0, kIndicatorExportCommand);
-  header->Set(0, 1, pid);
-  header->Set(0, 2, pid);
-  auto reply = std::make_shared<host::TDataTable>();
-  reply->AddField("Header", "dataset");
-  reply->AddField("Body", "dataset");
-  reply->AddRow();
-  reply->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  reply->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return reply;
+  return host::MakeReplyPacket({{"CmdID", kIndicatorExportCommand}, {"PID", pid}, {"ReturnID", pid}}, body);
 }
 
 void ReplaySpeed::CallObserver(host::IObserver& observer, const Record& reply) {
