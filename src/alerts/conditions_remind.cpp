@@ -11,6 +11,7 @@
 #include "alerts/remind_params.h"
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/market_time.h"
@@ -152,7 +153,7 @@ std::string TKrConditionsRemindBase::GetRemindTypeStr() const {
 }
 
 std::string TKrConditionsRemindBase::FormatPrice(double price) const {
-  auto formats = FFormatMgr ? FFormatMgr : G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  auto formats = FFormatMgr ? FFormatMgr : G_FormatManager();
   if (auto item = formats ? formats->GetDataFormatObjByName(FKoraCode, "NewPrice") : nullptr) {
     try {
       return item->CalcAndFormatByKoraCode(price, std::string(), FKoraCode);
@@ -178,8 +179,8 @@ void TKrConditionsRemindBase::SetKoraCode(const std::string& code) {
 }
 
 void TKrConditionsRemindBase::StartMonitor() {
-  FSecurityManager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
-  FFormatMgr = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  FSecurityManager = G_SecurityManager();
+  FFormatMgr = G_FormatManager();
   FSecurity = G_GetSecurity(FKoraCode);
   FSecurityInfo = FSecurityManager ? FSecurityManager->GetSecurityInfo(FKoraCode) : nullptr;
   FMarketTimeSep = FSecurityInfo ? FSecurityInfo->GetMarketTimeSep() : std::vector<int>();

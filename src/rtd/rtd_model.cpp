@@ -6,6 +6,7 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/log.h"
@@ -43,7 +44,7 @@ TKrRTDModel::TKrRTDModel() {
   auto cache = std::make_shared<TKrRTDCache>();
   FCache = cache.get();
   FRTDCache = std::move(cache);
-  FRTDCache->SetHQSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
+  FRTDCache->SetHQSecurityManager(G_SecurityManager());
   const auto session = G_GetHQSpeedImpl();
   FSession = session;
   FUpdateState.Connection = session->Connection();

@@ -1,6 +1,7 @@
 #include "rtd/rtd_provider.h"
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "rtd/rtd_quote_feed.h"
 #include "rtd/rtd_quote_layouts.h"
 
@@ -65,7 +66,7 @@ std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& 
   // A model without cloud fields (most of them) stays unknown to the cloud manager.
   if (symbols.empty() && !FICloudDataRequest) return 0;
   if (!FICloudDataRequest) {
-    const auto manager = G_QueryInterface<IKrCloudIndexsMgr>("IKrCloudIndexsMgr");
+    const auto manager = G_CloudIndexsManager();
     if (!manager) return -1;
     FICloudObserver = std::make_shared<TKrCloudObserver>(
         [this](const std::vector<TSpeedQuoteData>& rows) { NotifyUpdateCloudData(rows); },
