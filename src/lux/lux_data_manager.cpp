@@ -26,7 +26,7 @@ std::shared_ptr<TKrLuxDataManager> G_ILuxDataMgr;
 
 }  // namespace
 
-std::string TranslateReqTyep(TLuxDataReqType reqType) {
+std::string TranslateReqType(TLuxDataReqType reqType) {
   switch (reqType) {
     case LDRTGet:
       return "DITGet";
@@ -116,7 +116,7 @@ std::shared_ptr<IKrLuxMsgReq> TKrLuxDataManager::GetLuxMsgRequest(std::shared_pt
 
 ReqInfoPtr TKrLuxDataManager::GetLuxDataReqInfo(const std::string& name, TLuxDataReqType reqType) {
   if (!FILuxReqInfoFactory) return nullptr;
-  const std::string kind = TranslateReqTyep(reqType);
+  const std::string kind = TranslateReqType(reqType);
   std::shared_ptr<const TReqNodeInfoItem> node;
   if (FILuxReqInfoFactory->GetReqInfoItem(name) != nullptr) node = FILuxReqInfoFactory->GetReqInfo(name, kind);
   // Columns the factory does not know may come from the sector tree manager's trees. Until that service is

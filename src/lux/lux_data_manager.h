@@ -56,7 +56,7 @@ struct TDetentionReqItem {
 
 // The request-kind names of the factory's request nodes: "DITGet", "DITSub", "DITSearch", "DITMsg",
 // "DITRawMsg"; "" for any other value.
-std::string TranslateReqTyep(TLuxDataReqType reqType);
+std::string TranslateReqType(TLuxDataReqType reqType);
 
 class TKrLuxDataManager final : public host::Implements<IKrLuxDataManager, IKrLuxColumnList>,
                                 public std::enable_shared_from_this<TKrLuxDataManager> {
