@@ -14,6 +14,7 @@
 #include "fields/hq_dictionary.h"
 #include "kdp/rtd/rtd_model.h"
 #include "paired_timing.h"
+#include "rtd/rtd_provider.h"
 
 namespace kdp::bench {
 namespace {

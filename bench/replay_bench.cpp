@@ -23,6 +23,7 @@
 
 #include "bench_host.h"
 #include "kdp/host/data_table.h"
+#include "kdp/host/reply_packet.h"
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_session.h"
 #include "paired_timing.h"
@@ -75,27 +76,9 @@ std::shared_ptr<host::IDataSet> Push(const std::string& code, int i) {
   values->Set(0, values->AddField("10", "double"), (i % 97) * 0.01 - 0.36);
   values->Set(0, values->AddField("11", "string"), std::string("\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0"));
   values->Set(0, values->AddField("81", "double"), ((i % 97) * 0.01 - 0.36) / 10.36);
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  body->AddRow();
-  body->Set(0, 0, code);
-  body->Set(0, 1, std::shared_ptr<host::IDataSet>(values));
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddField("PID", "int");
-  header->AddField("Count", "int");
-  header->AddRow();
-  header->Set(0, 0, 3070);
-  header->Set(0, 1, 1);
-  header->Set(0, 2, 1);
-  auto packet = std::make_shared<host::TDataTable>();
-  packet->AddField("Header", "dataset");
-  packet->AddField("Body", "dataset");
-  packet->AddRow();
-  packet->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  packet->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return packet;
+  auto body = host::MakeQuoteBody();
+  host::AddQuoteBodyRow(*body, code, values);
+  return host::MakeReplyPacket({{"CmdID", host::kQuotePushCommand}, {"PID", 1}, {"Count", 1}}, body);
 }
 
 // Makes `engine` the host's quote engine, for a session attached afresh.

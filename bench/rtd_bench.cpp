@@ -30,9 +30,11 @@
 #include "kdp/host/ansi.h"
 #include "kdp/host/bin_document.h"
 #include "kdp/host/data_table.h"
+#include "kdp/host/reply_packet.h"
 #include "kdp/rtd/rtd_model.h"
 #include "paired_timing.h"
 #include "rtd/rtd_item.h"
+#include "rtd/rtd_provider.h"
 #include "scripted_speed.h"
 
 namespace kdp::bench {
@@ -86,7 +88,7 @@ TSpeedQuoteData QuoteRow(const std::string& code, const std::vector<std::uint32_
 // The rows as a quote push, laid out as the engine lays it out (one packet; per security a one-row table
 // whose columns are named by field ID).
 std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& rows) {
-  auto body = testing::QuoteBody();
+  auto body = host::MakeQuoteBody();
   std::shared_ptr<host::TDataTable> previous;
   for (const TSpeedQuoteData& row : rows) {
     auto values = std::make_shared<host::TDataTable>();
@@ -103,7 +105,7 @@ std::shared_ptr<host::IDataSet> QuotePush(const std::vector<TSpeedQuoteData>& ro
       }
     }
     if (previous) values->ShareFieldsWith(*previous);  // as an engine decoding rows of one layout does
-    testing::AddQuoteRow(*body, row.FKoraCode, values);
+    host::AddQuoteBodyRow(*body, row.FKoraCode, values);
     previous = std::move(values);
   }
   return testing::QuotePacket(body);

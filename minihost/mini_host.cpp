@@ -66,90 +66,10 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
   h->runner_ = std::make_shared<MiniAsyncRunner>(h->loop_);
   h->provider_->Add(host::IKrAsyncRunner::IID, h->runner_);
 
-  if (!h->securities_->Load(Join(h->settings_.etcRoot, h->settings_.securitiesFile), error)) return nullptr;
-  if (!h->sectors_->Load(Join(h->settings_.etcRoot, h->settings_.sectorsFile), error)) return nullptr;
-  // The market rules answer the quote engine's trade-rule questions and the securities' trading hours.
-  auto rules = std::make_shared<MarketRules>();
-  if (!rules->Load(Join(h->settings_.etcRoot, h->settings_.tradeSpansFile), error)) return nullptr;
-  for (const std::string& code : h->securities_->AttachMarketRules(rules)) {
-    h->Log("security with an unknown trade span: " + code, kLogSource, 2);
-  }
-  const std::string extensions = Join(h->settings_.etcRoot, h->settings_.securityExtensionsFile);
-  if (std::error_code ec; std::filesystem::exists(extensions, ec)) {
-    if (!h->securities_->LoadExtensions(extensions, error)) return nullptr;
-  }
-  std::shared_ptr<host::ISpeed> engine;
-  if (!replayFrom.empty()) {
-    replay::ReplaySpeed::Options play;
-    play.speed = replaySpeed;
-    play.clock = h->clock_;
-    play.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
-    play.startTime = h->context_->GetServerDateTime();
-    auto answers = std::make_shared<MarketRuleAnswers>(std::move(rules));
-    play.queryMarketInfo = [answers](int kind, const std::string& argument, host::TMarketInfoBuffer& buffer) {
-      return answers->Query(kind, argument, buffer);
-    };
-    play.freeMarketInfo = [answers](int, host::TMarketInfoBuffer& buffer) { answers->Free(buffer); };
-    h->replay_ = replay::ReplaySpeed::Open(replayFrom, h->loop_, std::move(play), error);
-    if (!h->replay_) return nullptr;
-    h->context_->SetServerClock([replay = h->replay_.get()] { return replay->ServerTime(); });
-    h->replay_->Start();
-    engine = h->replay_;
-  } else if (h->settings_.quoteEngine) {
-    SimSpeed::Options sim;
-    if (!sim.fields.Load(Join(h->settings_.etcRoot, h->settings_.quoteFieldsFile), error)) return nullptr;
-    sim.seed = h->settings_.quoteSeed;
-    sim.updatesPerSecond = h->settings_.quoteRate;
-    sim.poll = std::chrono::milliseconds(std::max(1, h->settings_.quotePollMs));
-    sim.warmUp = std::chrono::seconds(std::max(0, h->settings_.quoteWarmUpSeconds));
-    sim.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
-    sim.securities = h->securities_.get();
-    sim.sectors = h->sectors_.get();
-    sim.rules = std::move(rules);
-    h->speed_ = std::make_shared<SimSpeed>(h->loop_, std::move(sim));
-    h->speed_->Start();
-    engine = h->speed_;
-  }
-  if (engine && !recordTo.empty()) {
-    auto writer = replay::RecordingWriter::Create(recordTo, {}, error);
-    if (!writer) return nullptr;
-    h->recorder_ = std::make_shared<replay::RecordingSpeed>(
-        std::move(engine), std::move(writer), [context = h->context_.get()] { return context->GetServerDateTime(); });
-    engine = h->recorder_;
-  }
-  h->context_->SetSpeed(std::move(engine));
-  const std::string luxScenario = Join(h->settings_.etcRoot, h->settings_.luxScenarioDir);
-  if (std::error_code ec; h->settings_.luxClient && !std::filesystem::exists(Join(luxScenario, "index.json"), ec)) {
-    // The settings ask for a Lux client: running without one is said where the user sees it.
-    h->Log("no Lux scenario, the host runs without a Lux client: " + luxScenario, kLogSource, 3);
-  } else if (h->settings_.luxClient) {
-    auto scenario = std::make_shared<LuxScenario>();
-    if (!scenario->Load(luxScenario, error)) {
-      error = "Lux scenario: " + error;
-      return nullptr;
-    }
-    SimLuxClient::Options lux;
-    lux.scenario = std::move(scenario);
-    lux.clock = h->clock_;
-    lux.serverTime = [context = h->context_.get()] { return context->GetServerDateTime(); };
-    lux.latency = std::chrono::milliseconds(std::max(0, h->settings_.luxLatencyMs));
-    lux.pushInterval = std::chrono::milliseconds(std::max(0, h->settings_.luxPushIntervalMs));
-    lux.poll = std::chrono::milliseconds(std::max(1, h->settings_.luxPollMs));
-    lux.connected = h->settings_.luxConnected;
-    lux.connectAfter = std::chrono::milliseconds(std::max(0, h->settings_.luxConnectAfterMs));
-    lux.reports = [host = h.get()](const std::string& command, bool& answered) {
-      // Cloud indicators and generated reports first; the sample report data answers the rest.
-      if (auto stream = host->CloudService().Answer(command, host->context_->GetServerDateTime().Yyyymmdd())) {
-        answered = true;
-        return std::move(*stream);
-      }
-      return host->Reports().Answer(command, answered);
-    };
-    h->lux_ = std::make_shared<SimLuxClient>(std::move(lux));
-    h->lux_->Start();
-    h->context_->SetLuxClient(h->lux_);
-    h->provider_->Add(host::ILuxClientWrapper::IID, h->lux_);
-  }
+  std::shared_ptr<MarketRules> rules = h->LoadReferenceData(error);
+  if (!rules) return nullptr;
+  if (!h->StartQuoteEngine(std::move(rules), recordTo, replayFrom, replaySpeed, error)) return nullptr;
+  if (!h->StartLuxClient(error)) return nullptr;
   // Every name is among the servers (CheckHostSettings). The cloud service's reports of the HTTP road: the
   // download service calls this on its worker thread.
   for (const std::string& name : h->settings_.standInServers) {
@@ -164,6 +84,103 @@ std::unique_ptr<MiniHost> MiniHost::Create(HostSettings settings, Options option
                      h->securities_->Count(), h->sectors_->SystemSectorCount(), h->settings_.userId),
          kLogSource, 0);
   return h;
+}
+
+std::shared_ptr<MarketRules> MiniHost::LoadReferenceData(std::string& error) {
+  if (!securities_->Load(Join(settings_.etcRoot, settings_.securitiesFile), error)) return nullptr;
+  if (!sectors_->Load(Join(settings_.etcRoot, settings_.sectorsFile), error)) return nullptr;
+  // The market rules answer the quote engine's trade-rule questions and the securities' trading hours.
+  auto rules = std::make_shared<MarketRules>();
+  if (!rules->Load(Join(settings_.etcRoot, settings_.tradeSpansFile), error)) return nullptr;
+  for (const std::string& code : securities_->AttachMarketRules(rules)) {
+    Log("security with an unknown trade span: " + code, kLogSource, 2);
+  }
+  const std::string extensions = Join(settings_.etcRoot, settings_.securityExtensionsFile);
+  if (std::error_code ec; std::filesystem::exists(extensions, ec)) {
+    if (!securities_->LoadExtensions(extensions, error)) return nullptr;
+  }
+  return rules;
+}
+
+bool MiniHost::StartQuoteEngine(std::shared_ptr<MarketRules> rules, const std::string& recordTo,
+                                const std::string& replayFrom, double replaySpeed, std::string& error) {
+  std::shared_ptr<host::ISpeed> engine;
+  if (!replayFrom.empty()) {
+    replay::ReplaySpeed::Options play;
+    play.speed = replaySpeed;
+    play.clock = clock_;
+    play.poll = std::chrono::milliseconds(std::max(1, settings_.quotePollMs));
+    play.startTime = context_->GetServerDateTime();
+    auto answers = std::make_shared<MarketRuleAnswers>(std::move(rules));
+    play.queryMarketInfo = [answers](int kind, const std::string& argument, host::TMarketInfoBuffer& buffer) {
+      return answers->Query(kind, argument, buffer);
+    };
+    play.freeMarketInfo = [answers](int, host::TMarketInfoBuffer& buffer) { answers->Free(buffer); };
+    replay_ = replay::ReplaySpeed::Open(replayFrom, loop_, std::move(play), error);
+    if (!replay_) return false;
+    context_->SetServerClock([replay = replay_.get()] { return replay->ServerTime(); });
+    replay_->Start();
+    engine = replay_;
+  } else if (settings_.quoteEngine) {
+    SimSpeed::Options sim;
+    if (!sim.fields.Load(Join(settings_.etcRoot, settings_.quoteFieldsFile), error)) return false;
+    sim.seed = settings_.quoteSeed;
+    sim.updatesPerSecond = settings_.quoteRate;
+    sim.poll = std::chrono::milliseconds(std::max(1, settings_.quotePollMs));
+    sim.warmUp = std::chrono::seconds(std::max(0, settings_.quoteWarmUpSeconds));
+    sim.serverTime = [context = context_.get()] { return context->GetServerDateTime(); };
+    sim.securities = securities_.get();
+    sim.sectors = sectors_.get();
+    sim.rules = std::move(rules);
+    speed_ = std::make_shared<SimSpeed>(loop_, std::move(sim));
+    speed_->Start();
+    engine = speed_;
+  }
+  if (engine && !recordTo.empty()) {
+    auto writer = replay::RecordingWriter::Create(recordTo, {}, error);
+    if (!writer) return false;
+    recorder_ = std::make_shared<replay::RecordingSpeed>(
+        std::move(engine), std::move(writer), [context = context_.get()] { return context->GetServerDateTime(); });
+    engine = recorder_;
+  }
+  context_->SetSpeed(std::move(engine));
+  return true;
+}
+
+bool MiniHost::StartLuxClient(std::string& error) {
+  const std::string luxScenario = Join(settings_.etcRoot, settings_.luxScenarioDir);
+  if (std::error_code ec; settings_.luxClient && !std::filesystem::exists(Join(luxScenario, "index.json"), ec)) {
+    // The settings ask for a Lux client: running without one is said where the user sees it.
+    Log("no Lux scenario, the host runs without a Lux client: " + luxScenario, kLogSource, 3);
+  } else if (settings_.luxClient) {
+    auto scenario = std::make_shared<LuxScenario>();
+    if (!scenario->Load(luxScenario, error)) {
+      error = "Lux scenario: " + error;
+      return false;
+    }
+    SimLuxClient::Options lux;
+    lux.scenario = std::move(scenario);
+    lux.clock = clock_;
+    lux.serverTime = [context = context_.get()] { return context->GetServerDateTime(); };
+    lux.latency = std::chrono::milliseconds(std::max(0, settings_.luxLatencyMs));
+    lux.pushInterval = std::chrono::milliseconds(std::max(0, settings_.luxPushIntervalMs));
+    lux.poll = std::chrono::milliseconds(std::max(1, settings_.luxPollMs));
+    lux.connected = settings_.luxConnected;
+    lux.connectAfter = std::chrono::milliseconds(std::max(0, settings_.luxConnectAfterMs));
+    lux.reports = [host = this](const std::string& command, bool& answered) {
+      // Cloud indicators and generated reports first; the sample report data answers the rest.
+      if (auto stream = host->CloudService().Answer(command, host->context_->GetServerDateTime().Yyyymmdd())) {
+        answered = true;
+        return std::move(*stream);
+      }
+      return host->Reports().Answer(command, answered);
+    };
+    lux_ = std::make_shared<SimLuxClient>(std::move(lux));
+    lux_->Start();
+    context_->SetLuxClient(lux_);
+    provider_->Add(host::ILuxClientWrapper::IID, lux_);
+  }
+  return true;
 }
 
 MiniHost::~MiniHost() {

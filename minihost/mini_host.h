@@ -115,6 +115,14 @@ class MiniHost final : public host::IHostEnvironment {
 
  private:
   MiniHost(HostSettings settings, Options options);
+  // The stages of Create, in order; each false (or nullptr) with `error` when it cannot finish.
+  // The securities, sectors, trade spans and security extensions; the market rules made from the spans.
+  std::shared_ptr<MarketRules> LoadReferenceData(std::string& error);
+  // The replayed or simulated quote engine (or none), behind a recorder when asked, set in the context.
+  bool StartQuoteEngine(std::shared_ptr<MarketRules> rules, const std::string& recordTo,
+                        const std::string& replayFrom, double replaySpeed, std::string& error);
+  // The simulated Lux client when the settings ask for one and its scenario exists.
+  bool StartLuxClient(std::string& error);
   // A description file of the stand-in's services, read on first use; a missing or unreadable one is logged.
   template <class Data>
   const Data& LoadOnce(std::once_flag& once, const std::string& file, std::string_view what, Data& data);

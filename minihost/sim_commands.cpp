@@ -5,6 +5,7 @@
 
 #include "kdp/host/data_table.h"
 #include "kdp/host/number_text.h"
+#include "kdp/host/reply_packet.h"
 #include "sim_speed.h"
 
 namespace kdp::minihost {
@@ -12,21 +13,6 @@ namespace {
 
 using host::TDataTable;
 using Table = std::shared_ptr<TDataTable>;
-
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = text.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    if (!item.empty()) items.push_back(item);
-    start = end + 1;
-  }
-  return items;
-}
 
 int ToInt(const std::string& text, int fallback) { return host::ParseInt32(text).value_or(fallback); }
 
@@ -41,7 +27,7 @@ std::optional<double> Numeric(const SimMarket& market, const std::string& code, 
 // The codes a request is about: its code list when given, else the members of its sector.
 std::vector<std::string> CodesOf(const MiniSectorMaster& sectors, const std::string& sectorName,
                                  const std::string& codeList) {
-  if (!codeList.empty()) return SplitList(codeList);
+  if (!codeList.empty()) return host::SplitList(codeList);
   auto sector = sectors.Find(sectorName);
   return sector ? sector->GetMemberCodes() : std::vector<std::string>{};
 }
@@ -82,11 +68,11 @@ std::shared_ptr<host::IDataSet> SectorRanking(const SimMarket& market, const Min
 
   auto body = NewTable(
       {{"ModleID", "int"}, {"SectorName", "string"}, {"SectorChartItemNum", "int"}, {"SectorChartItems", "dataset"}});
-  const auto sort_ids = SplitList(params.GetValue("SortIDs"));
-  const auto directions = SplitList(params.GetValue("SortDirections"));
+  const auto sort_ids = host::SplitList(params.GetValue("SortIDs"));
+  const auto directions = host::SplitList(params.GetValue("SortDirections"));
   const int lines = std::max(0, ToInt(params.GetValue("LinesNumber"), 10));
   const std::string code_list = params.GetValue("KoraCodeList");
-  auto sector_names = SplitList(params.GetValue("SectorName"));
+  auto sector_names = host::SplitList(params.GetValue("SectorName"));
   if (sector_names.empty() && !code_list.empty()) sector_names.push_back("");
   for (std::size_t s = 0; s < sector_names.size(); ++s) {
     const auto codes = CodesOf(sectors, sector_names[s], code_list);
@@ -146,15 +132,15 @@ std::shared_ptr<host::IDataSet> SectorSort(const SimMarket& market, const MiniSe
 
 std::shared_ptr<host::IDataSet> IndicatorExport(const SimMarket& market, int pid, host::IParamSerialSet& params,
                                                 int& error) {
-  auto body = NewTable({{"Code", "string"}, {"Values", "dataset"}});
-  for (const std::string& code : SplitList(params.GetValue("KoraCodeList"))) {
+  auto body = host::MakeQuoteBody("Code", "Values");
+  for (const std::string& code : host::SplitList(params.GetValue("KoraCodeList"))) {
     if (!market.IsKnownCode(code)) {
       error = 1;
       continue;
     }
     auto values = std::make_shared<TDataTable>();
     values->AddRow();
-    for (const std::string& id_text : SplitList(params.GetValue(code))) {
+    for (const std::string& id_text : host::SplitList(params.GetValue(code))) {
       const int id = ToInt(id_text, 0);
       const auto value = id > 0 ? market.Value(code, static_cast<std::uint32_t>(id)) : std::nullopt;
       if (!value) continue;
@@ -166,16 +152,9 @@ std::shared_ptr<host::IDataSet> IndicatorExport(const SimMarket& market, int pid
         values->Set(0, values->AddField(id_text, "string"), std::get<std::string>(*value));
       }
     }
-    const int r = body->AddRow();
-    body->Set(r, 0, code);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+    host::AddQuoteBodyRow(*body, code, values);
   }
-  auto header = NewTable({{"CmdID", "int"}, {"PID", "int"}, {"ReturnID", "int"}});
-  const int h = header->AddRow();
-  header->Set(h, 0, kIndicatorExportCommand);
-  header->Set(h, 1, pid);
-  header->Set(h, 2, pid);
-  return Packet(header, body);
+  return host::MakeReplyPacket({{"CmdID", kIndicatorExportCommand}, {"PID", pid}, {"ReturnID", pid}}, body);
 }
 
 std::shared_ptr<host::IDataSet> IndicatorTables(const SimMarket& market, const MiniSectorMaster& sectors, int pid,

@@ -8,6 +8,7 @@
 #include "kdp/host/data_table.h"
 #include "kdp/host/log.h"
 #include "kdp/host/param_serial_set.h"
+#include "kdp/host/reply_packet.h"
 #include "sim_commands.h"
 #include "text_files.h"
 
@@ -154,9 +155,7 @@ int SimSpeed::NextPid() { return ++last_pid_; }
 
 std::shared_ptr<host::IDataSet> SimSpeed::BuildQuotes(
     int pid, const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& rows) const {
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
+  auto body = host::MakeQuoteBody();
   std::shared_ptr<host::TDataTable> previous;  // rows of one layout share their field infos
   for (const auto& [code, ids] : rows) {
     auto values = std::make_shared<host::TDataTable>();
@@ -175,27 +174,11 @@ std::shared_ptr<host::IDataSet> SimSpeed::BuildQuotes(
     }
     if (values->GetFieldCount() == 0) continue;
     if (previous) values->ShareFieldsWith(*previous);
-    const int r = body->AddRow();
-    body->Set(r, 0, code);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+    host::AddQuoteBodyRow(*body, code, values);
     previous = std::move(values);
   }
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddField("PID", "int");
-  header->AddField("Count", "int");
-  const int h = header->AddRow();
-  header->Set(h, 0, kQuoteCommand);
-  header->Set(h, 1, pid);
-  header->Set(h, 2, body->GetRowCount());
-
-  auto reply = std::make_shared<host::TDataTable>();
-  reply->AddField("Header", "dataset");
-  reply->AddField("Body", "dataset");
-  const int p = reply->AddRow();
-  reply->Set(p, 0, std::shared_ptr<host::IDataSet>(header));
-  reply->Set(p, 1, std::shared_ptr<host::IDataSet>(body));
-  return reply;
+  const int count = body->GetRowCount();
+  return host::MakeReplyPacket({{"CmdID", kQuoteCommand}, {"PID", pid}, {"Count", count}}, std::move(body));
 }
 
 void SimSpeed::Post(const std::shared_ptr<SimDataRequest>& request, const std::shared_ptr<host::IDataSet>& data) {

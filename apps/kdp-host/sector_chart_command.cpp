@@ -269,7 +269,7 @@ void AddSectorChartCommand(CLI::App& app, Action& chosen) {
       "sector-chart", "a sector's securities ordered by a field, as bars, and the field's minutes (3050, 97Fix)");
   command->add_option("SECTOR", options->sector, "sector ID, e.g. IND.BANK")->required();
   command->add_option("--sort", options->sort, "the field ID to order by (0 to 9999)")
-      ->check(FieldId())
+      ->check(CLI::Range(0, 9999))
       ->capture_default_str();
   command->add_flag("--ascending", options->ascending, "lowest first");
   command->add_option("--from", options->from, "the minutes from this time, HHMM")

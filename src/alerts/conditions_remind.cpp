@@ -12,6 +12,7 @@
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
 #include "core/string_catalog.h"
+#include "core/service_catalog.h"
 #include "kdp/format/hq_format_manager.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/market_time.h"
@@ -157,7 +158,7 @@ std::string TKrConditionsRemindBase::GetRemindTypeStr() const {
 }
 
 std::string TKrConditionsRemindBase::FormatPrice(double price) const {
-  auto formats = FFormatMgr ? FFormatMgr : G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  auto formats = FFormatMgr ? FFormatMgr : G_FormatManager();
   if (auto item = formats ? formats->GetDataFormatObjByName(FKoraCode, "NewPrice") : nullptr) {
     try {
       return item->CalcAndFormatByKoraCode(price, std::string(), FKoraCode);
@@ -183,8 +184,8 @@ void TKrConditionsRemindBase::SetKoraCode(const std::string& code) {
 }
 
 void TKrConditionsRemindBase::StartMonitor() {
-  FSecurityManager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
-  FFormatMgr = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  FSecurityManager = G_SecurityManager();
+  FFormatMgr = G_FormatManager();
   FSecurity = G_GetSecurity(FKoraCode);
   FSecurityInfo = FSecurityManager ? FSecurityManager->GetSecurityInfo(FKoraCode) : nullptr;
   FMarketTimeSep = FSecurityInfo ? FSecurityInfo->GetMarketTimeSep() : std::vector<int>();

@@ -2,6 +2,7 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/tradedate/trade_date.h"
 
 namespace kdp {
@@ -26,7 +27,7 @@ class TTradeDateDays final : public ICloudTradeDays {
 }  // namespace
 
 std::shared_ptr<const ICloudTradeDays> THostCloudCalendar::TradeDaysOf(const std::string& koraCode) const {
-  const auto manager = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
+  const auto manager = G_TradeDateManager();
   auto item = manager ? manager->GetTradeDateIntf(koraCode) : nullptr;
   if (!item) return nullptr;
   if (!item->GetLoadState()) {

@@ -7,6 +7,7 @@
 #include "cloud/cloud_data_item.h"
 #include "cloud/cloud_reply_decoder.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/kuds.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/related_data.h"
@@ -18,7 +19,7 @@ constexpr std::string_view kLogSource = "TCloudDataRequest";
 
 // The request path of a server URL key ("KUDSDATA"), from the package's URL manager.
 std::string RequestPath(const std::string& urlKey) {
-  const auto urls = G_QueryInterface<IURLMgr>("IURLMgr");
+  const auto urls = G_URLManager();
   return urls ? urls->GetURL(urlKey) : std::string{};
 }
 

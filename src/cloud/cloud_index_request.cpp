@@ -12,6 +12,7 @@
 #include "cloud/cloud_command_analysis.h"
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/kuds.h"
 #include "kdp/host/log.h"
 #include "kdp/host/number_text.h"
@@ -189,7 +190,7 @@ TKrIndexRequest::TKrIndexRequest(int commandId, TIndexRequestClass requestClass,
   const auto* item = TKrCloudCommandAnalysis::GetInstance().GetCommandItemByID(commandId);
   FCommandItem = item ? item->Colne() : std::make_unique<TKrCloudCommandItem>();
   FDownLoader.SetServerAlias(FCommandItem->ServerAlia);
-  const auto urls = G_QueryInterface<IURLMgr>("IURLMgr");
+  const auto urls = G_URLManager();
   FDownLoader.SetServerUrl(urls ? urls->GetURL(std::string(kUrlKey)) : std::string{});
   FDownLoader.SetOnDownLoaderEndEvent(
       [this](bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t sequence) {

@@ -6,6 +6,7 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "format/format_keywords.h"
 #include "format/format_texts.h"
 #include "kdp/fields/hq_field_types.h"
@@ -27,7 +28,7 @@ bool IsShowable(double value) { return std::isfinite(value) && !IsNullValue(valu
 std::shared_ptr<IKrHQStyle> ResolveStyle(const std::shared_ptr<IKrHQStyle>& style) {
   if (style) return style;
   auto manager = host::KrIntfService<IKrHQStyleMgr>();
-  if (!manager) manager = G_QueryInterface<IKrHQStyleMgr>("IKrHQStyleMgr");
+  if (!manager) manager = G_StyleManager();
   return manager ? manager->GetCurrentStyle() : nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
@@ -49,7 +50,7 @@ TKrHQFormatManager::TKrHQFormatManager(const std::string& fileName,
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   host::AddHQLog(fmt::format(" TKrHQFormatManager.LoadFile end: {}", ms.count()), "TimeTest", host::LogSeverity::kInfo);
   FHQSecInfo =
-      securityManager ? std::move(securityManager) : G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+      securityManager ? std::move(securityManager) : G_SecurityManager();
   InitExpressions();
 }
 

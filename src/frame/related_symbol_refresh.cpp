@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/cloud/cloud_data.h"
 #include "kdp/host/log.h"
 #include "refdata/related_symbol.h"
@@ -38,7 +39,7 @@ void RebuildFromReport(TKrRelatedSymbol& table, ICloudDataMgr& manager) {
 
 InterfacePtr MakeRelatedSymbolWithCloudRefresh() {
   auto table = std::make_shared<TKrRelatedSymbol>();
-  auto manager = G_QueryInterface<ICloudDataMgr>("ICloudDataMgr");
+  auto manager = G_CloudDataManager();
   auto request = manager ? manager->GetCloudDataRequest(kReportName) : nullptr;
   if (!request) return table;  // no cloud data manager or no such report: the files are the whole table
   std::weak_ptr<TKrRelatedSymbol> weak = table;

@@ -14,25 +14,21 @@ void* TKrLuxDataAsyncMessage::QueryInterface(const host::Guid& iid) {
   return TKrLuxDataRequestInfo::QueryInterface(iid);
 }
 
-void TKrLuxDataAsyncMessage::Prepare(std::uint32_t appClass, std::uint32_t commandID, TLuxDispatchWindow window,
-                                     std::uint32_t userData) {
-  FWindowHandle = std::move(window);
+void TKrLuxDataAsyncMessage::Prepare(std::uint32_t appClass, std::uint32_t commandID, std::uint32_t userData) {
   FUserData = userData;
   FSendMsg.MakeEmptyRequest();
   FSendMsg.SetCommand(appClass, commandID);
 }
 
 bool TKrLuxDataAsyncMessage::CreatAsyncMessage(std::uint32_t appClass, std::uint32_t commandID,
-                                               std::string_view content, TLuxDispatchWindow window,
-                                               std::uint32_t userData) {
-  Prepare(appClass, commandID, std::move(window), userData);
+                                               std::string_view content, std::uint32_t userData) {
+  Prepare(appClass, commandID, userData);
   return FSendMsg.SetMsgContext(content);
 }
 
 bool TKrLuxDataAsyncMessage::CreatAsyncMessage(std::uint32_t appClass, std::uint32_t commandID,
-                                               const host::MemoryStream& content, TLuxDispatchWindow window,
-                                               std::uint32_t userData) {
-  Prepare(appClass, commandID, std::move(window), userData);
+                                               const host::MemoryStream& content, std::uint32_t userData) {
+  Prepare(appClass, commandID, userData);
   return FSendMsg.SetMsgContext(content);
 }
 

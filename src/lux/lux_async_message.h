@@ -23,11 +23,11 @@ class IKrLuxDataAsyncMessage : public virtual host::IInterface {
   static constexpr host::Guid IID = "07E09E7F-9545-4B72-9BBE-1183AE910FD5";
 
   // Builds the request: command word appClass × 2^20 + commandID, `content` as the context (a text as
-  // the serializer's AnsiString, a stream as its bytes). Keeps the window and the user data.
+  // the serializer's AnsiString, a stream as its bytes). Keeps the user data.
   virtual bool CreatAsyncMessage(std::uint32_t appClass, std::uint32_t commandID, std::string_view content,
-                                 TLuxDispatchWindow window, std::uint32_t userData) = 0;
+                                 std::uint32_t userData) = 0;
   virtual bool CreatAsyncMessage(std::uint32_t appClass, std::uint32_t commandID, const host::MemoryStream& content,
-                                 TLuxDispatchWindow window, std::uint32_t userData) = 0;
+                                 std::uint32_t userData) = 0;
   virtual TKrLuxDataReqMessage& GetSendMsg() = 0;
   virtual std::uint32_t GetUserData() = 0;
   virtual host::TMessageProperty GetMsgProp() = 0;
@@ -40,14 +40,13 @@ class TKrLuxDataAsyncMessage : public TKrLuxDataRequestInfo, public IKrLuxDataAs
   void* QueryInterface(const host::Guid& iid) override;
 
   bool CreatAsyncMessage(std::uint32_t appClass, std::uint32_t commandID, std::string_view content,
-                         TLuxDispatchWindow window, std::uint32_t userData) override;
+                         std::uint32_t userData) override;
   bool CreatAsyncMessage(std::uint32_t appClass, std::uint32_t commandID, const host::MemoryStream& content,
-                         TLuxDispatchWindow window, std::uint32_t userData) override;
+                         std::uint32_t userData) override;
   TKrLuxDataReqMessage& GetSendMsg() override { return FSendMsg; }
   std::uint32_t GetUserData() override { return FUserData; }
   host::TMessageProperty GetMsgProp() override;
   host::MemoryStream GetDataStream() override;
-  const TLuxDispatchWindow& GetWindow() const { return FWindowHandle; }
 
   // Keeps the reply body from byte 4 on. False, with a log line and an empty stream, for an error or
   // time-out reply, a reply that cannot be decoded, or a body shorter than 4 bytes.
@@ -58,12 +57,11 @@ class TKrLuxDataAsyncMessage : public TKrLuxDataRequestInfo, public IKrLuxDataAs
   virtual std::size_t BodyOffset() const { return II_DECODE_OFFSET; }
 
  private:
-  void Prepare(std::uint32_t appClass, std::uint32_t commandID, TLuxDispatchWindow window, std::uint32_t userData);
+  void Prepare(std::uint32_t appClass, std::uint32_t commandID, std::uint32_t userData);
 
   mutable std::mutex FReplyLock;  // guards FDataStream and FMsgProp
   host::MemoryStream FDataStream;
   host::TMessageProperty FMsgProp = host::mpNormal;
-  TLuxDispatchWindow FWindowHandle;
   std::uint32_t FUserData = 0;
   TKrLuxDataReqMessage FSendMsg;
 };

@@ -13,13 +13,13 @@
 // client calls on its own thread. That handler touches only:
 // - the request registry (its own lock);
 // - the record's processor, which parses the reply (its own lock);
-// - the dispatch window and the history manager's pending list (the window is prepared on the main thread
-//   before the handler is installed and released after it is removed; the list has its own lock);
+// - the dispatch window (prepared on the main thread before the handler is installed and released after it
+//   is removed); the parsed record travels inside the closure posted to it, so no list holds it meanwhile;
 // - FSendLock, which the main thread holds from a send to the registration of its record, so a reply that
 //   overtakes the registration waits for it instead of being taken for an unknown one. A client must
 //   therefore not make SendRequest wait for a reply handler that is running.
 // Topic publish handlers (TKrLuxSubInfo::OnPublish) run on the client's thread as lux_sub_history.h says.
-// Storing, notifying and every call into a widget happen on the main thread in DisPatchMsgProc.
+// Storing, notifying and every call into a widget happen on the main thread, in the handlers HandlerFor makes.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +56,7 @@ struct TDetentionReqItem {
 
 // The request-kind names of the factory's request nodes: "DITGet", "DITSub", "DITSearch", "DITMsg",
 // "DITRawMsg"; "" for any other value.
-std::string TranslateReqTyep(TLuxDataReqType reqType);
+std::string TranslateReqType(TLuxDataReqType reqType);
 
 class TKrLuxDataManager final : public host::Implements<IKrLuxDataManager, IKrLuxColumnList>,
                                 public std::enable_shared_from_this<TKrLuxDataManager> {
@@ -121,10 +121,6 @@ class TKrLuxDataManager final : public host::Implements<IKrLuxDataManager, IKrLu
   // The reply handler (the client's thread): matches the reply to its request, parses it with the
   // request's processor and posts the result to the dispatch window. Never throws.
   void OnMessageNotifyData(host::IBaseLuxClient* sender, const std::shared_ptr<host::TBaseLuxMessage>& ARecvMsg);
-  // The dispatch window's procedure (main thread).
-  void MainMsgProc(unsigned msg, TDataProcessMsg* record);
-  // Handles one dispatch message; false for a message number that is not the manager's.
-  bool DisPatchMsgProc(unsigned msg, TDataProcessMsg* record);
 
   // ---- held-back requests ----
   void OnSendReqTimer();
@@ -151,9 +147,11 @@ class TKrLuxDataManager final : public host::Implements<IKrLuxDataManager, IKrLu
   // Sends a request and registers its record under the serial number; the serial number, or -1 when the
   // client refused it.
   std::int32_t SendAndRegister(TKrLuxDataReqMessage& message, bool async, const TReqRecordItem& record);
-  // Posts a record to the dispatch window through the pending list; false (the record freed) when the
-  // window refused it.
-  bool PostRecord(unsigned msg, std::unique_ptr<TDataProcessMsg> record);
+  // The main-thread handler of a record of the request kind: stores it where the column asks and notifies
+  // the widget(s). Empty for a kind that is not one.
+  TLuxDispatchWindow::Handler HandlerFor(TLuxDataReqType reqType);
+  // Posts the record with its kind's handler; false (the record freed) when the window refused it.
+  bool PostRecord(std::unique_ptr<TDataProcessMsg> record);
   template <class Content>
   std::int32_t SendRawMessage(TKrLuxDataReq* msgReq, std::uint32_t appClass, std::uint32_t commandID,
                               const Content& content, std::uint32_t userData);
@@ -174,6 +172,7 @@ class TKrLuxDataManager final : public host::Implements<IKrLuxDataManager, IKrLu
   void NotSaveHisDataAndNotifyWidget(TDataProcessMsg& record);
   void SavePublishedDataAndNotifyWidget(TDataProcessMsg& record);
   void NotifyRecord(TDataProcessMsg& record, TLuxDataNotifyType notifyType);
+  void NotifyRawRecord(TDataProcessMsg& record);
   bool NotifyDataToWidget(std::uint32_t widgetID, const std::shared_ptr<IKrLuxDataTable>& table,
                           const TNotifyInfo& info);
   bool NotifyRawMsgDataToWidget(std::uint32_t widgetID, std::int32_t serial, host::TMessageProperty prop,

@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/log.h"
 #include "kdp/host/main_loop.h"
 #include "lux/lux_reply_xml.h"
@@ -128,7 +129,7 @@ TKrUserDealerIDProvider::~TKrUserDealerIDProvider() {
 
 IKrLuxMsgReq* TKrUserDealerIDProvider::MessageRequest() {
   if (!FILuxDataReq) {
-    FILuxDataMgr = G_QueryInterface<IKrLuxDataManager>("IKrLuxDataMgr");
+    FILuxDataMgr = G_LuxDataManager();
     if (FILuxDataMgr) FILuxDataReq = FILuxDataMgr->GetLuxMsgRequest(FLuxDataNotifyObserver);
   }
   return FILuxDataReq.get();

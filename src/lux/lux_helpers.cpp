@@ -1,11 +1,11 @@
 #include "kdp/lux/lux_helpers.h"
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 
 namespace kdp {
 namespace {
 
-constexpr const char* kLuxDataMgrName = "IKrLuxDataMgr";
 
 }  // namespace
 
@@ -21,7 +21,7 @@ void TKrLuxDataNotifyObserver::OnRawMsgDataNotify(std::int32_t AMsgSerialNum, co
 
 // ---- TKrLuxNewsHelper ----
 
-TKrLuxNewsHelper::TKrLuxNewsHelper() : FILuxDataMgr(G_QueryInterface<IKrLuxDataManager>(kLuxDataMgrName)) {
+TKrLuxNewsHelper::TKrLuxNewsHelper() : FILuxDataMgr(G_LuxDataManager()) {
   if (!FILuxDataMgr) return;
   FLuxDataNotifyObserver = std::make_shared<TKrLuxDataNotifyObserver>();
   FLuxDataNotifyObserver->SetLuxDataNotifyProc(
@@ -59,7 +59,7 @@ void TKrLuxNewsHelper::OnDataNotify(const std::shared_ptr<IKrLuxDataTable>& ADat
 
 // ---- TKrLuxMsgHelper ----
 
-TKrLuxMsgHelper::TKrLuxMsgHelper() : FILuxDataMgr(G_QueryInterface<IKrLuxDataManager>(kLuxDataMgrName)) {
+TKrLuxMsgHelper::TKrLuxMsgHelper() : FILuxDataMgr(G_LuxDataManager()) {
   if (!FILuxDataMgr) return;
   FLuxDataNotifyObserver = std::make_shared<TKrLuxDataNotifyObserver>();
   FLuxDataNotifyObserver->SetLuxDataNotifyProc(
@@ -106,7 +106,7 @@ void TKrLuxMsgHelper::OnRawMsgDataNotify(std::int32_t AMsgSerialNum, const host:
 
 // ---- TKrLuxHelper ----
 
-TKrLuxHelper::TKrLuxHelper() : FILuxDataMgr(G_QueryInterface<IKrLuxDataManager>(kLuxDataMgrName)) {
+TKrLuxHelper::TKrLuxHelper() : FILuxDataMgr(G_LuxDataManager()) {
   if (!FILuxDataMgr) return;
   FLuxDataNotifyObserver = std::make_shared<TKrLuxDataNotifyObserver>();
   FLuxDataNotifyObserver->SetLuxDataNotifyProc(

@@ -25,7 +25,6 @@ void RemoveFromList(Map& map, const Key& key, const Value& value) {
 }  // namespace
 
 void TKrLuxSubInfo::OnPublish(host::MemoryStream& record) {
-  if (FDataSubMgr == nullptr) return;
   auto message = std::make_unique<TDataProcessMsg>();
   message->ReqRcItem = FLuxReqRecordInfo;
   if (const auto& processor = FLuxReqRecordInfo.IProcessor) {
@@ -34,9 +33,7 @@ void TKrLuxSubInfo::OnPublish(host::MemoryStream& record) {
   }
   message->MessageType = LMTOK;
   message->LParam = 0;
-  TDataProcessMsg* pending = FDataSubMgr->AddDataProcessMsg(std::move(message));
-  if (!FhwndWindow.PostMessage(WM_LUX_SUBSCRIBE, pending)) {
-    FDataSubMgr->RemoveDataProcessMsg(pending);
+  if (!FWindow.Post(std::move(message), FOnPush)) {
     host::AddHQLog("OnPublish, WM_LUX_SUBSCRIBE PostMessage Fail!", "ukrLuxDataMgrDef", host::LogSeverity::kNotice);
   }
 }
@@ -46,7 +43,6 @@ TKrLuxDataSubHistoryMgr::~TKrLuxDataSubHistoryMgr() {
   FSectorWidgets.clear();
   FSubInfos.clear();
   FReqWidgets.clear();
-  ClearDataProcessMsg();
 }
 
 bool TKrLuxDataSubHistoryMgr::TryGetReqWidget(std::uint32_t widgetID, TKrLuxDataReq*& request) const {
@@ -124,35 +120,6 @@ void TKrLuxDataSubHistoryMgr::DeSubSector(const std::string& sectorID) {
 bool TKrLuxDataSubHistoryMgr::IsSectorSubInfoChange(const std::string& sectorID, std::uint32_t code) const {
   auto it = FHashCodes.find(sectorID);
   return it != FHashCodes.end() && it->second != code;
-}
-
-TDataProcessMsg* TKrLuxDataSubHistoryMgr::AddDataProcessMsg(std::unique_ptr<TDataProcessMsg> record) {
-  TDataProcessMsg* key = record.get();
-  std::lock_guard lock(FDataProcessMsgLock);
-  FDataProcessMsglst.emplace(key, std::move(record));
-  return key;
-}
-
-std::unique_ptr<TDataProcessMsg> TKrLuxDataSubHistoryMgr::RemoveDataProcessMsg(const TDataProcessMsg* record) {
-  std::lock_guard lock(FDataProcessMsgLock);
-  auto it = FDataProcessMsglst.find(record);
-  if (it == FDataProcessMsglst.end()) return nullptr;
-  std::unique_ptr<TDataProcessMsg> taken = std::move(it->second);
-  FDataProcessMsglst.erase(it);
-  return taken;
-}
-
-void TKrLuxDataSubHistoryMgr::ClearDataProcessMsg() {
-  std::map<const TDataProcessMsg*, std::unique_ptr<TDataProcessMsg>> released;
-  {
-    std::lock_guard lock(FDataProcessMsgLock);
-    released.swap(FDataProcessMsglst);
-  }
-}
-
-std::size_t TKrLuxDataSubHistoryMgr::PendingCount() const {
-  std::lock_guard lock(FDataProcessMsgLock);
-  return FDataProcessMsglst.size();
 }
 
 }  // namespace kdp

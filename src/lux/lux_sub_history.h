@@ -1,18 +1,16 @@
 // The subscription history of the Lux data manager: which widget subscribed which sector, which server
 // subscription (TKrLuxSubInfo) serves each sector and with which request hash, the widgets' request
-// objects, and the pushed records posted to the dispatch window and not yet dispatched.
+// objects.
 //
-// Threads: the maps and flags are used on the main thread only. The pending list is shared with the Lux
-// client's thread, which adds a record when a push arrives (TKrLuxSubInfo::OnPublish) while the main
-// thread's dispatcher removes it: it has its own lock. A TKrLuxSubInfo is set up on the main thread
-// before its topic's publish handler is installed, and is only read by OnPublish afterwards; the client
+// Threads: the maps and flags are used on the main thread only. A TKrLuxSubInfo is set up on the main
+// thread before its topic's publish handler is installed, and is only read by OnPublish (the Lux client's
+// thread) afterwards; a push travels to the main thread inside the closure it posts. The client
 // guarantees that the handler has stopped when UnSubscribeTopic returns, so DeSubSector may free it then.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,33 +20,32 @@
 namespace kdp {
 
 class TKrLuxDataReq;  // a widget's request object (the data manager's)
-class TKrLuxDataSubHistoryMgr;
-
 // One server subscription: the topic that pushes a sector's data and where its pushes go.
 class TKrLuxSubInfo {
  public:
-  void SetHwndWindow(TLuxDispatchWindow window) { FhwndWindow = std::move(window); }
-  const TLuxDispatchWindow& GetHwndWindow() const { return FhwndWindow; }
+  // Where pushes go: the window they are posted to and the handler that runs on each on the main thread.
+  void SetDispatch(TLuxDispatchWindow window, TLuxDispatchWindow::Handler onPush) {
+    FWindow = std::move(window);
+    FOnPush = std::move(onPush);
+  }
   void SetSubscriberIndex(int index) { FSubscriberIndex = index; }
   int GetSubscriberIndex() const { return FSubscriberIndex; }
   void SetTopicIndex(int index) { FTopicIndex = index; }
   int GetTopicIndex() const { return FTopicIndex; }
-  void SetDataSubMgr(TKrLuxDataSubHistoryMgr* manager) { FDataSubMgr = manager; }
   // The first subscriber's widget ID, the processor that parses the pushes, LDRTSub.
   void SetLuxDataProcessor(TReqRecordItem record) { FLuxReqRecordInfo = std::move(record); }
   const TReqRecordItem& GetLuxDataProcessor() const { return FLuxReqRecordInfo; }
 
-  // The topic's publish handler (the Lux client's thread): parses the push with the processor, registers
-  // the result in the pending list and posts WM_LUX_SUBSCRIBE with it. When the post fails the record
-  // leaves the pending list again and the failure is logged.
+  // The topic's publish handler (the Lux client's thread): parses the push with the processor and posts
+  // the result to the push handler. When the post fails the record is freed and the failure logged.
   void OnPublish(host::MemoryStream& record);
 
  private:
-  TLuxDispatchWindow FhwndWindow;
+  TLuxDispatchWindow FWindow;
+  TLuxDispatchWindow::Handler FOnPush;
   int FSubscriberIndex = 0;
   int FTopicIndex = 0;
   TReqRecordItem FLuxReqRecordInfo;
-  TKrLuxDataSubHistoryMgr* FDataSubMgr = nullptr;
 };
 
 class TKrLuxDataSubHistoryMgr {
@@ -94,14 +91,6 @@ class TKrLuxDataSubHistoryMgr {
   // True when a code is stored for the sector and differs from `code`.
   bool IsSectorSubInfoChange(const std::string& sectorID, std::uint32_t code) const;
 
-  // ---- pushed records between the client's thread and the dispatcher (locked) ----
-  // Takes the record; the pointer identifies it until it is removed.
-  TDataProcessMsg* AddDataProcessMsg(std::unique_ptr<TDataProcessMsg> record);
-  // Hands the record back to the caller; null when it is not pending (never added, or cleared).
-  std::unique_ptr<TDataProcessMsg> RemoveDataProcessMsg(const TDataProcessMsg* record);
-  void ClearDataProcessMsg();
-  std::size_t PendingCount() const;
-
   // ---- the manager's authority and sector-tree request state ----
   bool GetNewsSectorReqed() const { return FNewsSectorReqed; }
   void SetNewsSectorReqed(bool value) { FNewsSectorReqed = value; }
@@ -118,9 +107,6 @@ class TKrLuxDataSubHistoryMgr {
   std::map<std::string, std::unique_ptr<TKrLuxSubInfo>> FSubInfos;
   std::map<std::string, std::uint32_t> FHashCodes;
   std::map<std::uint32_t, TKrLuxDataReq*> FReqWidgets;
-
-  mutable std::mutex FDataProcessMsgLock;  // guards FDataProcessMsglst
-  std::map<const TDataProcessMsg*, std::unique_ptr<TDataProcessMsg>> FDataProcessMsglst;
 
   bool FNewsSectorReqed = false;
   bool FAuthLevelReqed = false;

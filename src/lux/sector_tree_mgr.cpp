@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/log.h"
 #include "lux/lux_sector_tree_processor.h"
 #include "util/strings.h"
@@ -147,7 +148,7 @@ ReqInfoPtr TKrSectorTreeMgr::GetSectorTreeReqInfo(const std::string& columnCode,
     Log(fmt::format("GetSectorTreeReqInfo 栏目树中未找到栏目{}", columnCode));
     return nullptr;
   }
-  auto manager = G_QueryInterface<IKrLuxDataManager>("IKrLuxDataMgr");
+  auto manager = G_LuxDataManager();
   if (!manager) return nullptr;
   ReqInfoPtr info = manager->GetLuxDataReqInfo(column->second->GetIndexValue(kRequestNameField), kind->second);
   if (!info || !InitSectorTreeReqInfo(*info, *column->second)) return nullptr;
@@ -155,7 +156,7 @@ ReqInfoPtr TKrSectorTreeMgr::GetSectorTreeReqInfo(const std::string& columnCode,
 }
 
 bool TKrSectorTreeMgr::InitSectorTreeReqInfo(IKrLuxDataReqInfo& info, IKrLuxDataItem& column) {
-  auto names = G_QueryInterface<IKrLuxIndexNameTable>("IKrLuxIndexNameTable");
+  auto names = G_LuxIndexNameTable();
   if (!names) return false;
   for (const std::string& field : SplitString(column.GetIndexValue(kRequestFieldsField), ',')) {
     if (field.empty()) continue;

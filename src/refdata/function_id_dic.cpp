@@ -6,6 +6,7 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/audit.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
@@ -165,7 +166,7 @@ std::string TFunctionIDDic::GetPageFunIDByHQType(TFunctionPage page, const std::
 std::string TFunctionIDDic::GetPageFunIDByKoraCode(TFunctionPage page,
                                                    const std::shared_ptr<host::IKrSecurity>& security) const {
   if (!security) return {};
-  auto manager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
+  auto manager = G_SecurityManager();
   auto info = manager ? manager->GetSecurityInfo(security) : nullptr;
   return info ? GetPageFunIDByHQType(page, info->GetHQType()) : std::string();
 }

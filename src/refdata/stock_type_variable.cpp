@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/log.h"
 #include "kdp/host/paths.h"
 #include "kdp/host/xml.h"
@@ -16,7 +17,7 @@ constexpr std::string_view kLogSource = "uStockTypeVariable";
 }  // namespace
 
 TStockTypeVariable::TStockTypeVariable()
-    : FSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager")) {
+    : FSecurityManager(G_SecurityManager()) {
   Load(host::GetEtcPath() + host::ToNativePath("HQ\\Base\\StockTypeVariables.xml"));
 }
 

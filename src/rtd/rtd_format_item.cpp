@@ -1,6 +1,7 @@
 #include "rtd/rtd_format_item.h"
 
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "kdp/fields/hq_field_types.h"
 
@@ -22,7 +23,7 @@ const std::shared_ptr<IKrHQFormatItem>& TKrRTDFormatItem::Format(NameInfo& info,
     // "StockCode" is the code itself, which no format describes.
     if (name != "StockCode" && FRTDItem) {
       ++FLookups;
-      if (auto manager = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager")) {
+      if (auto manager = G_FormatManager()) {
         info.format = manager->GetDataFormatObjByName(FRTDItem->GetIKrSecurity(), name);
       }
     }

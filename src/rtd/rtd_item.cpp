@@ -11,6 +11,7 @@
 #include "core/data_cache.h"
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "fields/format_exp.h"
 #include "fields/hq_dictionary.h"
 #include "kdp/fields/hq_field_types.h"
@@ -38,7 +39,7 @@ bool IsShiftedTimeField(std::uint32_t id) { return id == 1 || id == 2 || id == 1
 
 std::shared_ptr<IKrHQFormatItem> FormatItemFor(const std::shared_ptr<host::IKrSecurity>& security,
                                                const std::string& name) {
-  auto manager = G_QueryInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  auto manager = G_FormatManager();
   return manager ? manager->GetDataFormatObjByName(security, name) : nullptr;
 }
 
@@ -386,7 +387,7 @@ double TKrRTDItem::GetDoubleSpecialDataByID(int id) {
 double TKrRTDItem::ShiftTimeZone(std::uint32_t id, double value) {
   const std::string& zoneName = GetHQCach().GetTimeZoneEnName();
   if (zoneName == "Default") return value;
-  auto clock = G_QueryInterface<IKrWorldClock>("IKrWorldClock");
+  auto clock = G_WorldClock();
   TTimeZoneInfo target;
   if (!clock || !clock->GetTimeZoneInfoByCity(zoneName, target)) return value;
   auto security = GetIKrSecurity();

@@ -6,12 +6,14 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "fields/hq_dictionary.h"
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/security_manager.h"
 #include "kdp/speed/speed_session.h"
 #include "rtd/rtd_item.h"
+#include "rtd/rtd_provider.h"
 #include "rtd/rtd_quote_feed.h"
 #include "rtd/rtd_quote_layouts.h"
 #include "util/strings.h"
@@ -33,153 +35,16 @@ TKrRealTimeParamStructure WithCodesCut(const TKrRealTimeParamStructure& params) 
 
 }  // namespace
 
-// ---- subscribers ----
-
-std::int32_t TKrRTDSubscriber::Subscrible(const TKrRealTimeParamStructure&) { return -1; }
-std::int32_t TKrRTDSubscriber::UnSubscrible() { return -1; }
-
-std::vector<std::uint32_t> TKrRTDSubscriber::FiltIndexByRegion(const std::vector<std::uint32_t>& ids) const {
-  std::vector<std::uint32_t> inside;
-  for (std::uint32_t id : ids) {
-    if (FIndexRegion.Checkd(id)) inside.push_back(id);
-  }
-  return inside;
-}
-
-TKrRealTimeParamStructure TKrRTDSubscriber::Filter(const TKrRealTimeParamStructure& params) const {
-  TKrRealTimeParamStructure filtered(params.GetCount());
-  for (int i = 0; i < params.GetCount(); ++i) {
-    filtered.SetKoraCode(i, params.GetKoraCode(i));
-    filtered.SetItemArray(i, FiltIndexByRegion(params.GetItemArray(i)));
-  }
-  return filtered;
-}
-
-TKrSpeedRTDSubscriber::TKrSpeedRTDSubscriber() : FFeed(G_GetRTDQuoteFeed()) {
-  FIndexRegion.SetRegion(0, 9999);
-  FTicket = FFeed->Attach([this](const TKrRTDQuoteRows& rows) {
-    if (FUpdateCallback) FUpdateCallback(rows);
-  });
-}
-
-TKrSpeedRTDSubscriber::~TKrSpeedRTDSubscriber() { FFeed->Detach(FTicket); }
-
-bool TKrSpeedRTDSubscriber::HasRequest() const { return FFeed->HasRequest(); }
-
-std::int32_t TKrSpeedRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
-  host::TKrSpeedSymbolDataList symbols;
-  symbols.reserve(params.Symbols().size());
-  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
-    symbols.push_back({s.FKoraCode, FiltIndexByRegion(s.FItemArray)});
-  }
-  return FFeed->Subscribe(FTicket, symbols);
-}
-
-std::int32_t TKrSpeedRTDSubscriber::UnSubscrible() { return FFeed->Unsubscribe(FTicket); }
-
-TKrCloudRTDSubscriber::TKrCloudRTDSubscriber() { FIndexRegion.SetRegion(10001, 20000); }
-
-TKrCloudRTDSubscriber::~TKrCloudRTDSubscriber() {
-  if (!FICloudDataRequest) return;
-  FICloudObserver->Clear();
-  if (auto manager = FCloudIndexsMgr.lock()) manager->RemoveCloudDataRequest(FICloudDataRequest->GetDataRequestID());
-}
-
-std::int32_t TKrCloudRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
-  host::TKrSpeedSymbolDataList symbols;
-  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
-    auto ids = FiltIndexByRegion(s.FItemArray);
-    if (!ids.empty()) symbols.push_back({s.FKoraCode, std::move(ids)});
-  }
-  // A model without cloud fields (most of them) stays unknown to the cloud manager.
-  if (symbols.empty() && !FICloudDataRequest) return 0;
-  if (!FICloudDataRequest) {
-    const auto manager = G_QueryInterface<IKrCloudIndexsMgr>("IKrCloudIndexsMgr");
-    if (!manager) return -1;
-    FICloudObserver = std::make_shared<TKrCloudObserver>(
-        [this](const std::vector<TSpeedQuoteData>& rows) { NotifyUpdateCloudData(rows); },
-        [this](const TCloudPermissionInfo& denied) { NotifyCloudDataPermissionInfo(denied); });
-    if (!manager->GetCloudDataRequestByIObserver(FICloudObserver, FICloudDataRequest)) return -1;
-    FCloudIndexsMgr = manager;
-  }
-  return FICloudDataRequest->Subscrible(symbols);
-}
-
-std::int32_t TKrCloudRTDSubscriber::UnSubscrible() {
-  return FICloudDataRequest ? FICloudDataRequest->UnSubscribe() : -1;
-}
-
-void TKrCloudRTDSubscriber::NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows) {
-  const TKrRTDQuoteRows prepared(G_GetRTDQuoteFeed()->Layouts().Prepare(rows));
-  if (FUpdateCallback) FUpdateCallback(prepared);
-}
-
-void TKrCloudRTDSubscriber::NotifyCloudDataPermissionInfo(
-    const std::map<std::string, std::vector<std::string>>& denied) {
-  if (FPressionsCallback) FPressionsCallback(denied);
-}
-
-// ---- provider ----
-
-TKrRTDProvider::TKrRTDProvider() {
-  for (TKrRTDSubscriber* subscriber :
-       {static_cast<TKrRTDSubscriber*>(&FSpeedSubr), static_cast<TKrRTDSubscriber*>(&FCloudSubr)}) {
-    subscriber->SetUpdateCallback([this](const TKrRTDQuoteRows& rows) { OnSubrUpdata(rows); });
-    subscriber->SetPressionsCallback([this](const std::map<std::string, std::vector<std::string>>& denied) {
-      if (FPressionsCallback) FPressionsCallback(denied);
-    });
-  }
-}
-
-std::int32_t TKrRTDProvider::Subscrible(const TKrRealTimeParamStructure& params) {
-  if (params.GetCount() == 0) return -1;
-  FSpeedSubr.Subscrible(params);
-  FCloudSubr.Subscrible(params);
-  SaveCodes(params);
-  FSubInfo = GetSubInfo(params);
-  return 0;
-}
-
-std::int32_t TKrRTDProvider::UnSubscrible() {
-  const std::int32_t speed = FSpeedSubr.UnSubscrible();
-  FCloudSubr.UnSubscrible();
-  return speed;
-}
-
-std::optional<std::vector<std::string>> TKrRTDProvider::GetSubCodes() const {
-  if (FSubCodes.empty()) return std::nullopt;
-  return FSubCodes;
-}
-
-void TKrRTDProvider::SaveCodes(const TKrRealTimeParamStructure& params) {
-  FSubCodes.clear();
-  for (const TKrRealTimeSymbolData& s : params.Symbols()) FSubCodes.push_back(s.FKoraCode);
-}
-
-std::string TKrRTDProvider::GetSubInfo(const TKrRealTimeParamStructure& params) {
-  std::string info;
-  for (const TKrRealTimeSymbolData& s : params.Symbols()) {
-    if (!info.empty()) info += '\n';
-    info += s.FKoraCode + ": ";
-    for (std::size_t i = 0; i < s.FItemArray.size(); ++i) info += (i ? "," : "") + std::to_string(s.FItemArray[i]);
-  }
-  return info;
-}
-
-void TKrRTDProvider::OnSubrUpdata(const TKrRTDQuoteRows& rows) {
-  if (rows.GetRowCount() > 0 && FRTDUpdateCallBack) FRTDUpdateCallBack(rows);
-}
-
 // ---- model ----
 
 TKrRTDModel::TKrRTDModel() {
+  FRTDProv = std::make_unique<TKrRTDProvider>(
+      [this](const TKrRTDQuoteRows& rows) { OnUpdate(rows); },
+      [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
   auto cache = std::make_shared<TKrRTDCache>();
   FCache = cache.get();
   FRTDCache = std::move(cache);
-  FRTDCache->SetHQSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
-  FRTDProv.SetUpdateCallBack([this](const TKrRTDQuoteRows& rows) { OnUpdata(rows); });
-  FRTDProv.SetPressionsCallback(
-      [this](const std::map<std::string, std::vector<std::string>>& denied) { OnPressions(denied); });
+  FRTDCache->SetHQSecurityManager(G_SecurityManager());
   const auto session = G_GetHQSpeedImpl();
   FSession = session;
   FUpdateState.Connection = session->Connection();
@@ -199,7 +64,7 @@ void TKrRTDModel::OnConnection(const TKrSpeedConnection& connection) {
   if (FIsHisPlay) return;
   FUpdateState.Connection = connection;
   if (!connection.Connected) FUpdateState.Stale = true;
-  if (!FUpdateNotify || !FRTDProv.GetSubCodes()) return;
+  if (!FUpdateNotify || !FRTDProv->GetSubCodes()) return;
   TRTDUpdateState told = FUpdateState;
   told.ConnectionChanged = true;
   FUpdateNotify(told);
@@ -224,13 +89,15 @@ std::int32_t TKrRTDModel::Subscrible(const TKrRealTimeParamStructure& requested)
     }
     return 0;
   }
-  if (auto old = FRTDProv.GetSubCodes(); old && !FRTDCache->GetRealTimeItemList().empty()) {
+  if (auto old = FRTDProv->GetSubCodes(); old && !FRTDCache->GetRealTimeItemList().empty()) {
     FRTDCache->ClearDiffCodes(*old, params);
   }
-  const std::int32_t result = FRTDProv.Subscrible(params);
+  const std::int32_t result = FRTDProv->Subscrible(params);
   host::AddHQLog("TKrRTDModel Subscrible !", "TKrRTDModel", host::LogSeverity::kInfo);
   return result;
 }
+
+std::string TKrRTDModel::ToReqString() const { return FRTDProv->ToReqString(); }
 
 std::int32_t TKrRTDModel::UnSubscrible() {
   if (FIsHisPlay) {
@@ -241,7 +108,7 @@ std::int32_t TKrRTDModel::UnSubscrible() {
     FHisPlayDataRegId = -1;
     return dropped;
   }
-  return FRTDProv.UnSubscrible();
+  return FRTDProv->UnSubscrible();
 }
 
 std::shared_ptr<host::IKrSecurity> TKrRTDModel::GetSecurity(const std::string& code) {
@@ -279,7 +146,7 @@ TKrRTDItem& TKrRTDModel::ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint
 // Read by every update notification: through the model's own pointer, which a delivery has just read.
 const std::vector<std::string>& TKrRTDModel::GetUpdateSecurityList() { return FCache->GetUpdateSecurityList(); }
 
-void TKrRTDModel::OnUpdata(const TKrRTDQuoteRows& rows) {
+void TKrRTDModel::OnUpdate(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;
   SaveToCache(rows);
   if (FUpdateState.Connection.Connected) FUpdateState.Stale = false;

@@ -6,6 +6,7 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/log.h"
 #include "kdp/refdata/reference_tables.h"
 #include "kdp/refdata/security_manager.h"
@@ -84,9 +85,9 @@ std::string TKrSpeedConfig::GetTradeTime(const std::string& code) {
 
 void TKrSpeedConfig::PrepareSources() {
   auto sources = std::make_shared<TKrSpeedConfigSources>();
-  sources->SecurityManager = G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager");
-  sources->RelatedSymbol = G_QueryInterface<IRelatedSymbol>("IRelatedSymbol");
-  sources->TradeDateMgr = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
+  sources->SecurityManager = G_SecurityManager();
+  sources->RelatedSymbol = G_RelatedSymbol();
+  sources->TradeDateMgr = G_TradeDateManager();
   std::lock_guard lock(FSourcesLock);
   FSources = std::move(sources);
 }

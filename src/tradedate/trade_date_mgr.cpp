@@ -7,6 +7,7 @@
 
 #include "core/host_lookups.h"
 #include "core/package_lookup.h"
+#include "core/service_catalog.h"
 #include "kdp/host/kuds.h"
 #include "kdp/host/log.h"
 #include "kdp/host/main_loop.h"
@@ -67,8 +68,8 @@ bool IsTempSecurity(const std::string& code) { return code.size() > 6 && SameTex
 
 TKrTradeDateMgr::TKrTradeDateMgr()
     : m_dicExchangeOfTime{{"SSE", kServerZone}, {"SZSE", kServerZone}},
-      FSecurityManager(G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager")),
-      FWorldClock(G_QueryInterface<IKrWorldClock>("IKrWorldClock")) {
+      FSecurityManager(G_SecurityManager()),
+      FWorldClock(G_WorldClock()) {
   m_httpDownLoader.SetServerAlias(kServerAlias);
   m_httpDownLoader.SetOnDownLoaderEndEvent([this](bool success, host::MemoryStream* stream, const std::string& message,
                                                   std::uint32_t tag) { OnDownLoadEnd(success, stream, message, tag); });
@@ -128,7 +129,7 @@ bool TKrTradeDateMgr::RequestExchangeTradeDate(const std::string& exchange, bool
   if (skip || FExchangeOfRequested.contains(key)) return false;
   if (!FServerUrlSet) {
     // The URL manager is an on-demand service: asked when the first request goes, not at start-up.
-    auto urls = G_QueryInterface<IURLMgr>("IURLMgr");
+    auto urls = G_URLManager();
     m_httpDownLoader.SetServerUrl(urls ? urls->GetURL(kUrlKey) : std::string());
     FServerUrlSet = true;
   }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "kdp/host/reply_packet.h"
+
 namespace kdp::host {
 namespace {
 
@@ -71,24 +73,10 @@ std::shared_ptr<TDataTable> SamplePush() {
   values->Set(0, 1, std::int64_t{1} << 40);
   values->Set(0, 2, std::string("\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0"));  // 浦发银行 in code page 936
   values->Set(0, 3, -7);
-  auto body = std::make_shared<TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  body->AddRow();
-  body->Set(0, 0, std::string("600000.SH"));
-  body->Set(0, 1, std::shared_ptr<IDataSet>(values));
+  auto body = MakeQuoteBody();
+  AddQuoteBodyRow(*body, "600000.SH", values);
   body->AddRow();  // a row whose cells are both empty
-  auto header = std::make_shared<TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddRow();
-  header->Set(0, 0, 3070);
-  auto reply = std::make_shared<TDataTable>();
-  reply->AddField("Header", "dataset");
-  reply->AddField("Body", "dataset");
-  reply->AddRow();
-  reply->Set(0, 0, std::shared_ptr<IDataSet>(header));
-  reply->Set(0, 1, std::shared_ptr<IDataSet>(body));
-  return reply;
+  return MakeReplyPacket({{"CmdID", kQuotePushCommand}}, body);
 }
 
 TEST(DataSetCodecTest, LayoutByHand) {

@@ -1,8 +1,13 @@
 #include "kdp/host/data_table.h"
 
 #include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "kdp/host/reply_packet.h"
 
 namespace kdp::host {
 namespace {
@@ -110,6 +115,51 @@ TEST(DataTableTest, SharedFieldInfosStayAsTheyWereForEveryOtherTable) {
   EXPECT_EQ(FieldName(*second, 2), "10");
   EXPECT_EQ(second->GetAsDouble(0, 2), 0.5);
   EXPECT_EQ(TDataTable().GetFieldsIdentity(), nullptr);  // no columns: nothing to compare by
+}
+
+TEST(ReplyPacketTest, HeaderFieldsInOrderAndTheBodyBeside) {
+  auto values = std::make_shared<TDataTable>();
+  values->Set(values->AddRow(), values->AddField("3", "double"), 10.5);
+  auto body = MakeQuoteBody();
+  AddQuoteBodyRow(*body, "600000.SH", values);
+  AddQuoteBodyRow(*body, "000001.SZ", nullptr);
+
+  auto reply = MakeReplyPacket({{"CmdID", kQuotePushCommand}, {"PID", 7}}, body);
+  ASSERT_EQ(reply->GetRowCount(), 1);
+  auto header = reply->GetAsDataSet(0, 0);
+  ASSERT_NE(header, nullptr);
+  ASSERT_EQ(header->GetFieldCount(), 2);
+  EXPECT_EQ(FieldName(*header, 0), "CmdID");
+  EXPECT_EQ(FieldName(*header, 1), "PID");
+  EXPECT_EQ(header->GetAsInteger(0, 0), 3070);
+  EXPECT_EQ(header->GetAsInteger(0, 1), 7);
+  auto rows = reply->GetAsDataSet(0, 1);
+  ASSERT_NE(rows, nullptr);
+  ASSERT_EQ(rows->GetRowCount(), 2);
+  EXPECT_EQ(FieldName(*rows, 0), "KoraCode");
+  EXPECT_EQ(rows->GetAsString(1, 0), "000001.SZ");
+  ASSERT_NE(rows->GetAsDataSet(0, 1), nullptr);
+  EXPECT_EQ(rows->GetAsDataSet(0, 1)->GetAsDouble(0, 0), 10.5);
+
+  // Without a header the cell stays empty, as a reader must expect.
+  EXPECT_EQ(MakeReplyPacket({}, body)->GetAsDataSet(0, 0), nullptr);
+}
+
+TEST(ReplyPacketTest, SplitListTrimsAndSkipsEmptyItems) {
+  const struct {
+    std::string_view text;
+    std::vector<std::string> items;
+  } cases[] = {
+      {"600000.SH, 000001.SZ", {"600000.SH", "000001.SZ"}},
+      {" a ,, b ,", {"a", "b"}},
+      {"x", {"x"}},
+      {"", {}},
+      {"  ,  ", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text));
+    EXPECT_EQ(SplitList(c.text), c.items);
+  }
 }
 
 }  // namespace

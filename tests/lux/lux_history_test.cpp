@@ -86,14 +86,10 @@ class LuxPublishTest : public ::testing::Test {
  protected:
   LuxPublishTest() {
     processor_ = std::make_shared<TKrLuxNewsDataProcessor>();
-    sub_.SetDataSubMgr(&history_);
     sub_.SetLuxDataProcessor({21, processor_, LDRTSub});
-    sub_.SetHwndWindow(TLuxDispatchWindow(window_.GetRef(), [this](unsigned msg, TDataProcessMsg* record) {
-      // The dispatcher's part: take the record back from the pending list.
-      auto owned = history_.RemoveDataProcessMsg(record);
-      ASSERT_NE(owned, nullptr);
-      dispatched_.push_back({msg, std::move(owned)});
-    }));
+    sub_.SetDispatch(TLuxDispatchWindow(window_.GetRef()), [this, alive = alive_](TDataProcessMsg& record) {
+      dispatched_.push_back(std::make_unique<TDataProcessMsg>(std::move(record)));
+    });
   }
 
   static host::MemoryStream Push(const std::string& id) {
@@ -105,22 +101,22 @@ class LuxPublishTest : public ::testing::Test {
 
   testing::TestHost h;
   host::MessageWindow window_;
-  TKrLuxDataSubHistoryMgr history_;
   std::shared_ptr<TKrLuxNewsDataProcessor> processor_;
   TKrLuxSubInfo sub_;
-  std::vector<std::pair<unsigned, std::unique_ptr<TDataProcessMsg>>> dispatched_;
+  // Every copy of the push handler holds it: the sub info's, and one per posted push not yet run or dropped.
+  std::shared_ptr<int> alive_ = std::make_shared<int>();
+  std::vector<std::unique_ptr<TDataProcessMsg>> dispatched_;
 };
 
-TEST_F(LuxPublishTest, APushIsPendingUntilTheDispatcherTakesIt) {
+TEST_F(LuxPublishTest, APushReachesTheHandlerOnTheMainThread) {
   auto record = Push("N1");
   sub_.OnPublish(record);
-  EXPECT_EQ(history_.PendingCount(), 1u);
   EXPECT_TRUE(dispatched_.empty());
+  EXPECT_EQ(alive_.use_count(), 3);  // the test's, the sub info's, the posted push's
   h->Loop().RunUntilIdle();
   ASSERT_EQ(dispatched_.size(), 1u);
-  EXPECT_EQ(history_.PendingCount(), 0u);
-  const auto& [msg, data] = dispatched_[0];
-  EXPECT_EQ(msg, WM_LUX_SUBSCRIBE);
+  EXPECT_EQ(alive_.use_count(), 2);
+  const auto& data = dispatched_[0];
   EXPECT_EQ(data->ReqRcItem.WidgetID, 21u);
   EXPECT_EQ(data->ReqRcItem.ReqType, LDRTSub);
   EXPECT_EQ(data->MessageType, LMTOK);
@@ -133,18 +129,15 @@ TEST_F(LuxPublishTest, APushIsPendingUntilTheDispatcherTakesIt) {
 TEST_F(LuxPublishTest, AWindowGoneBeforeOrAfterThePostLeavesNothingBehind) {
   auto early = Push("N1");
   sub_.OnPublish(early);
-  window_.Release();  // the posted message is dropped; the record stays pending
+  window_.Release();  // the posted push is dropped with its record
   h->Loop().RunUntilIdle();
   EXPECT_TRUE(dispatched_.empty());
-  EXPECT_EQ(history_.PendingCount(), 1u);
+  EXPECT_EQ(alive_.use_count(), 2);
 
   auto late = Push("N2");
   sub_.OnPublish(late);  // the post itself fails now
-  EXPECT_EQ(history_.PendingCount(), 1u);
+  EXPECT_EQ(alive_.use_count(), 2);
   EXPECT_TRUE(h->Logger().Contains("OnPublish, WM_LUX_SUBSCRIBE PostMessage Fail!"));
-  history_.ClearDataProcessMsg();
-  EXPECT_EQ(history_.PendingCount(), 0u);
-  EXPECT_EQ(history_.RemoveDataProcessMsg(nullptr), nullptr);
 }
 
 }  // namespace

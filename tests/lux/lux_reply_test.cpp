@@ -209,13 +209,12 @@ TEST(LuxAsyncMessage, KeepsTheBodyAfterItsPrefixOrWholeForCloudReports) {
   testing::TestHost h;
   TKrLuxDataAsyncMessage plain;
   TKrLuxCloudPRDataAsyncMessage cloud;
-  host::MessageWindow window;
-  ASSERT_TRUE(plain.CreatAsyncMessage(1079, 12, "report=1", TLuxDispatchWindow(window.GetRef(), nullptr), 4367));
+  ASSERT_TRUE(plain.CreatAsyncMessage(1079, 12, "report=1", 4367));
   EXPECT_EQ(plain.GetSendMsg().GetCommandWord(), host::MakeLuxCommandWord(1079, 12));
   EXPECT_EQ(testing::ContextText(plain.GetSendMsg()), "report=1");
   EXPECT_EQ(plain.GetUserData(), 4367u);
   host::MemoryStream bytes(std::string_view("\x01\x02", 2));
-  ASSERT_TRUE(cloud.CreatAsyncMessage(1079, 13, bytes, {}, 1));
+  ASSERT_TRUE(cloud.CreatAsyncMessage(1079, 13, bytes, 1));
   EXPECT_EQ(cloud.GetSendMsg().GetMsgContext().AsStringView(), std::string_view("\x01\x02", 2));
 
   auto asFace = host::Query<IKrLuxDataAsyncMessage>(std::make_shared<TKrLuxCloudPRDataAsyncMessage>());

@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "kdp/host/reply_packet.h"
 #include "main_loop.h"
 #include "recording_writer.h"
 #include "test_host.h"
@@ -49,17 +50,9 @@ host::TKrSpeedSymbolDataList Symbols(const std::vector<std::string>& codes) {
 std::shared_ptr<host::IDataSet> QuoteSet(const std::string& code, double last) {
   auto values = std::make_shared<host::TDataTable>();
   values->Set(values->AddRow(), values->AddField("3", "double"), last);
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  const int row = body->AddRow();
-  body->Set(row, 0, code);
-  body->Set(row, 1, std::shared_ptr<host::IDataSet>(values));
-  auto packet = std::make_shared<host::TDataTable>();
-  packet->AddField("Header", "dataset");
-  packet->AddField("Body", "dataset");
-  packet->Set(packet->AddRow(), 1, std::shared_ptr<host::IDataSet>(body));
-  return packet;
+  auto body = host::MakeQuoteBody();
+  host::AddQuoteBodyRow(*body, code, values);
+  return host::MakeReplyPacket({}, body);
 }
 
 Record Push(std::uint32_t request, double seconds, const std::string& code, double last) {

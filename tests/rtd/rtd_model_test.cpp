@@ -17,6 +17,7 @@
 #include "recording_play.h"
 #include "rtd/rtd_format_item.h"
 #include "rtd/rtd_item.h"
+#include "rtd/rtd_provider.h"
 #include "scripted_speed.h"
 #include "sim_speed.h"
 #include "test_host.h"

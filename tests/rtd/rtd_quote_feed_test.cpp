@@ -10,6 +10,7 @@
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/data_table.h"
+#include "kdp/host/reply_packet.h"
 #include "rtd/rtd_quote_layouts.h"
 #include "scripted_speed.h"
 #include "test_host.h"
@@ -211,9 +212,7 @@ struct Column {
 // the same, as an engine decoding rows of one layout does.
 std::shared_ptr<host::IDataSet> Push(const std::vector<std::pair<std::string, std::vector<Column>>>& rows,
                                      bool shareFields = false) {
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
+  auto body = host::MakeQuoteBody();
   std::shared_ptr<host::TDataTable> previous;
   for (const auto& [code, columns] : rows) {
     auto values = std::make_shared<host::TDataTable>();
@@ -221,16 +220,9 @@ std::shared_ptr<host::IDataSet> Push(const std::vector<std::pair<std::string, st
     for (const Column& c : columns) values->Set(0, values->AddField(c.name, c.type), c.value);
     if (shareFields && previous) values->ShareFieldsWith(*previous);
     previous = values;
-    const int r = body->AddRow();
-    body->Set(r, 0, code);
-    body->Set(r, 1, std::shared_ptr<host::IDataSet>(values));
+    host::AddQuoteBodyRow(*body, code, values);
   }
-  auto push = std::make_shared<host::TDataTable>();
-  push->AddField("Header", "dataset");
-  push->AddField("Body", "dataset");
-  push->AddRow();
-  push->Set(0, 1, std::shared_ptr<host::IDataSet>(body));
-  return push;
+  return host::MakeReplyPacket({}, body);
 }
 
 struct QuoteLayoutsTest : ::testing::Test {

@@ -15,6 +15,7 @@
 
 #include "kdp/host/data_table.h"
 #include "kdp/host/param_serial_set.h"
+#include "kdp/host/reply_packet.h"
 #include "kdp/host/speed.h"
 
 namespace kdp::testing {
@@ -26,38 +27,14 @@ struct QuoteRow {
   std::vector<std::pair<std::uint32_t, std::string>> texts;  // in the engine's code page
 };
 
-// A quote push's body: per security its code and a one-row table of its values, one column per field ID.
-inline std::shared_ptr<host::TDataTable> QuoteBody() {
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  return body;
-}
-
-inline void AddQuoteRow(host::TDataTable& body, const std::string& code, std::shared_ptr<host::IDataSet> values) {
-  const int r = body.AddRow();
-  body.Set(r, 0, code);
-  body.Set(r, 1, std::move(values));
-}
-
 // The engine's packet around a quote push's body: a header with "CmdID" 3070, then the body.
 inline std::shared_ptr<host::IDataSet> QuotePacket(std::shared_ptr<host::IDataSet> body) {
-  auto header = std::make_shared<host::TDataTable>();
-  header->AddField("CmdID", "int");
-  header->AddRow();
-  header->Set(0, 0, 3070);
-  auto push = std::make_shared<host::TDataTable>();
-  push->AddField("Header", "dataset");
-  push->AddField("Body", "dataset");
-  push->AddRow();
-  push->Set(0, 0, std::shared_ptr<host::IDataSet>(header));
-  push->Set(0, 1, std::move(body));
-  return push;
+  return host::MakeReplyPacket({{"CmdID", host::kQuotePushCommand}}, std::move(body));
 }
 
 // A quote push of one packet, laid out as the engine lays it out.
 inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& rows) {
-  auto body = QuoteBody();
+  auto body = host::MakeQuoteBody();
   std::shared_ptr<host::TDataTable> previous;
   for (const QuoteRow& row : rows) {
     auto values = std::make_shared<host::TDataTable>();
@@ -65,7 +42,7 @@ inline std::shared_ptr<host::IDataSet> QuotePush(const std::vector<QuoteRow>& ro
     for (const auto& [id, number] : row.numbers) values->Set(0, values->AddField(std::to_string(id), "double"), number);
     for (const auto& [id, text] : row.texts) values->Set(0, values->AddField(std::to_string(id), "string"), text);
     if (previous) values->ShareFieldsWith(*previous);  // as an engine decoding rows of one layout does
-    AddQuoteRow(*body, row.code, values);
+    host::AddQuoteBodyRow(*body, row.code, values);
     previous = std::move(values);
   }
   return QuotePacket(body);

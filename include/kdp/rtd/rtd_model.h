@@ -42,19 +42,6 @@
 
 namespace kdp {
 
-struct TRTDIndexRegion {
-  std::int32_t Low = 0;
-  std::int32_t High = 0;
-  bool Checkd(std::int64_t id) const { return Low <= id && id <= High; }
-  void SetRegion(std::int32_t low, std::int32_t high) {
-    Low = low;
-    High = high;
-  }
-};
-
-using TRTDUpdate = std::function<void(const TKrRTDQuoteRows& rows)>;
-// Per security code, the field IDs (decimal texts) the user may not see.
-using TRTDCloudPressionsCallBack = std::function<void(const std::map<std::string, std::vector<std::string>>&)>;
 using TNotifyRTDUpdate = std::function<void()>;
 // What a widget hears with each notification.
 struct TRTDUpdateState {
@@ -65,91 +52,7 @@ struct TRTDUpdateState {
 using TNotifyRTDUpdateState = std::function<void(const TRTDUpdateState& state)>;
 using TGetSecurity = std::function<std::shared_ptr<host::IKrSecurity>(const std::string& code)>;
 
-// One data source of the provider, serving the field IDs of its region.
-class TKrRTDSubscriber {
- public:
-  virtual ~TKrRTDSubscriber() = default;
-  virtual std::int32_t Subscrible(const TKrRealTimeParamStructure& params);
-  virtual std::int32_t UnSubscrible();
-  const TRTDIndexRegion& GetIndexRegion() const { return FIndexRegion; }
-  // The IDs of `ids` inside the region, in their order.
-  std::vector<std::uint32_t> FiltIndexByRegion(const std::vector<std::uint32_t>& ids) const;
-  // The subscription with every security's IDs reduced to the region.
-  TKrRealTimeParamStructure Filter(const TKrRealTimeParamStructure& params) const;
-  void SetUpdateCallback(TRTDUpdate callback) { FUpdateCallback = std::move(callback); }
-  void SetPressionsCallback(TRTDCloudPressionsCallBack callback) { FPressionsCallback = std::move(callback); }
-
- protected:
-  TRTDIndexRegion FIndexRegion;
-  TRTDUpdate FUpdateCallback;
-  TRTDCloudPressionsCallBack FPressionsCallback;
-};
-
-// Quote-engine fields, 0 to 9999, through the package's quote feed.
-class TKrSpeedRTDSubscriber final : public TKrRTDSubscriber {
- public:
-  TKrSpeedRTDSubscriber();
-  ~TKrSpeedRTDSubscriber() override;
-  std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
-  std::int32_t UnSubscrible() override;
-  // Whether the feed has an engine request (false without an engine).
-  bool HasRequest() const;
-
- private:
-  std::shared_ptr<class TKrRTDQuoteFeed> FFeed;
-  int FTicket = 0;
-};
-
-// Cloud indicator fields, 10001 to 20000, through the cloud index manager ("IKrCloudIndexsMgr"): its
-// request is made on the first subscription, with the subscriber's observer, and removed with the
-// subscriber. Without the manager the subscriber subscribes nothing and answers -1.
-class TKrCloudRTDSubscriber final : public TKrRTDSubscriber {
- public:
-  TKrCloudRTDSubscriber();
-  ~TKrCloudRTDSubscriber() override;
-  std::int32_t Subscrible(const TKrRealTimeParamStructure& params) override;
-  std::int32_t UnSubscrible() override;
-
-  // What the cloud observer hands over: indicator rows (forwarded prepared) and permission reports
-  // (forwarded unchanged).
-  void NotifyUpdateCloudData(std::vector<TSpeedQuoteData> rows);
-  void NotifyCloudDataPermissionInfo(const std::map<std::string, std::vector<std::string>>& denied);
-
- private:
-  std::shared_ptr<TKrCloudObserver> FICloudObserver;
-  std::shared_ptr<IKrCloudDataRequest> FICloudDataRequest;
-  std::weak_ptr<IKrCloudIndexsMgr> FCloudIndexsMgr;
-};
-
-class TKrRTDProvider {
- public:
-  TKrRTDProvider();
-  // -1 for an empty subscription; otherwise both subscribers subscribe and the result is 0.
-  std::int32_t Subscrible(const TKrRealTimeParamStructure& params);
-  std::int32_t UnSubscrible();
-  // The codes of the last subscription; nullopt when there are none.
-  std::optional<std::vector<std::string>> GetSubCodes() const;
-  void SaveCodes(const TKrRealTimeParamStructure& params);
-  // "code: id,id,..." per security, one per line.
-  static std::string GetSubInfo(const TKrRealTimeParamStructure& params);
-  const std::string& ToReqString() const { return FSubInfo; }
-  void SetUpdateCallBack(TRTDUpdate callback) { FRTDUpdateCallBack = std::move(callback); }
-  void SetPressionsCallback(TRTDCloudPressionsCallBack callback) { FPressionsCallback = std::move(callback); }
-  const TKrSpeedRTDSubscriber& SpeedSubscriber() const { return FSpeedSubr; }
-  TKrCloudRTDSubscriber& CloudSubscriber() { return FCloudSubr; }
-
- private:
-  void OnSubrUpdata(const TKrRTDQuoteRows& rows);
-
-  // What a delivery reads first, next to each other and held in place as the provider is in its model:
-  // a delivery runs through the subscriber, the provider and the model, whose objects are many.
-  TRTDUpdate FRTDUpdateCallBack;
-  TKrSpeedRTDSubscriber FSpeedSubr;
-  TKrCloudRTDSubscriber FCloudSubr;
-  TRTDCloudPressionsCallBack FPressionsCallback;
-  std::string FSubInfo;
-  std::vector<std::string> FSubCodes;
-};
+class TKrRTDProvider;  // the model's subscribers (rtd/rtd_provider.h)
 
 class TKrRTDModel {
  public:
@@ -203,12 +106,12 @@ class TKrRTDModel {
   const std::vector<std::string>& GetRTDItemList() { return FRTDCache->GetRealTimeItemList(); }
   const std::vector<std::string>& GetUpdateSecurityList();
   std::shared_ptr<host::IKrSecurity> GetSecurity(const std::string& code);
-  std::string ToReqString() const { return FRTDProv.ToReqString(); }
+  std::string ToReqString() const;
   const std::shared_ptr<IRTDCache>& Cache() const { return FRTDCache; }
-  TKrRTDProvider* Provider() { return &FRTDProv; }
+  TKrRTDProvider* Provider() { return FRTDProv.get(); }
 
  private:
-  void OnUpdata(const TKrRTDQuoteRows& rows);
+  void OnUpdate(const TKrRTDQuoteRows& rows);
   void OnPressions(const std::map<std::string, std::vector<std::string>>& denied);
   void SaveToCache(const TKrRTDQuoteRows& rows);
   std::shared_ptr<class TKrRTDItem> ItemFor(const std::string& code);
@@ -248,7 +151,7 @@ class TKrRTDModel {
   std::int32_t FHisPlayDataRegId = -1;
   bool FIsHisPlay = false;
   std::int32_t FPlayType = 0;
-  // What a delivery reads, next to the provider's.
+  // What a delivery reads.
   class TKrRTDCache* FCache;  // FRTDCache's implementation, for look-ups by upper-cased code
   // The items by the ordinal of their code among the subscriber's codes, valid while both the quote
   // feed's joint subscription and the cache keep their generations (nullptr: not looked up yet).
@@ -260,7 +163,7 @@ class TKrRTDModel {
   TNotifyRTDUpdateState FUpdateNotify;
   TRTDUpdateState FUpdateState;
   // Last, so that it goes first: deliveries stop before the rest of the model goes.
-  TKrRTDProvider FRTDProv;
+  std::unique_ptr<TKrRTDProvider> FRTDProv;
 };
 
 }  // namespace kdp
