@@ -12,6 +12,7 @@ packages=(
   libhowardhinnant-date-dev tzdata
   libcairo2-dev fonts-noto-cjk fontconfig
   locales python3
+  jq
 )
 
 missing=()
