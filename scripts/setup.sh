@@ -12,6 +12,7 @@ packages=(
   libhowardhinnant-date-dev tzdata liblua5.4-dev
   libcairo2-dev fonts-noto-cjk fontconfig
   locales python3
+  jq
 )
 
 missing=()

@@ -13,7 +13,6 @@
 // When the quote engine's connection drops, the rows go dim and the last line says since when; both stay
 // until the first quotes after the connection is back. `--drop-after S --drop-for N` tells the simulated
 // engine to drop its connection S seconds into the board, for N seconds.
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -251,8 +250,7 @@ class Board {
         }
         const std::string cell = Pad(text, c.width, c.right);
         const std::uint32_t rgb = colour_ && style_ && !dim ? model.GetFormatColor(code, c.field, true, style_) : 0;
-        out += rgb != 0 ? fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell)
-                        : cell;
+        out += rgb != 0 ? ForegroundSequence(rgb, s_.color) + cell + kPlain : cell;
         out += "  ";
       }
       for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), ExtraWidth(id), true) + "  ";
@@ -365,7 +363,7 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
   TKrRTDModel model;
   bool dirty = false;
   model.SetUpdateNotify([&](const TRTDUpdateState&) { dirty = true; });  // quotes and connection changes alike
-  Board board(s, codes, extra, !once && isatty(STDOUT_FILENO) == 1);
+  Board board(s, codes, extra, !once && s.color != ColorDepth::None);
   model.Subscrible(params);
 
   auto& loop = s.host.Loop();

@@ -20,6 +20,7 @@
 
 #include "kdp/refdata/security_manager.h"
 #include "mini_host.h"
+#include "output.h"
 
 namespace kdp::app {
 
@@ -31,6 +32,8 @@ struct Session {
   std::ostream& out;
   std::ostream& err;
   std::ostream& terminal;
+  OutputFormat format = OutputFormat::Table;  // --format: listing commands print JSON or CSV instead of tables
+  ColorDepth color = ColorDepth::None;        // --color and the environment: whether and how to colour
 };
 
 // Passes text on to `target` a line at a time with control characters escaped (host::EscapeControlChars);
@@ -106,6 +109,7 @@ void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // 
 // chart CODE [--seconds N] [--period 1m|5m] [--png FILE]; under replay, `recording` names the file played.
 void AddChartCommand(CLI::App& app, Action& chosen, const std::string* recording = nullptr);
 void AddSectorChartCommand(CLI::App& app, Action& chosen);  // sector-chart SECTOR [--sort ID] [--from HHMM --to HHMM]
+void AddSearchCommand(CLI::App& app, Action& chosen);       // search TEXT [--limit N]
 
 // Without a command: the published services and a price-board snapshot.
 int RunDemo(Session& session);

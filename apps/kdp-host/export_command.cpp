@@ -12,6 +12,37 @@
 namespace kdp::app {
 namespace {
 
+// The exit status once `answered` of `asked` codes came back: 1, with a message, when some did not.
+int Unanswered(Session& s, int answered, std::size_t asked) {
+  if (answered >= static_cast<int>(asked)) return 0;
+  fmt::print(s.err, "kdp-host: {} of {} codes are unknown to the quote engine\n", static_cast<int>(asked) - answered,
+             asked);
+  return 1;
+}
+
+// The records as a listing: the code, then a column per field ID, null where the engine sent no value.
+Listing ExportListing(const std::vector<TKrSpeedIndexRecord>& records, const std::vector<int>& fields) {
+  Listing listing{{"code"}, {}};
+  for (int id : fields) listing.columns.push_back(std::to_string(id));
+  for (const TKrSpeedIndexRecord& record : records) {
+    std::vector<nlohmann::json> row{record.Code};
+    for (int id : fields) {
+      nlohmann::json value;
+      for (std::size_t c = 0; c < record.IDs.size() && c < record.Values.size(); ++c) {
+        if (record.IDs[c] != id) continue;
+        std::visit(
+            [&](const auto& v) {
+              if constexpr (!std::is_same_v<std::decay_t<decltype(v)>, std::monostate>) value = v;
+            },
+            record.Values[c]);
+      }
+      row.push_back(std::move(value));
+    }
+    listing.rows.push_back(std::move(row));
+  }
+  return listing;
+}
+
 int Export(Session& s, const std::vector<std::string>& codes, const std::vector<std::string>& fieldNames, bool raw) {
   const auto ids = ResolveFields(s, fieldNames);
   if (!ids) return 1;
@@ -29,6 +60,10 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
     return 1;
   }
   auto parser = provider.GetParser();
+  if (s.format != OutputFormat::Table) {
+    WriteListing(s.out, s.terminal, ExportListing(parser->GetRecords(), fields), s.format);
+    return Unanswered(s, parser->GetRowCount(), codes.size());
+  }
   fmt::print(s.out, "{:<12}", "code");
   for (int id : fields) {
     fmt::print(s.out, " {:>15}", raw ? std::to_string(id) : FieldHeader(static_cast<std::uint32_t>(id)));
@@ -56,13 +91,7 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
     }
     fmt::print(s.out, "\n");
   }
-  const int answered = parser->GetRowCount();
-  if (answered < static_cast<int>(codes.size())) {
-    fmt::print(s.err, "kdp-host: {} of {} codes are unknown to the quote engine\n",
-               static_cast<int>(codes.size()) - answered, codes.size());
-    return 1;
-  }
-  return 0;
+  return Unanswered(s, parser->GetRowCount(), codes.size());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "command.h"
+#include "help_command.h"
 #include "kdp/host/display_text.h"
 #include "mini_host.h"
 #include "settings.h"
@@ -38,17 +39,22 @@ int main(int argc, char** argv) {
   app.add_option("--server-time", server_time, "start the server clock at this time, e.g. \"2026-12-04 10:30:00\"")
       ->check(kdp::app::DateTimeText());
 
+  kdp::app::OutputChoice output;
+  kdp::app::AddOutputOptions(app, output);
+
   kdp::app::Action action = kdp::app::RunDemo;
   kdp::app::EngineChoice engine;
   for (const auto add : kdp::app::kCommands) add(app, action);
   kdp::app::AddChartCommand(app, action);
   kdp::app::AddSectorChartCommand(app, action);
+  kdp::app::AddSearchCommand(app, action);
   kdp::app::AddRecordCommand(app, action, engine);
   kdp::app::AddReplayCommand(app, action, engine);
+  kdp::app::AddHelpCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int status = app.exit(e, out, err);
+    const int status = kdp::app::ExitWithHints(app, e, out, err);
     out.flush();
     err.flush();
     return status;
@@ -95,7 +101,7 @@ int main(int argc, char** argv) {
   }
   host->Loop().RunUntilIdle();
 
-  kdp::app::Session session{*host, out, err, std::cout};
+  kdp::app::Session session{*host, out, err, std::cout, output.format, kdp::app::ColorDepthOf(output.color)};
   const int status = action(session);
   host->StopPackage();
   out.flush();

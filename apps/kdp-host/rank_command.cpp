@@ -79,6 +79,22 @@ int Rank(Session& s, const std::string& sector, const std::vector<std::string>& 
                sector);
     return 1;
   }
+  if (s.format != OutputFormat::Table) {
+    Listing listing{{"sector", "field", "rank", "code", "name", "value", "last", "prev"}, {}};
+    for (int i = 0; i < sectors.GetRowCount(); ++i) {
+      const auto& charts = sectors.GetSectorChartItems(i);
+      for (int k = 0; k < charts.GetRowCount(); ++k) {
+        const auto& items = charts.GetChartItems(k);
+        for (int r = 0; r < items.GetRowCount(); ++r) {
+          const std::string code = items.GetKoraCode(r);
+          listing.rows.push_back({sectors.GetSectorName(i), charts.GetIndex(k), r + 1, code, NameOf(s, code),
+                                  items.GetValue(r), items.GetNewValue(r), items.GetPreValue(r)});
+        }
+      }
+    }
+    WriteListing(s.out, s.terminal, listing, s.format);
+    return 0;
+  }
   for (int i = 0; i < sectors.GetRowCount(); ++i) {
     const auto& charts = sectors.GetSectorChartItems(i);
     for (int k = 0; k < charts.GetRowCount(); ++k) {

@@ -52,6 +52,15 @@ int Resolve(Session& s, const std::string& code, const std::vector<std::string>&
     return 1;
   }
   auto info = manager->GetSecurityInfo(code);
+  if (s.format != OutputFormat::Table) {
+    const Listing listing{{"code", "name", "hq_type", "hq_type_id", "stock_type", "suffix", "sessions",
+                           "clearing_time", "city", "f5_page", "history_dir"},
+                          {{code, info->GetStockName(), info->GetHQType(), info->GetHQTypeID(), info->GetStockType(),
+                            info->GetExchange(), Sessions(info->GetMarketTimeSep()), HhMm(info->GetMarketClean()),
+                            info->GetCity(), info->GetF5Page(), info->GetHisDir()}}};
+    WriteListing(s.out, s.terminal, listing, s.format);
+    return 0;
+  }
   auto line = [&](std::string_view label, const std::string& value) { fmt::print(s.out, "{:<16}{}\n", label, value); };
   line("code", code);
   line("name", info->GetStockName());

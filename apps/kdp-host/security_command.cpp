@@ -17,6 +17,18 @@ int ShowSecurity(Session& s, const std::string& code) {
     fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
     return 1;
   }
+  if (s.format != OutputFormat::Table) {
+    const Listing listing{
+        {"code", "stock_code", "name", "full_name", "en_name", "stock_type", "exchange", "category", "list_status",
+         "trade_span", "price_step", "currency", "ipo_date"},
+        {{security->GetKoraCode(), security->GetStockCode(), security->GetStockName(), security->GetCABName(),
+          security->GetENName(), security->GetStockType(), security->GetExchange(),
+          security->GetCategory(host::kQuoteCategoryKind), std::string(1, security->GetListStatus()),
+          security->GetTradeSpan(), security->GetPriceStep(), security->GetCurrency(),
+          IsoDate(security->GetIPODate())}}};
+    WriteListing(s.out, s.terminal, listing, s.format);
+    return 0;
+  }
   auto line = [&](std::string_view label, const std::string& value) { fmt::print(s.out, "{:<16}{}\n", label, value); };
   line("code", security->GetKoraCode());
   line("stock code", security->GetStockCode());

@@ -23,6 +23,12 @@ int ListServices(Session& s) {
   }
   for (const auto& e : s.host.Names().Entries()) rows.push_back({e.sequence, "name", e.first});
   std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.sequence < b.sequence; });
+  if (s.format != OutputFormat::Table) {
+    Listing listing{{"number", "channel", "published_as"}, {}};
+    for (const Row& r : rows) listing.rows.push_back({listing.rows.size() + 1, r.channel, r.key});
+    WriteListing(s.out, s.terminal, listing, s.format);
+    return 0;
+  }
   fmt::print(s.out, "{:>3}  {:<7} {}\n", "#", "channel", "published as");
   int n = 0;
   for (const Row& r : rows) fmt::print(s.out, "{:>3}  {:<7} {}\n", ++n, r.channel, r.key);

@@ -1,0 +1,64 @@
+// kdp-host search TEXT: securities of the master by code, name or English name, as a code box finds them.
+#include <algorithm>
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include "command.h"
+#include "security_master.h"
+
+namespace kdp::app {
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+int Search(Session& s, const std::string& text, int limit) {
+  const std::string wanted = Lower(text);
+  Listing listing{{"code", "name", "en_name", "stock_type"}, {}};
+  for (const auto& security : s.host.Securities().All()) {
+    if (static_cast<int>(listing.rows.size()) == limit) break;
+    const std::string code = security->GetKoraCode(), name = security->GetStockName();
+    const std::string english = security->GetENName();
+    if (Lower(code).find(wanted) == std::string::npos && name.find(text) == std::string::npos &&
+        Lower(english).find(wanted) == std::string::npos) {
+      continue;
+    }
+    listing.rows.push_back({code, name, english, security->GetStockType()});
+  }
+  if (listing.rows.empty()) {
+    fmt::print(s.err, "kdp-host: no security matches {}\n", text);
+    return 1;
+  }
+  if (s.format != OutputFormat::Table) {
+    WriteListing(s.out, s.terminal, listing, s.format);
+    return 0;
+  }
+  for (const auto& row : listing.rows) {
+    fmt::print(s.out, "{}{}{}\n", Pad(row[0].get<std::string>(), 12, false), Pad(row[1].get<std::string>(), 14, false),
+               row[2].get<std::string>());
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddSearchCommand(CLI::App& app, Action& chosen) {
+  struct Options {
+    std::string text;
+    int limit = 20;
+  };
+  auto options = std::make_shared<Options>();
+  auto* search = app.add_subcommand("search", "find securities by code, name or English name\n"
+                                              "  e.g. kdp-host search 600000; kdp-host search tencent");
+  search->add_option("TEXT", options->text, "part of a code, a name or an English name (any case)")->required();
+  search->add_option("--limit", options->limit, "at most this many, 1 to 1000")->capture_default_str()->check(
+      CLI::Range(1, 1000));
+  search->callback([&chosen, options] {
+    chosen = [options](Session& s) { return Search(s, options->text, options->limit); };
+  });
+}
+
+}  // namespace kdp::app
