@@ -58,7 +58,7 @@ if(NOT status EQUAL 0)
 endif()
 execute_process(COMMAND ${HOST} --data-dir ${DATA} replay "${DATA}/cut.kdpr" --speed 0 board --once ${CODES}
                 RESULT_VARIABLE cut_status OUTPUT_VARIABLE cut_out ERROR_VARIABLE cut_err)
-if(NOT cut_status EQUAL 2 OR NOT cut_out MATCHES "code ")
+if(NOT cut_status EQUAL 2 OR NOT cut_out MATCHES "代码 ")
   message(FATAL_ERROR "the replay of a cut recording: exit ${cut_status} (a damaged file is 2), after a board:\n${cut_out}${cut_err}")
 endif()
 if(NOT cut_err MATCHES "cut short: replay stopped at byte [0-9]+ of ${cut} after [0-9]+ records: block [0-9]+ at byte [0-9]+ is cut short")

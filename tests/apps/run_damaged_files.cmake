@@ -111,7 +111,7 @@ time.sleep(30)\" '${user}/KDPCache.db' '${DATA}/locked' &
       holder=$!
       until [ -e '${DATA}/locked' ]; do sleep 0.05; done
       start=$(date +%s%N)
-      '${HOST}' --data-dir '${DATA}' cloud report FundNetValueHistory koraCode=000001.OF
+      '${HOST}' --data-dir '${DATA}' cloud report FundNetValueHistory koraCode=510300.SH
       echo \"exit $? after $(( ($(date +%s%N) - start) / 1000000 )) ms\"
       kill $holder" TIMEOUT 90 OUTPUT_VARIABLE out ERROR_VARIABLE out)
   expect("a report on a locked cache" "cache database busy: [^\n]*KDPCache.db is locked by another program")
@@ -127,7 +127,7 @@ elseif(CASE STREQUAL "cache_corrupt")
   file(MAKE_DIRECTORY ${user})
   string(REPEAT "not a database " 2000 garbage)
   file(WRITE ${user}/KDPCache.db "${garbage}")
-  host(cloud report FundNetValueHistory koraCode=000001.OF)
+  host(cloud report FundNetValueHistory koraCode=510300.SH)
   expect_status("a report on a damaged cache" 0)
   expect("a report on a damaged cache" "FundNetValueHistory \\(FundNetValueHistory\\): 5 rows")
   file(GLOB aside ${user}/KDPCache.db.corrupt-*)
@@ -139,7 +139,7 @@ elseif(CASE STREQUAL "cache_corrupt")
   if(NOT kept STREQUAL garbage)
     message(FATAL_ERROR "the damaged cache was not kept as it was")
   endif()
-  host(cloud report FundNetValueHistory koraCode=000001.OF)
+  host(cloud report FundNetValueHistory koraCode=510300.SH)
   expect_status("a second report" 0)
   file(GLOB aside ${user}/KDPCache.db.corrupt-*)
   list(LENGTH aside count)
@@ -150,7 +150,7 @@ elseif(CASE STREQUAL "cache_corrupt")
   execute_process(COMMAND sqlite3 ${user}/KDPCache.db
                           "DROP TABLE FundNetValueHistory; CREATE TABLE FundNetValueHistory (CODE, VALUE)"
                   RESULT_VARIABLE status)
-  host(cloud report FundNetValueHistory koraCode=000001.OF)
+  host(cloud report FundNetValueHistory koraCode=510300.SH)
   expect_status("a report over a table of other columns" 0)
   expect("a report over a table of other columns" "FundNetValueHistory \\(FundNetValueHistory\\): 5 rows")
 
