@@ -29,6 +29,9 @@
 #include "kdp/host/ansi.h"
 #include "kdp/host/display_text.h"
 #include "kdp/host/services.h"
+#include "kdp/fields/field_names.h"
+#include "kdp/format/hq_format_manager.h"
+#include "kdp/host/number_text.h"
 #include "kdp/host/speed.h"
 #include "kdp/package.h"
 #include "kdp/refdata/market_time.h"
@@ -214,10 +217,12 @@ class BoardMarkets {
 
 class Board {
  public:
-  Board(Session& s, std::vector<std::string> codes, std::vector<std::uint32_t> extra, bool colour)
+  Board(Session& s, std::vector<std::string> codes, std::vector<std::uint32_t> extra,
+        std::vector<std::string> computed, bool colour)
       : s_(s),
         codes_(std::move(codes)),
         extra_(std::move(extra)),
+        computed_(std::move(computed)),
         colour_(colour),
         edition_(EditionOf(s)),
         markets_(s, codes_) {
@@ -234,6 +239,7 @@ class Board {
     std::string out;
     for (const Column& c : kColumns) out += Pad(c.title[static_cast<std::size_t>(edition_)], c.width, c.right) + "  ";
     for (const std::uint32_t id : extra_) out += Pad(FieldHeader(id), ExtraWidth(id), true) + "  ";
+    for (const std::string& name : computed_) out += Pad(name, ComputedWidth(name), true) + "  ";
     out += '\n';
     for (const std::string& code : codes_) {
       if (dim) out += kDim;
@@ -254,6 +260,12 @@ class Board {
         out += "  ";
       }
       for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), ExtraWidth(id), true) + "  ";
+      for (const std::string& name : computed_) {
+        std::string text = host::EscapeControlChars(model.GetFormatVal(code, name, true));
+        if (text.empty()) text = "-";
+        if (text != "-") ++shown_;
+        out += Pad(text, ComputedWidth(name), true) + "  ";
+      }
       out += dim ? std::string(kPlain) + "\n" : "\n";
     }
     out += markets_.Lines();
@@ -284,6 +296,7 @@ class Board {
 
  private:
   static int ExtraWidth(std::uint32_t id) { return std::max(12, DisplayWidth(FieldHeader(id))); }
+  static int ComputedWidth(const std::string& name) { return std::max(12, DisplayWidth(name)); }
 
   // A column's cell: the last trade's time as the row's market keeps it, the security's name in the edition's
   // language, or the field as its format item writes it.
@@ -312,6 +325,7 @@ class Board {
   int shown_ = 0;
   std::vector<std::string> codes_;
   std::vector<std::uint32_t> extra_;
+  std::vector<std::string> computed_;  // computed columns of the format (a "script{...}" or expression field)
   bool colour_;
   Edition edition_;
   BoardMarkets markets_;
@@ -341,7 +355,7 @@ bool ScheduleDrop(Session& s, const ConnectionDrop& drop) {
 }
 
 int RunBoard(Session& s, const std::vector<std::string>& requested, const std::vector<std::uint32_t>& extra,
-             int seconds, bool once, const ConnectionDrop& drop = {}) {
+             const std::vector<std::string>& computed, int seconds, bool once, const ConnectionDrop& drop = {}) {
   std::vector<std::string> codes;
   for (const std::string& code : requested) {
     auto security = s.host.Securities().GetSecurity(code);
@@ -356,6 +370,14 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
     params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
     std::vector<std::uint32_t> fields = kBoardFields;
     fields.insert(fields.end(), extra.begin(), extra.end());
+    // A computed column needs the fields its expression reads.
+    const auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
+    for (const std::string& name : computed) {
+      const auto item = formats ? formats->GetDataFormatObjByName(codes[static_cast<std::size_t>(i)], name) : nullptr;
+      if (!item) continue;
+      for (const int id : item->GetDataList()) fields.push_back(static_cast<std::uint32_t>(id));
+      for (const int id : item->GetSecondDataList()) fields.push_back(static_cast<std::uint32_t>(id));
+    }
     params.SetItemArray(i, fields);
   }
 
@@ -363,7 +385,7 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
   TKrRTDModel model;
   bool dirty = false;
   model.SetUpdateNotify([&](const TRTDUpdateState&) { dirty = true; });  // quotes and connection changes alike
-  Board board(s, codes, extra, !once && s.color != ColorDepth::None);
+  Board board(s, codes, extra, computed, !once && s.color != ColorDepth::None);
   model.Subscrible(params);
 
   auto& loop = s.host.Loop();
@@ -407,11 +429,11 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
 }  // namespace
 
 int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) {
-  return RunBoard(session, codes, {}, 0, true);
+  return RunBoard(session, codes, {}, {}, 0, true);
 }
 
 int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds, const ConnectionDrop& drop) {
-  return RunBoard(session, codes, {}, seconds, false, drop);
+  return RunBoard(session, codes, {}, {}, seconds, false, drop);
 }
 
 void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
@@ -447,9 +469,19 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
   once->excludes("--drop-after");
   board->callback([&chosen, options] {
     chosen = [options](Session& s) {
-      const auto extra = ResolveFields(s, options->fields);
+      // A name the dictionary lacks but the format has is a computed column (an expression or a
+      // "script{...}" field), shown as the format computes it; every other name or ID is a dictionary field.
+      std::vector<std::string> fields, computed;
+      const auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
+      for (const std::string& field : options->fields) {
+        const auto item = formats && !host::ParseInt32(field) && FieldIDByName(field) <= 0
+                              ? formats->GetDataFormatObjByName(options->codes.front(), field)
+                              : nullptr;
+        (item ? computed : fields).push_back(field);
+      }
+      const auto extra = ResolveFields(s, fields);
       if (!extra) return 1;
-      return RunBoard(s, options->codes, *extra, options->seconds, options->once, options->drop);
+      return RunBoard(s, options->codes, *extra, computed, options->seconds, options->once, options->drop);
     };
   });
 }
