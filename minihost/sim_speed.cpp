@@ -255,6 +255,7 @@ void SimSpeed::AskConfigAbout(const std::vector<std::string>& codes) {
                      kLogSource, host::LogSeverity::kInfo);
     }
   }
+  LetGoOnMainThread(std::move(config));
 }
 
 void SimSpeed::OnSubscribe(const std::shared_ptr<SimDataRequest>& request) {
@@ -308,7 +309,9 @@ void SimSpeed::SetCallBack(const std::shared_ptr<host::ICallBack>& callback) {
       ++config_calls_;
       config_on_main_thread_ = config_on_main_thread_ || loop_.IsMainThread();
       host::AddHQLog("quote engine login as " + user, kLogSource, host::LogSeverity::kInfo);
+      LetGoOnMainThread(std::move(config));
     }
+    LetGoOnMainThread(std::move(cb));
     NotifyConnection(true);
   });
 }
@@ -339,6 +342,7 @@ void SimSpeed::NotifyConnection(bool connected) {
     cb->NotifyLEDChange(connected ? kLedConnected : kLedDisconnected);
   }
   for (const auto& r : waiting) PushSnapshot(r);
+  LetGoOnMainThread(std::move(cb));
 }
 
 void SimSpeed::SimulateDisconnect() {

@@ -134,6 +134,13 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
   std::shared_ptr<host::IDataSet> BuildQuotes(
       int pid, const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& rows) const;
   void AskConfigAbout(const std::vector<std::string>& codes);
+  // Lets go of a package object the engine's thread held on the main thread instead: while the package
+  // shuts down, the engine's reference may be the last, and package objects are destroyed where the package
+  // runs (their destructors touch its main-thread timers and services).
+  template <class T>
+  void LetGoOnMainThread(std::shared_ptr<T> object) {
+    if (object) loop_.Post([object = std::move(object)] {});
+  }
   void AnswerHistory(const HistoryJob& job);
   void NotifyConnection(bool connected);
   int NextPid();
