@@ -11,6 +11,7 @@ case "${1:-}" in
     "$root/scripts/build.sh" sanitize kdp_all_tests
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export LSAN_OPTIONS="suppressions=$root/tools/sanitizers/lsan.supp:print_suppressions=0"
     dir="$root/build-asan" ;;
   --tsan)
     "$root/scripts/build.sh" tsan kdp_threaded_tests
