@@ -268,6 +268,11 @@ bool SimLuxClient::Send(host::TBaseLuxRequestMessage& message, std::optional<int
     case Answer::kError:
       Schedule(now + options_.latency, Event::Kind::kReply, serial, ReplyMessage(word, serial, host::mpError, {}));
       break;
+    case Answer::kGarbage:
+      Schedule(now + options_.latency, Event::Kind::kReply, serial,
+               ReplyMessage(word, serial, host::mpNormal,
+                            std::string(4, '\0') + "<html><body>502 Bad Gateway</body></html>"));
+      break;
     case Answer::kTimeout:
       Schedule(now + options_.latency, Event::Kind::kTimeout, serial, ReplyMessage(word, serial, host::mpTimeout, {}));
       break;

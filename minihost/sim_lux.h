@@ -4,8 +4,8 @@
 // command word and text body; the reply (or the error or time-out notice) is delivered to the reply
 // handler on the client's thread after the configured latency. A request the scenario cannot answer is
 // answered with mpError. Tests and tools can script what comes back: every reply (SetAnswer), the reply
-// to one command (SetAnswerFor) or the next replies (AnswerNext) may be an error, a time-out notice, or
-// dropped; a dropped request sent with SendRequestAsync gets its time-out notice when its time is up.
+// to one command (SetAnswerFor) or the next replies (AnswerNext) may be an error, a time-out notice, a
+// reply of garbage, or dropped; a dropped request sent with SendRequestAsync gets its time-out notice when its time is up.
 //
 // Report requests, on every road the package asks reports (report_requests.h: report and "B1" bodies to
 // the report service, "PR" bodies to the PR service, Lux bodies naming a report to any other), are
@@ -99,7 +99,8 @@ class SimLuxSubscriber final : public host::Implements<host::IBaseLuxSubscriber>
 class SimLuxClient final : public host::Implements<host::IBaseLuxClient, host::ILuxClientWrapper>,
                            public std::enable_shared_from_this<SimLuxClient> {
  public:
-  enum class Answer { kReply, kError, kTimeout, kDrop };
+  // kGarbage: a normal reply whose body is no reply at all (a proxy's error page behind the 4-byte prefix).
+  enum class Answer { kReply, kError, kTimeout, kDrop, kGarbage };
 
   struct Options {
     std::shared_ptr<const LuxScenario> scenario;  // required

@@ -12,7 +12,7 @@ packages=(
   libhowardhinnant-date-dev tzdata liblua5.4-dev
   libcairo2-dev fonts-noto-cjk fontconfig
   locales python3
-  jq
+  jq sqlite3 e2fsprogs
 )
 
 missing=()

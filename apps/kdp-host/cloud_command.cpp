@@ -60,23 +60,29 @@ void PrintAnalysis(Session& s, const Options& o, ICloudReportAnalysis& analysis)
   }
 }
 
-// True (and said) when another program holds the package's cache database locked: a report is written
-// there, so it could only fail, and for reasons that would follow from the lock.
-bool CacheDataBaseBusy(Session& s) {
+// The exit status (and what is said) when the package's cache database cannot take a report: another
+// program holds it locked (1), or it cannot be read (2: an I/O error, a file in the way). A report is
+// written there, so it could only fail, and for reasons that would follow from these; 0 when it can, or
+// when the file is damaged (the package keeps it aside and builds a new one when it opens it).
+int CacheDataBaseUnusable(Session& s) {
   const std::string path = CacheDataBasePath();
   auto db = path.empty() ? nullptr : host::OpenDB(path);
   if (!db || db->BeginTransaction()) {
     if (db) db->Rollback();
-    return false;
+    return 0;
   }
-  if (!db->IsBusy()) return false;
-  fmt::print(s.err, "kdp-host: cache database busy: {} is locked by another program; try again when it is done\n",
-             path);
-  return true;
+  if (db->IsDamaged()) return 0;
+  if (db->IsBusy()) {
+    fmt::print(s.err, "kdp-host: cache database busy: {} is locked by another program; try again when it is done\n",
+               path);
+    return 1;
+  }
+  fmt::print(s.err, "kdp-host: the cache database {} cannot be used: {}\n", path, db->GetLastError());
+  return 2;
 }
 
 int Report(Session& s, const Options& o) {
-  if (CacheDataBaseBusy(s)) return 1;
+  if (const int status = CacheDataBaseUnusable(s); status != 0) return status;
   auto manager = QueryPackageInterface<ICloudDataMgr>("ICloudDataMgr");
   if (!manager) {
     fmt::print(s.err, "kdp-host: the package publishes no ICloudDataMgr\n");

@@ -64,7 +64,7 @@ void PrintRows(Session& s, IKrLuxDataTable& table, std::string_view mark) {
 std::string_view Outcome(TLuxMessageType type) {
   switch (type) {
     case LMTError:
-      return "the service answered with an error";
+      return "the service answered with an error, or with a reply that could not be read";
     case LMTTimeOut:
       return "the service did not answer in time";
     default:
@@ -142,7 +142,7 @@ int RunNews(Session& s, const Options& o) {
     }
     const auto& [table, notice] = pages.back();
     if (const std::string_view outcome = Outcome(notice.MessageType); !outcome.empty()) {
-      fmt::print(s.err, "kdp-host: page {}: {}\n", page, outcome);
+      fmt::print(s.err, "kdp-host: page {}: {} (see {})\n", page, outcome, s.host.Logger().FilePath());
       return 1;
     }
     int fresh = 0;

@@ -181,10 +181,16 @@ void TCloudDataRequest::DecodeData(int tag, TRequestItem& item, const host::Memo
                      host::LogSeverity::kWarning);
       break;
     case TCloudDecodeFailure::kRows:
-    case TCloudDecodeFailure::kTable:
       host::AddHQLog(fmt::format("数据解析错误! {}: {}", item.Report().Name, result.detail), kLogSource,
                      host::LogSeverity::kWarning);
       break;
+    case TCloudDecodeFailure::kTable: {
+      // The reply was read; the cache could not keep it (a read-only or full disk, a locked database).
+      const std::string message = fmt::format("缓存数据库写入失败! {}", result.detail);
+      host::AddHQLog(fmt::format("{}: {}", item.Report().Name, message), kLogSource, host::LogSeverity::kWarning);
+      OnCloudDataUpdate(false, tag, message);
+      return;
+    }
   }
   OnCloudDataUpdate(false, tag, "数据解析错误!");
 }

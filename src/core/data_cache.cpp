@@ -44,7 +44,8 @@ std::string KeepDamagedAside(const std::string& path) {
 
 // The shared database is a cache of what the servers answered: a file that does not read as a database
 // (garbage, cut short, a damaged schema) is kept aside once and a new one is built in its place. A
-// database that another program holds locked is not damaged; the operations say it is busy.
+// database that another program holds locked, or that cannot be read or written (an I/O error, a
+// read-only disk), is not damaged: it stays as it is, and the operations say why they fail.
 std::shared_ptr<host::ISqliteDataBase> OpenCacheDataBase(const std::string& path) {
   auto db = host::OpenDB(path);
   if (!db) return nullptr;
@@ -52,8 +53,15 @@ std::shared_ptr<host::ISqliteDataBase> OpenCacheDataBase(const std::string& path
   {
     auto check = db->Query("PRAGMA quick_check(1)");
     if (check && !check->Eof() && check->GetAsString(0) == "ok") return db;
-    if (db->IsBusy()) return db;
-    why = check && !check->Eof() ? check->GetAsString(0) : db->GetLastError();
+    const bool checked = check && !check->Eof();  // the check ran and found the file damaged
+    if (!checked && !db->IsDamaged()) {
+      if (!db->IsBusy()) {
+        host::AddHQLog(fmt::format("the cache database {} cannot be read: {}", path, db->GetLastError()), kLogSource,
+                       host::LogSeverity::kError);
+      }
+      return db;
+    }
+    why = checked ? check->GetAsString(0) : db->GetLastError();
   }
   db.reset();
   const std::string aside = KeepDamagedAside(path);

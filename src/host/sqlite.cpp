@@ -48,7 +48,9 @@ class Connection {
   const std::string& Path() const { return path_; }
 
   bool Fail(std::string_view what) {
-    const bool busy = IsBusyCode(sqlite3_extended_errcode(db_));
+    const int primary = sqlite3_extended_errcode(db_) & 0xff;
+    damaged_ = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+    const bool busy = IsBusyCode(primary);
     last_error_ = fmt::format("{}: {}", what, sqlite3_errmsg(db_));
     if (busy) {
       last_error_ = fmt::format("database busy: {} is locked by another connection ({})", path_, last_error_);
@@ -59,8 +61,9 @@ class Connection {
     return false;
   }
   // A statement got through: the next lock met is waited for again.
-  void Succeeded() { gave_up_ = busy_logged_ = false; }
+  void Succeeded() { gave_up_ = busy_logged_ = damaged_ = false; }
   bool Busy() const { return gave_up_; }
+  bool Damaged() const { return damaged_; }
   void ClearError() { last_error_.clear(); }
   const std::string& LastError() const { return last_error_; }
 
@@ -136,6 +139,7 @@ class Connection {
   std::chrono::steady_clock::time_point wait_end_;
   bool gave_up_ = false;      // the lock was waited for and not had: fail at once until a statement succeeds
   bool busy_logged_ = false;  // that failure is in the log already
+  bool damaged_ = false;      // the last failure said the file is no database, or a damaged one
 };
 
 class DataSet final : public Implements<ISqliteDataSet> {
@@ -294,6 +298,7 @@ class DataBase final : public Implements<ISqliteDataBase> {
   int Changes() override { return sqlite3_changes(connection_->Handle()); }
   std::string GetLastError() override { return connection_->LastError(); }
   bool IsBusy() override { return connection_->Busy(); }
+  bool IsDamaged() override { return connection_->Damaged(); }
   std::string GetPath() override { return connection_->Path(); }
 
  private:

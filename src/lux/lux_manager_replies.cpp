@@ -54,7 +54,12 @@ void TKrLuxDataManager::OnMessageNotifyData(host::IBaseLuxClient*,
       Problem("反序列化接口为空，IProcessor is nil!");
       return;
     }
-    record.IProcessor->ProcessRpMsg(*ARecvMsg);
+    // A reply the processor cannot read is delivered as an error: the widget must not take its empty
+    // table for "no items".
+    if (!record.IProcessor->ProcessRpMsg(*ARecvMsg) && messageType == LMTOK) {
+      Problem("OnMessageNotifyData 应答无法解析");
+      messageType = LMTError;
+    }
     auto table = record.IProcessor->GetAnalyseLuxData();
     auto message = MakeRecord(std::move(record), table, messageType, serial);
     if (!FHDispatchWindow.Post(std::move(message), std::move(handler))) Problem("PostMessage失败, WM_LUX_GETHISDATA!");

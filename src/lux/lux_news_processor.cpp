@@ -310,9 +310,10 @@ bool TKrLuxNewsDataProcessor::ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) {
   auto table = std::make_shared<TKrLuxDataTable>();
   std::string_view body;
   const TReplyBody status = ReadReplyBody(ARecvMsg, II_DECODE_OFFSET, body);
+  bool read = false;
   switch (status) {
     case TReplyBody::kOk:
-      ParseNewsReply(body, FReplyContext, GetIndexValue("koracode"), *table, FReplyOptions);
+      read = ParseNewsReply(body, FReplyContext, GetIndexValue("koracode"), *table, FReplyOptions);
       break;
     case TReplyBody::kErrorReply:
       host::AddHQLog(fmt::format("{}.ProcessRpMsg 错误应答(mpError)，不解析", FName), kLogSource,
@@ -327,7 +328,7 @@ bool TKrLuxNewsDataProcessor::ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) {
       break;
   }
   SetAnalyseLuxData(std::move(table));
-  return status == TReplyBody::kOk;
+  return read;
 }
 
 bool TKrLuxNewsDataProcessor::ProcessPublishMsg(host::MemoryStream& record) {

@@ -290,7 +290,7 @@ const std::string& TNewsReplyContext::MapIndexType(std::string_view channel) con
   return ChannelTexts[*number];
 }
 
-void ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
+bool ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
                     TKrLuxDataTable& table, const TNewsReplyOptions& options) {
   host::AddHQLog("AnalyseAndSaveLuxNews 新闻数据反序列化处理", kLogSource, host::LogSeverity::kInfo);
   // The rows keep the reply's text (and what they make) in one block; the document goes when it is read.
@@ -304,7 +304,7 @@ void ParseNewsReply(std::string_view document, const TNewsReplyContext& context,
   const pugi::xml_node result = FindElement(*doc, "result");
   if (!result) {
     host::AddHQLog("AnalyseAndSaveLuxNews 未找到Result节点", kLogSource, host::LogSeverity::kNotice);
-    return;
+    return false;
   }
   int count = 0;
   for (pugi::xml_node child = result.first_child(); child; child = child.next_sibling()) {
@@ -318,6 +318,7 @@ void ParseNewsReply(std::string_view document, const TNewsReplyContext& context,
     if (child.type() == pugi::node_element) table.AddRow(builder.Row(child));
   }
   host::AddHQLog("AnalyseAndSaveLuxNews 完成新闻数据解析", kLogSource, host::LogSeverity::kInfo);
+  return true;
 }
 
 bool ParseNewsPublishRecord(host::MemoryStream& record, const TNewsReplyContext& context, TKrLuxDataTable& table) {

@@ -52,8 +52,9 @@ inline constexpr TNewsReplyOptions kNewsReplyOptions{"News", false, false, false
 
 // Parses a news reply document into rows appended to `table`. `requestCodes` is the request's "koracode"
 // parameter: a sentence adds its section to an item only when it concerns one of those codes.
-// Malformed documents give the rows read so far and a log line.
-void ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
+// Malformed documents give the rows read so far and a log line. False when the document has no result
+// element (nothing in it is a news reply); an empty result is a reply of no items.
+bool ParseNewsReply(std::string_view document, const TNewsReplyContext& context, std::string_view requestCodes,
                     TKrLuxDataTable& table, const TNewsReplyOptions& options = kNewsReplyOptions);
 
 // Parses one pushed news record into a row appended to `table`. False, with a log line and no row, when

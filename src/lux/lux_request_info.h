@@ -39,7 +39,7 @@ class IKrLuxDataProcessor : public virtual host::IInterface {
   virtual std::shared_ptr<IKrLuxDataIndexQuotaSubInfo> CreateSubInfo(TSubInfoType subInfoType) = 0;
   virtual std::unique_ptr<TKrLuxDataReqMessage> CreateSearchMsg() = 0;
   // Parses a reply into the processor's table. Never throws; a reply that cannot be read leaves an empty
-  // or partial table and a log line.
+  // or partial table and a log line, and gives false (as does an error reply).
   virtual bool ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) = 0;
   // Parses a pushed record (see host::DecodeLuxPublishRecord) into the processor's table.
   virtual bool ProcessPublishMsg(host::MemoryStream& record) = 0;

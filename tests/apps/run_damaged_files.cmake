@@ -1,6 +1,8 @@
 # kdp-host on damaged, locked, hostile or shared files a user keeps: nothing kept is lost, every failure is
 # said and ends with a non-zero exit, and nothing hangs.
 #   cmake -DHOST=<kdp-host> -DDATA=<data dir> -DETC=<configuration root> -DCASE=<name> -P run_damaged_files.cmake
+# A failed earlier run of cache_unwritable may have left the cache immutable.
+execute_process(COMMAND chattr -i ${DATA}/users/10000001/KDPCache.db OUTPUT_QUIET ERROR_QUIET)
 file(REMOVE_RECURSE ${DATA})
 file(MAKE_DIRECTORY ${DATA})
 set(user ${DATA}/users/10000001)
@@ -122,6 +124,40 @@ time.sleep(30)\" '${user}/KDPCache.db' '${DATA}/locked' &
     message(FATAL_ERROR "a report on a locked cache: exit ${CMAKE_MATCH_1} after ${CMAKE_MATCH_2} ms\n${out}")
   endif()
 
+elseif(CASE STREQUAL "cache_unwritable")
+  host(cloud report FundNetValueHistory koraCode=510300.SH)
+  expect_status("a report on a sound cache" 0)
+  # A cache that cannot be read (a directory where its journal goes gives an I/O error) is no damaged
+  # file: it is said, and neither kept aside nor rebuilt.
+  file(MAKE_DIRECTORY ${user}/KDPCache.db-journal)
+  host(cloud report FundNetValueHistory koraCode=510300.SH)
+  expect_status("a report on an unreadable cache" 2)
+  expect("a report on an unreadable cache" "the cache database [^\n]*KDPCache.db cannot be used: [^\n]*I/O error")
+  file(GLOB aside ${user}/KDPCache.db.corrupt-*)
+  if(aside)
+    message(FATAL_ERROR "an unreadable cache was kept aside as damaged: ${aside}")
+  endif()
+  file(REMOVE_RECURSE ${user}/KDPCache.db-journal)
+  # A cache that reads but refuses writes (an immutable file, as on a read-only disk): the reply arrived
+  # and was read, so the failure names the write, and the rows cached before stay.
+  execute_process(COMMAND chattr +i ${user}/KDPCache.db RESULT_VARIABLE immutable OUTPUT_QUIET ERROR_QUIET)
+  if(NOT immutable EQUAL 0)
+    message("SKIP: this file system cannot make a file immutable (chattr +i), the read-only part is not run")
+    return()
+  endif()
+  host(cloud report FundNetValueHistory koraCode=510300.SH)
+  execute_process(COMMAND chattr -i ${user}/KDPCache.db)
+  expect_status("a report on a read-only cache" 1)
+  expect("a report on a read-only cache"
+         "failed: 缓存数据库写入失败! [^\n]*readonly database[^\n]*\\(the cached table is unchanged\\)")
+  if(out MATCHES "数据解析错误")
+    message(FATAL_ERROR "a write failure reported as a reply that could not be read:\n${out}")
+  endif()
+  execute_process(COMMAND sqlite3 ${user}/KDPCache.db "SELECT count(*) FROM FundNetValueHistory" OUTPUT_VARIABLE rows)
+  if(NOT rows MATCHES "^5\n")
+    message(FATAL_ERROR "the rows cached before the failure: ${rows}")
+  endif()
+
 elseif(CASE STREQUAL "cache_corrupt")
   # A cache database of garbage is kept aside and rebuilt; the report answers on the same run.
   file(MAKE_DIRECTORY ${user})
@@ -150,6 +186,7 @@ elseif(CASE STREQUAL "cache_corrupt")
   execute_process(COMMAND sqlite3 ${user}/KDPCache.db
                           "DROP TABLE FundNetValueHistory; CREATE TABLE FundNetValueHistory (CODE, VALUE)"
                   RESULT_VARIABLE status)
+  expect_status("the table replaced with one of other columns" 0)
   host(cloud report FundNetValueHistory koraCode=510300.SH)
   expect_status("a report over a table of other columns" 0)
   expect("a report over a table of other columns" "FundNetValueHistory \\(FundNetValueHistory\\): 5 rows")

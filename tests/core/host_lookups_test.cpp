@@ -167,5 +167,42 @@ TEST(ToolsTest, SharedDatabaseLivesUnderTheUserDirectory) {
   FreeHQCache();
 }
 
+// The cache is made again only when its file is no database; one the disk will not read (here a
+// directory where its journal goes, an I/O error) keeps its rows for when the disk reads again.
+TEST(ToolsTest, ADamagedCacheIsKeptAsideAndAnUnreadableOneIsLeftAsItIs) {
+  TestHost h;
+  const std::string path = host::GetUserPath("") + kSharedDataBaseFileName;
+  const auto asideCount = [&] {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(host::GetUserPath("")))
+      count += entry.path().filename().string().starts_with(kSharedDataBaseFileName + std::string(".corrupt-"));
+    return count;
+  };
+  std::filesystem::create_directories(host::GetUserPath(""));
+  std::ofstream(path) << "not a database, not a database, not a database, not a database";
+  auto rebuilt = G_GetSqliteDataBase();
+  ASSERT_NE(rebuilt, nullptr);
+  EXPECT_TRUE(rebuilt->ExecSQL("CREATE TABLE kept (x); INSERT INTO kept VALUES (1)"));
+  EXPECT_EQ(asideCount(), 1);
+  rebuilt.reset();
+  FreeHQCache();
+
+  std::filesystem::create_directory(path + "-journal");
+  auto unreadable = G_GetSqliteDataBase();
+  ASSERT_NE(unreadable, nullptr);
+  EXPECT_FALSE(unreadable->ExecSQL("SELECT x FROM kept"));
+  EXPECT_FALSE(unreadable->IsDamaged());
+  EXPECT_EQ(asideCount(), 1);
+  unreadable.reset();
+  FreeHQCache();
+  std::filesystem::remove(path + "-journal");
+  auto again = G_GetSqliteDataBase();
+  ASSERT_NE(again, nullptr);
+  auto rows = again->Query("SELECT x FROM kept");
+  ASSERT_TRUE(rows && !rows->Eof());
+  EXPECT_EQ(rows->GetAsInteger(0), 1);
+  FreeHQCache();
+}
+
 }  // namespace
 }  // namespace kdp

@@ -171,18 +171,23 @@ TEST_F(LuxDataManagerTest, AStoreThatHoldsEnoughAnswersAtOnceUnlessTheColumnDoes
   EXPECT_EQ(IdsOf(manager->StoredRows(sector)), kSpdbNews);
 }
 
-TEST_F(LuxDataManagerTest, TimeOutAndErrorRepliesReachTheWidgetWithTheirMessageType) {
+// A reply of garbage is an error too: its empty table is no answer of "no items".
+TEST_F(LuxDataManagerTest, TimeOutErrorAndUnreadableRepliesReachTheWidgetWithTheirMessageType) {
   StartWithAuthority();
   Widget widget(*manager);
   Lux().AnswerNext(Answer::kTimeout);
   Lux().AnswerNext(Answer::kError);
+  Lux().AnswerNext(Answer::kGarbage);
   auto timedOut = Info("NEWS_NEGATIVE", LDRTGet, {{"koracode", "000002.SZ"}});
   auto failed = Info("F10_ANNOUNCEMENT", LDRTGet, {{"koracode", "600000.SH"}});
+  auto unreadable = Info("NEWS_STOCK", LDRTGet, {{"koracode", "600000.SH"}});
   const std::int32_t first = widget.news->GetHisData(timedOut);
   const std::int32_t second = widget.news->GetHisData(failed);
-  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 2; }));
+  const std::int32_t third = widget.news->GetHisData(unreadable);
+  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 3; }));
   for (const auto& [delivery, serial, type] : {std::tuple{widget.observer->deliveries[0], first, LMTTimeOut},
-                                               {widget.observer->deliveries[1], second, LMTError}}) {
+                                               {widget.observer->deliveries[1], second, LMTError},
+                                               {widget.observer->deliveries[2], third, LMTError}}) {
     SCOPED_TRACE(serial);
     EXPECT_EQ(delivery.info.LParam, serial);
     EXPECT_EQ(delivery.info.MessageType, type);

@@ -78,6 +78,9 @@ class ISqliteDataBase : public virtual IInterface {
   // True when an operation gave up waiting for a lock another connection holds, until a statement gets
   // through again (the last error then says "database busy").
   virtual bool IsBusy() = 0;
+  // True when the last failure said the file is no database or a damaged one (not for a failure to read
+  // or write it: a read-only disk, an I/O error, a lock).
+  virtual bool IsDamaged() = 0;
 };
 
 // Opens or creates the database file (its directory must exist); nullptr, logged, on failure.
