@@ -94,6 +94,8 @@ void AddCalendarCommand(CLI::App& app, Action& chosen);   // calendar CODE [--fr
 void AddTradeDateCommand(CLI::App& app, Action& chosen);  // tradedate CODE [--back N] [--period N]
 void AddSectorsCommand(CLI::App& app, Action& chosen);    // sectors news|affiche|law [--column CODE]
 void AddQVBCommand(CLI::App& app, Action& chosen);        // qvb search WORDS..., qvb series CODE
+// qvb template FILE, qvb encrypt|decrypt: the user's files of the economic-data tools (under `qvb`).
+void AddQVBFileCommands(CLI::App& qvb, Action& chosen);
 void AddCloudCommand(CLI::App& app, Action& chosen);      // cloud report NAME [PARAM=VALUE...]
 
 // Every command that runs on the host as the settings describe it, in the order `--help` lists them.

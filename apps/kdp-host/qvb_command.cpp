@@ -115,7 +115,7 @@ int Series(Session& s, const Options& o) {
 
 void AddQVBCommand(CLI::App& app, Action& chosen) {
   auto options = std::make_shared<Options>();
-  auto* qvb = app.add_subcommand("qvb", "the QVB economic database: search indicators, show a series");
+  auto* qvb = app.add_subcommand("qvb", "the QVB economic database: search indicators, show a series; template trees and AES files");
   qvb->require_subcommand(1);
   auto* search = qvb->add_subcommand("search", "indicators whose code, name or description hold every word");
   search->add_option("WORDS", options->words, "key words")->required();
@@ -126,6 +126,7 @@ void AddQVBCommand(CLI::App& app, Action& chosen) {
   series->add_option("CODE", options->code, "the indicator ID, e.g. 1000545")->required();
   series->add_option("--last", options->last, "only the latest N observations (0: all)")->check(CLI::Range(0, 65535));
   series->callback([&chosen, options] { chosen = [options](Session& s) { return Series(s, *options); }; });
+  AddQVBFileCommands(*qvb, chosen);
 }
 
 }  // namespace kdp::app

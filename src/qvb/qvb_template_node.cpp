@@ -43,6 +43,13 @@ std::string_view Extension(TNodeType type) {
   return "";
 }
 
+// A node's name as a file name inside the export folder: a tree read from the cloud or a file names its
+// nodes freely, so separators become "_", and a name that would leave or mean the folder is "_".
+std::string FileNameOf(std::string name) {
+  std::replace_if(name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
+  return name.empty() || name == "." || name == ".." ? "_" : name;
+}
+
 }  // namespace
 
 TKrQVBTemplateTreeNodeData* TKrQVBTemplateTreeNodeData::AddChild(std::unique_ptr<TKrQVBTemplateTreeNodeData> child) {
@@ -176,7 +183,7 @@ std::string TKrQVBTemplateTreeNodeData::ExportToLocal(const std::string& folder)
   const std::string_view extension = Extension(FNodeType);
   if (extension.empty()) return {};
   const std::string directory = folder + "Temp/";
-  const std::string name = FDesc.empty() ? FNodeID : FDesc;
+  const std::string name = FileNameOf(FDesc.empty() ? FNodeID : FDesc);
   std::error_code ec;
   std::filesystem::create_directories(directory, ec);
   std::string path = fmt::format("{}{}{}", directory, name, extension);

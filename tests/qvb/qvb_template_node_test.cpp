@@ -2,8 +2,10 @@
 // its refusals, and exported files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "config_files.h"
 #include "kdp/qvb/qvb_template_node.h"
@@ -115,7 +117,7 @@ TEST(QVBTemplateNode, TheStreamFormKeepsTheSubtreeAndRefusesWhatIsNotANode) {
 TEST(QVBTemplateNode, ExportedFilesTakeTheirTypesExtensionAndANewNameBesideAnOldOne) {
   testing::TestHost h;
   const testing::ScratchDir scratch;
-  const std::string folder = scratch.Path() + "/";
+  const std::string folder = scratch.Path() + "/export/";  // what escapes it stays in the scratch folder
   TKrQVBTemplateTreeNodeData graph;
   graph.SetDesc("图表");
   graph.SetNodeType(ntGraphFile);
@@ -134,6 +136,16 @@ TEST(QVBTemplateNode, ExportedFilesTakeTheirTypesExtensionAndANewNameBesideAnOld
   TKrQVBTemplateTreeNodeData directory;
   directory.SetDesc("目录");
   EXPECT_EQ(directory.ExportToLocal(folder), "");
+
+  // Names come from a tree read from outside: none may write beside or above the export folder.
+  TKrQVBTemplateTreeNodeData escaping;
+  escaping.SetNodeType(ntWorkFile);
+  for (const auto& [desc, written] : {std::pair{"../../evil", "Temp/.._.._evil.kdt"}, std::pair{"a\\b", "Temp/a_b.kdt"},
+                                      std::pair{"..", "Temp/_.kdt"}}) {
+    escaping.SetDesc(desc);
+    EXPECT_EQ(escaping.ExportToLocal(folder), folder + written) << desc;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder + "../evil.kdt"));
 }
 
 TEST(QVBTemplateNode, CloudUserNodesArePathCheckedCopies) {

@@ -80,8 +80,9 @@ class TKrQVBTemplateTreeNodeData {
   bool ReadStream(host::MemoryStream& stream);
 
   // Writes the node's data to "<folder>Temp/<name><extension>" (the name "<name>(2)", "<name>(3)", ... when
-  // that file exists; the name is the description, else the node ID), the extension by type: ".kdt" work,
-  // ".kgt" graph, ".kst" series, ".ket" QVB. The path written; "" for a folder node or a failed write.
+  // that file exists; the name is the description, else the node ID, with "/" and "\" written as "_" and
+  // "." or ".." as "_", so no name leaves the folder), the extension by type: ".kdt" work, ".kgt" graph,
+  // ".kst" series, ".ket" QVB. The path written; "" for a folder node or a failed write.
   std::string ExportToLocal(const std::string& folder) const;
 
   // Makes this node a copy of a node of the user's cloud template tree: every field and the whole
