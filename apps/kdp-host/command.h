@@ -112,6 +112,7 @@ void AddReplayCommand(CLI::App& app, Action& chosen, EngineChoice& engine);  // 
 void AddChartCommand(CLI::App& app, Action& chosen, const std::string* recording = nullptr);
 void AddSectorChartCommand(CLI::App& app, Action& chosen);  // sector-chart SECTOR [--sort ID] [--from HHMM --to HHMM]
 void AddSearchCommand(CLI::App& app, Action& chosen);       // search TEXT [--limit N]
+void AddFieldsCommand(CLI::App& app, Action& chosen);       // fields [WORDS...]
 
 // Without a command: the published services and a price-board snapshot.
 int RunDemo(Session& session);

@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   kdp::app::AddChartCommand(app, action);
   kdp::app::AddSectorChartCommand(app, action);
   kdp::app::AddSearchCommand(app, action);
+  kdp::app::AddFieldsCommand(app, action);
   kdp::app::AddRecordCommand(app, action, engine);
   kdp::app::AddReplayCommand(app, action, engine);
   kdp::app::AddHelpCommand(app);

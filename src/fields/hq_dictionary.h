@@ -102,6 +102,8 @@ class TKrHQDictionaryImpl {
   int GetMaxIndex() const { return FMaxIndex; }
   int GetMaxIndexCloud() const { return FMaxIndexCloud; }
   std::size_t Count() const { return FList.size(); }
+  // Every item in load order.
+  const std::vector<std::unique_ptr<TKrHQDictionaryItem>>& Items() const { return FItems; }
 
   // The pooled parsed expression for the text, parsed and pooled on first request; nullptr (not pooled)
   // when the text does not parse.

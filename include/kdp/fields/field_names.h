@@ -6,8 +6,21 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kdp {
+
+// A field as a tool lists it: its ID, internal name, display name (cname), short column caption and value
+// type (HQDICDATA_TYPE_INTEGER, _DOUBLE or _STRING of kdp/fields/hq_field_types.h).
+struct TFieldEntry {
+  int id = 0;
+  std::string name;
+  std::string displayName;
+  std::string caption;
+  int type = 0;
+};
+// Every field of the dictionary in ID order: quote fields, then cloud indicators, then Lux fields.
+std::vector<TFieldEntry> DictionaryFields();
 
 // 0 when the dictionary has no field of that name.
 int FieldIDByName(std::string_view name);
