@@ -94,7 +94,8 @@ bool BuildList(const nlohmann::json& j, const char* key, std::map<std::string, s
 }  // namespace
 
 MiniSectorMaster::MiniSectorMaster()
-    : custom_root_(std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{})) {}
+    : custom_root_(std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{})),
+      system_root_(std::make_shared<MiniSector>(kSystemSectorRootID, "行情板块", std::vector<std::string>{})) {}
 
 bool MiniSectorMaster::Load(const std::string& path, std::string& error) {
   return LoadTextFile(path, "sectors file", error,
@@ -110,14 +111,16 @@ bool MiniSectorMaster::LoadText(const std::string& json, std::string& error) {
   }
   std::map<std::string, std::shared_ptr<MiniSector>> system, user;
   auto root = std::make_shared<MiniSector>(kCustomSectorRootID, "我的板块", std::vector<std::string>{});
+  auto systemRoot = std::make_shared<MiniSector>(kSystemSectorRootID, "行情板块", std::vector<std::string>{});
   std::string defaultUserSector;
-  if (!BuildList(j, "sectors", system, nullptr, error) || !BuildList(j, "userSectors", user, root.get(), error) ||
+  if (!BuildList(j, "sectors", system, systemRoot.get(), error) || !BuildList(j, "userSectors", user, root.get(), error) ||
       !TextField(j, "defaultUserSector", defaultUserSector, error)) {
     return false;
   }
   system_ = std::move(system);
   user_ = std::move(user);
   custom_root_ = std::move(root);
+  system_root_ = std::move(systemRoot);
   default_user_sector_ = UpperAscii(defaultUserSector);
   return true;
 }

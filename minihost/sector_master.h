@@ -54,6 +54,8 @@ class MiniSectorMaster final : public host::Implements<host::IKrSectorMgrHQ> {
   std::shared_ptr<host::IKrSector> GetUserSectorByID(const std::string& id) override;
   std::shared_ptr<host::IKrSector> GetDefaultUserSector() override;
   std::shared_ptr<host::IKrSector> GetCustomSectorRoot() override { return custom_root_; }
+  // The top-level system sectors as its children, in the file's order (the root itself is no sector).
+  std::shared_ptr<MiniSector> SystemRoot() const { return system_root_; }
 
   // A system sector, else a user sector, by ID; nullptr when neither has it.
   std::shared_ptr<MiniSector> Find(const std::string& id) const;
@@ -66,9 +68,11 @@ class MiniSectorMaster final : public host::Implements<host::IKrSectorMgrHQ> {
   std::map<std::string, std::shared_ptr<MiniSector>> system_;  // upper-case ID
   std::map<std::string, std::shared_ptr<MiniSector>> user_;
   std::shared_ptr<MiniSector> custom_root_;
+  std::shared_ptr<MiniSector> system_root_;
   std::string default_user_sector_;
 };
 
 inline constexpr const char* kCustomSectorRootID = "CUSTOM_ROOT";
+inline constexpr const char* kSystemSectorRootID = "SYSTEM_ROOT";
 
 }  // namespace kdp::minihost

@@ -1,7 +1,10 @@
 // kdp-host sectors news|affiche|law [--column CODE [--kind DITGet|DITSearch|DITSub]]
+// kdp-host sectors quote [PARENT]
 // A column tree of the stand-in Lux service as the sector tree manager keeps it, one node a line indented
 // by level; with --column, the request description a news widget would use for that column of the tree.
+// The quote sectors of the host (what `rank`, `sector-chart` and `board` take) with their member counts.
 #include <algorithm>
+#include <set>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -19,11 +22,58 @@ constexpr auto kTreeWait = 15s;
 
 struct Options {
   std::string tree;
+  std::string parent;  // quote: the sector whose subtree is listed
   std::string column;
   std::string kind = "DITGet";
 };
 
+// The distinct codes of a sector and its descendants.
+void CollectCodes(host::IKrSector& sector, std::set<std::string>& codes) {
+  for (const std::string& code : sector.GetMemberCodes()) codes.insert(code);
+  for (int i = 0; i < sector.GetChildCount(); ++i) {
+    if (auto child = sector.GetChild(i)) CollectCodes(*child, codes);
+  }
+}
+
+void AddQuoteSectorRows(host::IKrSector& sector, const std::string& parent, int level, Listing& listing) {
+  std::set<std::string> codes;
+  CollectCodes(sector, codes);
+  listing.rows.push_back({sector.GetID(), sector.GetName(), parent, level, codes.size(), sector.GetChildCount()});
+  for (int i = 0; i < sector.GetChildCount(); ++i) {
+    if (auto child = sector.GetChild(i)) AddQuoteSectorRows(*child, sector.GetID(), level + 1, listing);
+  }
+}
+
+int RunQuoteSectors(Session& s, const Options& o) {
+  Listing listing{{"id", "name", "parent", "level", "members", "sectors"}, {}};
+  if (o.parent.empty()) {
+    const auto root = s.host.Sectors().SystemRoot();
+    for (int i = 0; root && i < root->GetChildCount(); ++i) AddQuoteSectorRows(*root->GetChild(i), "", 0, listing);
+  } else if (auto sector = s.host.Sectors().Find(o.parent)) {
+    AddQuoteSectorRows(*sector, "", 0, listing);
+  } else {
+    fmt::print(s.err, "kdp-host: unknown sector {} (`kdp-host sectors quote` lists them)\n", o.parent);
+    return 1;
+  }
+  if (s.format != OutputFormat::Table) {
+    WriteListing(s.out, s.terminal, listing, s.format);
+    return 0;
+  }
+  for (const auto& row : listing.rows) {
+    const int level = row[3].get<int>(), children = row[5].get<int>();
+    const std::string id = std::string(static_cast<std::size_t>(level) * 2, ' ') + row[0].get<std::string>();
+    fmt::print(s.out, "{}{}{:>5}{}\n", Pad(id, 18, false), Pad(row[1].get<std::string>(), 14, false),
+               row[4].get<std::size_t>(), children > 0 ? fmt::format("  in {} sectors", children) : "");
+  }
+  return 0;
+}
+
 int RunSectors(Session& s, const Options& o) {
+  if (o.tree == "quote") return RunQuoteSectors(s, o);
+  if (!o.parent.empty()) {
+    fmt::print(s.err, "kdp-host: a {} tree takes no sector ({}); see --column\n", o.tree, o.parent);
+    return 1;
+  }
   auto trees = QueryPackageInterface<ISectorTreeMgr>("ISectorTreeMgr");
   if (!trees) {
     fmt::print(s.err, "kdp-host: the package published no ISectorTreeMgr\n");
@@ -75,10 +125,12 @@ int RunSectors(Session& s, const Options& o) {
 
 void AddSectorsCommand(CLI::App& app, Action& chosen) {
   auto options = std::make_shared<Options>();
-  auto* sectors = app.add_subcommand("sectors", "a column tree of the Lux service: news, affiche or law");
-  sectors->add_option("TREE", options->tree, "news, affiche or law")
+  auto* sectors = app.add_subcommand(
+      "sectors", "a column tree of the Lux service (news, affiche or law), or the host's quote sectors (quote)");
+  sectors->add_option("TREE", options->tree, "news, affiche, law or quote")
       ->required()
-      ->check(CLI::IsMember({"news", "affiche", "law"}));
+      ->check(CLI::IsMember({"news", "affiche", "law", "quote"}));
+  sectors->add_option("PARENT", options->parent, "quote: only this sector and the sectors under it, e.g. INDUSTRY");
   sectors->add_option("--column", options->column, "a column code of the tree: print its request description");
   sectors->add_option("--kind", options->kind, "the request kind for --column")
       ->check(CLI::IsMember({"DITGet", "DITSearch", "DITSub"}));
