@@ -18,6 +18,7 @@ enum class ErrorKind {
   kStockTypeMap,     // the stock type map is broken
   kRequestFailed,    // a synchronous request the host could not perform
   kInvalidArgument,  // a caller broke an operation's contract (a duplicate registration)
+  kCipher,           // an AES operation failed: the cipher refused, or its stream could not be read or written
 };
 
 std::string_view ErrorKindName(ErrorKind kind);

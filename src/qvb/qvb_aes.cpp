@@ -24,18 +24,18 @@ const EVP_CIPHER* Cipher(std::size_t keySize, bool cbc) {
     case 32:
       return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
     default:
-      throw EAESError(fmt::format("AES key of {} bytes", keySize));
+      throw EAESError(ErrorKind::kInvalidArgument, fmt::format("AES key of {} bytes", keySize));
   }
 }
 
 std::shared_ptr<EVP_CIPHER_CTX> NewContext(std::string_view key, const std::uint8_t* iv, bool encrypt) {
   std::shared_ptr<EVP_CIPHER_CTX> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
-  if (!context) throw EAESError("AES context not created");
+  if (!context) throw EAESError(ErrorKind::kCipher, "AES context not created");
   const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
   if (EVP_CipherInit_ex(context.get(), Cipher(key.size(), iv != nullptr), nullptr, keyBytes, iv, encrypt ? 1 : 0) !=
           1 ||
       EVP_CIPHER_CTX_set_padding(context.get(), 0) != 1) {
-    throw EAESError("AES initialisation failed");
+    throw EAESError(ErrorKind::kCipher, "AES initialisation failed");
   }
   return context;
 }
@@ -57,8 +57,8 @@ class TCipherRun {
     if (whole == 0) return;
     const std::string_view blocks(FPending.data(), whole);
     Apply(blocks, out);
-    const std::string_view lastCipher = FEncrypt ? std::string_view(out).substr(out.size() - kBlock)
-                                                 : blocks.substr(whole - kBlock);
+    const std::string_view lastCipher =
+        FEncrypt ? std::string_view(out).substr(out.size() - kBlock) : blocks.substr(whole - kBlock);
     std::copy_n(lastCipher.begin(), kBlock, FChain.begin());
     FPending.erase(0, whole);
   }
@@ -69,7 +69,7 @@ class TCipherRun {
     int written = 0;
     const auto maskContext = NewContext(FKey, nullptr, true);
     if (EVP_CipherUpdate(maskContext.get(), mask.data(), &written, FChain.data(), kBlock) != 1) {
-      throw EAESError(FEncrypt ? "Encrypt stream error." : "Decrypt stream error.");
+      throw EAESError(ErrorKind::kCipher, FEncrypt ? "Encrypt stream error." : "Decrypt stream error.");
     }
     for (std::size_t i = 0; i < FPending.size(); ++i) out += static_cast<char>(FPending[i] ^ mask[i]);
     FPending.clear();
@@ -82,7 +82,7 @@ class TCipherRun {
     int written = 0;
     if (EVP_CipherUpdate(FContext.get(), reinterpret_cast<unsigned char*>(out.data() + at), &written,
                          reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(in.size())) != 1) {
-      throw EAESError(FEncrypt ? "Encrypt stream error." : "Decrypt stream error.");
+      throw EAESError(ErrorKind::kCipher, FEncrypt ? "Encrypt stream error." : "Decrypt stream error.");
     }
     out.resize(at + static_cast<std::size_t>(written));
   }
@@ -114,18 +114,19 @@ std::string SizedKey(std::string_view key, TKeyBit keyBit) {
 }
 
 TAESBlock OneBlock(const TAESBlock& in, const TAESExpandedKey& key, bool encrypt) {
-  if (key.ForEncryption() != encrypt) throw EAESError("AES key expanded for the other direction");
+  if (key.ForEncryption() != encrypt)
+    throw EAESError(ErrorKind::kInvalidArgument, "AES key expanded for the other direction");
   TAESBlock out{};
   int written = 0;
   if (EVP_CipherUpdate(key.Context(), out.data(), &written, in.data(), static_cast<int>(in.size())) != 1 ||
       written != static_cast<int>(out.size())) {
-    throw EAESError("AES block failed");
+    throw EAESError(ErrorKind::kCipher, "AES block failed");
   }
   return out;
 }
 
 void RunStream(std::istream& source, std::ostream* dest, std::string_view key, TKeyBit keyBit, bool encrypt) {
-  if (!dest) throw EAESError("Dest stream not created.");
+  if (!dest) throw EAESError(ErrorKind::kInvalidArgument, "Dest stream not created.");
   TCipherRun run(SizedKey(key, keyBit), nullptr, encrypt);
   std::string piece(kPiece, '\0'), out;
   while (source) {
@@ -134,18 +135,18 @@ void RunStream(std::istream& source, std::ostream* dest, std::string_view key, T
     dest->write(out.data(), static_cast<std::streamsize>(out.size()));
     out.clear();
   }
-  if (source.bad()) throw EAESError(encrypt ? "Encrypt stream error." : "Decrypt stream error.");
+  if (source.bad()) throw EAESError(ErrorKind::kCipher, encrypt ? "Encrypt stream error." : "Decrypt stream error.");
   run.Finish(out);
   dest->write(out.data(), static_cast<std::streamsize>(out.size()));
-  if (!*dest) throw EAESError(encrypt ? "Encrypt stream error." : "Decrypt stream error.");
+  if (!*dest) throw EAESError(ErrorKind::kCipher, encrypt ? "Encrypt stream error." : "Decrypt stream error.");
 }
 
 void RunFile(const std::string& sourcePath, const std::string& destPath, std::string_view key, TKeyBit keyBit,
              bool encrypt) {
   std::ifstream source(sourcePath, std::ios::binary);
-  if (!source) throw EAESError("Cannot open " + sourcePath);
+  if (!source) throw EAESError(ErrorKind::kCipher, "Cannot open " + sourcePath);
   std::ofstream dest(destPath, std::ios::binary | std::ios::trunc);
-  if (!dest) throw EAESError("Cannot create " + destPath);
+  if (!dest) throw EAESError(ErrorKind::kCipher, "Cannot create " + destPath);
   RunStream(source, &dest, key, keyBit, encrypt);
 }
 

@@ -18,6 +18,8 @@ std::string_view ErrorKindName(ErrorKind kind) {
       return "request failed";
     case ErrorKind::kInvalidArgument:
       return "invalid argument";
+    case ErrorKind::kCipher:
+      return "cipher";
   }
   return "unknown";
 }

@@ -24,9 +24,11 @@ struct evp_cipher_ctx_st;
 
 namespace kdp {
 
+// kInvalidArgument for a call that breaks the contract (a key of another size, a key expanded for the other
+// direction, no destination stream); kCipher when the cipher or a stream fails.
 class EAESError : public Error {
  public:
-  explicit EAESError(const std::string& message) : Error(ErrorKind::kInvalidArgument, message) {}
+  EAESError(ErrorKind kind, const std::string& message) : Error(kind, message) {}
 };
 
 enum TKeyBit { kb128, kb192, kb256 };
