@@ -93,6 +93,8 @@ std::string Describe(TKrConditionsRemindBase& r) {
 
 // ---- add ----
 
+constexpr Texts kAdded{"已添加 #{} {}", "已新增 #{} {}", "added #{} {}"};
+
 struct AddOptions {
   std::string type;
   std::vector<std::string> words;  // [CODE] NAME=VALUE...
@@ -260,7 +262,7 @@ int Add(Session& s, const AddOptions& o) {
   std::string added;
   const bool saved = UpdateReminds(s, file, [&](TKrRemindList& reminds) {
     remind->SetID(NextID(reminds));
-    added = fmt::format("added #{} {}", remind->GetID(), Describe(*remind));
+    added = TextFormat(s, kAdded, remind->GetID(), Describe(*remind));
     reminds.push_back(std::move(remind));
     return true;
   });
@@ -270,6 +272,23 @@ int Add(Session& s, const AddOptions& o) {
 }
 
 // ---- list and remove ----
+
+// The list's columns and their widths; the last runs to the end of the line.
+constexpr std::pair<Texts, int> kListColumns[] = {
+    {{"#", "#", "#"}, 5},
+    {{"类型", "類型", "type"}, 12},
+    {words::kCode, 12},
+    {{"状态", "狀態", "state"}, 9},
+    {{"频率", "頻率", "frequency"}, 11},
+    {{"条件", "條件", "condition"}, 34},
+    {{"最近触发", "最近觸發", "last fired"}, 0},
+};
+constexpr Texts kMonitor{"监控中", "監控中", "monitor"};
+constexpr Texts kPaused{"已暂停", "已暫停", "paused"};
+constexpr Texts kOncePerDay{"每日一次", "每日一次", "once/day"};
+constexpr Texts kEachTime{"每次", "每次", "each time"};
+constexpr Texts kRemoved{"已删除 #{} {}", "已刪除 #{} {}", "removed #{} {}"};
+constexpr Texts kNoReminders{"{} 中没有提醒", "{} 中沒有提醒", "no reminders in {}"};
 
 int List(Session& s, bool json) {
   TKrRemindFile file(TKrRemindFile::DefaultPath());
@@ -283,19 +302,23 @@ int List(Session& s, bool json) {
     return status;
   }
   if (reminds.empty()) {
-    fmt::print(s.out, "no reminders in {}\n", file.Path());
+    fmt::print(s.out, "{}\n", TextFormat(s, kNoReminders, file.Path()));
     return status;
   }
-  fmt::print(s.out, "{}{}{}{}{}{}last fired\n", Pad("#", 5, false), Pad("type", 12, false), Pad("code", 12, false),
-             Pad("state", 9, false), Pad("frequency", 11, false), Pad("condition", 34, false));
+  const auto row = [&](const std::vector<std::string>& cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) line += Pad(cells[i], kListColumns[i].second, false);
+    fmt::print(s.out, "{}\n", line);
+  };
+  std::vector<std::string> header;
+  for (const auto& [title, width] : kListColumns) header.push_back(Text(s, title));
+  row(header);
   for (const auto& r : reminds) {
     const bool fired = r->GetLastTradeDate().value != 0.0;
-    fmt::print(
-        s.out, "{}{}{}{}{}{}{}\n", Pad(r->GetID(), 5, false), Pad(r->GetRemindTypeStr(), 12, false),
-        Pad(r->GetKoraCode().empty() ? "-" : r->GetKoraCode(), 12, false),
-        Pad(r->GetState() == TKrTriggerState::tsMonitor ? "monitor" : "paused", 9, false),
-        Pad(r->GetTriggerFrequency() == TKrTriggerFrequency::tfOnceVeryDay ? "once/day" : "each time", 11, false),
-        Pad(r->GetTriggerConditionDesc(), 34, false), fired ? r->GetLastTradeDate().ToString() : "-");
+    row({r->GetID(), r->GetRemindTypeStr(), r->GetKoraCode().empty() ? "-" : r->GetKoraCode(),
+         Text(s, r->GetState() == TKrTriggerState::tsMonitor ? kMonitor : kPaused),
+         Text(s, r->GetTriggerFrequency() == TKrTriggerFrequency::tfOnceVeryDay ? kOncePerDay : kEachTime),
+         r->GetTriggerConditionDesc(), fired ? r->GetLastTradeDate().ToString() : "-"});
   }
   return 0;
 }
@@ -306,7 +329,7 @@ int Remove(Session& s, const std::string& id) {
   const bool saved = UpdateReminds(s, file, [&](TKrRemindList& reminds) {
     const auto it = std::find_if(reminds.begin(), reminds.end(), [&](const auto& r) { return r->GetID() == id; });
     if (it == reminds.end()) return false;
-    removed = fmt::format("removed #{} {}", id, Describe(**it));
+    removed = TextFormat(s, kRemoved, id, Describe(**it));
     reminds.erase(it);
     return true;
   });
@@ -320,6 +343,12 @@ int Remove(Session& s, const std::string& id) {
 }
 
 // ---- watch ----
+
+constexpr Texts kWatching{"监控 {1} 个提醒中的 {0} 个，自 {2}（服务器时间）起{3}",
+                          "監控 {1} 個提醒中的 {0} 個，自 {2}（伺服器時間）起{3}",
+                          "watching {0} of {1} reminders from {2} (server time){3}"};
+constexpr Texts kCtrlCStops{"；按 Ctrl-C 停止", "；按 Ctrl-C 停止", "; Ctrl-C stops"};
+constexpr Texts kLastPrice{"  最新 {}", "  最新 {}", "  last {}"};
 
 int Watch(Session& s, int seconds) {
   TKrRemindFile file(TKrRemindFile::DefaultPath());
@@ -363,7 +392,7 @@ int Watch(Session& s, int seconds) {
     r->SetOnTriggerred([&, i](TKrConditionsRemindBase& fired) {
       std::string price;
       if (TKrRTDModel* model = fired.GetRTDModel(); model && !fired.GetKoraCode().empty()) {
-        price = "  last " + model->GetFormatVal(fired.GetKoraCode(), "NewPrice");
+        price = TextFormat(s, kLastPrice, model->GetFormatVal(fired.GetKoraCode(), "NewPrice"));
       }
       fmt::print(s.out, "{}  #{} {}{}\n", fired.GetLastTradeDate().ToString(), fired.GetID(), Describe(fired), price);
       s.out.flush();
@@ -373,8 +402,9 @@ int Watch(Session& s, int seconds) {
     r->StartMonitor();
     ++watched;
   }
-  fmt::print(s.out, "watching {} of {} reminders from {} (server time){}\n", watched, reminds.size(),
-             s.host.Context().GetServerDateTime().ToString(), seconds > 0 ? "" : "; Ctrl-C stops");
+  fmt::print(s.out, "{}\n",
+             TextFormat(s, kWatching, watched, reminds.size(), s.host.Context().GetServerDateTime().ToString(),
+                        seconds > 0 ? "" : Text(s, kCtrlCStops)));
   s.out.flush();
 
   auto& loop = s.host.Loop();

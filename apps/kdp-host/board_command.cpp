@@ -47,16 +47,16 @@ namespace {
 using namespace std::chrono_literals;
 
 struct Column {
-  std::array<const char*, 3> title;  // by edition: simplified Chinese, traditional Chinese, English
-  const char* field;                 // the dictionary name
+  Texts title;
+  const char* field;  // the dictionary name
   int width;
   bool right;
 };
 
 constexpr Column kColumns[] = {
-    {{"代码", "代碼", "code"}, nullptr, 12, false},
-    {{"名称", "名稱", "name"}, "StockName", 14, false},
-    {{"最新", "最新", "last"}, "NewPrice", 11, true},
+    {words::kCode, nullptr, 12, false},
+    {words::kName, "StockName", 14, false},
+    {words::kLast, "NewPrice", 11, true},
     {{"涨跌", "漲跌", "change"}, "Change", 10, true},
     {{"涨跌幅", "漲跌幅", "change %"}, "ChangeRatio", 10, true},
     {{"总量", "總量", "volume"}, "Volume", 12, true},
@@ -75,11 +75,31 @@ constexpr const char* kPlain = "\x1b[0m";
 
 std::atomic<bool> g_interrupted{false};
 
+// What the lines under the rows say.
+constexpr Texts kTrading{"交易中", "交易中", "trading"};
+constexpr Texts kNightSession{"夜盘", "夜盤", "night session"};
+constexpr Texts kLunchBreakUntil{"午间休市至 {}", "午間休市至 {}", "lunch break until {}"};
+constexpr Texts kBreakUntil{"盘中休息至 {}", "盤中休息至 {}", "break until {}"};
+constexpr Texts kClosed{"休市", "休市", "closed"};
+constexpr Texts kClosedUntil{"休市至 {}", "休市至 {}", "closed until {}"};
+constexpr Texts kClosedUntilDay{"休市至 {} {}", "休市至 {} {}", "closed until {} {}"};
+constexpr Texts kCityTime{"{}时间", "{}時間", "{} time"};
+constexpr Texts kVolumeIn{"成交量单位：{}", "成交量單位：{}", "volume in {}"};
+constexpr Texts kServerTime{"服务器时间 {} {}（UTC+8），", "伺服器時間 {} {}（UTC+8），", "server time {} {} (UTC+8), "};
+constexpr Texts kConnected{"已连接", "已連線", "connected"};
+constexpr Texts kReconnected{"已于 {} 重新连接，等待行情", "已於 {} 重新連線，等待行情",
+                             "reconnected at {}, waiting for quotes"};
+constexpr Texts kDisconnected{"连接已断开（{} 起）", "連線已中斷（{} 起）", "disconnected since {}"};
+// The stock type variables' volume units, as each edition says them; another unit is shown as it is.
+constexpr std::pair<std::string_view, Texts> kVolumeUnits[] = {
+    {"手", {"手", "手", "lots"}}, {"股", {"股", "股", "shares"}}, {"张", {"张", "張", "bonds"}}};
+
 // The markets of the board, each once, and what the lines under the rows say of them.
 class BoardMarkets {
  public:
   BoardMarkets(Session& s, const std::vector<std::string>& codes)
-      : clock_(QueryPackageInterface<IKrWorldClock>("IKrWorldClock")),
+      : s_(s),
+        clock_(QueryPackageInterface<IKrWorldClock>("IKrWorldClock")),
         dates_(QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr")),
         variables_(QueryPackageInterface<IKrStockTypeVariable>("IKrStockTypeVariable")) {
     auto securities = SecurityManager(s);
@@ -127,8 +147,9 @@ class BoardMarkets {
     std::string out;
     for (const Market& m : markets_) {
       out += fmt::format("{}  {}  {}  {}\n", Pad(m.exchange, 8, false), Pad(StateText(m.state, m.now), 26, false),
-                         Pad(m.city.empty() ? std::string("-") : m.city + " time", 16, false),
-                         m.unit.empty() ? std::string() : "volume in " + m.unit);
+                         Pad(m.city.empty() ? std::string("-") : TextFormat(s_, kCityTime, CityName(s_, m.city)), 16,
+                             false),
+                         m.unit.empty() ? std::string() : TextFormat(s_, kVolumeIn, m.unit));
     }
     return out;
   }
@@ -157,14 +178,12 @@ class BoardMarkets {
     return GetSuffixString(code).substr(code.find('.') == std::string::npos ? 0 : 1);
   }
 
-  // The security type's volume unit (手 lots, 股 shares, 张 bonds), said in words.
+  // The security type's volume unit (手 lots, 股 shares, 张 bonds) in the edition's words.
   std::string VolumeUnit(const std::string& code) const {
     if (!variables_) return {};
     const std::string unit = variables_->GetVariableByStockType(code, "VolumeUnit");
-    static constexpr std::pair<std::string_view, std::string_view> kWords[] = {
-        {"手", "lots"}, {"股", "shares"}, {"张", "bonds"}};
-    for (const auto& [word, english] : kWords) {
-      if (unit == word) return std::string(english) + " (" + unit + ")";
+    for (const auto& [word, texts] : kVolumeUnits) {
+      if (unit == word) return Text(s_, texts);
     }
     return unit;
   }
@@ -186,28 +205,28 @@ class BoardMarkets {
     return MarketStateAt(dates_->GetMarketTime(code), now, tradingDay);
   }
 
-  static std::string StateText(const TMarketState& state, host::DateTime now) {
+  std::string StateText(const TMarketState& state, host::DateTime now) const {
     const host::DateTime::Parts next = state.nextOpen.Decode();
     const std::string until = fmt::format("{:02}:{:02}", next.hour, next.minute);
     switch (state.kind) {
       case TMarketState::Kind::kTrading:
-        return "trading";
+        return Text(s_, kTrading);
       case TMarketState::Kind::kNightSession:
-        return "night session";
+        return Text(s_, kNightSession);
       case TMarketState::Kind::kLunchBreak:
-        return "lunch break until " + until;
+        return TextFormat(s_, kLunchBreakUntil, until);
       case TMarketState::Kind::kBreak:
-        return "break until " + until;
+        return TextFormat(s_, kBreakUntil, until);
       case TMarketState::Kind::kClosed:
         break;
     }
-    if (state.nextOpen.value == 0) return "closed";
+    if (state.nextOpen.value == 0) return Text(s_, kClosed);
     // A session on a later day is named by its weekday.
-    static constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    if (state.nextOpen.Yyyymmdd() == now.Yyyymmdd()) return "closed until " + until;
-    return fmt::format("closed until {} {}", kWeekdays[state.nextOpen.DayOfWeek() - 1], until);
+    if (state.nextOpen.Yyyymmdd() == now.Yyyymmdd()) return TextFormat(s_, kClosedUntil, until);
+    return TextFormat(s_, kClosedUntilDay, WeekdayName(s_, state.nextOpen.DayOfWeek()), until);
   }
 
+  Session& s_;
   std::shared_ptr<IKrWorldClock> clock_;
   std::shared_ptr<ITradeDateMgr> dates_;
   std::shared_ptr<IKrStockTypeVariable> variables_;
@@ -227,6 +246,12 @@ class Board {
         edition_(EditionOf(s)),
         markets_(s, codes_) {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
+    // The name column holds the longest name (English names run longer than Chinese ones).
+    for (const std::string& code : codes_) {
+      if (auto security = s.host.Securities().GetSecurity(code)) {
+        nameWidth_ = std::max(nameWidth_, DisplayWidth(DisplayName(s, *security)));
+      }
+    }
   }
 
   // The board's text: a header, one line per code, a line per market and the status line. Cells are
@@ -237,7 +262,7 @@ class Board {
     const bool dim = colour_ && state.Stale;
     markets_.Refresh();
     std::string out;
-    for (const Column& c : kColumns) out += Pad(c.title[static_cast<std::size_t>(edition_)], c.width, c.right) + "  ";
+    for (const Column& c : kColumns) out += Pad(Text(s_, c.title), Width(c), c.right) + "  ";
     for (const std::uint32_t id : extra_) out += Pad(FieldHeader(id), ExtraWidth(id), true) + "  ";
     for (const std::string& name : computed_) out += Pad(name, ComputedWidth(name), true) + "  ";
     out += '\n';
@@ -245,7 +270,7 @@ class Board {
       if (dim) out += kDim;
       for (const Column& c : kColumns) {
         if (c.field == nullptr) {
-          out += Pad(host::EscapeControlChars(code), c.width, c.right) + "  ";
+          out += Pad(host::EscapeControlChars(code), Width(c), c.right) + "  ";
           continue;
         }
         std::string text = host::EscapeControlChars(CellText(model, code, c.field));
@@ -254,7 +279,7 @@ class Board {
         } else {
           ++shown_;
         }
-        const std::string cell = Pad(text, c.width, c.right);
+        const std::string cell = Pad(text, Width(c), c.right);
         const std::uint32_t rgb = colour_ && style_ && !dim ? model.GetFormatColor(code, c.field, true, style_) : 0;
         out += rgb != 0 ? ForegroundSequence(rgb, s_.color) + cell + kPlain : cell;
         out += "  ";
@@ -276,12 +301,12 @@ class Board {
   // The server's time and the connection; while the rows are stale, why: the connection is down, or it is
   // back and no quote has come yet.
   std::string StatusLine(const TRTDUpdateState& state) {
-    const std::string server = "server time " + s_.host.Context().GetServerDateTime().ToString() + " Beijing (UTC+8), ";
-    if (!state.Stale) return server + "connected";
+    const std::string server =
+        TextFormat(s_, kServerTime, s_.host.Context().GetServerDateTime().ToString(), CityName(s_, "Beijing"));
+    if (!state.Stale) return server + Text(s_, kConnected);
     const int hhmmss = state.Connection.Since.Hhmmss();
     const std::string since = fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
-    return server + (state.Connection.Connected ? "reconnected at " + since + ", waiting for quotes"
-                                                : "disconnected since " + since);
+    return server + TextFormat(s_, state.Connection.Connected ? kReconnected : kDisconnected, since);
   }
 
   void Paint(TKrRTDModel& model) {
@@ -295,6 +320,9 @@ class Board {
   int ShownCells() const { return shown_; }
 
  private:
+  int Width(const Column& c) const {
+    return c.field != nullptr && c.field == kNameColumnField ? std::max(c.width, nameWidth_) : c.width;
+  }
   static int ExtraWidth(std::uint32_t id) { return std::max(12, DisplayWidth(FieldHeader(id))); }
   static int ComputedWidth(const std::string& name) { return std::max(12, DisplayWidth(name)); }
 
@@ -323,6 +351,7 @@ class Board {
 
   Session& s_;
   int shown_ = 0;
+  int nameWidth_ = 0;
   std::vector<std::string> codes_;
   std::vector<std::uint32_t> extra_;
   std::vector<std::string> computed_;  // computed columns of the format (a "script{...}" or expression field)

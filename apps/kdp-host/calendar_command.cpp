@@ -14,6 +14,17 @@ namespace {
 
 constexpr auto kCalendarWait = std::chrono::seconds(15);
 
+constexpr Texts kNotADate{"{}（不是日期）", "{}（不是日期）", "{} (not a date)"};
+constexpr Texts kHeld{"交易日历涵盖 {} 至 {}（服务器日期前 25 天至后 5 天）", "交易日曆涵蓋 {} 至 {}（伺服器日期前 25 天至後 5 天）",
+                      "the calendar holds {} to {} (25 days before the server date to 5 after)"};
+constexpr Texts kNoTradingOn{"   （{} {} 休市）", "   （{} {} 休市）", "   (no trading on {} {})"};
+constexpr Texts kNoTradingFromTo{"   （{1} 至 {2} 共 {0} 个工作日休市）", "   （{1} 至 {2} 共 {0} 個工作日休市）",
+                                 "   (no trading on the {0} weekdays {1} to {2})"};
+constexpr Texts kHeading{"{} 的交易日历：显示 {} 个交易日", "{} 的交易日曆：顯示 {} 個交易日",
+                         "trading calendar of {}: {} trading days shown"};
+constexpr Texts kOutsideTheCalendar{"（--from/--to 超出交易日历：{}）", "（--from/--to 超出交易日曆：{}）",
+                                    "(--from/--to reach outside the calendar: {})"};
+
 std::string ShortDate(const host::DateTime& day) { return day.ToString().substr(0, 10); }
 
 int Calendar(Session& s, const std::string& code, const std::string& fromText, const std::string& toText) {
@@ -47,15 +58,17 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
     if (const auto day = host::DateTime::FromYyyymmdd(StrToIntDef(entry, 0))) {
       days.push_back(*day);
     } else {
-      lines += fmt::format("{} (not a date)\n", entry);
+      lines += TextFormat(s, kNotADate, entry) + '\n';
     }
   }
   if (days.empty()) {
     fmt::print(s.err, "kdp-host: the calendar of {} holds no dates (see the log)\n", code);
     return 1;
   }
-  const std::string held = fmt::format("the calendar holds {} to {} (25 days before the server date to 5 after)",
-                                       ShortDate(days.front()), ShortDate(days.back()));
+  // Said on the standard output in the edition's language, in a message on the error output in English.
+  const auto held = [&](const char* format) {
+    return fmt::format(fmt::runtime(format), ShortDate(days.front()), ShortDate(days.back()));
+  };
   int shown = 0;
   for (std::size_t i = 0; i < days.size(); ++i) {
     const int yyyymmdd = days[i].Yyyymmdd();
@@ -69,11 +82,9 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
     }
     std::string note;
     if (missing.size() == 1) {
-      note = fmt::format("   (no trading on {} {})", ShortDate(missing.front()),
-                         WeekdayName(s, missing.front().DayOfWeek()));
+      note = TextFormat(s, kNoTradingOn, ShortDate(missing.front()), WeekdayName(s, missing.front().DayOfWeek()));
     } else if (!missing.empty()) {
-      note = fmt::format("   (no trading on the {} weekdays {} to {})", missing.size(), ShortDate(missing.front()),
-                         ShortDate(missing.back()));
+      note = TextFormat(s, kNoTradingFromTo, missing.size(), ShortDate(missing.front()), ShortDate(missing.back()));
     }
     lines += fmt::format("{}  {}{}\n", ShortDate(days[i]), WeekdayName(s, days[i].DayOfWeek()), note);
     ++shown;
@@ -81,11 +92,11 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
   const bool outside = (from != 0 && from < days.front().Yyyymmdd()) || (to != 99991231 && to > days.back().Yyyymmdd());
   if (shown == 0) {
     fmt::print(s.err, "kdp-host: no trading day of {} from {} to {}: {}\n", code,
-               fromText.empty() ? "the start" : fromText, toText.empty() ? "the end" : toText, held);
+               fromText.empty() ? "the start" : fromText, toText.empty() ? "the end" : toText, held(kHeld.eng));
     return 1;
   }
-  fmt::print(s.out, "trading calendar of {}: {} trading days shown\n{}", code, shown, lines);
-  if (outside) fmt::print(s.out, "(--from/--to reach outside the calendar: {})\n", held);
+  fmt::print(s.out, "{}\n{}", TextFormat(s, kHeading, code, shown), lines);
+  if (outside) fmt::print(s.out, "{}\n", TextFormat(s, kOutsideTheCalendar, held(Text(s, kHeld))));
   return 0;
 }
 

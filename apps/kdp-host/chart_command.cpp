@@ -44,6 +44,10 @@ const std::vector<std::uint32_t> kChartFields{kTradeDate, kTime, kLast, kPrevClo
 
 std::atomic<bool> g_interrupted{false};
 
+// The image's note: trade date, minutes a bar spans, volume, turnover.
+constexpr Texts kNote{"{}  {} 分钟线  成交量 {}  成交额 {}", "{}  {} 分鐘線  成交量 {}  成交額 {}",
+                      "{}  {}-minute bars  volume {}  turnover {}"};
+
 struct Options {
   std::string code;
   int seconds = 0;
@@ -124,8 +128,7 @@ class Chart {
     };
     view.title = fmt::format("{} {}  {}  {}  {}", code_, host::EscapeControlChars(name_), text("NewPrice"),
                              text("Change"), text("ChangeRatio"));
-    view.note = fmt::format("{}  {}-minute bars  volume {}  turnover {}", TradeDateText(), period_, text("Volume"),
-                            text("Amount"));
+    view.note = TextFormat(s_, kNote, TradeDateText(), period_, text("Volume"), text("Amount"));
     view.sessions = bars_.Sessions();
     view.bars = bars_.Joined(period_);
     view.period = period_;
@@ -230,7 +233,7 @@ int RunChart(Session& s, const Options& options, const std::string& recording) {
     params.SetItemArray(i, symbols[static_cast<std::size_t>(i)].ItemIDs);
   }
 
-  Chart chart(s, options, code, security->GetStockName(), std::move(sessions), trade_date);
+  Chart chart(s, options, code, DisplayName(s, *security), std::move(sessions), trade_date);
   TKrRTDModel model;
   bool dirty = false;
   model.SetUpdateNotify([&] {

@@ -20,6 +20,19 @@
 namespace kdp::app {
 namespace {
 
+// The heading: the instant, the city, its offset and the summer-time note.
+constexpr Texts kHeading{"{1} {0}（{2}{3}）", "{1} {0}（{2}{3}）", "{0} in {1} ({2}{3})"};
+constexpr Texts kSummerTime{"，夏令时", "，夏令時", ", summer time"};
+constexpr Texts kSkipped{"{1}没有 {0} 这一时刻（夏令时跳过）；按 {2}（{3}）显示",
+                         "{1}沒有 {0} 這一時刻（夏令時跳過）；按 {2}（{3}）顯示",
+                         "{0} does not exist in {1} (summer time skips it); read as {2} ({3})"};
+constexpr Texts kRepeated{"{1}的 {0} 出现两次（先 {2}，后 {3}）；显示第一次", "{1}的 {0} 出現兩次（先 {2}，後 {3}）；顯示第一次",
+                          "{0} occurs twice in {1} ({2}, then {3}); the first is shown"};
+constexpr Texts kThisMachine{"本机", "本機", "this machine"};
+constexpr Texts kMachineZoneUnknown{"（本机时区不在世界时钟中）", "（本機時區不在世界時鐘中）",
+                                    "(its zone is not in the world clock)"};
+constexpr Texts kZoneUnknown{"（时区未知）", "（時區未知）", "(zone unknown)"};
+
 std::string Offset(double hours) {
   hours = std::round(hours * 60) / 60;  // whole minutes: offsets worked out from two date-times carry noise
   const double whole = std::trunc(hours);
@@ -32,10 +45,11 @@ std::string Offset(double hours) {
 // The instant's wall time as the city's zone reads it. The database says whether its summer time skips that
 // wall time (the clock reads it with the offset before the change, so the table shows it an hour on) or
 // repeats it (the table shows the first of the two).
-std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateTime instant,
+std::string Heading(Session& s, IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateTime instant,
                     const std::string& offset) {
-  const std::string plain = fmt::format("{} in {} ({}{})", instant.ToString(), zone.City, offset,
-                                        clock.IsInSummerTime(zone, instant) ? ", summer time" : "");
+  const std::string city = CityName(s, zone.City);
+  const std::string plain = TextFormat(s, kHeading, instant.ToString(), city, offset,
+                                       clock.IsInSummerTime(zone, instant) ? Text(s, kSummerTime) : "");
   if (zone.TzName.empty()) return plain;
   date::local_info info;
   try {
@@ -48,12 +62,11 @@ std::string Heading(IKrWorldClock& clock, const TTimeZoneInfo& zone, host::DateT
   if (info.result == date::local_info::nonexistent) {
     host::DateTime shown = instant;
     clock.ShiftCityDateTime(zone.City, zone.City, shown);
-    return fmt::format("{} does not exist in {} (summer time skips it); read as {} ({})", instant.ToString(), zone.City,
-                       shown.ToString(), Offset(hours(info.second.offset)));
+    return TextFormat(s, kSkipped, instant.ToString(), city, shown.ToString(), Offset(hours(info.second.offset)));
   }
   if (info.result == date::local_info::ambiguous) {
-    return fmt::format("{} occurs twice in {} ({}, then {}); the first is shown", instant.ToString(), zone.City,
-                       Offset(hours(info.first.offset)), Offset(hours(info.second.offset)));
+    return TextFormat(s, kRepeated, instant.ToString(), city, Offset(hours(info.first.offset)),
+                      Offset(hours(info.second.offset)));
   }
   return plain;
 }
@@ -77,12 +90,12 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
   // Every other zone's offset follows from how far its time is from this one's.
   const double fromOffset = clock->GetZoneOffset(from, *instant);
   const auto offsetOf = [&](host::DateTime there) { return fromOffset + (there.value - instant->value) * 24.0; };
-  fmt::print(s.out, "{}\n\n", Heading(*clock, from, *instant, Offset(fromOffset)));
+  fmt::print(s.out, "{}\n\n", Heading(s, *clock, from, *instant, Offset(fromOffset)));
 
   host::DateTime local = *instant;
   const bool shifted = clock->ShiftDateTime(from.City, local);
-  fmt::print(s.out, "{:<22}{:<10}{}\n", "this machine", shifted ? Offset(offsetOf(local)) : "?",
-             shifted ? local.ToString() : "(its zone is not in the world clock)");
+  fmt::print(s.out, "{}{:<10}{}\n", Pad(Text(s, kThisMachine), 22, false), shifted ? Offset(offsetOf(local)) : "?",
+             shifted ? local.ToString() : Text(s, kMachineZoneUnknown));
 
   // The markets that keep each city's time.
   std::map<std::string, std::set<std::string>, CaseLess> markets;
@@ -100,8 +113,8 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
     if (auto it = markets.find(zone.City); it != markets.end()) {
       for (const std::string& type : it->second) types += (types.empty() ? "" : ", ") + type;
     }
-    fmt::print(s.out, "{:<22}{:<10}{:<21}{}\n", zone.City, ok ? Offset(offsetOf(there)) : "?",
-               ok ? there.ToString() : "(zone unknown)", types);
+    fmt::print(s.out, "{}{:<10}{}{}\n", Pad(CityName(s, zone.City), 22, false), ok ? Offset(offsetOf(there)) : "?",
+               Pad(ok ? there.ToString() : Text(s, kZoneUnknown), 21, false), types);
   }
   return 0;
 }

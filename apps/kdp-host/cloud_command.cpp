@@ -26,6 +26,9 @@ using namespace std::chrono_literals;
 constexpr auto kReplyWait = 15s;
 constexpr int kMaxColumnWidth = 24;
 
+constexpr Texts kThroughAnalysis{"{} 经 {} 分析：{} 行", "{} 經 {} 分析：{} 行", "{} through {}: {} rows"};
+constexpr Texts kTableRows{"{} ({})：{} 行", "{} ({})：{} 行", "{} ({}): {} rows"};
+
 // A parameter naming codes: "koraCode", "KoraCodes".
 bool IsCodeParam(const std::string& name) { return ToUpperAscii(name).starts_with("KORACODE"); }
 
@@ -48,7 +51,7 @@ struct Options {
 
 // Prints a report analysis's grid (its row 0 the captions), each column as wide as its widest cell.
 void PrintAnalysis(Session& s, const Options& o, ICloudReportAnalysis& analysis) {
-  fmt::print(s.out, "{} through {}: {} rows\n", o.report, o.analysis, std::max(0, analysis.GetRowCount() - 1));
+  fmt::print(s.out, "{}\n", TextFormat(s, kThroughAnalysis, o.report, o.analysis, std::max(0, analysis.GetRowCount() - 1)));
   std::vector<int> widths(static_cast<std::size_t>(analysis.GetColCount()), 0);
   for (int r = 0; r < analysis.GetRowCount(); ++r)
     for (int c = 0; c < analysis.GetColCount(); ++c)
@@ -176,7 +179,7 @@ int Report(Session& s, const Options& o) {
   for (int r = 0; r < table->GetRowCounts(); ++r)
     for (int c = 0; c < table->GetColCounts(); ++c)
       widths[c] = std::min(kMaxColumnWidth, std::max(widths[c], static_cast<int>(Cell(*table, header, r, c).size())));
-  fmt::print(s.out, "{} ({}): {} rows\n", o.report, table->GetTableName(), table->GetRowCounts());
+  fmt::print(s.out, "{}\n", TextFormat(s, kTableRows, o.report, table->GetTableName(), table->GetRowCounts()));
   std::string line;
   for (std::size_t c = 0; c < header.size(); ++c) line += Pad(header[c], widths[c], false) + "  ";
   fmt::print(s.out, "{}\n", line);

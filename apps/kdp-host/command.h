@@ -14,9 +14,11 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include "kdp/refdata/security_manager.h"
 #include "mini_host.h"
@@ -153,6 +155,40 @@ std::string DisplayName(Session& session, host::IKrSecurity& security);
 
 // A weekday's short name in the edition's language (1 = Sunday ... 7 = Saturday): 周三, 週三 or Wed.
 std::string WeekdayName(Session& session, int dayOfWeek);
+
+// A text a person reads, in each edition's language. Every command keeps the texts it shows as Texts
+// beside the code that shows them (phrases several commands show are in `words` below); a text with
+// "{}" places is a format, filled by TextFormat, so each language orders its words its own way.
+struct Texts {
+  const char* chs;
+  const char* cht;
+  const char* eng;
+};
+const char* Text(Session& session, const Texts& texts);
+template <class... Args>
+std::string TextFormat(Session& session, const Texts& texts, Args&&... args) {
+  return fmt::format(fmt::runtime(Text(session, texts)), std::forward<Args>(args)...);
+}
+// A line of a labelled listing: the label padded to `width` terminal columns, then the value.
+std::string LabelLine(Session& session, const Texts& label, const std::string& value, int width);
+// A world-clock city by its name in the edition's language ("Beijing": 北京, 北京, Beijing); a city the
+// table does not know keeps the name the configuration gives it.
+std::string CityName(Session& session, const std::string& city);
+
+// Phrases several commands show.
+namespace words {
+inline constexpr Texts kCode{"代码", "代碼", "code"};
+inline constexpr Texts kName{"名称", "名稱", "name"};
+inline constexpr Texts kLast{"最新", "最新", "last"};
+inline constexpr Texts kPrevClose{"昨收", "昨收", "prev"};
+inline constexpr Texts kValue{"数值", "數值", "value"};
+inline constexpr Texts kSessions{"交易时段", "交易時段", "sessions"};
+inline constexpr Texts kHQType{"行情类型", "行情類型", "HQ type"};
+inline constexpr Texts kStockType{"证券类型", "證券類型", "stock type"};
+inline constexpr Texts kNone{"（无）", "（無）", "(none)"};
+inline constexpr Texts kHighestFirst{"从高到低", "從高到低", "highest first"};
+inline constexpr Texts kLowestFirst{"从低到高", "從低到高", "lowest first"};
+}  // namespace words
 
 // The IDs of `fields`, each a field ID or a name of the field dictionary; nullopt, with a message naming
 // the first unknown one, when the dictionary lacks one.

@@ -125,13 +125,55 @@ std::string DisplayName(Session& session, host::IKrSecurity& security) {
 }
 
 std::string WeekdayName(Session& session, int dayOfWeek) {
-  static constexpr std::array<std::array<const char*, 7>, 3> kNames{{
-      {"周日", "周一", "周二", "周三", "周四", "周五", "周六"},
-      {"週日", "週一", "週二", "週三", "週四", "週五", "週六"},
-      {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"},
-  }};
-  return kNames[static_cast<std::size_t>(EditionOf(session))]
-               [static_cast<std::size_t>(std::clamp(dayOfWeek, 1, 7) - 1)];
+  static constexpr Texts kNames[] = {
+      {"周日", "週日", "Sun"}, {"周一", "週一", "Mon"}, {"周二", "週二", "Tue"}, {"周三", "週三", "Wed"},
+      {"周四", "週四", "Thu"}, {"周五", "週五", "Fri"}, {"周六", "週六", "Sat"},
+  };
+  return Text(session, kNames[static_cast<std::size_t>(std::clamp(dayOfWeek, 1, 7) - 1)]);
+}
+
+const char* Text(Session& session, const Texts& texts) {
+  switch (EditionOf(session)) {
+    case Edition::kTraditional:
+      return texts.cht;
+    case Edition::kEnglish:
+      return texts.eng;
+    case Edition::kSimplified:
+      break;
+  }
+  return texts.chs;
+}
+
+std::string LabelLine(Session& session, const Texts& label, const std::string& value, int width) {
+  return Pad(Text(session, label), width, false) + value + '\n';
+}
+
+std::string CityName(Session& session, const std::string& city) {
+  static constexpr std::pair<std::string_view, Texts> kCities[] = {
+      {"Beijing", {"北京", "北京", "Beijing"}},
+      {"Hong Kong", {"香港", "香港", "Hong Kong"}},
+      {"Taipei", {"台北", "臺北", "Taipei"}},
+      {"Singapore", {"新加坡", "新加坡", "Singapore"}},
+      {"Tokyo", {"东京", "東京", "Tokyo"}},
+      {"Seoul", {"首尔", "首爾", "Seoul"}},
+      {"Sydney", {"悉尼", "雪梨", "Sydney"}},
+      {"Jakarta", {"雅加达", "雅加達", "Jakarta"}},
+      {"Mumbai", {"孟买", "孟買", "Mumbai"}},
+      {"Dubai", {"迪拜", "杜拜", "Dubai"}},
+      {"Moscow", {"莫斯科", "莫斯科", "Moscow"}},
+      {"Frankfurt", {"法兰克福", "法蘭克福", "Frankfurt"}},
+      {"Paris", {"巴黎", "巴黎", "Paris"}},
+      {"Zurich", {"苏黎世", "蘇黎世", "Zurich"}},
+      {"London", {"伦敦", "倫敦", "London"}},
+      {"Sao Paulo", {"圣保罗", "聖保羅", "Sao Paulo"}},
+      {"New York", {"纽约", "紐約", "New York"}},
+      {"Chicago", {"芝加哥", "芝加哥", "Chicago"}},
+      {"Toronto", {"多伦多", "多倫多", "Toronto"}},
+  };
+  for (const auto& [name, texts] : kCities) {
+    if (SameTextAscii(city, name)) return Text(session, texts);
+  }
+  return city;
 }
 
 std::optional<std::vector<std::uint32_t>> ResolveFields(Session& s, const std::vector<std::string>& fields) {

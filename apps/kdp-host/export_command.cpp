@@ -64,7 +64,8 @@ int Export(Session& s, const std::vector<std::string>& codes, const std::vector<
     WriteListing(s.out, s.terminal, ExportListing(parser->GetRecords(), fields), s.format);
     return Unanswered(s, parser->GetRowCount(), codes.size());
   }
-  fmt::print(s.out, "{:<12}", "code");
+  // The raw table is for scripts: headed as the JSON keys are, in every edition.
+  fmt::print(s.out, "{}", Pad(raw ? "code" : Text(s, words::kCode), 12, false));
   for (int id : fields) {
     fmt::print(s.out, " {:>15}", raw ? std::to_string(id) : FieldHeader(static_cast<std::uint32_t>(id)));
   }

@@ -11,6 +11,12 @@
 namespace kdp::app {
 namespace {
 
+constexpr Texts kField{"字段", "欄位", "field"};
+constexpr Texts kFormat{"格式", "格式", "format"};
+constexpr Texts kText{"显示文本", "顯示文字", "text"};
+constexpr Texts kColour{"颜色", "顏色", "colour"};
+constexpr Texts kDefaultColour{"（默认）", "（預設）", "(default)"};
+
 int Format(Session& s, const std::string& code, const std::string& field, const std::string& valueText,
            const std::optional<std::string>& compareText, bool needYear) {
   auto manager = SecurityManager(s);
@@ -53,8 +59,9 @@ int Format(Session& s, const std::string& code, const std::string& field, const 
   IKrHQFormatItem::FieldValueReader reader;
   if (compare) reader = [&](const std::string&) { return *compare; };
   std::string colour = item->GetDoubleFormatColorName(*value, reader);
-  fmt::print(s.out, "{:<16}{}\n{:<16}{}\n{:<16}{}\n{:<16}{}\n", "field", item->GetIndexName(), "format",
-             item->GetFormatText(), "text", text, "colour", colour.empty() ? "(default)" : colour);
+  s.out << LabelLine(s, kField, item->GetIndexName(), 16) << LabelLine(s, kFormat, item->GetFormatText(), 16)
+        << LabelLine(s, kText, text, 16)
+        << LabelLine(s, kColour, colour.empty() ? std::string(Text(s, kDefaultColour)) : colour, 16);
   return 0;
 }
 

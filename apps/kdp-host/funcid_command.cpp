@@ -12,6 +12,12 @@
 namespace kdp::app {
 namespace {
 
+constexpr Texts kHeading{"{} {}  行情类型 {}  市场组 {}", "{} {}  行情類型 {}  市場組 {}",
+                         "{} {}  HQ type {}  market group {}"};
+constexpr Texts kNoGroup{"无", "無", "none"};
+constexpr Texts kAudited{"  审计：用户 {2} 在 {1} 上使用了 {0}", "  稽核：使用者 {2} 於 {1} 使用了 {0}",
+                         "  audit: {0} used on {1} by user {2}"};
+
 struct Options {
   std::string code;
   std::string page;
@@ -41,9 +47,10 @@ int FuncID(Session& s, const Options& o) {
   TFunctionIDDic& dic = TFunctionIDDic::GetInstance();
   const std::string hqType = manager->GetSecurityInfo(security)->GetHQType();
   const int group = dic.FindMarketGroup(hqType);
-  fmt::print(s.out, "{} {}  HQ type {}  market group {}\n", security->GetKoraCode(), DisplayName(s, *security), hqType,
-             group < 0 ? std::string("none")
-                       : fmt::format("{}", fmt::join(dic.GetMarketGroups()[static_cast<std::size_t>(group)], ",")));
+  fmt::print(s.out, "{}\n",
+             TextFormat(s, kHeading, security->GetKoraCode(), DisplayName(s, *security), hqType,
+                        group < 0 ? std::string(Text(s, kNoGroup))
+                                  : fmt::format("{}", fmt::join(dic.GetMarketGroups()[static_cast<std::size_t>(group)], ","))));
   int missing = 0;
   bool unrecorded = false;
   for (TFunctionPage page : pages) {
@@ -57,8 +64,7 @@ int FuncID(Session& s, const Options& o) {
         unrecorded = true;
         continue;
       }
-      fmt::print(s.out, "  audit: {} used on {} by user {}\n", id, security->GetKoraCode(),
-                 s.host.Context().GetUserID());
+      fmt::print(s.out, "{}\n", TextFormat(s, kAudited, id, security->GetKoraCode(), s.host.Context().GetUserID()));
     }
   }
   if (unrecorded) {

@@ -26,6 +26,11 @@ constexpr auto kPageWait = 15s;
 
 std::atomic<bool> g_interrupted{false};
 
+constexpr Texts kNoMoreItems{"-- 第 {} 页：没有更多条目", "-- 第 {} 頁：沒有更多項目", "-- page {}: no more items"};
+constexpr Texts kPage{"-- 第 {} 页（{} 条{}）", "-- 第 {} 頁（{} 則{}）", "-- page {} ({} items{})"};
+constexpr Texts kFromTheStore{"，来自本地存储", "，來自本機儲存", ", from the store"};
+constexpr Texts kFollowing{"-- 正在跟踪 {}（Ctrl-C 停止）", "-- 正在追蹤 {}（Ctrl-C 停止）", "-- following {} (Ctrl-C to stop)"};
+
 struct Options {
   std::string column;
   std::string code;
@@ -149,11 +154,11 @@ int RunNews(Session& s, const Options& o) {
     for (int row = 0; table && row < table->GetRowCount(); ++row)
       fresh += seen.insert(table->GetIndexValue(row, "ID")).second;
     if (!table || table->GetRowCount() == 0 || fresh == 0) {
-      fmt::print(s.out, "-- page {}: no more items\n", page);
+      fmt::print(s.out, "{}\n", TextFormat(s, kNoMoreItems, page));
       break;
     }
-    fmt::print(s.out, "-- page {} ({} items{})\n", page, table->GetRowCount(),
-               notice.LParam == 0 ? ", from the store" : "");
+    fmt::print(s.out, "{}\n",
+               TextFormat(s, kPage, page, table->GetRowCount(), notice.LParam == 0 ? Text(s, kFromTheStore) : ""));
     PrintRows(s, *table, "");
     lastID = table->GetIndexValue(table->GetRowCount() - 1, "ID");
   }
@@ -163,7 +168,7 @@ int RunNews(Session& s, const Options& o) {
     fmt::print(s.err, "kdp-host: column {} pushes nothing (it has no subscription)\n", o.column);
     return 1;
   }
-  fmt::print(s.out, "-- following {} (Ctrl-C to stop)\n", o.column);
+  fmt::print(s.out, "{}\n", TextFormat(s, kFollowing, o.column));
   s.out.flush();
   g_interrupted = false;
   std::signal(SIGINT, [](int) { g_interrupted = true; });

@@ -36,11 +36,17 @@ std::string DayText(std::uint16_t day) {
                      static_cast<unsigned>(date.day()));
 }
 
-std::string_view FrequencyText(TKrQVBFreqType frequency) {
-  static constexpr std::string_view kNames[] = {"undated",   "every day",   "daily",  "weekly", "monthly",
-                                                "quarterly", "half-yearly", "yearly", "annual"};
-  return kNames[frequency];
+std::string FrequencyText(Session& s, TKrQVBFreqType frequency) {
+  static constexpr Texts kNames[] = {
+      {"不定期", "不定期", "undated"}, {"每天", "每天", "every day"}, {"日", "日", "daily"},
+      {"周", "週", "weekly"},         {"月", "月", "monthly"},       {"季", "季", "quarterly"},
+      {"半年", "半年", "half-yearly"}, {"年", "年", "yearly"},        {"年度", "年度", "annual"}};
+  return Text(s, kNames[frequency]);
 }
+
+constexpr Texts kSearchPage{"第 {} 页：{} 个指标，共 {} 个", "第 {} 頁：{} 個指標，共 {} 個", "page {}: {} of {} indicators"};
+constexpr Texts kDateRange{"{} 至 {}", "{} 至 {}", "{} to {}"};
+constexpr Texts kObservations{"{}（{}）：{} 个观测值", "{}（{}）：{} 個觀測值", "{} ({}): {} observations"};
 
 // Sends with `send` and runs the main loop until `arrived`; the exit status.
 int Await(Session& s, const std::function<std::int32_t()>& send, const bool& arrived) {
@@ -61,12 +67,12 @@ int Search(Session& s, const Options& o) {
   request.SetOnQVBSearchDataCallBack([&](const std::vector<TQVBTreeNodeSearchProps>& records, std::int32_t count,
                                          std::int32_t page, std::int32_t total) {
     arrived = true;
-    fmt::print(s.out, "page {}: {} of {} indicators\n", page, count, total);
+    fmt::print(s.out, "{}\n", TextFormat(s, kSearchPage, page, count, total));
     for (const TQVBTreeNodeSearchProps& record : records) {
       const TQVBTreeNodeProps4& p = record.Props;
-      fmt::print(s.out, "  {}  {}  {}, {}, {} to {}  {}\n", Pad(p.Identity.Get(), 8, false),
-                 Pad(p.Description.Get(), 28, false), FrequencyText(p.TimeFrequency), p._Unit.Get(),
-                 DayText(p.BeginDate), DayText(p.EndDate), p.Source.Get());
+      fmt::print(s.out, "  {}  {}  {}, {}, {}  {}\n", Pad(p.Identity.Get(), 8, false),
+                 Pad(p.Description.Get(), 28, false), FrequencyText(s, p.TimeFrequency), p._Unit.Get(),
+                 TextFormat(s, kDateRange, DayText(p.BeginDate), DayText(p.EndDate)), p.Source.Get());
     }
   });
   std::string words;
@@ -92,7 +98,7 @@ int Series(Session& s, const Options& o) {
       for (const auto& [kind, text] : series.Attributes) {
         if (kind == 1) unit = text;
       }
-      fmt::print(s.out, "{} ({}): {} observations\n", series.Name, unit, series.Values.size());
+      fmt::print(s.out, "{}\n", TextFormat(s, kObservations, series.Name, unit, series.Values.size()));
       for (const TKrQVBOneData& value : series.Values) {
         fmt::print(s.out, "  {}  {}\n", DayText(value.VEndDate), FloatToText(value.Value));
       }

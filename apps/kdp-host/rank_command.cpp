@@ -18,6 +18,14 @@ namespace {
 constexpr std::uint32_t kLastPrice = 3;
 constexpr std::uint32_t kPrevClose = 4;
 
+// The heading of a field's ranking: sector, field ID, field name, rows, order, and a parent's note.
+constexpr Texts kHeading{"{0} 按字段 {1} {2} 排名（前 {3} 名，{4}{5}）", "{0} 按欄位 {1} {2} 排名（前 {3} 名，{4}{5}）",
+                         "{0} by field {1} {2} ({3} of {4}{5})"};
+constexpr Texts kHighest{"从高到低", "從高到低", "highest"};
+constexpr Texts kLowest{"从低到高", "從低到高", "lowest"};
+constexpr Texts kParentNote{"，其 {1} 个子板块的 {0} 只证券", "，其 {1} 個子板塊的 {0} 檔證券",
+                            ", the {0} members of its {1} sectors"};
+
 std::string NameOf(Session& s, const std::string& code) {
   auto security = s.host.Securities().GetSecurity(code);
   return security ? DisplayName(s, *security) : std::string();
@@ -61,7 +69,7 @@ int Rank(Session& s, const std::string& sector, const std::vector<std::string>& 
     std::vector<std::string> codes;
     CollectMembers(*parent, codes);
     provider.GetParams()->SetKoraCodeList(fmt::format("{}", fmt::join(codes, ",")));
-    parentNote = fmt::format(", the {} members of its {} sectors", codes.size(), parent->GetChildCount());
+    parentNote = TextFormat(s, kParentNote, codes.size(), parent->GetChildCount());
   }
   provider.GetParams()->SetSortIDs(fmt::format("{}", fmt::join(*sortFields, ",")));
   // One direction per field: the engine sorts a field without one highest first.
@@ -100,13 +108,20 @@ int Rank(Session& s, const std::string& sector, const std::vector<std::string>& 
     for (int k = 0; k < charts.GetRowCount(); ++k) {
       const auto& items = charts.GetChartItems(k);
       const auto field = static_cast<std::uint32_t>(charts.GetIndex(k));
-      fmt::print(s.out, "{} by field {} {} ({} of {}{})\n", sectors.GetSectorName(i), field, FieldHeader(field),
-                 items.GetRowCount(), ascending ? "lowest" : "highest", parentNote);
-      fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", "#", Pad("code", 12, false), Pad("name", 14, false),
-                 Pad(FieldHeader(field), 14, true), Pad("last", 12, true), Pad("prev", 12, true));
+      fmt::print(s.out, "{}\n",
+                 TextFormat(s, kHeading, sectors.GetSectorName(i), field, FieldHeader(field), items.GetRowCount(),
+                            Text(s, ascending ? kLowest : kHighest), parentNote));
+      // The name column holds the longest name and a blank (English names run longer than Chinese ones).
+      int nameWidth = 14;
+      for (int r = 0; r < items.GetRowCount(); ++r) {
+        nameWidth = std::max(nameWidth, DisplayWidth(NameOf(s, items.GetKoraCode(r))) + 1);
+      }
+      fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", "#", Pad(Text(s, words::kCode), 12, false),
+                 Pad(Text(s, words::kName), nameWidth, false), Pad(FieldHeader(field), 14, true),
+                 Pad(Text(s, words::kLast), 12, true), Pad(Text(s, words::kPrevClose), 12, true));
       for (int r = 0; r < items.GetRowCount(); ++r) {
         const std::string code = items.GetKoraCode(r);
-        fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", r + 1, Pad(code, 12, false), Pad(NameOf(s, code), 14, false),
+        fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", r + 1, Pad(code, 12, false), Pad(NameOf(s, code), nameWidth, false),
                    Pad(FormatFieldValue(code, field, items.GetValue(r)), 14, true),
                    Pad(FormatFieldValue(code, kLastPrice, items.GetNewValue(r)), 12, true),
                    Pad(FormatFieldValue(code, kPrevClose, items.GetPreValue(r)), 12, true));

@@ -29,9 +29,42 @@ std::shared_ptr<I> Service(Session& s, const char* name) {
   return service;
 }
 
-void Line(Session& s, std::string_view label, const std::string& value) {
-  fmt::print(s.out, "{:<22}{}\n", label, value);
-}
+void Line(Session& s, const Texts& label, const std::string& value) { s.out << LabelLine(s, label, value, 22); }
+
+// The labels of the tables' answers.
+constexpr Texts kWarrant{"权证", "權證", "warrant"};
+constexpr Texts kUnderlying{"标的证券", "標的證券", "underlying"};
+constexpr Texts kDaysRemaining{"剩余天数", "剩餘天數", "days remaining"};
+constexpr Texts kInitialVolume{"初始发行量", "初始發行量", "initial volume"};
+constexpr Texts kVolumeRemaining{"剩余数量", "剩餘數量", "volume remaining"};
+constexpr Texts kMemo{"备注", "備註", "memo"};
+constexpr Texts kLastTradeDate{"最后交易日", "最後交易日", "last trade date"};
+constexpr Texts kExpiryDate{"到期日", "到期日", "expiry date"};
+constexpr Texts kExerciseRatio{"行权比例", "行使比率", "exercise ratio"};
+constexpr Texts kExercisePrice{"行权价", "行使價", "exercise price"};
+constexpr Texts kPreviousClose{"昨收价", "昨收價", "previous close"};
+constexpr Texts kMaximumPrice{"最高价", "最高價", "maximum price"};
+constexpr Texts kMinimumPrice{"最低价", "最低價", "minimum price"};
+constexpr Texts kListedShares{"流通股本", "流通股本", "listed shares"};
+constexpr Texts kCapitalStock{"总股本", "總股本", "capital stock"};
+constexpr Texts kEPS{"每股收益", "每股盈餘", "EPS"};
+constexpr Texts kEPSLastYear{"每股收益（上年）", "每股盈餘（上年）", "EPS (LYR)"};
+constexpr Texts kEPSProjected{"预测每股收益", "預測每股盈餘", "EPS projected"};
+constexpr Texts kNetAssetPerShare{"每股净资产", "每股淨值", "net asset per share"};
+constexpr Texts kAverageVolume{"5日均量", "5日均量", "5-day average volume"};
+constexpr Texts kLastReportDate{"最近报告期", "最近報告期", "last report date"};
+constexpr Texts kAnnualReportYear{"最近年报年度", "最近年報年度", "annual report year"};
+constexpr Texts kCNYPerUnit{"折合人民币", "折合人民幣", "CNY per unit"};
+constexpr Texts kIndex{"指数", "指數", "index"};
+constexpr Texts kSector{"板块", "板塊", "sector"};
+constexpr Texts kSectorIndexes{"板块指数", "板塊指數", "indexes of the sector"};
+constexpr Texts kSource{"来源", "來源", "source"};
+constexpr Texts kFromCloud{"云服务", "雲端服務", "the cloud service"};
+constexpr Texts kFromFiles{"本地文件（{} 秒内云服务未提供更新的关联）", "本機檔案（{} 秒內雲端服務未提供更新的關聯）",
+                           "the files (no fresher relations from the cloud service within {} s)"};
+constexpr Texts kRelatedShown{"关联证券（显示顺序）", "關聯證券（顯示順序）", "related (shown order)"};
+constexpr Texts kNumber{"编号", "編號", "number"};
+constexpr Texts kFundCompany{"基金公司", "基金公司", "fund company"};
 
 int Unknown(Session& s, std::string_view what, const std::string& code) {
   fmt::print(s.err, "kdp-host: {} {} is not in the table\n", what, code);
@@ -43,19 +76,19 @@ int ShowWarrant(Session& s, const std::string& code) {
   if (!manager) return 2;
   auto w = manager->GetItemByCode(code);
   if (!w) return Unknown(s, "warrant", code);
-  Line(s, "warrant", w->GetWarrantCode());
-  Line(s, "underlying", w->GetStockCode());
-  Line(s, "days remaining", std::to_string(w->GetDaysRemain()));
-  Line(s, "initial volume", std::to_string(w->GetInitialVolume()));
-  Line(s, "volume remaining", std::to_string(w->GetVolumeRemain()));
-  Line(s, "memo", w->GetMemo());
-  Line(s, "last trade date", DateText(w->GetLastTradeDate()));
-  Line(s, "expiry date", DateText(w->GetExpireDate()));
-  Line(s, "exercise ratio", FloatToText(w->GetExerciseRatio()));
-  Line(s, "exercise price", FloatToText(w->GetExercisePrice()));
-  Line(s, "previous close", FloatToText(w->GetPreClose()));
-  Line(s, "maximum price", FloatToText(w->GetMaxPrice()));
-  Line(s, "minimum price", FloatToText(w->GetMinPrice()));
+  Line(s, kWarrant, w->GetWarrantCode());
+  Line(s, kUnderlying, w->GetStockCode());
+  Line(s, kDaysRemaining, std::to_string(w->GetDaysRemain()));
+  Line(s, kInitialVolume, std::to_string(w->GetInitialVolume()));
+  Line(s, kVolumeRemaining, std::to_string(w->GetVolumeRemain()));
+  Line(s, kMemo, w->GetMemo());
+  Line(s, kLastTradeDate, DateText(w->GetLastTradeDate()));
+  Line(s, kExpiryDate, DateText(w->GetExpireDate()));
+  Line(s, kExerciseRatio, FloatToText(w->GetExerciseRatio()));
+  Line(s, kExercisePrice, FloatToText(w->GetExercisePrice()));
+  Line(s, kPreviousClose, FloatToText(w->GetPreClose()));
+  Line(s, kMaximumPrice, FloatToText(w->GetMaxPrice()));
+  Line(s, kMinimumPrice, FloatToText(w->GetMinPrice()));
   return 0;
 }
 
@@ -64,16 +97,16 @@ int ShowBasic(Session& s, const std::string& code) {
   if (!manager) return 2;
   auto b = manager->GetSecurityBasic(code);
   if (!b) return Unknown(s, "security", code);
-  Line(s, "code", b->GetKoraCode());
-  Line(s, "listed shares", FloatToText(b->GetListedStock()));
-  Line(s, "capital stock", FloatToText(b->GetCaptilStock()));
-  Line(s, "EPS", FloatToText(b->GetEarningPerShare()));
-  Line(s, "EPS (LYR)", FloatToText(b->GetEarningPerShareLYR()));
-  Line(s, "EPS projected", FloatToText(b->GetEPSProjected()));
-  Line(s, "net asset per share", FloatToText(b->GetNetAssetPerShare()));
-  Line(s, "5-day average volume", FloatToText(b->GetLatest5AV()));
-  Line(s, "last report date", DateText(b->GetLastReportDate()));
-  Line(s, "annual report year", std::to_string(b->GetLatestAnnualReportYear()));
+  Line(s, words::kCode, b->GetKoraCode());
+  Line(s, kListedShares, FloatToText(b->GetListedStock()));
+  Line(s, kCapitalStock, FloatToText(b->GetCaptilStock()));
+  Line(s, kEPS, FloatToText(b->GetEarningPerShare()));
+  Line(s, kEPSLastYear, FloatToText(b->GetEarningPerShareLYR()));
+  Line(s, kEPSProjected, FloatToText(b->GetEPSProjected()));
+  Line(s, kNetAssetPerShare, FloatToText(b->GetNetAssetPerShare()));
+  Line(s, kAverageVolume, FloatToText(b->GetLatest5AV()));
+  Line(s, kLastReportDate, DateText(b->GetLastReportDate()));
+  Line(s, kAnnualReportYear, std::to_string(b->GetLatestAnnualReportYear()));
   return 0;
 }
 
@@ -82,9 +115,9 @@ int ShowCurrency(Session& s, const std::string& code) {
   if (!manager) return 2;
   auto c = manager->GetCurrencyByCode(code);
   if (!c) return Unknown(s, "currency", code);
-  Line(s, "code", c->GetCode());
-  Line(s, "name", c->GetName());
-  Line(s, "CNY per unit", FloatToText(c->GetRate()));
+  Line(s, words::kCode, c->GetCode());
+  Line(s, words::kName, c->GetName());
+  Line(s, kCNYPerUnit, FloatToText(c->GetRate()));
   return 0;
 }
 
@@ -93,11 +126,11 @@ int ShowIndexSector(Session& s, const std::string& code) {
   if (!table) return 2;
   const std::string sector = table->GetSectorByIndex(code);
   if (sector.empty()) return Unknown(s, "index", code);
-  Line(s, "index", code);
-  Line(s, "sector", sector);
+  Line(s, kIndex, code);
+  Line(s, kSector, sector);
   std::string indexes = table->GetIndexBySector(sector);
   if (!indexes.empty()) indexes.pop_back();  // the list ends with a comma
-  Line(s, "indexes of the sector", indexes);
+  Line(s, kSectorIndexes, indexes);
   return 0;
 }
 
@@ -110,21 +143,18 @@ int ShowRelated(Session& s, const std::string& code) {
   const int listener = related->RegAfterLoadedCallBack([&](host::IInterface*) { fromCloud = true; });
   s.host.Loop().RunUntil([&] { return fromCloud; }, kCloudRelationsWait);
   related->UnRegAfterLoadedCallBack(listener);
-  Line(s, "source",
-       fromCloud ? "the cloud service"
-                 : fmt::format("the files (no fresher relations from the cloud service within {} s)",
-                               kCloudRelationsWait.count()));
+  Line(s, kSource, fromCloud ? Text(s, kFromCloud) : TextFormat(s, kFromFiles, kCloudRelationsWait.count()));
   std::vector<std::string> all;
   related->GetRelatedSymbol(code, 0, all);
   if (all.empty()) return Unknown(s, "code", code);
   auto joined = [](const std::vector<std::string>& codes) { return fmt::format("{}", fmt::join(codes, " ")); };
   std::vector<std::string> shown;
   related->GetAllRelatedSymbol(code, shown);
-  Line(s, "related (shown order)", joined(shown));
-  static constexpr std::pair<int, const char*> kTypes[] = {{kRelationAH, "A/H pair"},
-                                                           {kRelationConvertible, "convertible bond"},
-                                                           {kRelationGroup, "group"},
-                                                           {kRelationOther, "other listing"}};
+  Line(s, kRelatedShown, joined(shown));
+  static constexpr std::pair<int, Texts> kTypes[] = {{kRelationAH, {"A/H 股", "A/H 股", "A/H pair"}},
+                                                     {kRelationConvertible, {"可转债", "可轉債", "convertible bond"}},
+                                                     {kRelationGroup, {"同集团", "同集團", "group"}},
+                                                     {kRelationOther, {"其他上市地", "其他上市地", "other listing"}}};
   for (const auto& [type, label] : kTypes) {
     std::vector<std::string> codes;
     related->GetRelatedSymbol(code, type, codes);
@@ -139,8 +169,8 @@ int ShowFundCompany(Session& s, const std::string& number) {
   if (!table) return 2;
   const std::string company = table->GetFundCompany(ParseInt32(number).value_or(0));
   if (company.empty()) return Unknown(s, "fund company number", number);
-  Line(s, "number", number);
-  Line(s, "fund company", company);
+  Line(s, kNumber, number);
+  Line(s, kFundCompany, company);
   return 0;
 }
 

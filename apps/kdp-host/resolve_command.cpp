@@ -11,10 +11,22 @@
 namespace kdp::app {
 namespace {
 
+constexpr Texts kAroundTheClock{"（全天交易）", "（全天交易）", " (around the clock)"};
+constexpr Texts kCrossesMidnight{"（跨越午夜）", "（跨越午夜）", " (crosses midnight)"};
+constexpr Texts kVariable{"变量", "變數", "variable"};
+constexpr Texts kHQTypeID{"行情类型编号", "行情類型編號", "HQ type ID"};
+constexpr Texts kSuffix{"后缀", "後綴", "suffix"};
+constexpr Texts kClearingTime{"清算时间", "清算時間", "clearing time"};
+constexpr Texts kCity{"时钟城市", "時鐘城市", "city"};
+constexpr Texts kF5Page{"F5 页面", "F5 頁面", "F5 page"};
+constexpr Texts kHistoryDir{"历史数据目录", "歷史資料目錄", "history dir"};
+
 std::string HhMm(int hhmm) { return fmt::format("{:02}:{:02}", hhmm / 100 % 100, hhmm % 100); }
 
-std::string Sessions(const TArrayMarketTimeSep& sep) {
-  if (sep.empty()) return "(none)";
+// The sessions; under the edition's words when `s` is given (the JSON listing's stay English).
+std::string Sessions(const TArrayMarketTimeSep& sep, Session* s = nullptr) {
+  const auto text_of = [s](const Texts& texts) { return std::string(s != nullptr ? Text(*s, texts) : texts.eng); };
+  if (sep.empty()) return text_of(words::kNone);
   std::string text;
   for (std::size_t i = 0; i + 1 < sep.size(); i += 2) {
     if (!text.empty()) text += ", ";
@@ -22,9 +34,9 @@ std::string Sessions(const TArrayMarketTimeSep& sep) {
   }
   if (sep.size() % 2 != 0) text += ", " + HhMm(sep.back()) + "-?";
   if (IsFullDayTrade(sep)) {
-    text += " (around the clock)";
+    text += text_of(kAroundTheClock);
   } else if (IsCrossDayTrade(sep)) {
-    text += " (crosses midnight)";
+    text += text_of(kCrossesMidnight);
   }
   return text;
 }
@@ -39,7 +51,7 @@ int ShowVariables(Session& s, const std::string& code, const std::vector<std::st
   }
   for (const std::string& name : names) {
     const std::string value = variables->GetVariableByStockType(code, name);
-    fmt::print(s.out, "{:<16}{} = {}\n", "variable", name, value.empty() ? "(none)" : value);
+    s.out << LabelLine(s, kVariable, fmt::format("{} = {}", name, value.empty() ? Text(s, words::kNone) : value), 16);
   }
   return 0;
 }
@@ -61,18 +73,18 @@ int Resolve(Session& s, const std::string& code, const std::vector<std::string>&
     WriteListing(s.out, s.terminal, listing, s.format);
     return 0;
   }
-  auto line = [&](std::string_view label, const std::string& value) { fmt::print(s.out, "{:<16}{}\n", label, value); };
-  line("code", code);
-  line("name", info->GetStockName());
-  line("HQ type", info->GetHQType());
-  line("HQ type ID", std::to_string(info->GetHQTypeID()));
-  line("stock type", info->GetStockType());
-  line("suffix", info->GetExchange());
-  line("sessions", Sessions(info->GetMarketTimeSep()));
-  line("clearing time", HhMm(info->GetMarketClean()));
-  line("city", info->GetCity());
-  line("F5 page", info->GetF5Page());
-  line("history dir", info->GetHisDir());
+  auto line = [&](const Texts& label, const std::string& value) { s.out << LabelLine(s, label, value, 16); };
+  line(words::kCode, code);
+  line(words::kName, info->GetStockName());
+  line(words::kHQType, info->GetHQType());
+  line(kHQTypeID, std::to_string(info->GetHQTypeID()));
+  line(words::kStockType, info->GetStockType());
+  line(kSuffix, info->GetExchange());
+  line(words::kSessions, Sessions(info->GetMarketTimeSep(), &s));
+  line(kClearingTime, HhMm(info->GetMarketClean()));
+  line(kCity, CityName(s, info->GetCity()));
+  line(kF5Page, info->GetF5Page());
+  line(kHistoryDir, info->GetHisDir());
   return ShowVariables(s, code, variables);
 }
 

@@ -10,6 +10,8 @@
 namespace kdp::app {
 namespace {
 
+constexpr Texts kEnglishName{"英文名称", "英文名稱", "English name"};
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -36,6 +38,8 @@ int Search(Session& s, const std::string& text, int limit) {
     WriteListing(s.out, s.terminal, listing, s.format);
     return 0;
   }
+  fmt::print(s.out, "{}{}{}\n", Pad(Text(s, words::kCode), 12, false), Pad(Text(s, words::kName), 14, false),
+             Text(s, kEnglishName));
   for (const auto& row : listing.rows) {
     fmt::print(s.out, "{}{}{}\n", Pad(row[0].get<std::string>(), 12, false), Pad(row[1].get<std::string>(), 14, false),
                row[2].get<std::string>());

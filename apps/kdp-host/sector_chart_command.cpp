@@ -31,6 +31,13 @@ namespace {
 constexpr int kMinutePointsCommand = 97;  // "97Fix"
 constexpr int kBarWidth = 30;
 
+constexpr Texts kOrderHeading{"{} 按字段 {} 排序，{}（命令 3050；数值来自命令 3080）",
+                              "{} 按欄位 {} 排序，{}（命令 3050；數值來自命令 3080）",
+                              "{} by field {}, {} (command 3050; values by command 3080)"};
+constexpr Texts kMinutesHeading{"字段 {} 从 {} 至 {} 的分钟走势（命令 97Fix）", "欄位 {} 從 {} 至 {} 的分鐘走勢（命令 97Fix）",
+                                "field {} from {} to {}, minute by minute (command 97Fix)"};
+constexpr Texts kNoMinutePoints{"  该时段没有分钟数据", "  該時段沒有分鐘資料", "  no minute points in that time"};
+
 struct Options {
   std::string sector;
   int sort = 81;
@@ -132,7 +139,7 @@ int SectorChart(Session& s, const Options& o) {
   const auto& body = order.GetParser()->GetPrimaryInfo(0);
   for (int r = 0; r < body.GetRowCount(); ++r) {
     Row row{body.GetKoraCode(r), {}, {}, {}};
-    if (auto security = s.host.Securities().GetSecurity(row.code)) row.name = security->GetStockName();
+    if (auto security = s.host.Securities().GetSecurity(row.code)) row.name = DisplayName(s, *security);
     rows.push_back(std::move(row));
   }
   if (rows.empty()) {
@@ -196,6 +203,9 @@ int SectorChart(Session& s, const Options& o) {
 
   // The bars: from a zero axis, to the right for values above zero and to the left below it, sized
   // against the largest magnitude.
+  // The name column holds the longest name and a blank (English names run longer than Chinese ones).
+  int nameWidth = 14;
+  for (const Row& row : rows) nameWidth = std::max(nameWidth, DisplayWidth(host::EscapeControlChars(row.name)) + 1);
   double reach = 0, low = 0, high = 0;
   for (const Row& row : rows) {
     if (row.value) {
@@ -206,9 +216,11 @@ int SectorChart(Session& s, const Options& o) {
   }
   const int left = low < 0 ? (high > 0 ? kBarWidth / 2 : kBarWidth) : 0;
   const int right = kBarWidth - left;
-  fmt::print(to, "{} by field {}, {} first (command 3050; values by command 3080)\n",
-             host::EscapeControlChars(o.sector), o.sort, o.ascending ? "lowest" : "highest");
-  fmt::print(to, "{:>4}  {}{}{:>12}  {}\n", "#", Pad("code", 12, false), Pad("name", 14, false), "value", "");
+  fmt::print(to, "{}\n",
+             TextFormat(s, kOrderHeading, host::EscapeControlChars(o.sector), o.sort,
+                        Text(s, o.ascending ? words::kLowestFirst : words::kHighestFirst)));
+  fmt::print(to, "{:>4}  {}{}{}\n", "#", Pad(Text(s, words::kCode), 12, false), Pad(Text(s, words::kName), nameWidth, false),
+             Pad(Text(s, words::kValue), 12, true));
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
     std::string bar(static_cast<std::size_t>(left), ' ');
@@ -224,7 +236,7 @@ int SectorChart(Session& s, const Options& o) {
     }
     if (row.value && *row.value < 0 && right > 0) bar += "│";
     fmt::print(to, "{:>4}  {}{}{}  {}\n", i + 1, Pad(host::EscapeControlChars(row.code), 12, false),
-               Pad(host::EscapeControlChars(row.name), 14, false),
+               Pad(host::EscapeControlChars(row.name), nameWidth, false),
                row.value ? paint(row.code, *row.value, Pad(text(row.code, row.value), 12, true)) : Pad("-", 12, true),
                bar);
   }
@@ -239,22 +251,22 @@ int SectorChart(Session& s, const Options& o) {
       any = true;
     }
   }
-  fmt::print(to, "\nfield {} from {:02}:{:02} to {:02}:{:02}, minute by minute (command 97Fix)\n", o.sort, o.from / 100,
-             o.from % 100, o.to / 100, o.to % 100);
+  const auto hhmm = [](int t) { return fmt::format("{:02}:{:02}", t / 100, t % 100); };
+  fmt::print(to, "\n{}\n", TextFormat(s, kMinutesHeading, o.sort, hhmm(o.from), hhmm(o.to)));
   if (!any) {
-    fmt::print(to, "  no minute points in that time\n");
+    fmt::print(to, "{}\n", Text(s, kNoMinutePoints));
     return 0;
   }
   for (const Row& row : rows) {
     if (row.minutes.empty()) {
       fmt::print(to, "      {}{}-\n", Pad(host::EscapeControlChars(row.code), 12, false),
-                 Pad(host::EscapeControlChars(row.name), 14, false));
+                 Pad(host::EscapeControlChars(row.name), nameWidth, false));
       continue;
     }
     const auto& [t0, v0] = row.minutes.front();
     const auto& [t1, v1] = row.minutes.back();
     fmt::print(to, "      {}{}{:02}:{:02} {:>10}  {}  {:>10} {:02}:{:02}\n",
-               Pad(host::EscapeControlChars(row.code), 12, false), Pad(host::EscapeControlChars(row.name), 14, false),
+               Pad(host::EscapeControlChars(row.code), 12, false), Pad(host::EscapeControlChars(row.name), nameWidth, false),
                t0 / 100, t0 % 100, text(row.code, v0), Sparkline(row.minutes, lowest, highest, kBarWidth),
                text(row.code, v1), t1 / 100, t1 % 100);
   }

@@ -20,6 +20,12 @@ using namespace std::chrono_literals;
 
 constexpr auto kTreeWait = 15s;
 
+constexpr std::pair<TSectorType, Texts> kTreeNames[] = {{TSectorType::kNews, {"新闻", "新聞", "news"}},
+                                                       {TSectorType::kAffiche, {"公告", "公告", "affiche"}},
+                                                       {TSectorType::kLaw, {"法规", "法規", "law"}}};
+constexpr Texts kTreeHeading{"{}栏目树：{} 个节点", "{}欄目樹：{} 個節點", "{} tree: {} nodes"};
+constexpr Texts kRequestHeading{"栏目 {1} 的 {0} 请求：", "欄目 {1} 的 {0} 請求：", "{0} request of column {1}:"};
+
 struct Options {
   std::string tree;
   std::string parent;  // quote: the sector whose subtree is listed
@@ -103,7 +109,9 @@ int RunSectors(Session& s, const Options& o) {
     fmt::print(s.err, "kdp-host: the {} tree has no column {}; its columns are:{}\n", o.tree, o.column, codes);
     return 1;
   }
-  fmt::print(s.out, "{} tree: {} nodes\n", o.tree, nodes->size());
+  const auto name = std::find_if(std::begin(kTreeNames), std::end(kTreeNames),
+                                 [type](const auto& tree) { return tree.first == type; });
+  fmt::print(s.out, "{}\n", TextFormat(s, kTreeHeading, Text(s, name->second), nodes->size()));
   for (const TNewsSectorItem& node : *nodes) {
     fmt::print(s.out, "{}{}  {}{}\n", std::string(static_cast<std::size_t>(std::clamp(node.Level, 0, 16)) * 2 + 2, ' '),
                node.Code, node.CodeName, node.IsLeaf != 0 ? "" : "/");
@@ -114,7 +122,7 @@ int RunSectors(Session& s, const Options& o) {
     fmt::print(s.err, "kdp-host: no {} request for column {} (see the log)\n", o.kind, o.column);
     return 1;
   }
-  fmt::print(s.out, "{} request of column {}:\n", o.kind, o.column);
+  fmt::print(s.out, "{}\n", TextFormat(s, kRequestHeading, o.kind, o.column));
   for (int i = 0; i < info->GetIndexQuotaCount(); ++i) {
     fmt::print(s.out, "  {} = {}\n", info->GetIndexByOrder(i), info->GetIndexValueByOrder(i));
   }

@@ -11,6 +11,19 @@
 namespace kdp::app {
 namespace {
 
+constexpr Texts kStockCode{"证券代码", "證券代碼", "stock code"};
+constexpr Texts kFullName{"全称", "全稱", "full name"};
+constexpr Texts kEnglishName{"英文名称", "英文名稱", "English name"};
+constexpr Texts kExchange{"交易所", "交易所", "exchange"};
+constexpr Texts kCategory{"分类", "分類", "category"};
+constexpr Texts kListStatus{"上市状态", "上市狀態", "list status"};
+constexpr Texts kTradeSpan{"交易时间规则", "交易時間規則", "trade span"};
+constexpr Texts kPriceStep{"最小变动价位", "最小變動價位", "price step"};
+constexpr Texts kCurrency{"币种", "幣別", "currency"};
+constexpr Texts kIPODate{"上市日期", "上市日期", "IPO date"};
+constexpr Texts kMembers{"{}  {}：{} 只成员", "{}  {}：{} 檔成員", "{}  {}: {} members"};
+constexpr Texts kNoSecurityObject{"（无证券对象）", "（無證券物件）", "(no security object)"};
+
 int ShowSecurity(Session& s, const std::string& code) {
   auto security = s.host.Securities().GetSecurity(code);
   if (!security) {
@@ -29,20 +42,20 @@ int ShowSecurity(Session& s, const std::string& code) {
     WriteListing(s.out, s.terminal, listing, s.format);
     return 0;
   }
-  auto line = [&](std::string_view label, const std::string& value) { fmt::print(s.out, "{:<16}{}\n", label, value); };
-  line("code", security->GetKoraCode());
-  line("stock code", security->GetStockCode());
-  line("name", security->GetStockName());
-  line("full name", security->GetCABName());
-  line("English name", security->GetENName());
-  line("stock type", security->GetStockType());
-  line("exchange", security->GetExchange());
-  line("category", std::to_string(security->GetCategory(host::kQuoteCategoryKind)));
-  line("list status", std::string(1, security->GetListStatus()));
-  line("trade span", security->GetTradeSpan());
-  line("price step", fmt::format("{}", security->GetPriceStep()));
-  line("currency", security->GetCurrency());
-  line("IPO date", DateText(security->GetIPODate()));
+  auto line = [&](const Texts& label, const std::string& value) { s.out << LabelLine(s, label, value, 16); };
+  line(words::kCode, security->GetKoraCode());
+  line(kStockCode, security->GetStockCode());
+  line(words::kName, security->GetStockName());
+  line(kFullName, security->GetCABName());
+  line(kEnglishName, security->GetENName());
+  line(words::kStockType, security->GetStockType());
+  line(kExchange, security->GetExchange());
+  line(kCategory, std::to_string(security->GetCategory(host::kQuoteCategoryKind)));
+  line(kListStatus, std::string(1, security->GetListStatus()));
+  line(kTradeSpan, security->GetTradeSpan());
+  line(kPriceStep, fmt::format("{}", security->GetPriceStep()));
+  line(kCurrency, security->GetCurrency());
+  line(kIPODate, DateText(security->GetIPODate()));
   return 0;
 }
 
@@ -61,10 +74,11 @@ int ShowCachedSectors(Session& s, const std::string& ids) {
   }
   for (const auto& sector : sectors) {
     const std::vector<std::string> codes = sector->GetMemberCodes();
-    fmt::print(s.out, "{}  {}: {} members\n", sector->GetID(), sector->GetName(), codes.size());
+    fmt::print(s.out, "{}\n", TextFormat(s, kMembers, sector->GetID(), sector->GetName(), codes.size()));
     for (const std::string& code : codes) {
       auto security = cache->GetSecurity(code);
-      fmt::print(s.out, "  {:<12}{}\n", code, security ? security->GetStockName() : "(no security object)");
+      fmt::print(s.out, "  {:<12}{}\n", code,
+                 security ? DisplayName(s, *security) : std::string(Text(s, kNoSecurityObject)));
     }
   }
   return 0;

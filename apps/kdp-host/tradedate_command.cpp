@@ -13,13 +13,22 @@ namespace {
 
 constexpr auto kCalendarWait = std::chrono::seconds(15);
 
-std::string Sessions(const std::vector<int>& hhmm) {
+constexpr Texts kSecurity{"证券", "證券", "security"};
+constexpr Texts kTradeDate{"交易日", "交易日", "trade date"};
+constexpr Texts kDaysBack[] = {{"{} 个交易日前", "{} 個交易日前", "{} trading day back"},
+                               {"{} 个交易日前", "{} 個交易日前", "{} trading days back"}};
+constexpr Texts kLastDays[] = {{"最近 {} 个交易日", "最近 {} 個交易日", "last {} trading day"},
+                               {"最近 {} 个交易日", "最近 {} 個交易日", "last {} trading days"}};
+constexpr Texts kOutside{"（超出交易日历）", "（超出交易日曆）", "(outside the calendar)"};
+constexpr Texts kTimeZone{"时区", "時區", "time zone"};
+
+std::string Sessions(Session& s, const std::vector<int>& hhmm) {
   std::string text;
   for (std::size_t i = 0; i + 1 < hhmm.size(); i += 2) {
     text += fmt::format("{}{:02}:{:02}-{:02}:{:02}", text.empty() ? "" : ", ", hhmm[i] / 100, hhmm[i] % 100,
                         hhmm[i + 1] / 100, hhmm[i + 1] % 100);
   }
-  return text.empty() ? "(none)" : text;
+  return text.empty() ? Text(s, words::kNone) : text;
 }
 
 int TradeDate(Session& s, const std::string& code, int back, int period) {
@@ -43,15 +52,18 @@ int TradeDate(Session& s, const std::string& code, int back, int period) {
   const int nthBack = item->GetLatestDateBef(back);
   if (!item->GetLoadState()) fmt::print(s.err, "kdp-host: no calendar arrived for {}: calendar days\n", code);
 
-  fmt::print(s.out, "{:<22}{}\n", "security", code);
-  fmt::print(s.out, "{:<22}{}\n", "trade date", DateText(item->GetLatestDate()));
-  fmt::print(s.out, "{:<22}{}\n", fmt::format("{} trading day{} back", back, back == 1 ? "" : "s"),
-             nthBack < 0 ? std::string("(outside the calendar)") : DateText(nthBack));
+  const auto line = [&](const std::string& label, const std::string& value) {
+    fmt::print(s.out, "{}{}\n", Pad(label, 22, false), value);
+  };
+  line(Text(s, kSecurity), code);
+  line(Text(s, kTradeDate), DateText(item->GetLatestDate()));
+  line(TextFormat(s, kDaysBack[back == 1 ? 0 : 1], back),
+       nthBack < 0 ? std::string(Text(s, kOutside)) : DateText(nthBack));
   std::string days;
   for (int day : item->GetLatestDatePeriod(period)) days += (days.empty() ? "" : " ") + DateText(day);
-  fmt::print(s.out, "{:<22}{}\n", fmt::format("last {} trading day{}", period, period == 1 ? "" : "s"), days);
-  fmt::print(s.out, "{:<22}UTC{:+g}\n", "time zone", manager->GetTradeZoneByKoraCode(code));
-  fmt::print(s.out, "{:<22}{}\n", "sessions", Sessions(manager->GetMarketTime(code)));
+  line(TextFormat(s, kLastDays[period == 1 ? 0 : 1], period), days);
+  line(Text(s, kTimeZone), fmt::format("UTC{:+g}", manager->GetTradeZoneByKoraCode(code)));
+  line(Text(s, words::kSessions), Sessions(s, manager->GetMarketTime(code)));
   return 0;
 }
 

@@ -23,7 +23,7 @@ endfunction()
 # Two requests of one report: the second prints its own five rows only, not the first one's cached rows.
 run(0 first cloud report FundNetValueHistory koraCode=159915.SZ)
 run(0 second cloud report FundNetValueHistory koraCode=510300.SH)
-expect("${second}" ": 5 rows\n")
+expect("${second}" "：5 行\n")
 if(second MATCHES "159915.SZ")
   message(FATAL_ERROR "the rows of an earlier request are shown:\n${second}")
 endif()

@@ -92,7 +92,7 @@ endfunction()
 
 # The codes of the table of field `field` in a ranking's output.
 function(ranked text field out)
-  string(REGEX MATCH "by field ${field} [^\n]*\n[^\n]*\n(( +[0-9]+  [^\n]*\n)+)" table "${text}")
+  string(REGEX MATCH "按字段 ${field} [^\n]*\n[^\n]*\n(( +[0-9]+  [^\n]*\n)+)" table "${text}")
   string(REGEX MATCHALL "\n +[0-9]+  [^ ]+" rows "\n${CMAKE_MATCH_1}")
   set(codes "")
   foreach(row IN LISTS rows)

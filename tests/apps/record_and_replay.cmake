@@ -24,7 +24,7 @@ if(NOT live_err MATCHES "recorded [0-9]+ records in [0-9]+ blocks to ")
 endif()
 # The server clock runs from 10:30:00 at start-up and the drop comes a second later; a slow start (a
 # sanitized build on a loaded machine) moves it by seconds more.
-if(NOT live MATCHES "disconnected since 10:30:(0[1-9]|[1-5][0-9])\n")
+if(NOT live MATCHES "连接已断开（10:30:(0[1-9]|[1-5][0-9]) 起）\n")
   message(FATAL_ERROR "the live board did not show the dropped connection:\n${live}")
 endif()
 string(FIND "${live}" "代码 " last REVERSE)
@@ -38,8 +38,8 @@ if(NOT replay_err MATCHES "replayed [0-9]+ records in [0-9]+ blocks, the whole f
   message(FATAL_ERROR "replay does not say it played the whole file:\n${replay_err}")
 endif()
 # The frames agree but for the server time each was painted at.
-string(REGEX REPLACE "server time [^\n]*" "" replayed "${replayed}")
-string(REGEX REPLACE "server time [^\n]*" "" last_frame "${last_frame}")
+string(REGEX REPLACE "服务器时间 [^\n]*" "" replayed "${replayed}")
+string(REGEX REPLACE "服务器时间 [^\n]*" "" last_frame "${last_frame}")
 if(NOT replayed STREQUAL last_frame)
   message(FATAL_ERROR "the replayed board:\n${replayed}\nis not the live board's last frame:\n${last_frame}")
 endif()

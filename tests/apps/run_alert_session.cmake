@@ -20,27 +20,27 @@ function(run status expect refuse)
   endif()
 endfunction()
 
-run(0 "no reminders in" "" alert list)
-run(0 "added #1 价格到达 600000.SH: 最新价上涨到1.00" "" alert add price 600000.SH CustomPrice=1)
-run(0 "added #2 价格到达 600000.SH: 最新价上涨到1000.00" "" alert add price 600000.SH CustomPrice=1000 --once)
-run(0 "added #3 时间到达: 时间到达10:30:01" "" alert add time Time=10:30:01)
+run(0 "ConditionRemind.xml 中没有提醒" "" alert list)
+run(0 "已添加 #1 价格到达 600000.SH: 最新价上涨到1.00" "" alert add price 600000.SH CustomPrice=1)
+run(0 "已添加 #2 价格到达 600000.SH: 最新价上涨到1000.00" "" alert add price 600000.SH CustomPrice=1000 --once)
+run(0 "已添加 #3 时间到达: 时间到达10:30:01" "" alert add time Time=10:30:01)
 run(1 "unknown security code NOSUCH.SH" "" alert add price NOSUCH.SH CustomPrice=1)
 run(1 "has no setting Price; its settings are:.* CustomPrice" "" alert add price 600000.SH Price=1)
 # The first snapshot is above 1.00; 1000.00 is never reached. (Whether the time comes inside the watch
 # depends on how long the host takes to start; the unit tests pin the time reminder down.)
-run(0 "watching 3 of 3 reminders.*2026-12-04 10:[23][0-9]:[0-9][0-9]  #1 价格到达 600000.SH: 最新价上涨到1.00  last [0-9]+\\.[0-9][0-9]"
+run(0 "监控 3 个提醒中的 3 个.*2026-12-04 10:[23][0-9]:[0-9][0-9]  #1 价格到达 600000.SH: 最新价上涨到1.00  最新 [0-9]+\\.[0-9][0-9]"
     "#2 价格到达" alert watch --seconds 3)
-run(0 "1    价格到达    600000.SH   monitor  each time  最新价上涨到1.00 +2026-12-04 10:[23][0-9]:[0-9][0-9]\n2 .* -\n" ""
+run(0 "#    类型        代码        状态     频率       条件 +最近触发\n1    价格到达    600000.SH   监控中   每次       最新价上涨到1.00 +2026-12-04 10:[23][0-9]:[0-9][0-9]\n2 .* -\n" ""
     alert list)
 run(0 "\"KoraCode\":\"600000.SH\",\"Conditions\":\\[\\{\"ID\":\"1\".*\"CustomPrice\":1000" "" alert list --json)
-run(0 "removed #2" "" alert remove 2)
+run(0 "已删除 #2 " "" alert remove 2)
 run(1 "no reminder #2" "" alert remove 2)
 
 file(WRITE ${file} "<ConditionReminds><Remind")
 # Reading says so and leaves the file; the next add keeps it aside under the server time of the writing (a
 # slow start moves it past 10:30:00).
 run(2 "does not read" "kept aside as" alert list)
-run(0 "added #1 .*kept aside as .*ConditionRemind.xml.corrupt-202612041030[0-9][0-9]; starting with no reminders" ""
+run(0 "已添加 #1 .*kept aside as .*ConditionRemind.xml.corrupt-202612041030[0-9][0-9]; starting with no reminders" ""
     alert add range 000001.SZ Range=3)
 file(GLOB kept_aside ${file}.corrupt-*)
 list(LENGTH kept_aside count)

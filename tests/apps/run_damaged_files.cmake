@@ -44,7 +44,7 @@ if(CASE STREQUAL "reminder_writers")
   # A watch that fires nothing writes nothing: a reminder added while it runs stays.
   execute_process(COMMAND sh -c "
       '${HOST}' --data-dir '${DATA}' alert watch --seconds 4 >'${DATA}/watch.out' 2>&1 &
-      until grep -q watching '${DATA}/watch.out'; do sleep 0.1; done
+      until grep -q '监控 ' '${DATA}/watch.out'; do sleep 0.1; done
       '${HOST}' --data-dir '${DATA}' alert add range 000001.SZ Range=9 && wait" TIMEOUT 120
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   expect_status("alert add during a watch" 0)
@@ -52,11 +52,11 @@ if(CASE STREQUAL "reminder_writers")
   expect("alert list after a watch" "\n9 +[^\n]*000001.SZ")
 
 elseif(CASE STREQUAL "reminders_unwritable")
-  # The user's folder cannot hold files (it is a file itself): the add is an error, not "added".
+  # The user's folder cannot hold files (it is a file itself): the add is an error, not "已添加" (added).
   file(MAKE_DIRECTORY ${DATA}/users)
   file(WRITE ${user} "")
   host(alert add range 600000.SH Range=3)
-  if(status EQUAL 0 OR out MATCHES "added")
+  if(status EQUAL 0 OR out MATCHES "已添加")
     message(FATAL_ERROR "an add that could not be saved: exit ${status}\n${out}")
   endif()
   expect("an add that could not be saved" "reminders not saved: cannot lock ")
@@ -86,12 +86,12 @@ elseif(CASE STREQUAL "watch_many_time_reminders")
   execute_process(COMMAND ${HOST} --data-dir ${DATA} --server-time ${time} alert watch --seconds 2 TIMEOUT 30
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   expect_status("alert watch --seconds 2" 0)
-  expect("alert watch --seconds 2" "watching 20000 of 20000 reminders")
+  expect("alert watch --seconds 2" "监控 20000 个提醒中的 20000 个")
   # Ctrl-C once it watches: it must end within 10 s (it checks once a second), with status 0.
   execute_process(COMMAND sh -c "
       '${HOST}' --data-dir '${DATA}' --server-time '${time}' alert watch >'${DATA}/watch.out' 2>&1 &
       watch=$!
-      until grep -q watching '${DATA}/watch.out'; do sleep 0.1; done
+      until grep -q '监控 ' '${DATA}/watch.out'; do sleep 0.1; done
       kill -INT $watch
       for i in $(seq 100); do kill -0 $watch 2>/dev/null || break; sleep 0.1; done
       if kill -0 $watch 2>/dev/null; then kill -9 $watch; echo 'still running 10 s after SIGINT'; exit 1; fi
@@ -165,7 +165,7 @@ elseif(CASE STREQUAL "cache_corrupt")
   file(WRITE ${user}/KDPCache.db "${garbage}")
   host(cloud report FundNetValueHistory koraCode=510300.SH)
   expect_status("a report on a damaged cache" 0)
-  expect("a report on a damaged cache" "FundNetValueHistory \\(FundNetValueHistory\\): 5 rows")
+  expect("a report on a damaged cache" "FundNetValueHistory \\(FundNetValueHistory\\)：5 行")
   file(GLOB aside ${user}/KDPCache.db.corrupt-*)
   list(LENGTH aside count)
   if(NOT count EQUAL 1)
@@ -189,7 +189,7 @@ elseif(CASE STREQUAL "cache_corrupt")
   expect_status("the table replaced with one of other columns" 0)
   host(cloud report FundNetValueHistory koraCode=510300.SH)
   expect_status("a report over a table of other columns" 0)
-  expect("a report over a table of other columns" "FundNetValueHistory \\(FundNetValueHistory\\): 5 rows")
+  expect("a report over a table of other columns" "FundNetValueHistory \\(FundNetValueHistory\\)：5 行")
 
 elseif(CASE STREQUAL "record_keeps_old_file")
   # A recording that fails (an unknown code) leaves the file it would have replaced as it was.
@@ -242,7 +242,7 @@ elseif(CASE STREQUAL "audit_unwritable")
   host(funcid 00700.HK KLine --audit)
   expect_status("an audit that could not be recorded" 2)
   expect("an audit that could not be recorded" "the audit trail could not record the use: cannot append to ")
-  if(out MATCHES "audit: [0-9]+ used")
+  if(out MATCHES "审计：用户 [0-9]+ 在 ")
     message(FATAL_ERROR "an unrecorded use was reported as recorded:\n${out}")
   endif()
 
