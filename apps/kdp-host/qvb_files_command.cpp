@@ -33,10 +33,16 @@ struct AesOptions {
   std::string text;  // --text (encrypt) or --hex (decrypt)
 };
 
-std::string_view TypeText(TNodeType type) {
-  static constexpr std::string_view kNames[] = {"folder", "work file", "graph file", "series file", "QVB file"};
-  return kNames[type];
-}
+constexpr Texts kTypeNames[] = {{"文件夹", "資料夾", "folder"},
+                                 {"工作文件", "工作檔", "work file"},
+                                 {"图形文件", "圖形檔", "graph file"},
+                                 {"序列文件", "序列檔", "series file"},
+                                 {"QVB文件", "QVB檔", "QVB file"}};
+constexpr Texts kBytes{"{} 字节", "{} 位元組", "{} bytes"};
+constexpr Texts kChecked{"已勾选", "已勾選", "checked"};
+constexpr Texts kTemplateCount{"{} 个模板文件", "{} 個範本檔", "{} template file(s)"};
+constexpr Texts kWrote{"已写入 {}", "已寫入 {}", "wrote {}"};
+constexpr Texts kWroteBytes{"已写入 {}（{} 字节）", "已寫入 {}（{} 位元組）", "wrote {} ({} bytes)"};
 
 // The node's name as the tools show it: its description, else its ID.
 std::string NodeName(const TKrQVBTemplateTreeNodeData& node) {
@@ -55,13 +61,13 @@ const TKrQVBTemplateTreeNodeData* FindByKey(const TKrQVBTemplateTreeNodeData& no
 void PrintTree(Session& s, const TKrQVBTemplateTreeNodeData& node, int depth, int& templates) {
   const bool folder = node.GetNodeType() == ntDirectory;
   const std::string name = std::string(static_cast<std::size_t>(depth) * 2, ' ') + NodeName(node) + (folder ? "/" : "");
-  std::string line = Pad(name, 30, false) + "  " + Pad(std::string(TypeText(node.GetNodeType())), 11, false) + "  ";
+  std::string line = Pad(name, 30, false) + "  " + Pad(Text(s, kTypeNames[node.GetNodeType()]), 11, false) + "  ";
   if (folder) {
     line += node.GetKey();
   } else {
     ++templates;
-    line += Pad(node.GetKey(), 10, false) +
-            fmt::format("  {:>6} bytes{}", node.GetData().Size(), node.GetChecked() ? "  checked" : "");
+    line += Pad(node.GetKey(), 10, false) + "  " + Pad(TextFormat(s, kBytes, node.GetData().Size()), 12, true) +
+            (node.GetChecked() ? std::string("  ") + Text(s, kChecked) : "");
   }
   fmt::print(s.out, "{}\n", line);
   for (int i = 0; i < node.GetChildrenCount(); ++i) PrintTree(s, *node.FindChildByIndex(i), depth + 1, templates);
@@ -76,7 +82,7 @@ bool ExportTree(Session& s, const TKrQVBTemplateTreeNodeData& node, const std::s
       fmt::print(s.err, "kdp-host: {} could not be written under {}Temp/ (see the log)\n", NodeName(node), folder);
       written = false;
     } else {
-      fmt::print(s.out, "wrote {}\n", path);
+      fmt::print(s.out, "{}\n", TextFormat(s, kWrote, path));
     }
   }
   for (int i = 0; i < node.GetChildrenCount(); ++i) written = ExportTree(s, *node.FindChildByIndex(i), folder) && written;
@@ -104,7 +110,7 @@ int ShowTemplates(Session& s, const TemplateOptions& o) {
   }
   int templates = 0;
   PrintTree(s, *shown, 0, templates);
-  fmt::print(s.out, "{} template file{}\n", templates, templates == 1 ? "" : "s");
+  fmt::print(s.out, "{}\n", TextFormat(s, kTemplateCount, templates));
   if (o.exportTo.empty()) return 0;
   std::string folder = o.exportTo;
   if (!folder.ends_with('/')) folder += '/';
@@ -117,7 +123,7 @@ int RunAes(Session& s, const AesOptions& o, bool encrypt) {
   try {
     if (!o.in.empty()) {
       (encrypt ? EncryptFile : DecryptFile)(o.in, o.out, o.key, KeyBit(o.bits));
-      fmt::print(s.out, "wrote {} ({} bytes)\n", o.out, std::filesystem::file_size(o.out));
+      fmt::print(s.out, "{}\n", TextFormat(s, kWroteBytes, o.out, std::filesystem::file_size(o.out)));
     } else if (encrypt) {
       fmt::print(s.out, "{}\n", StrToHex(EncryptString(o.text, o.key, KeyBit(o.bits))));
     } else {

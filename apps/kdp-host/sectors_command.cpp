@@ -50,6 +50,10 @@ void AddQuoteSectorRows(host::IKrSector& sector, const std::string& parent, int 
   }
 }
 
+constexpr Texts kSectorHeader{"板块", "板塊", "sector"};
+constexpr Texts kSecurities{"证券数", "證券數", "securities"};
+constexpr Texts kInSectors{"（含 {} 个板块）", "（含 {} 個板塊）", "  in {} sectors"};
+
 int RunQuoteSectors(Session& s, const Options& o) {
   Listing listing{{"id", "name", "parent", "level", "members", "sectors"}, {}};
   if (o.parent.empty()) {
@@ -65,11 +69,13 @@ int RunQuoteSectors(Session& s, const Options& o) {
     WriteListing(s.out, s.terminal, listing, s.format);
     return 0;
   }
+  fmt::print(s.out, "{}{}{}\n", Pad(Text(s, kSectorHeader), 18, false), Pad(Text(s, words::kName), 14, false),
+             Pad(Text(s, kSecurities), 6, true));
   for (const auto& row : listing.rows) {
     const int level = row[3].get<int>(), children = row[5].get<int>();
     const std::string id = std::string(static_cast<std::size_t>(level) * 2, ' ') + row[0].get<std::string>();
-    fmt::print(s.out, "{}{}{:>5}{}\n", Pad(id, 18, false), Pad(row[1].get<std::string>(), 14, false),
-               row[4].get<std::size_t>(), children > 0 ? fmt::format("  in {} sectors", children) : "");
+    fmt::print(s.out, "{}{}{:>6}{}\n", Pad(id, 18, false), Pad(row[1].get<std::string>(), 14, false),
+               row[4].get<std::size_t>(), children > 0 ? TextFormat(s, kInSectors, children) : "");
   }
   return 0;
 }

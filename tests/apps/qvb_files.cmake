@@ -23,11 +23,11 @@ file(REMOVE_RECURSE ${DATA})
 file(MAKE_DIRECTORY ${DATA})
 
 run(0 template ${TREE})
-expect("${out}" "^我的模板/ +folder +root\n  宏观经济/ +folder +macro\n    GDP季度同比 +series file +gdp +18 bytes  checked\n    CPI与PPI +graph file +cpi +38 bytes\n  利率/ +folder +rates\n    SHIBOR隔夜 +work file +shibor +25 bytes\n  货币供应M2 +QVB file +m2 +18 bytes  checked\n4 template files\n$"
+expect("${out}" "^我的模板/ +文件夹 +root\n  宏观经济/ +文件夹 +macro\n    GDP季度同比 +序列文件 +gdp +18 字节  已勾选\n    CPI与PPI +图形文件 +cpi +38 字节\n  利率/ +文件夹 +rates\n    SHIBOR隔夜 +工作文件 +shibor +25 字节\n  货币供应M2 +QVB文件 +m2 +18 字节  已勾选\n4 个模板文件\n$"
        "the whole tree")
 
 run(0 template ${TREE} --key macro --export ${DATA}/out)
-expect("${out}" "^宏观经济/.*\n2 template files\nwrote ${DATA}/out/Temp/GDP季度同比.kst\nwrote ${DATA}/out/Temp/CPI与PPI.kgt\n$"
+expect("${out}" "^宏观经济/.*\n2 个模板文件\n已写入 ${DATA}/out/Temp/GDP季度同比.kst\n已写入 ${DATA}/out/Temp/CPI与PPI.kgt\n$"
        "the subtree exported")
 # Compared as bytes: file(READ) as text drops carriage returns.
 file(READ ${DATA}/out/Temp/CPI与PPI.kgt graph HEX)
@@ -56,7 +56,7 @@ run(105 decrypt --key kdp-sample-key --hex 7999ZZ)
 # A file of two blocks and seven bytes keeps its length, and comes back as it was.
 file(WRITE ${DATA}/plain.txt "浦发银行 600000.SH closed at 10.50\n")
 run(0 encrypt --key kdp-sample-key --bits 256 ${DATA}/plain.txt ${DATA}/plain.aes)
-expect("${out}" "wrote .*plain.aes \\(39 bytes\\)" "the encrypted file")
+expect("${out}" "已写入 .*plain.aes（39 字节）" "the encrypted file")
 run(0 decrypt --key kdp-sample-key --bits 256 ${DATA}/plain.aes ${DATA}/back.txt)
 file(READ ${DATA}/back.txt back)
 file(READ ${DATA}/plain.aes cipher HEX)
