@@ -383,11 +383,6 @@ TEST(RemindTypesTest, EveryTypeButNoneAndSpreadHasAClassNamedAndDescribed) {
     EXPECT_TRUE(remind->GetFitRemindAgain());
     EXPECT_EQ(remind->GetState(), TKrTriggerState::tsPause);
   }
-  TKrPriceArriveRemind price;
-  price.SetKoraCode("600000.SH");
-  price.FCustomPrice = 10.5;
-  EXPECT_EQ(price.GetRemindTypeStr(), "价格到达");
-  EXPECT_EQ(price.GetTriggerConditionDesc(), "最新价上涨到10.50");  // two decimals, as the format shows prices
   TKrRangeArriveRemind range;
   range.FRange = 3;
   range.FMonitorRangeType = TMonitorRangeType::rtRangeBlow;
