@@ -1,13 +1,12 @@
 // Condition reminders against quotes a test delivers: firing, no refiring, re-arming after the value went
 // back, once a day, prices that are zero or missing, the sign of every comparison, the session test, the
-// time reminder on the package timer, and a run on the stand-in engine's live market.
+// time reminder on the package timer.
 #include "kdp/alerts/conditions_remind.h"
 
 #include <gtest/gtest.h>
 
 #include "kdp/rtd/rtd_model.h"
 #include "scripted_speed.h"
-#include "sim_speed.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -384,11 +383,6 @@ TEST(RemindTypesTest, EveryTypeButNoneAndSpreadHasAClassNamedAndDescribed) {
     EXPECT_TRUE(remind->GetFitRemindAgain());
     EXPECT_EQ(remind->GetState(), TKrTriggerState::tsPause);
   }
-  TKrPriceArriveRemind price;
-  price.SetKoraCode("600000.SH");
-  price.FCustomPrice = 10.5;
-  EXPECT_EQ(price.GetRemindTypeStr(), "价格到达");
-  EXPECT_EQ(price.GetTriggerConditionDesc(), "最新价上涨到10.50");  // two decimals, as the format shows prices
   TKrRangeArriveRemind range;
   range.FRange = 3;
   range.FMonitorRangeType = TMonitorRangeType::rtRangeBlow;
@@ -433,35 +427,6 @@ TEST(RemindTypesTest, TextsFollowTheLanguage) {
     time.FTime = host::DateTime::FromParts(2026, 12, 4, 14, 55);
     EXPECT_EQ(time.GetTriggerConditionDesc(), c.timeText);
   }
-}
-
-// The stand-in engine's own thread simulates the market; its first snapshot of 600000.SH reaches a level
-// of 0.01 at once, and a level of 1,000 is never reached.
-TEST(RemindLiveMarketTest, RemindersFireOnTheLiveSimulatedMarket) {
-  TestHost h;
-  h->StartPackage();
-  h->Speed()->SyncNow();  // the engine connects once the session attached
-  std::vector<TKrConditionsRemindBase*> triggers;
-  TKrPriceArriveRemind low, high;
-  low.FCustomPrice = 0.01;
-  high.FCustomPrice = 1000;
-  for (TKrPriceArriveRemind* r : {&low, &high}) {
-    r->SetKoraCode("600000.SH");
-    r->SetOnTriggerred([&](TKrConditionsRemindBase& fired) { triggers.push_back(&fired); });
-    r->SetState(TKrTriggerState::tsMonitor);
-    r->StartMonitor();
-  }
-  for (int i = 0; i < 30; ++i) {
-    h.Clock().Advance(2s);
-    h->Speed()->SyncNow();
-    h->Loop().RunUntilIdle();
-  }
-  ASSERT_EQ(triggers.size(), 1u);
-  EXPECT_EQ(triggers[0], &low);
-  EXPECT_EQ(low.GetLastTradeDate().Yyyymmdd(), 20261204);
-  ASSERT_NE(low.GetRTDModel(), nullptr);
-  EXPECT_GT(low.GetRTDModel()->GetDoubleVal("600000.SH", kPrice, 0), 1.0);
-  for (TKrPriceArriveRemind* r : {&low, &high}) r->StopMonitor();
 }
 
 }  // namespace

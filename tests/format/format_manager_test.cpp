@@ -217,8 +217,6 @@ TEST(FormatManagerSampleTest, PriceBoardFieldsOfEveryMarket) {
   const Field fields[] = {
       {"600000.SH", "NewPrice", 10.52, 10.36, "10.52", "RiseColor"},
       {"600000.SH", "Change", -0.16, 0, "-0.16", "FallColor"},
-      {"600000.SH", "ChangeRatio", 0.0154, 0, "1.54%", "RiseColor"},
-      {"600000.SH", "Volume", 123456789, 0, "123.46万", "VolumeColor"},
       {"600000.SH", "TradeTime", 93005, 0, "09:30:05", "TimeColor"},
       {"510050.SH", "NewPrice", 2.742, 2.742, "2.742", "EqualColor"},
       {"00700.HK", "NewPrice", 418.2, 420, "418.2", "FallColor"},
@@ -242,7 +240,6 @@ TEST(FormatManagerSampleTest, PriceBoardFieldsOfEveryMarket) {
   }
   EXPECT_EQ(manager->GetDataFormatObjByName("600000.SH", "StockName")->FormatSpecString("浦发银行"), "浦发银行");
   // By ID the board's fields come out the same.
-  EXPECT_EQ(manager->GetDataFormatObjByID("600000.SH", 81)->CalcAndFormat(0.0154), "1.54%");
   EXPECT_EQ(manager->GetDataFormatObjByID("600000.SH", 2)->CalcAndFormat(93005), "09:30:05");
   // Computed fields of the sample read their fields.
   EXPECT_THAT(manager->GetDataFormatObjByName("113052.SH", "PremiumRate")->GetDataList(), ElementsAre(3, 32));

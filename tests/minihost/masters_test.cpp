@@ -257,10 +257,6 @@ TEST(MastersTest, SettingsAndMissingFilesGiveClearErrors) {
 }
 
 TEST(MastersTest, QuoteEngineAnswersMarketRulesByTradeSpan) {
-  {
-    TestHost without([](HostSettings& s) { s.quoteEngine = false; });
-    EXPECT_EQ(host::GetHQContext()->GetSpeed(), nullptr);
-  }
   TestHost h;
   auto speed = host::GetHQContext()->GetSpeed();
   ASSERT_NE(speed, nullptr);

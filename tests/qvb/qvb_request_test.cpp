@@ -13,12 +13,6 @@
 namespace kdp {
 namespace {
 
-// The records are packed: their fields are compared as values, never through a misaligned reference.
-template <class T>
-T Field(T value) {
-  return value;
-}
-
 using namespace std::chrono_literals;
 constexpr auto kDeadline = 10s;
 
@@ -39,14 +33,11 @@ TEST(QVBRequest, SeriesAndSearchPagesArriveDecodedOnTheMainLoop) {
     series = list;
     ++seriesCalls;
   });
+  // What a series and a search page hold, and the command words and pages asked, are the command-line QVB
+  // tests' (kdp_host.qvb_series, qvb_search, qvb_search_second_page).
   EXPECT_GT(request.RequestQVBData({Indicator(1000546, 3)}), 0);
   ASSERT_TRUE(h->Loop().RunUntil([&] { return seriesCalls == 1; }, kDeadline));
   ASSERT_EQ(series.size(), 1u);
-  EXPECT_EQ(series[0].Name, "GDP:不变价:当季同比");
-  ASSERT_EQ(series[0].Values.size(), 3u);  // the latest three of the sample's eight
-  EXPECT_EQ(Field(series[0].Values[0].Value), 4.7);
-  EXPECT_EQ(Field(series[0].Values[2].Value), 5.4);
-  EXPECT_EQ(Field(series[0].Values[2].VEndDate), 45657);  // 2024-12-31
   EXPECT_EQ(request.SeriesList().size(), 1u);
 
   // Two items, two messages: the answer is the series of the last one decoded.
@@ -57,27 +48,15 @@ TEST(QVBRequest, SeriesAndSearchPagesArriveDecodedOnTheMainLoop) {
   const auto sent = h->Lux()->SentRequests();
   ASSERT_GE(sent.size(), 3u);
   EXPECT_EQ(sent.back().serial, last);
-  EXPECT_EQ(sent.back().commandWord, host::MakeLuxCommandWord(1350, 3813));
 
-  std::int32_t count = -1, page = -1, total = -1;
-  std::vector<TQVBTreeNodeSearchProps> records;
-  request.SetOnQVBSearchDataCallBack([&](const auto& list, std::int32_t c, std::int32_t p, std::int32_t t) {
-    records = list;
-    count = c;
-    page = p;
-    total = t;
+  std::size_t records = 0;
+  request.SetOnQVBSearchDataCallBack([&](const auto& list, std::int32_t, std::int32_t, std::int32_t) {
+    EXPECT_TRUE(host::IsMainThread());
+    records = list.size();
   });
   EXPECT_GT(request.RequestQVBSearchData("gdp", 2, 1), 0);  // three series hold "GDP"; the second of them
-  ASSERT_TRUE(h->Loop().RunUntil([&] { return count != -1; }, kDeadline));
-  EXPECT_EQ(count, 1);
-  EXPECT_EQ(page, 2);
-  EXPECT_EQ(total, 3);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].Props.Identity.Get(), "1000546");
-  EXPECT_EQ(records[0].Props.TimeFrequency, ftQuarterly);
-  EXPECT_EQ(Field(records[0].Props.EndDate), 45657);
+  ASSERT_TRUE(h->Loop().RunUntil([&] { return records == 1; }, kDeadline));
   EXPECT_TRUE(h->Logger().Contains("发送指标搜索请求成功，流水号:"));
-  EXPECT_EQ(h->Lux()->SentRequests().back().commandWord, host::MakeLuxCommandWord(1351, 3847));
 
   request.RemoveData();
   EXPECT_TRUE(request.SeriesList().empty());

@@ -1,13 +1,11 @@
 // The replay engine on recordings written by hand: its pace and server clock, which data request gets
-// what, history replies, connection notices, recordings cut short, pushes racing resubscriptions, and
-// pushes an observer keeps while the engine decodes the next ones into spent tables.
+// what, history replies, connection notices, pushes racing resubscriptions, and pushes an observer keeps
+// while the engine decodes the next ones into spent tables.
 #include "replay_speed.h"
 
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -447,47 +445,6 @@ TEST_F(ReplaySpeedTest, ARequestLetGoHearsNoMoreOfItsPushes) {
   request->Subscribe(Symbols({"A"}));
   PlayToTheEnd();
   EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push A 3=1;"}));
-}
-
-TEST_F(ReplaySpeedTest, ACutRecordingPlaysItsCompleteBlocksAndSaysWhereItStopped) {
-  std::vector<std::vector<Record>> groups = {{Subscribe(1, 0, {"A"})}};
-  for (int block = 0; block < 4; ++block) {
-    groups.emplace_back();
-    for (int i = 0; i < 5; ++i) groups.back().push_back(Push(1, block * 5 + i, "A", block * 5 + i));
-  }
-  const std::string path = Write(groups, "whole.kdpr");
-  std::string file;
-  {
-    std::ifstream in(path, std::ios::binary);
-    file.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  // Block 1 holds the subscription; block b + 1 (b = 1..4) the pushes 5(b - 1) to 5b - 1.
-  for (std::size_t b = 1; b < block_ends_.size(); ++b) {
-    const std::uint64_t start = block_ends_[b - 1], end = block_ends_[b];
-    for (std::uint64_t cut : {start + 3, start + 20, end - 1}) {
-      SCOPED_TRACE(fmt::format("block {} cut at {}", b + 1, cut));
-      const std::string cutPath = fmt::format("{}/cut-{}.kdpr", dir_, cut);
-      std::ofstream(cutPath, std::ios::binary) << file.substr(0, cut);
-      Open(cutPath, 0.0);
-      auto observer = Observer();
-      auto request = engine_->CreateDataRequest(observer);
-      request->Subscribe(Symbols({"A"}));
-      PlayToTheEnd();
-      const std::size_t pushes = 5 * (b - 1);  // those of the blocks before the cut one
-      const auto events = observer->Events();
-      ASSERT_EQ(events.size(), pushes);
-      if (pushes > 0) {
-        EXPECT_EQ(events.back(), fmt::format("push A 3={};", pushes - 1));
-      }
-      EXPECT_EQ(engine_->Outcome().rfind(fmt::format("stopped at byte {} of {} after {} records: block {} at byte {} "
-                                                     "is cut short",
-                                                     start, cut, pushes + 1, b + 1, start),
-                                         0),
-                0u)
-          << engine_->Outcome();
-      engine_->Stop();
-    }
-  }
 }
 
 // The engine's thread keeps posting pushes while the main thread delivers them and resubscribes in its

@@ -450,28 +450,6 @@ TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
   EXPECT_EQ(play->dropped, (std::vector<int>{7, 8, 9}));  // the model going away drops its registration
 }
 
-// The live board's path: a host on the real clock, an engine looking at the clock more often than a
-// security trades, and a model told of every push. The last price or the volume must keep changing.
-TEST(LiveModelTest, QuotesKeepMovingOnTheRealClock) {
-  TestHost live(
-      [](minihost::HostSettings& s) {
-        s.quotePollMs = 20;  // five looks per trade
-        s.quoteRate = 10;
-      },
-      TestHost::ClockKind::kReal);
-  live->StartPackage();
-  TKrRTDModel model;
-  std::set<std::pair<double, double>> seen;  // (last price, volume) at each notification
-  model.SetUpdateNotify(
-      [&] { seen.emplace(model.GetDoubleVal("600000.SH", 3, 0), model.GetDoubleVal("600000.SH", 8, 0)); });
-  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH"}, {3, 8})), 0);
-  EXPECT_TRUE(live->Loop().RunUntil([&] { return seen.size() >= 4; }, 20s))
-      << "the board saw " << seen.size() << " distinct quotes";
-  // The engine heard the security's sessions from the package when it subscribed.
-  EXPECT_EQ(live->Speed()->SessionsOf("600000.SH"), "930,1130,1300,1500");
-  model.UnSubscrible();
-}
-
 // Widgets subscribing overlapping codes and fields share the package's one engine request and each push
 // is read once; still every widget's cache holds exactly what the engine sent for its own codes and
 // fields, and nothing another widget asked for. One widget takes 50 codes (more than the configuration's
@@ -531,6 +509,7 @@ TEST_F(ModelTest, EverySubscriberStoresExactlyWhatTheEngineSentForItsOwnSubscrip
   // most 20, starting afresh at the 21st and the 41st.
   EXPECT_EQ(G_GetHQSpeedImpl()->CallBack()->GetConfig()->CachedSecurityCount(), 10u);
   EXPECT_TRUE(engine.ConfigCalledOnlyOffMainThread());
+  EXPECT_EQ(engine.SessionsOf("600000.SH"), "930,1130,1300,1500");  // what the package told it of the code
   for (int step = 1; step <= 3; ++step) {
     Run(3s);
     check("push " + std::to_string(step));

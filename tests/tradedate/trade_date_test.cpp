@@ -301,12 +301,6 @@ TEST_F(TradeDateMgrTest, ZonesAndSessionsByCode) {
   EXPECT_TRUE(manager->GetMarketTime("NOSUCH.XX").empty());
   EXPECT_EQ(manager->GetTradeDateIntf(std::shared_ptr<host::IKrSecurity>()), nullptr);
   EXPECT_EQ(CalendarRequests(h), 0);
-  EXPECT_EQ(manager->GetTradeZoneByKoraCode("600000.SH"), 8);
-  EXPECT_EQ(manager->GetTradeZoneByKoraCode("AAPL.O"), -5);
-  EXPECT_EQ(manager->GetTradeZoneByKoraCode("N225.GI"), 9);
-  EXPECT_EQ(manager->GetMarketTime("600000.SH"), (std::vector<int>{930, 1130, 1300, 1500}));
-  EXPECT_EQ(manager->GetMarketTime("00700.HK"), (std::vector<int>{930, 1200, 1300, 1600}));
-  EXPECT_EQ(manager->GetMarketTime("AU2702.SHF"), (std::vector<int>{2100, 230, 900, 1015, 1030, 1130, 1330, 1500}));
 
   auto mgr = std::dynamic_pointer_cast<TKrTradeDateMgr>(manager);
   ASSERT_NE(mgr, nullptr);
