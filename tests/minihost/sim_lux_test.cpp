@@ -146,9 +146,10 @@ class SimLuxClientTest : public ::testing::Test {
 
   std::shared_ptr<host::ManualClock> clock = std::make_shared<host::ManualClock>();
   SimLuxClient::Options options;
-  std::shared_ptr<SimLuxClient> client;
   std::mutex mutex;  // guards received: the handler runs on the client's thread
   std::vector<std::pair<std::int32_t, host::TMessageProperty>> received;
+  // Last, so it goes first: its thread may still be delivering into `received` when a test ends.
+  std::shared_ptr<SimLuxClient> client;
 };
 
 TEST_F(SimLuxClientTest, ADroppedAsyncRequestTimesOutWhenItsTimeIsUp) {
