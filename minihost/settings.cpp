@@ -135,7 +135,8 @@ bool ReadAll(const json& j, HostSettings& s, std::string& error) {
          read("luxPollMs", s.luxPollMs) && read("luxConnected", s.luxConnected) &&
          read("luxConnectAfterMs", s.luxConnectAfterMs);
   if (!read_all) return false;
-  for (const auto& [key, value] : j.items()) {
+  for (const auto& item : j.items()) {
+    const std::string& key = item.key();
     if (std::ranges::find(known, key) != known.end()) continue;
     const auto nearest = std::ranges::min_element(
         known, {}, [&](std::string_view candidate) { return EditDistance(key, candidate); });
