@@ -33,7 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   item.GetBeforeDate(today);
   item.GetAfterDate(today);
-  item.GetTradingDayBefore(20261204);
   item.SetLatestDate(20260101);
   item.GetLatestDatePeriod(30);
   host.loop.RunUntilIdle();
