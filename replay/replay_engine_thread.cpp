@@ -96,96 +96,109 @@ bool ReplaySpeed::WaitUntilDue(const Record& record, std::unique_lock<std::mutex
 
 void ReplaySpeed::Play(Record& record, std::unique_lock<std::mutex>& lock) {
   ++counts_.played;
-  const double time = record.serverTime.value;
-  const std::uint32_t number = record.request;
-  const bool numbered = number > 0 && number <= kMaxRecordedRequests;
+  const bool numbered = record.request > 0 && record.request <= kMaxRecordedRequests;
   switch (record.kind) {
-    case RecordKind::kQuotes: {
-      Delivery delivery;
-      delivery.time = time;
-      if (const auto target = numbered ? TargetOf(number) : std::nullopt) {
-        delivery.push = true;
-        delivery.target = *target;
-        delivery.data = std::move(record.data);
+    case RecordKind::kQuotes:
+      PlayQuotes(record, numbered, lock);
+      return;
+    case RecordKind::kSubscribe:
+    case RecordKind::kUnsubscribe:
+    case RecordKind::kRequest:
+      PlayRequestChange(record, numbered);
+      return;
+    case RecordKind::kResponse:
+    case RecordKind::kHistoryData:
+    case RecordKind::kHisData:
+      PlayReply(record, numbered, lock);
+      return;
+    case RecordKind::kConnect:
+    case RecordKind::kLedChange:
+      PlayConnectionNotice(record, lock);
+      return;
+  }
+}
+
+void ReplaySpeed::PlayQuotes(Record& record, bool numbered, std::unique_lock<std::mutex>& lock) {
+  Delivery delivery;
+  delivery.time = record.serverTime.value;
+  if (const auto target = numbered ? TargetOf(record.request) : std::nullopt) {
+    delivery.push = true;
+    delivery.target = *target;
+    delivery.data = std::move(record.data);
+  } else {
+    ++counts_.skipped;
+  }
+  batch_.deliveries.push_back(std::move(delivery));
+  const std::size_t gathered = batch_.deliveries.size();
+  if (in_flight_ + gathered >= options_.maxInFlight) {
+    PostBatch();
+    wake_.wait(lock, [this] { return stopping_ || in_flight_ <= options_.maxInFlight / 2; });
+  } else if (gathered >= kBatchSize) {
+    PostBatch();
+  }
+}
+
+void ReplaySpeed::PlayRequestChange(Record& record, bool numbered) {
+  const double time = record.serverTime.value;
+  if (numbered) {
+    const std::uint32_t number = record.request;
+    Recorded& recorded = recorded_[number];
+    if (record.kind == RecordKind::kRequest) {
+      counts_.skipped += recorded.held.size();  // replies to the command before, never taken
+      recorded.held.clear();
+      recorded.command = Command{record.numbers[0], std::move(record.params)};
+      recorded.claimed = false;
+      ClaimPending(number);
+    } else {
+      recorded.subscription = std::move(record.symbols);
+      Rebind(number);
+    }
+  }
+  batch_.deliveries.emplace_back().time = time;
+}
+
+void ReplaySpeed::PlayReply(Record& record, bool numbered, std::unique_lock<std::mutex>& lock) {
+  const std::uint32_t number = record.request;
+  auto request = numbered ? BoundTo(number) : nullptr;
+  batch_.deliveries.emplace_back().time = record.serverTime.value;
+  if (numbered) {
+    Recorded& recorded = recorded_[number];
+    if (recorded.command && !recorded.claimed) {
+      if (recorded.held.size() < kMaxHeldReplies) {
+        recorded.held.push_back(std::move(record));
       } else {
         ++counts_.skipped;
       }
-      batch_.deliveries.push_back(std::move(delivery));
-      const std::size_t gathered = batch_.deliveries.size();
-      if (in_flight_ + gathered >= options_.maxInFlight) {
-        PostBatch();
-        wake_.wait(lock, [this] { return stopping_ || in_flight_ <= options_.maxInFlight / 2; });
-      } else if (gathered >= kBatchSize) {
-        PostBatch();
-      }
-      return;
-    }
-    case RecordKind::kSubscribe:
-    case RecordKind::kUnsubscribe:
-    case RecordKind::kRequest: {
-      if (numbered) {
-        Recorded& recorded = recorded_[number];
-        if (record.kind == RecordKind::kRequest) {
-          counts_.skipped += recorded.held.size();  // replies to the command before, never taken
-          recorded.held.clear();
-          recorded.command = Command{record.numbers[0], std::move(record.params)};
-          recorded.claimed = false;
-          ClaimPending(number);
-        } else {
-          recorded.subscription = std::move(record.symbols);
-          Rebind(number);
-        }
-      }
-      batch_.deliveries.emplace_back().time = time;
-      return;
-    }
-    case RecordKind::kResponse:
-    case RecordKind::kHistoryData:
-    case RecordKind::kHisData: {
-      auto request = numbered ? BoundTo(number) : nullptr;
-      batch_.deliveries.emplace_back().time = time;
-      if (numbered) {
-        Recorded& recorded = recorded_[number];
-        if (recorded.command && !recorded.claimed) {
-          if (recorded.held.size() < kMaxHeldReplies) {
-            recorded.held.push_back(std::move(record));
-          } else {
-            ++counts_.skipped;
-          }
-          return;
-        }
-      }
-      if (!request) {
-        ++counts_.skipped;
-        return;
-      }
-      if (!DrainPushes(lock)) return;
-      ++counts_.delivered;
-      const auto observer = request->observer_;
-      lock.unlock();
-      CallObserver(*observer, record);
-      lock.lock();
-      return;
-    }
-    case RecordKind::kConnect:
-    case RecordKind::kLedChange: {
-      (record.kind == RecordKind::kConnect ? connect_code_ : led_status_) = record.numbers[0];
-      auto callback = callback_;
-      if (!DrainPushes(lock)) return;
-      Delivered(time);
-      if (!callback) return;
-      lock.unlock();
-      CallOutside("a replayed connection notice", [&] {
-        if (record.kind == RecordKind::kConnect) {
-          callback->NotifyConnect(record.numbers[0]);
-        } else {
-          callback->NotifyLEDChange(record.numbers[0]);
-        }
-      });
-      lock.lock();
       return;
     }
   }
+  if (!request) {
+    ++counts_.skipped;
+    return;
+  }
+  if (!DrainPushes(lock)) return;
+  ++counts_.delivered;
+  const auto observer = request->observer_;
+  lock.unlock();
+  CallObserver(*observer, record);
+  lock.lock();
+}
+
+void ReplaySpeed::PlayConnectionNotice(const Record& record, std::unique_lock<std::mutex>& lock) {
+  (record.kind == RecordKind::kConnect ? connect_code_ : led_status_) = record.numbers[0];
+  auto callback = callback_;
+  if (!DrainPushes(lock)) return;
+  Delivered(record.serverTime.value);
+  if (!callback) return;
+  lock.unlock();
+  CallOutside("a replayed connection notice", [&] {
+    if (record.kind == RecordKind::kConnect) {
+      callback->NotifyConnect(record.numbers[0]);
+    } else {
+      callback->NotifyLEDChange(record.numbers[0]);
+    }
+  });
+  lock.lock();
 }
 
 void ReplaySpeed::FinishRecording(std::unique_lock<std::mutex>& lock) {

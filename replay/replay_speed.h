@@ -172,6 +172,15 @@ class ReplaySpeed final : public host::Implements<host::ISpeed>, public std::ena
   // Waits until `record` is due (running jobs meanwhile); false when the engine stops.
   bool WaitUntilDue(const Record& record, std::unique_lock<std::mutex>& lock);
   void Play(Record& record, std::unique_lock<std::mutex>& lock);
+  // Play, kind by kind; `numbered` when the record's request number is one the engine keeps.
+  // A push joins the batch; the thread waits for the main thread when too many are on their way.
+  void PlayQuotes(Record& record, bool numbered, std::unique_lock<std::mutex>& lock);
+  // A recorded request's new subscription or history command.
+  void PlayRequestChange(Record& record, bool numbered);
+  // A history reply: held until a replay request claims its command, or handed to the bound request.
+  void PlayReply(Record& record, bool numbered, std::unique_lock<std::mutex>& lock);
+  // A connection or LED notice: handed to the call-back once the pushes before it are delivered.
+  void PlayConnectionNotice(const Record& record, std::unique_lock<std::mutex>& lock);
   void FinishRecording(std::unique_lock<std::mutex>& lock);
   // A record of `time` has been delivered (or passed over) in order: the clock moves on to it. Only
   // the paced clock's base needs mutex_ held.

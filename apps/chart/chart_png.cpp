@@ -37,6 +37,140 @@ void Text(cairo_t* cr, const std::string& text, double x, double y, double size,
   cairo_show_text(cr, text.c_str());
 }
 
+// What every stage of an image draws with: the context, the view, and the scales of both panels.
+struct Plot {
+  cairo_t* cr;
+  const ChartView& view;
+  const PngLayout& l;
+  double low, high;  // the price scale
+  int minutes;       // the time scale: the sessions' minutes
+
+  double X(double minute) const { return l.left + minute / minutes * (l.right - l.left); }
+  double Y(double price) const { return l.priceTop + (high - price) / (high - low) * (l.priceBottom - l.priceTop); }
+  double Mid() const { return (low + high) / 2; }
+  // The colour of a value against another; the text colour when the view has no colours or nothing to
+  // compare with.
+  std::uint32_t ColourOf(double value, double compare) const {
+    return view.colour && compare > 0 ? view.colour(value, compare) : view.palette.text;
+  }
+};
+
+void DrawTitle(const Plot& p) {
+  Colour(p.cr, p.view.titleColour != 0 ? p.view.titleColour : p.view.palette.text);
+  Text(p.cr, p.view.title, p.l.left, 32, 22, Align::kLeft, true);
+  Colour(p.cr, p.view.palette.reference);
+  Text(p.cr, p.view.note, p.l.left, 56, 14, Align::kLeft);
+}
+
+// Five price lines with their labels, and the percentages against the previous close when it is known.
+void DrawPriceGrid(const Plot& p) {
+  const ChartView& view = p.view;
+  cairo_set_line_width(p.cr, 1);
+  const double mid = p.Mid();
+  for (const double price : {p.high, (p.high + mid) / 2, mid, (mid + p.low) / 2, p.low}) {
+    const double y = std::round(p.Y(price)) + 0.5;
+    Colour(p.cr, view.palette.grid);
+    cairo_move_to(p.cr, p.l.left, y);
+    cairo_line_to(p.cr, p.l.right, y);
+    cairo_stroke(p.cr);
+    Colour(p.cr, view.prevClose > 0 ? p.ColourOf(price, view.prevClose) : view.palette.text);
+    Text(p.cr, view.priceText ? view.priceText(price) : fmt::format("{:.2f}", price), p.l.left - 8, y + 5, 13,
+         Align::kRight);
+    if (view.prevClose > 0) {
+      Text(p.cr, fmt::format("{:+.2f}%", (price - view.prevClose) / view.prevClose * 100), p.l.right + 8, y + 5, 13,
+           Align::kLeft);
+    }
+  }
+}
+
+// The time marks through both panels with their labels under them, and the volume panel's frame.
+void DrawTimeGrid(const Plot& p) {
+  const PngLayout& l = p.l;
+  const auto marks = p.view.TimeMarks();
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const double x = std::round(p.X(marks[i].first)) + 0.5;
+    Colour(p.cr, p.view.palette.grid);
+    for (const auto& [top, bottom] : {std::pair{l.priceTop, l.priceBottom}, std::pair{l.volumeTop, l.volumeBottom}}) {
+      cairo_move_to(p.cr, x, top);
+      cairo_line_to(p.cr, x, bottom);
+    }
+    cairo_stroke(p.cr);
+    Colour(p.cr, p.view.palette.text);
+    const Align align = i == 0 ? Align::kLeft : i + 1 == marks.size() ? Align::kRight : Align::kCentre;
+    Text(p.cr, marks[i].second, x, l.volumeBottom + 20, 13, align);
+  }
+  Colour(p.cr, p.view.palette.grid);
+  cairo_rectangle(p.cr, l.left + 0.5, l.volumeTop + 0.5, l.right - l.left - 1, l.volumeBottom - l.volumeTop - 1);
+  cairo_stroke(p.cr);
+}
+
+// The previous close, dashed.
+void DrawPrevClose(const Plot& p) {
+  const double y = std::round(p.Y(p.view.prevClose)) + 0.5;
+  Colour(p.cr, p.view.palette.reference);
+  const double dash[] = {6, 4};
+  cairo_set_dash(p.cr, dash, 2, 0);
+  cairo_move_to(p.cr, p.l.left, y);
+  cairo_line_to(p.cr, p.l.right, y);
+  cairo_stroke(p.cr);
+  cairo_set_dash(p.cr, nullptr, 0, 0);
+}
+
+// Volume bars, coloured by their close against the close before, and the label of the largest volume.
+void DrawVolumes(const Plot& p, double most) {
+  const ChartView& view = p.view;
+  const PngLayout& l = p.l;
+  const double bar_width = std::max(1.0, (l.right - l.left) / p.minutes * view.period * 0.7);
+  double before = view.prevClose;
+  for (const Bar& bar : view.bars) {
+    const double x = p.X(bar.minute + view.period / 2.0);
+    const double h = bar.volume / most * (l.volumeBottom - l.volumeTop - 4);
+    Colour(p.cr, p.ColourOf(bar.close, before > 0 ? before : bar.open));
+    cairo_rectangle(p.cr, x - bar_width / 2, l.volumeBottom - h, bar_width, h);
+    cairo_fill(p.cr);
+    before = bar.close;
+  }
+  Colour(p.cr, view.palette.text);
+  Text(p.cr, view.volumeText ? view.volumeText(most) : fmt::format("{}", most), l.left - 8, l.volumeTop + 12, 13,
+       Align::kRight);
+}
+
+// The price line: above the previous close in the rise colour, below it in the fall colour; a dot on the
+// last close.
+void DrawPriceLine(const Plot& p, int width, int height) {
+  const ChartView& view = p.view;
+  cairo_t* cr = p.cr;
+  cairo_set_line_width(cr, 2);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  const double reference = view.prevClose > 0 ? view.prevClose : p.Mid();
+  const double split = p.Y(reference);
+  const auto trace = [&] {
+    for (const Bar& bar : view.bars) cairo_line_to(cr, p.X(bar.minute + view.period / 2.0), p.Y(bar.close));
+  };
+  for (const bool above : {true, false}) {
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, above ? 0 : split, width, above ? split : height - split);
+    cairo_clip(cr);
+    const std::uint32_t rgb = p.ColourOf(above ? p.high : p.low, reference);
+    // A faint area between the line and the previous close, then the line.
+    cairo_move_to(cr, p.X(view.bars.front().minute + view.period / 2.0), split);
+    trace();
+    cairo_line_to(cr, p.X(view.bars.back().minute + view.period / 2.0), split);
+    cairo_close_path(cr);
+    cairo_set_source_rgba(cr, (rgb >> 16) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0, 0.14);
+    cairo_fill(cr);
+    Colour(cr, rgb);
+    trace();
+    cairo_stroke(cr);
+    cairo_restore(cr);
+  }
+  const Bar& last = view.bars.back();
+  Colour(cr, p.ColourOf(last.close, reference));
+  cairo_arc(cr, p.X(last.minute + view.period / 2.0), p.Y(last.close), 4, 0, 2 * M_PI);
+  cairo_fill(cr);
+}
+
 }  // namespace
 
 PngLayout LayoutFor(int width, int height) {
@@ -59,124 +193,18 @@ bool WritePng(const ChartView& view, int width, int height, const std::string& p
   }
   std::unique_ptr<cairo_surface_t, SurfaceEnd> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
   std::unique_ptr<cairo_t, ContextEnd> context(cairo_create(surface.get()));
-  cairo_t* cr = context.get();
-  const ChartView::Palette& p = view.palette;
   const PngLayout l = LayoutFor(width, height);
   const auto [low, high] = view.PriceRange();
-  const int minutes = std::max(1, view.sessions.Count());
-  const auto x_of = [&](double minute) { return l.left + minute / minutes * (l.right - l.left); };
-  const auto y_of = [&](double price) {
-    return l.priceTop + (high - price) / (high - low) * (l.priceBottom - l.priceTop);
-  };
-  const auto colour_of = [&](double value, double compare) {
-    return view.colour && compare > 0 ? view.colour(value, compare) : p.text;
-  };
+  const Plot plot{context.get(), view, l, low, high, std::max(1, view.sessions.Count())};
 
-  Colour(cr, p.background);
-  cairo_paint(cr);
-
-  // Title and note.
-  Colour(cr, view.titleColour != 0 ? view.titleColour : p.text);
-  Text(cr, view.title, l.left, 32, 22, Align::kLeft, true);
-  Colour(cr, p.reference);
-  Text(cr, view.note, l.left, 56, 14, Align::kLeft);
-
-  // Grid: five price lines with their labels, and the time marks through both panels.
-  cairo_set_line_width(cr, 1);
-  const double mid = (low + high) / 2;
-  for (const double price : {high, (high + mid) / 2, mid, (mid + low) / 2, low}) {
-    const double y = std::round(y_of(price)) + 0.5;
-    Colour(cr, p.grid);
-    cairo_move_to(cr, l.left, y);
-    cairo_line_to(cr, l.right, y);
-    cairo_stroke(cr);
-    Colour(cr, view.prevClose > 0 ? colour_of(price, view.prevClose) : p.text);
-    Text(cr, view.priceText ? view.priceText(price) : fmt::format("{:.2f}", price), l.left - 8, y + 5, 13,
-         Align::kRight);
-    if (view.prevClose > 0) {
-      Text(cr, fmt::format("{:+.2f}%", (price - view.prevClose) / view.prevClose * 100), l.right + 8, y + 5, 13,
-           Align::kLeft);
-    }
-  }
-  const auto marks = view.TimeMarks();
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    const double x = std::round(x_of(marks[i].first)) + 0.5;
-    Colour(cr, p.grid);
-    for (const auto& [top, bottom] : {std::pair{l.priceTop, l.priceBottom}, std::pair{l.volumeTop, l.volumeBottom}}) {
-      cairo_move_to(cr, x, top);
-      cairo_line_to(cr, x, bottom);
-    }
-    cairo_stroke(cr);
-    Colour(cr, p.text);
-    const Align align = i == 0 ? Align::kLeft : i + 1 == marks.size() ? Align::kRight : Align::kCentre;
-    Text(cr, marks[i].second, x, l.volumeBottom + 20, 13, align);
-  }
-  Colour(cr, p.grid);
-  cairo_rectangle(cr, l.left + 0.5, l.volumeTop + 0.5, l.right - l.left - 1, l.volumeBottom - l.volumeTop - 1);
-  cairo_stroke(cr);
-
-  // The previous close, dashed.
-  if (view.prevClose > 0) {
-    const double y = std::round(y_of(view.prevClose)) + 0.5;
-    Colour(cr, p.reference);
-    const double dash[] = {6, 4};
-    cairo_set_dash(cr, dash, 2, 0);
-    cairo_move_to(cr, l.left, y);
-    cairo_line_to(cr, l.right, y);
-    cairo_stroke(cr);
-    cairo_set_dash(cr, nullptr, 0, 0);
-  }
-
-  // Volume bars, coloured by their close against the close before.
-  const double most = view.MaxVolume();
-  if (most > 0) {
-    const double bar_width = std::max(1.0, (l.right - l.left) / minutes * view.period * 0.7);
-    double before = view.prevClose;
-    for (const Bar& bar : view.bars) {
-      const double x = x_of(bar.minute + view.period / 2.0);
-      const double h = bar.volume / most * (l.volumeBottom - l.volumeTop - 4);
-      Colour(cr, colour_of(bar.close, before > 0 ? before : bar.open));
-      cairo_rectangle(cr, x - bar_width / 2, l.volumeBottom - h, bar_width, h);
-      cairo_fill(cr);
-      before = bar.close;
-    }
-    Colour(cr, p.text);
-    Text(cr, view.volumeText ? view.volumeText(most) : fmt::format("{}", most), l.left - 8, l.volumeTop + 12, 13,
-         Align::kRight);
-  }
-
-  // The price line: above the previous close in the rise colour, below it in the fall colour.
-  if (!view.bars.empty()) {
-    cairo_set_line_width(cr, 2);
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    const double reference = view.prevClose > 0 ? view.prevClose : mid;
-    const double split = y_of(reference);
-    const auto trace = [&] {
-      for (const Bar& bar : view.bars) cairo_line_to(cr, x_of(bar.minute + view.period / 2.0), y_of(bar.close));
-    };
-    for (const bool above : {true, false}) {
-      cairo_save(cr);
-      cairo_rectangle(cr, 0, above ? 0 : split, width, above ? split : height - split);
-      cairo_clip(cr);
-      const std::uint32_t rgb = colour_of(above ? high : low, reference);
-      // A faint area between the line and the previous close, then the line.
-      cairo_move_to(cr, x_of(view.bars.front().minute + view.period / 2.0), split);
-      trace();
-      cairo_line_to(cr, x_of(view.bars.back().minute + view.period / 2.0), split);
-      cairo_close_path(cr);
-      cairo_set_source_rgba(cr, (rgb >> 16) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0, 0.14);
-      cairo_fill(cr);
-      Colour(cr, rgb);
-      trace();
-      cairo_stroke(cr);
-      cairo_restore(cr);
-    }
-    const Bar& last = view.bars.back();
-    Colour(cr, colour_of(last.close, reference));
-    cairo_arc(cr, x_of(last.minute + view.period / 2.0), y_of(last.close), 4, 0, 2 * M_PI);
-    cairo_fill(cr);
-  }
+  Colour(plot.cr, view.palette.background);
+  cairo_paint(plot.cr);
+  DrawTitle(plot);
+  DrawPriceGrid(plot);
+  DrawTimeGrid(plot);
+  if (view.prevClose > 0) DrawPrevClose(plot);
+  if (const double most = view.MaxVolume(); most > 0) DrawVolumes(plot, most);
+  if (!view.bars.empty()) DrawPriceLine(plot, width, height);
 
   cairo_surface_flush(surface.get());
   if (const cairo_status_t status = cairo_surface_write_to_png(surface.get(), path.c_str());

@@ -79,6 +79,118 @@ class BrailleGrid {
   std::vector<double> price_;
 };
 
+// The panels of a text chart under its title: their rows and scales, and the text columns right of the
+// labels.
+struct TextPanels {
+  int priceRows, volumeRows;
+  double low, high;  // the price scale
+  double topVolume;  // the volume scale's top
+  int columns;       // known once the labels are
+
+  // The row of Braille dots a price falls on, 0 at the top.
+  int DotOf(double price) const {
+    const int dots_high = priceRows * 4;
+    return static_cast<int>(std::lround((high - price) / (high - low) * (dots_high - 1)));
+  }
+  // The text column a session minute falls in.
+  int ColumnOf(int minute, int minutesTotal) const {
+    return std::clamp(static_cast<int>(static_cast<long long>(minute) * columns / minutesTotal), 0, columns - 1);
+  }
+};
+
+// Labels on the left: the top, the quarters, the reference line and the bottom of the price panel, and
+// the volume scale's top; one per row of both panels, most of them empty.
+std::vector<std::string> AxisLabels(const ChartView& view, const TextPanels& panels) {
+  std::vector<std::string> labels(static_cast<std::size_t>(panels.priceRows + panels.volumeRows));
+  const double low = panels.low, high = panels.high, mid = (low + high) / 2;
+  for (const double p : {high, (high + mid) / 2, mid, (mid + low) / 2, low}) {
+    labels[static_cast<std::size_t>(panels.DotOf(p) / 4)] = view.priceText ? view.priceText(p) : fmt::format("{}", p);
+  }
+  if (panels.topVolume > 0) {
+    labels[static_cast<std::size_t>(panels.priceRows)] =
+        view.volumeText ? view.volumeText(panels.topVolume) : fmt::format("{}", panels.topVolume);
+  }
+  return labels;
+}
+
+// A row's label, right-aligned in the label column, and the blank after it.
+std::string LabelCell(const std::vector<std::string>& labels, int row, int width) {
+  return fmt::format("{:>{}} ", labels[static_cast<std::size_t>(row)], width);
+}
+
+// The price panel: the previous close as a dotted line, and the closes joined from bar to bar.
+BrailleGrid PricePanel(const ChartView& view, const TextPanels& panels) {
+  BrailleGrid grid(panels.columns, panels.priceRows);
+  if (view.prevClose > 0) {
+    const int y = panels.DotOf(view.prevClose);
+    for (int x = 0; x < grid.DotsWide(); x += 4) grid.RefDot(x, y);
+  }
+  const int columns_total = view.sessions.Count();
+  const auto x_of = [&](const Bar& bar) {
+    const double centre = bar.minute + view.period / 2.0;
+    return std::min(grid.DotsWide() - 1, static_cast<int>(centre * grid.DotsWide() / columns_total));
+  };
+  for (std::size_t i = 0; i < view.bars.size(); ++i) {
+    const Bar& bar = view.bars[i];
+    if (i == 0) {
+      grid.Dot(x_of(bar), panels.DotOf(bar.close), bar.close);
+    } else {
+      const Bar& before = view.bars[i - 1];
+      grid.Segment(x_of(before), panels.DotOf(before.close), x_of(bar), panels.DotOf(bar.close), bar.close);
+    }
+  }
+  return grid;
+}
+
+// The volume panel, each row after its label: one bar per text column, the largest volume of its bars,
+// coloured by its last close against the last close before it.
+void AppendVolumeRows(const ChartView& view, const TextPanels& panels, const std::vector<std::string>& labels,
+                      int labelWidth, bool ansiColour, std::string& out) {
+  const int columns = panels.columns;
+  std::vector<double> volume(static_cast<std::size_t>(columns), 0.0);
+  std::vector<double> close(volume.size(), 0.0);
+  for (const Bar& bar : view.bars) {
+    const auto c = static_cast<std::size_t>(panels.ColumnOf(bar.minute, view.sessions.Count()));
+    volume[c] = std::max(volume[c], bar.volume);
+    close[c] = bar.close;
+  }
+  static constexpr const char* kEighths[] = {" ", "▁", "▂", "▃", "▄", "▅", "▆", "▇", "█"};
+  const int volume_rows = panels.volumeRows;
+  for (int r = 0; r < volume_rows; ++r) {
+    out += "\n" + LabelCell(labels, panels.priceRows + r, labelWidth);
+    const int floor_eighths = (volume_rows - 1 - r) * 8;  // eighths below this row
+    double before = view.prevClose;
+    for (int c = 0; c < columns; ++c) {
+      const double v = volume[static_cast<std::size_t>(c)];
+      int eighths = panels.topVolume > 0 ? static_cast<int>(std::lround(v / panels.topVolume * volume_rows * 8)) : 0;
+      if (v > 0) eighths = std::max(eighths, 1);
+      const std::string glyph = kEighths[std::clamp(eighths - floor_eighths, 0, 8)];
+      const double now = close[static_cast<std::size_t>(c)];
+      out += v > 0 && view.colour && before > 0 ? Coloured(glyph, view.colour(now, before), ansiColour) : glyph;
+      if (v > 0) before = now;
+    }
+  }
+}
+
+// The time axis under both panels: the marks that fit, none overlapping the one before.
+std::string TimeAxis(const ChartView& view, int labelWidth, int columns) {
+  std::string axis(static_cast<std::size_t>(labelWidth + 1 + columns), ' ');
+  int free_from = 0;
+  const auto marks = view.TimeMarks();
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const auto& [minute, text] = marks[i];
+    const int length = static_cast<int>(text.size());
+    const int at = static_cast<int>(static_cast<long long>(minute) * columns / view.sessions.Count());
+    int start = i == 0 ? at : i + 1 == marks.size() ? columns - length : at - length / 2;
+    start = std::clamp(start, 0, columns - length);
+    if (start < free_from) continue;
+    axis.replace(static_cast<std::size_t>(labelWidth + 1 + start), static_cast<std::size_t>(length), text);
+    free_from = start + length + 1;
+  }
+  axis.erase(axis.find_last_not_of(' ') + 1);
+  return axis;
+}
+
 }  // namespace
 
 std::pair<double, double> ChartView::PriceRange() const {
@@ -122,100 +234,20 @@ std::string RenderText(const ChartView& view, int width, int height, bool ansiCo
   if (width < 20 || height < 8 || view.sessions.Count() == 0) return out;
 
   const int volume_rows = std::max(2, (height - 2) / 4);
-  const int price_rows = height - 2 - volume_rows;
   const auto [low, high] = view.PriceRange();
-  const int dots_high = price_rows * 4;
-  const auto dot_of = [&](double price) {
-    return static_cast<int>(std::lround((high - price) / (high - low) * (dots_high - 1)));
-  };
-
-  // Labels on the left: the top, the quarters, the reference line and the bottom of the price panel, and
-  // the volume scale's top.
-  std::vector<std::string> labels(static_cast<std::size_t>(price_rows + volume_rows));
-  const double mid = (low + high) / 2;
-  for (const double p : {high, (high + mid) / 2, mid, (mid + low) / 2, low}) {
-    labels[static_cast<std::size_t>(dot_of(p) / 4)] = view.priceText ? view.priceText(p) : fmt::format("{}", p);
-  }
-  const double top_volume = view.MaxVolume();
-  if (top_volume > 0) {
-    labels[static_cast<std::size_t>(price_rows)] =
-        view.volumeText ? view.volumeText(top_volume) : fmt::format("{}", top_volume);
-  }
+  TextPanels panels{height - 2 - volume_rows, volume_rows, low, high, view.MaxVolume(), 0};
+  const std::vector<std::string> labels = AxisLabels(view, panels);
   int label_width = 0;
   for (const auto& l : labels) label_width = std::max(label_width, static_cast<int>(l.size()));
-  const int columns = width - label_width - 1;
-  if (columns < 4) return out;
+  panels.columns = width - label_width - 1;
+  if (panels.columns < 4) return out;
 
-  // The volume panel: one bar per text column, the largest volume of its bars, coloured by its last
-  // close against the last close before it.
-  const int columns_total = view.sessions.Count();
-  const auto column_of = [&](int minute) {
-    return std::clamp(static_cast<int>(static_cast<long long>(minute) * columns / columns_total), 0, columns - 1);
-  };
-  std::vector<double> volume(static_cast<std::size_t>(columns), 0.0);
-  std::vector<double> close(volume.size(), 0.0);
-  for (const Bar& bar : view.bars) {
-    const auto c = static_cast<std::size_t>(column_of(bar.minute));
-    volume[c] = std::max(volume[c], bar.volume);
-    close[c] = bar.close;
+  const BrailleGrid grid = PricePanel(view, panels);
+  for (int r = 0; r < panels.priceRows; ++r) {
+    out += "\n" + LabelCell(labels, r, label_width) + grid.Row(r, view, ansiColour);
   }
-
-  BrailleGrid grid(columns, price_rows);
-  if (view.prevClose > 0) {
-    const int y = dot_of(view.prevClose);
-    for (int x = 0; x < grid.DotsWide(); x += 4) grid.RefDot(x, y);
-  }
-  const auto x_of = [&](const Bar& bar) {
-    const double centre = bar.minute + view.period / 2.0;
-    return std::min(grid.DotsWide() - 1, static_cast<int>(centre * grid.DotsWide() / columns_total));
-  };
-  for (std::size_t i = 0; i < view.bars.size(); ++i) {
-    const Bar& bar = view.bars[i];
-    if (i == 0) {
-      grid.Dot(x_of(bar), dot_of(bar.close), bar.close);
-    } else {
-      const Bar& before = view.bars[i - 1];
-      grid.Segment(x_of(before), dot_of(before.close), x_of(bar), dot_of(bar.close), bar.close);
-    }
-  }
-
-  const auto label = [&](int row) {
-    return fmt::format("{:>{}} ", labels[static_cast<std::size_t>(row)], label_width);
-  };
-  for (int r = 0; r < price_rows; ++r) out += "\n" + label(r) + grid.Row(r, view, ansiColour);
-
-  static constexpr const char* kEighths[] = {" ", "▁", "▂", "▃", "▄", "▅", "▆", "▇", "█"};
-  for (int r = 0; r < volume_rows; ++r) {
-    out += "\n" + label(price_rows + r);
-    const int floor_eighths = (volume_rows - 1 - r) * 8;  // eighths below this row
-    double before = view.prevClose;
-    for (int c = 0; c < columns; ++c) {
-      const double v = volume[static_cast<std::size_t>(c)];
-      int eighths = top_volume > 0 ? static_cast<int>(std::lround(v / top_volume * volume_rows * 8)) : 0;
-      if (v > 0) eighths = std::max(eighths, 1);
-      const std::string glyph = kEighths[std::clamp(eighths - floor_eighths, 0, 8)];
-      const double now = close[static_cast<std::size_t>(c)];
-      out += v > 0 && view.colour && before > 0 ? Coloured(glyph, view.colour(now, before), ansiColour) : glyph;
-      if (v > 0) before = now;
-    }
-  }
-
-  // The time axis under both panels.
-  std::string axis(static_cast<std::size_t>(label_width + 1 + columns), ' ');
-  int free_from = 0;
-  const auto marks = view.TimeMarks();
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    const auto& [minute, text] = marks[i];
-    const int length = static_cast<int>(text.size());
-    const int at = static_cast<int>(static_cast<long long>(minute) * columns / columns_total);
-    int start = i == 0 ? at : i + 1 == marks.size() ? columns - length : at - length / 2;
-    start = std::clamp(start, 0, columns - length);
-    if (start < free_from) continue;
-    axis.replace(static_cast<std::size_t>(label_width + 1 + start), static_cast<std::size_t>(length), text);
-    free_from = start + length + 1;
-  }
-  axis.erase(axis.find_last_not_of(' ') + 1);
-  out += "\n" + axis;
+  AppendVolumeRows(view, panels, labels, label_width, ansiColour, out);
+  out += "\n" + TimeAxis(view, label_width, panels.columns);
   return out;
 }
 

@@ -5,6 +5,7 @@
 // --analysis ANALYSIS the rows are shown through that report analysis instead.
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -84,38 +85,13 @@ int CacheDataBaseUnusable(Session& s) {
   return 2;
 }
 
-int Report(Session& s, const Options& o) {
-  if (const int status = CacheDataBaseUnusable(s); status != 0) return status;
-  auto manager = QueryPackageInterface<ICloudDataMgr>("ICloudDataMgr");
-  if (!manager) {
-    fmt::print(s.err, "kdp-host: the package publishes no ICloudDataMgr\n");
-    return 1;
-  }
-  auto request = manager->GetCloudDataRequest(o.report);
-  if (!request) {
-    fmt::print(s.err, "kdp-host: no cloud report named {} (see CloudReportConfig.xml)\n", o.report);
-    return 1;
-  }
-  bool done = false, success = false;
-  std::string message;
-  request->SetOnCloudDataUpdate([&](bool ok, int, const std::string& why) {
-    done = true;
-    success = ok;
-    message = why;
-  });
-  auto item = request->GetRequestItem();
-  if (!o.analysis.empty()) {
-    item->SetReportAnalysis(manager->GetReportAnalysis(o.analysis));
-    if (!item->GetReportAnalysis()) {
-      fmt::print(s.err, "kdp-host: no report analysis named {}\n", o.analysis);
-      return 1;
-    }
-  }
-  // A report takes the parameters it names, and a code when its table is about securities.
+// Sets the parameters given on the request item. A report takes the parameters it names, and a code when
+// its table is about securities (`aboutCodes`). False, with a message, for a parameter it does not take.
+bool SetParams(Session& s, const Options& o, ICloudDataRequest& request, IRequestItem& item, bool& aboutCodes) {
   std::vector<std::string> accepted;
-  for (const auto& [name, value] : item->GetRequestParams()) accepted.push_back(name);
-  const bool aboutCodes = std::ranges::any_of(SplitString(request->GetFields(), ','),
-                                              [](const std::string& f) { return SameTextAscii(f, "KoraCode"); });
+  for (const auto& [name, value] : item.GetRequestParams()) accepted.push_back(name);
+  aboutCodes = std::ranges::any_of(SplitString(request.GetFields(), ','),
+                                   [](const std::string& f) { return SameTextAscii(f, "KoraCode"); });
   if (aboutCodes && std::ranges::none_of(accepted, IsCodeParam)) accepted.emplace_back("KoraCode");
   for (const std::string& param : o.params) {
     const auto equals = param.find('=');
@@ -124,41 +100,36 @@ int Report(Session& s, const Options& o) {
     if (known == accepted.end()) {
       fmt::print(s.err, "kdp-host: cloud report {} has no parameter {}; it takes: {}\n", o.report, name,
                  accepted.empty() ? std::string("none") : fmt::format("{}", fmt::join(accepted, " ")));
-      return 1;
+      return false;
     }
-    item->SetRequestParam(*known, value);
+    item.SetRequestParam(*known, value);
   }
-  // The codes this request asks about: its rows are theirs.
+  return true;
+}
+
+// The codes the request asks about, whose rows are its own; nullopt, with a message, for an unknown code.
+std::optional<std::vector<std::string>> RequestedCodes(Session& s, IRequestItem& item) {
   std::vector<std::string> codes;
   auto securities = SecurityManager(s);
-  for (const auto& [name, value] : item->GetRequestParams()) {
+  for (const auto& [name, value] : item.GetRequestParams()) {
     if (!IsCodeParam(name)) continue;
     for (const std::string& code : SplitString(value, ',')) {
       if (code.empty()) continue;
       if (!securities || !IsKnownCode(s, *securities, code)) {
         fmt::print(s.err, "kdp-host: unknown security code {} ({}={})\n", code, name, value);
-        return 1;
+        return std::nullopt;
       }
       codes.push_back(code);
     }
   }
-  if (item->FireRequest() < 0) {
-    fmt::print(s.err, "kdp-host: cloud report {} was not sent (see the log)\n", o.report);
-    return 1;
-  }
-  if (!s.host.Loop().RunUntil([&] { return done; }, kReplyWait)) {
-    fmt::print(s.err, "kdp-host: no reply to cloud report {} within {} seconds\n", o.report, kReplyWait.count());
-    return 1;
-  }
-  if (!success) {
-    fmt::print(s.err, "kdp-host: cloud report {} failed: {} (the cached table is unchanged)\n", o.report, message);
-    return 1;
-  }
-  if (const auto analysis = item->GetReportAnalysis()) {
-    PrintAnalysis(s, o, *analysis);
-    return 0;
-  }
-  auto table = manager->GetCloudDataItem(o.report);
+  return codes;
+}
+
+// Prints the report's cached rows, those of `codes` only when the report is about codes and some were
+// asked for; each column as wide as its widest cell. The exit status.
+int PrintCachedTable(Session& s, const Options& o, ICloudDataMgr& manager, bool aboutCodes,
+                     const std::vector<std::string>& codes) {
+  auto table = manager.GetCloudDataItem(o.report);
   bool prepared = false;
   if (table && aboutCodes && !codes.empty()) {
     // The cache keeps the rows of earlier requests too; this request's are those of its codes.
@@ -189,6 +160,56 @@ int Report(Session& s, const Options& o) {
     fmt::print(s.out, "{}\n", line);
   }
   return 0;
+}
+
+int Report(Session& s, const Options& o) {
+  if (const int status = CacheDataBaseUnusable(s); status != 0) return status;
+  auto manager = QueryPackageInterface<ICloudDataMgr>("ICloudDataMgr");
+  if (!manager) {
+    fmt::print(s.err, "kdp-host: the package publishes no ICloudDataMgr\n");
+    return 1;
+  }
+  auto request = manager->GetCloudDataRequest(o.report);
+  if (!request) {
+    fmt::print(s.err, "kdp-host: no cloud report named {} (see CloudReportConfig.xml)\n", o.report);
+    return 1;
+  }
+  bool done = false, success = false;
+  std::string message;
+  request->SetOnCloudDataUpdate([&](bool ok, int, const std::string& why) {
+    done = true;
+    success = ok;
+    message = why;
+  });
+  auto item = request->GetRequestItem();
+  if (!o.analysis.empty()) {
+    item->SetReportAnalysis(manager->GetReportAnalysis(o.analysis));
+    if (!item->GetReportAnalysis()) {
+      fmt::print(s.err, "kdp-host: no report analysis named {}\n", o.analysis);
+      return 1;
+    }
+  }
+  bool aboutCodes = false;
+  if (!SetParams(s, o, *request, *item, aboutCodes)) return 1;
+  const auto codes = RequestedCodes(s, *item);
+  if (!codes) return 1;
+  if (item->FireRequest() < 0) {
+    fmt::print(s.err, "kdp-host: cloud report {} was not sent (see the log)\n", o.report);
+    return 1;
+  }
+  if (!s.host.Loop().RunUntil([&] { return done; }, kReplyWait)) {
+    fmt::print(s.err, "kdp-host: no reply to cloud report {} within {} seconds\n", o.report, kReplyWait.count());
+    return 1;
+  }
+  if (!success) {
+    fmt::print(s.err, "kdp-host: cloud report {} failed: {} (the cached table is unchanged)\n", o.report, message);
+    return 1;
+  }
+  if (const auto analysis = item->GetReportAnalysis()) {
+    PrintAnalysis(s, o, *analysis);
+    return 0;
+  }
+  return PrintCachedTable(s, o, *manager, aboutCodes, *codes);
 }
 
 }  // namespace

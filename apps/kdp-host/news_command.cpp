@@ -94,44 +94,43 @@ void NoNewsColumn(Session& s, const std::string& column) {
              column);
 }
 
-int RunNews(Session& s, const Options& o) {
-  TKrLuxNewsHelper helper;
-  std::vector<std::pair<std::shared_ptr<IKrLuxDataTable>, TNotifyInfo>> pages, pushes;
-  helper.SetDataNotify([&](const std::shared_ptr<IKrLuxDataTable>& table, const TNotifyInfo& info) {
-    (info.NotifyType == NTPush ? pushes : pages).emplace_back(table, info);
-  });
-  ReqInfoPtr info = helper.GetLuxDataReqInfo(o.column, LDRTGet);
-  if (!info) {
-    NoNewsColumn(s, o.column);
-    return 1;
-  }
+// Tables the helper delivered, with their notices: the pages asked for, or the pushes.
+using Deliveries = std::vector<std::pair<std::shared_ptr<IKrLuxDataTable>, TNotifyInfo>>;
+
+// Sets the code and the parameters given on the request. False, with a message, for an unknown code, a
+// parameter that is not NAME=VALUE, or one the column needs that is still unset.
+bool SetParameters(Session& s, const Options& o, IKrLuxDataReqInfo& info) {
   if (!o.code.empty()) {
     auto securities = SecurityManager(s);
     if (!securities || !IsKnownCode(s, *securities, o.code)) {
       fmt::print(s.err, "kdp-host: unknown security code {} (--code)\n", o.code);
-      return 1;
+      return false;
     }
   }
-  if (!o.code.empty()) SetParameter(*info, "koracode", o.code);
+  if (!o.code.empty()) SetParameter(info, "koracode", o.code);
   for (const std::string& param : o.params) {
     const std::size_t eq = param.find('=');
     if (eq == std::string::npos || eq == 0) {
       fmt::print(s.err, "kdp-host: --param {} is not NAME=VALUE\n", param);
-      return 1;
+      return false;
     }
-    SetParameter(*info, param.substr(0, eq), param.substr(eq + 1));
+    SetParameter(info, param.substr(0, eq), param.substr(eq + 1));
   }
   // The parameters a widget fills in.
-  for (int i = 0; i < info->GetIndexQuotaCount(); ++i) {
-    if (info->GetIndexValueByOrder(i) != "$VARIABLE") continue;
-    const std::string name = info->GetIndexByOrder(i);
+  for (int i = 0; i < info.GetIndexQuotaCount(); ++i) {
+    if (info.GetIndexValueByOrder(i) != "$VARIABLE") continue;
+    const std::string name = info.GetIndexByOrder(i);
     fmt::print(s.err, "kdp-host: column {} needs a value for {} ({})\n", o.column, name,
                SameTextAscii(name, "koracode") ? "--code" : "--param " + name + "=...");
-    return 1;
+    return false;
   }
-  fmt::print(s.out, "{}{}\n", o.column, o.code.empty() ? "" : " " + o.code);
+  return true;
+}
 
-  auto& loop = s.host.Loop();
+// Asks for the pages one after the other, each starting after the last item of the one before, and prints
+// them, until a page brings nothing new. False, with a message, when a page is not answered.
+bool PrintPages(Session& s, const Options& o, TKrLuxNewsHelper& helper, const ReqInfoPtr& info,
+                const Deliveries& pages) {
   std::set<std::string> seen;
   std::string lastID;
   for (int page = 1; page <= o.pages; ++page) {
@@ -141,14 +140,14 @@ int RunNews(Session& s, const Options& o) {
     // -1 while the manager holds the request back (the authority list has not arrived yet): it sends it
     // itself once it can, so the answer is awaited either way.
     helper.GetHisData(info);
-    if (!loop.RunUntil([&] { return pages.size() > before; }, kPageWait)) {
+    if (!s.host.Loop().RunUntil([&] { return pages.size() > before; }, kPageWait)) {
       fmt::print(s.err, "kdp-host: no answer for page {} within {} seconds\n", page, kPageWait.count());
-      return 1;
+      return false;
     }
     const auto& [table, notice] = pages.back();
     if (const std::string_view outcome = Outcome(notice.MessageType); !outcome.empty()) {
       fmt::print(s.err, "kdp-host: page {}: {} (see {})\n", page, outcome, s.host.Logger().FilePath());
-      return 1;
+      return false;
     }
     int fresh = 0;
     for (int row = 0; table && row < table->GetRowCount(); ++row)
@@ -162,14 +161,19 @@ int RunNews(Session& s, const Options& o) {
     PrintRows(s, *table, "");
     lastID = table->GetIndexValue(table->GetRowCount() - 1, "ID");
   }
+  return true;
+}
 
-  if (!o.follow) return 0;
+// Keeps the column subscribed and prints pushed items as they arrive, until Ctrl-C or --seconds; the exit
+// status.
+int Follow(Session& s, const Options& o, TKrLuxNewsHelper& helper, const Deliveries& pushes) {
   if (!helper.IsAlreadySub(helper.GetLuxDataReqInfo(o.column, LDRTSub))) {
     fmt::print(s.err, "kdp-host: column {} pushes nothing (it has no subscription)\n", o.column);
     return 1;
   }
   fmt::print(s.out, "{}\n", TextFormat(s, kFollowing, o.column));
   s.out.flush();
+  auto& loop = s.host.Loop();
   g_interrupted = false;
   std::signal(SIGINT, [](int) { g_interrupted = true; });
   std::size_t printed = 0;
@@ -185,6 +189,24 @@ int RunNews(Session& s, const Options& o) {
   loop.KillTimer(check);
   std::signal(SIGINT, SIG_DFL);
   return 0;
+}
+
+int RunNews(Session& s, const Options& o) {
+  TKrLuxNewsHelper helper;
+  Deliveries pages, pushes;
+  helper.SetDataNotify([&](const std::shared_ptr<IKrLuxDataTable>& table, const TNotifyInfo& info) {
+    (info.NotifyType == NTPush ? pushes : pages).emplace_back(table, info);
+  });
+  ReqInfoPtr info = helper.GetLuxDataReqInfo(o.column, LDRTGet);
+  if (!info) {
+    NoNewsColumn(s, o.column);
+    return 1;
+  }
+  if (!SetParameters(s, o, *info)) return 1;
+  fmt::print(s.out, "{}{}\n", o.column, o.code.empty() ? "" : " " + o.code);
+  if (!PrintPages(s, o, helper, info, pages)) return 1;
+  if (!o.follow) return 0;
+  return Follow(s, o, helper, pushes);
 }
 
 }  // namespace

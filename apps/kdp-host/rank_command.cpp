@@ -41,18 +41,83 @@ void CollectMembers(host::IKrSector& sector, std::vector<std::string>& codes) {
   }
 }
 
-int Rank(Session& s, const std::string& sector, const std::vector<std::string>& sortNames, int top, bool ascending) {
-  const auto sortFields = ResolveFields(s, sortNames);
-  if (!sortFields) return 1;
-  // A field the engine does not simulate would rank every security by nothing.
-  if (s.host.Speed() != nullptr) {
-    for (std::uint32_t id : *sortFields) {
-      if (!s.host.Speed()->Fields().RoleOf(static_cast<std::uint32_t>(id))) {
-        fmt::print(s.err, "kdp-host: the quote engine has no field {} to rank by\n", id);
-        return 1;
+// False, with a message, when the engine does not simulate a field to rank by: it would rank every
+// security by nothing.
+bool EngineHasFields(Session& s, const std::vector<std::uint32_t>& fields) {
+  if (s.host.Speed() == nullptr) return true;
+  for (std::uint32_t id : fields) {
+    if (!s.host.Speed()->Fields().RoleOf(static_cast<std::uint32_t>(id))) {
+      fmt::print(s.err, "kdp-host: the quote engine has no field {} to rank by\n", id);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Fills the ranking request; the heading's note on a parent sector, whose children's members rank
+// together ("" for any other sector).
+std::string FillRequest(Session& s, TKrSpeedReqParamCmdID3040& params, const std::string& sector,
+                        const std::vector<std::uint32_t>& sortFields, int top, bool ascending) {
+  params.SetSectorName(sector);
+  std::string parentNote;
+  if (auto parent = s.host.Sectors().Find(sector);
+      parent && parent->GetMemberCodes().empty() && parent->GetChildCount() > 0) {
+    std::vector<std::string> codes;
+    CollectMembers(*parent, codes);
+    params.SetKoraCodeList(fmt::format("{}", fmt::join(codes, ",")));
+    parentNote = TextFormat(s, kParentNote, codes.size(), parent->GetChildCount());
+  }
+  params.SetSortIDs(fmt::format("{}", fmt::join(sortFields, ",")));
+  // One direction per field: the engine sorts a field without one highest first.
+  const std::vector<std::string> directions(sortFields.size(), ascending ? "0" : "1");
+  params.SetSortDirections(fmt::format("{}", fmt::join(directions, ",")));
+  params.SetLinesNumber(top);
+  return parentNote;
+}
+
+// The rankings as one listing (--format json or csv): a row per ranked security of each field.
+void WriteRankListing(Session& s, const TKrPrimaryInfo3040& sectors) {
+  Listing listing{{"sector", "field", "rank", "code", "name", "value", "last", "prev"}, {}};
+  for (int i = 0; i < sectors.GetRowCount(); ++i) {
+    const auto& charts = sectors.GetSectorChartItems(i);
+    for (int k = 0; k < charts.GetRowCount(); ++k) {
+      const auto& items = charts.GetChartItems(k);
+      for (int r = 0; r < items.GetRowCount(); ++r) {
+        const std::string code = items.GetKoraCode(r);
+        listing.rows.push_back({sectors.GetSectorName(i), charts.GetIndex(k), r + 1, code, NameOf(s, code),
+                                items.GetValue(r), items.GetNewValue(r), items.GetPreValue(r)});
       }
     }
   }
+  WriteListing(s.out, s.terminal, listing, s.format);
+}
+
+// One field's ranking of a sector as a table under its heading.
+void PrintRanking(Session& s, const std::string& sectorName, std::uint32_t field, const TKrChartItems& items,
+                  bool ascending, const std::string& parentNote) {
+  fmt::print(s.out, "{}\n",
+             TextFormat(s, kHeading, sectorName, field, FieldHeader(field), items.GetRowCount(),
+                        Text(s, ascending ? kLowest : kHighest), parentNote));
+  // The name column holds the longest name and a blank (English names run longer than Chinese ones).
+  int nameWidth = 14;
+  for (int r = 0; r < items.GetRowCount(); ++r) {
+    nameWidth = std::max(nameWidth, DisplayWidth(NameOf(s, items.GetKoraCode(r))) + 1);
+  }
+  fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", "#", Pad(Text(s, words::kCode), 12, false),
+             Pad(Text(s, words::kName), nameWidth, false), Pad(FieldHeader(field), 14, true),
+             Pad(Text(s, words::kLast), 12, true), Pad(Text(s, words::kPrevClose), 12, true));
+  for (int r = 0; r < items.GetRowCount(); ++r) {
+    const std::string code = items.GetKoraCode(r);
+    fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", r + 1, Pad(code, 12, false), Pad(NameOf(s, code), nameWidth, false),
+               Pad(FormatFieldValue(code, field, items.GetValue(r)), 14, true),
+               Pad(FormatFieldValue(code, kLastPrice, items.GetNewValue(r)), 12, true),
+               Pad(FormatFieldValue(code, kPrevClose, items.GetPreValue(r)), 12, true));
+  }
+}
+
+int Rank(Session& s, const std::string& sector, const std::vector<std::string>& sortNames, int top, bool ascending) {
+  const auto sortFields = ResolveFields(s, sortNames);
+  if (!sortFields || !EngineHasFields(s, *sortFields)) return 1;
   G_GetHQSpeedImpl();
   TKrSpeedDataProviderCmd3040 provider;
   if (provider.GetParams() == nullptr) {
@@ -61,21 +126,7 @@ int Rank(Session& s, const std::string& sector, const std::vector<std::string>& 
   }
   ReplyWait wait;
   provider.SetOnDataNotify([&](bool) { wait.Arrived(); });
-  provider.GetParams()->SetSectorName(sector);
-  // A parent sector ranks its children's members together.
-  std::string parentNote;
-  if (auto parent = s.host.Sectors().Find(sector);
-      parent && parent->GetMemberCodes().empty() && parent->GetChildCount() > 0) {
-    std::vector<std::string> codes;
-    CollectMembers(*parent, codes);
-    provider.GetParams()->SetKoraCodeList(fmt::format("{}", fmt::join(codes, ",")));
-    parentNote = TextFormat(s, kParentNote, codes.size(), parent->GetChildCount());
-  }
-  provider.GetParams()->SetSortIDs(fmt::format("{}", fmt::join(*sortFields, ",")));
-  // One direction per field: the engine sorts a field without one highest first.
-  const std::vector<std::string> directions(sortFields->size(), ascending ? "0" : "1");
-  provider.GetParams()->SetSortDirections(fmt::format("{}", fmt::join(directions, ",")));
-  provider.GetParams()->SetLinesNumber(top);
+  const std::string parentNote = FillRequest(s, *provider.GetParams(), sector, *sortFields, top, ascending);
   if (provider.FireRequest() <= 0 || !wait.Wait()) {
     fmt::print(s.err, "kdp-host: no reply to the ranking request\n");
     return 1;
@@ -88,44 +139,14 @@ int Rank(Session& s, const std::string& sector, const std::vector<std::string>& 
     return 1;
   }
   if (s.format != OutputFormat::Table) {
-    Listing listing{{"sector", "field", "rank", "code", "name", "value", "last", "prev"}, {}};
-    for (int i = 0; i < sectors.GetRowCount(); ++i) {
-      const auto& charts = sectors.GetSectorChartItems(i);
-      for (int k = 0; k < charts.GetRowCount(); ++k) {
-        const auto& items = charts.GetChartItems(k);
-        for (int r = 0; r < items.GetRowCount(); ++r) {
-          const std::string code = items.GetKoraCode(r);
-          listing.rows.push_back({sectors.GetSectorName(i), charts.GetIndex(k), r + 1, code, NameOf(s, code),
-                                  items.GetValue(r), items.GetNewValue(r), items.GetPreValue(r)});
-        }
-      }
-    }
-    WriteListing(s.out, s.terminal, listing, s.format);
+    WriteRankListing(s, sectors);
     return 0;
   }
   for (int i = 0; i < sectors.GetRowCount(); ++i) {
     const auto& charts = sectors.GetSectorChartItems(i);
     for (int k = 0; k < charts.GetRowCount(); ++k) {
-      const auto& items = charts.GetChartItems(k);
-      const auto field = static_cast<std::uint32_t>(charts.GetIndex(k));
-      fmt::print(s.out, "{}\n",
-                 TextFormat(s, kHeading, sectors.GetSectorName(i), field, FieldHeader(field), items.GetRowCount(),
-                            Text(s, ascending ? kLowest : kHighest), parentNote));
-      // The name column holds the longest name and a blank (English names run longer than Chinese ones).
-      int nameWidth = 14;
-      for (int r = 0; r < items.GetRowCount(); ++r) {
-        nameWidth = std::max(nameWidth, DisplayWidth(NameOf(s, items.GetKoraCode(r))) + 1);
-      }
-      fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", "#", Pad(Text(s, words::kCode), 12, false),
-                 Pad(Text(s, words::kName), nameWidth, false), Pad(FieldHeader(field), 14, true),
-                 Pad(Text(s, words::kLast), 12, true), Pad(Text(s, words::kPrevClose), 12, true));
-      for (int r = 0; r < items.GetRowCount(); ++r) {
-        const std::string code = items.GetKoraCode(r);
-        fmt::print(s.out, "{:>4}  {}{}{}{}{}\n", r + 1, Pad(code, 12, false), Pad(NameOf(s, code), nameWidth, false),
-                   Pad(FormatFieldValue(code, field, items.GetValue(r)), 14, true),
-                   Pad(FormatFieldValue(code, kLastPrice, items.GetNewValue(r)), 12, true),
-                   Pad(FormatFieldValue(code, kPrevClose, items.GetPreValue(r)), 12, true));
-      }
+      PrintRanking(s, sectors.GetSectorName(i), static_cast<std::uint32_t>(charts.GetIndex(k)), charts.GetChartItems(k),
+                   ascending, parentNote);
     }
   }
   return 0;

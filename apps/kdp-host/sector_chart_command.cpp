@@ -118,24 +118,28 @@ std::string Sparkline(const std::vector<std::pair<int, double>>& series, double 
   return out;
 }
 
-int SectorChart(Session& s, const Options& o) {
-  G_GetHQSpeedImpl();
+// The order (3050) and the values (3080) providers, and the waits their replies call back into: kept
+// together for as long as the command runs.
+struct SectorRequests {
   TKrSpeedDataProviderCmd3050 order;
   TKrSpeedDataProviderCmd3080 values;
-  if (order.GetParams() == nullptr) {
-    fmt::print(s.err, "kdp-host: the quote engine offers no sector sort\n");
-    return 1;
-  }
-  ReplyWait ordered;
-  order.SetOnDataNotify([&](bool) { ordered.Arrived(); });
+  ReplyWait ordered, valued;
+};
+
+// Sends 3050 and waits for its reply: the sector's securities in order, with their names; empty (and a
+// message) when there is no reply or nothing to order.
+std::vector<Row> OrderedRows(Session& s, const Options& o, SectorRequests& requests) {
+  std::vector<Row> rows;
+  TKrSpeedDataProviderCmd3050& order = requests.order;
+  // The provider outlives this call: the call-back finds the wait through `requests`.
+  order.SetOnDataNotify([&requests](bool) { requests.ordered.Arrived(); });
   order.GetParams()->SetSectorName(o.sector);
   order.GetParams()->SetSortID(o.sort);
   order.GetParams()->SetSortDirection(o.ascending ? 0 : 1);
-  if (order.FireRequest() <= 0 || !ordered.Wait()) {
+  if (order.FireRequest() <= 0 || !requests.ordered.Wait()) {
     fmt::print(s.err, "kdp-host: no reply to the sector sort request\n");
-    return 1;
+    return rows;
   }
-  std::vector<Row> rows;
   const auto& body = order.GetParser()->GetPrimaryInfo(0);
   for (int r = 0; r < body.GetRowCount(); ++r) {
     Row row{body.GetKoraCode(r), {}, {}, {}};
@@ -144,68 +148,75 @@ int SectorChart(Session& s, const Options& o) {
   }
   if (rows.empty()) {
     fmt::print(s.err, "kdp-host: unknown sector {}, or none of its securities has field {}\n", o.sector, o.sort);
-    return 1;
   }
+  return rows;
+}
 
-  // The values of the sort field, asked right after the order, so both come from the same moment of the
-  // market as nearly as the engine allows.
+// Sends 3080 for the rows' values of the sort field and waits for them; a row without one keeps none.
+void FillValues(const Options& o, SectorRequests& requests, std::vector<Row>& rows) {
   std::vector<TKrSpeedIndexRecord> records;
   for (const Row& row : rows) records.push_back({row.code, {o.sort}, {}});
-  ReplyWait valued;
-  values.SetOnDataNotify([&](bool) { valued.Arrived(); });
-  if (values.FireExportRequest(records) > 0 && valued.Wait()) {
+  TKrSpeedDataProviderCmd3080& values = requests.values;
+  values.SetOnDataNotify([&requests](bool) { requests.valued.Arrived(); });
+  if (values.FireExportRequest(records) > 0 && requests.valued.Wait()) {
     for (const auto& record : values.GetParser()->GetRecords()) {
       for (Row& row : rows) {
         if (SameTextAscii(row.code, record.Code)) row.value = ValueOf(record, o.sort);
       }
     }
   }
-  auto points = MinutePoints(o);
-  for (Row& row : rows) row.minutes = std::move(points[ToUpperAscii(row.code)]);
+}
 
-  auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
-  const auto text = [&](const std::string& code, std::optional<double> v) -> std::string {
-    if (!v) return "-";
-    auto item = formats ? formats->GetDataFormatObjByID(code, o.sort) : nullptr;
-    return item ? item->CalcAndFormatByKoraCode(*v, "", code) : fmt::format("{}", *v);
-  };
-
-  if (o.json) {
-    nlohmann::json out = {{"sector", o.sector}, {"sortField", o.sort}, {"descending", !o.ascending},
-                          {"from", o.from},     {"to", o.to},          {"items", nlohmann::json::array()}};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      nlohmann::json item = {{"rank", i + 1},
-                             {"code", rows[i].code},
-                             {"name", rows[i].name},
-                             {"value", rows[i].value ? nlohmann::json(*rows[i].value) : nlohmann::json()},
-                             {"text", text(rows[i].code, rows[i].value)},
-                             {"minutes", nlohmann::json::array()}};
-      for (const auto& [hhmm, v] : rows[i].minutes) item["minutes"].push_back({{"time", hhmm}, {"value", v}});
-      out["items"].push_back(std::move(item));
-    }
-    fmt::print(s.out, "{}\n", out.dump(2));
-    return 0;
-  }
-
-  // Colours on a terminal, as the board has them: a value against zero.
+// How values of the sort field are shown: as the format manager formats them for each code, and with the
+// current style's colours when there is a style (on a terminal).
+struct FieldLook {
+  std::shared_ptr<IKrHQFormatManager> formats;
   std::shared_ptr<IKrHQStyle> style;
-  const char* no_colour = std::getenv("NO_COLOR");
-  if (isatty(STDOUT_FILENO) == 1 && (no_colour == nullptr || *no_colour == '\0')) {
-    if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style = styles->GetCurrentStyle();
+  int field;
+
+  std::string Text(const std::string& code, std::optional<double> v) const {
+    if (!v) return "-";
+    auto item = formats ? formats->GetDataFormatObjByID(code, field) : nullptr;
+    return item ? item->CalcAndFormatByKoraCode(*v, "", code) : fmt::format("{}", *v);
   }
-  std::ostream& to = style ? s.terminal : s.out;
-  const auto paint = [&](const std::string& code, double v, const std::string& cell) {
-    auto item = style && formats ? formats->GetDataFormatObjByID(code, o.sort) : nullptr;
+  // The cell in the colour of a value against zero, as the board has it.
+  std::string Paint(const std::string& code, double v, const std::string& cell) const {
+    auto item = style && formats ? formats->GetDataFormatObjByID(code, field) : nullptr;
     const std::uint32_t rgb = item ? item->GetColor(style, v, 0.0, false) : 0;
     return rgb == 0 ? cell
                     : fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF, cell);
-  };
+  }
+};
 
-  // The bars: from a zero axis, to the right for values above zero and to the left below it, sized
-  // against the largest magnitude.
-  // The name column holds the longest name and a blank (English names run longer than Chinese ones).
-  int nameWidth = 14;
-  for (const Row& row : rows) nameWidth = std::max(nameWidth, DisplayWidth(host::EscapeControlChars(row.name)) + 1);
+void PrintJson(Session& s, const Options& o, const std::vector<Row>& rows, const FieldLook& look) {
+  nlohmann::json out = {{"sector", o.sector}, {"sortField", o.sort}, {"descending", !o.ascending},
+                        {"from", o.from},     {"to", o.to},          {"items", nlohmann::json::array()}};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    nlohmann::json item = {{"rank", i + 1},
+                           {"code", rows[i].code},
+                           {"name", rows[i].name},
+                           {"value", rows[i].value ? nlohmann::json(*rows[i].value) : nlohmann::json()},
+                           {"text", look.Text(rows[i].code, rows[i].value)},
+                           {"minutes", nlohmann::json::array()}};
+    for (const auto& [hhmm, v] : rows[i].minutes) item["minutes"].push_back({{"time", hhmm}, {"value", v}});
+    out["items"].push_back(std::move(item));
+  }
+  fmt::print(s.out, "{}\n", out.dump(2));
+}
+
+// The current style when standard output is a terminal that takes colours; nullptr otherwise.
+std::shared_ptr<IKrHQStyle> TerminalStyle() {
+  const char* no_colour = std::getenv("NO_COLOR");
+  if (isatty(STDOUT_FILENO) == 1 && (no_colour == nullptr || *no_colour == '\0')) {
+    if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) return styles->GetCurrentStyle();
+  }
+  return nullptr;
+}
+
+// The order as a table with a bar per value: from a zero axis, to the right for values above zero and to
+// the left below it, sized against the largest magnitude.
+void PrintBars(Session& s, std::ostream& to, const Options& o, const std::vector<Row>& rows, int nameWidth,
+               const FieldLook& look) {
   double reach = 0, low = 0, high = 0;
   for (const Row& row : rows) {
     if (row.value) {
@@ -229,19 +240,25 @@ int SectorChart(Session& s, const Options& o) {
       const int n = std::max(1, static_cast<int>(std::lround(std::fabs(*row.value) / reach * std::max(left, right))));
       for (int k = 0; k < n; ++k) fill += "█";
       if (*row.value < 0) {
-        bar = std::string(static_cast<std::size_t>(std::max(0, left - n)), ' ') + paint(row.code, *row.value, fill);
+        bar =
+            std::string(static_cast<std::size_t>(std::max(0, left - n)), ' ') + look.Paint(row.code, *row.value, fill);
       } else {
-        bar += "│" + paint(row.code, *row.value, fill);
+        bar += "│" + look.Paint(row.code, *row.value, fill);
       }
     }
     if (row.value && *row.value < 0 && right > 0) bar += "│";
     fmt::print(to, "{:>4}  {}{}{}  {}\n", i + 1, Pad(host::EscapeControlChars(row.code), 12, false),
                Pad(host::EscapeControlChars(row.name), nameWidth, false),
-               row.value ? paint(row.code, *row.value, Pad(text(row.code, row.value), 12, true)) : Pad("-", 12, true),
+               row.value ? look.Paint(row.code, *row.value, Pad(look.Text(row.code, row.value), 12, true))
+                         : Pad("-", 12, true),
                bar);
   }
+}
 
-  // 97Fix: the minutes of the same field between the two times, on one scale for the whole sector.
+// 97Fix: the minutes of the same field between the two times, a line a security, on one scale for the
+// whole sector.
+void PrintMinutes(Session& s, std::ostream& to, const Options& o, const std::vector<Row>& rows, int nameWidth,
+                  const FieldLook& look) {
   double lowest = 0, highest = 0;
   bool any = false;
   for (const Row& row : rows) {
@@ -255,7 +272,7 @@ int SectorChart(Session& s, const Options& o) {
   fmt::print(to, "\n{}\n", TextFormat(s, kMinutesHeading, o.sort, hhmm(o.from), hhmm(o.to)));
   if (!any) {
     fmt::print(to, "{}\n", Text(s, kNoMinutePoints));
-    return 0;
+    return;
   }
   for (const Row& row : rows) {
     if (row.minutes.empty()) {
@@ -266,10 +283,39 @@ int SectorChart(Session& s, const Options& o) {
     const auto& [t0, v0] = row.minutes.front();
     const auto& [t1, v1] = row.minutes.back();
     fmt::print(to, "      {}{}{:02}:{:02} {:>10}  {}  {:>10} {:02}:{:02}\n",
-               Pad(host::EscapeControlChars(row.code), 12, false), Pad(host::EscapeControlChars(row.name), nameWidth, false),
-               t0 / 100, t0 % 100, text(row.code, v0), Sparkline(row.minutes, lowest, highest, kBarWidth),
-               text(row.code, v1), t1 / 100, t1 % 100);
+               Pad(host::EscapeControlChars(row.code), 12, false),
+               Pad(host::EscapeControlChars(row.name), nameWidth, false), t0 / 100, t0 % 100, look.Text(row.code, v0),
+               Sparkline(row.minutes, lowest, highest, kBarWidth), look.Text(row.code, v1), t1 / 100, t1 % 100);
   }
+}
+
+int SectorChart(Session& s, const Options& o) {
+  G_GetHQSpeedImpl();
+  SectorRequests requests;
+  if (requests.order.GetParams() == nullptr) {
+    fmt::print(s.err, "kdp-host: the quote engine offers no sector sort\n");
+    return 1;
+  }
+  std::vector<Row> rows = OrderedRows(s, o, requests);
+  if (rows.empty()) return 1;
+  // The values of the sort field, asked right after the order, so both come from the same moment of the
+  // market as nearly as the engine allows.
+  FillValues(o, requests, rows);
+  auto points = MinutePoints(o);
+  for (Row& row : rows) row.minutes = std::move(points[ToUpperAscii(row.code)]);
+
+  FieldLook look{QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager"), nullptr, o.sort};
+  if (o.json) {
+    PrintJson(s, o, rows, look);
+    return 0;
+  }
+  look.style = TerminalStyle();
+  std::ostream& to = look.style ? s.terminal : s.out;
+  // The name column holds the longest name and a blank (English names run longer than Chinese ones).
+  int nameWidth = 14;
+  for (const Row& row : rows) nameWidth = std::max(nameWidth, DisplayWidth(host::EscapeControlChars(row.name)) + 1);
+  PrintBars(s, to, o, rows, nameWidth, look);
+  PrintMinutes(s, to, o, rows, nameWidth, look);
   return 0;
 }
 

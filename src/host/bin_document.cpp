@@ -255,11 +255,14 @@ class BinNode final : public IBinNode {
   const unsigned char* record_;
 };
 
-// Checks the whole block once and points `tables` into it; false with a reason on any malformation.
-// Children ranges must follow one another in node order, each past its parent, so every node but the
-// document node has exactly one parent that precedes it: the nodes form one tree, without cycles.
-// Breadth-first order lets the depth be counted level by level on the way.
-bool ReadTables(std::string_view block, Tables& tables, std::size_t& nodeCount, std::string& error) {
+// The counts a block's header announces.
+struct BlockCounts {
+  std::uint64_t strings = 0, nodes = 0, attributes = 0, textSize = 0;
+};
+
+// Checks the header and the block's size against it, and points `tables` at the block's parts; false with
+// a reason when the block is no binary document this build reads, or is cut short or overlong.
+bool ReadHeader(std::string_view block, Tables& tables, BlockCounts& counts, std::string& error) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
   if (block.size() < sizeof kMagic || block.substr(0, sizeof kMagic) != std::string_view(kMagic, sizeof kMagic)) {
     error = "not a binary document (no \"KHQC\" magic)";
@@ -297,24 +300,37 @@ bool ReadTables(std::string_view block, Tables& tables, std::size_t& nodeCount, 
   tables.nodes = tables.offsets + (strings + 1) * kIntSize;
   tables.attributes = tables.nodes + nodes * kNodeSize;
   tables.text = block.data() + (block.size() - textSize);
+  counts = {strings, nodes, attributes, textSize};
+  return true;
+}
 
-  const auto fail = [&error](std::string_view what, std::uint64_t index) {
-    error = fmt::format("corrupt binary document: {} {}", what, index);
-    return false;
-  };
-  for (std::uint64_t i = 0; i <= strings; ++i) {
+// Says what is corrupt, and at which index; always false.
+bool Corrupt(std::string& error, std::string_view what, std::uint64_t index) {
+  error = fmt::format("corrupt binary document: {} {}", what, index);
+  return false;
+}
+
+// The string offsets rise from 0 to the end of the text.
+bool CheckStrings(const Tables& tables, const BlockCounts& counts, std::string& error) {
+  for (std::uint64_t i = 0; i <= counts.strings; ++i) {
     const std::uint32_t offset = ReadU32(tables.offsets + i * kIntSize);
     const std::uint32_t previous = i == 0 ? 0 : ReadU32(tables.offsets + (i - 1) * kIntSize);
-    if (offset < previous || offset > textSize || (i == strings && offset != textSize)) {
-      return fail("string offset out of order at string", i);
+    if (offset < previous || offset > counts.textSize || (i == counts.strings && offset != counts.textSize)) {
+      return Corrupt(error, "string offset out of order at string", i);
     }
   }
+  return true;
+}
+
+// Every node has a known type, a string, and attribute and child ranges that follow the ones before; the
+// attribute ranges cover every attribute.
+bool CheckNodes(const Tables& tables, const BlockCounts& counts, std::string& error) {
   std::uint64_t nextChild = 1, nextAttribute = 0, levelEnd = 1;
   int depth = 0;
-  for (std::uint64_t i = 0; i < nodes; ++i) {
+  for (std::uint64_t i = 0; i < counts.nodes; ++i) {
     const unsigned char* record = tables.nodes + i * kNodeSize;
     const auto field = [record](NodeField f) -> std::uint64_t { return ReadU32(record + f * kIntSize); };
-    if (i > 0 && i >= nextChild) return fail("no parent for node", i);
+    if (i > 0 && i >= nextChild) return Corrupt(error, "no parent for node", i);
     if (i == levelEnd) {
       ++depth;
       levelEnd = nextChild;
@@ -322,32 +338,52 @@ bool ReadTables(std::string_view block, Tables& tables, std::size_t& nodeCount, 
     const auto type = static_cast<std::uint32_t>(field(kType));
     const bool element = type == static_cast<std::uint32_t>(BinNodeType::kElement);
     const bool known = element || IsTextual(type) || type == static_cast<std::uint32_t>(BinNodeType::kComment);
-    if (!known || (i == 0 && !element)) return fail("unexpected type of node", i);
+    if (!known || (i == 0 && !element)) return Corrupt(error, "unexpected type of node", i);
     if (element && depth > kMaxDepth) {
       error =
           fmt::format("binary document nesting too deep: elements more than {} levels deep (node {})", kMaxDepth, i);
       return false;
     }
-    if (field(kString) >= strings) return fail("string index out of range in node", i);
+    if (field(kString) >= counts.strings) return Corrupt(error, "string index out of range in node", i);
     const std::uint64_t attributeCount = field(kAttributeCount), childCount = field(kChildCount);
     if (field(kFirstAttribute) != nextAttribute || (!element && attributeCount != 0) ||
-        nextAttribute + attributeCount > attributes) {
-      return fail("attribute range out of place in node", i);
+        nextAttribute + attributeCount > counts.attributes) {
+      return Corrupt(error, "attribute range out of place in node", i);
     }
-    if (field(kFirstChild) != nextChild || (!element && childCount != 0) || nextChild + childCount > nodes) {
-      return fail("child range out of place in node", i);
+    if (field(kFirstChild) != nextChild || (!element && childCount != 0) || nextChild + childCount > counts.nodes) {
+      return Corrupt(error, "child range out of place in node", i);
     }
     nextAttribute += attributeCount;
     nextChild += childCount;
   }
-  if (nextAttribute != attributes) return fail("attributes that belong to no element, from attribute", nextAttribute);
-  for (std::uint64_t i = 0; i < attributes; ++i) {
+  if (nextAttribute != counts.attributes) {
+    return Corrupt(error, "attributes that belong to no element, from attribute", nextAttribute);
+  }
+  return true;
+}
+
+// Every attribute's name and value are strings of the block.
+bool CheckAttributes(const Tables& tables, const BlockCounts& counts, std::string& error) {
+  for (std::uint64_t i = 0; i < counts.attributes; ++i) {
     const unsigned char* attribute = tables.attributes + i * kAttributeSize;
-    if (ReadU32(attribute) >= strings || ReadU32(attribute + kIntSize) >= strings) {
-      return fail("string index out of range in attribute", i);
+    if (ReadU32(attribute) >= counts.strings || ReadU32(attribute + kIntSize) >= counts.strings) {
+      return Corrupt(error, "string index out of range in attribute", i);
     }
   }
-  nodeCount = static_cast<std::size_t>(nodes);
+  return true;
+}
+
+// Checks the whole block once and points `tables` into it; false with a reason on any malformation.
+// Children ranges must follow one another in node order, each past its parent, so every node but the
+// document node has exactly one parent that precedes it: the nodes form one tree, without cycles.
+// Breadth-first order lets the depth be counted level by level on the way.
+bool ReadTables(std::string_view block, Tables& tables, std::size_t& nodeCount, std::string& error) {
+  BlockCounts counts;
+  if (!ReadHeader(block, tables, counts, error) || !CheckStrings(tables, counts, error) ||
+      !CheckNodes(tables, counts, error) || !CheckAttributes(tables, counts, error)) {
+    return false;
+  }
+  nodeCount = static_cast<std::size_t>(counts.nodes);
   return true;
 }
 

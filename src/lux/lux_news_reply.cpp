@@ -138,6 +138,10 @@ class NewsRowsBuilder {
  private:
   // A channel's column text, kept with the rows when a row first shows it.
   std::string_view ColumnText(std::string_view channel);
+  // Sets the fields one child element of an item gives; true when it names the item's broker.
+  bool TakeElement(NewsElement element, const pugi::xml_node& child);
+  // Adds a sentence's section to the row's when the sentence is about a requested code.
+  void TakeSentence(const pugi::xml_node& sentence);
   // The attachment fields of an announcement (see TNewsReplyOptions).
   void SetAttachments();
 
@@ -185,6 +189,78 @@ void NewsRowsBuilder::SetAttachments() {
   FRows.SetValue("ManyAttechments", FRows.Keep(list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
 }
 
+bool NewsRowsBuilder::TakeElement(NewsElement element, const pugi::xml_node& child) {
+  const std::string_view text = child.child_value();
+  switch (element) {
+    case NewsElement::kId:
+      FRows.SetValue("ID", text);
+      break;
+    case NewsElement::kTitle:
+      FRows.SetValue("Title", text);
+      break;
+    case NewsElement::kDate:
+      FRows.SetValue("NewsDate", text);
+      break;
+    case NewsElement::kSnap:
+      // A link with a query part asks for the text-only page.
+      if (text.find('?', 1) != std::string_view::npos) {
+        FLink.assign(text).append("&t=1");
+        FRows.SetValue("URL", FRows.Keep(FLink));
+      } else {
+        FRows.SetValue("URL", text);
+      }
+      break;
+    case NewsElement::kChannel:
+      FRows.SetValue("Column", ColumnText(text));
+      break;
+    case NewsElement::kSiteName:
+      FRows.SetValue("Source", text);
+      break;
+    case NewsElement::kKeyword:
+      FRows.SetValue("Tagcode", text);
+      break;
+    case NewsElement::kBroker:
+      FRows.SetValue("Source", text);
+      return true;
+    case NewsElement::kAttachmentUrl:
+      FRows.SetValue("AttechmentUrl", text);
+      if (pugi::xml_attribute type = child.attribute("filetype")) {
+        FRows.SetValue("AttechmentType", FRows.Keep(StrToAttechmentType(type.value())));
+      }
+      break;
+    case NewsElement::kSentence:
+      TakeSentence(child);
+      break;
+    case NewsElement::kAbstract:
+      if (FOptions.KeepAbstract) FRows.SetValue("Abstract", text);
+      break;
+    case NewsElement::kImportantMark:
+      if (FOptions.KeepImportantMark) FRows.SetValue("luximportantmark", text);
+      break;
+    case NewsElement::kContent:
+      if (FOptions.KeepContentAndAttachments) FRows.SetValue("Content", text);
+      break;
+    case NewsElement::kAttachment:
+      if (FOptions.KeepContentAndAttachments) {
+        FAttachments.push_back(
+            {child.attribute("id").value(), child.attribute("name").value(), child.attribute("filetype").value()});
+      }
+      break;
+    case NewsElement::kOther:
+      break;
+  }
+  return false;
+}
+
+void NewsRowsBuilder::TakeSentence(const pugi::xml_node& sentence) {
+  const std::string_view code = FirstListEntry(Attribute(sentence, "koracode"));
+  if (code.empty() || FRequestCodes.find(code) == std::string_view::npos) return;
+  const std::string_view section = FirstListEntry(Attribute(sentence, "section"));
+  if (!section.starts_with("337")) return;
+  if (!FSections.empty()) FSections += ',';
+  FSections += section;
+}
+
 IKrLuxDataTable::ItemPtr NewsRowsBuilder::Row(const pugi::xml_node& node) {
   bool fromBroker = false;
   FSections.clear();
@@ -192,73 +268,7 @@ IKrLuxDataTable::ItemPtr NewsRowsBuilder::Row(const pugi::xml_node& node) {
   // Only elements have names: text and CDATA children classify as other.
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
     const NewsElement element = Classify(child.name());
-    if (element == NewsElement::kOther) continue;
-    const std::string_view text = child.child_value();
-    switch (element) {
-      case NewsElement::kId:
-        FRows.SetValue("ID", text);
-        break;
-      case NewsElement::kTitle:
-        FRows.SetValue("Title", text);
-        break;
-      case NewsElement::kDate:
-        FRows.SetValue("NewsDate", text);
-        break;
-      case NewsElement::kSnap:
-        // A link with a query part asks for the text-only page.
-        if (text.find('?', 1) != std::string_view::npos) {
-          FLink.assign(text).append("&t=1");
-          FRows.SetValue("URL", FRows.Keep(FLink));
-        } else {
-          FRows.SetValue("URL", text);
-        }
-        break;
-      case NewsElement::kChannel:
-        FRows.SetValue("Column", ColumnText(text));
-        break;
-      case NewsElement::kSiteName:
-        FRows.SetValue("Source", text);
-        break;
-      case NewsElement::kKeyword:
-        FRows.SetValue("Tagcode", text);
-        break;
-      case NewsElement::kBroker:
-        FRows.SetValue("Source", text);
-        fromBroker = true;
-        break;
-      case NewsElement::kAttachmentUrl:
-        FRows.SetValue("AttechmentUrl", text);
-        if (pugi::xml_attribute type = child.attribute("filetype")) {
-          FRows.SetValue("AttechmentType", FRows.Keep(StrToAttechmentType(type.value())));
-        }
-        break;
-      case NewsElement::kSentence: {
-        const std::string_view code = FirstListEntry(Attribute(child, "koracode"));
-        if (code.empty() || FRequestCodes.find(code) == std::string_view::npos) break;
-        const std::string_view section = FirstListEntry(Attribute(child, "section"));
-        if (!section.starts_with("337")) break;
-        if (!FSections.empty()) FSections += ',';
-        FSections += section;
-        break;
-      }
-      case NewsElement::kAbstract:
-        if (FOptions.KeepAbstract) FRows.SetValue("Abstract", text);
-        break;
-      case NewsElement::kImportantMark:
-        if (FOptions.KeepImportantMark) FRows.SetValue("luximportantmark", text);
-        break;
-      case NewsElement::kContent:
-        if (FOptions.KeepContentAndAttachments) FRows.SetValue("Content", text);
-        break;
-      case NewsElement::kAttachment:
-        if (FOptions.KeepContentAndAttachments) {
-          FAttachments.push_back(
-              {child.attribute("id").value(), child.attribute("name").value(), child.attribute("filetype").value()});
-        }
-        break;
-      case NewsElement::kOther:
-        break;
-    }
+    if (element != NewsElement::kOther && TakeElement(element, child)) fromBroker = true;
   }
   if (!FAttachments.empty()) SetAttachments();
   // A broker's report opens on the report server, whatever order the item's elements came in.

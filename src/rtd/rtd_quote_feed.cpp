@@ -269,6 +269,19 @@ namespace {
 constexpr std::uint32_t kDeferFromRows = 16;
 }  // namespace
 
+// An entry of a push for the subscriber in `slot`, gathered before the entries are laid out.
+struct TKrRTDQuoteFeed::TTaken {
+  std::uint32_t slot;
+  TKrRTDQuoteRows::TEntry entry;
+};
+
+// Where a subscriber's entries of a push lie in the shared batch, and the generation of its subscription
+// when they were taken.
+struct TKrRTDQuoteFeed::TSlotRows {
+  std::uint32_t first = 0, count = 0;
+  std::uint64_t generation = 0;
+};
+
 void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
   const auto self = shared_from_this();  // a subscriber's model may release the feed's last owner
@@ -278,17 +291,19 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   // per subscriber with the generation of its subscription (a delivery may make another subscriber
   // subscribe again before its own delivery); then laid out subscriber by subscriber, in attach order, in
   // one batch all share.
-  struct TTaken {
-    std::uint32_t slot;
-    TKrRTDQuoteRows::TEntry entry;
-  };
-  struct TSlotRows {
-    std::uint32_t first = 0, count = 0;
-    std::uint64_t generation = 0;
-  };
   std::vector<TTaken> taken;
   std::vector<TSlotRows> rowsOf(FSubscribers.size());
-  const auto& rows = batch->push->Rows();
+  GatherTaken(*batch, taken, rowsOf);
+  if (taken.empty()) return;
+  std::vector<std::uint32_t> served;  // slots, in attach order
+  LayOutEntries(taken, *batch, rowsOf, served);
+  const std::shared_ptr<const TKrRTDQuoteRows::TBatch> shared = std::move(batch);
+  DeliverBatch(shared, rowsOf, served);
+}
+
+void TKrRTDQuoteFeed::GatherTaken(TKrRTDQuoteRows::TBatch& batch, std::vector<TTaken>& taken,
+                                  std::vector<TSlotRows>& rowsOf) {
+  const auto& rows = batch.push->Rows();
   constexpr std::uint32_t kNoPosition = UINT32_MAX;
   if (FPositionAtRow.size() < rows.size()) FPositionAtRow.resize(rows.size(), kNoPosition);
   for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -306,16 +321,18 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
       if (asker.taking.shape != row.shape->serial) asker.taking = asker.subscriber->Take(*row.shape, asker.fieldSet);
       const TKrQuoteShape* shape = asker.taking.From(*row.shape);
       if (shape == nullptr) continue;
-      if (asker.taking.some && (batch->held.empty() || batch->held.back() != asker.taking.some)) {
-        batch->held.push_back(asker.taking.some);
+      if (asker.taking.some && (batch.held.empty() || batch.held.back() != asker.taking.some)) {
+        batch.held.push_back(asker.taking.some);
       }
       taken.push_back({asker.slot, {&row, shape, asker.ordinal}});
       ++rowsOf[asker.slot].count;
       rowsOf[asker.slot].generation = asker.generation;
     }
   }
-  if (taken.empty()) return;
-  std::vector<std::uint32_t> served;  // slots, in attach order
+}
+
+void TKrRTDQuoteFeed::LayOutEntries(const std::vector<TTaken>& taken, TKrRTDQuoteRows::TBatch& batch,
+                                    std::vector<TSlotRows>& rowsOf, std::vector<std::uint32_t>& served) {
   std::uint32_t next = 0;
   for (std::uint32_t s = 0; s < rowsOf.size(); ++s) {
     if (rowsOf[s].count == 0) continue;
@@ -324,12 +341,15 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
     rowsOf[s].count = 0;  // counted again as the entries are laid out
     served.push_back(s);
   }
-  batch->entries.resize(taken.size());
-  for (const TTaken& t : taken) batch->entries[rowsOf[t.slot].first + rowsOf[t.slot].count++] = t.entry;
-  const std::shared_ptr<const TKrRTDQuoteRows::TBatch> shared = std::move(batch);
-  // Then the deliveries, which may change subscriptions and detach subscribers: until the last delivery is
-  // done, slots stay where they are and detached subscribers stay alive. The subscribers are scattered in
-  // memory and each delivery is short, so the next ones are fetched ahead.
+  batch.entries.resize(taken.size());
+  for (const TTaken& t : taken) batch.entries[rowsOf[t.slot].first + rowsOf[t.slot].count++] = t.entry;
+}
+
+void TKrRTDQuoteFeed::DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::TBatch>& batch,
+                                   const std::vector<TSlotRows>& rowsOf, const std::vector<std::uint32_t>& served) {
+  // The deliveries may change subscriptions and detach subscribers: until the last delivery is done, slots
+  // stay where they are and detached subscribers stay alive. The subscribers are scattered in memory and
+  // each delivery is short, so the next ones are fetched ahead.
   struct TDeliveringScope {
     TKrRTDQuoteFeed& feed;
     explicit TDeliveringScope(TKrRTDQuoteFeed& f) : feed(f) { ++feed.FDelivering; }
@@ -349,7 +369,7 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
     // Deferring helps the subscribers told later only, and only when the writes it puts off outweigh its
     // bookkeeping: the last subscriber and a subscriber of a few rows (a reminder's model) write at once.
     const bool deferrable = i + 1 < served.size() && mine.count >= kDeferFromRows;
-    subscriber->deliver(TKrRTDQuoteRows(shared, mine.first, mine.count, mine.generation, deferrable));
+    subscriber->deliver(TKrRTDQuoteRows(batch, mine.first, mine.count, mine.generation, deferrable));
   }
 }
 

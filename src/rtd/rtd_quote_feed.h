@@ -90,6 +90,20 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   // Closes the gaps detached subscribers left, once they are many and no delivery is under way.
   void CloseDetachedSlots();
 
+  // The stages of a push (OnQuoteData), which deliver each subscriber its entries of one shared batch.
+  struct TTaken;
+  struct TSlotRows;
+  // Every usable row's entry for each subscriber that takes something from it, counted per slot; the
+  // shapes of the fields taken are held by the batch.
+  void GatherTaken(TKrRTDQuoteRows::TBatch& batch, std::vector<TTaken>& taken, std::vector<TSlotRows>& rowsOf);
+  // Lays the entries out in the batch subscriber by subscriber, in attach order; `served` gets the slots
+  // that have entries.
+  static void LayOutEntries(const std::vector<TTaken>& taken, TKrRTDQuoteRows::TBatch& batch,
+                            std::vector<TSlotRows>& rowsOf, std::vector<std::uint32_t>& served);
+  // Hands each served subscriber still attached its entries.
+  void DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::TBatch>& batch, const std::vector<TSlotRows>& rowsOf,
+                    const std::vector<std::uint32_t>& served);
+
   TKrQuoteLayouts FLayouts;
   // In attach order, each knowing its slot; a detached subscriber leaves an empty slot for a while.
   std::vector<std::shared_ptr<TSubscriber>> FSubscribers;
