@@ -81,7 +81,8 @@ void BM_CloudReplyIntoTable(benchmark::State& state) {
   bench::Interleave(
       state, [&] { RawInsertLoop(tables); },
       [&] {
-        written = DecodeReplyIntoTable(tables.report, {tables.reply.Data(), tables.reply.Size()}, *tables.db).rowCount;
+        const auto result = DecodeReplyIntoTable(tables.report, {tables.reply.Data(), tables.reply.Size()}, *tables.db);
+        written = result.ok() ? result.value() : 0;
       });
   if (written != kRows) state.SkipWithError("the reply was not written whole");
   state.counters["rows"] = written;

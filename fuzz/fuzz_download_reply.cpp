@@ -97,11 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     kdp::TKrHttpDownLoader downloader;
     downloader.SetParams("127.0.0.1", 8080, "/kuds", "body");
-    downloader.SetOnDownLoaderEndEvent([&](bool success, host::MemoryStream* stream, const std::string& message,
-                                           std::uint32_t tag) {
+    downloader.SetOnDownLoaderEndEvent([&](const kdp::Status& outcome, host::MemoryStream* stream, std::uint32_t tag) {
       // Only the request nothing superseded completes, and once.
       if (!live || tag != *live || ++completions[tag] != 1) __builtin_trap();
-      heard[tag] = Heard{success, stream ? std::optional(std::string(stream->AsStringView())) : std::nullopt, message};
+      heard[tag] = Heard{outcome.ok(), stream ? std::optional(std::string(stream->AsStringView())) : std::nullopt,
+                         outcome.message()};
     });
     std::uint32_t nextTag = 1;
     Script script{data, size};

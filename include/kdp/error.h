@@ -1,4 +1,5 @@
-// The package's one exception root. Operations do not throw toward widgets; where the system raises an
+// The package's one exception root, and the kinds of failure it shares with kdp::Status (the result of
+// operations inside the package that fail without throwing). Operations do not throw toward widgets; where the system raises an
 // error by name (a broken stock type map, a bad number instruction, an expression that fails to run, a
 // failed synchronous request, a timer the host refuses), it throws a kdp::Error whose kind says which,
 // through the named thin subclasses below, so a caller can catch one type and still tell them apart.
@@ -19,6 +20,10 @@ enum class ErrorKind {
   kRequestFailed,    // a synchronous request the host could not perform
   kInvalidArgument,  // a caller broke an operation's contract (a duplicate registration)
   kCipher,           // an AES operation failed: the cipher refused, or its stream could not be read or written
+  kUnavailable,      // a service the operation needs is missing or not connected yet
+  kUnreadable,       // bytes from outside (a reply, a stream) that do not read, or a server's refusal
+  kStorage,          // the cache database refused to keep what was read
+  kTransport,        // a request could not be sent or was not answered
 };
 
 std::string_view ErrorKindName(ErrorKind kind);

@@ -29,10 +29,10 @@ TRequestItem::TRequestItem(const TKrCloudReportItem& report, std::weak_ptr<TClou
     : FReport(report.Colne()), FRequest(std::move(request)) {
   FDownLoader.SetRequestType(TRequestType::rtPOST);
   FDownLoader.SetOnDownLoaderEndEvent(
-      [this](bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t tag) {
+      [this](const Status& outcome, host::MemoryStream* stream, std::uint32_t tag) {
         FPendingTag = -1;
         // The request drops this item once it has handled the reply: nothing of it is touched after.
-        if (auto request = FRequest.lock()) request->OnDownLoadEnd(static_cast<int>(tag), success, stream, message);
+        if (auto request = FRequest.lock()) request->OnDownLoadEnd(static_cast<int>(tag), outcome, stream);
       });
   FDownLoader.SetOnProgressEvent([this](std::int64_t position, std::uint32_t tag) {
     if (auto request = FRequest.lock()) request->OnProgressEvent(position, static_cast<int>(tag));
@@ -132,16 +132,15 @@ int TCloudDataRequest::FileRequestItem(std::shared_ptr<TRequestItem> item) {
   return tag;
 }
 
-void TCloudDataRequest::OnDownLoadEnd(int tag, bool success, const host::MemoryStream* reply,
-                                      const std::string& message) {
+void TCloudDataRequest::OnDownLoadEnd(int tag, const Status& outcome, const host::MemoryStream* reply) {
   const auto it = FRequestItems.find(tag);
   if (it == FRequestItems.end()) return;
   // The item lives until its reply is handled (the item's call-back holds this request meanwhile).
   const auto item = std::move(it->second);
   FRequestItems.erase(it);
-  if (!success) {
-    host::AddHQLog(fmt::format("{}  {}", "数据下载失败！", message), kLogSource, host::LogSeverity::kWarning);
-    OnCloudDataUpdate(false, tag, message);
+  if (!outcome.ok()) {
+    host::AddHQLog(fmt::format("{}  {}", "数据下载失败！", outcome.message()), kLogSource, host::LogSeverity::kWarning);
+    OnCloudDataUpdate(false, tag, outcome.message());
     return;
   }
   host::AddHQLog("数据下载成功！", kLogSource);
@@ -162,36 +161,24 @@ void TCloudDataRequest::DecodeData(int tag, TRequestItem& item, const host::Memo
     bytes = split->stream;
   }
   const auto result = DecodeReplyIntoTable(item.Report(), bytes, *FDataBase);
-  switch (result.failure) {
-    case TCloudDecodeFailure::kNone:
-      host::AddHQLog(fmt::format("DecodeData RecCount:{}", result.rowCount), kLogSource);
-      if (item.GetReportAnalysis()) {
-        auto data = std::make_shared<TCloudDataItem>(item.Report(), FDataBase);
-        data->PrepareData();
-        item.SetAnalysisData(std::move(data));
-      }
-      OnCloudDataUpdate(true, tag, "");
-      return;
-    case TCloudDecodeFailure::kUnwrap:
-      host::AddHQLog(fmt::format("Clould报表LUX数据请求失败DecodeData: {}", result.detail), kLogSource,
-                     host::LogSeverity::kWarning);
-      break;
-    case TCloudDecodeFailure::kStream:
-      host::AddHQLog(fmt::format("处理数据流失败DecodeData: {}", result.detail), kLogSource,
-                     host::LogSeverity::kWarning);
-      break;
-    case TCloudDecodeFailure::kRows:
-      host::AddHQLog(fmt::format("数据解析错误! {}: {}", item.Report().Name, result.detail), kLogSource,
-                     host::LogSeverity::kWarning);
-      break;
-    case TCloudDecodeFailure::kTable: {
-      // The reply was read; the cache could not keep it (a read-only or full disk, a locked database).
-      const std::string message = fmt::format("缓存数据库写入失败! {}", result.detail);
-      host::AddHQLog(fmt::format("{}: {}", item.Report().Name, message), kLogSource, host::LogSeverity::kWarning);
-      OnCloudDataUpdate(false, tag, message);
-      return;
+  if (result.ok()) {
+    host::AddHQLog(fmt::format("DecodeData RecCount:{}", result.value()), kLogSource);
+    if (item.GetReportAnalysis()) {
+      auto data = std::make_shared<TCloudDataItem>(item.Report(), FDataBase);
+      data->PrepareData();
+      item.SetAnalysisData(std::move(data));
     }
+    OnCloudDataUpdate(true, tag, "");
+    return;
   }
+  if (result.kind() == ErrorKind::kStorage) {
+    // The reply was read; the cache could not keep it (a read-only or full disk, a locked database).
+    const std::string message = fmt::format("缓存数据库写入失败! {}", result.message());
+    host::AddHQLog(fmt::format("{}: {}", item.Report().Name, message), kLogSource, host::LogSeverity::kWarning);
+    OnCloudDataUpdate(false, tag, message);
+    return;
+  }
+  host::AddHQLog(result.message(), kLogSource, host::LogSeverity::kWarning);
   OnCloudDataUpdate(false, tag, "数据解析错误!");
 }
 

@@ -72,7 +72,7 @@ class TCloudDataRequest final : public host::Implements<ICloudDataRequest>,
   // For request items: forgets a tag whose transfer was aborted or superseded.
   void DropRequestItem(int tag) { FRequestItems.erase(tag); }
   // The completion of the item filed under `tag`: decodes a reply into the table, then raises the event.
-  void OnDownLoadEnd(int tag, bool success, const host::MemoryStream* reply, const std::string& message);
+  void OnDownLoadEnd(int tag, const Status& outcome, const host::MemoryStream* reply);
   // The tags of the items in flight.
   std::size_t PendingCount() const { return FRequestItems.size(); }
 

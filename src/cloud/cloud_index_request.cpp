@@ -193,8 +193,8 @@ TKrIndexRequest::TKrIndexRequest(int commandId, TIndexRequestClass requestClass,
   const auto urls = G_URLManager();
   FDownLoader.SetServerUrl(urls ? urls->GetURL(std::string(kUrlKey)) : std::string{});
   FDownLoader.SetOnDownLoaderEndEvent(
-      [this](bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t sequence) {
-        OnDownLoadEnd(success, stream, message, sequence);
+      [this](const Status& outcome, host::MemoryStream* stream, std::uint32_t sequence) {
+        OnDownLoadEnd(outcome, stream, sequence);
       });
 }
 
@@ -336,14 +336,14 @@ std::map<std::string, std::vector<std::string>> TKrIndexRequest::FunctionIds(
   return ids;
 }
 
-void TKrIndexRequest::OnDownLoadEnd(bool success, const host::MemoryStream* reply, const std::string& message,
-                                    std::uint32_t sequence) {
+void TKrIndexRequest::OnDownLoadEnd(const Status& outcome, const host::MemoryStream* reply, std::uint32_t sequence) {
   const auto it = FPending.find(sequence);
   if (it == FPending.end()) return;
   TRequestRecord record = std::move(it->second);
   FPending.erase(it);
-  if (!success) {
+  if (!outcome.ok()) {
     // Function sets (matrix and KSS functions) word their failures as their own log readers expect.
+    const std::string& message = outcome.message();
     const std::string line =
         FCommandItem->IsNeedIndex()
             ? fmt::format("OnDownLoadEnd unsuccessful ARet = False osErrInfo:{}; Index: {}; KoraCodeList: {}", message,

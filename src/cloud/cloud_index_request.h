@@ -163,7 +163,7 @@ class TKrIndexRequest {
   bool PickUpStubFromLocal() const;
 
   // The completion of the send numbered `sequence` (the downloader's tag).
-  void OnDownLoadEnd(bool success, const host::MemoryStream* reply, const std::string& message, std::uint32_t sequence);
+  void OnDownLoadEnd(const Status& outcome, const host::MemoryStream* reply, std::uint32_t sequence);
 
  protected:
   // A request of `commandId` whose class is `requestClass` instead of the command's own.

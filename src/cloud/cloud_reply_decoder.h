@@ -10,30 +10,18 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "cloud/cloud_report_item.h"
 #include "kdp/host/sqlite.h"
+#include "util/status.h"
 
 namespace kdp {
 
-enum class TCloudDecodeFailure {
-  kNone,
-  kUnwrap,  // a "B1" frame that does not give a stream
-  kStream,  // a stream that cannot be read, or a server's error
-  kRows,    // no report, or not one column per table field
-  kTable,   // the database refused the refresh
-};
-
-struct TCloudDecodeResult {
-  TCloudDecodeFailure failure = TCloudDecodeFailure::kNone;
-  int rowCount = 0;
-  std::string detail;  // why it failed ("" on success)
-  bool Ok() const { return failure == TCloudDecodeFailure::kNone; }
-};
-
+// The number of rows written, or why none were: kUnreadable for a reply that does not read (a "B1" frame that
+// gives no stream, a stream that cannot be read, a server's error, no report or not one column per table
+// field), kStorage when the database refused the refresh. The message names the step that failed.
 // REQUIRES: the report's table exists (CreateReportTable) and has its lock.
-TCloudDecodeResult DecodeReplyIntoTable(const TKrCloudReportItem& report, std::span<const std::uint8_t> reply,
-                                        host::ISqliteDataBase& database);
+Result<int> DecodeReplyIntoTable(const TKrCloudReportItem& report, std::span<const std::uint8_t> reply,
+                                 host::ISqliteDataBase& database);
 
 }  // namespace kdp

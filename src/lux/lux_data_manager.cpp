@@ -177,13 +177,13 @@ void TKrLuxDataManager::HoldBack(TDetentionReqItem item) {
 bool TKrLuxDataManager::SendTimerEnabled() const { return FSendReqTimer->GetEnabled(); }
 unsigned TKrLuxDataManager::SendTimerInterval() const { return FSendReqTimer->GetInterval(); }
 
-std::int32_t TKrLuxDataManager::SendAndRegister(TKrLuxDataReqMessage& message, bool async,
-                                                const TReqRecordItem& record) {
-  if (!FILuxClient) return -1;
+Result<std::int32_t> TKrLuxDataManager::SendAndRegister(TKrLuxDataReqMessage& message, bool async,
+                                                        const TReqRecordItem& record, std::string_view what) {
+  if (!FILuxClient) return Status(ErrorKind::kUnavailable, fmt::format("{} FILuxClient is nil", what));
   std::lock_guard lock(FSendLock);
   const bool sent =
       async ? FILuxClient->SendRequestAsync(message, kRequestTimeOutSeconds) : FILuxClient->SendRequest(message);
-  if (!sent) return -1;
+  if (!sent) return Status(ErrorKind::kTransport, fmt::format("{} 发送消息失败", what));
   FLuxReqRcMgr.TryAddReqRecord(message.GetSerialNumber(), record);
   return message.GetSerialNumber();
 }

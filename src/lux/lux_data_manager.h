@@ -34,6 +34,7 @@
 #include "kdp/lux/lux_requests.h"
 #include "lux/lux_auth_level.h"
 #include "lux/lux_mgr_def.h"
+#include "util/status.h"
 #include "lux/lux_req_info_factory.h"
 #include "lux/lux_req_record_mgr.h"
 #include "lux/lux_sector_store.h"
@@ -144,17 +145,22 @@ class TKrLuxDataManager final : public host::Implements<IKrLuxDataManager, IKrLu
   bool IsPermissionSubscribe();
   bool IsReady();
   void HoldBack(TDetentionReqItem item);
-  // Sends a request and registers its record under the serial number; the serial number, or -1 when the
-  // client refused it.
-  std::int32_t SendAndRegister(TKrLuxDataReqMessage& message, bool async, const TReqRecordItem& record);
+  // Sends a request and registers its record under the serial number; the serial number, or why not
+  // (kUnavailable without a client, kTransport when the client refused it; `what` names the request).
+  Result<std::int32_t> SendAndRegister(TKrLuxDataReqMessage& message, bool async, const TReqRecordItem& record,
+                                       std::string_view what);
+  // The bodies of the requests above: the serial number (0 from the store), or why there is none.
+  Result<std::int32_t> RequestHistory(TKrLuxDataReq* newsReq, const ReqInfoPtr& reqInfo);
+  Result<std::int32_t> RequestSearch(TKrLuxDataReq* newsReq, const ReqInfoPtr& reqInfo);
+  Result<std::int32_t> RequestMessage(TKrLuxDataReq* msgReq, const ReqInfoPtr& reqInfo);
   // The main-thread handler of a record of the request kind: stores it where the column asks and notifies
   // the widget(s). Empty for a kind that is not one.
   TLuxDispatchWindow::Handler HandlerFor(TLuxDataReqType reqType);
   // Posts the record with its kind's handler; false (the record freed) when the window refused it.
   bool PostRecord(std::unique_ptr<TDataProcessMsg> record);
   template <class Content>
-  std::int32_t SendRawMessage(TKrLuxDataReq* msgReq, std::uint32_t appClass, std::uint32_t commandID,
-                              const Content& content, std::uint32_t userData);
+  Result<std::int32_t> SendRawMessage(TKrLuxDataReq* msgReq, std::uint32_t appClass, std::uint32_t commandID,
+                                      const Content& content, std::uint32_t userData);
   std::unique_ptr<TKrLuxDataStrategy> GetDataOptObj(const std::string& sectorName);
   void SetIndexFilterInfo(TKrLuxDataStrategy& strategy, TKrLuxDataRequestInfo& reqInfo);
 

@@ -37,8 +37,8 @@ void TKrLuxDataManager::RequestAuthLevel() {
     Problem("RequestAuthLevel LAuthProcessor.CreateReqMsg is nil!");
     return;
   }
-  if (SendAndRegister(*message, false, {0, processor, LDRTGet}) == -1) {
-    Problem("RequestAuthLevel 发送消息失败");
+  if (const auto sent = SendAndRegister(*message, false, {0, processor, LDRTGet}, "RequestAuthLevel"); !sent.ok()) {
+    Problem(sent.message());
     return;
   }
   FDataSubHisMgr.SetAuthLevelReqed(true);

@@ -9,6 +9,7 @@
 #include "kdp/host/log.h"
 #include "lux/lux_mgr_def.h"
 #include "lux/lux_request_info.h"
+#include "util/status.h"
 
 namespace kdp::lux_manager {
 
@@ -16,6 +17,13 @@ inline constexpr std::string_view kLogSource = "uKrLuxDataMgr";
 
 inline void Progress(std::string_view message) { host::AddHQLog(message, kLogSource, host::LogSeverity::kInfo); }
 inline void Problem(std::string_view message) { host::AddHQLog(message, kLogSource, host::LogSeverity::kNotice); }
+
+// What a request returns to its widget: its serial number, or -1 with the reason logged.
+inline std::int32_t SerialOrLogged(const Result<std::int32_t>& sent) {
+  if (sent.ok()) return sent.value();
+  Problem(sent.message());
+  return -1;
+}
 
 inline std::shared_ptr<TKrLuxDataRequestInfo> AsProcessor(const ReqInfoPtr& reqInfo) {
   return std::dynamic_pointer_cast<TKrLuxDataRequestInfo>(reqInfo);

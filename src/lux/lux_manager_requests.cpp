@@ -19,6 +19,7 @@ using lux_manager::AsProcessor;
 using lux_manager::MakeRecord;
 using lux_manager::Problem;
 using lux_manager::Progress;
+using lux_manager::SerialOrLogged;
 
 constexpr std::string_view kVariableValue = "$VARIABLE";
 // Cloud reports go as raw messages of this application class with this user data.
@@ -34,20 +35,19 @@ constexpr std::string_view kEnglishLanguageValue = "01";
 
 std::int32_t TKrLuxDataManager::GetHisData(TKrLuxDataReq* newsReq, const ReqInfoPtr& reqInfo) {
   Progress("GetHisData Start");
+  return SerialOrLogged(RequestHistory(newsReq, reqInfo));
+}
+
+Result<std::int32_t> TKrLuxDataManager::RequestHistory(TKrLuxDataReq* newsReq, const ReqInfoPtr& reqInfo) {
   auto processor = AsProcessor(reqInfo);
-  if (!processor) {
-    Problem("GetHisData AIReqInfo is type of TKrLuxDataRequestInfo");
-    return -1;
-  }
-  if (newsReq == nullptr) {
-    Problem("GetHisData ALuxDataReq2 is type of TKrLuxDataReq");
-    return -1;
-  }
+  if (!processor) return Status(ErrorKind::kInvalidArgument, "GetHisData AIReqInfo is type of TKrLuxDataRequestInfo");
+  if (newsReq == nullptr)
+    return Status(ErrorKind::kInvalidArgument, "GetHisData ALuxDataReq2 is type of TKrLuxDataReq");
   const std::uint32_t widgetID = newsReq->GetWidgetID();
   if (!processor->GetIsTestModeState() && !IsReady()) {
     HoldBack({TDetentionReqItem::DRTGetHisData, newsReq->weak_from_this(), widgetID, processor, false});
-    Problem(fmt::format("GetHisData LuxClient未连接成功或者权限数据未获取延迟发送 ID:{}", widgetID));
-    return -1;
+    return Status(ErrorKind::kUnavailable,
+                  fmt::format("GetHisData LuxClient未连接成功或者权限数据未获取延迟发送 ID:{}", widgetID));
   }
   const std::string& sectorName = processor->GetSectorName();
   std::unique_ptr<TKrLuxDataStrategy> strategy = GetDataOptObj(sectorName);
@@ -83,24 +83,21 @@ std::int32_t TKrLuxDataManager::GetHisData(TKrLuxDataReq* newsReq, const ReqInfo
   processor->SetIndexValue("StartNum", std::to_string(startNum));
   strategy.reset();
 
-  std::int32_t result = -1;
+  Result<std::int32_t> sent = Status(ErrorKind::kInvalidArgument, "LLuxDataReqInfo.CreateReqMsg Failed!");
   if (processor->GetIsTestModeState()) {
     auto record = MakeRecord({widgetID, processor, LDRTGet}, processor->ProcessTestData(), LMTOK, kTestModeSerial);
     if (PostRecord(std::move(record))) {
       FLuxReqRcMgr.TryAddReqRecord(kTestModeSerial, {widgetID, processor, LDRTGet});
-      result = kTestModeSerial;
+      sent = kTestModeSerial;
     } else {
-      Problem("PostMessage失败, WM_LUX_GETHISDATA!");
+      sent = Status(ErrorKind::kTransport, "PostMessage失败, WM_LUX_GETHISDATA!");
     }
   } else if (std::unique_ptr<TKrLuxDataReqMessage> message = processor->CreateReqMsg()) {
-    result = SendAndRegister(*message, true, {widgetID, processor, LDRTGet});
-    if (result == -1) Problem("GetHisData 发送消息失败");
-  } else {
-    Problem("LLuxDataReqInfo.CreateReqMsg Failed!");
+    sent = SendAndRegister(*message, true, {widgetID, processor, LDRTGet}, "GetHisData");
   }
   if (newStore && !FSectorDataCache.TryAddSectorData(sectorID, newStore)) newStore.reset();
   Progress("GetHisData End");
-  return result;
+  return sent;
 }
 
 // ---- subscriptions ----
@@ -330,44 +327,41 @@ bool TKrLuxDataManager::SetItemBrowsed(const ReqInfoPtr& reqInfo, const std::str
 // ---- searches and messages ----
 
 std::int32_t TKrLuxDataManager::SearchData(TKrLuxDataReq* newsReq, const ReqInfoPtr& reqInfo) {
+  return SerialOrLogged(RequestSearch(newsReq, reqInfo));
+}
+
+Result<std::int32_t> TKrLuxDataManager::RequestSearch(TKrLuxDataReq* newsReq, const ReqInfoPtr& reqInfo) {
   auto processor = AsProcessor(reqInfo);
-  if (newsReq == nullptr || !processor) return -1;
+  if (newsReq == nullptr || !processor) return Status(ErrorKind::kInvalidArgument, "SearchData 请求对象无效");
   const std::uint32_t widgetID = newsReq->GetWidgetID();
   if (processor->GetIsTestModeState()) {
     auto record = MakeRecord({widgetID, processor, LDRTSearch}, processor->ProcessTestData(), LMTOK, kTestModeSerial);
-    if (!PostRecord(std::move(record))) {
-      Problem("PostMessage失败, WM_LUX_SEARCH!");
-      return -1;
-    }
+    if (!PostRecord(std::move(record))) return Status(ErrorKind::kTransport, "PostMessage失败, WM_LUX_SEARCH!");
     return kTestModeSerial;
   }
   std::unique_ptr<TKrLuxDataReqMessage> message = processor->CreateSearchMsg();
-  if (!message) {
-    Problem("LLuxDataReqInfo.CreateSearchMsg Failed!");
-    return -1;
-  }
-  const std::int32_t serial = SendAndRegister(*message, false, {widgetID, processor, LDRTSearch});
-  if (serial == -1) Problem("SearchHisData 发送消息失败");
-  return serial;
+  if (!message) return Status(ErrorKind::kInvalidArgument, "LLuxDataReqInfo.CreateSearchMsg Failed!");
+  return SendAndRegister(*message, false, {widgetID, processor, LDRTSearch}, "SearchHisData");
 }
 
 std::int32_t TKrLuxDataManager::SendMsg(TKrLuxDataReq* msgReq, const ReqInfoPtr& reqInfo) {
+  return SerialOrLogged(RequestMessage(msgReq, reqInfo));
+}
+
+Result<std::int32_t> TKrLuxDataManager::RequestMessage(TKrLuxDataReq* msgReq, const ReqInfoPtr& reqInfo) {
   auto processor = AsProcessor(reqInfo);
-  if (!FILuxClient || msgReq == nullptr || !processor) return -1;
+  if (!FILuxClient) return Status(ErrorKind::kUnavailable, "SendMyMsg FILuxClient is nil");
+  if (msgReq == nullptr || !processor) return Status(ErrorKind::kInvalidArgument, "SendMyMsg 请求对象无效");
   std::unique_ptr<TKrLuxDataReqMessage> message = processor->CreateReqMsg();
-  if (!message) {
-    Problem("LLuxDataReqInfo.CreateReqMsg Failed!");
-    return -1;
-  }
-  const std::int32_t serial = SendAndRegister(*message, true, {msgReq->GetWidgetID(), processor, LDRTMsg});
-  if (serial == -1) Problem("SendMyMsg 发送消息失败");
-  return serial;
+  if (!message) return Status(ErrorKind::kInvalidArgument, "LLuxDataReqInfo.CreateReqMsg Failed!");
+  return SendAndRegister(*message, true, {msgReq->GetWidgetID(), processor, LDRTMsg}, "SendMyMsg");
 }
 
 template <class Content>
-std::int32_t TKrLuxDataManager::SendRawMessage(TKrLuxDataReq* msgReq, std::uint32_t appClass, std::uint32_t commandID,
-                                               const Content& content, std::uint32_t userData) {
-  if (msgReq == nullptr) return -1;
+Result<std::int32_t> TKrLuxDataManager::SendRawMessage(TKrLuxDataReq* msgReq, std::uint32_t appClass,
+                                                       std::uint32_t commandID, const Content& content,
+                                                       std::uint32_t userData) {
+  if (msgReq == nullptr) return Status(ErrorKind::kInvalidArgument, "SendRequestAsync 请求对象无效");
   std::shared_ptr<TKrLuxDataAsyncMessage> processor;
   if (appClass == kCloudReportAppClass && userData == kCloudReportUserData) {
     processor = std::make_shared<TKrLuxCloudPRDataAsyncMessage>();
@@ -375,25 +369,21 @@ std::int32_t TKrLuxDataManager::SendRawMessage(TKrLuxDataReq* msgReq, std::uint3
     processor = std::make_shared<TKrLuxDataAsyncMessage>();
   }
   processor->SetReqType(LDRTRawMsg);
-  if (!processor->CreatAsyncMessage(appClass, commandID, content, userData)) {
-    Problem("SendRequestAsync AMsg is nil");
-    return -1;
-  }
+  if (!processor->CreatAsyncMessage(appClass, commandID, content, userData))
+    return Status(ErrorKind::kInvalidArgument, "SendRequestAsync AMsg is nil");
   Progress("begin to send lux message.");
-  const std::int32_t serial =
-      SendAndRegister(processor->GetSendMsg(), true, {msgReq->GetWidgetID(), processor, LDRTRawMsg});
-  if (serial == -1) Problem("SendRequestAsync 发送消息失败");
-  return serial;
+  return SendAndRegister(processor->GetSendMsg(), true, {msgReq->GetWidgetID(), processor, LDRTRawMsg},
+                         "SendRequestAsync");
 }
 
 std::int32_t TKrLuxDataManager::RawSendMsg(TKrLuxDataReq* msgReq, std::uint32_t appClass, std::uint32_t commandID,
                                            const std::string& content, std::uint32_t userData) {
-  return SendRawMessage(msgReq, appClass, commandID, std::string_view(content), userData);
+  return SerialOrLogged(SendRawMessage(msgReq, appClass, commandID, std::string_view(content), userData));
 }
 
 std::int32_t TKrLuxDataManager::RawSendMsg(TKrLuxDataReq* msgReq, std::uint32_t appClass, std::uint32_t commandID,
                                            const host::MemoryStream& content, std::uint32_t userData) {
-  return SendRawMessage(msgReq, appClass, commandID, content, userData);
+  return SerialOrLogged(SendRawMessage(msgReq, appClass, commandID, content, userData));
 }
 
 }  // namespace kdp

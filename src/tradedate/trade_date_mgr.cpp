@@ -71,8 +71,8 @@ TKrTradeDateMgr::TKrTradeDateMgr()
       FSecurityManager(G_SecurityManager()),
       FWorldClock(G_WorldClock()) {
   m_httpDownLoader.SetServerAlias(kServerAlias);
-  m_httpDownLoader.SetOnDownLoaderEndEvent([this](bool success, host::MemoryStream* stream, const std::string& message,
-                                                  std::uint32_t tag) { OnDownLoadEnd(success, stream, message, tag); });
+  m_httpDownLoader.SetOnDownLoaderEndEvent(
+      [this](const Status& outcome, host::MemoryStream* stream, std::uint32_t tag) { OnDownLoadEnd(outcome, stream, tag); });
 }
 
 TKrTradeDateMgr::~TKrTradeDateMgr() = default;
@@ -165,8 +165,7 @@ bool DecodeTradeDateReply(std::span<const std::uint8_t> reply, std::vector<std::
   return true;
 }
 
-void TKrTradeDateMgr::OnDownLoadEnd(bool success, const host::MemoryStream* stream, const std::string& message,
-                                    std::uint32_t tag) {
+void TKrTradeDateMgr::OnDownLoadEnd(const Status& outcome, const host::MemoryStream* stream, std::uint32_t tag) {
   auto request = FRequestTags.find(tag);
   if (request == FRequestTags.end()) {
     host::AddHQLog(fmt::format("TradeDate reply to no calendar request: tag {}", tag), kLogSource,
@@ -176,8 +175,8 @@ void TKrTradeDateMgr::OnDownLoadEnd(bool success, const host::MemoryStream* stre
   const std::string exchange = request->second;
   FRequestTags.erase(request);
   host::AddHQLog("TradeDate Clould报表返回OnDownLoadEnd begin", kLogSource, host::LogSeverity::kInfo);
-  if (!success) {
-    host::AddHQLog(fmt::format("TradeDate request of {} failed: {}", exchange, message), kLogSource,
+  if (!outcome.ok()) {
+    host::AddHQLog(fmt::format("TradeDate request of {} failed: {}", exchange, outcome.message()), kLogSource,
                    host::LogSeverity::kNotice);
     return;
   }

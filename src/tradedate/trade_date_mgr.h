@@ -78,7 +78,7 @@ class TKrTradeDateMgr final : public host::Implements<ITradeDateMgr>,
   // Sends the calendar request of the exchange unless one is outstanding (or `skip`); whether it sent.
   bool RequestExchangeTradeDate(const std::string& exchange, bool skip);
   // The transport's completion of a calendar request.
-  void OnDownLoadEnd(bool success, const host::MemoryStream* stream, const std::string& message, std::uint32_t tag);
+  void OnDownLoadEnd(const Status& outcome, const host::MemoryStream* stream, std::uint32_t tag);
 
   // The host's security of a code through a cache of at most kSecurityCacheLimit entries (misses too).
   // Any thread.

@@ -162,7 +162,9 @@ void TKrHttpDownLoader::OnDownLoadEnd(std::uint64_t generation, std::uint32_t ta
   }
   // The handler may destroy the downloader: nothing of it is touched after the call.
   const TDownLoadEndEvent handler = FOnDownLoadEndEvent;
-  if (handler) handler(result.success, result.reply.Size() != 0 ? &result.reply : nullptr, result.message, tag);
+  if (!handler) return;
+  const Status outcome = result.success ? Status() : Status(ErrorKind::kTransport, result.message);
+  handler(outcome, result.reply.Size() != 0 ? &result.reply : nullptr, tag);
 }
 
 void TKrHttpDownLoader::EnableTimeOut(bool enabled) {
@@ -198,13 +200,13 @@ bool TKrHttpDownLoader::Abort() {
   return service && service->Cancel(pending);
 }
 
-bool TKrHttpDownLoader::FireRequestSync(const host::MemoryStream& request, host::MemoryStream& response,
-                                        std::uint32_t tag) {
+Status TKrHttpDownLoader::FireRequestSync(const host::MemoryStream& request, host::MemoryStream& response,
+                                          std::uint32_t tag) {
   auto service = DownloadService();
   if (!service) {
-    host::AddHQLog(fmt::format("FireRequestSync AData:{}: no download service", tag), kLogSource,
-                   host::LogSeverity::kNotice);
-    return false;
+    Status missing(ErrorKind::kUnavailable, fmt::format("FireRequestSync AData:{}: no download service", tag));
+    host::AddHQLog(missing.message(), kLogSource, host::LogSeverity::kNotice);
+    return missing;
   }
   host::TPublisherDataReq record;
   record.request = host::MemoryStream(request.Bytes());
@@ -219,13 +221,13 @@ bool TKrHttpDownLoader::FireRequestSync(const host::MemoryStream& request, host:
     throw ERequestFailed(std::string(e.what()) + ": FireRequestSync failed!");
   }
   if (!ok) {
-    host::AddHQLog(fmt::format("FireRequestSync AData:{} failed: {}", tag, record.message), kLogSource,
-                   host::LogSeverity::kNotice);
-    return false;
+    Status failed(ErrorKind::kTransport, fmt::format("FireRequestSync AData:{} failed: {}", tag, record.message));
+    host::AddHQLog(failed.message(), kLogSource, host::LogSeverity::kNotice);
+    return failed;
   }
   response = std::move(record.response);
   response.SetPosition(0);
-  return true;
+  return {};
 }
 
 std::int32_t TKrHttpDownLoader::SendLux(std::uint32_t appClass, std::uint32_t commandId, const host::MemoryStream& body,
@@ -241,11 +243,12 @@ std::int32_t TKrHttpDownLoader::SendLux(std::uint32_t appClass, std::uint32_t co
 
 void TKrHttpDownLoader::OnRawMsgDataNotify(host::TMessageProperty prop, const TRawMsgData& data) {
   if (!FOnDownLoadEndEvent) return;
-  const std::string message = prop == host::mpNormal    ? std::string()
-                              : prop == host::mpError   ? std::string("Lux Message Return mpError")
-                              : prop == host::mpTimeout ? std::string("Lux Message Return mpTimeout")
-                                                        : std::string();
-  FOnDownLoadEndEvent(prop == host::mpNormal, data.DataStream, message, data.UserData);
+  const Status outcome = prop == host::mpNormal  ? Status()
+                         : prop == host::mpError ? Status(ErrorKind::kTransport, "Lux Message Return mpError")
+                         : prop == host::mpTimeout
+                             ? Status(ErrorKind::kTransport, "Lux Message Return mpTimeout")
+                             : Status(ErrorKind::kTransport, fmt::format("Lux Message Return {}", static_cast<int>(prop)));
+  FOnDownLoadEndEvent(outcome, data.DataStream, data.UserData);
 }
 
 std::int32_t TKrHttpDownLoader::SendLuxCloudReportRequest(const std::string& command, std::uint32_t tag,

@@ -26,6 +26,7 @@
 #include "kdp/host/main_loop.h"
 #include "kdp/host/memory_stream.h"
 #include "kdp/lux/lux_types.h"
+#include "util/status.h"
 
 namespace kdp {
 
@@ -42,10 +43,9 @@ void SplitServerPort(const std::string& address, std::string& host, int& port);
 
 class TKrHttpDownLoader {
  public:
-  // The completion: success, the reply (nullptr when the server sent no bytes; valid during the call
-  // only), the failure's message ("" on success) and the request's tag.
-  using TDownLoadEndEvent =
-      std::function<void(bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t tag)>;
+  // The completion: how it went (kTransport with the host's or the Lux client's words when it failed), the
+  // reply (nullptr when the server sent no bytes; valid during the call only) and the request's tag.
+  using TDownLoadEndEvent = std::function<void(const Status& outcome, host::MemoryStream* stream, std::uint32_t tag)>;
   // Bytes of the reply received so far, and the request's tag.
   using TProgressEvent = std::function<void(std::int64_t position, std::uint32_t tag)>;
 
@@ -80,10 +80,10 @@ class TKrHttpDownLoader {
   // request without body.
   void FireRequest(std::uint32_t tag);
   // A blocking request of `request` (from its start) to the alias's server (host and port without an
-  // alias) and the path. True, with the reply in `response` (rewound), when it succeeded; false, with
-  // `response` untouched, when the host reports a failure. Throws ERequestFailed ("<the host's
+  // alias) and the path. Success, with the reply in `response` (rewound); kUnavailable without a download
+  // service or kTransport with the host's words, `response` untouched. Throws ERequestFailed ("<the host's
   // message>: FireRequestSync failed!") when the host itself raises.
-  bool FireRequestSync(const host::MemoryStream& request, host::MemoryStream& response, std::uint32_t tag);
+  Status FireRequestSync(const host::MemoryStream& request, host::MemoryStream& response, std::uint32_t tag);
   // Cancels the pending request; what the host's cancel answers, false when none was pending. Its
   // completion does not reach the owner.
   bool Abort();

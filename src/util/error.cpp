@@ -20,6 +20,14 @@ std::string_view ErrorKindName(ErrorKind kind) {
       return "invalid argument";
     case ErrorKind::kCipher:
       return "cipher";
+    case ErrorKind::kUnavailable:
+      return "unavailable";
+    case ErrorKind::kUnreadable:
+      return "unreadable";
+    case ErrorKind::kStorage:
+      return "storage";
+    case ErrorKind::kTransport:
+      return "transport";
   }
   return "unknown";
 }

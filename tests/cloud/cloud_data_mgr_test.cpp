@@ -384,13 +384,14 @@ TEST(CloudReplyDecoderTest, ARowRefusedAfterTheDeleteRollsTheWholeRefreshBack) {
 
   const std::string first = NavStream({{"000001.OF", 20261203, 2.5}});
   auto result = DecodeReplyIntoTable(report, {reinterpret_cast<const std::uint8_t*>(first.data()), first.size()}, *db);
-  ASSERT_TRUE(result.Ok()) << result.detail;
-  EXPECT_EQ(result.rowCount, 1);
+  ASSERT_TRUE(result.ok()) << result.message();
+  EXPECT_EQ(result.value(), 1);
 
   const host::MemoryStream second(NavStream({{"000002.OF", 20261204, 1.0}, {"000003.OF", 20261204, std::monostate{}}}));
   result = DecodeReplyIntoTable(report, {second.Data(), second.Size()}, *db);
-  EXPECT_EQ(result.failure, TCloudDecodeFailure::kTable);
-  EXPECT_NE(result.detail.find("row 1"), std::string::npos) << result.detail;
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.kind(), ErrorKind::kStorage);
+  EXPECT_NE(result.message().find("row 1"), std::string::npos) << result.message();
   auto rows = db->Query("SELECT KORACODE FROM FundNav");
   ASSERT_TRUE(rows && !rows->Eof());
   EXPECT_EQ(rows->GetAsString(0), "000001.OF");
@@ -401,11 +402,13 @@ TEST(CloudReplyDecoderTest, ARowRefusedAfterTheDeleteRollsTheWholeRefreshBack) {
   const auto framed = host::EncodeB1Reply({second.Data(), second.Size()}, true);
   const auto bad = std::string(framed.AsStringView()).substr(0, 10);
   result = DecodeReplyIntoTable(report, {reinterpret_cast<const std::uint8_t*>(bad.data()), bad.size()}, *db);
-  EXPECT_EQ(result.failure, TCloudDecodeFailure::kUnwrap);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.kind(), ErrorKind::kUnreadable);
+  EXPECT_NE(result.message().find("Clould报表LUX数据请求失败DecodeData"), std::string::npos) << result.message();
   const auto framedFirst =
       host::EncodeB1Reply({reinterpret_cast<const std::uint8_t*>(first.data()), first.size()}, true);
   result = DecodeReplyIntoTable(report, {framedFirst.Data(), framedFirst.Size()}, *db);
-  EXPECT_TRUE(result.Ok()) << result.detail;
+  EXPECT_TRUE(result.ok()) << result.message();
 }
 
 }  // namespace

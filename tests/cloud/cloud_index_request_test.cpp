@@ -226,7 +226,7 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackupAndBadRepliesLeaveT
   full.resize(full.size() / 2);
   full.push_back(static_cast<char>(host::kKudsStatusOk));
   host::MemoryStream cut(full);
-  request->OnDownLoadEnd(true, &cut, "", 5);
+  request->OnDownLoadEnd(Status(), &cut, 5);
   ASSERT_EQ(ends.size(), 5u);
   EXPECT_FALSE(ends[4].success);
   EXPECT_EQ(Cached(*request, "600000.SH", "10222"), before);
@@ -235,9 +235,9 @@ TEST_F(IndexRequestTest, AFailedDownloadSendsExactlyOneBackupAndBadRepliesLeaveT
   // A reply the service marks as failed, and one without a reply.
   request->FireRequest(4);
   host::MemoryStream refused(std::string(full.begin(), full.end() - 1) + char(host::kKudsStatusFailed));
-  request->OnDownLoadEnd(true, &refused, "", 6);
+  request->OnDownLoadEnd(Status(), &refused, 6);
   request->FireRequest(5);
-  request->OnDownLoadEnd(true, nullptr, "", 7);
+  request->OnDownLoadEnd(Status(), nullptr, 7);
   ASSERT_EQ(ends.size(), 7u);
   EXPECT_FALSE(ends[5].success);
   EXPECT_FALSE(ends[6].success);

@@ -188,7 +188,7 @@ TEST_F(TradeDateMgrTest, BadRepliesLeaveTheCalendarAsItWas) {
     mgr->SetTradeDateNotify(std::make_shared<TTradeDateObserver>([&](bool) { ++heard; }));
     ASSERT_TRUE(mgr->RequestExchangeTradeDate("SSE", false));
     host::MemoryStream stream(reply.bytes);
-    mgr->OnDownLoadEnd(true, reply.hasStream ? &stream : nullptr, "", 1);
+    mgr->OnDownLoadEnd(Status(), reply.hasStream ? &stream : nullptr, 1);
     EXPECT_EQ(heard, 0);
     EXPECT_FALSE(mgr->GetTradeDateIntf(code)->GetLoadState());
     // The exchange stays outstanding: no second request.
@@ -199,14 +199,14 @@ TEST_F(TradeDateMgrTest, BadRepliesLeaveTheCalendarAsItWas) {
   auto mgr = std::make_shared<TKrTradeDateMgr>();
   ASSERT_TRUE(mgr->RequestExchangeTradeDate("SSE", false));
   host::MemoryStream goodReply(good + ok);
-  mgr->OnDownLoadEnd(true, &goodReply, "", 99);  // no request of that tag
+  mgr->OnDownLoadEnd(Status(), &goodReply, 99);  // no request of that tag
   EXPECT_FALSE(mgr->GetTradeDateIntf(code)->GetLoadState());
-  mgr->OnDownLoadEnd(true, &goodReply, "", 1);
+  mgr->OnDownLoadEnd(Status(), &goodReply, 1);
   EXPECT_EQ(mgr->GetTradeDateAll(code), "20261204");
   h->Loop().AdvanceBy(25h);
   EXPECT_EQ(mgr->GetTradeDateAll(code), "");  // a day old: asked again (tag 2)
   host::MemoryStream cutShort(replies[3].bytes);
-  mgr->OnDownLoadEnd(true, &cutShort, "", 2);
+  mgr->OnDownLoadEnd(Status(), &cutShort, 2);
   auto item = mgr->GetTradeDateIntf(code);
   EXPECT_TRUE(item->GetLoadState());
   EXPECT_EQ(item->GetLatestDate(), 20261204);

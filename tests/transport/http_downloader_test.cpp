@@ -69,9 +69,9 @@ class HttpDownLoaderTest : public ::testing::Test {
 
   void Listen(TKrHttpDownLoader& downloader) {
     downloader.SetOnDownLoaderEndEvent(
-        [this](bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t tag) {
-          completions_.push_back({success, stream != nullptr, stream ? std::string(stream->AsStringView()) : "",
-                                  message, tag, h_->Loop().IsMainThread()});
+        [this](const Status& outcome, host::MemoryStream* stream, std::uint32_t tag) {
+          completions_.push_back({outcome.ok(), stream != nullptr, stream ? std::string(stream->AsStringView()) : "",
+                                  outcome.message(), tag, h_->Loop().IsMainThread()});
         });
   }
   void Target(TKrHttpDownLoader& downloader, const std::string& path) {
@@ -166,7 +166,7 @@ TEST_F(HttpDownLoaderTest, ASecondRequestCancelsTheFirstAndOnlyTheSecondComplete
 TEST_F(HttpDownLoaderTest, DestructionWithARequestInFlightRunsNoHandlerAndLeavesNothingBehind) {
   const std::size_t loopTimers = h_->Loop().ActiveTimerCount();
   bool handled = false;
-  auto handler = [&](bool, host::MemoryStream*, const std::string&, std::uint32_t) { handled = true; };
+  auto handler = [&](const Status&, host::MemoryStream*, std::uint32_t) { handled = true; };
 
   // In flight at the server.
   auto held = std::make_unique<TKrHttpDownLoader>();
@@ -205,8 +205,8 @@ TEST_F(HttpDownLoaderTest, CompletionsRaceNewRequestsAndTheEndOfTheirOwners) {
   for (int i = 0; i < kOwners; ++i) {
     auto owner = std::make_unique<TKrHttpDownLoader>();
     owner->SetOnDownLoaderEndEvent(
-        [&heard, i](bool success, host::MemoryStream*, const std::string& message, std::uint32_t tag) {
-          EXPECT_TRUE(success) << message;
+        [&heard, i](const Status& outcome, host::MemoryStream*, std::uint32_t tag) {
+          EXPECT_TRUE(outcome.ok()) << outcome.message();
           heard[static_cast<std::size_t>(i)].push_back(tag);
         });
     Target(*owner, "/hello");
@@ -279,7 +279,9 @@ TEST_F(HttpDownLoaderTest, FailuresComeBackThroughTheCompletion) {
   ASSERT_EQ(completions_.size(), 2u);
   EXPECT_EQ(completions_[1], (Completion{false, false, "", "no download service", 2, true}));
   host::MemoryStream response;
-  EXPECT_FALSE(d_.FireRequestSync(host::MemoryStream(), response, 3));
+  const Status noService = d_.FireRequestSync(host::MemoryStream(), response, 3);
+  ASSERT_FALSE(noService.ok());
+  EXPECT_EQ(noService.kind(), ErrorKind::kUnavailable);
 }
 
 TEST_F(HttpDownLoaderTest, ServerAliasesResolveThroughTheHostsServerList) {
@@ -306,13 +308,13 @@ TEST_F(HttpDownLoaderTest, ServerAliasesResolveThroughTheHostsServerList) {
   EXPECT_EQ(completions_[1], (Completion{false, false, "", "bad address", 2, true}));
 }
 
-TEST_F(HttpDownLoaderTest, SynchronousRequestsAnswerFalseOnAHostFailureAndRaiseWhenTheHostRaises) {
+TEST_F(HttpDownLoaderTest, SynchronousRequestsSayWhyTheHostFailedThemAndRaiseWhenTheHostRaises) {
   d_.SetServerAlias("KUDSDATASERVER");
   d_.SetServerUrl("/echo");
   host::MemoryStream request(std::string_view("abc"));
   request.SetPosition(3);
   host::MemoryStream response(std::string_view("old"));
-  ASSERT_TRUE(d_.FireRequestSync(request, response, 1));
+  ASSERT_TRUE(d_.FireRequestSync(request, response, 1).ok());
   EXPECT_EQ(response.AsStringView(), "abc");
   EXPECT_EQ(response.Position(), 0u);
 
@@ -320,14 +322,17 @@ TEST_F(HttpDownLoaderTest, SynchronousRequestsAnswerFalseOnAHostFailureAndRaiseW
   TKrHttpDownLoader direct;
   Target(direct, "/missing");
   host::MemoryStream kept(std::string_view("kept"));
-  EXPECT_FALSE(direct.FireRequestSync(request, kept, 2));
+  const Status missing = direct.FireRequestSync(request, kept, 2);
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.kind(), ErrorKind::kTransport);
+  EXPECT_TRUE(missing.message().starts_with("FireRequestSync AData:2 failed: HTTP 404")) << missing.message();
   EXPECT_EQ(kept.AsStringView(), "kept");
   EXPECT_TRUE(h_->Logger().Contains("FireRequestSync AData:2 failed: HTTP 404"));
 
   // The alias names no server: the host cannot send the record and raises.
   d_.SetServerAlias("nosuchserver");
   try {
-    d_.FireRequestSync(request, response, 3);
+    (void)d_.FireRequestSync(request, response, 3);
     FAIL() << "expected ERequestFailed";
   } catch (const ERequestFailed& e) {
     const std::string what = e.what();

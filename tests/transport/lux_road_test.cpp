@@ -28,8 +28,9 @@ class LuxRoadTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(h->StartPackage());
     loader.SetOnDownLoaderEndEvent(
-        [this](bool success, host::MemoryStream* stream, const std::string& message, std::uint32_t tag) {
-          done = Completion{success, stream ? std::string(stream->AsStringView()) : std::string(), message, tag};
+        [this](const Status& outcome, host::MemoryStream* stream, std::uint32_t tag) {
+          done = Completion{outcome.ok(), stream ? std::string(stream->AsStringView()) : std::string(),
+                            outcome.message(), tag};
         });
   }
   bool Complete() {
