@@ -314,6 +314,9 @@ bool TKrLuxNewsDataProcessor::ProcessRpMsg(host::TBaseLuxMessage& ARecvMsg) {
   switch (status) {
     case TReplyBody::kOk:
       read = ParseNewsReply(body, FReplyContext, GetIndexValue("koracode"), *table, FReplyOptions);
+      if (!read) {
+        host::AddHQLog(fmt::format("{}.ProcessRpMsg 应答无法解析", FName), kLogSource, host::LogSeverity::kNotice);
+      }
       break;
     case TReplyBody::kErrorReply:
       host::AddHQLog(fmt::format("{}.ProcessRpMsg 错误应答(mpError)，不解析", FName), kLogSource,
