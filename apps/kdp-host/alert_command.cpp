@@ -1,5 +1,5 @@
 // kdp-host alert add TYPE [CODE] [NAME=VALUE...] [--memo TEXT] [--once] [--paused]
-// kdp-host alert list [--json]
+// kdp-host alert list [--json] (--json: --format json)
 // kdp-host alert remove ID
 // kdp-host alert watch [--seconds N]
 // The user's condition reminders, kept in "ConditionRemind.xml" in the user directory. `watch` monitors
@@ -16,7 +16,6 @@
 #include <fmt/ranges.h>
 
 #include "command.h"
-#include "kdp/alerts/price_alert.h"
 #include "kdp/alerts/remind_file.h"
 #include "kdp/host/number_text.h"
 #include "kdp/rtd/rtd_model.h"
@@ -290,15 +289,46 @@ constexpr Texts kEachTime{"每次", "每次", "each time"};
 constexpr Texts kRemoved{"已删除 #{} {}", "已刪除 #{} {}", "removed #{} {}"};
 constexpr Texts kNoReminders{"{} 中没有提醒", "{} 中沒有提醒", "no reminders in {}"};
 
-int List(Session& s, bool json) {
+// The reminders for scripts: a row each with its type's name, what it watches for, then every setting of
+// every reminder as the file keeps it (null where a reminder has no such setting), keyed in snake case.
+Listing ReminderListing(const TKrRemindList& reminds) {
+  Listing listing{{"id", "code", "type", "condition"}, {}};
+  const auto keyOf = [](const TKrRemindParam& param) {
+    return SameTextAscii(param.name, "Code") ? std::string("code") : SnakeCase(param.name);
+  };
+  // The column of `key`, added when it is new.
+  const auto columnOf = [&listing](const std::string& key) {
+    const auto at = static_cast<std::size_t>(std::find(listing.columns.begin(), listing.columns.end(), key) -
+                                             listing.columns.begin());
+    if (at == listing.columns.size()) listing.columns.push_back(key);
+    return at;
+  };
+  for (const auto& r : reminds) {
+    for (const TKrRemindParam& param : r->GetParams()) columnOf(keyOf(param));
+  }
+  for (const auto& r : reminds) {
+    std::vector<nlohmann::json> row(listing.columns.size());
+    row[2] = std::string(RemindTypeName(r->GetRemindType()));
+    row[3] = r->GetTriggerConditionDesc();
+    for (const TKrRemindParam& param : r->GetParams()) {
+      const std::string value = param.Get();
+      row[columnOf(keyOf(param))] =
+          param.numeric || value.empty() ? ScalarOf(value) : nlohmann::json(IsoDateTime(value));
+    }
+    // A reminder that never fired keeps a zero date (1899-12-30), which the list shows as "-".
+    if (r->GetLastTradeDate().value == 0.0) row[columnOf("last_trade_date")] = nullptr;
+    listing.rows.push_back(std::move(row));
+  }
+  return listing;
+}
+
+int List(Session& s) {
   TKrRemindFile file(TKrRemindFile::DefaultPath());
   TKrRemindFileLoad load = file.Load();
   const int status = ReportDamage(s, file, load) ? 2 : 0;
   const TKrRemindList& reminds = load.reminds;
-  if (json) {
-    std::vector<TKrConditionsRemindBase*> raw;
-    for (const auto& r : reminds) raw.push_back(r.get());
-    for (const TKrPriceAlert& alert : TKrPriceAlert::FromReminds(raw)) fmt::print(s.out, "{}\n", alert.ToJSonStr());
+  if (s.format != OutputFormat::Table) {
+    WriteListing(s.out, s.terminal, ReminderListing(reminds), s.format);
     return status;
   }
   if (reminds.empty()) {
@@ -444,8 +474,16 @@ void AddAlertCommand(CLI::App& app, Action& chosen) {
 
   auto json = std::make_shared<bool>(false);
   auto* listCommand = alert->add_subcommand("list", "list the reminders");
-  listCommand->add_flag("--json", *json, "print price-alert records, one JSON line per security");
-  listCommand->callback([&chosen, json] { chosen = [json](Session& s) { return List(s, *json); }; });
+  listCommand->add_flag("--json", *json, "the same as --format json before the command");
+  listCommand->footer(
+      "Under --format json|csv: a row per reminder: id, code, type, condition, then every setting as the "
+      "reminder file keeps it (null where a reminder has none).");
+  listCommand->callback([&chosen, json] {
+    chosen = [json](Session& s) {
+      if (*json) s.format = OutputFormat::Json;
+      return List(s);
+    };
+  });
 
   auto id = std::make_shared<std::string>();
   auto* removeCommand = alert->add_subcommand("remove", "remove a reminder");

@@ -10,6 +10,9 @@
 // connection. A row's time is its last trade's, in its market's zone: "-" before a trade on the market's
 // current trade date, the date of the last trade when it is older.
 //
+// Under `--format json|csv` the rows are raw values for scripts: one listing with `--once`; live, a row
+// per security and update as it arrives (JSON a line each), so a script can follow the market.
+//
 // When the quote engine's connection drops, the rows go dim and the last line says since when; both stay
 // until the first quotes after the connection is back. `--drop-after S --drop-for N` tells the simulated
 // engine to drop its connection S seconds into the board, for N seconds.
@@ -20,6 +23,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -66,6 +70,11 @@ constexpr Column kColumns[] = {
 // colours compare with, and the trade date and last trade time the time column shows.
 const std::vector<std::uint32_t> kBoardFields{1, 2, 3, 4, 8, 10, 11, 81, 1027};
 constexpr std::uint32_t kTradeDateField = 1;
+constexpr std::uint32_t kLastField = 3;
+constexpr std::uint32_t kPrevCloseField = 4;
+constexpr std::uint32_t kVolumeField = 8;
+constexpr std::uint32_t kChangeField = 10;
+constexpr std::uint32_t kChangeRatioField = 81;
 constexpr std::uint32_t kLastTradeTimeField = 1027;
 constexpr std::string_view kTimeColumnField = "TradeTime";
 constexpr std::string_view kNameColumnField = "StockName";
@@ -74,6 +83,11 @@ constexpr const char* kDim = "\x1b[2m";
 constexpr const char* kPlain = "\x1b[0m";
 
 std::atomic<bool> g_interrupted{false};
+
+// A time of day, hhmmss, as "10:30:00".
+std::string ClockText(long long hhmmss) {
+  return fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
+}
 
 // What the lines under the rows say.
 constexpr Texts kTrading{"交易中", "交易中", "trading"};
@@ -139,7 +153,7 @@ class BoardMarkets {
       return fmt::format("{:04}-{:02}-{:02}", date / 10000, date / 100 % 100, date % 100);
     }
     if (date != 0 && current != 0 && date > current) return "-";
-    return fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
+    return ClockText(hhmmss);
   }
 
   // One line per market: its state, whose clock its times are, its volume unit.
@@ -305,8 +319,7 @@ class Board {
         TextFormat(s_, kServerTime, s_.host.Context().GetServerDateTime().ToString(), CityName(s_, "Beijing"));
     if (!state.Stale) return server + Text(s_, kConnected);
     const int hhmmss = state.Connection.Since.Hhmmss();
-    const std::string since = fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
-    return server + TextFormat(s_, state.Connection.Connected ? kReconnected : kDisconnected, since);
+    return server + TextFormat(s_, state.Connection.Connected ? kReconnected : kDisconnected, ClockText(hhmmss));
   }
 
   void Paint(TKrRTDModel& model) {
@@ -361,6 +374,69 @@ class Board {
   std::shared_ptr<IKrHQStyle> style_;
 };
 
+// The board for scripts (--format json|csv): a row per security with the fields' raw values, headed by
+// English names; `--fields` add a column per field ID, computed columns one per name. A row's time is the
+// server's (UTC+8) when it was taken; its last trade's time is that of its market's zone, as on the board.
+class BoardRows {
+ public:
+  BoardRows(Session& s, const std::vector<std::uint32_t>& extra, const std::vector<std::string>& computed)
+      : s_(s), extra_(extra), computed_(computed) {}
+
+  std::vector<std::string> Columns() const {
+    std::vector<std::string> columns{"code",        "name",       "time",   "trade_date",   "last_trade_time",
+                                     "last",        "prev_close", "change", "change_ratio", "volume"};
+    for (const std::uint32_t id : extra_) columns.push_back(std::to_string(id));
+    columns.insert(columns.end(), computed_.begin(), computed_.end());
+    return columns;
+  }
+
+  // Null for a field without a value (none yet, or none the user may see).
+  std::vector<nlohmann::json> Row(TKrRTDModel& model, const std::string& code) {
+    const auto item = model.GetRTDItem(code);
+    const auto number = [&](std::uint32_t id) -> std::optional<double> {
+      if (!item || !item->HasPermissionByID(id) || item->IsNullByID(id)) return std::nullopt;
+      return item->GetDoubleDataByID(id);
+    };
+    // Differences of prices carry the binary remainder (10.50 - 10.36 is 0.14000000000000057); nine
+    // decimals keep every price, ratio and amount a board shows and drop that noise.
+    const auto value = [&](std::uint32_t id) -> nlohmann::json {
+      const auto v = number(id);
+      if (!v) return nullptr;
+      ++shown_;
+      return std::round(*v * 1e9) / 1e9;
+    };
+    auto security = s_.host.Securities().GetSecurity(code);
+    std::vector<nlohmann::json> row{code, security ? nlohmann::json(security->GetStockName()) : nlohmann::json()};
+    row.emplace_back(IsoDateTime(s_.host.Context().GetServerDateTime().ToString()) + "+08:00");
+    const auto date = number(kTradeDateField);
+    row.push_back(date ? nlohmann::json(IsoDate(std::to_string(std::llround(*date)))) : nlohmann::json());
+    const auto time = number(kLastTradeTimeField);
+    row.push_back(time ? nlohmann::json(ClockText(std::llround(*time))) : nlohmann::json());
+    for (const std::uint32_t id : {kLastField, kPrevCloseField, kChangeField, kChangeRatioField, kVolumeField}) {
+      row.push_back(value(id));
+    }
+    for (const std::uint32_t id : extra_) row.push_back(value(id));
+    for (const std::string& name : computed_) {
+      if (!item || item->IsNullByName(name)) {
+        row.emplace_back();
+      } else {
+        ++shown_;
+        row.emplace_back(item->GetDoubleDataByName(name));
+      }
+    }
+    return row;
+  }
+
+  // How many field values the rows carried so far.
+  int ShownCells() const { return shown_; }
+
+ private:
+  Session& s_;
+  const std::vector<std::uint32_t>& extra_;
+  const std::vector<std::string>& computed_;
+  int shown_ = 0;
+};
+
 // A board whose every cell is "-" answers nothing: the field dictionary or the format columns are
 // missing or broken (the log line before says which), or no quote arrived.
 int NothingShown(Session& s) {
@@ -413,8 +489,19 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
   if (!ScheduleDrop(s, drop)) return 1;
   TKrRTDModel model;
   bool dirty = false;
-  model.SetUpdateNotify([&](const TRTDUpdateState&) { dirty = true; });  // quotes and connection changes alike
   Board board(s, codes, extra, computed, !once && s.color != ColorDepth::None);
+  const bool table = s.format == OutputFormat::Table;
+  BoardRows rows(s, extra, computed);
+  // For scripts a live board is a row per security and update, written as the update arrives.
+  std::optional<ListingStream> stream;
+  if (!table && !once) stream.emplace(s.out, s.terminal, rows.Columns(), s.format);
+  model.SetUpdateNotify([&](const TRTDUpdateState& state) {
+    dirty = true;  // quotes and connection changes alike
+    if (!stream || state.ConnectionChanged) return;
+    for (const std::string& code : model.GetUpdateSecurityList()) {
+      if (std::find(codes.begin(), codes.end(), code) != codes.end()) stream->Write(rows.Row(model, code));
+    }
+  });
   model.Subscrible(params);
 
   auto& loop = s.host.Loop();
@@ -433,8 +520,14 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
     // A live engine's first snapshot carries every subscribed field; a replay is shown as its end left it.
     PlayRecordingThrough(s);
     const bool complete = replay != nullptr ? quoted() : loop.RunUntil(quoted, 10s);
-    board.Paint(model);
-    if (board.ShownCells() == 0) return NothingShown(s);
+    if (table) {
+      board.Paint(model);
+    } else {
+      Listing listing{rows.Columns(), {}};
+      for (const std::string& code : codes) listing.rows.push_back(rows.Row(model, code));
+      WriteListing(s.out, s.terminal, listing, s.format);
+    }
+    if ((table ? board.ShownCells() : rows.ShownCells()) == 0) return NothingShown(s);
     if (!complete) fmt::print(s.err, "kdp-host: not every security had a quote yet\n");
     return complete ? 0 : 1;
   }
@@ -443,16 +536,16 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
   std::signal(SIGINT, [](int) { g_interrupted = true; });
   const auto repaint = loop.SetTimer(250ms, [&] {
     if (g_interrupted || (replay != nullptr && replay->Finished())) loop.Quit();
-    if (!dirty) return;
+    if (!dirty || !table) return;
     dirty = false;
     board.Paint(model);
   });
   loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds)) : std::chrono::milliseconds::max());
   loop.KillTimer(repaint);
-  if (dirty) board.Paint(model);  // the board as the last quotes left it
+  if (dirty && table) board.Paint(model);  // the board as the last quotes left it
   std::signal(SIGINT, SIG_DFL);
   model.UnSubscrible();
-  return board.ShownCells() == 0 ? NothingShown(s) : 0;
+  return (table ? board.ShownCells() : rows.ShownCells()) == 0 ? NothingShown(s) : 0;
 }
 
 }  // namespace
@@ -485,6 +578,10 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
   };
   auto options = std::make_shared<Options>();
   auto* board = app.add_subcommand("board", "a live price board of securities, repainted as quotes arrive");
+  board->footer(
+      "Under --format json|csv: raw values, a row per security with its code, the server time (UTC+8) and the "
+      "fields. With --once one listing; without, the rows stream as quotes arrive, a row per security updated: "
+      "JSON a line each (NDJSON), CSV a header row, then a record each, every row flushed.");
   board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK")->required();
   board->add_option("--seconds", options->seconds, "stop after this many seconds, 1 to 86400 (default: until Ctrl-C)")
       ->check(CLI::Range(1, 86400));

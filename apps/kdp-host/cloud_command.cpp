@@ -33,15 +33,48 @@ constexpr Texts kTableRows{"{} ({})：{} 行", "{} ({})：{} 行", "{} ({}): {} 
 // A parameter naming codes: "koraCode", "KoraCodes".
 bool IsCodeParam(const std::string& name) { return ToUpperAscii(name).starts_with("KORACODE"); }
 
+bool IsDateColumn(const std::vector<std::string>& header, int column) {
+  return column < static_cast<int>(header.size()) &&
+         ToUpperAscii(header[static_cast<std::size_t>(column)]).ends_with("DATE");
+}
+
 // A cell as text; a date column's yyyymmdd as human output writes dates.
 std::string Cell(ICloudDataItem& table, const std::vector<std::string>& header, int row, int column) {
   std::string text = table.ValueAsString(row, column);
-  const bool dated = column < static_cast<int>(header.size()) &&
-                     ToUpperAscii(header[static_cast<std::size_t>(column)]).ends_with("DATE");
-  if (dated && text.size() == 8) {
+  if (IsDateColumn(header, column) && text.size() == 8) {
     if (const auto day = host::ParseInt32(text)) return DateText(*day);
   }
   return text;
+}
+
+// A column's key for scripts: the code column "code", others in snake case.
+std::string ColumnKey(const std::string& name) { return SameTextAscii(name, "KoraCode") ? "code" : SnakeCase(name); }
+
+// The cached rows for scripts: numbers as numbers, dates ISO 8601.
+Listing TableListing(ICloudDataItem& table, const std::vector<std::string>& header) {
+  Listing listing;
+  for (const std::string& name : header) listing.columns.push_back(ColumnKey(name));
+  for (int r = 0; r < table.GetRowCounts(); ++r) {
+    std::vector<nlohmann::json> row;
+    for (int c = 0; c < table.GetColCounts(); ++c) {
+      const std::string text = table.ValueAsString(r, c);
+      row.push_back(IsDateColumn(header, c) && !text.empty() ? nlohmann::json(IsoDate(text)) : ScalarOf(text));
+    }
+    listing.rows.push_back(std::move(row));
+  }
+  return listing;
+}
+
+// An analysis's grid for scripts: its captions as the keys.
+Listing AnalysisListing(ICloudReportAnalysis& analysis) {
+  Listing listing;
+  for (int c = 0; c < analysis.GetColCount(); ++c) listing.columns.push_back(ColumnKey(analysis.GetValue(0, c)));
+  for (int r = 1; r < analysis.GetRowCount(); ++r) {
+    std::vector<nlohmann::json> row;
+    for (int c = 0; c < analysis.GetColCount(); ++c) row.push_back(ScalarOf(analysis.GetValue(r, c)));
+    listing.rows.push_back(std::move(row));
+  }
+  return listing;
 }
 
 struct Options {
@@ -145,6 +178,10 @@ int PrintCachedTable(Session& s, const Options& o, ICloudDataMgr& manager, bool 
     return 1;
   }
   const std::vector<std::string> header = SplitString(table->GetFields(), ',');
+  if (s.format != OutputFormat::Table) {
+    WriteListing(s.out, s.terminal, TableListing(*table, header), s.format);
+    return 0;
+  }
   std::vector<int> widths;
   for (const std::string& name : header) widths.push_back(static_cast<int>(name.size()));
   for (int r = 0; r < table->GetRowCounts(); ++r)
@@ -206,7 +243,11 @@ int Report(Session& s, const Options& o) {
     return 1;
   }
   if (const auto analysis = item->GetReportAnalysis()) {
-    PrintAnalysis(s, o, *analysis);
+    if (s.format == OutputFormat::Table) {
+      PrintAnalysis(s, o, *analysis);
+    } else {
+      WriteListing(s.out, s.terminal, AnalysisListing(*analysis), s.format);
+    }
     return 0;
   }
   return PrintCachedTable(s, o, *manager, aboutCodes, *codes);
@@ -219,6 +260,9 @@ void AddCloudCommand(CLI::App& app, Action& chosen) {
   auto* cloud = app.add_subcommand("cloud", "cloud reports: fire one and show its cached table");
   cloud->require_subcommand(1);
   auto* report = cloud->add_subcommand("report", "fire a configured report and print its cached table");
+  report->footer(
+      "Under --format json|csv: the rows alone, keyed by their columns in snake case (KORACODE as code), "
+      "numbers as numbers, dates ISO 8601.");
   report->add_option("NAME", options->report, "the report's name in CloudReportConfig.xml")->required();
   report->add_option("PARAMS", options->params, "PARAM=VALUE, set on the request")
       ->check(CLI::Validator(

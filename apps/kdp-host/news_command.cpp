@@ -1,9 +1,11 @@
 // kdp-host news COLUMN [--code CODE] [--param NAME=VALUE]... [--pages N] [--follow] [--seconds N]
 // A news column from the stand-in Lux service, page by page, as a news pane asks for it: through the Lux
 // data manager, which answers a page from the column's store when it can and asks the service otherwise.
-// With --follow the column's subscription stays on and pushed items are printed as they arrive.
+// With --follow the column's subscription stays on and pushed items are printed as they arrive. Under
+// --format json|csv the items are rows for scripts (streamed with --follow).
 #include <atomic>
 #include <csignal>
+#include <optional>
 #include <set>
 
 #include <fmt/format.h>
@@ -63,6 +65,23 @@ void PrintRows(Session& s, IKrLuxDataTable& table, std::string_view mark) {
     const std::string source = Field(table, row, "Source", "sitename");
     fmt::print(s.out, "{}{:<19}  {}{}\n", mark, Field(table, row, "NewsDate", "date"),
                Field(table, row, "Title", "title"), source.empty() ? "" : "  — " + source);
+  }
+}
+
+// The items for scripts: the page each came on (null for one pushed), its ID, date-time (ISO 8601), title,
+// source and the codes it is tagged with (joined by ","), else the code the column was asked for.
+const std::vector<std::string> kItemColumns{"page", "id", "date", "title", "source", "code"};
+
+void AddItemRows(IKrLuxDataTable& table, const nlohmann::json& page, const std::string& code,
+                 std::vector<std::vector<nlohmann::json>>& rows) {
+  for (int row = 0; row < table.GetRowCount(); ++row) {
+    const auto text = [&](const char* a, const char* b, const std::string& otherwise = {}) -> nlohmann::json {
+      const std::string value = Field(table, row, a, b);
+      if (value.empty()) return otherwise.empty() ? nlohmann::json() : nlohmann::json(otherwise);
+      return IsoDateTime(value);
+    };
+    rows.push_back({page, text("ID", "id"), text("NewsDate", "date"), text("Title", "title"),
+                    text("Source", "sitename"), text("Tagcode", "tagcode", code)});
   }
 }
 
@@ -130,7 +149,8 @@ bool SetParameters(Session& s, const Options& o, IKrLuxDataReqInfo& info) {
 // Asks for the pages one after the other, each starting after the last item of the one before, and prints
 // them, until a page brings nothing new. False, with a message, when a page is not answered.
 bool PrintPages(Session& s, const Options& o, TKrLuxNewsHelper& helper, const ReqInfoPtr& info,
-                const Deliveries& pages) {
+                const Deliveries& pages, Listing& items) {
+  const bool tabular = s.format == OutputFormat::Table;
   std::set<std::string> seen;
   std::string lastID;
   for (int page = 1; page <= o.pages; ++page) {
@@ -153,26 +173,36 @@ bool PrintPages(Session& s, const Options& o, TKrLuxNewsHelper& helper, const Re
     for (int row = 0; table && row < table->GetRowCount(); ++row)
       fresh += seen.insert(table->GetIndexValue(row, "ID")).second;
     if (!table || table->GetRowCount() == 0 || fresh == 0) {
-      fmt::print(s.out, "{}\n", TextFormat(s, kNoMoreItems, page));
+      if (tabular) fmt::print(s.out, "{}\n", TextFormat(s, kNoMoreItems, page));
       break;
     }
-    fmt::print(s.out, "{}\n",
-               TextFormat(s, kPage, page, table->GetRowCount(), notice.LParam == 0 ? Text(s, kFromTheStore) : ""));
-    PrintRows(s, *table, "");
+    if (tabular) {
+      fmt::print(s.out, "{}\n",
+                 TextFormat(s, kPage, page, table->GetRowCount(), notice.LParam == 0 ? Text(s, kFromTheStore) : ""));
+      PrintRows(s, *table, "");
+    } else {
+      AddItemRows(*table, page, o.code, items.rows);
+    }
     lastID = table->GetIndexValue(table->GetRowCount() - 1, "ID");
   }
   return true;
 }
 
 // Keeps the column subscribed and prints pushed items as they arrive, until Ctrl-C or --seconds; the exit
-// status.
-int Follow(Session& s, const Options& o, TKrLuxNewsHelper& helper, const Deliveries& pushes) {
+// status. For scripts the items are a stream: the pages' first, then each pushed one as it arrives.
+int Follow(Session& s, const Options& o, TKrLuxNewsHelper& helper, const Deliveries& pushes, const Listing& items) {
   if (!helper.IsAlreadySub(helper.GetLuxDataReqInfo(o.column, LDRTSub))) {
     fmt::print(s.err, "kdp-host: column {} pushes nothing (it has no subscription)\n", o.column);
     return 1;
   }
-  fmt::print(s.out, "{}\n", TextFormat(s, kFollowing, o.column));
-  s.out.flush();
+  std::optional<ListingStream> stream;
+  if (s.format == OutputFormat::Table) {
+    fmt::print(s.out, "{}\n", TextFormat(s, kFollowing, o.column));
+    s.out.flush();
+  } else {
+    stream.emplace(s.out, s.terminal, kItemColumns, s.format);
+    for (const auto& row : items.rows) stream->Write(row);
+  }
   auto& loop = s.host.Loop();
   g_interrupted = false;
   std::signal(SIGINT, [](int) { g_interrupted = true; });
@@ -180,7 +210,15 @@ int Follow(Session& s, const Options& o, TKrLuxNewsHelper& helper, const Deliver
   const auto check = loop.SetTimer(100ms, [&] {
     if (g_interrupted) loop.Quit();
     for (; printed < pushes.size(); ++printed) {
-      if (pushes[printed].first) PrintRows(s, *pushes[printed].first, "+ ");
+      const auto& pushed = pushes[printed].first;
+      if (!pushed) continue;
+      if (!stream) {
+        PrintRows(s, *pushed, "+ ");
+        continue;
+      }
+      std::vector<std::vector<nlohmann::json>> rows;
+      AddItemRows(*pushed, nullptr, o.code, rows);
+      for (const auto& row : rows) stream->Write(row);
     }
     s.out.flush();
   });
@@ -203,10 +241,14 @@ int RunNews(Session& s, const Options& o) {
     return 1;
   }
   if (!SetParameters(s, o, *info)) return 1;
-  fmt::print(s.out, "{}{}\n", o.column, o.code.empty() ? "" : " " + o.code);
-  if (!PrintPages(s, o, helper, info, pages)) return 1;
-  if (!o.follow) return 0;
-  return Follow(s, o, helper, pushes);
+  // Under --format json|csv the items alone: no heading, no page lines.
+  const bool tabular = s.format == OutputFormat::Table;
+  if (tabular) fmt::print(s.out, "{}{}\n", o.column, o.code.empty() ? "" : " " + o.code);
+  Listing items{kItemColumns, {}};
+  if (!PrintPages(s, o, helper, info, pages, items)) return 1;
+  if (o.follow) return Follow(s, o, helper, pushes, items);
+  if (!tabular) WriteListing(s.out, s.terminal, items, s.format);
+  return 0;
 }
 
 }  // namespace
@@ -214,6 +256,10 @@ int RunNews(Session& s, const Options& o) {
 void AddNewsCommand(CLI::App& app, Action& chosen) {
   auto options = std::make_shared<Options>();
   auto* news = app.add_subcommand("news", "a news column from the Lux service, page by page");
+  news->footer(
+      "Under --format json|csv: the items alone (page, id, date, title, source, code), dates ISO 8601; with "
+      "--follow a stream, the pages' items first, then each pushed one (page null) as it arrives: JSON a line "
+      "each (NDJSON), CSV a header row, then a record each.");
   news->add_option("COLUMN", options->column, "the column's sector name, e.g. NEWS_STOCK (see `lux columns`)")
       ->required();
   news->add_option("--code", options->code, "the security the column is for, e.g. 600000.SH");

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "kdp/host/display_text.h"
+#include "kdp/host/number_text.h"
 
 namespace kdp::app {
 
@@ -54,33 +55,94 @@ void WriteCsvRecord(std::ostream& raw, const std::vector<std::string>& fields) {
   raw << "\r\n";
 }
 
+void WriteCsvRow(std::ostream& raw, const std::vector<nlohmann::json>& row) {
+  std::vector<std::string> fields;
+  for (const auto& value : row) fields.push_back(CsvText(value));
+  WriteCsvRecord(raw, fields);
+}
+
+nlohmann::json RowObject(const std::vector<std::string>& columns, const std::vector<nlohmann::json>& row) {
+  nlohmann::json object = nlohmann::json::object();
+  for (std::size_t c = 0; c < columns.size() && c < row.size(); ++c) object[columns[c]] = row[c];
+  return object;
+}
+
+// `indent` -1: on one line.
+std::string Dump(const nlohmann::json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace
 
 void WriteListing(std::ostream& out, std::ostream& raw, const Listing& listing, OutputFormat format) {
   if (format == OutputFormat::Json) {
     nlohmann::json rows = nlohmann::json::array();
-    for (const auto& row : listing.rows) {
-      nlohmann::json object = nlohmann::json::object();
-      for (std::size_t c = 0; c < listing.columns.size() && c < row.size(); ++c) object[listing.columns[c]] = row[c];
-      rows.push_back(std::move(object));
-    }
-    out << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    for (const auto& row : listing.rows) rows.push_back(RowObject(listing.columns, row));
+    out << Dump(rows, 2) << '\n';
     out.flush();
     return;
   }
   out.flush();
   WriteCsvRecord(raw, listing.columns);
-  for (const auto& row : listing.rows) {
-    std::vector<std::string> fields;
-    for (const auto& value : row) fields.push_back(CsvText(value));
-    WriteCsvRecord(raw, fields);
-  }
+  for (const auto& row : listing.rows) WriteCsvRow(raw, row);
   raw.flush();
+}
+
+ListingStream::ListingStream(std::ostream& out, std::ostream& raw, std::vector<std::string> columns,
+                             OutputFormat format)
+    : out_(out), raw_(raw), columns_(std::move(columns)), format_(format) {
+  if (format_ != OutputFormat::Csv) return;
+  out_.flush();
+  WriteCsvRecord(raw_, columns_);
+  raw_.flush();
+}
+
+void ListingStream::Write(const std::vector<nlohmann::json>& row) {
+  if (format_ == OutputFormat::Json) {
+    out_ << Dump(RowObject(columns_, row), -1) << '\n';
+    out_.flush();
+    return;
+  }
+  WriteCsvRow(raw_, row);
+  raw_.flush();
+}
+
+nlohmann::json ScalarOf(const std::string& text) {
+  if (text.empty()) return nullptr;
+  const std::size_t digits = text.find_first_not_of("+-");
+  const bool leadingZero = digits != std::string::npos && text.size() > digits + 1 && text[digits] == '0' &&
+                           text[digits + 1] >= '0' && text[digits + 1] <= '9';
+  if (leadingZero) return text;
+  if (const auto whole = host::ParseInt64(text)) return *whole;
+  if (const auto number = host::ParseDouble(text)) return *number;
+  return text;
+}
+
+std::string SnakeCase(std::string_view name) {
+  std::string key;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool upper = c >= 'A' && c <= 'Z';
+    if (upper && i > 0 && name[i - 1] >= 'a' && name[i - 1] <= 'z') key += '_';
+    key += upper ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return key;
 }
 
 std::string IsoDate(const std::string& yyyymmdd) {
   if (yyyymmdd.size() != 8 || yyyymmdd.find_first_not_of("0123456789") != std::string::npos) return yyyymmdd;
   return yyyymmdd.substr(0, 4) + '-' + yyyymmdd.substr(4, 2) + '-' + yyyymmdd.substr(6, 2);
+}
+
+std::string IsoDateTime(const std::string& text) {
+  constexpr std::string_view shape = "0000-00-00 00:00";  // 0: a digit
+  if (text.size() < shape.size()) return text;
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    if (shape[i] == '0' ? text[i] < '0' || text[i] > '9' : text[i] != shape[i]) return text;
+  }
+  std::string iso = text;
+  iso[10] = 'T';
+  return iso;
 }
 
 ColorDepth ChooseColorDepth(ColorMode mode, bool terminal, const char* noColor, const char* colorTerm,

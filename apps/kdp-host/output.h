@@ -40,11 +40,34 @@ struct Listing {
 // written as visible escapes. Invalid UTF-8 becomes U+FFFD in JSON.
 void WriteListing(std::ostream& out, std::ostream& raw, const Listing& listing, OutputFormat format);
 
+// A listing written a row at a time, for commands that follow the market: JSON as one object per line
+// (NDJSON), CSV as the header row once, then a record per row; each row flushed as it is written.
+class ListingStream {
+ public:
+  ListingStream(std::ostream& out, std::ostream& raw, std::vector<std::string> columns, OutputFormat format);
+  void Write(const std::vector<nlohmann::json>& row);
+
+ private:
+  std::ostream& out_;
+  std::ostream& raw_;
+  std::vector<std::string> columns_;
+  OutputFormat format_;
+};
+
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF, with quotes doubled.
 std::string CsvField(std::string_view text);
 
+// A cell that arrives as text, as a JSON scalar: a number as that number, an empty text as null, any other
+// text (a number with a leading zero too: a code such as 000001 stays a code) as it is.
+nlohmann::json ScalarOf(const std::string& text);
+
+// A name as a key for scripts: "WeekYieldChange" as "week_yield_change", "UNITNETVALUE" as "unitnetvalue".
+std::string SnakeCase(std::string_view name);
+
 // "20261204" as "2026-12-04"; any other text unchanged.
 std::string IsoDate(const std::string& yyyymmdd);
+// "2026-12-04 10:30:00" as "2026-12-04T10:30:00"; any other text unchanged.
+std::string IsoDateTime(const std::string& text);
 
 // The colours to use. `noColor`, `colorTerm` and `term` are the environment's NO_COLOR, COLORTERM and TERM
 // (nullptr when unset). Never, or under auto a non-empty NO_COLOR, a standard output that is not a terminal

@@ -51,6 +51,46 @@ TEST(KdpHostOutput, JsonKeepsTypes) {
   EXPECT_EQ(IsoDate("-"), "-");
 }
 
+// A stream of rows: JSON a document per line, each flushed as written; CSV the header once.
+TEST(KdpHostOutput, StreamWritesARowPerLine) {
+  std::ostringstream out, raw;
+  ListingStream json(out, raw, {"code", "last"}, OutputFormat::Json);
+  json.Write({"600000.SH", 10.5});
+  json.Write({"000001.SZ", nullptr});
+  std::istringstream lines(out.str());
+  std::vector<nlohmann::json> parsed;
+  for (std::string line; std::getline(lines, line);) parsed.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(parsed.size(), 2u);
+  EXPECT_EQ(parsed[0]["code"], "600000.SH");
+  EXPECT_DOUBLE_EQ(parsed[0]["last"].get<double>(), 10.5);
+  EXPECT_TRUE(parsed[1]["last"].is_null());
+  EXPECT_TRUE(raw.str().empty());
+
+  std::ostringstream out2, csv;
+  ListingStream records(out2, csv, {"code", "name"}, OutputFormat::Csv);
+  EXPECT_EQ(csv.str(), "code,name\r\n");  // the header before any row
+  records.Write({"600000.SH", "Bank, Ltd"});
+  records.Write({"000001.SZ", "平安银行"});
+  EXPECT_EQ(csv.str(), "code,name\r\n600000.SH,\"Bank, Ltd\"\r\n000001.SZ,平安银行\r\n");
+}
+
+// Cells that arrive as text: numbers become numbers, codes with leading zeros stay texts.
+TEST(KdpHostOutput, TextCellsAndKeys) {
+  EXPECT_EQ(ScalarOf("949746"), nlohmann::json(949746));
+  EXPECT_TRUE(ScalarOf("949746").is_number_integer());
+  EXPECT_DOUBLE_EQ(ScalarOf("-0.25").get<double>(), -0.25);
+  EXPECT_EQ(ScalarOf("000001"), "000001");
+  EXPECT_DOUBLE_EQ(ScalarOf("0.5").get<double>(), 0.5);
+  EXPECT_EQ(ScalarOf("Total"), "Total");
+  EXPECT_TRUE(ScalarOf("").is_null());
+  EXPECT_EQ(SnakeCase("WeekYieldChange"), "week_yield_change");
+  EXPECT_EQ(SnakeCase("UNITNETVALUE"), "unitnetvalue");
+  EXPECT_EQ(SnakeCase("ID"), "id");
+  EXPECT_EQ(IsoDateTime("2026-12-02 19:10:00"), "2026-12-02T19:10:00");
+  EXPECT_EQ(IsoDateTime("2026-12-02"), "2026-12-02");
+  EXPECT_EQ(IsoDateTime("N2026120200039"), "N2026120200039");
+}
+
 TEST(KdpHostOutput, ColorDepthFollowsTheEnvironment) {
   struct Case {
     ColorMode mode;

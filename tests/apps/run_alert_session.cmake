@@ -32,7 +32,23 @@ run(0 "监控 3 个提醒中的 3 个.*2026-12-04 10:[23][0-9]:[0-9][0-9]  #1 �
     "#2 价格到达" alert watch --seconds 3)
 run(0 "#    类型        代码        状态     频率       条件 +最近触发\n1    价格到达    600000.SH   监控中   每次       最新价上涨到1.00 +2026-12-04 10:[23][0-9]:[0-9][0-9]\n2 .* -\n" ""
     alert list)
-run(0 "\"KoraCode\":\"600000.SH\",\"Conditions\":\\[\\{\"ID\":\"1\".*\"CustomPrice\":1000" "" alert list --json)
+# For scripts (--json is --format json): the reminders added above, their prices as numbers, the time one
+# without a code, the last trade date of the one that fired (the time one may fire too, so it is not asked).
+find_program(JQ jq REQUIRED)
+foreach(json_option "--json" "")
+  if(json_option STREQUAL "")
+    set(command --format json alert list)
+  else()
+    set(command alert list --json)
+  endif()
+  execute_process(COMMAND ${HOST} --data-dir ${DATA} --server-time "2026-12-04 10:30:00" ${command}
+                  COMMAND ${JQ} -r "(.[] | [.id, .code, .type, .custom_price, .frequency] | @csv), (.[0].last_trade_date | .[0:13]), .[1].last_trade_date"
+                  RESULTS_VARIABLE statuses OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(expected "\"1\",\"600000.SH\",\"rtPriceArrive\",1,\"tfManyVeryDay\"\n\"2\",\"600000.SH\",\"rtPriceArrive\",1000,\"tfOnceVeryDay\"\n\"3\",,\"rtTimeArrive\",,\"tfManyVeryDay\"\n2026-12-04T10\nnull\n")
+  if(NOT statuses STREQUAL "0;0" OR NOT out STREQUAL expected)
+    message(FATAL_ERROR "kdp-host ${command} | jq: exit ${statuses}\n${out}${err}\nexpected:\n${expected}")
+  endif()
+endforeach()
 run(0 "已删除 #2 " "" alert remove 2)
 run(1 "no reminder #2" "" alert remove 2)
 
