@@ -397,13 +397,13 @@ class BoardRows {
       if (!item || !item->HasPermissionByID(id) || item->IsNullByID(id)) return std::nullopt;
       return item->GetDoubleDataByID(id);
     };
-    // Differences of prices carry the binary remainder (10.50 - 10.36 is 0.14000000000000057); nine
-    // decimals keep every price, ratio and amount a board shows and drop that noise.
+    // Differences of prices carry the binary remainder (10.50 - 10.36 is 0.14000000000000057); fourteen
+    // significant digits keep every price, ratio, volume and amount whole and drop that noise.
     const auto value = [&](std::uint32_t id) -> nlohmann::json {
       const auto v = number(id);
       if (!v) return nullptr;
       ++shown_;
-      return std::round(*v * 1e9) / 1e9;
+      return host::ParseDouble(fmt::format("{:.14g}", *v)).value_or(*v);
     };
     auto security = s_.host.Securities().GetSecurity(code);
     std::vector<nlohmann::json> row{code, security ? nlohmann::json(security->GetStockName()) : nlohmann::json()};
