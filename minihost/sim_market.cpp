@@ -150,11 +150,11 @@ std::optional<std::uint32_t> QuoteFieldMap::IdOf(QuoteRole role) const {
   return it == by_role_.end() ? std::nullopt : std::optional(it->second);
 }
 
-bool InSessions(const std::vector<int>& sessions, int hhmm) {
+bool InSessions(const std::vector<int>& sessions, int hhmmss) {
   for (std::size_t i = 0; i + 1 < sessions.size(); i += 2) {
-    const int start = sessions[i], end = sessions[i + 1];
+    const int start = sessions[i] * 100, end = sessions[i + 1] * 100;
     if (start == end) return true;  // trades around the clock
-    if (start < end ? (hhmm >= start && hhmm <= end) : (hhmm >= start || hhmm <= end)) return true;
+    if (start < end ? (hhmmss >= start && hhmmss <= end) : (hhmmss >= start || hhmmss <= end)) return true;
   }
   return false;
 }
@@ -209,13 +209,13 @@ bool SimMarket::IsTrading(const std::string& code, host::DateTime now) const {
   const Quote& q = quotes_[it->second];
   if (q.suspended || q.rule == nullptr) return false;
   const host::DateTime local = MarketTime(q, now);
-  const int hhmm = local.Hhmm();
-  if (!InSessions(q.rule->sessions, hhmm)) return false;
+  const int hhmmss = local.Hhmmss();
+  if (!InSessions(q.rule->sessions, hhmmss)) return false;
   const int dow = local.DatePart().DayOfWeek();
   if (CrossesMidnight(q.rule->sessions)) {
     // The night part runs Monday to Friday evenings and on into the next morning.
-    if (hhmm >= q.rule->sessions.front()) return dow >= 2 && dow <= 6;
-    if (hhmm <= AfterMidnightEnd(q.rule->sessions)) return dow >= 3 && dow <= 7;
+    if (hhmmss >= q.rule->sessions.front() * 100) return dow >= 2 && dow <= 6;
+    if (hhmmss <= AfterMidnightEnd(q.rule->sessions) * 100) return dow >= 3 && dow <= 7;
   }
   return dow >= 2 && dow <= 6;
 }

@@ -153,7 +153,8 @@ class SimMarket {
 // The trading date (yyyymmdd) a market-local date-time belongs to: a night session after the first
 // session start of a cross-midnight market counts for the next weekday; weekends do not trade.
 int TradeDateOf(const MarketRule& rule, host::DateTime marketTime);
-// Whether HHMM `hhmm` lies inside one of the sessions (a session may cross midnight).
-bool InSessions(const std::vector<int>& sessions, int hhmm);
+// Whether HHMMSS `hhmmss` lies inside one of the sessions (HHMM each; a session may cross midnight). A
+// session ends at its closing instant: 11:30:00 trades, 11:30:01 is the break.
+bool InSessions(const std::vector<int>& sessions, int hhmmss);
 
 }  // namespace kdp::minihost

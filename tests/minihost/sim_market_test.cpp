@@ -31,12 +31,15 @@ class SimMarketTest : public ::testing::Test {
 TEST(SimMarketSessionsTest, SessionsAndTradeDatesAcrossMidnightAndWeekends) {
   const MarketRule night{"SHFE", 8, {2100, 230, 900, 1015, 1030, 1130, 1330, 1500}, nullptr};
   const MarketRule day{"SSE", 8, {930, 1130, 1300, 1500}, nullptr};
-  EXPECT_TRUE(InSessions(night.sessions, 2230));
-  EXPECT_TRUE(InSessions(night.sessions, 130));
-  EXPECT_FALSE(InSessions(night.sessions, 300));
-  EXPECT_FALSE(InSessions(night.sessions, 1020));
-  EXPECT_TRUE(InSessions(day.sessions, 1130));
-  EXPECT_FALSE(InSessions(day.sessions, 1200));
+  EXPECT_TRUE(InSessions(night.sessions, 223000));
+  EXPECT_TRUE(InSessions(night.sessions, 13000));
+  EXPECT_FALSE(InSessions(night.sessions, 30000));
+  EXPECT_FALSE(InSessions(night.sessions, 102000));
+  // A session trades up to its closing instant and not a second after.
+  EXPECT_TRUE(InSessions(day.sessions, 113000));
+  EXPECT_FALSE(InSessions(day.sessions, 113001));
+  EXPECT_FALSE(InSessions(night.sessions, 23030));
+  EXPECT_FALSE(InSessions(day.sessions, 120000));
 
   // 2026-12-04 is a Friday: its night session trades for Monday the 7th, also after midnight.
   EXPECT_EQ(TradeDateOf(night, At(20261204, 220000)), 20261207);
