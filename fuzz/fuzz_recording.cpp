@@ -3,9 +3,10 @@
 //   odd:  the rest is the decompressed contents of one block of a well-formed file (of version 2 when the
 //         first byte's second bit is set, else of version 1), so the records behind the CRC and the
 //         compression are reached; the second byte says how many records it claims.
-// Reading either delivers records or stops with a reason; every record read is encoded again, and that
-// encoding must read back to the same bytes, decoded afresh and decoded into the spare tables of records
-// read before (each record is handed back to its reader too, so the next one refills it).
+// Reading delivers records; a damaged stretch it skips and an early stop each say why. Every record read is
+// encoded again, and that encoding must read back to the same bytes, decoded afresh and decoded into the
+// spare tables of records read before (each record is handed back to its reader too, so the next one
+// refills it).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckRoundTrip(record, recycler);
     reader.Recycle(std::move(record.data));
   }
-  if (!reader.GetOutcome().complete && reader.GetOutcome().reason.empty()) __builtin_trap();
+  // Whatever was not read says why: reading that stopped early its reason, a skipped stretch its first cause.
+  const RecordingReader::Outcome& outcome = reader.GetOutcome();
+  if (outcome.stoppedEarly && outcome.reason.empty()) __builtin_trap();
+  if (outcome.skips > 0 && outcome.firstSkip.empty()) __builtin_trap();
+  if (!outcome.complete && !outcome.stoppedEarly && outcome.skips == 0) __builtin_trap();
   return 0;
 }
