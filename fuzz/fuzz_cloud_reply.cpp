@@ -49,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string before = Contents(*db);
   const std::int64_t countBefore = RowCount(*db);
   const auto result = kdp::DecodeReplyIntoTable(report, std::span(data + 1, size - 1), *db);
-  if (!result.Ok()) {
-    if (result.detail.empty() || Contents(*db) != before) __builtin_trap();  // a failure says why and changes nothing
+  if (!result.ok()) {
+    if (result.message().empty() || Contents(*db) != before) __builtin_trap();  // a failure says why and changes nothing
     return 0;
   }
-  const std::int64_t expected = result.rowCount + (report.Table.bAppend ? countBefore : 0);
+  const std::int64_t expected = result.value() + (report.Table.bAppend ? countBefore : 0);
   if (RowCount(*db) != expected) __builtin_trap();
   return 0;
 }
