@@ -4,10 +4,9 @@
 // field ID, quote or cloud indicator (10001 to 20000), showing its value ("n/a" where the user may not).
 // Under `replay` the board ends with the recording, and `--once` shows the recording's end.
 //
-// Under the rows, a line per market of the board (each once) says what it is doing now (trading, lunch break,
-// closed until its next session, night session) from its sessions and its exchange's calendar, whose wall
-// clock the times of its rows are, and its volume unit; the last line gives the server time and the
-// connection. A row's time is its last trade's, in its market's zone: "-" before a trade on the market's
+// Under the rows, a line per market of the board (each once: board_markets.h) says what it is doing now,
+// whose wall clock the times of its rows are, and its volume unit; the last line gives the server time and
+// the connection. A row's time is its last trade's, in its market's zone: "-" before a trade on the market's
 // current trade date, the date of the last trade when it is older.
 //
 // Under `--format json|csv` the rows are raw values for scripts: one listing with `--once`; live, a row
@@ -21,14 +20,13 @@
 #include <array>
 #include <atomic>
 #include <csignal>
-#include <cstring>
-#include <map>
 #include <optional>
 #include <string_view>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
+#include "board_markets.h"
 #include "command.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/display_text.h"
@@ -38,9 +36,7 @@
 #include "kdp/host/number_text.h"
 #include "kdp/host/speed.h"
 #include "kdp/package.h"
-#include "kdp/refdata/market_time.h"
 #include "kdp/rtd/rtd_model.h"
-#include "kdp/tradedate/trade_date.h"
 #include "kdp/ui/ui_resources.h"
 #include "util/float_text.h"
 #include "util/strings.h"
@@ -69,13 +65,11 @@ constexpr Column kColumns[] = {
 // Field IDs of the sample dictionary the board subscribes: the columns' fields, the previous close the
 // colours compare with, and the trade date and last trade time the time column shows.
 const std::vector<std::uint32_t> kBoardFields{1, 2, 3, 4, 8, 10, 11, 81, 1027};
-constexpr std::uint32_t kTradeDateField = 1;
 constexpr std::uint32_t kLastField = 3;
 constexpr std::uint32_t kPrevCloseField = 4;
 constexpr std::uint32_t kVolumeField = 8;
 constexpr std::uint32_t kChangeField = 10;
 constexpr std::uint32_t kChangeRatioField = 81;
-constexpr std::uint32_t kLastTradeTimeField = 1027;
 constexpr std::string_view kTimeColumnField = "TradeTime";
 constexpr std::string_view kNameColumnField = "StockName";
 
@@ -84,169 +78,12 @@ constexpr const char* kPlain = "\x1b[0m";
 
 std::atomic<bool> g_interrupted{false};
 
-// A time of day, hhmmss, as "10:30:00".
-std::string ClockText(long long hhmmss) {
-  return fmt::format("{:02}:{:02}:{:02}", hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
-}
-
-// What the lines under the rows say.
-constexpr Texts kTrading{"交易中", "交易中", "trading"};
-constexpr Texts kNightSession{"夜盘", "夜盤", "night session"};
-constexpr Texts kLunchBreakUntil{"午间休市至 {}", "午間休市至 {}", "lunch break until {}"};
-constexpr Texts kBreakUntil{"盘中休息至 {}", "盤中休息至 {}", "break until {}"};
-constexpr Texts kClosed{"休市", "休市", "closed"};
-constexpr Texts kClosedUntil{"休市至 {}", "休市至 {}", "closed until {}"};
-constexpr Texts kClosedUntilDay{"休市至 {} {}", "休市至 {} {}", "closed until {} {}"};
-constexpr Texts kCityTime{"{}时间", "{}時間", "{} time"};
-constexpr Texts kVolumeIn{"成交量单位：{}", "成交量單位：{}", "volume in {}"};
+// What the last line says of the server and the connection.
 constexpr Texts kServerTime{"服务器时间 {} {}（UTC+8），", "伺服器時間 {} {}（UTC+8），", "server time {} {} (UTC+8), "};
 constexpr Texts kConnected{"已连接", "已連線", "connected"};
 constexpr Texts kReconnected{"已于 {} 重新连接，等待行情", "已於 {} 重新連線，等待行情",
                              "reconnected at {}, waiting for quotes"};
 constexpr Texts kDisconnected{"连接已断开（{} 起）", "連線已中斷（{} 起）", "disconnected since {}"};
-// The stock type variables' volume units, as each edition says them; another unit is shown as it is.
-constexpr std::pair<std::string_view, Texts> kVolumeUnits[] = {
-    {"手", {"手", "手", "lots"}}, {"股", {"股", "股", "shares"}}, {"张", {"张", "張", "bonds"}}};
-
-// The markets of the board, each once, and what the lines under the rows say of them.
-class BoardMarkets {
- public:
-  BoardMarkets(Session& s, const std::vector<std::string>& codes)
-      : s_(s),
-        clock_(QueryPackageInterface<IKrWorldClock>("IKrWorldClock")),
-        dates_(QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr")),
-        variables_(QueryPackageInterface<IKrStockTypeVariable>("IKrStockTypeVariable")) {
-    auto securities = SecurityManager(s);
-    for (const std::string& code : codes) {
-      const std::string exchange = ExchangeOf(s, code);
-      auto same =
-          std::find_if(markets_.begin(), markets_.end(), [&](const Market& m) { return m.exchange == exchange; });
-      if (same == markets_.end()) {
-        Market market;
-        market.exchange = exchange;
-        market.code = code;
-        if (securities) market.city = securities->GetSecurityInfo(code)->GetCity();
-        market.unit = VolumeUnit(code);
-        same = markets_.insert(markets_.end(), std::move(market));
-      }
-      marketOf_[code] = static_cast<std::size_t>(same - markets_.begin());
-    }
-  }
-
-  // Works out every market's state at the server's time now; the lines and cells below read it.
-  void Refresh() {
-    for (Market& market : markets_) {
-      if (clock_) clock_->KoraCodeNow(market.code, market.now);
-      market.state = StateNow(market.code, market.now);
-    }
-  }
-
-  // The last trade's time of a row (hhmmss, from the engine) against its market's trade date.
-  std::string TimeCell(const std::string& code, TKrRTDModel& model) const {
-    const auto item = model.GetRTDItem(code);
-    auto it = marketOf_.find(code);
-    if (!item || it == marketOf_.end() || item->IsNullByID(kLastTradeTimeField)) return "-";
-    const auto hhmmss = std::llround(item->GetDoubleDataByID(kLastTradeTimeField));
-    const auto date = item->IsNullByID(kTradeDateField) ? 0 : std::llround(item->GetDoubleDataByID(kTradeDateField));
-    const int current = markets_[it->second].state.tradeDate;
-    if (date != 0 && current != 0 && date < current) {
-      return fmt::format("{:04}-{:02}-{:02}", date / 10000, date / 100 % 100, date % 100);
-    }
-    if (date != 0 && current != 0 && date > current) return "-";
-    return ClockText(hhmmss);
-  }
-
-  // One line per market: its state, whose clock its times are, its volume unit.
-  std::string Lines() const {
-    std::string out;
-    for (const Market& m : markets_) {
-      out += fmt::format("{}  {}  {}  {}\n", Pad(m.exchange, 8, false), Pad(StateText(m.state, m.now), 26, false),
-                         Pad(m.city.empty() ? std::string("-") : TextFormat(s_, kCityTime, CityName(s_, m.city)), 16,
-                             false),
-                         m.unit.empty() ? std::string() : TextFormat(s_, kVolumeIn, m.unit));
-    }
-    return out;
-  }
-
- private:
-  struct Market {
-    std::string exchange;
-    std::string code;  // the board's first security of the market: its sessions, zone and calendar
-    std::string city;  // whose wall clock the market keeps
-    std::string unit;
-    host::DateTime now;  // the server's time in the market's zone, at the last refresh
-    TMarketState state{};
-  };
-
-  // The exchange the host's market rules name for the security's trade span; its suffix otherwise.
-  static std::string ExchangeOf(Session& s, const std::string& code) {
-    auto security = s.host.Securities().GetSecurity(code);
-    auto engine = s.host.Context().GetSpeed();
-    if (security && engine) {
-      host::TMarketInfoBuffer buffer{};
-      if (engine->QueryMarketInfo(host::kMarketInfoExchange, security->GetTradeSpan(), buffer) == 0 &&
-          buffer.text[0] != '\0') {
-        return std::string(buffer.text, strnlen(buffer.text, sizeof buffer.text));
-      }
-    }
-    return GetSuffixString(code).substr(code.find('.') == std::string::npos ? 0 : 1);
-  }
-
-  // The security type's volume unit (手 lots, 股 shares, 张 bonds) in the edition's words.
-  std::string VolumeUnit(const std::string& code) const {
-    if (!variables_) return {};
-    const std::string unit = variables_->GetVariableByStockType(code, "VolumeUnit");
-    for (const auto& [word, texts] : kVolumeUnits) {
-      if (unit == word) return Text(s_, texts);
-    }
-    return unit;
-  }
-
-  // The market's state at the server's time now, in its own zone, from its sessions and its exchange's
-  // calendar (weekdays while the calendar is not there or does not reach the day).
-  TMarketState StateNow(const std::string& code, host::DateTime now) const {
-    if (!clock_ || !dates_) return {};
-    std::vector<int> days;
-    for (const std::string& day : SplitString(dates_->GetTradeDateAll(code), ',')) days.push_back(StrToIntDef(day, 0));
-    std::sort(days.begin(), days.end());
-    const auto tradingDay = [&days](int date) {
-      if (days.empty() || date < days.front() || date > days.back()) {
-        const int weekday = host::DateTime::FromYyyymmdd(date).value_or(host::DateTime()).DayOfWeek();
-        return weekday != 1 && weekday != 7;
-      }
-      return std::binary_search(days.begin(), days.end(), date);
-    };
-    return MarketStateAt(dates_->GetMarketTime(code), now, tradingDay);
-  }
-
-  std::string StateText(const TMarketState& state, host::DateTime now) const {
-    const host::DateTime::Parts next = state.nextOpen.Decode();
-    const std::string until = fmt::format("{:02}:{:02}", next.hour, next.minute);
-    switch (state.kind) {
-      case TMarketState::Kind::kTrading:
-        return Text(s_, kTrading);
-      case TMarketState::Kind::kNightSession:
-        return Text(s_, kNightSession);
-      case TMarketState::Kind::kLunchBreak:
-        return TextFormat(s_, kLunchBreakUntil, until);
-      case TMarketState::Kind::kBreak:
-        return TextFormat(s_, kBreakUntil, until);
-      case TMarketState::Kind::kClosed:
-        break;
-    }
-    if (state.nextOpen.value == 0) return Text(s_, kClosed);
-    // A session on a later day is named by its weekday.
-    if (state.nextOpen.Yyyymmdd() == now.Yyyymmdd()) return TextFormat(s_, kClosedUntil, until);
-    return TextFormat(s_, kClosedUntilDay, WeekdayName(s_, state.nextOpen.DayOfWeek()), until);
-  }
-
-  Session& s_;
-  std::shared_ptr<IKrWorldClock> clock_;
-  std::shared_ptr<ITradeDateMgr> dates_;
-  std::shared_ptr<IKrStockTypeVariable> variables_;
-  std::vector<Market> markets_;
-  std::map<std::string, std::size_t> marketOf_;  // code -> index into markets_
-};
 
 class Board {
  public:
