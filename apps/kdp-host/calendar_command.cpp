@@ -1,6 +1,8 @@
 // kdp-host calendar CODE [--from DATE --to DATE]: the trading days of the security's exchange as the
 // trade date manager holds them (25 days before the server date to 5 days after), one a line with its
-// weekday; every weekday without trading is marked on the trading day after it.
+// weekday; every weekday without trading is marked on the trading day after it. Under --format json|csv a
+// row per trading day: the code, the date, its ISO weekday (1 Monday to 7 Sunday) and how many weekdays
+// before it had no trading.
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -26,6 +28,9 @@ constexpr Texts kOutsideTheCalendar{"（--from/--to 超出交易日历：{}）",
                                     "(--from/--to reach outside the calendar: {})"};
 
 std::string ShortDate(const host::DateTime& day) { return day.ToString().substr(0, 10); }
+
+// DateTime counts weekdays from Sunday (1) to Saturday (7).
+int IsoWeekday(const host::DateTime& day) { return (day.DayOfWeek() + 5) % 7 + 1; }
 
 int Calendar(Session& s, const std::string& code, const std::string& fromText, const std::string& toText) {
   auto manager = QueryPackageInterface<ITradeDateMgr>("ITradeDateMgr");
@@ -70,6 +75,7 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
     return fmt::format(fmt::runtime(format), ShortDate(days.front()), ShortDate(days.back()));
   };
   int shown = 0;
+  Listing rows{{"code", "date", "weekday", "weekdays_closed_before"}, {}};
   for (std::size_t i = 0; i < days.size(); ++i) {
     const int yyyymmdd = days[i].Yyyymmdd();
     if (yyyymmdd < from || yyyymmdd > to) continue;
@@ -87,6 +93,7 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
       note = TextFormat(s, kNoTradingFromTo, missing.size(), ShortDate(missing.front()), ShortDate(missing.back()));
     }
     lines += fmt::format("{}  {}{}\n", ShortDate(days[i]), WeekdayName(s, days[i].DayOfWeek()), note);
+    rows.rows.push_back({code, ShortDate(days[i]), IsoWeekday(days[i]), missing.size()});
     ++shown;
   }
   const bool outside = (from != 0 && from < days.front().Yyyymmdd()) || (to != 99991231 && to > days.back().Yyyymmdd());
@@ -94,6 +101,11 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
     fmt::print(s.err, "kdp-host: no trading day of {} from {} to {}: {}\n", code,
                fromText.empty() ? "the start" : fromText, toText.empty() ? "the end" : toText, held(kHeld.eng));
     return 1;
+  }
+  if (s.format != OutputFormat::Table) {
+    if (outside) fmt::print(s.err, "kdp-host: --from/--to reach outside the calendar: {}\n", held(kHeld.eng));
+    WriteListing(s.out, s.terminal, rows, s.format);
+    return 0;
   }
   fmt::print(s.out, "{}\n{}", TextFormat(s, kHeading, code, shown), lines);
   if (outside) fmt::print(s.out, "{}\n", TextFormat(s, kOutsideTheCalendar, held(Text(s, kHeld))));
@@ -104,6 +116,9 @@ int Calendar(Session& s, const std::string& code, const std::string& fromText, c
 
 void AddCalendarCommand(CLI::App& app, Action& chosen) {
   auto* command = app.add_subcommand("calendar", "list the trading days of a security's exchange");
+  command->footer(
+      "Under --format json|csv: a row per trading day (code, date, weekday 1 Monday to 7 Sunday, "
+      "weekdays_closed_before: the weekdays without trading just before it).");
   auto code = std::make_shared<std::string>();
   auto from = std::make_shared<std::string>();
   auto to = std::make_shared<std::string>();
