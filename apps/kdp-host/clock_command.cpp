@@ -1,6 +1,8 @@
 // kdp-host clock CITY DATETIME: one instant in the machine's zone and in every world-clock city, with the
 // offset from UTC each keeps at that instant and the markets that keep each city's time. A wall time that
-// the city's summer time skips or repeats is said to be one, with the instant the table shows.
+// the city's summer time skips or repeats is said to be one, with the instant the table shows. Under
+// --format json|csv a row per zone: the city ("machine" for this machine's), its offset from UTC in minutes,
+// the instant as ISO 8601 with that offset, and the markets that keep its time.
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -71,6 +73,15 @@ std::string Heading(Session& s, IKrWorldClock& clock, const TTimeZoneInfo& zone,
   return plain;
 }
 
+// "2026-12-04 10:30:00" at UTC+8 as "2026-12-04T10:30:00+08:00".
+std::string IsoInstant(host::DateTime wall, double offsetHours) {
+  const long minutes = std::lround(offsetHours * 60);
+  const long whole = std::labs(minutes);
+  std::string text = wall.ToString();
+  text[10] = 'T';
+  return fmt::format("{}{}{:02}:{:02}", text, minutes < 0 ? '-' : '+', whole / 60, whole % 60);
+}
+
 int Clock(Session& s, const std::string& city, const std::string& when) {
   auto manager = SecurityManager(s);
   auto clock = QueryPackageInterface<IKrWorldClock>("IKrWorldClock");
@@ -90,12 +101,25 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
   // Every other zone's offset follows from how far its time is from this one's.
   const double fromOffset = clock->GetZoneOffset(from, *instant);
   const auto offsetOf = [&](host::DateTime there) { return fromOffset + (there.value - instant->value) * 24.0; };
-  fmt::print(s.out, "{}\n\n", Heading(s, *clock, from, *instant, Offset(fromOffset)));
+  const bool tabular = s.format == OutputFormat::Table;
+  Listing rows{{"city", "utc_offset_minutes", "time", "markets"}, {}};
+  const auto addRow = [&rows](const std::string& name, bool known, host::DateTime there, double offset,
+                              const std::string& types) {
+    if (known) {
+      rows.rows.push_back({name, std::lround(offset * 60), IsoInstant(there, offset), types});
+    } else {
+      rows.rows.push_back({name, nullptr, nullptr, types});
+    }
+  };
+  if (tabular) fmt::print(s.out, "{}\n\n", Heading(s, *clock, from, *instant, Offset(fromOffset)));
 
   host::DateTime local = *instant;
   const bool shifted = clock->ShiftDateTime(from.City, local);
-  fmt::print(s.out, "{}{:<10}{}\n", Pad(Text(s, kThisMachine), 22, false), shifted ? Offset(offsetOf(local)) : "?",
-             shifted ? local.ToString() : Text(s, kMachineZoneUnknown));
+  if (tabular) {
+    fmt::print(s.out, "{}{:<10}{}\n", Pad(Text(s, kThisMachine), 22, false), shifted ? Offset(offsetOf(local)) : "?",
+               shifted ? local.ToString() : Text(s, kMachineZoneUnknown));
+  }
+  addRow("machine", shifted, local, shifted ? offsetOf(local) : 0, "");
 
   // The markets that keep each city's time.
   std::map<std::string, std::set<std::string>, CaseLess> markets;
@@ -113,9 +137,13 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
     if (auto it = markets.find(zone.City); it != markets.end()) {
       for (const std::string& type : it->second) types += (types.empty() ? "" : ", ") + type;
     }
-    fmt::print(s.out, "{}{:<10}{}{}\n", Pad(CityName(s, zone.City), 22, false), ok ? Offset(offsetOf(there)) : "?",
-               Pad(ok ? there.ToString() : Text(s, kZoneUnknown), 21, false), types);
+    if (tabular) {
+      fmt::print(s.out, "{}{:<10}{}{}\n", Pad(CityName(s, zone.City), 22, false), ok ? Offset(offsetOf(there)) : "?",
+                 Pad(ok ? there.ToString() : Text(s, kZoneUnknown), 21, false), types);
+    }
+    addRow(zone.City, ok, there, ok ? offsetOf(there) : 0, types);
   }
+  if (!tabular) WriteListing(s.out, s.terminal, rows, s.format);
   return 0;
 }
 
@@ -123,6 +151,9 @@ int Clock(Session& s, const std::string& city, const std::string& when) {
 
 void AddClockCommand(CLI::App& app, Action& chosen) {
   auto* clock = app.add_subcommand("clock", "show one instant in the machine's zone and every market's zone");
+  clock->footer(
+      "Under --format json|csv: a row per zone (city, \"machine\" for this machine's; utc_offset_minutes; time "
+      "as ISO 8601 with its offset; markets).");
   auto city = std::make_shared<std::string>();
   auto when = std::make_shared<std::string>();
   clock->add_option("CITY", *city, "the city whose time DATETIME is, e.g. \"New York\"")->required();
