@@ -1,4 +1,6 @@
 // kdp-host format CODE FIELD VALUE [--compare X] [--need-year]: a value as the security's widgets show it.
+// Under --format json|csv one row: the code, the field, its format, the value, its text and its colour
+// (null for the default).
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -59,6 +61,13 @@ int Format(Session& s, const std::string& code, const std::string& field, const 
   IKrHQFormatItem::FieldValueReader reader;
   if (compare) reader = [&](const std::string&) { return *compare; };
   std::string colour = item->GetDoubleFormatColorName(*value, reader);
+  if (s.format != OutputFormat::Table) {
+    const Listing row{{"code", "field", "format", "value", "text", "colour"},
+                      {{code, item->GetIndexName(), item->GetFormatText(), *value, text,
+                        colour.empty() ? nlohmann::json() : nlohmann::json(colour)}}};
+    WriteListing(s.out, s.terminal, row, s.format);
+    return 0;
+  }
   s.out << LabelLine(s, kField, item->GetIndexName(), 16) << LabelLine(s, kFormat, item->GetFormatText(), 16)
         << LabelLine(s, kText, text, 16)
         << LabelLine(s, kColour, colour.empty() ? std::string(Text(s, kDefaultColour)) : colour, 16);
