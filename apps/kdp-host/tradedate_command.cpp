@@ -1,6 +1,11 @@
 // kdp-host tradedate CODE [--back N] [--period N]: the security's current trade date, the trading day N
 // days before it, the last N trading days, and its time zone and sessions, as the trade date manager
-// answers them.
+// answers them. Under --format json|csv a row per trading day of the period and the day --back names, newest
+// first: the code, the date, how many trading days back it is (0 the trade date), the zone's offset in
+// minutes and the sessions.
+#include <cmath>
+#include <map>
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -52,6 +57,19 @@ int TradeDate(Session& s, const std::string& code, int back, int period) {
   const int nthBack = item->GetLatestDateBef(back);
   if (!item->GetLoadState()) fmt::print(s.err, "kdp-host: no calendar arrived for {}: calendar days\n", code);
 
+  if (s.format != OutputFormat::Table) {
+    std::map<int, int, std::greater<>> daysBack;  // date -> trading days back, newest first
+    const std::vector<int> periodDays = item->GetLatestDatePeriod(period);
+    for (std::size_t i = 0; i < periodDays.size(); ++i) daysBack.emplace(periodDays[i], static_cast<int>(i));
+    if (nthBack >= 0) daysBack.emplace(nthBack, back);
+    if (nthBack < 0) fmt::print(s.err, "kdp-host: {} trading days back from {} is outside the calendar\n", back, code);
+    const long zone = std::lround(manager->GetTradeZoneByKoraCode(code) * 60);
+    const std::string sessions = Sessions(s, manager->GetMarketTime(code));
+    Listing rows{{"code", "date", "trading_days_back", "utc_offset_minutes", "sessions"}, {}};
+    for (const auto& [date, n] : daysBack) rows.rows.push_back({code, IsoDate(std::to_string(date)), n, zone, sessions});
+    WriteListing(s.out, s.terminal, rows, s.format);
+    return 0;
+  }
   const auto line = [&](const std::string& label, const std::string& value) {
     fmt::print(s.out, "{}{}\n", Pad(label, 22, false), value);
   };
@@ -72,6 +90,9 @@ int TradeDate(Session& s, const std::string& code, int back, int period) {
 void AddTradeDateCommand(CLI::App& app, Action& chosen) {
   auto* command =
       app.add_subcommand("tradedate", "show a security's trade date, trading days before it, zone and sessions");
+  command->footer(
+      "Under --format json|csv: a row per trading day of the period and the --back day, newest first (code, date, "
+      "trading_days_back, utc_offset_minutes, sessions).");
   auto code = std::make_shared<std::string>();
   auto back = std::make_shared<int>(1);
   auto period = std::make_shared<int>(5);
