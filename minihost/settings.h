@@ -40,7 +40,7 @@ struct HostSettings {
   std::uint64_t quoteSeed = 20261204;  // the simulated market's random seed
   double quoteRate = 1.0;              // trades per second per security, 0.001 to 1000
   int quotePollMs = 100;               // how often the engine looks at the clock, 1 ms to an hour
-  int quoteWarmUpSeconds = 0;          // market history simulated before the host starts, up to a week
+  int quoteWarmUpSeconds = 0;          // market history before the host starts, up to a week (SimSpeed)
   bool luxClient = true;               // false runs the host without a Lux client
   // The Lux service's answers, relative to the root; without "index.json" there the host has no Lux client.
   std::string luxScenarioDir = "../scenario/lux";

@@ -13,6 +13,9 @@
 namespace kdp::minihost {
 namespace {
 
+// The draw of a trade's extra lots (a geometric count): 12.5 lots a trade on average.
+constexpr double kLotDraw = 0.08;
+
 constexpr std::pair<const char*, QuoteRole> kRoleNames[] = {
     {"tradeDate", QuoteRole::kTradeDate},
     {"time", QuoteRole::kTime},
@@ -96,6 +99,19 @@ int LotSize(const std::string& stockType) {
   if (stockType == "US" || stockType == "BOND" || stockType == "CB") return 10;
   if (stockType == "IDX" || stockType == "GIDX") return 10000;
   return 100;
+}
+
+// Whether a market of `rule` trades at its own wall-clock time `local`: inside a session on a weekday; a
+// night session runs Monday to Friday evenings and on into the next morning.
+bool RuleTrades(const MarketRule& rule, host::DateTime local) {
+  const int hhmmss = local.Hhmmss();
+  if (!InSessions(rule.sessions, hhmmss)) return false;
+  const int dow = local.DatePart().DayOfWeek();
+  if (CrossesMidnight(rule.sessions)) {
+    if (hhmmss >= rule.sessions.front() * 100) return dow >= 2 && dow <= 6;
+    if (hhmmss <= AfterMidnightEnd(rule.sessions) * 100) return dow >= 3 && dow <= 7;
+  }
+  return dow >= 2 && dow <= 6;
 }
 
 }  // namespace
@@ -207,17 +223,7 @@ bool SimMarket::IsTrading(const std::string& code, host::DateTime now) const {
   auto it = index_.find(UpperAscii(code));
   if (it == index_.end()) return false;
   const Quote& q = quotes_[it->second];
-  if (q.suspended || q.rule == nullptr) return false;
-  const host::DateTime local = MarketTime(q, now);
-  const int hhmmss = local.Hhmmss();
-  if (!InSessions(q.rule->sessions, hhmmss)) return false;
-  const int dow = local.DatePart().DayOfWeek();
-  if (CrossesMidnight(q.rule->sessions)) {
-    // The night part runs Monday to Friday evenings and on into the next morning.
-    if (hhmmss >= q.rule->sessions.front() * 100) return dow >= 2 && dow <= 6;
-    if (hhmmss <= AfterMidnightEnd(q.rule->sessions) * 100) return dow >= 3 && dow <= 7;
-  }
-  return dow >= 2 && dow <= 6;
+  return !q.suspended && q.rule != nullptr && RuleTrades(*q.rule, MarketTime(q, now));
 }
 
 void SimMarket::RollTradeDate(Quote& q, int tradeDate) {
@@ -239,10 +245,11 @@ void SimMarket::SetLimits(Quote& q) {
       std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(prev * (1 - q.limitFraction) - 1e-9)));
 }
 
-void SimMarket::Trade(Quote& q, host::DateTime marketTime) {
+void SimMarket::Walk(Quote& q) {
   static constexpr int kMoves[] = {-3, -2, -1, 0, 1, 2, 3};
   static constexpr double kWeights[] = {1, 3, 8, 10, 8, 3, 1};
-  std::discrete_distribution<int> move(std::begin(kWeights), std::end(kWeights));
+  // Built once per thread: building one allocates, and a walk takes thousands of steps a second.
+  static thread_local std::discrete_distribution<int> move(std::begin(kWeights), std::end(kWeights));
   int k = kMoves[move(q.rng)];
   // Pull back towards the previous close once the price has run far, so the walk stays plausible.
   const double run = static_cast<double>(q.lastTicks - q.prevCloseTicks) / static_cast<double>(q.prevCloseTicks);
@@ -250,22 +257,39 @@ void SimMarket::Trade(Quote& q, host::DateTime marketTime) {
     if (std::uniform_real_distribution<double>(0, 1)(q.rng) < std::min(0.9, std::fabs(run) * 10)) k = -k;
   }
   q.lastTicks = std::clamp<std::int64_t>(q.lastTicks + k, q.limitDownTicks, q.limitUpTicks);
+}
 
-  const int now = marketTime.Hhmmss();
-  const std::int64_t lots = 1 + static_cast<std::int64_t>(std::geometric_distribution<int>(0.08)(q.rng));
-  const std::int64_t volume = lots * q.lotSize;
+void SimMarket::Record(Quote& q, int hhmmss, std::int64_t volume) {
   if (q.volume == 0) {
     q.openTicks = q.highTicks = q.lowTicks = q.lastTicks;
-    q.openTime = now;
+    q.openTime = hhmmss;
   }
   q.highTicks = std::max(q.highTicks, q.lastTicks);
   q.lowTicks = std::min(q.lowTicks, q.lastTicks);
   q.volume += volume;
   q.amount += static_cast<double>(volume) * Price(q, q.lastTicks);
-  q.time = q.lastTradeTime = now;
-  const int minute = now / 100;
+  q.time = q.lastTradeTime = hhmmss;
+  const int minute = hhmmss / 100;
   if (q.minutes.empty() || q.minutes.back().hhmm != minute) q.minutes.push_back({minute, 0, 0, 0});
   q.minutes.back() = {minute, Price(q, q.lastTicks), q.volume, q.amount};
+}
+
+void SimMarket::Trade(Quote& q, host::DateTime marketTime) {
+  Walk(q);
+  const std::int64_t lots = 1 + static_cast<std::int64_t>(std::geometric_distribution<int>(kLotDraw)(q.rng));
+  Record(q, marketTime.Hhmmss(), lots * q.lotSize);
+}
+
+void SimMarket::TradeMinute(Quote& q, host::DateTime marketTime, double trades) {
+  if (trades < 1 && !std::bernoulli_distribution(trades)(q.rng)) return;
+  const int moves = static_cast<int>(std::clamp(std::round(trades), 1.0, 3.0));
+  for (int i = 0; i < moves; ++i) Walk(q);
+  // A trade's lots are 1 plus a geometric count: mean 1 / p, variance (1 - p) / p^2. A minute of
+  // `trades` of them adds up to about a normal spread around `trades` times the mean.
+  const double n = std::max(trades, 1.0);
+  const double mean = n / kLotDraw, spread = std::sqrt(n * (1 - kLotDraw)) / kLotDraw;
+  const double lots = std::max(n, std::round(std::normal_distribution<double>(mean, spread)(q.rng)));
+  Record(q, marketTime.Hhmmss(), static_cast<std::int64_t>(lots) * q.lotSize);
 }
 
 std::vector<std::pair<int, double>> SimMarket::MinuteSeries(const std::string& code, std::uint32_t id, int startHhmm,
@@ -301,6 +325,40 @@ std::vector<std::pair<int, double>> SimMarket::MinuteSeries(const std::string& c
   return series;
 }
 
+void SimMarket::FillLatestTradeDay(host::DateTime until) {
+  constexpr double kMinute = 1.0 / 1440;
+  constexpr int kLookBackMinutes = 8 * 1440;  // a weekend and a few holidays
+  struct Minute {
+    host::DateTime local;
+    int tradeDate;
+  };
+  // Per market rule, its trading minutes (in its own time) of the latest trade date that traded before
+  // `until`, oldest first.
+  std::map<const MarketRule*, std::vector<Minute>> minutesOf;
+  for (const Quote& q : quotes_) {
+    if (q.rule != nullptr) minutesOf.try_emplace(q.rule);
+  }
+  const double first = std::floor(until.value * 1440 + 1e-6) / 1440;  // the minute `until` is in
+  for (auto& [rule, minutes] : minutesOf) {
+    for (int k = 1; k <= kLookBackMinutes; ++k) {
+      const host::DateTime local = rule->LocalTime(host::DateTime(first - k * kMinute));
+      if (!RuleTrades(*rule, local)) continue;
+      const int date = TradeDateOf(*rule, local);
+      if (!minutes.empty() && date != minutes.front().tradeDate) break;
+      minutes.push_back({local, date});
+    }
+    std::reverse(minutes.begin(), minutes.end());
+  }
+  const double tradesPerMinute = 60.0 / (tick_days_ * 86400);
+  for (Quote& q : quotes_) {
+    if (q.rule == nullptr || q.suspended) continue;
+    for (const Minute& m : minutesOf[q.rule]) {
+      if (m.tradeDate != q.tradeDate) RollTradeDate(q, m.tradeDate);
+      TradeMinute(q, m.local, tradesPerMinute);
+    }
+  }
+}
+
 std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
   std::vector<std::string> changed;
   if (!started_) {
@@ -308,8 +366,9 @@ std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
     now_ = origin_ = now;
     last_tick_ = 0;
     for (Quote& q : quotes_) {
-      if (q.rule != nullptr) q.tradeDate = TradeDateOf(*q.rule, MarketTime(q, now));
-      q.time = MarketTime(q, now).Hhmmss();
+      // A market with its day behind it keeps that day's date and last trade's time.
+      if (q.rule != nullptr && q.tradeDate == 0) q.tradeDate = TradeDateOf(*q.rule, MarketTime(q, now));
+      if (q.volume == 0) q.time = MarketTime(q, now).Hhmmss();
     }
     return changed;
   }
@@ -333,12 +392,14 @@ std::vector<std::string> SimMarket::AdvanceTo(host::DateTime now) {
       Quote& q = quotes_[i];
       if (q.rule == nullptr) continue;
       const host::DateTime local = MarketTime(q, at);
-      const int trade_date = TradeDateOf(*q.rule, local);
-      if (trade_date != q.tradeDate) {
+      const bool trades = !q.suspended && RuleTrades(*q.rule, local);
+      // A new trade date starts with its first trade: until then the last one stands, as a board shows
+      // yesterday's close before the open. A suspended security only moves on to the date.
+      if (const int trade_date = TradeDateOf(*q.rule, local); trade_date != q.tradeDate && (trades || q.suspended)) {
         RollTradeDate(q, trade_date);
         touched[i] = true;
       }
-      if (IsTrading(q.code, at)) {
+      if (trades) {
         Trade(q, local);
         touched[i] = true;
       }

@@ -1,9 +1,9 @@
 // SimMarket: the stand-in quote engine's market. Every security of the security master trades on a
 // seeded random walk around its last close, in steps of its price step, within its daily price limits,
 // only inside its sessions (the market rules of its trade span, read in the market's own time zone) and
-// never while suspended. Volumes and turnover accumulate over the trade date; a new trade date rolls the
-// close into the previous close. The market is driven by the server time it is advanced to, so the same
-// seed and the same times give the same quotes.
+// never while suspended. Volumes and turnover accumulate over the trade date; a new trade date starts with
+// its first trade, which rolls the close into the previous close. The market is driven by the server time it is
+// advanced to, so the same seed and the same times give the same quotes.
 //
 // Not thread-safe: the engine's thread owns it.
 #pragma once
@@ -85,6 +85,11 @@ class SimMarket {
   // the market moves at its rate however often or seldom it is advanced: a call that ends between two
   // trades keeps the part of the interval already passed for the next call.
   std::vector<std::string> AdvanceTo(host::DateTime now);
+  // Plays, before the first AdvanceTo, each security's latest trade date that traded before `until`, up to
+  // `until`, a minute in one step: a market started before the open, at lunch or at night shows its day as
+  // it stands, with the day's minutes behind a chart. Without it a security shows only its previous close
+  // until it trades.
+  void FillLatestTradeDay(host::DateTime until);
 
   // The current value of field `id` of a code; nullopt for an unknown code or a field not simulated.
   std::optional<QuoteValue> Value(const std::string& code, std::uint32_t id) const;
@@ -131,7 +136,13 @@ class SimMarket {
     std::mt19937_64 rng;
   };
 
-  void Trade(Quote& q, host::DateTime marketTime);
+  // One step of a security's random walk.
+  static void Walk(Quote& q);
+  // A trade of `volume` at the current price at `hhmmss`, into the day's figures and minutes.
+  static void Record(Quote& q, int hhmmss, std::int64_t volume);
+  static void Trade(Quote& q, host::DateTime marketTime);
+  // A minute of `trades` trades (on average) at once: a few steps of the walk, the minute's volume.
+  static void TradeMinute(Quote& q, host::DateTime marketTime, double trades);
   void RollTradeDate(Quote& q, int tradeDate);
   static void SetLimits(Quote& q);
   // A price on the tick grid, rounded to the step's decimals so it prints as the exchange shows it.

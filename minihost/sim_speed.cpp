@@ -68,7 +68,13 @@ void SimSpeed::Start() {
   if (thread_.joinable()) return;
   stopping_ = false;
   const host::DateTime now = options_.serverTime();
-  market_.AdvanceTo(now.AddSeconds(-static_cast<double>(options_.warmUp.count())));
+  if (options_.warmUp.count() > 0) {
+    const host::DateTime warm_up_start = now.AddSeconds(-static_cast<double>(options_.warmUp.count()));
+    market_.FillLatestTradeDay(warm_up_start);
+    market_.AdvanceTo(warm_up_start);
+  } else {
+    market_.AdvanceTo(now);
+  }
   market_.AdvanceTo(now);
   thread_ = std::thread([this] { Run(); });
 }

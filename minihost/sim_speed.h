@@ -57,9 +57,11 @@ class SimSpeed final : public host::Implements<host::ISpeed>, public std::enable
  public:
   struct Options {
     std::uint64_t seed = 20261204;
-    double updatesPerSecond = 1.0;                   // trades per second per security
-    std::chrono::milliseconds poll{100};             // how often the engine looks at the clock
-    std::chrono::seconds warmUp{0};                  // market history simulated before Start's time
+    double updatesPerSecond = 1.0;        // trades per second per security
+    std::chrono::milliseconds poll{100};  // how often the engine looks at the clock
+    // Market history before Start: the latest trade day that traded before this stretch, a minute at a
+    // time, then the stretch trade by trade. 0: the market starts at Start's time with no history.
+    std::chrono::seconds warmUp{0};
     std::function<host::DateTime()> serverTime;      // required
     const MiniSecurityMaster* securities = nullptr;  // required; must outlive the engine
     const MiniSectorMaster* sectors = nullptr;       // required; must outlive the engine

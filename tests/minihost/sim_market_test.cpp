@@ -127,7 +127,11 @@ TEST_F(SimMarketTest, ANewTradeDateRollsTheCloseAndResetsTheDay) {
   market.AdvanceTo(At(20261204, 150000));  // Friday's close
   const double friday_close = std::get<double>(*market.Value("600000.SH", last));
   EXPECT_EQ(std::get<double>(*market.Value("600000.SH", date)), 20261204);
-  market.AdvanceTo(At(20261207, 92950));  // Monday, just before the open
+  const auto friday_volume = std::get<std::int64_t>(*market.Value("600000.SH", volume));
+  market.AdvanceTo(At(20261207, 92950));  // Monday, just before the open: Friday's day still stands
+  EXPECT_EQ(std::get<double>(*market.Value("600000.SH", date)), 20261204);
+  EXPECT_EQ(std::get<std::int64_t>(*market.Value("600000.SH", volume)), friday_volume);
+  EXPECT_DOUBLE_EQ(std::get<double>(*market.Value("600000.SH", last)), friday_close);
   market.AdvanceTo(At(20261207, 93100));
   EXPECT_EQ(std::get<double>(*market.Value("600000.SH", date)), 20261207);
   EXPECT_DOUBLE_EQ(std::get<double>(*market.Value("600000.SH", prev)), friday_close);
@@ -159,6 +163,55 @@ TEST_F(SimMarketTest, TradesAtItsRateHoweverOftenItIsAdvanced) {
   fast.AdvanceTo(start);
   const auto changed = fast.AdvanceTo(start.AddSeconds(3600));
   EXPECT_NE(std::find(changed.begin(), changed.end(), "600000.SH"), changed.end());
+}
+
+// A market started before the open, at lunch or at night shows the latest trade day as it stands. At 1
+// trade a second of 1 + Geometric(0.08) lots (12.5 on average), a Shanghai minute is 60 x 12.5 x 100 =
+// 75,000 shares; the morning's 121 minutes (09:30 to 11:30) are 9,075,000, give or take 102,000 (the
+// spread: sqrt(121 x 60 x 0.92) / 0.08 lots). Its whole day is 242 minutes.
+TEST_F(SimMarketTest, AMarketStartedBetweenSessionsShowsItsLatestTradeDay) {
+  const std::uint32_t date = *fields.IdOf(QuoteRole::kTradeDate), volume = *fields.IdOf(QuoteRole::kVolume);
+  const std::uint32_t traded = *fields.IdOf(QuoteRole::kLastTradeTime), last = *fields.IdOf(QuoteRole::kLast);
+  const auto number = [](const SimMarket& m, const char* code, std::uint32_t id) {
+    const auto v = m.Value(code, id);
+    return std::holds_alternative<double>(*v) ? std::get<double>(*v) : static_cast<double>(std::get<std::int64_t>(*v));
+  };
+  struct Case {
+    DateTime start;
+    const char* code;
+    double tradeDate, lastTradeTime;
+    std::size_t minutes;
+    int firstMinute;
+  };
+  const Case cases[] = {
+      {At(20261207, 123000), "600000.SH", 20261207, 113000, 121, 930},  // Monday lunch: the morning
+      {At(20261207, 80000), "600000.SH", 20261204, 150000, 242, 930},   // Monday before the open: Friday
+      {At(20261206, 120000), "600000.SH", 20261204, 150000, 242, 930},  // Sunday: Friday
+      // Tuesday 03:00: Tuesday's trade date began with Monday's night session, 21:00 to 02:30.
+      {At(20261208, 30000), "AU2702.SHF", 20261208, 23000, 331, 2100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + " from " + c.start.ToString());
+    SimMarket market(h->Securities(), rules, fields, 1, 1.0);
+    market.FillLatestTradeDay(c.start);
+    market.AdvanceTo(c.start);
+    EXPECT_EQ(number(market, c.code, date), c.tradeDate);
+    EXPECT_EQ(number(market, c.code, traded), c.lastTradeTime);
+    const auto minutes = market.MinuteSeries(c.code, last, 0, 2359);
+    ASSERT_EQ(minutes.size(), c.minutes);
+    EXPECT_EQ(minutes.front().first, c.firstMinute);
+  }
+  SimMarket lunch(h->Securities(), rules, fields, 1, 1.0);
+  lunch.FillLatestTradeDay(At(20261207, 123000));
+  lunch.AdvanceTo(At(20261207, 123000));
+  EXPECT_NEAR(number(lunch, "600000.SH", volume), 9'075'000, 600'000);
+  // Nothing trades at lunch; the afternoon's first trade goes on from the morning.
+  const double morning = number(lunch, "600000.SH", volume);
+  lunch.AdvanceTo(At(20261207, 125959));
+  EXPECT_EQ(number(lunch, "600000.SH", volume), morning);
+  lunch.AdvanceTo(At(20261207, 130010));
+  EXPECT_GT(number(lunch, "600000.SH", volume), morning);
+  EXPECT_EQ(number(lunch, "600000.SH", date), 20261207);
 }
 
 TEST(QuoteFieldMapTest, RefusesUnknownRolesAndRepeatedIds) {
