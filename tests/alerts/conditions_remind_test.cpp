@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "kdp/rtd/rtd_model.h"
 #include "scripted_speed.h"
 #include "test_host.h"
@@ -33,6 +36,26 @@ RemindFactory Make(std::function<void(T&)> set = [](T&) {}) {
     set(*remind);
     return remind;
   };
+}
+
+// The quotes that must never fire a reminder the given quotes fire: first without their prices, then with one
+// security's price zero or rounding to zero at a time, then the same quotes for a security it does not watch.
+std::vector<std::vector<QuoteRow>> WithoutAValidPrice(const std::vector<QuoteRow>& fires) {
+  const auto setPrice = [](QuoteRow& row, std::optional<double> price) {
+    std::erase_if(row.numbers, [](const auto& field) { return field.first == kPrice; });
+    if (price) row.numbers.emplace_back(kPrice, *price);
+  };
+  std::vector<std::vector<QuoteRow>> variants{fires};
+  for (QuoteRow& row : variants.back()) setPrice(row, std::nullopt);
+  for (std::size_t i = 0; i < fires.size(); ++i) {
+    for (const double price : {0.0, 0.0000004}) {
+      variants.push_back(fires);
+      setPrice(variants.back()[i], price);
+    }
+  }
+  variants.push_back(fires);
+  for (QuoteRow& row : variants.back()) row.code = "000002.SZ";
+  return variants;
 }
 
 struct RemindTest : ::testing::Test {
@@ -99,66 +122,11 @@ TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
   EXPECT_EQ(triggers.size(), 3u);
 }
 
-// Each reminder, set up so that a valid price would fire it, first sees a zero price, a price that rounds
-// to zero and a quote without a price: nothing fires. The valid quote afterwards fires it, so the setup
-// was live all along.
-TEST_F(RemindTest, AZeroOrMissingPriceNeverFires) {
-  struct Case {
-    const char* name;
-    RemindFactory make;
-    Fields others;  // the quote's fields besides the price
-  };
-  const std::vector<Case> cases{
-      {"price down to 10",
-       Make<TKrPriceArriveRemind>([](auto& r) {
-         r.FCustomPrice = 10;
-         r.FMonitorPriceType = TMonitorPriceType::ptPriceDown;
-       }),
-       {}},
-      {"stop-loss at 10", Make<TKrLossBlowRemind>([](auto& r) { r.FLossPrice = 10; }), {}},
-      {"5% below the high of 10", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = 5; }), {{kHigh, 10}}},
-      {"change ratio above 1%", Make<TKrRangeArriveRemind>([](auto& r) { r.FRange = 1; }), {{kChangeRatio, 0.05}}},
-      {"volume 100", Make<TKrVolumeArriveRemind>([](auto& r) { r.FTotalVolume = 100; }), {{kVolume, 1e6}}},
-      {"below an MA5 of 10",
-       Make<TKrBelowMARemind>([](auto& r) { r.FMAType = TKrMAType::mtMA5; }),
-       {{kPreClose, 11}, {kMA5, 10}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    triggers.clear();
-    auto remind = c.make();
-    remind->SetKoraCode("600000.SH");
-    auto observer = Start(*remind);
-    Deliver(*observer, "600000.SH", c.others);  // no price at all
-    for (double price : {0.0, 0.0000004}) {
-      Fields fields = c.others;
-      fields.emplace_back(kPrice, price);
-      Deliver(*observer, "600000.SH", fields);
-    }
-    Deliver(*observer, "000001.SZ", {{kPrice, 5.0}});  // another security's price is not this one's
-    EXPECT_TRUE(triggers.empty());
-    Fields valid = c.others;
-    valid.emplace_back(kPrice, 5.0);
-    Deliver(*observer, "600000.SH", valid);
-    EXPECT_EQ(triggers.size(), 1u);
-  }
-
-  // Two securities: either price missing is no difference.
-  triggers.clear();
-  TKrPriceDiffArriveRemind diff;
-  diff.SetKoraCode("600000.SH");
-  diff.FSecondKoraCode = "000001.SZ";
-  diff.FPriceDiff = -1;  // the first 1.00 or more below the second
-  auto observer = Start(diff);
-  Deliver(*observer, {{"600000.SH", {{kPrice, 0.0}}, {}}, {"000001.SZ", {{kPrice, 5.0}}, {}}});
-  EXPECT_TRUE(triggers.empty());
-  Deliver(*observer, "600000.SH", {{kPrice, 3.0}});
-  EXPECT_EQ(triggers.size(), 1u);
-}
-
 // Each comparison with a quote just short of its level and one at it, worked out by hand: short of it
 // nothing fires (and re-arms), at it the reminder fires once, the same quote again does not fire, and
-// after going back and returning it fires again.
+// after going back and returning it fires again. Before all that, the quote at the level with a price that
+// is zero or missing, or for another security, fires nothing: a zero price is no price, whichever side of
+// the level it lies on.
 TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
   struct Case {
     const char* name;
@@ -262,6 +230,8 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
     auto remind = c.make();
     remind->SetKoraCode("600000.SH");
     auto observer = Start(*remind);
+    for (const auto& invalid : WithoutAValidPrice(c.at)) Deliver(*observer, invalid);
+    EXPECT_EQ(triggers.size(), 0u);
     Deliver(*observer, c.shortOf);
     EXPECT_EQ(triggers.size(), 0u);
     Deliver(*observer, c.at);
