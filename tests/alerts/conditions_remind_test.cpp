@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "kdp/rtd/rtd_model.h"
 #include "scripted_speed.h"
 #include "test_host.h"
@@ -33,6 +36,26 @@ RemindFactory Make(std::function<void(T&)> set = [](T&) {}) {
     set(*remind);
     return remind;
   };
+}
+
+// The quotes that must never fire a reminder the given quotes fire: first without their prices, then with one
+// security's price zero or rounding to zero at a time, then the same quotes for a security it does not watch.
+std::vector<std::vector<QuoteRow>> WithoutAValidPrice(const std::vector<QuoteRow>& fires) {
+  const auto setPrice = [](QuoteRow& row, std::optional<double> price) {
+    std::erase_if(row.numbers, [](const auto& field) { return field.first == kPrice; });
+    if (price) row.numbers.emplace_back(kPrice, *price);
+  };
+  std::vector<std::vector<QuoteRow>> variants{fires};
+  for (QuoteRow& row : variants.back()) setPrice(row, std::nullopt);
+  for (std::size_t i = 0; i < fires.size(); ++i) {
+    for (const double price : {0.0, 0.0000004}) {
+      variants.push_back(fires);
+      setPrice(variants.back()[i], price);
+    }
+  }
+  variants.push_back(fires);
+  for (QuoteRow& row : variants.back()) row.code = "000002.SZ";
+  return variants;
 }
 
 struct RemindTest : ::testing::Test {
@@ -99,66 +122,66 @@ TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
   EXPECT_EQ(triggers.size(), 3u);
 }
 
-// Each reminder, set up so that a valid price would fire it, first sees a zero price, a price that rounds
-// to zero and a quote without a price: nothing fires. The valid quote afterwards fires it, so the setup
-// was live all along.
-TEST_F(RemindTest, AZeroOrMissingPriceNeverFires) {
-  struct Case {
-    const char* name;
-    RemindFactory make;
-    Fields others;  // the quote's fields besides the price
-  };
-  const std::vector<Case> cases{
-      {"price down to 10",
-       Make<TKrPriceArriveRemind>([](auto& r) {
-         r.FCustomPrice = 10;
-         r.FMonitorPriceType = TMonitorPriceType::ptPriceDown;
-       }),
-       {}},
-      {"stop-loss at 10", Make<TKrLossBlowRemind>([](auto& r) { r.FLossPrice = 10; }), {}},
-      {"5% below the high of 10", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = 5; }), {{kHigh, 10}}},
-      {"change ratio above 1%", Make<TKrRangeArriveRemind>([](auto& r) { r.FRange = 1; }), {{kChangeRatio, 0.05}}},
-      {"volume 100", Make<TKrVolumeArriveRemind>([](auto& r) { r.FTotalVolume = 100; }), {{kVolume, 1e6}}},
-      {"below an MA5 of 10",
-       Make<TKrBelowMARemind>([](auto& r) { r.FMAType = TKrMAType::mtMA5; }),
-       {{kPreClose, 11}, {kMA5, 10}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    triggers.clear();
-    auto remind = c.make();
-    remind->SetKoraCode("600000.SH");
-    auto observer = Start(*remind);
-    Deliver(*observer, "600000.SH", c.others);  // no price at all
-    for (double price : {0.0, 0.0000004}) {
-      Fields fields = c.others;
-      fields.emplace_back(kPrice, price);
-      Deliver(*observer, "600000.SH", fields);
-    }
-    Deliver(*observer, "000001.SZ", {{kPrice, 5.0}});  // another security's price is not this one's
-    EXPECT_TRUE(triggers.empty());
-    Fields valid = c.others;
-    valid.emplace_back(kPrice, 5.0);
-    Deliver(*observer, "600000.SH", valid);
-    EXPECT_EQ(triggers.size(), 1u);
-  }
-
-  // Two securities: either price missing is no difference.
-  triggers.clear();
-  TKrPriceDiffArriveRemind diff;
-  diff.SetKoraCode("600000.SH");
-  diff.FSecondKoraCode = "000001.SZ";
-  diff.FPriceDiff = -1;  // the first 1.00 or more below the second
-  auto observer = Start(diff);
-  Deliver(*observer, {{"600000.SH", {{kPrice, 0.0}}, {}}, {"000001.SZ", {{kPrice, 5.0}}, {}}});
-  EXPECT_TRUE(triggers.empty());
-  Deliver(*observer, "600000.SH", {{kPrice, 3.0}});
-  EXPECT_EQ(triggers.size(), 1u);
+// The reminders of the comparison table, each kind set to the levels its cases work from.
+RemindFactory PriceAt10(TMonitorPriceType type) {
+  return Make<TKrPriceArriveRemind>([type](auto& r) {
+    r.FMonitorPriceType = type;
+    r.FCustomPrice = 10;
+  });
+}
+RemindFactory LossFromCost10(TMonitorLossBlowType type) {
+  return Make<TKrLossBlowRemind>([type](auto& r) {
+    r.FMonitorLossBlowType = type;
+    r.FLossPrice = 9.5;
+    r.FCostPrice = 10;
+    r.FCostPriceBlow = 0.8;     // 9.20
+    r.FCostPriceRangeBlow = 5;  // 9.50
+  });
+}
+RemindFactory WinFromCost10(TMonitorWinAboveType type) {
+  return Make<TKrWinAboveRemind>([type](auto& r) {
+    r.FMonitorWinAboveType = type;
+    r.FWinPrice = 11;
+    r.FCostPrice = 10;
+    r.FCostPriceAbove = 0.5;      // 10.50
+    r.FCostPriceRangeAbove = 10;  // 11.00
+  });
+}
+RemindFactory ChangeRatioOf2(TMonitorRangeType type) {
+  return Make<TKrRangeArriveRemind>([type](auto& r) {
+    r.FMonitorRangeType = type;
+    r.FRange = -2;  // the sign is not the direction: |range| is
+  });
+}
+RemindFactory VolumeOrTurnover(TMonitorVolumeType type) {
+  return Make<TKrVolumeArriveRemind>([type](auto& r) {
+    r.FMonitorVolumeType = type;
+    r.FTotalVolume = 10000;
+    r.FChangeHandRate = 1.5;
+  });
+}
+RemindFactory DiffWith000001(TMonitorPriceDiffType type, double level) {
+  return Make<TKrPriceDiffArriveRemind>([type, level](auto& r) {
+    r.FSecondKoraCode = "000001.SZ";
+    r.FMonitorPriceDiffType = type;
+    (type == TMonitorPriceDiffType::pdtPriceDiff ? r.FPriceDiff : r.FPriceRate) = level;
+  });
+}
+// A quote of 600000.SH at `price`, with more fields.
+std::vector<QuoteRow> Quote(double price, Fields more = {}) {
+  more.emplace_back(kPrice, price);
+  return {{"600000.SH", more, {}}};
+}
+// Quotes of 600000.SH (the first) and 000001.SZ (the second).
+std::vector<QuoteRow> Pair(double first, double second) {
+  return {{"000001.SZ", {{kPrice, second}}, {}}, {"600000.SH", {{kPrice, first}}, {}}};
 }
 
 // Each comparison with a quote just short of its level and one at it, worked out by hand: short of it
 // nothing fires (and re-arms), at it the reminder fires once, the same quote again does not fire, and
-// after going back and returning it fires again.
+// after going back and returning it fires again. Before all that, the quote at the level with a price that
+// is zero or missing, or for another security, fires nothing: a zero price is no price, whichever side of
+// the level it lies on.
 TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
   struct Case {
     const char* name;
@@ -166,95 +189,44 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
     std::vector<QuoteRow> shortOf;
     std::vector<QuoteRow> at;
   };
-  const auto price = [](TMonitorPriceType type) {
-    auto r = std::make_unique<TKrPriceArriveRemind>();
-    r->FMonitorPriceType = type;
-    r->FCustomPrice = 10;
-    return r;
-  };
-  const auto loss = [](TMonitorLossBlowType type) {
-    auto r = std::make_unique<TKrLossBlowRemind>();
-    r->FMonitorLossBlowType = type;
-    r->FLossPrice = 9.5;
-    r->FCostPrice = 10;
-    r->FCostPriceBlow = 0.8;     // 9.20
-    r->FCostPriceRangeBlow = 5;  // 9.50
-    return r;
-  };
-  const auto win = [](TMonitorWinAboveType type) {
-    auto r = std::make_unique<TKrWinAboveRemind>();
-    r->FMonitorWinAboveType = type;
-    r->FWinPrice = 11;
-    r->FCostPrice = 10;
-    r->FCostPriceAbove = 0.5;      // 10.50
-    r->FCostPriceRangeAbove = 10;  // 11.00
-    return r;
-  };
-  const auto range = [](TMonitorRangeType type) {
-    auto r = std::make_unique<TKrRangeArriveRemind>();
-    r->FMonitorRangeType = type;
-    r->FRange = -2;  // the sign is not the direction: |range| is
-    return r;
-  };
-  const auto volume = [](TMonitorVolumeType type) {
-    auto r = std::make_unique<TKrVolumeArriveRemind>();
-    r->FMonitorVolumeType = type;
-    r->FTotalVolume = 10000;
-    r->FChangeHandRate = 1.5;
-    return r;
-  };
-  const auto diff = [](TMonitorPriceDiffType type, double level) {
-    auto r = std::make_unique<TKrPriceDiffArriveRemind>();
-    r->FSecondKoraCode = "000001.SZ";
-    r->FMonitorPriceDiffType = type;
-    (type == TMonitorPriceDiffType::pdtPriceDiff ? r->FPriceDiff : r->FPriceRate) = level;
-    return r;
-  };
-  const auto q = [](double price, Fields more = {}) {
-    more.emplace_back(kPrice, price);
-    return std::vector<QuoteRow>{{"600000.SH", more, {}}};
-  };
-  const auto pair = [](double first, double second) {
-    return std::vector<QuoteRow>{{"000001.SZ", {{kPrice, second}}, {}}, {"600000.SH", {{kPrice, first}}, {}}};
-  };
   const std::vector<Case> cases{
-      {"price up to 10", [&] { return price(TMonitorPriceType::ptPriceUp); }, q(10.00), q(10.01)},
-      {"price down to 10", [&] { return price(TMonitorPriceType::ptPriceDown); }, q(10.00), q(9.99)},
-      {"stop-loss at 9.50", [&] { return loss(TMonitorLossBlowType::lbtLossPrice); }, q(9.51), q(9.50)},
-      {"stop-loss at cost 10 less 0.80", [&] { return loss(TMonitorLossBlowType::lbtCostPriceBlow); }, q(9.21),
-       q(9.19)},
-      {"stop-loss at 95% of cost 10", [&] { return loss(TMonitorLossBlowType::lbtCostPriceRangeBlow); }, q(9.51),
-       q(9.49)},
-      {"take-profit at 11", [&] { return win(TMonitorWinAboveType::watWinPrice); }, q(10.99), q(11.00)},
-      {"take-profit at cost 10 plus 0.50", [&] { return win(TMonitorWinAboveType::watCostPriceAbove); }, q(10.49),
-       q(10.51)},
-      {"take-profit at 110% of cost 10", [&] { return win(TMonitorWinAboveType::watCostPriceRangeAbove); }, q(10.99),
-       q(11.00)},
+      {"price up to 10", PriceAt10(TMonitorPriceType::ptPriceUp), Quote(10.00), Quote(10.01)},
+      {"price down to 10", PriceAt10(TMonitorPriceType::ptPriceDown), Quote(10.00), Quote(9.99)},
+      {"stop-loss at 9.50", LossFromCost10(TMonitorLossBlowType::lbtLossPrice), Quote(9.51), Quote(9.50)},
+      {"stop-loss at cost 10 less 0.80", LossFromCost10(TMonitorLossBlowType::lbtCostPriceBlow), Quote(9.21),
+       Quote(9.19)},
+      {"stop-loss at 95% of cost 10", LossFromCost10(TMonitorLossBlowType::lbtCostPriceRangeBlow), Quote(9.51),
+       Quote(9.49)},
+      {"take-profit at 11", WinFromCost10(TMonitorWinAboveType::watWinPrice), Quote(10.99), Quote(11.00)},
+      {"take-profit at cost 10 plus 0.50", WinFromCost10(TMonitorWinAboveType::watCostPriceAbove), Quote(10.49),
+       Quote(10.51)},
+      {"take-profit at 110% of cost 10", WinFromCost10(TMonitorWinAboveType::watCostPriceRangeAbove), Quote(10.99),
+       Quote(11.00)},
       {"rebound of 2% from a low of 10", Make<TKrPriceDownUpRemind>([](auto& r) { r.FAntimissileRange = -2; }),
-       q(10.19, {{kLow, 10}}), q(10.20, {{kLow, 10}})},
+       Quote(10.19, {{kLow, 10}}), Quote(10.20, {{kLow, 10}})},
       {"fall-back of 3% from a high of 10", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = 3; }),
-       q(9.71, {{kHigh, 10}}), q(9.70, {{kHigh, 10}})},
+       Quote(9.71, {{kHigh, 10}}), Quote(9.70, {{kHigh, 10}})},
       {"fall-back of 3% entered as -3", Make<TKrPriceUpDownRemind>([](auto& r) { r.FReturnRange = -3; }),
-       q(9.71, {{kHigh, 10}}), q(9.70, {{kHigh, 10}})},
-      {"change ratio above 2%", [&] { return range(TMonitorRangeType::rtRangeAbove); }, q(10, {{kChangeRatio, 0.0199}}),
-       q(10, {{kChangeRatio, 0.0201}})},
-      {"change ratio below -2%", [&] { return range(TMonitorRangeType::rtRangeBlow); },
-       q(10, {{kChangeRatio, -0.0199}}), q(10, {{kChangeRatio, -0.021}})},
-      {"volume of 10000", [&] { return volume(TMonitorVolumeType::vtTotalVolume); }, q(10, {{kVolume, 9999}}),
-       q(10, {{kVolume, 10000}})},
-      {"turnover of 1.5%", [&] { return volume(TMonitorVolumeType::vtChangeHandRate); }, q(10, {{kTurnover, 0.0149}}),
-       q(10, {{kTurnover, 0.0151}})},
+       Quote(9.71, {{kHigh, 10}}), Quote(9.70, {{kHigh, 10}})},
+      {"change ratio above 2%", ChangeRatioOf2(TMonitorRangeType::rtRangeAbove), Quote(10, {{kChangeRatio, 0.0199}}),
+       Quote(10, {{kChangeRatio, 0.0201}})},
+      {"change ratio below -2%", ChangeRatioOf2(TMonitorRangeType::rtRangeBlow), Quote(10, {{kChangeRatio, -0.0199}}),
+       Quote(10, {{kChangeRatio, -0.021}})},
+      {"volume of 10000", VolumeOrTurnover(TMonitorVolumeType::vtTotalVolume), Quote(10, {{kVolume, 9999}}),
+       Quote(10, {{kVolume, 10000}})},
+      {"turnover of 1.5%", VolumeOrTurnover(TMonitorVolumeType::vtChangeHandRate), Quote(10, {{kTurnover, 0.0149}}),
+       Quote(10, {{kTurnover, 0.0151}})},
       {"above MA5 after a close below it, firing 0.05 short of it",
-       Make<TKrAboveMARemind>([](auto& r) { r.FFloatValue = 0.05; }), q(9.94, {{kPreClose, 9.8}, {kMA5, 10}}),
-       q(9.96, {{kPreClose, 9.8}, {kMA5, 10}})},
-      {"below MA5 after a close above it", Make<TKrBelowMARemind>(), q(10.01, {{kPreClose, 10.2}, {kMA5, 10}}),
-       q(9.99, {{kPreClose, 10.2}, {kMA5, 10}})},
-      {"first 0.50 over the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceDiff, 0.5); }, pair(10.49, 10),
-       pair(10.51, 10)},
-      {"first 0.50 under the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceDiff, -0.5); }, pair(9.51, 10),
-       pair(9.49, 10)},
-      {"first 5% over the second", [&] { return diff(TMonitorPriceDiffType::pdtPriceRate, 5); }, pair(10.49, 10),
-       pair(10.51, 10)},
+       Make<TKrAboveMARemind>([](auto& r) { r.FFloatValue = 0.05; }), Quote(9.94, {{kPreClose, 9.8}, {kMA5, 10}}),
+       Quote(9.96, {{kPreClose, 9.8}, {kMA5, 10}})},
+      {"below MA5 after a close above it", Make<TKrBelowMARemind>(), Quote(10.01, {{kPreClose, 10.2}, {kMA5, 10}}),
+       Quote(9.99, {{kPreClose, 10.2}, {kMA5, 10}})},
+      {"first 0.50 over the second", DiffWith000001(TMonitorPriceDiffType::pdtPriceDiff, 0.5), Pair(10.49, 10),
+       Pair(10.51, 10)},
+      {"first 0.50 under the second", DiffWith000001(TMonitorPriceDiffType::pdtPriceDiff, -0.5), Pair(9.51, 10),
+       Pair(9.49, 10)},
+      {"first 5% over the second", DiffWith000001(TMonitorPriceDiffType::pdtPriceRate, 5), Pair(10.49, 10),
+       Pair(10.51, 10)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -262,6 +234,8 @@ TEST_F(RemindTest, EachComparisonFiresOnTheRightSideOfItsLevel) {
     auto remind = c.make();
     remind->SetKoraCode("600000.SH");
     auto observer = Start(*remind);
+    for (const auto& invalid : WithoutAValidPrice(c.at)) Deliver(*observer, invalid);
+    EXPECT_EQ(triggers.size(), 0u);
     Deliver(*observer, c.shortOf);
     EXPECT_EQ(triggers.size(), 0u);
     Deliver(*observer, c.at);

@@ -66,19 +66,6 @@ TEST(CloudReportItemTest, RequestTextOfEveryReportType) {
   EXPECT_EQ(CloudReportTypeFromText("rtksd"), TCloudReportType::rtNone);
 }
 
-TEST(CloudReportItemTest, PostStreamIsTheAnsiTextBehindItsByteCount) {
-  auto item = Report(TCloudReportType::rtNone, "report name=高股息", {{"top", "5"}});
-  host::MemoryStream stream;
-  stream.Write("old", 3);
-  item.GetPostStream(stream, {"CHS", kCalendar});
-  const std::string ansi = host::Utf8ToAnsi("report name=高股息 top=5");
-  ASSERT_EQ(stream.Size(), 4 + ansi.size());
-  EXPECT_EQ(stream.Position(), 0u);
-  const auto* bytes = stream.Data();
-  EXPECT_EQ(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24, static_cast<int>(ansi.size()));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes) + 4, ansi.size()), ansi);
-}
-
 TEST(CloudReportItemTest, TableIsCreatedOnceAndACodeWithAQuoteIsStoredIntact) {
   ScratchDir dir;
   auto db = host::OpenDB(dir.File("cloud.db"));

@@ -172,31 +172,5 @@ TEST(HQDictionaryTest, ExpressionPoolSharesParsedExpressionsAndRefusesBadOnes) {
   EXPECT_TRUE(copy.FIsValid);
 }
 
-TEST(HQDictionaryTest, SampleDictionaryHasTheFieldsWidgetsAndRemindersUse) {
-  TestHost h;
-  TKrHQDictionaryImpl& dictionary = KrHQDictionaryImpl();
-  struct Field {
-    const char* name;
-    int id;
-    int type;
-  };
-  for (const Field& f :
-       {Field{"TradeDate", 1, HQDICDATA_TYPE_DOUBLE}, Field{"TradeTime", 2, HQDICDATA_TYPE_DOUBLE},
-        Field{"NewPrice", 3, HQDICDATA_TYPE_DOUBLE}, Field{"PreClose", 4, HQDICDATA_TYPE_DOUBLE},
-        Field{"High", 6, HQDICDATA_TYPE_DOUBLE}, Field{"Low", 7, HQDICDATA_TYPE_DOUBLE},
-        Field{"Volume", 8, HQDICDATA_TYPE_DOUBLE}, Field{"Change", 10, HQDICDATA_TYPE_DOUBLE},
-        Field{"StockName", 11, HQDICDATA_TYPE_STRING}, Field{"SuspensionFlag", 18, HQDICDATA_TYPE_DOUBLE},
-        Field{"ChangeRatio", 81, HQDICDATA_TYPE_DOUBLE}, Field{"MA5", 101, HQDICDATA_TYPE_DOUBLE},
-        Field{"TurnoverRate", 187, HQDICDATA_TYPE_DOUBLE}, Field{"LastTradeTime", 1027, HQDICDATA_TYPE_DOUBLE},
-        Field{"QuoteTime", 1028, HQDICDATA_TYPE_DOUBLE}, Field{"MainNetInflow", 10001, HQDICDATA_TYPE_DOUBLE},
-        Field{"NewsTitle", 20001, HQDICDATA_TYPE_STRING}}) {
-    SCOPED_TRACE(f.name);
-    EXPECT_EQ(dictionary.GetIDByName(f.name), f.id);
-    EXPECT_EQ(dictionary.GetTypeByID(f.id), f.type);
-  }
-  EXPECT_TRUE(h->ErrorMessages().empty());
-  FreeHQDictionaryImpl();
-}
-
 }  // namespace
 }  // namespace kdp

@@ -2,7 +2,6 @@
 // and configuration files of our own with the elements it must skip, refuse or report.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,28 +17,6 @@ namespace kdp {
 namespace {
 
 using testing::QuotaText;
-
-TEST(LuxReqInfoFactory, EveryRegisteredNameMakesItsClass) {
-  testing::TestHost h;
-  TLuxReqInfoFactory factory;
-  // Each registered name makes the class "TKr" + its name, but for two.
-  const std::map<std::string, std::string> otherClasses{{"LuxSubmitCommentsProcessor", "TKrLuxSubmitUserComment"},
-                                                        {"LuxBondQuotoDealedDataProcessor", "TKrLuxBondQuotoDealed"}};
-  for (std::string_view registered : factory.RegisteredProcessorNames()) {
-    const std::string name(registered);
-    SCOPED_TRACE(name);
-    auto first = factory.CreateDataProcessor(name);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->ProcessorName(), otherClasses.contains(name) ? otherClasses.at(name) : "TKr" + name);
-    EXPECT_NE(factory.CreateDataProcessor(name), first);  // a new object each time
-  }
-  EXPECT_EQ(factory.CreateDataProcessor("luxnewsdataprocessor"), nullptr);  // names are exact
-
-  ASSERT_EQ(factory.RegisteredStrategyNames(), std::vector<std::string_view>{"LuxNewsStrategy"});
-  auto strategy = factory.CreateDataStrategy("LuxNewsStrategy");
-  ASSERT_TRUE(dynamic_cast<TKrLuxNewsStrategy*>(strategy.get()));
-  EXPECT_EQ(strategy->GetIndexFilterValue("datasize"), "20");
-}
 
 TEST(LuxReqInfoFactory, TheShippedColumnsServeEveryRegisteredProcessor) {
   testing::TestHost h;

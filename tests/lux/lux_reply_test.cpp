@@ -77,17 +77,6 @@ TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRowsOfANewTable) {
   EXPECT_EQ(table->GetRowCount(), 4);
 }
 
-TEST_F(LuxNewsReplyTest, ChannelTextsCoverEveryChannel) {
-  const std::vector<std::pair<std::string, std::string>> channels{
-      {"0", "论坛"},     {"1", "新闻"},     {"2", "博客"}, {"3", "文化财经"}, {"4", "经济通新闻"}, {"5", "研究报告"},
-      {"6", "英文新闻"}, {"7", "视频新闻"}, {"8", "新闻"}, {"-1", "新闻"},    {" 3 ", "文化财经"}, {"", "新闻"}};
-  const TNewsReplyContext context = TNewsReplyContext::FromHost();
-  for (const auto& [channel, text] : channels) {
-    SCOPED_TRACE(channel);
-    EXPECT_EQ(context.MapIndexType(channel), text);
-  }
-}
-
 TEST_F(LuxNewsReplyTest, MalformedRepliesGiveEmptyOrPartialTablesAndALogLine) {
   const std::string document = NewsDocument();
   struct Case {

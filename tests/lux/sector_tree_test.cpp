@@ -138,7 +138,8 @@ TEST_F(SectorTreeTest, AColumnRequestNamesItsFieldsThroughTheIndexTable) {
   };
   TKrSectorTreeMgr trees;
   trees.GetSectorTree(TSectorType::kNews);
-  Reply("19", TreeTable({{"N101", "宏观", "N1", "1", "1", "NEWS_SECTOR", "2003:N101,2020:x,,3031:20261231,3025"}}),
+  Reply("19",
+        TreeTable({{"N101", "宏观", "N1", "1", "1", "NEWS_SECTOR", "2003:N101,2020:x,,3031:20261231,3025,2021:1"}}),
         NTSpecalMsg);
 
   EXPECT_EQ(trees.GetSectorTreeReqInfo("N101", ""), nullptr);
@@ -154,6 +155,7 @@ TEST_F(SectorTreeTest, AColumnRequestNamesItsFieldsThroughTheIndexTable) {
   EXPECT_EQ(asked[0].second, LDRTSearch);
   EXPECT_EQ(info->GetIndexValue("v2003"), "N101");
   EXPECT_EQ(info->GetIndexValue("enddate"), "20261231");
+  EXPECT_EQ(info->GetIndexValue("auth"), "1");
   EXPECT_EQ(info->GetIndexValue("keyword"), "");
   EXPECT_TRUE(h->Logger().Contains("GetSectorTreeReqInfo 未找到请求指标2020对应的请求名字"));
   EXPECT_EQ(info->GetIndexValue("pagesize"), "20");  // the column's own value stays
@@ -167,24 +169,6 @@ TEST_F(SectorTreeTest, AColumnRequestNamesItsFieldsThroughTheIndexTable) {
   // The column the node names is unknown to the data manager: no request.
   manager->reqInfoFor = nullptr;
   EXPECT_EQ(trees.GetSectorTreeReqInfo("N101", "DITGet"), nullptr);
-}
-
-TEST(LuxIndexNameTable, HoldsExactlyTheListedIndexes) {
-  TKrLuxIndexNameTable table;
-  struct Case {
-    const char* index;
-    const char* name;
-  };
-  for (const Case& c :
-       {Case{"2001", "v2001"}, Case{"2019", "v2019"}, Case{"2020", ""}, Case{"2021", "auth"}, Case{"2022", ""},
-        Case{"2023", "v2023"}, Case{"2027", "v2027"}, Case{"2028", ""}, Case{"2099", ""}, Case{"2100", "v2100"},
-        Case{"3022", ""}, Case{"3023", "subjecttype"}, Case{"3029", "affichetype"}, Case{"3031", "enddate"},
-        Case{"3032", ""}, Case{"2000", ""}, Case{" 2001", ""}}) {
-    SCOPED_TRACE(c.index);
-    EXPECT_EQ(table.GetNameByIndex(c.index), c.name);
-    EXPECT_EQ(table.GetIndexByName(c.index), c.name);
-  }
-  EXPECT_EQ(table.GetIndexByName("enddate"), "");
 }
 
 }  // namespace
