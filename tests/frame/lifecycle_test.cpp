@@ -5,14 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "core/package_lookup.h"
-#include "frame/registration.h"
 #include "core/string_catalog.h"
-#include "ui/ui_resources.h"
+#include "frame/registration.h"
 #include "kdp/messaging/messaging.h"
-#include "kdp/refdata/related_data.h"
 #include "kdp/package.h"
+#include "kdp/refdata/related_data.h"
 #include "script/script_server.h"
 #include "test_host.h"
+#include "ui/ui_resources.h"
 
 namespace kdp {
 namespace {
@@ -22,33 +22,6 @@ using testing::TestHost;
 std::size_t RowsOn(PublishChannel channel) {
   return static_cast<std::size_t>(std::count_if(StartupServices().begin(), StartupServices().end(),
                                                 [&](const PublishedService& row) { return row.channel == channel; }));
-}
-
-TEST(LifecycleTest, StartUpPublishesEveryRowInOrderOnItsChannel) {
-  TestHost h;
-  ASSERT_TRUE(h->StartPackage());
-
-  std::vector<std::string> published;  // in publication order, across both registries
-  std::vector<std::pair<std::uint64_t, std::string>> merged;
-  for (const auto& e : h->Registry().Entries()) merged.emplace_back(e.sequence, e.first.ToString());
-  for (const auto& e : h->Names().Entries()) merged.emplace_back(e.sequence, e.first);
-  std::sort(merged.begin(), merged.end());
-  for (const auto& [seq, key] : merged) published.push_back(key);
-
-  std::vector<std::string> expected;
-  for (const PublishedService& row : StartupServices()) {
-    expected.push_back(row.channel == PublishChannel::kGuidRegistry ? row.guid.ToString() : std::string(row.name));
-  }
-  EXPECT_EQ(published, expected);
-  // Each published object answers the interface it was published under.
-  for (const PublishedService& row : StartupServices()) {
-    SCOPED_TRACE(row.name);
-    host::InterfacePtr object = row.channel == PublishChannel::kGuidRegistry
-                                    ? h->Registry().Find(row.guid)
-                                    : h->Names().GetIntf(std::string(row.name));
-    ASSERT_NE(object, nullptr);
-    EXPECT_NE(object->QueryInterface(row.guid), nullptr);
-  }
 }
 
 TEST(LifecycleTest, ShutDownWithdrawsEverythingAndToleratesASecondPass) {

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
-#include "core/package_lookup.h"
 #include "refdata/permission.h"
 #include "test_host.h"
 
@@ -448,28 +447,6 @@ TEST(F5PageTest, TheBestRatedPageWinsAndFreeHongKongQuotesNeedTheMainland) {
     manager->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
     EXPECT_EQ(manager->GetSecurityInfo("00700.HK")->GetF5Page(), c.page);
   }
-}
-
-TEST(StockTypeManagerStartupTest, TheMapIsLoadedBeforeTheManagerBecomesVisible) {
-  TestHost h;
-  int seenCount = -1;
-  std::string seenType;
-  h->Names().SetAddObserver([&](const std::string& name, const host::InterfacePtr& service) {
-    if (name != "IKrHQSecurityManager") return;
-    auto manager = host::Query<IKrHQSecurityManager>(service);
-    seenCount = manager->GetCount();
-    seenType = manager->GetSecurityInfo("AU2702.SHF")->GetHQType();
-  });
-  ASSERT_TRUE(h->StartPackage());
-  EXPECT_GT(seenCount, 20);
-  EXPECT_EQ(seenType, "SHF");
-  // The world clock published is the one whose zones the manager loaded.
-  auto manager = std::dynamic_pointer_cast<TKrHQStockTypeManagerImpl>(
-      G_QueryInterface<IKrHQSecurityManager>("IKrHQSecurityManager"));
-  auto clock = G_QueryInterface<IKrWorldClock>("IKrWorldClock");
-  ASSERT_NE(manager, nullptr);
-  ASSERT_NE(clock, nullptr);
-  EXPECT_EQ(clock.get(), static_cast<IKrWorldClock*>(&manager->WorldClock()));
 }
 
 TEST(StockTypeManagerStartupTest, ABrokenMapFailsTheStartUpBeforePublication) {

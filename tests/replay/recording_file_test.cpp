@@ -122,6 +122,18 @@ std::string Block(const std::string& raw, std::uint32_t records, std::uint16_t v
   return block;
 }
 
+// A whole connect record as the writer lays it out: kind, request 0, time, payload size 4, the code.
+std::string ConnectRecord(std::int32_t code, std::uint8_t kind = 8) {
+  std::string record;
+  host::ByteWriter out(record);
+  out.Write(kind);
+  out.Write(std::uint32_t{0});
+  out.Write(kMorning);
+  out.Write(std::uint32_t{4});
+  out.Write(code);
+  return record;
+}
+
 std::vector<Record> ReadEverything(RecordingReader& reader) {
   std::vector<Record> records;
   Record record;
@@ -239,13 +251,7 @@ TEST_F(RecordingFileTest, ACutFileReadsUpToItsLastCompleteBlock) {
 }
 
 TEST_F(RecordingFileTest, DamageStopsTheReadingWithTheReason) {
-  std::string connect;  // a whole connect record: kind, request 0, time, payload size 4, code 0
-  host::ByteWriter out(connect);
-  out.Write(std::uint8_t{8});
-  out.Write(std::uint32_t{0});
-  out.Write(kMorning);
-  out.Write(std::uint32_t{4});
-  out.Write(std::int32_t{0});
+  const std::string connect = ConnectRecord(0);
   // Either version's blocks: the zstd ones written now and the zlib ones of older recordings.
   for (const std::uint16_t version : {kZlibRecordingVersion, kRecordingVersion}) {
     SCOPED_TRACE(version);
@@ -315,18 +321,8 @@ TEST_F(RecordingFileTest, DamageStopsTheReadingWithTheReason) {
 TEST_F(RecordingFileTest, DamageInsideTheFileIsSkippedToTheNextWholeBlock) {
   for (const std::uint16_t version : {kZlibRecordingVersion, kRecordingVersion}) {
     SCOPED_TRACE(version);
-    const auto connect = [](std::int32_t code, std::uint8_t kind = 8) {
-      std::string record;
-      host::ByteWriter out(record);
-      out.Write(kind);
-      out.Write(std::uint32_t{0});
-      out.Write(kMorning);
-      out.Write(std::uint32_t{4});
-      out.Write(code);
-      return record;
-    };
     std::vector<std::string> blocks;
-    for (std::int32_t code = 1; code <= 8; ++code) blocks.push_back(Block(connect(code), 1, version));
+    for (std::int32_t code = 1; code <= 8; ++code) blocks.push_back(Block(ConnectRecord(code), 1, version));
     const std::string header = RecordingHeader(version);
     const std::size_t fourth = header.size() + blocks[0].size() + blocks[1].size() + blocks[2].size();
     struct Case {
@@ -341,7 +337,7 @@ TEST_F(RecordingFileTest, DamageInsideTheFileIsSkippedToTheNextWholeBlock) {
     const Case cases[] = {
         {"a flipped byte", flipped, fmt::format("block 4 at byte {} fails its CRC", fourth)},
         {"a header without raw bytes", noRaw, fmt::format("block 4 at byte {} claims 0 raw bytes", fourth)},
-        {"a record of an unknown kind", Block(connect(4, 99), 1, version), "record kind 99"},
+        {"a record of an unknown kind", Block(ConnectRecord(4, 99), 1, version), "record kind 99"},
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);

@@ -10,6 +10,7 @@
 
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_history_providers.h"
+#include "realtime_subscription.h"
 #include "test_host.h"
 
 namespace kdp::replay {
@@ -75,15 +76,7 @@ Session Drive(testing::TestHost& host, const std::function<void()>& sync, const 
   EXPECT_TRUE(host->StartPackage());
   auto& loop = host->Loop();
   loop.RunUntilIdle();
-  std::vector<std::string> codes;
-  for (const auto& security : host->Securities().All()) {
-    if (codes.size() < kSecurities) codes.push_back(security->GetKoraCode());
-  }
-  TKrRealTimeParamStructure params(kSecurities);
-  for (int i = 0; i < kSecurities; ++i) {
-    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, kFields);
-  }
+  const std::vector<std::string> codes = testing::FirstCodes(host, kSecurities);
   TKrRTDModel model;
   model.SetUpdateNotify([&](const TRTDUpdateState& state) {
     if (state.ConnectionChanged) {
@@ -93,7 +86,7 @@ Session Drive(testing::TestHost& host, const std::function<void()>& sync, const 
       session.pushes.push_back(CacheText(model, host->Context().GetServerDateTime()));
     }
   });
-  model.Subscrible(params);
+  model.Subscrible(testing::Subscription(codes, kFields));
   sync();
   loop.RunUntilIdle();
 

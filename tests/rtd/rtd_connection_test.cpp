@@ -11,6 +11,7 @@
 #include "kdp/host/services.h"
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_session.h"
+#include "realtime_subscription.h"
 #include "sim_speed.h"
 #include "test_host.h"
 
@@ -27,12 +28,7 @@ constexpr std::uint32_t kVolume = 8;  // accumulates with every trade, so each p
 using Volumes = std::map<std::string, std::int64_t>;
 
 TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes) {
-  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-  for (int i = 0; i < params.GetCount(); ++i) {
-    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, {kLast, kVolume});
-  }
-  return params;
+  return testing::Subscription(codes, {kLast, kVolume});
 }
 
 // A widget as the board is one: it keeps what each notification told it.

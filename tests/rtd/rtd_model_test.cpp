@@ -14,6 +14,7 @@
 #include "kdp/fields/hq_field_types.h"
 #include "kdp/host/data_table.h"
 #include "kdp/speed/speed_session.h"
+#include "realtime_subscription.h"
 #include "recording_play.h"
 #include "rtd/rtd_format_item.h"
 #include "rtd/rtd_item.h"
@@ -26,18 +27,11 @@ namespace kdp {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::FirstCodes;
 using testing::QuotePush;
 using testing::QuoteRow;
+using testing::Subscription;
 using testing::TestHost;
-
-TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, const std::vector<std::uint32_t>& ids) {
-  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-  for (int i = 0; i < params.GetCount(); ++i) {
-    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, ids);
-  }
-  return params;
-}
 
 // A colour of the current style, by name.
 std::uint32_t StyleColour(const char* name) {
@@ -289,10 +283,7 @@ TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
 // generation: an item a widget removed from the cache between pushes is made again by the next push that
 // brings its code, not written through the place it had.
 TEST_F(ModelTest, APushMakesAgainTheItemAWidgetRemoved) {
-  std::vector<std::string> codes;
-  for (const auto& security : h->Securities().All()) {
-    if (codes.size() < 3) codes.push_back(security->GetKoraCode());
-  }
+  const std::vector<std::string> codes = FirstCodes(h, 3);
   TKrRTDModel model;
   ASSERT_EQ(model.Subscrible(Subscription(codes, {3})), 0);
   Run(0s);
@@ -455,10 +446,7 @@ TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
 // fields, and nothing another widget asked for. One widget takes 50 codes (more than the configuration's
 // cache holds) and fields of every type.
 TEST_F(ModelTest, EverySubscriberStoresExactlyWhatTheEngineSentForItsOwnSubscription) {
-  std::vector<std::string> all;
-  for (const auto& security : h->Securities().All()) {
-    if (all.size() < 50) all.push_back(security->GetKoraCode());
-  }
+  const std::vector<std::string> all = FirstCodes(h, 50);
   const auto slice = [&](std::size_t from, std::size_t to) {
     return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
                                     all.begin() + static_cast<std::ptrdiff_t>(to));
@@ -529,15 +517,11 @@ TEST_F(ModelTest, EverySubscriberStoresExactlyWhatTheEngineSentForItsOwnSubscrip
   check("after two widgets left");
 }
 
-
 // Widgets are told of a push before their caches take it: an item takes its row when it is first read or
 // changed, or when the delivery ends. Whatever a widget reads, in its call-back or after, and whichever
 // items outlive their model or leave its subscription meanwhile, it sees what the engine sent.
 TEST_F(ModelTest, ItemsTakeADeferredPushWhenReadOrWhenTheDeliveryEnds) {
-  std::vector<std::string> codes;
-  for (const auto& security : h->Securities().All()) {
-    if (codes.size() < 20) codes.push_back(security->GetKoraCode());  // enough rows to be worth deferring
-  }
+  const std::vector<std::string> codes = FirstCodes(h, 20);  // enough rows to be worth deferring
   ASSERT_EQ(codes.size(), 20u);
   const std::vector<std::uint32_t> fields{3, 4, 8};  // numbers, all of them
   // The second model takes some of each row's fields: its rows point at a field choice of its own, which
@@ -560,15 +544,15 @@ TEST_F(ModelTest, ItemsTakeADeferredPushWhenReadOrWhenTheDeliveryEnds) {
   const auto sent = [&](const std::string& code, const std::vector<std::uint32_t>& taken) {
     std::vector<double> values;
     for (std::uint32_t id : fields) {
-      const auto value = std::find(taken.begin(), taken.end(), id) != taken.end() ? engine.CurrentValue(code, id)
-                                                                                   : std::nullopt;
-      values.push_back(!value                                    ? kHQNullValue
+      const auto value =
+          std::find(taken.begin(), taken.end(), id) != taken.end() ? engine.CurrentValue(code, id) : std::nullopt;
+      values.push_back(!value                                   ? kHQNullValue
                        : std::holds_alternative<double>(*value) ? std::get<double>(*value)
-                                                                 : static_cast<double>(std::get<std::int64_t>(*value)));
+                                                                : static_cast<double>(std::get<std::int64_t>(*value)));
     }
     return values;
   };
-  auto heldByFirst = models[0]->GetRTDItem(codes[1]);  // read in the first call-back
+  auto heldByFirst = models[0]->GetRTDItem(codes[1]);    // read in the first call-back
   auto unreadByFirst = models[0]->GetRTDItem(codes[2]);  // its model goes before anyone reads it
   auto leavingSecond = models[1]->GetRTDItem(codes[5]);  // leaves the second model in its call-back
   const std::vector<double> before = valuesOf(*heldByFirst);
@@ -615,10 +599,7 @@ TEST_F(ModelTest, ItemsTakeADeferredPushWhenReadOrWhenTheDeliveryEnds) {
 TEST_F(ModelTest, EveryGetterWritesTheDeferredRowFirst) {
   auto engine = std::make_shared<testing::ScriptedSpeed>();
   h->Context().SetSpeed(engine);
-  std::vector<std::string> codes;
-  for (const auto& security : h->Securities().All()) {
-    if (codes.size() < 16) codes.push_back(security->GetKoraCode());
-  }
+  const std::vector<std::string> codes = FirstCodes(h, 16);
   ASSERT_EQ(codes.size(), 16u);
   // Trade date, last price, pre-close, name and trading status (an integer field).
   const std::vector<std::uint32_t> fields{1, 3, 4, 11, 17};

@@ -21,6 +21,7 @@
 #include "kdp/rtd/rtd_model.h"
 #include "kdp/speed/speed_data_provider.h"
 #include "kdp/speed/speed_session.h"
+#include "realtime_subscription.h"
 #include "scripted_speed.h"
 #include "sim_speed.h"
 #include "test_host.h"
@@ -29,6 +30,7 @@ namespace kdp {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::FirstCodes;
 using testing::TestHost;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -139,29 +141,15 @@ class EngineQuestions {
   std::string wrong_;
 };
 
-// The first `n` codes of the host's security master: more than the configuration's cache of 20 holds.
-std::vector<std::string> FirstCodes(TestHost& h, std::size_t n) {
-  std::vector<std::string> codes;
-  for (const auto& security : h->Securities().All()) {
-    if (codes.size() < n) codes.push_back(security->GetKoraCode());
-  }
-  return codes;
-}
-
 TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes) {
-  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-  for (int i = 0; i < params.GetCount(); ++i) {
-    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, {3, 11});
-  }
-  return params;
+  return testing::Subscription(codes, {3, 11});
 }
 
 TEST(EngineThreadStressTest, SubscriptionsAndSectorQuestionsWhileTheMainThreadMakesFirstLookUps) {
   TestHost h;
   ASSERT_TRUE(h->StartPackage());
   auto config = G_GetHQSpeedImpl()->CallBack()->GetConfig();
-  EngineQuestions questions(config, FirstCodes(h, 30));
+  EngineQuestions questions(config, FirstCodes(h, 30));   // more than the configuration's cache of 20 holds
   ASSERT_EQ(questions.Quiet(0), "A");                     // 600000.SH, the first security
   ASSERT_NE(config->GetMemberTotal("HQ_AH_ASECTOR"), 0);  // the A/H pairs were found
   RoundThread engine([&] { questions.Ask(false); });
