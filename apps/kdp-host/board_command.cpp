@@ -1,4 +1,5 @@
-// kdp-host board CODE... [--fields ID,...] [--seconds N] [--once] [--drop-after S --drop-for N]
+// kdp-host board CODE...|--sector SECTOR [--fields ID,...] [--sort FIELD [--ascending]] [--top N] [--seconds N]
+//                [--once] [--drop-after S --drop-for N]
 // A live price board: one line per security (name, last price, change, change %, volume, time), formatted
 // and coloured by the package's format items, repainted as quotes arrive; `--fields` adds a column per
 // field ID, quote or cloud indicator (10001 to 20000), showing its value ("n/a" where the user may not).
@@ -11,6 +12,11 @@
 //
 // Under `--format json|csv` the rows are raw values for scripts: one listing with `--once`; live, a row
 // per security and update as it arrives (JSON a line each), so a script can follow the market.
+//
+// `--sort` orders the rows by a field, highest first (`--ascending`: lowest first), `--top N` keeps the
+// first N; `--sector` is the board of a quote sector's members. On a terminal (or with COLUMNS set) the
+// table is fitted to its width and height (board_layout.h); with a terminal on standard input the live
+// board takes keys (board_keys.h).
 //
 // When the quote engine's connection drops, the rows go dim and the last line says since when; both stay
 // until the first quotes after the connection is back. `--drop-after S --drop-for N` tells the simulated
@@ -26,7 +32,12 @@
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
+#include "board_keys.h"
+#include "board_layout.h"
 #include "board_markets.h"
+#include "board_request.h"
+#include "board_rows.h"
+#include "board_sort.h"
 #include "command.h"
 #include "kdp/host/ansi.h"
 #include "kdp/host/display_text.h"
@@ -65,11 +76,6 @@ constexpr Column kColumns[] = {
 // Field IDs of the sample dictionary the board subscribes: the columns' fields, the previous close the
 // colours compare with, and the trade date and last trade time the time column shows.
 const std::vector<std::uint32_t> kBoardFields{1, 2, 3, 4, 8, 10, 11, 81, 1027};
-constexpr std::uint32_t kLastField = 3;
-constexpr std::uint32_t kPrevCloseField = 4;
-constexpr std::uint32_t kVolumeField = 8;
-constexpr std::uint32_t kChangeField = 10;
-constexpr std::uint32_t kChangeRatioField = 81;
 constexpr std::string_view kTimeColumnField = "TradeTime";
 constexpr std::string_view kNameColumnField = "StockName";
 
@@ -77,6 +83,8 @@ constexpr const char* kDim = "\x1b[2m";
 constexpr const char* kPlain = "\x1b[0m";
 
 std::atomic<bool> g_interrupted{false};
+// The signals that end a live board the way Ctrl-C does, so the terminal is put back as it was.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // What the last line says of the server and the connection.
 constexpr Texts kServerTime{"服务器时间 {} {}（UTC+8），", "伺服器時間 {} {}（UTC+8），", "server time {} {} (UTC+8), "};
@@ -85,17 +93,24 @@ constexpr Texts kReconnected{"已于 {} 重新连接，等待行情", "已於 {}
                              "reconnected at {}, waiting for quotes"};
 constexpr Texts kDisconnected{"连接已断开（{} 起）", "連線已中斷（{} 起）", "disconnected since {}"};
 
+// The line under the rows when not all of them fit the terminal's height.
+constexpr Texts kRowsShown{"第 {}-{} 行，共 {} 行  ↑↓ PgUp PgDn 翻看  s 换排序  q 退出",
+                           "第 {}-{} 行，共 {} 行  ↑↓ PgUp PgDn 翻看  s 換排序  q 退出",
+                           "rows {}-{} of {}  ↑↓ PgUp PgDn: scroll  s: sort  q: quit"};
+
+
 class Board {
  public:
   Board(Session& s, std::vector<std::string> codes, std::vector<std::uint32_t> extra,
-        std::vector<std::string> computed, bool colour)
+        std::vector<std::string> computed, bool colour, BoardOrder order, bool live)
       : s_(s),
         codes_(std::move(codes)),
         extra_(std::move(extra)),
         computed_(std::move(computed)),
         colour_(colour),
         edition_(EditionOf(s)),
-        markets_(s, codes_) {
+        markets_(s, codes_),
+        view_(order, live) {
     if (auto styles = host::KrIntfService<IKrHQStyleMgr>()) style_ = styles->GetCurrentStyle();
     // The name column holds the longest name (English names run longer than Chinese ones).
     for (const std::string& code : codes_) {
@@ -105,48 +120,38 @@ class Board {
     }
   }
 
-  // The board's text: a header, one line per code, a line per market and the status line. Cells are
-  // escaped here, since the colours around them must reach the terminal as they are. Stale rows are dimmed
-  // whole, without their colours.
+  // The rows shown, in the board's order: every code, or the first `--top` by the sort field.
+  std::vector<std::string> Ordered(TKrRTDModel& model) const {
+    return OrderCodes(codes_, [&](const std::string& code) { return SortValue(model, code); }, view_.Order());
+  }
+
+  // The board's text: a header, one line per code shown, a line per market and the status line, each cut
+  // to the terminal's width. Cells are escaped here, since the colours around them must reach the terminal
+  // as they are. Stale rows are dimmed whole, without their colours.
   std::string Render(TKrRTDModel& model) {
     const TRTDUpdateState& state = model.UpdateState();
     const bool dim = colour_ && state.Stale;
     markets_.Refresh();
-    std::string out;
-    for (const Column& c : kColumns) out += Pad(Text(s_, c.title), Width(c), c.right) + "  ";
-    for (const std::uint32_t id : extra_) out += Pad(FieldHeader(id), ExtraWidth(id), true) + "  ";
-    for (const std::string& name : computed_) out += Pad(name, ComputedWidth(name), true) + "  ";
-    out += '\n';
-    for (const std::string& code : codes_) {
-      if (dim) out += kDim;
-      for (const Column& c : kColumns) {
-        if (c.field == nullptr) {
-          out += Pad(host::EscapeControlChars(code), Width(c), c.right) + "  ";
-          continue;
-        }
-        std::string text = host::EscapeControlChars(CellText(model, code, c.field));
-        if (text.empty() || text == "-") {
-          text = "-";
-        } else {
-          ++shown_;
-        }
-        const std::string cell = Pad(text, Width(c), c.right);
-        const std::uint32_t rgb = colour_ && style_ && !dim ? model.GetFormatColor(code, c.field, true, style_) : 0;
-        out += rgb != 0 ? ForegroundSequence(rgb, s_.color) + cell + kPlain : cell;
-        out += "  ";
-      }
-      for (const std::uint32_t id : extra_) out += Pad(ExtraCell(model, code, id), ExtraWidth(id), true) + "  ";
-      for (const std::string& name : computed_) {
-        std::string text = host::EscapeControlChars(model.GetFormatVal(code, name, true));
-        if (text.empty()) text = "-";
-        if (text != "-") ++shown_;
-        out += Pad(text, ComputedWidth(name), true) + "  ";
-      }
-      out += dim ? std::string(kPlain) + "\n" : "\n";
+    const std::vector<TableColumn> columns = Columns();
+    const std::size_t kept = ColumnsThatFit(columns, view_.Columns());
+    const std::string marketLines = markets_.Lines();
+    const std::vector<std::string> ordered = Ordered(model);
+    const auto fixedLines = static_cast<std::size_t>(1 + std::count(marketLines.begin(), marketLines.end(), '\n'));
+    const RowWindow window = view_.Window(ordered.size(), fixedLines);
+    std::vector<TableCell> header;
+    for (const TableColumn& column : columns) header.push_back({column.title, ""});
+    std::string out = view_.Fitted(TableLine(columns, kept, header));
+    for (std::size_t i = window.first; i < window.first + window.count; ++i) {
+      const std::string line = TableLine(columns, kept, RowCells(model, ordered[i], dim));
+      out += view_.Fitted(dim ? kDim + line + kPlain : line);
     }
-    out += markets_.Lines();
-    out += StatusLine(state) + '\n';
-    return out;
+    if (window.count < ordered.size()) {
+      out += view_.Fitted(TextFormat(s_, kRowsShown, window.first + 1, window.first + window.count, ordered.size()));
+    }
+    for (std::size_t from = 0, at; (at = marketLines.find('\n', from)) != std::string::npos; from = at + 1) {
+      out += view_.Fitted(marketLines.substr(from, at - from));
+    }
+    return out + view_.Fitted(StatusLine(state));
   }
 
   // The server's time and the connection; while the rows are stale, why: the connection is down, or it is
@@ -166,6 +171,16 @@ class Board {
     to.flush();
   }
 
+  // A key of the live board; false for the one that ends it.
+  bool Key(BoardKey key) {
+    std::vector<std::uint32_t> cycle = kSortCycle;
+    cycle.insert(cycle.end(), extra_.begin(), extra_.end());
+    return view_.Key(key, cycle);
+  }
+
+  // The terminal changed its size: the next paint fits the new one.
+  void Resized() { view_.Resized(); }
+
   // How many field cells showed a value, over every paint so far.
   int ShownCells() const { return shown_; }
 
@@ -175,6 +190,61 @@ class Board {
   }
   static int ExtraWidth(std::uint32_t id) { return std::max(12, DisplayWidth(FieldHeader(id))); }
   static int ComputedWidth(const std::string& name) { return std::max(12, DisplayWidth(name)); }
+
+  std::optional<double> SortValue(TKrRTDModel& model, const std::string& code) const {
+    const std::uint32_t field = view_.Order().field;
+    const auto item = model.GetRTDItem(code);
+    if (!item || !item->HasPermissionByID(field) || item->IsNullByID(field)) return std::nullopt;
+    return item->GetDoubleDataByID(field);
+  }
+
+  // The sorted column's title ends with the direction.
+  std::string SortMark(int id) const {
+    const BoardOrder& order = view_.Order();
+    if (order.field == 0 || id <= 0 || static_cast<std::uint32_t>(id) != order.field) return {};
+    return order.ascending ? "↑" : "↓";
+  }
+
+  // The columns in their order: the quote columns, the `--fields` ones, the computed ones.
+  std::vector<TableColumn> Columns() const {
+    std::vector<TableColumn> columns;
+    for (const Column& c : kColumns) {
+      const int id = c.field != nullptr ? FieldIDByName(c.field) : 0;
+      columns.push_back({Text(s_, c.title) + SortMark(id), Width(c), c.right});
+    }
+    for (const std::uint32_t id : extra_) {
+      columns.push_back({FieldHeader(id) + SortMark(static_cast<int>(id)), ExtraWidth(id), true});
+    }
+    for (const std::string& name : computed_) columns.push_back({name, ComputedWidth(name), true});
+    return columns;
+  }
+
+  std::vector<TableCell> RowCells(TKrRTDModel& model, const std::string& code, bool dim) {
+    std::vector<TableCell> cells;
+    for (const Column& c : kColumns) {
+      if (c.field == nullptr) {
+        cells.push_back({host::EscapeControlChars(code), ""});
+        continue;
+      }
+      std::string text = host::EscapeControlChars(CellText(model, code, c.field));
+      if (text.empty() || text == "-") {
+        text = "-";
+      } else {
+        ++shown_;
+      }
+      const std::uint32_t rgb = colour_ && style_ && !dim ? model.GetFormatColor(code, c.field, true, style_) : 0;
+      cells.push_back({text, rgb != 0 ? ForegroundSequence(rgb, s_.color) : ""});
+    }
+    for (const std::uint32_t id : extra_) cells.push_back({ExtraCell(model, code, id), ""});
+    for (const std::string& name : computed_) {
+      std::string text = host::EscapeControlChars(model.GetFormatVal(code, name, true));
+      if (text.empty()) text = "-";
+      if (text != "-") ++shown_;
+      cells.push_back({text, ""});
+    }
+    return cells;
+  }
+
 
   // A column's cell: the last trade's time as the row's market keeps it, the security's name in the edition's
   // language, or the field as its format item writes it.
@@ -209,69 +279,7 @@ class Board {
   Edition edition_;
   BoardMarkets markets_;
   std::shared_ptr<IKrHQStyle> style_;
-};
-
-// The board for scripts (--format json|csv): a row per security with the fields' raw values, headed by
-// English names; `--fields` add a column per field ID, computed columns one per name. A row's time is the
-// server's (UTC+8) when it was taken; its last trade's time is that of its market's zone, as on the board.
-class BoardRows {
- public:
-  BoardRows(Session& s, const std::vector<std::uint32_t>& extra, const std::vector<std::string>& computed)
-      : s_(s), extra_(extra), computed_(computed) {}
-
-  std::vector<std::string> Columns() const {
-    std::vector<std::string> columns{"code",        "name",       "time",   "trade_date",   "last_trade_time",
-                                     "last",        "prev_close", "change", "change_ratio", "volume"};
-    for (const std::uint32_t id : extra_) columns.push_back(std::to_string(id));
-    columns.insert(columns.end(), computed_.begin(), computed_.end());
-    return columns;
-  }
-
-  // Null for a field without a value (none yet, or none the user may see).
-  std::vector<nlohmann::json> Row(TKrRTDModel& model, const std::string& code) {
-    const auto item = model.GetRTDItem(code);
-    const auto number = [&](std::uint32_t id) -> std::optional<double> {
-      if (!item || !item->HasPermissionByID(id) || item->IsNullByID(id)) return std::nullopt;
-      return item->GetDoubleDataByID(id);
-    };
-    // Differences of prices carry the binary remainder (10.50 - 10.36 is 0.14000000000000057); fourteen
-    // significant digits keep every price, ratio, volume and amount whole and drop that noise.
-    const auto value = [&](std::uint32_t id) -> nlohmann::json {
-      const auto v = number(id);
-      if (!v) return nullptr;
-      ++shown_;
-      return host::ParseDouble(fmt::format("{:.14g}", *v)).value_or(*v);
-    };
-    auto security = s_.host.Securities().GetSecurity(code);
-    std::vector<nlohmann::json> row{code, security ? nlohmann::json(security->GetStockName()) : nlohmann::json()};
-    row.emplace_back(IsoDateTime(s_.host.Context().GetServerDateTime().ToString()) + "+08:00");
-    const auto date = number(kTradeDateField);
-    row.push_back(date ? nlohmann::json(IsoDate(std::to_string(std::llround(*date)))) : nlohmann::json());
-    const auto time = number(kLastTradeTimeField);
-    row.push_back(time ? nlohmann::json(ClockText(std::llround(*time))) : nlohmann::json());
-    for (const std::uint32_t id : {kLastField, kPrevCloseField, kChangeField, kChangeRatioField, kVolumeField}) {
-      row.push_back(value(id));
-    }
-    for (const std::uint32_t id : extra_) row.push_back(value(id));
-    for (const std::string& name : computed_) {
-      if (!item || item->IsNullByName(name)) {
-        row.emplace_back();
-      } else {
-        ++shown_;
-        row.emplace_back(item->GetDoubleDataByName(name));
-      }
-    }
-    return row;
-  }
-
-  // How many field values the rows carried so far.
-  int ShownCells() const { return shown_; }
-
- private:
-  Session& s_;
-  const std::vector<std::uint32_t>& extra_;
-  const std::vector<std::string>& computed_;
-  int shown_ = 0;
+  BoardView view_;
 };
 
 // A board whose every cell is "-" answers nothing: the field dictionary or the format columns are
@@ -296,10 +304,68 @@ bool ScheduleDrop(Session& s, const ConnectionDrop& drop) {
   return true;
 }
 
-int RunBoard(Session& s, const std::vector<std::string>& requested, const std::vector<std::uint32_t>& extra,
-             const std::vector<std::string>& computed, int seconds, bool once, const ConnectionDrop& drop = {}) {
+// The subscription of the board's codes: the board's fields, the sort field, `--fields`, and the fields
+// the computed columns read.
+TKrRealTimeParamStructure Subscription(const std::vector<std::string>& codes, const BoardRequest& request) {
+  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
+  const auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
+  for (int i = 0; i < params.GetCount(); ++i) {
+    const std::string& code = codes[static_cast<std::size_t>(i)];
+    params.SetKoraCode(i, code);
+    std::vector<std::uint32_t> fields = kBoardFields;
+    if (request.order.field != 0) fields.push_back(request.order.field);
+    fields.insert(fields.end(), request.extra.begin(), request.extra.end());
+    for (const std::string& name : request.computed) {
+      const auto item = formats ? formats->GetDataFormatObjByName(code, name) : nullptr;
+      if (!item) continue;
+      for (const int id : item->GetDataList()) fields.push_back(static_cast<std::uint32_t>(id));
+      for (const int id : item->GetSecondDataList()) fields.push_back(static_cast<std::uint32_t>(id));
+    }
+    params.SetItemArray(i, fields);
+  }
+  return params;
+}
+
+// The live board until `seconds` pass (0: until Ctrl-C or q), the end of a replay, or a termination
+// signal; the table is repainted as quotes arrive, on a key and on a resize of the terminal.
+void RunLive(Session& s, TKrRTDModel& model, Board& board, bool table, int seconds, bool& dirty) {
+  auto& loop = s.host.Loop();
+  auto* replay = s.host.Replay();
+  g_interrupted = false;
+  for (const int ending : kEndingSignals) std::signal(ending, [](int) { g_interrupted = true; });
+  {
+    // Keys only for a table, and only from a terminal; its mode is restored when the block ends.
+    std::optional<KeyboardInput> keyboard;
+    if (table) keyboard.emplace();
+    ResizeWatch resizes;
+    KeyDecoder decoder;
+    const auto keys = loop.SetTimer(50ms, [&] {
+      bool repaint = resizes.Resized();
+      if (repaint) board.Resized();
+      for (const BoardKey key : decoder.Feed(keyboard ? keyboard->Read() : std::string())) {
+        if (!board.Key(key)) loop.Quit();
+        repaint = true;
+      }
+      if (repaint && table) board.Paint(model);
+    });
+    const auto repaint = loop.SetTimer(250ms, [&] {
+      if (g_interrupted || (replay != nullptr && replay->Finished())) loop.Quit();
+      if (!dirty || !table) return;
+      dirty = false;
+      board.Paint(model);
+    });
+    loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds))
+                         : std::chrono::milliseconds::max());
+    loop.KillTimer(repaint);
+    loop.KillTimer(keys);
+  }
+  if (dirty && table) board.Paint(model);  // the board as the last quotes left it
+  for (const int ending : kEndingSignals) std::signal(ending, SIG_DFL);
+}
+
+int RunBoard(Session& s, BoardRequest request) {
   std::vector<std::string> codes;
-  for (const std::string& code : requested) {
+  for (const std::string& code : request.codes) {
     auto security = s.host.Securities().GetSecurity(code);
     if (!security) {
       fmt::print(s.err, "kdp-host: unknown security code {}\n", code);
@@ -307,48 +373,33 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
     }
     codes.push_back(security->GetKoraCode());
   }
-  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-  for (int i = 0; i < params.GetCount(); ++i) {
-    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    std::vector<std::uint32_t> fields = kBoardFields;
-    fields.insert(fields.end(), extra.begin(), extra.end());
-    // A computed column needs the fields its expression reads.
-    const auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
-    for (const std::string& name : computed) {
-      const auto item = formats ? formats->GetDataFormatObjByName(codes[static_cast<std::size_t>(i)], name) : nullptr;
-      if (!item) continue;
-      for (const int id : item->GetDataList()) fields.push_back(static_cast<std::uint32_t>(id));
-      for (const int id : item->GetSecondDataList()) fields.push_back(static_cast<std::uint32_t>(id));
-    }
-    params.SetItemArray(i, fields);
-  }
-
-  if (!ScheduleDrop(s, drop)) return 1;
+  if (!ScheduleDrop(s, request.drop)) return 1;
   TKrRTDModel model;
   bool dirty = false;
-  Board board(s, codes, extra, computed, !once && s.color != ColorDepth::None);
+  const bool once = request.once;
+  Board board(s, codes, request.extra, request.computed, !once && s.color != ColorDepth::None, request.order, !once);
   const bool table = s.format == OutputFormat::Table;
-  BoardRows rows(s, extra, computed);
-  // For scripts a live board is a row per security and update, written as the update arrives.
+  BoardRows rows(s, request.extra, request.computed);
+  // For scripts a live board is a row per security and update, written as the update arrives (with --top,
+  // of those in the top rows then).
   std::optional<ListingStream> stream;
   if (!table && !once) stream.emplace(s.out, s.terminal, rows.Columns(), s.format);
   model.SetUpdateNotify([&](const TRTDUpdateState& state) {
     dirty = true;  // quotes and connection changes alike
     if (!stream || state.ConnectionChanged) return;
+    const std::vector<std::string> shown = board.Ordered(model);
     for (const std::string& code : model.GetUpdateSecurityList()) {
-      if (std::find(codes.begin(), codes.end(), code) != codes.end()) stream->Write(rows.Row(model, code));
+      if (std::find(shown.begin(), shown.end(), code) != shown.end()) stream->Write(rows.Row(model, code));
     }
   });
-  model.Subscrible(params);
+  model.Subscrible(Subscription(codes, request));
 
-  auto& loop = s.host.Loop();
-  auto* replay = s.host.Replay();
   if (once) {
     const auto quoted = [&] {
       for (const std::string& code : codes) {
         if (model.IsNull(code, "NewPrice")) return false;
         const auto item = model.GetRTDItem(code);
-        for (const std::uint32_t id : extra) {
+        for (const std::uint32_t id : request.extra) {
           if (item && item->IsNullByID(id) && item->HasPermissionByID(id)) return false;
         }
       }
@@ -356,31 +407,19 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
     };
     // A live engine's first snapshot carries every subscribed field; a replay is shown as its end left it.
     PlayRecordingThrough(s);
-    const bool complete = replay != nullptr ? quoted() : loop.RunUntil(quoted, 10s);
+    const bool complete = s.host.Replay() != nullptr ? quoted() : s.host.Loop().RunUntil(quoted, 10s);
     if (table) {
       board.Paint(model);
     } else {
       Listing listing{rows.Columns(), {}};
-      for (const std::string& code : codes) listing.rows.push_back(rows.Row(model, code));
+      for (const std::string& code : board.Ordered(model)) listing.rows.push_back(rows.Row(model, code));
       WriteListing(s.out, s.terminal, listing, s.format);
     }
     if ((table ? board.ShownCells() : rows.ShownCells()) == 0) return NothingShown(s);
     if (!complete) fmt::print(s.err, "kdp-host: not every security had a quote yet\n");
     return complete ? 0 : 1;
   }
-
-  g_interrupted = false;
-  std::signal(SIGINT, [](int) { g_interrupted = true; });
-  const auto repaint = loop.SetTimer(250ms, [&] {
-    if (g_interrupted || (replay != nullptr && replay->Finished())) loop.Quit();
-    if (!dirty || !table) return;
-    dirty = false;
-    board.Paint(model);
-  });
-  loop.Run(seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds)) : std::chrono::milliseconds::max());
-  loop.KillTimer(repaint);
-  if (dirty && table) board.Paint(model);  // the board as the last quotes left it
-  std::signal(SIGINT, SIG_DFL);
+  RunLive(s, model, board, table, request.seconds, dirty);
   model.UnSubscrible();
   return (table ? board.ShownCells() : rows.ShownCells()) == 0 ? NothingShown(s) : 0;
 }
@@ -388,11 +427,18 @@ int RunBoard(Session& s, const std::vector<std::string>& requested, const std::v
 }  // namespace
 
 int PrintBoardSnapshot(Session& session, const std::vector<std::string>& codes) {
-  return RunBoard(session, codes, {}, {}, 0, true);
+  BoardRequest request;
+  request.codes = codes;
+  request.once = true;
+  return RunBoard(session, std::move(request));
 }
 
 int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int seconds, const ConnectionDrop& drop) {
-  return RunBoard(session, codes, {}, {}, seconds, false, drop);
+  BoardRequest request;
+  request.codes = codes;
+  request.seconds = seconds;
+  request.drop = drop;
+  return RunBoard(session, std::move(request));
 }
 
 void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
@@ -406,20 +452,21 @@ void AddDropOptions(CLI::App& command, ConnectionDrop& drop) {
 }
 
 void AddBoardCommand(CLI::App& app, Action& chosen) {
-  struct Options {
-    std::vector<std::string> codes;
-    std::vector<std::string> fields;
-    int seconds = 0;
-    bool once = false;
-    ConnectionDrop drop;
-  };
-  auto options = std::make_shared<Options>();
-  auto* board = app.add_subcommand("board", "a live price board of securities, repainted as quotes arrive");
+  auto options = std::make_shared<BoardOptions>();
+  auto* board = app.add_subcommand("board", "a live price board of securities, repainted as quotes arrive\n"
+                                            "  e.g. kdp-host board 600000.SH 00700.HK; "
+                                            "kdp-host board --sector SH_A --sort ChangeRatio --top 20");
   board->footer(
+      "On a terminal the board fits its width (the last columns are dropped first; COLUMNS sets the width when "
+      "the output is no terminal) and, live, its height: the keys q (quit), s (next sort field), the arrows and "
+      "PgUp/PgDn (scroll) work when standard input is a terminal. "
       "Under --format json|csv: raw values, a row per security with its code, the server time (UTC+8) and the "
       "fields. With --once one listing; without, the rows stream as quotes arrive, a row per security updated: "
       "JSON a line each (NDJSON), CSV a header row, then a record each, every row flushed.");
-  board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK")->required();
+  auto* codes = board->add_option("CODE", options->codes, "security codes, e.g. 600000.SH 000001.SZ 00700.HK");
+  auto* sector = board->add_option("--sector", options->sector,
+                                   "the members of a quote sector instead of codes (see `sectors quote`), e.g. SH_A");
+  codes->excludes(sector);
   board->add_option("--seconds", options->seconds, "stop after this many seconds, 1 to 86400 (default: until Ctrl-C)")
       ->check(CLI::Range(1, 86400));
   board
@@ -427,24 +474,18 @@ void AddBoardCommand(CLI::App& app, Action& chosen) {
                    "more columns: field IDs or names joined by \",\" (cloud fields 10001 to 20000)")
       ->delimiter(',')
       ->check(FieldIdOrName(20000));
+  board->add_option("--sort", options->sort, "order the rows by a field, ID or name, highest first, e.g. ChangeRatio")
+      ->check(FieldIdOrName(20000));
+  board->add_flag("--ascending", options->ascending, "with --sort: lowest first")->needs("--sort");
+  board->add_option("--top", options->top, "only the first N rows, 1 to 10000")->check(CLI::Range(1, 10000));
   auto* once = board->add_flag("--once", options->once, "print one snapshot and exit");
   AddDropOptions(*board, options->drop);
   once->excludes("--drop-after");
   board->callback([&chosen, options] {
+    if (options->codes.empty() && options->sector.empty()) throw CLI::RequiredError("CODE or --sector");
     chosen = [options](Session& s) {
-      // A name the dictionary lacks but the format has is a computed column (an expression or a
-      // "script{...}" field), shown as the format computes it; every other name or ID is a dictionary field.
-      std::vector<std::string> fields, computed;
-      const auto formats = QueryPackageInterface<IKrHQFormatManager>("IKrHQFormatManager");
-      for (const std::string& field : options->fields) {
-        const auto item = formats && !host::ParseInt32(field) && FieldIDByName(field) <= 0
-                              ? formats->GetDataFormatObjByName(options->codes.front(), field)
-                              : nullptr;
-        (item ? computed : fields).push_back(field);
-      }
-      const auto extra = ResolveFields(s, fields);
-      if (!extra) return 1;
-      return RunBoard(s, options->codes, *extra, computed, options->seconds, options->once, options->drop);
+      auto request = RequestOf(s, *options);
+      return request ? RunBoard(s, std::move(*request)) : 1;
     };
   });
 }

@@ -20,6 +20,7 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include "kdp/host/security.h"
 #include "kdp/refdata/security_manager.h"
 #include "mini_host.h"
 #include "output.h"
@@ -137,6 +138,10 @@ int RunLiveBoard(Session& session, const std::vector<std::string>& codes, int se
 // When the host replays a recording, runs the main loop until it has been played through; at once
 // otherwise. A widget that shows "the state at the end" calls it before it looks.
 void PlayRecordingThrough(Session& session);
+
+// The members of a sector and of the sectors under it, each once, added to `codes`: a parent sector
+// (one without members of its own) holds its descendants' members.
+void CollectMembers(host::IKrSector& sector, std::vector<std::string>& codes);
 
 // The security manager as the package published it; nullptr (and a message) when it did not.
 std::shared_ptr<IKrHQSecurityManager> SecurityManager(Session& session);

@@ -240,6 +240,15 @@ std::string Pad(const std::string& text, int width, bool right) {
   return right ? padding + text : text + padding;
 }
 
+void CollectMembers(host::IKrSector& sector, std::vector<std::string>& codes) {
+  for (const std::string& code : sector.GetMemberCodes()) {
+    if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
+  }
+  for (int i = 0; i < sector.GetChildCount(); ++i) {
+    if (auto child = sector.GetChild(i)) CollectMembers(*child, codes);
+  }
+}
+
 void PlayRecordingThrough(Session& session) {
   auto* replay = session.host.Replay();
   if (replay == nullptr) return;

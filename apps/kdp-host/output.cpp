@@ -118,6 +118,8 @@ nlohmann::json ScalarOf(const std::string& text) {
   return text;
 }
 
+double RawNumber(double value) { return host::ParseDouble(fmt::format("{:.14g}", value)).value_or(value); }
+
 std::string SnakeCase(std::string_view name) {
   std::string key;
   for (std::size_t i = 0; i < name.size(); ++i) {

@@ -61,6 +61,11 @@ std::string CsvField(std::string_view text);
 // text (a number with a leading zero too: a code such as 000001 stays a code) as it is.
 nlohmann::json ScalarOf(const std::string& text);
 
+// A computed number as scripts read it: to fourteen significant digits, which keep every price, ratio,
+// volume and amount whole and drop the binary remainder of arithmetic on them (10.50 - 10.36 is
+// 0.14000000000000057, 1000 * 0.9137 is 913.6999999999999).
+double RawNumber(double value);
+
 // A name as a key for scripts: "WeekYieldChange" as "week_yield_change", "UNITNETVALUE" as "unitnetvalue".
 std::string SnakeCase(std::string_view name);
 

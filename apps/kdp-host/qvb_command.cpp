@@ -36,13 +36,22 @@ std::string DayText(std::uint16_t day) {
                      static_cast<unsigned>(date.day()));
 }
 
-std::string FrequencyText(Session& s, TKrQVBFreqType frequency) {
-  static constexpr Texts kNames[] = {
-      {"不定期", "不定期", "undated"}, {"每天", "每天", "every day"}, {"日", "日", "daily"},
-      {"周", "週", "weekly"},         {"月", "月", "monthly"},       {"季", "季", "quarterly"},
-      {"半年", "半年", "half-yearly"}, {"年", "年", "yearly"},        {"年度", "年度", "annual"}};
-  return Text(s, kNames[frequency]);
-}
+struct Frequency {
+  const char* key;  // for scripts
+  Texts name;
+};
+// In the order of TKrQVBFreqType.
+constexpr Frequency kFrequencies[] = {
+    {"undated", {"不定期", "不定期", "undated"}},      {"every_day", {"每天", "每天", "every day"}},
+    {"daily", {"日", "日", "daily"}},                 {"weekly", {"周", "週", "weekly"}},
+    {"monthly", {"月", "月", "monthly"}},             {"quarterly", {"季", "季", "quarterly"}},
+    {"half_yearly", {"半年", "半年", "half-yearly"}}, {"yearly", {"年", "年", "yearly"}},
+    {"annual", {"年度", "年度", "annual"}}};
+
+std::string FrequencyText(Session& s, TKrQVBFreqType frequency) { return Text(s, kFrequencies[frequency].name); }
+
+// A day number as an ISO date for scripts; null for none.
+nlohmann::json DayValue(std::uint16_t day) { return day == 0 ? nlohmann::json() : nlohmann::json(DayText(day)); }
 
 constexpr Texts kSearchPage{"第 {} 页：{} 个指标，共 {} 个", "第 {} 頁：{} 個指標，共 {} 個", "page {}: {} of {} indicators"};
 constexpr Texts kDateRange{"{} 至 {}", "{} 至 {}", "{} to {}"};
@@ -61,12 +70,31 @@ int Await(Session& s, const std::function<std::int32_t()>& send, const bool& arr
   return 0;
 }
 
+// For scripts a row per indicator of the page: its ID as the code, its frequency's key, ISO dates.
+Listing SearchListing(const std::vector<TQVBTreeNodeSearchProps>& records, std::int32_t page, std::int32_t total) {
+  Listing listing{{"code", "name", "frequency", "unit", "currency", "country", "first_date", "last_date", "source",
+                   "page", "total"},
+                  {}};
+  for (const TQVBTreeNodeSearchProps& record : records) {
+    const TQVBTreeNodeProps4& p = record.Props;
+    listing.rows.push_back({p.Identity.Get(), p.Description.Get(), kFrequencies[p.TimeFrequency].key, p._Unit.Get(),
+                            p.CurrencyType.Get(), p.Country.Get(), DayValue(p.BeginDate), DayValue(p.EndDate),
+                            p.Source.Get(), page, total});
+  }
+  return listing;
+}
+
 int Search(Session& s, const Options& o) {
   TKrHQQVBRequest request;
   bool arrived = false;
+  Listing listing;
   request.SetOnQVBSearchDataCallBack([&](const std::vector<TQVBTreeNodeSearchProps>& records, std::int32_t count,
                                          std::int32_t page, std::int32_t total) {
     arrived = true;
+    if (s.format != OutputFormat::Table) {
+      listing = SearchListing(records, page, total);
+      return;
+    }
     fmt::print(s.out, "{}\n", TextFormat(s, kSearchPage, page, count, total));
     for (const TQVBTreeNodeSearchProps& record : records) {
       const TQVBTreeNodeProps4& p = record.Props;
@@ -77,8 +105,10 @@ int Search(Session& s, const Options& o) {
   });
   std::string words;
   for (const std::string& word : o.words) words += (words.empty() ? "" : " ") + word;
-  return Await(
+  const int status = Await(
       s, [&] { return request.RequestQVBSearchData(words, o.page, o.size); }, arrived);
+  if (status == 0 && s.format != OutputFormat::Table) WriteListing(s.out, s.terminal, listing, s.format);
+  return status;
 }
 
 int Series(Session& s, const Options& o) {
@@ -90,6 +120,8 @@ int Series(Session& s, const Options& o) {
   TKrHQQVBRequest request;
   bool arrived = false;
   bool found = false;
+  // For scripts a row per observation: the indicator's ID, name and unit, the date and the value.
+  Listing listing{{"code", "name", "unit", "date", "value"}, {}};
   request.SetOnQVBIndexDataCallBack([&](const std::vector<TKrQVBSeries>& list) {
     arrived = true;
     found = !list.empty();
@@ -97,6 +129,12 @@ int Series(Session& s, const Options& o) {
       std::string unit;
       for (const auto& [kind, text] : series.Attributes) {
         if (kind == 1) unit = text;
+      }
+      if (s.format != OutputFormat::Table) {
+        for (const TKrQVBOneData& value : series.Values) {
+          listing.rows.push_back({o.code, series.Name, unit, DayValue(value.VEndDate), value.Value});
+        }
+        continue;
       }
       fmt::print(s.out, "{}\n", TextFormat(s, kObservations, series.Name, unit, series.Values.size()));
       for (const TKrQVBOneData& value : series.Values) {
@@ -114,6 +152,7 @@ int Series(Session& s, const Options& o) {
     fmt::print(s.err, "kdp-host: no series for indicator {} (see the log for the service's answer)\n", o.code);
     return 1;
   }
+  if (s.format != OutputFormat::Table) WriteListing(s.out, s.terminal, listing, s.format);
   return 0;
 }
 
@@ -128,7 +167,12 @@ void AddQVBCommand(CLI::App& app, Action& chosen) {
   search->add_option("--page", options->page, "the page, from 1")->check(CLI::Range(1, 10000));
   search->add_option("--size", options->size, "indicators a page")->check(CLI::Range(1, 100));
   search->callback([&chosen, options] { chosen = [options](Session& s) { return Search(s, *options); }; });
+  search->footer("Under --format json|csv: a row per indicator (code, name, frequency, unit, currency, country, "
+                 "first_date, last_date, source, page, total). E.g. kdp-host qvb search GDP; "
+                 "kdp-host --format csv qvb search CPI");
   auto* series = qvb->add_subcommand("series", "one indicator's observations");
+  series->footer("Under --format json|csv: a row per observation (code, name, unit, date, value). "
+                 "E.g. kdp-host qvb series 1000545 --last 4; kdp-host --format json qvb series 1001227");
   series->add_option("CODE", options->code, "the indicator ID, e.g. 1000545")->required();
   series->add_option("--last", options->last, "only the latest N observations (0: all)")->check(CLI::Range(0, 65535));
   series->callback([&chosen, options] { chosen = [options](Session& s) { return Series(s, *options); }; });

@@ -31,16 +31,6 @@ std::string NameOf(Session& s, const std::string& code) {
   return security ? DisplayName(s, *security) : std::string();
 }
 
-// The members of a parent sector (one without members of its own): its descendants' members, each once.
-void CollectMembers(host::IKrSector& sector, std::vector<std::string>& codes) {
-  for (const std::string& code : sector.GetMemberCodes()) {
-    if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
-  }
-  for (int i = 0; i < sector.GetChildCount(); ++i) {
-    if (auto child = sector.GetChild(i)) CollectMembers(*child, codes);
-  }
-}
-
 // False, with a message, when the engine does not simulate a field to rank by: it would rank every
 // security by nothing.
 bool EngineHasFields(Session& s, const std::vector<std::uint32_t>& fields) {

@@ -1,6 +1,7 @@
 // kdp-host ref warrant|basic|currency|index-sector|related CODE, ref fund-company NUMBER, and ref convert
 // CODE AMOUNT: the answers of the CSV reference tables, looked up by name as a widget does (the first
 // look-up creates the service).
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,25 +72,57 @@ int Unknown(Session& s, std::string_view what, const std::string& code) {
   return 1;
 }
 
+// One value of an answer: its key for scripts, its label for people, the raw value scripts read and the
+// text a person reads.
+struct Item {
+  const char* key;
+  Texts label;
+  nlohmann::json value;
+  std::string text;
+};
+
+Item Words(const char* key, const Texts& label, const std::string& text) { return {key, label, text, text}; }
+Item Number(const char* key, const Texts& label, double value) { return {key, label, value, FloatToText(value)}; }
+Item Whole(const char* key, const Texts& label, std::int64_t value) {
+  return {key, label, value, std::to_string(value)};
+}
+// A yyyymmdd date; null for scripts when the table has none (0 or empty).
+Item Date(const char* key, const Texts& label, const std::string& yyyymmdd) {
+  const bool none = yyyymmdd.empty() || yyyymmdd == "0";
+  return {key, label, none ? nlohmann::json() : nlohmann::json(IsoDate(yyyymmdd)), DateText(yyyymmdd)};
+}
+
+// A labelled line per item, or under --format json|csv one row keyed by the items' keys.
+int Show(Session& s, const std::vector<Item>& items) {
+  if (s.format == OutputFormat::Table) {
+    for (const Item& item : items) Line(s, item.label, item.text);
+    return 0;
+  }
+  Listing listing{{}, {{}}};
+  for (const Item& item : items) {
+    listing.columns.emplace_back(item.key);
+    listing.rows.front().push_back(item.value);
+  }
+  WriteListing(s.out, s.terminal, listing, s.format);
+  return 0;
+}
+
 int ShowWarrant(Session& s, const std::string& code) {
   auto manager = Service<IWarrantManager>(s, "IWarrantManager");
   if (!manager) return 2;
   auto w = manager->GetItemByCode(code);
   if (!w) return Unknown(s, "warrant", code);
-  Line(s, kWarrant, w->GetWarrantCode());
-  Line(s, kUnderlying, w->GetStockCode());
-  Line(s, kDaysRemaining, std::to_string(w->GetDaysRemain()));
-  Line(s, kInitialVolume, std::to_string(w->GetInitialVolume()));
-  Line(s, kVolumeRemaining, std::to_string(w->GetVolumeRemain()));
-  Line(s, kMemo, w->GetMemo());
-  Line(s, kLastTradeDate, DateText(w->GetLastTradeDate()));
-  Line(s, kExpiryDate, DateText(w->GetExpireDate()));
-  Line(s, kExerciseRatio, FloatToText(w->GetExerciseRatio()));
-  Line(s, kExercisePrice, FloatToText(w->GetExercisePrice()));
-  Line(s, kPreviousClose, FloatToText(w->GetPreClose()));
-  Line(s, kMaximumPrice, FloatToText(w->GetMaxPrice()));
-  Line(s, kMinimumPrice, FloatToText(w->GetMinPrice()));
-  return 0;
+  return Show(
+      s, {Words("code", kWarrant, w->GetWarrantCode()), Words("underlying", kUnderlying, w->GetStockCode()),
+          Whole("days_remaining", kDaysRemaining, w->GetDaysRemain()),
+          Whole("initial_volume", kInitialVolume, w->GetInitialVolume()),
+          Whole("volume_remaining", kVolumeRemaining, w->GetVolumeRemain()), Words("memo", kMemo, w->GetMemo()),
+          Date("last_trade_date", kLastTradeDate, w->GetLastTradeDate()),
+          Date("expiry_date", kExpiryDate, w->GetExpireDate()),
+          Number("exercise_ratio", kExerciseRatio, w->GetExerciseRatio()),
+          Number("exercise_price", kExercisePrice, w->GetExercisePrice()),
+          Number("prev_close", kPreviousClose, w->GetPreClose()), Number("max_price", kMaximumPrice, w->GetMaxPrice()),
+          Number("min_price", kMinimumPrice, w->GetMinPrice())});
 }
 
 int ShowBasic(Session& s, const std::string& code) {
@@ -97,17 +130,15 @@ int ShowBasic(Session& s, const std::string& code) {
   if (!manager) return 2;
   auto b = manager->GetSecurityBasic(code);
   if (!b) return Unknown(s, "security", code);
-  Line(s, words::kCode, b->GetKoraCode());
-  Line(s, kListedShares, FloatToText(b->GetListedStock()));
-  Line(s, kCapitalStock, FloatToText(b->GetCaptilStock()));
-  Line(s, kEPS, FloatToText(b->GetEarningPerShare()));
-  Line(s, kEPSLastYear, FloatToText(b->GetEarningPerShareLYR()));
-  Line(s, kEPSProjected, FloatToText(b->GetEPSProjected()));
-  Line(s, kNetAssetPerShare, FloatToText(b->GetNetAssetPerShare()));
-  Line(s, kAverageVolume, FloatToText(b->GetLatest5AV()));
-  Line(s, kLastReportDate, DateText(b->GetLastReportDate()));
-  Line(s, kAnnualReportYear, std::to_string(b->GetLatestAnnualReportYear()));
-  return 0;
+  return Show(
+      s, {Words("code", words::kCode, b->GetKoraCode()), Number("listed_shares", kListedShares, b->GetListedStock()),
+          Number("capital_stock", kCapitalStock, b->GetCaptilStock()), Number("eps", kEPS, b->GetEarningPerShare()),
+          Number("eps_lyr", kEPSLastYear, b->GetEarningPerShareLYR()),
+          Number("eps_projected", kEPSProjected, b->GetEPSProjected()),
+          Number("net_asset_per_share", kNetAssetPerShare, b->GetNetAssetPerShare()),
+          Number("average_volume_5d", kAverageVolume, b->GetLatest5AV()),
+          Date("last_report_date", kLastReportDate, std::to_string(b->GetLastReportDate())),
+          Whole("annual_report_year", kAnnualReportYear, b->GetLatestAnnualReportYear())});
 }
 
 int ShowCurrency(Session& s, const std::string& code) {
@@ -115,10 +146,8 @@ int ShowCurrency(Session& s, const std::string& code) {
   if (!manager) return 2;
   auto c = manager->GetCurrencyByCode(code);
   if (!c) return Unknown(s, "currency", code);
-  Line(s, words::kCode, c->GetCode());
-  Line(s, words::kName, c->GetName());
-  Line(s, kCNYPerUnit, FloatToText(c->GetRate()));
-  return 0;
+  return Show(s, {Words("code", words::kCode, c->GetCode()), Words("name", words::kName, c->GetName()),
+                  Number("cny_per_unit", kCNYPerUnit, c->GetRate())});
 }
 
 int ShowIndexSector(Session& s, const std::string& code) {
@@ -126,11 +155,37 @@ int ShowIndexSector(Session& s, const std::string& code) {
   if (!table) return 2;
   const std::string sector = table->GetSectorByIndex(code);
   if (sector.empty()) return Unknown(s, "index", code);
-  Line(s, kIndex, code);
-  Line(s, kSector, sector);
   std::string indexes = table->GetIndexBySector(sector);
   if (!indexes.empty()) indexes.pop_back();  // the list ends with a comma
-  Line(s, kSectorIndexes, indexes);
+  return Show(s, {Words("code", kIndex, code), Words("sector", kSector, sector),
+                  Words("sector_indexes", kSectorIndexes, indexes)});
+}
+
+struct Relation {
+  int type;
+  const char* key;
+  Texts label;
+};
+constexpr Relation kRelations[] = {{kRelationAH, "ah", {"A/H 股", "A/H 股", "A/H pair"}},
+                                   {kRelationConvertible, "convertible", {"可转债", "可轉債", "convertible bond"}},
+                                   {kRelationGroup, "group", {"同集团", "同集團", "group"}},
+                                   {kRelationOther, "other", {"其他上市地", "其他上市地", "other listing"}}};
+
+// For scripts a row per related code and kind of relation, with its place in the shown order (from 1;
+// null when it is not shown).
+int ListRelated(Session& s, IRelatedSymbol& related, const std::string& code, bool fromCloud,
+                const std::vector<std::string>& shown) {
+  Listing listing{{"code", "related_code", "relation", "shown_order", "source"}, {}};
+  for (const Relation& relation : kRelations) {
+    std::vector<std::string> codes;
+    related.GetRelatedSymbol(code, relation.type, codes);
+    for (const std::string& other : codes) {
+      const auto at = std::find(shown.begin(), shown.end(), other);
+      const nlohmann::json order = at == shown.end() ? nlohmann::json() : nlohmann::json(at - shown.begin() + 1);
+      listing.rows.push_back({code, other, relation.key, order, fromCloud ? "cloud" : "files"});
+    }
+  }
+  WriteListing(s.out, s.terminal, listing, s.format);
   return 0;
 }
 
@@ -143,22 +198,22 @@ int ShowRelated(Session& s, const std::string& code) {
   const int listener = related->RegAfterLoadedCallBack([&](host::IInterface*) { fromCloud = true; });
   s.host.Loop().RunUntil([&] { return fromCloud; }, kCloudRelationsWait);
   related->UnRegAfterLoadedCallBack(listener);
-  Line(s, kSource, fromCloud ? Text(s, kFromCloud) : TextFormat(s, kFromFiles, kCloudRelationsWait.count()));
   std::vector<std::string> all;
   related->GetRelatedSymbol(code, 0, all);
-  if (all.empty()) return Unknown(s, "code", code);
-  auto joined = [](const std::vector<std::string>& codes) { return fmt::format("{}", fmt::join(codes, " ")); };
   std::vector<std::string> shown;
   related->GetAllRelatedSymbol(code, shown);
+  if (s.format != OutputFormat::Table) {
+    if (all.empty()) return Unknown(s, "code", code);
+    return ListRelated(s, *related, code, fromCloud, shown);
+  }
+  Line(s, kSource, fromCloud ? Text(s, kFromCloud) : TextFormat(s, kFromFiles, kCloudRelationsWait.count()));
+  if (all.empty()) return Unknown(s, "code", code);
+  auto joined = [](const std::vector<std::string>& codes) { return fmt::format("{}", fmt::join(codes, " ")); };
   Line(s, kRelatedShown, joined(shown));
-  static constexpr std::pair<int, Texts> kTypes[] = {{kRelationAH, {"A/H 股", "A/H 股", "A/H pair"}},
-                                                     {kRelationConvertible, {"可转债", "可轉債", "convertible bond"}},
-                                                     {kRelationGroup, {"同集团", "同集團", "group"}},
-                                                     {kRelationOther, {"其他上市地", "其他上市地", "other listing"}}};
-  for (const auto& [type, label] : kTypes) {
+  for (const Relation& relation : kRelations) {
     std::vector<std::string> codes;
-    related->GetRelatedSymbol(code, type, codes);
-    if (!codes.empty()) Line(s, label, joined(codes));
+    related->GetRelatedSymbol(code, relation.type, codes);
+    if (!codes.empty()) Line(s, relation.label, joined(codes));
   }
   return 0;
 }
@@ -167,18 +222,22 @@ int ShowRelated(Session& s, const std::string& code) {
 int ShowFundCompany(Session& s, const std::string& number) {
   auto table = Service<IFundManagementCompany>(s, "IFundManagementCompany");
   if (!table) return 2;
-  const std::string company = table->GetFundCompany(ParseInt32(number).value_or(0));
+  const int line = ParseInt32(number).value_or(0);
+  const std::string company = table->GetFundCompany(line);
   if (company.empty()) return Unknown(s, "fund company number", number);
-  Line(s, kNumber, number);
-  Line(s, kFundCompany, company);
-  return 0;
+  return Show(s, {{"number", kNumber, line, number}, Words("fund_company", kFundCompany, company)});
 }
 
 int Convert(Session& s, const std::string& code, double amount) {
   auto manager = Service<ICurrencyManager>(s, "ICurrencyManager");
   if (!manager) return 2;
   if (!manager->GetCurrencyByCode(code)) return Unknown(s, "currency", code);
-  fmt::print(s.out, "{} {} = {} CNY\n", FloatToText(amount), code, FloatToText(manager->ConvertToCny(code, amount)));
+  const double cny = manager->ConvertToCny(code, amount);
+  if (s.format != OutputFormat::Table) {
+    WriteListing(s.out, s.terminal, {{"code", "amount", "cny"}, {{code, amount, RawNumber(cny)}}}, s.format);
+    return 0;
+  }
+  fmt::print(s.out, "{} {} = {} CNY\n", FloatToText(amount), code, FloatToText(cny));
   return 0;
 }
 
@@ -187,6 +246,10 @@ int Convert(Session& s, const std::string& code, double amount) {
 void AddRefCommand(CLI::App& app, Action& chosen) {
   auto* ref = app.add_subcommand("ref", "look a code up in the CSV reference tables");
   ref->require_subcommand(1);
+  ref->footer(
+      "Under --format json|csv: one row of raw values keyed for scripts (warrant, basic, currency, "
+      "index-sector, fund-company, convert), or a row per related code and relation (related). "
+      "E.g. kdp-host ref warrant 13521.HK; kdp-host --format json ref related 601318.SH");
 
   using Show = int (*)(Session&, const std::string&);
   const std::pair<const char*, std::pair<const char*, Show>> lookups[] = {

@@ -115,5 +115,5 @@ same_keys("code;stock_code;name;full_name;en_name;stock_type;exchange;category;l
           security 600000.SH)
 same_keys("code;name;hq_type;hq_type_id;stock_type;suffix;sessions;clearing_time;city;f5_page;history_dir" resolve AU2702.SHF)
 same_keys("number;channel;published_as" services)
-same_keys("code;name;en_name;stock_type" search 600000)
+same_keys("code;name;en_name;stock_type;initials" search 600000)
 same_keys("code;3;8" export 600000.SH --fields 3,8)

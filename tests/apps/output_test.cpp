@@ -127,5 +127,13 @@ TEST(KdpHostOutput, ColorDepthFollowsTheEnvironment) {
   EXPECT_EQ(ForegroundSequence(0xFF0000, ColorDepth::None), "");
 }
 
+// 1000 HKD at 0.9137 is 913.7 CNY, 10.50 - 10.36 is 0.14: what the arithmetic of doubles leaves over goes.
+TEST(KdpHostOutput, RawNumbersWithoutTheBinaryRemainder) {
+  EXPECT_EQ(RawNumber(1000 * 0.9137), 913.7);
+  EXPECT_EQ(RawNumber(10.50 - 10.36), 0.14);
+  EXPECT_EQ(RawNumber(1349084.0), 1349084.0);
+  EXPECT_EQ(RawNumber(0.051), 0.051);
+}
+
 }  // namespace
 }  // namespace kdp::app
