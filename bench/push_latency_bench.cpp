@@ -22,6 +22,7 @@
 #include "kdp/rtd/rtd_model.h"
 #include "main_loop.h"
 #include "quote_rows.h"
+#include "realtime_subscription.h"
 #include "scripted_speed.h"
 
 namespace kdp::bench {
@@ -94,11 +95,7 @@ void BM_PushLatencyAgainstBareHandOff(benchmark::State& state) {
     std::vector<TSpeedQuoteData> rows;
     for (std::size_t c = 0; c < codes.size(); ++c) rows.push_back(QuoteRow(codes[c], kEngineFields, c));
     const auto push = QuotePush(rows);
-    TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-    for (int i = 0; i < params.GetCount(); ++i) {
-      params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-      params.SetItemArray(i, kEngineFields);
-    }
+    const TKrRealTimeParamStructure params = testing::Subscription(codes, kEngineFields);
     TKrRTDModel model;
     Clock::time_point arrived{};
     bool done = false;

@@ -34,6 +34,7 @@
 #include "kdp/rtd/rtd_model.h"
 #include "paired_timing.h"
 #include "quote_rows.h"
+#include "realtime_subscription.h"
 #include "rtd/rtd_item.h"
 #include "rtd/rtd_provider.h"
 #include "scripted_speed.h"
@@ -201,11 +202,7 @@ void BM_PushMainThreadCost(benchmark::State& state) {
     std::vector<TSpeedQuoteData> rows;
     for (std::size_t c = 0; c < codes.size(); ++c) rows.push_back(QuoteRow(codes[c], kEngineFields, c));
     const auto push = QuotePush(rows);
-    TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-    for (int i = 0; i < params.GetCount(); ++i) {
-      params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-      params.SetItemArray(i, kEngineFields);
-    }
+    const TKrRealTimeParamStructure params = testing::Subscription(codes, kEngineFields);
     model.Subscrible(params);
     auto observer = engine->observers.empty() ? nullptr : engine->observers.back();
     if (observer) observer->SaveQuoteData(push);  // the items exist from here on
@@ -235,11 +232,7 @@ void BM_PushToCallBack(benchmark::State& state) {
   for (const auto& security : engine.host.Securities().All()) codes.push_back(security->GetKoraCode());
   std::vector<std::uint32_t> fields;
   for (const auto& [id, role] : engine.host.Speed()->Fields().All()) fields.push_back(id);
-  TKrRealTimeParamStructure params(static_cast<int>(codes.size()));
-  for (int i = 0; i < params.GetCount(); ++i) {
-    params.SetKoraCode(i, codes[static_cast<std::size_t>(i)]);
-    params.SetItemArray(i, fields);
-  }
+  const TKrRealTimeParamStructure params = testing::Subscription(codes, fields);
   const auto deliver = [&] {
     engine.host.Speed()->SyncNow();
     engine.host.Loop().RunUntilIdle();
