@@ -41,19 +41,23 @@ struct Frequency {
   Texts name;
 };
 // In the order of TKrQVBFreqType.
-constexpr Frequency kFrequencies[] = {
-    {"undated", {"不定期", "不定期", "undated"}},      {"every_day", {"每天", "每天", "every day"}},
-    {"daily", {"日", "日", "daily"}},                 {"weekly", {"周", "週", "weekly"}},
-    {"monthly", {"月", "月", "monthly"}},             {"quarterly", {"季", "季", "quarterly"}},
-    {"half_yearly", {"半年", "半年", "half-yearly"}}, {"yearly", {"年", "年", "yearly"}},
-    {"annual", {"年度", "年度", "annual"}}};
+constexpr Frequency kFrequencies[] = {{"undated", {"不定期", "不定期", "undated"}},
+                                      {"every_day", {"每天", "每天", "every day"}},
+                                      {"daily", {"日", "日", "daily"}},
+                                      {"weekly", {"周", "週", "weekly"}},
+                                      {"monthly", {"月", "月", "monthly"}},
+                                      {"quarterly", {"季", "季", "quarterly"}},
+                                      {"half_yearly", {"半年", "半年", "half-yearly"}},
+                                      {"yearly", {"年", "年", "yearly"}},
+                                      {"annual", {"年度", "年度", "annual"}}};
 
 std::string FrequencyText(Session& s, TKrQVBFreqType frequency) { return Text(s, kFrequencies[frequency].name); }
 
 // A day number as an ISO date for scripts; null for none.
 nlohmann::json DayValue(std::uint16_t day) { return day == 0 ? nlohmann::json() : nlohmann::json(DayText(day)); }
 
-constexpr Texts kSearchPage{"第 {} 页：{} 个指标，共 {} 个", "第 {} 頁：{} 個指標，共 {} 個", "page {}: {} of {} indicators"};
+constexpr Texts kSearchPage{"第 {} 页：{} 个指标，共 {} 个", "第 {} 頁：{} 個指標，共 {} 個",
+                            "page {}: {} of {} indicators"};
 constexpr Texts kDateRange{"{} 至 {}", "{} 至 {}", "{} to {}"};
 constexpr Texts kObservations{"{}（{}）：{} 个观测值", "{}（{}）：{} 個觀測值", "{} ({}): {} observations"};
 
@@ -132,7 +136,9 @@ int Series(Session& s, const Options& o) {
       }
       if (s.format != OutputFormat::Table) {
         for (const TKrQVBOneData& value : series.Values) {
-          listing.rows.push_back({o.code, series.Name, unit, DayValue(value.VEndDate), value.Value});
+          // The record is packed: its members are copied out, never bound to a reference.
+          const double number = value.Value;
+          listing.rows.push_back({o.code, series.Name, unit, DayValue(value.VEndDate), number});
         }
         continue;
       }
@@ -160,19 +166,22 @@ int Series(Session& s, const Options& o) {
 
 void AddQVBCommand(CLI::App& app, Action& chosen) {
   auto options = std::make_shared<Options>();
-  auto* qvb = app.add_subcommand("qvb", "the QVB economic database: search indicators, show a series; template trees and AES files");
+  auto* qvb = app.add_subcommand(
+      "qvb", "the QVB economic database: search indicators, show a series; template trees and AES files");
   qvb->require_subcommand(1);
   auto* search = qvb->add_subcommand("search", "indicators whose code, name or description hold every word");
   search->add_option("WORDS", options->words, "key words")->required();
   search->add_option("--page", options->page, "the page, from 1")->check(CLI::Range(1, 10000));
   search->add_option("--size", options->size, "indicators a page")->check(CLI::Range(1, 100));
   search->callback([&chosen, options] { chosen = [options](Session& s) { return Search(s, *options); }; });
-  search->footer("Under --format json|csv: a row per indicator (code, name, frequency, unit, currency, country, "
-                 "first_date, last_date, source, page, total). E.g. kdp-host qvb search GDP; "
-                 "kdp-host --format csv qvb search CPI");
+  search->footer(
+      "Under --format json|csv: a row per indicator (code, name, frequency, unit, currency, country, "
+      "first_date, last_date, source, page, total). E.g. kdp-host qvb search GDP; "
+      "kdp-host --format csv qvb search CPI");
   auto* series = qvb->add_subcommand("series", "one indicator's observations");
-  series->footer("Under --format json|csv: a row per observation (code, name, unit, date, value). "
-                 "E.g. kdp-host qvb series 1000545 --last 4; kdp-host --format json qvb series 1001227");
+  series->footer(
+      "Under --format json|csv: a row per observation (code, name, unit, date, value). "
+      "E.g. kdp-host qvb series 1000545 --last 4; kdp-host --format json qvb series 1001227");
   series->add_option("CODE", options->code, "the indicator ID, e.g. 1000545")->required();
   series->add_option("--last", options->last, "only the latest N observations (0: all)")->check(CLI::Range(0, 65535));
   series->callback([&chosen, options] { chosen = [options](Session& s) { return Series(s, *options); }; });
