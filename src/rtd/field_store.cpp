@@ -2,6 +2,16 @@
 
 namespace kdp {
 
+const TFieldStore::Cell* TFieldStore::FindAway(std::uint32_t id) const {
+  if (shape_) {
+    const std::int32_t rank = shape_->RankOf(id);
+    return rank >= 0 && cells_[static_cast<std::size_t>(rank)].Holds() ? &cells_[static_cast<std::size_t>(rank)]
+                                                                       : nullptr;
+  }
+  const Cell* cell = LowerBound(id);
+  return cell != cells_.data() + cells_.size() && cell->id == id && cell->Holds() ? cell : nullptr;
+}
+
 TFieldStore::Cell& TFieldStore::FindOrAdd(std::uint32_t id, int type, std::size_t& cursor) {
   const auto at = static_cast<std::size_t>(LowerBound(id) - cells_.data());
   if (at == cells_.size() || cells_[at].id != id) {
@@ -9,7 +19,7 @@ TFieldStore::Cell& TFieldStore::FindOrAdd(std::uint32_t id, int type, std::size_
     cell.id = id;
     cell.present = static_cast<std::uint8_t>((type & 0x0F) << kTypeShift);
     cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at), cell);
-    shape_.reset();
+    ForgetShape();
   }
   cursor = at + 1;
   return cells_[at];
@@ -32,7 +42,7 @@ void TFieldStore::EraseText(Cell& cell) {
 void TFieldStore::Clear() {
   cells_.clear();
   texts_.clear();
-  shape_.reset();
+  ForgetShape();
 }
 
 std::size_t TFieldStore::MemoryBytes() const {

@@ -8,12 +8,14 @@
 // IDs other items use. The store remembers the last shape of prepared rows (kdp/rtd/rtd_quote_rows.h)
 // whose fields are exactly its own, as an item updated by the same layout push after push is: such rows
 // are written by position, and a read finds its cell through the shape's index (shared by every item of
-// that shape). Other stores find cells by binary search. Iteration is in ID order.
+// that shape): a table by ID for the quote fields' small IDs, one load and no hashing, and a hash for the
+// rest. Other stores find cells by binary search. Iteration is in ID order.
 //
 // Main thread only, like the items that own the stores.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,13 +55,11 @@ class TFieldStore {
 
   // The cell of a field, or nullptr when the item has none with anything present.
   const Cell* Find(std::uint32_t id) const {
-    if (shape_) {
-      const std::int32_t rank = shape_->RankOf(id);
-      return rank >= 0 && cells_[static_cast<std::size_t>(rank)].Holds() ? &cells_[static_cast<std::size_t>(rank)]
-                                                                         : nullptr;
+    if (id < directRanks_.size()) {  // the common read: a quote field of an item a push keeps up to date
+      const std::uint32_t rank = directRanks_[id];
+      return rank != 0 && cells_[rank - 1].Holds() ? &cells_[rank - 1] : nullptr;
     }
-    const Cell* cell = LowerBound(id);
-    return cell != cells_.data() + cells_.size() && cell->id == id && cell->Holds() ? cell : nullptr;
+    return FindAway(id);
   }
   Cell* Find(std::uint32_t id) { return const_cast<Cell*>(static_cast<const TFieldStore*>(this)->Find(id)); }
   // Whether the store has a cell for `id`, holding anything or not.
@@ -90,7 +90,10 @@ class TFieldStore {
   Cell* Cells() { return cells_.data(); }
   // Remembers `shape` when the store holds exactly its fields (after they were all written).
   void NoteShape(const TKrQuoteShape& shape) {
-    if (shape.distinct && !cells_.empty() && cells_.size() == shape.fields.size()) shape_ = shape.shared_from_this();
+    if (shape.distinct && !cells_.empty() && cells_.size() == shape.fields.size()) {
+      shape_ = shape.shared_from_this();
+      directRanks_ = shape.DirectRanks();
+    }
   }
   // Room for `count` cells while the store is empty, so an item's first update allocates once.
   void ReserveFirst(std::size_t count) {
@@ -122,6 +125,12 @@ class TFieldStore {
   std::size_t MemoryBytes() const;
 
  private:
+  void ForgetShape() {
+    shape_.reset();
+    directRanks_ = {};
+  }
+  // Find for IDs beyond the shape's direct ranks, or in a store without a shape.
+  const Cell* FindAway(std::uint32_t id) const;
   // Get away from the cursor: finds or makes the cell of `id`.
   Cell& FindOrAdd(std::uint32_t id, int type, std::size_t& cursor);
   // The first cell whose ID is not below `id` (branch-free: the IDs of a row come in no useful order).
@@ -140,6 +149,7 @@ class TFieldStore {
   std::vector<Cell> cells_;
   std::vector<std::string> texts_;
   std::shared_ptr<const TKrQuoteShape> shape_;  // the shape whose fields are exactly the cells, if any
+  std::span<const std::uint16_t> directRanks_;   // shape_'s, held here to save a load per read (empty: none)
 };
 
 }  // namespace kdp

@@ -140,15 +140,17 @@ void TKrRTDItem::SetHasPermissionByName(const std::string& name, bool allowed) {
   }
 }
 
-double TKrRTDItem::StoredDouble(std::uint32_t id, double whenMissing) {
-  const TFieldStore::Cell* cell = FStore.Find(id);
-  return cell && (cell->present & TFieldStore::kHasNumber) ? cell->number : whenMissing;
+double TKrRTDItem::GetDoubleDataByID(std::uint32_t id) {
+  // A board reads many fields of many items many times a second: the plain read makes no call.
+  if (FDeferred.push == nullptr && !FIsHisPlay && !IsShiftedTimeField(id)) [[likely]]
+    return StoredDouble(id, 0.0);
+  return ReadDoubleAsShown(id);
 }
 
-double TKrRTDItem::GetDoubleDataByID(std::uint32_t id) {
+double TKrRTDItem::ReadDoubleAsShown(std::uint32_t id) {
   Settle();
-  const double value =
-      InHistoryMode() ? FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType) : StoredDouble(id, 0.0);
+  const double value = InHistoryMode() ? FIKrHisPlayDataProvider->GetDoubleValue(id, FKoraCode, FPlayType)
+                                       : StoredDouble(id, 0.0);
   return IsShiftedTimeField(id) ? ShiftTimeZone(id, value) : value;
 }
 

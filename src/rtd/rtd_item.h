@@ -118,7 +118,12 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   void ClearLastUpdate();
   // Stores what an update brought for one field (`text` for a text value) and marks it delivered.
   void Deliver(TFieldStore::Cell& cell, const TKrQuoteValue& value, std::string_view text);
-  double StoredDouble(std::uint32_t id, double whenMissing);
+  double StoredDouble(std::uint32_t id, double whenMissing) const {
+    const TFieldStore::Cell* cell = FStore.Find(id);
+    return cell && (cell->present & TFieldStore::kHasNumber) ? cell->number : whenMissing;
+  }
+  // GetDoubleDataByID's way for a row waiting, a history playback or a time field shown in the user's zone.
+  [[gnu::noinline]] double ReadDoubleAsShown(std::uint32_t id);
   double ShiftTimeZone(std::uint32_t id, double value);
   double ExpGetDoubleDataByName(const std::string& name, int depth);
   double SuspensionMinute();

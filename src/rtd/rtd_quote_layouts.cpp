@@ -88,21 +88,41 @@ std::shared_ptr<const TKrQuoteShape> TKrQuoteShape::Make(std::vector<TKrQuoteFie
     fields[order[rank]].rank = static_cast<std::uint32_t>(rank);
     if (rank > 0 && fields[order[rank]].id == fields[order[rank - 1]].id) shape->distinct = false;
   }
-  if (shape->distinct) {
-    std::uint32_t bits = 2;
-    while ((1u << bits) < 2 * fields.size()) ++bits;
-    shape->index_.resize(std::size_t{1} << bits);
-    shape->mask_ = (1u << bits) - 1;
-    shape->shift_ = 32 - bits;
-    for (const TKrQuoteField& field : fields) {
-      std::uint32_t slot = shape->SlotOf(field.id);
-      while (shape->index_[slot].id != 0) slot = (slot + 1) & shape->mask_;
-      shape->index_[slot] = {field.id, field.rank};
-    }
-  }
   shape->fields = std::move(fields);
+  if (shape->distinct) shape->BuildIndex();
   shape->serial = ++lastSerial;
   return shape;
+}
+
+void TKrQuoteShape::BuildIndex() {
+  // Ranks are kept in 16 bits; a shape of more fields (none a layout has) finds every ID by hash.
+  std::uint32_t directEnd = 0;
+  if (fields.size() < UINT16_MAX) {
+    for (const TKrQuoteField& field : fields) {
+      if (field.id < kDirectIDs) directEnd = std::max(directEnd, field.id + 1);
+    }
+  }
+  direct_.assign(directEnd, 0);
+  std::size_t hashed = 0;
+  for (const TKrQuoteField& field : fields) {
+    if (field.id < directEnd) {
+      direct_[field.id] = static_cast<std::uint16_t>(field.rank + 1);
+    } else {
+      ++hashed;
+    }
+  }
+  if (hashed == 0) return;
+  std::uint32_t bits = 2;
+  while ((1u << bits) < 2 * hashed) ++bits;
+  index_.resize(std::size_t{1} << bits);
+  mask_ = (1u << bits) - 1;
+  shift_ = 32 - bits;
+  for (const TKrQuoteField& field : fields) {
+    if (field.id < directEnd) continue;
+    std::uint32_t slot = SlotOf(field.id);
+    while (index_[slot].id != 0) slot = (slot + 1) & mask_;
+    index_[slot] = {field.id, field.rank};
+  }
 }
 
 TKrRTDQuoteRows::TKrRTDQuoteRows(std::shared_ptr<const TKrQuotePush> push) {

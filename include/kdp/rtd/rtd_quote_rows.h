@@ -60,21 +60,34 @@ struct TKrQuoteShape : std::enable_shared_from_this<TKrQuoteShape> {
 
   // The rank of field `id`, or -1 when the shape has no such field. REQUIRES: distinct.
   std::int32_t RankOf(std::uint32_t id) const {
-    if (id == 0) return -1;  // the index's mark of an empty slot
-    for (std::uint32_t slot = SlotOf(id);; slot = (slot + 1) & mask_) {
-      if (index_[slot].id == id) return static_cast<std::int32_t>(index_[slot].rank);
-      if (index_[slot].id == 0) return -1;
-    }
+    if (id < direct_.size()) return static_cast<std::int32_t>(direct_[id]) - 1;
+    return HashedRankOf(id);
   }
+  // 1 + the rank of each ID below the span's size, 0 for IDs the shape does not have; the IDs above it
+  // are found by RankOf only.
+  std::span<const std::uint16_t> DirectRanks() const { return direct_; }
 
  private:
+  // Quote fields have small IDs: below kDirectIDs a shape finds a rank with one load; cloud indicators'
+  // IDs are far above and go through the hashed index.
+  static constexpr std::uint32_t kDirectIDs = 4096;
+
   struct TIndexSlot {
     std::uint32_t id = 0;  // 0: empty (no field has ID 0)
     std::uint32_t rank = 0;
   };
   std::uint32_t SlotOf(std::uint32_t id) const { return (id * 0x9E3779B1u) >> shift_; }
+  std::int32_t HashedRankOf(std::uint32_t id) const {
+    if (id == 0 || index_.empty()) return -1;  // 0 marks an empty slot
+    for (std::uint32_t slot = SlotOf(id);; slot = (slot + 1) & mask_) {
+      if (index_[slot].id == id) return static_cast<std::int32_t>(index_[slot].rank);
+      if (index_[slot].id == 0) return -1;
+    }
+  }
+  void BuildIndex();
 
-  std::vector<TIndexSlot> index_;  // open addressing, at most half full
+  std::vector<std::uint16_t> direct_;  // 1 + the rank of each ID below its size (0: not in the shape)
+  std::vector<TIndexSlot> index_;      // the other IDs: open addressing, at most half full
   std::uint32_t mask_ = 0;
   std::uint32_t shift_ = 32;
 };
