@@ -165,7 +165,7 @@ struct TKrQuoteLayouts::TLayout {
 // Collects one delivery's rows, values and texts, and what it drops.
 class TKrQuoteLayouts::TBuilder {
  public:
-  TBuilder() : push_(std::make_shared<TKrQuotePush>()) {}
+  explicit TBuilder(TKrQuoteLayouts& layouts) : layouts_(layouts), push_(std::make_shared<TKrQuotePush>()) {}
 
   void AddRow(std::string_view code, const std::shared_ptr<const TLayout>& layout, bool touchesFlags) {
     TKrQuoteRow& row = push_->rows_.emplace_back();
@@ -192,6 +192,20 @@ class TKrQuoteLayouts::TBuilder {
     }
   }
 
+  // The next value of the row: a text in the engine's code page, delivered for field `id` of dictionary
+  // type `type` (as AddValue stores it, without converting a text converted before).
+  void AddText(int type, std::uint32_t id, std::string_view codePageText) {
+    TKrQuoteValue& stored = push_->values_.emplace_back();
+    if (type != HQDICDATA_TYPE_STRING) return;
+    stored.kind = TKrQuoteValue::kText;
+    stored.text = static_cast<std::uint32_t>(push_->texts_.size());
+    if (IsCloudIndex(id)) {
+      push_->texts_.emplace_back(codePageText);
+    } else {
+      push_->texts_.push_back(layouts_.Utf8Of(codePageText));
+    }
+  }
+
   void AddUnpaired(std::size_t count) { drops_.unpaired += count; }
   // Room for `rows` more rows of about `fields` values each.
   void Reserve(std::size_t rows, std::size_t fields) {
@@ -210,6 +224,7 @@ class TKrQuoteLayouts::TBuilder {
   }
 
  private:
+  TKrQuoteLayouts& layouts_;
   std::shared_ptr<TKrQuotePush> push_;
   TRealTimeDrops drops_;
   std::string text_;
@@ -272,8 +287,14 @@ std::shared_ptr<const TKrQuoteLayouts::TLayout> TKrQuoteLayouts::RecordLayout(co
   return lastRecord_ = std::move(layout);
 }
 
+const std::string& TKrQuoteLayouts::Utf8Of(std::string_view codePageText) {
+  if (auto known = utf8Texts_.find(codePageText); known != utf8Texts_.end()) return known->second;
+  if (utf8Texts_.size() >= kMaxRememberedTexts) utf8Texts_.clear();
+  return utf8Texts_.emplace(codePageText, host::AnsiToUtf8(codePageText)).first->second;
+}
+
 std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& data) {
-  TBuilder out;
+  TBuilder out(*this);
   // Rows whose data sets answer one fields identity have one layout: their columns are compared once.
   // The row that gave the identity is held, so that the identity cannot be reused for other columns.
   std::shared_ptr<host::IDataSet> identified;
@@ -313,19 +334,28 @@ std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& dat
       const auto& layout = identifiedLayout;
       if (r == 0) out.Reserve(static_cast<std::size_t>(rows), layout->fields.size());
       out.AddRow(code, layout, layout->namesFields);
+      const host::TDataTable* valueTable = host::AsDataTable(values.get());
       for (std::size_t f = 0; f < layout->fields.size(); ++f) {
         const TLayout::TField& field = layout->fields[f];
         const int column = static_cast<int>(field.column);
         const std::uint32_t id = layout->shape->fields[f].id;
+        // The host's own table is read in place, as its cells are stored; other cells through the interface.
+        const host::TDataTable::Cell* cell = valueTable ? valueTable->CellAt(0, column) : nullptr;
         switch (field.sent) {
-          case TSentKind::kDouble:
-            out.AddNumber(field.type, values->GetAsDouble(0, column));
+          case TSentKind::kDouble: {
+            const double* number = std::get_if<double>(cell);
+            out.AddNumber(field.type, number ? *number : values->GetAsDouble(0, column));
             break;
+          }
           case TSentKind::kInt64:
             out.AddNumber(field.type, static_cast<double>(values->GetAsInt64(0, column)));
             break;
           case TSentKind::kText:
-            out.AddValue(field.type, id, NarrowText{values->GetAsString(0, column)});
+            if (const std::string* text = std::get_if<std::string>(cell)) {
+              out.AddText(field.type, id, *text);
+            } else {
+              out.AddText(field.type, id, values->GetAsString(0, column));
+            }
             break;
         }
       }
@@ -335,7 +365,7 @@ std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(host::IDataSet& dat
 }
 
 std::shared_ptr<const TKrQuotePush> TKrQuoteLayouts::Prepare(const std::vector<TSpeedQuoteData>& rows) {
-  TBuilder out;
+  TBuilder out(*this);
   out.Reserve(rows.size(), rows.empty() ? 0 : rows.front().FItemArray.size());
   for (const TSpeedQuoteData& row : rows) {
     const std::size_t paired = std::min(row.FItemArray.size(), row.FValueArray.size());

@@ -57,6 +57,8 @@ inline TKrQuoteValue StoredNumber(int type, double number) {
 class TKrQuoteLayouts {
  public:
   static constexpr std::size_t kMaxLayouts = 256;
+  // At most this many converted texts are remembered; past that the memory starts afresh.
+  static constexpr std::size_t kMaxRememberedTexts = 16384;
 
   TKrQuoteLayouts();
   ~TKrQuoteLayouts();
@@ -69,6 +71,7 @@ class TKrQuoteLayouts {
   std::shared_ptr<const TKrQuotePush> Prepare(const std::vector<TSpeedQuoteData>& rows);
 
   std::size_t LayoutCount() const { return engine_.size() + records_.size(); }
+  std::size_t RememberedTextCount() const { return utf8Texts_.size(); }
 
  private:
   struct TLayout;
@@ -77,12 +80,20 @@ class TKrQuoteLayouts {
   std::shared_ptr<const TLayout> EngineLayout(host::IDataSet& values);
   std::shared_ptr<const TLayout> RecordLayout(const std::vector<std::uint32_t>& ids, std::size_t count);
   void MakeRoom();
+  // `codePageText` in UTF-8, converted once and remembered: names and other texts come push after push.
+  const std::string& Utf8Of(std::string_view codePageText);
+
+  struct TTextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
 
   // Keyed by the layout's columns as sent: each column's name and type name (engine), or its IDs (records).
   std::unordered_map<std::string, std::shared_ptr<const TLayout>> engine_;
   std::unordered_map<std::string, std::shared_ptr<const TLayout>> records_;
   std::shared_ptr<const TLayout> lastEngine_;
   std::shared_ptr<const TLayout> lastRecord_;
+  std::unordered_map<std::string, std::string, TTextHash, std::equal_to<>> utf8Texts_;  // by code-page text
 };
 
 }  // namespace kdp

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "kdp/fields/hq_field_types.h"
@@ -306,6 +307,23 @@ TEST_F(QuoteLayoutsTest, AnEngineInventingLayoutsCannotGrowTheTable) {
   // A push outlives the table's forgetting of its layout.
   ASSERT_EQ(kept->Rows().size(), 1u);
   EXPECT_EQ(kept->Rows()[0].shape->fields.at(0).id, 1u);
+}
+
+TEST_F(QuoteLayoutsTest, NamesConvertedBeforeReadRightAndAnEngineInventingNamesCannotGrowTheirMemory) {
+  // Row i is named "股票<i>" in the engine's code page; the first name comes again in the last row, after
+  // the memory of converted names has started afresh.
+  const auto name = [](std::size_t i) { return "股票" + std::to_string(i); };
+  const std::size_t count = TKrQuoteLayouts::kMaxRememberedTexts + 10;
+  std::vector<std::pair<std::string, std::vector<Column>>> rows;
+  for (std::size_t i = 0; i <= count; ++i) {
+    rows.push_back({fmt::format("{:06}.SH", i), {{"11", "string", host::Utf8ToAnsi(name(i % count))}}});
+  }
+  auto push = layouts.Prepare(*Push(rows));
+  EXPECT_LE(layouts.RememberedTextCount(), TKrQuoteLayouts::kMaxRememberedTexts);
+  const auto delivered = Contents(TKrRTDQuoteRows(push));
+  for (std::size_t i : {std::size_t{0}, std::size_t{1}, count - 1, count}) {
+    EXPECT_EQ(delivered.at(fmt::format("{:06}.SH", i)).at(11), name(i % count)) << i;
+  }
 }
 
 TEST_F(QuoteLayoutsTest, UpdateRecordsKeepTheirPairsAndDropWhatCannotBeStored) {
