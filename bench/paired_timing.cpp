@@ -14,7 +14,7 @@ void TPairedTimes::Report(benchmark::State& state) const {
   const double n = state.iterations() > 0 ? static_cast<double>(state.iterations()) : 1.0;
   state.counters["baseline_us"] = baseline_ / n;
   state.counters["measured_us"] = measured_ / n;
-  state.counters["ratio"] = baseline_ > 0 ? measured_ / baseline_ : 0.0;
+  state.counters["ratio"] = Ratio();
 }
 
 }  // namespace kdp::bench

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark of build/bench/kdp_bench in a process of its own (several times), and once all of
 # them in one process, and prints one table: each benchmark's ratio (median, min and max over its own
-# processes), its ratio in the full run, how far the two are apart, and the machine's CPU model.
+# processes), its ratio in the full run, how far the two are apart, its cold ratio (the first pair in a
+# process of its own, median over the processes) and the machine's CPU model.
 #   scripts/bench.sh [--runs N] [--filter REGEX] [--no-full]
 # A benchmark whose figure is not a "ratio" counter (latencies, bytes per security) is listed with its
 # first counter instead. Builds kdp_bench first.
@@ -60,26 +61,30 @@ def figures(bench_filter):
             continue
         name = b.get("run_name", b["name"])
         if "ratio" in b:
-            result[name] = ("ratio", b["ratio"])
+            result[name] = ("ratio", b["ratio"], b.get("cold_ratio"))
         elif name not in result:
             counters = [k for k, v in b.items() if isinstance(v, (int, float)) and k.endswith(("_us", "_bytes", "per_security"))]
             if counters:
-                result[name] = (counters[0], b[counters[0]])
+                result[name] = (counters[0], b[counters[0]], None)
     return result
 
 alone = {}
+cold = {}
 for family in families():
     for _ in range(runs):
-        for name, (counter, value) in figures(f"^{re.escape(family)}(/|$)").items():
+        for name, (counter, value, cold_ratio) in figures(f"^{re.escape(family)}(/|$)").items():
             alone.setdefault(name, (counter, []))[1].append(value)
+            if cold_ratio is not None:
+                cold.setdefault(name, []).append(cold_ratio)
 whole = figures(name_filter) if full else {}
 
 print(f"machine: {cpu_model()}, {os.cpu_count()} cores; {runs} processes per benchmark")
-print(f"{'benchmark':<64} {'counter':<14} {'median':>8} {'min':>8} {'max':>8} {'full run':>9} {'apart':>7}")
+print(f"{'benchmark':<64} {'counter':<14} {'median':>8} {'min':>8} {'max':>8} {'full run':>9} {'apart':>7} {'cold':>7}")
 for name, (counter, values) in alone.items():
     median = statistics.median(values)
-    in_full = whole.get(name, (None, None))[1]
+    in_full = whole.get(name, (None, None, None))[1]
     apart = f"{abs(in_full - median) / median * 100:6.1f}%" if in_full and median else "      -"
     shown_full = f"{in_full:9.3f}" if in_full is not None else "        -"
-    print(f"{name:<64} {counter:<14} {median:8.3f} {min(values):8.3f} {max(values):8.3f} {shown_full} {apart}")
+    shown_cold = f"{statistics.median(cold[name]):7.3f}" if name in cold else "      -"
+    print(f"{name:<64} {counter:<14} {median:8.3f} {min(values):8.3f} {max(values):8.3f} {shown_full} {apart} {shown_cold}")
 PY
