@@ -204,7 +204,7 @@ const TKrStockTypeDataItem* TKrHQStockTypeManagerImpl::FindMapEntry(std::string_
 }
 
 void TKrHQStockTypeManagerImpl::ForgetAnswers() {
-  FAnswersByCode.clear();
+  FAnswersByCode.Clear();
   FAnswersBySecurity.clear();
 }
 
@@ -216,14 +216,21 @@ void TKrHQStockTypeManagerImpl::CheckAnswers() {
 }
 
 std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(const std::string& code) {
-  if (!host::IsMainThread()) return Resolve(Trim(code), G_GetSecurity(code));
+  // The path of a code seen before stays short: what resolves lives in functions of its own.
+  if (!host::IsMainThread()) return ResolveCode(code);
   CheckAnswers();
-  if (auto kept = FAnswersByCode.find(code); kept != FAnswersByCode.end() && !kept->second->ChangedByCaller()) {
-    return kept->second;
-  }
-  auto info = Resolve(Trim(code), G_GetSecurity(code));
-  if (FAnswersByCode.size() >= kMaxAnswers) FAnswersByCode.clear();
-  FAnswersByCode.insert_or_assign(code, info);
+  if (const auto* kept = FAnswersByCode.Find(code); kept != nullptr && !(*kept)->ChangedByCaller()) return *kept;
+  return ResolveAndKeep(code);
+}
+
+std::shared_ptr<TKrHQStockTypeInfoImpl> TKrHQStockTypeManagerImpl::ResolveCode(const std::string& code) {
+  return Resolve(Trim(code), G_GetSecurity(code));
+}
+
+std::shared_ptr<TKrHQStockTypeInfoImpl> TKrHQStockTypeManagerImpl::ResolveAndKeep(const std::string& code) {
+  auto info = ResolveCode(code);
+  if (FAnswersByCode.Size() >= kMaxAnswers) FAnswersByCode.Clear();
+  FAnswersByCode.Keep(code, info);
   return info;
 }
 

@@ -37,6 +37,7 @@
 
 #include "kdp/error.h"
 #include "kdp/refdata/security_manager.h"
+#include "refdata/answers_by_code.h"
 #include "refdata/world_clock.h"
 #include "util/case_less.h"
 
@@ -98,6 +99,10 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   static TKrStockTypeDataItem ReadMapEntry(const pugi::xml_node& node);
   void AddMapEntry(TKrStockTypeDataItem entry);
   std::shared_ptr<TKrHQStockTypeInfoImpl> Resolve(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
+  // The code's answer made afresh (trimmed, its host security looked up); the kept answers untouched.
+  [[gnu::noinline]] std::shared_ptr<TKrHQStockTypeInfoImpl> ResolveCode(const std::string& code);
+  // The code's answer made afresh and kept for the code as asked.
+  [[gnu::noinline]] std::shared_ptr<TKrHQStockTypeInfoImpl> ResolveAndKeep(const std::string& code);
   // Forgets the kept answers when the host's securities changed since they were made.
   void CheckAnswers();
   void ForgetAnswers();
@@ -111,7 +116,7 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
 
   // Kept answers (main thread): by the code as asked, and by security object (the object held, so its
   // address names it while it is kept); made at host securities revision FAnswersRevision.
-  std::unordered_map<std::string, std::shared_ptr<TKrHQStockTypeInfoImpl>> FAnswersByCode;
+  TAnswersByCode FAnswersByCode;
   std::unordered_map<const host::IKrSecurity*,
                      std::pair<std::shared_ptr<host::IKrSecurity>, std::shared_ptr<TKrHQStockTypeInfoImpl>>>
       FAnswersBySecurity;
