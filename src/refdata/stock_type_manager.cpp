@@ -12,7 +12,6 @@
 #include "kdp/host/dialogs.h"
 #include "kdp/host/display_text.h"
 #include "kdp/host/log.h"
-#include "kdp/host/main_loop.h"
 #include "kdp/host/security.h"
 #include "kdp/host/xml.h"
 #include "refdata/stock_type_info.h"
@@ -208,17 +207,16 @@ void TKrHQStockTypeManagerImpl::ForgetAnswers() {
   FAnswersBySecurity.clear();
 }
 
-void TKrHQStockTypeManagerImpl::CheckAnswers() {
-  const std::uint64_t revision = host::GetSecuritiesRevision();
-  if (revision == FAnswersRevision) return;
+void TKrHQStockTypeManagerImpl::ForgetAnswersOf(std::uint64_t revision) {
   ForgetAnswers();
   FAnswersRevision = revision;
 }
 
 std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(const std::string& code) {
   // The path of a code seen before stays short: what resolves lives in functions of its own.
-  if (!host::IsMainThread()) return ResolveCode(code);
-  CheckAnswers();
+  host::IHostEnvironment* installed = host::InstalledHostEnvironment();
+  if (!FMainThread.IsMainThread(installed)) return ResolveCode(code);
+  CheckAnswers(installed);
   if (const auto* kept = FAnswersByCode.Find(code); kept != nullptr && !(*kept)->ChangedByCaller()) return *kept;
   return ResolveAndKeep(code);
 }
@@ -239,8 +237,9 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(
   const auto resolve = [&] {
     return Resolve(security ? security->GetKoraCode() : std::string(kDefaultSecurityCode), security);
   };
-  if (!host::IsMainThread()) return resolve();
-  CheckAnswers();
+  host::IHostEnvironment* installed = host::InstalledHostEnvironment();
+  if (!FMainThread.IsMainThread(installed)) return resolve();
+  CheckAnswers(installed);
   if (auto kept = FAnswersBySecurity.find(security.get());
       kept != FAnswersBySecurity.end() && !kept->second.second->ChangedByCaller()) {
     return kept->second.second;

@@ -1,7 +1,9 @@
 // The answers the security manager keeps for codes asked again: the table they sit in (every code finds
-// its own answer, exactly as written, through growth and after a reset) and its bound.
+// its own answer, exactly as written, through growth and after a reset), its bound, and which calls may
+// use it (the main thread of the host installed now, however the manager was made).
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
@@ -126,6 +128,58 @@ TEST_F(KeptAnswersTest, KeptCodesStopAtTheirBound) {
   EXPECT_NE(fresh, first);
   EXPECT_EQ(fresh->GetHQType(), "A.SH");
   EXPECT_NE(manager_->GetSecurityInfo(code(kEvery)), sampled[0]);
+}
+
+// A host whose main thread is a thread that has ended: no call is on its main thread.
+class ElsewhereHost final : public host::IHostEnvironment {
+ public:
+  ElsewhereHost() {
+    std::thread([this] { loop_.BindToCurrentThread(); }).join();
+  }
+  std::shared_ptr<host::IKrServiceProvider> ServiceProvider() override { return nullptr; }
+  host::InterfacePtr QueryRegisteredService(const host::Guid&) override { return nullptr; }
+  void Log(std::string_view, std::string_view, int) override {}
+  bool IsDetailedLogOn() const override { return false; }
+  void FlushLog() override {}
+  const host::HostPaths& Paths() const override { return paths_; }
+  host::IMainLoop& Loop() override { return loop_; }
+  void ShowErrorMessage(std::string_view, std::string_view) override {}
+  std::uint64_t SecuritiesRevision() const override { return 0; }
+
+ private:
+  host::HostPaths paths_;
+  minihost::MiniMainLoop loop_;
+};
+
+// The manager remembers the thread and the host it was made under; with another host installed, that
+// host says which thread is its main one.
+TEST_F(KeptAnswersTest, UnderAnotherHostOnlyItsMainThreadUsesTheKeptAnswers) {
+  auto kept = manager_->GetSecurityInfo("600000.SH");
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), kept);
+
+  ElsewhereHost elsewhere;
+  host::InstallHostEnvironment(&elsewhere);
+  auto first = manager_->GetSecurityInfo("600000.SH");
+  auto second = manager_->GetSecurityInfo("600000.SH");
+  host::InstallHostEnvironment(&*host_);
+  EXPECT_NE(first, kept);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(first->GetHQType(), "A.SH");
+
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), kept);  // untouched meanwhile
+}
+
+// A manager made off the main thread knows no main thread of its own and asks the host each time.
+TEST_F(KeptAnswersTest, AManagerMadeOffTheMainThreadKeepsTheMainThreadsAnswers) {
+  std::shared_ptr<TKrHQStockTypeManagerImpl> made;
+  std::thread([&made] { made = std::make_shared<TKrHQStockTypeManagerImpl>(8); }).join();
+  made->LoadStockTypeMapXml(kMapXml);
+  auto kept = made->GetSecurityInfo("600000.SH");
+  EXPECT_EQ(made->GetSecurityInfo("600000.SH"), kept);
+  std::shared_ptr<IKrHQSecurityInfo> fromThread;
+  std::thread([&] { fromThread = made->GetSecurityInfo("600000.SH"); }).join();
+  EXPECT_NE(fromThread, kept);
+  EXPECT_EQ(fromThread->GetHQType(), "A.SH");
 }
 
 }  // namespace
