@@ -12,7 +12,6 @@
 #include "kdp/host/dialogs.h"
 #include "kdp/host/display_text.h"
 #include "kdp/host/log.h"
-#include "kdp/host/main_loop.h"
 #include "kdp/host/security.h"
 #include "kdp/host/xml.h"
 #include "refdata/stock_type_info.h"
@@ -204,26 +203,32 @@ const TKrStockTypeDataItem* TKrHQStockTypeManagerImpl::FindMapEntry(std::string_
 }
 
 void TKrHQStockTypeManagerImpl::ForgetAnswers() {
-  FAnswersByCode.clear();
+  FAnswersByCode.Clear();
   FAnswersBySecurity.clear();
 }
 
-void TKrHQStockTypeManagerImpl::CheckAnswers() {
-  const std::uint64_t revision = host::GetSecuritiesRevision();
-  if (revision == FAnswersRevision) return;
+void TKrHQStockTypeManagerImpl::ForgetAnswersOf(std::uint64_t revision) {
   ForgetAnswers();
   FAnswersRevision = revision;
 }
 
 std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(const std::string& code) {
-  if (!host::IsMainThread()) return Resolve(Trim(code), G_GetSecurity(code));
-  CheckAnswers();
-  if (auto kept = FAnswersByCode.find(code); kept != FAnswersByCode.end() && !kept->second->ChangedByCaller()) {
-    return kept->second;
-  }
-  auto info = Resolve(Trim(code), G_GetSecurity(code));
-  if (FAnswersByCode.size() >= kMaxAnswers) FAnswersByCode.clear();
-  FAnswersByCode.insert_or_assign(code, info);
+  // The path of a code seen before stays short: what resolves lives in functions of its own.
+  host::IHostEnvironment* installed = host::InstalledHostEnvironment();
+  if (!FMainThread.IsMainThread(installed)) return ResolveCode(code);
+  CheckAnswers(installed);
+  if (const auto* kept = FAnswersByCode.Find(code); kept != nullptr && !(*kept)->ChangedByCaller()) return *kept;
+  return ResolveAndKeep(code);
+}
+
+std::shared_ptr<TKrHQStockTypeInfoImpl> TKrHQStockTypeManagerImpl::ResolveCode(const std::string& code) {
+  return Resolve(Trim(code), G_GetSecurity(code));
+}
+
+std::shared_ptr<TKrHQStockTypeInfoImpl> TKrHQStockTypeManagerImpl::ResolveAndKeep(const std::string& code) {
+  auto info = ResolveCode(code);
+  if (FAnswersByCode.Size() >= kMaxAnswers) FAnswersByCode.Clear();
+  FAnswersByCode.Keep(code, info);
   return info;
 }
 
@@ -232,8 +237,9 @@ std::shared_ptr<IKrHQSecurityInfo> TKrHQStockTypeManagerImpl::GetSecurityInfo(
   const auto resolve = [&] {
     return Resolve(security ? security->GetKoraCode() : std::string(kDefaultSecurityCode), security);
   };
-  if (!host::IsMainThread()) return resolve();
-  CheckAnswers();
+  host::IHostEnvironment* installed = host::InstalledHostEnvironment();
+  if (!FMainThread.IsMainThread(installed)) return resolve();
+  CheckAnswers(installed);
   if (auto kept = FAnswersBySecurity.find(security.get());
       kept != FAnswersBySecurity.end() && !kept->second.second->ChangedByCaller()) {
     return kept->second.second;

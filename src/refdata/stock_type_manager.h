@@ -20,7 +20,8 @@
 // or the same security object hands back the info it made before, without allocating, as long as the
 // host's securities revision (host::GetSecuritiesRevision) and the map are those it was made with and no
 // caller used its setters. Other threads resolve afresh and never touch the kept answers. At most
-// kMaxAnswers are kept per kind; past that the manager starts afresh.
+// kMaxAnswers are kept per kind; past that the manager starts afresh. Which thread is the main one the
+// manager knows from where it was made (core/main_thread_mark.h), else asks the host.
 //
 // Main thread only (the kept answers are unlocked), except GetSecurityInfo,
 // which the quote engine's configuration calls from the engine's threads: there it reads only the maps,
@@ -35,8 +36,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/main_thread_mark.h"
 #include "kdp/error.h"
 #include "kdp/refdata/security_manager.h"
+#include "refdata/answers_by_code.h"
 #include "refdata/world_clock.h"
 #include "util/case_less.h"
 
@@ -98,8 +101,17 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
   static TKrStockTypeDataItem ReadMapEntry(const pugi::xml_node& node);
   void AddMapEntry(TKrStockTypeDataItem entry);
   std::shared_ptr<TKrHQStockTypeInfoImpl> Resolve(const std::string& code, std::shared_ptr<host::IKrSecurity> security);
-  // Forgets the kept answers when the host's securities changed since they were made.
-  void CheckAnswers();
+  // The code's answer made afresh (trimmed, its host security looked up); the kept answers untouched.
+  [[gnu::noinline]] std::shared_ptr<TKrHQStockTypeInfoImpl> ResolveCode(const std::string& code);
+  // The code's answer made afresh and kept for the code as asked.
+  [[gnu::noinline]] std::shared_ptr<TKrHQStockTypeInfoImpl> ResolveAndKeep(const std::string& code);
+  // Forgets the kept answers when the host's securities changed since they were made: `installed` is the
+  // installed host (host::GetSecuritiesRevision, the host looked up once per call).
+  void CheckAnswers(const host::IHostEnvironment* installed) {
+    const std::uint64_t revision = installed != nullptr ? installed->SecuritiesRevision() : 0;
+    if (revision != FAnswersRevision) ForgetAnswersOf(revision);
+  }
+  [[gnu::noinline]] void ForgetAnswersOf(std::uint64_t revision);
   void ForgetAnswers();
   const TKrStockTypeDataItem* FindMapEntry(std::string_view key) const;
 
@@ -111,11 +123,13 @@ class TKrHQStockTypeManagerImpl final : public host::Implements<IKrHQSecurityMan
 
   // Kept answers (main thread): by the code as asked, and by security object (the object held, so its
   // address names it while it is kept); made at host securities revision FAnswersRevision.
-  std::unordered_map<std::string, std::shared_ptr<TKrHQStockTypeInfoImpl>> FAnswersByCode;
+  TAnswersByCode FAnswersByCode;
   std::unordered_map<const host::IKrSecurity*,
                      std::pair<std::shared_ptr<host::IKrSecurity>, std::shared_ptr<TKrHQStockTypeInfoImpl>>>
       FAnswersBySecurity;
   std::uint64_t FAnswersRevision = 0;
+  // Made with the manager, on the main thread: whether a call may use the kept answers.
+  TMainThreadMark FMainThread;
 };
 
 // The map key of the fallback entry and of user-defined codes.
