@@ -48,6 +48,7 @@ class MuExpression final : public host::ICExpression {
  public:
   bool Parse(std::string_view text, std::string& error) override {
     Reset();
+    parser_ = std::make_unique<mu::Parser>();  // a fresh one: muparser keeps the variables it defined
     std::string_view expression = text;
     std::string result = kDefaultResultName;
     if (const std::size_t eq = FindAssignment(text); eq != std::string_view::npos) {
@@ -115,8 +116,10 @@ class MuExpression final : public host::ICExpression {
     return &me->values_.back();
   }
 
+  // Drops the parsed expression; a parser is built only by the next Parse (building one costs more than
+  // parsing a short expression).
   void Reset() {
-    parser_ = std::make_unique<mu::Parser>();
+    parser_.reset();
     names_.clear();
     values_.clear();
     parsed_ = false;
@@ -124,7 +127,7 @@ class MuExpression final : public host::ICExpression {
 
   bool InRange(int index) const { return index >= 0 && static_cast<std::size_t>(index) < names_.size(); }
 
-  std::unique_ptr<mu::Parser> parser_ = std::make_unique<mu::Parser>();
+  std::unique_ptr<mu::Parser> parser_;  // built by Parse
   std::vector<std::string> names_;
   std::deque<double> values_;  // a deque keeps the addresses muparser holds stable
   bool parsed_ = false;

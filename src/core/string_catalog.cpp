@@ -27,7 +27,9 @@ THQStrCatch::THQStrCatch() {
     const int id = host::GetNodeAttributeInteger(node, "id", -1);
     if (id < 0) continue;
     for (const pugi::xml_attribute& attr : node.attributes()) {
-      if (std::string_view(attr.name()) != "id") FTexts[{id, ToUpperAscii(attr.name())}] = attr.value();
+      // The file lists its IDs in order, so the hint at the end mostly places each text without a search.
+      if (std::string_view(attr.name()) != "id")
+        FTexts.insert_or_assign(FTexts.end(), {id, ToUpperAscii(attr.name())}, attr.value());
     }
   }
 }

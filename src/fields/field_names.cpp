@@ -17,7 +17,7 @@ std::vector<TFieldEntry> DictionaryFields() {
   std::vector<TFieldEntry> fields;
   for (const auto& item : dictionary.Items()) {
     // An ID given twice is listed as its look-ups answer it.
-    if (dictionary.GetDictionaryItem(item->FID) != item.get()) continue;
+    if (dictionary.GetDictionaryItem(item->FID) != item) continue;
     fields.push_back({item->FID, item->FName, item->FCName, item->FCaption, item->FType});
   }
   std::ranges::sort(fields, {}, &TFieldEntry::id);

@@ -1,13 +1,17 @@
 #include "fields/hq_dictionary.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include <fmt/format.h>
 
 #include "core/string_catalog.h"
 #include "kdp/host/dialogs.h"
 #include "kdp/host/log.h"
+#include "kdp/host/number_text.h"
 #include "kdp/host/paths.h"
 #include "util/hqc_twin.h"
 #include "util/strings.h"
@@ -21,6 +25,48 @@ std::unique_ptr<TKrHQDictionaryImpl> g_HQDictionary;
 
 void ShowReadError() {
   host::ShowErrorMessage(GetLanguageStrDef(20531, "发生错误"), GetLanguageStrDef(25566, "读取 HQDictionary.xml 错误!"));
+}
+
+// The attributes of a field node, read in one pass per node.
+enum FieldAttribute : std::size_t {
+  kId,
+  kName,
+  kCName,
+  kCaption,
+  kType,
+  kCloudType,
+  kCloudCommandID,
+  kMatrixFunction,
+  kKssFunction,
+  kMapIndex,
+  kLuxId,
+  kFieldAttributeCount
+};
+constexpr std::array<std::string_view, kFieldAttributeCount> kFieldAttributeNames{
+    "id",          "name",     "cname", "caption", "type", "CloudType", "CloudCommandID", "MatrixFunction",
+    "KssFunction", "MapIndex", "LuxId"};
+using FieldAttributes = std::array<std::optional<std::string_view>, kFieldAttributeCount>;
+
+// As GetBinNodeValueInt reads it: `fallback` when absent or not a number.
+int IntOf(const std::optional<std::string_view>& value, int fallback) {
+  return value ? host::ParseInt32(*value).value_or(fallback) : fallback;
+}
+
+void ReadField(const FieldAttributes& values, TKrHQDictionaryItem& item) {
+  const auto text = [&values](std::string& field, FieldAttribute attribute) {
+    field.assign(values[attribute].value_or(""));
+  };
+  item.FID = IntOf(values[kId], 0);
+  text(item.FName, kName);
+  text(item.FCName, kCName);
+  text(item.FCaption, kCaption);
+  item.FType = DictionaryTypeFromText(values[kType].value_or(""));
+  item.FCloudType = IntOf(values[kCloudType], 0) == 1 ? TCloudIndexType::itReal : TCloudIndexType::itStub;
+  item.FCloudCommandID = IntOf(values[kCloudCommandID], 0);
+  text(item.FMatrixFunction, kMatrixFunction);
+  text(item.FKssFunction, kKssFunction);
+  text(item.FMapIndex, kMapIndex);
+  item.FLuxId = IntOf(values[kLuxId], 0);
 }
 
 template <class T>
@@ -78,63 +124,71 @@ TKrHQDictionaryImpl::TKrHQDictionaryImpl(const std::string& fileName) {
     ShowReadError();
     return;
   }
-  const auto start = std::chrono::steady_clock::now();
   host::AddHQLog("TKrHQDictionaryImpl.LoadBinDictionaryData FileName:" + fileName, kLogSource,
                  host::LogSeverity::kInfo);
-  LoadBinDictionaryData(*document->GetRoot());
+  FUnbuiltDocument = std::move(document);
+}
+
+const TKrHQDictionaryImpl::FieldTables& TKrHQDictionaryImpl::Tables() const {
+  if (!FUnbuiltDocument) return FTables;
+  const auto start = std::chrono::steady_clock::now();
+  const std::shared_ptr<host::IBinDocument> document = std::move(FUnbuiltDocument);
+  FUnbuiltDocument = nullptr;
+  FTables.Add(*document->GetRoot());
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   host::AddHQLog(
-      fmt::format("TKrHQDictionaryImpl.LoadBinDictionaryData end: {} ms, {} fields", ms.count(), FList.size()),
+      fmt::format("TKrHQDictionaryImpl.LoadBinDictionaryData end: {} ms, {} fields", ms.count(), FTables.byName.size()),
       kLogSource, host::LogSeverity::kInfo);
+  return FTables;
 }
 
 void TKrHQDictionaryImpl::LoadBinDictionaryData(const host::IBinNode& root) {
+  Tables();  // the constructor's document first, in load order
+  FTables.Add(root);
+}
+
+void TKrHQDictionaryImpl::FieldTables::Add(const host::IBinNode& root) {
+  const auto count = static_cast<std::size_t>(std::max(root.GetChildCount(), 0));
+  TKrHQDictionaryItem* const block = blocks.emplace_back(std::make_unique<TKrHQDictionaryItem[]>(count)).get();
+  std::size_t used = 0;
+  items.reserve(items.size() + count);
+  byName.reserve(byName.size() + count);
+  FieldAttributes values;
   for (int i = 0; i < root.GetChildCount(); ++i) {
     const host::IBinNode* node = root.GetChild(i);
     if (node == nullptr || node->GetNodeType() != host::BinNodeType::kElement) continue;
-    if (!node->HasAttribute("id") || !node->HasAttribute("name")) continue;
+    host::GetBinNodeAttributes(*node, kFieldAttributeNames, values);
+    if (!values[kId] || !values[kName]) continue;
 
-    auto item = std::make_unique<TKrHQDictionaryItem>();
-    item->FID = host::GetBinNodeValueInt(node, "id", 0);
-    item->FName = std::string(node->GetAttribute("name"));
-    item->FCName = std::string(node->GetAttribute("cname"));
-    item->FCaption = std::string(node->GetAttribute("caption"));
-    item->FType = DictionaryTypeFromText(node->GetAttribute("type"));
-    item->FCloudType =
-        host::GetBinNodeValueInt(node, "CloudType", 0) == 1 ? TCloudIndexType::itReal : TCloudIndexType::itStub;
-    item->FCloudCommandID = host::GetBinNodeValueInt(node, "CloudCommandID", 0);
-    item->FMatrixFunction = std::string(node->GetAttribute("MatrixFunction"));
-    item->FKssFunction = std::string(node->GetAttribute("KssFunction"));
-    item->FMapIndex = std::string(node->GetAttribute("MapIndex"));
-    item->FLuxId = host::GetBinNodeValueInt(node, "LuxId", 0);
-
-    const int id = item->FID;
+    const int id = IntOf(values[kId], 0);
     if (id < 0) {
-      host::AddHQLog(fmt::format("HQDictionary: field {} has the negative ID {}; skipped", item->FName, id), kLogSource,
-                     host::LogSeverity::kNotice);
+      host::AddHQLog(fmt::format("HQDictionary: field {} has the negative ID {}; skipped", *values[kName], id),
+                     kLogSource, host::LogSeverity::kNotice);
       continue;
     }
-    TKrHQDictionaryItem* raw = item.get();
+    TKrHQDictionaryItem* raw = &block[used++];
+    ReadField(values, *raw);
     if (id >= kFirstCloudFieldID && id <= kMaxCloudFieldID) {
-      PlaceAt(FCloudItemArray, static_cast<std::size_t>(id - kFirstCloudFieldID), raw);
-      if (id > FMaxIndexCloud) FMaxIndexCloud = id;
+      PlaceAt(cloudItemArray, static_cast<std::size_t>(id - kFirstCloudFieldID), raw);
+      maxIndexCloud = std::max(maxIndexCloud, id);
     } else if (id >= kFirstLuxFieldID) {
-      FLuxItemArray[id] = raw;
+      luxItemArray[id] = raw;
     } else {
-      PlaceAt(FItemArray, static_cast<std::size_t>(id), raw);
-      if (id > FMaxIndex) FMaxIndex = id;
+      PlaceAt(itemArray, static_cast<std::size_t>(id), raw);
+      maxIndex = std::max(maxIndex, id);
     }
-    if (!FList.emplace(raw->FName, raw).second && host::IsNeedWriteHQLog()) {
+    if (!byName.emplace(raw->FName, raw).second && host::IsNeedWriteHQLog()) {
       host::AddHQLog("HQDictionary: duplicate field name " + raw->FName + "; the first one answers by name", kLogSource,
                      host::LogSeverity::kNotice);
     }
-    FItems.push_back(std::move(item));
+    items.push_back(raw);
   }
 }
 
 int TKrHQDictionaryImpl::GetIDByName(std::string_view name) const {
-  auto it = FList.find(name);
-  return it == FList.end() ? 0 : it->second->FID;
+  const auto& byName = Tables().byName;
+  auto it = byName.find(name);
+  return it == byName.end() ? 0 : it->second->FID;
 }
 
 std::string TKrHQDictionaryImpl::GetNameByID(int id) const {
@@ -149,21 +203,23 @@ std::string TKrHQDictionaryImpl::GetEngNameByID(int id) const {
 
 const TKrHQDictionaryItem* TKrHQDictionaryImpl::GetDictionaryItem(int id) const {
   if (id < 0) return nullptr;
+  const FieldTables& tables = Tables();
   if (id >= kFirstCloudFieldID && id <= kMaxCloudFieldID) {
     const auto index = static_cast<std::size_t>(id - kFirstCloudFieldID);
-    return index < FCloudItemArray.size() ? FCloudItemArray[index] : nullptr;
+    return index < tables.cloudItemArray.size() ? tables.cloudItemArray[index] : nullptr;
   }
   if (id >= kFirstLuxFieldID) {
-    auto it = FLuxItemArray.find(id);
-    return it == FLuxItemArray.end() ? nullptr : it->second;
+    auto it = tables.luxItemArray.find(id);
+    return it == tables.luxItemArray.end() ? nullptr : it->second;
   }
   const auto index = static_cast<std::size_t>(id);
-  return index < FItemArray.size() ? FItemArray[index] : nullptr;
+  return index < tables.itemArray.size() ? tables.itemArray[index] : nullptr;
 }
 
 const TKrHQDictionaryItem* TKrHQDictionaryImpl::GetDictionaryItemByName(std::string_view name) const {
-  auto it = FList.find(name);
-  return it == FList.end() ? nullptr : it->second;
+  const auto& byName = Tables().byName;
+  auto it = byName.find(name);
+  return it == byName.end() ? nullptr : it->second;
 }
 
 int TKrHQDictionaryImpl::GetTypeByID(int id) const {
@@ -207,7 +263,7 @@ std::string TKrHQDictionaryImpl::GetLuxMapIndex(int id) const {
 
 std::string TKrHQDictionaryImpl::GetIndexIDByLuxId(int luxId) const {
   if (luxId == 0) return {};
-  for (const auto& [id, item] : FLuxItemArray) {
+  for (const auto& [id, item] : Tables().luxItemArray) {
     if (item->FLuxId == luxId) return std::to_string(id);
   }
   return {};

@@ -3,7 +3,8 @@
 //
 // TKrHQDictionaryImpl is one per process (KrHQDictionaryImpl), read once on first use from the binary
 // document "HQ/Base/HQDictionary.hqc" under the configuration root, and freed at shut-down
-// (FreeHQDictionaryImpl). Items live as long as the dictionary. It also keeps the pool of parsed
+// (FreeHQDictionaryImpl); its field tables are built from that document on the first query. Items live as
+// long as the dictionary. It also keeps the pool of parsed
 // expressions that expression items share (GetOrCreateExpressionObj).
 //
 // Name look-ups compare ASCII case-insensitively. Main thread only.
@@ -13,11 +14,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "fields/format_exp.h"
-#include "kdp/host/bin_document.h"
 #include "kdp/fields/hq_field_types.h"
+#include "kdp/host/bin_document.h"
 #include "util/case_less.h"
 
 namespace kdp {
@@ -65,7 +67,8 @@ class TKrHQDictionaryImpl {
   // An empty dictionary (no expression pool entries, no fields).
   TKrHQDictionaryImpl() = default;
   // Reads the binary document `fileName`. A missing or unreadable document shows the host's error box
-  // (language texts 20531 and 25566) and leaves the dictionary empty.
+  // (language texts 20531 and 25566) and leaves the dictionary empty. The fields are taken from the
+  // document on the first query (their notices are logged then).
   explicit TKrHQDictionaryImpl(const std::string& fileName);
   TKrHQDictionaryImpl(const TKrHQDictionaryImpl&) = delete;
   TKrHQDictionaryImpl& operator=(const TKrHQDictionaryImpl&) = delete;
@@ -98,27 +101,42 @@ class TKrHQDictionaryImpl {
   // The Lux number of the Lux item of that name; 0 when none.
   int GetLuxIdByLuxName(std::string_view name) const;
 
-  int GetLength() const { return static_cast<int>(FItemArray.size()); }
-  int GetMaxIndex() const { return FMaxIndex; }
-  int GetMaxIndexCloud() const { return FMaxIndexCloud; }
-  std::size_t Count() const { return FList.size(); }
+  int GetLength() const { return static_cast<int>(Tables().itemArray.size()); }
+  int GetMaxIndex() const { return Tables().maxIndex; }
+  int GetMaxIndexCloud() const { return Tables().maxIndexCloud; }
+  std::size_t Count() const { return Tables().byName.size(); }
   // Every item in load order.
-  const std::vector<std::unique_ptr<TKrHQDictionaryItem>>& Items() const { return FItems; }
+  const std::vector<const TKrHQDictionaryItem*>& Items() const { return Tables().items; }
 
   // The pooled parsed expression for the text, parsed and pooled on first request; nullptr (not pooled)
   // when the text does not parse.
   std::shared_ptr<TCHQExp> GetOrCreateExpressionObj(const std::string& text);
 
  private:
+  struct FieldTables {
+    // The items of each load, made in one block per load (skipped nodes leave unused slots).
+    std::vector<std::unique_ptr<TKrHQDictionaryItem[]>> blocks;
+    std::vector<const TKrHQDictionaryItem*> items;  // in load order
+    // By name; the keys view the items' FName, which stays as loaded.
+    std::unordered_map<std::string_view, TKrHQDictionaryItem*, CaseHash, CaseEqual> byName;
+    std::vector<TKrHQDictionaryItem*> itemArray;       // IDs 0 .. 10000
+    std::vector<TKrHQDictionaryItem*> cloudItemArray;  // index ID - 10001
+    std::map<int, TKrHQDictionaryItem*> luxItemArray;  // by ID, from 20001; sparse
+    int maxIndex = 0;
+    int maxIndexCloud = 0;
+
+    void Add(const host::IBinNode& root);
+  };
+
+  // The tables, built first from the document the constructor read when that is still pending.
+  const FieldTables& Tables() const;
   const TKrHQDictionaryItem* LuxItemByName(std::string_view name) const;
 
-  std::vector<std::unique_ptr<TKrHQDictionaryItem>> FItems;  // owner, in load order
-  std::map<std::string, TKrHQDictionaryItem*, CaseLess> FList;
-  std::vector<TKrHQDictionaryItem*> FItemArray;       // IDs 0 .. 10000
-  std::vector<TKrHQDictionaryItem*> FCloudItemArray;  // index ID - 10001
-  std::map<int, TKrHQDictionaryItem*> FLuxItemArray;  // by ID, from 20001; sparse
-  int FMaxIndex = 0;
-  int FMaxIndexCloud = 0;
+  // The constructor reads and checks its document (so a start reports a bad one at once) and keeps it;
+  // the tables are built from it when first asked, which a start need not do. Main thread only, as the
+  // dictionary is: no lock guards the build.
+  mutable std::shared_ptr<host::IBinDocument> FUnbuiltDocument;
+  mutable FieldTables FTables;
   std::map<std::string, std::shared_ptr<TCHQExp>> m_lstExpPool;
 };
 

@@ -1,7 +1,9 @@
 #include "format/format_manager.h"
 
+#include <array>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -20,6 +22,25 @@ namespace {
 constexpr std::string_view kLogSource = "uKrHQFormatManager";
 
 bool IsTrueText(std::string_view text) { return ToUpperAscii(TrimView(text)) == "TRUE"; }
+
+// The attributes of an item node, read in one pass per node.
+enum ItemAttribute : std::size_t {
+  kName,
+  kFormat,
+  kCompareTo,
+  kGtColor,
+  kLtColor,
+  kEqColor,
+  kDefColor,
+  kUsePriceStep,
+  kCaption,
+  kExpressions,
+  kItemAttributeCount
+};
+constexpr std::array<std::string_view, kItemAttributeCount> kItemAttributeNames{
+    "name",    "format",   "compareto",    "gtcolor", "ltcolor",
+    "eqcolor", "defcolor", "UsePriceStep", "caption", "expressions"};
+using ItemAttributes = std::array<std::optional<std::string_view>, kItemAttributeCount>;
 
 }  // namespace
 
@@ -45,33 +66,37 @@ TKrHQFormatManager::TKrHQFormatManager(const std::string& fileName,
     host::AddHQLog("TKrHQFormatManager cannot read " + fileName + ": " + document->GetLastError(), kLogSource,
                    host::LogSeverity::kError);
   } else {
-    LoadBinData(*document->GetRoot());
+    LoadScripts(*document->GetRoot());
+    FUnbuiltDocument = std::move(document);  // the groups are built on the first look-up
   }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   host::AddHQLog(fmt::format(" TKrHQFormatManager.LoadFile end: {}", ms.count()), "TimeTest", host::LogSeverity::kInfo);
-  FHQSecInfo =
-      securityManager ? std::move(securityManager) : G_SecurityManager();
-  InitExpressions();
+  FHQSecInfo = securityManager ? std::move(securityManager) : G_SecurityManager();
 }
 
 TKrHQFormatManager::TKrHQFormatManager(const host::IBinNode& root,
                                        std::shared_ptr<IKrHQSecurityManager> securityManager,
                                        TKrHQDictionaryImpl* dictionary)
     : FHQSecInfo(std::move(securityManager)), FDictionary(dictionary) {
-  LoadBinData(root);
-  InitExpressions();
+  LoadScripts(root);
+  LoadGroups(root);
 }
 
 TKrHQDictionaryImpl& TKrHQFormatManager::Dictionary() { return FDictionary ? *FDictionary : KrHQDictionaryImpl(); }
 
-void TKrHQFormatManager::LoadBinData(const host::IBinNode& root) {
+bool TKrHQFormatManager::IsScript(const host::IBinNode& node) { return SameTextAscii(node.GetNodeName(), "Script"); }
+
+void TKrHQFormatManager::LoadScripts(const host::IBinNode& root) {
   for (int i = 0; i < root.GetChildCount(); ++i) {
     const host::IBinNode* node = root.GetChild(i);
-    if (node == nullptr || node->GetNodeType() != host::BinNodeType::kElement) continue;
-    if (SameTextAscii(node->GetNodeName(), "Script")) {
-      AnalyseScript(*node);
-      continue;
-    }
+    if (node != nullptr && node->GetNodeType() == host::BinNodeType::kElement && IsScript(*node)) AnalyseScript(*node);
+  }
+}
+
+void TKrHQFormatManager::LoadGroups(const host::IBinNode& root) {
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const host::IBinNode* node = root.GetChild(i);
+    if (node == nullptr || node->GetNodeType() != host::BinNodeType::kElement || IsScript(*node)) continue;
     std::vector<std::string> types;
     for (const std::string& piece : SplitString(node->GetAttributeNoCase("name"), ',')) {
       const std::string type = ToUpperAscii(Trim(piece));
@@ -80,24 +105,28 @@ void TKrHQFormatManager::LoadBinData(const host::IBinNode& root) {
     if (types.empty()) continue;
 
     auto group = std::make_unique<Group>();
+    ItemAttributes values;
     for (int j = 0; j < node->GetChildCount(); ++j) {
       const host::IBinNode* child = node->GetChild(j);
       if (child == nullptr || child->GetNodeType() != host::BinNodeType::kElement) continue;
+      host::GetBinNodeAttributes(*child, kItemAttributeNames, values, /*noCase=*/true);
+      const auto text = [&values](ItemAttribute attribute) { return std::string(values[attribute].value_or("")); };
       auto item = std::make_unique<TKrHQFormatItem>();
-      const std::string name(child->GetAttributeNoCase("name"));
+      const std::string name = text(kName);
       item->SetIndexId(name);
-      item->SetFormatText(std::string(child->GetAttributeNoCase("format")));
-      item->SetCompareTo(std::string(child->GetAttributeNoCase("compareto")));
-      item->SetColors(
-          std::string(child->GetAttributeNoCase("gtcolor")), std::string(child->GetAttributeNoCase("ltcolor")),
-          std::string(child->GetAttributeNoCase("eqcolor")), std::string(child->GetAttributeNoCase("defcolor")));
-      item->SetUsePriceStep(IsTrueText(child->GetAttributeNoCase("UsePriceStep")));
-      item->SetCaption(std::string(child->GetAttributeNoCase("caption")));
-      const std::string expressions(child->GetAttributeNoCase("expressions"));
-      if (!expressions.empty()) item->SetExpressions(expressions);
-      if (!group->emplace(ToUpperAscii(name), std::move(item)).second && host::IsNeedWriteHQLog()) {
-        host::AddHQLog("FormatColumns: " + name + " twice in one group; the first one stays", kLogSource,
-                       host::LogSeverity::kNotice);
+      item->SetFormatText(text(kFormat));
+      item->SetCompareTo(text(kCompareTo));
+      item->SetColors(text(kGtColor), text(kLtColor), text(kEqColor), text(kDefColor));
+      item->SetUsePriceStep(IsTrueText(values[kUsePriceStep].value_or("")));
+      item->SetCaption(text(kCaption));
+      TKrHQFormatItem* kept = item.get();
+      if (!group->emplace(ToUpperAscii(name), std::move(item)).second) {
+        if (host::IsNeedWriteHQLog()) {
+          host::AddHQLog("FormatColumns: " + name + " twice in one group; the first one stays", kLogSource,
+                         host::LogSeverity::kNotice);
+        }
+      } else if (std::string expressions = text(kExpressions); !expressions.empty()) {
+        FUnparsedExpressions.emplace_back(kept, std::move(expressions));
       }
     }
     for (const std::string& type : types) {
@@ -120,7 +149,18 @@ void TKrHQFormatManager::AnalyseScript(const host::IBinNode& node) {
   }
 }
 
+void TKrHQFormatManager::BuildItems() {
+  if (FUnbuiltDocument) {
+    const std::shared_ptr<host::IBinDocument> document = std::move(FUnbuiltDocument);
+    FUnbuiltDocument = nullptr;
+    LoadGroups(*document->GetRoot());
+  }
+  if (!FUnparsedExpressions.empty()) InitExpressions();
+}
+
 void TKrHQFormatManager::InitExpressions() {
+  for (auto& [item, text] : FUnparsedExpressions) item->SetExpressions(text);
+  FUnparsedExpressions.clear();
   for (auto& group : FLstAllItems) {
     for (auto& [name, item] : *group) {
       if (!item->GetHQFormatExp()) continue;
@@ -157,7 +197,8 @@ void TKrHQFormatManager::CollectFields(TKrHQFormatItem& item, Group& group,
 
 // ---- look-ups ----
 
-const TKrHQFormatManager::Group* TKrHQFormatManager::FindGroup(const std::string& hqType) const {
+const TKrHQFormatManager::Group* TKrHQFormatManager::FindGroup(const std::string& hqType) {
+  BuildItems();
   auto it = FMarketList.find(ToUpperAscii(hqType));
   return it == FMarketList.end() ? nullptr : it->second;
 }
@@ -169,7 +210,8 @@ std::shared_ptr<IKrHQFormatItem> TKrHQFormatManager::Share(TKrHQFormatItem* item
   return host::NonOwning<IKrHQFormatItem>(item);
 }
 
-std::vector<std::string> TKrHQFormatManager::GetHQTypes() const {
+std::vector<std::string> TKrHQFormatManager::GetHQTypes() {
+  BuildItems();
   std::vector<std::string> types;
   for (const auto& [type, group] : FMarketList) types.push_back(type);
   return types;

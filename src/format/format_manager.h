@@ -11,7 +11,8 @@
 //                                                          server (script/script_server.h)
 //   </FormatColumns>
 // Attribute names compare without regard to case; item and HQ type names are looked up in upper case.
-// Read-only after loading. Main thread only.
+// The scripts are loaded at construction; the groups and items are built from the document on the first
+// look-up (BuildItems), read-only after that. Main thread only: nothing guards that first build.
 #pragma once
 
 #include <map>
@@ -55,16 +56,22 @@ class TKrHQFormatManager final : public host::Implements<IKrHQFormatManager>,
   std::shared_ptr<IKrHQFormatItem> GetItemByHQType(const std::string& hqType, const std::string& name);
   std::shared_ptr<IKrHQFormatItem> GetItemByHQTypeAndID(const std::string& hqType, int fieldID);
   // Upper-case names of the HQ types that have a group.
-  std::vector<std::string> GetHQTypes() const;
+  std::vector<std::string> GetHQTypes();
 
  private:
   using Group = std::map<std::string, std::unique_ptr<TKrHQFormatItem>>;  // upper-case field name
 
-  void LoadBinData(const host::IBinNode& root);
+  static bool IsScript(const host::IBinNode& node);
+  void LoadScripts(const host::IBinNode& root);
   void AnalyseScript(const host::IBinNode& node);
+  void LoadGroups(const host::IBinNode& root);
+  // Builds what the first look-up needs and a start does not: the groups of a document read at
+  // construction, then the items' expressions (the host's expression engine is costly) and their field
+  // lists. The notices of what is wrong in them are logged then.
+  void BuildItems();
   void InitExpressions();
   void CollectFields(TKrHQFormatItem& item, Group& group, std::vector<const TKrHQFormatItem*>& visiting);
-  const Group* FindGroup(const std::string& hqType) const;
+  const Group* FindGroup(const std::string& hqType);
   std::shared_ptr<IKrHQFormatItem> Share(TKrHQFormatItem* item);
   std::string HQTypeOf(int hqTypeID);
   TKrHQDictionaryImpl& Dictionary();
@@ -75,6 +82,10 @@ class TKrHQFormatManager final : public host::Implements<IKrHQFormatManager>,
   std::shared_ptr<IKrHQSecurityManager> FHQSecInfo;
   std::map<int, std::string> FDicMarketID2Name;
   TKrHQDictionaryImpl* FDictionary = nullptr;
+  // The document read at construction until its groups are built (BuildItems).
+  std::shared_ptr<host::IBinDocument> FUnbuiltDocument;
+  // Expression texts loaded and not yet parsed (InitExpressions), in load order.
+  std::vector<std::pair<TKrHQFormatItem*, std::string>> FUnparsedExpressions;
 };
 
 // The group every HQ type falls back to.

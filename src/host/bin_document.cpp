@@ -458,6 +458,33 @@ int GetBinNodeValueInt(const IBinNode* node, std::string_view name, int defaultV
   return ParseIntOr(node->GetAttribute(name), defaultValue);
 }
 
+namespace {
+
+// EqualsNoCase without the C library's per-character calls: the names compared are ASCII.
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void GetBinNodeAttributes(const IBinNode& node, std::span<const std::string_view> names,
+                          std::span<std::optional<std::string_view>> values, bool noCase) {
+  std::fill(values.begin(), values.end(), std::nullopt);
+  for (int i = 0; i < node.GetAttributeCount(); ++i) {
+    const std::string_view name = node.GetAttributeName(i);
+    for (std::size_t j = 0; j < names.size() && j < values.size(); ++j) {
+      if (values[j] || !(noCase ? EqualsAsciiNoCase(name, names[j]) : name == names[j])) continue;
+      values[j] = node.GetAttributeValue(i);
+      break;
+    }
+  }
+}
+
 bool EncodeXmlAsBinDocument(std::string_view xml, std::string& out, std::string* error) {
   pugi::xml_document doc;
   const pugi::xml_parse_result result =

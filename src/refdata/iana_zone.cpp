@@ -5,7 +5,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include <date/tz.h>
 
@@ -72,7 +71,9 @@ std::string LaterYearsRuleText(const std::string& zoneName) {
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec || size < 6 || size > kMaxZoneFileSize) return {};
   std::ifstream file(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  file.read(bytes.data(), static_cast<std::streamsize>(size));  // whole, not a character at a time
+  bytes.resize(static_cast<std::size_t>(file.gcount()));
   if (bytes.size() < 6 || bytes.compare(0, 4, "TZif") != 0 || bytes[4] < '2' || bytes.back() != '\n') return {};
   const std::size_t lineBreak = bytes.rfind('\n', bytes.size() - 2);
   if (lineBreak == std::string::npos) return {};

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "config_files.h"
 #include "core/package_lookup.h"
 #include "core/string_catalog.h"
+#include "fields/hq_dictionary.h"
+#include "format/format_manager.h"
 #include "frame/registration.h"
 #include "kdp/messaging/messaging.h"
 #include "kdp/package.h"
@@ -17,6 +20,7 @@
 namespace kdp {
 namespace {
 
+using testing::ScratchDir;
 using testing::TestHost;
 
 std::size_t RowsOn(PublishChannel channel) {
@@ -62,6 +66,41 @@ TEST(LifecycleTest, ShutDownWithoutOnDemandServicesAndRestartInTheSameProcess) {
     EXPECT_TRUE(h->Names().Entries().empty());
   }
   EXPECT_EQ(h->Context().UnloadNotifications(), 2);
+}
+
+// The field dictionary and the format columns are read at each start and built from what was read on
+// their first look-up: a user who edits them and restarts the package sees the edit.
+TEST(LifecycleTest, RestartRereadsTheFieldDictionaryAndFormatColumns) {
+  ScratchDir etc;
+  const auto write = [&](const char* field, const char* caption, const char* expression) {
+    testing::WriteHqcFile(etc.File("HQ/Base/HQDictionary.hqc"), std::string("<HQDictionary><Item id=\"3\" name=\"") +
+                                                                    field + "\" cname=\"" + caption +
+                                                                    "\" type=\"double\"/></HQDictionary>");
+    testing::WriteHqcFile(etc.File("HQ/Base/FormatColumns.hqc"),
+                          std::string("<FormatColumns><Group name=\"A.SH\"><Item name=\"Twice\" expressions=\"") +
+                              expression + "\"/></Group></FormatColumns>");
+  };
+  TestHost h([&](minihost::HostSettings& s) { testing::UseConfigurationRoot(s, etc.Path()); });
+  const auto twiceReads = [] {
+    auto formats = std::dynamic_pointer_cast<TKrHQFormatManager>(G_QueryInterface("IKrHQFormatManager"));
+    auto item = formats ? formats->GetItemByHQType("A.SH", "Twice") : nullptr;
+    return item ? item->GetDataList() : std::vector<int>{-1};
+  };
+
+  write("NewPrice", "最新价", "Twice = NewPrice * 2");
+  ASSERT_TRUE(h->StartPackage());
+  EXPECT_EQ(KrHQDictionaryImpl().GetNameByID(3), "最新价");
+  EXPECT_EQ(KrHQDictionaryImpl().GetIDByName("newprice"), 3);
+  EXPECT_EQ(twiceReads(), std::vector<int>{3});
+  h->StopPackage();
+
+  write("Price", "现价", "Twice = Price * 2 + Missing");
+  ASSERT_TRUE(h->StartPackage());
+  EXPECT_EQ(twiceReads(), std::vector<int>{3});  // the format items first: they build the dictionary
+  EXPECT_EQ(KrHQDictionaryImpl().GetNameByID(3), "现价");
+  EXPECT_EQ(KrHQDictionaryImpl().GetIDByName("NewPrice"), 0);
+  EXPECT_EQ(KrHQDictionaryImpl().Count(), 1u);
+  h->StopPackage();
 }
 
 TEST(LifecycleTest, StringCatalogueAnswersInTheUsersLanguage) {

@@ -1,7 +1,9 @@
 #include "kdp/host/bin_document.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +108,28 @@ TEST(BinDocumentTest, RoundTripKeepsElementsAttributesTextCommentsAndTheShapeOfT
   EXPECT_EQ(root->GetChild(3)->GetText(), "");
   EXPECT_EQ(root->GetChild(99), nullptr);
   EXPECT_EQ(root->GetChild(-1), nullptr);
+}
+
+TEST(BinDocumentTest, SeveralAttributesInOnePassAnswerAsTheSingleLookUpsDo) {
+  const auto doc = Decode(Encode(R"(<r><Item ID="7" name="NewPrice" Name="Other" caption="" x="1"/></r>)"));
+  const IBinNode& item = *doc->GetRoot()->GetChild(0);
+  constexpr std::array<std::string_view, 4> names{"name", "id", "caption", "cname"};
+  std::array<std::optional<std::string_view>, 4> values{"stale", "stale", "stale", "stale"};
+
+  GetBinNodeAttributes(item, names, values);
+  EXPECT_EQ(values[0], std::optional<std::string_view>("NewPrice"));
+  EXPECT_EQ(values[1], std::nullopt);                         // "ID" is another name when case counts
+  EXPECT_EQ(values[2], std::optional<std::string_view>(""));  // present and empty is not absent
+  EXPECT_EQ(values[3], std::nullopt);
+
+  GetBinNodeAttributes(item, names, values, /*noCase=*/true);
+  EXPECT_EQ(values[0], std::optional<std::string_view>("NewPrice"));  // the first of "name" and "Name"
+  EXPECT_EQ(values[1], std::optional<std::string_view>("7"));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(names[i]);
+    const std::string_view single = item.GetAttributeNoCase(names[i]);
+    EXPECT_EQ(values[i].value_or(""), single);
+  }
 }
 
 TEST(BinDocumentTest, NodesAndStringsLiveAsLongAsTheDocumentNotTheCallersBytes) {

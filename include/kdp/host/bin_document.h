@@ -24,6 +24,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -74,6 +76,12 @@ std::shared_ptr<IBinDocument> HQQueryBinDocInterface(const Guid& iid = IBinDocum
 
 // The attribute read as an integer; `defaultValue` when absent or not a number.
 int GetBinNodeValueInt(const IBinNode* node, std::string_view name, int defaultValue);
+
+// Several attributes read in one pass over the node's attributes (loaders that want many attributes of
+// each of many nodes): values[i] is the value of the first attribute named names[i], nullopt when the
+// node has none; `noCase` compares names as GetAttributeNoCase does. `values` is as long as `names`.
+void GetBinNodeAttributes(const IBinNode& node, std::span<const std::string_view> names,
+                          std::span<std::optional<std::string_view>> values, bool noCase = false);
 
 // Encodes XML text as a binary document. False (reason in `error`) when the XML does not parse or nests
 // elements deeper than a reader accepts (256 levels).
