@@ -95,11 +95,14 @@ std::shared_ptr<const TKrQuoteShape> TKrQuoteShape::Make(std::vector<TKrQuoteFie
 }
 
 void TKrQuoteShape::BuildIndex() {
-  // Ranks are kept in 16 bits; a shape of more fields (none a layout has) finds every ID by hash.
+  // Ranks are kept in 16 bits; a shape of more fields (none a layout has) finds every ID by hash. The
+  // table by ID costs at most about 64 bytes per field: a subscriber's few fields with large IDs (one
+  // shape per subscriber and layout, thousands for reminders) are hashed.
+  const std::size_t directLimit = std::min<std::size_t>(kDirectIDs, 32 * fields.size() + 64);
   std::uint32_t directEnd = 0;
   if (fields.size() < UINT16_MAX) {
     for (const TKrQuoteField& field : fields) {
-      if (field.id < kDirectIDs) directEnd = std::max(directEnd, field.id + 1);
+      if (field.id < directLimit) directEnd = std::max(directEnd, field.id + 1);
     }
   }
   direct_.assign(directEnd, 0);

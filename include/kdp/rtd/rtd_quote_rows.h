@@ -68,8 +68,8 @@ struct TKrQuoteShape : std::enable_shared_from_this<TKrQuoteShape> {
   std::span<const std::uint16_t> DirectRanks() const { return direct_; }
 
  private:
-  // Quote fields have small IDs: below kDirectIDs a shape finds a rank with one load; cloud indicators'
-  // IDs are far above and go through the hashed index.
+  // Quote fields have small IDs: below kDirectIDs (and a bound by the shape's size) a shape finds a rank
+  // with one load; cloud indicators' IDs are far above and go through the hashed index.
   static constexpr std::uint32_t kDirectIDs = 4096;
 
   struct TIndexSlot {
