@@ -29,10 +29,7 @@ std::string Query(std::unique_ptr<TKrLuxDataReqMessage> message) {
   return message ? ContextText(*message) : "(no message)";
 }
 
-class LuxNewsFamilyTest : public ::testing::Test {
- protected:
-  testing::TestHost h;
-};
+using LuxNewsFamilyTest = testing::LuxHostTest;
 
 TEST_F(LuxNewsFamilyTest, AnnouncementsKeepContentAndBuildAttachmentLinks) {
   auto processor = With<TKrLuxAnnouncementDataProcessor>({{"koracode", "600000.SH"}, {"pagesize", "20"}});
