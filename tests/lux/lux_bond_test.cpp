@@ -37,10 +37,7 @@ const std::string kBgcBid =
     "Source=BD_QM_BBQ_BGC; ID=BGC190210B01; KoraCode=190210.IB; Side=Bid; Price=2.3125; Volume=4000; "
     "QuoteTime=10:33:12; DealFlag=0";
 
-class LuxBondTest : public ::testing::Test {
- protected:
-  testing::TestHost h;  // user 10000001, language CHS, server date 2026-12-04
-};
+using LuxBondTest = testing::LuxHostTest;
 
 TEST_F(LuxBondTest, BrokerQuotesAreReadFromTheListsOfTheProcessorsSources) {
   auto dealt = With<TKrLuxBondQuotoDealed>({{"KoraCode", "190210.IB"}, {"IssueDatetime", "20191015"}});

@@ -41,11 +41,12 @@ std::string Expected(std::string_view conditions, std::string_view tail) {
   return std::string(kPlain) + std::string(conditions) + std::string(tail) + std::string(kFields);
 }
 
-TEST(LuxNewsQuery, ConditionsFromCodesListsAndOtherParameters) {
+TEST(LuxNewsQuery, ConditionsFromTheParametersAndThePageFromTheRowsAlreadyHeld) {
   struct Case {
     const char* what;
     Params params;
     std::string conditions;
+    std::string tail = "&pagesize=50&pageno=1";
   };
   const std::vector<Case> cases{
       {"two codes; newstype is not sent",
@@ -68,33 +69,20 @@ TEST(LuxNewsQuery, ConditionsFromCodesListsAndOtherParameters) {
        {{"startDate", "20261201"}, {"koracode", "600000.SH"}, {"endDate", "20261204"}},
        "koracode:600000.SH;date1:[20261201 TO 20261204]"},
       {"one date is no range", {{"startDate", "20261201"}, {"koracode", "600000.SH"}}, "koracode:600000.SH"},
+      // The page number follows the rows already held.
+      {"an empty page size is the default", {{"pagesize", ""}, {"StartNum", "100"}}, "", "&pagesize=50&pageno=3"},
+      {"none held", {{"pagesize", "20"}, {"StartNum", "0"}}, "", "&pagesize=20&pageno=1"},
+      {"a page held", {{"pagesize", "20"}, {"StartNum", "20"}}, "", "&pagesize=20&pageno=2"},
+      {"two pages held", {{"pagesize", "20"}, {"StartNum", "40"}}, "", "&pagesize=20&pageno=3"},
+      {"two pages and a row held", {{"pagesize", "20"}, {"StartNum", "41"}}, "", "&pagesize=20&pageno=4"},
+      {"pages of the default size held", {{"StartNum", "120"}}, "", "&pagesize=50&pageno=4"},
+      {"a page number given", {{"pagesize", "20"}, {"StartNum", "40"}, {"pageno", "7"}}, "", "&pagesize=20&pageno=7"},
+      {"a page number that is no number", {{"pageno", "next"}}, "", "&pagesize=50&pageno=0"},
+      {"a page size that is no number", {{"pagesize", "all"}, {"StartNum", "40"}}, "", "&pagesize=all&pageno=1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(HistoryQuery(*With(c.params)), Expected(c.conditions, "&pagesize=50&pageno=1"));
-  }
-}
-
-TEST(LuxNewsQuery, PageNumberFollowsTheRowsAlreadyHeld) {
-  struct Case {
-    Params params;
-    std::string tail;
-  };
-  const std::vector<Case> cases{
-      {{}, "&pagesize=50&pageno=1"},
-      {{{"pagesize", ""}}, "&pagesize=50&pageno=1"},
-      {{{"pagesize", "20"}, {"StartNum", "0"}}, "&pagesize=20&pageno=1"},
-      {{{"pagesize", "20"}, {"StartNum", "20"}}, "&pagesize=20&pageno=2"},
-      {{{"pagesize", "20"}, {"StartNum", "40"}}, "&pagesize=20&pageno=3"},
-      {{{"pagesize", "20"}, {"StartNum", "41"}}, "&pagesize=20&pageno=4"},
-      {{{"StartNum", "120"}}, "&pagesize=50&pageno=4"},
-      {{{"pagesize", "20"}, {"StartNum", "40"}, {"pageno", "7"}}, "&pagesize=20&pageno=7"},
-      {{{"pageno", "next"}}, "&pagesize=50&pageno=0"},
-      {{{"pagesize", "all"}, {"StartNum", "40"}}, "&pagesize=all&pageno=1"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tail);
-    EXPECT_EQ(HistoryQuery(*With(c.params)), Expected("", c.tail));
+    EXPECT_EQ(HistoryQuery(*With(c.params)), Expected(c.conditions, c.tail));
   }
 }
 

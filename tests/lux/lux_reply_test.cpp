@@ -24,7 +24,7 @@ using testing::RowText;
 // The news document the tests read, with items of every shape.
 std::string NewsDocument() { return testing::SampleDocument("news_reply.xml", KDP_LUX_TEST_DATA); }
 
-class LuxNewsReplyTest : public ::testing::Test {
+class LuxNewsReplyTest : public testing::LuxHostTest {
  protected:
   // Made inside the host, so the report server is the sample's.
   std::shared_ptr<TKrLuxNewsDataProcessor> Processor(const std::string& codes) {
@@ -32,8 +32,6 @@ class LuxNewsReplyTest : public ::testing::Test {
     processor->SetIndexValue("koracode", codes);
     return processor;
   }
-
-  testing::TestHost h;
 };
 
 TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRowsOfANewTable) {

@@ -27,6 +27,7 @@ using testing::NewsReply;
 using testing::ParseSample;
 using testing::RowText;
 using testing::SampleReply;
+using testing::With;
 
 // Reads a record body back in the shape `expected` has (String, LongWord, Int64, Double, Byte); a read
 // past the end or bytes left over show as a mismatch.
@@ -63,24 +64,12 @@ Record ReadBack(const TKrLuxDataReqMessage& message, const Record& expected) {
   return read;
 }
 
-void Set(TKrLuxDataRequestInfo& processor, const Pairs& params) {
-  for (const auto& [name, value] : params) processor.SetIndexValue(name, value);
-}
-
-template <class Processor>
-std::shared_ptr<TKrLuxDataRequestInfo> Make() {
-  return std::make_shared<Processor>();
-}
-
-class LuxRowProcessorTest : public ::testing::Test {
- protected:
-  testing::TestHost h;  // user 10000001, language CHS, server time 2026-12-04 10:30:00
-};
+using LuxRowProcessorTest = testing::LuxHostTest;
 
 TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
   struct Case {
     std::string name;  // the registered name, which names the sample reply
-    std::function<std::shared_ptr<TKrLuxDataRequestInfo>()> make;
+    std::function<std::shared_ptr<TKrLuxDataRequestInfo>(const Pairs&)> make;
     Pairs params;
     std::uint32_t commandID;
     Record request;
@@ -90,7 +79,7 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
   const std::string comments = "HQ_00_N2026120400031";
   const std::vector<Case> cases{
       {"LuxViewPointBallotDataProcessor",
-       Make<TKrLuxViewPointBallotDataProcessor>,
+       With<TKrLuxViewPointBallotDataProcessor>,
        {{"PageIndex", "2"}, {"PageSize", "10"}, {"IsAll", "true"}, {"NewsURL", "http://news.kora.example/n/31"}},
        9730,
        {0u, 2u, 10u, true, "", "", "", "http://news.kora.example/n/31"},
@@ -99,35 +88,35 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        "PositiveNums=1286; NegativeNums=904; PositiveTotalPoints=25720; NegativeTotalPoints=18080; "
        "HisPositiveNums=58211; HisNegativeNums=47730; HisPositiveTotalPoints=1164220; HisNegativeTotalPoints=954600"},
       {"TKrLuxSubjectAddViews",
-       Make<TKrLuxSubjectAddViews>,
+       With<TKrLuxSubjectAddViews>,
        {{"SurveyID", "SV20261204001"}, {"ViewID", "1"}, {"AgreeOrDisAgree", "2"}},
        9738,
        {"SV20261204001", "1", 2u, "10000001"},
        1,
        "SurveyID=SV20261204001; Result=1; PositiveNums=1287; NegativeNums=904"},
       {"LuxBallotStateDataProcessor",
-       Make<TKrLuxBallotStateDataProcessor>,
+       With<TKrLuxBallotStateDataProcessor>,
        {{"SurveyID", "SV20261204001"}},
        9737,
        {"SV20261204001"},
        1,
        "SurveyID=SV20261204001; BallotState=1"},
       {"LuxSHIndexBallotDataProcessor",
-       Make<TKrLuxSHIndexBallotDataProcessor>,
+       With<TKrLuxSHIndexBallotDataProcessor>,
        {{"TradeDate", "20261204"}},
        9780,
        {20261204u},
        2,
        "POSITIVE_VIEW_ID=1; POSITIVE_NUMS=3520; POSITIVE_TOTAL_POINTS=70400; CurrentTradeDate=20261204"},
       {"LuxSHIndexUserIsGamblingDataProcessor",
-       Make<TKrLuxSHIndexUserIsGamblingDataProcessor>,
+       With<TKrLuxSHIndexUserIsGamblingDataProcessor>,
        {{"tradedate", "20261204"}},  // names are matched in any case
        9781,
        {"10000001", 20261204u},
        1,
        "OPTIONLIST_ID=OPT20261204-3; GRAMBLING_NUM=20"},
       {"LuxSHIndexGamblingDataProcessor",
-       Make<TKrLuxSHIndexGamblingDataProcessor>,
+       With<TKrLuxSHIndexGamblingDataProcessor>,
        {{"Points", "3412.5"},
         {"TradeDate", "20261204"},
         {"Number", "20"},
@@ -139,21 +128,21 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        1,
        "SHINDEX_BALLOT_STATE=1"},
       {"LuxSHIndexGamblingResultDataProcessor",
-       Make<TKrLuxSHIndexGamblingResultDataProcessor>,
+       With<TKrLuxSHIndexGamblingResultDataProcessor>,
        {{"UserID", "10000002"}, {"TradeDate", "20261203"}},
        9784,
        {"10000002", 20261203u},
        2,
        "OPTIONLIST_ID=OPT20261203-2; GAMBLING_STATUS=2; GRAMBLING_NUM=20; SETTLEMENT_NUM=38"},
       {"LuxUserFractionDataProcessor",
-       Make<TKrLuxUserFractionDataProcessor>,
+       With<TKrLuxUserFractionDataProcessor>,
        {{"BillType", "1"}},
        9703,
        {"10000001", 1u},
        1,
        "Fraction=1250"},
       {"LuxFractionDeductDataProcessor",
-       Make<TKrLuxFractionDeductDataProcessor>,
+       With<TKrLuxFractionDeductDataProcessor>,
        {{"RechargeKey", "RK-2026-0091"},
         {"BillID", "B20261204-15"},
         {"BillType", "2"},
@@ -164,14 +153,14 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        1,
        "FractionDeductState=0"},
       {"LuxSubjectCommentNumProcessor",
-       Make<TKrLuxSubjectCommentNumProcessor>,
+       With<TKrLuxSubjectCommentNumProcessor>,
        {{"URL", "N2026120400031"}},
        9722,
        {comments},
        1,
        "RevertCount=37; CanComment=True"},
       {"LuxSubjectCommentsProcessor",
-       Make<TKrLuxSubjectCommentsProcessor>,
+       With<TKrLuxSubjectCommentsProcessor>,
        {{"URI", "N2026120400031"}, {"curPageIndex", "2"}},
        9720,
        {comments, 2u, 20u},
@@ -180,14 +169,14 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
        "CreateTime=2026-12-04 10:20:31; UpCount=12; DownCount=1; Anonymity=False; Path=0/RV0091810; "
        "ResourceID=RS000918273; Deleted=False"},
       {"LuxGetSubjectResourceIDProcessor",
-       Make<TKrLuxGetSubjectResourceIDProcessor>,
+       With<TKrLuxGetSubjectResourceIDProcessor>,
        {{"URI", "N2026120400031"}, {"Title", "浦发银行：拟发行不超过500亿元金融债券"}},
        9721,
        {"", comments, 0u, true, "浦发银行：拟发行不超过500亿元金融债券"},
        1,
        "ResourceID=RS000918273"},
       {"LuxSubjectCommentsByResourceIDProcessor",
-       Make<TKrLuxSubjectCommentsByResourceIDProcessor>,
+       With<TKrLuxSubjectCommentsByResourceIDProcessor>,
        {{"ResourceID", "RS000918274"}, {"pageSize", "50"}},
        9715,
        {"RS000918274", 1u, 50u},
@@ -198,8 +187,7 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto processor = c.make();
-    Set(*processor, c.params);
+    auto processor = c.make(c.params);
     auto message = processor->CreateReqMsg();
     ASSERT_TRUE(message);
     EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1802, c.commandID));
@@ -243,24 +231,24 @@ TEST_F(LuxRowProcessorTest, ACommentOrALikeIsSubmittedUnderItsOwnCommand) {
 }
 
 TEST_F(LuxRowProcessorTest, GreatEventsAskForADateRangeAndLinkToTheEventsPage) {
-  TKrLuxGreatEventDataProcessor events;
-  events.SetSectorName("F10_GREATEVENT");
-  Set(events, {{"koracode", "600000.SH"}, {"DateRange", "Future2Weeks"}, {"pagesize", "20"}, {"StartNum", "40"}});
-  auto message = events.CreateReqMsg();
+  auto events = With<TKrLuxGreatEventDataProcessor>(
+      {{"koracode", "600000.SH"}, {"DateRange", "Future2Weeks"}, {"pagesize", "20"}, {"StartNum", "40"}});
+  events->SetSectorName("F10_GREATEVENT");
+  auto message = events->CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1303, 3316));
   // Event IDs, sectors, codes, sort, page size and number, language, report, occurrence and expiry ranges,
   // security type. Today is 2026-12-04 on the server; rows 41 to 60 are page 3.
   const Record future{"", "", "600000.SH",  "OccurDate asc", 20u, 3u, "CHS",
                       "", "", "2026-12-04", "2026-12-18",    "",  "", 0u};
   EXPECT_EQ(ReadBack(*message, future), future);
-  events.SetIndexValue("DateRange", "pre1year");
+  events->SetIndexValue("DateRange", "pre1year");
   const Record pastYear{"", "", "600000.SH",  "OccurDate asc", 20u, 3u, "CHS",
                         "", "", "2025-12-04", "2026-12-04",    "",  "", 0u};
-  EXPECT_EQ(ReadBack(*events.CreateReqMsg(), pastYear), pastYear);
+  EXPECT_EQ(ReadBack(*events->CreateReqMsg(), pastYear), pastYear);
   // Each security's events have a store of their own.
-  EXPECT_EQ(events.GetSectorID(), "F10_GREATEVENT:600000.SH");
+  EXPECT_EQ(events->GetSectorID(), "F10_GREATEVENT:600000.SH");
 
-  auto table = ParseSample(events, "LuxGreatEventDataProcessor");
+  auto table = ParseSample(*events, "LuxGreatEventDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
   EXPECT_EQ(RowText(*table, 0),
             "ID=E20261222000123; Title=浦发银行2026年第二次临时股东大会; NewsDate=2026-12-22; KoraCode=600000.SH; "
@@ -276,9 +264,9 @@ TEST_F(LuxRowProcessorTest, GreatEventsAskForADateRangeAndLinkToTheEventsPage) {
 }
 
 TEST_F(LuxRowProcessorTest, ResearchReportsTellTheirAttachmentsAndOpenOnTheReportServer) {
-  TKrLuxResearchReportDataProcessor reports;
-  Set(reports, {{"koracode", "600000.SH"}, {"startDate", "20261101"}, {"endDate", "2026-12-04"}, {"pagesize", "20"}});
-  auto message = reports.CreateReqMsg();
+  auto reports = With<TKrLuxResearchReportDataProcessor>(
+      {{"koracode", "600000.SH"}, {"startDate", "20261101"}, {"endDate", "2026-12-04"}, {"pagesize", "20"}});
+  auto message = reports->CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1403, 6302));
   // Key, code, source, author, class, trade, begin and end times, dealer flag, security ID, sort, page
   // size and number, the requester.
@@ -298,7 +286,7 @@ TEST_F(LuxRowProcessorTest, ResearchReportsTellTheirAttachmentsAndOpenOnTheRepor
                      "<internalUserId:10000001>"};
   EXPECT_EQ(ReadBack(*message, query), query);
 
-  auto table = ParseSample(reports, "LuxResearchReportDataProcessor");
+  auto table = ParseSample(*reports, "LuxResearchReportDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 4);
   EXPECT_EQ(RowText(*table, 0),
             "ID=R2026120400091; Title=浦发银行：息差企稳，资产质量持续改善; NewsDate=2026-12-04 09:00:00; "
@@ -322,13 +310,13 @@ TEST_F(LuxRowProcessorTest, ResearchReportsTellTheirAttachmentsAndOpenOnTheRepor
 }
 
 TEST_F(LuxRowProcessorTest, SubjectColumnsWriteTheirQueriesAndReadTheirLists) {
-  TKrLuxSubjectContentDataProcessor content;
-  Set(content, {{"newsid", "S2026120400007"}, {"SaveData", "False"}, {"koracode", "002594.SZ"}, {"startid", "0"}});
-  auto message = content.CreateReqMsg();
+  auto content = With<TKrLuxSubjectContentDataProcessor>(
+      {{"newsid", "S2026120400007"}, {"SaveData", "False"}, {"koracode", "002594.SZ"}, {"startid", "0"}});
+  auto message = content->CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1410, 6000));
   // The data manager's own parameters are not sent.
   EXPECT_EQ(ContextText(*message), "calltype=Csharp&name=querycontent&param=newsid:S2026120400007;koracode:002594.SZ");
-  auto table = ParseSample(content, "LuxSubjectContentDataProcessor");
+  auto table = ParseSample(*content, "LuxSubjectContentDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 1);
   EXPECT_EQ(
       RowText(*table, 0),
@@ -337,28 +325,28 @@ TEST_F(LuxRowProcessorTest, SubjectColumnsWriteTheirQueriesAndReadTheirLists) {
       "publishdate=2026-12-04 08:30:00; url=http://news.kora.example/subject/S2026120400007.html; sitename=Kora专题; "
       "channel=1; sectercodes=BK0477,BK0900; industrycodes=C36; tradename=汽车制造业; newsid=S2026120400007");
 
-  TKrLuxSubjectDataProcessor subject;
-  Set(subject, {{"q", "新能源"}, {"subjectid", "3021"}, {"sessionid", "S-8f3a"}, {"pagesize", "20"}});
-  message = subject.CreateReqMsg();
+  auto subject = With<TKrLuxSubjectDataProcessor>(
+      {{"q", "新能源"}, {"subjectid", "3021"}, {"sessionid", "S-8f3a"}, {"pagesize", "20"}});
+  message = subject->CreateReqMsg();
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1411, 6002));
   // The four subject fields in their order, those with a value, then the session.
   EXPECT_EQ(ContextText(*message),
             "calltype=Csharp&name=dealsubject&param=subjectid:3021;q:新能源&xsltindex=1&kora.sessionid=S-8f3a");
-  table = ParseSample(subject, "LuxSubjectDataProcessor");
+  table = ParseSample(*subject, "LuxSubjectDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 1);
   EXPECT_EQ(RowText(*table, 0),
             "subjectid=3021; subjectname=新能源汽车; subjecttitle=新能源汽车下乡：县域市场的新机会; "
             "subjectcontent=政策、销量与产业链梳理; createtime=2026-11-20 09:00:00; cause=政策催化; remark=每周更新");
 
-  TKrLuxSubjectListDataProcessor list;
-  Set(list, {{"indexname", "新能源汽车"}, {"koracode", "002594.SZ"}, {"pageno", "2"}, {"pagesize", "10"}});
-  EXPECT_EQ(list.CreateReqMsg(), nullptr);  // search only
-  message = list.CreateSearchMsg();
+  auto list = With<TKrLuxSubjectListDataProcessor>(
+      {{"indexname", "新能源汽车"}, {"koracode", "002594.SZ"}, {"pageno", "2"}, {"pagesize", "10"}});
+  EXPECT_EQ(list->CreateReqMsg(), nullptr);  // search only
+  message = list->CreateSearchMsg();
   ASSERT_TRUE(message);
   EXPECT_EQ(message->GetCommandWord(), host::MakeLuxCommandWord(1411, 6001));
   EXPECT_EQ(ContextText(*message),
             "name=getlist&mediatype=01&param_v2=indexname:新能源汽车 AND (koracode:002594.SZ)&pagesize=10&pageno=2");
-  table = ParseSample(list, "LuxSubjectListDataProcessor");
+  table = ParseSample(*list, "LuxSubjectListDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);
   EXPECT_EQ(RowText(*table, 1),
             "id=N2026120400061; title=11月新能源汽车销量同比增长32%; date=2026-12-04 11:05:00; "
@@ -370,41 +358,41 @@ TEST_F(LuxRowProcessorTest, SubjectColumnsWriteTheirQueriesAndReadTheirLists) {
 TEST_F(LuxRowProcessorTest, RepliesThatCannotBeReadGiveAnEmptyTableAndALineNamingTheProcessor) {
   struct Case {
     std::string what;
-    std::function<std::shared_ptr<TKrLuxDataRequestInfo>()> make;
+    std::function<std::shared_ptr<TKrLuxDataRequestInfo>(const Pairs&)> make;
     std::function<host::TBaseLuxMessage()> reply;
     std::string logged;
   };
   const std::vector<Case> cases{
-      {"a failed code", Make<TKrLuxUserFractionDataProcessor>,
+      {"a failed code", With<TKrLuxUserFractionDataProcessor>,
        [] { return NewsReply(R"({"code": 3, "message": "用户不存在", "data": {"Fraction": 0}})"); },
        "TKrLuxUserFractionDataProcessor.ProcessRpMsg 应答无法解析: code=3 message=用户不存在"},
-      {"no data", Make<TKrLuxBallotStateDataProcessor>, [] { return NewsReply(R"({"code": 0})"); },
+      {"no data", With<TKrLuxBallotStateDataProcessor>, [] { return NewsReply(R"({"code": 0})"); },
        "TKrLuxBallotStateDataProcessor.ProcessRpMsg 应答无法解析: 未找到data"},
-      {"not JSON", Make<TKrLuxSubjectCommentsProcessor>, [] { return NewsReply("<result/>"); },
+      {"not JSON", With<TKrLuxSubjectCommentsProcessor>, [] { return NewsReply("<result/>"); },
        "TKrLuxSubjectCommentsProcessor.ProcessRpMsg 应答无法解析: JSON"},
-      {"JSON nested too deep", Make<TKrLuxSubjectCommentsProcessor>,
+      {"JSON nested too deep", With<TKrLuxSubjectCommentsProcessor>,
        [] { return NewsReply(R"({"code":0,"data":[{"Path":)" + std::string(40, '[') + std::string(40, ']') + "}]}"); },
        "TKrLuxSubjectCommentsProcessor.ProcessRpMsg 应答无法解析: JSON: nested deeper than 32"},
-      {"XML cut short", Make<TKrLuxResearchReportDataProcessor>,
+      {"XML cut short", With<TKrLuxResearchReportDataProcessor>,
        [] { return NewsReply("<DataSet><Data><Body><Record><ReportID>R1</ReportID>"); },
        "TKrLuxResearchReportDataProcessor.ProcessRpMsg 应答无法解析: XML"},
-      {"no DataSet", Make<TKrLuxGreatEventDataProcessor>,
+      {"no DataSet", With<TKrLuxGreatEventDataProcessor>,
        [] { return NewsReply("<result><Record><EventID>E1</EventID></Record></result>"); },
        "TKrLuxGreatEventDataProcessor.ProcessRpMsg 应答无法解析: 未找到DataSet/Data/Body节点"},
-      {"no result", Make<TKrLuxSubjectContentDataProcessor>, [] { return NewsReply("<response code=\"1\"/>"); },
+      {"no result", With<TKrLuxSubjectContentDataProcessor>, [] { return NewsReply("<response code=\"1\"/>"); },
        "TKrLuxSubjectContentDataProcessor.ProcessRpMsg 应答无法解析: 未找到result节点"},
-      {"an error reply", Make<TKrLuxSHIndexBallotDataProcessor>,
+      {"an error reply", With<TKrLuxSHIndexBallotDataProcessor>,
        [] { return NewsReply(R"({"code":0,"data":[]})", host::mpError); },
        "TKrLuxSHIndexBallotDataProcessor.ProcessRpMsg 应答无法解析: mpError"},
-      {"a news processor's time-out", Make<TKrLuxNegativeNewsDataProcessor>,
+      {"a news processor's time-out", With<TKrLuxNegativeNewsDataProcessor>,
        [] { return host::TBaseLuxMessage({}, 7, host::mpTimeout); }, "TKrLuxNegativeNewsDataProcessor.ProcessRpMsg"},
-      {"a body shorter than its prefix", Make<TKrLuxSubjectDataProcessor>,
+      {"a body shorter than its prefix", With<TKrLuxSubjectDataProcessor>,
        [] { return host::TBaseLuxMessage(testing::ReplyWire("ab"), 1, host::mpNormal); },
        "TKrLuxSubjectDataProcessor.ProcessRpMsg 应答无法解析: MessageBody.Size < II_DECODE_OFFSET"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    auto processor = c.make();
+    auto processor = c.make({});
     h->Logger().ClearRecords();
     auto bad = c.reply();
     EXPECT_FALSE(processor->ProcessRpMsg(bad));

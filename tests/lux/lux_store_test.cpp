@@ -186,12 +186,6 @@ TEST(LuxSectorStore, PageInformationBrowsedMarksAndReceivedRows) {
   rows->SetIndexValue(0, "Title", "changed by a widget");
   EXPECT_EQ(store.GetRows()->GetIndexValue(0, "Title"), "title of N0");
 
-  TKrLuxNewsStrategy strategy;
-  strategy.SetIndexFilter("startid", "N10");
-  strategy.SetIndexFilter("datasize", "5");
-  EXPECT_TRUE(store.IsDataEnough(strategy));
-  EXPECT_EQ(IdsOf(store.GetDataByStrategy(strategy)), Range(11, 16));
-
   store.SetReceiveRowNum(TableOf({"a", "b"}));
   store.SetReceiveRowNum(nullptr);
   EXPECT_EQ(store.GetHisNum(), 27);

@@ -1,5 +1,6 @@
-// Helpers the Lux tests share: reply messages built from a body or read from the sample replies, the text
-// a request carries, and a fake data manager whose request objects record what a widget or provider sends.
+// Helpers the Lux tests share: a test on the stand-in host, reply messages built from a body or read from
+// the sample replies, the text a request carries, and a fake data manager whose request objects record what
+// a widget or provider sends.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +22,15 @@
 #include "kdp/lux/lux_requests.h"
 #include "lux/lux_req_message.h"
 #include "lux/lux_request_info.h"
+#include "test_host.h"
 
 namespace kdp::testing {
+
+// A test on the stand-in host: user 10000001, language CHS, server time 2026-12-04 10:30:00.
+class LuxHostTest : public ::testing::Test {
+ protected:
+  TestHost h;
+};
 
 // The bytes of a reply whose body is `body`.
 inline std::vector<std::uint8_t> ReplyWire(std::string_view body, std::int32_t serial = 1) {
