@@ -102,10 +102,10 @@ std::string Rows(host::IDataSet& data) {
   return text;
 }
 
-// Writes down every call in order, which thread made it and the engine's server time then. `onPush`, when
-// set, acts after each push is written down (the package resubscribing, or letting its request go, while
-// pushes are on their way); it is given the number of calls so far.
-class TestObserver final : public host::Implements<host::IObserver> {
+// Writes down every call in order, connection notices included, which thread made it and the engine's server
+// time then. `onPush`, when set, acts after each push is written down (the package resubscribing, or letting
+// its request go, while pushes are on their way); it is given the number of calls so far.
+class TestObserver final : public host::Implements<host::IObserver, host::ICallBack> {
  public:
   explicit TestObserver(host::IMainLoop& loop) : loop_(loop) {}
   void Watch(const std::shared_ptr<ReplaySpeed>& engine) { engine_ = engine; }
@@ -123,6 +123,9 @@ class TestObserver final : public host::Implements<host::IObserver> {
   }
   const void* GetQEStatus() override { return nullptr; }
   int NotifyHisData(int a, int b) override { return Note(fmt::format("notice {} {}", a, b)); }
+  std::shared_ptr<host::IConfig> GetIConfig() override { return nullptr; }
+  int NotifyConnect(int code) override { return Note(fmt::format("connect {}", code)); }
+  int NotifyLEDChange(int status) override { return Note(fmt::format("LED {}", status)); }
 
   std::vector<std::string> Events() const {
     std::lock_guard lock(mutex_);
@@ -152,26 +155,6 @@ class TestObserver final : public host::Implements<host::IObserver> {
   mutable std::mutex mutex_;  // guards events_ and times_: replies arrive on the engine's thread
   std::vector<std::string> events_;
   std::vector<host::DateTime> times_;
-};
-
-class TestCallBack final : public host::Implements<host::ICallBack> {
- public:
-  std::shared_ptr<host::IConfig> GetIConfig() override { return nullptr; }
-  int NotifyConnect(int code) override { return Note(fmt::format("connect {}", code)); }
-  int NotifyLEDChange(int status) override { return Note(fmt::format("LED {}", status)); }
-  std::vector<std::string> Events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-
- private:
-  int Note(std::string event) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
-    return 0;
-  }
-  mutable std::mutex mutex_;  // guards events_
-  std::vector<std::string> events_;
 };
 
 class ReplaySpeedTest : public ::testing::Test {
@@ -409,14 +392,16 @@ TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
               {Notice(RecordKind::kConnect, 5, 10054), Notice(RecordKind::kLedChange, 5, -1)}}),
        1.0);
   CatchUp();  // the lead-in has played before anyone listens
-  auto callback = std::make_shared<TestCallBack>();
-  engine_->SetCallBack(callback);
-  auto request = engine_->CreateDataRequest(Observer());
+  auto observer = Observer();
+  engine_->SetCallBack(observer);  // told how the lead-in left the connection, as a live engine tells it
+  auto request = engine_->CreateDataRequest(observer);
   request->Subscribe(Symbols({"A"}));
   CatchUp();
-  EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1"}));
+  const std::vector<std::string> leadIn = {"connect 0 (engine thread)", "LED 1 (engine thread)"};
+  EXPECT_EQ(observer->Events(), leadIn);
   Advance(5s);
-  EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1", "connect 10054", "LED -1"}));
+  EXPECT_EQ(observer->Events(), (std::vector<std::string>{leadIn[0], leadIn[1], "connect 10054 (engine thread)",
+                                                          "LED -1 (engine thread)"}));
 }
 
 TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
