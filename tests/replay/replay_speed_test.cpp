@@ -53,8 +53,10 @@ std::shared_ptr<host::IDataSet> QuoteSet(const std::string& code, double last) {
   return host::MakeReplyPacket({}, body);
 }
 
-Record Push(std::uint32_t request, double seconds, const std::string& code, double last) {
-  Record record = Make(RecordKind::kQuotes, request, seconds);
+// A recorded push, or with kHistoryData the data a history command got back, of one code's field 3.
+Record Push(std::uint32_t request, double seconds, const std::string& code, double last,
+            RecordKind kind = RecordKind::kQuotes) {
+  Record record = Make(kind, request, seconds);
   record.data = QuoteSet(code, last);
   return record;
 }
@@ -310,17 +312,14 @@ TEST_F(ReplaySpeedTest, RequestsAreBoundByWhatTheySubscribe) {
 TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
   const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A,B"}, {"A", "3"}, {"B", "3"}};
   const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
-  Record exportData = Make(RecordKind::kHistoryData, 2, 2);
-  exportData.data = QuoteSet("A", 99);
-  Record rankData = Make(RecordKind::kHistoryData, 3, 3);
-  rankData.data = QuoteSet("IND.BANK", 1);
   // A's first push brings field 4 too, which its last push leaves out: the export keeps it from there.
   Record firstOfA = Push(1, 0, "A", 10);
   auto valuesOfA = std::dynamic_pointer_cast<host::TDataTable>(firstOfA.data->GetAsDataSet(0, 1)->GetAsDataSet(0, 1));
   valuesOfA->Set(0, valuesOfA->AddField("4", "double"), 7.0);
   Open(Write({{Subscribe(1, 0, {"A", "B"}), firstOfA},
-              {Command(2, 2, 3080, exportParams), Response(2, 2, 3080), exportData},
-              {Command(3, 3, 3040, rankParams), Response(3, 3, 3040), rankData},
+              {Command(2, 2, 3080, exportParams), Response(2, 2, 3080), Push(2, 2, "A", 99, RecordKind::kHistoryData)},
+              {Command(3, 3, 3040, rankParams), Response(3, 3, 3040),
+               Push(3, 3, "IND.BANK", 1, RecordKind::kHistoryData)},
               {Push(1, 4, "B", 20), Push(1, 5, "A", 11)}}),
        1.0);
   auto quotes = Observer(), exporter = Observer(), ranker = Observer(), other = Observer();
@@ -363,13 +362,10 @@ TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
 TEST_F(ReplaySpeedTest, ANewCommandDropsTheRepliesHeldForTheOneBefore) {
   const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A"}, {"A", "3"}};
   const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
-  Record exportData = Make(RecordKind::kHistoryData, 2, 1);
-  exportData.data = QuoteSet("A", 99);
-  Record rankData = Make(RecordKind::kHistoryData, 2, 2);
-  rankData.data = QuoteSet("IND.BANK", 1);
   Open(Write({{Subscribe(1, 0, {"A"})},
-              {Command(2, 1, 3080, exportParams), Response(2, 1, 3080), exportData},
-              {Command(2, 2, 3040, rankParams), Response(2, 2, 3040), rankData}}),
+              {Command(2, 1, 3080, exportParams), Response(2, 1, 3080), Push(2, 1, "A", 99, RecordKind::kHistoryData)},
+              {Command(2, 2, 3040, rankParams), Response(2, 2, 3040),
+               Push(2, 2, "IND.BANK", 1, RecordKind::kHistoryData)}}),
        1.0);
   auto quotes = Observer(), asker = Observer();
   auto quoteRequest = engine_->CreateDataRequest(quotes);
