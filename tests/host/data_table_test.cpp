@@ -12,37 +12,6 @@
 namespace kdp::host {
 namespace {
 
-TEST(DataTableTest, NestedTablesAndFieldRecords) {
-  auto body = std::make_shared<TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Values", "dataset");
-  auto values = std::make_shared<TDataTable>();
-  values->AddField("6", "double");
-  values->Set(values->AddRow(), 0, 10.36);
-  const int r = body->AddRow();
-  body->Set(r, 0, std::string("600000.SH"));
-  body->Set(r, 1, std::shared_ptr<IDataSet>(values));
-
-  TDataTable reply;
-  reply.AddField("Header", "dataset");
-  reply.AddField("Body", "dataset");
-  reply.Set(reply.AddRow(), 1, std::shared_ptr<IDataSet>(body));
-
-  ASSERT_EQ(reply.GetRowCount(), 1);
-  EXPECT_EQ(reply.GetAsDataSet(0, 0), nullptr);  // an empty cell
-  auto packet_body = reply.GetAsDataSet(0, 1);
-  ASSERT_NE(packet_body, nullptr);
-  EXPECT_EQ(packet_body->GetAsString(0, 0), "600000.SH");
-  EXPECT_EQ(FieldName(*packet_body, 0), "KoraCode");
-  EXPECT_EQ(FieldTypeName(*packet_body, 1), "dataset");
-  // The record keeps the name at offset 0 and the type name at offset 64.
-  const auto* raw = reinterpret_cast<const char*>(packet_body->GetFieldInfo(0));
-  EXPECT_STREQ(raw, "KoraCode");
-  EXPECT_STREQ(raw + 64, "string");
-  EXPECT_DOUBLE_EQ(packet_body->GetAsDataSet(0, 1)->GetAsDouble(0, 0), 10.36);
-  EXPECT_EQ(packet_body->GetFieldInfo(2), nullptr);
-}
-
 TEST(DataTableTest, ReadsConvertAndNeverFailOutOfRange) {
   TDataTable t;
   t.AddField(std::string(40, 'n'), "int64");  // cut to 31 bytes
@@ -117,6 +86,8 @@ TEST(DataTableTest, SharedFieldInfosStayAsTheyWereForEveryOtherTable) {
   EXPECT_EQ(TDataTable().GetFieldsIdentity(), nullptr);  // no columns: nothing to compare by
 }
 
+// A reply as an engine builds one: the header's fields in order, and beside it the body, whose rows hold
+// their values tables.
 TEST(ReplyPacketTest, HeaderFieldsInOrderAndTheBodyBeside) {
   auto values = std::make_shared<TDataTable>();
   values->Set(values->AddRow(), values->AddField("3", "double"), 10.5);
@@ -137,6 +108,13 @@ TEST(ReplyPacketTest, HeaderFieldsInOrderAndTheBodyBeside) {
   ASSERT_NE(rows, nullptr);
   ASSERT_EQ(rows->GetRowCount(), 2);
   EXPECT_EQ(FieldName(*rows, 0), "KoraCode");
+  EXPECT_EQ(FieldTypeName(*rows, 1), "dataset");
+  // The record keeps the name at offset 0 and the type name at offset 64.
+  const auto* raw = reinterpret_cast<const char*>(rows->GetFieldInfo(0));
+  EXPECT_STREQ(raw, "KoraCode");
+  EXPECT_STREQ(raw + 64, "string");
+  EXPECT_EQ(rows->GetFieldInfo(2), nullptr);
+  EXPECT_EQ(rows->GetAsString(0, 0), "600000.SH");
   EXPECT_EQ(rows->GetAsString(1, 0), "000001.SZ");
   ASSERT_NE(rows->GetAsDataSet(0, 1), nullptr);
   EXPECT_EQ(rows->GetAsDataSet(0, 1)->GetAsDouble(0, 0), 10.5);

@@ -7,17 +7,11 @@
 namespace kdp::host {
 namespace {
 
-TEST(GuidTest, ParsesCanonicalTextAtCompileAndRunTime) {
+TEST(GuidTest, ParsesCanonicalTextAtCompileAndRunTimeAndRejectsMalformedText) {
   constexpr Guid style = "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0";
   static_assert(style.Bytes()[0] == 0x4B && style.Bytes()[15] == 0xF0);
   EXPECT_EQ(style.ToString(), "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0");
-
-  auto braced = Guid::Parse("{4b2d8da0-9a5c-49c3-883a-0e09cf87faf0}");
-  ASSERT_TRUE(braced.has_value());
-  EXPECT_EQ(*braced, style);
-}
-
-TEST(GuidTest, RejectsMalformedText) {
+  EXPECT_EQ(Guid::Parse("{4b2d8da0-9a5c-49c3-883a-0e09cf87faf0}"), style);  // braced, in lower case
   for (const char* bad : {"", "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF", "4B2D8DA0x9A5C-49C3-883A-0E09CF87FAF0",
                           "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAFG", "{4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0"}) {
     SCOPED_TRACE(bad);

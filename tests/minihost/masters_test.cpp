@@ -216,43 +216,36 @@ TEST(MastersTest, EverySettingIsCheckedAndARefusalNamesItsKey) {
       EXPECT_EQ(error.rfind(etc + "/Host/host.json: ", 0), 0u) << error;  // the file is named first
     }
   }
-  // Values set by a program rather than read from the file are checked as the host is made.
+  // Without a file the settings are the defaults. A file that reads makes settings the host is made from,
+  // which still needs its security master; values set by a program rather than read from the file are
+  // checked as the host is made.
   std::filesystem::remove(etc + "/Host/host.json");
   std::string error;
-  auto settings = LoadHostSettings(etc, error);
-  ASSERT_TRUE(settings.has_value()) << error;
-  settings->userId = "../escape";
-  settings->dataDir = etc + "/data";
-  EXPECT_EQ(MiniHost::Create(*settings, {}, error), nullptr);
-  EXPECT_NE(error.find("\"userId\" must be a plain name"), std::string::npos) << error;
-  EXPECT_FALSE(std::filesystem::exists(etc + "/escape"));
-
-  // A settings file that cannot be read says so, with the system's reason.
-  std::filesystem::create_directory(etc + "/Host/host.json");
-  EXPECT_FALSE(LoadHostSettings(etc, error).has_value());
-  EXPECT_NE(error.find("cannot read host settings " + etc + "/Host/host.json: Is a directory"), std::string::npos)
-      << error;
-  std::filesystem::remove_all(etc);
-}
-
-TEST(MastersTest, SettingsAndMissingFilesGiveClearErrors) {
-  std::string error;
-  EXPECT_FALSE(LoadHostSettings("/no/such/root", error).has_value());
-  EXPECT_NE(error.find("configuration root not found"), std::string::npos);
-
-  const std::string etc = kdp::testing::MakeTempDir();
-  std::filesystem::create_directories(etc + "/Host");
+  EXPECT_TRUE(LoadHostSettings(etc, error).has_value()) << error;
   std::ofstream(etc + "/Host/host.json") << R"({"userId": "u1", "rights": ["A", "B"], "language": "ENG"})";
   auto settings = LoadHostSettings(etc, error);
   ASSERT_TRUE(settings.has_value()) << error;
   EXPECT_EQ(settings->userId, "u1");
   EXPECT_EQ(settings->rights.size(), 2u);
   settings->dataDir = etc + "/data";
-  EXPECT_EQ(MiniHost::Create(*settings, {}, error), nullptr);  // no securities file in this root
+  EXPECT_EQ(MiniHost::Create(*settings, {}, error), nullptr);
   EXPECT_NE(error.find("cannot read securities file " + etc + "/Host/Securities.csv: No such file or directory"),
             std::string::npos)
       << error;
+  settings->userId = "../escape";
+  EXPECT_EQ(MiniHost::Create(*settings, {}, error), nullptr);
+  EXPECT_NE(error.find("\"userId\" must be a plain name"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(etc + "/escape"));
   EXPECT_EQ(host::InstalledHostEnvironment(), nullptr);
+
+  // A settings file, or a root, that cannot be read says so, with the system's reason.
+  std::filesystem::remove(etc + "/Host/host.json");
+  std::filesystem::create_directory(etc + "/Host/host.json");
+  EXPECT_FALSE(LoadHostSettings(etc, error).has_value());
+  EXPECT_NE(error.find("cannot read host settings " + etc + "/Host/host.json: Is a directory"), std::string::npos)
+      << error;
+  EXPECT_FALSE(LoadHostSettings("/no/such/root", error).has_value());
+  EXPECT_NE(error.find("configuration root not found"), std::string::npos);
   std::filesystem::remove_all(etc);
 }
 

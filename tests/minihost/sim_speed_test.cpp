@@ -15,7 +15,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class RecordingObserver final : public host::Implements<host::IObserver> {
+class TestConfig final : public host::Implements<host::IConfig> {
+ public:
+  std::string GetSpeedUserID() override { return "kora1#0203"; }
+  int GetBondPriceType() override { return 0; }
+  std::string GetTradeTime(const std::string&) override { return "930,1130,1300,1500"; }
+  std::string GetStockType(const std::string&) override { return "A"; }
+};
+
+// The package's side of the engine: its data request's observer and the engine's call-back.
+class RecordingObserver final : public host::Implements<host::IObserver, host::ICallBack> {
  public:
   int SaveQuoteData(const std::shared_ptr<host::IDataSet>& data) override {
     quotes.push_back(data);
@@ -35,6 +44,15 @@ class RecordingObserver final : public host::Implements<host::IObserver> {
   }
   const void* GetQEStatus() override { return nullptr; }
   int NotifyHisData(int, int) override { return 0; }
+  std::shared_ptr<host::IConfig> GetIConfig() override { return config; }
+  int NotifyConnect(int code) override {
+    connect_codes.push_back(code);
+    return 0;
+  }
+  int NotifyLEDChange(int status) override {
+    leds.push_back(status);
+    return 0;
+  }
 
   std::size_t ReplyCount() {
     std::lock_guard lock(mutex);
@@ -47,27 +65,6 @@ class RecordingObserver final : public host::Implements<host::IObserver> {
   std::vector<std::shared_ptr<host::IDataSet>> replies;
   std::vector<std::array<int, 3>> responses;
   std::thread::id reply_thread;
-};
-
-class TestConfig final : public host::Implements<host::IConfig> {
- public:
-  std::string GetSpeedUserID() override { return "kora1#0203"; }
-  int GetBondPriceType() override { return 0; }
-  std::string GetTradeTime(const std::string&) override { return "930,1130,1300,1500"; }
-  std::string GetStockType(const std::string&) override { return "A"; }
-};
-
-class TestCallBack final : public host::Implements<host::ICallBack> {
- public:
-  std::shared_ptr<host::IConfig> GetIConfig() override { return config; }
-  int NotifyConnect(int code) override {
-    connect_codes.push_back(code);
-    return 0;
-  }
-  int NotifyLEDChange(int status) override {
-    leds.push_back(status);
-    return 0;
-  }
   std::shared_ptr<TestConfig> config = std::make_shared<TestConfig>();
   std::vector<int> connect_codes;  // written on the engine's thread, read after SyncNow
   std::vector<int> leds;
@@ -87,10 +84,9 @@ struct EngineTest : ::testing::Test {
   testing::TestHost h;
   SimSpeed& engine = *h->Speed();
   std::shared_ptr<RecordingObserver> observer = std::make_shared<RecordingObserver>();
-  std::shared_ptr<TestCallBack> callback = std::make_shared<TestCallBack>();
 
   void Connect() {
-    engine.SetCallBack(callback);
+    engine.SetCallBack(observer);
     engine.SyncNow();
   }
 };
@@ -161,8 +157,8 @@ TEST_F(EngineTest, RequestsLetGoAreForgotten) {
 
 TEST_F(EngineTest, ConfigurationIsAskedFromTheEnginesThread) {
   Connect();
-  EXPECT_EQ(callback->connect_codes, (std::vector<int>{0}));
-  EXPECT_EQ(callback->leds, (std::vector<int>{1}));
+  EXPECT_EQ(observer->connect_codes, (std::vector<int>{0}));
+  EXPECT_EQ(observer->leds, (std::vector<int>{1}));
   EXPECT_TRUE(h->Logger().Contains("quote engine login as kora1#0203"));
   auto request = engine.CreateDataRequest(observer);
   request->Subscribe({{"600000.SH", {3}}, {"00700.HK", {3}}});
@@ -190,15 +186,15 @@ TEST_F(EngineTest, ADroppedConnectionForgetsSubscriptionsUntilTheRequestSubscrib
   h->Loop().RunUntilIdle();
   EXPECT_TRUE(observer->quotes.empty());
   EXPECT_FALSE(engine.Connected());
-  EXPECT_EQ(callback->connect_codes.back(), 10054);
-  EXPECT_EQ(callback->leds.back(), -1);
+  EXPECT_EQ(observer->connect_codes.back(), 10054);
+  EXPECT_EQ(observer->leds.back(), -1);
 
   engine.SimulateReconnect();
   h.Clock().Advance(30s);
   engine.SyncNow();
   h->Loop().RunUntilIdle();
-  EXPECT_EQ(callback->connect_codes.back(), 0);
-  EXPECT_EQ(callback->leds.back(), 1);
+  EXPECT_EQ(observer->connect_codes.back(), 0);
+  EXPECT_EQ(observer->leds.back(), 1);
   EXPECT_TRUE(observer->quotes.empty());  // the subscription went with the connection
 
   request->Subscribe({{"600000.SH", {3}}});
@@ -219,14 +215,14 @@ TEST_F(EngineTest, AScheduledDropStartsAndEndsAtItsServerTimes) {
     engine.SyncNow();
     EXPECT_EQ(engine.Connected(), connected) << "after " << elapsed << " s";
   }
-  EXPECT_EQ(callback->connect_codes, (std::vector<int>{0, 10054, 0}));
+  EXPECT_EQ(observer->connect_codes, (std::vector<int>{0, 10054, 0}));
 
   // A clock that jumps past the whole drop still reports both changes, in order.
   engine.DropConnection(5s, 5s);
   h.Clock().Advance(60s);
   engine.SyncNow();
   EXPECT_TRUE(engine.Connected());
-  EXPECT_EQ(callback->connect_codes, (std::vector<int>{0, 10054, 0, 10054, 0}));
+  EXPECT_EQ(observer->connect_codes, (std::vector<int>{0, 10054, 0, 10054, 0}));
 }
 
 // What the replies hold is the package's history tests' and the rank and sector chart commands'; here the

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "kdp/host/data_set_codec.h"
+#include "kdp/host/reply_packet.h"
 #include "recording_reader.h"
 #include "recording_writer.h"
 #include "test_host.h"
@@ -52,17 +53,11 @@ Record Make(RecordKind kind, std::uint32_t request, int second) {
 
 std::shared_ptr<host::TDataTable> Quotes(const std::string& code, double last) {
   auto values = std::make_shared<host::TDataTable>();
-  values->AddField("3", "double");
-  values->AddField("11", "string");
   values->AddRow();
-  values->Set(0, 0, last);
-  values->Set(0, 1, std::string("\xC6\xD6\xB7\xA2"));  // code page 936
-  auto body = std::make_shared<host::TDataTable>();
-  body->AddField("KoraCode", "string");
-  body->AddField("Data", "dataset");
-  body->AddRow();
-  body->Set(0, 0, code);
-  body->Set(0, 1, std::shared_ptr<host::IDataSet>(values));
+  values->Set(0, values->AddField("3", "double"), last);
+  values->Set(0, values->AddField("11", "string"), std::string("\xC6\xD6\xB7\xA2"));  // code page 936
+  auto body = host::MakeQuoteBody();
+  host::AddQuoteBodyRow(*body, code, values);
   return body;
 }
 

@@ -53,8 +53,10 @@ std::shared_ptr<host::IDataSet> QuoteSet(const std::string& code, double last) {
   return host::MakeReplyPacket({}, body);
 }
 
-Record Push(std::uint32_t request, double seconds, const std::string& code, double last) {
-  Record record = Make(RecordKind::kQuotes, request, seconds);
+// A recorded push, or with kHistoryData the data a history command got back, of one code's field 3.
+Record Push(std::uint32_t request, double seconds, const std::string& code, double last,
+            RecordKind kind = RecordKind::kQuotes) {
+  Record record = Make(kind, request, seconds);
   record.data = QuoteSet(code, last);
   return record;
 }
@@ -102,10 +104,10 @@ std::string Rows(host::IDataSet& data) {
   return text;
 }
 
-// Writes down every call in order, which thread made it and the engine's server time then. `onPush`, when
-// set, acts after each push is written down (the package resubscribing, or letting its request go, while
-// pushes are on their way); it is given the number of calls so far.
-class TestObserver final : public host::Implements<host::IObserver> {
+// Writes down every call in order, connection notices included, which thread made it and the engine's server
+// time then. `onPush`, when set, acts after each push is written down (the package resubscribing, or letting
+// its request go, while pushes are on their way); it is given the number of calls so far.
+class TestObserver final : public host::Implements<host::IObserver, host::ICallBack> {
  public:
   explicit TestObserver(host::IMainLoop& loop) : loop_(loop) {}
   void Watch(const std::shared_ptr<ReplaySpeed>& engine) { engine_ = engine; }
@@ -123,6 +125,9 @@ class TestObserver final : public host::Implements<host::IObserver> {
   }
   const void* GetQEStatus() override { return nullptr; }
   int NotifyHisData(int a, int b) override { return Note(fmt::format("notice {} {}", a, b)); }
+  std::shared_ptr<host::IConfig> GetIConfig() override { return nullptr; }
+  int NotifyConnect(int code) override { return Note(fmt::format("connect {}", code)); }
+  int NotifyLEDChange(int status) override { return Note(fmt::format("LED {}", status)); }
 
   std::vector<std::string> Events() const {
     std::lock_guard lock(mutex_);
@@ -152,26 +157,6 @@ class TestObserver final : public host::Implements<host::IObserver> {
   mutable std::mutex mutex_;  // guards events_ and times_: replies arrive on the engine's thread
   std::vector<std::string> events_;
   std::vector<host::DateTime> times_;
-};
-
-class TestCallBack final : public host::Implements<host::ICallBack> {
- public:
-  std::shared_ptr<host::IConfig> GetIConfig() override { return nullptr; }
-  int NotifyConnect(int code) override { return Note(fmt::format("connect {}", code)); }
-  int NotifyLEDChange(int status) override { return Note(fmt::format("LED {}", status)); }
-  std::vector<std::string> Events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-
- private:
-  int Note(std::string event) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
-    return 0;
-  }
-  mutable std::mutex mutex_;  // guards events_
-  std::vector<std::string> events_;
 };
 
 class ReplaySpeedTest : public ::testing::Test {
@@ -327,17 +312,14 @@ TEST_F(ReplaySpeedTest, RequestsAreBoundByWhatTheySubscribe) {
 TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
   const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A,B"}, {"A", "3"}, {"B", "3"}};
   const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
-  Record exportData = Make(RecordKind::kHistoryData, 2, 2);
-  exportData.data = QuoteSet("A", 99);
-  Record rankData = Make(RecordKind::kHistoryData, 3, 3);
-  rankData.data = QuoteSet("IND.BANK", 1);
   // A's first push brings field 4 too, which its last push leaves out: the export keeps it from there.
   Record firstOfA = Push(1, 0, "A", 10);
   auto valuesOfA = std::dynamic_pointer_cast<host::TDataTable>(firstOfA.data->GetAsDataSet(0, 1)->GetAsDataSet(0, 1));
   valuesOfA->Set(0, valuesOfA->AddField("4", "double"), 7.0);
   Open(Write({{Subscribe(1, 0, {"A", "B"}), firstOfA},
-              {Command(2, 2, 3080, exportParams), Response(2, 2, 3080), exportData},
-              {Command(3, 3, 3040, rankParams), Response(3, 3, 3040), rankData},
+              {Command(2, 2, 3080, exportParams), Response(2, 2, 3080), Push(2, 2, "A", 99, RecordKind::kHistoryData)},
+              {Command(3, 3, 3040, rankParams), Response(3, 3, 3040),
+               Push(3, 3, "IND.BANK", 1, RecordKind::kHistoryData)},
               {Push(1, 4, "B", 20), Push(1, 5, "A", 11)}}),
        1.0);
   auto quotes = Observer(), exporter = Observer(), ranker = Observer(), other = Observer();
@@ -380,13 +362,10 @@ TEST_F(ReplaySpeedTest, HistoryRepliesFollowTheCommandThatAskedForThem) {
 TEST_F(ReplaySpeedTest, ANewCommandDropsTheRepliesHeldForTheOneBefore) {
   const std::map<std::string, std::string> exportParams = {{"KoraCodeList", "A"}, {"A", "3"}};
   const std::map<std::string, std::string> rankParams = {{"SectorName", "IND.BANK"}};
-  Record exportData = Make(RecordKind::kHistoryData, 2, 1);
-  exportData.data = QuoteSet("A", 99);
-  Record rankData = Make(RecordKind::kHistoryData, 2, 2);
-  rankData.data = QuoteSet("IND.BANK", 1);
   Open(Write({{Subscribe(1, 0, {"A"})},
-              {Command(2, 1, 3080, exportParams), Response(2, 1, 3080), exportData},
-              {Command(2, 2, 3040, rankParams), Response(2, 2, 3040), rankData}}),
+              {Command(2, 1, 3080, exportParams), Response(2, 1, 3080), Push(2, 1, "A", 99, RecordKind::kHistoryData)},
+              {Command(2, 2, 3040, rankParams), Response(2, 2, 3040),
+               Push(2, 2, "IND.BANK", 1, RecordKind::kHistoryData)}}),
        1.0);
   auto quotes = Observer(), asker = Observer();
   auto quoteRequest = engine_->CreateDataRequest(quotes);
@@ -409,14 +388,16 @@ TEST_F(ReplaySpeedTest, ConnectionNoticesReachTheCallBackOnce) {
               {Notice(RecordKind::kConnect, 5, 10054), Notice(RecordKind::kLedChange, 5, -1)}}),
        1.0);
   CatchUp();  // the lead-in has played before anyone listens
-  auto callback = std::make_shared<TestCallBack>();
-  engine_->SetCallBack(callback);
-  auto request = engine_->CreateDataRequest(Observer());
+  auto observer = Observer();
+  engine_->SetCallBack(observer);  // told how the lead-in left the connection, as a live engine tells it
+  auto request = engine_->CreateDataRequest(observer);
   request->Subscribe(Symbols({"A"}));
   CatchUp();
-  EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1"}));
+  const std::vector<std::string> leadIn = {"connect 0 (engine thread)", "LED 1 (engine thread)"};
+  EXPECT_EQ(observer->Events(), leadIn);
   Advance(5s);
-  EXPECT_EQ(callback->Events(), (std::vector<std::string>{"connect 0", "LED 1", "connect 10054", "LED -1"}));
+  EXPECT_EQ(observer->Events(), (std::vector<std::string>{leadIn[0], leadIn[1], "connect 10054 (engine thread)",
+                                                          "LED -1 (engine thread)"}));
 }
 
 TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {

@@ -95,9 +95,9 @@ TEST_F(ModelTest, CloudFieldsReachTheCacheBesideQuoteFields) {
   EXPECT_GT(notified, 0);
 }
 
-// What reaches the engine is each code with its fields of the engine's range (0 to 9999) only; the cloud's
-// subscriber takes the cloud's.
-TEST_F(ModelTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
+// What reaches the engine is each code, cut to 30 characters, with its fields of the engine's range (0 to
+// 9999) only; the cloud's subscriber takes the cloud's.
+TEST_F(ModelTest, TheEngineIsAskedOnlyForFieldsOfItsRangeAndCodesOfThirtyCharacters) {
   auto engine = std::make_shared<testing::ScriptedSpeed>();
   h->Context().SetSpeed(engine);
   TKrRTDModel model;
@@ -119,6 +119,22 @@ TEST_F(ModelTest, TheEngineIsAskedOnlyForFieldsOfItsRange) {
   EXPECT_EQ(symbols[0].KoraCode, "600000.SH");
   EXPECT_EQ(symbols[1].KoraCode, "00700.HK");
   for (const auto& symbol : symbols) EXPECT_EQ(symbol.ItemIDs, (std::vector<std::uint32_t>{3, 8, 9999}));
+
+  // Codes longer than 30 characters are cut in requests as in replies.
+  const std::string longCode = "600000.SH" + std::string(31, 'Z');  // 40 characters
+  const std::string cut = longCode.substr(0, 30);
+  ASSERT_EQ(model.Subscrible(Subscription({longCode}, {3})), 0);
+  h->Loop().RunUntilIdle();
+  ASSERT_EQ(engine->Subscriptions().back().size(), 1u);
+  EXPECT_EQ(engine->Subscriptions().back()[0].KoraCode, cut);
+  EXPECT_EQ(model.ToReqString(), cut + ": 3");
+  ASSERT_EQ(engine->observers.size(), 1u);
+  engine->observers[0]->SaveQuoteData(QuotePush({{longCode, {{3, 12.0}}, {}}}));
+  EXPECT_EQ(model.GetDoubleVal(cut, 3, 0), 12.0);
+  EXPECT_EQ(model.GetRTDItemList(), (std::vector<std::string>{cut}));
+  // The item is the subscription's: a new subscription without the code drops it.
+  model.Subscrible(Subscription({"000001.SZ"}, {3}));
+  EXPECT_EQ(model.GetRTDItem(cut), nullptr);
 }
 
 TEST_F(ModelTest, ResubscribingKeepsSurvivingItemsAndTheirValues) {
@@ -167,11 +183,7 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName"), "浦发银行");
   // The change ratio is coloured against zero, whatever the market did.
   for (const auto& [ratio, colour] : {std::pair{0.0154, "RiseColor"}, {-0.0154, "FallColor"}, {0.0, "EqualColor"}}) {
-    TSpeedQuoteData change;
-    change.FKoraCode = "600000.SH";
-    change.FItemArray = {81};
-    change.FValueArray = {ratio};
-    model.GetRTDItem("600000.SH")->SetRealTimeData(change);
+    model.GetRTDItem("600000.SH")->SetRealTimeData(TSpeedQuoteData{"600000.SH", {81}, {ratio}});
     EXPECT_EQ(concrete->GetFormatColorNameByName("ChangeRatio", true), colour) << ratio;
     EXPECT_EQ(model.GetFormatColor("600000.SH", "ChangeRatio", true, nullptr), StyleColour(colour));
   }
@@ -184,22 +196,14 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
   EXPECT_EQ(concrete->FormatLookups(), lookups + 1);
 
   // An empty text is "-" when asked to check, and left empty otherwise.
-  TSpeedQuoteData blank;
-  blank.FKoraCode = "600000.SH";
-  blank.FItemArray = {11};
-  blank.FValueArray = {NarrowText{""}};
-  model.GetRTDItem("600000.SH")->SetRealTimeData(blank);
+  model.GetRTDItem("600000.SH")->SetRealTimeData(TSpeedQuoteData{"600000.SH", {11}, {NarrowText{""}}});
   EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName", true), "-");
   EXPECT_EQ(model.GetFormatVal("600000.SH", "StockName", false), "");
   // A field never delivered is empty whatever checkNull says.
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", true), "");
   EXPECT_EQ(model.GetFormatVal("600000.SH", "Amount", false), "");
   // Dates and times show in their column's pattern; one never delivered is "-" when asked to check.
-  TSpeedQuoteData clock;
-  clock.FKoraCode = "600000.SH";
-  clock.FItemArray = {1, 2};
-  clock.FValueArray = {20261204.0, 103005.0};
-  model.GetRTDItem("600000.SH")->SetRealTimeData(clock);
+  model.GetRTDItem("600000.SH")->SetRealTimeData(TSpeedQuoteData{"600000.SH", {1, 2}, {20261204.0, 103005.0}});
   EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "TradeDate"), "2026-12-04");
   EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "TradeTime"), "10:30:05");
   EXPECT_EQ(model.GetDateTimeFormatVal("600000.SH", "LastTradeTime", true), "-");
@@ -211,13 +215,7 @@ TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
 // Hong Kong prices show the decimals of each security's own price step, not the column's three.
 TEST_F(ModelTest, PricesShowTheDecimalsOfTheSecuritysStepWhereTheColumnSaysSo) {
   TKrRTDModel model;
-  auto row = [](const char* code, double price) {
-    TSpeedQuoteData q;
-    q.FKoraCode = code;
-    q.FItemArray = {3, 4};
-    q.FValueArray = {price, price};
-    return q;
-  };
+  auto row = [](const char* code, double price) { return TSpeedQuoteData{code, {3, 4}, {price, price}}; };
   model.Provider()->CloudSubscriber().NotifyUpdateCloudData(
       {row("00700.HK", 430.6), row("00003.HK", 6.125), row("00005.HK", 88.45), row("600000.SH", 10.005)});
   EXPECT_EQ(model.GetFormatVal("00700.HK", "NewPrice"), "430.6");   // step 0.2
@@ -241,13 +239,7 @@ TEST_F(ModelTest, ReadsByCodeFollowTheCacheAsItChanges) {
   EXPECT_TRUE(reported->HasPermissionByID(10001));
   EXPECT_EQ(notified, 0);
 
-  const auto row = [](const char* code, double value) {
-    TSpeedQuoteData q;
-    q.FKoraCode = code;
-    q.FItemArray = {3, 10001};
-    q.FValueArray = {value, value * 2};
-    return q;
-  };
+  const auto row = [](const char* code, double value) { return TSpeedQuoteData{code, {3, 10001}, {value, value * 2}}; };
   cloud.NotifyUpdateCloudData({row("600000.SH", 10.5), row("000001.SZ", 9.5)});
   EXPECT_EQ(notified, 1);
   const auto& updated = model.GetUpdateSecurityList();
@@ -305,7 +297,6 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   h->Context().SetSpeed(engine);  // the model's session attaches to it
   TKrRTDModel model;
   ASSERT_EQ(engine->observers.size(), 1u);
-  // The engine sends what was subscribed: last price, volume, name and trading status (an integer field).
   ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "000001.SZ", "600004.SH"}, {3, 8, 11, 17})), 0);
   const auto deliver = [&](const std::vector<QuoteRow>& rows) {
     return engine->observers[0]->SaveQuoteData(QuotePush(rows));
@@ -368,28 +359,6 @@ TEST_F(ModelTest, HostileRepliesAreDroppedAndANormalUpdateStillLandsIntact) {
   deliver({another});
   ASSERT_NE(itemOf("600004.SH"), nullptr);
   EXPECT_EQ(itemOf("600004.SH")->MemoryBytes(), itemBytes);
-}
-
-TEST_F(ModelTest, CodesLongerThanThirtyCharactersAreCutInRequestsAsInReplies) {
-  auto engine = std::make_shared<testing::ScriptedSpeed>();
-  h->Context().SetSpeed(engine);
-  TKrRTDModel model;
-  ASSERT_EQ(engine->observers.size(), 1u);
-  const std::string longCode = "600000.SH" + std::string(31, 'Z');  // 40 characters
-  const std::string cut = longCode.substr(0, 30);
-  ASSERT_EQ(model.Subscrible(Subscription({longCode}, {3})), 0);
-  h->Loop().RunUntilIdle();
-  ASSERT_EQ(engine->Subscriptions().size(), 1u);
-  ASSERT_EQ(engine->Subscriptions()[0].size(), 1u);
-  EXPECT_EQ(engine->Subscriptions()[0][0].KoraCode, cut);
-  EXPECT_EQ(model.ToReqString(), cut + ": 3");
-
-  engine->observers[0]->SaveQuoteData(QuotePush({{longCode, {{3, 12.0}}, {}}}));
-  EXPECT_EQ(model.GetDoubleVal(cut, 3, 0), 12.0);
-  EXPECT_EQ(model.GetRTDItemList(), (std::vector<std::string>{cut}));
-  // The item is the subscription's: a new subscription without the code drops it.
-  model.Subscrible(Subscription({"000001.SZ"}, {3}));
-  EXPECT_EQ(model.GetRTDItem(cut), nullptr);
 }
 
 TEST_F(ModelTest, HistoryPlayRegistersPlaysAndReadsThroughTheProvider) {
