@@ -13,7 +13,8 @@ TEST(GuidTest, ParsesCanonicalTextAtCompileAndRunTimeAndRejectsMalformedText) {
   EXPECT_EQ(style.ToString(), "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0");
   EXPECT_EQ(Guid::Parse("{4b2d8da0-9a5c-49c3-883a-0e09cf87faf0}"), style);  // braced, in lower case
   for (const char* bad : {"", "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF", "4B2D8DA0x9A5C-49C3-883A-0E09CF87FAF0",
-                          "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAFG", "{4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0"}) {
+                          "4B2D8DA0-9A5C-49C3-883A-0E09CF87FAFG", "{4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0",
+                          "{4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0]", "(4B2D8DA0-9A5C-49C3-883A-0E09CF87FAF0}"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(Guid::Parse(bad).has_value());
   }
