@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project. Used by demo.sh, test.sh and fuzz.sh.
 #   scripts/build.sh default   [targets...]   build/        g++, everything
-#   scripts/build.sh sanitize  [targets...]   build-asan/   g++ with AddressSanitizer + UBSan, tests only
+#   scripts/build.sh sanitize  [targets...]   build-asan/   g++ with AddressSanitizer + UBSan, everything
 #   scripts/build.sh tsan      [targets...]   build-tsan/   g++ with ThreadSanitizer, tests only
 #   scripts/build.sh fuzz      [targets...]   build-fuzz/   clang with libFuzzer, fuzz targets only
 set -euo pipefail
@@ -17,8 +17,7 @@ common=(-G Ninja -DKDP_WERROR="${KDP_WERROR:-OFF}")
 # about a fifth faster than with full debug information.
 case "$flavour" in
   default)  dir="$root/build";      flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  sanitize) dir="$root/build-asan"; flags=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKDP_SANITIZE=ON
-                                           -DKDP_BUILD_BENCH=OFF) ;;
+  sanitize) dir="$root/build-asan"; flags=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKDP_SANITIZE=ON) ;;
   tsan)     dir="$root/build-tsan"; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
                                            -DKDP_TSAN=ON -DKDP_BUILD_BENCH=OFF) ;;
   fuzz)     dir="$root/build-fuzz"; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++

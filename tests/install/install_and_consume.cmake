@@ -1,7 +1,9 @@
 # Installs the build tree into a fresh prefix, checks what it holds, then configures, builds and runs the
 # consumer against it (the stand-in host on the installed sample configuration, two codes subscribed), and
 # compiles and runs a package-only program from the pkg-config file alone. The README shows the consumer.
-#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -DLIBDIR=... -P install_and_consume.cmake
+#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -DLIBDIR=... [-DCONSUMER_FLAGS=...]
+#         -P install_and_consume.cmake
+# CONSUMER_FLAGS go to both consumers' compile and link lines (a sanitized build's consumers need them).
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -39,7 +41,8 @@ foreach(shown CMakeLists.txt main.cpp)
 endforeach()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -S "${SOURCE_DIR}/tests/install/consumer" -B "${WORK_DIR}/build" -G Ninja
-                        "-DCMAKE_PREFIX_PATH=${prefix}" RESULT_VARIABLE rc)
+                        "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}"
+                        "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_FLAGS}" RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "the consumer does not configure against the installed package (${rc})")
 endif()
@@ -68,7 +71,7 @@ if(rc)
   message(FATAL_ERROR "pkg-config does not know the installed kdp (${rc})")
 endif()
 message("pkg-config --cflags --libs --static kdp: ${flags}")
-separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(flags UNIX_COMMAND "${flags} ${CONSUMER_FLAGS}")
 execute_process(COMMAND ${CXX} -std=c++20 "${SOURCE_DIR}/tests/install/pkgconfig/main.cpp" ${flags}
                         -o "${WORK_DIR}/pkgconfig_consumer" RESULT_VARIABLE rc)
 if(rc)
