@@ -196,6 +196,7 @@ void TKrConditionsRemindBase::StartMonitor() {
   if (!FRTDModel) {
     FRTDModel = std::make_unique<TKrRTDModel>();
     FRTDModel->SetUpdateNotify([this] { OnModelUpdate(); });
+    FRTDModel->SetNotifyHot(&FState, &FSessionMinute);
   }
   FRTDModel->Subscrible(GetSymbolDataDyn());
   FMonitoring = true;

@@ -88,6 +88,7 @@ class TFieldStore {
   bool Holds(const TKrQuoteShape& shape) const { return shape_.get() == &shape; }
   // The cells in ID order. REQUIRES: Holds(shape) for the shape whose ranks index them.
   Cell* Cells() { return cells_.data(); }
+  const void* CellsAddress() const { return cells_.data(); }
   // Remembers `shape` when the store holds exactly its fields (after they were all written).
   void NoteShape(const TKrQuoteShape& shape) {
     if (shape.distinct && !cells_.empty() && cells_.size() == shape.fields.size()) {

@@ -110,6 +110,8 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   void ClearSpecialData(std::uint32_t id);
   // Bytes this item holds for its fields, for memory accounting.
   std::size_t MemoryBytes() const { return sizeof(*this) + FStore.MemoryBytes(); }
+  // Where the fields' cells start, for a delivery to fetch ahead (moves when a field is added).
+  const void* FieldsAddress() const { return FStore.CellsAddress(); }
 
  private:
   bool InHistoryMode() const { return FIsHisPlay && FIKrHisPlayDataProvider != nullptr; }
@@ -187,6 +189,7 @@ class TKrRTDCache final : public host::Implements<IRTDCache> {
     return it == FRTDItemDict.end() ? nullptr : it->second.get();
   }
   void SetUpdateList(std::vector<std::string>&& codes) { FUpdatedCodeList = std::move(codes); }
+  const void* UpdateListAddress() const { return &FUpdatedCodeList; }
   // The update list, emptied, for the next update to refill without allocating again.
   std::vector<std::string> TakeUpdateList() {
     std::vector<std::string> codes = std::move(FUpdatedCodeList);

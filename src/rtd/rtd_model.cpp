@@ -45,6 +45,7 @@ TKrRTDModel::TKrRTDModel() {
   FCache = cache.get();
   FRTDCache = std::move(cache);
   FRTDCache->SetHQSecurityManager(G_SecurityManager());
+  RefreshHot();
   const auto session = G_GetHQSpeedImpl();
   FSession = session;
   FUpdateState.Connection = session->Connection();
@@ -134,13 +135,34 @@ TKrRTDItem& TKrRTDModel::ItemFor(const TKrRTDQuoteRows::TEntry& entry, std::uint
     FItemAt.clear();
     FItemAtJoint = generation;
   }
-  if (entry.ordinal >= FItemAt.size()) FItemAt.resize(entry.ordinal + 1u, nullptr);
+  if (entry.ordinal >= FItemAt.size()) {
+    FItemAt.resize(entry.ordinal + 1u, nullptr);
+    FHotStale = true;
+  }
   TKrRTDItem*& at = FItemAt[entry.ordinal];
   if (at == nullptr) {
     at = &ItemFor(*entry.row);
     FItemAtCache = FCache->Generation();  // an item added here leaves the others where they are
+    FHotStale = FHotStale || entry.ordinal == 0;
   }
   return *at;
+}
+
+void TKrRTDModel::SetNotifyHot(const void* first, const void* second) {
+  FNotifyHot = {first, second};
+  RefreshHot();
+}
+
+// A delivery reads the model's delivery fields, the cache's update list, the items by ordinal and the
+// item of the first code with its fields (all there is of a reminder's model), then what the notify reads.
+// Taken again after a delivery that placed the first item; an address gone stale meanwhile costs a
+// useless fetch only, as nothing is read through it.
+void TKrRTDModel::RefreshHot() {
+  FHotStale = false;
+  const TKrRTDItem* firstItem = FItemAt.empty() ? nullptr : FItemAt[0];
+  FRTDProv->SpeedSubscriber().SetHot({&FCache, &FUpdateState, FCache->UpdateListAddress(), FItemAt.data(), firstItem,
+                                      firstItem ? firstItem->FieldsAddress() : nullptr, FNotifyHot[0],
+                                      FNotifyHot[1]});
 }
 
 // Read by every update notification: through the model's own pointer, which a delivery has just read.
@@ -149,6 +171,7 @@ const std::vector<std::string>& TKrRTDModel::GetUpdateSecurityList() { return FC
 void TKrRTDModel::OnUpdate(const TKrRTDQuoteRows& rows) {
   if (rows.GetRowCount() == 0) return;
   SaveToCache(rows);
+  if (FHotStale) RefreshHot();
   if (FUpdateState.Connection.Connected) FUpdateState.Stale = false;
   NotifyData();
 }

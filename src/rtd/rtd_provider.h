@@ -5,6 +5,7 @@
 // Main thread only, as the model.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -62,6 +63,8 @@ class TKrSpeedRTDSubscriber final : public TKrRTDSubscriber {
   std::int32_t UnSubscrible() override;
   // Whether the feed has an engine request (false without an engine).
   bool HasRequest() const;
+  // What `deliver` reads first, for the feed to fetch ahead (TKrRTDQuoteFeed::THot).
+  void SetHot(const std::array<const void*, 8>& hot);
 
  private:
   std::shared_ptr<TKrRTDQuoteFeed> FFeed;
@@ -108,6 +111,7 @@ class TKrRTDProvider {
   static std::string GetSubInfo(const TKrRealTimeParamStructure& params);
   const std::string& ToReqString() const { return FSubInfo; }
   const TKrSpeedRTDSubscriber& SpeedSubscriber() const { return FSpeedSubr; }
+  TKrSpeedRTDSubscriber& SpeedSubscriber() { return FSpeedSubr; }
   TKrCloudRTDSubscriber& CloudSubscriber() { return FCloudSubr; }
 
  private:

@@ -29,6 +29,7 @@ struct TKrRTDQuoteFeed::TSubscriber {
   int ticket = 0;
   std::uint32_t slot = 0;  // its place in the feed's FSubscribers
   TDeliver deliver;
+  THot hot{};
   host::TKrSpeedSymbolDataList symbols;
   // Per upper-case code the code as first written, its place among the subscriber's codes and the field
   // list it asks for (an index into fieldSets, each sorted, each once).
@@ -146,6 +147,10 @@ int TKrRTDQuoteFeed::Attach(TDeliver deliver) {
   FByTicket.emplace(subscriber->ticket, subscriber.get());
   AttachToEngine();
   return subscriber->ticket;
+}
+
+void TKrRTDQuoteFeed::SetHot(int ticket, const THot& hot) {
+  if (TSubscriber* subscriber = Find(ticket)) subscriber->hot = hot;
 }
 
 TKrRTDQuoteFeed::TSubscriber* TKrRTDQuoteFeed::Find(int ticket) const {
@@ -349,7 +354,8 @@ void TKrRTDQuoteFeed::DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::
                                    const std::vector<TSlotRows>& rowsOf, const std::vector<std::uint32_t>& served) {
   // The deliveries may change subscriptions and detach subscribers: until the last delivery is done, slots
   // stay where they are and detached subscribers stay alive. The subscribers are scattered in memory and
-  // each delivery is short, so the next ones are fetched ahead.
+  // each delivery is short, so the next ones are fetched ahead: a subscriber kAhead turns before its own,
+  // what it names as hot half as many turns before (by then its own fetch has arrived).
   struct TDeliveringScope {
     TKrRTDQuoteFeed& feed;
     explicit TDeliveringScope(TKrRTDQuoteFeed& f) : feed(f) { ++feed.FDelivering; }
@@ -360,9 +366,16 @@ void TKrRTDQuoteFeed::DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::
       feed.CloseDetachedSlots();
     }
   } delivering(*this);
-  constexpr std::size_t kAhead = 2;
+  constexpr std::size_t kAhead = 4;
   for (std::size_t i = 0; i < served.size(); ++i) {
     if (i + kAhead < served.size()) __builtin_prefetch(FSubscribers[served[i + kAhead]].get());
+    if (i + kAhead / 2 < served.size()) {
+      if (const TSubscriber* soon = FSubscribers[served[i + kAhead / 2]].get()) {
+        for (const void* address : soon->hot) {
+          if (address) __builtin_prefetch(address);
+        }
+      }
+    }
     TSubscriber* subscriber = FSubscribers[served[i]].get();
     if (!subscriber || !subscriber->deliver) continue;  // detached by an earlier delivery
     const TSlotRows& mine = rowsOf[served[i]];
