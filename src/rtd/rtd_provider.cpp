@@ -38,7 +38,7 @@ TKrSpeedRTDSubscriber::~TKrSpeedRTDSubscriber() { FFeed->Detach(FTicket); }
 
 bool TKrSpeedRTDSubscriber::HasRequest() const { return FFeed->HasRequest(); }
 
-void TKrSpeedRTDSubscriber::SetHot(const std::array<const void*, 8>& hot) { FFeed->SetHot(FTicket, hot); }
+void TKrSpeedRTDSubscriber::SetHot(const TKrRTDQuoteFeed::THot& hot) { FFeed->SetHot(FTicket, hot); }
 
 std::int32_t TKrSpeedRTDSubscriber::Subscrible(const TKrRealTimeParamStructure& params) {
   host::TKrSpeedSymbolDataList symbols;

@@ -5,7 +5,6 @@
 // Main thread only, as the model.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,10 +17,9 @@
 #include "kdp/rtd/rtd_item.h"
 #include "kdp/rtd/rtd_quote_rows.h"
 #include "kdp/speed/speed_quote_data.h"
+#include "rtd/rtd_quote_feed.h"
 
 namespace kdp {
-
-class TKrRTDQuoteFeed;
 
 struct TRTDIndexRegion {
   std::int32_t Low = 0;
@@ -63,8 +61,8 @@ class TKrSpeedRTDSubscriber final : public TKrRTDSubscriber {
   std::int32_t UnSubscrible() override;
   // Whether the feed has an engine request (false without an engine).
   bool HasRequest() const;
-  // What `deliver` reads first, for the feed to fetch ahead (TKrRTDQuoteFeed::THot).
-  void SetHot(const std::array<const void*, 8>& hot);
+  // What `deliver` reads first, for the feed to fetch ahead.
+  void SetHot(const TKrRTDQuoteFeed::THot& hot);
 
  private:
   std::shared_ptr<TKrRTDQuoteFeed> FFeed;
