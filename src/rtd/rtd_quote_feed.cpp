@@ -274,12 +274,6 @@ namespace {
 constexpr std::uint32_t kDeferFromRows = 16;
 }  // namespace
 
-// An entry of a push for the subscriber in `slot`, gathered before the entries are laid out.
-struct TKrRTDQuoteFeed::TTaken {
-  std::uint32_t slot;
-  TKrRTDQuoteRows::TEntry entry;
-};
-
 // Where a subscriber's entries of a push lie in the shared batch, and the generation of its subscription
 // when they were taken.
 struct TKrRTDQuoteFeed::TSlotRows {
@@ -296,12 +290,12 @@ void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   // per subscriber with the generation of its subscription (a delivery may make another subscriber
   // subscribe again before its own delivery); then laid out subscriber by subscriber, in attach order, in
   // one batch all share.
-  std::vector<TTaken> taken;
   std::vector<TSlotRows> rowsOf(FSubscribers.size());
-  GatherTaken(*batch, taken, rowsOf);
-  if (taken.empty()) return;
+  FTaken.clear();
+  GatherTaken(*batch, FTaken, rowsOf);
+  if (FTaken.empty()) return;
   std::vector<std::uint32_t> served;  // slots, in attach order
-  LayOutEntries(taken, *batch, rowsOf, served);
+  LayOutEntries(FTaken, *batch, rowsOf, served);
   const std::shared_ptr<const TKrRTDQuoteRows::TBatch> shared = std::move(batch);
   DeliverBatch(shared, rowsOf, served);
 }

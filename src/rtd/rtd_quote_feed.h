@@ -98,7 +98,11 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   void CloseDetachedSlots();
 
   // The stages of a push (OnQuoteData), which deliver each subscriber its entries of one shared batch.
-  struct TTaken;
+  // An entry for the subscriber in `slot`, as gathered, before the entries are laid out.
+  struct TTaken {
+    std::uint32_t slot;
+    TKrRTDQuoteRows::TEntry entry;
+  };
   struct TSlotRows;
   // Every usable row's entry for each subscriber that takes something from it, counted per slot; the
   // shapes of the fields taken are held by the batch.
@@ -112,6 +116,11 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
                     const std::vector<std::uint32_t>& served);
 
   TKrQuoteLayouts FLayouts;
+  // What a push's gathering takes, kept from push to push with its room (as large as the largest push's
+  // entries): a push of 220 codes reaching 16 widgets takes 3,520 entries, and growing them afresh each
+  // push was a third of the gathering. Used up before the first delivery, so a push that a delivery lets
+  // in finds it free.
+  std::vector<TTaken> FTaken;
   // In attach order, each knowing its slot; a detached subscriber leaves an empty slot for a while.
   std::vector<std::shared_ptr<TSubscriber>> FSubscribers;
   std::size_t FDetachedSlots = 0;
