@@ -26,11 +26,7 @@ using testing::With;
 
 // A pushed record carrying `document` under indicator 20065, with a news field beside it.
 host::MemoryStream Push(const std::string& document) {
-  host::MemoryStream record;
-  const std::vector<host::TLuxIndicator> indicators{{2002, {"190210.IB"}}, {20065, {document}}};
-  host::EncodeLuxPublishRecord(indicators, record);
-  record.SetPosition(0);
-  return record;
+  return testing::PublishRecord({{2002, {"190210.IB"}}, {20065, {document}}});
 }
 
 const std::string kBgcBid =
@@ -251,10 +247,7 @@ TEST_F(LuxBondTest, PushesMergeIntoTheRowsOfTheLastReply) {
   EXPECT_EQ(page->GetAnalyseLuxData()->GetIndexValue(0, "Price"), "2.3125");
 
   // Records that are no push of ours.
-  host::MemoryStream noDocument;
-  const std::vector<host::TLuxIndicator> newsOnly{{2001, {"N1"}}};
-  host::EncodeLuxPublishRecord(newsOnly, noDocument);
-  noDocument.SetPosition(0);
+  auto noDocument = testing::PublishRecord({{2001, {"N1"}}});
   EXPECT_FALSE(page->ProcessPublishMsg(noDocument));
   EXPECT_TRUE(h->Logger().Contains("TKrLuxBBQF5DataProcessor.ProcessPublishMsg 推送记录没有20065"));
   host::MemoryStream garbage(std::string_view("\xff\xff\xff\x7f", 4));

@@ -59,10 +59,7 @@ class LuxPublishTest : public ::testing::Test {
   }
 
   static host::MemoryStream Push(const std::string& id) {
-    host::MemoryStream record;
-    host::EncodeLuxPublishRecord(std::vector<host::TLuxIndicator>{{2001, {id}}, {2007, {"title " + id}}}, record);
-    record.SetPosition(0);
-    return record;
+    return testing::PublishRecord({{2001, {id}}, {2007, {"title " + id}}});
   }
 
   testing::TestHost h;

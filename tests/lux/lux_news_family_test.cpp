@@ -15,8 +15,8 @@
 namespace kdp {
 namespace {
 
-using testing::ContextText;
 using testing::ParseSample;
+using testing::QueryOf;
 using testing::QuotaText;
 using testing::RowText;
 using testing::With;
@@ -24,15 +24,11 @@ using testing::With;
 constexpr std::string_view kNewsFields =
     "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
 
-std::string Query(std::unique_ptr<TKrLuxDataReqMessage> message) {
-  return message ? ContextText(*message) : "(no message)";
-}
-
 using LuxNewsFamilyTest = testing::LuxHostTest;
 
 TEST_F(LuxNewsFamilyTest, AnnouncementsKeepContentAndBuildAttachmentLinks) {
   auto processor = With<TKrLuxAnnouncementDataProcessor>({{"koracode", "600000.SH"}, {"pagesize", "20"}});
-  EXPECT_EQ(Query(processor->CreateReqMsg()),
+  EXPECT_EQ(QueryOf(processor->CreateReqMsg()),
             "name=getlist&mediatype=03&param_v2=koracode:600000.SH&pagesize=20&pageno=1" + std::string(kNewsFields));
 
   auto table = ParseSample(*processor, "LuxAnnouncementDataProcessor");
@@ -59,7 +55,7 @@ TEST_F(LuxNewsFamilyTest, AnnouncementsKeepContentAndBuildAttachmentLinks) {
 TEST_F(LuxNewsFamilyTest, NegativeNewsAsksForTheNegativeClassOfEachCode) {
   auto processor = With<TKrLuxNegativeNewsDataProcessor>(
       {{"koracode", "601997.SH,600000.SH"}, {"pagesize", "20"}, {"newstype", "9"}});
-  EXPECT_EQ(Query(processor->CreateReqMsg()),
+  EXPECT_EQ(QueryOf(processor->CreateReqMsg()),
             "name=getlist&mediatype=01&param_v2=v2025:601997.SH0402 OR v2025:600000.SH0402&pagesize=20&pageno=1"
             "&returnfields=id,title,date,snap,channel,sitename,keyword,section,sentence");
 
@@ -78,10 +74,10 @@ TEST_F(LuxNewsFamilyTest, StockNewsUsesTheLiveNewsQuery) {
                                                {"endDate", "20261204"},
                                                {"pagesize", "30"},
                                                {"StartNum", "30"}});
-  EXPECT_EQ(Query(dated->CreateReqMsg()),
+  EXPECT_EQ(QueryOf(dated->CreateReqMsg()),
             "calltype=C#&name=livenewsinfo&param=v2002:00700.HK;date1:[20261201 TO 20261204]&pagesize=30&pageno=2");
   auto plain = With<TKrLuxStockNewsProcessor>({{"koracode", "00700.HK,TME.N"}, {"pageno", "4"}});
-  EXPECT_EQ(Query(plain->CreateSearchMsg()),
+  EXPECT_EQ(QueryOf(plain->CreateSearchMsg()),
             "calltype=C#&name=livenewsinfo&param=v2002:00700.HK,TME.N&pagesize=50&pageno=4");
 
   auto table = ParseSample(*plain, "LuxStockNewsProcessor");
@@ -114,11 +110,11 @@ TEST_F(LuxNewsFamilyTest, TheSubjectTreeIsAskedForAndKeptApartFromTheNewsTree) {
   TKrLuxSubjectSectorTreeDataProcessor subject;
   subject.SetSectorName("SUBJECT_TREE");
   subject.SetIndexValue("SectorTreeType", "27");  // the subject tree has its own query whatever the type says
-  EXPECT_EQ(Query(subject.CreateReqMsg()), "calltype=C#&name=code&param=type:22;subnode:N0001");
+  EXPECT_EQ(QueryOf(subject.CreateReqMsg()), "calltype=C#&name=code&param=type:22;subnode:N0001");
   EXPECT_EQ(subject.GetSectorID(), "SUBJECT_TREE");
   TKrLuxSectorTreeProcessor news;
   news.SetIndexValue("SectorTreeType", "27");
-  EXPECT_EQ(Query(news.CreateReqMsg()), "calltype=C#&name=code&param=type:27;subnode:N1071");
+  EXPECT_EQ(QueryOf(news.CreateReqMsg()), "calltype=C#&name=code&param=type:27;subnode:N1071");
   // The subject tree's reply is read as the news tree's (LuxSectorTree.RequestAndNodes).
 }
 

@@ -27,15 +27,7 @@ std::shared_ptr<Processor> With(const Params& params) {
   return processor;
 }
 
-std::string HistoryQuery(TKrLuxDataRequestInfo& processor) {
-  auto message = processor.CreateReqMsg();
-  return message ? testing::ContextText(*message) : "(no message)";
-}
-
-std::string SearchQuery(TKrLuxDataRequestInfo& processor) {
-  auto message = processor.CreateSearchMsg();
-  return message ? testing::ContextText(*message) : "(no message)";
-}
+std::string HistoryQuery(TKrLuxDataRequestInfo& processor) { return testing::QueryOf(processor.CreateReqMsg()); }
 
 std::string Expected(std::string_view conditions, std::string_view tail) {
   return std::string(kPlain) + std::string(conditions) + std::string(tail) + std::string(kFields);
@@ -92,12 +84,12 @@ TEST(LuxNewsQuery, SortGoesWithHistoryOnlyAndSearchesSendItAsConditions) {
                       {"SaveData", "False"},     {"pageno", "2"}};
   EXPECT_EQ(HistoryQuery(*With(params)),
             Expected("koracode:600000.SH", "&pagesize=20&pageno=2&begindate=20261101&sort=date desc"));
-  EXPECT_EQ(SearchQuery(*With(params)),
+  EXPECT_EQ(testing::QueryOf(With(params)->CreateSearchMsg()),
             Expected("koracode:600000.SH AND (Sort:date desc) AND (SortBeginDate:20261101) AND (SortEndDate:  ) AND "
                      "(StartNum:40) AND (SaveData:False)",
                      "&pagesize=20&pageno=2"));
   // A search does not compute a page from StartNum.
-  EXPECT_EQ(SearchQuery(*With({{"pagesize", "20"}})), Expected("", "&pagesize=20&pageno=0"));
+  EXPECT_EQ(testing::QueryOf(With({{"pagesize", "20"}})->CreateSearchMsg()), Expected("", "&pagesize=20&pageno=0"));
 }
 
 TEST(LuxNewsQuery, FamilyPrefixesAndTheEditionTest) {

@@ -24,15 +24,12 @@ using testing::RowText;
 // The news document the tests read, with items of every shape.
 std::string NewsDocument() { return testing::SampleDocument("news_reply.xml", KDP_LUX_TEST_DATA); }
 
-class LuxNewsReplyTest : public testing::LuxHostTest {
- protected:
-  // Made inside the host, so the report server is the sample's.
-  std::shared_ptr<TKrLuxNewsDataProcessor> Processor(const std::string& codes) {
-    auto processor = std::make_shared<TKrLuxNewsDataProcessor>();
-    processor->SetIndexValue("koracode", codes);
-    return processor;
-  }
-};
+// Made inside the host, so the report server is the sample's.
+std::shared_ptr<TKrLuxNewsDataProcessor> Processor(const std::string& codes) {
+  return testing::With<TKrLuxNewsDataProcessor>({{"koracode", codes}});
+}
+
+using LuxNewsReplyTest = testing::LuxHostTest;
 
 TEST_F(LuxNewsReplyTest, ARealisticDocumentBecomesRowsOfANewTable) {
   auto processor = Processor("600000.SH,600036.SH");
@@ -174,9 +171,7 @@ TEST_F(LuxNewsReplyTest, PushedRecordsBecomeOneRowEach) {
                                                     {2009, {"快讯中心"}}, {2010, {"http://news.kora.example/N77"}},
                                                     {2011, {"4"}},        {2005, {"600000.SH", "600036.SH"}},
                                                     {2012, {"ignored"}}};
-  host::MemoryStream record;
-  host::EncodeLuxPublishRecord(indicators, record);
-  record.SetPosition(0);
+  auto record = testing::PublishRecord(indicators);
   ASSERT_TRUE(processor->ProcessPublishMsg(record));
   auto table = processor->GetAnalyseLuxData();
   ASSERT_EQ(table->GetRowCount(), 1);

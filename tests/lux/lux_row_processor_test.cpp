@@ -198,15 +198,6 @@ TEST_F(LuxRowProcessorTest, TheCommunityServiceRecordsAndTheirReplies) {
   }
 }
 
-TEST_F(LuxRowProcessorTest, ADeletedCommentShowsAsDeleted) {
-  TKrLuxSubjectCommentsProcessor processor;
-  auto table = ParseSample(processor, "LuxSubjectCommentsProcessor");
-  ASSERT_EQ(table->GetRowCount(), 3);
-  EXPECT_EQ(table->GetIndexValue(1, "RevertContent"), "评论已删除");
-  EXPECT_EQ(table->GetIndexValue(1, "Anonymity"), "True");
-  EXPECT_EQ(table->GetIndexValue(2, "RevertContent"), "同意楼上，分红也不错。");
-}
-
 TEST_F(LuxRowProcessorTest, ACommentOrALikeIsSubmittedUnderItsOwnCommand) {
   const std::string comment = R"({"ResourceID":"RS000918273","Content":"看好银行板块的估值修复。"})";
   TKrLuxSubmitUserComment submit;
@@ -401,7 +392,12 @@ TEST_F(LuxRowProcessorTest, RepliesThatCannotBeReadGiveAnEmptyTableAndALineNamin
   }
   // A bad reply replaces the rows of the last good one; an empty list is a good reply with no rows.
   TKrLuxSubjectCommentsProcessor comments;
-  ASSERT_EQ(ParseSample(comments, "LuxSubjectCommentsProcessor")->GetRowCount(), 3);
+  auto table = ParseSample(comments, "LuxSubjectCommentsProcessor");
+  ASSERT_EQ(table->GetRowCount(), 3);
+  // A deleted comment shows as deleted.
+  EXPECT_EQ(table->GetIndexValue(1, "RevertContent"), "评论已删除");
+  EXPECT_EQ(table->GetIndexValue(1, "Anonymity"), "True");
+  EXPECT_EQ(table->GetIndexValue(2, "RevertContent"), "同意楼上，分红也不错。");
   auto bad = NewsReply(R"({"code": 0, "data": )");
   EXPECT_FALSE(comments.ProcessRpMsg(bad));
   EXPECT_EQ(comments.GetAnalyseLuxData()->GetRowCount(), 0);

@@ -90,6 +90,19 @@ inline std::string ContextText(const TKrLuxDataReqMessage& message) {
   return text;
 }
 
+// The text context of a message a processor built, or "(no message)".
+inline std::string QueryOf(const std::unique_ptr<TKrLuxDataReqMessage>& message) {
+  return message ? ContextText(*message) : "(no message)";
+}
+
+// A pushed record of the given indicators, ready to be read.
+inline host::MemoryStream PublishRecord(const std::vector<host::TLuxIndicator>& indicators) {
+  host::MemoryStream record;
+  host::EncodeLuxPublishRecord(indicators, record);
+  record.SetPosition(0);
+  return record;
+}
+
 // A table of rows with the given IDs, each with a title.
 inline std::shared_ptr<IKrLuxDataTable> TableOf(const std::vector<std::string>& ids) {
   auto table = NewLuxDataTable();

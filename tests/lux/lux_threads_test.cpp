@@ -70,9 +70,7 @@ TEST(LuxThreads, PushesFromTheClientThreadReachTheDispatcherWhileTheMainThreadWo
   std::thread client([&] {
     start.arrive_and_wait();
     for (int i = 0; i < kPushes; ++i) {
-      host::MemoryStream record;
-      host::EncodeLuxPublishRecord(std::vector<host::TLuxIndicator>{{2001, {"P" + std::to_string(i)}}}, record);
-      record.SetPosition(0);
+      auto record = testing::PublishRecord({{2001, {"P" + std::to_string(i)}}});
       sub.OnPublish(record);
     }
   });
