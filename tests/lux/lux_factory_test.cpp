@@ -47,9 +47,6 @@ TEST(LuxReqInfoFactory, TheShippedColumnsServeEveryRegisteredProcessor) {
   EXPECT_EQ(factory.GetDataProcessorName("BOND_BBQ_F5"), "LuxBBQF5DataProcessor");
   EXPECT_EQ(factory.GetReqInfo("BOND_BBQ_F5", "DITSub")->GetIndexQuotaValue("NotifyAll"), "True");
   EXPECT_EQ(factory.GetDataStrategyName("NEWS_STOCK"), "LuxNewsStrategy");
-  // A column without a strategy: none, and the line the data manager's fallback follows.
-  EXPECT_EQ(factory.GetDataStrategy("SUBJECT_LIST"), nullptr);
-  EXPECT_TRUE(h->Logger().Contains("GetDataStrategy 未找到栏目SUBJECT_LIST对应的配置项"));
 }
 
 class LuxFactoryFilesTest : public ::testing::Test {

@@ -117,31 +117,19 @@ TEST(LuxNewsQuery, FamilyPrefixesAndTheEditionTest) {
             1u);
 }
 
-TEST(LuxNewsQuery, MessagesCarryTheNewsCommand) {
-  auto processor = With({{"koracode", "600000.SH"}});
-  auto history = processor->CreateReqMsg();
-  auto search = processor->CreateSearchMsg();
-  ASSERT_TRUE(history && search);
-  EXPECT_EQ(history->GetCommandWord(), 0x58301771u);
-  EXPECT_EQ(search->GetCommandWord(), 0x58301771u);
-  EXPECT_EQ(history->Header().MessageKind, 3);
-  // The base processor sends nothing.
+TEST(LuxNewsQuery, TheBaseProcessorSendsNothing) {
   TKrLuxDataRequestInfo base;
   EXPECT_EQ(base.CreateReqMsg(), nullptr);
   EXPECT_EQ(base.CreateSearchMsg(), nullptr);
   EXPECT_EQ(base.CreateSubInfo(SITIndex), nullptr);
 }
 
-TEST(LuxNewsSubscription, PushedFieldsAndConditions) {
+TEST(LuxNewsSubscription, ConditionsTakeTheCodesAs2002AndLeaveTheManagersParametersOut) {
   auto processor = With({{"pagesize", "20"},
                          {"koracode", "600000.SH,000001.SZ"},
                          {"SaveData", "True"},
                          {"uniquetag", "IND.BANK"},
                          {"newstype", "1"}});
-  auto fields = processor->CreateSubInfo(SITIndex);
-  ASSERT_NE(fields, nullptr);
-  EXPECT_EQ(testing::QuotaText(*fields), "2001=; 2007=; 2008=; 2009=; 2010=; 2011=; 2012=; 2005=");
-  EXPECT_TRUE(fields->IsUseAuthLevel());
   auto conditions = processor->CreateSubInfo(SITIndexQuota);
   ASSERT_NE(conditions, nullptr);
   EXPECT_EQ(testing::QuotaText(*conditions), "pagesize=20; 2002=600000.SH,000001.SZ; newstype=1");
