@@ -119,8 +119,8 @@ constexpr const char* kUserDealer =
 TEST_F(LuxDealerTest, ADealerNotAmongTheListedOnesIsLeftOutOfCommentaryNews) {
   AnswerWith(kUserDealer, "<result><item code=\"D0101\" name=\"华泰证券\"/></result>");
   EXPECT_EQ(CommQuery(),
-            "name=getlist&mediatype=16&param_v2=koracode:600000.SH AND (!siteid:D0301)&pagesize=50&pageno=1"
-            "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence");
+            "name=getlist&mediatype=16&param_v2=koracode:600000.SH AND (!siteid:D0301)&pagesize=50&pageno=1" +
+                testing::kNewsFields);
   ASSERT_EQ(manager_->sent.size(), 2u);
   EXPECT_EQ(manager_->sent[0].appClass, 1403u);
   EXPECT_EQ(manager_->sent[0].commandID, 6405u);

@@ -21,15 +21,12 @@ using testing::QuotaText;
 using testing::RowText;
 using testing::With;
 
-constexpr std::string_view kNewsFields =
-    "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
-
 using LuxNewsFamilyTest = testing::LuxHostTest;
 
 TEST_F(LuxNewsFamilyTest, AnnouncementsKeepContentAndBuildAttachmentLinks) {
   auto processor = With<TKrLuxAnnouncementDataProcessor>({{"koracode", "600000.SH"}, {"pagesize", "20"}});
   EXPECT_EQ(QueryOf(processor->CreateReqMsg()),
-            "name=getlist&mediatype=03&param_v2=koracode:600000.SH&pagesize=20&pageno=1" + std::string(kNewsFields));
+            "name=getlist&mediatype=03&param_v2=koracode:600000.SH&pagesize=20&pageno=1" + testing::kNewsFields);
 
   auto table = ParseSample(*processor, "LuxAnnouncementDataProcessor");
   ASSERT_EQ(table->GetRowCount(), 2);

@@ -16,8 +16,6 @@ namespace {
 using Params = std::vector<std::pair<std::string, std::string>>;
 
 constexpr std::string_view kPlain = "name=getlist&mediatype=01&param_v2=";
-constexpr std::string_view kFields =
-    "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
 
 template <class Processor = TKrLuxNewsDataProcessor>
 std::shared_ptr<Processor> With(const Params& params) {
@@ -30,7 +28,7 @@ std::shared_ptr<Processor> With(const Params& params) {
 std::string HistoryQuery(TKrLuxDataRequestInfo& processor) { return testing::QueryOf(processor.CreateReqMsg()); }
 
 std::string Expected(std::string_view conditions, std::string_view tail) {
-  return std::string(kPlain) + std::string(conditions) + std::string(tail) + std::string(kFields);
+  return std::string(kPlain) + std::string(conditions) + std::string(tail) + testing::kNewsFields;
 }
 
 TEST(LuxNewsQuery, ConditionsFromTheParametersAndThePageFromTheRowsAlreadyHeld) {
@@ -98,12 +96,12 @@ TEST(LuxNewsQuery, FamilyPrefixesAndTheEditionTest) {
   EXPECT_EQ(chinese,
             "name=getlist&mediatype=01&returnfields=&param_v2=koracode:X_1_.HK OR koracode:Y.HK AND (B:2 OR B:3);"
             "date1:[1 TO 2]&type=01,03,16&pagesize=50&pageno=1&sort=d" +
-                std::string(kFields));
+                testing::kNewsFields);
   // Subject news: no brackets, no code escaping, no dates or sort, one prefix for every edition.
   const std::string subject =
       "name=getlist&mediatype=13&param_v2=koracode:X(1).HK OR koracode:Y.HK AND B:2 OR "
       "B:3&pagesize=50&pageno=1" +
-      std::string(kFields);
+      testing::kNewsFields;
   EXPECT_EQ(HistoryQuery(*With<TKrLuxSubjectNewsDataProcessor>(params)), subject);
 
   testing::TestHost h([](minihost::HostSettings& s) { s.language = "ENS"; });

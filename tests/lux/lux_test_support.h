@@ -90,6 +90,10 @@ inline std::string ContextText(const TKrLuxDataReqMessage& message) {
   return text;
 }
 
+// The fields every news query asks for, at its end.
+inline const std::string kNewsFields =
+    "&returnfields=id,title,date,snap,channel,sitename,keyword,broker,attechmenturl,abstract,section,sentence";
+
 // The text context of a message a processor built, or "(no message)".
 inline std::string QueryOf(const std::unique_ptr<TKrLuxDataReqMessage>& message) {
   return message ? ContextText(*message) : "(no message)";
