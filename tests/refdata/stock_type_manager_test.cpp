@@ -143,10 +143,8 @@ TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThe
   EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SH", "A"))->GetCity(), "Beijing");
   EXPECT_EQ(manager_->GetSecurityInfo(Sec("600000.SH", "A"))->GetMarketTimeSep().size(), 4u);
 
-  // Cross-day sessions: the clearing time comes from the night session's start.
+  // Cross-day sessions: those after midnight fall on the next day.
   auto night = manager_->GetSecurityInfo(Sec("AU2702.SHF", "FUT"));
-  EXPECT_EQ(night->GetMarketClean(), 2005);
-  EXPECT_TRUE(IsCrossDayTrade(night->GetMarketTimeSep()));
   EXPECT_EQ(night->GetMenuState(), 2147483647);  // an unreadable menu state gives the default
   EXPECT_THAT(TransMarketTimeSepDateTimeToMinute(night->GetMarketTimeSepDate()),
               ElementsAre(1260, 1590, 1980, 2055, 2070, 2130, 2250, 2340));
