@@ -63,7 +63,6 @@ TEST(CommandPermissionTest, HeldRightsAreCountedAndMainlandOnlyRightsCountOnlyFo
 TEST(FunctionIDDicTest, NamesComeFromTheConfigElementWithoutRegardToCase) {
   TestHost h;
   TFunctionIDDic dic(std::string(KDP_SAMPLE_ETC) + "/HQ/Base/HqFuncID.xml");
-  EXPECT_EQ(dic.GetFunctionIDByStr("ID_NTB_Prices"), "000202010001");
   EXPECT_EQ(dic.GetFunctionIDByStr("id_gbf_kline"), "000202020002");
   EXPECT_EQ(dic.GetFunctionIDByStr("ID_Nothing"), "");
   EXPECT_EQ(dic.GetFunctionIDByStr(""), "");
