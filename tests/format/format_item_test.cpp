@@ -251,7 +251,6 @@ TEST(FormatItemTest, OtherLanguagesUseTheirTextsAndTheEnglishLadder) {
       {"ENG", "[FORMATSTRING:DAYFOLLOWED]", 4, "Up 4 days"},
       {"ENG", "[MANAGEMENTCOMPANY]", 1, "China AMC"},
       {"CHT", "[FORMATNUMBER:0:0:2:1]", 123456789, "1.23億"},  // both Chinese editions count in 万 / 萬
-      {"CHT", "[FORMATNUMBER:0:0:2:1]", 11520, "1.15萬"},
       {"ENS", "[FORMATNUMBER:0:0:2:1]", 11520, "11.52K"},
       {"CHT", "[TRADINGSTATUS]", 3, "交易結束"},
       {"CHT", "[ROUNDUNITC:2]", 123456, "12.35萬"},
