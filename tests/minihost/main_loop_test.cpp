@@ -40,26 +40,6 @@ TEST_F(LoopTest, AWindowRefPostsFromAnotherThreadUntilTheWindowGoes) {
   EXPECT_EQ(ran, 1);
 }
 
-TEST_F(LoopTest, TimersFireAtTheirDueTimesAsTheClockAdvances) {
-  std::vector<std::pair<char, long>> fired;
-  const auto start = clock->Now();
-  auto at = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(clock->Now() - start).count(); };
-  const auto a = loop.SetTimer(1000ms, [&] { fired.emplace_back('a', at()); });
-  loop.SetTimer(2500ms, [&] { fired.emplace_back('b', at()); });
-  loop.AdvanceBy(999ms);
-  EXPECT_TRUE(fired.empty());
-  loop.AdvanceBy(4001ms);
-  EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{
-                       {'a', 1000}, {'a', 2000}, {'b', 2500}, {'a', 3000}, {'a', 4000}, {'a', 5000}, {'b', 5000}}));
-  loop.KillTimer(a);
-  loop.KillTimer(a);  // harmless
-  fired.clear();
-  loop.AdvanceBy(3000ms);
-  EXPECT_EQ(fired, (std::vector<std::pair<char, long>>{{'b', 7500}}));
-  EXPECT_EQ(loop.SetTimer(0ms, [] {}), 0u);
-  EXPECT_EQ(loop.SetTimer(10ms, nullptr), 0u);
-}
-
 TEST_F(LoopTest, ATimerMayKillItselfAndAThrowingTaskDoesNotStopTheLoop) {
   std::vector<std::string> errors;
   loop.SetErrorHandler([&](const std::string& what) { errors.push_back(what); });
