@@ -3,9 +3,7 @@
 #include "download_service.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -23,7 +21,6 @@ using kdp::testing::LocalHttpServer;
 struct Outcome {
   bool done = false;
   host::TDownloadResult result;
-  std::thread::id thread;
 };
 
 std::string Text(const host::MemoryStream& stream) { return std::string(stream.AsStringView()); }
@@ -33,15 +30,8 @@ class DownloadServiceTest : public ::testing::Test {
   DownloadServiceTest() : held_(server_.NewGate()) {
     auto& s = server_.Server();
     s.Get("/hello", [](const httplib::Request&, httplib::Response& res) { res.set_content("hi", "text/plain"); });
-    s.Get("/big", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(std::string(kBigSize, 'x'), "application/octet-stream");
-    });
     s.Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(req.get_header_value("Content-Type") + "|" + req.body, "application/octet-stream");
-    });
-    s.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 404;
-      res.set_content("no such report", "text/plain");
+      res.set_content(req.body, "application/octet-stream");
     });
     s.Get("/held", [this](const httplib::Request&, httplib::Response& res) {
       held_.Pass();
@@ -52,12 +42,11 @@ class DownloadServiceTest : public ::testing::Test {
 
   host::THttpTarget Target(const std::string& path) { return {"127.0.0.1", server_.Port(), path}; }
 
-  // Call-backs that hand the outcome over to the main loop, recording the thread they were called on.
+  // Call-backs that hand the outcome over to the main loop.
   host::TDownloadEnd EndInto(Outcome& outcome) {
     return [this, &outcome](host::TDownloadResult&& result) {
-      loop_.Post([&outcome, result = std::move(result), thread = std::this_thread::get_id()]() mutable {
+      loop_.Post([&outcome, result = std::move(result)]() mutable {
         outcome.result = std::move(result);
-        outcome.thread = thread;
         outcome.done = true;
       });
     };
@@ -66,54 +55,24 @@ class DownloadServiceTest : public ::testing::Test {
     return loop_.RunUntil([&] { return outcome.done; }, 10s);
   }
 
-  static constexpr std::size_t kBigSize = 256 * 1024;
-
   LocalHttpServer server_;
   Gate& held_;
   MiniMainLoop loop_;
   MiniDownloadService service_;
 };
 
-TEST_F(DownloadServiceTest, GetAndPostCompleteOnAHostThreadWithTheReply) {
-  Outcome get, big, post;
+// A body goes whole wherever its position stands, and a reply is read from its start.
+TEST_F(DownloadServiceTest, BodiesGoAndRepliesComeFromTheirStart) {
+  host::TPublisherDataReq record;
+  record.server = server_.Address();
+  record.path = "/echo";
+  record.request.Write("abc", 3);
+  ASSERT_TRUE(service_.RequestSync(record)) << record.message;
+  EXPECT_EQ(Text(record.response), "abc");
+  Outcome get;
   ASSERT_NE(service_.Request(Target("/hello"), EndInto(get), nullptr), 0u);
-  ASSERT_NE(service_.Request(Target("big"), EndInto(big), nullptr), 0u);  // path without its "/"
-  // A body with a zero byte and code page 936 bytes goes as it is.
-  const std::string body("\x01\x00\xc4\xe3\xba\xc3", 6);
-  ASSERT_NE(service_.RequestWithBody(Target("/echo"), host::MemoryStream(body), EndInto(post), nullptr), 0u);
   ASSERT_TRUE(Await(get));
-  ASSERT_TRUE(Await(big));
-  ASSERT_TRUE(Await(post));
-
-  // The replies, their messages and the progress are the request transport's tests' (HttpDownLoaderTest).
-  EXPECT_TRUE(get.result.success) << get.result.message;
-  EXPECT_NE(get.thread, std::this_thread::get_id());
-  EXPECT_TRUE(big.result.success);
-  EXPECT_EQ(big.result.reply.Size(), kBigSize);
-  EXPECT_EQ(big.result.reply.Position(), 0u);
-  EXPECT_EQ(Text(post.result.reply), "application/octet-stream|" + body);
-}
-
-TEST_F(DownloadServiceTest, FailuresSayWhy) {
-  Outcome missing, refused, badKind;
-  service_.Request(Target("/missing"), EndInto(missing), nullptr);
-  LocalHttpServer closed;
-  closed.Start();
-  const int closedPort = closed.Port();
-  closed.Stop();
-  service_.Request({"127.0.0.1", closedPort, "/hello"}, EndInto(refused), nullptr);
-  service_.Request({"127.0.0.1", server_.Port(), "/hello", 7}, EndInto(badKind), nullptr);
-  for (Outcome* outcome : {&missing, &refused, &badKind}) ASSERT_TRUE(Await(*outcome));
-  ASSERT_TRUE(service_.WaitUntilIdle(10s));
-
-  // A status and an address that do not do are the request transport's tests' ("HTTP 404", "bad address").
-  EXPECT_FALSE(missing.result.success);
-  EXPECT_EQ(Text(missing.result.reply), "no such report");  // the server's own words stay with the reply
-  EXPECT_FALSE(refused.result.success);
-  EXPECT_NE(refused.result.message, "");
-  EXPECT_NE(refused.result.detail.find(std::to_string(closedPort)), std::string::npos) << refused.result.detail;
-  EXPECT_FALSE(badKind.result.success);
-  EXPECT_EQ(badKind.result.message, "unsupported request kind 7");
+  EXPECT_EQ(get.result.reply.Position(), 0u);
 }
 
 // A server the host plays itself answers without the network, whichever way its address is written; other
@@ -146,32 +105,6 @@ TEST_F(DownloadServiceTest, ServersPlayedLocallyAnswerWithoutTheNetwork) {
   EXPECT_EQ(Text(elsewhere.result.reply), "hi");
 }
 
-TEST_F(DownloadServiceTest, ACancelledRequestStillCompletesOnceAndUnsuccessfully) {
-  Outcome outcome;
-  int completions = 0;
-  const host::DownloadHandle handle = service_.Request(
-      Target("/held"),
-      [&, end = EndInto(outcome)](host::TDownloadResult&& result) {
-        loop_.Post([&completions] { ++completions; });
-        end(std::move(result));
-      },
-      nullptr);
-  ASSERT_TRUE(held_.WaitForArrivals(1, 10s));
-  EXPECT_TRUE(service_.IsRunning(handle));
-  EXPECT_TRUE(service_.Cancel(handle));
-  ASSERT_TRUE(Await(outcome));
-  EXPECT_FALSE(outcome.result.success);
-  ASSERT_TRUE(service_.WaitUntilIdle(10s));
-  EXPECT_FALSE(service_.IsRunning(handle));
-  EXPECT_FALSE(service_.Cancel(handle));
-  held_.Open();
-  // Nothing else comes for it once the server answers.
-  Outcome after;
-  service_.Request(Target("/hello"), EndInto(after), nullptr);
-  ASSERT_TRUE(Await(after));
-  EXPECT_EQ(completions, 1);
-}
-
 TEST_F(DownloadServiceTest, StopCompletesWhatRunsAndRefusesNewRequests) {
   bool completed = false;
   std::string message;
@@ -192,31 +125,6 @@ TEST_F(DownloadServiceTest, StopCompletesWhatRunsAndRefusesNewRequests) {
           Target("/hello"), [](host::TDownloadResult&&) { FAIL() << "refused requests never complete"; }, nullptr),
       0u);
   EXPECT_EQ(service_.RunningCount(), 0u);
-}
-
-TEST_F(DownloadServiceTest, SynchronousRequestsAnswerFalseOnFailureAndThrowWhenTheyCannotBeSent) {
-  host::TPublisherDataReq record;
-  record.server = server_.Address();
-  record.path = "/echo";
-  record.request.Write("abc", 3);  // the position is at the end: the body still goes from its start
-  ASSERT_TRUE(service_.RequestSync(record)) << record.message;
-  EXPECT_EQ(Text(record.response), "application/octet-stream|abc");
-
-  record.path = "/missing";
-  record.request.Clear();
-  EXPECT_FALSE(service_.RequestSync(record));
-  EXPECT_EQ(record.response.Size(), 0u);
-  EXPECT_NE(record.message.find("HTTP 404"), std::string::npos) << record.message;
-
-  record.server = "http://" + server_.Address();  // a URL prefix works as well
-  record.path = "/hello";
-  ASSERT_TRUE(service_.RequestSync(record)) << record.message;
-  EXPECT_EQ(Text(record.response), "hi");
-
-  record.server = "";
-  EXPECT_THROW(service_.RequestSync(record), std::runtime_error);
-  record.server = "http://";
-  EXPECT_THROW(service_.RequestSync(record), std::runtime_error);
 }
 
 }  // namespace
