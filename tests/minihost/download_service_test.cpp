@@ -31,7 +31,11 @@ class DownloadServiceTest : public ::testing::Test {
     auto& s = server_.Server();
     s.Get("/hello", [](const httplib::Request&, httplib::Response& res) { res.set_content("hi", "text/plain"); });
     s.Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(req.body, "application/octet-stream");
+      res.set_content(req.get_header_value("Content-Type") + "|" + req.body, "application/octet-stream");
+    });
+    s.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("no such report", "text/plain");
     });
     s.Get("/held", [this](const httplib::Request&, httplib::Response& res) {
       held_.Pass();
@@ -61,18 +65,34 @@ class DownloadServiceTest : public ::testing::Test {
   MiniDownloadService service_;
 };
 
-// A body goes whole wherever its position stands, and a reply is read from its start.
+// A body goes whole wherever its position stands, as octets, and a reply is read from its start; a path
+// without its "/" gets one.
 TEST_F(DownloadServiceTest, BodiesGoAndRepliesComeFromTheirStart) {
   host::TPublisherDataReq record;
   record.server = server_.Address();
   record.path = "/echo";
   record.request.Write("abc", 3);
   ASSERT_TRUE(service_.RequestSync(record)) << record.message;
-  EXPECT_EQ(Text(record.response), "abc");
+  EXPECT_EQ(Text(record.response), "application/octet-stream|abc");
   Outcome get;
-  ASSERT_NE(service_.Request(Target("/hello"), EndInto(get), nullptr), 0u);
+  ASSERT_NE(service_.Request(Target("hello"), EndInto(get), nullptr), 0u);
   ASSERT_TRUE(Await(get));
+  EXPECT_TRUE(get.result.success) << get.result.message;
   EXPECT_EQ(get.result.reply.Position(), 0u);
+}
+
+// A refused status keeps the server's own words with the reply; a kind of request the host cannot send
+// says which.
+TEST_F(DownloadServiceTest, FailuresKeepTheServersWordsAndSayWhy) {
+  Outcome missing, badKind;
+  service_.Request(Target("/missing"), EndInto(missing), nullptr);
+  service_.Request({"127.0.0.1", server_.Port(), "/hello", 7}, EndInto(badKind), nullptr);
+  ASSERT_TRUE(Await(missing));
+  ASSERT_TRUE(Await(badKind));
+  EXPECT_FALSE(missing.result.success);
+  EXPECT_EQ(Text(missing.result.reply), "no such report");
+  EXPECT_FALSE(badKind.result.success);
+  EXPECT_EQ(badKind.result.message, "unsupported request kind 7");
 }
 
 // A server the host plays itself answers without the network, whichever way its address is written; other

@@ -1,5 +1,6 @@
-// The stand-in quote engine: queued pushes it drops, requests let go and configuration calls from its own
-// thread, and history commands answered on its thread. Its snapshots and connection switching are the
+// The stand-in quote engine: the fields a push carries, queued pushes it drops, pushes ending with the
+// subscription, a drop the clock jumps past, requests let go, configuration calls from its own thread, and
+// history commands answered on its thread. Most of its snapshots and connection switching are the
 // package's RTD tests'.
 #include "sim_speed.h"
 
@@ -93,6 +94,7 @@ TEST_F(EngineTest, QueuedPushesOfAnOldSubscriptionAreDropped) {
   ASSERT_EQ(body->GetRowCount(), 1);
   EXPECT_EQ(body->GetAsString(0, 0), "600000.SH");
   EXPECT_EQ(body->GetAsDataSet(0, 1)->GetAsString(0, 1), host::Utf8ToAnsi("浦发银行"));
+  EXPECT_EQ(body->GetAsDataSet(0, 1)->GetFieldCount(), 2);  // only the fields subscribed travel
 
   h.Clock().Advance(5s);
   engine.SyncNow();  // a push for 600000.SH waits for the main loop
@@ -102,6 +104,23 @@ TEST_F(EngineTest, QueuedPushesOfAnOldSubscriptionAreDropped) {
   h->Loop().RunUntilIdle();
   ASSERT_EQ(observer->quotes.size(), 1u);
   EXPECT_EQ(observer->quotes[0]->GetAsString(0, 0), "000001.SZ");
+
+  request->UnSubscribe();
+  observer->quotes.clear();
+  h.Clock().Advance(30s);
+  engine.SyncNow();
+  h->Loop().RunUntilIdle();
+  EXPECT_TRUE(observer->quotes.empty());
+}
+
+// A clock that jumps past a whole scheduled drop still reports the drop and the return, in order.
+TEST_F(EngineTest, AClockJumpingPastAScheduledDropReportsBothChanges) {
+  Connect();
+  engine.DropConnection(5s, 5s);
+  h.Clock().Advance(60s);
+  engine.SyncNow();
+  EXPECT_TRUE(engine.Connected());
+  EXPECT_EQ(observer->connect_codes, (std::vector<int>{0, 10054, 0}));
 }
 
 // Requests the package lets go are forgotten as new ones come, so start/stop rounds do not pile them up.
