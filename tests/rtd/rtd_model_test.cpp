@@ -70,31 +70,6 @@ struct ModelTest : ::testing::Test {
   TestHost h;
 };
 
-// Cloud fields travel through the cloud index manager to the stand-in cloud service and land in the
-// model's cache beside the quote fields; a value the user may not see marks its field without permission.
-TEST_F(ModelTest, CloudFieldsReachTheCacheBesideQuoteFields) {
-  TKrRTDModel model;
-  int notified = 0;
-  model.SetUpdateNotify([&] { ++notified; });
-  ASSERT_EQ(model.Subscrible(Subscription({"600000.SH", "000300.SH"}, {3, 10001, 10005})), 0);
-  auto item = [&](const std::string& code) { return model.GetRTDItem(code); };
-  ASSERT_TRUE(h->Loop().RunUntil(
-      [&] {
-        return item("600000.SH") && !item("600000.SH")->IsNullByID(10001) && !item("600000.SH")->IsNullByID(10005);
-      },
-      10s));
-  EXPECT_DOUBLE_EQ(item("600000.SH")->GetDoubleDataByID(10005),
-                   std::stod(minihost::SimCloudService::IndicatorValue("600000.SH", "10005", 20261204)));
-  EXPECT_DOUBLE_EQ(
-      item("600000.SH")->GetDoubleDataByID(10001),
-      std::stod(minihost::SimCloudService::IndicatorValue("600000.SH", "KSS_MainNetInflow(KoraCode)", 20261204)));
-  EXPECT_TRUE(item("600000.SH")->HasPermissionByID(10005));
-  ASSERT_TRUE(
-      h->Loop().RunUntil([&] { return item("000300.SH") && !item("000300.SH")->HasPermissionByID(10005); }, 10s));
-  EXPECT_TRUE(item("000300.SH")->IsNullByID(10005));
-  EXPECT_GT(notified, 0);
-}
-
 // What reaches the engine is each code, cut to 30 characters, with its fields of the engine's range (0 to
 // 9999) only; the cloud's subscriber takes the cloud's.
 TEST_F(ModelTest, TheEngineIsAskedOnlyForFieldsOfItsRangeAndCodesOfThirtyCharacters) {
@@ -135,35 +110,6 @@ TEST_F(ModelTest, TheEngineIsAskedOnlyForFieldsOfItsRangeAndCodesOfThirtyCharact
   // The item is the subscription's: a new subscription without the code drops it.
   model.Subscrible(Subscription({"000001.SZ"}, {3}));
   EXPECT_EQ(model.GetRTDItem(cut), nullptr);
-}
-
-TEST_F(ModelTest, ResubscribingKeepsSurvivingItemsAndTheirValues) {
-  TKrRTDModel model;
-  int notified = 0;
-  model.SetUpdateNotify([&] { ++notified; });
-  model.Subscrible(Subscription({"600000.SH", "000001.SZ"}, {3, 4}));
-  Run(10s);
-  ASSERT_GT(notified, 0);
-  auto kept = model.GetRTDItem("000001.SZ");
-  ASSERT_NE(kept, nullptr);
-  const double price = kept->GetDoubleDataByID(3);
-
-  model.Subscrible(Subscription({"000001.SZ", "300750.SZ"}, {3, 4}));
-  EXPECT_EQ(model.GetRTDItem("600000.SH"), nullptr);  // dropped at once
-  EXPECT_EQ(model.GetRTDItem("000001.SZ"), kept);     // the same item, values intact
-  EXPECT_EQ(kept->GetDoubleDataByID(3), price);
-  h->Loop().RunUntilIdle();  // the new subscription goes out
-  h->Speed()->SyncNow();
-  h->Loop().RunUntilIdle();  // the snapshot of the new subscription
-  EXPECT_NE(model.GetRTDItem("300750.SZ"), nullptr);
-  EXPECT_EQ(model.GetRTDItemList(), (std::vector<std::string>{"000001.SZ", "300750.SZ"}));
-  const auto& updated = model.GetUpdateSecurityList();
-  EXPECT_EQ(std::set<std::string>(updated.begin(), updated.end()), (std::set<std::string>{"000001.SZ", "300750.SZ"}));
-
-  EXPECT_EQ(model.UnSubscrible(), 0);
-  notified = 0;
-  Run(30s);
-  EXPECT_EQ(notified, 0);
 }
 
 TEST_F(ModelTest, FormatItemsAreKeptPerCodeAndLookUpEachNameOnce) {
