@@ -361,22 +361,6 @@ TEST_F(RecordingFileTest, DamageInsideTheFileIsSkippedToTheNextWholeBlock) {
   }
 }
 
-TEST_F(RecordingFileTest, ARecordWaitsInAnOpenBlockAtMostTheFlushInterval) {
-  std::string error;
-  RecordingWriter::Options options;
-  options.flushInterval = std::chrono::milliseconds(20);
-  auto writer = RecordingWriter::Create(PathOf("interval.kdpr"), options, error);
-  ASSERT_TRUE(writer) << error;
-  writer->Append(Make(RecordKind::kUnsubscribe, 1, 0));
-  // Nobody flushes: the writer's thread writes the block on its own.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (writer->GetCounts().blocks == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-  EXPECT_EQ(writer->GetCounts().records, 1u);
-  RecordingReader reader;
-  ASSERT_TRUE(reader.Open(PathOf("interval.kdpr"), error)) << error;
-  EXPECT_EQ(ReadEverything(reader).size(), 1u);
-}
-
 // Two threads append while the writer's thread writes blocks and the main thread flushes: every record
 // arrives once, and each thread's records keep their order.
 TEST_F(RecordingFileTest, ThreadsAppendWhileBlocksAreWritten) {
