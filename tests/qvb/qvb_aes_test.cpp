@@ -36,20 +36,9 @@ TEST(QVBAesModes, NistExamplesComeOutByteForByteBothWays) {
   EXPECT_EQ(DecryptAESStreamECB(HexToStr(ecb), 0, kKey), kPlain);
   EXPECT_EQ(StrToHex(EncryptAESStreamCBC(kPlain, 0, kKey, iv)), cbc);
   EXPECT_EQ(DecryptAESStreamCBC(HexToStr(cbc), 0, kKey, iv), kPlain);
-  // The first two blocks alone, and one block at a time with a key expanded once.
+  // The first two blocks alone; a key expanded for decryption does not encrypt.
   EXPECT_EQ(StrToHex(EncryptAESStreamCBC(kPlain, 32, kKey, iv)), cbc.substr(0, 64));
-  const auto forward = ExpandAESKeyForEncryption(kKey);
-  const auto backward = ExpandAESKeyForDecryption(kKey);
-  for (std::size_t b = 0; b < 4; ++b) {
-    SCOPED_TRACE(b);
-    TAESBlock plain{}, cipher{};
-    std::copy_n(kPlain.begin() + static_cast<std::ptrdiff_t>(16 * b), 16, plain.begin());
-    const std::string expected = HexToStr(ecb.substr(32 * b, 32));
-    std::copy_n(expected.begin(), 16, cipher.begin());
-    EXPECT_EQ(EncryptAES(plain, forward), cipher);
-    EXPECT_EQ(DecryptAES(cipher, backward), plain);
-  }
-  EXPECT_THROW(EncryptAES(TAESBlock{}, backward), EAESError);
+  EXPECT_THROW(EncryptAES(TAESBlock{}, ExpandAESKeyForDecryption(kKey)), EAESError);
 }
 
 // A cipher text is as long as its plain text: whole blocks go through the mode, and a partial final block
