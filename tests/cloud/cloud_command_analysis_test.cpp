@@ -41,8 +41,6 @@ TEST(CloudCommandAnalysisTest, SampleReportsLoadWithTheirCommandsAndTables) {
   EXPECT_TRUE(analysis.GetReportItem("ETFPurchaseList")->Command.empty());
   EXPECT_TRUE(analysis.GetReportItem("HighDividendSector")->Command.empty());
 
-  EXPECT_TRUE(analysis.IsCloudSector("高股息"));
-  EXPECT_EQ(analysis.GetReportNameBySectorName("高股息"), "HighDividendSector");
   EXPECT_FALSE(analysis.IsCloudSector("FundRankList"));
   EXPECT_EQ(analysis.GetReportItem("NoSuchReport"), nullptr);
 }
