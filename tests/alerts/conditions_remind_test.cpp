@@ -114,12 +114,6 @@ TEST_F(RemindTest, OnceADayFiresAtMostOncePerServerDate) {
   Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205, 140000);
   EXPECT_EQ(triggers.size(), 2u);
   EXPECT_EQ(remind.GetLastTradeDate(), host::DateTime::FromParts(2026, 12, 5, 14, 0, 0));
-
-  // With many triggers a day the same crossing fires again at once.
-  remind.SetTriggerFrequency(TKrTriggerFrequency::tfManyVeryDay);
-  Deliver(*observer, "600000.SH", {{kPrice, 9.5}}, 20261205, 140000);
-  Deliver(*observer, "600000.SH", {{kPrice, 10.5}}, 20261205, 140000);
-  EXPECT_EQ(triggers.size(), 3u);
 }
 
 // The reminders of the comparison table, each kind set to the levels its cases work from.
