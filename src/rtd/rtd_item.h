@@ -101,6 +101,8 @@ class TKrRTDItem final : public host::Implements<IRTDItem> {
   // whichever comes first; a row deferred before is written first. Answers whether the item had no row waiting.
   // REQUIRES: the push stays alive until then (see TKrRTDCache::Defer).
   bool DeferQuoteRow(const TKrQuotePush& push, const TKrQuoteRow& row, const TKrQuoteShape& shape);
+  // Fetches what deferring or writing a row touches first, ahead of its turn.
+  void PrefetchDeferred() const { __builtin_prefetch(&FDeferred, 1); }
   // Writes the deferred row, if any.
   void Settle() {
     if (FDeferred.push != nullptr) [[unlikely]]

@@ -181,7 +181,16 @@ void TKrRTDModel::SaveToCache(const TKrRTDQuoteRows& rows) {
   codes.reserve(rows.Entries().size());
   const bool defer = rows.Deferrable();
   if (defer) FCache->HoldForDeferred(rows);
-  for (const TKrRTDQuoteRows::TEntry& entry : rows.Entries()) {
+  // The items are scattered: each is fetched a few entries ahead of its turn, while its place by ordinal
+  // is known (FItemAt current), so their reads wait on memory together.
+  constexpr std::size_t kAhead = 8;
+  const auto entries = rows.Entries();
+  for (std::size_t e = 0; e < entries.size(); ++e) {
+    const TKrRTDQuoteRows::TEntry& entry = entries[e];
+    if (e + kAhead < entries.size() && rows.OrdinalGeneration() == FItemAtJoint &&
+        FCache->Generation() == FItemAtCache && entries[e + kAhead].ordinal < FItemAt.size()) {
+      if (const TKrRTDItem* ahead = FItemAt[entries[e + kAhead].ordinal]) ahead->PrefetchDeferred();
+    }
     if (!entry.row->usable) continue;  // logged when the rows were prepared
     TKrRTDItem& item = ItemFor(entry, rows.OrdinalGeneration());
     if (defer) {

@@ -43,6 +43,14 @@ struct TKrRTDQuoteFeed::TSubscriber {
   std::unordered_map<std::string, TAsked, TKrQuoteCodeHash, TKrQuoteCodeEqual> asked;
   std::vector<std::vector<std::uint32_t>> fieldSets;
   std::vector<TSelection> selections;
+  // By ordinal: the code's position in the joint subscription (kept up to date by the feed), its field
+  // list, and what it took from the last shape a row of it came in (so a steady push visits no selection).
+  struct TCode {
+    std::uint32_t position = 0;
+    std::uint32_t fieldSet = 0;
+    TTaking taking;
+  };
+  std::vector<TCode> codes;
 
   void SetSymbols(const host::TKrSpeedSymbolDataList& subscribed) {
     symbols = subscribed;
@@ -50,6 +58,7 @@ struct TKrRTDQuoteFeed::TSubscriber {
     asked.clear();
     fieldSets.clear();
     selections.clear();
+    codes.clear();
     std::vector<std::vector<std::uint32_t>> merged;  // per code, by its ordinal
     std::vector<const std::string*> written;         // per code, as first written
     std::unordered_map<std::string, std::uint32_t> codeIndex;
@@ -71,6 +80,8 @@ struct TKrRTDQuoteFeed::TSubscriber {
       if (same == fieldSets.end()) same = fieldSets.insert(fieldSets.end(), ids);
       asked.emplace(code, TAsked{*written[index], index, static_cast<std::uint32_t>(same - fieldSets.begin())});
     }
+    codes.resize(merged.size());
+    for (const auto& [code, a] : asked) codes[a.ordinal].fieldSet = a.fieldSet;
   }
 
   // The fields of `shape` this subscriber takes for a code asking for field list `fieldSet`. Codes asking
@@ -220,9 +231,10 @@ void TKrRTDQuoteFeed::Join(TSubscriber& subscriber) {
         FJoint[it->second].ItemIDs.push_back(id);
       }
     }
-    joint.askers.push_back(
-        {&subscriber, subscriber.slot, asked.ordinal, asked.fieldSet, subscriber.ordinalGeneration, {}});
+    joint.askers.push_back({&subscriber, subscriber.slot, asked.ordinal});
+    subscriber.codes[asked.ordinal].position = it->second;
   }
+  ++FJointChanges;
 }
 
 void TKrRTDQuoteFeed::Leave(TSubscriber& subscriber) {
@@ -247,10 +259,12 @@ void TKrRTDQuoteFeed::Leave(TSubscriber& subscriber) {
       FJoint[position] = std::move(FJoint.back());
       FJointCodes[position] = std::move(FJointCodes.back());
       FJointPosition[FJointCodes[position].code] = position;
+      for (const TAsker& moved : FJointCodes[position].askers) moved.subscriber->codes[moved.ordinal].position = position;
     }
     FJoint.pop_back();
     FJointCodes.pop_back();
   }
+  ++FJointChanges;
 }
 
 int TKrRTDQuoteFeed::ScheduleSend() {
@@ -272,84 +286,143 @@ int TKrRTDQuoteFeed::SendSubscription() {
 namespace {
 // The fewest rows of one subscriber worth deferring (TKrRTDQuoteRows::Deferrable).
 constexpr std::uint32_t kDeferFromRows = 16;
+constexpr std::uint32_t kNone = UINT32_MAX;
 }  // namespace
 
-// Where a subscriber's entries of a push lie in the shared batch, and the generation of its subscription
-// when they were taken.
-struct TKrRTDQuoteFeed::TSlotRows {
-  std::uint32_t first = 0, count = 0;
-  std::uint64_t generation = 0;
+// What a push holds for the subscribers, found in one pass over its rows.
+struct TKrRTDQuoteFeed::TPushRows {
+  struct TFound {
+    std::uint32_t row, position;
+  };
+  std::vector<TFound> found;  // the rows whose code is subscribed, in push order, with the code's position
+  // By joint position: the code's first row in the push (kNone: none); by row: the code's next row.
+  std::vector<std::uint32_t> firstRowAt, nextRow;
+  std::size_t hits = 0;            // (row, subscriber) pairs: the askers of every row found
+  std::uint64_t jointChanges = 0;  // the joint subscription the positions belong to
+  // The pairs by subscriber, sorted when first needed: slot s has [hitsFrom[s], hitsFrom[s + 1]).
+  bool sorted = false;
+  struct THit {
+    std::uint32_t row, ordinal;
+  };
+  std::vector<std::uint32_t> hitsFrom;
+  std::vector<THit> bySubscriber;
+
+  void Clear() {
+    for (const TFound& f : found) {
+      if (f.position < firstRowAt.size()) firstRowAt[f.position] = kNone;
+    }
+    found.clear();
+    hits = 0;
+    sorted = false;
+  }
 };
+
+std::unique_ptr<TKrRTDQuoteFeed::TPushRows> TKrRTDQuoteFeed::TakePushRows() {
+  return FFreePushRows ? std::move(FFreePushRows) : std::make_unique<TPushRows>();
+}
 
 void TKrRTDQuoteFeed::OnQuoteData(const std::shared_ptr<host::IDataSet>& data) {
   if (!TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(data)) return;
   const auto self = shared_from_this();  // a subscriber's model may release the feed's last owner
   auto batch = std::make_shared<TKrRTDQuoteRows::TBatch>();
   batch->push = FLayouts.Prepare(*data);
-  // Every subscriber's entries first, in one pass over the push (a row's code is looked up once), counted
-  // per subscriber with the generation of its subscription (a delivery may make another subscriber
-  // subscribe again before its own delivery); then laid out subscriber by subscriber, in attach order, in
-  // one batch all share.
-  std::vector<TSlotRows> rowsOf(FSubscribers.size());
-  FTaken.clear();
-  GatherTaken(*batch, FTaken, rowsOf);
-  if (FTaken.empty()) return;
-  std::vector<std::uint32_t> served;  // slots, in attach order
-  LayOutEntries(FTaken, *batch, rowsOf, served);
-  const std::shared_ptr<const TKrRTDQuoteRows::TBatch> shared = std::move(batch);
-  DeliverBatch(shared, rowsOf, served);
+  std::unique_ptr<TPushRows> found = TakePushRows();
+  FindRows(*batch->push, *found);
+  if (found->hits > 0) Deliver(batch, *found);
+  found->Clear();
+  FFreePushRows = std::move(found);
 }
 
-void TKrRTDQuoteFeed::GatherTaken(TKrRTDQuoteRows::TBatch& batch, std::vector<TTaken>& taken,
-                                  std::vector<TSlotRows>& rowsOf) {
-  const auto& rows = batch.push->Rows();
-  constexpr std::uint32_t kNoPosition = UINT32_MAX;
-  if (FPositionAtRow.size() < rows.size()) FPositionAtRow.resize(rows.size(), kNoPosition);
-  for (std::size_t r = 0; r < rows.size(); ++r) {
+void TKrRTDQuoteFeed::FindRows(const TKrQuotePush& push, TPushRows& found) {
+  const auto& rows = push.Rows();
+  found.Clear();
+  found.jointChanges = FJointChanges;
+  if (found.firstRowAt.size() < FJointCodes.size()) found.firstRowAt.resize(FJointCodes.size(), kNone);
+  if (found.nextRow.size() < rows.size()) found.nextRow.resize(rows.size());
+  if (FPositionAtRow.size() < rows.size()) FPositionAtRow.resize(rows.size(), kNone);
+  for (std::uint32_t r = 0; r < rows.size(); ++r) {
     const TKrQuoteRow& row = rows[r];
     if (!row.usable) continue;
     std::uint32_t& position = FPositionAtRow[r];
     if (position >= FJointCodes.size() || FJointCodes[position].code != row.upperCode) {
-      const auto found = FJointPosition.find(row.Key());
-      position = found == FJointPosition.end() ? kNoPosition : found->second;
-      if (position == kNoPosition) continue;
+      const auto at = FJointPosition.find(row.Key());
+      position = at == FJointPosition.end() ? kNone : at->second;
+      if (position == kNone) continue;
     }
-    for (TAsker& asker : FJointCodes[position].askers) {
-      // What a code's subscriber takes from a shape is remembered with the code: a row costs no visit
-      // to the subscriber.
-      if (asker.taking.shape != row.shape->serial) asker.taking = asker.subscriber->Take(*row.shape, asker.fieldSet);
-      const TKrQuoteShape* shape = asker.taking.From(*row.shape);
-      if (shape == nullptr) continue;
-      if (asker.taking.some && (batch.held.empty() || batch.held.back() != asker.taking.some)) {
-        batch.held.push_back(asker.taking.some);
-      }
-      taken.push_back({asker.slot, {&row, shape, asker.ordinal}});
-      ++rowsOf[asker.slot].count;
-      rowsOf[asker.slot].generation = asker.generation;
-    }
+    found.found.push_back({r, position});
+    found.hits += FJointCodes[position].askers.size();
+    found.nextRow[r] = kNone;
+    std::uint32_t* link = &found.firstRowAt[position];
+    while (*link != kNone) link = &found.nextRow[*link];  // a code twice in one push: its rows in order
+    *link = r;
   }
 }
 
-void TKrRTDQuoteFeed::LayOutEntries(const std::vector<TTaken>& taken, TKrRTDQuoteRows::TBatch& batch,
-                                    std::vector<TSlotRows>& rowsOf, std::vector<std::uint32_t>& served) {
-  std::uint32_t next = 0;
-  for (std::uint32_t s = 0; s < rowsOf.size(); ++s) {
-    if (rowsOf[s].count == 0) continue;
-    rowsOf[s].first = next;
-    next += rowsOf[s].count;
-    rowsOf[s].count = 0;  // counted again as the entries are laid out
-    served.push_back(s);
+void TKrRTDQuoteFeed::SortHitsBySubscriber(TPushRows& found) const {
+  found.hitsFrom.assign(FSubscribers.size() + 1, 0);
+  for (const TPushRows::TFound& f : found.found) {
+    for (const TAsker& asker : FJointCodes[f.position].askers) ++found.hitsFrom[asker.slot + 1];
   }
-  batch.entries.resize(taken.size());
-  for (const TTaken& t : taken) batch.entries[rowsOf[t.slot].first + rowsOf[t.slot].count++] = t.entry;
+  for (std::size_t s = 1; s < found.hitsFrom.size(); ++s) found.hitsFrom[s] += found.hitsFrom[s - 1];
+  std::vector<std::uint32_t> next(found.hitsFrom.begin(), found.hitsFrom.end() - 1);  // each slot's fill point
+  found.bySubscriber.resize(found.hitsFrom.back());
+  for (const TPushRows::TFound& f : found.found) {
+    for (const TAsker& asker : FJointCodes[f.position].askers) found.bySubscriber[next[asker.slot]++] = {f.row, asker.ordinal};
+  }
+  found.sorted = true;
 }
 
-void TKrRTDQuoteFeed::DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::TBatch>& batch,
-                                   const std::vector<TSlotRows>& rowsOf, const std::vector<std::uint32_t>& served) {
+void TKrRTDQuoteFeed::GatherFor(TSubscriber& subscriber, TPushRows& found, TKrRTDQuoteRows::TBatch& batch) const {
+  const auto& rows = batch.push->Rows();
+  const std::size_t first = batch.entries.size();
+  const auto take = [&](std::uint32_t ordinal, const TKrQuoteRow& row) {
+    TTaking& taking = subscriber.codes[ordinal].taking;
+    if (taking.shape != row.shape->serial) taking = subscriber.Take(*row.shape, subscriber.codes[ordinal].fieldSet);
+    const TKrQuoteShape* shape = taking.From(*row.shape);
+    if (shape == nullptr) return;
+    if (taking.some && (batch.held.empty() || batch.held.back() != taking.some)) batch.held.push_back(taking.some);
+    batch.entries.push_back({&row, shape, ordinal});
+  };
+  // A subscriber with not many more codes than the push has rows walks its own codes; the others take
+  // their pairs sorted by subscriber.
+  if (!found.sorted && subscriber.codes.size() <= 4 * found.found.size()) {
+    for (std::uint32_t ordinal = 0; ordinal < subscriber.codes.size(); ++ordinal) {
+      const std::uint32_t position = subscriber.codes[ordinal].position;
+      if (position >= found.firstRowAt.size()) continue;
+      for (std::uint32_t r = found.firstRowAt[position]; r != kNone; r = found.nextRow[r]) take(ordinal, rows[r]);
+    }
+    // In the push's order, as the update list reports them (codes are mostly subscribed in that order).
+    const auto byRow = [](const TKrRTDQuoteRows::TEntry& a, const TKrRTDQuoteRows::TEntry& b) { return a.row < b.row; };
+    const auto mine = batch.entries.begin() + static_cast<std::ptrdiff_t>(first);
+    if (!std::is_sorted(mine, batch.entries.end(), byRow)) std::sort(mine, batch.entries.end(), byRow);
+    return;
+  }
+  if (!found.sorted) SortHitsBySubscriber(found);
+  const std::uint32_t slot = subscriber.slot;
+  if (slot + 1 >= found.hitsFrom.size()) return;  // attached after the pairs were sorted
+  for (std::uint32_t h = found.hitsFrom[slot]; h < found.hitsFrom[slot + 1]; ++h) {
+    take(found.bySubscriber[h].ordinal, rows[found.bySubscriber[h].row]);
+  }
+}
+
+void TKrRTDQuoteFeed::Deliver(const std::shared_ptr<TKrRTDQuoteRows::TBatch>& batch, TPushRows& found) {
+  // A push reaching fewer pairs than there are subscribers visits only the subscribers it reaches (10,000
+  // reminders, a tick of one code); otherwise every subscriber is visited in turn.
+  std::vector<std::uint32_t> served;  // slots, in attach order
+  if (found.hits < FSubscribers.size()) {
+    SortHitsBySubscriber(found);
+    for (std::uint32_t s = 0; s + 1 < found.hitsFrom.size(); ++s) {
+      if (found.hitsFrom[s + 1] > found.hitsFrom[s]) served.push_back(s);
+    }
+  } else {
+    served.resize(FSubscribers.size());
+    for (std::uint32_t s = 0; s < served.size(); ++s) served[s] = s;
+  }
+  batch->entries.reserve(found.hits);
   // The deliveries may change subscriptions and detach subscribers: until the last delivery is done, slots
   // stay where they are and detached subscribers stay alive. The subscribers are scattered in memory and
   // each delivery is short, so the next ones are fetched ahead: a subscriber kAhead turns before its own,
-  // what it names as hot half as many turns before (by then its own fetch has arrived).
+  // what it names as hot and its codes half as many turns before (by then its own fetch has arrived).
   struct TDeliveringScope {
     TKrRTDQuoteFeed& feed;
     explicit TDeliveringScope(TKrRTDQuoteFeed& f) : feed(f) { ++feed.FDelivering; }
@@ -365,18 +438,26 @@ void TKrRTDQuoteFeed::DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::
     if (i + kAhead < served.size()) __builtin_prefetch(FSubscribers[served[i + kAhead]].get());
     if (i + kAhead / 2 < served.size()) {
       if (const TSubscriber* soon = FSubscribers[served[i + kAhead / 2]].get()) {
+        __builtin_prefetch(soon->codes.data());
         for (const void* address : soon->hot) {
           if (address) __builtin_prefetch(address);
         }
       }
     }
     TSubscriber* subscriber = FSubscribers[served[i]].get();
-    if (!subscriber || !subscriber->deliver) continue;  // detached by an earlier delivery
-    const TSlotRows& mine = rowsOf[served[i]];
+    if (!subscriber || !subscriber->deliver || subscriber->codes.empty()) continue;  // detached, or asks nothing
+    if (found.jointChanges != FJointChanges) {
+      // An earlier delivery changed the joint subscription: positions may have moved.
+      FindRows(*batch->push, found);
+    }
+    const std::size_t first = batch->entries.size();
+    GatherFor(*subscriber, found, *batch);
+    const std::size_t count = batch->entries.size() - first;
+    if (count == 0) continue;
     // Deferring helps the subscribers told later only, and only when the writes it puts off outweigh its
     // bookkeeping: the last subscriber and a subscriber of a few rows (a reminder's model) write at once.
-    const bool deferrable = i + 1 < served.size() && mine.count >= kDeferFromRows;
-    subscriber->deliver(TKrRTDQuoteRows(batch, mine.first, mine.count, mine.generation, deferrable));
+    const bool deferrable = i + 1 < served.size() && count >= kDeferFromRows;
+    subscriber->deliver(TKrRTDQuoteRows(batch, first, count, subscriber->ordinalGeneration, deferrable));
   }
 }
 

@@ -97,30 +97,24 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   // Closes the gaps detached subscribers left, once they are many and no delivery is under way.
   void CloseDetachedSlots();
 
-  // The stages of a push (OnQuoteData), which deliver each subscriber its entries of one shared batch.
-  // An entry for the subscriber in `slot`, as gathered, before the entries are laid out.
-  struct TTaken {
-    std::uint32_t slot;
-    TKrRTDQuoteRows::TEntry entry;
-  };
-  struct TSlotRows;
-  // Every usable row's entry for each subscriber that takes something from it, counted per slot; the
-  // shapes of the fields taken are held by the batch.
-  void GatherTaken(TKrRTDQuoteRows::TBatch& batch, std::vector<TTaken>& taken, std::vector<TSlotRows>& rowsOf);
-  // Lays the entries out in the batch subscriber by subscriber, in attach order; `served` gets the slots
-  // that have entries.
-  static void LayOutEntries(const std::vector<TTaken>& taken, TKrRTDQuoteRows::TBatch& batch,
-                            std::vector<TSlotRows>& rowsOf, std::vector<std::uint32_t>& served);
-  // Hands each served subscriber still attached its entries.
-  void DeliverBatch(const std::shared_ptr<const TKrRTDQuoteRows::TBatch>& batch, const std::vector<TSlotRows>& rowsOf,
-                    const std::vector<std::uint32_t>& served);
+  // The stages of a push (OnQuoteData). One pass over the push finds each row's code once; each
+  // subscriber's entries are then gathered just before its own delivery, so a call-back waits for the
+  // entries of the subscribers told before it, not for everyone's.
+  struct TPushRows;
+  std::unique_ptr<TPushRows> TakePushRows();
+  void FindRows(const TKrQuotePush& push, TPushRows& found);
+  // Sorts the push's (row, subscriber) pairs by subscriber, for the subscribers a push brings few of
+  // their codes (and for every subscriber when the push reaches few of them).
+  void SortHitsBySubscriber(TPushRows& found) const;
+  // Appends the subscriber's entries to the batch, in the push's row order.
+  void GatherFor(TSubscriber& subscriber, TPushRows& found, TKrRTDQuoteRows::TBatch& batch) const;
+  void Deliver(const std::shared_ptr<TKrRTDQuoteRows::TBatch>& batch, TPushRows& found);
 
   TKrQuoteLayouts FLayouts;
-  // What a push's gathering takes, kept from push to push with its room (as large as the largest push's
-  // entries): a push of 220 codes reaching 16 widgets takes 3,520 entries, and growing them afresh each
-  // push was a third of the gathering. Used up before the first delivery, so a push that a delivery lets
-  // in finds it free.
-  std::vector<TTaken> FTaken;
+  // The finding of a push, kept from push to push with its room (growing it afresh each push was a
+  // noticeable share of a push's cost). A delivery may turn the main loop and let another push in: that
+  // push finds none free and makes its own.
+  std::unique_ptr<TPushRows> FFreePushRows;
   // In attach order, each knowing its slot; a detached subscriber leaves an empty slot for a while.
   std::vector<std::shared_ptr<TSubscriber>> FSubscribers;
   std::size_t FDetachedSlots = 0;
@@ -132,12 +126,9 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
   host::TKrSpeedSymbolDataList FJoint;
   std::unordered_map<std::string, std::uint32_t, TKrQuoteCodeHash, TKrQuoteCodeEqual> FJointPosition;
   struct TAsker {
-    TSubscriber* subscriber;   // attached: a subscriber leaves the joint subscription before it detaches
-    std::uint32_t slot;        // the subscriber's, kept up to date when slots close up
-    std::uint32_t ordinal;     // the code's place among the subscriber's codes
-    std::uint32_t fieldSet;    // the field list it asked for
-    std::uint64_t generation;  // of the subscription the ordinal belongs to
-    TTaking taking;            // from the last shape a row of the code came in
+    TSubscriber* subscriber;  // attached: a subscriber leaves the joint subscription before it detaches
+    std::uint32_t slot;       // the subscriber's, kept up to date when slots close up
+    std::uint32_t ordinal;    // the code's place among the subscriber's codes
   };
   struct TJointCode {
     std::string code;                                               // upper case
@@ -145,6 +136,9 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
     std::vector<TAsker> askers;
   };
   std::vector<TJointCode> FJointCodes;  // by position
+  // Counts the changes of the joint subscription: a delivery that changes it moves positions, and the
+  // rest of the push finds its rows' positions again.
+  std::uint64_t FJointChanges = 0;
   // The position of each row's code in the last push, tried first (an engine sends a push's codes in the
   // same order push after push); checked against the code at that position.
   std::vector<std::uint32_t> FPositionAtRow;

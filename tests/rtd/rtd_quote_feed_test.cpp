@@ -51,6 +51,19 @@ Delivered Contents(const TKrRTDQuoteRows& rows) {
   return out;
 }
 
+// Each entry of one delivery, in order: code, ordinal and the values taken ("600000.SH#1 8=1200.000000").
+std::vector<std::string> EntryList(const TKrRTDQuoteRows& rows) {
+  std::vector<std::string> out;
+  for (const auto& entry : rows.Entries()) {
+    std::string text = fmt::format("{}#{}", entry.row->code, entry.ordinal);
+    for (const TKrQuoteField& field : entry.shape->fields) {
+      text += fmt::format(" {}={}", field.id, Describe(rows.Push(), rows.Push().Value(*entry.row, field)));
+    }
+    out.push_back(std::move(text));
+  }
+  return out;
+}
+
 host::TKrSpeedSymbolDataList Symbols(const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& codes) {
   host::TKrSpeedSymbolDataList symbols;
   for (const auto& [code, ids] : codes) symbols.push_back({code, ids});
@@ -200,6 +213,42 @@ TEST_F(QuoteFeedTest, ASubscriberDetachedDuringADeliveryHearsNothingMore) {
   EXPECT_EQ(firstCalls, 1);
   EXPECT_EQ(secondCalls, 0);
   EXPECT_EQ(thirdCalls, 1);
+}
+
+// A code may come twice in one push: a subscriber takes both rows, in the push's order. A delivery that
+// changes the joint subscription (the first subscriber leaving moves the code joined last into its
+// place) leaves the later subscribers their own rows. A push bringing few of a board's codes serves them
+// too.
+TEST_F(QuoteFeedTest, LaterSubscribersTakeTheirOwnRowsInPushOrderWhateverEarlierDeliveriesChange) {
+  auto feed = G_GetRTDQuoteFeed();
+  int ticketA = 0;
+  std::vector<std::string> a, b, c;
+  ticketA = feed->Attach([&](const TKrRTDQuoteRows& rows) {
+    a = EntryList(rows);
+    feed->Unsubscribe(ticketA);
+  });
+  const int ticketB = feed->Attach([&](const TKrRTDQuoteRows& rows) { b = EntryList(rows); });
+  const int ticketC = feed->Attach([&](const TKrRTDQuoteRows& rows) { c = EntryList(rows); });
+  feed->Subscribe(ticketA, Symbols({{"600519.SH", {3}}}));
+  feed->Subscribe(ticketB, Symbols({{"000001.SZ", {3}},
+                                    {"600000.SH", {8}},
+                                    {"000002.SZ", {3}},
+                                    {"600036.SH", {3}},
+                                    {"601318.SH", {3}}}));
+  feed->Subscribe(ticketC, Symbols({{"300750.SZ", {3}}}));
+  h->Loop().RunUntilIdle();
+  engine->observers.at(0)->SaveQuoteData(QuotePush({{"600519.SH", {{3, 1800}}, {}},
+                                                    {"600000.SH", {{3, 10.5}, {8, 1200}}, {}},
+                                                    {"000001.SZ", {{3, 9.5}}, {}},
+                                                    {"600000.SH", {{8, 1300}}, {}},
+                                                    {"300750.SZ", {{3, 180}}, {}}}));
+  EXPECT_EQ(a, (std::vector<std::string>{"600519.SH#0 3=1800.000000"}));
+  EXPECT_EQ(b, (std::vector<std::string>{"600000.SH#1 8=1200.000000", "000001.SZ#0 3=9.500000",
+                                         "600000.SH#1 8=1300.000000"}));
+  EXPECT_EQ(c, (std::vector<std::string>{"300750.SZ#0 3=180.000000"}));
+  engine->observers.at(0)->SaveQuoteData(QuotePush({{"600036.SH", {{3, 20}}, {}}}));
+  EXPECT_EQ(b, (std::vector<std::string>{"600036.SH#3 3=20.000000"}));
+  for (int ticket : {ticketA, ticketB, ticketC}) feed->Detach(ticket);
 }
 
 // A one-row value table with columns of any name and type.

@@ -145,8 +145,8 @@ class TKrQuotePush {
 // subscriber's subscription keeps its generation: a model can find the code's item by that place.
 //
 // The entries of every subscriber of a push live in one shared batch, each subscriber's rows a stretch of
-// it, so a push costs one allocation however many models it reaches; a copy of the rows keeps the batch
-// (and so the push) alive.
+// it (appended as the deliveries go, found by index), so a push costs one allocation however many models
+// it reaches; a copy of the rows keeps the batch (and so the push) alive.
 //
 // Rows that allow deferred writes may be stored lazily: a model notifies its widget first and each item
 // takes its row when it is next read or changed, or when the deliverer, its last call-back done, settles
