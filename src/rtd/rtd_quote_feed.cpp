@@ -415,7 +415,10 @@ void TKrRTDQuoteFeed::Deliver(const std::shared_ptr<TKrRTDQuoteRows::TBatch>& ba
       if (found.hitsFrom[s + 1] > found.hitsFrom[s]) served.push_back(s);
     }
   } else {
-    served.resize(FSubscribers.size());
+    // Up to the last subscriber asking for something, so that the last one told writes at once.
+    std::size_t end = FSubscribers.size();
+    while (end > 0 && (!FSubscribers[end - 1] || FSubscribers[end - 1]->codes.empty())) --end;
+    served.resize(end);
     for (std::uint32_t s = 0; s < served.size(); ++s) served[s] = s;
   }
   batch->entries.reserve(found.hits);
