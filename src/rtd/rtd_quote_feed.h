@@ -136,6 +136,7 @@ class TKrRTDQuoteFeed final : public std::enable_shared_from_this<TKrRTDQuoteFee
     std::vector<TAsker> askers;
   };
   std::vector<TJointCode> FJointCodes;  // by position
+  std::size_t FCodesAsked = 0;          // every subscriber's codes, counted per subscriber
   // Counts the changes of the joint subscription: a delivery that changes it moves positions, and the
   // rest of the push finds its rows' positions again.
   std::uint64_t FJointChanges = 0;
