@@ -267,28 +267,20 @@ TEST_F(IndexRequestTest, PurchaseRedemptionValuesComeOverThePRRoadAndUnknownComm
   EXPECT_EQ(unknown->GetDataItem(), nullptr);
 }
 
-TEST_F(IndexRequestTest, FunctionSetValuesAreFiledUnderTheirFieldIDs) {
+// A failed send of a function set is logged in the function sets' own words, then sent once more. (Values
+// filed under their field IDs are the cloud index manager's tests'.)
+TEST_F(IndexRequestTest, FunctionSetFailuresAreLoggedInTheirOwnWords) {
   auto request = MakeRequest(1000);
   EXPECT_EQ(request->GetRequestClass().className, "TKrKssFunctionRequestEx");
   auto& item = request->GetCommandItem();
   item.ClearMatrixIndex();
   for (int id : {10001, 11421, 11422}) item.AppendMatrixIndex(id);
   request->SetParams("600000.SH,000001.SZ");
-  request->FireRequest(9);
-  Settle(1);
-  ASSERT_EQ(ends.size(), 1u);
-  ASSERT_TRUE(ends[0].success);
-  EXPECT_EQ(ends[0].count, 6);
-  const auto* values = request->GetDataItem();
-  // The service names a value by the function asked; the table by the field asking it.
-  EXPECT_EQ(values->ValueAsString("000001.SZ", "11421"), Value("000001.SZ", "s_dq_close(KoraCode)"));
-  EXPECT_EQ(values->ValueAsString("600000.SH", "10001"), Value("600000.SH", "KSS_MainNetInflow(KoraCode)"));
-  EXPECT_NE(values->ValueAsDouble("600000.SH", "11422"), 0.0);
-
-  // A failed send is logged in the function sets' own words, then sent once more.
   h->Lux()->AnswerNext(minihost::SimLuxClient::Answer::kError);
   request->FireRequest(10);
-  Settle(3);
+  Settle(2);
+  EXPECT_FALSE(ends[0].success);
+  EXPECT_TRUE(ends[1].success);
   EXPECT_TRUE(h->Logger().Contains("OnDownLoadEnd unsuccessful ARet = False osErrInfo:"));
   EXPECT_TRUE(h->Logger().Contains("; Index: 10001,11421,11422; KoraCodeList: 600000.SH,000001.SZ"));
   EXPECT_FALSE(h->Logger().Contains("CloudRequest Failed"));
@@ -343,9 +335,7 @@ TEST_F(IndexRequestTest, MatrixFunctionRequestExGridPickUpAndSaving) {
   EXPECT_EQ(request.GetGridItemValue(1, 0), "0.8");
   EXPECT_EQ(request.GetGridItemValue(1, 1), "12");
   EXPECT_EQ(request.GetGridItemValue(2, 0), "");
-  EXPECT_EQ(request.GetGridValue(0, 1, static_cast<int>(TIndexGridKind::kFieldName)), "11402");
-  EXPECT_EQ(request.GetGridValue(0, 0, static_cast<int>(TIndexGridKind::kCode)), "O'NEIL.N");
-  EXPECT_EQ(request.GetGridValue(1, 0, static_cast<int>(TIndexGridKind::kAuthorized)), "0");
+  // Without a stub index a cell's update date is its own.
   EXPECT_EQ(request.GetGridValue(1, 1, static_cast<int>(TIndexGridKind::kUpdateDate)), "20261204103000");
   // Read back on its own, by the code with the quote.
   TKrIndexDataItem readBack("IndexConfig4", {"O'NEIL.N"}, {"11402"});
@@ -372,19 +362,12 @@ TEST_F(IndexRequestTest, MatrixFunctionRequestExGridPickUpAndSaving) {
 }
 
 // The host's calendar view takes a security's trading days from the trade date manager once its calendar
-// arrived (asking starts the request); matrix functions then expand their trading-day macros. The server
-// date is Friday 2026-12-04; the sample calendar of Shanghai runs from 2026-11-09 to 2026-12-09.
+// arrived (asking starts the request); matrix functions then expand their trading-day macros from them:
+// the server date is Friday 2026-12-04. (The trading days themselves are the trade date tests'.)
 TEST_F(IndexRequestTest, TradingDayMacrosExpandOnceTheCalendarArrived) {
   THostCloudCalendar calendar;
   EXPECT_EQ(calendar.TradeDaysOf("600000.SH"), nullptr);
   ASSERT_TRUE(h->Loop().RunUntil([&] { return calendar.TradeDaysOf("600000.SH") != nullptr; }, kDeadline));
-  const auto days = calendar.TradeDaysOf("600000.SH");
-  const auto day = [](int yyyymmdd) { return *host::DateTime::FromYyyymmdd(yyyymmdd); };
-  EXPECT_EQ(days->BeforeDate(day(20261207)), 20261204);  // a Monday: the Friday before
-  EXPECT_EQ(days->BeforeDate(day(20261205)), -1);        // a Saturday is no trading day
-  EXPECT_EQ(days->BeforeDate(day(20261204)), 20261203);
-  EXPECT_EQ(days->BeforeDate(day(20261109)), -1);  // the calendar's first day
-  EXPECT_EQ(days->LatestDateBef(5), 20261127);     // back from the server date, Friday 2026-12-04
 
   auto matrix = TKrCloudCommandAnalysis::GetInstance().GetCommandItemByID(100)->Colne();
   matrix->SetParamValue("KoraCode", "600000.SH");
