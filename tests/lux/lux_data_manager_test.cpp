@@ -363,40 +363,20 @@ TEST_F(LuxDataManagerTest, StrayRepliesAndRepliesForAWidgetThatIsGoneAreDropped)
   EXPECT_EQ(IdsOf(keeper.Last().table), kCmbNews);
 }
 
-TEST_F(LuxDataManagerTest, SearchesPlainMessagesAndTestModeColumnsAreDeliveredAsSuch) {
+TEST_F(LuxDataManagerTest, UnknownColumnsGiveNothingAndTestModeSearchesAreAnsweredLocally) {
   StartWithAuthority();
   Widget widget(*manager);
-  auto search = Info("SUBJECT_LIST", LDRTSearch, {{"indexname", "白酒"}});
-  const std::int32_t searched = widget.news->SearchData(search);
-  ASSERT_GT(searched, 0);
-  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 1; }));
-  EXPECT_EQ(widget.Last().info.NotifyType, NTSearch);
-  EXPECT_EQ(widget.Last().info.LParam, searched);
-  EXPECT_EQ(IdsOf(widget.Last().table, "id"), (std::vector<std::string>{"N2026120400057", "N2026120300048"}));
-
-  auto messages = widget.Messages();
-  const std::int32_t sent = messages->SendMsg(Info("MSG_BALLOT_STATE", LDRTMsg, {{"SurveyID", "SV20261204001"}}));
-  ASSERT_GT(sent, 0);
-  ASSERT_TRUE(RunUntil([&] { return widget.Count() == 2; }));
-  EXPECT_EQ(widget.Last().info.NotifyType, NTSpecalMsg);
-  EXPECT_EQ(widget.Last().info.Sector, "MSG_BALLOT_STATE");
-  EXPECT_EQ(widget.Last().table->GetIndexValue(0, "BallotState"), "1");
-
-  // Unknown columns and kinds give no request description.
   EXPECT_EQ(manager->GetLuxDataReqInfo("NO_SUCH_COLUMN", LDRTGet), nullptr);
   EXPECT_EQ(manager->GetLuxDataReqInfo("SUBJECT_LIST", LDRTSub), nullptr);
 
-  // A test-mode column is answered locally, at once, and sends nothing.
-  auto demo = Info("NEWS_DEMO", LDRTGet);
-  ASSERT_TRUE(demo);
-  EXPECT_EQ(widget.news->GetHisData(demo), TKrLuxDataManager::kTestModeSerial);
+  // A test-mode column is answered at once from its test data, and nothing is sent.
   EXPECT_EQ(widget.news->SearchData(Info("NEWS_DEMO", LDRTSearch)), TKrLuxDataManager::kTestModeSerial);
   h->Loop().RunUntilIdle();
-  ASSERT_EQ(widget.Count(), 4u);
-  EXPECT_EQ(IdsOf(widget.observer->deliveries[2].table), (std::vector<std::string>{"T0001", "T0002", "T0003"}));
-  EXPECT_EQ(widget.observer->deliveries[2].info.LParam, TKrLuxDataManager::kTestModeSerial);
-  EXPECT_EQ(widget.observer->deliveries[3].info.NotifyType, NTSearch);
-  EXPECT_EQ(NewsRequestsSent(), 1);  // the subject list's search only
+  ASSERT_EQ(widget.Count(), 1u);
+  EXPECT_EQ(IdsOf(widget.Last().table), (std::vector<std::string>{"T0001", "T0002", "T0003"}));
+  EXPECT_EQ(widget.Last().info.NotifyType, NTSearch);
+  EXPECT_EQ(widget.Last().info.LParam, TKrLuxDataManager::kTestModeSerial);
+  EXPECT_EQ(NewsRequestsSent(), 0);
 }
 
 // The client's thread matches and parses replies and pushes while the main thread keeps sending requests
@@ -465,6 +445,7 @@ TEST_F(LuxDataManagerTest, AQuoteBoardsCodesAreSubscribedAndSearchedTogether) {
   ASSERT_GT(serial, 0);
   ASSERT_TRUE(RunUntil([&] { return received.size() == 1; }));
   EXPECT_EQ(received[0].info.NotifyType, NTSearch);
+  EXPECT_EQ(received[0].info.Sector, "NEWS_BOARD");
   EXPECT_EQ(received[0].info.LParam, serial);
   EXPECT_EQ(IdsOf(received[0].table),
             (std::vector<std::string>{"N2026120400060", "N2026120400059", "N2026120400058", "N2026120400055",

@@ -103,16 +103,12 @@ TEST_F(LuxNewsFamilyTest, LiveNewsKeepsTheMarkAndSubscribesTheLiveIndex) {
   EXPECT_FALSE(GetLuxImportantMark(table->GetRowItem(1)));
 }
 
-TEST_F(LuxNewsFamilyTest, TheSubjectTreeIsAskedForAndKeptApartFromTheNewsTree) {
+TEST_F(LuxNewsFamilyTest, TheSubjectTreeHasAQueryAndAStoreOfItsOwn) {
   TKrLuxSubjectSectorTreeDataProcessor subject;
   subject.SetSectorName("SUBJECT_TREE");
   subject.SetIndexValue("SectorTreeType", "27");  // the subject tree has its own query whatever the type says
   EXPECT_EQ(QueryOf(subject.CreateReqMsg()), "calltype=C#&name=code&param=type:22;subnode:N0001");
   EXPECT_EQ(subject.GetSectorID(), "SUBJECT_TREE");
-  TKrLuxSectorTreeProcessor news;
-  news.SetIndexValue("SectorTreeType", "27");
-  EXPECT_EQ(QueryOf(news.CreateReqMsg()), "calltype=C#&name=code&param=type:27;subnode:N1071");
-  // The subject tree's reply is read as the news tree's (LuxSectorTree.RequestAndNodes).
 }
 
 }  // namespace

@@ -241,14 +241,6 @@ TEST(LuxSectorTree, RequestAndNodes) {
   tree.SetIndexValue("SectorTreeType", "12");
   EXPECT_EQ(testing::ContextText(*tree.CreateReqMsg()), "calltype=C#&name=code&param=type:12;lng:01");
 
-  auto reply = NewsReply(
-      "<root><result><node code=\"N1071\" name=\"要闻\" parentcode=\"\" level=\"1\" isleaf=\"0\"/>"
-      "<node code=\"N1072\" name=\"公司新闻\" parentcode=\"N1071\" level=\"2\" isleaf=\"1\"/></result></root>");
-  ASSERT_TRUE(tree.ProcessRpMsg(reply));
-  auto table = tree.GetAnalyseLuxData();
-  ASSERT_EQ(table->GetRowCount(), 2);
-  EXPECT_EQ(RowText(*table, 1), "code=N1072; name=公司新闻; parentcode=N1071; level=2; isleaf=1");
-
   auto missing = NewsReply("<root/>");
   EXPECT_FALSE(tree.ProcessRpMsg(missing));
   EXPECT_EQ(tree.GetAnalyseLuxData()->GetRowCount(), 0);
