@@ -87,7 +87,8 @@ TEST(CloudCommandAnalysisTest, ConfigurationFaultsSkipReportsOrLoadNothing) {
 }
 
 // The built-in commands 1 to 30: each has a table of its own and a list of distinct cloud fields. (Which
-// fields a command lists, and in what order, is read back where a request of that command is answered.)
+// fields a command lists, in what order, and that a value asked again replaces the first in its table, are
+// read back where requests of that command are answered.)
 TEST(CloudCommandAnalysisTest, BuiltInCommandsHaveTablesOfTheirOwnAndDistinctCloudFields) {
   TestHost h;
   ScratchDir dir;
@@ -118,19 +119,6 @@ TEST(CloudCommandAnalysisTest, BuiltInCommandsHaveTablesOfTheirOwnAndDistinctClo
   EXPECT_TRUE(db->TableExists("IndexConfig4"));
   EXPECT_TRUE(db->TableExists("IndexConfig5"));
   EXPECT_EQ(analysis.GetCommandItemByID(31), nullptr);
-
-  // A command table keys rows by code and index: a second value replaces the first.
-  const std::string sql = "INSERT OR REPLACE INTO IndexConfig1 VALUES(?,?,?,?,?)";
-  for (const char* value : {"1.0", "2.0"}) {
-    const host::SqlValue row[] = {std::string("A'B.SH"), std::string("10001"), std::string(value), std::int64_t{1},
-                                  std::string("20261204103000")};
-    ASSERT_TRUE(db->Execute(sql, row));
-  }
-  auto rows = db->Query("SELECT KoraCode, IndexValue FROM IndexConfig1");
-  ASSERT_TRUE(rows && !rows->Eof());
-  EXPECT_EQ(rows->GetAsString(0), "A'B.SH");
-  EXPECT_EQ(rows->GetAsString(1), "2.0");
-  EXPECT_FALSE(rows->Next());
 }
 
 TEST(CloudCommandAnalysisTest, CommandRequestTexts) {
