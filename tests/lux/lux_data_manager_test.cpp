@@ -367,7 +367,6 @@ TEST_F(LuxDataManagerTest, UnknownColumnsGiveNothingAndTestModeSearchesAreAnswer
   StartWithAuthority();
   Widget widget(*manager);
   EXPECT_EQ(manager->GetLuxDataReqInfo("NO_SUCH_COLUMN", LDRTGet), nullptr);
-  EXPECT_EQ(manager->GetLuxDataReqInfo("SUBJECT_LIST", LDRTSub), nullptr);
 
   // A test-mode column is answered at once from its test data, and nothing is sent.
   EXPECT_EQ(widget.news->SearchData(Info("NEWS_DEMO", LDRTSearch)), TKrLuxDataManager::kTestModeSerial);

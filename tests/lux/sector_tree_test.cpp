@@ -153,7 +153,6 @@ TEST_F(SectorTreeTest, AColumnRequestNamesItsFieldsThroughTheIndexTable) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].first, "NEWS_SECTOR");
   EXPECT_EQ(asked[0].second, LDRTSearch);
-  EXPECT_EQ(info->GetIndexValue("v2003"), "N101");
   EXPECT_EQ(info->GetIndexValue("enddate"), "20261231");
   EXPECT_EQ(info->GetIndexValue("auth"), "1");
   EXPECT_EQ(info->GetIndexValue("keyword"), "");
