@@ -230,7 +230,7 @@ TEST(LuxAsyncMessage, KeepsTheBodyAfterItsPrefixOrWholeForCloudReports) {
   }
 }
 
-TEST(LuxSectorTree, RequestAndNodes) {
+TEST(LuxSectorTree, RequestsAndRefusedReplies) {
   testing::TestHost h([](minihost::HostSettings& s) { s.language = "ENS"; });
   TKrLuxSectorTreeProcessor tree;
   EXPECT_EQ(tree.GetSectorID(), "{FEF825A1-42AA-4F84-AF8F-AF18935492E3}");
@@ -241,6 +241,10 @@ TEST(LuxSectorTree, RequestAndNodes) {
   tree.SetIndexValue("SectorTreeType", "12");
   EXPECT_EQ(testing::ContextText(*tree.CreateReqMsg()), "calltype=C#&name=code&param=type:12;lng:01");
 
+  // The nodes themselves are read by the sectors command's tests; here a refused reply replaces them.
+  auto reply = NewsReply("<root><result><node code=\"N1071\"/></result></root>");
+  ASSERT_TRUE(tree.ProcessRpMsg(reply));
+  ASSERT_EQ(tree.GetAnalyseLuxData()->GetRowCount(), 1);
   auto missing = NewsReply("<root/>");
   EXPECT_FALSE(tree.ProcessRpMsg(missing));
   EXPECT_EQ(tree.GetAnalyseLuxData()->GetRowCount(), 0);
