@@ -13,15 +13,6 @@
 namespace kdp::host {
 namespace {
 
-TEST(AnsiTest, ConvertsChineseTextToAndFromGbk) {
-  const std::string gbk = Utf8ToAnsi("中文A");
-  EXPECT_EQ(gbk, std::string("\xD6\xD0\xCE\xC4"
-                             "A"));
-  EXPECT_EQ(AnsiToUtf8(gbk), "中文A");
-  EXPECT_EQ(AnsiToUtf8(Utf8ToAnsi("浦发银行,600000")), "浦发银行,600000");
-  EXPECT_EQ(Utf8ToAnsi("plain ascii"), "plain ascii");
-}
-
 TEST(AnsiTest, InvalidInputBecomesQuestionMarks) {
   // A lone lead byte at the end and an undefined byte value.
   EXPECT_EQ(AnsiToUtf8(std::string("\xD6\xD0\xD6", 3)), "中?");
@@ -40,42 +31,6 @@ TEST(AnsiTest, Utf16RoundTripIncludesSurrogatePairs) {
   EXPECT_EQ(wide[0], u'价');
   EXPECT_EQ(Utf16ToUtf8(wide), "价A😀");
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "?");
-}
-
-TEST(SerializerTest, RoundTripsEveryKindInOrder) {
-  MemoryStream stream;
-  TStreamSerializer out(stream);
-  out.WriteByte(0xAB);
-  out.WriteWord(0xBEEF);
-  out.WriteLongWord(0xDEADBEEF);
-  out.WriteInt64(-1234567890123456789LL);
-  out.WriteDouble(-0.1);
-  out.WriteAnsiString("上证指数");
-  out.WriteString("恒生指数 HSI");
-  out.WriteAnsiString("");
-
-  // AnsiString: 4-byte length of the GBK bytes (8 for four Chinese characters).
-  EXPECT_EQ(stream.Data()[23], 8);
-
-  stream.SetPosition(0);
-  TStreamSerializer in(stream);
-  std::uint8_t b = 0;
-  std::uint16_t w = 0;
-  std::uint32_t lw = 0;
-  std::int64_t i64 = 0;
-  double d = 0;
-  std::string ansi, wide, empty = "x";
-  ASSERT_TRUE(in.ReadByte(b) && in.ReadWord(w) && in.ReadLongWord(lw) && in.ReadInt64(i64) && in.ReadDouble(d));
-  ASSERT_TRUE(in.ReadAnsiString(ansi) && in.ReadString(wide) && in.ReadAnsiString(empty));
-  EXPECT_EQ(b, 0xAB);
-  EXPECT_EQ(w, 0xBEEF);
-  EXPECT_EQ(lw, 0xDEADBEEFu);
-  EXPECT_EQ(i64, -1234567890123456789LL);
-  EXPECT_EQ(d, -0.1);
-  EXPECT_EQ(ansi, "上证指数");
-  EXPECT_EQ(wide, "恒生指数 HSI");
-  EXPECT_EQ(empty, "");
-  EXPECT_FALSE(in.ReadByte(b));
 }
 
 TEST(SerializerTest, ShortReadsFailAndKeepThePosition) {
