@@ -105,20 +105,6 @@ TEST(DataSetCodecTest, LayoutByHand) {
   EXPECT_EQ(copy->GetRowCount(), 2);
 }
 
-TEST(DataSetCodecTest, CopiesAnswerEveryReadAsTheOriginal) {
-  auto push = SamplePush();
-  std::string error;
-  auto copy = Decode(Encode(*push), error);
-  ASSERT_TRUE(copy) << error;
-  EXPECT_EQ(Reads(*copy), Reads(*push));
-  // Stored kinds survive, not only their reads: an empty cell stays empty, an int64 stays an int64.
-  auto values = std::dynamic_pointer_cast<TDataTable>(copy->GetAsDataSet(0, 1)->GetAsDataSet(0, 1));
-  ASSERT_TRUE(values);
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(*values->CellAt(0, 4)));
-  EXPECT_EQ(std::get<std::int64_t>(*values->CellAt(0, 1)), std::int64_t{1} << 40);
-  EXPECT_EQ(values->GetAsString(0, 2), "\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0");
-}
-
 // A data set that is not a TDataTable: it converts each cell from text, as an engine of its own might.
 class TextDataSet final : public Implements<IDataSet> {
  public:
