@@ -74,7 +74,7 @@ TEST(SpeedConfigTest, SectorQuestionsFromTheEngine) {
     a_shares.push_back(config.GetMember("HQ_AH_ASECTOR", i));
     h_shares.push_back(config.GetMember("HQ_AH_HSECTOR", i));
   }
-  EXPECT_NE(std::find(a_shares.begin(), a_shares.end(), "601318.SH"), a_shares.end());
+  ASSERT_NE(std::find(a_shares.begin(), a_shares.end(), "601318.SH"), a_shares.end());
   const auto pos = std::find(a_shares.begin(), a_shares.end(), "601318.SH") - a_shares.begin();
   EXPECT_EQ(h_shares[static_cast<std::size_t>(pos)], "02318.HK");  // pairs line up by index
   EXPECT_EQ(config.GetMember("HQ_AH_ASECTOR", 999), "600000.SH");
