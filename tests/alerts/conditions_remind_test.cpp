@@ -351,10 +351,6 @@ TEST(RemindTypesTest, EveryTypeButNoneAndSpreadHasAClassNamedAndDescribed) {
     EXPECT_TRUE(remind->GetFitRemindAgain());
     EXPECT_EQ(remind->GetState(), TKrTriggerState::tsPause);
   }
-  TKrRangeArriveRemind range;
-  range.FRange = 3;
-  range.FMonitorRangeType = TMonitorRangeType::rtRangeBlow;
-  EXPECT_EQ(range.GetTriggerConditionDesc(), "涨跌幅低于-3%");
 }
 
 // The type names and condition texts follow the user's language through the sample string catalogue; the
