@@ -200,6 +200,14 @@ class ReplaySpeedTest : public ::testing::Test {
     observer->Watch(engine_);
     return observer;
   }
+  // An observer and a data request of its own that subscribes `codes`.
+  std::pair<std::shared_ptr<TestObserver>, std::shared_ptr<host::ISpeedDataRequest>> Listen(
+      const std::vector<std::string>& codes) {
+    auto observer = Observer();
+    auto request = engine_->CreateDataRequest(observer);
+    EXPECT_EQ(request->Subscribe(Symbols(codes)), 0);
+    return {observer, request};
+  }
 
   // Runs the loop until the engine has played and delivered everything due on the clock.
   void CatchUp() {
@@ -231,9 +239,7 @@ TEST_F(ReplaySpeedTest, ThePaceStartsAtTheFirstSubscriptionAndTheClockFollowsThe
   // A minute passes before the package subscribes: nothing plays meanwhile but the lead-in.
   Advance(60s);
   EXPECT_EQ(engine_->ServerTime(), At(0));
-  auto observer = Observer();
-  auto request = engine_->CreateDataRequest(observer);
-  ASSERT_EQ(request->Subscribe(Symbols({"600000.SH"})), 0);
+  auto [observer, request] = Listen({"600000.SH"});
   CatchUp();
   EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push 600000.SH 3=10;"}));
   EXPECT_EQ(engine_->ServerTime(), At(10));
@@ -257,9 +263,7 @@ TEST_F(ReplaySpeedTest, ThePaceStartsAtTheFirstSubscriptionAndTheClockFollowsThe
 
 TEST_F(ReplaySpeedTest, FasterPacesDivideTheWaits) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 0, "A", 1), Push(1, 4, "A", 2)}}), 4.0);
-  auto observer = Observer();
-  auto request = engine_->CreateDataRequest(observer);
-  request->Subscribe(Symbols({"A"}));
+  auto [observer, request] = Listen({"A"});
   CatchUp();
   Advance(900ms);
   EXPECT_EQ(observer->Events().size(), 1u);
@@ -274,9 +278,7 @@ TEST_F(ReplaySpeedTest, AsFastAsPossibleBindingsFollowRecordedResubscriptions) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Subscribe(1, 2, {"A2"}), Push(1, 3, "A2", 2),
                Subscribe(1, 4, {"A"}), Push(1, 5, "A", 3)}}),
        0.0);
-  auto observer = Observer();
-  auto request = engine_->CreateDataRequest(observer);
-  request->Subscribe(Symbols({"A"}));
+  auto [observer, request] = Listen({"A"});
   PlayToTheEnd();
   EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push A 3=1;", "push A 3=3;"}));
   EXPECT_EQ(engine_->GetCounts().skipped, 1u);
@@ -404,12 +406,10 @@ TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Subscribe(1, 1, {"A"}),
                Push(1, 2, "A", 3)}}),
        1.0);
-  auto observer = Observer();
-  const auto request = engine_->CreateDataRequest(observer);
+  auto [observer, request] = Listen({"A"});
   observer->onPush = [&request](std::size_t seen) {
     if (seen == 1) request->Subscribe(Symbols({"A"}));
   };
-  request->Subscribe(Symbols({"A"}));
   CatchUp();
   Advance(1s);  // both pushes of second 1 go to the main loop together
   Advance(1s);
@@ -420,10 +420,8 @@ TEST_F(ReplaySpeedTest, TheSameSubscriptionSentAgainKeepsThePushesOnTheirWay) {
 // A request the package lets go hears none of the pushes on their way to it after that.
 TEST_F(ReplaySpeedTest, ARequestLetGoHearsNoMoreOfItsPushes) {
   Open(Write({{Subscribe(1, 0, {"A"}), Push(1, 1, "A", 1), Push(1, 1, "A", 2), Push(1, 1, "A", 3)}}), 0.0);
-  auto observer = Observer();
-  auto request = engine_->CreateDataRequest(observer);
+  auto [observer, request] = Listen({"A"});
   observer->onPush = [&request](std::size_t) { request.reset(); };
-  request->Subscribe(Symbols({"A"}));
   PlayToTheEnd();
   EXPECT_EQ(observer->Events(), (std::vector<std::string>{"push A 3=1;"}));
 }
@@ -440,14 +438,12 @@ TEST_F(ReplaySpeedTest, PushesRaceResubscriptions) {
     records.push_back(Push(2, i * 0.001, "B", i));
   }
   Open(Write({records}), 0.0, 64);
-  auto observer = Observer();
-  auto request = engine_->CreateDataRequest(observer);
+  auto [observer, request] = Listen({"A"});
   constexpr std::size_t kAwayAt = 2000, kBackAt = 4000;
   observer->onPush = [&request](std::size_t seen) {
     if (seen == kAwayAt) request->Subscribe(Symbols({"B"}));
     if (seen == kBackAt) request->Subscribe(Symbols({"A"}));
   };
-  request->Subscribe(Symbols({"A"}));
   PlayToTheEnd();
   // Each code's pushes come in order, at their recorded times and without a gap within its stretch, and no
   // push of the other code arrives in it.
