@@ -98,32 +98,26 @@ class StockTypeManagerTest : public ::testing::Test {
 TEST_F(StockTypeManagerTest, ResolvesByCategoryThenTypeAndSuffixThenTypeAloneThenTheDefault) {
   struct Case {
     std::shared_ptr<host::IKrSecurity> security;
-    const char* hqType;
-    int id;
-    const char* suffix;
-    const char* stockType;
-    const char* f5Page;
+    const char* resolved;  // HQ type, map entry ID, suffix, stock type and F5 page
   };
   const Case cases[] = {
-      {Sec("600000.SH", "A"), "A.SH", 1, ".SH", "A", "F5_A"},
-      {Sec("000001.SZ", "a"), "A.SZ", 2, ".SZ", "A", ""},               // keys compare in upper case; no pages
-      {Sec("881001.ki", "IDX", 300), "I.KI", 60, "", "IDX", "F5_S_A"},  // the category wins; its type stays the host's
-      {Sec("600001.SH", "A", 999), "A.SH", 1, ".SH", "A", "F5_A"},      // an unknown category is ignored
-      {Sec("000300.SH", "A"), "A.SH", 1, ".SH", "A", "F5_S_A"},
-      {Sec("000688.SH", "A"), "A.SH", 1, ".SH", "A", "F5_S_K"},
-      {Sec("AU2702.SHF", "FUT"), "SHF", 41, ".SHF", "FUT", ""},
-      {Sec("SC2703.INE", "FUT"), "FUT", 44, "", "FUT", ""},   // the type alone
-      {Sec("XYZ.QQ", "ZZZ"), "A.SH", 1, ".SH", "A", "F5_A"},  // the default entry
+      {Sec("600000.SH", "A"), "A.SH|1|.SH|A|F5_A"},
+      {Sec("000001.SZ", "a"), "A.SZ|2|.SZ|A|"},               // keys compare in upper case; no pages
+      {Sec("881001.ki", "IDX", 300), "I.KI|60||IDX|F5_S_A"},  // the category wins; its type stays the host's
+      {Sec("600001.SH", "A", 999), "A.SH|1|.SH|A|F5_A"},      // an unknown category is ignored
+      {Sec("000300.SH", "A"), "A.SH|1|.SH|A|F5_S_A"},
+      {Sec("000688.SH", "A"), "A.SH|1|.SH|A|F5_S_K"},
+      {Sec("AU2702.SHF", "FUT"), "SHF|41|.SHF|FUT|"},
+      {Sec("SC2703.INE", "FUT"), "FUT|44||FUT|"},   // the type alone
+      {Sec("XYZ.QQ", "ZZZ"), "A.SH|1|.SH|A|F5_A"},  // the default entry
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.security->GetKoraCode());
     auto info = manager_->GetSecurityInfo(c.security);
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->GetHQType(), c.hqType);
-    EXPECT_EQ(info->GetHQTypeID(), c.id);
-    EXPECT_EQ(info->GetExchange(), c.suffix);
-    EXPECT_EQ(info->GetStockType(), c.stockType);
-    EXPECT_EQ(info->GetF5Page(), c.f5Page);
+    EXPECT_EQ(fmt::format("{}|{}|{}|{}|{}", info->GetHQType(), info->GetHQTypeID(), info->GetExchange(),
+                          info->GetStockType(), info->GetF5Page()),
+              c.resolved);
     EXPECT_EQ(info->GetKoraCode(), c.security->GetKoraCode());
     EXPECT_EQ(info->GetISecurity(), c.security);
     EXPECT_FALSE(info->GetUseOwnMarketTimeSep());
