@@ -72,6 +72,16 @@ TEST(FormatNumberTest, UnitLaddersAtTheirBoundaries) {
       // PointRef: scaled values at least this large lose their decimals.
       {123456789, Params(2, 0, 1, 0, 1000), "1.23亿", "123.46M"},
       {1.5e11, Params(2, 0, 1, 0, 1000), "1500亿", "150.00B"},
+      // Exact ties round away from zero, judged on the value before it is divided into units: 10050 is
+      // 1.005万 exactly, although 10050 / 10^4 is stored below 1.005.
+      {10050, Params(2), "1.01万", "10.05K"},
+      {-10050, Params(2), "-1.01万", "-10.05K"},
+      {1125, Params(2), "1125", "1.13K"},
+      {1005, Params(2), "1005", "1.01K"},  // 1005 / 1000 is stored below 1.005
+      {150000000, Params(0), "2亿", "150M"},
+      {2.5e8, Params(0, 6), "3亿", "0B"},  // UnitLevel 6 without decimals
+      {12350, Params(2, 0, 1, 1), "1.24万", "12.35K"},
+      {1500, Params(2, 0, 1, 0, 1), "1500", "2K"},  // PointRef 1: 1.5K shows without decimals
   };
   for (const LadderCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.value) + " point " + std::to_string(c.params.Point) + " level " +
@@ -123,15 +133,15 @@ TEST(FormatNumberTest, RoundPercentEdges) {
   };
   for (const Case& c :
        {Case{150, "150%"}, Case{100.04, "100%"}, Case{100, "100.0%"}, Case{10.01, "10.0%"}, Case{10, "10.00%"},
-        Case{9.5, "9.50%"}, Case{0, "0.00%"}, Case{-150, "-150%"}, Case{-10.5, "-10.5%"}, Case{-0.126, "-0.13%"}}) {
+        Case{9.5, "9.50%"}, Case{0, "0.00%"}, Case{-150, "-150%"}, Case{-10.5, "-10.5%"}, Case{-0.126, "-0.13%"},
+        Case{0.125, "0.13%"}, Case{10.25, "10.3%"}, Case{-100.5, "-101%"}}) {  // exact ties away from zero
     SCOPED_TRACE(c.value);
     EXPECT_EQ(RoundPercent(c.value), c.text);
   }
 }
 
 // Exact ties round away from zero in every number text; values stored just below a tie keep their true
-// rounding. The ladders judge a tie on the value before it is divided into units: 10050 is 1.005万
-// exactly, although 10050 / 10^4 is stored below 1.005.
+// rounding (the ladders' and the percentages' ties are in their tables).
 TEST(FormatNumberTest, TiesRoundAwayFromZeroInEveryNumberText) {
   EXPECT_EQ(FixedText(0.125, 2), "0.13");
   EXPECT_EQ(FixedText(-0.125, 2), "-0.13");
@@ -142,26 +152,6 @@ TEST(FormatNumberTest, TiesRoundAwayFromZeroInEveryNumberText) {
   EXPECT_EQ(FormatNumber(0.125, Params(2, 0, 4), kChinese), "0.13%");
   EXPECT_EQ(FormatPointByNum(2.5, 0, 0), "3");
   EXPECT_EQ(FormatPointByNum(1001.5, 2, 1000), "1002");  // PointRef drops the decimals: a tie at none
-
-  const LadderCase ladder[] = {
-      {10050, Params(2), "1.01万", "10.05K"},
-      {-10050, Params(2), "-1.01万", "-10.05K"},
-      {1125, Params(2), "1125", "1.13K"},
-      {1005, Params(2), "1005", "1.01K"},  // 1005 / 1000 is stored below 1.005
-      {150000000, Params(0), "2亿", "150M"},
-      {2.5e8, Params(0, 6), "3亿", "0B"},  // UnitLevel 6 without decimals
-      {12350, Params(2, 0, 1, 1), "1.24万", "12.35K"},
-      {1500, Params(2, 0, 1, 0, 1), "1500", "2K"},  // PointRef 1: 1.5K shows without decimals
-  };
-  for (const LadderCase& c : ladder) {
-    SCOPED_TRACE(std::to_string(c.value));
-    EXPECT_EQ(FormatNumber(c.value, c.params, kChinese), c.chinese);
-    EXPECT_EQ(FormatNumber(c.value, c.params, EnglishUnitWords()), c.english);
-  }
-
-  EXPECT_EQ(RoundPercent(0.125), "0.13%");
-  EXPECT_EQ(RoundPercent(10.25), "10.3%");
-  EXPECT_EQ(RoundPercent(-100.5), "-101%");
 }
 
 // The unit is chosen by the value as its text shows it. RoundedAt takes a shortcut past the text; it must
