@@ -139,8 +139,6 @@ TEST(HQDictionaryTest, MissingOrBrokenDocumentShowsTheReadErrorAndAnswersNotFoun
         EXPECT_EQ(caption, "Error");
         EXPECT_EQ(text, "Cannot read HQDictionary.xml!");
       }
-      EXPECT_EQ(dictionary.Count(), 0u);
-      EXPECT_EQ(dictionary.GetIDByName("NewPrice"), 0);
       EXPECT_EQ(dictionary.GetDictionaryItem(3), nullptr);
       EXPECT_EQ(dictionary.GetTypeByID(3), HQDICDATA_TYPE_INTEGER);
     }

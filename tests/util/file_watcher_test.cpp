@@ -107,8 +107,6 @@ TEST_F(FileWatcherTest, AChangedFileFiresOncePerPeriodWithTheManagerAsSender) {
   EXPECT_EQ(loads, 1);
 }
 
-// A missing file is skipped and fires once it appears; an observer registered with an empty old time
-// fires at the first check.
 TEST_F(FileWatcherTest, AMissingFileFiresOnceItAppearsAndAnEmptyOldTimeAtTheFirstCheck) {
   const std::string path = PathOf("RelatedSymbolsLocal.dat"), brief = PathOf("Secbrief.dat");
   Write(brief, "600000.SH,1,2,3,4,5,6,7,20260930\n", 0);
