@@ -67,19 +67,6 @@ TEST(ToolsTest, WithoutAHostEverythingAnswersSafeDefaults) {
   EXPECT_EQ(GetKoraCodesBySector("SH_A"), "");
 }
 
-TEST(ToolsTest, ServerTimeLanguageAndRegionComeFromTheContext) {
-  TestHost h([](minihost::HostSettings& s) {
-    s.language = "ENG";
-    s.loginRegion = 2;
-    s.serverTimeOffsetSeconds = 60;
-  });
-  EXPECT_EQ(GetServerDateTime().ToString(), "2026-12-04 10:31:00");
-  h.Clock().Advance(std::chrono::minutes(90));
-  EXPECT_EQ(GetServerDateTime().ToString(), "2026-12-04 12:01:00");
-  EXPECT_EQ(G_getCurrentLanguage(), "ENG");
-  EXPECT_EQ(GetLoginRegion(), 2);
-}
-
 // Counts look-ups, answering for one code only: stands for a security service registered at run time.
 class CountingSecurityService final : public host::Implements<host::IKrSecurityMgrHQ> {
  public:
