@@ -320,8 +320,6 @@ TEST(TradeDateMgrWithoutEngine, ZoneBelowMinusTwelveIsEight) {
   auto manager = G_QueryInterface<ITradeDateMgr>("ITradeDateMgr");
   ASSERT_NE(manager, nullptr);
   EXPECT_EQ(manager->GetTradeZoneByKoraCode("AAPL.O"), 8);
-  // Without the engine's sessions the security type's sessions answer.
-  EXPECT_FALSE(manager->GetMarketTime("AAPL.O").empty());
 }
 
 }  // namespace
