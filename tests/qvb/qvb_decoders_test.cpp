@@ -59,6 +59,15 @@ class Body {
   host::ByteWriter writer_{bytes_};
 };
 
+// A property record: "has-data identity begin-end frequency country|source|currency|unit decimals note
+// format description updated", the dates as day numbers and the two kinds as their codes.
+std::string PropsText(const TQVBTreeNodeProps4& p) {
+  return fmt::format("{} {} {}-{} f{} {}|{}|{}|{} {} {} d{} {} {}", p.HasData, p.Identity.Get(), Field(p.BeginDate),
+                     Field(p.EndDate), static_cast<int>(p.TimeFrequency), p.Country.Get(), p.Source.Get(),
+                     p.CurrencyType.Get(), p._Unit.Get(), p.Decimals, p.HasNote, static_cast<int>(p.DataFormat),
+                     p.Description.Get(), Field(p.UpdateDate));
+}
+
 TEST(QVBDecoders, PropertyRecordsFillTheirFixedFieldsWithDatesAsDayNumbers) {
   testing::TestHost h;
   Body body;
@@ -67,20 +76,12 @@ TEST(QVBDecoders, PropertyRecordsFillTheirFixedFieldsWithDatesAsDayNumbers) {
   ASSERT_TRUE(decoder.Decode());
   const auto records = decoder.PropsList();
   ASSERT_EQ(records.size(), 2u);
-  const TQVBTreeNodeProps4& gdp = records[0];
-  EXPECT_EQ(gdp.HasData, 1);
-  EXPECT_EQ(gdp.Identity.Get(), "M0000545");
-  EXPECT_EQ(Field(gdp.BeginDate), 32874);   // 1990-01-01
-  EXPECT_EQ(Field(gdp.EndDate), 45473);     // June 2024 stands for 2024-06-30
-  EXPECT_EQ(Field(gdp.UpdateDate), 46022);  // 2025 stands for 2025-12-31
-  EXPECT_EQ(gdp.TimeFrequency, ftMonthly);
-  EXPECT_EQ(gdp.Source.Length, 39);  // 40 bytes would split the fourteenth character
-  EXPECT_EQ(gdp.Source.Get(), "国家统计局国家统计局国家统");
-  EXPECT_EQ(gdp._Unit.Get(), "亿元");
-  EXPECT_EQ(gdp.Decimals, 2);
-  EXPECT_EQ(gdp.DataFormat, dftFixed);
-  EXPECT_EQ(gdp.Description.Get(), "GDP:现价:累计值");
-  EXPECT_EQ(records[1].TimeFrequency, ftUndated);  // code 9 is no frequency
+  // 1990-01-01 is day 32874, June 2024 stands for 2024-06-30 (45473), 2025 for 2025-12-31 (46022); code 3
+  // is monthly (f4), code 9 no frequency (f0); the source is cut to 39 bytes, as 40 would split a character.
+  EXPECT_EQ(PropsText(records[0]),
+            "1 M0000545 32874-45473 f4 中国|国家统计局国家统计局国家统|CNY|亿元 2 1 d0 GDP:现价:累计值 46022");
+  EXPECT_EQ(PropsText(records[1]),
+            "1 M0001227 32874-45473 f0 中国|国家统计局国家统计局国家统|CNY|亿元 2 1 d0 CPI:当月同比 46022");
 
   EXPECT_EQ(QVBFreqFromCode(1), ftEveryday);
   EXPECT_EQ(QVBFreqFromCode(6), ftAnnual);
