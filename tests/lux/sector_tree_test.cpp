@@ -146,9 +146,7 @@ TEST_F(SectorTreeTest, AColumnRequestNamesItsFieldsThroughTheIndexTable) {
 
   ReqInfoPtr info = trees.GetSectorTreeReqInfo("N101", "DITSearch");
   ASSERT_NE(info, nullptr);
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].first, "NEWS_SECTOR");
-  EXPECT_EQ(asked[0].second, LDRTSearch);
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, TLuxDataReqType>>{{"NEWS_SECTOR", LDRTSearch}}));
   EXPECT_EQ(info->GetIndexValue("enddate"), "20261231");
   EXPECT_EQ(info->GetIndexValue("auth"), "1");
   EXPECT_EQ(info->GetIndexValue("keyword"), "");

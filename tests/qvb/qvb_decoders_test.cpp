@@ -119,9 +119,7 @@ TEST(QVBDecoders, SeriesOfBothLayoutsReportTheirDatesAndValues) {
   const auto series = decoder.SeriesList();
   ASSERT_EQ(series.size(), 1u);
   EXPECT_EQ(series[0].Name, "GDP");
-  ASSERT_EQ(series[0].Attributes.size(), 1u);
-  EXPECT_EQ(series[0].Attributes[0].first, 7);
-  EXPECT_EQ(series[0].Attributes[0].second, "亿元");
+  EXPECT_EQ(series[0].Attributes, (std::vector<std::pair<std::uint8_t, std::string>>{{7, "亿元"}}));
   ASSERT_EQ(series[0].Values.size(), 2u);
   EXPECT_EQ(Field(series[0].Values[0].VBeginDate), 45382);  // 2024-03-31
   EXPECT_EQ(Field(series[0].Values[1].VEndDate), 45473);    // 2024-06-30
@@ -131,11 +129,10 @@ TEST(QVBDecoders, SeriesOfBothLayoutsReportTheirDatesAndValues) {
   ranged.Int(0).Text("2").Int(1).Text("CPI").Int(0).Int(1).Int(202401).Int(202403).Double(-0.5).Byte(1);
   TKrQVBDataDecoder second(ranged.Bytes());
   ASSERT_TRUE(second.Decode());
-  const TKrQVBOneData value = second.SeriesList().at(0).Values.at(0);
-  EXPECT_EQ(Field(value.VBeginDate), 45322);  // 2024-01-31
-  EXPECT_EQ(Field(value.VEndDate), 45382);    // 2024-03-31
-  EXPECT_EQ(Field(value.Value), -0.5);
-  EXPECT_EQ(value.IsUserObs, 1);
+  const TKrQVBOneData v = second.SeriesList().at(0).Values.at(0);
+  // From 2024-01-31 to 2024-03-31, the value, a user's observation.
+  EXPECT_EQ(fmt::format("{}-{} {} {}", Field(v.VBeginDate), Field(v.VEndDate), Field(v.Value), v.IsUserObs),
+            "45322-45382 -0.5 1");
 
   Body refused;
   refused.Int(12).Text("1").Int(0);
