@@ -112,13 +112,12 @@ TEST(BinDocumentTest, SeveralAttributesInOnePassAnswerAsTheSingleLookUpsDo) {
   const auto doc = Decode(Encode(R"(<r><Item ID="7" name="NewPrice" Name="Other" caption="" x="1"/></r>)"));
   const IBinNode& item = *doc->GetRoot()->GetChild(0);
   constexpr std::array<std::string_view, 4> names{"name", "id", "caption", "cname"};
-  std::array<std::optional<std::string_view>, 4> values{"stale", "stale", "stale", "stale"};
+  using Values = std::array<std::optional<std::string_view>, 4>;
+  Values values{"stale", "stale", "stale", "stale"};
 
   GetBinNodeAttributes(item, names, values);
-  EXPECT_EQ(values[0], std::optional<std::string_view>("NewPrice"));
-  EXPECT_EQ(values[1], std::nullopt);                         // "ID" is another name when case counts
-  EXPECT_EQ(values[2], std::optional<std::string_view>(""));  // present and empty is not absent
-  EXPECT_EQ(values[3], std::nullopt);
+  // "ID" is another name when case counts; a caption present and empty is not absent.
+  EXPECT_EQ(values, (Values{"NewPrice", std::nullopt, "", std::nullopt}));
 
   GetBinNodeAttributes(item, names, values, /*noCase=*/true);
   EXPECT_EQ(values[0], std::optional<std::string_view>("NewPrice"));  // the first of "name" and "Name"

@@ -94,14 +94,10 @@ TEST_F(SectorTreeTest, TreesArriveOnlyAsSpecialMessageRepliesOfTheNewsRequest) {
   Reply("19", news, NTSpecalMsg);
   const auto nodes = trees.GetSectorTree(TSectorType::kNews);
   ASSERT_NE(nodes, nullptr);
-  ASSERT_EQ(nodes->size(), 3u);
-  EXPECT_EQ((*nodes)[0].Code, "N1");
-  EXPECT_EQ((*nodes)[1].CodeName, "宏观");
-  EXPECT_EQ((*nodes)[1].ParentCode, "N1");
-  EXPECT_EQ((*nodes)[1].Level, 1);
-  EXPECT_EQ((*nodes)[1].IsLeaf, 1);
-  EXPECT_EQ((*nodes)[2].Level, 0);  // "x" is not a number
-  EXPECT_EQ((*nodes)[2].IsLeaf, 0);
+  std::string described;  // "code name <parent level/leaf; " per node
+  for (const auto& n : *nodes)
+    described += fmt::format("{} {} <{} {}/{}; ", n.Code, n.CodeName, n.ParentCode, n.Level, n.IsLeaf);
+  EXPECT_EQ(described, "N1 财经 < 0/0; N101 宏观 <N1 1/1; N102 行业 <N1 0/0; ");  // "x" is not a number
   EXPECT_EQ(trees.NewsSectorTreeOriginalData().count("N102"), 1u);
   const std::size_t sent = manager->sentRequests.size();
   EXPECT_EQ(trees.GetSectorTree(TSectorType::kNews), nodes);  // stored: nothing asked
@@ -150,9 +146,7 @@ TEST_F(SectorTreeTest, AColumnRequestNamesItsFieldsThroughTheIndexTable) {
 
   ReqInfoPtr info = trees.GetSectorTreeReqInfo("N101", "DITSearch");
   ASSERT_NE(info, nullptr);
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].first, "NEWS_SECTOR");
-  EXPECT_EQ(asked[0].second, LDRTSearch);
+  EXPECT_EQ(asked, (std::vector<std::pair<std::string, TLuxDataReqType>>{{"NEWS_SECTOR", LDRTSearch}}));
   EXPECT_EQ(info->GetIndexValue("enddate"), "20261231");
   EXPECT_EQ(info->GetIndexValue("auth"), "1");
   EXPECT_EQ(info->GetIndexValue("keyword"), "");

@@ -59,6 +59,15 @@ class Body {
   host::ByteWriter writer_{bytes_};
 };
 
+// A property record: "has-data identity begin-end frequency country|source|currency|unit decimals note
+// format description updated", the dates as day numbers and the two kinds as their codes.
+std::string PropsText(const TQVBTreeNodeProps4& p) {
+  return fmt::format("{} {} {}-{} f{} {}|{}|{}|{} {} {} d{} {} {}", p.HasData, p.Identity.Get(), Field(p.BeginDate),
+                     Field(p.EndDate), static_cast<int>(p.TimeFrequency), p.Country.Get(), p.Source.Get(),
+                     p.CurrencyType.Get(), p._Unit.Get(), p.Decimals, p.HasNote, static_cast<int>(p.DataFormat),
+                     p.Description.Get(), Field(p.UpdateDate));
+}
+
 TEST(QVBDecoders, PropertyRecordsFillTheirFixedFieldsWithDatesAsDayNumbers) {
   testing::TestHost h;
   Body body;
@@ -67,20 +76,12 @@ TEST(QVBDecoders, PropertyRecordsFillTheirFixedFieldsWithDatesAsDayNumbers) {
   ASSERT_TRUE(decoder.Decode());
   const auto records = decoder.PropsList();
   ASSERT_EQ(records.size(), 2u);
-  const TQVBTreeNodeProps4& gdp = records[0];
-  EXPECT_EQ(gdp.HasData, 1);
-  EXPECT_EQ(gdp.Identity.Get(), "M0000545");
-  EXPECT_EQ(Field(gdp.BeginDate), 32874);   // 1990-01-01
-  EXPECT_EQ(Field(gdp.EndDate), 45473);     // June 2024 stands for 2024-06-30
-  EXPECT_EQ(Field(gdp.UpdateDate), 46022);  // 2025 stands for 2025-12-31
-  EXPECT_EQ(gdp.TimeFrequency, ftMonthly);
-  EXPECT_EQ(gdp.Source.Length, 39);  // 40 bytes would split the fourteenth character
-  EXPECT_EQ(gdp.Source.Get(), "国家统计局国家统计局国家统");
-  EXPECT_EQ(gdp._Unit.Get(), "亿元");
-  EXPECT_EQ(gdp.Decimals, 2);
-  EXPECT_EQ(gdp.DataFormat, dftFixed);
-  EXPECT_EQ(gdp.Description.Get(), "GDP:现价:累计值");
-  EXPECT_EQ(records[1].TimeFrequency, ftUndated);  // code 9 is no frequency
+  // 1990-01-01 is day 32874, June 2024 stands for 2024-06-30 (45473), 2025 for 2025-12-31 (46022); code 3
+  // is monthly (f4), code 9 no frequency (f0); the source is cut to 39 bytes, as 40 would split a character.
+  EXPECT_EQ(PropsText(records[0]),
+            "1 M0000545 32874-45473 f4 中国|国家统计局国家统计局国家统|CNY|亿元 2 1 d0 GDP:现价:累计值 46022");
+  EXPECT_EQ(PropsText(records[1]),
+            "1 M0001227 32874-45473 f0 中国|国家统计局国家统计局国家统|CNY|亿元 2 1 d0 CPI:当月同比 46022");
 
   EXPECT_EQ(QVBFreqFromCode(1), ftEveryday);
   EXPECT_EQ(QVBFreqFromCode(6), ftAnnual);
@@ -118,9 +119,7 @@ TEST(QVBDecoders, SeriesOfBothLayoutsReportTheirDatesAndValues) {
   const auto series = decoder.SeriesList();
   ASSERT_EQ(series.size(), 1u);
   EXPECT_EQ(series[0].Name, "GDP");
-  ASSERT_EQ(series[0].Attributes.size(), 1u);
-  EXPECT_EQ(series[0].Attributes[0].first, 7);
-  EXPECT_EQ(series[0].Attributes[0].second, "亿元");
+  EXPECT_EQ(series[0].Attributes, (std::vector<std::pair<std::uint8_t, std::string>>{{7, "亿元"}}));
   ASSERT_EQ(series[0].Values.size(), 2u);
   EXPECT_EQ(Field(series[0].Values[0].VBeginDate), 45382);  // 2024-03-31
   EXPECT_EQ(Field(series[0].Values[1].VEndDate), 45473);    // 2024-06-30
@@ -130,11 +129,10 @@ TEST(QVBDecoders, SeriesOfBothLayoutsReportTheirDatesAndValues) {
   ranged.Int(0).Text("2").Int(1).Text("CPI").Int(0).Int(1).Int(202401).Int(202403).Double(-0.5).Byte(1);
   TKrQVBDataDecoder second(ranged.Bytes());
   ASSERT_TRUE(second.Decode());
-  const TKrQVBOneData value = second.SeriesList().at(0).Values.at(0);
-  EXPECT_EQ(Field(value.VBeginDate), 45322);  // 2024-01-31
-  EXPECT_EQ(Field(value.VEndDate), 45382);    // 2024-03-31
-  EXPECT_EQ(Field(value.Value), -0.5);
-  EXPECT_EQ(value.IsUserObs, 1);
+  const TKrQVBOneData v = second.SeriesList().at(0).Values.at(0);
+  // From 2024-01-31 to 2024-03-31, the value, a user's observation.
+  EXPECT_EQ(fmt::format("{}-{} {} {}", Field(v.VBeginDate), Field(v.VEndDate), Field(v.Value), v.IsUserObs),
+            "45322-45382 -0.5 1");
 
   Body refused;
   refused.Int(12).Text("1").Int(0);

@@ -21,6 +21,18 @@ std::unique_ptr<TKrQVBTemplateTreeNodeData> Node(const std::string& key, TNodeTy
   return node;
 }
 
+// A node's own fields: "key|type|id|desc|version|nameID|extType|extInfo|path|value|data|checked", the type
+// as its code and the data's bytes that are not printable as \xNN.
+std::string Fields(const TKrQVBTemplateTreeNodeData& n) {
+  std::string data;
+  for (unsigned char c : n.GetData().AsStringView()) {
+    data += std::isprint(c) ? std::string(1, static_cast<char>(c)) : fmt::format("\\x{:02X}", c);
+  }
+  return fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}", n.GetKey(), static_cast<int>(n.GetNodeType()),
+                     n.GetNodeID(), n.GetDesc(), n.GetVersion(), n.GetNameID(), n.GetExtType(), n.GetExtInfo(),
+                     n.GetNodePath(), n.GetNodeValue().AsStringView(), data, n.GetChecked());
+}
+
 TEST(QVBTemplateNode, ChildrenKnowTheirPlaceAndChecksReachTheWholeSubtree) {
   TKrQVBTemplateTreeNodeData root;
   TKrQVBTemplateTreeNodeData* work = root.AddChild(Node("gdp", ntWorkFile));
@@ -73,19 +85,11 @@ TEST(QVBTemplateNode, TheStreamFormKeepsTheSubtreeAndRefusesWhatIsNotANode) {
   TKrQVBTemplateTreeNodeData copy;
   ASSERT_TRUE(copy.ReadStream(stream));
   EXPECT_EQ(stream.Remaining(), 0u);
-  EXPECT_EQ(copy.GetDesc(), "宏观模板");
-  EXPECT_EQ(copy.GetVersion(), 3u);
-  EXPECT_EQ(copy.GetNameID(), 77u);
-  EXPECT_EQ(copy.GetExtType(), 2u);
-  EXPECT_EQ(copy.GetExtInfo(), "ext");
-  EXPECT_EQ(copy.GetNodePath(), "/宏观");
-  EXPECT_EQ(copy.GetNodeValue().AsStringView(), "value");
+  EXPECT_EQ(Fields(copy), "|0|N1|宏观模板|3|77|2|ext|/宏观|value||false");
   ASSERT_EQ(copy.GetChildrenCount(), 1);
   const TKrQVBTemplateTreeNodeData* copiedFile = copy.FindChildByIndex(0)->FindChildByKey("gdp");
   ASSERT_NE(copiedFile, nullptr);
-  EXPECT_EQ(copiedFile->GetNodeType(), ntQVBFile);
-  EXPECT_EQ(copiedFile->GetData().AsStringView(), std::string_view("\x00\x01\x02", 3));
-  EXPECT_TRUE(copiedFile->GetChecked());
+  EXPECT_EQ(Fields(*copiedFile), "gdp|4|||0|0|0||||\\x00\\x01\\x02|true");  // a QVB file (4)
   EXPECT_EQ(copiedFile->GetParent()->GetParent(), &copy);
 
   // Cut anywhere, the bytes are not a node: nothing is kept.
@@ -177,11 +181,7 @@ TEST(QVBTemplateNode, CloudUserNodesArePathCheckedCopies) {
   TKrQVBTemplateTreeNodeData* local = parent.AddChild(Node("old", ntWorkFile));
   ASSERT_TRUE(local->InitByCloudUserNode(cloud));
   EXPECT_EQ(local->GetParent(), &parent);
-  EXPECT_EQ(local->GetKey(), "macro");
-  EXPECT_EQ(local->GetNodeID(), "N1");
-  EXPECT_EQ(local->GetNodeType(), ntDirectory);
-  EXPECT_EQ(local->GetData().AsStringView(), "bytes");
-  EXPECT_EQ(local->GetNodePath(), "/user/macro");
+  EXPECT_EQ(Fields(*local), "macro|0|N1||0|0|0||/user/macro||bytes|false");  // a folder (0)
   ASSERT_EQ(local->GetChildrenCount(), 2);
   const auto* copied = local->FindChildByIndex(1);
   EXPECT_EQ(copied->GetParent(), local);

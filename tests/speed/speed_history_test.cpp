@@ -153,9 +153,8 @@ TEST(SpeedReplyParsersTest, QuoteRowsComeFromEveryPacketWithABodyAndMalformedPar
   const TSpeedQuoteData& row = parsed.GetQuoteData(0);
   EXPECT_EQ(row.FKoraCode, "600000.SH");
   EXPECT_EQ(row.FItemArray, (std::vector<std::uint32_t>{3, 8, 2001}));
-  EXPECT_EQ(std::get<double>(row.FValueArray[0]), 10.5);
-  EXPECT_EQ(std::get<std::int64_t>(row.FValueArray[1]), 3'000'000'000);
-  EXPECT_EQ(std::get<NarrowText>(row.FValueArray[2]).bytes, "\xC6\xD6\xB7\xA2");
+  EXPECT_EQ(row.FValueArray,
+            (std::vector<QuoteVariant>{10.5, std::int64_t{3'000'000'000}, NarrowText{"\xC6\xD6\xB7\xA2"}}));
 
   EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(nullptr));
   EXPECT_FALSE(TKrSpeedDataSetParseCmdID3070::HasQuoteLayout(std::make_shared<host::TDataTable>()));
@@ -178,11 +177,9 @@ TEST(SpeedReplyParsersTest, IndicatorExportReadsValuesByTypeName) {
   const TKrSpeedIndexRecord& record = parsed.GetRecords()[0];
   EXPECT_EQ(record.Code.size(), 30u);
   EXPECT_EQ(record.IDs, (std::vector<std::int32_t>{3, 8, 40, 2001, 5}));
-  EXPECT_EQ(std::get<double>(record.Values[0]), 10.36);
-  EXPECT_EQ(std::get<std::int64_t>(record.Values[1]), 5'000'000'000);
-  EXPECT_EQ(std::get<std::int32_t>(record.Values[2]), 7);
-  EXPECT_EQ(std::get<std::string>(record.Values[3]), "浦发");
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(record.Values[4]));  // an unknown type name
+  // Each value as the type its column names; "blob" is no type name: an empty value.
+  EXPECT_EQ(record.Values, (std::vector<TKrSpeedIndexRecord::Value>{10.36, std::int64_t{5'000'000'000}, 7,
+                                                                    std::string("浦发"), std::monostate{}}));
 }
 
 // Waits on the test thread for a provider's reply, which arrives on the engine's thread.

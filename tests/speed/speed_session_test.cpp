@@ -99,22 +99,17 @@ TEST(SpeedConfigTest, TradeTimeIsWhatTheTradeDateManagerGives) {
   // The trade date manager is handed over on the main thread; until then the engine hears no sessions.
   EXPECT_EQ(config.GetTradeTime("600000.SH"), "");
   config.PrepareSources();
-  std::string shanghai, hongKong, nightFutures, newYork, hardCode, unknown;
+  std::vector<std::string> times;
   std::thread([&] {  // the engine asks from its own thread
-    shanghai = config.GetTradeTime("600000.SH");
-    hongKong = config.GetTradeTime("00700.HK");
-    nightFutures = config.GetTradeTime("AU2702.SHF");
-    newYork = config.GetTradeTime("AAPL.O");
-    hardCode = config.GetTradeTime("USDCNY.FX");
-    unknown = config.GetTradeTime("NOSUCH.XX");
+    for (const char* code : {"600000.SH", "00700.HK", "AU2702.SHF", "AAPL.O", "USDCNY.FX", "NOSUCH.XX"}) {
+      times.push_back(config.GetTradeTime(code));
+    }
   })
       .join();
-  EXPECT_EQ(shanghai, "930,1130,1300,1500");
-  EXPECT_EQ(hongKong, "930,1200,1300,1600");  // with the lunch break
-  EXPECT_EQ(nightFutures, "2100,230,900,1015,1030,1130,1330,1500");
-  EXPECT_EQ(newYork, "930,1600");  // in the market's own zone
-  EXPECT_EQ(hardCode, "");         // no host security: the manager has nothing to go on
-  EXPECT_EQ(unknown, "");
+  // Hong Kong with the lunch break, New York in the market's own zone; the hard-coded exchange rate has no
+  // host security, so the manager has nothing to go on.
+  EXPECT_EQ(times, (std::vector<std::string>{"930,1130,1300,1500", "930,1200,1300,1600",
+                                             "2100,230,900,1015,1030,1130,1330,1500", "930,1600", "", ""}));
 }
 
 TEST(SpeedCallBackTest, ConnectionStateAndStatusLogging) {
