@@ -3,7 +3,9 @@
 #         -DEXPECT=<regex>
 #         [-DREJECT=<regex the output must not match>] [-DETC=<configuration root> -DWITHOUT=<file in it>
 #         [-DTEXT=<what the file holds instead>]] -P run_host_command.cmake
-# With WITHOUT, the command runs on a copy of ETC that lacks that file, or has TEXT in it.
+# With WITHOUT, the command runs on a copy of ETC that lacks that file, or has TEXT in it. The data
+# directory starts empty: nothing an earlier run or another test left there is seen.
+file(REMOVE_RECURSE "${DATA}")
 set(args ${ARGS})
 if(DEFINED WITHOUT)
   set(copy "${DATA}/etc-without")

@@ -2,6 +2,7 @@
 #   cmake -DHOST=<kdp-host> -DDATA=<data dir> -DARGS=<;-list> -DFILTER=<jq filter> -DEXPECT=<text>
 #         -P run_host_jq.cmake
 find_program(JQ jq REQUIRED)
+file(REMOVE_RECURSE "${DATA}")  # an empty data directory, as for every command test
 execute_process(COMMAND ${HOST} --data-dir ${DATA} --format json ${ARGS} COMMAND ${JQ} -r "${FILTER}"
                 RESULTS_VARIABLE statuses OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT statuses STREQUAL "0;0")

@@ -2,6 +2,7 @@
 # in Host/Sectors.json, counted by hand), each with a value, in the order of their values (highest first),
 # and each with minute points of the field inside the time range asked for, in time order.
 #   cmake -DHOST=<kdp-host> -DDATA=<data dir> -DSECTOR=<id> -DMEMBERS=<count> -P sector_chart_order.cmake
+file(REMOVE_RECURSE "${DATA}")  # an empty data directory, as for every command test
 execute_process(COMMAND ${HOST} --data-dir ${DATA} --server-time "2026-12-04 10:30:00"
                         sector-chart ${SECTOR} --from 1000 --to 1030 --json
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
