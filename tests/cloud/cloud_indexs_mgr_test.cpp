@@ -18,6 +18,7 @@ namespace kdp::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 constexpr auto kDeadline = 10s;
 constexpr int kServerDay = 20261204;
@@ -92,11 +93,10 @@ TEST_F(CloudIndexsMgrTest, FieldsAreGroupedByCommandAndDeliveredToTheObserverTha
   EXPECT_EQ(impl->CommandOfIndex(11030), 17);
   EXPECT_EQ(impl->CommandOfIndex(11421), 1000);
   // One KSS request for both codes, one fund-page request, one key-ratio request.
-  const auto sent = ReportCommands();
-  ASSERT_EQ(sent.size(), 3u);
-  EXPECT_THAT(sent[0], HasSubstr("LCommand:report name=F5.Handicap.FundInfo21 koraCode=600000.SH "));
-  EXPECT_THAT(sent[1], HasSubstr("LCommand:report name=F5.IndexKeyRatios KoraCode=000688.SH kcb=1 "));
-  EXPECT_THAT(sent[2], HasSubstr("LCommand:KSS('000688.SH,600000.SH','KSS_MainNetInflow(KoraCode),s_dq_close("));
+  EXPECT_THAT(ReportCommands(),
+              ElementsAre(HasSubstr("LCommand:report name=F5.Handicap.FundInfo21 koraCode=600000.SH "),
+                          HasSubstr("LCommand:report name=F5.IndexKeyRatios KoraCode=000688.SH kcb=1 "),
+                          HasSubstr("LCommand:KSS('000688.SH,600000.SH','KSS_MainNetInflow(KoraCode),s_dq_close(")));
 
   ASSERT_TRUE(RunUntil([&] { return a.Values() >= 5; }));
   h->Loop().RunUntilIdle();
@@ -115,12 +115,9 @@ TEST_F(CloudIndexsMgrTest, KeyRatiosCarryKcbOneOnlyForTheBoardsOwnIndexes) {
   ASSERT_EQ(request->Subscrible(
                 {{"000688.SH", {11030}}, {"000680.SH", {11030}}, {"000300.SH", {11030}}, {"000001.SH", {11030}}}),
             0);
-  const auto sent = ReportCommands();
-  ASSERT_EQ(sent.size(), 4u);
-  EXPECT_THAT(sent[0], HasSubstr("KoraCode=000001.SH kcb=0 "));
-  EXPECT_THAT(sent[1], HasSubstr("KoraCode=000300.SH kcb=0 "));
-  EXPECT_THAT(sent[2], HasSubstr("KoraCode=000680.SH kcb=1 "));
-  EXPECT_THAT(sent[3], HasSubstr("KoraCode=000688.SH kcb=1 "));
+  EXPECT_THAT(ReportCommands(),
+              ElementsAre(HasSubstr("KoraCode=000001.SH kcb=0 "), HasSubstr("KoraCode=000300.SH kcb=0 "),
+                          HasSubstr("KoraCode=000680.SH kcb=1 "), HasSubstr("KoraCode=000688.SH kcb=1 ")));
   // 000300.SH's values come back not authorized: a permission report instead of a value.
   ASSERT_TRUE(RunUntil([&] { return heard.Values() == 3 && heard.denied.size() == 1; }));
   EXPECT_EQ(heard.denied[0], (TCloudPermissionInfo{{"000300.SH", {"11030"}}}));

@@ -36,6 +36,12 @@ TSpeedQuoteData Quote(std::string code, std::vector<std::pair<std::uint32_t, Quo
   return q;
 }
 
+// The trade date, time and last trade time as the item reads them in the chosen zone: "20261204 233015 103000".
+std::string Times(IRTDItem& item) {
+  return fmt::format("{} {} {}", item.GetDoubleDataByID(kTradeDate), item.GetDoubleDataByID(kTime),
+                     item.GetDoubleDataByID(kLastTradeTime));
+}
+
 struct RTDItemTest : ::testing::Test {
   TestHost h;
   std::shared_ptr<IRTDCache> cache = CreateRTDCache();
@@ -128,8 +134,8 @@ TEST_F(RTDItemTest, DeferredRowsAreWrittenInTheOrderTheyCame) {
   TKrQuoteLayouts layouts;
   std::weak_ptr<const TKrQuotePush> older, newer;
   {
-    auto pushed = layouts.Prepare(
-        std::vector<TSpeedQuoteData>{Quote("600000.SH", {{kNewPrice, 10.5}, {kVolume, 1200.0}})});
+    auto pushed =
+        layouts.Prepare(std::vector<TSpeedQuoteData>{Quote("600000.SH", {{kNewPrice, 10.5}, {kVolume, 1200.0}})});
     older = pushed;
     const TKrRTDQuoteRows first(std::move(pushed));
     pushed = layouts.Prepare(std::vector<TSpeedQuoteData>{Quote("600000.SH", {{kNewPrice, 10.6}})});
@@ -273,34 +279,27 @@ TEST_F(RTDItemTest, TimesShiftIntoTheChosenZone) {
   item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20261204.0}, {kTime, 233015.0}, {kLastTradeTime, 103000.0}}));
   ASSERT_TRUE(h->StartPackage());  // the world clock
   EXPECT_EQ(GetHQCach().GetTimeZoneEnName(), "Default");
-  EXPECT_EQ(item->GetDoubleDataByID(kTime), 233015);  // exactly as stored
-  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261204);
+  EXPECT_EQ(Times(*item), "20261204 233015 103000");  // exactly as stored
 
-  GetHQCach().SetTimeZoneEnName("Tokyo");  // one hour ahead of Shanghai
-  EXPECT_EQ(item->GetDoubleDataByID(kTime), 3015);
-  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261205);  // 23:30 in Shanghai is tomorrow in Tokyo
-  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 113000);
+  GetHQCach().SetTimeZoneEnName("Tokyo");  // one hour ahead: 23:30 in Shanghai is tomorrow in Tokyo
+  EXPECT_EQ(Times(*item), "20261205 3015 113000");
   EXPECT_EQ(item->GetDoubleDataByID2(kTime), 233015);  // the second read never shifts
 
   GetHQCach().SetTimeZoneEnName("New York");  // 13 hours behind in December
-  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 213000);
-  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20261204);
+  EXPECT_EQ(Times(*item), "20261204 103015 213000");
   GetHQCach().SetTimeZoneEnName("Atlantis");  // an unknown zone leaves values alone
-  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 103000);
+  EXPECT_EQ(Times(*item), "20261204 233015 103000");
 
   // A time is shifted on its own trade date, not the server's: on 1 July New York keeps summer time, 12
   // hours behind, although the server's December date would say 13.
   GetHQCach().SetTimeZoneEnName("New York");
   item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20260701.0}}));
-  EXPECT_EQ(item->GetDoubleDataByID(kLastTradeTime), 223000);  // of 30 June there
-  EXPECT_EQ(item->GetDoubleDataByID(kTime), 113015);
-  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20260701);
+  EXPECT_EQ(Times(*item), "20260701 113015 223000");  // the last trade of 30 June there
 
   // New York keeps daylight time from 8 March 2026: 10:10 on the 10th in Shanghai is 22:10 the day before.
   item->SetRealTimeData(Quote("600000.SH", {{kTradeDate, 20260310.0}, {kTime, 101000.0}}));
   GetHQCach().SetTimeZoneEnName("New York");
-  EXPECT_EQ(item->GetDoubleDataByID(kTime), 221000);
-  EXPECT_EQ(item->GetDoubleDataByID(kTradeDate), 20260309);
+  EXPECT_EQ(Times(*item), "20260309 221000 223000");
 }
 
 // Computed fields run their expression over the item's own fields (a "Ref_" variable reads the field of

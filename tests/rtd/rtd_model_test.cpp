@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "kdp/host/ansi.h"
@@ -534,25 +535,18 @@ TEST_F(ModelTest, EveryGetterWritesTheDeferredRowFirst) {
     engine->observers.back()->SaveQuoteData(QuotePush(rows));
   };
   push(20261203, 10.0, std::nullopt, "OLD", 1);
-  std::string text;
-  std::int32_t integer = 0;
-  double date = 0, price = 0;
-  bool preCloseNull = true, deferred = false;
+  // Whether rows were deferred when the call-back was told, then what it read: the name, the status, the
+  // trade date, the pre-close (null or set) and the last price.
+  std::string seen;
   first.SetUpdateNotify([&] {
-    deferred = AnyDeferredQuoteRows();
-    text = first.GetRTDItem(codes[0])->GetStringDataByID(11);
-    integer = first.GetRTDItem(codes[1])->GetIntDataByID(17);
-    date = first.GetRTDItem(codes[2])->GetDoubleDataByID(1);
-    preCloseNull = first.GetRTDItem(codes[3])->IsNullByID(4);
-    price = first.GetRTDItem(codes[4])->GetDoubleDataByID2(3);
+    const bool deferred = AnyDeferredQuoteRows();  // before any read writes a row
+    seen = fmt::format("deferred {}: {} {} {} {} {}", deferred, first.GetRTDItem(codes[0])->GetStringDataByID(11),
+                       first.GetRTDItem(codes[1])->GetIntDataByID(17), first.GetRTDItem(codes[2])->GetDoubleDataByID(1),
+                       first.GetRTDItem(codes[3])->IsNullByID(4) ? "null" : "set",
+                       first.GetRTDItem(codes[4])->GetDoubleDataByID2(3));
   });
   push(20261204, 10.5, 9.8, "NEW", 2);
-  EXPECT_TRUE(deferred);
-  EXPECT_EQ(text, "NEW");
-  EXPECT_EQ(integer, 2);
-  EXPECT_EQ(date, 20261204);
-  EXPECT_FALSE(preCloseNull);
-  EXPECT_EQ(price, 10.5);
+  EXPECT_EQ(seen, "deferred true: NEW 2 20261204 set 10.5");
 }
 
 }  // namespace

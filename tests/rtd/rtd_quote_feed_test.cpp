@@ -6,6 +6,7 @@
 #include <map>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <gtest/gtest.h>
 
 #include "kdp/fields/hq_field_types.h"
@@ -64,6 +65,14 @@ std::vector<std::string> EntryList(const TKrRTDQuoteRows& rows) {
   return out;
 }
 
+// A subscription as the engine got it, in order: "code: id,id; code: id".
+std::string Joint(const host::TKrSpeedSymbolDataList& symbols) {
+  std::string text;
+  for (const auto& s : symbols)
+    text += fmt::format("{}{}: {}", text.empty() ? "" : "; ", s.KoraCode, fmt::join(s.ItemIDs, ","));
+  return text;
+}
+
 host::TKrSpeedSymbolDataList Symbols(const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& codes) {
   host::TKrSpeedSymbolDataList symbols;
   for (const auto& [code, ids] : codes) symbols.push_back({code, ids});
@@ -108,14 +117,7 @@ TEST_F(QuoteFeedTest, OnePushIsReadOnceAndEachSubscriberTakesItsCodesAndFields) 
   h->Loop().RunUntilIdle();
   ASSERT_EQ(engine->Subscriptions().size(), 1u);
   // Every code once, in the order first subscribed, with every field any subscriber asked for.
-  const host::TKrSpeedSymbolDataList& joint = engine->Subscriptions().back();
-  ASSERT_EQ(joint.size(), 3u);
-  EXPECT_EQ(joint[0].KoraCode, "600000.SH");
-  EXPECT_EQ(joint[0].ItemIDs, (std::vector<std::uint32_t>{3, 8, 11}));
-  EXPECT_EQ(joint[1].KoraCode, "000001.SZ");
-  EXPECT_EQ(joint[1].ItemIDs, (std::vector<std::uint32_t>{3}));
-  EXPECT_EQ(joint[2].KoraCode, "00700.HK");
-  EXPECT_EQ(joint[2].ItemIDs, (std::vector<std::uint32_t>{3, 8}));
+  EXPECT_EQ(Joint(engine->Subscriptions().back()), "600000.SH: 3,8,11; 000001.SZ: 3; 00700.HK: 3,8");
 
   const std::string name = host::Utf8ToAnsi("浦发银行");
   engine->observers[0]->SaveQuoteData(QuotePush({{"600000.SH", {{3, 10.5}, {8, 1200}}, {{11, name}}},
@@ -140,15 +142,12 @@ TEST_F(QuoteFeedTest, OnePushIsReadOnceAndEachSubscriberTakesItsCodesAndFields) 
   EXPECT_EQ(feed->Unsubscribe(ticketA), 0);
   h->Loop().RunUntilIdle();
   ASSERT_EQ(engine->Subscriptions().size(), 2u);
-  const host::TKrSpeedSymbolDataList& left = engine->Subscriptions().back();
-  ASSERT_EQ(left.size(), 2u);
-  EXPECT_EQ(left[0].ItemIDs, (std::vector<std::uint32_t>{3, 11}));
-  EXPECT_EQ(left[1].KoraCode, "00700.HK");
+  EXPECT_EQ(Joint(engine->Subscriptions().back()), "600000.SH: 3,11; 00700.HK: 3,8");
   pushes.clear();
   a.clear();
   // A row bringing none of a subscriber's fields (600000.SH, volume only) does not reach it.
-  engine->observers[0]->SaveQuoteData(QuotePush(
-      {{"000001.SZ", {{3, 9.6}}, {}}, {"00700.HK", {{3, 401}}, {}}, {"600000.SH", {{8, 1300}}, {}}}));
+  engine->observers[0]->SaveQuoteData(
+      QuotePush({{"000001.SZ", {{3, 9.6}}, {}}, {"00700.HK", {{3, 401}}, {}}, {"600000.SH", {{8, 1300}}, {}}}));
   EXPECT_TRUE(a.empty());
   EXPECT_EQ(b, (Delivered{{"00700.HK", {{3, "401.000000"}}}}));
   feed->Detach(ticketB);
@@ -230,11 +229,9 @@ TEST_F(QuoteFeedTest, LaterSubscribersTakeTheirOwnRowsInPushOrderWhateverEarlier
   const int ticketB = feed->Attach([&](const TKrRTDQuoteRows& rows) { b = EntryList(rows); });
   const int ticketC = feed->Attach([&](const TKrRTDQuoteRows& rows) { c = EntryList(rows); });
   feed->Subscribe(ticketA, Symbols({{"600519.SH", {3}}}));
-  feed->Subscribe(ticketB, Symbols({{"000001.SZ", {3}},
-                                    {"600000.SH", {8}},
-                                    {"000002.SZ", {3}},
-                                    {"600036.SH", {3}},
-                                    {"601318.SH", {3}}}));
+  feed->Subscribe(
+      ticketB,
+      Symbols({{"000001.SZ", {3}}, {"600000.SH", {8}}, {"000002.SZ", {3}}, {"600036.SH", {3}}, {"601318.SH", {3}}}));
   feed->Subscribe(ticketC, Symbols({{"300750.SZ", {3}}}));
   h->Loop().RunUntilIdle();
   engine->observers.at(0)->SaveQuoteData(QuotePush({{"600519.SH", {{3, 1800}}, {}},
