@@ -1,7 +1,8 @@
-// The stand-in Lux service: how the scenario chooses a reply and a news page (conditions, negation,
-// dates, media types, paging), and the client's own thread: replies by serial number, time-outs when a
-// dropped request's time is up, a late connection and the requests it keeps. Topics are the package's
-// Lux tests'.
+// The stand-in Lux service: how the scenario chooses a news page (conditions, negation, dates, media
+// types, paging), a bond reply's code header and an unknown command's empty reply (the package's Lux and
+// host tests hold the rest of its reply choice), and the client's own thread: replies by serial number,
+// time-outs when a dropped request's time is up, a late connection and the requests it keeps. Topics are
+// the package's Lux tests'.
 #include <gtest/gtest.h>
 
 #include <chrono>
